@@ -1,0 +1,41 @@
+#pragma once
+// Record and report files are written to a temporary file in the target's folder, every
+// write and the close checked, then renamed over the target: a reader never sees half a
+// file and a failed write never destroys the old one.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class CAtomicFile {
+public:
+    CAtomicFile() = default;
+    ~CAtomicFile();  // an uncommitted file is discarded
+    CAtomicFile(const CAtomicFile&) = delete;
+    CAtomicFile& operator=(const CAtomicFile&) = delete;
+
+    bool Open(const std::string& target);
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view data) { return Write(data.data(), data.size()); }
+    // Flushes, closes and renames over the target; FALSE when any step (or any earlier
+    // write) failed, and then the target is untouched.
+    bool Commit();
+    void Discard();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Target() const { return m_strTarget; }
+
+private:
+    int m_fd = -1;
+    bool m_bFailed = false;
+    std::string m_strTarget;
+    std::string m_strTemp;
+};
+
+// Whole-file helpers on the class above.
+bool WriteFileAtomically(const std::string& path, std::string_view data);
+// Reads the whole file; FALSE when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& data);
+
+}  // namespace platform

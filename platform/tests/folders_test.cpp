@@ -1,0 +1,103 @@
+#include "platform/folders.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/atomicfile.h"
+#include "testsupport/testsupport.h"
+
+using namespace platform;
+
+TEST(Folders, ProgramAndModule) {
+    std::string dir = ProgramDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_EQ(ProgramPath().substr(0, dir.size()), dir);
+    EXPECT_EQ(ModuleDir(reinterpret_cast<const void*>(&ProgramDir)), dir);  // linked statically
+}
+
+TEST(Folders, HomeAndConfigFollowTheEnvironment) {
+    testsupport::CTempDir dir;
+    {
+        testsupport::CEnvScope home("CORVANE_HOME", (dir.Path() + "home").c_str());
+        EXPECT_EQ(HomeDir("QarServer"), dir.Path() + "home/QarServer/");
+        EXPECT_EQ(HomeDir("../x"), dir.Path() + "home/.._x/");
+    }
+    {
+        testsupport::CEnvScope home("CORVANE_HOME", nullptr);
+        testsupport::CEnvScope data("XDG_DATA_HOME", (dir.Path() + "data").c_str());
+        EXPECT_EQ(HomeDir("Lindar"), dir.Path() + "data/Corvane/Lindar/");
+    }
+    testsupport::CEnvScope cfg("XDG_CONFIG_HOME", (dir.Path() + "cfg").c_str());
+    EXPECT_EQ(ConfigDir(), dir.Path() + "cfg/Corvane/");
+    struct stat st{};
+    EXPECT_EQ(stat((dir.Path() + "cfg/Corvane").c_str(), &st), 0);
+}
+
+TEST(Folders, PrivateTempIsOwnedAndNotALink) {
+    testsupport::CTempDir dir;
+    testsupport::CEnvScope tmp("TMPDIR", dir.Path().c_str());
+    std::string t = PrivateTempDir();
+    ASSERT_EQ(t, dir.Path() + "corvane-" + std::to_string(getuid()) + "/");
+    struct stat st{};
+    ASSERT_EQ(stat(t.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    std::string a = MakeTempFile("ekg", ".raw"), b = MakeTempFile("ekg", ".raw");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.substr(0, t.size()), t);
+    EXPECT_EQ(a.substr(a.size() - 4), ".raw");
+    EXPECT_TRUE(testsupport::Exists(a));
+
+    // A link planted where the folder belongs is refused.
+    testsupport::CTempDir other;
+    testsupport::CEnvScope tmp2("TMPDIR", other.Path().c_str());
+    ASSERT_EQ(symlink(dir.Path().c_str(), (other.Path() + "corvane-" + std::to_string(getuid())).c_str()), 0);
+    EXPECT_EQ(PrivateTempDir(), "");
+}
+
+TEST(AtomicFile, ReplacesWholeOrNothing) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "rec.ekg";
+    ASSERT_TRUE(WriteFileAtomically(f, "first"));
+    {
+        CAtomicFile file;
+        ASSERT_TRUE(file.Open(f));
+        ASSERT_TRUE(file.Write("second, not committed"));
+    }  // discarded
+    std::string data;
+    ASSERT_TRUE(ReadWholeFile(f, data));
+    EXPECT_EQ(data, "first");
+    ASSERT_TRUE(WriteFileAtomically(f, "second"));
+    ASSERT_TRUE(ReadWholeFile(f, data));
+    EXPECT_EQ(data, "second");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 1").c_str()), 0);
+    EXPECT_FALSE(WriteFileAtomically(dir / "missing/x", "y"));
+    EXPECT_FALSE(ReadWholeFile(dir.Path(), data));
+}
+
+TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "rec.ekg";
+    ASSERT_TRUE(WriteFileAtomically(f, "old"));
+    // A file size limit makes the write fail part-way, as a full disk would.
+    struct sigaction ign{}, old{};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ign, &old);
+    rlimit lim{}, saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    lim = saved;
+    lim.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    bool ok = WriteFileAtomically(f, std::string(100, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_FALSE(ok);
+    std::string data;
+    ASSERT_TRUE(ReadWholeFile(f, data));
+    EXPECT_EQ(data, "old");
+    EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 1").c_str()), 0);
+}

@@ -1,0 +1,82 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "testsupport/testsupport.h"
+
+using namespace platform;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+TEST(Profile, ReadsWindowsStyleFiles) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "a.ini";
+    WriteFile(f,
+              "; comment\r\n[Environment]\r\n  Port = 2003 \r\nName=\"quoted value\"\r\nBare\r\n"
+              "[other]\nport=1\n[ENVIRONMENT]\nport=9\n");
+    EXPECT_EQ(GetProfileString(f, "environment", "PORT", "x"), "2003");
+    EXPECT_EQ(GetProfileInt(f, "Environment", "port", 0), 2003);
+    EXPECT_EQ(GetProfileString(f, "Environment", "name", ""), "quoted value");
+    EXPECT_EQ(GetProfileString(f, "Environment", "missing", " def "), "def");
+    EXPECT_EQ(GetProfileString(f, "nosection", "port", "d"), "d");
+    EXPECT_EQ(GetProfileInt(f, "other", "port", 5), 1);
+    EXPECT_EQ(GetProfileSectionNames(f), (std::vector<std::string>{"Environment", "other", "ENVIRONMENT"}));
+    EXPECT_EQ(GetProfileKeyNames(f, "Environment"), (std::vector<std::string>{"Port", "Name", "Bare"}));
+    EXPECT_EQ(GetProfileSection(f, "ENVIRONMENT"),
+              (std::vector<std::string>{"Port = 2003", "Name=\"quoted value\"", "Bare"}));
+    EXPECT_EQ(GetProfileString(dir / "none.ini", "a", "b", "c"), "c");
+}
+
+TEST(Profile, IntegerValues) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "i.ini";
+    WriteFile(f, "[s]\na=-17\nb=12abc\nc=abc\nd=\n");
+    EXPECT_EQ(GetProfileInt(f, "s", "a", 0), -17);
+    EXPECT_EQ(GetProfileInt(f, "s", "b", 0), 12);
+    EXPECT_EQ(GetProfileInt(f, "s", "c", 7), 0);
+    EXPECT_EQ(GetProfileInt(f, "s", "d", 7), 0);
+    EXPECT_EQ(GetProfileInt(f, "s", "e", 7), 7);
+}
+
+TEST(Profile, WritesKeepOrderCaseAndComments) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "w.ini";
+    WriteFile(f, "; top\n[A]\nOne=1\nTwo=2\n\n[B]\nx=1\n");
+    ASSERT_TRUE(WriteProfileString(f, "a", "two", "22"));
+    ASSERT_TRUE(WriteProfileString(f, "A", "Three", "3"));
+    ASSERT_TRUE(WriteProfileString(f, "C", "k", "v"));
+    EXPECT_EQ(ReadFile(f), "; top\r\n[A]\r\nOne=1\r\nTwo=22\r\nThree=3\r\n\r\n[B]\r\nx=1\r\n[C]\r\nk=v\r\n");
+    ASSERT_TRUE(WriteProfileString(f, "A", "one", nullptr));  // a missing value deletes the key
+    ASSERT_TRUE(WriteProfileString(f, "B", nullptr, nullptr));  // a missing key the section
+    EXPECT_EQ(ReadFile(f), "; top\r\n[A]\r\nTwo=22\r\nThree=3\r\n\r\n[C]\r\nk=v\r\n");
+    ASSERT_TRUE(WriteProfileString(dir / "new.ini", "S", "k", "v"));
+    EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\r\nk=v\r\n");
+    EXPECT_FALSE(WriteProfileString(dir / "nofolder/x.ini", "S", "k", "v"));
+}
+
+TEST(Profile, SectionsAsLines) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "s.ini";
+    WriteFile(f, "[L]\nold=1\n[M]\nm=1\n");
+    ASSERT_TRUE(WriteProfileSection(f, "l", {"a=1", "b=2", "row three"}));
+    EXPECT_EQ(GetProfileSection(f, "L"), (std::vector<std::string>{"a=1", "b=2", "row three"}));
+    EXPECT_EQ(GetProfileString(f, "M", "m", ""), "1");
+}
+
+TEST(Profile, ConcurrentWritersLoseNothing) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "c.ini";
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                std::string key = "k" + std::to_string(t) + "_" + std::to_string(i);
+                WriteProfileString(f, "S", key.c_str(), "1");
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(GetProfileKeyNames(f, "S").size(), 100u);
+}

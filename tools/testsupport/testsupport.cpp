@@ -1,0 +1,89 @@
+#include "testsupport/testsupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/codepage.h"
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+CTempDir::CTempDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-test-XXXXXX";
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    m_strPath = tmpl + "/";
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    // Tests may leave read-only entries behind; make them writable first.
+    for (auto it = fs::recursive_directory_iterator(m_strPath, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(m_strPath, ec);
+}
+
+bool WriteFile(const std::string& path, const std::string& data) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+CScriptedNotifier::CScriptedNotifier() : m_pPrevious(platform::SetNotifier(this)) {}
+
+CScriptedNotifier::~CScriptedNotifier() { platform::SetNotifier(m_pPrevious); }
+
+int CScriptedNotifier::Ask(const std::string& text, const std::string& caption, unsigned type) {
+    calls.push_back({text, caption, type});
+    if (answers.empty()) return platform::DefaultAnswer(type);
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+CCodePageScope::CCodePageScope(const std::string& iconvName)
+    : m_strPrevious(platform::CodePageName()) {
+    platform::SetCodePage(iconvName);
+}
+
+CCodePageScope::~CCodePageScope() { platform::SetCodePage(m_strPrevious); }
+
+CEnvScope::CEnvScope(const char* name, const char* value) : m_strName(name) {
+    const char* old = std::getenv(name);
+    m_bHadOld = old != nullptr;
+    if (old) m_strOld = old;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+CEnvScope::~CEnvScope() {
+    if (m_bHadOld)
+        setenv(m_strName.c_str(), m_strOld.c_str(), 1);
+    else
+        unsetenv(m_strName.c_str());
+}
+
+}  // namespace testsupport
