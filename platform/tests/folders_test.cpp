@@ -16,7 +16,7 @@ TEST(Folders, ProgramAndModule) {
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '/');
     EXPECT_EQ(ProgramPath().substr(0, dir.size()), dir);
-    EXPECT_EQ(ModuleDir(reinterpret_cast<const void*>(&ProgramDir)), dir);  // linked statically
+    EXPECT_EQ(ModuleDir(reinterpret_cast<const void*>(&ProgramDir)), dir);  // the library lies beside the program
 }
 
 TEST(Folders, HomeAndConfigFollowTheEnvironment) {
