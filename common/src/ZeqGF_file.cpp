@@ -1,0 +1,857 @@
+// Files and folders: tests, listings, single-file operations and the several-file
+// copy, move and delete with progress.
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "common/ZeqGF.h"
+#include "platform/folders.h"
+#include "platform/msgpump.h"
+#include "platform/notifier.h"
+#include "zeqgf_internal.h"
+
+namespace zeqgf {
+
+bool MatchWildcard(std::string_view pattern, std::string_view name) {
+    if (pattern == "*.*" || pattern == "*") return true;
+    auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    // Iterative glob with one back-tracking point for the last "*".
+    std::vector<size_t> pc = CharStarts(pattern), nc = CharStarts(name);
+    auto chr = [](std::string_view s, const std::vector<size_t>& st, size_t k) {
+        size_t end = k + 1 < st.size() ? st[k + 1] : s.size();
+        return s.substr(st[k], end - st[k]);
+    };
+    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    while (n < nc.size()) {
+        if (p < pc.size()) {
+            std::string_view a = chr(pattern, pc, p), b = chr(name, nc, n);
+            if (a == "*") {
+                star = p++;
+                mark = n;
+                continue;
+            }
+            if (a == "?" || (a.size() == 1 && b.size() == 1 ? fold(a[0]) == fold(b[0]) : a == b)) {
+                ++p;
+                ++n;
+                continue;
+            }
+        }
+        if (star == std::string_view::npos) return false;
+        p = star + 1;
+        n = ++mark;
+    }
+    while (p < pc.size() && chr(pattern, pc, p) == "*") ++p;
+    return p == pc.size();
+}
+
+bool IsAllWildcard(LPCSTR pattern) {
+    return !pattern || !*pattern || std::strcmp(pattern, "*.*") == 0 ||
+           std::strcmp(pattern, "*") == 0;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+    // The file system cannot refuse a replacement itself: a hard link can (files only).
+    struct stat st;
+    if (lstat(from.c_str(), &st) != 0) return -1;
+    if (!S_ISDIR(st.st_mode)) {
+        if (link(from.c_str(), to.c_str()) == 0) {
+            if (unlink(from.c_str()) == 0) return 0;
+            int e = errno;
+            unlink(to.c_str());
+            errno = e;
+            return -1;
+        }
+        if (errno == EEXIST || errno == EXDEV || errno == ENOENT) return -1;
+    }
+    // Last resort: look, then rename.
+    if (lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return rename(from.c_str(), to.c_str());
+}
+
+}  // namespace zeqgf
+
+using zeqgf::View;
+
+namespace {
+
+constexpr size_t kBlock = 4096;
+
+struct CEntry {
+    std::string strName;
+    bool bDir;
+    uint64_t nSize;
+};
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (dir.empty() || dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+bool StatNative(const std::string& path, struct stat& st) { return stat(path.c_str(), &st) == 0; }
+
+bool IsDirNative(const std::string& path) {
+    struct stat st;
+    return !path.empty() && StatNative(path, st) && S_ISDIR(st.st_mode);
+}
+
+// The entries of a folder sorted by name. A link to a folder is left out, so that no
+// walk leaves the tree or runs in a circle.
+bool ListDir(const std::string& dir, std::vector<CEntry>& entries) {
+    entries.clear();
+    DIR* d = opendir(dir.c_str());
+    if (!d) return false;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        std::string full = Join(dir, name);
+        struct stat st;
+        if (lstat(full.c_str(), &st) != 0) continue;
+        if (S_ISLNK(st.st_mode)) {
+            struct stat target;
+            if (stat(full.c_str(), &target) == 0) {
+                if (S_ISDIR(target.st_mode)) continue;
+                st = target;
+            }
+        }
+        bool bDir = S_ISDIR(st.st_mode);
+        entries.push_back({name, bDir, S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0});
+    }
+    closedir(d);
+    std::sort(entries.begin(), entries.end(),
+              [](const CEntry& a, const CEntry& b) { return a.strName < b.strName; });
+    return true;
+}
+
+bool HasFilesDeep(const std::string& dir) {
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries)) return true;
+    for (const auto& e : entries) {
+        if (!e.bDir || HasFilesDeep(Join(dir, e.strName))) return true;
+    }
+    return false;
+}
+
+// Device of the path, or of its nearest existing ancestor.
+bool DeviceOf(std::string path, dev_t& dev) {
+    while (true) {
+        struct stat st;
+        if (!path.empty() && stat(path.c_str(), &st) == 0) {
+            dev = st.st_dev;
+            return true;
+        }
+        while (!path.empty() && path.back() == '/') path.pop_back();
+        size_t p = path.find_last_of('/');
+        if (path.empty()) return false;
+        if (p == std::string::npos) {
+            path = ".";
+        } else {
+            path = p == 0 ? "/" : path.substr(0, p);
+        }
+    }
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return StatNative(a, sa) && StatNative(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+int AskOverwrite() {
+    return platform::ShowMessage("Overwrite ?", platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION);
+}
+
+int64_t Percent(uint64_t done, uint64_t total) {
+    if (total == 0) return 100;
+    return static_cast<int64_t>(std::min<uint64_t>(done * 100 / total, 100));
+}
+
+// Copies a file or a whole tree without progress; used where a move crosses file systems.
+bool CopyTree(const std::string& src, const std::string& dst);
+
+bool RemoveTree(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0;
+    DIR* d = opendir(path.c_str());
+    if (!d) return false;
+    bool bOk = true;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+    for (const auto& n : names) bOk = RemoveTree(Join(path, n)) && bOk;
+    return bOk && rmdir(path.c_str()) == 0;
+}
+
+std::string DataHome() {
+    const char* x = getenv("XDG_DATA_HOME");
+    if (x && *x == '/') return x;
+    const char* h = getenv("HOME");
+    return std::string(h && *h ? h : "/") + "/.local/share";
+}
+
+std::string UriEscape(const std::string& path) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if (isalnum(c) || std::strchr("/-_.!~*'()", c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Moves the path (file or folder) into the user's trash folder, with a .trashinfo file
+// that names where it came from, so a file manager can restore it.
+bool MoveToTrash(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return false;
+    std::string abs = path;
+    {
+        // The absolute path of the entry itself (its folder resolved, not the entry).
+        std::string dir = ZeqGF::ExtractDir(path.c_str()), name = ZeqGF::ExtractName(path.c_str(), TRUE);
+        char real[PATH_MAX];
+        if (!realpath(dir.empty() ? "." : dir.c_str(), real)) return false;
+        abs = Join(real, name);
+    }
+    std::string trash = DataHome() + "/Trash";
+    std::string files = trash + "/files", info = trash + "/info";
+    for (const auto& d : {trash, files, info}) {
+        if (mkdir(d.c_str(), 0700) != 0 && errno != EEXIST) {
+            if (!platform::MakeDirs(d)) return false;
+        }
+    }
+    std::string title = ZeqGF::ExtractName(abs.c_str(), FALSE), ext = ZeqGF::ExtractExt(abs.c_str(), TRUE);
+    if (S_ISDIR(st.st_mode)) {
+        title += ext;
+        ext.clear();
+    }
+    char date[32];
+    time_t now = time(nullptr);
+    struct tm tmNow;
+    localtime_r(&now, &tmNow);
+    strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tmNow);
+    std::string content =
+        "[Trash Info]\nPath=" + UriEscape(abs) + "\nDeletionDate=" + date + "\n";
+    for (int n = 1; n < 100000; ++n) {
+        std::string name = n == 1 ? title + ext : title + "." + std::to_string(n) + ext;
+        std::string infoPath = info + "/" + name + ".trashinfo";
+        std::string target = files + "/" + name;
+        // The info file is claimed first: its exclusive creation makes the name ours.
+        int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        bool bOk = WriteAll(fd, content.data(), content.size());
+        bOk = (close(fd) == 0) && bOk;
+        struct stat tst;
+        if (bOk && lstat(target.c_str(), &tst) == 0) {
+            unlink(infoPath.c_str());
+            continue;  // a stray entry without info holds the name
+        }
+        if (bOk) {
+            if (zeqgf::RenameNoReplace(path, target) == 0) return true;
+            if (errno == EXDEV && CopyTree(path, target)) {
+                if (RemoveTree(path)) return true;
+                RemoveTree(target);
+            }
+        }
+        unlink(infoPath.c_str());
+        return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+// ---- tests and measures -----------------------------------------------------------
+
+BOOL ZeqGF::IsFile(LPCSTR lpszPath) {
+    if (!lpszPath || !*lpszPath) return FALSE;
+    struct stat st;
+    return StatNative(zeqgf::Native(lpszPath), st) && !S_ISDIR(st.st_mode) ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::IsDir(LPCSTR lpszPath) {
+    if (!lpszPath || !*lpszPath) return FALSE;
+    return IsDirNative(zeqgf::Native(lpszPath)) ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::IsExist(LPCSTR lpszPath) { return IsFile(lpszPath) || IsDir(lpszPath); }
+
+BOOL ZeqGF::IsDirEmpty(LPCSTR lpszPath) {
+    // Empty means no file at any depth (empty sub-folders do not count).
+    if (!IsDir(lpszPath)) return FALSE;
+    return HasFilesDeep(zeqgf::Native(lpszPath)) ? FALSE : TRUE;
+}
+
+BOOL ZeqGF::IsReadOnly(LPCSTR lpszPath) {
+    // Read-only stands for "the owner may not write".
+    struct stat st;
+    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st)) return FALSE;
+    return (st.st_mode & S_IWUSR) ? FALSE : TRUE;
+}
+
+BOOL ZeqGF::SetReadOnly(LPCSTR lpszPath, BOOL bSet) {
+    struct stat st;
+    std::string path = zeqgf::Native(View(lpszPath));
+    if (!lpszPath || !StatNative(path, st)) return FALSE;
+    mode_t mode = st.st_mode & 07777;
+    mode_t want = bSet ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (want == mode) return TRUE;
+    return chmod(path.c_str(), want) == 0 ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::SetReadOnlyDir(LPCSTR lpszDir, BOOL bSet, BOOL bSelf) {
+    if (!IsDir(lpszDir)) return FALSE;
+    std::string dir = zeqgf::Native(lpszDir);
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries)) return FALSE;
+    for (const auto& e : entries) {
+        std::string full = Join(dir, e.strName);
+        if (e.bDir) {
+            if (!SetReadOnlyDir(full.c_str(), bSet, bSelf)) return FALSE;
+        } else if (!SetReadOnly(full.c_str(), bSet)) {
+            return FALSE;
+        }
+    }
+    if (bSelf && !SetReadOnly(dir.c_str(), bSet)) return FALSE;
+    return TRUE;
+}
+
+uint64_t ZeqGF::GetFileSize(LPCSTR lpszPath, BOOL bKB) {
+    struct stat st;
+    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st) || S_ISDIR(st.st_mode)) return 0;
+    uint64_t n = static_cast<uint64_t>(st.st_size);
+    return bKB ? n / 1024 : n;
+}
+
+int64_t ZeqGF::GetDirInfo(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pDirs,
+                          CStringArray* pFiles, BOOL bRecursive) {
+    if (!IsDir(lpszDir)) return -1;
+    std::string dir = zeqgf::Native(lpszDir);
+    std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries)) return -1;
+    int64_t total = 0;
+    for (const auto& e : entries) {
+        std::string full = Join(dir, e.strName);
+        if (e.bDir) {
+            // Folders are walked whatever the wildcard, which selects files only.
+            if (pDirs) pDirs->push_back(full);
+            if (bRecursive) {
+                int64_t sub = GetDirInfo(full.c_str(), wild.c_str(), pDirs, pFiles, TRUE);
+                if (sub > 0) total += sub;
+            }
+        } else if (zeqgf::MatchWildcard(wild, e.strName)) {
+            if (pFiles) pFiles->push_back(full);
+            total += static_cast<int64_t>(e.nSize);
+        }
+    }
+    return total;
+}
+
+int64_t ZeqGF::GetDirSize(LPCSTR lpszDir, BOOL bKB, BOOL bRecursive) {
+    int64_t n = GetDirInfo(lpszDir, nullptr, nullptr, nullptr, bRecursive);
+    return (n > 0 && bKB) ? n / 1024 : n;
+}
+
+int64_t ZeqGF::GetDriveFreeSpace(LPCSTR lpszPath, BOOL bKB) {
+    // The drive is the mounted file system that holds the path; null stands for the root.
+    std::string path = lpszPath && *lpszPath ? zeqgf::Native(lpszPath) : "/";
+    zeqgf::CMountEntry entry;
+    std::string where = zeqgf::MountOf(path, entry) ? entry.strDir : path;
+    struct statvfs vfs;
+    if (statvfs(where.c_str(), &vfs) != 0) return -1;
+    int64_t n = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    return bKB ? n / 1024 : n;
+}
+
+int ZeqGF::GetDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pFiles, BOOL bSubDirs) {
+    if (!IsDir(lpszDir)) return -1;
+    std::string dir = zeqgf::Native(lpszDir);
+    std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
+    std::vector<CEntry> entries, sub;
+    if (!ListDir(dir, entries)) return -1;
+    int n = 0;
+    for (const auto& e : entries) {
+        if (e.bDir || !zeqgf::MatchWildcard(wild, e.strName)) continue;
+        if (pFiles) pFiles->push_back(Join(dir, e.strName));
+        ++n;
+    }
+    if (bSubDirs) {
+        for (const auto& e : entries) {
+            if (!e.bDir) continue;
+            std::string subDir = Join(dir, e.strName);
+            if (!ListDir(subDir, sub)) continue;
+            for (const auto& s : sub) {
+                if (s.bDir || !zeqgf::MatchWildcard(wild, s.strName)) continue;
+                if (pFiles) pFiles->push_back(Join(subDir, s.strName));
+                ++n;
+            }
+        }
+    }
+    return n;
+}
+
+int ZeqGF::GetSubDirList(LPCSTR lpszDir, CStringArray* pDirs, BOOL bRecursive) {
+    if (!IsDir(lpszDir)) return -1;
+    std::string dir = zeqgf::Native(lpszDir);
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries)) return -1;
+    int n = 0;
+    for (const auto& e : entries) {
+        if (!e.bDir) continue;
+        std::string full = Join(dir, e.strName);
+        if (pDirs) pDirs->push_back(full);
+        ++n;
+        if (bRecursive) {
+            int sub = GetSubDirList(full.c_str(), pDirs, TRUE);
+            if (sub > 0) n += sub;
+        }
+    }
+    return n;
+}
+
+// ---- single files and folders -------------------------------------------------------
+
+BOOL ZeqGF::CreateFile(LPCSTR lpszPath, BOOL bCreateDir, BOOL bOverwrite) {
+    if (!IsValidPathName(lpszPath)) return FALSE;
+    std::string path = zeqgf::Native(lpszPath);
+    if (!bOverwrite && IsExist(path.c_str())) return FALSE;
+    if (bCreateDir) {
+        std::string dir = ExtractDir(path.c_str());
+        if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+    }
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0 || close(fd) != 0) {
+        platform::ReportFileError(path, errno);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace {
+
+// The new name in the folder of the old one; a bare relative name stays in its folder.
+std::string Sibling(const std::string& path, LPCSTR lpszNewName) {
+    std::string dir = ZeqGF::ExtractDir(path.c_str());
+    return dir.empty() ? zeqgf::Native(lpszNewName) : ZeqGF::MakePath(dir.c_str(), lpszNewName);
+}
+
+}  // namespace
+
+BOOL ZeqGF::RenameFile(LPCSTR lpszPath, LPCSTR lpszNewName) {
+    if (!IsFile(lpszPath) || !IsValidFileName(lpszNewName)) return FALSE;
+    std::string path = zeqgf::Native(lpszPath);
+    return zeqgf::RenameNoReplace(path, Sibling(path, lpszNewName)) == 0 ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::DeleteFile(LPCSTR lpszPath, BOOL bRecycle) {
+    if (!lpszPath || !*lpszPath) return FALSE;
+    std::string path = zeqgf::Native(lpszPath);
+    if (bRecycle) return MoveToTrash(path) ? TRUE : FALSE;
+    return unlink(path.c_str()) == 0 ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCallBack,
+                         uintptr_t nUserData, ZeqFileCallBackParam* pParam, BOOL bNoReplace) {
+    std::string src = zeqgf::Native(View(lpszSrc)), dst = zeqgf::Native(View(lpszDst));
+    if (SameFile(src, dst)) return FALSE;  // would truncate the source
+    struct stat st;
+    int fdIn = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fdIn < 0) return FALSE;
+    if (fstat(fdIn, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fdIn);
+        return FALSE;
+    }
+    if (pfnCallBack && pParam) {
+        pParam->strCurName = src;
+        pParam->nCurFile += 1;
+        pParam->nCurSize = static_cast<uint64_t>(st.st_size);
+        pParam->nCurDone = 0;
+        pParam->nCurPercent = 0;
+    }
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (bNoReplace ? O_EXCL : O_TRUNC);
+    int fdOut = open(dst.c_str(), flags, 0600);
+    if (fdOut < 0) {
+        close(fdIn);
+        return FALSE;
+    }
+    auto fail = [&](const std::string& where, int err) {
+        if (err) platform::ReportFileError(where, err);
+        close(fdIn);
+        close(fdOut);
+        unlink(dst.c_str());
+        return FALSE;
+    };
+    char buf[kBlock];
+    while (true) {
+        ssize_t n = read(fdIn, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(src, errno);
+        }
+        if (n == 0) break;
+        if (!WriteAll(fdOut, buf, static_cast<size_t>(n))) return fail(dst, errno);
+        if (pfnCallBack && pParam) {
+            pParam->nDoneBytes += static_cast<uint64_t>(n);
+            pParam->nPercent = Percent(pParam->nDoneBytes, pParam->nTotalBytes);
+            pParam->nCurDone += static_cast<uint64_t>(n);
+            pParam->nCurPercent = Percent(pParam->nCurDone, pParam->nCurSize);
+            if (pfnCallBack(pParam, nUserData) == -1) return fail(dst, 0);
+        }
+        platform::PumpMessage();
+    }
+    close(fdIn);
+    // The target takes the source's permissions and times.
+    fchmod(fdOut, st.st_mode & 07777);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(fdOut, times);
+    if (close(fdOut) != 0) {
+        platform::ReportFileError(dst, errno);
+        unlink(dst.c_str());
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL ZeqGF::CopyFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, BOOL bCreateDir,
+                     ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst)) return FALSE;
+    std::string src = zeqgf::Native(lpszSrc), dst = zeqgf::Native(lpszDst);
+    std::string dir = ExtractDir(dst.c_str());
+    if (bCreateDir && !dir.empty()) CreateDir(dir.c_str());
+    if (!dir.empty() && !IsDir(dir.c_str())) return FALSE;
+    if (SameFile(src, dst)) return FALSE;
+    if (bAsk && IsExist(dst.c_str())) {
+        int nAnswer = AskOverwrite();
+        if (nAnswer == platform::IDCANCEL) return FALSE;
+        if (nAnswer == platform::IDNO) return TRUE;
+    }
+    ZeqFileCallBackParam param;
+    param.nTotalFiles = 1;
+    param.nTotalBytes = GetFileSize(src.c_str(), FALSE);
+    return CopyFileLoop(src.c_str(), dst.c_str(), pfnCallBack, nUserData, &param);
+}
+
+BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack pfnCallBack,
+                     uintptr_t nUserData) {
+    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst)) return FALSE;
+    std::string src = zeqgf::Native(lpszSrc), dst = zeqgf::Native(lpszDst);
+    if (SameFile(src, dst)) return FALSE;
+    if (bAsk && IsExist(dst.c_str())) {
+        int nAnswer = AskOverwrite();
+        if (nAnswer == platform::IDCANCEL) return FALSE;
+        if (nAnswer == platform::IDNO) return TRUE;
+    }
+    // A move never replaces an existing target, on one file system or across two.
+    if (IsExist(dst.c_str())) return FALSE;
+    uint64_t nSize = GetFileSize(src.c_str(), FALSE);
+    std::string dir = ExtractDir(dst.c_str());
+    dev_t devSrc = 0, devDst = 0;
+    bool bSameDrive = DeviceOf(src, devSrc) && DeviceOf(dir.empty() ? "." : dir, devDst) &&
+                      devSrc == devDst;
+    if (bSameDrive) {
+        if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+        if (zeqgf::RenameNoReplace(src, dst) == 0) {
+            if (pfnCallBack) {
+                ZeqFileCallBackParam param;
+                param.nTotalFiles = 1;
+                param.nTotalBytes = param.nDoneBytes = nSize;
+                param.nCurSize = param.nCurDone = nSize;
+                param.nPercent = param.nCurPercent = 100;
+                param.strCurName = src;
+                param.nCurFile = 1;
+                pfnCallBack(&param, nUserData);
+            }
+            return TRUE;
+        }
+        if (errno != EXDEV) return FALSE;  // e.g. two mounts of one file system
+    }
+    if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+    ZeqFileCallBackParam param;
+    param.nTotalFiles = 1;
+    param.nTotalBytes = nSize;
+    if (!CopyFileLoop(src.c_str(), dst.c_str(), pfnCallBack, nUserData, &param, TRUE)) {
+        return FALSE;
+    }
+    // The source goes only once the copy is complete; a source that will not go leaves
+    // both in place and the move failed.
+    return unlink(src.c_str()) == 0 ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::CreateDir(LPCSTR lpszPath) {
+    std::string path = zeqgf::Native(View(lpszPath));
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (IsDirNative(path)) return TRUE;
+    if (!IsValidPathName(path.c_str())) return FALSE;
+    platform::MakeDirs(path);
+    return IsDirNative(path) ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::RenameDir(LPCSTR lpszDir, LPCSTR lpszNewName) {
+    if (!IsDir(lpszDir) || !IsValidFileName(lpszNewName)) return FALSE;
+    std::string dir = zeqgf::Native(lpszDir);
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return zeqgf::RenameNoReplace(dir, Sibling(dir, lpszNewName)) == 0 ? TRUE : FALSE;
+}
+
+BOOL ZeqGF::DeleteDir(LPCSTR lpszPath) {
+    if (!IsDir(lpszPath) || !IsDirEmpty(lpszPath)) return FALSE;
+    std::string dir = zeqgf::Native(lpszPath);
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries)) return FALSE;
+    for (const auto& e : entries) {
+        if (e.bDir && !DeleteDir(Join(dir, e.strName).c_str())) return FALSE;
+    }
+    return rmdir(dir.c_str()) == 0 ? TRUE : FALSE;
+}
+
+// ---- several files ------------------------------------------------------------------
+
+BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecycle,
+                        ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    if (list.empty()) return FALSE;
+    CStringArray files, dirs;
+    for (const auto& item : list) {
+        std::string path = zeqgf::Native(item);
+        if (IsDir(path.c_str())) {
+            while (path.size() > 1 && path.back() == '/') path.pop_back();
+            // The folder and its sub-folders at any depth, parents before children.
+            dirs.push_back(path);
+            GetDirInfo(path.c_str(), lpszWildcard, &dirs, &files, TRUE);
+        } else if (IsFile(path.c_str())) {
+            files.push_back(path);
+        }
+    }
+    if (files.empty() && dirs.empty()) return FALSE;
+    ZeqFileCallBackParam param;
+    param.nTotalFiles = static_cast<int>(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!DeleteFile(files[i].c_str(), bRecycle)) return FALSE;
+        if (pfnCallBack) {
+            param.strCurName = files[i];
+            param.nCurFile = static_cast<int>(i + 1);
+            param.nPercent = Percent(i + 1, files.size());
+            param.nCurPercent = 100;
+            if (pfnCallBack(&param, nUserData) == -1) return FALSE;
+        }
+    }
+    // Children first. With the all-files wildcard every folder must go; with a narrower
+    // one, folders that still hold other files stay, as asked.
+    bool bAll = zeqgf::IsAllWildcard(lpszWildcard);
+    std::sort(dirs.begin(), dirs.end());
+    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
+        if (!IsDirNative(*it)) continue;
+        DeleteDir(it->c_str());
+        if (bAll && IsDirNative(*it)) return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL ZeqGF::DeleteDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, BOOL bRecycle, BOOL bWhole,
+                           BOOL bSubDirs, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    if (!IsDir(lpszDir)) return FALSE;
+    CStringArray list;
+    if (bWhole) {
+        list.push_back(zeqgf::Native(lpszDir));
+    } else {
+        if (bSubDirs) GetSubDirList(lpszDir, &list, FALSE);
+        GetDirFiles(lpszDir, lpszWildcard, &list, FALSE);
+    }
+    return DeleteMulti(list, lpszWildcard, bRecycle, pfnCallBack, nUserData);
+}
+
+namespace {
+
+struct CCopyItem {
+    std::string strPath, strBase;
+};
+
+bool CopyTree(const std::string& src, const std::string& dst) {
+    struct stat st;
+    if (lstat(src.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) {
+        if (mkdir(dst.c_str(), st.st_mode & 07777) != 0) return false;
+        std::vector<CEntry> entries;
+        if (!ListDir(src, entries)) return false;
+        for (const auto& e : entries) {
+            if (!CopyTree(Join(src, e.strName), Join(dst, e.strName))) return false;
+        }
+        return true;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        std::string target(PATH_MAX, '\0');
+        ssize_t n = readlink(src.c_str(), target.data(), target.size());
+        if (n < 0) return false;
+        target.resize(static_cast<size_t>(n));
+        return symlink(target.c_str(), dst.c_str()) == 0;
+    }
+    return ZeqGF::CopyFile(src.c_str(), dst.c_str(), FALSE, FALSE, nullptr, 0) != FALSE;
+}
+
+}  // namespace
+
+BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPCSTR lpszWildcard,
+                           BOOL bAsk, BOOL bMove, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    if (listIn.empty()) return FALSE;
+    CStringArray list = listIn;
+    SortString(list, TRUE);
+    std::string target = zeqgf::Native(View(lpszTargetDir));
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    if (!IsValidPathName(target.c_str()) || !CreateDir(target.c_str())) return FALSE;
+
+    // Each entry keeps its own base folder: a file lands in the target by its name; a
+    // folder's contents land in the target, or the folder itself when files are listed
+    // beside it.
+    bool bAnyFile = false;
+    for (const auto& item : list) bAnyFile = bAnyFile || IsFile(item.c_str());
+    ZeqFileCallBackParam param;
+    std::vector<CCopyItem> items;
+    CStringArray folders;
+    for (const auto& item : list) {
+        std::string path = zeqgf::Native(item);
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (IsFile(path.c_str())) {
+            items.push_back({path, ExtractDir(path.c_str())});
+            param.nTotalBytes += GetFileSize(path.c_str(), FALSE);
+        } else if (IsDir(path.c_str())) {
+            folders.push_back(path);
+            std::string base = bAnyFile ? ExtractDir(path.c_str()) : path + "/";
+            CStringArray files;
+            int64_t n = GetDirInfo(path.c_str(), lpszWildcard, nullptr, &files, TRUE);
+            if (n > 0) param.nTotalBytes += static_cast<uint64_t>(n);
+            for (auto& f : files) items.push_back({f, base});
+        }
+    }
+    param.nTotalFiles = static_cast<int>(items.size());
+    if (items.empty()) return FALSE;
+
+    auto countDone = [&](const std::string& path, uint64_t nSize) {
+        param.strCurName = path;
+        param.nCurFile += 1;
+        param.nCurSize = param.nCurDone = nSize;
+        param.nCurPercent = 100;
+        param.nDoneBytes += nSize;
+        param.nPercent = Percent(param.nDoneBytes, param.nTotalBytes);
+        return !pfnCallBack || pfnCallBack(&param, nUserData) != -1;
+    };
+
+    dev_t devTarget = 0;
+    DeviceOf(target, devTarget);
+    for (const auto& item : items) {
+        std::string rel = item.strPath.compare(0, item.strBase.size(), item.strBase) == 0
+                              ? item.strPath.substr(item.strBase.size())
+                              : ExtractName(item.strPath.c_str(), TRUE);
+        std::string dst = MakePath(target.c_str(), rel.c_str());
+        std::string dstDir = ExtractDir(dst.c_str());
+        if (!CreateDir(dstDir.c_str())) return FALSE;
+        uint64_t nSize = GetFileSize(item.strPath.c_str(), FALSE);
+        if (bAsk && IsExist(dst.c_str())) {
+            int nAnswer = AskOverwrite();
+            if (nAnswer == platform::IDCANCEL) return FALSE;
+            if (nAnswer == platform::IDNO) {
+                if (!countDone(item.strPath, nSize)) return FALSE;
+                continue;
+            }
+        }
+        if (!bMove) {
+            if (!CopyFileLoop(item.strPath.c_str(), dst.c_str(), pfnCallBack, nUserData, &param)) {
+                return FALSE;
+            }
+            continue;
+        }
+        if (SameFile(item.strPath, dst)) return FALSE;
+        dev_t devSrc = 0;
+        bool bSameDrive = DeviceOf(item.strPath, devSrc) && devSrc == devTarget;
+        if (bSameDrive && zeqgf::RenameNoReplace(item.strPath, dst) == 0) {
+            if (!countDone(item.strPath, nSize)) return FALSE;
+            continue;
+        }
+        if (bSameDrive && errno != EXDEV) return FALSE;
+        // Across file systems: a complete copy first, then the source goes.
+        if (!CopyFileLoop(item.strPath.c_str(), dst.c_str(), pfnCallBack, nUserData, &param,
+                          TRUE)) {
+            return FALSE;
+        }
+        if (unlink(item.strPath.c_str()) != 0) return FALSE;
+    }
+    if (bMove) {
+        // Only emptied folders go.
+        for (const auto& f : folders) DeleteDir(f.c_str());
+    }
+    return TRUE;
+}
+
+BOOL ZeqGF::CopyMulti(const CStringArray& list, LPCSTR lpszTargetDir, LPCSTR lpszWildcard,
+                      BOOL bAsk, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    return MultiOperation(list, lpszTargetDir, lpszWildcard, bAsk, FALSE, pfnCallBack, nUserData);
+}
+
+BOOL ZeqGF::MoveMulti(const CStringArray& list, LPCSTR lpszTargetDir, LPCSTR lpszWildcard,
+                      BOOL bAsk, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    return MultiOperation(list, lpszTargetDir, lpszWildcard, bAsk, TRUE, pfnCallBack, nUserData);
+}
+
+namespace {
+
+BOOL DirOperation(LPCSTR lpszDir, LPCSTR lpszTargetDir, bool bMove, LPCSTR lpszWildcard,
+                  BOOL bAsk, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    std::string target = zeqgf::Native(View(lpszTargetDir));
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    if (!ZeqGF::IsDir(lpszDir) || !ZeqGF::IsValidPathName(target.c_str()) ||
+        !ZeqGF::CreateDir(target.c_str())) {
+        return FALSE;
+    }
+    CStringArray list{zeqgf::Native(lpszDir)};
+    return bMove ? ZeqGF::MoveMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData)
+                 : ZeqGF::CopyMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData);
+}
+
+}  // namespace
+
+BOOL ZeqGF::CopyDir(LPCSTR lpszDir, LPCSTR lpszTargetDir, LPCSTR lpszWildcard, BOOL bAsk,
+                    ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    return DirOperation(lpszDir, lpszTargetDir, false, lpszWildcard, bAsk, pfnCallBack, nUserData);
+}
+
+BOOL ZeqGF::MoveDir(LPCSTR lpszDir, LPCSTR lpszTargetDir, LPCSTR lpszWildcard, BOOL bAsk,
+                    ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    return DirOperation(lpszDir, lpszTargetDir, true, lpszWildcard, bAsk, pfnCallBack, nUserData);
+}
