@@ -1,5 +1,8 @@
 #include "testsupport/testsupport.h"
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +51,30 @@ std::string ReadFile(const std::string& path) {
 bool Exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::string RunCommand(const std::string& commandLine, int* pStatus) {
+    std::string out;
+    FILE* p = popen(("(" + commandLine + ") </dev/null").c_str(), "r");
+    if (!p) {
+        if (pStatus) *pStatus = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int st = pclose(p);
+    if (pStatus) *pStatus = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return out;
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) {
+        if (c == '\'') q += "'\\''";
+        else q.push_back(c);
+    }
+    return q + "'";
 }
 
 CScriptedNotifier::CScriptedNotifier() : m_pPrevious(platform::SetNotifier(this)) {}

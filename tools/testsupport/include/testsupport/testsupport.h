@@ -30,6 +30,12 @@ bool WriteFile(const std::string& path, const std::string& data);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 
+// Runs a shell command line with standard input from /dev/null and returns what it wrote
+// to standard output (add 2>&1 for standard error too); *pStatus gets its exit status.
+std::string RunCommand(const std::string& commandLine, int* pStatus = nullptr);
+// A text quoted for a shell command line.
+std::string ShellQuote(const std::string& text);
+
 // Stands in for the operator: records every message box and gives the queued answers
 // in order (then the absent operator's answers). Installed for its lifetime.
 class CScriptedNotifier : public platform::INotifier {
