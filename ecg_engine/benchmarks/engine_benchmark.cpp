@@ -1,0 +1,69 @@
+// One engine run on a 5000-sample record, with the debug output (Zorvik31) and without it
+// (Zorvik21, the same filter set B), and the debug data file alone.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "../tests/record_fixture.h"
+#include "ecg_engine/debug_output.h"
+#include "ecg_engine/engine.h"
+
+using namespace ecg_engine;
+
+namespace {
+
+std::string MakeInput() {
+    const char* pszTmp = std::getenv("TMPDIR");
+    std::string dir = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/engbench.XXXXXX";
+    if (!::mkdtemp(dir.data())) std::abort();
+    const std::string path = dir + "/rec.ekg";
+    const std::string data = ecg_engine_test::MakeEkgRecord(ecg_engine_test::EcgLikeSample);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size()) std::abort();
+    std::fclose(f);
+    return path;
+}
+
+const std::string& InputPath() {
+    static const std::string s_path = MakeInput();
+    return s_path;
+}
+
+void RunEngine(benchmark::State& state, EEngineVariant variant) {
+    std::string input = InputPath();
+    std::string numbers[6] = {"1", "1", "1", "1", "1", "0"};
+    char* argv[8] = {const_cast<char*>("engine"), input.data()};
+    for (int i = 0; i < 6; ++i) argv[2 + i] = numbers[i].data();
+    const int argc = variant == EEngineVariant::Zorvik31 ? 8 : 6;
+    for (auto _ : state) {
+        auto d = CreateEngineData(variant);
+        if (EngineMain(*d, argc, argv) != 0) state.SkipWithError("engine run failed");
+    }
+}
+
+void BM_Zorvik31RunWithDebugOutput(benchmark::State& state) {
+    RunEngine(state, EEngineVariant::Zorvik31);
+}
+void BM_Zorvik21RunWithoutDebugOutput(benchmark::State& state) {
+    RunEngine(state, EEngineVariant::Zorvik21);
+}
+
+void BM_DebugDataFileOf16Rows(benchmark::State& state) {
+    auto d = CreateEngineData(EEngineVariant::Zorvik31);
+    std::string folder = InputPath().substr(0, InputPath().rfind('/') + 1);
+    CopyText(d->DebugFolderPrefix, folder.c_str());
+    DumpRawLeads(*d);
+    DumpFilteredLeads(*d);
+    for (auto _ : state) WriteDebugDataFile(*d);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Zorvik31RunWithDebugOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zorvik21RunWithoutDebugOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DebugDataFileOf16Rows)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

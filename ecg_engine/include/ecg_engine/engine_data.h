@@ -1,0 +1,201 @@
+#pragma once
+// Working data of one analysis run. Every stage reads and fills this one object; nothing is
+// passed from stage to stage in any other way, so each stage can be run and checked alone.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ecg_engine {
+
+// Which engine program runs: the current one or the older four-argument build.
+enum class EEngineVariant { Zorvik31, Zorvik21 };
+
+constexpr int kSampleRate = 500;
+constexpr int kRecordSamples = 5000;    // samples per lead in a record
+constexpr int kLeadIn = 500;            // padding before and after the record in InputLeads
+constexpr int kInputSamples = 6000;     // kLeadIn + kRecordSamples + kLeadIn
+constexpr int kIndependentLeads = 8;    // I, II, V1..V6
+constexpr int kLeads = 12;              // EngineLeadOrder
+constexpr int kMaxBeats = 66;
+constexpr int kMaxPWavesPerBeat = 10;
+constexpr int kTextSize = 1000;         // InputPath, OutputBaseName, DebugFolderPrefix
+constexpr int kStatementSlots = 20;
+constexpr int kStatementSize = 200;
+constexpr int kResultStatementSlots = 50;
+constexpr int kMaxDebugRows = 1536;
+constexpr int MissingValue = -400;
+
+// EngineLeadOrder.
+enum EngineLead { LeadI, LeadII, LeadIII, LeadAVR, LeadAVL, LeadAVF, LeadV1, LeadV2, LeadV3,
+                  LeadV4, LeadV5, LeadV6 };
+
+// Lead names as debug row and file names use them, in EngineLeadOrder.
+extern const char* const kLeadNames[kLeads];
+// Three-character right-aligned labels of the logs, in EngineLeadOrder.
+extern const char* const kLeadLabels[kLeads];
+// EngineLeadOrder index of each InputLeads row (I, II, V1..V6).
+extern const int kInputRowLead[kIndependentLeads];
+
+// The four filter switches in their memory order; the filters compare them as unsigned bytes.
+struct SFilterSettings {
+    std::uint8_t nAC = 0;   // 0 off, 1 = 50 Hz, 2 = 60 Hz
+    std::uint8_t nLPF = 0;  // 0 off, 1..3 kernel row
+    std::uint8_t nMF = 0;   // 1 = muscle filter
+    std::uint8_t nBF = 0;   // 1 = second baseline step of set B
+};
+
+using StatementText = std::array<char, kStatementSize>;
+
+struct SResultStatements {
+    int nCount = 0;
+    std::array<StatementText, kResultStatementSlots> aText{};
+};
+
+struct SInterpretationContext {
+    int PatientGroup = 0;
+    int CriteriaSet = 2;
+    std::array<std::int32_t, kLeads> RateSelectedLeadValues{};
+    int nLanguage = 0;
+};
+
+// Named signal rows of the debug data file. Rows are allocated only when a dump appends
+// them, so a run that dumps sixteen rows does not carry the full capacity.
+struct SDebugDumpRows {
+    std::vector<std::unique_ptr<std::int32_t[]>> aRows;
+    std::vector<std::string> aNames;
+    int RowCount() const { return static_cast<int>(aRows.size()); }
+    void Clear() {
+        aRows.clear();
+        aNames.clear();
+    }
+};
+
+using LeadBeatTable = std::array<std::array<std::int32_t, kMaxBeats>, kLeads>;
+using BeatTable = std::array<std::int32_t, kMaxBeats>;
+
+// Tables of the lead quality check and detection stage.
+struct SDetectionTables {
+    std::array<std::int32_t, kIndependentLeads> LeadQuality{};
+    std::array<std::int32_t, kLeads> LeadQuality12{};
+    std::array<std::int32_t, kIndependentLeads> MaxPower{};
+    std::array<std::int32_t, kIndependentLeads> SymbolicPower{};
+    // The record's beat list in the InputLeads frame.
+    struct {
+        std::int32_t qrs_num = 0;
+        BeatTable qrs_onset{};
+        BeatTable qrs_offset{};
+    } IOQm;
+};
+
+// One QRS wave: position, amplitude, onset, offset.
+struct SQrsWave {
+    std::int32_t nPos = 0, nAmp = 0, nOn = 0, nOff = 0;
+};
+enum QrsWaveIndex { WaveQ, WaveR, WaveS, WaveR2, WaveS2, kQrsWaves };
+
+// Tables of QRS recognition, complex typing and beat measures (analysis frame).
+struct SQrsTables {
+    struct {
+        std::array<std::int32_t, kLeads> nCount{};
+        LeadBeatTable onset{};
+        LeadBeatTable offset{};
+    } LeadBeatList;
+    LeadBeatTable QrsComplexType{};
+    std::array<std::array<std::array<SQrsWave, kQrsWaves>, kMaxBeats>, kLeads> QrsWaveTable{};
+    BeatTable GlobalQrsOnset{};
+    BeatTable GlobalQrsOffset{};
+};
+
+// Tables of the T-wave end stage.
+struct STOffsetTables {
+    BeatTable TOffset{};  // InputLeads frame; MissingValue when not found
+    LeadBeatTable LeadTOffset{};
+};
+
+// Tables of the P-wave stage.
+struct SPWaveTables {
+    std::int32_t nCounter = 0;
+};
+
+// Output tables of the measurements: counted lists (element 0 the count, then the beats).
+struct SMeasurementTables {
+    BeatTable RRint{}, PRint{}, QTint{}, QTcint{}, QRSdur{};
+    BeatTable Raxis{}, Raxis60{}, Taxis{};
+    std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat> Paxis{};  // 10 per beat
+    // Per lead: durations (ms) and amplitudes (uV).
+    LeadBeatTable PD{}, QD{}, RD{}, SD{}, R2D{}, S2D{}, QLRD{}, QRSD{};
+    LeadBeatTable PA{}, QA{}, RA{}, SA{}, R2A{}, S2A{}, ampQRS{}, sumQRS{}, TA{}, STA{};
+    LeadBeatTable QrsType{};
+    std::array<std::int32_t, 8> GlobalMeasurements{};  // HR, PR, QRS, QT, QTc, P, R, T axis
+};
+
+// Tables of the finish step.
+struct SFinishTables {
+    std::array<std::int32_t, kLeads> RepresentativeBeat{};
+};
+
+struct CEngineData {
+    EEngineVariant Variant = EEngineVariant::Zorvik31;
+
+    // Argument copy: the arguments after the program name.
+    std::vector<const char*> Arguments;
+    const char* pszInputArgument = nullptr;   // first argument (the input path)
+    const char* pszSecondArgument = nullptr;  // second argument (text of the first number)
+
+    std::array<std::array<std::int16_t, kInputSamples>, kIndependentLeads> InputLeads{};
+    std::array<std::array<std::int32_t, kRecordSamples>, kLeads> AnalysisLeads{};
+    std::array<std::int16_t, kInputSamples + 1> ScratchSamples{};
+    SFilterSettings FilterSettings;
+    std::int32_t AnalysisMode = 0;
+    std::array<char, kTextSize> InputPath{};
+    std::array<char, kTextSize> OutputBaseName{};
+    std::array<char, kTextSize> DebugFolderPrefix{};
+    std::int32_t HeartRate = 0;
+    std::int32_t BeatCount = 0;
+    std::int32_t DetectionFlag = 0;
+    std::array<StatementText, kStatementSlots> RhythmStatementSlots{};
+    std::array<StatementText, kStatementSlots> WaveformStatementSlots{};
+    SResultStatements ResultStatements;
+    SInterpretationContext InterpretationContext;
+    const char* const* RhythmStatementTable = nullptr;
+    const char* const* WaveformStatementTable = nullptr;
+    SDebugDumpRows DebugDumpRows;
+
+    SDetectionTables Detection;
+    SQrsTables Qrs;
+    STOffsetTables TWave;
+    SPWaveTables PWave;
+    SMeasurementTables Measurements;
+    SFinishTables Finish;
+
+    // Debug output is written by Zorvik31 only.
+    bool WritesDebugOutput() const { return Variant == EEngineVariant::Zorvik31; }
+};
+
+// The working data are large (about 1 MB before debug rows): keep them on the heap.
+std::unique_ptr<CEngineData> CreateEngineData(EEngineVariant variant);
+
+// Puts every result table into its starting state before a run; returns 0.
+int InitAnalysis(CEngineData& d);
+void SetupFilterSwitches(CEngineData& d);
+
+// Per-stage presets, called by InitAnalysis in pipeline order.
+void ResetDetectionTables(CEngineData& d);
+void ResetQrsTables(CEngineData& d);
+void ResetPWaveTables(CEngineData& d);
+void ResetTOffsetTables(CEngineData& d);
+void ResetMeasurementTables(CEngineData& d);
+void ResetFinishTables(CEngineData& d);
+
+// Copies text into a fixed buffer, cut to fit; FALSE-like false when it had to be cut.
+template <std::size_t N>
+bool CopyText(std::array<char, N>& dst, const char* src) {
+    std::size_t i = 0;
+    for (; src && src[i] && i + 1 < N; ++i) dst[i] = src[i];
+    dst[i] = '\0';
+    return !(src && src[i]);
+}
+
+}  // namespace ecg_engine

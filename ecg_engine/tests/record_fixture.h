@@ -1,0 +1,60 @@
+#pragma once
+// Test records written byte by byte in the layouts the engine reads.
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace ecg_engine_test {
+
+// Sample s of lead l (EngineLeadOrder) of the record the fixtures write.
+using SampleFn = std::function<std::int16_t(int l, int s)>;
+
+// A distinct, easily recognised value for every lead and sample.
+inline std::int16_t MarkerSample(int l, int s) {
+    return static_cast<std::int16_t>((l + 1) * 1000 + (s % 997) - 400);
+}
+
+// A plausible ECG: spiky beats at 75 per minute on a slow drift, per-lead gain.
+inline std::int16_t EcgLikeSample(int l, int s) {
+    const double t = s / 500.0;
+    const double dPhase = std::fmod(t, 0.8);
+    const double dQrs = 400.0 * std::exp(-std::pow((dPhase - 0.3) / 0.012, 2));
+    const double dT = 80.0 * std::exp(-std::pow((dPhase - 0.55) / 0.05, 2));
+    const double dDrift = 60.0 * std::sin(2 * M_PI * 0.3 * t);
+    const double dHum = 15.0 * std::sin(2 * M_PI * 50.0 * t);
+    return static_cast<std::int16_t>((0.5 + 0.1 * l) * (dQrs + dT) + dDrift + dHum);
+}
+
+// 12 lead blocks (5000 little-endian samples and 200 zero bytes each), nTotal bytes in all
+// (0: the whole control-written size of 132900).
+inline std::string MakeEkgRecord(const SampleFn& fn, std::size_t nTotal = 0) {
+    std::string data;
+    for (int l = 0; l < 12; ++l) {
+        for (int s = 0; s < 5000; ++s) {
+            const auto v = static_cast<std::uint16_t>(fn(l, s));
+            data.push_back(static_cast<char>(v & 0xFF));
+            data.push_back(static_cast<char>(v >> 8));
+        }
+        data.append(200, '\0');
+    }
+    data.resize(nTotal ? nTotal : 132900, '\0');
+    return data;
+}
+
+// 3000-byte header, then 4 groups of 3 leads interleaved, big-endian.
+inline std::string MakeDcdRecord(const SampleFn& fn) {
+    std::string data(3000, 'H');
+    for (int g = 0; g < 4; ++g) {
+        for (int s = 0; s < 5000; ++s) {
+            for (int k = 0; k < 3; ++k) {
+                const auto v = static_cast<std::uint16_t>(fn(3 * g + k, s));
+                data.push_back(static_cast<char>(v >> 8));
+                data.push_back(static_cast<char>(v & 0xFF));
+            }
+        }
+    }
+    return data;
+}
+
+}  // namespace ecg_engine_test
