@@ -156,9 +156,9 @@ void CWaveBuffer::Free() {
 }
 
 BOOL CWaveBuffer::Create(int nChannels, UINT nSamples, int nBytesPerSample) {
-    const std::uint64_t nBytes = static_cast<std::uint64_t>(nChannels < 0 ? 0 : nChannels) *
-                                 nSamples *
-                                 static_cast<std::uint64_t>(nBytesPerSample < 0 ? 0 : nBytesPerSample);
+    const std::uint64_t nBytes =
+        static_cast<std::uint64_t>(nChannels < 0 ? 0 : nChannels) * nSamples *
+        static_cast<std::uint64_t>(nBytesPerSample < 0 ? 0 : nBytesPerSample);
     if (nBytes == 0 || nBytes > 0xFFFFFFFFu) {
         Free();
         return FALSE;
@@ -186,8 +186,8 @@ BOOL CWaveBuffer::SetSample(int nChannel, UINT nIndex, short nValue) {
         return FALSE;
     }
     const BYTE ab[2] = {static_cast<BYTE>(nValue & 0xFF), static_cast<BYTE>((nValue >> 8) & 0xFF)};
-    return WriteAt(static_cast<DWORD>((static_cast<std::size_t>(nChannel) * m_nSamples + nIndex) * 2),
-                   ab, 2);
+    return WriteAt(
+        static_cast<DWORD>((static_cast<std::size_t>(nChannel) * m_nSamples + nIndex) * 2), ab, 2);
 }
 
 void CWaveBuffer::RemoveMarks(DWORD nFrom, DWORD nTo) {
