@@ -110,6 +110,10 @@ BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pIn
     if (!file) {
         return FALSE;
     }
+    // A file's record replaces the one shown before: nothing of that one stays, even when
+    // this file turns out to be short.
+    pInfo->Reset();
+    pMorph->Free();
     const DWORD nSamples = SamplesForMode(nMainsMode);
     if (!pWave->CreateLeads(nSamples, 2)) {
         return FALSE;
@@ -130,8 +134,6 @@ BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pIn
     }
     pWave->Unlock();
 
-    // A file's record replaces the one shown before: start from a new record's values.
-    pInfo->Reset();
     if (!pInfo->Alloc(ekgblock::kSize, FALSE)) {
         return FALSE;
     }

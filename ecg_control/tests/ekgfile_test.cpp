@@ -366,6 +366,14 @@ TEST(EkgFile, SavingKeepsTheRecordValues) {
     EXPECT_EQ(back.info.GetMisc(0), "");
     EXPECT_EQ(back.info.GetAnalysisCnt(), 1);
     EXPECT_EQ(back.info.GetAnalysisMode(), 2);
+
+    // A failed open leaves nothing of the earlier record behind.
+    ASSERT_TRUE(back.morph.HasBlock());
+    ASSERT_TRUE(testsupport::WriteFile(dir / "short.ekg", std::string(122400 + 100, '\0')));
+    EXPECT_FALSE(ReadEkgFile(dir / "short.ekg", &back.wave, &back.info, &back.morph, 0));
+    EXPECT_FALSE(back.morph.HasBlock());
+    EXPECT_EQ(back.info.GetPatientInfo(0), "");
+    EXPECT_EQ(back.info.GetAnalysisCnt(), 0);
 }
 
 TEST(EkgFile, FailedWriteLeavesTheTarget) {

@@ -1,5 +1,7 @@
 #include "ecg_control/ekgrecord.h"
 
+#include "ecg_control/ekgfile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -501,6 +503,16 @@ TEST(EkgRecordInfo, HostileBlocksDecodeBounded) {
              b[116] = 200;
          },
          [](const CEkgRecordInfo& i) { EXPECT_EQ(i.GetTime().substr(0, 4), "0000"); }},
+        {"pacemaker list of 255 marks, most of them outside the record",
+         [](Block& b) {
+             b[4000] = 0x37;
+             b[4001] = 0xFF;
+             for (int i = 0; i < 255; ++i) {
+                 b[4002 + 2 * i] = static_cast<BYTE>(i);
+                 b[4003 + 2 * i] = static_cast<BYTE>(i < 10 ? 0x10 : 0xF0);
+             }
+         },
+         [](const CEkgRecordInfo& i) { EXPECT_EQ(i.GetAnalysisCnt(), 0); }},
         {"trailing pair prefix in a statement",
          [](Block& b) {
              b[12] = 0x19;
@@ -512,6 +524,7 @@ TEST(EkgRecordInfo, HostileBlocksDecodeBounded) {
              EXPECT_EQ(i.GetAnalysis(0), "OK");
          }},
     };
+    testsupport::CTempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Block b(ekgblock::kSize, 0);
@@ -526,5 +539,21 @@ TEST(EkgRecordInfo, HostileBlocksDecodeBounded) {
         for (int k = ekgblock::kPaceList; k < ekgblock::kPaceList + 520; ++k) {
             ASSERT_EQ(again[k], 0) << k;
         }
+
+        // The same block in a file, ending right after the block.
+        std::string strFile(12 * 10200, '\0');
+        strFile.append(reinterpret_cast<const char*>(b.data()), b.size());
+        ASSERT_TRUE(testsupport::WriteFile(dir / "hostile.ekg", strFile));
+        CWaveBuffer wave;
+        CEkgRecordInfo fileInfo;
+        CMorphologyTable morph;
+        ASSERT_TRUE(ReadEkgFile(dir / "hostile.ekg", &wave, &fileInfo, &morph, 0));
+        c.check(fileInfo);
+        for (DWORD m : wave.m_adwMarks) {
+            EXPECT_LT(m, 5000u);
+        }
+        std::string strImage;
+        ASSERT_TRUE(BuildEkgFileImage(&wave, &fileInfo, &morph, strImage));
+        EXPECT_EQ(strImage.size(), ekgfile::FileSize(5000));
     }
 }
