@@ -23,7 +23,8 @@
 namespace zeqgf {
 
 bool MatchWildcard(std::string_view pattern, std::string_view name) {
-    if (pattern == "*.*" || pattern == "*") return true;
+    if (pattern == "*.*" || pattern == "*")
+        return true;
     auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     // Iterative glob with one back-tracking point for the last "*".
     std::vector<size_t> pc = CharStarts(pattern), nc = CharStarts(name);
@@ -46,11 +47,13 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
                 continue;
             }
         }
-        if (star == std::string_view::npos) return false;
+        if (star == std::string_view::npos)
+            return false;
         p = star + 1;
         n = ++mark;
     }
-    while (p < pc.size() && chr(pattern, pc, p) == "*") ++p;
+    while (p < pc.size() && chr(pattern, pc, p) == "*")
+        ++p;
     return p == pc.size();
 }
 
@@ -60,20 +63,25 @@ bool IsAllWildcard(LPCSTR pattern) {
 }
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return -1;
     // The file system cannot refuse a replacement itself: a hard link can (files only).
     struct stat st;
-    if (lstat(from.c_str(), &st) != 0) return -1;
+    if (lstat(from.c_str(), &st) != 0)
+        return -1;
     if (!S_ISDIR(st.st_mode)) {
         if (link(from.c_str(), to.c_str()) == 0) {
-            if (unlink(from.c_str()) == 0) return 0;
+            if (unlink(from.c_str()) == 0)
+                return 0;
             int e = errno;
             unlink(to.c_str());
             errno = e;
             return -1;
         }
-        if (errno == EEXIST || errno == EXDEV || errno == ENOENT) return -1;
+        if (errno == EEXIST || errno == EXDEV || errno == ENOENT)
+            return -1;
     }
     // Last resort: look, then rename.
     if (lstat(to.c_str(), &st) == 0) {
@@ -98,11 +106,14 @@ struct CEntry {
 };
 
 std::string Join(const std::string& dir, const std::string& name) {
-    if (dir.empty() || dir.back() == '/') return dir + name;
+    if (dir.empty() || dir.back() == '/')
+        return dir + name;
     return dir + "/" + name;
 }
 
-bool StatNative(const std::string& path, struct stat& st) { return stat(path.c_str(), &st) == 0; }
+bool StatNative(const std::string& path, struct stat& st) {
+    return stat(path.c_str(), &st) == 0;
+}
 
 bool IsDirNative(const std::string& path) {
     struct stat st;
@@ -114,22 +125,27 @@ bool IsDirNative(const std::string& path) {
 bool ListDir(const std::string& dir, std::vector<CEntry>& entries) {
     entries.clear();
     DIR* d = opendir(dir.c_str());
-    if (!d) return false;
+    if (!d)
+        return false;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         std::string full = Join(dir, name);
         struct stat st;
-        if (lstat(full.c_str(), &st) != 0) continue;
+        if (lstat(full.c_str(), &st) != 0)
+            continue;
         if (S_ISLNK(st.st_mode)) {
             struct stat target;
             if (stat(full.c_str(), &target) == 0) {
-                if (S_ISDIR(target.st_mode)) continue;
+                if (S_ISDIR(target.st_mode))
+                    continue;
                 st = target;
             }
         }
         bool bDir = S_ISDIR(st.st_mode);
-        entries.push_back({name, bDir, S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0});
+        entries.push_back(
+            {name, bDir, S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0});
     }
     closedir(d);
     std::sort(entries.begin(), entries.end(),
@@ -139,9 +155,11 @@ bool ListDir(const std::string& dir, std::vector<CEntry>& entries) {
 
 bool HasFilesDeep(const std::string& dir) {
     std::vector<CEntry> entries;
-    if (!ListDir(dir, entries)) return true;
+    if (!ListDir(dir, entries))
+        return true;
     for (const auto& e : entries) {
-        if (!e.bDir || HasFilesDeep(Join(dir, e.strName))) return true;
+        if (!e.bDir || HasFilesDeep(Join(dir, e.strName)))
+            return true;
     }
     return false;
 }
@@ -154,9 +172,11 @@ bool DeviceOf(std::string path, dev_t& dev) {
             dev = st.st_dev;
             return true;
         }
-        while (!path.empty() && path.back() == '/') path.pop_back();
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
         size_t p = path.find_last_of('/');
-        if (path.empty()) return false;
+        if (path.empty())
+            return false;
         if (p == std::string::npos) {
             path = ".";
         } else {
@@ -167,15 +187,18 @@ bool DeviceOf(std::string path, dev_t& dev) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
-    return StatNative(a, sa) && StatNative(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return StatNative(a, sa) && StatNative(b, sb) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 int AskOverwrite() {
-    return platform::ShowMessage("Overwrite ?", platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION);
+    return platform::ShowMessage("Overwrite ?",
+                                 platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION);
 }
 
 int64_t Percent(uint64_t done, uint64_t total) {
-    if (total == 0) return 100;
+    if (total == 0)
+        return 100;
     return static_cast<int64_t>(std::min<uint64_t>(done * 100 / total, 100));
 }
 
@@ -184,24 +207,30 @@ bool CopyTree(const std::string& src, const std::string& dst);
 
 bool RemoveTree(const std::string& path) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode)) return unlink(path.c_str()) == 0;
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode))
+        return unlink(path.c_str()) == 0;
     DIR* d = opendir(path.c_str());
-    if (!d) return false;
+    if (!d)
+        return false;
     bool bOk = true;
     std::vector<std::string> names;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..")
+            names.push_back(name);
     }
     closedir(d);
-    for (const auto& n : names) bOk = RemoveTree(Join(path, n)) && bOk;
+    for (const auto& n : names)
+        bOk = RemoveTree(Join(path, n)) && bOk;
     return bOk && rmdir(path.c_str()) == 0;
 }
 
 std::string DataHome() {
     const char* x = getenv("XDG_DATA_HOME");
-    if (x && *x == '/') return x;
+    if (x && *x == '/')
+        return x;
     const char* h = getenv("HOME");
     return std::string(h && *h ? h : "/") + "/.local/share";
 }
@@ -225,7 +254,8 @@ bool WriteAll(int fd, const char* p, size_t n) {
     while (n > 0) {
         ssize_t w = write(fd, p, n);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += w;
@@ -238,23 +268,28 @@ bool WriteAll(int fd, const char* p, size_t n) {
 // that names where it came from, so a file manager can restore it.
 bool MoveToTrash(const std::string& path) {
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
     std::string abs = path;
     {
         // The absolute path of the entry itself (its folder resolved, not the entry).
-        std::string dir = ZeqGF::ExtractDir(path.c_str()), name = ZeqGF::ExtractName(path.c_str(), TRUE);
+        std::string dir = ZeqGF::ExtractDir(path.c_str()),
+                    name = ZeqGF::ExtractName(path.c_str(), TRUE);
         char real[PATH_MAX];
-        if (!realpath(dir.empty() ? "." : dir.c_str(), real)) return false;
+        if (!realpath(dir.empty() ? "." : dir.c_str(), real))
+            return false;
         abs = Join(real, name);
     }
     std::string trash = DataHome() + "/Trash";
     std::string files = trash + "/files", info = trash + "/info";
     for (const auto& d : {trash, files, info}) {
         if (mkdir(d.c_str(), 0700) != 0 && errno != EEXIST) {
-            if (!platform::MakeDirs(d)) return false;
+            if (!platform::MakeDirs(d))
+                return false;
         }
     }
-    std::string title = ZeqGF::ExtractName(abs.c_str(), FALSE), ext = ZeqGF::ExtractExt(abs.c_str(), TRUE);
+    std::string title = ZeqGF::ExtractName(abs.c_str(), FALSE),
+                ext = ZeqGF::ExtractExt(abs.c_str(), TRUE);
     if (S_ISDIR(st.st_mode)) {
         title += ext;
         ext.clear();
@@ -264,8 +299,7 @@ bool MoveToTrash(const std::string& path) {
     struct tm tmNow;
     localtime_r(&now, &tmNow);
     strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tmNow);
-    std::string content =
-        "[Trash Info]\nPath=" + UriEscape(abs) + "\nDeletionDate=" + date + "\n";
+    std::string content = "[Trash Info]\nPath=" + UriEscape(abs) + "\nDeletionDate=" + date + "\n";
     for (int n = 1; n < 100000; ++n) {
         std::string name = n == 1 ? title + ext : title + "." + std::to_string(n) + ext;
         std::string infoPath = info + "/" + name + ".trashinfo";
@@ -273,7 +307,8 @@ bool MoveToTrash(const std::string& path) {
         // The info file is claimed first: its exclusive creation makes the name ours.
         int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
-            if (errno == EEXIST) continue;
+            if (errno == EEXIST)
+                continue;
             return false;
         }
         bool bOk = WriteAll(fd, content.data(), content.size());
@@ -284,9 +319,11 @@ bool MoveToTrash(const std::string& path) {
             continue;  // a stray entry without info holds the name
         }
         if (bOk) {
-            if (zeqgf::RenameNoReplace(path, target) == 0) return true;
+            if (zeqgf::RenameNoReplace(path, target) == 0)
+                return true;
             if (errno == EXDEV && CopyTree(path, target)) {
-                if (RemoveTree(path)) return true;
+                if (RemoveTree(path))
+                    return true;
                 RemoveTree(target);
             }
         }
@@ -301,84 +338,103 @@ bool MoveToTrash(const std::string& path) {
 // ---- tests and measures -----------------------------------------------------------
 
 BOOL ZeqGF::IsFile(LPCSTR lpszPath) {
-    if (!lpszPath || !*lpszPath) return FALSE;
+    if (!lpszPath || !*lpszPath)
+        return FALSE;
     struct stat st;
     return StatNative(zeqgf::Native(lpszPath), st) && !S_ISDIR(st.st_mode) ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::IsDir(LPCSTR lpszPath) {
-    if (!lpszPath || !*lpszPath) return FALSE;
+    if (!lpszPath || !*lpszPath)
+        return FALSE;
     return IsDirNative(zeqgf::Native(lpszPath)) ? TRUE : FALSE;
 }
 
-BOOL ZeqGF::IsExist(LPCSTR lpszPath) { return IsFile(lpszPath) || IsDir(lpszPath); }
+BOOL ZeqGF::IsExist(LPCSTR lpszPath) {
+    return IsFile(lpszPath) || IsDir(lpszPath);
+}
 
 BOOL ZeqGF::IsDirEmpty(LPCSTR lpszPath) {
     // Empty means no file at any depth (empty sub-folders do not count).
-    if (!IsDir(lpszPath)) return FALSE;
+    if (!IsDir(lpszPath))
+        return FALSE;
     return HasFilesDeep(zeqgf::Native(lpszPath)) ? FALSE : TRUE;
 }
 
 BOOL ZeqGF::IsReadOnly(LPCSTR lpszPath) {
     // Read-only stands for "the owner may not write".
     struct stat st;
-    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st)) return FALSE;
+    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st))
+        return FALSE;
     return (st.st_mode & S_IWUSR) ? FALSE : TRUE;
 }
 
 BOOL ZeqGF::SetReadOnly(LPCSTR lpszPath, BOOL bSet) {
     struct stat st;
     std::string path = zeqgf::Native(View(lpszPath));
-    if (!lpszPath || !StatNative(path, st)) return FALSE;
+    if (!lpszPath || !StatNative(path, st))
+        return FALSE;
     mode_t mode = st.st_mode & 07777;
-    mode_t want = bSet ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-    if (want == mode) return TRUE;
+    mode_t want =
+        bSet ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (want == mode)
+        return TRUE;
     return chmod(path.c_str(), want) == 0 ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::SetReadOnlyDir(LPCSTR lpszDir, BOOL bSet, BOOL bSelf) {
-    if (!IsDir(lpszDir)) return FALSE;
+    if (!IsDir(lpszDir))
+        return FALSE;
     std::string dir = zeqgf::Native(lpszDir);
     std::vector<CEntry> entries;
-    if (!ListDir(dir, entries)) return FALSE;
+    if (!ListDir(dir, entries))
+        return FALSE;
     for (const auto& e : entries) {
         std::string full = Join(dir, e.strName);
         if (e.bDir) {
-            if (!SetReadOnlyDir(full.c_str(), bSet, bSelf)) return FALSE;
+            if (!SetReadOnlyDir(full.c_str(), bSet, bSelf))
+                return FALSE;
         } else if (!SetReadOnly(full.c_str(), bSet)) {
             return FALSE;
         }
     }
-    if (bSelf && !SetReadOnly(dir.c_str(), bSet)) return FALSE;
+    if (bSelf && !SetReadOnly(dir.c_str(), bSet))
+        return FALSE;
     return TRUE;
 }
 
 uint64_t ZeqGF::GetFileSize(LPCSTR lpszPath, BOOL bKB) {
     struct stat st;
-    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st) || S_ISDIR(st.st_mode)) return 0;
+    if (!lpszPath || !StatNative(zeqgf::Native(lpszPath), st) || S_ISDIR(st.st_mode))
+        return 0;
     uint64_t n = static_cast<uint64_t>(st.st_size);
     return bKB ? n / 1024 : n;
 }
 
 int64_t ZeqGF::GetDirInfo(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pDirs,
                           CStringArray* pFiles, BOOL bRecursive) {
-    if (!IsDir(lpszDir)) return -1;
+    if (!IsDir(lpszDir))
+        return -1;
     std::string dir = zeqgf::Native(lpszDir);
     std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
     std::vector<CEntry> entries;
-    if (!ListDir(dir, entries)) return -1;
+    if (!ListDir(dir, entries))
+        return -1;
     int64_t total = 0;
     for (const auto& e : entries) {
         std::string full = Join(dir, e.strName);
         if (e.bDir) {
             // Folders are walked whatever the wildcard, which selects files only.
-            if (pDirs) pDirs->push_back(full);
+            if (pDirs)
+                pDirs->push_back(full);
             if (bRecursive) {
                 int64_t sub = GetDirInfo(full.c_str(), wild.c_str(), pDirs, pFiles, TRUE);
-                if (sub > 0) total += sub;
+                if (sub > 0)
+                    total += sub;
             }
         } else if (zeqgf::MatchWildcard(wild, e.strName)) {
-            if (pFiles) pFiles->push_back(full);
+            if (pFiles)
+                pFiles->push_back(full);
             total += static_cast<int64_t>(e.nSize);
         }
     }
@@ -396,31 +452,40 @@ int64_t ZeqGF::GetDriveFreeSpace(LPCSTR lpszPath, BOOL bKB) {
     zeqgf::CMountEntry entry;
     std::string where = zeqgf::MountOf(path, entry) ? entry.strDir : path;
     struct statvfs vfs;
-    if (statvfs(where.c_str(), &vfs) != 0) return -1;
+    if (statvfs(where.c_str(), &vfs) != 0)
+        return -1;
     int64_t n = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
     return bKB ? n / 1024 : n;
 }
 
 int ZeqGF::GetDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pFiles, BOOL bSubDirs) {
-    if (!IsDir(lpszDir)) return -1;
+    if (!IsDir(lpszDir))
+        return -1;
     std::string dir = zeqgf::Native(lpszDir);
     std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
     std::vector<CEntry> entries, sub;
-    if (!ListDir(dir, entries)) return -1;
+    if (!ListDir(dir, entries))
+        return -1;
     int n = 0;
     for (const auto& e : entries) {
-        if (e.bDir || !zeqgf::MatchWildcard(wild, e.strName)) continue;
-        if (pFiles) pFiles->push_back(Join(dir, e.strName));
+        if (e.bDir || !zeqgf::MatchWildcard(wild, e.strName))
+            continue;
+        if (pFiles)
+            pFiles->push_back(Join(dir, e.strName));
         ++n;
     }
     if (bSubDirs) {
         for (const auto& e : entries) {
-            if (!e.bDir) continue;
+            if (!e.bDir)
+                continue;
             std::string subDir = Join(dir, e.strName);
-            if (!ListDir(subDir, sub)) continue;
+            if (!ListDir(subDir, sub))
+                continue;
             for (const auto& s : sub) {
-                if (s.bDir || !zeqgf::MatchWildcard(wild, s.strName)) continue;
-                if (pFiles) pFiles->push_back(Join(subDir, s.strName));
+                if (s.bDir || !zeqgf::MatchWildcard(wild, s.strName))
+                    continue;
+                if (pFiles)
+                    pFiles->push_back(Join(subDir, s.strName));
                 ++n;
             }
         }
@@ -429,19 +494,24 @@ int ZeqGF::GetDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pFiles
 }
 
 int ZeqGF::GetSubDirList(LPCSTR lpszDir, CStringArray* pDirs, BOOL bRecursive) {
-    if (!IsDir(lpszDir)) return -1;
+    if (!IsDir(lpszDir))
+        return -1;
     std::string dir = zeqgf::Native(lpszDir);
     std::vector<CEntry> entries;
-    if (!ListDir(dir, entries)) return -1;
+    if (!ListDir(dir, entries))
+        return -1;
     int n = 0;
     for (const auto& e : entries) {
-        if (!e.bDir) continue;
+        if (!e.bDir)
+            continue;
         std::string full = Join(dir, e.strName);
-        if (pDirs) pDirs->push_back(full);
+        if (pDirs)
+            pDirs->push_back(full);
         ++n;
         if (bRecursive) {
             int sub = GetSubDirList(full.c_str(), pDirs, TRUE);
-            if (sub > 0) n += sub;
+            if (sub > 0)
+                n += sub;
         }
     }
     return n;
@@ -450,12 +520,15 @@ int ZeqGF::GetSubDirList(LPCSTR lpszDir, CStringArray* pDirs, BOOL bRecursive) {
 // ---- single files and folders -------------------------------------------------------
 
 BOOL ZeqGF::CreateFile(LPCSTR lpszPath, BOOL bCreateDir, BOOL bOverwrite) {
-    if (!IsValidPathName(lpszPath)) return FALSE;
+    if (!IsValidPathName(lpszPath))
+        return FALSE;
     std::string path = zeqgf::Native(lpszPath);
-    if (!bOverwrite && IsExist(path.c_str())) return FALSE;
+    if (!bOverwrite && IsExist(path.c_str()))
+        return FALSE;
     if (bCreateDir) {
         std::string dir = ExtractDir(path.c_str());
-        if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+        if (!dir.empty() && !CreateDir(dir.c_str()))
+            return FALSE;
     }
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0 || close(fd) != 0) {
@@ -476,25 +549,30 @@ std::string Sibling(const std::string& path, LPCSTR lpszNewName) {
 }  // namespace
 
 BOOL ZeqGF::RenameFile(LPCSTR lpszPath, LPCSTR lpszNewName) {
-    if (!IsFile(lpszPath) || !IsValidFileName(lpszNewName)) return FALSE;
+    if (!IsFile(lpszPath) || !IsValidFileName(lpszNewName))
+        return FALSE;
     std::string path = zeqgf::Native(lpszPath);
     return zeqgf::RenameNoReplace(path, Sibling(path, lpszNewName)) == 0 ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::DeleteFile(LPCSTR lpszPath, BOOL bRecycle) {
-    if (!lpszPath || !*lpszPath) return FALSE;
+    if (!lpszPath || !*lpszPath)
+        return FALSE;
     std::string path = zeqgf::Native(lpszPath);
-    if (bRecycle) return MoveToTrash(path) ? TRUE : FALSE;
+    if (bRecycle)
+        return MoveToTrash(path) ? TRUE : FALSE;
     return unlink(path.c_str()) == 0 ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCallBack,
                          uintptr_t nUserData, ZeqFileCallBackParam* pParam, BOOL bNoReplace) {
     std::string src = zeqgf::Native(View(lpszSrc)), dst = zeqgf::Native(View(lpszDst));
-    if (SameFile(src, dst)) return FALSE;  // would truncate the source
+    if (SameFile(src, dst))
+        return FALSE;  // would truncate the source
     struct stat st;
     int fdIn = open(src.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fdIn < 0) return FALSE;
+    if (fdIn < 0)
+        return FALSE;
     if (fstat(fdIn, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fdIn);
         return FALSE;
@@ -506,6 +584,12 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
         pParam->nCurDone = 0;
         pParam->nCurPercent = 0;
     }
+    // Only a regular file is ever written (and, on failure, removed): never a device.
+    struct stat stDst;
+    if (stat(dst.c_str(), &stDst) == 0 && !S_ISREG(stDst.st_mode)) {
+        close(fdIn);
+        return FALSE;
+    }
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (bNoReplace ? O_EXCL : O_TRUNC);
     int fdOut = open(dst.c_str(), flags, 0600);
     if (fdOut < 0) {
@@ -513,7 +597,8 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
         return FALSE;
     }
     auto fail = [&](const std::string& where, int err) {
-        if (err) platform::ReportFileError(where, err);
+        if (err)
+            platform::ReportFileError(where, err);
         close(fdIn);
         close(fdOut);
         unlink(dst.c_str());
@@ -523,17 +608,21 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
     while (true) {
         ssize_t n = read(fdIn, buf, sizeof buf);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return fail(src, errno);
         }
-        if (n == 0) break;
-        if (!WriteAll(fdOut, buf, static_cast<size_t>(n))) return fail(dst, errno);
+        if (n == 0)
+            break;
+        if (!WriteAll(fdOut, buf, static_cast<size_t>(n)))
+            return fail(dst, errno);
         if (pfnCallBack && pParam) {
             pParam->nDoneBytes += static_cast<uint64_t>(n);
             pParam->nPercent = Percent(pParam->nDoneBytes, pParam->nTotalBytes);
             pParam->nCurDone += static_cast<uint64_t>(n);
             pParam->nCurPercent = Percent(pParam->nCurDone, pParam->nCurSize);
-            if (pfnCallBack(pParam, nUserData) == -1) return fail(dst, 0);
+            if (pfnCallBack(pParam, nUserData) == -1)
+                return fail(dst, 0);
         }
         platform::PumpMessage();
     }
@@ -552,16 +641,22 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
 
 BOOL ZeqGF::CopyFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, BOOL bCreateDir,
                      ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
-    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst)) return FALSE;
+    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst))
+        return FALSE;
     std::string src = zeqgf::Native(lpszSrc), dst = zeqgf::Native(lpszDst);
     std::string dir = ExtractDir(dst.c_str());
-    if (bCreateDir && !dir.empty()) CreateDir(dir.c_str());
-    if (!dir.empty() && !IsDir(dir.c_str())) return FALSE;
-    if (SameFile(src, dst)) return FALSE;
+    if (bCreateDir && !dir.empty())
+        CreateDir(dir.c_str());
+    if (!dir.empty() && !IsDir(dir.c_str()))
+        return FALSE;
+    if (SameFile(src, dst))
+        return FALSE;
     if (bAsk && IsExist(dst.c_str())) {
         int nAnswer = AskOverwrite();
-        if (nAnswer == platform::IDCANCEL) return FALSE;
-        if (nAnswer == platform::IDNO) return TRUE;
+        if (nAnswer == platform::IDCANCEL)
+            return FALSE;
+        if (nAnswer == platform::IDNO)
+            return TRUE;
     }
     ZeqFileCallBackParam param;
     param.nTotalFiles = 1;
@@ -571,23 +666,29 @@ BOOL ZeqGF::CopyFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, BOOL bCreateDir,
 
 BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack pfnCallBack,
                      uintptr_t nUserData) {
-    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst)) return FALSE;
+    if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst))
+        return FALSE;
     std::string src = zeqgf::Native(lpszSrc), dst = zeqgf::Native(lpszDst);
-    if (SameFile(src, dst)) return FALSE;
+    if (SameFile(src, dst))
+        return FALSE;
     if (bAsk && IsExist(dst.c_str())) {
         int nAnswer = AskOverwrite();
-        if (nAnswer == platform::IDCANCEL) return FALSE;
-        if (nAnswer == platform::IDNO) return TRUE;
+        if (nAnswer == platform::IDCANCEL)
+            return FALSE;
+        if (nAnswer == platform::IDNO)
+            return TRUE;
     }
     // A move never replaces an existing target, on one file system or across two.
-    if (IsExist(dst.c_str())) return FALSE;
+    if (IsExist(dst.c_str()))
+        return FALSE;
     uint64_t nSize = GetFileSize(src.c_str(), FALSE);
     std::string dir = ExtractDir(dst.c_str());
     dev_t devSrc = 0, devDst = 0;
-    bool bSameDrive = DeviceOf(src, devSrc) && DeviceOf(dir.empty() ? "." : dir, devDst) &&
-                      devSrc == devDst;
+    bool bSameDrive =
+        DeviceOf(src, devSrc) && DeviceOf(dir.empty() ? "." : dir, devDst) && devSrc == devDst;
     if (bSameDrive) {
-        if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+        if (!dir.empty() && !CreateDir(dir.c_str()))
+            return FALSE;
         if (zeqgf::RenameNoReplace(src, dst) == 0) {
             if (pfnCallBack) {
                 ZeqFileCallBackParam param;
@@ -601,9 +702,11 @@ BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack 
             }
             return TRUE;
         }
-        if (errno != EXDEV) return FALSE;  // e.g. two mounts of one file system
+        if (errno != EXDEV)
+            return FALSE;  // e.g. two mounts of one file system
     }
-    if (!dir.empty() && !CreateDir(dir.c_str())) return FALSE;
+    if (!dir.empty() && !CreateDir(dir.c_str()))
+        return FALSE;
     ZeqFileCallBackParam param;
     param.nTotalFiles = 1;
     param.nTotalBytes = nSize;
@@ -617,27 +720,35 @@ BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack 
 
 BOOL ZeqGF::CreateDir(LPCSTR lpszPath) {
     std::string path = zeqgf::Native(View(lpszPath));
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (IsDirNative(path)) return TRUE;
-    if (!IsValidPathName(path.c_str())) return FALSE;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (IsDirNative(path))
+        return TRUE;
+    if (!IsValidPathName(path.c_str()))
+        return FALSE;
     platform::MakeDirs(path);
     return IsDirNative(path) ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::RenameDir(LPCSTR lpszDir, LPCSTR lpszNewName) {
-    if (!IsDir(lpszDir) || !IsValidFileName(lpszNewName)) return FALSE;
+    if (!IsDir(lpszDir) || !IsValidFileName(lpszNewName))
+        return FALSE;
     std::string dir = zeqgf::Native(lpszDir);
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
     return zeqgf::RenameNoReplace(dir, Sibling(dir, lpszNewName)) == 0 ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::DeleteDir(LPCSTR lpszPath) {
-    if (!IsDir(lpszPath) || !IsDirEmpty(lpszPath)) return FALSE;
+    if (!IsDir(lpszPath) || !IsDirEmpty(lpszPath))
+        return FALSE;
     std::string dir = zeqgf::Native(lpszPath);
     std::vector<CEntry> entries;
-    if (!ListDir(dir, entries)) return FALSE;
+    if (!ListDir(dir, entries))
+        return FALSE;
     for (const auto& e : entries) {
-        if (e.bDir && !DeleteDir(Join(dir, e.strName).c_str())) return FALSE;
+        if (e.bDir && !DeleteDir(Join(dir, e.strName).c_str()))
+            return FALSE;
     }
     return rmdir(dir.c_str()) == 0 ? TRUE : FALSE;
 }
@@ -646,12 +757,14 @@ BOOL ZeqGF::DeleteDir(LPCSTR lpszPath) {
 
 BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecycle,
                         ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
-    if (list.empty()) return FALSE;
+    if (list.empty())
+        return FALSE;
     CStringArray files, dirs;
     for (const auto& item : list) {
         std::string path = zeqgf::Native(item);
         if (IsDir(path.c_str())) {
-            while (path.size() > 1 && path.back() == '/') path.pop_back();
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
             // The folder and its sub-folders at any depth, parents before children.
             dirs.push_back(path);
             GetDirInfo(path.c_str(), lpszWildcard, &dirs, &files, TRUE);
@@ -659,17 +772,20 @@ BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRec
             files.push_back(path);
         }
     }
-    if (files.empty() && dirs.empty()) return FALSE;
+    if (files.empty() && dirs.empty())
+        return FALSE;
     ZeqFileCallBackParam param;
     param.nTotalFiles = static_cast<int>(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!DeleteFile(files[i].c_str(), bRecycle)) return FALSE;
+        if (!DeleteFile(files[i].c_str(), bRecycle))
+            return FALSE;
         if (pfnCallBack) {
             param.strCurName = files[i];
             param.nCurFile = static_cast<int>(i + 1);
             param.nPercent = Percent(i + 1, files.size());
             param.nCurPercent = 100;
-            if (pfnCallBack(&param, nUserData) == -1) return FALSE;
+            if (pfnCallBack(&param, nUserData) == -1)
+                return FALSE;
         }
     }
     // Children first. With the all-files wildcard every folder must go; with a narrower
@@ -678,21 +794,25 @@ BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRec
     std::sort(dirs.begin(), dirs.end());
     dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
     for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
-        if (!IsDirNative(*it)) continue;
+        if (!IsDirNative(*it))
+            continue;
         DeleteDir(it->c_str());
-        if (bAll && IsDirNative(*it)) return FALSE;
+        if (bAll && IsDirNative(*it))
+            return FALSE;
     }
     return TRUE;
 }
 
 BOOL ZeqGF::DeleteDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, BOOL bRecycle, BOOL bWhole,
                            BOOL bSubDirs, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
-    if (!IsDir(lpszDir)) return FALSE;
+    if (!IsDir(lpszDir))
+        return FALSE;
     CStringArray list;
     if (bWhole) {
         list.push_back(zeqgf::Native(lpszDir));
     } else {
-        if (bSubDirs) GetSubDirList(lpszDir, &list, FALSE);
+        if (bSubDirs)
+            GetSubDirList(lpszDir, &list, FALSE);
         GetDirFiles(lpszDir, lpszWildcard, &list, FALSE);
     }
     return DeleteMulti(list, lpszWildcard, bRecycle, pfnCallBack, nUserData);
@@ -706,20 +826,25 @@ struct CCopyItem {
 
 bool CopyTree(const std::string& src, const std::string& dst) {
     struct stat st;
-    if (lstat(src.c_str(), &st) != 0) return false;
+    if (lstat(src.c_str(), &st) != 0)
+        return false;
     if (S_ISDIR(st.st_mode)) {
-        if (mkdir(dst.c_str(), st.st_mode & 07777) != 0) return false;
+        if (mkdir(dst.c_str(), st.st_mode & 07777) != 0)
+            return false;
         std::vector<CEntry> entries;
-        if (!ListDir(src, entries)) return false;
+        if (!ListDir(src, entries))
+            return false;
         for (const auto& e : entries) {
-            if (!CopyTree(Join(src, e.strName), Join(dst, e.strName))) return false;
+            if (!CopyTree(Join(src, e.strName), Join(dst, e.strName)))
+                return false;
         }
         return true;
     }
     if (S_ISLNK(st.st_mode)) {
         std::string target(PATH_MAX, '\0');
         ssize_t n = readlink(src.c_str(), target.data(), target.size());
-        if (n < 0) return false;
+        if (n < 0)
+            return false;
         target.resize(static_cast<size_t>(n));
         return symlink(target.c_str(), dst.c_str()) == 0;
     }
@@ -729,25 +854,31 @@ bool CopyTree(const std::string& src, const std::string& dst) {
 }  // namespace
 
 BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPCSTR lpszWildcard,
-                           BOOL bAsk, BOOL bMove, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
-    if (listIn.empty()) return FALSE;
+                           BOOL bAsk, BOOL bMove, ZeqFileCallBack pfnCallBack,
+                           uintptr_t nUserData) {
+    if (listIn.empty())
+        return FALSE;
     CStringArray list = listIn;
     SortString(list, TRUE);
     std::string target = zeqgf::Native(View(lpszTargetDir));
-    while (target.size() > 1 && target.back() == '/') target.pop_back();
-    if (!IsValidPathName(target.c_str()) || !CreateDir(target.c_str())) return FALSE;
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    if (!IsValidPathName(target.c_str()) || !CreateDir(target.c_str()))
+        return FALSE;
 
     // Each entry keeps its own base folder: a file lands in the target by its name; a
     // folder's contents land in the target, or the folder itself when files are listed
     // beside it.
     bool bAnyFile = false;
-    for (const auto& item : list) bAnyFile = bAnyFile || IsFile(item.c_str());
+    for (const auto& item : list)
+        bAnyFile = bAnyFile || IsFile(item.c_str());
     ZeqFileCallBackParam param;
     std::vector<CCopyItem> items;
     CStringArray folders;
     for (const auto& item : list) {
         std::string path = zeqgf::Native(item);
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
         if (IsFile(path.c_str())) {
             items.push_back({path, ExtractDir(path.c_str())});
             param.nTotalBytes += GetFileSize(path.c_str(), FALSE);
@@ -756,12 +887,15 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
             std::string base = bAnyFile ? ExtractDir(path.c_str()) : path + "/";
             CStringArray files;
             int64_t n = GetDirInfo(path.c_str(), lpszWildcard, nullptr, &files, TRUE);
-            if (n > 0) param.nTotalBytes += static_cast<uint64_t>(n);
-            for (auto& f : files) items.push_back({f, base});
+            if (n > 0)
+                param.nTotalBytes += static_cast<uint64_t>(n);
+            for (auto& f : files)
+                items.push_back({f, base});
         }
     }
     param.nTotalFiles = static_cast<int>(items.size());
-    if (items.empty()) return FALSE;
+    if (items.empty())
+        return FALSE;
 
     auto countDone = [&](const std::string& path, uint64_t nSize) {
         param.strCurName = path;
@@ -781,13 +915,16 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
                               : ExtractName(item.strPath.c_str(), TRUE);
         std::string dst = MakePath(target.c_str(), rel.c_str());
         std::string dstDir = ExtractDir(dst.c_str());
-        if (!CreateDir(dstDir.c_str())) return FALSE;
+        if (!CreateDir(dstDir.c_str()))
+            return FALSE;
         uint64_t nSize = GetFileSize(item.strPath.c_str(), FALSE);
         if (bAsk && IsExist(dst.c_str())) {
             int nAnswer = AskOverwrite();
-            if (nAnswer == platform::IDCANCEL) return FALSE;
+            if (nAnswer == platform::IDCANCEL)
+                return FALSE;
             if (nAnswer == platform::IDNO) {
-                if (!countDone(item.strPath, nSize)) return FALSE;
+                if (!countDone(item.strPath, nSize))
+                    return FALSE;
                 continue;
             }
         }
@@ -797,24 +934,29 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
             }
             continue;
         }
-        if (SameFile(item.strPath, dst)) return FALSE;
+        if (SameFile(item.strPath, dst))
+            return FALSE;
         dev_t devSrc = 0;
         bool bSameDrive = DeviceOf(item.strPath, devSrc) && devSrc == devTarget;
         if (bSameDrive && zeqgf::RenameNoReplace(item.strPath, dst) == 0) {
-            if (!countDone(item.strPath, nSize)) return FALSE;
+            if (!countDone(item.strPath, nSize))
+                return FALSE;
             continue;
         }
-        if (bSameDrive && errno != EXDEV) return FALSE;
+        if (bSameDrive && errno != EXDEV)
+            return FALSE;
         // Across file systems: a complete copy first, then the source goes.
         if (!CopyFileLoop(item.strPath.c_str(), dst.c_str(), pfnCallBack, nUserData, &param,
                           TRUE)) {
             return FALSE;
         }
-        if (unlink(item.strPath.c_str()) != 0) return FALSE;
+        if (unlink(item.strPath.c_str()) != 0)
+            return FALSE;
     }
     if (bMove) {
         // Only emptied folders go.
-        for (const auto& f : folders) DeleteDir(f.c_str());
+        for (const auto& f : folders)
+            DeleteDir(f.c_str());
     }
     return TRUE;
 }
@@ -831,17 +973,19 @@ BOOL ZeqGF::MoveMulti(const CStringArray& list, LPCSTR lpszTargetDir, LPCSTR lps
 
 namespace {
 
-BOOL DirOperation(LPCSTR lpszDir, LPCSTR lpszTargetDir, bool bMove, LPCSTR lpszWildcard,
-                  BOOL bAsk, ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+BOOL DirOperation(LPCSTR lpszDir, LPCSTR lpszTargetDir, bool bMove, LPCSTR lpszWildcard, BOOL bAsk,
+                  ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
     std::string target = zeqgf::Native(View(lpszTargetDir));
-    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
     if (!ZeqGF::IsDir(lpszDir) || !ZeqGF::IsValidPathName(target.c_str()) ||
         !ZeqGF::CreateDir(target.c_str())) {
         return FALSE;
     }
     CStringArray list{zeqgf::Native(lpszDir)};
-    return bMove ? ZeqGF::MoveMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData)
-                 : ZeqGF::CopyMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData);
+    return bMove
+               ? ZeqGF::MoveMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData)
+               : ZeqGF::CopyMulti(list, target.c_str(), lpszWildcard, bAsk, pfnCallBack, nUserData);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ namespace zeqgf {
 std::string Native(std::string_view path) {
     std::string out(path);
     for (size_t i = 0; i < out.size(); i += CharLen(out, i)) {
-        if (out[i] == '\\') out[i] = '/';
+        if (out[i] == '\\')
+            out[i] = '/';
     }
     return out;
 }
@@ -24,7 +25,8 @@ std::string Native(std::string_view path) {
 size_t LastSep(std::string_view path) {
     size_t last = std::string_view::npos;
     for (size_t i = 0; i < path.size(); i += CharLen(path, i)) {
-        if (IsSepChar(path[i])) last = i;
+        if (IsSepChar(path[i]))
+            last = i;
     }
     return last;
 }
@@ -41,7 +43,8 @@ std::string Unescape(const std::string& s) {
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] >= '0' && s[i + 1] <= '3' &&
             s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];
@@ -55,7 +58,8 @@ std::string RealPathOf(const std::string& path) {
     std::string abs = path;
     if (abs.empty() || abs[0] != '/') {
         char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd)) return {};
+        if (!getcwd(cwd, sizeof cwd))
+            return {};
         abs = std::string(cwd) + "/" + abs;
     }
     std::string head = abs, tail;
@@ -63,13 +67,16 @@ std::string RealPathOf(const std::string& path) {
         char real[PATH_MAX];
         if (realpath(head.c_str(), real)) {
             std::string r = real;
-            if (!tail.empty()) r += (r == "/" ? "" : "/") + tail;
+            if (!tail.empty())
+                r += (r == "/" ? "" : "/") + tail;
             return r;
         }
         size_t p = head.find_last_of('/');
-        if (p == std::string::npos || head == "/") return abs;
+        if (p == std::string::npos || head == "/")
+            return abs;
         std::string name = head.substr(p + 1);
-        if (!name.empty()) tail = tail.empty() ? name : name + "/" + tail;
+        if (!name.empty())
+            tail = tail.empty() ? name : name + "/" + tail;
         head = p == 0 ? "/" : head.substr(0, p);
     }
 }
@@ -89,14 +96,15 @@ std::vector<CMountEntry> ReadMounts() {
 
 bool MountOf(const std::string& path, CMountEntry& entry) {
     std::string real = RealPathOf(Native(path));
-    if (real.empty()) return false;
+    if (real.empty())
+        return false;
     size_t best = 0;
     bool bFound = false;
     for (const auto& m : ReadMounts()) {
         const std::string& d = m.strDir;
-        bool bHolds = d == "/" || real == d ||
-                      (real.size() > d.size() && real.compare(0, d.size(), d) == 0 &&
-                       real[d.size()] == '/');
+        bool bHolds =
+            d == "/" || real == d ||
+            (real.size() > d.size() && real.compare(0, d.size(), d) == 0 && real[d.size()] == '/');
         // Later lines of the table cover earlier ones mounted at the same place.
         if (bHolds && (!bFound || d.size() >= best)) {
             best = d.size();
@@ -136,11 +144,13 @@ void ZeqGF::SplitPath(LPCSTR lpszPath, CString& strDrive, CString& strDir, CStri
 }
 
 void ZeqGF::AddPathSep(CString& strPath) {
-    if (!zeqgf::EndsWithSep(strPath)) strPath += '/';
+    if (!zeqgf::EndsWithSep(strPath))
+        strPath += '/';
 }
 
 void ZeqGF::DelPathSep(CString& strPath) {
-    if (zeqgf::EndsWithSep(strPath)) strPath.pop_back();
+    if (zeqgf::EndsWithSep(strPath))
+        strPath.pop_back();
 }
 
 CString ZeqGF::ExtractDrive(LPCSTR lpszPath) {
@@ -164,7 +174,8 @@ CString ZeqGF::ExtractName(LPCSTR lpszPath, BOOL bWithExt) {
 CString ZeqGF::ExtractExt(LPCSTR lpszPath, BOOL bWithDot) {
     CString drive, dir, name, ext;
     SplitPath(lpszPath, drive, dir, name, ext);
-    if (!bWithDot && !ext.empty()) ext.erase(0, 1);
+    if (!bWithDot && !ext.empty())
+        ext.erase(0, 1);
     return ext;
 }
 
@@ -196,7 +207,8 @@ namespace {
 
 bool HasAnyChar(std::string_view text, const char* set) {
     for (size_t i = 0; i < text.size(); i += zeqgf::CharLen(text, i)) {
-        if (zeqgf::CharLen(text, i) == 1 && std::strchr(set, text[i])) return true;
+        if (zeqgf::CharLen(text, i) == 1 && std::strchr(set, text[i]))
+            return true;
     }
     return false;
 }
@@ -205,43 +217,54 @@ bool HasAnyChar(std::string_view text, const char* set) {
 
 BOOL ZeqGF::IsValidFileName(LPCSTR lpszName) {
     std::string_view name = View(lpszName);
-    if (IsEmpty(lpszName)) return FALSE;
+    if (IsEmpty(lpszName))
+        return FALSE;
     // "." and ".." name no file and would lead out of the folder.
-    if (name == "." || name == "..") return FALSE;
+    if (name == "." || name == "..")
+        return FALSE;
     return HasAnyChar(name, "\\?|><:/*\"") ? FALSE : TRUE;
 }
 
 BOOL ZeqGF::IsValidPathName(LPCSTR lpszPath) {
-    if (IsEmpty(lpszPath)) return FALSE;
+    if (IsEmpty(lpszPath))
+        return FALSE;
     CString drive, dir, name, ext;
     SplitPath(lpszPath, drive, dir, name, ext);
-    if (!IsValidFileName((name + ext).c_str())) return FALSE;
+    if (!IsValidFileName((name + ext).c_str()))
+        return FALSE;
     return HasAnyChar(dir, "?|><:*\"") ? FALSE : TRUE;
 }
 
 BOOL ZeqGF::IsDriveRoot(LPCSTR lpszPath) {
-    if (IsEmpty(lpszPath)) return FALSE;
+    if (IsEmpty(lpszPath))
+        return FALSE;
     std::string path = zeqgf::Native(View(lpszPath));
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     zeqgf::CMountEntry entry;
-    if (!zeqgf::MountOf(path, entry)) return FALSE;
+    if (!zeqgf::MountOf(path, entry))
+        return FALSE;
     char real[PATH_MAX];
-    if (!realpath(path.c_str(), real)) return FALSE;
+    if (!realpath(path.c_str(), real))
+        return FALSE;
     return entry.strDir == real ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::IsCDRomDrive(LPCSTR lpszPath) {
-    if (IsEmpty(lpszPath)) return FALSE;
+    if (IsEmpty(lpszPath))
+        return FALSE;
     zeqgf::CMountEntry entry;
     return zeqgf::MountOf(View(lpszPath).data(), entry) && zeqgf::IsCDRomMount(entry) ? TRUE
                                                                                       : FALSE;
 }
 
 CString ZeqGF::GetCDROMDrive(short n) {
-    if (n < 0) return {};
+    if (n < 0)
+        return {};
     int nFound = 0;
     for (const auto& m : zeqgf::ReadMounts()) {
-        if (!zeqgf::IsCDRomMount(m)) continue;
+        if (!zeqgf::IsCDRomMount(m))
+            continue;
         if (nFound++ == n) {
             CString root = m.strDir;
             AddPathSep(root);
@@ -252,7 +275,8 @@ CString ZeqGF::GetCDROMDrive(short n) {
 }
 
 void ZeqGF::AbbreviatePath(LPSTR lpszPath, int nMax, BOOL bKeepName) {
-    if (!lpszPath) return;
+    if (!lpszPath)
+        return;
     std::string path = zeqgf::Native(lpszPath);
     const size_t L = path.size();
     size_t sep = zeqgf::LastSep(path);
@@ -281,7 +305,8 @@ void ZeqGF::AbbreviatePath(LPSTR lpszPath, int nMax, BOOL bKeepName) {
             size_t rest = v;
             while (v + 4 + (L - rest) > static_cast<size_t>(nMax)) {
                 size_t next = path.find('/', rest + 1);
-                if (next == std::string::npos) break;
+                if (next == std::string::npos)
+                    break;
                 rest = next;
             }
             result = path.substr(0, v) + "/..." + path.substr(rest);

@@ -23,20 +23,24 @@ void Draw3dRect(QPainter* p, const QRect& r, const QColor& topLeft, const QColor
 }  // namespace
 
 void ZeqGF::Draw3DFrame(QPainter* pDC, const QRect& rect, BOOL bSingle, BOOL bRaised) {
-    if (!pDC || rect.width() <= 0 || rect.height() <= 0) return;
+    if (!pDC || rect.width() <= 0 || rect.height() <= 0)
+        return;
     const QPalette pal = QGuiApplication::palette();
     const QColor hilight = pal.color(QPalette::Light), shadow = pal.color(QPalette::Dark);
     Draw3dRect(pDC, rect, bRaised ? hilight : shadow, bRaised ? shadow : hilight);
-    if (bSingle) return;
+    if (bSingle)
+        return;
     const QRect inner = rect.adjusted(1, 1, -1, -1);
-    if (inner.width() <= 0 || inner.height() <= 0) return;
+    if (inner.width() <= 0 || inner.height() <= 0)
+        return;
     const QColor light = pal.color(QPalette::Midlight), dark = pal.color(QPalette::Shadow);
     Draw3dRect(pDC, inner, bRaised ? light : dark, bRaised ? dark : light);
 }
 
 void ZeqGF::PeekMsg(MSG& msg) {
     msg.nDispatched = 0;
-    if (!QCoreApplication::instance()) return;
+    if (!QCoreApplication::instance())
+        return;
     // What QCoreApplication::processEvents does, without waiting, but telling whether
     // anything ran.
     QAbstractEventDispatcher* pDispatcher = QThread::currentThread()->eventDispatcher();

@@ -8,7 +8,9 @@
 
 namespace zeqgf {
 
-inline std::string_view View(LPCSTR psz) { return psz ? std::string_view(psz) : std::string_view(); }
+inline std::string_view View(LPCSTR psz) {
+    return psz ? std::string_view(psz) : std::string_view();
+}
 
 // Byte length of the character that starts at i: 2 for a lead byte followed by a trail
 // byte in the installation code page, else 1.
@@ -19,7 +21,9 @@ std::vector<size_t> CharStarts(std::string_view s);
 // ordered by their code value.
 int CompareNoCase(std::string_view a, std::string_view b);
 
-inline bool IsSepChar(char c) { return c == '/' || c == '\\'; }
+inline bool IsSepChar(char c) {
+    return c == '/' || c == '\\';
+}
 // The path with every "\" separator (a whole character, never a trail byte) made "/".
 std::string Native(std::string_view path);
 // Offset of the last separator character, or npos.

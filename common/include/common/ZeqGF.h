@@ -14,15 +14,15 @@ class QRect;
 
 // Progress of a copy, move or delete, handed to the callback. Reset before each operation.
 struct ZeqFileCallBackParam {
-    int nTotalFiles = 0;         // files of the whole operation
-    uint64_t nTotalBytes = 0;    // bytes of the whole operation
-    uint64_t nDoneBytes = 0;     // bytes done so far
-    int64_t nPercent = 0;        // overall percent done
-    CString strCurName;          // current file
-    int nCurFile = 0;            // number of the current file, from 1
-    uint64_t nCurSize = 0;       // size of the current file
-    uint64_t nCurDone = 0;       // bytes of the current file done
-    int64_t nCurPercent = 0;     // percent of the current file done
+    int nTotalFiles = 0;       // files of the whole operation
+    uint64_t nTotalBytes = 0;  // bytes of the whole operation
+    uint64_t nDoneBytes = 0;   // bytes done so far
+    int64_t nPercent = 0;      // overall percent done
+    CString strCurName;        // current file
+    int nCurFile = 0;          // number of the current file, from 1
+    uint64_t nCurSize = 0;     // size of the current file
+    uint64_t nCurDone = 0;     // bytes of the current file done
+    int64_t nCurPercent = 0;   // percent of the current file done
 };
 
 // Called after each block copied and each file moved, skipped or deleted; -1 cancels.
@@ -136,7 +136,7 @@ protected:
     static BOOL CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCallBack,
                              uintptr_t nUserData, ZeqFileCallBackParam* pParam,
                              BOOL bNoReplace = FALSE);
-    static BOOL MultiOperation(const CStringArray& list, LPCSTR lpszTargetDir,
-                               LPCSTR lpszWildcard, BOOL bAsk, BOOL bMove,
-                               ZeqFileCallBack pfnCallBack, uintptr_t nUserData);
+    static BOOL MultiOperation(const CStringArray& list, LPCSTR lpszTargetDir, LPCSTR lpszWildcard,
+                               BOOL bAsk, BOOL bMove, ZeqFileCallBack pfnCallBack,
+                               uintptr_t nUserData);
 };
