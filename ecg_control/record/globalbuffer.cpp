@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 CGlobalBuffer::~CGlobalBuffer() {
     // The derived part is gone by now; only the block itself is released here.
@@ -153,6 +154,38 @@ void CWaveBuffer::Free() {
     m_nBytesPerSample = 0;
     m_adwMarks.clear();
     CGlobalBuffer::Free();
+}
+
+BOOL CWaveBuffer::CopyFrom(const CGlobalBuffer& other) {
+    const auto* pWave = dynamic_cast<const CWaveBuffer*>(&other);
+    if (pWave == this || !CGlobalBuffer::CopyFrom(other)) {
+        return FALSE;
+    }
+    if (pWave != nullptr) {
+        m_nChannels = pWave->m_nChannels;
+        m_nSamples = pWave->m_nSamples;
+        m_nBytesPerSample = pWave->m_nBytesPerSample;
+        m_adwMarks = pWave->m_adwMarks;
+    }
+    return TRUE;
+}
+
+BOOL CWaveBuffer::MoveFrom(CGlobalBuffer& other) {
+    auto* pWave = dynamic_cast<CWaveBuffer*>(&other);
+    if (pWave == this || !CGlobalBuffer::MoveFrom(other)) {
+        return FALSE;
+    }
+    if (pWave != nullptr) {
+        m_nChannels = pWave->m_nChannels;
+        m_nSamples = pWave->m_nSamples;
+        m_nBytesPerSample = pWave->m_nBytesPerSample;
+        m_adwMarks = std::move(pWave->m_adwMarks);
+        pWave->m_nChannels = 0;
+        pWave->m_nSamples = 0;
+        pWave->m_nBytesPerSample = 0;
+        pWave->m_adwMarks.clear();
+    }
+    return TRUE;
 }
 
 BOOL CWaveBuffer::Create(int nChannels, UINT nSamples, int nBytesPerSample) {

@@ -127,3 +127,25 @@ TEST(WaveBuffer, RemoveMarksKeepsOrderOfTheRest) {
     wave.RemoveMarks(100, 200);
     EXPECT_EQ(wave.m_adwMarks, (std::vector<DWORD>{50, 250}));
 }
+
+TEST(WaveBuffer, CopyAndMoveCarryTheShapeAndMarks) {
+    CWaveBuffer src;
+    ASSERT_TRUE(src.Create(12, 100, 2));
+    src.SetUserValue(1);
+    src.SetSample(11, 99, 321);
+    src.AddMark(42);
+    CWaveBuffer copy;
+    ASSERT_TRUE(copy.CopyFrom(src));
+    EXPECT_EQ(copy.GetSample(11, 99), 321);
+    EXPECT_EQ(copy.m_adwMarks, std::vector<DWORD>{42});
+    EXPECT_EQ(copy.GetUserValue(), 0);
+    CWaveBuffer moved;
+    ASSERT_TRUE(moved.MoveFrom(src));
+    EXPECT_EQ(moved.GetChannelCount(), 12);
+    EXPECT_EQ(moved.GetSample(11, 99), 321);
+    EXPECT_EQ(moved.m_adwMarks, std::vector<DWORD>{42});
+    EXPECT_FALSE(src.HasBlock());
+    EXPECT_EQ(src.GetChannelCount(), 0);
+    EXPECT_TRUE(src.m_adwMarks.empty());
+    EXPECT_EQ(src.GetUserValue(), 1);
+}

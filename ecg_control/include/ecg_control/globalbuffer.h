@@ -66,6 +66,10 @@ public:
     ~CWaveBuffer() override;
 
     void Free() override;
+    // From another sample buffer the shape (channels, samples, bytes per sample) and the
+    // marks come along with the block, so the result is usable as a sample buffer.
+    BOOL CopyFrom(const CGlobalBuffer& other) override;
+    BOOL MoveFrom(CGlobalBuffer& other) override;
     BOOL Create(int nChannels, UINT nSamples, int nBytesPerSample);
     BOOL CreateLeads(UINT nSamples, int nBytesPerSample) {
         return Create(12, nSamples, nBytesPerSample);
