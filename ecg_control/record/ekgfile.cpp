@@ -231,11 +231,20 @@ BOOL WriteEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pI
     return platform::WriteFileAtomically(strTarget, strImage) ? TRUE : FALSE;
 }
 
-CString WriteEngineInput(CWaveBuffer* pWave) {
-    CString strFolder = platform::ProgramDir();
+CString EngineInputFolder() {
+    // The file the host kept beside its program lives in the host's home folder here.
+    const CString strProgram = platform::ProgramPath();
+    const std::size_t nSlash = strProgram.rfind('/');
+    const CString strName = nSlash == CString::npos ? strProgram : strProgram.substr(nSlash + 1);
+    CString strFolder = strName.empty() ? CString() : platform::HomeDir(strName);
     if (strFolder.empty()) {
         strFolder = platform::PrivateTempDir();
     }
+    return strFolder;
+}
+
+CString WriteEngineInput(CWaveBuffer* pWave) {
+    const CString strFolder = EngineInputFolder();
     if (strFolder.empty()) {
         return CString();
     }

@@ -430,6 +430,13 @@ TEST(EkgFile, EngineInputLayout) {
     EXPECT_EQ(strFile.substr(10000, 200), std::string(200, '\0'));
     EXPECT_EQ(static_cast<BYTE>(strFile[10200 + 2 * 97]), (1000 + 97) & 0xFF);
 
+    // Without a folder: the host program's home folder.
+    testsupport::CEnvScope home("CORVANE_HOME", (dir / "home").c_str());
+    const CString strHomePath = WriteEngineInputTo(&rec.wave, "");
+    EXPECT_EQ(strHomePath.find(dir / "home/"), 0u);
+    EXPECT_EQ(strHomePath.substr(strHomePath.size() - 11), "/__temp.raw");
+    EXPECT_EQ(testsupport::ReadFile(strHomePath), strFile);
+
     CRecordObjects none;
     EXPECT_EQ(WriteEngineInputTo(&none.wave, dir.Path()), "");
     EXPECT_EQ(WriteEngineInputTo(nullptr, dir.Path()), "");

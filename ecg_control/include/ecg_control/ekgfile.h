@@ -58,8 +58,11 @@ CString DefaultSavePath();
 BOOL BuildEkgFileImage(CWaveBuffer* pWave, CEkgRecordInfo* pInfo, CMorphologyTable* pMorph,
                        std::string& strImage);
 
-// Writes "__temp.raw" (lead blocks and the pacemaker list only) into the program's folder
-// or into the given folder (created first). Returns the full path, empty on failure.
+// Writes "__temp.raw" (lead blocks and the pacemaker list only) into the host program's
+// home folder (platform::HomeDir of the running program's name; the private temporary
+// folder when that cannot be had) or into the given folder (created first; an empty folder
+// means the former). Returns the full path, empty on failure.
+CString EngineInputFolder();
 CString WriteEngineInput(CWaveBuffer* pWave);
 CString WriteEngineInputTo(CWaveBuffer* pWave, const CString& strFolder);
 

@@ -133,7 +133,7 @@ private:
     int m_nSamples = 0;
     int m_nSegment = 0;
     // Arrangement of the last known format, kept for format codes above 3.
-    int m_nFirst = 2, m_nPitch = 3, m_nStepCode = 0;
+    int m_nFirst = 2, m_nPitch = 3, m_nStep = 0;
     int m_nOriginX = 0;
     int m_nOriginY = 0;
     std::array<CTracePoint, kLeadCount + 1> m_aCellPos{};
