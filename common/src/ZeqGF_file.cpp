@@ -321,9 +321,11 @@ bool MoveToTrash(const std::string& path) {
         if (bOk) {
             if (zeqgf::RenameNoReplace(path, target) == 0)
                 return true;
-            if (errno == EXDEV && CopyTree(path, target)) {
-                if (RemoveTree(path))
-                    return true;
+            if (errno == EXDEV) {
+                // Once the copy is whole, whatever of the source went is safe in the
+                // trash: a source that will not go entirely is no clean delete.
+                if (CopyTree(path, target))
+                    return RemoveTree(path);
                 RemoveTree(target);
             }
         }
@@ -559,6 +561,8 @@ BOOL ZeqGF::DeleteFile(LPCSTR lpszPath, BOOL bRecycle) {
     if (!lpszPath || !*lpszPath)
         return FALSE;
     std::string path = zeqgf::Native(lpszPath);
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     if (bRecycle)
         return MoveToTrash(path) ? TRUE : FALSE;
     return unlink(path.c_str()) == 0 ? TRUE : FALSE;
@@ -762,9 +766,12 @@ BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRec
     CStringArray files, dirs;
     for (const auto& item : list) {
         std::string path = zeqgf::Native(item);
-        if (IsDir(path.c_str())) {
-            while (path.size() > 1 && path.back() == '/')
-                path.pop_back();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            files.push_back(path);  // the link goes, never what it points at
+        } else if (IsDir(path.c_str())) {
             // The folder and its sub-folders at any depth, parents before children.
             dirs.push_back(path);
             GetDirInfo(path.c_str(), lpszWildcard, &dirs, &files, TRUE);

@@ -154,9 +154,14 @@ void ZeqGF::DelPathSep(CString& strPath) {
 }
 
 CString ZeqGF::ExtractDrive(LPCSTR lpszPath) {
-    CString drive, dir, name, ext;
-    SplitPath(lpszPath, drive, dir, name, ext);
-    return drive + "/";
+    // The drive of a path is the mounted file system that holds it; its mount point
+    // stands for the drive root. The root when the mount table cannot say.
+    zeqgf::CMountEntry entry;
+    if (IsEmpty(lpszPath) || !zeqgf::MountOf(lpszPath, entry))
+        return "/";
+    CString root = entry.strDir;
+    AddPathSep(root);
+    return root;
 }
 
 CString ZeqGF::ExtractDir(LPCSTR lpszPath) {
@@ -254,8 +259,7 @@ BOOL ZeqGF::IsCDRomDrive(LPCSTR lpszPath) {
     if (IsEmpty(lpszPath))
         return FALSE;
     zeqgf::CMountEntry entry;
-    return zeqgf::MountOf(View(lpszPath).data(), entry) && zeqgf::IsCDRomMount(entry) ? TRUE
-                                                                                      : FALSE;
+    return zeqgf::MountOf(lpszPath, entry) && zeqgf::IsCDRomMount(entry) ? TRUE : FALSE;
 }
 
 CString ZeqGF::GetCDROMDrive(short n) {

@@ -25,7 +25,10 @@ void Draw3dRect(QPainter* p, const QRect& r, const QColor& topLeft, const QColor
 void ZeqGF::Draw3DFrame(QPainter* pDC, const QRect& rect, BOOL bSingle, BOOL bRaised) {
     if (!pDC || rect.width() <= 0 || rect.height() <= 0)
         return;
-    const QPalette pal = QGuiApplication::palette();
+    // The application's palette; without an application, Qt's default one.
+    const QPalette pal = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                             ? QGuiApplication::palette()
+                             : QPalette();
     const QColor hilight = pal.color(QPalette::Light), shadow = pal.color(QPalette::Dark);
     Draw3dRect(pDC, rect, bRaised ? hilight : shadow, bRaised ? shadow : hilight);
     if (bSingle)

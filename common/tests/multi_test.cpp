@@ -89,6 +89,11 @@ TEST(ZeqGFMulti, DeleteIsFalseWhenAFolderRemains) {
     EXPECT_FALSE(ZeqGF::DeleteMulti({tmp / "t"}, nullptr, FALSE, nullptr, 0));
     EXPECT_TRUE(Exists(tmp / "t/s1/link"));
     EXPECT_EQ("keep", ReadFile(tmp / "outside/keep.txt"));
+
+    // A listed link to a folder: the link goes, the folder it points at stays whole.
+    EXPECT_TRUE(ZeqGF::DeleteMulti({tmp / "t/s1/link/"}, nullptr, FALSE, nullptr, 0));
+    EXPECT_FALSE(Exists(tmp / "t/s1/link"));
+    EXPECT_EQ("keep", ReadFile(tmp / "outside/keep.txt"));
 }
 
 TEST(ZeqGFMulti, DeleteDirFiles) {

@@ -125,6 +125,10 @@ TEST(ZeqGFPath, DrivesFromTheMountTable) {
     EXPECT_TRUE(ZeqGF::IsDriveRoot("/proc/"));
     EXPECT_FALSE(ZeqGF::IsDriveRoot("/proc/self"));
     EXPECT_FALSE(ZeqGF::IsDriveRoot(""));
+    EXPECT_EQ("/", ZeqGF::ExtractDrive("/"));
+    EXPECT_EQ("/proc/", ZeqGF::ExtractDrive("/proc/self/status"));
+    EXPECT_EQ("/proc/", ZeqGF::ExtractDrive("\\proc\\no\\such\\file"));
+    EXPECT_EQ("/", ZeqGF::ExtractDrive(""));
     EXPECT_FALSE(ZeqGF::IsCDRomDrive("/"));
     EXPECT_EQ("", ZeqGF::GetCDROMDrive(-1));
     EXPECT_EQ("", ZeqGF::GetCDROMDrive(1000));
