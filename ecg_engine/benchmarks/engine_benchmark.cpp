@@ -19,11 +19,13 @@ namespace {
 std::string MakeInput() {
     const char* pszTmp = std::getenv("TMPDIR");
     std::string dir = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/engbench.XXXXXX";
-    if (!::mkdtemp(dir.data())) std::abort();
+    if (!::mkdtemp(dir.data()))
+        std::abort();
     const std::string path = dir + "/rec.ekg";
     const std::string data = ecg_engine_test::MakeEkgRecord(ecg_engine_test::EcgLikeSample);
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size()) std::abort();
+    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+        std::abort();
     std::fclose(f);
     return path;
 }
@@ -37,11 +39,13 @@ void RunEngine(benchmark::State& state, EEngineVariant variant) {
     std::string input = InputPath();
     std::string numbers[6] = {"1", "1", "1", "1", "1", "0"};
     char* argv[8] = {const_cast<char*>("engine"), input.data()};
-    for (int i = 0; i < 6; ++i) argv[2 + i] = numbers[i].data();
+    for (int i = 0; i < 6; ++i)
+        argv[2 + i] = numbers[i].data();
     const int argc = variant == EEngineVariant::Zorvik31 ? 8 : 6;
     for (auto _ : state) {
         auto d = CreateEngineData(variant);
-        if (EngineMain(*d, argc, argv) != 0) state.SkipWithError("engine run failed");
+        if (EngineMain(*d, argc, argv) != 0)
+            state.SkipWithError("engine run failed");
     }
 }
 
@@ -58,7 +62,8 @@ void BM_DebugDataFileOf16Rows(benchmark::State& state) {
     CopyText(d->DebugFolderPrefix, folder.c_str());
     DumpRawLeads(*d);
     DumpFilteredLeads(*d);
-    for (auto _ : state) WriteDebugDataFile(*d);
+    for (auto _ : state)
+        WriteDebugDataFile(*d);
 }
 
 }  // namespace

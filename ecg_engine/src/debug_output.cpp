@@ -14,11 +14,14 @@ template <typename T>
 std::int32_t* AppendRow(CEngineData& d, const char* pszPrefix, const char* pszName,
                         const T* pSource, int nCount) {
     auto& rows = d.DebugDumpRows;
-    if (rows.RowCount() >= kMaxDebugRows) return nullptr;
+    if (rows.RowCount() >= kMaxDebugRows)
+        return nullptr;
     std::unique_ptr<std::int32_t[]> pRow(new (std::nothrow) std::int32_t[kInputSamples]());
-    if (!pRow) return nullptr;
+    if (!pRow)
+        return nullptr;
     nCount = std::clamp(nCount, 0, kInputSamples);
-    for (int i = 0; i < nCount; ++i) pRow[i] = pSource[i];
+    for (int i = 0; i < nCount; ++i)
+        pRow[i] = pSource[i];
     rows.aNames.push_back(std::string(pszPrefix) + pszName);
     rows.aRows.push_back(std::move(pRow));
     return rows.aRows.back().get();
@@ -35,38 +38,54 @@ std::FILE* OpenDebugFile(const CEngineData& d, const char* pszName, const char* 
     return pFile;
 }
 
-int CloseDebugFile(std::FILE* pFile) { return std::fclose(pFile) == 0 ? 0 : -1; }
+int CloseDebugFile(std::FILE* pFile) {
+    return std::fclose(pFile) == 0 ? 0 : -1;
+}
 
 void Rule(std::FILE* f, int nWidth = 105) {
-    for (int i = 0; i < nWidth; ++i) std::fputc('-', f);
+    for (int i = 0; i < nWidth; ++i)
+        std::fputc('-', f);
     std::fputc('\n', f);
 }
 
 void LeadHeaderRow(std::FILE* f) {
     std::fputs("    |", f);
-    for (const char* pszLabel : kLeadLabels) std::fprintf(f, "%7s ", pszLabel);
+    for (const char* pszLabel : kLeadLabels)
+        std::fprintf(f, "%7s ", pszLabel);
     std::fputc('\n', f);
 }
 
 const char* QualityWord(int nQuality) {
     switch (nQuality) {
-        case 0: return "GOOD QUALITY";
-        case 1: return "POOR QUALITY";
-        case 2: return "LOOSED LEAD";
-        case 3: return "FAULTED LEAD";
-        case 4: return "NO SIGNAL";
-        default: return "UNDEFINED";
+        case 0:
+            return "GOOD QUALITY";
+        case 1:
+            return "POOR QUALITY";
+        case 2:
+            return "LOOSED LEAD";
+        case 3:
+            return "FAULTED LEAD";
+        case 4:
+            return "NO SIGNAL";
+        default:
+            return "UNDEFINED";
     }
 }
 
 const char* ShortQualityWord(int nQuality) {
     switch (nQuality) {
-        case 0: return "GOOD";
-        case 1: return "POOR";
-        case 2: return "LOOS";
-        case 3: return "FAULT";
-        case 4: return "NOSIG";
-        default: return "UNDEF";
+        case 0:
+            return "GOOD";
+        case 1:
+            return "POOR";
+        case 2:
+            return "LOOS";
+        case 3:
+            return "FAULT";
+        case 4:
+            return "NOSIG";
+        default:
+            return "UNDEF";
     }
 }
 
@@ -75,21 +94,26 @@ int BeatValue(const BeatTable& t, int nBeat) {
     return nBeat >= 0 && nBeat < kMaxBeats ? t[nBeat] : 0;
 }
 
-int ClampBeats(int n) { return std::clamp(n, 0, kMaxBeats - 1); }
+int ClampBeats(int n) {
+    return std::clamp(n, 0, kMaxBeats - 1);
+}
 
 // "%15d " without the cost of a formatted print per value.
 char* FormatColumn(char* p, std::int32_t nValue) {
     char aDigits[12];
     int nDigits = 0;
-    std::uint32_t u = nValue < 0 ? 0u - static_cast<std::uint32_t>(nValue)
-                                 : static_cast<std::uint32_t>(nValue);
+    std::uint32_t u =
+        nValue < 0 ? 0u - static_cast<std::uint32_t>(nValue) : static_cast<std::uint32_t>(nValue);
     do {
         aDigits[nDigits++] = static_cast<char>('0' + u % 10);
         u /= 10;
     } while (u);
-    if (nValue < 0) aDigits[nDigits++] = '-';
-    for (int i = nDigits; i < 15; ++i) *p++ = ' ';
-    while (nDigits) *p++ = aDigits[--nDigits];
+    if (nValue < 0)
+        aDigits[nDigits++] = '-';
+    for (int i = nDigits; i < 15; ++i)
+        *p++ = ' ';
+    while (nDigits)
+        *p++ = aDigits[--nDigits];
     *p++ = ' ';
     return p;
 }
@@ -106,12 +130,14 @@ std::int32_t* AppendDebugRow(CEngineData& d, const char* pszPrefix, const char* 
     return AppendRow(d, pszPrefix, pszName, pSource, nCount);
 }
 
-void MarkDebugRow(std::int32_t* pRow, const std::int32_t* pPositions, int nPositions,
-                  int nHeight, int nSign) {
-    if (!pRow) return;
+void MarkDebugRow(std::int32_t* pRow, const std::int32_t* pPositions, int nPositions, int nHeight,
+                  int nSign) {
+    if (!pRow)
+        return;
     for (int i = 0; i < nPositions; ++i) {
         const int p = pPositions[i];
-        if (p <= 0 || p + 1 >= kInputSamples) continue;
+        if (p <= 0 || p + 1 >= kInputSamples)
+            continue;
         pRow[p - 1] += nSign * nHeight;
         pRow[p + 1] -= nSign * nHeight;
     }
@@ -146,22 +172,31 @@ int DumpDetection(CEngineData& d) {
 }
 
 // The signals behind these rows belong to their stages, which append them when they land.
-int DumpQrsRecognition(CEngineData&) { return 0; }
-int DumpTOffset(CEngineData&) { return 0; }
-int DumpPWave(CEngineData&) { return 0; }
+int DumpQrsRecognition(CEngineData&) {
+    return 0;
+}
+int DumpTOffset(CEngineData&) {
+    return 0;
+}
+int DumpPWave(CEngineData&) {
+    return 0;
+}
 
 int WriteDebugDataFile(CEngineData& d) {
-    std::FILE* f = OpenDebugFile(d, "Debug_Debug_Save.dat",
-                                 "[ERROR] Debug information file creation fail.\n");
-    if (!f) return -1;
+    std::FILE* f =
+        OpenDebugFile(d, "Debug_Debug_Save.dat", "[ERROR] Debug information file creation fail.\n");
+    if (!f)
+        return -1;
     const auto& rows = d.DebugDumpRows;
     const int nRows = rows.RowCount();
-    for (const auto& strName : rows.aNames) std::fprintf(f, "%15s ", strName.c_str());
+    for (const auto& strName : rows.aNames)
+        std::fprintf(f, "%15s ", strName.c_str());
     std::fputc('\n', f);
     std::string line(static_cast<std::size_t>(nRows) * 16 + 1, ' ');
     for (int i = 0; i < kInputSamples; ++i) {
         char* p = line.data();
-        for (int r = 0; r < nRows; ++r) p = FormatColumn(p, rows.aRows[r][i]);
+        for (int r = 0; r < nRows; ++r)
+            p = FormatColumn(p, rows.aRows[r][i]);
         *p++ = '\n';
         std::fwrite(line.data(), 1, static_cast<std::size_t>(p - line.data()), f);
     }
@@ -171,7 +206,8 @@ int WriteDebugDataFile(CEngineData& d) {
 int WriteSignalQualityLog(CEngineData& d) {
     std::FILE* f = OpenDebugFile(d, "Debug_Ecg_Event_Qm.log",
                                  "[ERROR] QRS complex recognition log file creation fail.\n");
-    if (!f) return -1;
+    if (!f)
+        return -1;
     const auto& t = d.Detection;
     std::fputs("[Signal Quality Result]\n", f);
     Rule(f);
@@ -188,30 +224,46 @@ int WriteSignalQualityLog(CEngineData& d) {
 
 const char* QrsTypeText(int nType) {
     switch (nType) {
-        case 0x08: return "R";
-        case 0x0C: return "RS";
-        case 0x0E: return "RSR'";
-        case 0x0F: return "RSR'S'";
-        case 0x10: return "QS";
-        case 0x18: return "QR";
-        case 0x1C: return "QRS";
-        case 0x1E: return "QRSR'";
-        case 0x1F: return "QRSR'S'";
-        case 0x88: return "Rn";
-        case 0x8C: return "RnS";
-        case 0x98: return "QRn";
-        case 0x9C: return "QRnS";
-        default: return "????";
+        case 0x08:
+            return "R";
+        case 0x0C:
+            return "RS";
+        case 0x0E:
+            return "RSR'";
+        case 0x0F:
+            return "RSR'S'";
+        case 0x10:
+            return "QS";
+        case 0x18:
+            return "QR";
+        case 0x1C:
+            return "QRS";
+        case 0x1E:
+            return "QRSR'";
+        case 0x1F:
+            return "QRSR'S'";
+        case 0x88:
+            return "Rn";
+        case 0x8C:
+            return "RnS";
+        case 0x98:
+            return "QRn";
+        case 0x9C:
+            return "QRnS";
+        default:
+            return "????";
     }
 }
 
 int WriteQrsRecognitionLog(CEngineData& d) {
     std::FILE* f = OpenDebugFile(d, "Debug_Ecg_Event_Qrs.log",
                                  "[ERROR] QRS complex recognition log file creation fail.\n");
-    if (!f) return -1;
+    if (!f)
+        return -1;
     const auto& q = d.Qrs;
     int nBeats = 0;
-    for (int n : q.LeadBeatList.nCount) nBeats = std::max(nBeats, n);
+    for (int n : q.LeadBeatList.nCount)
+        nBeats = std::max(nBeats, n);
     nBeats = std::min(nBeats, kMaxBeats);
 
     // Beat b of a lead is entry b - 1 of its tables.
@@ -222,7 +274,8 @@ int WriteQrsRecognitionLog(CEngineData& d) {
         Rule(f);
         for (int b = 1; b <= nBeats; ++b) {
             std::fprintf(f, "%3d |", b);
-            for (int l = 0; l < kLeads; ++l) Cell(l, b - 1);
+            for (int l = 0; l < kLeads; ++l)
+                Cell(l, b - 1);
             std::fputc('\n', f);
         }
         std::fputc('\n', f);
@@ -235,16 +288,18 @@ int WriteQrsRecognitionLog(CEngineData& d) {
             [&](int l, int j) { std::fprintf(f, "%7d ", q.LeadBeatList.offset[l][j]); });
 
     static const char* const s_aColumns[] = {
-        "Qon", "Qpos", "Qamp", "Qoff", "Ron",  "Rpos",  "Ramp",  "Roff",  "Son",  "Spos",
+        "Qon",  "Qpos", "Qamp", "Qoff",  "Ron",   "Rpos",  "Ramp", "Roff",  "Son",   "Spos",
         "Samp", "Soff", "R'on", "R'pos", "R'amp", "R'off", "S'on", "S'pos", "S'amp", "S'off"};
     for (int l = 0; l < kLeads; ++l) {
         const int nQuality = d.Detection.LeadQuality12[l];
-        if (nQuality != 0 && nQuality != 1) continue;
+        if (nQuality != 0 && nQuality != 1)
+            continue;
         std::fprintf(f, "[ Lead %3s QRS Complex Recognition result]\n", kLeadLabels[l]);
         Rule(f, 135);
         std::fputs("    |", f);
         for (int w = 0; w < kQrsWaves; ++w) {
-            if (w) std::fputs(" | ", f);
+            if (w)
+                std::fputs(" | ", f);
             std::fprintf(f, "%5s %5s %5s %5s", s_aColumns[4 * w], s_aColumns[4 * w + 1],
                          s_aColumns[4 * w + 2], s_aColumns[4 * w + 3]);
         }
@@ -254,7 +309,8 @@ int WriteQrsRecognitionLog(CEngineData& d) {
             std::fprintf(f, "%3d |", b);
             for (int w = 0; w < kQrsWaves; ++w) {
                 const SQrsWave& v = q.QrsWaveTable[l][b - 1][w];
-                if (w) std::fputs(" | ", f);
+                if (w)
+                    std::fputs(" | ", f);
                 std::fprintf(f, "%5d %5d %5d %5d", v.nOn, v.nPos, v.nAmp, v.nOff);
             }
             std::fputc('\n', f);
@@ -265,18 +321,18 @@ int WriteQrsRecognitionLog(CEngineData& d) {
 }
 
 int WriteMeasurementLog(CEngineData& d) {
-    std::FILE* f = OpenDebugFile(d, "Debug_Ecg_Event_Mt.log",
-                                 "[ERROR] Measurement log file creation fail.\n");
-    if (!f) return -1;
+    std::FILE* f =
+        OpenDebugFile(d, "Debug_Ecg_Event_Mt.log", "[ERROR] Measurement log file creation fail.\n");
+    if (!f)
+        return -1;
     const auto& m = d.Measurements;
     const int nBeats = ClampBeats(d.BeatCount);
     static const char* const s13s =
         "| %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s | %5s |\n";
     auto LabelRow = [&](const char* pszFirst) {
         std::fprintf(f, s13s, pszFirst, kLeadLabels[0], kLeadLabels[1], kLeadLabels[2],
-                     kLeadLabels[3], kLeadLabels[4], kLeadLabels[5], kLeadLabels[6],
-                     kLeadLabels[7], kLeadLabels[8], kLeadLabels[9], kLeadLabels[10],
-                     kLeadLabels[11]);
+                     kLeadLabels[3], kLeadLabels[4], kLeadLabels[5], kLeadLabels[6], kLeadLabels[7],
+                     kLeadLabels[8], kLeadLabels[9], kLeadLabels[10], kLeadLabels[11]);
     };
     auto EndSection = [&] {
         Rule(f);
@@ -303,14 +359,14 @@ int WriteMeasurementLog(CEngineData& d) {
     std::fprintf(f,
                  "| %5d | %5d | %5d | %5d | %5d | %5d | %5d | %5d | %5d | %5d | %5d | %5d | "
                  "%5d |\n",
-                 d.BeatCount, rb[0], rb[1], rb[2], rb[3], rb[4], rb[5], rb[6], rb[7], rb[8],
-                 rb[9], rb[10], rb[11]);
+                 d.BeatCount, rb[0], rb[1], rb[2], rb[3], rb[4], rb[5], rb[6], rb[7], rb[8], rb[9],
+                 rb[10], rb[11]);
     EndSection();
 
     std::fputs("[ Measurement Result ]\n", f);
     Rule(f);
-    std::fprintf(f, "| %10s | %10s | %10s | %10s | %10s | %10s | %10s | %10s |\n", "HR",
-                 "PRint", "QRSdur", "QTint", "QTcint", "Paxis", "Raxis", "Taxis");
+    std::fprintf(f, "| %10s | %10s | %10s | %10s | %10s | %10s | %10s | %10s |\n", "HR", "PRint",
+                 "QRSdur", "QTint", "QTcint", "Paxis", "Raxis", "Taxis");
     Rule(f);
     const auto& g = m.GlobalMeasurements;
     std::fprintf(f,
@@ -340,7 +396,8 @@ int WriteMeasurementLog(CEngineData& d) {
     Rule(f);
     for (int b = 1; b <= nBeats; ++b) {
         std::fprintf(f, "%3d |", b);
-        for (int l = 0; l < kLeads; ++l) std::fprintf(f, "%7s ", QrsTypeText(m.QrsType[l][b]));
+        for (int l = 0; l < kLeads; ++l)
+            std::fprintf(f, "%7s ", QrsTypeText(m.QrsType[l][b]));
         std::fputc('\n', f);
     }
     EndSection();

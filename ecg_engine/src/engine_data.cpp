@@ -17,13 +17,21 @@ std::unique_ptr<CEngineData> CreateEngineData(EEngineVariant variant) {
     return d;
 }
 
-void SetupFilterSwitches(CEngineData& d) { d.DetectionFlag = 1; }
+void SetupFilterSwitches(CEngineData& d) {
+    d.DetectionFlag = 1;
+}
 
-void ResetDetectionTables(CEngineData& d) { d.Detection = SDetectionTables{}; }
+void ResetDetectionTables(CEngineData& d) {
+    d.Detection = SDetectionTables{};
+}
 
-void ResetQrsTables(CEngineData& d) { d.Qrs = SQrsTables{}; }
+void ResetQrsTables(CEngineData& d) {
+    d.Qrs = SQrsTables{};
+}
 
-void ResetPWaveTables(CEngineData& d) { d.PWave = SPWaveTables{}; }
+void ResetPWaveTables(CEngineData& d) {
+    d.PWave = SPWaveTables{};
+}
 
 void ResetTOffsetTables(CEngineData& d) {
     d.TWave = STOffsetTables{};
@@ -46,11 +54,13 @@ void ResetMeasurementTables(CEngineData& d) {
 void ResetFinishTables(CEngineData& d) {
     d.Finish = SFinishTables{};
     d.ResultStatements.nCount = 0;
-    for (auto& s : d.ResultStatements.aText) s.fill('\0');
+    for (auto& s : d.ResultStatements.aText)
+        s.fill('\0');
 }
 
 int InitAnalysis(CEngineData& d) {
-    for (auto& row : d.AnalysisLeads) row.fill(0);
+    for (auto& row : d.AnalysisLeads)
+        row.fill(0);
     SetupFilterSwitches(d);
     ResetDetectionTables(d);
     ResetQrsTables(d);
@@ -59,8 +69,10 @@ int InitAnalysis(CEngineData& d) {
     ResetMeasurementTables(d);
     ResetFinishTables(d);
     d.PWave.nCounter = 0;
-    for (auto& s : d.RhythmStatementSlots) s.fill('\0');
-    for (auto& s : d.WaveformStatementSlots) s.fill('\0');
+    for (auto& s : d.RhythmStatementSlots)
+        s.fill('\0');
+    for (auto& s : d.WaveformStatementSlots)
+        s.fill('\0');
     return 0;
 }
 

@@ -12,17 +12,24 @@
 namespace ecg_engine {
 
 int ParseDecimal(const char* psz) {
-    if (!psz) return 0;
-    while (*psz == ' ' || (*psz >= '\t' && *psz <= '\r')) ++psz;
+    if (!psz)
+        return 0;
+    while (*psz == ' ' || (*psz >= '\t' && *psz <= '\r'))
+        ++psz;
     bool bNegative = false;
-    if (*psz == '+' || *psz == '-') bNegative = (*psz++ == '-');
+    if (*psz == '+' || *psz == '-')
+        bNegative = (*psz++ == '-');
     long long nValue = 0;
     for (; *psz >= '0' && *psz <= '9'; ++psz) {
-        if (nValue <= static_cast<long long>(INT_MAX) + 1) nValue = nValue * 10 + (*psz - '0');
+        if (nValue <= static_cast<long long>(INT_MAX) + 1)
+            nValue = nValue * 10 + (*psz - '0');
     }
-    if (bNegative) nValue = -nValue;
-    if (nValue > INT_MAX) return INT_MAX;
-    if (nValue < INT_MIN) return INT_MIN;
+    if (bNegative)
+        nValue = -nValue;
+    if (nValue > INT_MAX)
+        return INT_MAX;
+    if (nValue < INT_MIN)
+        return INT_MIN;
     return static_cast<int>(nValue);
 }
 
@@ -30,31 +37,51 @@ void ReportFatal(const char* pszLine) {
     std::fputs(pszLine, stdout);
     std::fputs("Press [Enter] to quit....", stdout);
     std::fflush(stdout);
-    if (::isatty(STDIN_FILENO)) (void)std::getchar();
+    if (::isatty(STDIN_FILENO))
+        (void)std::getchar();
 }
 
 int RunStep(CEngineData& d, int nStep) {
-    if (nStep == 0) return 0;
-    if (nStep == 1) return ReadInputRecord(d) != 0 ? -1 : 0;
-    const bool bDebugStep = (nStep >= 2 && nStep <= 7) || nStep == 10 ||
-                            (nStep >= 14 && nStep <= 16);
-    if (!bDebugStep) return -1;
+    if (nStep == 0)
+        return 0;
+    if (nStep == 1)
+        return ReadInputRecord(d) != 0 ? -1 : 0;
+    const bool bDebugStep =
+        (nStep >= 2 && nStep <= 7) || nStep == 10 || (nStep >= 14 && nStep <= 16);
+    if (!bDebugStep)
+        return -1;
     // The older build writes no debug output at all.
-    if (!d.WritesDebugOutput()) return 0;
+    if (!d.WritesDebugOutput())
+        return 0;
     switch (nStep) {
-        case 2: return DumpRawLeads(d) > 0 ? -1 : 0;
-        case 3: return DumpFilteredLeads(d) > 0 ? -1 : 0;
-        case 4: return DumpDetection(d) > 0 ? -1 : 0;
-        case 5: return DumpQrsRecognition(d) > 0 ? -1 : 0;
-        case 6: return DumpTOffset(d) > 0 ? -1 : 0;
-        case 7: return DumpPWave(d) > 0 ? -1 : 0;
+        case 2:
+            return DumpRawLeads(d) > 0 ? -1 : 0;
+        case 3:
+            return DumpFilteredLeads(d) > 0 ? -1 : 0;
+        case 4:
+            return DumpDetection(d) > 0 ? -1 : 0;
+        case 5:
+            return DumpQrsRecognition(d) > 0 ? -1 : 0;
+        case 6:
+            return DumpTOffset(d) > 0 ? -1 : 0;
+        case 7:
+            return DumpPWave(d) > 0 ? -1 : 0;
         // Debug files are best effort: a file that cannot be made is reported by its writer
         // and never stops the analysis or its result files.
-        case 10: (void)WriteDebugDataFile(d); return 0;
-        case 14: (void)WriteSignalQualityLog(d); return 0;
-        case 15: (void)WriteQrsRecognitionLog(d); return 0;
-        case 16: (void)WriteMeasurementLog(d); return 0;
-        default: return -1;
+        case 10:
+            (void)WriteDebugDataFile(d);
+            return 0;
+        case 14:
+            (void)WriteSignalQualityLog(d);
+            return 0;
+        case 15:
+            (void)WriteQrsRecognitionLog(d);
+            return 0;
+        case 16:
+            (void)WriteMeasurementLog(d);
+            return 0;
+        default:
+            return -1;
     }
 }
 
@@ -69,7 +96,8 @@ int RunAnalysisPipeline(CEngineData& d) {
                                             RunTOffsetStage,      RunPWaveStage,
                                             AssembleMeasurements, RunInterpretation};
     for (auto* pStage : aStages) {
-        if (pStage(d) != 0) break;
+        if (pStage(d) != 0)
+            break;
     }
     FinishAnalysis(d);
     return 0;
@@ -77,11 +105,15 @@ int RunAnalysisPipeline(CEngineData& d) {
 
 int EngineMain(CEngineData& d, int argc, char** argv) {
     d.Arguments.clear();
-    for (int i = 1; i < argc; ++i) d.Arguments.push_back(argv[i]);
-    for (auto& row : d.InputLeads) row.fill(0);
+    for (int i = 1; i < argc; ++i)
+        d.Arguments.push_back(argv[i]);
+    for (auto& row : d.InputLeads)
+        row.fill(0);
 
-    if (RunStep(d, 1) != 0) return -1;
-    if (RunStep(d, 2) != 0) return -1;
+    if (RunStep(d, 1) != 0)
+        return -1;
+    if (RunStep(d, 2) != 0)
+        return -1;
 
     // A number the launcher left out reads as 0.
     auto Number = [&d](std::size_t nIndex) {

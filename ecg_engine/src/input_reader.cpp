@@ -18,21 +18,24 @@ constexpr int kDcdGroups = 4;
 // Reads nBytes at nOffset; bytes beyond the end of the file read as 0xFF.
 void ReadBytesAt(std::FILE* pFile, long nOffset, unsigned char* pBuf, std::size_t nBytes) {
     std::memset(pBuf, 0xFF, nBytes);
-    if (std::fseek(pFile, nOffset, SEEK_SET) != 0) return;
+    if (std::fseek(pFile, nOffset, SEEK_SET) != 0)
+        return;
     (void)std::fread(pBuf, 1, nBytes, pFile);
 }
 
 // Record rows in EngineLeadOrder; only the independent leads are kept.
 int InputRowOfLead(int nLead) {
     for (int r = 0; r < kIndependentLeads; ++r) {
-        if (kInputRowLead[r] == nLead) return r;
+        if (kInputRowLead[r] == nLead)
+            return r;
     }
     return -1;
 }
 
 void StoreSample(CEngineData& d, int nLead, int nSample, std::int16_t nValue) {
     const int nRow = InputRowOfLead(nLead);
-    if (nRow >= 0) d.InputLeads[nRow][kLeadIn + nSample] = nValue;
+    if (nRow >= 0)
+        d.InputLeads[nRow][kLeadIn + nSample] = nValue;
 }
 
 void ReadDcd(CEngineData& d, std::FILE* pFile) {
@@ -52,7 +55,8 @@ void ReadDcd(CEngineData& d, std::FILE* pFile) {
 void ReadLeadBlocks(CEngineData& d, std::FILE* pFile) {
     static unsigned char s_aBytes[kRecordSamples * 2];
     for (int l = 0; l < kLeads; ++l) {
-        if (InputRowOfLead(l) < 0) continue;
+        if (InputRowOfLead(l) < 0)
+            continue;
         ReadBytesAt(pFile, kLeadBlockStride * l, s_aBytes, sizeof(s_aBytes));
         for (int s = 0; s < kRecordSamples; ++s) {
             const auto nValue =
@@ -62,13 +66,16 @@ void ReadLeadBlocks(CEngineData& d, std::FILE* pFile) {
     }
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 }  // namespace
 
 EInputKind InputKindOf(const char* pszPath, int& nDotPos) {
     nDotPos = -1;
-    if (!pszPath) return EInputKind::None;
+    if (!pszPath)
+        return EInputKind::None;
     const int nLen = static_cast<int>(std::strlen(pszPath));
     int nDot = -1;
     for (int i = nLen - 1; i >= 0 && !IsSeparator(pszPath[i]); --i) {
@@ -78,7 +85,8 @@ EInputKind InputKindOf(const char* pszPath, int& nDotPos) {
         }
     }
     // A name that is only an extension (".ekg") has no base to name the results after.
-    if (nDot <= 0 || IsSeparator(pszPath[nDot - 1])) return EInputKind::None;
+    if (nDot <= 0 || IsSeparator(pszPath[nDot - 1]))
+        return EInputKind::None;
     const char* pszExt = pszPath + nDot + 1;
     struct {
         const char* pszUpper;
@@ -151,7 +159,8 @@ int ReadInputRecord(CEngineData& d) {
     }
 
     for (auto& row : d.InputLeads) {
-        for (int i = 0; i < kLeadIn; ++i) row[i] = row[kLeadIn];
+        for (int i = 0; i < kLeadIn; ++i)
+            row[i] = row[kLeadIn];
         for (int i = kLeadIn + kRecordSamples; i < kInputSamples; ++i) {
             row[i] = row[kLeadIn + kRecordSamples - 1];
         }

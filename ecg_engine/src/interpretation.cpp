@@ -4,6 +4,8 @@
 namespace ecg_engine {
 
 // Not built yet: reports success so that the chain runs on to the finish step.
-int RunInterpretation(CEngineData&) { return 0; }
+int RunInterpretation(CEngineData&) {
+    return 0;
+}
 
 }  // namespace ecg_engine

@@ -16,7 +16,8 @@ namespace {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -32,7 +33,8 @@ TEST(DebugOutput, DataFileHoldsNamedColumnsOf6000Values) {
     CTempDir dir;
     auto d = DataIn(dir);
     for (int r = 0; r < 8; ++r) {
-        for (int i = 0; i < kInputSamples; ++i) d->InputLeads[r][i] = static_cast<short>(r * 10 - i);
+        for (int i = 0; i < kInputSamples; ++i)
+            d->InputLeads[r][i] = static_cast<short>(r * 10 - i);
     }
     DumpRawLeads(*d);
     const std::int32_t aShort[3] = {7, -8, 9};
@@ -55,7 +57,8 @@ TEST(DebugOutput, RowsAreAllocatedOnlyAsUsedAndStopAtTheirCapacity) {
     auto d = CreateEngineData(EEngineVariant::Zorvik31);
     EXPECT_EQ(d->DebugDumpRows.RowCount(), 0);
     const std::int16_t v = 1;
-    for (int i = 0; i < kMaxDebugRows; ++i) ASSERT_NE(AppendDebugRow(*d, "r", "", &v, 1), nullptr);
+    for (int i = 0; i < kMaxDebugRows; ++i)
+        ASSERT_NE(AppendDebugRow(*d, "r", "", &v, 1), nullptr);
     EXPECT_EQ(AppendDebugRow(*d, "r", "", &v, 1), nullptr);
     EXPECT_EQ(d->DebugDumpRows.RowCount(), kMaxDebugRows);
 }
@@ -63,7 +66,8 @@ TEST(DebugOutput, RowsAreAllocatedOnlyAsUsedAndStopAtTheirCapacity) {
 TEST(DebugOutput, MarkersStandOutAroundEventPositions) {
     CTempDir dir;
     auto d = DataIn(dir);
-    for (auto& row : d->InputLeads) row.fill(5);
+    for (auto& row : d->InputLeads)
+        row.fill(5);
     d->Detection.IOQm.qrs_num = 3;
     d->Detection.IOQm.qrs_onset = {0, 600, 5999};  // 0 and the last index are never marked
     d->Detection.IOQm.qrs_offset = {700, 0, 0};
@@ -110,8 +114,9 @@ TEST(DebugOutput, LogsFollowTheirLayouts) {
     const std::string qrs = testsupport::ReadFile(dir / "Debug_Ecg_Event_Qrs.log");
     auto ql = Lines(qrs);
     EXPECT_EQ(ql[0], "[QRS Complex Type check result]");
-    EXPECT_EQ(ql[2], "    |      I      II     III     aVR     aVL     aVF      V1      V2      V3 "
-                     "     V4      V5      V6 ");
+    EXPECT_EQ(ql[2],
+              "    |      I      II     III     aVR     aVL     aVF      V1      V2      V3 "
+              "     V4      V5      V6 ");
     EXPECT_EQ(ql[4].substr(0, 21), "  1 |    QRS       R ");
     EXPECT_EQ(ql[5].substr(0, 21), "  2 |   QRnS    ???? ");
     EXPECT_NE(qrs.find("[ Lead  II QRS Complex Recognition result]"), std::string::npos);

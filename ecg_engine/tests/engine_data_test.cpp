@@ -34,27 +34,44 @@ TEST(EngineData, InitAnalysisPresetsEveryResultTable) {
     EXPECT_EQ(d->Qrs.LeadBeatList.nCount[4], 0);
     EXPECT_EQ(d->PWave.nCounter, 0);
     EXPECT_EQ(d->ResultStatements.nCount, 0);
-    for (int v : d->Measurements.Paxis) EXPECT_EQ(v, MissingValue);
-    for (int v : d->Measurements.Taxis) EXPECT_EQ(v, MissingValue);
-    for (int v : d->Measurements.Raxis) EXPECT_EQ(v, MissingValue);
-    for (int v : d->TWave.TOffset) EXPECT_EQ(v, MissingValue);
+    for (int v : d->Measurements.Paxis)
+        EXPECT_EQ(v, MissingValue);
+    for (int v : d->Measurements.Taxis)
+        EXPECT_EQ(v, MissingValue);
+    for (int v : d->Measurements.Raxis)
+        EXPECT_EQ(v, MissingValue);
+    for (int v : d->TWave.TOffset)
+        EXPECT_EQ(v, MissingValue);
     const auto& g = d->Measurements.GlobalMeasurements;
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(g[i], 0) << i;
-    for (int i = 5; i < 8; ++i) EXPECT_EQ(g[i], MissingValue) << i;
-    for (const auto& s : d->RhythmStatementSlots) EXPECT_STREQ(s.data(), "");
-    for (const auto& s : d->WaveformStatementSlots) EXPECT_STREQ(s.data(), "");
-    for (int i = 0; i < 20; ++i) EXPECT_STREQ(d->ResultStatements.aText[i].data(), "");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(g[i], 0) << i;
+    for (int i = 5; i < 8; ++i)
+        EXPECT_EQ(g[i], MissingValue) << i;
+    for (const auto& s : d->RhythmStatementSlots)
+        EXPECT_STREQ(s.data(), "");
+    for (const auto& s : d->WaveformStatementSlots)
+        EXPECT_STREQ(s.data(), "");
+    for (int i = 0; i < 20; ++i)
+        EXPECT_STREQ(d->ResultStatements.aText[i].data(), "");
 }
 
 TEST(EngineData, DecimalArgumentsFollowAtoiAndSaturate) {
     const struct {
         const char* psz;
         int n;
-    } cases[] = {{"0", 0},       {"  12", 12},       {"-5", -5},         {"+7x", 7},
-                 {"abc", 0},     {"", 0},            {nullptr, 0},       {"\t3 4", 3},
-                 {"99999999999", INT_MAX},           {"-99999999999", INT_MIN},
+    } cases[] = {{"0", 0},
+                 {"  12", 12},
+                 {"-5", -5},
+                 {"+7x", 7},
+                 {"abc", 0},
+                 {"", 0},
+                 {nullptr, 0},
+                 {"\t3 4", 3},
+                 {"99999999999", INT_MAX},
+                 {"-99999999999", INT_MIN},
                  {"258", 258}};
-    for (const auto& c : cases) EXPECT_EQ(ParseDecimal(c.psz), c.n) << (c.psz ? c.psz : "null");
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseDecimal(c.psz), c.n) << (c.psz ? c.psz : "null");
 }
 
 TEST(EngineData, RunStepKnowsOnlyItsSteps) {

@@ -36,7 +36,8 @@ SRun RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     SRun run;
     const auto start = std::chrono::steady_clock::now();
@@ -44,7 +45,8 @@ SRun RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int nStatus = 0;
         waitpid(pid, &nStatus, 0);
-        if (WIFEXITED(nStatus)) run.nExitCode = WEXITSTATUS(nStatus);
+        if (WIFEXITED(nStatus))
+            run.nExitCode = WEXITSTATUS(nStatus);
     }
     posix_spawn_file_actions_destroy(&actions);
     run.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -54,11 +56,14 @@ SRun RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
 
 int CountLines(const std::string& text) {
     int n = 0;
-    for (char c : text) n += c == '\n';
+    for (char c : text)
+        n += c == '\n';
     return n;
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 bool IsFolder(const std::string& path) {
     struct stat st {};

@@ -11,14 +11,14 @@ using namespace ecg_engine;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s base0|base1|hum0|hum1|hum21|lp0|lp1|muscle [n]\n",
-                     argv[0]);
+        std::fprintf(stderr, "usage: %s base0|base1|hum0|hum1|hum21|lp0|lp1|muscle [n]\n", argv[0]);
         return 2;
     }
     const char* pszFilter = argv[1];
     const int n = argc > 2 ? std::atoi(argv[2]) : 0;
     std::vector<std::int16_t> x;
-    for (int v; std::scanf("%d", &v) == 1;) x.push_back(static_cast<std::int16_t>(v));
+    for (int v; std::scanf("%d", &v) == 1;)
+        x.push_back(static_cast<std::int16_t>(v));
     const int N = static_cast<int>(x.size());
     std::vector<std::int16_t> estimate(N + 1);
     if (!std::strcmp(pszFilter, "base0")) {
@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown filter %s\n", pszFilter);
         return 2;
     }
-    for (std::int16_t v : x) std::printf("%d\n", v);
+    for (std::int16_t v : x)
+        std::printf("%d\n", v);
     return 0;
 }

@@ -40,14 +40,17 @@ TEST(Filters, ResultsAreClampedToTheSampleRange) {
     // A full-scale step through the sharpest low-pass kernel overshoots past the 16-bit
     // range: the overshoot must stay at the top, not wrap into a deep negative spike.
     Row x(N, -32000);
-    for (int i = 3000; i < N; ++i) x[i] = 32000;
+    for (int i = 3000; i < N; ++i)
+        x[i] = 32000;
     FilterLowPassMode0(x.data(), N, 3);
-    for (int i = 3000; i < 3050; ++i) EXPECT_GT(x[i], 0) << i;
+    for (int i = 3000; i < 3050; ++i)
+        EXPECT_GT(x[i], 0) << i;
     EXPECT_EQ(*std::max_element(x.begin(), x.end()), 32767);
 
     // Mean removal of a row swinging over the whole range.
     Row y(N, 32767);
-    for (int i = 0; i < N / 4; ++i) y[i] = -32768;
+    for (int i = 0; i < N / 4; ++i)
+        y[i] = -32768;
     RemoveBaselineMode1(y.data(), N, 0, nullptr);
     EXPECT_EQ(y[0], -32768);  // -32768 - 16383 clamps
     EXPECT_GT(y[N - 1], 0);
@@ -56,29 +59,36 @@ TEST(Filters, ResultsAreClampedToTheSampleRange) {
 TEST(Filters, EdgesRepeatTheNearestComputedSample) {
     Row x = Sine(7, 800);
     FilterMuscle(x.data(), N);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(x[i], x[6]) << i;
-    for (int i = N - 5; i < N; ++i) EXPECT_EQ(x[i], x[N - 6]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(x[i], x[6]) << i;
+    for (int i = N - 5; i < N; ++i)
+        EXPECT_EQ(x[i], x[N - 6]) << i;
 
     x = Sine(7, 800);
     FilterLowPassMode0(x.data(), N, 1);
-    for (int i = N - 20; i < N; ++i) EXPECT_EQ(x[i], x[N - 21]) << i;
+    for (int i = N - 20; i < N; ++i)
+        EXPECT_EQ(x[i], x[N - 21]) << i;
 
     x = Sine(7, 800);
     FilterLowPassMode1(x.data(), N, 2);
-    for (int i = N - 6; i < N; ++i) EXPECT_EQ(x[i], x[N - 7]) << i;
+    for (int i = N - 6; i < N; ++i)
+        EXPECT_EQ(x[i], x[N - 7]) << i;
 
     for (int nAC : {1, 2}) {
         x = Sine(7, 800);
         FilterAcHumMode0(x.data(), N, nAC);
-        for (int i = 0; i < 10; ++i) EXPECT_EQ(x[i], x[10]) << nAC << " " << i;
-        for (int i = N - 10; i < N; ++i) EXPECT_EQ(x[i], x[N - 10]) << nAC << " " << i;
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(x[i], x[10]) << nAC << " " << i;
+        for (int i = N - 10; i < N; ++i)
+            EXPECT_EQ(x[i], x[N - 10]) << nAC << " " << i;
     }
 }
 
 TEST(Filters, ConstantRowPassesTheMuscleFilterUnchanged) {
     Row x(N, 1234);
     FilterMuscle(x.data(), N);
-    for (int v : x) ASSERT_EQ(v, 1234);
+    for (int v : x)
+        ASSERT_EQ(v, 1234);
 }
 
 namespace {
@@ -95,13 +105,15 @@ Row RunStage(const SStageCase& c, const Row& in) {
     auto d = CreateEngineData(c.eVariant);
     d->AnalysisMode = c.nMode;
     d->FilterSettings = c.s;
-    for (auto& row : d->InputLeads) std::copy(in.begin(), in.end(), row.begin());
+    for (auto& row : d->InputLeads)
+        std::copy(in.begin(), in.end(), row.begin());
     EXPECT_EQ(RunFilterStage(*d), 0);
     return Row(d->InputLeads[0].begin(), d->InputLeads[0].end());
 }
 
 Row Apply(Row x, std::initializer_list<std::function<void(std::int16_t*)>> steps) {
-    for (const auto& f : steps) f(x.data());
+    for (const auto& f : steps)
+        f(x.data());
     return x;
 }
 
@@ -109,7 +121,8 @@ Row Apply(Row x, std::initializer_list<std::function<void(std::int16_t*)>> steps
 
 TEST(Filters, StageChoosesTheFiltersBySettingsAndMode) {
     Row in = Sine(3, 500, 700);
-    for (int i = 0; i < N; i += 97) in[i] += 300;  // some high-frequency content
+    for (int i = 0; i < N; i += 97)
+        in[i] += 300;  // some high-frequency content
     std::int16_t aScratch[N + 1];
     auto Base0 = [&](std::int16_t* x) { RemoveBaselineMode0(x, N, aScratch); };
     auto Base1 = [&](std::int16_t* x) { RemoveBaselineMode1(x, N, 0, aScratch); };
@@ -119,8 +132,7 @@ TEST(Filters, StageChoosesTheFiltersBySettingsAndMode) {
     EXPECT_EQ(RunStage({"B off", EEngineVariant::Zorvik31, 1, {0, 0, 0, 0}}, in),
               Apply(in, {Base1}));
     // Only the value 1 switches the second baseline step and the muscle filter on.
-    EXPECT_EQ(RunStage({"B 2", EEngineVariant::Zorvik31, 1, {0, 0, 2, 2}}, in),
-              Apply(in, {Base1}));
+    EXPECT_EQ(RunStage({"B 2", EEngineVariant::Zorvik31, 1, {0, 0, 2, 2}}, in), Apply(in, {Base1}));
     EXPECT_EQ(RunStage({"B on", EEngineVariant::Zorvik31, 1, {0, 0, 1, 1}}, in),
               Apply(in, {Base1On, [](std::int16_t* x) { FilterMuscle(x, N); }}));
     // Set A removes the baseline whatever nBF is, and runs its own hum and low-pass filters.
@@ -135,8 +147,7 @@ TEST(Filters, StageChoosesTheFiltersBySettingsAndMode) {
               Apply(in, {Base1On, [](std::int16_t* x) { FilterAcHumZorvik21(x, N, 1); },
                          [](std::int16_t* x) { FilterLowPassMode1(x, N, 1); }}));
     // Switch values without a table entry filter nothing beyond the baseline.
-    EXPECT_EQ(RunStage({"odd", EEngineVariant::Zorvik31, 1, {7, 9, 0, 0}}, in),
-              Apply(in, {Base1}));
+    EXPECT_EQ(RunStage({"odd", EEngineVariant::Zorvik31, 1, {7, 9, 0, 0}}, in), Apply(in, {Base1}));
 }
 
 TEST(Filters, HumCancellersRemoveMainsHum) {
@@ -145,13 +156,15 @@ TEST(Filters, HumCancellersRemoveMainsHum) {
         Row x = Sine(dHz, 200);
         FilterAcHumMode1(x.data(), N, nAC);
         int nPeak = 0;
-        for (int i = 3000; i < N; ++i) nPeak = std::max(nPeak, std::abs(int{x[i]}));
+        for (int i = 3000; i < N; ++i)
+            nPeak = std::max(nPeak, std::abs(int{x[i]}));
         EXPECT_LT(nPeak, 20) << nAC;
 
         x = Sine(dHz, 200);
         FilterAcHumZorvik21(x.data(), N, nAC);
         nPeak = 0;
-        for (int i = 3000; i < N; ++i) nPeak = std::max(nPeak, std::abs(int{x[i]}));
+        for (int i = 3000; i < N; ++i)
+            nPeak = std::max(nPeak, std::abs(int{x[i]}));
         EXPECT_LT(nPeak, 20) << nAC;
     }
 }

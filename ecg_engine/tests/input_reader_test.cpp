@@ -24,7 +24,8 @@ std::unique_ptr<CEngineData> ReadWith(const std::string& path,
     auto d = CreateEngineData(v);
     d->Arguments = {path.c_str(), "1"};
     const int n = ReadInputRecord(*d);
-    if (pResult) *pResult = n;
+    if (pResult)
+        *pResult = n;
     return d;
 }
 
@@ -112,11 +113,11 @@ TEST(InputReader, DcdGroupsHoldThreeLeadsBigEndian) {
     const std::string path = dir / "M01.DCD";
     ASSERT_TRUE(testsupport::WriteFile(path, MakeDcdRecord(MarkerSample)));
     auto d = ReadWith(path);
-    EXPECT_EQ(d->InputLeads[0][500], MarkerSample(0, 0));     // I
-    EXPECT_EQ(d->InputLeads[1][1500], MarkerSample(1, 1000)); // II
-    EXPECT_EQ(d->InputLeads[2][500], MarkerSample(6, 0));     // V1: first lead of group 2
+    EXPECT_EQ(d->InputLeads[0][500], MarkerSample(0, 0));      // I
+    EXPECT_EQ(d->InputLeads[1][1500], MarkerSample(1, 1000));  // II
+    EXPECT_EQ(d->InputLeads[2][500], MarkerSample(6, 0));      // V1: first lead of group 2
     EXPECT_EQ(d->InputLeads[2][5499], MarkerSample(6, 4999));
-    EXPECT_EQ(d->InputLeads[7][4000], MarkerSample(11, 3500)); // V6
+    EXPECT_EQ(d->InputLeads[7][4000], MarkerSample(11, 3500));  // V6
 }
 
 TEST(InputReader, FatalErrorsReadNothing) {
@@ -136,7 +137,8 @@ TEST(InputReader, FatalErrorsReadNothing) {
 TEST(InputReader, PathLongerThanItsBufferIsRefused) {
     CTempDir dir;
     std::string folder = dir.Path();
-    while (folder.size() < 1000) folder += "deep_folder_name_part/";
+    while (folder.size() < 1000)
+        folder += "deep_folder_name_part/";
     const std::string path = folder + "rec.ekg";
     int nResult = 0;
     ReadWith(path, EEngineVariant::Zorvik31, &nResult);
@@ -144,7 +146,8 @@ TEST(InputReader, PathLongerThanItsBufferIsRefused) {
 
     // A path that fits exactly still reads (998 characters and its terminator).
     std::string fit = dir.Path();
-    while (fit.size() < 800) fit += std::string(99, 'f') + "/";
+    while (fit.size() < 800)
+        fit += std::string(99, 'f') + "/";
     fit += std::string(998 - fit.size() - 4, 'n') + ".ekg";
     ASSERT_EQ(fit.size(), 998u);
     ASSERT_TRUE(testsupport::WriteFile(fit, MakeEkgRecord(MarkerSample)));

@@ -16,8 +16,8 @@ std::int32_t* AppendDebugRow(CEngineData& d, const char* pszPrefix, const char* 
 
 // Marks event positions in a row: nSign * nHeight at p - 1 and -nSign * nHeight at p + 1.
 // Position 0 and positions outside the row are not marked.
-void MarkDebugRow(std::int32_t* pRow, const std::int32_t* pPositions, int nPositions,
-                  int nHeight, int nSign);
+void MarkDebugRow(std::int32_t* pRow, const std::int32_t* pPositions, int nPositions, int nHeight,
+                  int nSign);
 
 // Row dumps (steps 2 to 7); each returns 0.
 int DumpRawLeads(CEngineData& d);       // "dspBuf_"

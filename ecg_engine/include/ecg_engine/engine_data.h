@@ -13,14 +13,14 @@ namespace ecg_engine {
 enum class EEngineVariant { Zorvik31, Zorvik21 };
 
 constexpr int kSampleRate = 500;
-constexpr int kRecordSamples = 5000;    // samples per lead in a record
-constexpr int kLeadIn = 500;            // padding before and after the record in InputLeads
-constexpr int kInputSamples = 6000;     // kLeadIn + kRecordSamples + kLeadIn
-constexpr int kIndependentLeads = 8;    // I, II, V1..V6
-constexpr int kLeads = 12;              // EngineLeadOrder
+constexpr int kRecordSamples = 5000;  // samples per lead in a record
+constexpr int kLeadIn = 500;          // padding before and after the record in InputLeads
+constexpr int kInputSamples = 6000;   // kLeadIn + kRecordSamples + kLeadIn
+constexpr int kIndependentLeads = 8;  // I, II, V1..V6
+constexpr int kLeads = 12;            // EngineLeadOrder
 constexpr int kMaxBeats = 66;
 constexpr int kMaxPWavesPerBeat = 10;
-constexpr int kTextSize = 1000;         // InputPath, OutputBaseName, DebugFolderPrefix
+constexpr int kTextSize = 1000;  // InputPath, OutputBaseName, DebugFolderPrefix
 constexpr int kStatementSlots = 20;
 constexpr int kStatementSize = 200;
 constexpr int kResultStatementSlots = 50;
@@ -28,8 +28,20 @@ constexpr int kMaxDebugRows = 1536;
 constexpr int MissingValue = -400;
 
 // EngineLeadOrder.
-enum EngineLead { LeadI, LeadII, LeadIII, LeadAVR, LeadAVL, LeadAVF, LeadV1, LeadV2, LeadV3,
-                  LeadV4, LeadV5, LeadV6 };
+enum EngineLead {
+    LeadI,
+    LeadII,
+    LeadIII,
+    LeadAVR,
+    LeadAVL,
+    LeadAVF,
+    LeadV1,
+    LeadV2,
+    LeadV3,
+    LeadV4,
+    LeadV5,
+    LeadV6
+};
 
 // Lead names as debug row and file names use them, in EngineLeadOrder.
 extern const char* const kLeadNames[kLeads];
@@ -193,7 +205,8 @@ void ResetFinishTables(CEngineData& d);
 template <std::size_t N>
 bool CopyText(std::array<char, N>& dst, const char* src) {
     std::size_t i = 0;
-    for (; src && src[i] && i + 1 < N; ++i) dst[i] = src[i];
+    for (; src && src[i] && i + 1 < N; ++i)
+        dst[i] = src[i];
     dst[i] = '\0';
     return !(src && src[i]);
 }
