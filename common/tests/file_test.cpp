@@ -441,3 +441,16 @@ TEST(ZeqGFFile, DeleteAndTrash) {
     EXPECT_FALSE(ZeqGF::DeleteFile((tmp / "w/gone.txt").c_str(), FALSE));
     EXPECT_FALSE(ZeqGF::DeleteFile((tmp / "w").c_str(), FALSE));  // folders need DeleteDir
 }
+
+TEST_F(ZeqGFOtherDrive, TrashOnAnotherFileSystem) {
+    CEnvScope data("XDG_DATA_HOME", (m_strOther + "data").c_str());
+    ASSERT_TRUE(WriteFile(m_tmp / "a.txt", "file"));
+    ASSERT_TRUE(WriteFile(m_tmp / "f/s/b.txt", "tree"));
+    EXPECT_TRUE(ZeqGF::DeleteFile((m_tmp / "a.txt").c_str(), TRUE));
+    EXPECT_TRUE(ZeqGF::DeleteFile((m_tmp / "f").c_str(), TRUE));
+    EXPECT_FALSE(Exists(m_tmp / "a.txt"));
+    EXPECT_FALSE(Exists(m_tmp / "f"));
+    EXPECT_EQ("file", ReadFile(m_strOther + "data/Trash/files/a.txt"));
+    EXPECT_EQ("tree", ReadFile(m_strOther + "data/Trash/files/f/s/b.txt"));
+    EXPECT_TRUE(Exists(m_strOther + "data/Trash/info/f.trashinfo"));
+}
