@@ -182,8 +182,9 @@ struct CEngineData {
     SMeasurementTables Measurements;
     SFinishTables Finish;
 
-    // Debug output is written by Zorvik31 only.
-    bool WritesDebugOutput() const { return Variant == EEngineVariant::Zorvik31; }
+    // Debug output is written by Zorvik31 only; the benchmark also measures a run without it.
+    bool bDebugOutput = true;
+    bool WritesDebugOutput() const { return Variant == EEngineVariant::Zorvik31 && bDebugOutput; }
 };
 
 // The working data are large (about 1 MB before debug rows): keep them on the heap.
