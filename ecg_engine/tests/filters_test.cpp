@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <string>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "ecg_engine/engine.h"
 #include "ecg_engine/filters.h"
 #include "ecg_engine/stages.h"
+#include "record_fixture.h"
+#include "testsupport/testsupport.h"
 
 using namespace ecg_engine;
 
@@ -167,4 +170,38 @@ TEST(Filters, HumCancellersRemoveMainsHum) {
             nPeak = std::max(nPeak, std::abs(int{x[i]}));
         EXPECT_LT(nPeak, 20) << nAC;
     }
+}
+
+TEST(Filters, EngineRunReadsTheNumbersInLauncherOrderAndDumpsBothRowSets) {
+    testsupport::CTempDir dir;
+    const std::string input = dir / "rec.ekg";
+    ASSERT_TRUE(testsupport::WriteFile(
+        input, ecg_engine_test::MakeEkgRecord(ecg_engine_test::EcgLikeSample)));
+    // nAC, nLPF, nBF, nMF, mode, language; 258 keeps its low byte 2.
+    std::string args[] = {"Zorvik31", input, "258", "2", "3", "1", "0", "7"};
+    char* argv[8];
+    for (int i = 0; i < 8; ++i)
+        argv[i] = args[i].data();
+    auto d = CreateEngineData(EEngineVariant::Zorvik31);
+    ASSERT_EQ(EngineMain(*d, 8, argv), 0);
+    EXPECT_EQ(d->FilterSettings.nAC, 2);
+    EXPECT_EQ(d->FilterSettings.nLPF, 2);
+    EXPECT_EQ(d->FilterSettings.nBF, 3);
+    EXPECT_EQ(d->FilterSettings.nMF, 1);
+    EXPECT_EQ(d->AnalysisMode, 0);
+    EXPECT_EQ(d->InterpretationContext.nLanguage, 7);
+
+    const auto& rows = d->DebugDumpRows;
+    ASSERT_EQ(rows.RowCount(), 16);
+    EXPECT_EQ(rows.aNames[0], "dspBuf_I");
+    EXPECT_EQ(rows.aNames[15], "Dc_V6");
+    // The filtered V6 row is the raw one through set A: baseline, 60 Hz notch, kernel 2, muscle.
+    Row x(rows.aRows[7].get(), rows.aRows[7].get() + N);
+    std::int16_t aScratch[N + 1];
+    RemoveBaselineMode0(x.data(), N, aScratch);
+    FilterAcHumMode0(x.data(), N, 2);
+    FilterLowPassMode0(x.data(), N, 2);
+    FilterMuscle(x.data(), N);
+    EXPECT_EQ(x, Row(rows.aRows[15].get(), rows.aRows[15].get() + N));
+    EXPECT_TRUE(testsupport::Exists(dir / "rec/Debug_Debug_Save.dat"));
 }

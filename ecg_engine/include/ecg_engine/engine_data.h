@@ -202,7 +202,7 @@ void ResetTOffsetTables(CEngineData& d);
 void ResetMeasurementTables(CEngineData& d);
 void ResetFinishTables(CEngineData& d);
 
-// Copies text into a fixed buffer, cut to fit; FALSE-like false when it had to be cut.
+// Copies text into a fixed buffer, cut to fit; false when it had to be cut.
 template <std::size_t N>
 bool CopyText(std::array<char, N>& dst, const char* src) {
     std::size_t i = 0;
