@@ -18,27 +18,27 @@ BYTE* CSpiroCurveData::Area(EArea eArea) {
 
 const BYTE* CSpiroCurveData::Area(EArea eArea) const {
     switch (eArea) {
-    case kBase:
-        return m_abBase.data();
-    case kSvc:
-        return m_abSvc.data();
-    case kMvv:
-        return m_abMvv.data();
-    case kPost:
-        return m_abPost.data();
+        case kBase:
+            return m_abBase.data();
+        case kSvc:
+            return m_abSvc.data();
+        case kMvv:
+            return m_abMvv.data();
+        case kPost:
+            return m_abPost.data();
     }
     return nullptr;
 }
 
 DWORD CSpiroCurveData::AreaSize(EArea eArea) {
     switch (eArea) {
-    case kBase:
-    case kPost:
-        return kFvcAreaSize;
-    case kSvc:
-        return kSvcAreaSize;
-    case kMvv:
-        return kMvvAreaSize;
+        case kBase:
+        case kPost:
+            return kFvcAreaSize;
+        case kSvc:
+            return kSvcAreaSize;
+        case kMvv:
+            return kMvvAreaSize;
     }
     return 0;
 }
@@ -69,25 +69,25 @@ short CSpiroCurveData::Read(const BYTE* p, DWORD nLength, int nType, int nFormat
     }
     int nStart = nFormat == 0 ? kCurves0 : kCurves12;
     switch (nType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-        std::memcpy(m_abBase.data(), p + nStart, kFvcAreaSize);
-        break;
-    case kTypeSvc:
-        std::memcpy(m_abSvc.data(), p + nStart, kSvcAreaSize);
-        break;
-    case kTypeMvv:
-        std::memcpy(m_abMvv.data(), p + nStart, kMvvAreaSize);
-        break;
-    case kTypeFvcPost:
-        if (nFormat == 0) {
-            std::memcpy(m_abPost.data(), p + kCurves0, kFvcAreaSize);
-            std::memcpy(m_abBase.data(), p + kBaseCurves0Post, kFvcAreaSize);
-        } else {
-            std::memcpy(m_abBase.data(), p + kCurves12, kFvcAreaSize);
-            std::memcpy(m_abPost.data(), p + kPostCurves12, kFvcAreaSize);
-        }
-        break;
+        case kTypeFvc:
+        case kTypeFvcExt:
+            std::memcpy(m_abBase.data(), p + nStart, kFvcAreaSize);
+            break;
+        case kTypeSvc:
+            std::memcpy(m_abSvc.data(), p + nStart, kSvcAreaSize);
+            break;
+        case kTypeMvv:
+            std::memcpy(m_abMvv.data(), p + nStart, kMvvAreaSize);
+            break;
+        case kTypeFvcPost:
+            if (nFormat == 0) {
+                std::memcpy(m_abPost.data(), p + kCurves0, kFvcAreaSize);
+                std::memcpy(m_abBase.data(), p + kBaseCurves0Post, kFvcAreaSize);
+            } else {
+                std::memcpy(m_abBase.data(), p + kCurves12, kFvcAreaSize);
+                std::memcpy(m_abPost.data(), p + kPostCurves12, kFvcAreaSize);
+            }
+            break;
     }
     return kOk;
 }
@@ -104,25 +104,25 @@ short CSpiroCurveData::Write(BYTE* p, DWORD nLength, int nType, int nFormat) con
     }
     int nStart = nFormat == 0 ? kCurves0 : kCurves12;
     switch (nType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-        std::memcpy(p + nStart, m_abBase.data(), kFvcAreaSize);
-        break;
-    case kTypeSvc:
-        std::memcpy(p + nStart, m_abSvc.data(), kSvcAreaSize);
-        break;
-    case kTypeMvv:
-        std::memcpy(p + nStart, m_abMvv.data(), kMvvAreaSize);
-        break;
-    case kTypeFvcPost:
-        if (nFormat == 0) {
-            std::memcpy(p + kCurves0, m_abPost.data(), kFvcAreaSize);
-            std::memcpy(p + kBaseCurves0Post, m_abBase.data(), kFvcAreaSize);
-        } else {
-            std::memcpy(p + kCurves12, m_abBase.data(), kFvcAreaSize);
-            std::memcpy(p + kPostCurves12, m_abPost.data(), kFvcAreaSize);
-        }
-        break;
+        case kTypeFvc:
+        case kTypeFvcExt:
+            std::memcpy(p + nStart, m_abBase.data(), kFvcAreaSize);
+            break;
+        case kTypeSvc:
+            std::memcpy(p + nStart, m_abSvc.data(), kSvcAreaSize);
+            break;
+        case kTypeMvv:
+            std::memcpy(p + nStart, m_abMvv.data(), kMvvAreaSize);
+            break;
+        case kTypeFvcPost:
+            if (nFormat == 0) {
+                std::memcpy(p + kCurves0, m_abPost.data(), kFvcAreaSize);
+                std::memcpy(p + kBaseCurves0Post, m_abBase.data(), kFvcAreaSize);
+            } else {
+                std::memcpy(p + kCurves12, m_abBase.data(), kFvcAreaSize);
+                std::memcpy(p + kPostCurves12, m_abPost.data(), kFvcAreaSize);
+            }
+            break;
     }
     return kOk;
 }

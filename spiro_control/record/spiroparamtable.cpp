@@ -10,14 +10,22 @@ namespace {
 // Display column of a type-5 table -> stored column.
 constexpr int kType5Stored[12] = {6, 7, 0, 2, 11, 1, 8, 9, 10, 3, 4, 5};
 
-int FvcColumns(int nType) { return nType == kTypeFvcPost ? 12 : 6; }
+int FvcColumns(int nType) {
+    return nType == kTypeFvcPost ? 12 : 6;
+}
 
-void PutFloat(BYTE* p, float f) { PutLE32(p, BitsFromFloat(f)); }
-float TakeFloat(const BYTE* p) { return FloatFromBits(GetLE32(p)); }
+void PutFloat(BYTE* p, float f) {
+    PutLE32(p, BitsFromFloat(f));
+}
+float TakeFloat(const BYTE* p) {
+    return FloatFromBits(GetLE32(p));
+}
 
 }  // namespace
 
-CSpiroParamTable::CSpiroParamTable(BOOL bServerBuild) : m_bServerBuild(bServerBuild) { Clear(); }
+CSpiroParamTable::CSpiroParamTable(BOOL bServerBuild) : m_bServerBuild(bServerBuild) {
+    Clear();
+}
 
 void CSpiroParamTable::Clear() {
     for (auto& row : m_afFvc) {
@@ -92,8 +100,7 @@ short CSpiroParamTable::Read(const BYTE* p, DWORD nLength, int nType, int nForma
             }
             int nFields = nType == kTypeFvcPost ? 8 : 4;
             for (int t = 0; t < nFields; ++t) {
-                std::memcpy(m_acEcode[t].data(), p + kEcodeTag + 2 + kEcodeWidth * t,
-                            kEcodeWidth);
+                std::memcpy(m_acEcode[t].data(), p + kEcodeTag + 2 + kEcodeWidth * t, kEcodeWidth);
             }
         }
     } else if (nType == kTypeSvc) {
@@ -171,8 +178,7 @@ short CSpiroParamTable::Write(BYTE* p, DWORD nLength, int nType, int nFormat) co
             p[kEcodeTag + 1] = static_cast<BYTE>(2 * nColumns);
             int nFields = nType == kTypeFvcPost ? 8 : 4;
             for (int t = 0; t < nFields; ++t) {
-                std::memcpy(p + kEcodeTag + 2 + kEcodeWidth * t, m_acEcode[t].data(),
-                            kEcodeWidth);
+                std::memcpy(p + kEcodeTag + 2 + kEcodeWidth * t, m_acEcode[t].data(), kEcodeWidth);
             }
         }
     } else if (nType == kTypeSvc) {
@@ -191,49 +197,53 @@ short CSpiroParamTable::Write(BYTE* p, DWORD nLength, int nType, int nFormat) co
 
 short CSpiroParamTable::GetParamCount(short nTestType, short nFormat, BOOL bServerBuild) {
     switch (nTestType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-    case kTypeFvcPost:
-        return (nFormat == 2 && !bServerBuild) ? 15 : 10;
-    case kTypeSvc:
-        return 5;
-    case kTypeMvv:
-        return 3;
-    default:
-        return kErrUnknownType;
+        case kTypeFvc:
+        case kTypeFvcExt:
+        case kTypeFvcPost:
+            return (nFormat == 2 && !bServerBuild) ? 15 : 10;
+        case kTypeSvc:
+            return 5;
+        case kTypeMvv:
+            return 3;
+        default:
+            return kErrUnknownType;
     }
 }
 
 short CSpiroParamTable::GetParamDepth(short nTestType) {
     switch (nTestType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-        return 6;
-    case kTypeSvc:
-        return 4;
-    case kTypeMvv:
-        return 1;
-    case kTypeFvcPost:
-        return 12;
-    default:
-        return kErrUnknownType;
+        case kTypeFvc:
+        case kTypeFvcExt:
+            return 6;
+        case kTypeSvc:
+            return 4;
+        case kTypeMvv:
+            return 1;
+        case kTypeFvcPost:
+            return 12;
+        default:
+            return kErrUnknownType;
     }
 }
 
 namespace {
 
 const char* const kLabels1[10][2] = {
-    {"FVC", "[ L ]"},         {"FIVC", "[ L ]"},    {"FEV 1", "[ L ]"},
-    {"FEV 1/FVC", "[ % ]"},   {"FEF 25-75%", "[LPS]"}, {"FEF 200-1200ml", "[LPS]"},
-    {"FIF 50%", "[LPS]"},     {"FEF 50%/FIF 50%", "[   ]"}, {"PEF", "[LPS]"},
-    {"PEF 100%", "[sec]"},
+    {"FVC", "[ L ]"},        {"FIVC", "[ L ]"},
+    {"FEV 1", "[ L ]"},      {"FEV 1/FVC", "[ % ]"},
+    {"FEF 25-75%", "[LPS]"}, {"FEF 200-1200ml", "[LPS]"},
+    {"FIF 50%", "[LPS]"},    {"FEF 50%/FIF 50%", "[   ]"},
+    {"PEF", "[LPS]"},        {"PEF 100%", "[sec]"},
 };
 const char* const kLabels4[15][2] = {
-    {"FVC", "[ L ]"},      {"FEV1", "[ L ]"},     {"FEV 1/FVC", "[ % ]"},
-    {"FEF 200-1200ml", "[LPS]"}, {"FEF 25-75%", "[LPS]"}, {"FEF 75-85%", "[LPS]"},
-    {"PEF", "[LPS]"},      {"FEF 25%", "[LPS]"},  {"FEF 50%", "[LPS]"},
-    {"FEF 75%", "[LPS]"},  {"FIVC", "[ L ]"},     {"FEV6", "[ L ]"},
-    {"PEFT", "[sec]"},     {"FET 100%", "[sec]"}, {"FVL Ecode", ""},
+    {"FVC", "[ L ]"},        {"FEV1", "[ L ]"},
+    {"FEV 1/FVC", "[ % ]"},  {"FEF 200-1200ml", "[LPS]"},
+    {"FEF 25-75%", "[LPS]"}, {"FEF 75-85%", "[LPS]"},
+    {"PEF", "[LPS]"},        {"FEF 25%", "[LPS]"},
+    {"FEF 50%", "[LPS]"},    {"FEF 75%", "[LPS]"},
+    {"FIVC", "[ L ]"},       {"FEV6", "[ L ]"},
+    {"PEFT", "[sec]"},       {"FET 100%", "[sec]"},
+    {"FVL Ecode", ""},
 };
 const char* const kLabels2[5][2] = {
     {"SVC", "[ L ]"}, {"TV", "[ L ]"}, {"ERV", "[ L ]"}, {"IRV", "[ L ]"}, {"EC", "[ L ]"},
@@ -242,17 +252,17 @@ const char* const kLabels3[3][2] = {{"MVV", "[ L ]"}, {"FB", "[BPM]"}, {"TV", "[
 
 const char* Label(short nType, short nRow, int nWhich) {
     switch (nType) {
-    case kTypeFvc:
-        return nRow >= 0 && nRow < 10 ? kLabels1[nRow][nWhich] : "";
-    case kTypeFvcExt:
-    case kTypeFvcPost:
-        return nRow >= 0 && nRow < 15 ? kLabels4[nRow][nWhich] : "";
-    case kTypeSvc:
-        return nRow >= 0 && nRow < 5 ? kLabels2[nRow][nWhich] : "";
-    case kTypeMvv:
-        return nRow >= 0 && nRow < 3 ? kLabels3[nRow][nWhich] : "";
-    default:
-        return "";
+        case kTypeFvc:
+            return nRow >= 0 && nRow < 10 ? kLabels1[nRow][nWhich] : "";
+        case kTypeFvcExt:
+        case kTypeFvcPost:
+            return nRow >= 0 && nRow < 15 ? kLabels4[nRow][nWhich] : "";
+        case kTypeSvc:
+            return nRow >= 0 && nRow < 5 ? kLabels2[nRow][nWhich] : "";
+        case kTypeMvv:
+            return nRow >= 0 && nRow < 3 ? kLabels3[nRow][nWhich] : "";
+        default:
+            return "";
     }
 }
 
@@ -273,15 +283,15 @@ CString CSpiroParamTable::GetMeasureString(short nTestType, short nColumn) {
                                           "%CHG",     "Pred",     "Meas1(B)", "Meas2(B)",
                                           "Meas3(B)", "Meas1(P)", "Meas2(P)", "Meas3(P)"};
     switch (nTestType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-        return nColumn >= 0 && nColumn < 6 ? kFvc[nColumn] : "";
-    case kTypeSvc:
-        return nColumn >= 0 && nColumn < 4 ? kSvc[nColumn] : "";
-    case kTypeFvcPost:
-        return nColumn >= 0 && nColumn < 12 ? kPost[nColumn] : "";
-    default:
-        return "";
+        case kTypeFvc:
+        case kTypeFvcExt:
+            return nColumn >= 0 && nColumn < 6 ? kFvc[nColumn] : "";
+        case kTypeSvc:
+            return nColumn >= 0 && nColumn < 4 ? kSvc[nColumn] : "";
+        case kTypeFvcPost:
+            return nColumn >= 0 && nColumn < 12 ? kPost[nColumn] : "";
+        default:
+            return "";
     }
 }
 
@@ -291,64 +301,64 @@ int CSpiroParamTable::StoredColumnOfType5(int nDisplayColumn) {
 
 float CSpiroParamTable::GetParam(short nTestType, short nRow, short nColumn) const {
     switch (nTestType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-        if (nRow < 0 || nRow >= kFvcRows || nColumn < 0 || nColumn >= 6) {
-            return 0.0f;
+        case kTypeFvc:
+        case kTypeFvcExt:
+            if (nRow < 0 || nRow >= kFvcRows || nColumn < 0 || nColumn >= 6) {
+                return 0.0f;
+            }
+            return m_afFvc[nRow][nColumn];
+        case kTypeFvcPost: {
+            int nStored = StoredColumnOfType5(nColumn);
+            if (nRow < 0 || nRow >= kFvcRows || nStored < 0) {
+                return 0.0f;
+            }
+            return m_afFvc[nRow][nStored];
         }
-        return m_afFvc[nRow][nColumn];
-    case kTypeFvcPost: {
-        int nStored = StoredColumnOfType5(nColumn);
-        if (nRow < 0 || nRow >= kFvcRows || nStored < 0) {
+        case kTypeSvc:
+            if (nRow < 0 || nRow >= kSvcRows || nColumn < 0 || nColumn >= kSvcColumns) {
+                return 0.0f;
+            }
+            return m_afSvc[nRow][nColumn];
+        case kTypeMvv:
+            return nRow >= 0 && nRow < kMvvValues ? m_afMvv[nRow] : 0.0f;
+        default:
             return 0.0f;
-        }
-        return m_afFvc[nRow][nStored];
-    }
-    case kTypeSvc:
-        if (nRow < 0 || nRow >= kSvcRows || nColumn < 0 || nColumn >= kSvcColumns) {
-            return 0.0f;
-        }
-        return m_afSvc[nRow][nColumn];
-    case kTypeMvv:
-        return nRow >= 0 && nRow < kMvvValues ? m_afMvv[nRow] : 0.0f;
-    default:
-        return 0.0f;
     }
 }
 
 short CSpiroParamTable::SetParam(short nTestType, short nRow, short nColumn, float fValue) {
     switch (nTestType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-    case kTypeFvcPost: {
-        if (nRow < 0 || nRow >= kFvcRows) {
-            return kErrRow;
+        case kTypeFvc:
+        case kTypeFvcExt:
+        case kTypeFvcPost: {
+            if (nRow < 0 || nRow >= kFvcRows) {
+                return kErrRow;
+            }
+            int nStored = nTestType == kTypeFvcPost ? StoredColumnOfType5(nColumn)
+                                                    : (nColumn >= 0 && nColumn < 6 ? nColumn : -1);
+            if (nStored < 0) {
+                return kErrColumn;
+            }
+            m_afFvc[nRow][nStored] = fValue;
+            return kOk;
         }
-        int nStored = nTestType == kTypeFvcPost ? StoredColumnOfType5(nColumn)
-                                                : (nColumn >= 0 && nColumn < 6 ? nColumn : -1);
-        if (nStored < 0) {
-            return kErrColumn;
-        }
-        m_afFvc[nRow][nStored] = fValue;
-        return kOk;
-    }
-    case kTypeSvc:
-        if (nRow < 0 || nRow >= kSvcRows) {
-            return kErrRow;
-        }
-        if (nColumn < 0 || nColumn >= kSvcColumns) {
-            return kErrColumn;
-        }
-        m_afSvc[nRow][nColumn] = fValue;
-        return kOk;
-    case kTypeMvv:
-        if (nRow < 0 || nRow >= kMvvValues) {
-            return kErrRow;
-        }
-        m_afMvv[nRow] = fValue;
-        return kOk;
-    default:
-        return kErrUnknownType;
+        case kTypeSvc:
+            if (nRow < 0 || nRow >= kSvcRows) {
+                return kErrRow;
+            }
+            if (nColumn < 0 || nColumn >= kSvcColumns) {
+                return kErrColumn;
+            }
+            m_afSvc[nRow][nColumn] = fValue;
+            return kOk;
+        case kTypeMvv:
+            if (nRow < 0 || nRow >= kMvvValues) {
+                return kErrRow;
+            }
+            m_afMvv[nRow] = fValue;
+            return kOk;
+        default:
+            return kErrUnknownType;
     }
 }
 

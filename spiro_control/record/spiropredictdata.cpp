@@ -10,11 +10,15 @@ constexpr int kBaseGroups[3] = {1, 7, 13};
 constexpr int kPostGroups[3] = {4, 10, 16};
 constexpr int kSvcCountSlot = 19;
 
-bool HasTag(const BYTE* p, int nAt, BYTE nTag) { return p[nAt] == nTag && p[nAt + 1] == 4; }
+bool HasTag(const BYTE* p, int nAt, BYTE nTag) {
+    return p[nAt] == nTag && p[nAt + 1] == 4;
+}
 
 }  // namespace
 
-void CSpiroPredictData::Clear() { m_adwSlot.fill(0); }
+void CSpiroPredictData::Clear() {
+    m_adwSlot.fill(0);
+}
 
 LONG CSpiroPredictData::GetInt(int nSlot) const {
     return nSlot >= 1 && nSlot <= kSlots ? static_cast<LONG>(m_adwSlot[nSlot]) : 0;
@@ -192,16 +196,16 @@ float CSpiroPredictData::GetPredicted(short nTestType, short nParam) const {
             return GetFloat(22 + nParam);
         }
         switch (nParam) {
-        case 10:
-            return GetFloat(32);
-        case 12:
-            return GetFloat(33);
-        case 13:
-            return GetFloat(34);
-        case 15:
-            return GetFloat(31);
-        default:
-            return 0.0f;
+            case 10:
+                return GetFloat(32);
+            case 12:
+                return GetFloat(33);
+            case 13:
+                return GetFloat(34);
+            case 15:
+                return GetFloat(31);
+            default:
+                return 0.0f;
         }
     }
     if (nTestType == kTypeFvcExt || nTestType == kTypeFvcPost) {

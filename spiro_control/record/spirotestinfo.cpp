@@ -19,7 +19,9 @@ constexpr int kIdField = 12, kNameField = 29, kAgeField = 46, kSexField = 51, kH
               kPackField = 76, kAddField = 78;
 constexpr int kHospitalField = 122, kDoctorField = 139, kCommentField = 156;
 
-bool IsTrialCount(int n) { return n >= 1 && n <= 3; }
+bool IsTrialCount(int n) {
+    return n >= 1 && n <= 3;
+}
 
 }  // namespace
 
@@ -207,8 +209,8 @@ short CSpiroTestInfo::Write(BYTE* p, DWORD nLength) const {
         BYTE nWidth;
         const CString* pText;
     } aFields[] = {
-        {kIdField, 16, &m_strID},      {kNameField, 16, &m_strName},
-        {kAgeField, 4, &m_strAge},     {kSexField, 6, &m_strSex},
+        {kIdField, 16, &m_strID},        {kNameField, 16, &m_strName},
+        {kAgeField, 4, &m_strAge},       {kSexField, 6, &m_strSex},
         {kHeightField, 4, &m_strHeight}, {kYearsField, 3, &m_strSmokeYears},
     };
     for (const auto& f : aFields) {
@@ -277,42 +279,42 @@ short CSpiroTestInfo::Write(BYTE* p, DWORD nLength) const {
 
 CString CSpiroTestInfo::GetRaceString() const {
     switch (m_cRace) {
-    case 'B':
-        return "Black";
-    case 'C':
-        return "Caucasian";
-    case 'O':
-        return "Oriental";
-    default:
-        return "";
+        case 'B':
+            return "Black";
+        case 'C':
+            return "Caucasian";
+        case 'O':
+            return "Oriental";
+        default:
+            return "";
     }
 }
 
 CString CSpiroTestInfo::GetSmokeString() const {
     switch (m_cSmoker) {
-    case 'N':
-        return "No";
-    case 'Y':
-        return "Yes";
-    default:
-        return "";
+        case 'N':
+            return "No";
+        case 'Y':
+            return "Yes";
+        default:
+            return "";
     }
 }
 
 CString CSpiroTestInfo::GetSmokePackString() const {
     switch (m_cSmokePack) {
-    case 'Q':
-        return "Quarter pack/day";
-    case 'H':
-        return "Half pack/day";
-    case 'O':
-        return "One pack/day";
-    case 'T':
-        return "Two pack/day";
-    case 'M':
-        return "More two pack/day";
-    default:
-        return "";
+        case 'Q':
+            return "Quarter pack/day";
+        case 'H':
+            return "Half pack/day";
+        case 'O':
+            return "One pack/day";
+        case 'T':
+            return "Two pack/day";
+        case 'M':
+            return "More two pack/day";
+        default:
+            return "";
     }
 }
 
@@ -338,6 +340,10 @@ static CString AnalysisText(const CString& strCode) {
     return "";
 }
 
-CString CSpiroTestInfo::GetAnalysisString() const { return AnalysisText(m_strAnalysis); }
+CString CSpiroTestInfo::GetAnalysisString() const {
+    return AnalysisText(m_strAnalysis);
+}
 
-CString CSpiroTestInfo::GetAnalysisStringPost() const { return AnalysisText(m_strAnalysisPost); }
+CString CSpiroTestInfo::GetAnalysisStringPost() const {
+    return AnalysisText(m_strAnalysisPost);
+}

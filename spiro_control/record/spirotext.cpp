@@ -22,16 +22,16 @@ DWORD FileLength(int nType, int nFormat) {
 
 const char* FileExtension(int nType) {
     switch (nType) {
-    case kTypeFvc:
-    case kTypeFvcExt:
-    case kTypeFvcPost:
-        return ".fvc";
-    case kTypeSvc:
-        return ".svc";
-    case kTypeMvv:
-        return ".mvv";
-    default:
-        return "";
+        case kTypeFvc:
+        case kTypeFvcExt:
+        case kTypeFvcPost:
+            return ".fvc";
+        case kTypeSvc:
+            return ".svc";
+        case kTypeMvv:
+            return ".mvv";
+        default:
+            return "";
     }
 }
 
@@ -54,8 +54,7 @@ CString CutToRoom(const CString& strText, std::size_t nRoom) {
     // Walk whole characters so that a double-byte character is never split at the cut.
     std::size_t nEnd = 0;
     while (nEnd < nRoom) {
-        std::size_t nStep =
-            platform::IsLeadByte(static_cast<unsigned char>(strText[nEnd])) ? 2 : 1;
+        std::size_t nStep = platform::IsLeadByte(static_cast<unsigned char>(strText[nEnd])) ? 2 : 1;
         if (nEnd + nStep > nRoom) {
             break;
         }

@@ -32,13 +32,18 @@ std::string Unhex(const std::string& hex) {
 }
 
 CSpiroCurveData::EArea AreaByName(const std::string& name) {
-    if (name == "svc") return CSpiroCurveData::kSvc;
-    if (name == "mvv") return CSpiroCurveData::kMvv;
-    if (name == "post") return CSpiroCurveData::kPost;
+    if (name == "svc")
+        return CSpiroCurveData::kSvc;
+    if (name == "mvv")
+        return CSpiroCurveData::kMvv;
+    if (name == "post")
+        return CSpiroCurveData::kPost;
     return CSpiroCurveData::kBase;
 }
 
-std::string Ext(int nType) { return spirofile::FileExtension(nType); }
+std::string Ext(int nType) {
+    return spirofile::FileExtension(nType);
+}
 
 std::string FixtureName(int nType, int nFormat) {
     return "spiro_t" + std::to_string(nType) + "_f" + std::to_string(nFormat);
@@ -221,8 +226,8 @@ TEST_F(SpiroFixtures, DamagedFilesGiveTheirCodesInTheReadersOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(OpenDamaged(c.nType, c.nFormat, c.damage ? c.damage : [](std::string&) {},
-                              c.nRequested),
+        EXPECT_EQ(OpenDamaged(
+                      c.nType, c.nFormat, c.damage ? c.damage : [](std::string&) {}, c.nRequested),
                   c.nExpected);
     }
     CSpiroTestFile file;

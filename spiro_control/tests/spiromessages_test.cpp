@@ -31,7 +31,9 @@ void PutBE(Bytes& b, std::size_t at, DWORD v) {
     b[at + 2] = static_cast<BYTE>(v >> 8);
     b[at + 3] = static_cast<BYTE>(v);
 }
-void PutBEFloat(Bytes& b, std::size_t at, float f) { PutBE(b, at, spirotext::BitsFromFloat(f)); }
+void PutBEFloat(Bytes& b, std::size_t at, float f) {
+    PutBE(b, at, spirotext::BitsFromFloat(f));
+}
 void PutText(Bytes& b, std::size_t at, const std::string& s) {
     std::memcpy(b.data() + at, s.data(), s.size());
 }

@@ -54,8 +54,10 @@ TEST(SpiroTestInfo, SetInformationTakesOnlyKnownCodes) {
     file.SetInformation(7, "x");
     EXPECT_EQ(file.GetInformation(7), "N");
     // Every amount of the code table is taken, "Half pack/day" too.
-    const char* kPacks[][2] = {{"Q", "Quarter pack/day"}, {"H", "Half pack/day"},
-                               {"O", "One pack/day"},     {"T", "Two pack/day"},
+    const char* kPacks[][2] = {{"Q", "Quarter pack/day"},
+                               {"H", "Half pack/day"},
+                               {"O", "One pack/day"},
+                               {"T", "Two pack/day"},
                                {"M", "More two pack/day"}};
     for (const auto& p : kPacks) {
         file.SetInformation(9, p[0]);

@@ -39,8 +39,8 @@ inline bool IsFvcType(int nType) {
 }
 
 // Header and information section.
-constexpr int kHeaderTag = 0;        // 0x70
-constexpr int kVersion = 1;          // 5 + format index
+constexpr int kHeaderTag = 0;  // 0x70
+constexpr int kVersion = 1;    // 5 + format index
 constexpr int kType = 2;
 constexpr int kTrials = 3;
 constexpr int kBest = 4;
@@ -51,7 +51,7 @@ constexpr int kDateTag = 100;        // 0x72, 0x10
 constexpr int kSiteTag = 120;        // 0x73, 0x24
 constexpr int kHospitalLong = 1144;  // text 28 when byte 122 is 0x1C
 constexpr int kDoctorLong = 1172;
-constexpr int kAnalysisTag = 285;    // 0x74, 3 or 6
+constexpr int kAnalysisTag = 285;  // 0x74, 3 or 6
 
 // Parameter block.
 constexpr int kParamHeads = 294;
@@ -72,7 +72,7 @@ constexpr int kCounts12 = 1000;      // three groups 20 bytes apart
 constexpr int kPostCounts12 = 1060;
 constexpr int kSvcCounts12 = 1120;
 constexpr int kPredict12 = 1200;
-constexpr int kExtra12 = 1300;       // 0x80
+constexpr int kExtra12 = 1300;  // 0x80
 
 // Curve block.
 constexpr int kCurves0 = 1000;

@@ -173,7 +173,8 @@ private:
 // The curve areas, 32-bit little-endian samples as they arrived.
 class CSpiroCurveData {
 public:
-    static constexpr DWORD kFvcAreaSize = 36000;  // kind-1 trials at 0, 6000, 12000; kind-2 from 18000
+    static constexpr DWORD kFvcAreaSize =
+        36000;  // kind-1 trials at 0, 6000, 12000; kind-2 from 18000
     static constexpr DWORD kFvcRunSize = 18000;
     static constexpr DWORD kFvcTrialSize = 6000;
     static constexpr DWORD kSvcAreaSize = 96000;
@@ -197,8 +198,8 @@ public:
     static DWORD AreaSize(EArea eArea);
     // Copies nBytes to the area at nOffset, as much of it as lies inside
     // [nRunStart, nRunStart + nRunSize) of the area; the number of bytes stored.
-    DWORD Store(EArea eArea, DWORD nRunStart, DWORD nRunSize, long long nOffset,
-                const BYTE* pData, DWORD nBytes);
+    DWORD Store(EArea eArea, DWORD nRunStart, DWORD nRunSize, long long nOffset, const BYTE* pData,
+                DWORD nBytes);
 
     // Sample access, 0 outside the areas. Kind 1 or 2, trial 0..2.
     float GetFvcSample(BOOL bPost, int nKind, int nTrial, LONG nIndex) const;

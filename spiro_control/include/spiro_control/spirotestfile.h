@@ -72,8 +72,8 @@ public:
 
 private:
     short ReadImage(const BYTE* pImage, DWORD nRead, DWORD nFileLength, short nType);
-    void StoreCurve(CSpiroCurveData::EArea eArea, DWORD nRunStart, DWORD nRunSize,
-                    LONG& nCounter, const BYTE* pData, DWORD nBytes, DWORD nStride);
+    void StoreCurve(CSpiroCurveData::EArea eArea, DWORD nRunStart, DWORD nRunSize, LONG& nCounter,
+                    const BYTE* pData, DWORD nBytes, DWORD nStride);
 
     BOOL m_bServerBuild = FALSE;
     CGlobalBuffer m_Buffer;
