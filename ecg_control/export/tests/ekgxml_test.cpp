@@ -1,0 +1,1 @@
+#include "ecg_export/ekgxml.h"
