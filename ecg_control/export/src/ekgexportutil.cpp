@@ -11,7 +11,9 @@ constexpr double kPoundsPerKg = 2.20459;
 constexpr double kKgPerPound = 0.45359908191545817;
 
 // The number a patient text holds (leading blanks allowed, the rest ignored), 0 for none.
-double Number(const CString& strText) { return std::atof(strText.c_str()); }
+double Number(const CString& strText) {
+    return std::atof(strText.c_str());
+}
 
 CString WithoutL(const CString& strText) {
     CString strOut;
@@ -24,7 +26,9 @@ CString WithoutL(const CString& strText) {
 }
 }  // namespace
 
-int RoundHalfUp(double dValue) { return static_cast<int>(std::trunc(dValue + 0.5)); }
+int RoundHalfUp(double dValue) {
+    return static_cast<int>(std::trunc(dValue + 0.5));
+}
 
 CBodySize ConvertBodySize(const CString& strHeight, const CString& strWeight, BOOL bImperial) {
     CBodySize size;

@@ -28,7 +28,9 @@ constexpr double kTextSize = 2.5 * kMm;             // 7.1 units
 constexpr double kHeaderRow = 3.0 * kMm;
 constexpr double kFooterRow = 5.0 * kMm;
 
-COLORREF ToColor(long cr) { return static_cast<COLORREF>(cr) & 0x00FFFFFF; }
+COLORREF ToColor(long cr) {
+    return static_cast<COLORREF>(cr) & 0x00FFFFFF;
+}
 
 // Errors the library reports while a document is made. Errors met while probing an
 // optional font are expected and only end that probe.
@@ -54,32 +56,48 @@ void HPDF_STDCALL OnPdfError(HPDF_STATUS nError, HPDF_STATUS nDetail, void* pUse
 // The scale in mm/mV of a gain index for limb leads (I..aVF) and chest leads (V1..V6).
 double LeadScale(short nGain, bool bChest) {
     switch (nGain) {
-        case 0: return bChest ? 5.0 : 10.0;
-        case 1: return 2.5;
-        case 2: return 5.0;
-        case 3: return 10.0;
-        case 4: return 20.0;
-        default: return 0.0;
+        case 0:
+            return bChest ? 5.0 : 10.0;
+        case 1:
+            return 2.5;
+        case 2:
+            return 5.0;
+        case 3:
+            return 10.0;
+        case 4:
+            return 20.0;
+        default:
+            return 0.0;
     }
 }
 
 const char* TitleText(short nChType) {
     switch (nChType) {
-        case 0: return "12Channel Rhythm Report";
-        case 1: return "6Channel + 1 Rhythm Report";
-        case 2: return "3Channel + 1 Rhythm Report";
-        default: return "Unknown Rhythm Report";
+        case 0:
+            return "12Channel Rhythm Report";
+        case 1:
+            return "6Channel + 1 Rhythm Report";
+        case 2:
+            return "3Channel + 1 Rhythm Report";
+        default:
+            return "Unknown Rhythm Report";
     }
 }
 
 const char* ScaleCaption(short nGain) {
     switch (nGain) {
-        case 0: return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
-        case 1: return "All Channels:2.5mm/mV.    25.0mm/sec.";
-        case 2: return "All Channels:5mm/mV.    25.0mm/sec.";
-        case 3: return "All Channels:10mm/mV.    25.0mm/sec.";
-        case 4: return "All Channels:20mm/mV.    25.0mm/sec.";
-        default: return nullptr;
+        case 0:
+            return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
+        case 1:
+            return "All Channels:2.5mm/mV.    25.0mm/sec.";
+        case 2:
+            return "All Channels:5mm/mV.    25.0mm/sec.";
+        case 3:
+            return "All Channels:10mm/mV.    25.0mm/sec.";
+        case 4:
+            return "All Channels:20mm/mV.    25.0mm/sec.";
+        default:
+            return nullptr;
     }
 }
 
@@ -97,10 +115,18 @@ CString FilterLine(const std::array<BYTE, 6>& filter) {
     const BYTE nAC = filter[2], nLPF = filter[3], nBF = filter[4], nMF = filter[5];
     CString strLine = nBF == 1 ? "0.1Hz-" : "  0Hz-";
     switch (nLPF) {
-        case 0: strLine += "LPF Off, "; break;
-        case 2: strLine += "100Hz, "; break;
-        case 3: strLine += "150Hz, "; break;
-        default: strLine += "40Hz, "; break;
+        case 0:
+            strLine += "LPF Off, ";
+            break;
+        case 2:
+            strLine += "100Hz, ";
+            break;
+        case 3:
+            strLine += "150Hz, ";
+            break;
+        default:
+            strLine += "40Hz, ";
+            break;
     }
     strLine += nAC == 0 ? "AC Off" : nAC == 1 ? "AC 50Hz" : "AC 60Hz";
     strLine += nMF == 1 ? ", EMG.    " : ".    ";
@@ -160,18 +186,28 @@ bool CPdfPage::ApplyPen(const CEkgPdfPen& pen, double dWidthFactor) {
         return false;
     }
     SetColor(true, pen.crColor);
-    HPDF_Page_SetLineWidth(m_page, static_cast<HPDF_REAL>(std::max<short>(pen.nWidth, 0) *
-                                                          dWidthFactor));
+    HPDF_Page_SetLineWidth(m_page,
+                           static_cast<HPDF_REAL>(std::max<short>(pen.nWidth, 0) * dWidthFactor));
     static const HPDF_UINT16 kDash[] = {5, 1};
     static const HPDF_UINT16 kDot[] = {1, 5};
     static const HPDF_UINT16 kDashDot[] = {5, 1, 1, 1};
     static const HPDF_UINT16 kDashDotDot[] = {5, 1, 1, 1, 1, 1};
     switch (pen.nStyle) {
-        case 1: HPDF_Page_SetDash(m_page, kDash, 2, 2); break;
-        case 2: HPDF_Page_SetDash(m_page, kDot, 2, 1); break;
-        case 3: HPDF_Page_SetDash(m_page, kDashDot, 4, 0); break;
-        case 4: HPDF_Page_SetDash(m_page, kDashDotDot, 6, 0); break;
-        default: HPDF_Page_SetDash(m_page, nullptr, 0, 0); break;
+        case 1:
+            HPDF_Page_SetDash(m_page, kDash, 2, 2);
+            break;
+        case 2:
+            HPDF_Page_SetDash(m_page, kDot, 2, 1);
+            break;
+        case 3:
+            HPDF_Page_SetDash(m_page, kDashDot, 4, 0);
+            break;
+        case 4:
+            HPDF_Page_SetDash(m_page, kDashDotDot, 6, 0);
+            break;
+        default:
+            HPDF_Page_SetDash(m_page, nullptr, 0, 0);
+            break;
     }
     return true;
 }
@@ -313,8 +349,7 @@ void CPdfPage::Traces(short nChType, short nGain, short nRhyCh) {
             if (nColumn > 0) {
                 Separator(dX, dBaseline);
             }
-            Trace(nLead, nFirst, nQuarter, dX, dBaseline, scale(nLead),
-                  ekgexport::LeadName(nLead));
+            Trace(nLead, nFirst, nQuarter, dX, dBaseline, scale(nLead), ekgexport::LeadName(nLead));
         }
     }
     Trace(nRhythm, 0, n, kGridLeft, kGridTop - 165 * kMm, LeadScale(nGain, true),
@@ -369,8 +404,8 @@ void CPdfPage::Box(double dRowUnit, double dRow1, double dRow2, int nCol1, int n
     HPDF_Page_TextRect(m_page, static_cast<HPDF_REAL>(kGridLeft + nCol1 * 5 * kMm),
                        static_cast<HPDF_REAL>(kTextTop - dRow1 * dRowUnit),
                        static_cast<HPDF_REAL>(kGridLeft + nCol2 * 5 * kMm),
-                       static_cast<HPDF_REAL>(kTextTop - dRow2 * dRowUnit), strPdf.c_str(),
-                       align, nullptr);
+                       static_cast<HPDF_REAL>(kTextTop - dRow2 * dRowUnit), strPdf.c_str(), align,
+                       nullptr);
 }
 
 // Statements and comments may carry line ends of their own; the report shows one line each.
@@ -414,8 +449,7 @@ void CPdfPage::Texts(short nChType, short nGain) {
         const ekgexport::CBodySize size =
             ekgexport::ConvertBodySize(patient.m_strHeight, patient.m_strWeight, bImperial);
         Box(kHeaderRow, 6, 7, 0, 50,
-            bImperial ? Format("H : %dft %dinch  W : %dlbs", size.nFeet, size.nInches,
-                               size.nPounds)
+            bImperial ? Format("H : %dft %dinch  W : %dlbs", size.nFeet, size.nInches, size.nPounds)
                       : "H : " + patient.m_strHeight + Format("cm  W : %dkg", size.nKilograms));
         Box(kHeaderRow, 0, 1, 40, 50, "Hospital : " + patient.m_strMisc1);
         Box(kHeaderRow, 1, 2, 40, 50, "Confirmed by : " + patient.m_strMisc0);
@@ -482,7 +516,8 @@ void UseFamily(HPDF_Doc doc, CPdfFontChoice::Family eFamily) {
             HPDF_UseJPFonts(doc);
             HPDF_UseJPEncodings(doc);
             break;
-        case CPdfFontChoice::kSingleByte: break;
+        case CPdfFontChoice::kSingleByte:
+            break;
     }
 }
 
@@ -503,16 +538,35 @@ CPdfFontChoice ChoosePdfFont(const CString& strCodePage, int nCodePage) {
         case 932:
             choice = {CPdfFontChoice::kJapanese, "MS-Gothic", "90ms-RKSJ-H", FALSE};
             return choice;
-        case 1250: choice.szEncoder = "CP1250"; return choice;
-        case 1251: choice.szEncoder = "CP1251"; return choice;
-        case 1252: choice.szEncoder = "CP1252"; return choice;
-        case 1253: choice.szEncoder = "CP1253"; return choice;
-        case 1254: choice.szEncoder = "CP1254"; return choice;
-        case 1255: choice.szEncoder = "CP1255"; return choice;
-        case 1256: choice.szEncoder = "CP1256"; return choice;
-        case 1257: choice.szEncoder = "CP1257"; return choice;
-        case 1258: choice.szEncoder = "CP1258"; return choice;
-        default: break;
+        case 1250:
+            choice.szEncoder = "CP1250";
+            return choice;
+        case 1251:
+            choice.szEncoder = "CP1251";
+            return choice;
+        case 1252:
+            choice.szEncoder = "CP1252";
+            return choice;
+        case 1253:
+            choice.szEncoder = "CP1253";
+            return choice;
+        case 1254:
+            choice.szEncoder = "CP1254";
+            return choice;
+        case 1255:
+            choice.szEncoder = "CP1255";
+            return choice;
+        case 1256:
+            choice.szEncoder = "CP1256";
+            return choice;
+        case 1257:
+            choice.szEncoder = "CP1257";
+            return choice;
+        case 1258:
+            choice.szEncoder = "CP1258";
+            return choice;
+        default:
+            break;
     }
     // ISO 8859 parts and KOI8-R have encoders of their own (ISO 8859-1 and the rest go
     // through CP1252, which holds every printable character of Latin-1).

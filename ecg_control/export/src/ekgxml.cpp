@@ -20,28 +20,43 @@ std::u16string Ascii(const char* szText) {
     return str;
 }
 
-std::u16string Ascii(const CString& strText) { return Ascii(strText.c_str()); }
+std::u16string Ascii(const CString& strText) {
+    return Ascii(strText.c_str());
+}
 
-CString Number(int nValue) { return std::to_string(nValue); }
+CString Number(int nValue) {
+    return std::to_string(nValue);
+}
 
-const char* OffOnText(BYTE n) { return n == 0 ? "Off" : n == 1 ? "On" : "NoInfo."; }
+const char* OffOnText(BYTE n) {
+    return n == 0 ? "Off" : n == 1 ? "On" : "NoInfo.";
+}
 
 const char* LowPassText(BYTE n) {
     switch (n) {
-        case 0: return "Off";
-        case 1: return "40Hz";
-        case 2: return "100Hz";
-        case 3: return "150Hz";
-        default: return "NoInfo.";
+        case 0:
+            return "Off";
+        case 1:
+            return "40Hz";
+        case 2:
+            return "100Hz";
+        case 3:
+            return "150Hz";
+        default:
+            return "NoInfo.";
     }
 }
 
 const char* AcText(BYTE n) {
     switch (n) {
-        case 0: return "Off";
-        case 1: return "50Hz";
-        case 2: return "60Hz";
-        default: return "NoInfo.";
+        case 0:
+            return "Off";
+        case 1:
+            return "50Hz";
+        case 2:
+            return "60Hz";
+        default:
+            return "NoInfo.";
     }
 }
 
@@ -61,9 +76,15 @@ std::u16string CEkgXmlExport::ValueText(const CString& strText) {
     std::u16string strOut;
     for (char16_t ch : platform::ToUtf16(strText)) {
         switch (ch) {
-            case u'&': strOut += u"&amp;"; break;
-            case u'<': strOut += u"&lt;"; break;
-            case u'>': strOut += u"&gt;"; break;
+            case u'&':
+                strOut += u"&amp;";
+                break;
+            case u'<':
+                strOut += u"&lt;";
+                break;
+            case u'>':
+                strOut += u"&gt;";
+                break;
             default:
                 if (ch >= 0x20 || ch == u'\t') {
                     strOut += ch;
@@ -126,7 +147,9 @@ void CEkgXmlExport::Leaf(const char* szTag, const CString& strValue) {
     }
 }
 
-void CEkgXmlExport::Leaf(const char* szTag, int nValue) { Leaf(szTag, Number(nValue)); }
+void CEkgXmlExport::Leaf(const char* szTag, int nValue) {
+    Leaf(szTag, Number(nValue));
+}
 
 void CEkgXmlExport::Container(const char* szTag, const char* szLeaf, const CString& strValue) {
     Open(szTag);
@@ -135,9 +158,8 @@ void CEkgXmlExport::Container(const char* szTag, const char* szLeaf, const CStri
 }
 
 void CEkgXmlExport::WaveData(int nLead) {
-    static const char* const kChannels[12] = {"Lead I", "Lead II", "Lead III", "aVR",
-                                              "aVL",    "aVF",     "V1",       "V2",
-                                              "V3",     "V4",      "V5",       "V6"};
+    static const char* const kChannels[12] = {"Lead I", "Lead II", "Lead III", "aVR", "aVL", "aVF",
+                                              "V1",     "V2",      "V3",       "V4",  "V5",  "V6"};
     Open("WaveData");
     Leaf("Channel", kChannels[nLead]);
     std::string strData = "<Data>";

@@ -36,8 +36,9 @@ class EkgPdfTest : public ::testing::Test {
 protected:
     // Writes the report through the dispatch-level exporter; the errors land in m_aErrors.
     BOOL Make(const std::string& strPath, short nChType = 2, short nGain = 0, short nRhyCh = 1) {
-        m_exporter.SetPdfErrorSink(
-            [this](long nError, long nDetail) { m_aErrors.push_back({nError, nDetail}); });
+        m_exporter.SetPdfErrorSink([this](long nError, long nDetail) {
+            m_aErrors.push_back({nError, nDetail});
+        });
         return m_exporter.EKGMakePDF(strPath, nChType, nGain, nRhyCh, 800, m_record.Sources(),
                                      m_flags);
     }
@@ -49,8 +50,8 @@ protected:
     std::string Render(const std::string& strPath, const std::string& strName) {
         const std::string strPrefix = m_dir / strName;
         int nStatus = -1;
-        Shell("pdftoppm -png -r 60 -singlefile " + ShellQuote(strPath) + " " +
-                ShellQuote(strPrefix),
+        Shell(
+            "pdftoppm -png -r 60 -singlefile " + ShellQuote(strPath) + " " + ShellQuote(strPrefix),
             &nStatus);
         EXPECT_EQ(nStatus, 0);
         const std::string strPng = strPrefix + ".png";
@@ -86,16 +87,31 @@ TEST_F(EkgPdfTest, ReportPassesTheOutsideCheckers) {
     EXPECT_NE(strInfo.find("Pages:           1"), std::string::npos) << strInfo;
 
     const std::string strText = Text(strPdf);
-    for (const char* szExpected :
-         {"3Channel + 1 Rhythm Report", "2026-12-09  14:35", "ID   : P-001",
-          "Name : Jo\xC3\xA3o Concei\xC3\xA7\xC3\xA3o", "Surname : Santos",
-          "Age : 54yrs. Sex : Male", "H : 170cm  W : 70kg", "Hospital : Hospital Central",
-          "Confirmed by : Dr. Costa", "Heart Rate : 72 bpm", "PR int. : 156 ms",
-          "QRS dur. : 94 ms", "QT/QTc : 384/421 ms", "P-R-T axes : 48-35-41",
-          "*** Analysis Result *** (Unconfirmed Report)", "Sinus rhythm", "Normal ECG",
-          "*** Doctor's Comment ***", "Reviewed without change.",
-          "0.1Hz-100Hz, AC 50Hz.", "I-aVF:10mm/mV. V1-V6:5mm/mV.", "Pelvorn II",
-          "Corvane Co., Ltd.", "aVR", "V6"}) {
+    for (const char* szExpected : {"3Channel + 1 Rhythm Report",
+                                   "2026-12-09  14:35",
+                                   "ID   : P-001",
+                                   "Name : Jo\xC3\xA3o Concei\xC3\xA7\xC3\xA3o",
+                                   "Surname : Santos",
+                                   "Age : 54yrs. Sex : Male",
+                                   "H : 170cm  W : 70kg",
+                                   "Hospital : Hospital Central",
+                                   "Confirmed by : Dr. Costa",
+                                   "Heart Rate : 72 bpm",
+                                   "PR int. : 156 ms",
+                                   "QRS dur. : 94 ms",
+                                   "QT/QTc : 384/421 ms",
+                                   "P-R-T axes : 48-35-41",
+                                   "*** Analysis Result *** (Unconfirmed Report)",
+                                   "Sinus rhythm",
+                                   "Normal ECG",
+                                   "*** Doctor's Comment ***",
+                                   "Reviewed without change.",
+                                   "0.1Hz-100Hz, AC 50Hz.",
+                                   "I-aVF:10mm/mV. V1-V6:5mm/mV.",
+                                   "Pelvorn II",
+                                   "Corvane Co., Ltd.",
+                                   "aVR",
+                                   "V6"}) {
         EXPECT_TEXT(strText, szExpected);
     }
 
@@ -212,10 +228,8 @@ TEST_F(EkgPdfTest, PenStylesBecomeDashPatterns) {
         short nStyle;
         const char* szDash;
     };
-    const Case aCases[] = {{1, "[5 1 ] 2 d"},
-                           {2, "[1 5 ] 1 d"},
-                           {3, "[5 1 1 1 ] 0 d"},
-                           {4, "[5 1 1 1 1 1 ] 0 d"}};
+    const Case aCases[] = {
+        {1, "[5 1 ] 2 d"}, {2, "[1 5 ] 1 d"}, {3, "[5 1 1 1 ] 0 d"}, {4, "[5 1 1 1 1 1 ] 0 d"}};
     for (const Case& c : aCases) {
         SCOPED_TRACE(c.nStyle);
         m_exporter.SetGrid(c.nStyle, 2, RGB(0, 128, 255));
@@ -292,11 +306,18 @@ TEST_F(EkgPdfTest, StatementAndCommentRows) {
 TEST_F(EkgPdfTest, TurkishNamePrintsRight) {
     testsupport::CCodePageScope turkish("CP1254");
     // "Şükrü Ağaoğlu" in CP1254.
-    m_record.info.SetPatientInfo(1, "\xDE\xFC" "kr\xFC A\xF0" "ao\xF0" "lu");
+    m_record.info.SetPatientInfo(1,
+                                 "\xDE\xFC"
+                                 "kr\xFC A\xF0"
+                                 "ao\xF0"
+                                 "lu");
     const std::string strPdf = m_dir / "turkish.pdf";
     ASSERT_TRUE(Make(strPdf));
     const std::string strText = Text(strPdf);
-    EXPECT_TEXT(strText, "\xC5\x9E\xC3\xBC" "kr\xC3\xBC A\xC4\x9F" "ao\xC4\x9Flu");
+    EXPECT_TEXT(strText,
+                "\xC5\x9E\xC3\xBC"
+                "kr\xC3\xBC A\xC4\x9F"
+                "ao\xC4\x9Flu");
     const std::string strFonts = Shell("pdffonts " + ShellQuote(strPdf));
     EXPECT_NE(strFonts.find("Helvetica"), std::string::npos) << strFonts;
 }
@@ -304,7 +325,8 @@ TEST_F(EkgPdfTest, TurkishNamePrintsRight) {
 TEST_F(EkgPdfTest, KoreanInstallationUsesTheKoreanFont) {
     testsupport::CCodePageScope korean("CP949");
     m_record.info.SetPatientInfo(1, platform::FromUtf8("\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99"));
-    m_record.info.AddStatement(platform::FromUtf8("\xEB\x8F\x99\xEC\x84\xB1 \xEB\xA6\xAC\xEB\x93\xAC"));
+    m_record.info.AddStatement(
+        platform::FromUtf8("\xEB\x8F\x99\xEC\x84\xB1 \xEB\xA6\xAC\xEB\x93\xAC"));
     const std::string strPdf = m_dir / "korean.pdf";
     ASSERT_TRUE(Make(strPdf));
     int nStatus = -1;

@@ -12,14 +12,14 @@ double Beat(unsigned nPosition, double dSize) {
         const double d = (t - dCentre) / dWidth;
         return dHeight * std::exp(-d * d);
     };
-    return dSize * (bump(100, 12, 60) - bump(170, 3, 80) + bump(180, 4, 480) -
-                    bump(190, 3, 120) + bump(300, 25, 150));
+    return dSize * (bump(100, 12, 60) - bump(170, 3, 80) + bump(180, 4, 480) - bump(190, 3, 120) +
+                    bump(300, 25, 150));
 }
 }  // namespace
 
 CTestRecord::CTestRecord(unsigned nSamples) {
-    static const double kSizes[12] = {1.0, 1.4, 0.5, -1.1, 0.3, 0.9,
-                                      -0.6, -0.3, 0.4, 1.5, 1.6, 1.2};
+    static const double kSizes[12] = {1.0,  1.4,  0.5, -1.1, 0.3, 0.9,
+                                      -0.6, -0.3, 0.4, 1.5,  1.6, 1.2};
     wave.CreateLeads(nSamples, 2);
     wave.SetUserValue(nSamples == 6000 ? 1 : 0);
     for (int nLead = 0; nLead < 12; ++nLead) {

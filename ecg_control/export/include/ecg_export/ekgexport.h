@@ -14,12 +14,14 @@ public:
     void SetPdfErrorSink(PdfErrorSink sink) { m_fnPdfError = std::move(sink); }
 
     // nWidth is not used (the report is vector graphics).
-    BOOL EKGMakePDF(const CString& strPath, short nChType, short nGain, short nRhyCh,
-                    short nWidth, const CEkgRecordSources& sources, const CEkgPrintFlags& flags);
+    BOOL EKGMakePDF(const CString& strPath, short nChType, short nGain, short nRhyCh, short nWidth,
+                    const CEkgRecordSources& sources, const CEkgPrintFlags& flags);
     BOOL EKGMakeXML(const CString& strPath, const CEkgRecordSources& sources);
 
     BOOL SetBackColor(long cr) { return m_style.SetBackColor(cr); }
-    BOOL SetGrid(short nStyle, short nWidth, long cr) { return m_style.SetGrid(nStyle, nWidth, cr); }
+    BOOL SetGrid(short nStyle, short nWidth, long cr) {
+        return m_style.SetGrid(nStyle, nWidth, cr);
+    }
     BOOL SetGrid_Inner(short nStyle, short nWidth, long cr) {
         return m_style.SetGrid_Inner(nStyle, nWidth, cr);
     }
