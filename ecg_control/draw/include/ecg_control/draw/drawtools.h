@@ -1,0 +1,48 @@
+#pragma once
+// Pens, colours, fonts and texts for drawing on QPainter the way the control's pens and
+// fonts were specified: Windows pen styles and widths, COLORREF colours, LOGFONT heights
+// and 8-bit texts in the installation code page.
+#include <optional>
+
+#include <QColor>
+#include <QFont>
+#include <QPen>
+#include <QString>
+
+#include "platform/wintypes.h"
+
+// Windows pen styles.
+enum : int {
+    PS_SOLID = 0,
+    PS_DASH = 1,
+    PS_DOT = 2,
+    PS_DASHDOT = 3,
+    PS_DASHDOTDOT = 4,
+    PS_NULL = 5,
+    PS_INSIDEFRAME = 6,
+};
+
+// A pen as the control's interface gives it: style, width in pixels, colour.
+struct CPenSpec {
+    int nStyle = PS_SOLID;
+    int nWidth = 1;
+    COLORREF crColor = 0;
+    bool operator==(const CPenSpec&) const = default;
+};
+
+// 0x00BBGGRR to an opaque QColor.
+QColor ColorFromRef(COLORREF cr);
+
+// The trace pen rule: width 1 or less is a cosmetic pen (one pixel at any scale), a wider
+// one is geometric (scales with the mapping, round ends and joins). No pen for a style
+// that is not a Windows pen style.
+std::optional<QPen> MakePen(const CPenSpec& spec);
+// Always geometric (the grid pens); no pen for an unknown style.
+std::optional<QPen> MakeGeometricPen(const CPenSpec& spec);
+
+// A font as a LOGFONT of face "Arial" with a positive height (the character cell height
+// in pixels) and a weight; "Arial" is Liberation Sans here, with Nanum for Korean text.
+QFont MakeLogFont(int nCellHeight, int nWeight);
+
+// 8-bit text in the installation code page to a QString for the screen.
+QString ToQString(const CString& strText);

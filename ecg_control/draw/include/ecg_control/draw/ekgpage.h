@@ -1,0 +1,119 @@
+#pragma once
+// A page of ECG paper with traces: what the view draws on screen, what the image export
+// and the preview copy, and what the magnifying glass uses with a larger cell. It also
+// renders the one-page report and exports it as JPEG or BMP.
+#include <QImage>
+#include <QRect>
+
+#include "ecg_control/draw/dib.h"
+#include "ecg_control/draw/ekggrid.h"
+#include "ecg_control/draw/reportheader.h"
+#include "ecg_control/draw/tracepainter.h"
+
+class QPainter;
+
+class CEkgPage {
+public:
+    // Widths asked of the image export are capped here: twice the rendered page, beyond
+    // which resampling adds no detail but costs memory.
+    static constexpr int kMaxImageWidth = 5400;
+    // Cell, bitmap size and page origin of the report bitmaps, largest first.
+    struct CBitmapTry {
+        int nWidth, nHeight, nCell, nOriginX, nOriginY;
+    };
+    static CBitmapTry BitmapTry(int k);
+
+    CEkgPage();
+
+    void Attach(CWaveBuffer* pWave, CEkgRecordInfo* pInfo, CMorphologyTable* pMorph,
+                CEkgDeviceInfo* pDevice);
+    // The record's samples or values changed: points are recomputed at the next drawing.
+    void Invalidate() { m_painter.Layout().Invalidate(); }
+    // Copies sources, grid settings and pens, the painter's pen, layout settings and
+    // pacemaker switch, and the report header's settings.
+    void CopyFrom(const CEkgPage& other);
+
+    CEkgGrid& Grid() { return m_grid; }
+    const CEkgGrid& Grid() const { return m_grid; }
+    CTracePainter& Painter() { return m_painter; }
+    const CTracePainter& Painter() const { return m_painter; }
+    CReportHeader& Header() { return m_header; }
+    const CReportHeader& Header() const { return m_header; }
+
+    // Screen settings, forwarded to the painter (and the grid for the cell size).
+    void SetFormat(int n) { m_painter.SetFormat(n); }
+    void SetGain(int n) { m_painter.SetGain(n); }
+    void SetSpeed(int n) { m_painter.SetSpeed(n); }
+    void SetRhythmLead(int n) { m_painter.SetRhythmLead(n); }
+    void SetCellSize(int n);
+    // 50 x 37 large boxes, 60 x 37 in 60 Hz mode, doubled across at speed code 4.
+    void SetColumnsRowsForMode(int nMainsMode, int nSpeed);
+
+    // Page size in pixels, border included.
+    int GetWidth() const { return m_grid.GetBorderWidth(); }
+    int GetHeight() const { return m_grid.GetBorderHeight(); }
+
+    // Draws the part rcPart of the page with page point (ox, oy) at its corner. 0 when
+    // nothing is to be drawn or the traces could not be laid out.
+    BOOL DrawPart(QPainter& painter, QRect rcPart, int nOffsetX, int nOffsetY);
+    BOOL DrawAll(QPainter& painter, int x, int y);
+    // Redraws the band of samples nFirst..nLast (the sweep while live samples arrive) in a
+    // view scrolled by (sx, sy) whose visible width is nVisibleWidth.
+    BOOL RedrawRange(QPainter& painter, int nFirst, int nLast, int nScrollX, int nScrollY,
+                     int nVisibleWidth);
+
+    // The report page at (x, y) with the current cell: paper, traces, texts, pulses. With
+    // bRelease the layout's points are dropped afterwards.
+    void DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease);
+    // Renders the report page bitmap (the largest of the six sizes that can be had) for the
+    // format, gain and rhythm lead; bWhite forces a white background (BMP). nCell gets the
+    // cell used. FALSE (and the message "Fail to create bitmap!!") when no bitmap can be had.
+    BOOL RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite, QImage& image,
+                      int* pnCell = nullptr);
+    // The report as a 24-bit DIB resampled to nWidth x nWidth * 6 / 8 and optionally
+    // smoothed. FALSE for a width of 0 or less, or when rendering or resampling fails.
+    BOOL MakeReportDib(int nFormat, int nGain, int nRhythmLead, int nWidth, BOOL bSmooth,
+                       BOOL bWhite, CDibBytes& dibBytes);
+    // EKGMakeImage (JPEG) and EKGMakeImageBMP (24-bit BMP).
+    BOOL MakeImage(const CString& strPath, int nFormat, int nGain, int nRhythmLead, int nWidth,
+                   BOOL bSmooth);
+    BOOL MakeImageBmp(const CString& strPath, int nFormat, int nGain, int nRhythmLead,
+                      int nWidth, BOOL bSmooth);
+
+    // Tests: bitmaps wider than this count as failed allocations (0 = no limit).
+    static void SetBitmapWidthLimit(int nWidth);
+
+private:
+    BOOL MakeImageFile(const CString& strPath, int nFormat, int nGain, int nRhythmLead,
+                       int nWidth, BOOL bSmooth, BOOL bBmp);
+
+    CWaveBuffer* m_pWave = nullptr;
+    CEkgRecordInfo* m_pInfo = nullptr;
+    CMorphologyTable* m_pMorph = nullptr;
+    CEkgDeviceInfo* m_pDevice = nullptr;
+    CEkgGrid m_grid;
+    CTracePainter m_painter;
+    CReportHeader m_header;
+};
+
+// The magnifying glass: a second page with a larger cell that shows a square around a
+// point of the view.
+class CEkgMagnifier {
+public:
+    CEkgMagnifier();
+    void Attach(CWaveBuffer* pWave, CEkgRecordInfo* pInfo, CMorphologyTable* pMorph);
+    // Cell at least 10, grid count at least 2.
+    void SetGlass(int nCell, int nCount);
+    void SetMainsMode(int nMainsMode);
+    int GetSide() const { return m_page.Grid().GetCellSize() * 5 * m_nCount; }
+    int GetCount() const { return m_nCount; }
+    CEkgPage& Page() { return m_page; }
+
+    // Draws the glass for view point (px, py) (mouse position + scroll) with its corner at
+    // (x, y); nViewGridWidth is the view grid's width without border.
+    void Draw(QPainter& painter, int px, int py, int x, int y, int nViewGridWidth);
+
+private:
+    CEkgPage m_page;
+    int m_nCount = 2;
+};

@@ -1,0 +1,84 @@
+#include "ecg_control/draw/drawtools.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QFontMetricsF>
+#include <QStringList>
+
+#include "platform/codepage.h"
+
+QColor ColorFromRef(COLORREF cr) {
+    return QColor(GetRValue(cr), GetGValue(cr), GetBValue(cr));
+}
+
+namespace {
+std::optional<Qt::PenStyle> QtStyle(int nStyle) {
+    switch (nStyle) {
+        case PS_SOLID:
+        case PS_INSIDEFRAME: return Qt::SolidLine;
+        case PS_DASH: return Qt::DashLine;
+        case PS_DOT: return Qt::DotLine;
+        case PS_DASHDOT: return Qt::DashDotLine;
+        case PS_DASHDOTDOT: return Qt::DashDotDotLine;
+        case PS_NULL: return Qt::NoPen;
+        default: return std::nullopt;
+    }
+}
+
+QPen Geometric(Qt::PenStyle style, int nWidth, COLORREF cr) {
+    QPen pen(QBrush(ColorFromRef(cr)), std::max(nWidth, 1), style, Qt::RoundCap, Qt::RoundJoin);
+    pen.setCosmetic(false);
+    return pen;
+}
+}  // namespace
+
+std::optional<QPen> MakePen(const CPenSpec& spec) {
+    const auto style = QtStyle(spec.nStyle);
+    if (!style) {
+        return std::nullopt;
+    }
+    if (spec.nWidth <= 1) {
+        QPen pen(ColorFromRef(spec.crColor));
+        pen.setStyle(*style);
+        pen.setWidth(1);
+        pen.setCosmetic(true);
+        return pen;
+    }
+    return Geometric(*style, spec.nWidth, spec.crColor);
+}
+
+std::optional<QPen> MakeGeometricPen(const CPenSpec& spec) {
+    const auto style = QtStyle(spec.nStyle);
+    if (!style) {
+        return std::nullopt;
+    }
+    return Geometric(*style, spec.nWidth, spec.crColor);
+}
+
+QFont MakeLogFont(int nCellHeight, int nWeight) {
+    nCellHeight = std::max(nCellHeight, 1);
+    QFont font;
+    font.setFamilies(QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                 QStringLiteral("NanumGothic"), QStringLiteral("NanumBarunGothic")});
+    font.setWeight(nWeight >= 700 ? QFont::Bold : QFont::Normal);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    // A positive LOGFONT height is the character cell (ascent + descent), not the em size.
+    static double s_dEmPerCell = 0.0;
+    if (s_dEmPerCell <= 0.0) {
+        QFont probe = font;
+        probe.setPixelSize(1000);
+        const QFontMetricsF metrics(probe);
+        const double dCell = metrics.ascent() + metrics.descent();
+        s_dEmPerCell = dCell > 0.0 ? 1000.0 / dCell : 1.0;
+    }
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(nCellHeight * s_dEmPerCell))));
+    return font;
+}
+
+QString ToQString(const CString& strText) {
+    if (strText.empty()) {
+        return {};
+    }
+    return QString::fromStdString(platform::ToUtf8(strText));
+}

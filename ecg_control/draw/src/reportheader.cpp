@@ -1,0 +1,268 @@
+#include "ecg_control/draw/reportheader.h"
+
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+
+#include <QPainter>
+
+#include "ecg_control/draw/drawtools.h"
+#include "ecg_control/draw/tracelayout.h"
+
+namespace {
+
+CString Format(const char* pszFormat, ...) {
+    char sz[1024];
+    va_list args;
+    va_start(args, pszFormat);
+    std::vsnprintf(sz, sizeof sz, pszFormat, args);
+    va_end(args);
+    return sz;
+}
+
+// Leading number of a text (white space skipped, no locale); 0 when there is none.
+double ParseNumber(const CString& strText) {
+    std::size_t i = 0;
+    while (i < strText.size() && (strText[i] == ' ' || strText[i] == '\t')) {
+        ++i;
+    }
+    if (i < strText.size() && strText[i] == '+') {
+        ++i;
+    }
+    double dValue = 0.0;
+    const auto result = std::from_chars(strText.data() + i, strText.data() + strText.size(), dValue);
+    return result.ec == std::errc() ? dValue : 0.0;
+}
+
+// Rounding as the reports have always done it: add 0.5 and truncate.
+int Round(double dValue) {
+    return static_cast<int>(dValue + 0.5);
+}
+
+CString WithoutFirstL(CString strText) {
+    const auto nPos = strText.find('L');
+    if (nPos != CString::npos) {
+        strText.erase(nPos, 1);
+    }
+    return strText;
+}
+
+CString WithoutLineBreaks(CString strText) {
+    for (auto nPos = strText.find("\r\n"); nPos != CString::npos; nPos = strText.find("\r\n")) {
+        strText.erase(nPos, 2);
+    }
+    return strText;
+}
+
+}  // namespace
+
+void CReportHeader::SetSettings(int nFormat, int nGain, int nRhythmLead, int nCell) {
+    m_nFormat = nFormat;
+    m_nGain = nGain;
+    m_nRhythmLead = nRhythmLead;
+    m_nCell = nCell;
+}
+
+void CReportHeader::CopySettingsFrom(const CReportHeader& other) {
+    m_nFormat = other.m_nFormat;
+    m_nGain = other.m_nGain;
+    m_nRhythmLead = other.m_nRhythmLead;
+    m_nCell = other.m_nCell;
+    m_bStatements = other.m_bStatements;
+    m_bMeasurements = other.m_bMeasurements;
+    m_bComment = other.m_bComment;
+    m_crTitle = other.m_crTitle;
+    m_crText = other.m_crText;
+    m_nFooterOffset = other.m_nFooterOffset;
+}
+
+CString CReportHeader::TitleText(int nFormat) {
+    switch (nFormat) {
+        case 0: return "12Channel Rhythm Report";
+        case 1: return "6Channel + 1 Rhythm Report";
+        case 2: return "3Channel + 1 Rhythm Report";
+        case 3: return "Representative Beat Report";
+        default: return "Unknown Rhythm Report";
+    }
+}
+
+CString CReportHeader::ScaleCaption(int nGain) {
+    switch (nGain) {
+        case 0: return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
+        case 1: return "All Channels:2.5mm/mV.    25.0mm/sec.";
+        case 2: return "All Channels:5mm/mV.    25.0mm/sec.";
+        case 3: return "All Channels:10mm/mV.    25.0mm/sec.";
+        case 4: return "All Channels:20mm/mV.    25.0mm/sec.";
+        default: return "";
+    }
+}
+
+CString CReportHeader::FilterText(const CEkgRecordInfo& info) {
+    const auto& item = info.GetFilterItem();
+    const int nAC = item[2], nLPF = item[3], nBF = item[4], nMF = item[5];
+    CString str = nBF == 1 ? "0.1Hz-" : "  0Hz-";
+    str += nLPF == 0 ? "LPF Off, " : nLPF == 2 ? "100Hz, " : nLPF == 3 ? "150Hz, " : "40Hz, ";
+    str += nAC == 0 ? "AC Off" : nAC == 1 ? "AC 50Hz" : "AC 60Hz";
+    str += nMF == 1 ? ", EMG.    " : ".    ";
+    return str;
+}
+
+BOOL CReportHeader::IsUsUnits(const CEkgRecordInfo& info) {
+    // The unit is kept as a character code: 1, or the text "1" set by a host.
+    return info.m_patient.m_nUnit == 1 || info.m_patient.m_nUnit == '1';
+}
+
+CString CReportHeader::DateText(const CEkgRecordInfo& info) {
+    const CEkgPatientInfo& p = info.m_patient;
+    if (IsUsUnits(info)) {
+        return Format("%02d-%02d-%04d  %02d:%02d", p.m_nMonth, p.m_nDay, p.m_nYear, p.m_nHour,
+                      p.m_nMinute);
+    }
+    return Format("%04d-%02d-%02d  %02d:%02d", p.m_nYear, p.m_nMonth, p.m_nDay, p.m_nHour,
+                  p.m_nMinute);
+}
+
+CString CReportHeader::AgeText(const CEkgRecordInfo& info) {
+    const CEkgPatientInfo& p = info.m_patient;
+    const char* pszUnit = p.m_strAgeUnit == "1" ? "weeks" : p.m_strAgeUnit == "2" ? "days" : "yrs.";
+    return Format("Age : %s%s Sex : %s", p.m_strAge.c_str(), pszUnit, p.m_strSex.c_str());
+}
+
+CString CReportHeader::HeightWeightText(const CEkgRecordInfo& info) {
+    const CEkgPatientInfo& p = info.m_patient;
+    const BOOL bPounds = p.m_strWeight.find('L') != CString::npos;
+    if (IsUsUnits(info)) {
+        const int nInches = Round(ParseNumber(p.m_strHeight) * 0.393701);
+        const int nWeight = bPounds ? static_cast<int>(ParseNumber(WithoutFirstL(p.m_strWeight)))
+                                    : Round(ParseNumber(p.m_strWeight) * 2.20459);
+        return Format("H : %dft %dinch  W : %dlbs", nInches / 12, nInches % 12, nWeight);
+    }
+    const int nWeight = bPounds
+                            ? Round(ParseNumber(WithoutFirstL(p.m_strWeight)) * 0.45359908191545817)
+                            : static_cast<int>(ParseNumber(p.m_strWeight));
+    return Format("H : %scm  W : %dkg", p.m_strHeight.c_str(), nWeight);
+}
+
+std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
+    std::vector<CReportText> aTexts;
+    if (m_pInfo == nullptr || m_pMorph == nullptr || m_nCell < 3) {
+        return aTexts;
+    }
+    const CEkgRecordInfo& info = *m_pInfo;
+    const CEkgPatientInfo& p = info.m_patient;
+    const int c = m_nCell;
+    const int nLeft = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    auto add = [&](CString strText, int l, int t, int r, int b, int u, int nFlags,
+                   BOOL bTitle = FALSE) {
+        const int nLeftPx = x + l * 5 * c + c;
+        const int nRightPx = x + r * 5 * c - c;
+        const int nTopPx = y + t * u * c;
+        const int nBottomPx = y + b * u * c;
+        aTexts.push_back(CReportText{std::move(strText),
+                                     QRect(nLeftPx, nTopPx, nRightPx - nLeftPx, nBottomPx - nTopPx),
+                                     nFlags, bTitle});
+    };
+    auto line = [&](CString strText, int l, int t, int r, int nFlags = 0) {
+        add(std::move(strText), l, t, r, t + 1, 3, nFlags ? nFlags : nLeft);
+    };
+
+    add(TitleText(m_nFormat), 0, 0, 50, 1, 5, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+        TRUE);
+
+    line(DateText(info), 0, 0, 20);
+    line(Format("ID   : %s", p.m_strID.c_str()), 0, 2, 20);
+    line(Format("Name : %s ", p.m_strName.c_str()), 0, 3, 20);
+    line(Format("Surname : %s ", p.m_strSurname.c_str()), 0, 4, 20);
+    line(AgeText(info), 0, 5, 20);
+    line(HeightWeightText(info), 0, 6, 20);
+    if (m_nFormat != kFormatBeat) {
+        line(Format("Hospital : %s", p.m_strMisc1.c_str()), 40, 0, 60);
+        line(Format("Confirmed by : %s", p.m_strMisc0.c_str()), 40, 1, 60);
+    }
+
+    if (m_bMeasurements) {
+        const int a = m_nFormat == kFormatBeat ? 0 : 7;
+        const int b = m_nFormat == kFormatBeat ? 7 : 2;
+        const CString astr[5] = {
+            Format("Heart Rate : %d bpm", info.GetGlobalValue(0)),
+            Format("PR int. : %d ms", info.GetGlobalValue(1)),
+            Format("QRS dur. : %d ms", info.GetGlobalValue(2)),
+            Format("QT/QTc : %d/%d ms", info.GetGlobalValue(3), info.GetGlobalValue(4)),
+            Format("P-R-T axes : %d-%d-%d", info.GetGlobalValue(5), info.GetGlobalValue(6),
+                   info.GetGlobalValue(7)),
+        };
+        for (int k = 0; k < 5; ++k) {
+            line(astr[k], a, b + k, a + 20);
+        }
+    }
+
+    int n = -1;
+    if (m_bStatements && m_nFormat != kFormatBeat) {
+        line("*** Analysis Result *** (Unconfirmed Report)", 18, 2, 50);
+        n = 0;
+        for (const CString& strStatement : info.GetStatements()) {
+            if (strStatement.empty()) {
+                break;
+            }
+            line(WithoutLineBreaks(strStatement), 18, n + 3, 50);
+            ++n;
+        }
+    }
+
+    if (m_bComment && m_nFormat != kFormatBeat) {
+        line("*** Doctor's Comment ***", 18, n + 3, 50);
+        const int nLeftPx = x + 18 * 5 * c + c;
+        const int nRightPx = x + 50 * 5 * c - c;
+        const int nTopPx = y + 3 * c * (n + 4);
+        const int nBottomPx = y + 3 * c * (m_nFooterOffset + 37);
+        aTexts.push_back(CReportText{p.m_strComment,
+                                     QRect(nLeftPx, nTopPx, nRightPx - nLeftPx, nBottomPx - nTopPx),
+                                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, FALSE});
+    }
+
+    if (m_nFormat == kFormatBeat) {
+        static const char* const s_aszHeads[CMorphologyTable::kKinds] = {
+            "PR", "PA", "PD", "QA", "QD", "RA", "RD", "SA", "SD", "QLRD", "QRSD", "QRSA", "TA",
+            "STA", "QTc"};
+        const int nRight = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine;
+        for (int k = 0; k < CMorphologyTable::kKinds; ++k) {
+            line(s_aszHeads[k], 20 + 2 * k, 4, 22 + 2 * k, nRight);
+        }
+        for (int i = 0; i < kLeadCount; ++i) {
+            line(LeadName(i), 18, 5 + i, 20, nRight);
+            for (int k = 0; k < CMorphologyTable::kKinds; ++k) {
+                line(Format("%6d", m_pMorph->Value(i, 3 + k)), 20 + 2 * k, 5 + i, 22 + 2 * k,
+                     nRight);
+            }
+        }
+    }
+
+    const int r = m_nFooterOffset + 37;
+    const CString strDevice = m_pDevice ? m_pDevice->m_strDevice : CEkgDeviceInfo().m_strDevice;
+    const CString strCompany = m_pDevice ? m_pDevice->m_strCompany : CEkgDeviceInfo().m_strCompany;
+    add(FilterText(info), 0, r, 20, r + 1, 5, nLeft);
+    add(ScaleCaption(m_nGain), 17, r, 37, r + 1, 5, nLeft);
+    add(strDevice, 34, r, 54, r + 1, 5, nLeft);
+    add(strCompany, 30, r, 50, r + 1, 5, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine);
+    return aTexts;
+}
+
+void CReportHeader::Draw(QPainter& painter, int x, int y) const {
+    const std::vector<CReportText> aTexts = BuildTexts(x, y);
+    if (aTexts.empty()) {
+        return;
+    }
+    const QFont titleFont = MakeLogFont(4 * m_nCell, 700);
+    const QFont textFont = MakeLogFont(3 * m_nCell, 400);
+    painter.save();
+    painter.setBackgroundMode(Qt::TransparentMode);
+    for (const CReportText& text : aTexts) {
+        if (text.strText.empty()) {
+            continue;
+        }
+        painter.setFont(text.bTitle ? titleFont : textFont);
+        painter.setPen(ColorFromRef(text.bTitle ? m_crTitle : m_crText));
+        painter.drawText(text.rcBox, text.nFlags, ToQString(text.strText));
+    }
+    painter.restore();
+}
