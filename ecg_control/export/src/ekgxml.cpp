@@ -111,7 +111,10 @@ BOOL CEkgXmlExport::Load(const CEkgRecordSources& sources) {
     if (scratch.strPath.empty()) {
         return FALSE;
     }
-    if (!WriteEkgFile(scratch.strPath, sources.pWave, sources.pInfo, sources.pMorph)) {
+    // A record without a lead measurement table is saved with an empty one.
+    CMorphologyTable emptyMorph;
+    CMorphologyTable* pMorph = sources.pMorph ? sources.pMorph : &emptyMorph;
+    if (!WriteEkgFile(scratch.strPath, sources.pWave, sources.pInfo, pMorph)) {
         return FALSE;
     }
     if (!ReadEkgFile(scratch.strPath, &m_wave, &m_info, &m_morph, nMainsMode)) {

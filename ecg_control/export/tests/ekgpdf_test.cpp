@@ -327,6 +327,7 @@ TEST_F(EkgPdfTest, KoreanInstallationUsesTheKoreanFont) {
     m_record.info.SetPatientInfo(1, platform::FromUtf8("\xED\x99\x8D\xEA\xB8\xB8\xEB\x8F\x99"));
     m_record.info.AddStatement(
         platform::FromUtf8("\xEB\x8F\x99\xEC\x84\xB1 \xEB\xA6\xAC\xEB\x93\xAC"));
+    m_record.info.SetPatientInfo(8, "Kim\xB0");  // a lead byte with nothing behind it
     const std::string strPdf = m_dir / "korean.pdf";
     ASSERT_TRUE(Make(strPdf));
     int nStatus = -1;

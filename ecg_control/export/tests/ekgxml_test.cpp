@@ -232,6 +232,14 @@ TEST_F(EkgXmlTest, ScratchFileIsPrivateAndRemoved) {
     EXPECT_EQ(m_record.info.GetAnalysisCnt(), 2);
 }
 
+TEST_F(EkgXmlTest, RecordWithoutMeasurementTable) {
+    CEkgRecordSources sources = m_record.Sources();
+    sources.pMorph = nullptr;
+    const std::string strXml = m_dir / "nomorph.xml";
+    ASSERT_TRUE(m_exporter.EKGMakeXML(strXml, sources));
+    EXPECT_EQ(XPath(strXml, "count(/Tessaro/StudyInfo/WaveData)"), "12");
+}
+
 TEST_F(EkgXmlTest, FailuresGiveFalseAndNoFile) {
     const std::string strMissing = m_dir / "no such folder/record.xml";
     EXPECT_FALSE(Make(strMissing));
