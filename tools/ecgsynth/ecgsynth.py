@@ -1,0 +1,277 @@
+#!/usr/bin/python3
+"""Synthetic 12-lead ECG records with known answers, for the analysis engine's tests.
+
+Usage:
+  ecgsynth.py OUT.{raw,ekg,rec,dcd} [options]
+
+Writes OUT (the engine's input layout chosen by the extension) and OUT.json (the truth).
+
+Beats:
+  --rate BPM          beats at a fixed rate (default 60)
+  --beats P,P,...     QRS onsets at these record positions instead (0..4999, 2 ms each)
+  --first N           record position of the first QRS onset with --rate (default 250)
+Waves (each wave a half-sine lobe with exact onset and offset; amplitudes in microvolts,
+durations in samples of 2 ms):
+  --limb  "R:1000:28,S:-250:20"   QRS lobes of the frontal vector; the limb leads are its
+                                   projections, so the QRS axis is --axis
+  --axis DEG          frontal direction of the vector (default 60)
+  --V1 .. --V6 "..."  QRS lobes of one chest lead (defaults: rS, RS, RS, Rs, qRs, qR;
+                      every default QRS lasts 48 samples, 96 ms)
+  --p UV --t UV       P and T amplitude along the vector and in the chest leads (100, 300);
+                      0 leaves the wave out
+Disturbances (microvolts):
+  --hum UV[:HZ]       mains hum (default frequency 50)
+  --drift UV          baseline drift, a 0.3 Hz sine
+  --noise UV          Gaussian noise (standard deviation)
+  --spikes N          N single-sample spikes of 5 mV at random places
+  --saturate          amplify 40 times and clip to 16 bits
+  --flat              every sample 0
+  --random            every sample random 16-bit (fuzz input)
+  --seed N            random seed (default 1)
+  --truncate BYTES    cut the written file to this size
+
+Truth (OUT.json): record positions (analysis frame, 0..4999); add 500 for the engine's
+detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "p_offset",
+"t_onset", "t_offset", "rr_ms"), "lead_types" (per lead in the order I, II, III, aVR, aVL,
+aVF, V1..V6 the QRS type the lobes form, or null when a lobe is too small or short to count),
+"lead_lobes" (the signed lobes per lead: [amplitude uV, duration]), "lead_qrs_samples" (QRS
+length per lead; "qrs_offset" is the latest lead's), "axis", "rate",
+"qrs_duration_ms", "unit_uv" (2.44140625: one sample unit).
+Standard library only.
+"""
+
+import json
+import math
+import os
+import random
+import struct
+import sys
+
+UNIT_UV = 10000.0 / 4096.0
+N = 5000
+LEADS = ["I", "II", "III", "aVR", "aVL", "aVF", "V1", "V2", "V3", "V4", "V5", "V6"]
+CHEST_DEFAULT = {
+    "V1": "R:200:18,S:-1200:30",
+    "V2": "R:500:20,S:-1400:28",
+    "V3": "R:900:24,S:-900:24",
+    "V4": "R:1500:28,S:-500:20",
+    "V5": "Q:-150:12,R:1600:22,S:-300:14",
+    "V6": "Q:-150:12,R:1200:36",
+}
+# Smallest lobe whose wave survives the engine's size checks with a margin.
+MIN_LOBE_UV = 120.0
+MIN_LOBE_SAMPLES = 12
+
+
+def parse_lobes(text):
+    lobes = []
+    for part in text.split(","):
+        part = part.strip()
+        if not part:
+            continue
+        bits = part.split(":")
+        lobes.append((float(bits[1]), int(bits[2])))
+    return lobes
+
+
+def lobes_type(lobes):
+    """QRS type name formed by a list of signed lobes (None when a lobe would not count)."""
+    if not lobes:
+        return None
+    for amp, dur in lobes:
+        if abs(amp) < MIN_LOBE_UV or dur < MIN_LOBE_SAMPLES:
+            return None
+    signs = ["+" if a > 0 else "-" for a, _ in lobes]
+    names = {
+        "+": "R", "-": "QS", "+-": "RS", "-+": "QR", "-+-": "QRS", "+-+": "RSR'",
+        "+-+-": "RSR'S'", "-+-+": "QRSR'", "-+-+-": "QRSR'S'",
+    }
+    return names.get("".join(signs))
+
+
+def half_sine(n, k):
+    return math.sin(math.pi * (k + 0.5) / n)
+
+
+def bump(n, k):
+    """Raised cosine of n samples: exactly 0 outside, smooth at both ends."""
+    return 0.5 - 0.5 * math.cos(2.0 * math.pi * (k + 0.5) / n)
+
+
+def main(argv):
+    args = {"rate": "60", "first": "250", "limb": "R:1000:28,S:-250:20", "axis": "60",
+            "p": "100", "t": "300", "hum": "0", "drift": "0", "noise": "0", "spikes": "0",
+            "seed": "1"}
+    flags = set()
+    out = None
+    i = 1
+    while i < len(argv):
+        a = argv[i]
+        if a in ("--flat", "--random", "--saturate"):
+            flags.add(a[2:])
+        elif a.startswith("--"):
+            if i + 1 >= len(argv):
+                sys.stderr.write(__doc__)
+                return 2
+            args[a[2:]] = argv[i + 1]
+            i += 1
+        else:
+            out = a
+        i += 1
+    if not out:
+        sys.stderr.write(__doc__)
+        return 2
+    ext = os.path.splitext(out)[1].lower()
+    if ext not in (".raw", ".ekg", ".rec", ".dcd"):
+        sys.stderr.write("ecgsynth: unknown record kind %s\n" % ext)
+        return 2
+
+    rnd = random.Random(int(args["seed"]))
+    axis = float(args["axis"])
+    limb = parse_lobes(args["limb"])
+    chest = [parse_lobes(args.get(v, CHEST_DEFAULT[v])) for v in ("V1", "V2", "V3", "V4",
+                                                                   "V5", "V6")]
+    # Projections of the frontal vector on I, II (III and the augmented leads follow).
+    rad = math.radians(axis)
+    proj_i = math.cos(rad)
+    proj_ii = math.cos(rad - math.radians(60))
+    proj = {
+        "I": proj_i, "II": proj_ii, "III": proj_ii - proj_i, "aVR": -(proj_i + proj_ii) / 2,
+        "aVL": (proj_i - (proj_ii - proj_i)) / 2, "aVF": (proj_ii + (proj_ii - proj_i)) / 2,
+    }
+    lead_lobes = {}
+    for name in LEADS[:6]:
+        lead_lobes[name] = [(a * proj[name], d) for a, d in limb]
+    for k, name in enumerate(LEADS[6:]):
+        lead_lobes[name] = list(chest[k])
+    p_amp = float(args["p"])
+    t_amp = float(args["t"])
+
+    if "beats" in args:
+        onsets = [int(x) for x in args["beats"].split(",") if x.strip()]
+    else:
+        rr = 30000.0 / float(args["rate"])
+        onsets = []
+        pos = float(args["first"])
+        while pos + 200 < N:
+            onsets.append(int(round(pos)))
+            pos += rr
+
+    uv = [[0.0] * N for _ in range(12)]
+    beats = []
+    for b, on in enumerate(onsets):
+        rr_s = (onsets[b + 1] - on) if b + 1 < len(onsets) else (
+            (on - onsets[b - 1]) if b > 0 else 500)
+        rr_s = max(rr_s, 60)
+        qrs_len = max(sum(d for _, d in lead_lobes[name]) for name in LEADS)
+        off = on + qrs_len
+        p_len = int(min(45, 0.15 * rr_s))
+        p_gap = int(min(30, 0.08 * rr_s))
+        t_gap = int(min(40, 0.08 * rr_s))
+        t_len = int(min(90, 0.3 * rr_s))
+        beat = {"qrs_onset": on, "qrs_offset": off}
+        if p_amp:
+            beat["p_onset"], beat["p_offset"] = on - p_gap - p_len, on - p_gap
+        if t_amp:
+            beat["t_onset"], beat["t_offset"] = off + t_gap, off + t_gap + t_len
+        beats.append(beat)
+        for li, name in enumerate(LEADS):
+            scale = proj[name] if li < 6 else 1.0
+            pos = on
+            for amp, dur in lead_lobes[name]:
+                for k in range(dur):
+                    if 0 <= pos + k < N:
+                        uv[li][pos + k] += amp * half_sine(dur, k)
+                pos += dur
+            for key, amp, wave_len in (("p", p_amp, p_len), ("t", t_amp, t_len)):
+                if not amp or key + "_onset" not in beat:
+                    continue
+                start = beat[key + "_onset"]
+                for k in range(wave_len):
+                    if 0 <= start + k < N:
+                        uv[li][start + k] += scale * amp * bump(wave_len, k)
+    for b in range(len(beats)):
+        if b + 1 < len(beats):
+            beats[b]["rr_ms"] = (beats[b + 1]["qrs_onset"] - beats[b]["qrs_onset"]) * 2
+
+    hum = args["hum"].split(":")
+    hum_uv = float(hum[0])
+    hum_hz = float(hum[1]) if len(hum) > 1 else 50.0
+    drift = float(args["drift"])
+    noise = float(args["noise"])
+    # Disturbances on the electrodes: derive the limb leads from I and II so that the
+    # record keeps Einthoven's law (the engine derives III and the augmented leads itself).
+    for li in (0, 1, 6, 7, 8, 9, 10, 11):
+        phase = rnd.uniform(0, 2 * math.pi)
+        for s in range(N):
+            t = s / 500.0
+            v = hum_uv * math.sin(2 * math.pi * hum_hz * t + phase)
+            v += drift * math.sin(2 * math.pi * 0.3 * t + phase)
+            if noise:
+                v += rnd.gauss(0.0, noise)
+            uv[li][s] += v
+    for s in range(N):
+        i_v, ii_v = uv[0][s], uv[1][s]
+        uv[2][s] = ii_v - i_v
+        uv[3][s] = -(i_v + ii_v) / 2
+        uv[4][s] = (i_v - uv[2][s]) / 2
+        uv[5][s] = (ii_v + uv[2][s]) / 2
+    for _ in range(int(args["spikes"])):
+        li = rnd.choice((0, 1, 6, 7, 8, 9, 10, 11))
+        uv[li][rnd.randrange(N)] += rnd.choice((-5000.0, 5000.0))
+
+    gain = 40.0 if "saturate" in flags else 1.0
+    samples = []
+    for li in range(12):
+        row = []
+        for s in range(N):
+            if "flat" in flags:
+                v = 0
+            elif "random" in flags:
+                v = rnd.randint(-32768, 32767)
+            else:
+                v = int(round(gain * uv[li][s] / UNIT_UV))
+                v = max(-32768, min(32767, v))
+            row.append(v)
+        samples.append(row)
+
+    if ext == ".dcd":
+        data = bytearray(b"H" * 3000)
+        for g in range(4):
+            for s in range(N):
+                for k in range(3):
+                    data += struct.pack(">h", samples[3 * g + k][s])
+    else:
+        data = bytearray()
+        for li in range(12):
+            data += struct.pack("<%dh" % N, *samples[li])
+            data += bytes(200)
+        if ext == ".raw":
+            data += bytes(24 * N + 6400 - len(data)) + b"\0\0"  # engine input: no marks
+        else:
+            data += bytes(24 * N + 12900 - len(data))
+            data[24 * N + 12400] = 0x60
+    if "truncate" in args:
+        data = data[:int(args["truncate"])]
+    with open(out, "wb") as f:
+        f.write(data)
+
+    qrs_durs = sorted((b["qrs_offset"] - b["qrs_onset"]) * 2 for b in beats)
+    truth = {
+        "unit_uv": UNIT_UV,
+        "axis": axis,
+        "rate": None if "beats" in args else float(args["rate"]),
+        "beats": beats,
+        "qrs_duration_ms": qrs_durs[0] if qrs_durs else 0,
+        "lead_types": [lobes_type(lead_lobes[name]) for name in LEADS],
+        "lead_qrs_samples": [sum(d for _, d in lead_lobes[name]) for name in LEADS],
+        "lead_lobes": [[[round(a, 3), d] for a, d in lead_lobes[name]] for name in LEADS],
+        "flags": sorted(flags),
+    }
+    with open(out + ".json", "w") as f:
+        json.dump(truth, f, indent=1)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
