@@ -1,0 +1,75 @@
+#pragma once
+// What the device connections need of the rest of the server: the folder settings, the
+// main frame's device option field, the hand-over of a stored record to the conversions,
+// the spirometry record container and the packet command handling (both supplied later),
+// the clock and the debug log. One context is shared by every connection of a server;
+// everything of a record or of the protocol lives in the connection itself.
+#include <ctime>
+#include <functional>
+#include <memory>
+
+#include "acq_server/acqlog.h"
+#include "platform/wintypes.h"
+
+class CEkgRecordBuilder;
+class CDeviceLink;
+struct TzPacket;
+
+// Server settings the connections read (taken as plain values until the settings store
+// of the server exists).
+struct CAcqSettings {
+    CString m_strWorkingFolder;  // "Working Folder"
+    int m_nFolderType = 0;       // "FOLDER TYPE": 0 flat, 1 a folder per patient, 2 per kind
+};
+
+// Spirometry record container of one record; the connection creates one per record and
+// hands it the device's messages and frames.
+class ISpiroRecord {
+public:
+    virtual ~ISpiroRecord() = default;
+    virtual void Reset() = 0;
+    // Legacy tagged message of a spirometry record (tag, the whole message).
+    virtual void AddDeviceMessage(BYTE nTag, const BYTE* pMessage, std::size_t nLength) = 0;
+    // Frame 0xFD 0xB0 (header) and 0xB1..0xBC (data) for transfer option 1..3.
+    virtual void SetFrameHeader(int nOption, const BYTE* pFrame, std::size_t nLength) = 0;
+    virtual void AddFrameData(int nOption, BYTE nSubType, const BYTE* pFrame,
+                              std::size_t nLength) = 0;
+    // Test type of the record (1, 4, 5 FVC; 2 SVC; 3 MVV); 0 while unknown.
+    virtual int GetTestType() const = 0;
+    // Writes the test file by the folder settings; TRUE with its path and the patient ID
+    // only when the whole file was written.
+    virtual BOOL Save(const CAcqSettings& settings, CString& strPath, CString& strPatientID) = 0;
+};
+
+// Packet command handling of one connection (reserved commands, file transfer).
+class IPacketHandler {
+public:
+    virtual ~IPacketHandler() = default;
+    virtual void OnPacket(const TzPacket& packet, CDeviceLink& link) = 0;
+};
+
+// A record that was stored completely, as the conversions receive it.
+struct CStoredRecord {
+    int m_nKind = 0;  // 1 ECG, 2 spirometry
+    CString m_strPatientID;
+    CString m_strPath;
+    const CEkgRecordBuilder* m_pEkg = nullptr;  // ECG: the connection's builder
+    ISpiroRecord* m_pSpiro = nullptr;           // spirometry: the record's container
+};
+
+struct CAcqContext {
+    CAcqSettings m_settings;
+    // The main frame's device option field (set by 0x24 messages and 0xFA frames).
+    BYTE m_nDeviceOption = 0;
+    std::function<void(const CStoredRecord&)> m_onStored;
+    std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory;
+    std::function<std::unique_ptr<IPacketHandler>()> m_packetFactory;
+    // Local time of "now"; std::time by default, fixed by tests.
+    std::function<std::time_t()> m_clock;
+    LogSink m_log;
+
+    void Log(const CString& str) const {
+        if (m_log) m_log(str);
+    }
+    std::time_t Now() const { return m_clock ? m_clock() : std::time(nullptr); }
+};

@@ -1,0 +1,79 @@
+#pragma once
+// Turns the sample blocks and the record information block that a connection gathered
+// into the 12 leads of an ECG record file and writes that file in the working folder.
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "acq_server/acqcontext.h"
+#include "ecg_control/globalbuffer.h"
+#include "platform/wintypes.h"
+
+namespace ekgsrv {
+constexpr int kInfoSize = 10000;
+constexpr int kBlockSize = 82;  // tag, 0x50, 5 frames of 8 big-endian samples
+constexpr int kMaxBlocks = 1200;
+constexpr int kBlocks5000 = 1000;
+constexpr int kChannels = 8;
+constexpr int kLeads = 12;
+constexpr int kLeadSamples = 6100;  // room per lead: 6000 samples and 100 zero samples
+constexpr int kMeasureSize = 240;   // 5 groups of 24 16-bit numbers
+constexpr int kMeasurePerGroup = 24;
+constexpr int kMaxPace = 100;
+constexpr int kPaceOffset = 4000;  // of the information block
+// File size for 5000 and 6000 samples per lead.
+constexpr std::size_t FileSize(BOOL b6000) {
+    return static_cast<std::size_t>(kLeads) * ((b6000 ? 6000 : 5000) + 100) * 2 + kInfoSize +
+           kMeasureSize;
+}
+}  // namespace ekgsrv
+
+class CEkgRecordBuilder {
+public:
+    CEkgRecordBuilder();
+    virtual ~CEkgRecordBuilder() = default;
+    CEkgRecordBuilder(const CEkgRecordBuilder&) = delete;
+    CEkgRecordBuilder& operator=(const CEkgRecordBuilder&) = delete;
+
+    // Copies the nBlocks stored blocks and the information block, derives the leads and
+    // the measurement block and writes the record file. TRUE only when the whole file
+    // was written.
+    BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
+                    const CAcqContext& context);
+    void SetPaceList(const WORD* pPositions, int nCount);
+    void Reset();
+
+    void SetPatientID(const CString& str) { m_strPatientID = str; }
+    void SetRecordTime(const CString& str) { m_strRecordTime = str; }
+    const CString& GetPatientID() const { return m_strPatientID; }
+    const CString& GetRecordTime() const { return m_strRecordTime; }
+    const CString& GetFilePath() const { return m_strFilePath; }
+
+    // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each.
+    short GetLeadSample(int nLead, int nIndex) const {
+        return m_leads.GetSample(nLead, static_cast<UINT>(nIndex));
+    }
+    const std::array<BYTE, ekgsrv::kMeasureSize>& GetMeasureBlock() const { return m_abyMeasure; }
+    const std::vector<BYTE>& GetInfoBlock() const { return m_abyInfo; }
+
+    // Folder of a record of the given kind folder ("EKG", "SPIRO") by the folder setting,
+    // created when the setting asks for one; and the file base (folder + ID).
+    static CString RecordBase(const CAcqSettings& settings, const CString& strPatientID,
+                              const char* pszKindFolder, BOOL& bFolderOk);
+
+private:
+    void MakeLeads(BOOL b6000);
+    void MakeMeasureBlock();
+    BOOL WriteRecordFile(BOOL b6000, const CAcqContext& context);
+
+    std::vector<BYTE> m_abyBlocks;
+    int m_nBlocks = 0;
+    std::vector<BYTE> m_abyInfo;
+    std::vector<short> m_anChannels;  // 8 channels x 6100 samples
+    CWaveBuffer m_leads;              // 12 leads x 6100 samples
+    std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
+    std::vector<WORD> m_anPace;
+    CString m_strPatientID;
+    CString m_strRecordTime;
+    CString m_strFilePath;
+};

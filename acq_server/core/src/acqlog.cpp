@@ -1,0 +1,25 @@
+#include "acq_server/acqlog.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace acq {
+
+CString Format(const char* pszFormat, ...) {
+    va_list args;
+    va_start(args, pszFormat);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
+    va_end(copy);
+    CString str;
+    if (n > 0) {
+        str.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(str.data(), str.size(), pszFormat, args);
+        str.resize(static_cast<std::size_t>(n));
+    }
+    va_end(args);
+    return str;
+}
+
+}  // namespace acq
