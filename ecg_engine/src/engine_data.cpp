@@ -21,12 +21,16 @@ void SetupFilterSwitches(CEngineData& d) {
     d.DetectionFlag = 1;
 }
 
+// The detection and QRS tables are about a megabyte each: copy from one preset instance
+// instead of building a temporary on the stack.
 void ResetDetectionTables(CEngineData& d) {
-    d.Detection = SDetectionTables{};
+    static const SDetectionTables s_preset{};
+    d.Detection = s_preset;
 }
 
 void ResetQrsTables(CEngineData& d) {
-    d.Qrs = SQrsTables{};
+    static const SQrsTables s_preset{};
+    d.Qrs = s_preset;
 }
 
 void ResetPWaveTables(CEngineData& d) {

@@ -87,7 +87,27 @@ struct SDebugDumpRows {
 using LeadBeatTable = std::array<std::array<std::int32_t, kMaxBeats>, kLeads>;
 using BeatTable = std::array<std::int32_t, kMaxBeats>;
 
-// Tables of the lead quality check and detection stage.
+// Lead quality states; after the detection stage only Good and Poor remain.
+enum ELeadQuality {
+    LeadGoodQuality = 0,
+    LeadPoorQuality = 1,
+    LeadLoosed = 2,
+    LeadFaulted = 3,
+    LeadNoSignal = 4
+};
+
+using InputRow32 = std::array<std::int32_t, kInputSamples>;
+using InputRows32 = std::array<InputRow32, kIndependentLeads>;
+constexpr int kHistogramBins = 102;  // the last bin collects values beyond the range
+
+// A counted work list for the picks of the stages.
+struct SWorkList {
+    std::int32_t nCount = 0;
+    std::array<std::int32_t, kMaxBeats - 1> aValue{};
+};
+
+// Tables of the lead quality check and detection stage (InputLeads frame, rows in
+// InputLeads order).
 struct SDetectionTables {
     std::array<std::int32_t, kIndependentLeads> LeadQuality{};
     std::array<std::int32_t, kLeads> LeadQuality12{};
@@ -99,6 +119,34 @@ struct SDetectionTables {
         BeatTable qrs_onset{};
         BeatTable qrs_offset{};
     } IOQm;
+
+    // Signal presence check.
+    InputRows32 SquaredSlope{};
+    std::array<std::array<std::int32_t, kHistogramBins>, kIndependentLeads> SlopeHistogram{};
+    // Feature signal of the QRS detection.
+    InputRows32 SmoothedRow{};
+    InputRows32 DerivativeRow{};
+    InputRows32 SquaredRow{};
+    InputRows32 QrsFeature{};
+    std::array<std::array<std::int32_t, kHistogramBins>, kIndependentLeads> FeatureHistogram{};
+    std::array<std::int32_t, kIndependentLeads> DetectionThreshold{};
+    // QRS windows per lead (inclusive sample indices).
+    struct {
+        std::array<std::int32_t, kIndependentLeads> nCount{};
+        std::array<BeatTable, kIndependentLeads> start{};
+        std::array<BeatTable, kIndependentLeads> end{};
+    } QrsWindowList;
+    // Agreement check: per lead, window and other lead, the overlapping windows.
+    std::array<std::array<std::array<std::int32_t, kIndependentLeads>, kMaxBeats>,
+               kIndependentLeads>
+        OverlapMatrix{};
+    // Beat grouping: per lead a cursor into its windows and its merged window per beat.
+    struct {
+        std::array<std::int32_t, kIndependentLeads> nCursor{};
+        std::array<BeatTable, kIndependentLeads> start{};
+        std::array<BeatTable, kIndependentLeads> end{};
+    } Grouping;
+    SWorkList OnsetWorkList, OffsetWorkList;
 };
 
 // One QRS wave: position, amplitude, onset, offset.
@@ -107,6 +155,21 @@ struct SQrsWave {
 };
 enum QrsWaveIndex { WaveQ, WaveR, WaveS, WaveR2, WaveS2, kQrsWaves };
 
+constexpr int kMaxExtrema = 100;  // turning points per lead and beat
+
+// One turning point: kind 0 marks the onset and the offset, +1 a maximum, -1 a minimum.
+struct SExtremum {
+    std::int32_t nPos = 0, nValue = 0, nKind = 0;
+};
+struct SExtremumList {
+    std::int32_t nCount = 0;
+    std::array<SExtremum, kMaxExtrema> aEntry{};
+};
+
+// Complex type bits.
+constexpr int kQrsTypeQ = 0x10, kQrsTypeR = 0x08, kQrsTypeS = 0x04, kQrsTypeR2 = 0x02,
+              kQrsTypeS2 = 0x01, kQrsTypeNotch = 0x80, kQrsTypeUnknown = 0xFF;
+
 // Tables of QRS recognition, complex typing and beat measures (analysis frame).
 struct SQrsTables {
     struct {
@@ -114,10 +177,29 @@ struct SQrsTables {
         LeadBeatTable onset{};
         LeadBeatTable offset{};
     } LeadBeatList;
+    std::array<std::array<std::int32_t, kRecordSamples>, kLeads> SmoothedLeads{};
+    LeadBeatTable QrsBaseline{};
+    std::array<std::array<SExtremumList, kMaxBeats>, kLeads> ExtremumList{};
     LeadBeatTable QrsComplexType{};
     std::array<std::array<std::array<SQrsWave, kQrsWaves>, kMaxBeats>, kLeads> QrsWaveTable{};
     BeatTable GlobalQrsOnset{};
     BeatTable GlobalQrsOffset{};
+    std::array<float, kRecordSamples> AreaWork{};
+    SWorkList OnsetWorkList, OffsetWorkList;
+
+    // Beat measures (microvolts, ms, degrees).
+    std::array<std::array<std::array<std::int32_t, 3>, kMaxBeats>, kLeads>
+        JPointAmplitude{};  // at the QRS offset, 60 ms and 80 ms after it
+    LeadBeatTable DominantQrsAmplitude{};
+    LeadBeatTable QrsPeakToPeak{};
+    BeatTable BeatRR{};
+    BeatTable BeatQrsAxis{};
+    BeatTable BeatInitialAxis{};
+    BeatTable BeatQrsDuration{};
+    std::int32_t QrsRate = 0;  // per minute, -1 when there is none
+    std::int32_t MedianQrsDuration = 0;
+    std::int32_t MedianQrsAxis = 0;
+    SWorkList MedianWorkList;
 };
 
 // Tables of the T-wave end stage.
