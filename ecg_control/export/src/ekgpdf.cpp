@@ -432,7 +432,7 @@ void CPdfPage::Texts(short nChType, short nGain) {
         m_sources.pDevice ? m_sources.pDevice : (pInfo ? &pInfo->m_deviceInfo : nullptr);
     if (pInfo != nullptr) {
         const CEkgPatientInfo& patient = pInfo->m_patient;
-        const BOOL bImperial = patient.m_nUnit == ekgexport::kUnitImperial;
+        const BOOL bImperial = patient.IsImperial();
         Box(kHeaderRow, 0, 1, 0, 50,
             bImperial ? Format("%02d-%02d-%04d  %02d:%02d", patient.m_nMonth, patient.m_nDay,
                                patient.m_nYear, patient.m_nHour, patient.m_nMinute)

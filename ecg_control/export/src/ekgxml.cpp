@@ -201,8 +201,8 @@ std::u16string CEkgXmlExport::BuildDocument() {
     Leaf("Age", patient.m_strAge);
     // The record holds no race or smoking history: the elements stay, empty.
     Leaf("Race", CString());
-    const BOOL bImperial = patient.m_nUnit == ekgexport::kUnitImperial;
-    if (bImperial || patient.m_nUnit == ekgexport::kUnitMetric) {
+    const BOOL bImperial = patient.IsImperial();
+    if (bImperial || patient.IsMetric()) {
         const ekgexport::CBodySize size =
             ekgexport::ConvertBodySize(patient.m_strHeight, patient.m_strWeight, bImperial);
         const BOOL bHeight = !patient.m_strHeight.empty();

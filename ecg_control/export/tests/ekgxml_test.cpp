@@ -182,6 +182,9 @@ TEST_F(EkgXmlTest, HeightAndWeightByUnit) {
          "<ft>5</ft>\r\n\t\t\t<in>7</in>\r\n\t\t</Height>\r\n"
          "\t\t<Weight>\r\n\t\t\t<lb>150</lb>\r\n"},
         {2, "70", nullptr},
+        // A host that sets the unit as a text gives the digit's character code.
+        {'1', "70", "<lb>154</lb>"},
+        {'0', "70", "<Kg>70</Kg>"},
     };
     for (const Case& c : aCases) {
         SCOPED_TRACE(std::to_string(c.nUnit) + " " + c.szWeight);

@@ -75,6 +75,9 @@ public:
     CString m_strID, m_strName, m_strAge, m_strAgeUnit, m_strSex, m_strHeight, m_strWeight,
         m_strSurname;
     short m_nUnit = 0;  // height/weight unit character: 0 metric, 1 imperial
+    // Hosts set the unit as a text: the digits "0" and "1" mean what the values 0 and 1 do.
+    bool IsMetric() const { return m_nUnit == 0 || m_nUnit == '0'; }
+    bool IsImperial() const { return m_nUnit == 1 || m_nUnit == '1'; }
     short m_nYear = 0, m_nMonth = 0, m_nDay = 0, m_nHour = 0, m_nMinute = 0;
     CString m_strMisc1;  // block offset 120
     CString m_strMisc0;  // block offset 150

@@ -31,10 +31,6 @@ constexpr int kSampleRate = 500;
 // Microvolts per sample unit (10000 / 4096).
 constexpr double kMicrovoltsPerUnit = 2.44140625;
 
-// Height/weight unit of the patient values.
-constexpr short kUnitMetric = 0;
-constexpr short kUnitImperial = 1;
-
 // Adds 0.5 and truncates, as the reports round.
 int RoundHalfUp(double dValue);
 
