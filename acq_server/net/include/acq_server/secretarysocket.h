@@ -1,0 +1,35 @@
+#pragma once
+// One device connection: reads the device's bytes in chunks of at most 8192, hands them
+// to the connection's protocol core and sends what the core answers.
+#include <QObject>
+#include <QTcpSocket>
+
+#include "acq_server/devicelink.h"
+
+class CListenSocket;
+
+class CSecretarySocket : public QObject {
+    Q_OBJECT
+public:
+    CSecretarySocket(QTcpSocket* pSocket, CListenSocket& owner, CAcqContext& context);
+    ~CSecretarySocket() override;
+
+    CDeviceLink& Link() { return m_link; }
+    BOOL IsIdle() const { return m_link.m_bIdle; }
+    void SetIdle() { m_link.m_bIdle = TRUE; }
+    // Lets the socket finish sending what is queued, then closes and frees it; the
+    // connection object itself no longer owns it.
+    void Shutdown();
+
+private slots:
+    void OnReceive();
+    void OnClose();
+
+private:
+    BOOL Send(const BYTE* p, std::size_t n);
+
+    QTcpSocket* m_pSocket;
+    CListenSocket& m_owner;
+    CDeviceLink m_link;
+    bool m_bClosing = false;
+};
