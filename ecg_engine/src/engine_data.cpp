@@ -33,19 +33,33 @@ void ResetQrsTables(CEngineData& d) {
     d.Qrs = s_preset;
 }
 
+// The wave tables are large too: copy from preset instances as well.
 void ResetPWaveTables(CEngineData& d) {
-    d.PWave = SPWaveTables{};
+    static const SPWaveTables s_preset = [] {
+        SPWaveTables t{};
+        t.Paxis.fill(MissingValue);
+        t.RecordPAxis = MissingValue;
+        return t;
+    }();
+    d.PWave = s_preset;
 }
 
 void ResetTOffsetTables(CEngineData& d) {
-    d.TWave = STOffsetTables{};
-    d.TWave.TOffset.fill(MissingValue);
+    static const STOffsetTables s_preset = [] {
+        STOffsetTables t{};
+        t.TOffset.fill(MissingValue);
+        t.Taxis.fill(MissingValue);
+        t.RecordTAxis = MissingValue;
+        return t;
+    }();
+    d.TWave = s_preset;
 }
 
 void ResetMeasurementTables(CEngineData& d) {
     d.BeatCount = 0;
     d.HeartRate = 0;
-    d.Measurements = SMeasurementTables{};
+    static const SMeasurementTables s_preset{};
+    d.Measurements = s_preset;
     auto& m = d.Measurements;
     m.Paxis.fill(MissingValue);
     m.Raxis.fill(MissingValue);

@@ -202,14 +202,70 @@ struct SQrsTables {
     SWorkList MedianWorkList;
 };
 
-// Tables of the T-wave end stage.
+// Tables of the T-wave end stage. Rows of the independent leads are in InputLeads order;
+// per-lead results in EngineLeadOrder.
+using IndependentBeatTable = std::array<BeatTable, kIndependentLeads>;
 struct STOffsetTables {
-    BeatTable TOffset{};  // InputLeads frame; MissingValue when not found
+    IndependentBeatTable WindowStart{}, WindowEnd{};  // search window per beat (frame)
+    IndependentBeatTable WindowMax{};
+    IndependentBeatTable TEndThreshold{};
+    IndependentBeatTable LeadEnd{};  // each lead's own end, then the common one
+    InputRows32 MeanRow{}, SlopeRow{}, SquareRow{}, TEnvelope{};
+    std::array<std::array<std::int32_t, kHistogramBins>, kIndependentLeads> Histogram{};
+    BeatTable TOffset{};          // InputLeads frame; MissingValue until found
+    BeatTable TOffsetQrsOffset{};  // the beat's QRS offset beside it (frame)
+    // Per lead and kept beat (analysis frame, microvolts, ms, degrees).
     LeadBeatTable LeadTOffset{};
+    LeadBeatTable LeadQrsOffset{};
+    LeadBeatTable TPeak{};
+    LeadBeatTable TA{};
+    LeadBeatTable QT{}, QTc{};
+    BeatTable QTint{}, QTcint{};  // per beat, 0-based
+    BeatTable Taxis{};            // per beat, 0-based; MissingValue when none
+    std::int32_t RecordQT = 0, RecordQTc = 0;
+    std::int32_t RecordTAxis = MissingValue;
+    SWorkList MiddleWorkList;
 };
 
-// Tables of the P-wave stage.
+// Tables of the P-wave stage. Frame rows are InputLeads positions (record + 500) in
+// EngineLeadOrder; P waves after the final step are record positions.
+using FrameRows32 = std::array<InputRow32, kLeads>;
+using LeadBeatPTable =
+    std::array<std::array<std::array<std::int32_t, kMaxPWavesPerBeat>, kMaxBeats>, kLeads>;
+using BeatPTable = std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat>;
 struct SPWaveTables {
+    FrameRows32 TwelveLeads{};   // the twelve leads in the frame
+    FrameRows32 LinearRow{};     // QRS-T removed copy
+    FrameRows32 EnergyRow{};     // detection signal
+    InputRow32 WorkRow{};        // scratch row of the filter steps
+    InputRow32 CombinedRow{};    // "prz_sum"
+    InputRow32 CombinedThresholdRow{};
+    InputRow32 SlopeRow{};
+    LeadBeatTable IsoAfterT{}, IsoBeforeQrs{};
+    LeadBeatTable WindowStart{}, WindowEnd{};
+    LeadBeatTable WindowMax{};
+    LeadBeatTable PStatus{};
+    LeadBeatTable CandidateCount{};
+    LeadBeatPTable CandidateOn{}, CandidateOff{};  // frame positions
+    BeatTable CombinedThreshold{};
+    std::array<std::int32_t, kMaxBeats + 1> Histogram{};
+    // Final P waves per lead and kept beat (record positions, microvolts, ms, degrees).
+    LeadBeatTable PCount{};
+    LeadBeatPTable POn{}, POff{}, PPeak{}, PAmp{}, PDur{}, PPint{};
+    LeadBeatTable PR{};
+    BeatTable PRint{};  // per beat, 0-based
+    BeatPTable Paxis{};  // 10 per beat; MissingValue when none
+    BeatTable PaxisCount{};
+    std::int32_t RecordPR = 0;
+    std::int32_t RecordPAxis = MissingValue;
+    // P-wave list of each beat for the result file (lead with the most P waves).
+    BeatTable ResultCount{};
+    BeatPTable ResultOn{}, ResultOff{};
+    // Atrial activity between consecutive beats (10 waves per interval at most).
+    std::array<std::int32_t, kRecordSamples> SumRow{};
+    BeatTable AtrialCount{};
+    BeatPTable AtrialOn{}, AtrialOff{}, AtrialPeak{}, AtrialAmp{}, AtrialAxis{}, AtrialInterval{};
+    SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
 
@@ -218,16 +274,34 @@ struct SMeasurementTables {
     BeatTable RRint{}, PRint{}, QTint{}, QTcint{}, QRSdur{};
     BeatTable Raxis{}, Raxis60{}, Taxis{};
     std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat> Paxis{};  // 10 per beat
+    BeatTable PaxisCount{};  // per beat (0-based): the P axes of the beat
+    std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat> PPint{};  // 10 per beat
+    BeatTable PPintCount{};
     // Per lead: durations (ms) and amplitudes (uV).
     LeadBeatTable PD{}, QD{}, RD{}, SD{}, R2D{}, S2D{}, QLRD{}, QRSD{};
     LeadBeatTable PA{}, QA{}, RA{}, SA{}, R2A{}, S2A{}, ampQRS{}, sumQRS{}, TA{}, STA{};
+    LeadBeatTable ST60A{}, ST80A{};  // J-point levels 30 and 40 samples after the offset
     LeadBeatTable QrsType{};
+    LeadBeatTable QOnlyFlag{}, RSR2Flag{};
     std::array<std::int32_t, 8> GlobalMeasurements{};  // HR, PR, QRS, QT, QTc, P, R, T axis
 };
 
 // Tables of the finish step.
+constexpr int kLeadResultValues = 18;
+constexpr int kLeadResultFurther = 2;
+constexpr int kRecordStatementEntries = 19;  // directory room of the record layout
 struct SFinishTables {
     std::array<std::int32_t, kLeads> RepresentativeBeat{};
+    // Filled by the interpretation; absent until it runs (no statements, no class).
+    std::int32_t RhythmStatementCount = 0;
+    std::int32_t WaveformStatementCount = 0;
+    std::int32_t EcgSeverity = 0;
+    std::array<std::array<std::int32_t, kLeadResultValues + kLeadResultFurther>, kLeads>
+        LeadResultTable{};
+    std::array<std::int32_t, kLeads> ChosenBeat{};
+    std::array<std::int32_t, kLeads> WindowStart{}, WindowEnd{};
+    bool bFinished = false;          // the finish step runs once per run
+    bool bResultFileWritten = false;  // the ".ksi" was written completely
 };
 
 struct CEngineData {
