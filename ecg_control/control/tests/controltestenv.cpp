@@ -1,0 +1,26 @@
+// Widgets in the tests need one application object for the whole run.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+class CQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!QApplication::instance()) {
+            static int s_argc = 1;
+            static char s_name[] = "wavelin_tests";
+            static char* s_argv[] = {s_name, nullptr};
+            m_pApp = new QApplication(s_argc, s_argv);
+        }
+    }
+    void TearDown() override {
+        delete m_pApp;
+        m_pApp = nullptr;
+    }
+
+private:
+    QApplication* m_pApp = nullptr;
+};
+const auto* g_pEnv = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
+}  // namespace
