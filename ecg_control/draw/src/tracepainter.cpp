@@ -31,7 +31,6 @@ void CTracePainter::CopyFrom(const CTracePainter& other) {
     m_penSpec = other.m_penSpec;
     m_pen = other.m_pen;
     m_bShowPacemaker = other.m_bShowPacemaker;
-    m_bEnabled = other.m_bEnabled;
     m_layout.CopySettings(other.m_layout);
     m_bLabelFont = FALSE;
 }

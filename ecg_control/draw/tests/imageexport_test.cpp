@@ -222,3 +222,19 @@ TEST(DibHelpers, HeaderKindsColoursAndPalette) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PageTool, WritesOnePngPerLeadFormat) {
+    testsupport::CTempDir dir;
+    int nStatus = -1;
+    RunCommand(ShellQuote(ECG_PAGE_PNG_PATH) + " " + ShellQuote(dir.Path()) + " 1600 2>&1",
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    for (int nFormat = 0; nFormat < 4; ++nFormat) {
+        const std::string strPath = dir / ("page_format" + std::to_string(nFormat) + ".png");
+        EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(strPath)), "PNG 1600 1200");
+    }
+}
+
+}  // namespace
