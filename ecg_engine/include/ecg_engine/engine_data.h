@@ -298,6 +298,10 @@ struct SFinishTables {
     std::int32_t EcgSeverity = 0;
     std::array<std::array<std::int32_t, kLeadResultValues + kLeadResultFurther>, kLeads>
         LeadResultTable{};
+    // The 12-lead ratings as rated, before the detection folds them to good or poor; -1 when
+    // the detection stage did not keep them. The poor-lead statement is decided from these.
+    std::array<std::int32_t, kLeads> LeadRatingBeforeFold{-1, -1, -1, -1, -1, -1,
+                                                         -1, -1, -1, -1, -1, -1};
     std::array<std::int32_t, kLeads> ChosenBeat{};
     std::array<std::int32_t, kLeads> WindowStart{}, WindowEnd{};
     bool bFinished = false;          // the finish step runs once per run
