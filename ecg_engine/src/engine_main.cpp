@@ -8,6 +8,7 @@
 #include "ecg_engine/debug_output.h"
 #include "ecg_engine/input_reader.h"
 #include "ecg_engine/stages.h"
+#include "ecg_engine/wave_stages.h"
 
 namespace ecg_engine {
 
@@ -112,6 +113,8 @@ int EngineMain(CEngineData& d, int argc, char** argv) {
 
     if (RunStep(d, 1) != 0)
         return -1;
+    // Results of an earlier run must not pass for this record's if this run cannot write.
+    RemoveEarlierResultFiles(d);
     if (RunStep(d, 2) != 0)
         return -1;
 
@@ -133,7 +136,8 @@ int EngineMain(CEngineData& d, int argc, char** argv) {
         d.InterpretationContext.nLanguage = 0;
     }
     RunAnalysisPipeline(d);
-    return 0;
+    // The control reads the result file on exit code 0 only: an incomplete one is a failure.
+    return d.Finish.bResultFileWritten ? 0 : 1;
 }
 
 }  // namespace ecg_engine

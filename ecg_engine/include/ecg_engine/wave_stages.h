@@ -1,0 +1,37 @@
+#pragma once
+// Steps of the wave stages (T-wave end, P wave, measurements) and the finish step, each
+// callable alone so that it can be checked on working data filled by hand.
+#include "ecg_engine/engine_data.h"
+
+namespace ecg_engine {
+
+// Middle-value pick of a counted list (values 1..n in aValue[0..n-1]); the result is also
+// left in the count place.
+std::int32_t MiddleValueOf(SWorkList& list);
+// Adds a value to a counted list while it has room.
+void AddToWorkList(SWorkList& list, std::int32_t nValue);
+// Frontal axis in degrees from the amplitudes of leads I, II and III.
+std::int32_t AxisFromLimbLeads(double aI, double aII, double aIII);
+
+// T-wave end stage.
+void PrepareTOffsetSearch(CEngineData& d);
+void FindTOffsets(CEngineData& d);
+void FinishTWave(CEngineData& d);
+
+// P-wave stage.
+void BuildTwelveLeadBuffer(CEngineData& d);
+void FindIsoelectricPoints(CEngineData& d);
+void FilterPWaveSignal(CEngineData& d);
+void DetectPWaves(CEngineData& d);
+void MeasurePWaves(CEngineData& d);
+void CountAtrialActivity(CEngineData& d);
+
+// Finish step pieces: the statements and the lead result table.
+void CollectResultStatements(CEngineData& d);
+void BuildLeadResultTable(CEngineData& d);
+// The result file image (133400 bytes; 132900 + 48 for Zorvik31's further values).
+std::string BuildResultFileImage(CEngineData& d);
+// Removes the result files of an earlier run of the same base name.
+void RemoveEarlierResultFiles(const CEngineData& d);
+
+}  // namespace ecg_engine
