@@ -66,10 +66,14 @@ int ColorCount(const BYTE* pDib) {
         }
     }
     switch (BitCount(pDib)) {
-        case 1: return 2;
-        case 4: return 16;
-        case 8: return 256;
-        default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
@@ -258,8 +262,8 @@ BOOL EncodeJpeg(const BYTE* pDib, int nQuality, unsigned char** ppOut, unsigned 
     while (info.next_scanline < info.image_height) {
         // JPEG runs top-down; the DIB bottom-up and blue-green-red.
         const BYTE* pSource =
-            pBits + static_cast<std::size_t>(nHeight - 1 - static_cast<int>(info.next_scanline)) *
-                        nStride;
+            pBits +
+            static_cast<std::size_t>(nHeight - 1 - static_cast<int>(info.next_scanline)) * nStride;
         for (int x = 0; x < nWidth; ++x) {
             row[3 * x] = pSource[3 * x + 2];
             row[3 * x + 1] = pSource[3 * x + 1];

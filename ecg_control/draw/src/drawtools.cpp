@@ -16,13 +16,20 @@ namespace {
 std::optional<Qt::PenStyle> QtStyle(int nStyle) {
     switch (nStyle) {
         case PS_SOLID:
-        case PS_INSIDEFRAME: return Qt::SolidLine;
-        case PS_DASH: return Qt::DashLine;
-        case PS_DOT: return Qt::DotLine;
-        case PS_DASHDOT: return Qt::DashDotLine;
-        case PS_DASHDOTDOT: return Qt::DashDotDotLine;
-        case PS_NULL: return Qt::NoPen;
-        default: return std::nullopt;
+        case PS_INSIDEFRAME:
+            return Qt::SolidLine;
+        case PS_DASH:
+            return Qt::DashLine;
+        case PS_DOT:
+            return Qt::DotLine;
+        case PS_DASHDOT:
+            return Qt::DashDotLine;
+        case PS_DASHDOTDOT:
+            return Qt::DashDotDotLine;
+        case PS_NULL:
+            return Qt::NoPen;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -60,7 +67,8 @@ QFont MakeLogFont(int nCellHeight, int nWeight) {
     nCellHeight = std::max(nCellHeight, 1);
     QFont font;
     font.setFamilies(QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                 QStringLiteral("NanumGothic"), QStringLiteral("NanumBarunGothic")});
+                                 QStringLiteral("NanumGothic"),
+                                 QStringLiteral("NanumBarunGothic")});
     font.setWeight(nWeight >= 700 ? QFont::Bold : QFont::Normal);
     font.setHintingPreference(QFont::PreferNoHinting);
     // A positive LOGFONT height is the character cell (ascent + descent), not the em size.

@@ -104,6 +104,23 @@ BOOL CEkgPage::RedrawRange(QPainter& painter, int nFirst, int nLast, int nScroll
     return m_painter.DrawClipped(painter, rcTraces, nBandLeft, 0);
 }
 
+BOOL CEkgPage::DrawSweep(QPainter& painter, int nItem, int nScrollX, int nScrollY,
+                         int nVisibleWidth, COLORREF crBar) {
+    constexpr int kSamplesPerItem = 5;
+    constexpr int kLastItem = 199;
+    const int nFirst = nItem * kSamplesPerItem;
+    const int nLast = nFirst + kSamplesPerItem - 1;
+    if (!RedrawRange(painter, nFirst, nLast, nScrollX, nScrollY, nVisibleWidth)) {
+        return FALSE;
+    }
+    if (nItem < kLastItem) {
+        const double s = m_painter.Layout().GetPixelsPerSample();
+        const int x = static_cast<int>(nLast * s) + 2 + m_grid.GetBorderPixels() - nScrollX;
+        painter.fillRect(QRect(x, -nScrollY, 2, GetHeight()), ColorFromRef(crBar));
+    }
+    return TRUE;
+}
+
 void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
     const int c = m_grid.GetCellSize();
     const int L = 5 * c;
@@ -129,20 +146,38 @@ void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
     // Calibration pulses: start x and top line in millimetres from the page origin.
     double adStart[2], dTop1, dTop2;
     switch (nFormat) {
-        case 0: adStart[0] = -1, dTop1 = 55, adStart[1] = -1, dTop2 = 125; break;
+        case 0:
+            adStart[0] = -1, dTop1 = 55, adStart[1] = -1, dTop2 = 125;
+            break;
         case 1:
-        case 2: adStart[0] = 9, dTop1 = 65, adStart[1] = 134, dTop2 = 65; break;
-        case 3: adStart[0] = 9, dTop1 = 100, adStart[1] = 134, dTop2 = 100; break;
-        default: return;
+        case 2:
+            adStart[0] = 9, dTop1 = 65, adStart[1] = 134, dTop2 = 65;
+            break;
+        case 3:
+            adStart[0] = 9, dTop1 = 100, adStart[1] = 134, dTop2 = 100;
+            break;
+        default:
+            return;
     }
     double adAmp[2] = {5, 5};
     switch (nGain) {
-        case 0: adAmp[0] = 10, adAmp[1] = 5; break;
-        case 1: adAmp[0] = adAmp[1] = 2.5; break;
-        case 2: adAmp[0] = adAmp[1] = 5; break;
-        case 3: adAmp[0] = adAmp[1] = 10; break;
-        case 4: adAmp[0] = adAmp[1] = 20; break;
-        default: break;
+        case 0:
+            adAmp[0] = 10, adAmp[1] = 5;
+            break;
+        case 1:
+            adAmp[0] = adAmp[1] = 2.5;
+            break;
+        case 2:
+            adAmp[0] = adAmp[1] = 5;
+            break;
+        case 3:
+            adAmp[0] = adAmp[1] = 10;
+            break;
+        case 4:
+            adAmp[0] = adAmp[1] = 20;
+            break;
+        default:
+            break;
     }
     const double adTop[2] = {dTop1, dTop2};
     painter.save();

@@ -30,7 +30,8 @@ double ParseNumber(const CString& strText) {
         ++i;
     }
     double dValue = 0.0;
-    const auto result = std::from_chars(strText.data() + i, strText.data() + strText.size(), dValue);
+    const auto result =
+        std::from_chars(strText.data() + i, strText.data() + strText.size(), dValue);
     return result.ec == std::errc() ? dValue : 0.0;
 }
 
@@ -78,22 +79,33 @@ void CReportHeader::CopySettingsFrom(const CReportHeader& other) {
 
 CString CReportHeader::TitleText(int nFormat) {
     switch (nFormat) {
-        case 0: return "12Channel Rhythm Report";
-        case 1: return "6Channel + 1 Rhythm Report";
-        case 2: return "3Channel + 1 Rhythm Report";
-        case 3: return "Representative Beat Report";
-        default: return "Unknown Rhythm Report";
+        case 0:
+            return "12Channel Rhythm Report";
+        case 1:
+            return "6Channel + 1 Rhythm Report";
+        case 2:
+            return "3Channel + 1 Rhythm Report";
+        case 3:
+            return "Representative Beat Report";
+        default:
+            return "Unknown Rhythm Report";
     }
 }
 
 CString CReportHeader::ScaleCaption(int nGain) {
     switch (nGain) {
-        case 0: return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
-        case 1: return "All Channels:2.5mm/mV.    25.0mm/sec.";
-        case 2: return "All Channels:5mm/mV.    25.0mm/sec.";
-        case 3: return "All Channels:10mm/mV.    25.0mm/sec.";
-        case 4: return "All Channels:20mm/mV.    25.0mm/sec.";
-        default: return "";
+        case 0:
+            return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
+        case 1:
+            return "All Channels:2.5mm/mV.    25.0mm/sec.";
+        case 2:
+            return "All Channels:5mm/mV.    25.0mm/sec.";
+        case 3:
+            return "All Channels:10mm/mV.    25.0mm/sec.";
+        case 4:
+            return "All Channels:20mm/mV.    25.0mm/sec.";
+        default:
+            return "";
     }
 }
 
@@ -166,8 +178,8 @@ std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
         add(std::move(strText), l, t, r, t + 1, 3, nFlags ? nFlags : nLeft);
     };
 
-    add(TitleText(m_nFormat), 0, 0, 50, 1, 5, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
-        TRUE);
+    add(TitleText(m_nFormat), 0, 0, 50, 1, 5,
+        Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, TRUE);
 
     line(DateText(info), 0, 0, 20);
     line(Format("ID   : %s", p.m_strID.c_str()), 0, 2, 20);
@@ -222,8 +234,8 @@ std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
 
     if (m_nFormat == kFormatBeat) {
         static const char* const s_aszHeads[CMorphologyTable::kKinds] = {
-            "PR", "PA", "PD", "QA", "QD", "RA", "RD", "SA", "SD", "QLRD", "QRSD", "QRSA", "TA",
-            "STA", "QTc"};
+            "PR", "PA",   "PD",   "QA",   "QD", "RA",  "RD", "SA",
+            "SD", "QLRD", "QRSD", "QRSA", "TA", "STA", "QTc"};
         const int nRight = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine;
         for (int k = 0; k < CMorphologyTable::kKinds; ++k) {
             line(s_aszHeads[k], 20 + 2 * k, 4, 22 + 2 * k, nRight);

@@ -93,8 +93,7 @@ void CTraceLayout::CopySettings(const CTraceLayout& other) {
     if (other.m_pWave != m_pWave || other.m_pInfo != m_pInfo || other.m_pMorph != m_pMorph) {
         Attach(other.m_pWave, other.m_pInfo, other.m_pMorph);
     }
-    SetSettings(other.m_nFormat, other.m_nGain, other.m_nSpeed, other.m_nRhythmLead,
-                other.m_nCell);
+    SetSettings(other.m_nFormat, other.m_nGain, other.m_nSpeed, other.m_nRhythmLead, other.m_nCell);
 }
 
 const CTracePoint* CTraceLayout::LeadPoints(int nLead) const {
@@ -118,20 +117,29 @@ CTracePoint CTraceLayout::GetCellPosition(int nIndex) const {
 
 int CTraceLayout::GainFactor(int nGain) {
     switch (nGain) {
-        case 0: return 20;
-        case 1: return 5;
-        case 2: return 10;
-        case 3: return 20;
-        case 4: return 40;
-        default: return 10;
+        case 0:
+            return 20;
+        case 1:
+            return 5;
+        case 2:
+            return 10;
+        case 3:
+            return 20;
+        case 4:
+            return 40;
+        default:
+            return 10;
     }
 }
 
 int CTraceLayout::ColumnStart(int nLead) const {
     switch (m_nFormat) {
-        case kFormat6x2: return nLead < 6 ? 0 : m_nSegment;
-        case kFormat3x4: return (nLead / 3) * m_nSegment;
-        default: return 0;
+        case kFormat6x2:
+            return nLead < 6 ? 0 : m_nSegment;
+        case kFormat3x4:
+            return (nLead / 3) * m_nSegment;
+        default:
+            return 0;
     }
 }
 
@@ -179,8 +187,7 @@ BOOL CTraceLayout::PrepareBuffer() {
     Free();
     const std::uint64_t nBytes = static_cast<std::uint64_t>(nChannels + 1) *
                                  static_cast<std::uint64_t>(nSamples) * sizeof(CTracePoint);
-    if (nSamples <= 0 || nBytes > kMaxBlockBytes ||
-        !Alloc(static_cast<DWORD>(nBytes), FALSE)) {
+    if (nSamples <= 0 || nBytes > kMaxBlockBytes || !Alloc(static_cast<DWORD>(nBytes), FALSE)) {
         return FALSE;
     }
     m_nChannels = nChannels;
@@ -242,8 +249,7 @@ void CTraceLayout::UpdateLayout(int nMainsMode) {
             break;
         case kFormat3x4:
         case kFormatBeat:
-            PlaceCells(4, 3, m_nSamples / 4, 8, 8,
-                       s == 4 ? f / 2 : s == 2 ? f / 4 + 1 : f / 8 + 1);
+            PlaceCells(4, 3, m_nSamples / 4, 8, 8, s == 4 ? f / 2 : s == 2 ? f / 4 + 1 : f / 8 + 1);
             break;
         default:
             // An unknown format keeps the arrangement it found.
@@ -392,10 +398,20 @@ void CPrintTraceLayout::UpdateLayout(int nMainsMode) {
     const int f = (nMainsMode ? 60 : 50) * GetLargeCell();
     const int nSamples = GetSamples();
     switch (GetFormat()) {
-        case kFormat12x1: PlaceCells(1, 12, nSamples, 3, 3, f); break;
-        case kFormat6x2: PlaceCells(2, 6, nSamples / 2, 5, 5, f / 2); break;
-        case kFormat3x4: PlaceCells(4, 3, nSamples / 4, 8, 8, f / 4 + 1); break;
-        case kFormatBeat: PlaceCells(4, 3, nSamples / 4, 16, 8, f / 4 + 1); break;
-        default: CTraceLayout::UpdateLayout(nMainsMode); break;
+        case kFormat12x1:
+            PlaceCells(1, 12, nSamples, 3, 3, f);
+            break;
+        case kFormat6x2:
+            PlaceCells(2, 6, nSamples / 2, 5, 5, f / 2);
+            break;
+        case kFormat3x4:
+            PlaceCells(4, 3, nSamples / 4, 8, 8, f / 4 + 1);
+            break;
+        case kFormatBeat:
+            PlaceCells(4, 3, nSamples / 4, 16, 8, f / 4 + 1);
+            break;
+        default:
+            CTraceLayout::UpdateLayout(nMainsMode);
+            break;
     }
 }

@@ -77,8 +77,7 @@ void CTracePainter::DrawLabel(QPainter& painter, int x, int y, int nLead) {
     painter.setFont(m_labelFont);
     painter.setPen(ColorFromRef(m_penSpec.crColor));
     painter.drawText(QRect(x, y, 1, 1),
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                     strName);
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, strName);
     painter.restore();
 }
 
@@ -93,12 +92,11 @@ void CTracePainter::DrawTraces(QPainter& painter, int nMarkWidth) {
     const int nLeads = std::min(layout.GetChannels(), kLeadCount);
     const int nSegment = std::min(layout.GetSegment(), layout.GetSamples());
     const QColor color = ColorFromRef(m_penSpec.crColor);
-    const int nLaterColumn = nFormat == kFormat6x2 ? 6
+    const int nLaterColumn = nFormat == kFormat6x2                               ? 6
                              : (nFormat == kFormat3x4 || nFormat == kFormatBeat) ? 3
                                                                                  : kLeadCount;
-    const auto markPen =
-        MakePen(CPenSpec{m_penSpec.nStyle, m_penSpec.nWidth <= 1 ? 2 : 2 * m_penSpec.nWidth,
-                         m_penSpec.crColor});
+    const auto markPen = MakePen(CPenSpec{
+        m_penSpec.nStyle, m_penSpec.nWidth <= 1 ? 2 : 2 * m_penSpec.nWidth, m_penSpec.crColor});
     painter.setBackgroundMode(Qt::TransparentMode);
     for (int i = 0; i < nLeads; ++i) {
         const CTracePoint pos = layout.GetCellPosition(i);
@@ -162,23 +160,41 @@ void CTracePainter::DrawScreenPulses(QPainter& painter) {
     const int nSpeed = m_layout.GetSpeed();
     double dBase1 = 0, dBase2 = 0, dSecond = 0;
     switch (nFormat) {
-        case kFormat12x1: dBase1 = 35, dBase2 = 110, dSecond = 4; break;
-        case kFormat6x2: dBase1 = 55, dBase2 = 55; break;
+        case kFormat12x1:
+            dBase1 = 35, dBase2 = 110, dSecond = 4;
+            break;
+        case kFormat6x2:
+            dBase1 = 55, dBase2 = 55;
+            break;
         case kFormat3x4:
-        case kFormatBeat: dBase1 = 60, dBase2 = 60; break;
-        default: return;
+        case kFormatBeat:
+            dBase1 = 60, dBase2 = 60;
+            break;
+        default:
+            return;
     }
     if (nFormat != kFormat12x1) {
         dSecond = nSpeed == 1 ? 66 : nSpeed == 4 ? 254 : 129;
     }
     double dAmp1 = 5, dAmp2 = 5;
     switch (m_layout.GetGain()) {
-        case 0: dAmp1 = 10, dAmp2 = 5; break;
-        case 1: dAmp1 = dAmp2 = 2.5; break;
-        case 2: dAmp1 = dAmp2 = 5; break;
-        case 3: dAmp1 = dAmp2 = 10; break;
-        case 4: dAmp1 = dAmp2 = 20; break;
-        default: break;
+        case 0:
+            dAmp1 = 10, dAmp2 = 5;
+            break;
+        case 1:
+            dAmp1 = dAmp2 = 2.5;
+            break;
+        case 2:
+            dAmp1 = dAmp2 = 5;
+            break;
+        case 3:
+            dAmp1 = dAmp2 = 10;
+            break;
+        case 4:
+            dAmp1 = dAmp2 = 20;
+            break;
+        default:
+            break;
     }
     const double w = nSpeed == 1 ? 0.5 : nSpeed == 4 ? 2.0 : 1.0;
     const int nCell = m_layout.GetCellSize();

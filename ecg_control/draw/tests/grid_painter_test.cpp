@@ -201,6 +201,25 @@ TEST_F(ScreenPageTest, SweepBandRedrawsOnlyItsSamples) {
     EXPECT_TRUE(probe::Is(other, 50, 50, kMarker));
 }
 
+TEST_F(ScreenPageTest, MonitoringSweepDrawsItsBandAndBar) {
+    // The monitoring buffer: 1000 samples a lead, 200 items of 5 samples.
+    FillLeads(m_rec.wave, 1000, 0);
+    m_page.Invalidate();
+    QImage image = Blank(m_page.GetWidth(), m_page.GetHeight());
+    QPainter p(&image);
+    ASSERT_TRUE(m_page.DrawSweep(p, 100, 0, 0, image.width(), 0x0000FF));
+    // Samples 500..504 at 0.5 px a sample: x 249..253 plus the border, bar at 254..255.
+    EXPECT_TRUE(probe::Is(image, 6 + 254, 150, QColor(255, 0, 0)));
+    EXPECT_TRUE(probe::Is(image, 6 + 255, 300, QColor(255, 0, 0)));
+    EXPECT_FALSE(probe::Is(image, 6 + 250, 150, QColor(0, 255, 0)));
+    EXPECT_TRUE(probe::Is(image, 6 + 240, 150, QColor(0, 255, 0)));
+    // No bar after the last item.
+    QImage last = Blank(m_page.GetWidth(), m_page.GetHeight());
+    QPainter q(&last);
+    ASSERT_TRUE(m_page.DrawSweep(q, 199, 0, 0, last.width(), 0x0000FF));
+    EXPECT_FALSE(probe::Is(last, 6 + 500, 150, QColor(255, 0, 0)));
+}
+
 TEST(Magnifier, SizesAreRaisedAndTheFrameIsRed) {
     CSynthRecord rec;
     MakeSynthRecord(rec);

@@ -233,7 +233,8 @@ TEST(PageTool, WritesOnePngPerLeadFormat) {
     ASSERT_EQ(nStatus, 0);
     for (int nFormat = 0; nFormat < 4; ++nFormat) {
         const std::string strPath = dir / ("page_format" + std::to_string(nFormat) + ".png");
-        EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(strPath)), "PNG 1600 1200");
+        EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(strPath)),
+                  "PNG 1600 1200");
     }
 }
 

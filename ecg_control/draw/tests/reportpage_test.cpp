@@ -111,9 +111,8 @@ TEST_F(ReportTextTest, RepresentativeBeatFormat) {
     EXPECT_EQ(texts.at("QTc").rcBox, Box(0, 0, 10, 48, 4, 50, 5, 3));
     EXPECT_EQ(texts.at("V6").rcBox, Box(0, 0, 10, 18, 16, 20, 17, 3));
     // Lead V6 (11), kind 14 (QTc) = 124 in the made-up table.
-    auto it = std::find_if(aTexts.begin(), aTexts.end(), [](const CReportText& t) {
-        return t.strText == "   124";
-    });
+    auto it = std::find_if(aTexts.begin(), aTexts.end(),
+                           [](const CReportText& t) { return t.strText == "   124"; });
     ASSERT_NE(it, aTexts.end());
     EXPECT_EQ(it->rcBox, Box(0, 0, 10, 48, 16, 50, 17, 3));
     EXPECT_TRUE(it->nFlags & Qt::AlignRight);
@@ -206,14 +205,13 @@ TEST_F(RenderedPageTest, CalibrationPulsesAreTheirMillimetresHigh) {
     struct {
         int nFormat, nGain, nPulseX, nTopMm, nHeightMm;
     } cases[] = {
-        {1, 3, 9, 65, 10},   {1, 3, 134, 65, 10},  // 10 mm/mV
-        {1, 0, 9, 65, 10},   {1, 0, 134, 65, 5},   // chest leads at gain code 0
-        {2, 4, 9, 65, 20},   {3, 2, 134, 100, 5},  {0, 1, -1, 55, 3},
-        {0, 0, -1, 125, 5},
+        {1, 3, 9, 65, 10}, {1, 3, 134, 65, 10},  // 10 mm/mV
+        {1, 0, 9, 65, 10}, {1, 0, 134, 65, 5},   // chest leads at gain code 0
+        {2, 4, 9, 65, 20}, {3, 2, 134, 100, 5}, {0, 1, -1, 55, 3}, {0, 0, -1, 125, 5},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "format " << c.nFormat << " gain " << c.nGain
-                                        << " pulse at " << c.nPulseX);
+        SCOPED_TRACE(testing::Message()
+                     << "format " << c.nFormat << " gain " << c.nGain << " pulse at " << c.nPulseX);
         const QImage image = Render(c.nFormat, c.nGain, FALSE, TRUE);
         // The rising edge stands 1 mm right of the pulse's start.
         const int x = 50 + (c.nPulseX + 1) * 10;

@@ -10,15 +10,17 @@ struct CCellTable {
     int nColumns, nRows, nSegmentDivisor, nFirst, nPitch;
 };
 // The screen arrangement per format (segment = samples / divisor).
-const CCellTable kScreen[4] = {
-    {1, 12, 1, 2, 3}, {2, 6, 2, 3, 5}, {4, 3, 4, 8, 8}, {4, 3, 4, 8, 8}};
+const CCellTable kScreen[4] = {{1, 12, 1, 2, 3}, {2, 6, 2, 3, 5}, {4, 3, 4, 8, 8}, {4, 3, 4, 8, 8}};
 
 // Column step per format and speed code from the screen table, f = record width at 25 mm/s.
 int ScreenStep(int nFormat, int nSpeed, int f) {
     switch (nFormat) {
-        case 0: return nSpeed == 4 ? 2 * f : nSpeed == 2 ? f : f / 2;
-        case 1: return nSpeed == 4 ? f : nSpeed == 2 ? f / 2 : f / 4 + 1;
-        default: return nSpeed == 4 ? f / 2 : nSpeed == 2 ? f / 4 + 1 : f / 8 + 1;
+        case 0:
+            return nSpeed == 4 ? 2 * f : nSpeed == 2 ? f : f / 2;
+        case 1:
+            return nSpeed == 4 ? f : nSpeed == 2 ? f / 2 : f / 4 + 1;
+        default:
+            return nSpeed == 4 ? f / 2 : nSpeed == 2 ? f / 4 + 1 : f / 8 + 1;
     }
 }
 
@@ -38,10 +40,9 @@ TEST_F(TraceLayoutTest, CellTableForEveryFormatSpeedGainAndMainsMode) {
             for (int nFormat = 0; nFormat < 4; ++nFormat) {
                 for (int nSpeed : {1, 2, 4}) {
                     for (int nGain = 0; nGain <= 4; ++nGain) {
-                        SCOPED_TRACE(testing::Message() << "samples " << nSamples << " cell "
-                                                        << nCell << " format " << nFormat
-                                                        << " speed " << nSpeed << " gain "
-                                                        << nGain);
+                        SCOPED_TRACE(testing::Message()
+                                     << "samples " << nSamples << " cell " << nCell << " format "
+                                     << nFormat << " speed " << nSpeed << " gain " << nGain);
                         CTraceLayout layout;
                         Attach(layout);
                         layout.SetSettings(nFormat, nGain, nSpeed, 1, nCell);
@@ -67,10 +68,16 @@ TEST_F(TraceLayoutTest, CellTableForEveryFormatSpeedGainAndMainsMode) {
                         }
                         // Whole record: 50 (60) large boxes at 25 mm/s, half at 12.5, twice
                         // at 50; 500 samples a second in both mains modes.
-                        const double dWidth = (m ? 60 : 50) * L * (nSpeed == 1 ? 0.5 : nSpeed == 4 ? 2 : 1);
+                        const double dWidth = (m ? 60 : 50) * L *
+                                              (nSpeed == 1   ? 0.5
+                                               : nSpeed == 4 ? 2
+                                                             : 1);
                         EXPECT_DOUBLE_EQ(layout.GetPixelsPerSample(), dWidth / nSamples);
                         EXPECT_DOUBLE_EQ(layout.GetPixelsPerSample() * 500,
-                                         25.0 * nCell * (nSpeed == 1 ? 0.5 : nSpeed == 4 ? 2 : 1));
+                                         25.0 * nCell *
+                                             (nSpeed == 1   ? 0.5
+                                              : nSpeed == 4 ? 2
+                                                            : 1));
                         // 410 counts (1 mV) at the gain's mm/mV; chest leads halved at code 0.
                         static const double s_adMmPerMv[5] = {10, 2.5, 5, 10, 20};
                         if (nFormat != 3) {

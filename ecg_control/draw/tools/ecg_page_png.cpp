@@ -25,9 +25,8 @@ int main(int argc, char** argv) {
     CSynthRecord rec;
     if (argc > 3) {
         const std::string strPath = argv[3];
-        const bool bRaw = strPath.size() >= 3 &&
-                          (strPath.substr(strPath.size() - 3) == "raw" ||
-                           strPath.substr(strPath.size() - 3) == "RAW");
+        const bool bRaw = strPath.size() >= 3 && (strPath.substr(strPath.size() - 3) == "raw" ||
+                                                  strPath.substr(strPath.size() - 3) == "RAW");
         if (!ReadEkgFile(strPath, &rec.wave, &rec.info, &rec.morph, bRaw ? 1 : 0)) {
             std::fprintf(stderr, "cannot read %s\n", strPath.c_str());
             return 1;

@@ -19,10 +19,9 @@ struct CLeadShape {
     double p, r, s, t;
 };
 const CLeadShape kShapes[12] = {
-    {0.6, 0.7, 0.3, 0.6},   {1.0, 1.2, 0.4, 0.9},   {0.4, 0.5, 0.3, 0.3},
-    {-0.8, -0.9, -0.2, -0.7}, {0.2, 0.3, 0.4, 0.2}, {0.7, 0.8, 0.3, 0.6},
-    {0.3, 0.3, 2.8, -0.2},  {0.4, 0.7, 2.5, 0.8},   {0.5, 1.1, 1.8, 1.0},
-    {0.6, 1.6, 1.0, 1.1},   {0.6, 1.5, 0.5, 0.9},   {0.6, 1.2, 0.3, 0.7},
+    {0.6, 0.7, 0.3, 0.6}, {1.0, 1.2, 0.4, 0.9}, {0.4, 0.5, 0.3, 0.3},  {-0.8, -0.9, -0.2, -0.7},
+    {0.2, 0.3, 0.4, 0.2}, {0.7, 0.8, 0.3, 0.6}, {0.3, 0.3, 2.8, -0.2}, {0.4, 0.7, 2.5, 0.8},
+    {0.5, 1.1, 1.8, 1.0}, {0.6, 1.6, 1.0, 1.1}, {0.6, 1.5, 0.5, 0.9},  {0.6, 1.2, 0.3, 0.7},
 };
 
 }  // namespace
@@ -51,9 +50,10 @@ void MakeSynthRecord(CSynthRecord& rec, int nSamples, bool bPacemaker) {
             const int nCentre = kSynthFirstBeat + nBeat * kSynthBeatPitch;
             const double t = (k - nCentre) * 2.0;  // ms
             // A slow baseline wander keeps the traces from looking drawn with a ruler.
-            const double dMv = Beat(t, shape.p, shape.r, shape.s, shape.t) +
-                               0.03 * std::sin(k * 0.004 + c);
-            rec.wave.SetSample(c, static_cast<UINT>(k), static_cast<short>(std::lround(dMv * 409.5)));
+            const double dMv =
+                Beat(t, shape.p, shape.r, shape.s, shape.t) + 0.03 * std::sin(k * 0.004 + c);
+            rec.wave.SetSample(c, static_cast<UINT>(k),
+                               static_cast<short>(std::lround(dMv * 409.5)));
         }
     }
     if (bPacemaker) {
@@ -82,8 +82,9 @@ void MakeSynthRecord(CSynthRecord& rec, int nSamples, bool bPacemaker) {
     }
     info.AddStatement("Sinus rhythm");
     info.AddStatement("Normal ECG\r\n");
-    info.SetComment("Routine check before surgery. No complaints; compare with the record of last "
-                    "year when it arrives.");
+    info.SetComment(
+        "Routine check before surgery. No complaints; compare with the record of last "
+        "year when it arrives.");
 
     const int nBeats = (nSamples - kSynthFirstBeat) / kSynthBeatPitch + 1;
     const int anOffsets[5] = {-100, -25, 30, 100, 170};

@@ -61,6 +61,11 @@ public:
     // view scrolled by (sx, sy) whose visible width is nVisibleWidth.
     BOOL RedrawRange(QPainter& painter, int nFirst, int nLast, int nScrollX, int nScrollY,
                      int nVisibleWidth);
+    // Monitoring sweep for item nItem (samples 5 n .. 5 n + 4): the band redrawn and, before
+    // the last item, a 2-pixel bar of crBar over the page's height just after the newest
+    // samples.
+    BOOL DrawSweep(QPainter& painter, int nItem, int nScrollX, int nScrollY, int nVisibleWidth,
+                   COLORREF crBar);
 
     // The report page at (x, y) with the current cell: paper, traces, texts, pulses. With
     // bRelease the layout's points are dropped afterwards.
@@ -77,15 +82,15 @@ public:
     // EKGMakeImage (JPEG) and EKGMakeImageBMP (24-bit BMP).
     BOOL MakeImage(const CString& strPath, int nFormat, int nGain, int nRhythmLead, int nWidth,
                    BOOL bSmooth);
-    BOOL MakeImageBmp(const CString& strPath, int nFormat, int nGain, int nRhythmLead,
-                      int nWidth, BOOL bSmooth);
+    BOOL MakeImageBmp(const CString& strPath, int nFormat, int nGain, int nRhythmLead, int nWidth,
+                      BOOL bSmooth);
 
     // Tests: bitmaps wider than this count as failed allocations (0 = no limit).
     static void SetBitmapWidthLimit(int nWidth);
 
 private:
-    BOOL MakeImageFile(const CString& strPath, int nFormat, int nGain, int nRhythmLead,
-                       int nWidth, BOOL bSmooth, BOOL bBmp);
+    BOOL MakeImageFile(const CString& strPath, int nFormat, int nGain, int nRhythmLead, int nWidth,
+                       BOOL bSmooth, BOOL bBmp);
 
     CWaveBuffer* m_pWave = nullptr;
     CEkgRecordInfo* m_pInfo = nullptr;
