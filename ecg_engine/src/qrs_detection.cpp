@@ -1,10 +1,728 @@
 // Lead quality check, QRS detection and the beat list.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+#include "ecg_engine/engine.h"
+#include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
 
 namespace ecg_engine {
 
-// Not built yet: reports success so that the chain runs on to the finish step.
-int RunQrsDetectionStage(CEngineData&) {
+namespace {
+
+constexpr int kSlopeFirst = 1500;  // middle 3000 samples of the record
+constexpr int kSlopeEnd = 4500;
+constexpr int kMaxGroupedBeats = 100;
+constexpr int kMergeGap = 40;  // 80 ms
+constexpr int kMaxWindows = kMaxBeats;
+
+// Squares and sums of full-scale samples do not fit 32 bits: work in 64 and keep the
+// largest 32-bit value where a table has no more room.
+std::int32_t Saturate(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+bool IsNoSignal(const CEngineData& d, int r) {
+    return d.Detection.LeadQuality[r] == LeadNoSignal;
+}
+
+bool IsUsable(const CEngineData& d, int r) {
+    const int q = d.Detection.LeadQuality[r];
+    return q == LeadGoodQuality || q == LeadPoorQuality;
+}
+
+// Bin of value v for bin width w: the first k in 0..100 whose upper edge w*(k+1) reaches v,
+// else the overflow bin 101.
+int HistogramBin(std::int64_t v, std::int64_t w) {
+    if (v <= w)
+        return 0;
+    const std::int64_t k = (v + w - 1) / w - 1;
+    return k > 100 ? 101 : static_cast<int>(k);
+}
+
+// First bin where the running sum of the histogram reaches nMark, or -1.
+int PercentileBin(const std::array<std::int32_t, kHistogramBins>& hist, int nMark) {
+    std::int64_t nSum = 0;
+    for (int k = 0; k < kHistogramBins; ++k) {
+        nSum += hist[k];
+        if (nSum >= nMark)
+            return k;
+    }
+    return -1;
+}
+
+void AddToWorkList(SWorkList& list, std::int32_t v) {
+    if (list.nCount < static_cast<int>(list.aValue.size()))
+        list.aValue[list.nCount++] = v;
+}
+
+// Exchange sort in descending order that swaps only on strictly greater.
+void SortDescending(SWorkList& list) {
+    for (int i = 0; i < list.nCount; ++i) {
+        for (int j = i + 1; j < list.nCount; ++j) {
+            if (list.aValue[j] > list.aValue[i])
+                std::swap(list.aValue[i], list.aValue[j]);
+        }
+    }
+}
+
+void RemoveBeat(CEngineData& d, int i) {
+    auto& q = d.Detection.IOQm;
+    for (int k = i; k + 1 < q.qrs_num; ++k) {
+        q.qrs_onset[k] = q.qrs_onset[k + 1];
+        q.qrs_offset[k] = q.qrs_offset[k + 1];
+    }
+    --q.qrs_num;
+    q.qrs_onset[q.qrs_num] = 0;
+    q.qrs_offset[q.qrs_num] = 0;
+}
+
+// The crossing scan of one lead over its feature signal.
+void ScanLead(CEngineData& d, int r) {
+    auto& w = d.Detection.QrsWindowList;
+    const auto& f = d.Detection.QrsFeature[r];
+    const std::int32_t thr = d.Detection.DetectionThreshold[r];
+    bool bInside = false;
+    int nBelow = 0;
+    int& n = w.nCount[r];
+    for (int i = 0; i < kInputSamples; ++i) {
+        if (f[i] > thr && !bInside) {
+            if (nBelow >= 50) {
+                if (n < kMaxWindows)
+                    w.start[r][n] = i;
+                bInside = true;
+                nBelow = 0;
+            } else {
+                // A gap shorter than 100 ms continues the previous window.
+                bInside = true;
+                nBelow = 0;
+                if (i <= 25) {
+                    if (n < kMaxWindows)
+                        w.start[r][n] = i;
+                } else if (n >= 1) {
+                    --n;
+                }
+                continue;
+            }
+        } else if (f[i] < thr && bInside) {
+            if (n < kMaxWindows) {
+                w.end[r][n] = i;
+                ++n;
+            }
+            bInside = false;
+            nBelow = 0;
+            continue;
+        } else if (f[i] < thr && !bInside) {
+            ++nBelow;
+        }
+        if (n >= kMaxWindows)
+            break;
+    }
+    if (n < kMaxWindows && w.start[r][n] != 0 && w.end[r][n] == 0) {
+        w.end[r][n] = kInputSamples - 1;
+        ++n;
+    }
+}
+
+void ScanQrsWindows(CEngineData& d) {
+    auto& w = d.Detection.QrsWindowList;
+    w.nCount.fill(0);
+    for (auto& row : w.start)
+        row.fill(0);
+    for (auto& row : w.end)
+        row.fill(0);
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsNoSignal(d, r))
+            ScanLead(d, r);
+    }
+}
+
+void RefineWindowStart(CEngineData& d, int r, int n) {
+    auto& w = d.Detection.QrsWindowList;
+    const auto& f = d.Detection.QrsFeature[r];
+    int s = w.start[r][n] + 2;
+    int lb;
+    if (n == 0) {
+        lb = s - 75;
+        if (lb <= 0)
+            lb = 0;
+    } else {
+        lb = w.end[r][n - 1] + 2;
+        if (s - lb > 75)
+            lb = s - 75;
+    }
+    std::int64_t thr = d.Detection.DetectionThreshold[r];
+    const int nLow = std::max(lb, 1);  // f[k - 1] is read
+    for (int nPass = 0; nPass < 6; ++nPass) {
+        if (s < lb) {
+            thr /= 2;
+            continue;
+        }
+        int nFound = -1;
+        for (int k = std::min(s, kInputSamples - 1); k >= nLow; --k) {
+            if (f[k] > thr && f[k - 1] <= thr) {
+                nFound = k;
+                break;
+            }
+        }
+        if (nFound >= 0) {
+            w.start[r][n] = nFound;
+            s = nFound;
+            bool bRisesBefore = false;
+            for (int k = std::max(lb, 0); k < s; ++k) {
+                if (f[k] >= thr) {
+                    bRisesBefore = true;
+                    break;
+                }
+            }
+            if (bRisesBefore)
+                return;
+            thr /= 2;
+            continue;
+        }
+        int nStart = lb;
+        for (int k = std::min(s - 1, kInputSamples - 2); k >= std::max(lb + 1, 1); --k) {
+            if (f[k] < f[k + 1] && f[k] <= f[k - 1]) {
+                nStart = k;
+                break;
+            }
+        }
+        w.start[r][n] = nStart;
+        return;
+    }
+}
+
+void RefineWindowEnd(CEngineData& d, int r, int n) {
+    auto& w = d.Detection.QrsWindowList;
+    const auto& f = d.Detection.QrsFeature[r];
+    int e = w.end[r][n] - 2;
+    int rb;
+    if (n == w.nCount[r] - 1) {
+        rb = std::min(e + 75, kInputSamples - 1);
+    } else {
+        rb = w.start[r][n + 1] - 2;
+        if (rb - e > 75)
+            rb = e + 75;
+    }
+    rb = std::min(rb, kInputSamples - 1);
+    std::int64_t thr = d.Detection.DetectionThreshold[r];
+    for (int nPass = 0; nPass < 6; ++nPass) {
+        if (e > rb) {
+            thr /= 2;
+            continue;
+        }
+        int nFound = -1;
+        for (int k = std::max(e, 1); k <= rb; ++k) {
+            if (f[k - 1] > thr && f[k] <= thr) {
+                nFound = k;
+                break;
+            }
+        }
+        if (nFound >= 0) {
+            w.end[r][n] = nFound;
+            e = nFound;
+            bool bRisesAfter = false;
+            for (int k = e + 1; k <= rb; ++k) {
+                if (f[k] >= thr) {
+                    bRisesAfter = true;
+                    break;
+                }
+            }
+            if (bRisesAfter)
+                return;
+            thr /= 2;
+            continue;
+        }
+        int nEnd = rb;
+        for (int k = std::max(e, 1); k <= std::min(rb, kInputSamples - 2); ++k) {
+            if (f[k] < f[k + 1] && f[k] <= f[k - 1]) {
+                nEnd = k;
+                break;
+            }
+        }
+        w.end[r][n] = nEnd;
+        return;
+    }
+}
+
+// Candidate onset of the missed-beat search in one lead's feature row, or 0.
+int CandidateOnset(const InputRow32& f, int lo, int p, std::int64_t t) {
+    int nOnset = 0;
+    int nFrom = p - 1;
+    for (int nPass = 0; nPass < 5; ++nPass) {
+        int nFound = -1;
+        for (int k = std::min(nFrom, kInputSamples - 2); k >= std::max(lo, 0); --k) {
+            if (f[k] < t && t <= f[k + 1]) {
+                nFound = k;
+                break;
+            }
+        }
+        if (nFound < 0) {
+            for (int k = std::min(nFrom, kInputSamples - 2); k >= std::max(lo, 1); --k) {
+                if (f[k] < f[k + 1] && f[k] <= f[k - 1]) {
+                    return k;
+                }
+            }
+            return nOnset == 0 ? p - 25 : nOnset;
+        }
+        nOnset = nFound;
+        for (int k = lo; k <= nFound; ++k) {
+            if (f[k] >= t)
+                return nOnset;
+        }
+        t /= 2;
+        nFrom = nFound;
+    }
+    return nOnset;
+}
+
+int CandidateOffset(const InputRow32& f, int hi, int p, std::int64_t t) {
+    int nOffset = 0;
+    int nFrom = p + 1;
+    for (int nPass = 0; nPass < 5; ++nPass) {
+        int nFound = -1;
+        for (int k = std::max(nFrom, 1); k <= std::min(hi, kInputSamples - 1); ++k) {
+            if (f[k - 1] >= t && t > f[k]) {
+                nFound = k;
+                break;
+            }
+        }
+        if (nFound < 0) {
+            for (int k = std::max(nFrom, 1); k <= std::min(hi, kInputSamples - 2); ++k) {
+                if (f[k] <= f[k + 1] && f[k] < f[k - 1])
+                    return k;
+            }
+            return nOffset == 0 ? p + 25 : nOffset;
+        }
+        nOffset = nFound;
+        for (int k = nFound; k <= hi; ++k) {
+            if (f[k] >= t)
+                return nOffset;
+        }
+        t /= 2;
+        nFrom = nFound;
+    }
+    return nOffset;
+}
+
+std::int64_t FeatureSum(const InputRow32& f, int nFrom, int nTo) {
+    std::int64_t nSum = 0;
+    for (int k = std::max(nFrom, 0); k <= std::min(nTo, kInputSamples - 1); ++k)
+        nSum += f[k];
+    return nSum;
+}
+
+// Looks for a beat missed between beats i and i + 1; true when one was inserted.
+bool InsertMissedBeat(CEngineData& d, int i) {
+    auto& t = d.Detection;
+    auto& q = t.IOQm;
+    const int lo = q.qrs_offset[i] + 25;
+    const int hi = q.qrs_onset[i + 1] - 25;
+    t.OnsetWorkList.nCount = 0;
+    t.OffsetWorkList.nCount = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsUsable(d, r) || lo > hi || lo < 0 || hi >= kInputSamples)
+            continue;
+        const auto& f = t.QrsFeature[r];
+        int p = lo;
+        for (int k = lo; k <= hi; ++k) {
+            if (f[k] > f[p])
+                p = k;
+        }
+        const std::int64_t t90 = static_cast<std::int64_t>(f[p]) * 90 / 100;
+        const int nOn = CandidateOnset(f, lo, p, t90);
+        const int nOff = CandidateOffset(f, hi, p, t90);
+        if (nOn != 0)
+            AddToWorkList(t.OnsetWorkList, nOn);
+        if (nOff != 0)
+            AddToWorkList(t.OffsetWorkList, nOff);
+    }
+    const std::int32_t con = MedianOfWorkLists(t.OnsetWorkList);
+    const std::int32_t coff = MedianOfWorkLists(t.OffsetWorkList);
+    // Only a real candidate between the two beats may be inserted.
+    if (con <= q.qrs_offset[i] || coff <= con || coff >= q.qrs_onset[i + 1])
+        return false;
+    int nUsable = 0, nAgree = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsUsable(d, r))
+            continue;
+        ++nUsable;
+        const auto& f = t.QrsFeature[r];
+        const std::int64_t a = FeatureSum(f, q.qrs_onset[i], q.qrs_offset[i]);
+        const std::int64_t b = FeatureSum(f, con, coff);
+        if (a <= 10 * b)
+            ++nAgree;
+    }
+    if (2 * nAgree < nUsable || q.qrs_num >= kMaxBeats)
+        return false;
+    for (int k = q.qrs_num; k > i + 1; --k) {
+        q.qrs_onset[k] = q.qrs_onset[k - 1];
+        q.qrs_offset[k] = q.qrs_offset[k - 1];
+    }
+    q.qrs_onset[i + 1] = con;
+    q.qrs_offset[i + 1] = coff;
+    ++q.qrs_num;
+    return true;
+}
+
+}  // namespace
+
+int ComputeSquaredSlope(CEngineData& d) {
+    auto& t = d.Detection;
+    t.MaxPower.fill(0);
+    t.SymbolicPower.fill(0);
+    for (auto& row : t.SquaredSlope)
+        row.fill(0);
+    for (auto& h : t.SlopeHistogram)
+        h.fill(0);
+    int nNoSignal = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        const auto& x = d.InputLeads[r];
+        auto& slope = t.SquaredSlope[r];
+        std::int32_t nMax = 0;
+        for (int n = kSlopeFirst; n < kSlopeEnd; ++n) {
+            const std::int64_t dv = static_cast<std::int64_t>(x[n]) - x[n - 2];
+            slope[n] = Saturate(dv * dv);
+            nMax = std::max(nMax, slope[n]);
+        }
+        t.MaxPower[r] = nMax;
+        const std::int64_t w = nMax > 100 ? nMax / 100 : 1;
+        for (int n = kSlopeFirst; n < kSlopeEnd; ++n)
+            ++t.SlopeHistogram[r][HistogramBin(slope[n], w)];
+        const int k = PercentileBin(t.SlopeHistogram[r], 2940);
+        if (k >= 0)
+            t.SymbolicPower[r] = Saturate(w * k);
+        if (static_cast<double>(t.MaxPower[r]) < 204.8 &&
+            static_cast<double>(t.SymbolicPower[r]) < 20.48)
+            t.LeadQuality[r] = LeadNoSignal;
+        if (t.LeadQuality[r] == LeadNoSignal)
+            ++nNoSignal;
+    }
+    return nNoSignal == kIndependentLeads ? -1 : 0;
+}
+
+int BuildQrsFeatureSignal(CEngineData& d) {
+    auto& t = d.Detection;
+    for (auto* pRows : {&t.SmoothedRow, &t.DerivativeRow, &t.SquaredRow, &t.QrsFeature}) {
+        for (auto& row : *pRows)
+            row.fill(0);
+    }
+    for (auto& h : t.FeatureHistogram)
+        h.fill(0);
+    t.DetectionThreshold.fill(0);
+    static const std::int64_t s_aKernel[7] = {12710, 12214, 10809, 8724, 6289, 3859, 1750};
+    const bool bShort = d.DetectionFlag == 1;
+    const int nHalf = bShort ? 3 : 22;
+    const int nDivisor = bShort ? 6 : 45;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (IsNoSignal(d, r))
+            continue;
+        const auto& x = d.InputLeads[r];
+        auto& y = t.SmoothedRow[r];
+        auto& dv = t.DerivativeRow[r];
+        auto& sq = t.SquaredRow[r];
+        auto& f = t.QrsFeature[r];
+        for (int c = 6; c <= kInputSamples - 7; ++c) {
+            std::int64_t nSum = s_aKernel[0] * x[c];
+            for (int j = 1; j <= 6; ++j)
+                nSum += s_aKernel[j] * (static_cast<std::int64_t>(x[c - j]) + x[c + j]);
+            y[c] = Saturate(nSum / 100000);
+        }
+        std::fill(y.begin(), y.begin() + 6, y[6]);
+        std::fill(y.end() - 6, y.end(), y[kInputSamples - 7]);
+        for (int m = 2; m <= kInputSamples - 3; ++m) {
+            const std::int64_t v = 2 * (static_cast<std::int64_t>(y[m + 2]) - y[m - 2]) +
+                                   y[m + 1] - static_cast<std::int64_t>(y[m - 1]);
+            dv[m] = Saturate(v / 8);
+        }
+        dv[0] = dv[1] = dv[2];
+        dv[kInputSamples - 2] = dv[kInputSamples - 1] = dv[kInputSamples - 3];
+        for (int n = 0; n < kInputSamples; ++n)
+            sq[n] = Saturate(static_cast<std::int64_t>(dv[n]) * dv[n]);
+        for (int c = nHalf; c <= kInputSamples - 1 - nHalf; ++c) {
+            std::int64_t nSum = 0;
+            for (int j = -nHalf; j <= nHalf; ++j)
+                nSum += sq[c + j];
+            f[c] = Saturate(nSum / nDivisor);
+        }
+        std::fill(f.begin(), f.begin() + nHalf, f[nHalf]);
+        std::fill(f.end() - nHalf, f.end(), f[kInputSamples - 1 - nHalf]);
+
+        std::int32_t nMax = 0;
+        for (std::int32_t v : f)
+            nMax = std::max(nMax, v);
+        const std::int64_t w = nMax >= 100 ? nMax / 100 : 1;
+        for (std::int32_t v : f)
+            ++t.FeatureHistogram[r][HistogramBin(v, w)];
+        const int k = PercentileBin(t.FeatureHistogram[r], bShort ? 5760 : 5700);
+        if (k >= 0)
+            t.DetectionThreshold[r] = Saturate((w * k) / 2);
+    }
+    return 0;
+}
+
+int DetectAndRefineQrsWindows(CEngineData& d) {
+    ScanQrsWindows(d);
+    return RefineQrsWindows(d);
+}
+
+int DetectQrsWindows(CEngineData& d) {
+    ScanQrsWindows(d);
+    constexpr int kRowII = 1;
+    const int nII = IsNoSignal(d, kRowII) ? 0 : d.Detection.QrsWindowList.nCount[kRowII];
+    if (nII * 5 < 160) {
+        // Below 160 per minute the long integration window separates the beats better.
+        d.DetectionFlag = 0;
+        BuildQrsFeatureSignal(d);
+        return DetectAndRefineQrsWindows(d);
+    }
+    return RefineQrsWindows(d);
+}
+
+int RefineQrsWindows(CEngineData& d) {
+    const auto& w = d.Detection.QrsWindowList;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (IsNoSignal(d, r))
+            continue;
+        for (int n = 0; n < w.nCount[r]; ++n) {
+            RefineWindowStart(d, r, n);
+            RefineWindowEnd(d, r, n);
+        }
+    }
+    return 0;
+}
+
+int CheckLeadAgreement(CEngineData& d) {
+    auto& t = d.Detection;
+    auto& w = t.QrsWindowList;
+    for (auto& a : t.OverlapMatrix) {
+        for (auto& b : a)
+            b.fill(0);
+    }
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (IsNoSignal(d, r))
+            continue;
+        if (w.nCount[r] >= kMaxWindows)
+            t.LeadQuality[r] = LeadFaulted;
+        else if (w.nCount[r] <= 4)
+            t.LeadQuality[r] = LeadNoSignal;
+    }
+    for (int a = 0; a < kIndependentLeads; ++a) {
+        if (t.LeadQuality[a] != LeadGoodQuality)
+            continue;
+        for (int i = 0; i < w.nCount[a]; ++i) {
+            for (int b = 0; b < kIndependentLeads; ++b) {
+                if (b == a)
+                    continue;
+                for (int j = 0; j < w.nCount[b]; ++j) {
+                    if (w.start[a][i] < w.end[b][j] && w.start[b][j] < w.end[a][i])
+                        ++t.OverlapMatrix[a][i][b];
+                }
+            }
+        }
+    }
+    std::array<bool, kIndependentLeads> aGood{};
+    for (int a = 0; a < kIndependentLeads; ++a)
+        aGood[a] = t.LeadQuality[a] == LeadGoodQuality;
+    for (int a = 0; a < kIndependentLeads; ++a) {
+        if (!aGood[a])
+            continue;
+        int nIsolated = 0, nWhich = -1;
+        for (int i = 0; i < w.nCount[a]; ++i) {
+            int nConfirming = 0;
+            for (int b = 0; b < kIndependentLeads; ++b) {
+                if (b != a && t.OverlapMatrix[a][i][b] == 1)
+                    ++nConfirming;
+            }
+            if (nConfirming < 2) {
+                ++nIsolated;
+                nWhich = i;
+            }
+        }
+        if (nIsolated >= 2) {
+            t.LeadQuality[a] = LeadLoosed;
+        } else if (nIsolated == 1) {
+            t.LeadQuality[a] = LeadPoorQuality;
+            int& n = w.nCount[a];
+            for (int i = nWhich; i + 1 < n; ++i) {
+                w.start[a][i] = w.start[a][i + 1];
+                w.end[a][i] = w.end[a][i + 1];
+            }
+            w.start[a][n - 1] = 0;
+            w.end[a][n - 1] = 0;
+            --n;
+        }
+    }
+    for (int a = 0; a < kIndependentLeads; ++a) {
+        if (t.LeadQuality[a] == LeadGoodQuality)
+            return 0;
+    }
+    return -1;
+}
+
+std::int32_t MedianOfWorkLists(SWorkList& list) {
+    const int n = list.nCount;
+    if (n <= 0)
+        return 0;
+    if (n < 3)
+        return list.aValue[0];
+    SortDescending(list);
+    const int nPos = (n % 2 == 0) ? n / 2 : (n + 1) / 2;
+    return list.aValue[nPos - 1];
+}
+
+int GroupBeats(CEngineData& d) {
+    auto& t = d.Detection;
+    auto& g = t.Grouping;
+    const auto& w = t.QrsWindowList;
+    auto& q = t.IOQm;
+    g.nCursor.fill(0);
+    for (auto& row : g.start)
+        row.fill(0);
+    for (auto& row : g.end)
+        row.fill(0);
+    auto WindowsLeft = [&] {
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            if (IsUsable(d, r) && g.nCursor[r] < w.nCount[r])
+                return true;
+        }
+        return false;
+    };
+    if (WindowsLeft()) {
+        for (;;) {
+            int nRef = -1;
+            for (int r = 0; r < kIndependentLeads; ++r) {
+                if (!IsUsable(d, r) || g.nCursor[r] >= w.nCount[r])
+                    continue;
+                const int e = w.end[r][g.nCursor[r]];
+                if (e == 0)
+                    continue;
+                if (nRef < 0 || e < w.end[nRef][g.nCursor[nRef]])
+                    nRef = r;
+            }
+            if (nRef < 0)
+                break;
+            const int rs = w.start[nRef][g.nCursor[nRef]];
+            const int re = w.end[nRef][g.nCursor[nRef]];
+            const int b = q.qrs_num;
+            for (int r = 0; r < kIndependentLeads; ++r) {
+                if (!IsUsable(d, r))
+                    continue;
+                int nLast = -1;
+                for (int j = g.nCursor[r]; j < w.nCount[r]; ++j) {
+                    if (w.start[r][j] < re && w.end[r][j] > rs) {
+                        if (nLast < 0) {
+                            g.start[r][b] = w.start[r][j];
+                            g.end[r][b] = w.end[r][j];
+                        } else {
+                            g.start[r][b] = std::min(g.start[r][b], w.start[r][j]);
+                            g.end[r][b] = std::max(g.end[r][b], w.end[r][j]);
+                        }
+                        nLast = j;
+                    }
+                }
+                if (nLast >= 0)
+                    g.nCursor[r] = nLast + 1;
+            }
+            ++q.qrs_num;
+            if (q.qrs_num == kMaxGroupedBeats) {
+                std::printf("QM_M_1  IOQm.qrs_num = %d\n", q.qrs_num);
+                return -1;
+            }
+            if (!WindowsLeft())
+                break;
+            // The beat list holds 66 beats: a 67th fails the stage instead of overrunning it.
+            if (q.qrs_num >= kMaxBeats) {
+                std::printf("QM_M_1  IOQm.qrs_num = %d\n", q.qrs_num + 1);
+                return -1;
+            }
+            // A reference window that joins nothing would never move a cursor.
+            if (g.nCursor[nRef] < w.nCount[nRef] && w.start[nRef][g.nCursor[nRef]] == rs &&
+                w.end[nRef][g.nCursor[nRef]] == re)
+                ++g.nCursor[nRef];
+        }
+    }
+    for (int b = 0; b < q.qrs_num; ++b) {
+        t.OnsetWorkList.nCount = 0;
+        t.OffsetWorkList.nCount = 0;
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            if (!IsUsable(d, r) || (g.start[r][b] == 0 && g.end[r][b] == 0))
+                continue;
+            AddToWorkList(t.OnsetWorkList, g.start[r][b]);
+            AddToWorkList(t.OffsetWorkList, g.end[r][b]);
+        }
+        q.qrs_onset[b] = MedianOfWorkLists(t.OnsetWorkList);
+        q.qrs_offset[b] = MedianOfWorkLists(t.OffsetWorkList);
+    }
+    return 0;
+}
+
+int CleanBeatList(CEngineData& d) {
+    auto& q = d.Detection.IOQm;
+    for (int i = 1; i < q.qrs_num; ++i) {
+        if (q.qrs_onset[i] < q.qrs_offset[i - 1]) {
+            q.qrs_onset[i - 1] = std::min(q.qrs_onset[i - 1], q.qrs_onset[i]);
+            q.qrs_offset[i - 1] = std::max(q.qrs_offset[i - 1], q.qrs_offset[i]);
+            RemoveBeat(d, i);
+        }
+    }
+    for (int i = 1; i < q.qrs_num; ++i) {
+        const int nGap = q.qrs_onset[i] - q.qrs_offset[i - 1];
+        if (nGap > 0 && nGap < kMergeGap)
+            RemoveBeat(d, i);
+    }
+    for (int i = 1; i < q.qrs_num - 1;) {
+        const std::int64_t nBefore = q.qrs_onset[i] - q.qrs_onset[i - 1];
+        const std::int64_t nAfter = q.qrs_onset[i + 1] - q.qrs_onset[i];
+        if (2 * nBefore < nAfter && InsertMissedBeat(d, i))
+            continue;
+        ++i;
+    }
+    return 0;
+}
+
+int DeriveOutputLeads(CEngineData& d) {
+    static const int s_aChestRow[6] = {2, 3, 4, 5, 6, 7};
+    for (int n = 0; n < kRecordSamples; ++n) {
+        const int s = n + kLeadIn;
+        const std::int32_t i = d.InputLeads[0][s];
+        const std::int32_t ii = d.InputLeads[1][s];
+        const std::int32_t iii = ii - i;
+        d.AnalysisLeads[LeadI][n] = i;
+        d.AnalysisLeads[LeadII][n] = ii;
+        d.AnalysisLeads[LeadIII][n] = iii;
+        d.AnalysisLeads[LeadAVR][n] = -((i + ii) / 2);
+        d.AnalysisLeads[LeadAVL][n] = (i - iii) / 2;
+        d.AnalysisLeads[LeadAVF][n] = (ii + iii) / 2;
+        for (int c = 0; c < 6; ++c)
+            d.AnalysisLeads[LeadV1 + c][n] = d.InputLeads[s_aChestRow[c]][s];
+    }
+    auto& t = d.Detection;
+    for (auto& q : t.LeadQuality) {
+        if (q > LeadPoorQuality)
+            q = LeadPoorQuality;
+    }
+    for (int r = 0; r < kIndependentLeads; ++r)
+        t.LeadQuality12[kInputRowLead[r]] = t.LeadQuality[r];
+    const std::int32_t qI = t.LeadQuality[0], qII = t.LeadQuality[1];
+    const std::int32_t nDerived = (qI == 0 && qII == 0) ? 0 : std::max(qI, qII);
+    for (int l : {LeadIII, LeadAVR, LeadAVL, LeadAVF})
+        t.LeadQuality12[l] = nDerived;
+    return 0;
+}
+
+int RunQrsDetectionStage(CEngineData& d) {
+    const int nPresence = ComputeSquaredSlope(d);
+    (void)RunStep(d, 14);
+    if (nPresence != 0)
+        return -1;
+    BuildQrsFeatureSignal(d);
+    DetectQrsWindows(d);
+    if (CheckLeadAgreement(d) != 0 || GroupBeats(d) != 0 || CleanBeatList(d) != 0 ||
+        DeriveOutputLeads(d) != 0)
+        return -1;
+    (void)RunStep(d, 4);
     return 0;
 }
 

@@ -165,10 +165,10 @@ def main(argv):
         rr_s = max(rr_s, 60)
         qrs_len = max(sum(d for _, d in lead_lobes[name]) for name in LEADS)
         off = on + qrs_len
+        # PR segment 40 ms and ST segment 60 ms at every rate; P and T shrink to fit.
+        p_gap, t_gap = 20, 30
         p_len = int(min(45, 0.15 * rr_s))
-        p_gap = int(min(30, 0.08 * rr_s))
-        t_gap = int(min(40, 0.08 * rr_s))
-        t_len = int(min(90, 0.3 * rr_s))
+        t_len = int(max(10, min(90, rr_s - qrs_len - t_gap - p_gap - p_len - 4)))
         beat = {"qrs_onset": on, "qrs_offset": off}
         if p_amp:
             beat["p_onset"], beat["p_offset"] = on - p_gap - p_len, on - p_gap

@@ -1,0 +1,48 @@
+#pragma once
+// Steps of the detection stage (lead quality, QRS windows, beat list) and of the QRS
+// recognition stage (turning points, complex types, waves, beat measures). Each returns 0
+// unless said otherwise; the stage drivers are in stages.h.
+#include <cstdint>
+
+#include "ecg_engine/engine_data.h"
+
+namespace ecg_engine {
+
+// Lead quality and detection.
+int ComputeSquaredSlope(CEngineData& d);  // -1 when every lead is without signal
+int BuildQrsFeatureSignal(CEngineData& d);
+int DetectQrsWindows(CEngineData& d);
+int DetectAndRefineQrsWindows(CEngineData& d);
+int RefineQrsWindows(CEngineData& d);
+int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good quality
+
+// Beat list.
+int GroupBeats(CEngineData& d);  // -1 when the beats do not fit the beat list
+int CleanBeatList(CEngineData& d);
+int DeriveOutputLeads(CEngineData& d);
+// Pick of the beat grouping: with n values the n/2-th (n even) or (n+1)/2-th (n odd) of the
+// values sorted in descending order, the first value when n < 3; 0 for an empty list.
+std::int32_t MedianOfWorkLists(SWorkList& list);
+
+// QRS recognition.
+int BuildExtremumLists(CEngineData& d);
+int PruneExtrema(CEngineData& d);
+int ClassifyComplexShape(CEngineData& d);
+int RefineQrsBoundaries(CEngineData& d);
+int ComputeGlobalQrsBoundaries(CEngineData& d);
+// Picks of the global boundaries: the onset one place below the middle of the descending
+// order, the offset one place above it; the first values when n < 3.
+void PickGlobalBoundaries(SWorkList& onsets, SWorkList& offsets, std::int32_t& nOnset,
+                          std::int32_t& nOffset);
+int MeasureQrsWaves(CEngineData& d);
+void ValidateQrsWave(CEngineData& d, int nWaveBit, int nLead, int nBeat);
+void CloseWaveGaps(CEngineData& d, int nLead, int nBeat);
+int ComputeQrsBeatMeasures(CEngineData& d);
+// Pick of the beat measures: one place below the middle of the descending order (m/2+1-th
+// for m even, (m+1)/2+1-th for m odd); the first value when m < 3, 0 for an empty list.
+// The pick is also left in the list's count.
+std::int32_t MedianOfList(SWorkList& list);
+// Frontal axis in whole degrees from the values of leads I, II and III.
+std::int32_t AxisFromLimbLeads(std::int64_t nI, std::int64_t nII, std::int64_t nIII);
+
+}  // namespace ecg_engine
