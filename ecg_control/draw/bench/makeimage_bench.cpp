@@ -35,6 +35,22 @@ BENCHMARK(BM_MakeImage)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The page bitmap alone (2700 x 2025 at 10 px/mm), without resampling and encoding.
+void BM_RenderReport(benchmark::State& state) {
+    CSynthRecord rec;
+    MakeSynthRecord(rec, 5000, true);
+    for (auto _ : state) {
+        CEkgPage page;
+        page.Attach(&rec.wave, &rec.info, &rec.morph, &rec.device);
+        QImage image;
+        if (!page.RenderReport(1, 3, 1, FALSE, image)) {
+            state.SkipWithError("RenderReport failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_RenderReport)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_LayoutCompute(benchmark::State& state) {
     CSynthRecord rec;
     MakeSynthRecord(rec, 5000, true);

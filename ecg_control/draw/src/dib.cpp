@@ -94,12 +94,17 @@ int Stride(int nWidth, int nBitCount) {
 }
 
 CDibBytes FromImage(const QImage& image) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    // The rendered page is 32-bit; anything else is brought to it first.
+    const QImage rgb =
+        (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32)
+            ? image
+            : image.convertToFormat(QImage::Format_RGB32);
     const int nWidth = rgb.width();
     const int nHeight = rgb.height();
     const int nStride = Stride(nWidth, 24);
-    CDibBytes bytes(kInfoHeaderSize + static_cast<std::size_t>(nStride) * nHeight, 0);
+    CDibBytes bytes(kInfoHeaderSize + static_cast<std::size_t>(nStride) * nHeight);
     BYTE* p = bytes.data();
+    std::memset(p, 0, kInfoHeaderSize);
     PutDword(p, kInfoHeaderSize);
     PutDword(p + 4, static_cast<DWORD>(nWidth));
     PutDword(p + 8, static_cast<DWORD>(nHeight));
@@ -111,14 +116,17 @@ CDibBytes FromImage(const QImage& image) {
     PutDword(p + 28, kPixelsPerMetre72);
     BYTE* pBits = Bits(p);
     for (int y = 0; y < nHeight; ++y) {
-        const uchar* pSource = rgb.constScanLine(y);
+        const QRgb* pSource = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         BYTE* pTarget = pBits + static_cast<std::size_t>(nHeight - 1 - y) * nStride;
         for (int x = 0; x < nWidth; ++x) {
             // DIB pixels are blue, green, red.
-            pTarget[3 * x] = pSource[3 * x + 2];
-            pTarget[3 * x + 1] = pSource[3 * x + 1];
-            pTarget[3 * x + 2] = pSource[3 * x];
+            const QRgb rgbPixel = pSource[x];
+            pTarget[3 * x] = static_cast<BYTE>(qBlue(rgbPixel));
+            pTarget[3 * x + 1] = static_cast<BYTE>(qGreen(rgbPixel));
+            pTarget[3 * x + 2] = static_cast<BYTE>(qRed(rgbPixel));
         }
+        // Row padding.
+        std::memset(pTarget + 3 * nWidth, 0, static_cast<std::size_t>(nStride - 3 * nWidth));
     }
     return bytes;
 }
