@@ -1,4 +1,5 @@
-// Writes the report page of every lead format as PNG for a person to look at:
+// Writes the report page of every lead format as PNG for a person to look at, and the
+// JPEG export of format 1:
 //   ecg_page_png <folder> [width] [record.ekg|record.raw]
 // Without a record file a made-up record is drawn.
 #include <cstdio>
@@ -49,6 +50,16 @@ int main(int argc, char** argv) {
             continue;
         }
         std::printf("%s\n", strOut.c_str());
+    }
+    // And one real export, as the server makes it, to compare with the PNGs.
+    CEkgPage page;
+    page.Attach(&rec.wave, &rec.info, &rec.morph, &rec.device);
+    const std::string strJpeg = strFolder + "/page_format1.jpg";
+    if (page.MakeImage(strJpeg, 1, 3, 1, nWidth, FALSE)) {
+        std::printf("%s\n", strJpeg.c_str());
+    } else {
+        std::fprintf(stderr, "cannot write %s\n", strJpeg.c_str());
+        nResult = 1;
     }
     return nResult;
 }
