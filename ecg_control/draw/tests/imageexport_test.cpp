@@ -73,6 +73,7 @@ TEST_F(ImageExportTest, WidthsHeightsAndLimits) {
         {2700, TRUE, 2700, 2025},  // the rendered page unchanged
         {1600, TRUE, 1600, 1200},
         {3, TRUE, 3, 2},
+        {1, FALSE, 0, 0},  // no rows at all
         {0, FALSE, 0, 0},
         {-800, FALSE, 0, 0},
         {1000000, TRUE, CEkgPage::kMaxImageWidth, CEkgPage::kMaxImageWidth * 6 / 8},

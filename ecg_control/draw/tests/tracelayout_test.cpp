@@ -248,6 +248,31 @@ TEST_F(TraceLayoutTest, RepresentativeBeatIsCentredWithFiducials) {
     EXPECT_LT(pLead[nPeak].y, layout.GetCellPosition(1).y - 80);
 }
 
+TEST_F(TraceLayoutTest, FiducialsOnlyFromArraysThatHoldTheBeat) {
+    MakeSynthRecord(m_rec, 5000);
+    // Beat at the start of the record, so its window starts at sample 0: an absent array
+    // must not turn into a mark at position 0.
+    for (int i = 0; i < 12; ++i) {
+        m_rec.morph.SetValue(i, 1, 0);
+        m_rec.morph.SetValue(i, 2, 300);
+    }
+    m_rec.info.m_arrays.FreeAll();
+    CTraceLayout layout;
+    Attach(layout);
+    layout.SetSettings(3, 3, 2, 0, 10);
+    ASSERT_TRUE(layout.Compute());
+    EXPECT_EQ(layout.GetFiducialCount(), 0);
+    // A beat number past the arrays' length gives no marks either.
+    m_rec.info.m_arrays.Make(0, 2);
+    m_rec.info.m_arrays.Set(0, 1, 0);
+    for (int i = 0; i < 12; ++i) {
+        m_rec.morph.SetValue(i, 0, 5);
+    }
+    layout.Invalidate();
+    ASSERT_TRUE(layout.Compute());
+    EXPECT_EQ(layout.GetFiducialCount(), 0);
+}
+
 TEST_F(TraceLayoutTest, RepresentativeBeatBoundsFromTheFileAreClamped) {
     MakeSynthRecord(m_rec, 5000);
     struct {
