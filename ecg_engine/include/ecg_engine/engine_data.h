@@ -248,7 +248,7 @@ struct SPWaveTables {
     LeadBeatTable CandidateCount{};
     LeadBeatPTable CandidateOn{}, CandidateOff{};  // frame positions
     BeatTable CombinedThreshold{};
-    std::array<std::int32_t, kMaxBeats + 1> Histogram{};
+    std::array<std::int32_t, 101> Histogram{};
     // Final P waves per lead and kept beat (record positions, microvolts, ms, degrees).
     LeadBeatTable PCount{};
     LeadBeatPTable POn{}, POff{}, PPeak{}, PAmp{}, PDur{}, PPint{};
