@@ -19,8 +19,7 @@
 namespace {
 
 BOOL EqualNoCase(const CString& a, const CString& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -408,8 +407,8 @@ BOOL CEkgGraphWnd::EKGMakeImage(const CString& strPath, short nChType, short nGa
     return page.MakeImage(strPath, nChType, nGain, nRhyCh, nWidth, bFilter);
 }
 
-BOOL CEkgGraphWnd::EKGMakeImageBMP(const CString& strPath, short nChType, short nGain,
-                                   short nRhyCh, short nWidth, short bFilter) {
+BOOL CEkgGraphWnd::EKGMakeImageBMP(const CString& strPath, short nChType, short nGain, short nRhyCh,
+                                   short nWidth, short bFilter) {
     CEkgPage page;
     page.CopyFrom(m_page);
     page.Painter().ShowPacemaker(m_printFlags.bPacemaker);
@@ -431,8 +430,7 @@ CEkgPrintFlags CEkgGraphWnd::PrintFlags() const {
 
 BOOL CEkgGraphWnd::EKGMakePDF(const CString& strPath, short nChType, short nGain, short nRhyCh,
                               short nWidth) {
-    return m_exporter.EKGMakePDF(strPath, nChType, nGain, nRhyCh, nWidth, Sources(),
-                                 PrintFlags());
+    return m_exporter.EKGMakePDF(strPath, nChType, nGain, nRhyCh, nWidth, Sources(), PrintFlags());
 }
 
 BOOL CEkgGraphWnd::EKGMakeXML(const CString& strPath) {
@@ -477,19 +475,30 @@ void CEkgGraphWnd::EKGSetFilterInfo(short nAC, short nLPF, short nBF, short nMF)
 CString CEkgGraphWnd::EKGGetMisc(short nType) const {
     switch (nType) {
         case 0:
-        case 1: return m_info.GetMisc(nType);
-        case 2: return m_deviceInfo.m_strCompany;
-        case 3: return m_deviceInfo.m_strDevice;
-        default: return CString();
+        case 1:
+            return m_info.GetMisc(nType);
+        case 2:
+            return m_deviceInfo.m_strCompany;
+        case 3:
+            return m_deviceInfo.m_strDevice;
+        default:
+            return CString();
     }
 }
 void CEkgGraphWnd::EKGSetMisc(short nType, const CString& strText) {
     switch (nType) {
         case 0:
-        case 1: m_info.SetMisc(nType, strText); break;
-        case 2: m_deviceInfo.m_strCompany = strText; break;
-        case 3: m_deviceInfo.m_strDevice = strText; break;
-        default: break;
+        case 1:
+            m_info.SetMisc(nType, strText);
+            break;
+        case 2:
+            m_deviceInfo.m_strCompany = strText;
+            break;
+        case 3:
+            m_deviceInfo.m_strDevice = strText;
+            break;
+        default:
+            break;
     }
 }
 void CEkgGraphWnd::EKGSetTime(short nYear, short nMonth, short nDay, short nHour, short nMinute) {
@@ -728,12 +737,20 @@ int CEkgGraphWnd::HitTest(CPointL pt) const {
 
 void CEkgGraphWnd::SetCursorKind(int nKind) {
     switch (nKind) {
-        case kHitMove: viewport()->setCursor(Qt::SizeAllCursor); break;
+        case kHitMove:
+            viewport()->setCursor(Qt::SizeAllCursor);
+            break;
         case kHitLeft:
-        case kHitRight: viewport()->setCursor(Qt::SizeHorCursor); break;
+        case kHitRight:
+            viewport()->setCursor(Qt::SizeHorCursor);
+            break;
         case kHitTop:
-        case kHitBottom: viewport()->setCursor(Qt::SizeVerCursor); break;
-        default: viewport()->unsetCursor(); break;
+        case kHitBottom:
+            viewport()->setCursor(Qt::SizeVerCursor);
+            break;
+        default:
+            viewport()->unsetCursor();
+            break;
     }
 }
 
@@ -815,10 +832,18 @@ void CEkgGraphWnd::mouseMoveEvent(QMouseEvent* pEvent) {
             m_rcMeasure.bottom += dy;
             break;
         }
-        case kHitLeft: m_rcMeasure.left = std::min(pt.x, m_rcMeasure.right - 1); break;
-        case kHitRight: m_rcMeasure.right = std::max(pt.x, m_rcMeasure.left + 1); break;
-        case kHitTop: m_rcMeasure.top = std::min(pt.y, m_rcMeasure.bottom - 1); break;
-        case kHitBottom: m_rcMeasure.bottom = std::max(pt.y, m_rcMeasure.top + 1); break;
+        case kHitLeft:
+            m_rcMeasure.left = std::min(pt.x, m_rcMeasure.right - 1);
+            break;
+        case kHitRight:
+            m_rcMeasure.right = std::max(pt.x, m_rcMeasure.left + 1);
+            break;
+        case kHitTop:
+            m_rcMeasure.top = std::min(pt.y, m_rcMeasure.bottom - 1);
+            break;
+        case kHitBottom:
+            m_rcMeasure.bottom = std::max(pt.y, m_rcMeasure.top + 1);
+            break;
         default: {
             const int dx = std::abs(pt.x - m_ptAnchor.x), dy = std::abs(pt.y - m_ptAnchor.y);
             if (dy < dx) {
@@ -890,11 +915,21 @@ void CEkgGraphWnd::ReportMeasurement() {
         if (c > 0) {
             const long n = (static_cast<long>(rc.Height()) * 5) / (c * 5);
             switch (g) {
-                case 1: nValue = n * 4; break;
-                case 2: nValue = n * 2; break;
-                case 3: nValue = n; break;
-                case 4: nValue = n / 2; break;
-                default: nValue = 0; break;
+                case 1:
+                    nValue = n * 4;
+                    break;
+                case 2:
+                    nValue = n * 2;
+                    break;
+                case 3:
+                    nValue = n;
+                    break;
+                case 4:
+                    nValue = n / 2;
+                    break;
+                default:
+                    nValue = 0;
+                    break;
             }
         }
         m_pCtrl->FireEKGMeasureHeight(ToShort(nValue));
@@ -904,10 +939,17 @@ void CEkgGraphWnd::ReportMeasurement() {
     if (c > 0) {
         m = (static_cast<long>(rc.Width()) * 200) / (c * 5);
         switch (v) {
-            case 1: m *= 2; break;
-            case 2: break;
-            case 4: m /= 2; break;
-            default: m = 0; break;
+            case 1:
+                m *= 2;
+                break;
+            case 2:
+                break;
+            case 4:
+                m /= 2;
+                break;
+            default:
+                m = 0;
+                break;
         }
     }
     long nBpm = 0;

@@ -58,22 +58,45 @@ using C = CWavelinCtrl&;
 
 // The dispatch map, in dispatch identifier order.
 const CWavelinDispEntry kDispatchMap[] = {
-    {1, "EKGLockUpdate", [](C c, A) { c.View().EKGLockUpdate(); return Variant(); }},
-    {2, "EKGUnlockUpdate", [](C c, A) { c.View().EKGUnlockUpdate(); return Variant(); }},
+    {1, "EKGLockUpdate",
+     [](C c, A) {
+         c.View().EKGLockUpdate();
+         return Variant();
+     }},
+    {2, "EKGUnlockUpdate",
+     [](C c, A) {
+         c.View().EKGUnlockUpdate();
+         return Variant();
+     }},
     {3, "EKGInitialize",
      [](C c, A a) {
          c.View().EKGInitialize(S(a, 0), S(a, 1), S(a, 2), S(a, 3), S(a, 4), S(a, 5));
          return Variant();
      }},
-    {4, "EKGSetCellSize", [](C c, A a) { c.View().EKGSetCellSize(S(a, 0)); return Variant(); }},
+    {4, "EKGSetCellSize",
+     [](C c, A a) {
+         c.View().EKGSetCellSize(S(a, 0));
+         return Variant();
+     }},
     {5, "EKGSetBorderCount",
-     [](C c, A a) { c.View().EKGSetBorderCount(S(a, 0)); return Variant(); }},
+     [](C c, A a) {
+         c.View().EKGSetBorderCount(S(a, 0));
+         return Variant();
+     }},
     {6, "EKGSetGridPen",
      [](C c, A a) { return Bool(c.View().EKGSetGridPen(S(a, 0), S(a, 1), L(a, 2))); }},
     {7, "EKGSetGridInnerPen",
      [](C c, A a) { return Bool(c.View().EKGSetGridInnerPen(S(a, 0), S(a, 1), L(a, 2))); }},
-    {8, "EKGSetBackColor", [](C c, A a) { c.View().EKGSetBackColor(L(a, 0)); return Variant(); }},
-    {9, "EKGClearGraph", [](C c, A) { c.View().EKGClearGraph(); return Variant(); }},
+    {8, "EKGSetBackColor",
+     [](C c, A a) {
+         c.View().EKGSetBackColor(L(a, 0));
+         return Variant();
+     }},
+    {9, "EKGClearGraph",
+     [](C c, A) {
+         c.View().EKGClearGraph();
+         return Variant();
+     }},
     {10, "EKGOpenFile", [](C c, A a) { return Bool(c.View().EKGOpenFile(T(a, 0))); }},
     {11, "EKGSaveFile", [](C c, A a) { return Bool(c.View().EKGSaveFile(T(a, 0))); }},
     {12, "EKGStartMonitoring",
@@ -85,10 +108,26 @@ const CWavelinDispEntry kDispatchMap[] = {
     // Never did anything; kept for the hosts that call it.
     {16, "EKGStartAnalysisRecording", [](C, A) { return Bool(FALSE); }},
     {17, "EKGStopAnalysisRecording", [](C, A) { return Bool(FALSE); }},
-    {18, "EKGSetChType", [](C c, A a) { c.View().EKGSetChType(S(a, 0)); return Variant(); }},
-    {19, "EKGSetRhyCh", [](C c, A a) { c.View().EKGSetRhyCh(S(a, 0)); return Variant(); }},
-    {20, "EKGSetGain", [](C c, A a) { c.View().EKGSetGain(S(a, 0)); return Variant(); }},
-    {21, "EKGSetSpeed", [](C c, A a) { c.View().EKGSetSpeed(S(a, 0)); return Variant(); }},
+    {18, "EKGSetChType",
+     [](C c, A a) {
+         c.View().EKGSetChType(S(a, 0));
+         return Variant();
+     }},
+    {19, "EKGSetRhyCh",
+     [](C c, A a) {
+         c.View().EKGSetRhyCh(S(a, 0));
+         return Variant();
+     }},
+    {20, "EKGSetGain",
+     [](C c, A a) {
+         c.View().EKGSetGain(S(a, 0));
+         return Variant();
+     }},
+    {21, "EKGSetSpeed",
+     [](C c, A a) {
+         c.View().EKGSetSpeed(S(a, 0));
+         return Variant();
+     }},
     {22, "EKGSetGraphPen",
      [](C c, A a) { return Bool(c.View().EKGSetGraphPen(S(a, 0), S(a, 1), L(a, 2))); }},
     {23, "EKGPrint",
@@ -103,49 +142,94 @@ const CWavelinDispEntry kDispatchMap[] = {
      [](C c, A a) {
          return Bool(c.View().EKGMakeImage(T(a, 0), S(a, 1), S(a, 2), S(a, 3), S(a, 4), S(a, 5)));
      }},
-    {28, "EKGGetRhythmParam", [](C c, A a) { return Variant(c.View().EKGGetRhythmParam(S(a, 0))); }},
+    {28, "EKGGetRhythmParam",
+     [](C c, A a) { return Variant(c.View().EKGGetRhythmParam(S(a, 0))); }},
     {29, "EKGGetMorphologyParam",
      [](C c, A a) { return Variant(c.View().EKGGetMorphologyParam(S(a, 0), S(a, 1))); }},
     {30, "EKGGetAnalysisCnt", [](C c, A) { return Variant(c.View().EKGGetAnalysisCnt()); }},
     {31, "EKGGetAnalysis", [](C c, A a) { return Text(c.View().EKGGetAnalysis(S(a, 0))); }},
     {32, "EKGGetPatientInfo", [](C c, A a) { return Text(c.View().EKGGetPatientInfo(S(a, 0))); }},
     {33, "EKGGetComment", [](C c, A) { return Text(c.View().EKGGetComment()); }},
-    {34, "EKGSetComment", [](C c, A a) { c.View().EKGSetComment(T(a, 0)); return Variant(); }},
+    {34, "EKGSetComment",
+     [](C c, A a) {
+         c.View().EKGSetComment(T(a, 0));
+         return Variant();
+     }},
     {35, "EKGSetPatientInfo",
-     [](C c, A a) { c.View().EKGSetPatientInfo(S(a, 0), T(a, 1)); return Variant(); }},
+     [](C c, A a) {
+         c.View().EKGSetPatientInfo(S(a, 0), T(a, 1));
+         return Variant();
+     }},
     {36, "EKGSetFilterInfo",
      [](C c, A a) {
          c.View().EKGSetFilterInfo(S(a, 0), S(a, 1), S(a, 2), S(a, 3));
          return Variant();
      }},
     {37, "EKGGetMisc", [](C c, A a) { return Text(c.View().EKGGetMisc(S(a, 0))); }},
-    {38, "EKGSetMisc", [](C c, A a) { c.View().EKGSetMisc(S(a, 0), T(a, 1)); return Variant(); }},
+    {38, "EKGSetMisc",
+     [](C c, A a) {
+         c.View().EKGSetMisc(S(a, 0), T(a, 1));
+         return Variant();
+     }},
     {39, "EKGEnableMagnifyGlass",
      [](C c, A a) {
          c.View().EKGEnableMagnifyGlass(S(a, 0), S(a, 1), S(a, 2));
          return Variant();
      }},
-    {40, "EKGEnableMeasure", [](C c, A a) { c.View().EKGEnableMeasure(S(a, 0)); return Variant(); }},
+    {40, "EKGEnableMeasure",
+     [](C c, A a) {
+         c.View().EKGEnableMeasure(S(a, 0));
+         return Variant();
+     }},
     {41, "EKGSetTime",
      [](C c, A a) {
          c.View().EKGSetTime(S(a, 0), S(a, 1), S(a, 2), S(a, 3), S(a, 4));
          return Variant();
      }},
     {42, "EKGGetTime", [](C c, A) { return Text(c.View().EKGGetTime()); }},
-    {43, "EKGSetPrintDiag", [](C c, A a) { c.View().EKGSetPrintDiag(S(a, 0)); return Variant(); }},
-    {44, "EKGSetPrintParam", [](C c, A a) { c.View().EKGSetPrintParam(S(a, 0)); return Variant(); }},
+    {43, "EKGSetPrintDiag",
+     [](C c, A a) {
+         c.View().EKGSetPrintDiag(S(a, 0));
+         return Variant();
+     }},
+    {44, "EKGSetPrintParam",
+     [](C c, A a) {
+         c.View().EKGSetPrintParam(S(a, 0));
+         return Variant();
+     }},
     {45, "EKGSetPrintComment",
-     [](C c, A a) { c.View().EKGSetPrintComment(S(a, 0)); return Variant(); }},
+     [](C c, A a) {
+         c.View().EKGSetPrintComment(S(a, 0));
+         return Variant();
+     }},
     {46, "EKGPrintPreview",
      [](C c, A a) { return Variant(c.View().EKGPrintPreview(S(a, 0), S(a, 1), S(a, 2))); }},
     {47, "EKGGetMode", [](C c, A) { return Variant(c.View().EKGGetMode()); }},
     {48, "EKGSetMonitoringBarColor",
-     [](C c, A a) { c.View().EKGSetMonitoringBarColor(L(a, 0)); return Variant(); }},
-    {49, "EKGShowInnerGrid", [](C c, A a) { c.View().EKGShowInnerGrid(S(a, 0)); return Variant(); }},
-    {50, "EKGShowPacemaker", [](C c, A a) { c.View().EKGShowPacemaker(S(a, 0)); return Variant(); }},
+     [](C c, A a) {
+         c.View().EKGSetMonitoringBarColor(L(a, 0));
+         return Variant();
+     }},
+    {49, "EKGShowInnerGrid",
+     [](C c, A a) {
+         c.View().EKGShowInnerGrid(S(a, 0));
+         return Variant();
+     }},
+    {50, "EKGShowPacemaker",
+     [](C c, A a) {
+         c.View().EKGShowPacemaker(S(a, 0));
+         return Variant();
+     }},
     {51, "EKGSetPrintPacemaker",
-     [](C c, A a) { c.View().EKGSetPrintPacemaker(S(a, 0)); return Variant(); }},
-    {52, "EKGShowLeadFault", [](C c, A a) { c.View().EKGShowLeadFault(S(a, 0)); return Variant(); }},
+     [](C c, A a) {
+         c.View().EKGSetPrintPacemaker(S(a, 0));
+         return Variant();
+     }},
+    {52, "EKGShowLeadFault",
+     [](C c, A a) {
+         c.View().EKGShowLeadFault(S(a, 0));
+         return Variant();
+     }},
     {53, "EKGOpenURL", [](C c, A a) { return Bool(c.View().EKGOpenURL(T(a, 0))); }},
     {54, "EKGMakePDF",
      [](C c, A a) {
@@ -167,16 +251,32 @@ const CWavelinDispEntry kDispatchMap[] = {
     {60, "EKGGetConnectedEKGID", [](C, A a) { return Text(FinderDeviceText(1, S(a, 0))); }},
     {61, "EKGGetConnectedEKGIP", [](C, A a) { return Text(FinderDeviceText(2, S(a, 0))); }},
     {62, "EKGConnectedSearch", [](C, A a) { return Variant(FinderSearch(S(a, 0))); }},
-    {63, "EKGSetIPExchangeType", [](C, A a) { FinderSetType(S(a, 0)); return Variant(); }},
-    {64, "EKGSetDiagTempDir", [](C c, A a) { c.View().EKGSetDiagTempDir(T(a, 0)); return Variant(); }},
+    {63, "EKGSetIPExchangeType",
+     [](C, A a) {
+         FinderSetType(S(a, 0));
+         return Variant();
+     }},
+    {64, "EKGSetDiagTempDir",
+     [](C c, A a) {
+         c.View().EKGSetDiagTempDir(T(a, 0));
+         return Variant();
+     }},
     {65, "EKGMakeXML", [](C c, A a) { return Bool(c.View().EKGMakeXML(T(a, 0))); }},
-    {66, "EKGSetLanguage", [](C c, A a) { c.View().EKGSetLanguage(S(a, 0)); return Variant(); }},
+    {66, "EKGSetLanguage",
+     [](C c, A a) {
+         c.View().EKGSetLanguage(S(a, 0));
+         return Variant();
+     }},
     {67, "SetBackColor", [](C c, A a) { return Bool(c.View().SetBackColor(L(a, 0))); }},
     {68, "SetGrid", [](C c, A a) { return Bool(c.View().SetGrid(S(a, 0), S(a, 1), L(a, 2))); }},
     {69, "SetGrid_Inner",
      [](C c, A a) { return Bool(c.View().SetGrid_Inner(S(a, 0), S(a, 1), L(a, 2))); }},
     {70, "SetGraph", [](C c, A a) { return Bool(c.View().SetGraph(S(a, 0), S(a, 1), L(a, 2))); }},
-    {-552, "AboutBox", [](C c, A) { c.AboutBox(); return Variant(); }},
+    {-552, "AboutBox",
+     [](C c, A) {
+         c.AboutBox();
+         return Variant();
+     }},
 };
 
 }  // namespace

@@ -27,7 +27,7 @@ __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
 }
 
 __attribute__((visibility("default"))) CDispatchControl* CorvaneCreateControl(const char* progid,
-                                                                               QWidget* parent) {
+                                                                              QWidget* parent) {
     if (progid && (std::strcmp(progid, wavelin::kPropPageProgId) == 0 ||
                    std::strcmp(progid, wavelin::kPropPageClsid) == 0)) {
         return new CWavelinPropPage(parent);

@@ -46,13 +46,13 @@ TEST(WavelinDispIds, HostContractSpotChecks) {
         int nArgs;
     };
     const Case cases[] = {
-        {3, "EKGInitialize", VT_EMPTY, 6},      {10, "EKGOpenFile", VT_BOOL, 1},
-        {14, "EKGStartRecording", VT_BOOL, 2},  {23, "EKGPrint", VT_I2, 4},
-        {27, "EKGMakeImage", VT_BOOL, 6},       {29, "EKGGetMorphologyParam", VT_I2, 2},
-        {31, "EKGGetAnalysis", VT_BSTR, 1},     {46, "EKGPrintPreview", VT_I2, 3},
-        {54, "EKGMakePDF", VT_BOOL, 5},         {55, "EKGMakeImageBMP", VT_BOOL, 6},
-        {62, "EKGConnectedSearch", VT_I2, 1},   {65, "EKGMakeXML", VT_BOOL, 1},
-        {68, "SetGrid", VT_BOOL, 3},            {70, "SetGraph", VT_BOOL, 3},
+        {3, "EKGInitialize", VT_EMPTY, 6},     {10, "EKGOpenFile", VT_BOOL, 1},
+        {14, "EKGStartRecording", VT_BOOL, 2}, {23, "EKGPrint", VT_I2, 4},
+        {27, "EKGMakeImage", VT_BOOL, 6},      {29, "EKGGetMorphologyParam", VT_I2, 2},
+        {31, "EKGGetAnalysis", VT_BSTR, 1},    {46, "EKGPrintPreview", VT_I2, 3},
+        {54, "EKGMakePDF", VT_BOOL, 5},        {55, "EKGMakeImageBMP", VT_BOOL, 6},
+        {62, "EKGConnectedSearch", VT_I2, 1},  {65, "EKGMakeXML", VT_BOOL, 1},
+        {68, "SetGrid", VT_BOOL, 3},           {70, "SetGraph", VT_BOOL, 3},
     };
     for (const Case& c : cases) {
         const DispMember* m = wavelin::MethodInterface().Find(c.id);

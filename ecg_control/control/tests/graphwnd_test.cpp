@@ -104,7 +104,8 @@ protected:
         for (auto it = m_log.events.rbegin(); it != m_log.events.rend(); ++it) {
             if (it->id == id) {
                 std::vector<int> out;
-                for (const Variant& v : it->args) out.push_back(v.AsLong());
+                for (const Variant& v : it->args)
+                    out.push_back(v.AsLong());
                 return out;
             }
         }
@@ -202,11 +203,11 @@ TEST_F(GraphWndTest, InitializeKeepsTheGridOfA60HzRecord) {
     Call("EKGSetCellSize", {short(-4)});
     EXPECT_EQ(View().ScreenPage().Grid().GetCellSize(), 1);
     // Exports refuse widths of 0 or less.
-    EXPECT_FALSE(Call("EKGMakeImage", {Variant(m_dir / "w.jpg"), short(1), short(3), short(1),
-                                       short(0), short(0)})
+    EXPECT_FALSE(Call("EKGMakeImage",
+                      {Variant(m_dir / "w.jpg"), short(1), short(3), short(1), short(0), short(0)})
                      .AsBool());
-    EXPECT_FALSE(Call("EKGMakeImageBMP", {Variant(m_dir / "w.bmp"), short(1), short(3), short(1),
-                                          short(-5), short(0)})
+    EXPECT_FALSE(Call("EKGMakeImageBMP",
+                      {Variant(m_dir / "w.bmp"), short(1), short(3), short(1), short(-5), short(0)})
                      .AsBool());
     EXPECT_FALSE(testsupport::Exists(m_dir / "w.jpg"));
 }
@@ -430,8 +431,8 @@ TEST_F(GraphWndTest, SettersLockAndFailureValues) {
     EXPECT_EQ(Call("EKGPrint", {Variant("PDF"), short(3), short(1), short(0)}).AsShort(), 2);
     EXPECT_FALSE(Call("EKGStartRecording", {Variant("127.0.0.1"), short(1000)}).AsBool());
     EXPECT_FALSE(Call("EKGStopMonitoring").AsBool());
-    EXPECT_FALSE(Call("EKGStartAnalysisRecording", {Variant("1.2.3.4"), Variant("x"), short(0)})
-                     .AsBool());
+    EXPECT_FALSE(
+        Call("EKGStartAnalysisRecording", {Variant("1.2.3.4"), Variant("x"), short(0)}).AsBool());
     EXPECT_EQ(Call("EKGGetConnectedEKGCnt").AsShort(), 0);
     EXPECT_EQ(Call("EKGGetConnectedEKGIP", {short(0)}).AsText(), "");
     // Screen pens: 1 when a new pen was made, 0 when nothing changed.
@@ -465,7 +466,8 @@ TEST(WavelinCtrlDesign, WithoutAViewWindowDrawsTheDesignPicture) {
     int nDark = 0;
     for (int y = 5; y < 25; ++y)
         for (int x = 5; x < 150; ++x)
-            if (qGray(img.pixel(x, y)) < 60) ++nDark;
+            if (qGray(img.pixel(x, y)) < 60)
+                ++nDark;
     EXPECT_GT(nDark, 20);
 }
 
@@ -486,7 +488,8 @@ TEST_F(GraphWndTest, ScreenshotOfARecord) {
     int nDark = 0;
     for (int y = 0; y < img.height(); y += 2)
         for (int x = 0; x < img.width(); x += 2)
-            if (qGray(img.pixel(x, y)) < 80) ++nDark;
+            if (qGray(img.pixel(x, y)) < 80)
+                ++nDark;
     EXPECT_GT(nDark, 1000);
 
     // The same view with the magnifying glass held over V2.
@@ -514,7 +517,8 @@ int FreeLoopbackPort() {
     socklen_t len = sizeof(addr);
     if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
         return -1;
     }
     close(fd);
@@ -550,7 +554,8 @@ TEST_F(GraphWndTest, OpenUrlDownloadsIntoAPrivateFile) {
     ASSERT_TRUE(server.waitForStarted(5000));
     QElapsedTimer t;
     t.start();
-    while (!CanConnect(nPort) && t.elapsed() < 10000) usleep(50000);
+    while (!CanConnect(nPort) && t.elapsed() < 10000)
+        usleep(50000);
     ASSERT_TRUE(CanConnect(nPort));
     const std::string strBase = "http://127.0.0.1:" + std::to_string(nPort) + "/";
 

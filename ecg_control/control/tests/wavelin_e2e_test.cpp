@@ -2,6 +2,7 @@
 // drives it for one record's conversions; the outputs judged by outside checkers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "testsupport/testsupport.h"
@@ -14,11 +15,21 @@ TEST(WavelinE2e, ServerConversionThroughDispcall) {
     int st = -1;
     RunCommand(std::string(EKG_PYTHON " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &st);
     ASSERT_EQ(st, 0);
-    const std::string env = "cd " + ShellQuote(dir.Path()) + " && XDG_CONFIG_HOME=" +
-                            ShellQuote(dir / "cfg") + " TMPDIR=" + ShellQuote(dir.Path()) +
-                            " QT_QPA_PLATFORM=offscreen ";
-    std::string out = RunCommand(env + REGCTL_PATH " " WAVELIN_PATH " 2>&1", &st);
+    const std::string env = "cd " + ShellQuote(dir.Path()) +
+                            " && XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") +
+                            " TMPDIR=" + ShellQuote(dir.Path()) + " QT_QPA_PLATFORM=offscreen ";
+    // A registry that cannot be written is a class registration failure.
+    testsupport::WriteFile(dir / "blocked", "");
+    std::string out = RunCommand("XDG_CONFIG_HOME=" + ShellQuote(dir / "blocked/cfg") +
+                                     " " REGCTL_PATH " " WAVELIN_PATH " 2>&1",
+                                 &st);
+    EXPECT_NE(st, 0);
+    EXPECT_NE(out.find("0x80040201"), std::string::npos) << out;
+    std::remove((dir / "blocked").c_str());
+
+    out = RunCommand(env + REGCTL_PATH " " WAVELIN_PATH " 2>&1", &st);
     ASSERT_EQ(st, 0) << out;
+    EXPECT_NE(out.find("0x00000000"), std::string::npos) << out;
     const std::string strIni = testsupport::ReadFile(dir / "cfg/Corvane/Controls.ini");
     EXPECT_NE(strIni.find("[WAVELIN2.WavelinCtrl.1]"), std::string::npos) << strIni;
     EXPECT_NE(strIni.find("{F2D45FAA-EA39-4177-9A78-61AB8BFDE4C6}"), std::string::npos);
@@ -60,8 +71,9 @@ TEST(WavelinE2e, ServerConversionThroughDispcall) {
 
     // Only the three outputs and our own folders: no scratch file left behind.
     out = RunCommand("cd " + ShellQuote(dir.Path()) + " && find . -type f | sort");
-    EXPECT_EQ(out, "./cfg/Corvane/Controls.ini\n" + std::string(
-        RunCommand("cd " + ShellQuote(dir.Path()) + " && find ./fx -type f | sort")) +
+    EXPECT_EQ(out, "./cfg/Corvane/Controls.ini\n" +
+                       std::string(RunCommand("cd " + ShellQuote(dir.Path()) +
+                                              " && find ./fx -type f | sort")) +
                        "./o.jpg\n./o.pdf\n./o.xml\n");
 
     // The about box goes through the notifier (standard error without a GUI).

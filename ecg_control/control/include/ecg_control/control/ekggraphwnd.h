@@ -119,8 +119,7 @@ public:
                       short nWidth, short bFilter);
     BOOL EKGMakeImageBMP(const CString& strPath, short nChType, short nGain, short nRhyCh,
                          short nWidth, short bFilter);
-    BOOL EKGMakePDF(const CString& strPath, short nChType, short nGain, short nRhyCh,
-                    short nWidth);
+    BOOL EKGMakePDF(const CString& strPath, short nChType, short nGain, short nRhyCh, short nWidth);
     BOOL EKGMakeXML(const CString& strPath);
     short EKGGetRhythmParam(short nType) const;
     short EKGGetMorphologyParam(short nType, short nCh) const;
