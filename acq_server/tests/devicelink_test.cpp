@@ -81,7 +81,8 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
     ASSERT_EQ(f.size(), spec.b6000 ? 156640u : 132640u);
     const int nBlocks = spec.nBlocks >= 0 ? spec.nBlocks : N / 5;
     for (int i : {0, 1, 777, N / 2, nBlocks * 5 - 1}) {
-        if (i < 0 || i >= nBlocks * 5) continue;
+        if (i < 0 || i >= nBlocks * 5)
+            continue;
         const int I = teststream::Sample(0, i, nSeed), II = teststream::Sample(1, i, nSeed);
         const short III = static_cast<short>(II - I);
         EXPECT_EQ(LE16(f, 0 * nLead + 2 * i), I) << i;
@@ -98,7 +99,8 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
         ASSERT_EQ(LE16(f, 2 * nLead + 2 * i),
                   static_cast<short>(LE16(f, nLead + 2 * i) - LE16(f, 2 * i)));
         if (i >= nBlocks * 5)
-            for (int l = 0; l < 12; ++l) ASSERT_EQ(LE16(f, l * nLead + 2 * i), 0) << l << " " << i;
+            for (int l = 0; l < 12; ++l)
+                ASSERT_EQ(LE16(f, l * nLead + 2 * i), 0) << l << " " << i;
     }
     const std::size_t B = 12 * nLead;
     // Directory, patient item, globals, measurement block.
@@ -123,7 +125,8 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
     }
     EXPECT_EQ(U8(f, B + 190), 0x22);
     EXPECT_EQ(U8(f, B + 191), 4);
-    for (int g = 0; g < 8; ++g) EXPECT_EQ(BE16(f, B + 3000 + 2 * g), teststream::Global(g));
+    for (int g = 0; g < 8; ++g)
+        EXPECT_EQ(BE16(f, B + 3000 + 2 * g), teststream::Global(g));
     for (int k = 0; k < 5; ++k)
         EXPECT_EQ(BE16(f, B + 3016 + 48 * k), teststream::Measure(k, 0));
     // Statements: directory entries with their stored lengths, texts after the measures.
@@ -136,7 +139,8 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
     }
     const std::size_t M = B + 10000;
     for (int k = 0; k < 5; ++k)
-        for (int j : {0, 23}) EXPECT_EQ(LE16(f, M + (24 * k + j) * 2), teststream::Measure(k, j));
+        for (int j : {0, 23})
+            EXPECT_EQ(LE16(f, M + (24 * k + j) * 2), teststream::Measure(k, j));
     // Pacemaker list at offset 4000 of the block.
     const std::size_t P = B + 4000;
     EXPECT_EQ(P, spec.b6000 ? 150400u : 126400u);
@@ -149,6 +153,23 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
         for (std::size_t i = 0; i < spec.anPace.size(); ++i)
             EXPECT_EQ(static_cast<unsigned short>(LE16(f, P + 2 + 2 * i)), spec.anPace[i]);
     }
+}
+
+TEST_F(LinkFixture, LegacyTextsAndFilter) {
+    EcgSpec spec;
+    spec.nBlocks = 1;
+    ASSERT_TRUE(Play(teststream::LegacyEcg(spec)));
+    const std::string f = StoredFile();
+    const std::size_t B = 122400;
+    EXPECT_EQ(U8(f, B + 120), 16);
+    EXPECT_EQ(f.substr(B + 121, 16), std::string("HOSPITAL A") + std::string(6, '\0'));
+    EXPECT_EQ(U8(f, B + 150), 16);
+    EXPECT_EQ(f.substr(B + 151, 6), "DR WHO");
+    EXPECT_EQ(f.substr(B + 190, 6), std::string("\x22\x04\x01\x02\x01\x00", 6));
+    EXPECT_EQ(m_context.m_nDeviceOption, 3);
+    // Patient item length bytes as the server sets them.
+    for (auto [at, v] : {std::pair{52, 16}, {69, 16}, {86, 4}, {91, 6}, {98, 4}, {103, 4}})
+        EXPECT_EQ(U8(f, B + at), v) << at;
 }
 
 TEST_F(LinkFixture, LegacyRecordsOfBothLengths) {
@@ -197,7 +218,8 @@ TEST_F(LinkFixture, FrameRecordReplies) {
             EXPECT_EQ(m_sent[2], 0xBC);
             EXPECT_EQ(std::string(reinterpret_cast<const char*>(&m_sent[3])), "PAT0042");
             EXPECT_EQ(m_sent[35], 1);
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&m_sent[36])), strPath.substr(0, 150));
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&m_sent[36])),
+                      strPath.substr(0, 150));
             EXPECT_EQ(m_sent[187], 0xEF);
         }
         EXPECT_FALSE(m_pLink->IsFrameMode());
@@ -322,7 +344,10 @@ TEST(PatientID, Cleaning) {
         std::string strIn, strOut;
     } cases[] = {{"AB/CD", "AB!CD"},
                  {std::string("A\xA9xB", 4), "A!B"},
-                 {std::string("A\x01\x7F" "B", 4), "AB"},
+                 {std::string("A\x01\x7F"
+                              "B",
+                              4),
+                  "AB"},
                  {"..", "!!"},
                  {".", "!"},
                  {"a.b", "a.b"},
@@ -354,16 +379,37 @@ TEST(Framing, TableOfLengths) {
         Bytes in;
         std::size_t nLength;  // 0 = not known yet
     } cases[] = {
-        {{0x03, 0x50}, 82}, {{0x19, 5}, 7},      {{0x16, 0x3A}, 58},  {{0x18, 0x10}, 18},
-        {{0x21, 0}, 16},    {{0x22, 4}, 6},      {{0x23, 0}, 36},     {{0x24, 1}, 3},
-        {{0x37, 3}, 82},    {{0x70, 9}, 9},      {{0x71, 0}, 68},     {{0x74, 0}, 5},
-        {{0x75, 0}, 2},     {{0x75, 5}, 62},     {{0x76, 1}, 32},     {{0x77, 1}, 20},
-        {{0x78, 0}, 8},     {{0x84, 0}, 54},     {{0x93, 0}, 14},     {{0x97, 0}, 2},
-        {{0x97, 1}, 82},    {{0x55, 9}, 2},      {{0xFA, 0}, 4},      {{0xFC, 5}, 4},
-        {{0xFD, 0xA0, 0x00, 0xB0}, 176},         {{0xFD, 0xA0, 0x00}, 0}, {{0x03}, 0},
+        {{0x03, 0x50}, 82},
+        {{0x19, 5}, 7},
+        {{0x16, 0x3A}, 58},
+        {{0x18, 0x10}, 18},
+        {{0x21, 0}, 16},
+        {{0x22, 4}, 6},
+        {{0x23, 0}, 36},
+        {{0x24, 1}, 3},
+        {{0x37, 3}, 82},
+        {{0x70, 9}, 9},
+        {{0x71, 0}, 68},
+        {{0x74, 0}, 5},
+        {{0x75, 0}, 2},
+        {{0x75, 5}, 62},
+        {{0x76, 1}, 32},
+        {{0x77, 1}, 20},
+        {{0x78, 0}, 8},
+        {{0x84, 0}, 54},
+        {{0x93, 0}, 14},
+        {{0x97, 0}, 2},
+        {{0x97, 1}, 82},
+        {{0x55, 9}, 2},
+        {{0xFA, 0}, 4},
+        {{0xFC, 5}, 4},
+        {{0xFD, 0xA0, 0x00, 0xB0}, 176},
+        {{0xFD, 0xA0, 0x00}, 0},
+        {{0x03}, 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(acq::MessageLength(c.in.data(), c.in.size()), c.nLength) << std::hex << int(c.in[0]);
+        EXPECT_EQ(acq::MessageLength(c.in.data(), c.in.size()), c.nLength)
+            << std::hex << int(c.in[0]);
 }
 
 TEST_F(LinkFixture, SplitMessageAndPacketSwitch) {
@@ -380,7 +426,9 @@ TEST_F(LinkFixture, SplitMessageAndPacketSwitch) {
     // the packet parsed, and every later chunk goes to the parser.
     struct CRecorder : IPacketHandler {
         std::vector<DWORD>* pCommands;
-        void OnPacket(const TzPacket& p, CDeviceLink&) override { pCommands->push_back(p.m_nCommand); }
+        void OnPacket(const TzPacket& p, CDeviceLink&) override {
+            pCommands->push_back(p.m_nCommand);
+        }
     };
     std::vector<DWORD> commands;
     m_context.m_packetFactory = [&] {
@@ -463,7 +511,8 @@ TEST_F(LinkFixture, StoresKeepTheirLimits) {
         b.insert(b.end(), {0x19, 0xFF});
         b.insert(b.end(), 255, static_cast<BYTE>('a' + i));
     }
-    for (int i = 0; i < 30; ++i) b.insert(b.end(), {0x19, 0});
+    for (int i = 0; i < 30; ++i)
+        b.insert(b.end(), {0x19, 0});
     for (int k = 0; k < 5; ++k) {
         b.insert(b.end(), {static_cast<BYTE>(0x30 + k), 0xFF});
         b.insert(b.end(), 80, static_cast<BYTE>(k));
@@ -478,7 +527,8 @@ TEST_F(LinkFixture, StoresKeepTheirLimits) {
         EXPECT_EQ(U8(f, B + 12 + 2 * s), 0x19);
         EXPECT_EQ(U8(f, B + 13 + 2 * s), 200);
     }
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(U8(f, B + 3 + 2 * k), 80);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(U8(f, B + 3 + 2 * k), 80);
     EXPECT_EQ(U8(f, B + 50), 0x16) << "the directory stops before the patient item";
     EXPECT_EQ(U8(f, B + 4000), 0x37);
     EXPECT_EQ(U8(f, B + 4001), 40);
@@ -513,10 +563,12 @@ TEST_F(LinkFixture, HostileFramesKeepTheirBounds) {
     a[2] = 0x03;
     a[3] = 0x25;
     a[804] = 0xEF;
-    for (int i = 0; i < 130; ++i) frames.push_back(a);
+    for (int i = 0; i < 130; ++i)
+        frames.push_back(a);
     frames.push_back({0xFD, 0xB5, 0x00, 0x05, 0xEF});
     frames.push_back({0xFC, 0x05, 0x00, 0xEF});
-    for (const auto& fr : frames) ASSERT_TRUE(Play(fr));
+    for (const auto& fr : frames)
+        ASSERT_TRUE(Play(fr));
     // Without a header no record was started: refused.
     EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF}));
 }
@@ -526,15 +578,18 @@ TEST_F(LinkFixture, RandomStreamsNeitherCrashNorStall) {
     for (int round = 0; round < 300; ++round) {
         MakeLink();
         Bytes b(1 + rng() % 3000);
-        for (auto& x : b) x = static_cast<BYTE>(rng());
+        for (auto& x : b)
+            x = static_cast<BYTE>(rng());
         // Bias towards real tags.
-        static const BYTE tags[] = {0x16, 0x03, 0x40, 0x19, 0x30, 0x34, 0x37, 0xFA, 0xFC,
-                                    0xFD, 0xEF, 0x70, 0x24, 0x35, 0xF1, 0xF2};
-        for (std::size_t i = 0; i < b.size(); i += 1 + rng() % 40) b[i] = tags[rng() % 16];
+        static const BYTE tags[] = {0x16, 0x03, 0x40, 0x19, 0x30, 0x34, 0x37, 0xFA,
+                                    0xFC, 0xFD, 0xEF, 0x70, 0x24, 0x35, 0xF1, 0xF2};
+        for (std::size_t i = 0; i < b.size(); i += 1 + rng() % 40)
+            b[i] = tags[rng() % 16];
         std::size_t nPos = 0;
         while (nPos < b.size()) {
             const std::size_t n = std::min<std::size_t>(1 + rng() % 700, b.size() - nPos);
-            if (!m_pLink->OnReceive(b.data() + nPos, n)) break;
+            if (!m_pLink->OnReceive(b.data() + nPos, n))
+                break;
             nPos += n;
         }
         EXPECT_LE(m_pLink->LeftoverSize(), acq::kReceiveBuffer);

@@ -44,9 +44,9 @@ protected:
     std::unique_ptr<QProcess> Start(const QStringList& args) {
         auto p = std::make_unique<QProcess>();
         p->setProgram("/usr/bin/python3");
-        p->setArguments(QStringList{DEVSIM_PY, "--port", QString::number(m_pListen->Port()),
-                                    "--quiet", "0.4"} +
-                        args);
+        p->setArguments(
+            QStringList{DEVSIM_PY, "--port", QString::number(m_pListen->Port()), "--quiet", "0.4"} +
+            args);
         p->start();
         return p;
     }
@@ -56,8 +56,10 @@ protected:
         run.nExit = p.exitCode();
         run.strErr = QString::fromUtf8(p.readAllStandardError());
         for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
-            if (line.startsWith("REPLY ")) run.replies.push_back(QByteArray::fromHex(line.mid(6)));
-            if (line == "CLOSED") run.bClosed = true;
+            if (line.startsWith("REPLY "))
+                run.replies.push_back(QByteArray::fromHex(line.mid(6)));
+            if (line == "CLOSED")
+                run.bClosed = true;
         }
         return run;
     }
@@ -92,7 +94,8 @@ protected:
             ASSERT_EQ(wave.GetSample(3, i), static_cast<short>(-(I + II) / 2)) << i;
             ASSERT_EQ(wave.GetSample(4, i), static_cast<short>((I - III) / 2)) << i;
             ASSERT_EQ(wave.GetSample(5, i), static_cast<short>((II + III) / 2)) << i;
-            for (int v = 0; v < 6; ++v) ASSERT_EQ(wave.GetSample(6 + v, i), ch(2 + v)) << v << " " << i;
+            for (int v = 0; v < 6; ++v)
+                ASSERT_EQ(wave.GetSample(6 + v, i), ch(2 + v)) << v << " " << i;
         }
         EXPECT_EQ(info.m_patient.m_strID, e["patient_id"].toString().toStdString());
         EXPECT_EQ(info.m_patient.m_strName, e["name"].toString().toStdString());
@@ -105,14 +108,16 @@ protected:
             EXPECT_EQ(info.m_patient.m_nMinute, strDate.mid(10, 2).toInt());
         }
         const QJsonArray globals = e["globals"].toArray();
-        for (int g = 0; g < 8; ++g) EXPECT_EQ(info.GetRhythmParam(g), globals[g].toInt()) << g;
+        for (int g = 0; g < 8; ++g)
+            EXPECT_EQ(info.GetRhythmParam(g), globals[g].toInt()) << g;
         const QJsonArray statements = e["statements"].toArray();
         ASSERT_EQ(info.GetAnalysisCnt(), statements.size());
         for (int s = 0; s < statements.size(); ++s)
             EXPECT_EQ(info.GetAnalysis(s), statements[s].toString().toStdString());
         const QJsonArray pace = e["pace"].toArray();
         ASSERT_EQ(wave.m_adwMarks.size(), static_cast<std::size_t>(pace.size()));
-        for (int k = 0; k < pace.size(); ++k) EXPECT_EQ(wave.m_adwMarks[k], static_cast<DWORD>(pace[k].toInt()));
+        for (int k = 0; k < pace.size(); ++k)
+            EXPECT_EQ(wave.m_adwMarks[k], static_cast<DWORD>(pace[k].toInt()));
         // The measurement block: 5 groups of 24 numbers behind the information block.
         const QJsonArray measures = e["measures"].toArray();
         const std::size_t M = (bRaw ? 146400u : 122400u) + 10000;
@@ -150,8 +155,10 @@ TEST_F(DevsimFixture, LegacyCart) {
         ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
         EXPECT_TRUE(run.replies.isEmpty()) << "the legacy path answers nothing";
         ASSERT_TRUE(RunUntil([&] { return m_stored.size() == 1; }));
-        if (!c.strName.empty()) EXPECT_EQ(m_stored[0].m_strPath, m_dir / c.strName);
-        else EXPECT_EQ(m_stored[0].m_strPath.size(), m_dir.Path().size() + 3 + 14 + 4);
+        if (!c.strName.empty())
+            EXPECT_EQ(m_stored[0].m_strPath, m_dir / c.strName);
+        else
+            EXPECT_EQ(m_stored[0].m_strPath.size(), m_dir.Path().size() + 3 + 14 + 4);
         CheckRecord(m_stored[0].m_strPath, Expect(strExpect));
     }
 }
@@ -177,7 +184,8 @@ TEST_F(DevsimFixture, FrameCart) {
                              c.args);
         ASSERT_EQ(run.nExit, 0) << run.strErr.toStdString();
         ASSERT_EQ(m_stored.size(), 1u);
-        const std::string strPath = m_dir / (strID + "_20260304050607" + (c.bRaw ? ".raw" : ".ekg"));
+        const std::string strPath =
+            m_dir / (strID + "_20260304050607" + (c.bRaw ? ".raw" : ".ekg"));
         EXPECT_EQ(m_stored[0].m_strPath, strPath);
         ASSERT_EQ(run.replies.size(), 1);
         if (c.bLong) {
@@ -205,7 +213,8 @@ TEST_F(DevsimFixture, PacketDevice) {
             pPackets->push_back(p);
             std::vector<BYTE> ack;
             tz::MakeAck(ack, static_cast<WORD>(p.m_nCommand), link.State());
-            if (p.m_nTag == TZ_TAG_COMMAND) link.Send(ack.data(), ack.size());
+            if (p.m_nTag == TZ_TAG_COMMAND)
+                link.Send(ack.data(), ack.size());
         }
     };
     std::vector<TzPacket> packets;
@@ -231,7 +240,8 @@ TEST_F(DevsimFixture, PacketDevice) {
         EXPECT_EQ(packets[5].m_nCommand, RESERVED_CMD_FINISH);
         // Acknowledgements of START, FILE, FINISH, with the switch off.
         QByteArray acks;
-        for (const auto& r : run.replies) acks += r;
+        for (const auto& r : run.replies)
+            acks += r;
         EXPECT_EQ(acks.toHex(), QByteArray("f1ff040400ff00f1ff040401ff00f1ff040402ff00"));
     }
 }
@@ -257,7 +267,8 @@ TEST_F(DevsimFixture, HostileStreams) {
             const CRun run = Run({c.pszScript, "--chunk", pszChunk});
             ASSERT_EQ(run.nExit, 0) << c.pszScript << run.strErr.toStdString();
             QByteArray got;
-            for (const auto& r : run.replies) got += r;
+            for (const auto& r : run.replies)
+                got += r;
             EXPECT_EQ(got.toHex(), c.replies.toHex()) << c.pszScript << " " << pszChunk;
             EXPECT_EQ(run.bClosed, c.bClosed) << c.pszScript;
         }
@@ -271,7 +282,8 @@ TEST_F(DevsimFixture, HostileStreams) {
         }
     }
     for (int seed = 1; seed <= 6; ++seed)
-        ASSERT_EQ(Run({"hostile-random", "--seed", QString::number(seed), "--chunk", "333"}).nExit, 0);
+        ASSERT_EQ(Run({"hostile-random", "--seed", QString::number(seed), "--chunk", "333"}).nExit,
+                  0);
     // The server still takes records afterwards.
     m_stored.clear();
     const CRun run = Run({"frame-ecg", "--blocks", "5"});
@@ -285,14 +297,17 @@ TEST_F(DevsimFixture, ThreeCartsAtOnce) {
     const char* scripts[] = {"legacy-ecg", "frame-ecg", "frame-ecg"};
     for (int i = 0; i < 3; ++i) {
         const QString strID = QString("M%1").arg(i);
-        procs.push_back(Start({scripts[i], "--id", strID, "--seed", QString::number(i + 3),
-                               "--chunk", "600", "--delay", "0.001", "--option", QString::number(i + 1),
-                               "--expect", QString::fromStdString(m_dir / (strID.toStdString() + ".json"))}));
+        procs.push_back(
+            Start({scripts[i], "--id", strID, "--seed", QString::number(i + 3), "--chunk", "600",
+                   "--delay", "0.001", "--option", QString::number(i + 1), "--expect",
+                   QString::fromStdString(m_dir / (strID.toStdString() + ".json"))}));
     }
     std::vector<CRun> runs;
-    for (auto& p : procs) runs.push_back(Wait(*p));
+    for (auto& p : procs)
+        runs.push_back(Wait(*p));
     ASSERT_EQ(m_stored.size(), 3u);
-    for (const auto& r : m_stored) CheckRecord(r.m_strPath, Expect(r.m_strPatientID + ".json"));
+    for (const auto& r : m_stored)
+        CheckRecord(r.m_strPath, Expect(r.m_strPatientID + ".json"));
     EXPECT_TRUE(runs[0].replies.isEmpty());
     for (int i : {1, 2}) {
         ASSERT_EQ(runs[i].replies.size(), 1);

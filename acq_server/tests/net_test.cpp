@@ -126,7 +126,8 @@ TEST_F(NetFixture, ThreeDevicesAtOnceGetTheirOwnRecords) {
     while (bMore) {
         bMore = false;
         for (int i = 0; i < 3; ++i) {
-            if (nPos[i] >= streams[i].size()) continue;
+            if (nPos[i] >= streams[i].size())
+                continue;
             const std::size_t n = std::min(nChunk[i], streams[i].size() - nPos[i]);
             sockets[i]->write(reinterpret_cast<const char*>(streams[i].data() + nPos[i]),
                               static_cast<qint64>(n));

@@ -9,8 +9,8 @@ inline QCoreApplication* TestApp() {
     static int argc = 1;
     static char name[] = "acq_net_tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* pApp =
-        QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
+    static QCoreApplication* pApp = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                 : new QCoreApplication(argc, argv);
     return pApp;
 }
 
@@ -20,7 +20,8 @@ inline bool RunUntil(const std::function<bool()>& condition, int nTimeoutMs = 10
     QElapsedTimer timer;
     timer.start();
     while (!condition()) {
-        if (timer.elapsed() > nTimeoutMs) return false;
+        if (timer.elapsed() > nTimeoutMs)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;

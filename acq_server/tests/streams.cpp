@@ -9,19 +9,25 @@ short Sample(int nChannel, int nIndex, int nSeed) {
     return static_cast<short>(((nIndex * (nChannel + 3) * 7 + nSeed * 13) % 2001) - 1000 +
                               nChannel * 10);
 }
-std::uint16_t Measure(int k, int j) { return static_cast<std::uint16_t>(100 * k + j + 1); }
-std::uint16_t Global(int g) { return static_cast<std::uint16_t>(60 + g * 11); }
+std::uint16_t Measure(int k, int j) {
+    return static_cast<std::uint16_t>(100 * k + j + 1);
+}
+std::uint16_t Global(int g) {
+    return static_cast<std::uint16_t>(60 + g * 11);
+}
 
 namespace {
 void Put(Bytes& out, std::initializer_list<int> bytes) {
-    for (int b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+    for (int b : bytes)
+        out.push_back(static_cast<std::uint8_t>(b));
 }
 void PutBE(Bytes& out, std::uint16_t n) {
     out.push_back(static_cast<std::uint8_t>(n >> 8));
     out.push_back(static_cast<std::uint8_t>(n & 0xFF));
 }
 void PutText(Bytes& out, const std::string& s, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) out.push_back(i < s.size() ? s[i] : 0);
+    for (std::size_t i = 0; i < n; ++i)
+        out.push_back(i < s.size() ? s[i] : 0);
 }
 int BlockCount(const EcgSpec& spec) {
     return spec.nBlocks >= 0 ? spec.nBlocks : (spec.b6000 ? 1200 : 1000);
@@ -29,7 +35,8 @@ int BlockCount(const EcgSpec& spec) {
 // 80 bytes: 5 frames of 8 big-endian samples.
 void PutSamples(Bytes& out, int nBlock, int nSeed) {
     for (int f = 0; f < 5; ++f)
-        for (int c = 0; c < 8; ++c) PutBE(out, static_cast<std::uint16_t>(Sample(c, nBlock * 5 + f, nSeed)));
+        for (int c = 0; c < 8; ++c)
+            PutBE(out, static_cast<std::uint16_t>(Sample(c, nBlock * 5 + f, nSeed)));
 }
 // Patient item body (56 bytes behind tag and length).
 void PutPatientBody(Bytes& out, const EcgSpec& spec) {
@@ -72,10 +79,12 @@ Bytes LegacyEcg(const EcgSpec& spec) {
     Put(out, {nTag, 0});
     if (!spec.anPace.empty()) {
         Put(out, {0x37, static_cast<int>(spec.anPace.size())});
-        for (std::size_t i = 0; i < 40; ++i) PutBE(out, i < spec.anPace.size() ? spec.anPace[i] : 0);
+        for (std::size_t i = 0; i < 40; ++i)
+            PutBE(out, i < spec.anPace.size() ? spec.anPace[i] : 0);
     }
     Put(out, {0x18, 0x10});
-    for (int g = 0; g < 8; ++g) PutBE(out, Global(g));
+    for (int g = 0; g < 8; ++g)
+        PutBE(out, Global(g));
     for (const auto& s : spec.astrStatements) {
         Put(out, {0x19, 80});
         PutText(out, s, 80);
@@ -83,8 +92,10 @@ Bytes LegacyEcg(const EcgSpec& spec) {
     Put(out, {0x19, 0});
     for (int k = 0; k < 5; ++k) {
         Put(out, {0x30 + k, 48});
-        for (int j = 0; j < 24; ++j) PutBE(out, Measure(k, j));
-        for (int j = 0; j < 32; ++j) out.push_back(0);
+        for (int j = 0; j < 24; ++j)
+            PutBE(out, Measure(k, j));
+        for (int j = 0; j < 32; ++j)
+            out.push_back(0);
     }
     return out;
 }
@@ -110,7 +121,8 @@ Bytes FrameEcg(const EcgSpec& spec) {
     std::memcpy(h.data() + 110, "HOSPITAL B", 10);
     std::memcpy(h.data() + (spec.nTransferOption == 3 ? 166 : 142), "DR NO", 5);
     (void)nText;
-    if (spec.bLongReply) h[174] = 1;
+    if (spec.bLongReply)
+        h[174] = 1;
     h[nHeader - 1] = 0xEF;
     out.insert(out.end(), h.begin(), h.end());
     // Statements.
@@ -157,8 +169,10 @@ Bytes FrameEcg(const EcgSpec& spec) {
     for (int b0 = 0; b0 < nBlocks; b0 += 10) {
         Put(out, {0xFD, spec.b6000 ? 0xA4 : 0xA3, 0x03, 0x25});  // 805 bytes
         for (int b = b0; b < b0 + 10; ++b) {
-            if (b < nBlocks) PutSamples(out, b, spec.nSeed);
-            else out.insert(out.end(), 80, 0);
+            if (b < nBlocks)
+                PutSamples(out, b, spec.nSeed);
+            else
+                out.insert(out.end(), 80, 0);
         }
         out.push_back(0xEF);
     }

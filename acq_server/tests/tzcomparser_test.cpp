@@ -23,17 +23,21 @@ public:
         std::size_t nPos = 0;
         cuts.push_back(b.size());
         for (std::size_t c : cuts) {
-            if (c < nPos) continue;
+            if (c < nPos)
+                continue;
             m_parser.Parse(b.data() + nPos, static_cast<int>(c - nPos));
             nPos = c;
         }
     }
     static void Callback(const TzPacket& p, void* pContext) {
         auto* self = static_cast<CCollector*>(pContext);
-        CDelivered d{p.m_nTag, p.m_nCommand, p.m_nDataValue, p.m_nSize, p.m_value.m_nType,
-                     p.m_nByteOrder, 0, {}};
-        if (p.m_value.m_nType == TZ_TYPE_VARIABLE) d.value = p.m_value.m_abyBytes;
-        else d.nNumber = p.m_value.Number();
+        CDelivered d{
+            p.m_nTag, p.m_nCommand, p.m_nDataValue, p.m_nSize, p.m_value.m_nType, p.m_nByteOrder, 0,
+            {}};
+        if (p.m_value.m_nType == TZ_TYPE_VARIABLE)
+            d.value = p.m_value.m_abyBytes;
+        else
+            d.nNumber = p.m_value.Number();
         self->m_delivered.push_back(d);
     }
     TzComParser m_parser;
@@ -41,19 +45,20 @@ public:
 };
 
 Bytes Stream() {
-    Bytes b = {0x00, 0x13};                           // noise before a packet
+    Bytes b = {0x00, 0x13};                                         // noise before a packet
     b.insert(b.end(), {0xF1, 0x12, 0x34, 0x44, 0x12, 0x34, 0x00});  // 16-bit big-endian
     b.insert(b.end(), {0xF1, 0x12, 0x35, 0x04, 0x34, 0x12, 0x00});  // 16-bit little-endian
     b.insert(b.end(), {0xF1, 0x00, 0x01, 0x00, 0x00});              // no value
     b.insert(b.end(), {0xF1, 0x00, 0x02, 0x48, 1, 2, 3, 4, 5, 6, 7, 8, 0x00});  // 64-bit
-    b.insert(b.end(), {0xF2, 0, 0, 0, 9, 0, 0});                    // empty data
+    b.insert(b.end(), {0xF2, 0, 0, 0, 9, 0, 0});                                // empty data
     b.insert(b.end(), {0xF2, 0, 0, 1, 0, 0, 3, 'a', 'b', 'c'});
     Bytes ext = {0xF1, 0xFF, 0x01, 0xFF};
-    for (int i = 0; i < 127; ++i) ext.push_back(static_cast<BYTE>(i + 1));
+    for (int i = 0; i < 127; ++i)
+        ext.push_back(static_cast<BYTE>(i + 1));
     ext.push_back(0x5A);
     b.insert(b.end(), ext.begin(), ext.end());
-    b.insert(b.end(), {0xF1, 0x00, 0x03, 0x09, 0x00});              // fixed code 9: empty
-    b.insert(b.end(), {0xF1, 0x00, 0x04, 0x0C, 0x00});              // code 12: empty
+    b.insert(b.end(), {0xF1, 0x00, 0x03, 0x09, 0x00});  // fixed code 9: empty
+    b.insert(b.end(), {0xF1, 0x00, 0x04, 0x0C, 0x00});  // code 12: empty
     return b;
 }
 
@@ -93,7 +98,8 @@ TEST(TzComParser, EverySplitGivesTheSameDeliveries) {
     }
     CCollector bytewise;
     std::vector<std::size_t> cuts;
-    for (std::size_t i = 1; i < b.size(); ++i) cuts.push_back(i);
+    for (std::size_t i = 1; i < b.size(); ++i)
+        cuts.push_back(i);
     bytewise.Feed(b, cuts);
     EXPECT_EQ(bytewise.m_delivered, whole.m_delivered);
 }
@@ -170,7 +176,8 @@ TEST(TzBuilders, ReservedCommandsRoundTrip) {
                           {tz::MakeCmd08(out, 1, state), 0xFF08, 0x06},
                           {tz::MakeCmd09(out, state), 0xFF09, 0x00}};
     const int nSizes[] = {6, 5, 9, 6, 5, 9, 5};
-    for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].nLength, nSizes[i]);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].nLength, nSizes[i]);
     tz::MakeCmd05(out, 0x0102, 0x03, state);
     EXPECT_EQ(out, (Bytes{0xF1, 0xFF, 0x05, 0x06, 0x03, 0x02, 0x01, 0x00, 0x00}));
 }

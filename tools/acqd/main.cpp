@@ -36,12 +36,18 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool bHasValue = i + 1 < argc;
-        if (a == "--folder" && bHasValue) context.m_settings.m_strWorkingFolder = argv[++i];
-        else if (a == "--port" && bHasValue) nPort = static_cast<quint16>(std::atoi(argv[++i]));
-        else if (a == "--address" && bHasValue) strAddress = argv[++i];
-        else if (a == "--folder-type" && bHasValue) context.m_settings.m_nFolderType = std::atoi(argv[++i]);
-        else if (a == "--idle-ms" && bHasValue) nIdleMs = std::atoi(argv[++i]);
-        else if (a == "--log") bLog = true;
+        if (a == "--folder" && bHasValue)
+            context.m_settings.m_strWorkingFolder = argv[++i];
+        else if (a == "--port" && bHasValue)
+            nPort = static_cast<quint16>(std::atoi(argv[++i]));
+        else if (a == "--address" && bHasValue)
+            strAddress = argv[++i];
+        else if (a == "--folder-type" && bHasValue)
+            context.m_settings.m_nFolderType = std::atoi(argv[++i]);
+        else if (a == "--idle-ms" && bHasValue)
+            nIdleMs = std::atoi(argv[++i]);
+        else if (a == "--log")
+            bLog = true;
         else {
             Usage();
             return 2;
@@ -51,14 +57,16 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
-    if (bLog) context.m_log = [](const CString& s) { std::printf("%s\n", s.c_str()); };
+    if (bLog)
+        context.m_log = [](const CString& s) { std::printf("%s\n", s.c_str()); };
     context.m_onStored = [](const CStoredRecord& r) {
         std::printf("STORED kind=%d id=%s path=%s\n", r.m_nKind, r.m_strPatientID.c_str(),
                     r.m_strPath.c_str());
         std::fflush(stdout);
     };
 
-    if (::pipe(g_signalPipe) != 0) return 1;
+    if (::pipe(g_signalPipe) != 0)
+        return 1;
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);

@@ -11,7 +11,8 @@ using namespace ekgsrv;
 namespace acq {
 
 BOOL LengthOf(const BYTE* p, std::size_t n, std::size_t& nLength) {
-    if (n < 2) return FALSE;
+    if (n < 2)
+        return FALSE;
     const BYTE nTag = p[0];
     const std::size_t L = p[1];
     switch (nTag) {
@@ -95,7 +96,8 @@ BOOL LengthOf(const BYTE* p, std::size_t n, std::size_t& nLength) {
             nLength = 4;
             return TRUE;
         case 0xFD:
-            if (n < 4) return FALSE;
+            if (n < 4)
+                return FALSE;
             nLength = (static_cast<std::size_t>(p[2]) << 8) | p[3];
             return TRUE;
         default:
@@ -108,9 +110,11 @@ BOOL LengthOf(const BYTE* p, std::size_t n, std::size_t& nLength) {
 // other character).
 int TextNumber(const BYTE* p, int n) {
     int i = 0;
-    while (i < n && p[i] == ' ') ++i;
+    while (i < n && p[i] == ' ')
+        ++i;
     int v = 0;
-    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i) v = v * 10 + (p[i] - '0');
+    for (; i < n && p[i] >= '0' && p[i] <= '9'; ++i)
+        v = v * 10 + (p[i] - '0');
     return v;
 }
 
@@ -127,10 +131,12 @@ std::size_t MessageLength(const BYTE* p, std::size_t n) {
 
 CString SafeNamePart(CString str) {
     const std::size_t nZero = str.find('\0');
-    if (nZero != CString::npos) str.resize(nZero);
+    if (nZero != CString::npos)
+        str.resize(nZero);
     CString strOut;
     for (char c : str) {
-        if (static_cast<unsigned char>(c) < 32) continue;
+        if (static_cast<unsigned char>(c) < 32)
+            continue;
         strOut += IsForbidden(c) ? '!' : c;
     }
     // "." and ".." would name the folder itself or its parent.
@@ -173,7 +179,8 @@ void CRecordAssembler::ClearRecord() {
     m_nSampleBlocks = 0;
     m_nDirPos = 12;
     m_nTextPos = 3000;
-    for (auto& slot : m_aStatements) slot.fill(0);
+    for (auto& slot : m_aStatements)
+        slot.fill(0);
     m_anStatementLength.fill(0);
     m_nStatements = 0;
     m_anPace.fill(0);
@@ -191,21 +198,26 @@ void CRecordAssembler::StartEkg() {
 }
 
 void CRecordAssembler::DispatchMessage(const BYTE* p, std::size_t n) {
-    if (n < 2) return;
+    if (n < 2)
+        return;
     if (m_eKind == ERecordKind::None) {
         if (p[0] == 0x16 && p[1] == 0x3A) {
             StartEkg();
         } else if (p[0] == 0x70) {
             ClearRecord();
             m_eKind = ERecordKind::Spiro;
-            if (m_link.Context().m_spiroFactory) m_pSpiro = m_link.Context().m_spiroFactory();
-            if (m_pSpiro) m_pSpiro->Reset();
+            if (m_link.Context().m_spiroFactory)
+                m_pSpiro = m_link.Context().m_spiroFactory();
+            if (m_pSpiro)
+                m_pSpiro->Reset();
         } else {
             return;
         }
     }
-    if (m_eKind == ERecordKind::Ekg) EkgMessage(p, n);
-    else SpiroMessage(p, n);
+    if (m_eKind == ERecordKind::Ekg)
+        EkgMessage(p, n);
+    else
+        SpiroMessage(p, n);
 }
 
 void CRecordAssembler::StoreBlock(BYTE nTag, const BYTE* pSamples) {
@@ -221,18 +233,23 @@ void CRecordAssembler::StoreBlock(BYTE nTag, const BYTE* pSamples) {
 }
 
 void CRecordAssembler::AppendText(const BYTE* p, std::size_t n) {
-    const std::size_t nRoom = m_nTextPos < kTextEnd ? static_cast<std::size_t>(kTextEnd - m_nTextPos) : 0;
+    const std::size_t nRoom =
+        m_nTextPos < kTextEnd ? static_cast<std::size_t>(kTextEnd - m_nTextPos) : 0;
     const std::size_t nTake = std::min(n, nRoom);
-    if (nTake) std::memcpy(m_abyInfo.data() + m_nTextPos, p, nTake);
+    if (nTake)
+        std::memcpy(m_abyInfo.data() + m_nTextPos, p, nTake);
     m_nTextPos += static_cast<int>(nTake);
 }
 
 std::size_t CRecordAssembler::AddStatement(const BYTE* p, std::size_t n) {
-    if (m_nStatements >= kStatementSlots || m_nDirPos + 2 > 50) return 0;
+    if (m_nStatements >= kStatementSlots || m_nDirPos + 2 > 50)
+        return 0;
     std::size_t nLength = std::min<std::size_t>(n, kStatementRoom);
     const BYTE* pZero = static_cast<const BYTE*>(std::memchr(p, 0, nLength));
-    if (pZero) nLength = static_cast<std::size_t>(pZero - p);
-    if (nLength == 0) return 0;
+    if (pZero)
+        nLength = static_cast<std::size_t>(pZero - p);
+    if (nLength == 0)
+        return 0;
     std::memcpy(m_aStatements[m_nStatements].data(), p, nLength);
     m_anStatementLength[m_nStatements] = static_cast<int>(nLength);
     ++m_nStatements;
@@ -250,7 +267,8 @@ void CRecordAssembler::AppendStatements() {
 }
 
 void CRecordAssembler::PadDirectory() {
-    for (int i = m_nDirPos; i < 50; ++i) m_abyInfo[i] = 0xFF;
+    for (int i = m_nDirPos; i < 50; ++i)
+        m_abyInfo[i] = 0xFF;
 }
 
 void CRecordAssembler::SetPatientItem(const BYTE* p56) {
@@ -278,7 +296,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
     const std::size_t nBody = n - 2;  // bytes behind the header
     switch (nTag) {
         case 0x16:
-            if (n >= 58) SetPatientItem(p + 2);
+            if (n >= 58)
+                SetPatientItem(p + 2);
             break;
         case 0x35: {
             const std::size_t nText = std::min<std::size_t>(L, nBody);
@@ -300,7 +319,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
                 m_abyInfo[117] = static_cast<BYTE>(nDay);
                 m_abyInfo[118] = static_cast<BYTE>(nHour);
                 m_abyInfo[119] = static_cast<BYTE>(nMinute);
-                m_strRecordTime = Format("%04d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute);
+                m_strRecordTime =
+                    Format("%04d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute);
             }
             break;
         case 0x23:
@@ -319,7 +339,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             }
             break;
         case 0x24:
-            if (L == 1 && n >= 3) m_link.Context().m_nDeviceOption = p[2];
+            if (L == 1 && n >= 3)
+                m_link.Context().m_nDeviceOption = p[2];
             break;
         case 0x03:
         case 0x40:
@@ -340,7 +361,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             }
             break;
         case 0x37:
-            if (L > 0) SetPace(p + 2, std::min<int>(L, static_cast<int>(nBody / 2)));
+            if (L > 0)
+                SetPace(p + 2, std::min<int>(L, static_cast<int>(nBody / 2)));
             break;
         case 0x18:
             if (L == 0x10 && n >= 18) {
@@ -369,7 +391,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             AppendText(p + 2, std::min<std::size_t>(L, nBody));
             m_abyInfo[2 + 2 * k] = nTag;
             m_abyInfo[3 + 2 * k] = static_cast<BYTE>(m_nTextPos - nStart);
-            if (nTag == 0x34) EndLegacyEkg();
+            if (nTag == 0x34)
+                EndLegacyEkg();
             break;
         }
         default:
@@ -381,7 +404,8 @@ void CRecordAssembler::EndLegacyEkg() {
     m_link.Context().Log("Toff Received");
     AppendStatements();
     PadDirectory();
-    if (SaveEkg()) HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+    if (SaveEkg())
+        HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
     ClearRecord();
     m_builder.Reset();
 }
@@ -391,20 +415,24 @@ BOOL CRecordAssembler::SaveEkg() {
     m_builder.Reset();
     m_builder.SetPatientID(m_strPatientID);
     m_builder.SetRecordTime(m_strRecordTime);
-    if (m_nPace > 0) m_builder.SetPaceList(m_anPace.data(), m_nPace);
+    if (m_nPace > 0)
+        m_builder.SetPaceList(m_anPace.data(), m_nPace);
     return m_builder.SaveRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
                                 m_link.Context());
 }
 
 void CRecordAssembler::HandOver(int nKind, const CString& strID, const CString& strPath) {
     const CAcqContext& context = m_link.Context();
-    if (!context.m_onStored) return;
+    if (!context.m_onStored)
+        return;
     CStoredRecord record;
     record.m_nKind = nKind;
     record.m_strPatientID = strID;
     record.m_strPath = strPath;
-    if (nKind == 1) record.m_pEkg = &m_builder;
-    else record.m_pSpiro = m_pSpiro.get();
+    if (nKind == 1)
+        record.m_pEkg = &m_builder;
+    else
+        record.m_pSpiro = m_pSpiro.get();
     context.m_onStored(record);
 }
 
@@ -415,7 +443,8 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
     const BOOL bEnd = L == 0 && (nTag == 0x88 || nTag == 0x89 || nTag == 0x97 ||
                                  (nTag == 0x87 && nTestType != 5));
     if (!bEnd) {
-        if (m_pSpiro) m_pSpiro->AddDeviceMessage(nTag, p, n);
+        if (m_pSpiro)
+            m_pSpiro->AddDeviceMessage(nTag, p, n);
         ++m_nSpiroMessages;
         return;
     }
@@ -432,7 +461,8 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
 // Frames
 
 BOOL CRecordAssembler::HandleFrame(const BYTE* p, std::size_t n) {
-    if (n < 2 || p[n - 1] != 0xEF) return FALSE;
+    if (n < 2 || p[n - 1] != 0xEF)
+        return FALSE;
     switch (p[0]) {
         case 0xFA:
             if (n >= 4) {
@@ -441,7 +471,8 @@ BOOL CRecordAssembler::HandleFrame(const BYTE* p, std::size_t n) {
             }
             return TRUE;
         case 0xFC:
-            if (p[1] == 5) EndFrameRecord();
+            if (p[1] == 5)
+                EndFrameRecord();
             return TRUE;
         case 0xFD:
             switch (p[1]) {
@@ -478,7 +509,8 @@ BOOL CRecordAssembler::HandleFrame(const BYTE* p, std::size_t n) {
 
 void CRecordAssembler::EkgHeaderFrame(const BYTE* p, std::size_t n) {
     const int nOption = m_nTransferOption;
-    if (nOption < 1 || nOption > 3) return;
+    if (nOption < 1 || nOption > 3)
+        return;
     const std::size_t nNeed = nOption == 3 ? 195 : 176;
     if (n < nNeed) {
         m_link.Context().Log(Format("ECG header frame too short: %zu", n));
@@ -533,7 +565,8 @@ void CRecordAssembler::EkgHeaderFrame(const BYTE* p, std::size_t n) {
 }
 
 void CRecordAssembler::StatementFrame(const BYTE* p, std::size_t n) {
-    if (m_nTransferOption < 1 || m_nTransferOption > 3 || n < 6) return;
+    if (m_nTransferOption < 1 || m_nTransferOption > 3 || n < 6)
+        return;
     m_nDirPos = 12;
     m_nStatements = 0;
     const int nCount = p[4];
@@ -541,7 +574,8 @@ void CRecordAssembler::StatementFrame(const BYTE* p, std::size_t n) {
     std::size_t nPos = 5;
     for (int i = 0; i < nCount && nPos < nEnd; ++i) {
         const std::size_t nLength = p[nPos];
-        if (nPos + 1 + nLength > nEnd) break;
+        if (nPos + 1 + nLength > nEnd)
+            break;
         AddStatement(p + nPos + 1, nLength);
         nPos += 1 + nLength;
     }
@@ -553,7 +587,8 @@ void CRecordAssembler::StatementFrame(const BYTE* p, std::size_t n) {
 }
 
 void CRecordAssembler::MeasurementFrame(const BYTE* p, std::size_t n) {
-    if (m_nTransferOption < 1 || m_nTransferOption > 3) return;
+    if (m_nTransferOption < 1 || m_nTransferOption > 3)
+        return;
     if (n < 512) {
         m_link.Context().Log(Format("Measurement frame too short: %zu", n));
         return;
@@ -578,19 +613,22 @@ void CRecordAssembler::MeasurementFrame(const BYTE* p, std::size_t n) {
     // Positions stop at the frame's end mark.
     const int nBytes = std::min<int>(p[429], static_cast<int>(n - 1 - 430));
     const int nCount = nBytes / 2;
-    if (nCount >= 1) SetPace(p + 430, nCount);
+    if (nCount >= 1)
+        SetPace(p + 430, nCount);
 }
 
 void CRecordAssembler::SampleFrame(const BYTE* p, std::size_t n, BYTE nTag) {
     const std::size_t nBlocks = n > 5 ? std::min<std::size_t>(10, (n - 5) / 80) : 0;
-    for (std::size_t i = 0; i < nBlocks; ++i) StoreBlock(nTag, p + 4 + 80 * i);
+    for (std::size_t i = 0; i < nBlocks; ++i)
+        StoreBlock(nTag, p + 4 + 80 * i);
     m_b6000 = nTag == 0x40;
 }
 
 void CRecordAssembler::SpiroHeaderFrame(const BYTE* p, std::size_t n) {
     ClearRecord();
     m_eKind = ERecordKind::Spiro;
-    if (m_link.Context().m_spiroFactory) m_pSpiro = m_link.Context().m_spiroFactory();
+    if (m_link.Context().m_spiroFactory)
+        m_pSpiro = m_link.Context().m_spiroFactory();
     if (m_pSpiro) {
         m_pSpiro->Reset();
         if (m_nTransferOption >= 1 && m_nTransferOption <= 3)
@@ -604,11 +642,14 @@ void CRecordAssembler::EndFrameRecord() {
         m_link.SetFrameMode(FALSE);
         const BOOL bSaved = SaveEkg();
         m_link.State().Reset();
-        if (!bSaved) m_link.SendReply(acq::kReplyRefused, 0);
+        if (!bSaved)
+            m_link.SendReply(acq::kReplyRefused, 0);
         else if (m_bLongReply)
             m_link.SendLongReply(1, m_builder.GetPatientID(), m_builder.GetFilePath());
-        else m_link.SendReply(acq::kReplyTaken, 0);
-        if (bSaved) HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+        else
+            m_link.SendReply(acq::kReplyTaken, 0);
+        if (bSaved)
+            HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
         ClearRecord();
         m_builder.Reset();
         return;
@@ -644,7 +685,8 @@ CDeviceLink::CDeviceLink(CAcqContext& context, SendFn send)
     m_parser.SetCallback(&CDeviceLink::ParserCallback, this);
     m_parser.SetLog(context.m_log);
     m_state.Reset();
-    if (context.m_packetFactory) m_pPacketHandler = context.m_packetFactory();
+    if (context.m_packetFactory)
+        m_pPacketHandler = context.m_packetFactory();
 }
 
 CDeviceLink::~CDeviceLink() = default;
@@ -655,7 +697,8 @@ void CDeviceLink::ParserCallback(const TzPacket& packet, void* pContext) {
         pLink->m_pPacketHandler->OnPacket(packet, *pLink);
         return;
     }
-    if (packet.m_nTag == TZ_TAG_DATA) pLink->Log("CSecretarySocket::ParserCallback ------");
+    if (packet.m_nTag == TZ_TAG_DATA)
+        pLink->Log("CSecretarySocket::ParserCallback ------");
     else if (packet.m_nTag != TZ_TAG_COMMAND)
         pLink->Log(Format("ParserCallback  pPacketTag= %d", packet.m_nTag));
 }
@@ -670,9 +713,11 @@ BOOL CDeviceLink::SendLongReply(BYTE nKind, const CString& strPatientID, const C
     m_abyLongReply[0] = 0xFD;
     m_abyLongReply[1] = 0xC2;
     m_abyLongReply[2] = 0xBC;
-    std::memcpy(m_abyLongReply.data() + 3, strPatientID.data(), std::min<std::size_t>(strPatientID.size(), 31));
+    std::memcpy(m_abyLongReply.data() + 3, strPatientID.data(),
+                std::min<std::size_t>(strPatientID.size(), 31));
     m_abyLongReply[35] = nKind;
-    std::memcpy(m_abyLongReply.data() + 36, strPath.data(), std::min<std::size_t>(strPath.size(), 150));
+    std::memcpy(m_abyLongReply.data() + 36, strPath.data(),
+                std::min<std::size_t>(strPath.size(), 150));
     m_abyLongReply[187] = 0xEF;
     return Send(m_abyLongReply.data(), m_abyLongReply.size());
 }
@@ -689,20 +734,24 @@ BOOL CDeviceLink::RefuseFrame() {
 
 BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
     m_bIdle = FALSE;
-    if (m_bClosed) return FALSE;
-    if (n == 0) return TRUE;
+    if (m_bClosed)
+        return FALSE;
+    if (n == 0)
+        return TRUE;
     if (m_context.m_log) {
         Log(Format("RECEIVE = %zu", n));
         Log(Format(" dummy plus RECEIVE = %zu", n + m_abyLeft.size()));
     }
     if (m_bPacketMode) {
         m_parser.Parse(p, static_cast<int>(n));
-        if (m_context.m_log) Log(Format("WAIT BYTES1 = %d", m_parser.m_nWaitBytes));
+        if (m_context.m_log)
+            Log(Format("WAIT BYTES1 = %d", m_parser.m_nWaitBytes));
         return TRUE;
     }
     // Complete messages are handled where they lie; only an incomplete tail is kept.
     const BOOL bOwn = !m_abyLeft.empty();
-    if (bOwn) m_abyLeft.insert(m_abyLeft.end(), p, p + n);
+    if (bOwn)
+        m_abyLeft.insert(m_abyLeft.end(), p, p + n);
     const BYTE* b = bOwn ? m_abyLeft.data() : p;
     const std::size_t nTotal = bOwn ? m_abyLeft.size() : n;
     std::size_t nPos = 0;
@@ -713,25 +762,31 @@ BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
             const std::vector<BYTE> rest(b + nPos, b + nTotal);
             m_abyLeft.clear();
             m_parser.Parse(rest.data(), static_cast<int>(rest.size()));
-            if (m_context.m_log) Log(Format("WAIT BYTES2 = %d", m_parser.m_nWaitBytes));
+            if (m_context.m_log)
+                Log(Format("WAIT BYTES2 = %d", m_parser.m_nWaitBytes));
             return TRUE;
         }
         std::size_t nLength = 0;
-        if (!acq::LengthOf(b + nPos, nTotal - nPos, nLength)) break;
-        if (nTag == 0xFA || nTag == 0xFC || nTag == 0xFD) m_bFrameMode = TRUE;
+        if (!acq::LengthOf(b + nPos, nTotal - nPos, nLength))
+            break;
+        if (nTag == 0xFA || nTag == 0xFC || nTag == 0xFD)
+            m_bFrameMode = TRUE;
         if (nTag != 0x03 && m_context.m_log)
             Log(Format("TAG[0x%02X], LENGTH[%d]\r\n", nTag, b[nPos + 1]));
         const BOOL bBadLength =
             nLength < 2 || (nTag == 0xFD && nLength < 4) || nLength > acq::kReceiveBuffer;
         if (bBadLength) {
             // A message that can never advance the walk, or never fit the receive buffer.
-            if (m_bFrameMode) return RefuseFrame();
+            if (m_bFrameMode)
+                return RefuseFrame();
             nPos += 2;
             continue;
         }
-        if (nTotal - nPos < nLength) break;
+        if (nTotal - nPos < nLength)
+            break;
         if (m_bFrameMode) {
-            if (!m_assembler.HandleFrame(b + nPos, nLength)) return RefuseFrame();
+            if (!m_assembler.HandleFrame(b + nPos, nLength))
+                return RefuseFrame();
         } else {
             m_assembler.DispatchMessage(b + nPos, nLength);
         }
@@ -742,6 +797,7 @@ BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
     } else {
         m_abyLeft.assign(p + nPos, p + nTotal);
     }
-    if (!m_abyLeft.empty() && m_context.m_log) Log(Format(" m_nDummyLen = %zu", m_abyLeft.size()));
+    if (!m_abyLeft.empty() && m_context.m_log)
+        Log(Format(" m_nDummyLen = %zu", m_abyLeft.size()));
     return TRUE;
 }

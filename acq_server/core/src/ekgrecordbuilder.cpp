@@ -12,8 +12,10 @@ using namespace ekgsrv;
 
 namespace {
 CString JoinPath(const CString& strFolder, const CString& strName) {
-    if (strFolder.empty()) return strName;
-    if (strFolder.back() == '/' || strFolder.back() == '\\') return strFolder + strName;
+    if (strFolder.empty())
+        return strName;
+    if (strFolder.back() == '/' || strFolder.back() == '\\')
+        return strFolder + strName;
     return strFolder + "/" + strName;
 }
 void PutLE16(std::vector<BYTE>& out, std::size_t nAt, WORD n) {
@@ -45,8 +47,8 @@ void CEkgRecordBuilder::SetPaceList(const WORD* pPositions, int nCount) {
         m_anPace.assign(pPositions, pPositions + std::min(nCount, kMaxPace));
 }
 
-BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
-                                   BOOL b6000, const CAcqContext& context) {
+BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
+                                   const CAcqContext& context) {
     m_nBlocks = std::clamp(nBlocks, 0, kMaxBlocks);
     std::fill(m_abyBlocks.begin(), m_abyBlocks.end(), 0);
     if (pBlocks && m_nBlocks)
@@ -65,9 +67,12 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
     int nFrame = 0;
     for (int b = 0; b < nLimit; ++b) {
         const BYTE* p = m_abyBlocks.data() + static_cast<std::size_t>(b) * kBlockSize;
-        if (p[0] != nTag) continue;
-        if (p[1] == 0) break;
-        if (p[1] != 0x50) continue;
+        if (p[0] != nTag)
+            continue;
+        if (p[1] == 0)
+            break;
+        if (p[1] != 0x50)
+            continue;
         for (int f = 0; f < 5 && nFrame < kLeadSamples; ++f, ++nFrame) {
             for (int c = 0; c < kChannels; ++c) {
                 const BYTE* s = p + 2 + (f * kChannels + c) * 2;
@@ -89,7 +94,8 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
         m_leads.SetSample(3, i, static_cast<short>(-(nI + nII) / 2));
         m_leads.SetSample(4, i, static_cast<short>((nI - nIII) / 2));
         m_leads.SetSample(5, i, static_cast<short>((nII + nIII) / 2));
-        for (int v = 0; v < 6; ++v) m_leads.SetSample(6 + v, i, static_cast<short>(ch(2 + v, i)));
+        for (int v = 0; v < 6; ++v)
+            m_leads.SetSample(6 + v, i, static_cast<short>(ch(2 + v, i)));
     }
 }
 
@@ -103,7 +109,8 @@ void CEkgRecordBuilder::MakeMeasureBlock() {
         const int nNumbers = std::min(nLength / 2, kMeasurePerGroup);
         for (int j = 0; j < nNumbers; ++j) {
             const std::size_t nAt = nText + static_cast<std::size_t>(j) * 2;
-            if (nAt + 1 >= static_cast<std::size_t>(kInfoSize)) break;
+            if (nAt + 1 >= static_cast<std::size_t>(kInfoSize))
+                break;
             const WORD n = static_cast<WORD>((m_abyInfo[nAt] << 8) | m_abyInfo[nAt + 1]);
             const std::size_t nOut = (static_cast<std::size_t>(k) * kMeasurePerGroup + j) * 2;
             m_abyMeasure[nOut] = static_cast<BYTE>(n & 0xFF);
@@ -127,7 +134,8 @@ CString CEkgRecordBuilder::RecordBase(const CAcqSettings& settings, const CStrin
         bFolderOk = platform::MakeDirs(strFolder);
         return strFolder + strPatientID;
     }
-    if (!strWork.empty()) bFolderOk = platform::MakeDirs(strWork);
+    if (!strWork.empty())
+        bFolderOk = platform::MakeDirs(strWork);
     return JoinPath(strWork, strPatientID);
 }
 

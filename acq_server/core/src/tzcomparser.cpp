@@ -32,7 +32,8 @@ TzValue TzValue::DWord(DWORD n) {
     TzValue v;
     v.m_nType = 6;
     v.m_nLength = 4;
-    for (int i = 0; i < 4; ++i) v.m_abyFixed[i] = static_cast<BYTE>(n >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        v.m_abyFixed[i] = static_cast<BYTE>(n >> (8 * i));
     return v;
 }
 
@@ -40,14 +41,17 @@ TzValue TzValue::Bytes(const BYTE* pData, std::size_t nLength) {
     TzValue v;
     v.m_nType = TZ_TYPE_VARIABLE;
     v.m_nLength = static_cast<DWORD>(nLength);
-    if (pData && nLength) v.m_abyBytes.assign(pData, pData + nLength);
-    else v.m_abyBytes.assign(nLength, 0);
+    if (pData && nLength)
+        v.m_abyBytes.assign(pData, pData + nLength);
+    else
+        v.m_abyBytes.assign(nLength, 0);
     return v;
 }
 
 unsigned long long TzValue::Number() const {
     unsigned long long n = 0;
-    for (int i = 7; i >= 0; --i) n = (n << 8) | m_abyFixed[i];
+    for (int i = 7; i >= 0; --i)
+        n = (n << 8) | m_abyFixed[i];
     return n;
 }
 
@@ -73,18 +77,22 @@ int SizeOfType(DWORD nType) {
 }
 
 int SizeOfValue(const TzValue& value) {
-    if (value.m_nType == TZ_TYPE_VARIABLE) return static_cast<int>(value.m_nLength);
+    if (value.m_nType == TZ_TYPE_VARIABLE)
+        return static_cast<int>(value.m_nLength);
     return SizeOfType(value.m_nType);
 }
 
 void Reverse(BYTE* p, std::size_t n) {
-    if (p && n > 1) std::reverse(p, p + n);
+    if (p && n > 1)
+        std::reverse(p, p + n);
 }
 
 BYTE Xor(const BYTE* p, int n) {
     BYTE x = 0;
-    if (!p) return 0;
-    for (int i = 0; i < n; ++i) x ^= p[i];
+    if (!p)
+        return 0;
+    for (int i = 0; i < n; ++i)
+        x ^= p[i];
     return x;
 }
 
@@ -92,38 +100,45 @@ BOOL ReadValue(TzValue& value, DWORD nType, const BYTE* pSrc, std::size_t nAvail
                BYTE nHostOrder) {
     if (nType == TZ_TYPE_VARIABLE) {
         // Only reached with a known length: the caller set m_nLength.
-        if (nAvail < value.m_nLength) return FALSE;
+        if (nAvail < value.m_nLength)
+            return FALSE;
         value.m_nType = nType;
         value.m_abyBytes.assign(pSrc, pSrc + value.m_nLength);
         return TRUE;
     }
     const int nSize = SizeOfType(nType);
-    if (nAvail < static_cast<std::size_t>(nSize)) return FALSE;
+    if (nAvail < static_cast<std::size_t>(nSize))
+        return FALSE;
     value = TzValue();
     value.m_nType = nType;
     value.m_nLength = static_cast<DWORD>(nSize);
-    if (nSize > 0) std::memcpy(value.m_abyFixed, pSrc, static_cast<std::size_t>(nSize));
-    if (nOrder != nHostOrder) Reverse(value.m_abyFixed, static_cast<std::size_t>(nSize));
+    if (nSize > 0)
+        std::memcpy(value.m_abyFixed, pSrc, static_cast<std::size_t>(nSize));
+    if (nOrder != nHostOrder)
+        Reverse(value.m_abyFixed, static_cast<std::size_t>(nSize));
     return TRUE;
 }
 
-BOOL WriteValue(const TzValue& value, BYTE* pDst, std::size_t nRoom, BYTE nOrder,
-                BYTE nHostOrder) {
+BOOL WriteValue(const TzValue& value, BYTE* pDst, std::size_t nRoom, BYTE nOrder, BYTE nHostOrder) {
     const int nSize = SizeOfValue(value);
-    if (nRoom < static_cast<std::size_t>(nSize)) return FALSE;
-    if (nSize == 0) return TRUE;
+    if (nRoom < static_cast<std::size_t>(nSize))
+        return FALSE;
+    if (nSize == 0)
+        return TRUE;
     if (value.m_nType == TZ_TYPE_VARIABLE) {
-        std::memcpy(pDst, value.m_abyBytes.data(),
-                    std::min<std::size_t>(value.m_abyBytes.size(), static_cast<std::size_t>(nSize)));
+        std::memcpy(
+            pDst, value.m_abyBytes.data(),
+            std::min<std::size_t>(value.m_abyBytes.size(), static_cast<std::size_t>(nSize)));
         return TRUE;
     }
     std::memcpy(pDst, value.m_abyFixed, static_cast<std::size_t>(nSize));
-    if (nOrder != nHostOrder) Reverse(pDst, static_cast<std::size_t>(nSize));
+    if (nOrder != nHostOrder)
+        Reverse(pDst, static_cast<std::size_t>(nSize));
     return TRUE;
 }
 
-void WriteCommandHeader(BYTE* pPacket, std::size_t nTotal, WORD nCommand, DWORD nType,
-                        BYTE nOrder, const TzProtocolState& state) {
+void WriteCommandHeader(BYTE* pPacket, std::size_t nTotal, WORD nCommand, DWORD nType, BYTE nOrder,
+                        const TzProtocolState& state) {
     pPacket[0] = TZ_TAG_COMMAND;
     pPacket[1] = static_cast<BYTE>(nCommand >> 8);
     pPacket[2] = static_cast<BYTE>(nCommand & 0xFF);
@@ -147,7 +162,8 @@ void WriteDataHeader(BYTE* pPacket, DWORD nValue, WORD nLength) {
 int MakeCommandPacket(std::vector<BYTE>& out, WORD nCommand, const TzValue& value, BYTE nOrder,
                       const TzProtocolState& state) {
     int nSize = SizeOfValue(value);
-    if (value.m_nType == TZ_TYPE_VARIABLE && nSize > TZ_MAX_EXTENDED) return 0;
+    if (value.m_nType == TZ_TYPE_VARIABLE && nSize > TZ_MAX_EXTENDED)
+        return 0;
     const std::size_t nTotal = static_cast<std::size_t>(nSize) + 5;
     out.assign(nTotal, 0);
     WriteValue(value, out.data() + 4, static_cast<std::size_t>(nSize), nOrder, state.m_nHostOrder);
@@ -156,10 +172,12 @@ int MakeCommandPacket(std::vector<BYTE>& out, WORD nCommand, const TzValue& valu
 }
 
 int MakeDataPacket(std::vector<BYTE>& out, const BYTE* pData, std::size_t nLength, DWORD nValue) {
-    if (!pData || nLength > TZ_MAX_DATA) return 0;
+    if (!pData || nLength > TZ_MAX_DATA)
+        return 0;
     out.assign(nLength + 7, 0);
     WriteDataHeader(out.data(), nValue, static_cast<WORD>(nLength));
-    if (nLength) std::memcpy(out.data() + 7, pData, nLength);
+    if (nLength)
+        std::memcpy(out.data() + 7, pData, nLength);
     return static_cast<int>(nLength + 7);
 }
 
@@ -201,7 +219,8 @@ int MakeFile(std::vector<BYTE>& out, DWORD nSize, DWORD nOffset, const CString& 
 int MakeFileFromDisk(std::vector<BYTE>& out, const CString& strPath, DWORD nOffset, BYTE nFlag,
                      const TzProtocolState& state) {
     struct stat st {};
-    if (::stat(strPath.c_str(), &st) != 0) return 0;
+    if (::stat(strPath.c_str(), &st) != 0)
+        return 0;
     const std::size_t nCut = strPath.find_last_of("\\/");
     const CString strName = nCut == CString::npos ? strPath : strPath.substr(nCut + 1);
     return MakeFile(out, static_cast<DWORD>(st.st_size), nOffset, platform::ToUtf8(strName), nFlag,
@@ -236,11 +255,13 @@ int MakeCmd09(std::vector<BYTE>& out, const TzProtocolState& state) {
 }
 
 BOOL ReadStart(const TzPacket& packet, TzStartInfo& info) {
-    if (packet.m_nTag != TZ_TAG_COMMAND || packet.m_nCommand != RESERVED_CMD_START) return FALSE;
+    if (packet.m_nTag != TZ_TAG_COMMAND || packet.m_nCommand != RESERVED_CMD_START)
+        return FALSE;
     BYTE ab[5] = {};
     const std::size_t n = std::min<std::size_t>(SizeOfValue(packet.m_value), sizeof ab);
     if (packet.m_value.m_nType == TZ_TYPE_VARIABLE)
-        std::memcpy(ab, packet.m_value.m_abyBytes.data(), std::min(n, packet.m_value.m_abyBytes.size()));
+        std::memcpy(ab, packet.m_value.m_abyBytes.data(),
+                    std::min(n, packet.m_value.m_abyBytes.size()));
     else
         std::memcpy(ab, packet.m_value.m_abyFixed, n);
     info.m_nByte0 = ab[0];
@@ -251,7 +272,8 @@ BOOL ReadStart(const TzPacket& packet, TzStartInfo& info) {
 }
 
 BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
-    if (packet.m_nTag != TZ_TAG_COMMAND || packet.m_nCommand != RESERVED_CMD_FILE) return FALSE;
+    if (packet.m_nTag != TZ_TAG_COMMAND || packet.m_nCommand != RESERVED_CMD_FILE)
+        return FALSE;
     BYTE ab[127] = {};
     if (packet.m_value.m_nType == TZ_TYPE_VARIABLE)
         std::memcpy(ab, packet.m_value.m_abyBytes.data(),
@@ -270,7 +292,8 @@ BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
     while (nKeep < strName.size()) {
         const std::size_t nStep =
             platform::IsLeadByte(static_cast<unsigned char>(strName[nKeep])) ? 2 : 1;
-        if (nKeep + nStep > sizeof info.m_szName - 1) break;
+        if (nKeep + nStep > sizeof info.m_szName - 1)
+            break;
         nKeep += nStep;
     }
     std::memcpy(info.m_szName, strName.data(), std::min(nKeep, strName.size()));
@@ -294,12 +317,14 @@ void TzComParser::Reset(BOOL bFreePending) {
 }
 
 void TzComParser::Deliver() {
-    if (m_pfnCallback) m_pfnCallback(m_packet, m_pContext);
+    if (m_pfnCallback)
+        m_pfnCallback(m_packet, m_pContext);
     Reset(TRUE);
 }
 
 int TzComParser::Parse(const BYTE* pBytes, int nCount) {
-    if (!m_pfnCallback) return nCount;
+    if (!m_pfnCallback)
+        return nCount;
     int nPos = 0;
     while (m_nWaitBytes > 0 && nPos < nCount) {
         const int nAvail = nCount - nPos;
@@ -321,15 +346,18 @@ int TzComParser::Parse(const BYTE* pBytes, int nCount) {
             const int nState = m_nWaitType;
             m_nCollected = 0;
             m_nWaitType = wait_None;
-            if (nState == wait_PreCommand) ParseCommand(abHeader, nHeader);
-            else ParseData(abHeader, nHeader);
+            if (nState == wait_PreCommand)
+                ParseCommand(abHeader, nHeader);
+            else
+                ParseData(abHeader, nHeader);
             continue;
         }
         if (m_nWaitType == wait_Command) {
             TzValue& value = m_packet.m_value;
             if (value.m_nType == TZ_TYPE_VARIABLE) {
-                Log(Format("TzComParser::Parse [wait_Data]  nSize: %d, nSrcPos: %d, m_nWaitBytes=%d",
-                           nCount, nPos, m_nWaitBytes));
+                Log(Format(
+                    "TzComParser::Parse [wait_Data]  nSize: %d, nSrcPos: %d, m_nWaitBytes=%d",
+                    nCount, nPos, m_nWaitBytes));
                 // Value bytes go to the value; the check byte behind them is only consumed.
                 const int nValueLeft = static_cast<int>(value.m_nLength) - m_nCollected;
                 const int nToValue = std::clamp(nValueLeft, 0, nTake);
@@ -340,7 +368,8 @@ int TzComParser::Parse(const BYTE* pBytes, int nCount) {
                 Log(Format(
                     "TzComParser::Parse [wait_Command]  nSize: %d, nSrcPos: %d, m_nWaitBytes=%d",
                     nCount, nPos, m_nWaitBytes));
-                std::memcpy(m_abyPre + m_nCollected, pBytes + nPos, static_cast<std::size_t>(nTake));
+                std::memcpy(m_abyPre + m_nCollected, pBytes + nPos,
+                            static_cast<std::size_t>(nTake));
             }
             m_nCollected += nTake;
             m_nWaitBytes -= nTake;
@@ -383,7 +412,8 @@ int TzComParser::Parse(const BYTE* pBytes, int nCount) {
             nPos += ParseCommand(pBytes + nPos, nCount - nPos);
         } else if (pBytes[nPos] == TZ_TAG_DATA) {
             const int nParsed = ParseData(pBytes + nPos, nCount - nPos);
-            Log(Format("TzComParser::Parse TZ_TAG_DATA  Pos = %d, Size = %d, nParsed = %d  "
+            Log(
+                Format("TzComParser::Parse TZ_TAG_DATA  Pos = %d, Size = %d, nParsed = %d  "
                        "-----------  ",
                        nPos, nCount, nParsed));
             nPos += nParsed;
@@ -445,7 +475,8 @@ int TzComParser::ParseCommand(const BYTE* pBytes, int nCount) {
         return nCount;
     }
     if (value.m_nType == TZ_TYPE_VARIABLE) {
-        if (nSize) std::memcpy(value.m_abyBytes.data(), pBytes + 4, static_cast<std::size_t>(nSize));
+        if (nSize)
+            std::memcpy(value.m_abyBytes.data(), pBytes + 4, static_cast<std::size_t>(nSize));
     } else {
         const DWORD nType = value.m_nType;
         tz::ReadValue(value, nType, pBytes + 4, static_cast<std::size_t>(nSize),
@@ -484,7 +515,8 @@ int TzComParser::ParseData(const BYTE* pBytes, int nCount) {
     }
     const int nHere = nCount - __MIN_DATA;
     if (nHere > 0)
-        std::memcpy(m_packet.m_value.m_abyBytes.data(), pBytes + 7, static_cast<std::size_t>(nHere));
+        std::memcpy(m_packet.m_value.m_abyBytes.data(), pBytes + 7,
+                    static_cast<std::size_t>(nHere));
     m_nCollected = nHere;
     m_nWaitBytes = nLength - nHere;
     m_nWaitType = wait_Data;

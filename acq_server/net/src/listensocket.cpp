@@ -21,18 +21,20 @@ CListenSocket::~CListenSocket() {
 bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
     bool bOk = false;
     const quint32 nAddress = address.toIPv4Address(&bOk);
-    if (!bOk) return false;
+    if (!bOk)
+        return false;
     // Our own socket, so that the backlog is the server's 5.
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     const int nOn = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(nPort);
     sa.sin_addr.s_addr = htonl(nAddress);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, kBacklog) != 0 ||
-        !m_server.setSocketDescriptor(fd)) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(fd, kBacklog) != 0 || !m_server.setSocketDescriptor(fd)) {
         ::close(fd);
         return false;
     }
@@ -48,7 +50,8 @@ void CListenSocket::Close() {
 
 void CListenSocket::SetIdlePeriod(int nMs) {
     m_nIdleMs = nMs > 0 ? nMs : kDefaultIdleMs;
-    if (m_idleTimer.isActive()) m_idleTimer.start(m_nIdleMs);
+    if (m_idleTimer.isActive())
+        m_idleTimer.start(m_nIdleMs);
 }
 
 void CListenSocket::OnAccept() {
@@ -63,10 +66,13 @@ void CListenSocket::OnAccept() {
 void CListenSocket::IdleSweep() {
     std::vector<CSecretarySocket*> aIdle;
     for (auto& [pKey, pClient] : m_clients) {
-        if (pClient->IsIdle()) aIdle.push_back(pKey);
-        else pClient->SetIdle();
+        if (pClient->IsIdle())
+            aIdle.push_back(pKey);
+        else
+            pClient->SetIdle();
     }
-    for (CSecretarySocket* p : aIdle) RemoveClient(p);
+    for (CSecretarySocket* p : aIdle)
+        RemoveClient(p);
 }
 
 void CListenSocket::RemoveClient(CSecretarySocket* pClient) {
@@ -74,7 +80,8 @@ void CListenSocket::RemoveClient(CSecretarySocket* pClient) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         auto it = m_clients.find(pClient);
-        if (it == m_clients.end()) return;
+        if (it == m_clients.end())
+            return;
         pGone = std::move(it->second);
         m_clients.erase(it);
     }
@@ -90,6 +97,7 @@ void CListenSocket::RemoveAllClients() {
         std::lock_guard<std::mutex> lock(m_lock);
         clients.swap(m_clients);
     }
-    for (auto& [pKey, pClient] : clients) pClient->Shutdown();
+    for (auto& [pKey, pClient] : clients)
+        pClient->Shutdown();
     // Destroyed here: no notification of theirs is running when the server stops.
 }

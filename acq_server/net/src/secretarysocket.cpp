@@ -11,16 +11,21 @@ CSecretarySocket::CSecretarySocket(QTcpSocket* pSocket, CListenSocket& owner, CA
     m_pSocket->setParent(this);
     connect(m_pSocket, &QTcpSocket::readyRead, this, &CSecretarySocket::OnReceive);
     connect(m_pSocket, &QTcpSocket::disconnected, this, &CSecretarySocket::OnClose);
-    connect(m_pSocket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        if (e == QAbstractSocket::RemoteHostClosedError) return;  // disconnected follows
-        OnClose();
-    });
+    connect(m_pSocket, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError e) {
+                if (e == QAbstractSocket::RemoteHostClosedError)
+                    return;  // disconnected follows
+                OnClose();
+            });
 }
 
-CSecretarySocket::~CSecretarySocket() { Shutdown(); }
+CSecretarySocket::~CSecretarySocket() {
+    Shutdown();
+}
 
 void CSecretarySocket::Shutdown() {
-    if (!m_pSocket) return;
+    if (!m_pSocket)
+        return;
     QTcpSocket* pSocket = m_pSocket;
     m_pSocket = nullptr;
     m_bClosing = true;
@@ -28,13 +33,18 @@ void CSecretarySocket::Shutdown() {
     pSocket->setParent(nullptr);
     // Replies already queued (a refusal before the close) still reach the device.
     QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, &QObject::deleteLater);
-    QTimer::singleShot(5000, pSocket, [pSocket] { pSocket->abort(); pSocket->deleteLater(); });
+    QTimer::singleShot(5000, pSocket, [pSocket] {
+        pSocket->abort();
+        pSocket->deleteLater();
+    });
     pSocket->disconnectFromHost();
-    if (pSocket->state() == QAbstractSocket::UnconnectedState) pSocket->deleteLater();
+    if (pSocket->state() == QAbstractSocket::UnconnectedState)
+        pSocket->deleteLater();
 }
 
 BOOL CSecretarySocket::Send(const BYTE* p, std::size_t n) {
-    if (!m_pSocket || n == 0) return FALSE;
+    if (!m_pSocket || n == 0)
+        return FALSE;
     return m_pSocket->write(reinterpret_cast<const char*>(p), static_cast<qint64>(n)) ==
            static_cast<qint64>(n);
 }
@@ -43,8 +53,10 @@ void CSecretarySocket::OnReceive() {
     char buffer[acq::kReceiveBuffer];
     while (m_pSocket && !m_bClosing) {
         const qint64 nRead = m_pSocket->read(buffer, sizeof buffer);
-        if (nRead <= 0) break;
-        if (!m_link.OnReceive(reinterpret_cast<const BYTE*>(buffer), static_cast<std::size_t>(nRead))) {
+        if (nRead <= 0)
+            break;
+        if (!m_link.OnReceive(reinterpret_cast<const BYTE*>(buffer),
+                              static_cast<std::size_t>(nRead))) {
             // Refused frame: the refusal is queued; the connection goes.
             m_bClosing = true;
             m_pSocket->flush();
@@ -55,7 +67,8 @@ void CSecretarySocket::OnReceive() {
 }
 
 void CSecretarySocket::OnClose() {
-    if (m_bClosing) return;
+    if (m_bClosing)
+        return;
     m_bClosing = true;
     // Take whatever arrived with the close before the connection goes.
     if (m_pSocket && m_pSocket->bytesAvailable() > 0) {

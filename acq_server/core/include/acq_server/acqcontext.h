@@ -69,7 +69,8 @@ struct CAcqContext {
     LogSink m_log;
 
     void Log(const CString& str) const {
-        if (m_log) m_log(str);
+        if (m_log)
+            m_log(str);
     }
     std::time_t Now() const { return m_clock ? m_clock() : std::time(nullptr); }
 };

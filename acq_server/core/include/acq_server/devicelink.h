@@ -90,7 +90,7 @@ private:
     BOOL m_b6000 = FALSE;
     std::array<BYTE, ekgsrv::kInfoSize> m_abyInfo{};
     std::vector<BYTE> m_abyBlocks;
-    int m_nBlockCount = 0;   // blocks stored since the last data end
+    int m_nBlockCount = 0;    // blocks stored since the last data end
     int m_nSampleBlocks = 0;  // blocks of the record at its data end
     int m_nDirPos = 12;
     int m_nTextPos = 3000;

@@ -73,8 +73,7 @@ int SizeOfValue(const TzValue& value);
 BOOL ReadValue(TzValue& value, DWORD nType, const BYTE* pSrc, std::size_t nAvail, BYTE nOrder,
                BYTE nHostOrder);
 // Writes the value into pDst (nRoom bytes); FALSE when it does not fit.
-BOOL WriteValue(const TzValue& value, BYTE* pDst, std::size_t nRoom, BYTE nOrder,
-                BYTE nHostOrder);
+BOOL WriteValue(const TzValue& value, BYTE* pDst, std::size_t nRoom, BYTE nOrder, BYTE nHostOrder);
 void Reverse(BYTE* p, std::size_t n);
 BYTE Xor(const BYTE* p, int n);
 
@@ -84,8 +83,8 @@ int MakeCommandPacket(std::vector<BYTE>& out, WORD nCommand, const TzValue& valu
 int MakeDataPacket(std::vector<BYTE>& out, const BYTE* pData, std::size_t nLength, DWORD nValue);
 // Header writers for a buffer the caller filled: offsets 0-3 and the trailing check byte
 // of a command packet; offsets 0-6 of a data packet.
-void WriteCommandHeader(BYTE* pPacket, std::size_t nTotal, WORD nCommand, DWORD nType,
-                        BYTE nOrder, const TzProtocolState& state);
+void WriteCommandHeader(BYTE* pPacket, std::size_t nTotal, WORD nCommand, DWORD nType, BYTE nOrder,
+                        const TzProtocolState& state);
 void WriteDataHeader(BYTE* pPacket, DWORD nValue, WORD nLength);
 int PacketSize(const TzPacket& packet);
 
@@ -148,7 +147,8 @@ private:
     int ParseData(const BYTE* pBytes, int nCount);
     void Deliver();
     void Log(const CString& str) {
-        if (m_log) m_log("\r\n" + str + "\r\n");
+        if (m_log)
+            m_log("\r\n" + str + "\r\n");
     }
 
     Callback m_pfnCallback = nullptr;
