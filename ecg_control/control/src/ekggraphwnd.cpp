@@ -46,6 +46,7 @@ CRectL CRectL::Normalized() const {
 // Status label
 
 CEkgStatusLabel::CEkgStatusLabel(QWidget* pParent) : QWidget(pParent) {
+    setObjectName("EkgStatusLabel");
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetLabelSize(3);
 }
@@ -85,6 +86,7 @@ void CEkgStatusLabel::paintEvent(QPaintEvent*) {
 // View window
 
 CEkgGraphWnd::CEkgGraphWnd(QWidget* pParent) : QAbstractScrollArea(pParent) {
+    setObjectName("EkgGraphWnd");
     setFrameStyle(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -148,10 +150,12 @@ void CEkgGraphWnd::EKGInitialize(short nChType, short nGain, short nSpeed, short
         painter.SetGain(nGain);
         painter.SetSpeed(nSpeed);
         painter.SetRhythmLead(nRhyCh);
-        // Cells below 1 are taken as 1 by the grid and the layout.
-        pPage->SetCellSize(nCellSize);
         pPage->Grid().SetBorder(nBorderCnt);
     }
+    // Cells below 1 are taken as 1 by the grid and the layout; the glass keeps its own
+    // least cell of 10, so that it always magnifies.
+    m_page.SetCellSize(nCellSize);
+    m_magnifier.SetGlass(nCellSize, m_magnifier.GetCount());
     m_nSpeed = nSpeed;
     ApplyColumnsRows();
     if (m_pStatusLabel) {

@@ -330,6 +330,11 @@ TEST_F(GraphWndTest, MagnifierAndMeasuringExcludeEachOther) {
     EXPECT_TRUE(View().GetMagnifierRect().IsEmpty());
     EXPECT_TRUE(m_log.events.empty());
 
+    // A small screen cell from EKGInitialize leaves the glass magnifying.
+    Call("EKGEnableMagnifyGlass", {short(1), short(12), short(3)});
+    Call("EKGInitialize", {short(1), short(3), short(2), short(0), short(2), short(3)});
+    EXPECT_EQ(View().Magnifier().GetSide(), 10 * 5 * 3);
+
     Call("EKGEnableMeasure", {short(1)});
     EXPECT_FALSE(View().IsMagnifierOn());
     EXPECT_TRUE(View().IsMeasureOn());
