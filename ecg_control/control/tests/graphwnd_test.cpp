@@ -449,6 +449,30 @@ TEST_F(GraphWndTest, SettersLockAndFailureValues) {
     EXPECT_EQ(View().ScreenPage().Painter().Layout().GetFormat(), 3);
 }
 
+TEST_F(GraphWndTest, ImageExportsLeaveTheScreenAlone) {
+    OpenSynthRecord();
+    Call("EKGSetBackColor", {Variant(std::int32_t(0xE0E0E0))});
+    const int nColumns = View().ScreenPage().Grid().GetColumns();
+    const int nCell = View().ScreenPage().Grid().GetCellSize();
+    ASSERT_TRUE(Call("EKGMakeImageBMP",
+                     {Variant(m_dir / "r.bmp"), short(2), short(3), short(1), short(800), short(0)})
+                    .AsBool());
+    ASSERT_TRUE(Call("EKGMakeImage", {Variant(m_dir / "r.jpg"), short(0), short(3), short(1),
+                                      short(1024), short(1)})
+                    .AsBool());
+    int st = -1;
+    std::string out =
+        testsupport::RunCommand("identify " + testsupport::ShellQuote(m_dir / "r.bmp") + " " +
+                                    testsupport::ShellQuote(m_dir / "r.jpg"),
+                                &st);
+    EXPECT_EQ(st, 0) << out;
+    EXPECT_NE(out.find("BMP3 800x600"), std::string::npos) << out;
+    EXPECT_NE(out.find("JPEG 1024x768"), std::string::npos) << out;
+    EXPECT_EQ(View().ScreenPage().Grid().GetColumns(), nColumns);
+    EXPECT_EQ(View().ScreenPage().Grid().GetCellSize(), nCell);
+    EXPECT_EQ(View().ScreenPage().Grid().GetBackground(), 0xE0E0E0u);
+}
+
 TEST_F(GraphWndTest, PdfErrorsReachTheHostAsEvents) {
     ASSERT_TRUE(Call("EKGOpenFile", {Variant(FixtureDir() + "server.ekg")}).AsBool());
     EXPECT_FALSE(Call("EKGMakePDF", {Variant(m_dir / "no/such/dir/r.pdf"), short(1), short(3),
