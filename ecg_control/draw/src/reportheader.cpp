@@ -120,8 +120,7 @@ CString CReportHeader::FilterText(const CEkgRecordInfo& info) {
 }
 
 BOOL CReportHeader::IsUsUnits(const CEkgRecordInfo& info) {
-    // The unit is kept as a character code: 1, or the text "1" set by a host.
-    return info.m_patient.m_nUnit == 1 || info.m_patient.m_nUnit == '1';
+    return info.m_patient.IsImperial();
 }
 
 CString CReportHeader::DateText(const CEkgRecordInfo& info) {
