@@ -41,7 +41,8 @@ std::int32_t MiddleValueOf(SWorkList& list) {
 std::int32_t AxisFromLimbLeads(double aI, double aII, double aIII) {
     const double x = 2.0 * aI + aII - aIII;
     const double y = aII + aIII;
-    constexpr double kDegrees = 180.0 * 0.3183099524062959;
+    // 180 / pi as the QRS axis uses it: atan(1.73205) stays just below 60 degrees.
+    constexpr double kDegrees = 180.0 / M_PI;
     if (x == 0.0)
         return y > 0.0 ? 90 : -90;
     if (y == 0.0)

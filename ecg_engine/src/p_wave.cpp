@@ -1,10 +1,816 @@
-// Lead derivation and P waves.
+// P waves: the QRS-T parts of each lead are bridged by straight lines, the rest is smoothed,
+// freed of its slow baseline and turned into a slope energy whose humps are the P-wave
+// candidates; the limb leads' candidates are combined into one signal in which the P waves
+// of every beat are found, then measured in every lead. Last, the atrial activity between
+// the beats is counted for the flutter and fibrillation tests.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "ecg_engine/engine.h"
 #include "ecg_engine/stages.h"
+#include "ecg_engine/wave_stages.h"
 
 namespace ecg_engine {
 
-// Not built yet: reports success so that the chain runs on to the finish step.
-int RunPWaveStage(CEngineData&) {
+namespace {
+
+constexpr int kNoPWave = 4;
+constexpr int kLastFrame = kInputSamples - 1;
+
+bool UsableLead(const CEngineData& d, int l) {
+    const int q = d.Detection.LeadQuality12[l];
+    return q == LeadGoodQuality || q == LeadPoorQuality;
+}
+
+int BeatsInList(const CEngineData& d) {
+    return std::clamp(d.Detection.IOQm.qrs_num, 0, kMaxBeats);
+}
+
+bool IsLimbLead(int l) {
+    return l < LeadV1;
+}
+
+// Ten-sample activity: the sum of |x[m + 2] - x[m]| for m = k .. k + 9.
+long long Activity(const std::int32_t* x, int k) {
+    long long nSum = 0;
+    for (int m = k; m <= k + 9; ++m)
+        nSum += std::llabs(static_cast<long long>(x[m + 2]) - x[m]);
+    return nSum;
+}
+
+// The straight line between the row's values at s and e replaces s .. e.
+void Bridge(const std::int32_t* x, std::int32_t* y, int s, int e) {
+    if (e <= s)
+        return;
+    const float fSlope = static_cast<float>(x[e] - x[s]) / static_cast<float>(e - s);
+    for (int k = s; k <= e; ++k)
+        y[k] = static_cast<std::int32_t>(static_cast<float>(k - s) * fSlope +
+                                         static_cast<float>(x[s]));
+}
+
+std::int32_t Saturate(long long v) {
+    return static_cast<std::int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
+// A counted candidate list of one lead and beat.
+struct SCandidates {
+    int& nCount;
+    std::array<std::int32_t, kMaxPWavesPerBeat>& aOn;
+    std::array<std::int32_t, kMaxPWavesPerBeat>& aOff;
+    void Remove(int k) {
+        for (int i = k; i + 1 < nCount; ++i) {
+            aOn[i] = aOn[i + 1];
+            aOff[i] = aOff[i + 1];
+        }
+        --nCount;
+        aOn[nCount] = aOff[nCount] = 0;
+    }
+    // Of two candidates less than 125 samples apart the earlier one goes.
+    void DropCloseOnes() {
+        int i = 0;
+        while (i + 1 < nCount) {
+            if (aOn[i + 1] - aOff[i] < 125)
+                Remove(i);
+            else
+                ++i;
+        }
+    }
+};
+
+// Threshold scan of one window: rises start candidates, falls close them. A rise after a gap
+// shorter than nGapLimit continues the last closed candidate. False when too many candidates
+// were found.
+bool ScanCandidates(const std::int32_t* E, int nStart, int nEnd, int nThreshold, int nGapLimit,
+                    bool bSecondPass, SCandidates c) {
+    c.nCount = 0;
+    bool bAbove = false;
+    int nGap = 0;
+    for (int j = nStart; j <= nEnd; ++j) {
+        if (E[j] > nThreshold && !bAbove) {
+            bAbove = true;
+            const bool bLongGap = nGap >= nGapLimit;
+            nGap = 0;
+            if (bLongGap) {
+                c.aOn[c.nCount] = j;
+            } else if (bSecondPass) {
+                if (c.nCount > 0)
+                    --c.nCount;
+                else
+                    c.aOn[c.nCount] = j;
+            } else if (j - nStart - 1 < nGapLimit) {
+                c.aOn[c.nCount] = j;
+            } else if (c.nCount > 0) {
+                --c.nCount;
+            } else {
+                c.aOn[c.nCount] = j;
+            }
+        } else if (E[j] < nThreshold && bAbove) {
+            bAbove = false;
+            nGap = 0;
+            c.aOff[c.nCount++] = j;
+            if (c.nCount > 9)
+                return false;
+        } else if (E[j] < nThreshold) {
+            ++nGap;
+        }
+    }
+    if (bAbove) {
+        c.aOff[c.nCount++] = nEnd - 1;
+    }
+    return true;
+}
+
+int FirstMaxPosition(const std::int32_t* E, int s, int e) {
+    int p = s;
+    for (int j = s; j <= e; ++j) {
+        if (E[j] > E[p])
+            p = j;
+    }
+    return p;
+}
+
+// Backward level search from m0 down to the limit: the onset where E falls below the level
+// going left; -1 when E rises above it again first.
+int OnsetBackward(const std::int32_t* E, int m0, int nLimit, int nLevel) {
+    for (int m = m0; m > nLimit && m >= 1; --m) {
+        if (E[m - 1] < nLevel && nLevel <= E[m])
+            return m;
+        if (E[m - 1] > nLevel && nLevel >= E[m])
+            return -1;
+    }
+    return nLimit;
+}
+
+// Forward level search from m0 up to the limit, mirrored.
+int OffsetForward(const std::int32_t* E, int m0, int nLimit, int nLevel) {
+    for (int m = std::max(m0, 1); m < nLimit && m <= kLastFrame; ++m) {
+        if (E[m - 1] > nLevel && nLevel > E[m])
+            return m;
+        if (E[m - 1] <= nLevel && nLevel < E[m])
+            return -1;
+    }
+    return nLimit;
+}
+
+// Level crossings of the combined signal, with a fallback when there is none.
+int CrossingBackward(const std::int32_t* S, int m0, int nLow, int nLevel, int nElse) {
+    for (int m = m0; m > nLow; --m) {
+        if (S[m] <= nLevel && nLevel < S[m + 1])
+            return m;
+    }
+    return nElse;
+}
+int CrossingForward(const std::int32_t* S, int m0, int nHigh, int nLevel, int nElse) {
+    for (int m = std::max(m0, 1); m < nHigh; ++m) {
+        if (S[m - 1] > nLevel && nLevel >= S[m])
+            return m;
+    }
+    return nElse;
+}
+
+// Sample farthest from the chord between s and e: position and signed amplitude (uV).
+void ChordPeak(const std::int32_t* y, int s, int e, std::int32_t& nPeak, std::int32_t& nAmp) {
+    nPeak = s;
+    nAmp = 0;
+    if (e == s)
+        e = s + 1;
+    if (s < 0 || e < s || e > kRecordSamples - 1)
+        return;
+    const float fSlope = static_cast<float>(y[e] - y[s]) / static_cast<float>(e - s);
+    float fBest = 0.0f;
+    for (int m = s; m <= e; ++m) {
+        const float fDev = static_cast<float>(y[m]) -
+                           (static_cast<float>(m - s) * fSlope + static_cast<float>(y[s]));
+        if (std::fabs(fDev) > fBest) {
+            fBest = std::fabs(fDev);
+            nPeak = m;
+            nAmp = static_cast<std::int32_t>(fDev * 2.44140625f);
+        }
+    }
+}
+
+}  // namespace
+
+void BuildTwelveLeadBuffer(CEngineData& d) {
+    auto& x = d.PWave.TwelveLeads;
+    for (int n = 0; n < kInputSamples; ++n) {
+        const std::int32_t i = d.InputLeads[0][n];
+        const std::int32_t ii = d.InputLeads[1][n];
+        const std::int32_t iii = ii - i;
+        x[LeadI][n] = i;
+        x[LeadII][n] = ii;
+        x[LeadIII][n] = iii;
+        x[LeadAVR][n] = -((i + ii) / 2);
+        x[LeadAVL][n] = (i - iii) / 2;
+        x[LeadAVF][n] = (ii + iii) / 2;
+        for (int c = 0; c < 6; ++c)
+            x[LeadV1 + c][n] = d.InputLeads[2 + c][n];
+    }
+}
+
+void FindIsoelectricPoints(CEngineData& d) {
+    auto& p = d.PWave;
+    const auto& q = d.Detection.IOQm;
+    const int nBeats = BeatsInList(d);
+    for (int l = 0; l < kLeads; ++l) {
+        if (!UsableLead(d, l))
+            continue;
+        const std::int32_t* x = p.TwelveLeads[l].data();
+        for (int i = 0; i < nBeats; ++i) {
+            int a;
+            if (i > 0)
+                a = d.TWave.TOffset[i - 1];
+            else if (nBeats > 1)
+                a = d.TWave.TOffset[0] - q.qrs_onset[1] + q.qrs_onset[0];
+            else
+                a = 0;
+            a = std::clamp(a, 0, kInputSamples - 12);
+
+            // The quietest ten samples shortly after the previous T wave.
+            const int u = std::min({q.qrs_onset[i] - 125, a + 75, kInputSamples - 12});
+            int nBest = a;
+            long long nBestActivity = 4096;
+            for (int k = a + 5; k <= u; ++k) {
+                const long long s = Activity(x, k);
+                if (s < nBestActivity) {
+                    nBestActivity = s;
+                    nBest = k;
+                }
+            }
+            p.IsoAfterT[l][i] = nBest;
+
+            // The quietest ten samples near the QRS onset that stay at the onset's level.
+            const int qo = std::clamp(q.qrs_onset[i], 0, kLastFrame);
+            nBest = qo;
+            nBestActivity = 4096;
+            for (int k = std::max(qo - 5, 0); k <= std::min(qo + 25, kInputSamples - 12); ++k) {
+                long long nSum = 0;
+                for (int m = k; m <= k + 9; ++m)
+                    nSum += x[m];
+                const long long nMean = nSum / 10;
+                if (!(std::fabs(static_cast<double>(nMean - x[qo])) < 20.48))
+                    continue;
+                const long long s = Activity(x, k);
+                if (s < nBestActivity) {
+                    nBestActivity = s;
+                    nBest = k;
+                }
+            }
+            p.IsoBeforeQrs[l][i] = nBest;
+        }
+    }
+}
+
+void FilterPWaveSignal(CEngineData& d) {
+    auto& p = d.PWave;
+    const int nBeats = BeatsInList(d);
+    for (int l = 0; l < kLeads; ++l) {
+        if (!UsableLead(d, l))
+            continue;
+        const std::int32_t* x = p.TwelveLeads[l].data();
+        std::int32_t* y = p.LinearRow[l].data();
+        std::copy(x, x + kInputSamples, y);
+
+        // QRS-T removal: only the stretches between a T end and the next QRS keep the signal.
+        if (nBeats > 0) {
+            int e = std::max(p.IsoAfterT[l][0], 1);
+            Bridge(x, y, 0, e);
+            for (int i = 0; i < nBeats; ++i) {
+                const int s = p.IsoBeforeQrs[l][i];
+                e = i + 1 < nBeats ? p.IsoAfterT[l][i + 1] : kLastFrame;
+                if (e == s)
+                    e = std::min(s + 1, kLastFrame);
+                Bridge(x, y, s, e);
+            }
+        }
+
+        // Mean of 23.
+        std::int32_t* A = p.WorkRow.data();
+        for (int j = 11; j <= 5987; ++j) {
+            long long nSum = 0;
+            for (int k = j - 11; k <= j + 11; ++k)
+                nSum += y[k];
+            A[j] = static_cast<std::int32_t>(nSum / 23);
+        }
+        for (int j = 0; j < 11; ++j)
+            A[j] = A[11];
+        for (int j = 5988; j < kInputSamples; ++j)
+            A[j] = A[5987];
+
+        // Running median of the last 96 values, taken off 48 samples back.
+        {
+            constexpr int kRing = 96;
+            std::array<std::int32_t, kRing> ring;
+            std::array<std::int32_t, kRing> sorted;
+            ring.fill(-4096);
+            sorted.fill(-4096);
+            int nHead = 0;
+            for (int j = 0; j < kInputSamples; ++j) {
+                const std::int32_t nOld = ring[nHead];
+                const std::int32_t nNew = A[j];
+                ring[nHead] = nNew;
+                nHead = (nHead + 1) % kRing;
+                auto it = std::lower_bound(sorted.begin(), sorted.end(), nOld);
+                // Replace the old value by the new one and restore the order.
+                int k = static_cast<int>(it - sorted.begin());
+                sorted[k] = nNew;
+                while (k > 0 && sorted[k - 1] > sorted[k]) {
+                    std::swap(sorted[k - 1], sorted[k]);
+                    --k;
+                }
+                while (k + 1 < kRing && sorted[k + 1] < sorted[k]) {
+                    std::swap(sorted[k + 1], sorted[k]);
+                    ++k;
+                }
+                if (j >= 48)
+                    A[j - 48] -= sorted[48];
+            }
+            for (int j = kInputSamples - 48; j < kInputSamples; ++j)
+                A[j] = A[kInputSamples - 49];
+            for (int j = 0; j < 48; ++j)
+                A[j] = A[48];
+        }
+
+        // Difference over 36 samples, then its energy over 23 samples.
+        std::int32_t* D = p.SlopeRow.data();
+        for (int m = 18; m <= 5981; ++m)
+            D[m] = A[m + 18] - A[m - 18];
+        for (int m = 0; m < 18; ++m)
+            D[m] = D[18];
+        for (int m = 5982; m < kInputSamples; ++m)
+            D[m] = D[5981];
+        std::int32_t* E = p.EnergyRow[l].data();
+        for (int j = 11; j <= 5987; ++j) {
+            long long nSum = 0;
+            for (int k = j - 11; k <= j + 11; ++k)
+                nSum += static_cast<long long>(D[k]) * D[k];
+            E[j] = Saturate(nSum);
+        }
+        for (int j = 0; j < 11; ++j)
+            E[j] = E[11];
+        for (int j = 5988; j < kInputSamples; ++j)
+            E[j] = E[5987];
+    }
+}
+
+void DetectPWaves(CEngineData& d) {
+    auto& p = d.PWave;
+    const auto& q = d.Detection.IOQm;
+    const int nBeats = BeatsInList(d);
+
+    for (int l = 0; l < kLeads; ++l) {
+        for (int i = 0; i < nBeats; ++i) {
+            int s = p.IsoAfterT[l][i];
+            const int e = std::clamp(q.qrs_offset[i], 0, kLastFrame);
+            if (e - s > 399)
+                s = e - 400;
+            p.WindowStart[l][i] = std::clamp(s, 0, e);
+            p.WindowEnd[l][i] = e;
+        }
+    }
+
+    // First detection, lead by lead.
+    for (int l = 0; l < kLeads; ++l) {
+        if (!UsableLead(d, l))
+            continue;
+        const std::int32_t* E = p.EnergyRow[l].data();
+        int nWithP = 0;
+        for (int i = 0; i < nBeats; ++i) {
+            const int s = p.WindowStart[l][i], e = p.WindowEnd[l][i];
+            int M = 0;
+            for (int j = s; j <= e; ++j)
+                M = std::max(M, E[j]);
+            p.WindowMax[l][i] = M;
+            const bool bTooSmall = IsLimbLead(l) ? M < 1500 : M <= 4999;
+            p.PStatus[l][i] = bTooSmall ? kNoPWave : 0;
+            if (!bTooSmall)
+                ++nWithP;
+        }
+        if (nWithP < (nBeats + 3) / 5) {
+            for (int i = 0; i < nBeats; ++i)
+                p.PStatus[l][i] = kNoPWave;
+        }
+        for (int i = 0; i < nBeats; ++i) {
+            SCandidates c{p.CandidateCount[l][i], p.CandidateOn[l][i], p.CandidateOff[l][i]};
+            c.nCount = 0;
+            if (p.PStatus[l][i] == kNoPWave)
+                continue;
+            const int s = p.WindowStart[l][i], e = p.WindowEnd[l][i];
+            const int M = p.WindowMax[l][i];
+            if (!ScanCandidates(E, s, e, M / 2, 25, false, c)) {
+                p.PStatus[l][i] = kNoPWave;
+                c.nCount = 0;
+                continue;
+            }
+            c.DropCloseOnes();
+            // Refinement: each candidate is bounded by the hump of its slope energy.
+            int k = 0;
+            while (k < c.nCount) {
+                const int nOn = c.aOn[k], nOff = c.aOff[k];
+                const int P = FirstMaxPosition(E, nOn, nOff);
+                const int Ep = E[P];
+                const int nLeft = k == 0 ? s : (c.aOff[k - 1] + nOn) / 2;
+                const int nRight = k + 1 == c.nCount ? e : (nOff + c.aOn[k + 1]) / 2;
+                int Lm = -1, EL = 0, Rm = -1, ER = 0;
+                for (int m = P - 2; m >= nLeft && m >= 2; --m) {
+                    if (E[m - 2] <= E[m] && E[m] > E[m + 2]) {
+                        Lm = m;
+                        EL = E[m];
+                        break;
+                    }
+                }
+                for (int m = P + 2; m <= nRight && m + 2 <= kLastFrame; ++m) {
+                    if (E[m - 2] < E[m] && E[m] >= E[m + 2]) {
+                        Rm = m;
+                        ER = E[m];
+                        break;
+                    }
+                }
+                int nNewOn, nNewOff;
+                if (EL == ER) {
+                    c.Remove(k);
+                    continue;
+                } else if (ER < EL) {
+                    nNewOn = OnsetBackward(E, Lm - 2, nLeft, EL / 2);
+                    nNewOff = OffsetForward(E, P + 2, nRight, Ep / 2);
+                } else {
+                    nNewOn = OnsetBackward(E, P - 2, nLeft, Ep / 2);
+                    nNewOff = OffsetForward(E, Rm + 2, nRight, ER / 2);
+                }
+                if (nNewOn < 0 || nNewOff < 0) {
+                    c.Remove(k);
+                    continue;
+                }
+                c.aOn[k] = nNewOn;
+                c.aOff[k] = nNewOff;
+                ++k;
+            }
+            k = 0;
+            while (k < c.nCount) {
+                const int nDuration = c.aOff[k] - c.aOn[k];
+                if (nDuration < 40 || nDuration > 125)
+                    c.Remove(k);
+                else
+                    ++k;
+            }
+            if (c.nCount == 0)
+                p.PStatus[l][i] = kNoPWave;
+        }
+    }
+
+    // Combined limb signal of leads I, II and III, each beat scaled to its own maximum.
+    auto& S = p.CombinedRow;
+    S.fill(0);
+    p.CombinedThresholdRow.fill(0);
+    p.CombinedThreshold.fill(0);
+    for (int l : {LeadI, LeadII, LeadIII}) {
+        if (!UsableLead(d, l))
+            continue;
+        const std::int32_t* E = p.EnergyRow[l].data();
+        for (int i = 0; i < nBeats; ++i) {
+            const int M = p.WindowMax[l][i];
+            if (p.PStatus[l][i] == kNoPWave || M <= 0)
+                continue;
+            for (int k = 0; k < p.CandidateCount[l][i]; ++k) {
+                for (int j = p.CandidateOn[l][i][k]; j <= p.CandidateOff[l][i][k]; ++j)
+                    S[j] = Saturate(S[j] + static_cast<long long>(E[j]) * 10000 / M);
+            }
+        }
+    }
+    int nReference = -1;
+    if (d.Detection.LeadQuality12[LeadII] == LeadGoodQuality) {
+        nReference = LeadII;
+    } else {
+        for (int l = 0; l < kLeads && nReference < 0; ++l) {
+            if (d.Detection.LeadQuality12[l] == LeadGoodQuality)
+                nReference = l;
+        }
+    }
+    // Without a good lead the first usable one serves.
+    for (int l = 0; l < kLeads && nReference < 0; ++l) {
+        if (UsableLead(d, l))
+            nReference = l;
+    }
+    if (nReference < 0)
+        return;
+
+    for (int i = 0; i < nBeats; ++i) {
+        const int s = p.WindowStart[nReference][i], e = p.WindowEnd[nReference][i];
+        int nMax = 0;
+        for (int j = s; j <= e; ++j)
+            nMax = std::max(nMax, S[j]);
+        const int qStep = std::max(nMax / 100, 1);
+        auto& h = p.Histogram;
+        h.fill(0);
+        for (int j = s; j <= e; ++j) {
+            const long long v = S[j];
+            int k = v < 0 ? 0 : static_cast<int>(v / qStep);
+            if (k > 100)
+                k = 99;
+            ++h[k];
+        }
+        const int nNeed = (e - s - 1) * 90 / 100;
+        int nSum = 0;
+        for (int k = 0; k <= 100; ++k) {
+            nSum += h[k];
+            if (nSum > nNeed) {
+                p.CombinedThreshold[i] = (qStep * k) / 2;
+                break;
+            }
+        }
+        for (int j = s; j <= e; ++j)
+            p.CombinedThresholdRow[j] = p.CombinedThreshold[i];
+    }
+
+    // Second detection on the combined signal, in the reference lead's windows.
+    std::int32_t* G = p.SlopeRow.data();
+    for (int k = 2; k <= kInputSamples - 3; ++k)
+        G[k] = S[k + 2] - S[k - 2];
+    G[0] = G[1] = G[kInputSamples - 2] = G[kLastFrame] = 0;
+    const int R2 = nReference;
+    for (int i = 0; i < nBeats; ++i) {
+        SCandidates c{p.CandidateCount[R2][i], p.CandidateOn[R2][i], p.CandidateOff[R2][i]};
+        c.nCount = 0;
+        const int nThreshold = p.CombinedThreshold[i];
+        if (nThreshold == 0)
+            continue;
+        const int s = p.WindowStart[R2][i], e = p.WindowEnd[R2][i];
+        if (!ScanCandidates(S.data(), s, e, nThreshold, 50, true, c))
+            c.nCount = std::min(c.nCount, kMaxPWavesPerBeat);
+        for (int k = 0; k < c.nCount; ++k) {
+            const int nOn = c.aOn[k], nOff = c.aOff[k];
+            const int P = FirstMaxPosition(S.data(), nOn, nOff);
+            const int Sp = S[P];
+            const int nLeft = k == 0 ? s : (c.aOff[k - 1] + nOn) / 2;
+            const int nRight = k + 1 == c.nCount ? e : (nOff + c.aOn[k + 1]) / 2;
+            int Ql = -1, Qr = -1;
+            for (int m = P - 2; m >= nLeft && m >= 2; --m) {
+                if (S[m - 2] <= S[m] && S[m] > S[m + 2] && P - m > 20 && S[m] > Sp / 4) {
+                    Ql = m;
+                    break;
+                }
+            }
+            for (int m = P + 2; m <= nRight && m + 2 <= kLastFrame; ++m) {
+                if (S[m - 2] < S[m] && S[m] >= S[m + 2] && m - P > 20 && S[m] > Sp / 4) {
+                    Qr = m;
+                    break;
+                }
+            }
+            int Q = -1;
+            if (Ql >= 0 && Qr >= 0)
+                Q = S[Qr] >= S[Ql] ? Qr : Ql;
+            else
+                Q = Ql >= 0 ? Ql : Qr;
+            if (Q < 0) {
+                c.aOn[k] = CrossingBackward(S.data(), P - 1, s, Sp / 3, s);
+                c.aOff[k] = CrossingForward(S.data(), P + 1, e, Sp / 3, e);
+            } else if (Q < P) {
+                c.aOn[k] = CrossingBackward(S.data(), Q - 1, s, S[Q] / 2, Q);
+                c.aOff[k] = CrossingForward(S.data(), P + 1, e, Sp / 2, P);
+            } else {
+                c.aOn[k] = CrossingBackward(S.data(), P - 1, s, Sp / 2, P);
+                c.aOff[k] = CrossingForward(S.data(), Q + 1, e, S[Q] / 2, Q);
+            }
+        }
+        c.DropCloseOnes();
+        // Onset adjustment: the flattest rising point of the combined signal near the onset.
+        for (int k = 0; k < c.nCount; ++k) {
+            const int o = c.aOn[k];
+            int lo = o - 25, hi = o + 24;
+            if (o < 25) {
+                lo = o;
+                hi = o + 24;
+            } else if (o + 25 > kInputSamples) {
+                lo = o - 25;
+                hi = o - 1;
+            }
+            lo = std::max(lo, 2);
+            hi = std::min(hi, kInputSamples - 3);
+            int nBest = -1;
+            long long nBestSlope = 50000;
+            for (int m = lo; m <= hi; ++m) {
+                if (S[m] >= nThreshold && G[m + 2] < G[m - 2] && std::llabs(G[m]) < nBestSlope) {
+                    nBestSlope = std::llabs(G[m]);
+                    nBest = m;
+                }
+            }
+            if (nBest >= 0)
+                c.aOn[k] = nBest - 5;
+        }
+    }
+    for (int l = 0; l < kLeads; ++l) {
+        if (l == R2)
+            continue;
+        p.CandidateCount[l] = p.CandidateCount[R2];
+        p.CandidateOn[l] = p.CandidateOn[R2];
+        p.CandidateOff[l] = p.CandidateOff[R2];
+    }
+
+    // Final P waves per lead and kept beat, in record positions.
+    const auto& lb = d.Qrs.LeadBeatList;
+    for (int l = 0; l < kLeads; ++l) {
+        int j = 0;
+        for (int i = 0; i < nBeats && j < kMaxBeats; ++i) {
+            if (!(q.qrs_onset[i] > 499 && q.qrs_offset[i] < 5501))
+                continue;
+            int n = 0;
+            for (int k = 0; k < p.CandidateCount[l][i] && n < kMaxPWavesPerBeat; ++k) {
+                if (p.CandidateOn[l][i][k] > 499) {
+                    p.POn[l][j][n] = p.CandidateOn[l][i][k] - kLeadIn;
+                    p.POff[l][j][n] = std::min(p.CandidateOff[l][i][k] - kLeadIn, kRecordSamples - 1);
+                    ++n;
+                }
+            }
+            p.PCount[l][j] = n;
+            ++j;
+        }
+        const int C = std::clamp(lb.nCount[l], 0, kMaxBeats);
+        for (j = 0; j < C; ++j) {
+            const int nQrsOn = lb.onset[l][j];
+            int n = p.PCount[l][j];
+            int k = 0;
+            while (k < n) {
+                if (p.POn[l][j][k] >= nQrsOn)
+                    p.POn[l][j][k] = nQrsOn - 1;
+                if (p.POff[l][j][k] >= nQrsOn)
+                    p.POff[l][j][k] = nQrsOn - 1;
+                if (p.POff[l][j][k] - p.POn[l][j][k] < 2) {
+                    for (int m = k; m + 1 < n; ++m) {
+                        p.POn[l][j][m] = p.POn[l][j][m + 1];
+                        p.POff[l][j][m] = p.POff[l][j][m + 1];
+                    }
+                    --n;
+                    p.POn[l][j][n] = p.POff[l][j][n] = 0;
+                } else {
+                    ++k;
+                }
+            }
+            p.PCount[l][j] = n;
+        }
+    }
+}
+
+void MeasurePWaves(CEngineData& d) {
+    auto& p = d.PWave;
+    const auto& lb = d.Qrs.LeadBeatList;
+    int N = 0;
+    for (int l = 0; l < kLeads; ++l)
+        N = std::max(N, std::clamp(lb.nCount[l], 0, kMaxBeats));
+
+    for (int l = 0; l < kLeads; ++l) {
+        const std::int32_t* y = d.AnalysisLeads[l].data();
+        const int C = std::clamp(lb.nCount[l], 0, kMaxBeats);
+        bool bFirst = true;
+        int nPrevMid = 0;
+        for (int j = 0; j < C; ++j) {
+            const int n = std::clamp(p.PCount[l][j], 0, kMaxPWavesPerBeat);
+            for (int k = 0; k < n; ++k) {
+                const int s = std::clamp(p.POn[l][j][k], 0, kRecordSamples - 1);
+                int e = std::clamp(p.POff[l][j][k], 0, kRecordSamples - 1);
+                if (e == s)
+                    e = std::min(s + 1, kRecordSamples - 1);
+                ChordPeak(y, s, e, p.PPeak[l][j][k], p.PAmp[l][j][k]);
+                p.PDur[l][j][k] = (e - s) * 2;
+                const int nMid = (p.POn[l][j][k] + p.POff[l][j][k]) / 2;
+                p.PPint[l][j][k] = bFirst ? 0 : (nMid - nPrevMid) * 2;
+                bFirst = false;
+                nPrevMid = nMid;
+            }
+            if (n > 0)
+                p.PR[l][j] = (d.Qrs.GlobalQrsOnset[j] - p.POn[l][j][n - 1]) * 2;
+        }
+    }
+
+    for (int j = 0; j < N; ++j) {
+        p.MiddleWorkList.nCount = 0;
+        for (int l = 0; l < kLeads; ++l) {
+            if (p.PR[l][j] != 0)
+                AddToWorkList(p.MiddleWorkList, p.PR[l][j]);
+        }
+        if (p.MiddleWorkList.nCount > 0)
+            p.PRint[j] = MiddleValueOf(p.MiddleWorkList);
+    }
+    p.MiddleWorkList.nCount = 0;
+    for (int j = 0; j < N; ++j) {
+        if (p.PRint[j] != 0)
+            AddToWorkList(p.MiddleWorkList, p.PRint[j]);
+    }
+    if (p.MiddleWorkList.nCount > 0)
+        p.RecordPR = MiddleValueOf(p.MiddleWorkList);
+
+    // P axes per beat and P wave; the record's from those that are not exactly 0.
+    SWorkList axes;
+    for (int j = 0; j < N; ++j) {
+        int nMost = 0;
+        for (int l = 0; l < kLeads; ++l)
+            nMost = std::max(nMost, std::clamp(p.PCount[l][j], 0, kMaxPWavesPerBeat));
+        p.PaxisCount[j] = nMost;
+        for (int k = 0; k < nMost; ++k) {
+            const int nAxis = AxisFromLimbLeads(p.PAmp[LeadI][j][k], p.PAmp[LeadII][j][k],
+                                                p.PAmp[LeadIII][j][k]);
+            p.Paxis[j * kMaxPWavesPerBeat + k] = nAxis;
+            if (nAxis != 0)
+                AddToWorkList(axes, nAxis);
+        }
+    }
+    if (axes.nCount > 0)
+        p.RecordPAxis = MiddleValueOf(axes);
+
+    for (int j = 0; j < N; ++j) {
+        int nBest = -1, nMost = 0;
+        for (int l = 0; l < kLeads; ++l) {
+            if (p.PCount[l][j] > nMost) {
+                nMost = p.PCount[l][j];
+                nBest = l;
+            }
+        }
+        nMost = std::min(nMost, kMaxPWavesPerBeat);
+        p.ResultCount[j] = nMost;
+        for (int k = 0; k < nMost; ++k) {
+            p.ResultOn[j * kMaxPWavesPerBeat + k] = p.POn[nBest][j][k];
+            p.ResultOff[j * kMaxPWavesPerBeat + k] = p.POff[nBest][j][k];
+        }
+    }
+}
+
+void CountAtrialActivity(CEngineData& d) {
+    auto& p = d.PWave;
+    auto& sum = p.SumRow;
+    std::int32_t* raw = p.WorkRow.data();
+    static const int s_aIndependent[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
+                                                          LeadV3, LeadV4, LeadV5, LeadV6};
+    for (int k = 0; k < kRecordSamples; ++k) {
+        long long nSum = 0;
+        for (int l : s_aIndependent)
+            nSum += d.AnalysisLeads[l][k];
+        raw[k] = Saturate(nSum);
+    }
+    for (int k = 0; k < kRecordSamples; ++k)
+        sum[k] = raw[k];
+    for (int k = 10; k <= 4989; ++k) {
+        long long nSum = 0;
+        for (int m = k - 10; m <= k + 10; ++m)
+            nSum += raw[m];
+        sum[k] = static_cast<std::int32_t>(nSum / 21);
+    }
+
+    int N = 0;
+    for (int l = 0; l < kLeads; ++l)
+        N = std::max(N, std::clamp(d.Qrs.LeadBeatList.nCount[l], 0, kMaxBeats));
+    bool bFirst = true;
+    int nPrevMid = 0;
+    for (int b = 0; b + 1 < N; ++b) {
+        const int nFrom = std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
+        const int nTo = std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
+        bool bUp = false;
+        int nStart = nFrom;
+        int nCount = 0;
+        for (int k = nFrom; k < nTo; ++k) {
+            const bool bMax = sum[k] >= sum[k - 5] && sum[k] >= sum[k + 5] &&
+                              sum[k] > sum[k - 10] && sum[k] > sum[k + 10];
+            const bool bMin = sum[k] <= sum[k - 5] && sum[k] <= sum[k + 5] &&
+                              sum[k] < sum[k - 10] && sum[k] < sum[k + 10];
+            if (bMax && !bUp) {
+                bUp = true;
+            } else if (bMin && bUp) {
+                bUp = false;
+                if (k - nStart < 25) {
+                    nStart = k + 5;
+                } else {
+                    if (nCount < kMaxPWavesPerBeat) {
+                        p.AtrialOn[b * kMaxPWavesPerBeat + nCount] = nStart;
+                        p.AtrialOff[b * kMaxPWavesPerBeat + nCount] = k - 5;
+                    }
+                    ++nCount;
+                    nStart = k + 5;
+                }
+            }
+        }
+        p.AtrialCount[b] = nCount;
+        for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {
+            const int i = b * kMaxPWavesPerBeat + w;
+            ChordPeak(d.AnalysisLeads[LeadI].data(), p.AtrialOn[i], p.AtrialOff[i],
+                      p.AtrialPeak[i], p.AtrialAmp[i]);
+            // The same amplitude in all three limb leads points at 60 or -120 degrees.
+            p.AtrialAxis[i] = p.AtrialAmp[i] > 0 ? 60 : (p.AtrialAmp[i] < 0 ? -120 : -90);
+            const int nMid = (p.AtrialOn[i] + p.AtrialOff[i]) / 2;
+            p.AtrialInterval[i] = bFirst ? 0 : (nMid - nPrevMid) * 2;
+            bFirst = false;
+            nPrevMid = nMid;
+        }
+    }
+}
+
+int RunPWaveStage(CEngineData& d) {
+    BuildTwelveLeadBuffer(d);
+    FindIsoelectricPoints(d);
+    FilterPWaveSignal(d);
+    DetectPWaves(d);
+    MeasurePWaves(d);
+    CountAtrialActivity(d);
+    (void)RunStep(d, 7);
     return 0;
 }
 

@@ -1,0 +1,472 @@
+// T-wave end, P-wave, measurement and finish steps on working data filled by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ecg_engine/engine.h"
+#include "ecg_engine/stages.h"
+#include "ecg_engine/wave_stages.h"
+#include "testsupport/testsupport.h"
+
+using namespace ecg_engine;
+
+namespace {
+
+std::unique_ptr<CEngineData> FreshData(EEngineVariant v = EEngineVariant::Zorvik31) {
+    auto d = CreateEngineData(v);
+    d->bDebugOutput = false;
+    InitAnalysis(*d);
+    return d;
+}
+
+// Beats in the detection frame, the same in every lead, with the per-lead lists of the
+// recognition stage (kept beats only) and the global boundaries.
+void SetBeats(CEngineData& d, const std::vector<std::pair<int, int>>& frameBeats) {
+    auto& q = d.Detection.IOQm;
+    q.qrs_num = static_cast<int>(frameBeats.size());
+    int j = 0;
+    for (std::size_t i = 0; i < frameBeats.size(); ++i) {
+        q.qrs_onset[i] = frameBeats[i].first;
+        q.qrs_offset[i] = frameBeats[i].second;
+        if (frameBeats[i].first > 499 && frameBeats[i].second < 5501) {
+            for (int l = 0; l < kLeads; ++l) {
+                d.Qrs.LeadBeatList.onset[l][j] = frameBeats[i].first - 500;
+                d.Qrs.LeadBeatList.offset[l][j] = frameBeats[i].second - 500;
+            }
+            d.Qrs.GlobalQrsOnset[j] = frameBeats[i].first - 500;
+            d.Qrs.GlobalQrsOffset[j] = frameBeats[i].second - 500;
+            ++j;
+        }
+    }
+    for (int l = 0; l < kLeads; ++l)
+        d.Qrs.LeadBeatList.nCount[l] = j;
+}
+
+SWorkList List(std::initializer_list<int> values) {
+    SWorkList w;
+    for (int v : values)
+        AddToWorkList(w, v);
+    return w;
+}
+
+std::string Text(const StatementText& t) {
+    return std::string(t.data());
+}
+
+}  // namespace
+
+TEST(GlobalMeasurements, MiddleValueRule) {
+    struct {
+        std::initializer_list<int> values;
+        int expected;
+    } cases[] = {
+        {{}, 0},
+        {{420}, 420},
+        {{430, 400}, 430},  // fewer than three: the first collected, not a mean
+        {{400, 420, 440}, 400},
+        {{400, 410, 420, 430}, 410},
+        {{500, 100, 300, 200, 400}, 200},
+    };
+    for (const auto& c : cases) {
+        SWorkList w = List(c.values);
+        EXPECT_EQ(MiddleValueOf(w), c.expected);
+        EXPECT_EQ(w.nCount, c.expected);  // left in the count place
+    }
+    // A full list does not overflow its room.
+    SWorkList w;
+    for (int i = 0; i < 100; ++i)
+        AddToWorkList(w, i);
+    EXPECT_EQ(w.nCount, kMaxBeats - 1);
+}
+
+TEST(GlobalMeasurements, AxisRule) {
+    EXPECT_EQ(AxisFromLimbLeads(100, 200, 100), 59);
+    EXPECT_EQ(AxisFromLimbLeads(0, 0, 0), -90);
+    EXPECT_EQ(AxisFromLimbLeads(0, 100, 100), 90);    // x = 0, y > 0
+    EXPECT_EQ(AxisFromLimbLeads(100, 0, 0), 0);       // y = 0, x > 0
+    EXPECT_EQ(AxisFromLimbLeads(-100, 0, 0), 180);    // y = 0, x < 0
+    // Projections of a frontal vector give back its direction (within the constant's error).
+    for (int deg : {-150, -90, -30, 0, 30, 45, 60, 90, 120, 170}) {
+        const double r = deg * M_PI / 180.0;
+        const double aI = 1000 * std::cos(r), aII = 1000 * std::cos(r - M_PI / 3);
+        const int axis = AxisFromLimbLeads(aI, aII, aII - aI);
+        EXPECT_NEAR(axis, deg, 1) << deg;
+    }
+}
+
+TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
+    struct {
+        int rr, expected;
+    } cases[] = {{500, 260}, {300, 285}, {120, 399}};
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        // The last beat's window keeps its length; an earlier one stops before the next QRS.
+        SetBeats(*d, {{1000, 1050}, {1000 + c.rr, 1050 + c.rr}});
+        PrepareTOffsetSearch(*d);
+        const auto& t = d->TWave;
+        EXPECT_EQ(t.WindowStart[0][1], 1050 + c.rr);
+        EXPECT_EQ(t.WindowEnd[0][1] - t.WindowStart[0][1], c.expected) << c.rr;
+        EXPECT_EQ(t.WindowEnd[0][0] - t.WindowStart[0][0], std::min(c.expected, c.rr - 51))
+            << c.rr;
+    }
+}
+
+TEST(TWaveEnd, ThresholdScanCases) {
+    // Envelope rows set by hand: window 1000..1300, threshold 100.
+    struct {
+        const char* name;
+        std::vector<std::pair<int, int>> humps;  // [from, to] above the threshold
+        int expected;
+    } cases[] = {
+        {"never above", {}, 1305},
+        {"one hump", {{1000, 1100}}, 1106},
+        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 1206},
+        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 1106},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        SetBeats(*d, {{900, 1000}});
+        auto& t = d->TWave;
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            t.WindowStart[r][0] = 1000;
+            t.WindowEnd[r][0] = 1300;
+            t.TEndThreshold[r][0] = 100;
+            t.TEnvelope[r].fill(10);
+            for (auto [from, to] : c.humps) {
+                for (int j = from; j <= to; ++j)
+                    t.TEnvelope[r][j] = 500;
+            }
+        }
+        FindTOffsets(*d);
+        EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
+    }
+}
+
+TEST(TWaveEnd, TwoUsableLeadsTakeTheFirstLeadsEnd) {
+    auto d = FreshData();
+    SetBeats(*d, {{900, 1000}});
+    for (int r = 0; r < kIndependentLeads; ++r)
+        d->Detection.LeadQuality[r] = r < 2 ? LeadGoodQuality : LeadNoSignal;
+    auto& t = d->TWave;
+    for (int r = 0; r < 2; ++r) {
+        t.WindowStart[r][0] = 1000;
+        t.WindowEnd[r][0] = 1300;
+        t.TEndThreshold[r][0] = 100;
+        t.TEnvelope[r].fill(10);
+        for (int j = 1000; j <= (r == 0 ? 1120 : 1180); ++j)
+            t.TEnvelope[r][j] = 500;
+    }
+    FindTOffsets(*d);
+    EXPECT_EQ(t.TOffset[0], 1126);
+}
+
+TEST(TWaveEnd, PerLeadTablesSkipEdgeBeatsAndClampLateEnds) {
+    auto d = FreshData();
+    SetBeats(*d, {{400, 450}, {1000, 1050}, {5450, 5490}});
+    d->TWave.TOffset[0] = 700;
+    d->TWave.TOffset[1] = 1300;
+    d->TWave.TOffset[2] = 5600;
+    FinishTWave(*d);
+    const auto& t = d->TWave;
+    EXPECT_EQ(t.LeadQrsOffset[LeadV3][0], 550);  // the first beat has no entry
+    EXPECT_EQ(t.LeadTOffset[LeadV3][0], 800);
+    EXPECT_EQ(t.LeadTOffset[LeadV3][1], 4999);
+}
+
+TEST(TWaveEnd, TAmplitudeQtAndTAxis) {
+    auto d = FreshData();
+    SetBeats(*d, {{1000, 1050}, {1500, 1550}, {2000, 2050}});
+    // A T hump of 200 units in I and 400 in II peaking 80 samples after each QRS offset.
+    for (int n = 0; n < kRecordSamples; ++n) {
+        const int k = (n - 550) % 500;
+        const double bump = (k >= 30 && k <= 130) ? std::sin((k - 30) * M_PI / 100) : 0.0;
+        const int i = static_cast<int>(std::lround(200 * bump));
+        const int ii = static_cast<int>(std::lround(400 * bump));
+        d->AnalysisLeads[LeadI][n] = i;
+        d->AnalysisLeads[LeadII][n] = ii;
+        d->AnalysisLeads[LeadIII][n] = ii - i;
+    }
+    for (int i = 0; i < 3; ++i) {
+        d->TWave.TOffset[i] = 1190 + 500 * i;
+        d->Qrs.BeatRR[i] = 1000;
+    }
+    FinishTWave(*d);
+    const auto& t = d->TWave;
+    EXPECT_NEAR(t.TPeak[LeadI][0], 630, 3);  // the first sample of the rounded crest
+    EXPECT_EQ(t.TA[LeadI][0], static_cast<int>(200 * 2.44140625));
+    EXPECT_EQ(t.QT[LeadI][0], (690 - 500) * 2);
+    EXPECT_EQ(t.QTcint[0], 380);  // RR of one second
+    EXPECT_EQ(t.RecordQT, 380);
+    EXPECT_EQ(t.Taxis[0], 59);  // I = III = II / 2: the axis rule's 59
+    EXPECT_EQ(t.RecordTAxis, 59);
+}
+
+TEST(TWaveEnd, NoUsableLeadKeepsQtZeroAndTheAxisMissing) {
+    auto d = FreshData();
+    for (auto& q : d->Detection.LeadQuality)
+        q = LeadNoSignal;
+    for (auto& q : d->Detection.LeadQuality12)
+        q = LeadNoSignal;
+    EXPECT_EQ(RunTOffsetStage(*d), 0);
+    EXPECT_EQ(d->TWave.RecordQT, 0);
+    EXPECT_EQ(d->TWave.RecordQTc, 0);
+    EXPECT_EQ(d->TWave.RecordTAxis, MissingValue);
+}
+
+TEST(PWave, TwelveLeadBufferDerivesTheLimbLeads) {
+    auto d = FreshData();
+    d->InputLeads[0][700] = 3;
+    d->InputLeads[1][700] = 4;
+    d->InputLeads[2][700] = 9;
+    BuildTwelveLeadBuffer(*d);
+    const auto& x = d->PWave.TwelveLeads;
+    EXPECT_EQ(x[LeadIII][700], 1);
+    EXPECT_EQ(x[LeadAVR][700], -3);
+    EXPECT_EQ(x[LeadAVL][700], 1);
+    EXPECT_EQ(x[LeadAVF][700], 2);
+    EXPECT_EQ(x[LeadV1][700], 9);
+}
+
+TEST(PWave, PrPerBeatAndRecordAndThePWaveListOfTheResultFile) {
+    auto d = FreshData();
+    SetBeats(*d, {{1000, 1050}, {1500, 1550}, {2000, 2050}});
+    auto& p = d->PWave;
+    // Lead V2 has two P waves in beat 1, every other lead one.
+    for (int l = 0; l < kLeads; ++l) {
+        for (int j = 0; j < 3; ++j) {
+            p.PCount[l][j] = 1;
+            p.POn[l][j][0] = 440 + 500 * j;
+            p.POff[l][j][0] = 470 + 500 * j;
+        }
+    }
+    p.PCount[LeadV2][1] = 2;
+    p.POn[LeadV2][1][0] = 750;
+    p.POff[LeadV2][1][0] = 790;
+    p.POn[LeadV2][1][1] = 945;
+    p.POff[LeadV2][1][1] = 975;
+    MeasurePWaves(*d);
+    EXPECT_EQ(p.PR[LeadI][0], 120);
+    EXPECT_EQ(p.PR[LeadV2][1], 110);
+    EXPECT_EQ(p.PRint[1], 120);
+    EXPECT_EQ(p.RecordPR, 120);
+    EXPECT_EQ(p.ResultCount[0], 1);
+    EXPECT_EQ(p.ResultCount[1], 2);
+    EXPECT_EQ(p.ResultOn[1 * kMaxPWavesPerBeat + 1], 945);
+    EXPECT_EQ(p.PDur[LeadI][0][0], 60);
+    EXPECT_EQ(p.PPint[LeadV2][1][1], (960 - 770) * 2);
+    // Flat leads: every P amplitude 0, so every P axis -90.
+    EXPECT_EQ(p.Paxis[0], -90);
+    EXPECT_EQ(p.RecordPAxis, -90);
+}
+
+TEST(PWave, FlatRecordHasNoPWaves) {
+    auto d = FreshData();
+    SetBeats(*d, {{1000, 1050}, {1500, 1550}, {2000, 2050}, {2500, 2550}});
+    for (int i = 0; i < 4; ++i)
+        d->TWave.TOffset[i] = 1200 + 500 * i;
+    EXPECT_EQ(RunPWaveStage(*d), 0);
+    for (int j = 0; j < 3; ++j)
+        EXPECT_EQ(d->PWave.ResultCount[j], 0);
+    EXPECT_EQ(d->PWave.RecordPR, 0);
+    EXPECT_EQ(d->PWave.RecordPAxis, MissingValue);
+}
+
+TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
+    auto d = FreshData();
+    SetBeats(*d, {{1000, 1050}, {1500, 1550}});
+    d->Qrs.QrsRate = 60;
+    d->Qrs.MedianQrsDuration = 100;
+    d->Qrs.MedianQrsAxis = 45;
+    d->TWave.RecordQT = 380;
+    d->TWave.RecordQTc = 390;
+    d->TWave.RecordTAxis = 50;
+    d->PWave.RecordPR = 150;
+    d->PWave.RecordPAxis = 40;
+    d->Qrs.QrsComplexType[LeadV1][1] = 16;
+    d->Qrs.QrsWaveTable[LeadV1][1][WaveQ] = {510, -800, 500, 540};
+    d->Qrs.JPointAmplitude[LeadV1][1] = {10, 20, 30};
+    EXPECT_EQ(AssembleMeasurements(*d), 0);
+    const auto& m = d->Measurements;
+    EXPECT_EQ(d->BeatCount, 2);
+    EXPECT_EQ(m.QRSdur[0], 2);
+    EXPECT_EQ(m.QRSdur[1], 100);
+    EXPECT_EQ(m.SA[LeadV1][2], -800);  // a Q-only complex reports its deflection as S
+    EXPECT_EQ(m.SD[LeadV1][2], 80);
+    EXPECT_EQ(m.QOnlyFlag[LeadV1][2], 1);
+    EXPECT_EQ(m.ST80A[LeadV1][2], 30);
+    const std::array<std::int32_t, 8> expected = {60, 150, 100, 380, 390, 40, 45, 50};
+    EXPECT_EQ(m.GlobalMeasurements, expected);
+}
+
+// ---------------------------------------------------------------------------------------
+// Finish step.
+
+TEST(FinishStep, WindowRules) {
+    struct {
+        const char* name;
+        int qon, qoff, tendRecord, pon;
+        int start, end;
+    } cases[] = {
+        {"QRS longer than 700", 1000, 1800, 2000, 0, 1150, 1650},
+        {"T end far after the QRS", 2000, 2050, 2700, 0, 1775, 2275},
+        {"P to T end", 2000, 2050, 2200, 1940, 1940 - 120, 2200 + 120},
+        {"near the start", 100, 150, 350, 60, 0, 500},
+        {"near the end", 4800, 4850, 4990, 4760, 4499, 4999},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        d->BeatCount = 1;
+        d->Qrs.GlobalQrsOnset[0] = c.qon;
+        d->Qrs.GlobalQrsOffset[0] = c.qoff;
+        d->TWave.TOffset[0] = c.tendRecord + 500;
+        if (c.pon) {
+            d->PWave.ResultCount[0] = 1;
+            d->PWave.ResultOn[0] = c.pon;
+        }
+        BuildLeadResultTable(*d);
+        EXPECT_EQ(d->Finish.WindowStart[LeadII], c.start) << c.name;
+        EXPECT_EQ(d->Finish.WindowEnd[LeadII], c.end) << c.name;
+    }
+}
+
+TEST(FinishStep, ChosenBeatAndItsValues) {
+    auto d = FreshData();
+    SetBeats(*d, {{1000, 1050}, {1500, 1550}, {2000, 2050}, {2500, 2550}, {3000, 3050}});
+    d->BeatCount = 5;
+    d->Finish.RepresentativeBeat[LeadI] = 0;  // none chosen: N div 2
+    d->Finish.RepresentativeBeat[LeadII] = 4;
+    d->Finish.RepresentativeBeat[LeadIII] = 9;  // out of the list
+    auto& m = d->Measurements;
+    for (int b = 0; b < 5; ++b) {
+        m.PRint[b + 1] = 100 + b;
+        m.RA[LeadII][b + 1] = 1000 + b;
+        m.ST80A[LeadII][b + 1] = 70 + b;
+    }
+    BuildLeadResultTable(*d);
+    const auto& f = d->Finish;
+    EXPECT_EQ(f.ChosenBeat[LeadI], 2);
+    EXPECT_EQ(f.LeadResultTable[LeadI][0], 0);
+    EXPECT_EQ(f.LeadResultTable[LeadI][3], 102);
+    EXPECT_EQ(f.ChosenBeat[LeadII], 3);
+    EXPECT_EQ(f.LeadResultTable[LeadII][8], 1003);
+    EXPECT_EQ(f.LeadResultTable[LeadII][19], 73);
+    EXPECT_EQ(f.ChosenBeat[LeadIII], 2);
+}
+
+TEST(FinishStep, StatementOrderPoorLeadAndClassText) {
+    auto d = FreshData();
+    // A lead rated NO SIGNAL before the detection folded it to POOR QUALITY.
+    d->Detection.LeadQuality12.fill(LeadPoorQuality);
+    d->Finish.LeadRatingBeforeFold.fill(LeadGoodQuality);
+    d->Finish.LeadRatingBeforeFold[LeadV4] = LeadNoSignal;
+    CopyText(d->RhythmStatementSlots[0], "Sinus rhythm");
+    CopyText(d->RhythmStatementSlots[1], "Sinus arrhythmia");
+    CopyText(d->WaveformStatementSlots[0], "Left axis deviation");
+    d->Finish.RhythmStatementCount = 2;
+    d->Finish.WaveformStatementCount = 1;
+    d->Finish.EcgSeverity = 2;
+    CollectResultStatements(*d);
+    const auto& rs = d->ResultStatements;
+    ASSERT_EQ(rs.nCount, 5);
+    EXPECT_EQ(Text(rs.aText[0]), "*** Poor data quality, interpretation may be adversely affected");
+    EXPECT_EQ(Text(rs.aText[1]), "Sinus rhythm");
+    EXPECT_EQ(Text(rs.aText[3]), "Left axis deviation");
+    EXPECT_EQ(Text(rs.aText[4]), "[ Minimally Abnormal or Normal Variation ECG ]");
+
+    auto d2 = FreshData();
+    d2->Finish.EcgSeverity = 0;
+    CollectResultStatements(*d2);
+    EXPECT_EQ(d2->ResultStatements.nCount, 0);
+}
+
+TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
+    auto d = FreshData();
+    d->Detection.LeadQuality12[LeadV1] = LeadNoSignal;  // the detection stopped before the fold
+    for (int i = 0; i < kStatementSlots; ++i) {
+        CopyText(d->RhythmStatementSlots[i], ("Rhythm " + std::to_string(i)).c_str());
+        CopyText(d->WaveformStatementSlots[i], ("Waveform " + std::to_string(i)).c_str());
+    }
+    d->Finish.RhythmStatementCount = kStatementSlots;
+    d->Finish.WaveformStatementCount = kStatementSlots;
+    d->Finish.EcgSeverity = 4;
+    d->BeatCount = 10;
+    CollectResultStatements(*d);
+    const auto& rs = d->ResultStatements;
+    ASSERT_EQ(rs.nCount, kRecordStatementEntries);
+    EXPECT_EQ(Text(rs.aText[18]), "[ Markedly Abnormal ECG ]");
+    // The texts end before the pacemaker list's place.
+    int nBytes = 0;
+    for (int i = 0; i < rs.nCount; ++i)
+        nBytes += static_cast<int>(Text(rs.aText[i]).size());
+    EXPECT_LE(3016 + 10 * 10 + nBytes, 4000);
+
+    // Many beats leave less room: long texts give way, the class text stays last.
+    auto d2 = FreshData();
+    std::string strLong(150, 'x');
+    for (int i = 0; i < 5; ++i)
+        CopyText(d2->RhythmStatementSlots[i], strLong.c_str());
+    d2->Finish.RhythmStatementCount = 5;
+    d2->Finish.EcgSeverity = 3;
+    d2->BeatCount = 66;
+    CollectResultStatements(*d2);
+    ASSERT_EQ(d2->ResultStatements.nCount, 2);
+    EXPECT_EQ(Text(d2->ResultStatements.aText[1]), "[ Moderately Abnormal ECG ]");
+    const std::string img = BuildResultFileImage(*d2);
+    EXPECT_LE(3016 + 660 + 150 + 27, 4000);
+    EXPECT_EQ(img[122400 + 4000], '\0');
+}
+
+TEST(FinishStep, ResultImageOfAnEmptyRun) {
+    auto d = FreshData();
+    d->FilterSettings = {1, 3, 1, 2};  // nAC, nLPF, nMF, nBF in memory
+    const std::string img = BuildResultFileImage(*d);
+    ASSERT_EQ(img.size(), 133400u);
+    const auto* b = reinterpret_cast<const unsigned char*>(img.data());
+    const unsigned char dir[] = {0x18, 0x10, 0x30, 0, 0x31, 0, 0x32, 0, 0x33, 0, 0x34, 0, 0x19, 0xFF};
+    EXPECT_EQ(std::memcmp(b + 122400, dir, sizeof dir), 0);
+    for (int o = 122400 + sizeof dir; o < 122590; ++o)
+        ASSERT_EQ(b[o], 0) << o;
+    const unsigned char filter[] = {0x22, 4, 1, 3, 2, 1};  // nBF before nMF in the file
+    EXPECT_EQ(std::memcmp(b + 122590, filter, sizeof filter), 0);
+    EXPECT_EQ(b[125400 + 10], 0xFE);  // P axis -400
+    EXPECT_EQ(b[125400 + 11], 0x70);
+    EXPECT_EQ(b[132400], 0x60);
+    EXPECT_EQ(b[132401], 0);
+    EXPECT_EQ(b[126400], 0);  // no pacemaker list
+    for (int o = 132400 + 482; o < 133400; ++o)
+        ASSERT_EQ(b[o], 0) << o;
+
+    // The older build ends the lead block after the twelve lead records.
+    auto d21 = FreshData(EEngineVariant::Zorvik21);
+    for (auto& row : d21->Finish.LeadResultTable)
+        row.fill(7);
+    const std::string img21 = BuildResultFileImage(*d21);
+    EXPECT_EQ(img21[132400 + 433], 7);
+    for (int o = 132400 + 434; o < 133400; ++o)
+        ASSERT_EQ(img21[o], 0) << o;
+}
+
+TEST(FinishStep, RunsOncePerRunAndWritesBothFiles) {
+    testsupport::CTempDir dir;
+    auto d = FreshData();
+    CopyText(d->OutputBaseName, (dir / "rec").c_str());
+    d->BeatCount = 0;
+    d->Finish.EcgSeverity = 1;
+    EXPECT_EQ(FinishAnalysis(*d), 0);
+    EXPECT_TRUE(d->Finish.bResultFileWritten);
+    EXPECT_EQ(d->ResultStatements.nCount, 1);
+    // A second call (the interpretation's own after a failure) adds and writes nothing.
+    ::unlink((dir / "rec.ksi").c_str());
+    EXPECT_EQ(FinishAnalysis(*d), 0);
+    EXPECT_EQ(d->ResultStatements.nCount, 1);
+    EXPECT_FALSE(testsupport::Exists(dir / "rec.ksi"));
+
+    const std::string txt = testsupport::ReadFile(dir / "rec.txt");
+    std::string expected = "numR = 0\n";
+    for (int l = 0; l < kLeads; ++l)
+        expected += "beat = 0 : start = 0 : end = 500\n";
+    EXPECT_EQ(txt, expected);
+}
