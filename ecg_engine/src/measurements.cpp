@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
 #include "ecg_engine/wave_stages.h"
 
@@ -36,25 +37,6 @@ std::int32_t MiddleValueOf(SWorkList& list) {
     }
     list.nCount = nResult;
     return nResult;
-}
-
-std::int32_t AxisFromLimbLeads(double aI, double aII, double aIII) {
-    const double x = 2.0 * aI + aII - aIII;
-    const double y = aII + aIII;
-    // 180 / pi as the QRS axis uses it: atan(1.73205) stays just below 60 degrees.
-    constexpr double kDegrees = 180.0 / M_PI;
-    if (x == 0.0)
-        return y > 0.0 ? 90 : -90;
-    if (y == 0.0)
-        return x > 0.0 ? 0 : 180;
-    const double fTheta = std::atan(1.73205 * std::fabs(y) / std::fabs(x)) * kDegrees;
-    if (x > 0.0 && y > 0.0)
-        return static_cast<std::int32_t>(std::trunc(fTheta));
-    if (x > 0.0)
-        return -static_cast<std::int32_t>(std::trunc(fTheta));
-    if (y > 0.0)
-        return static_cast<std::int32_t>(std::trunc(180.0 - fTheta));
-    return -180 + static_cast<std::int32_t>(std::trunc(fTheta));
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "ecg_engine/engine.h"
+#include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
 #include "ecg_engine/wave_stages.h"
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ecg_engine/engine.h"
+#include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
 #include "ecg_engine/wave_stages.h"
 

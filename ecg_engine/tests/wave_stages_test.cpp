@@ -82,21 +82,6 @@ TEST(GlobalMeasurements, MiddleValueRule) {
     EXPECT_EQ(w.nCount, kMaxBeats - 1);
 }
 
-TEST(GlobalMeasurements, AxisRule) {
-    EXPECT_EQ(AxisFromLimbLeads(100, 200, 100), 59);
-    EXPECT_EQ(AxisFromLimbLeads(0, 0, 0), -90);
-    EXPECT_EQ(AxisFromLimbLeads(0, 100, 100), 90);    // x = 0, y > 0
-    EXPECT_EQ(AxisFromLimbLeads(100, 0, 0), 0);       // y = 0, x > 0
-    EXPECT_EQ(AxisFromLimbLeads(-100, 0, 0), 180);    // y = 0, x < 0
-    // Projections of a frontal vector give back its direction (within the constant's error).
-    for (int deg : {-150, -90, -30, 0, 30, 45, 60, 90, 120, 170}) {
-        const double r = deg * M_PI / 180.0;
-        const double aI = 1000 * std::cos(r), aII = 1000 * std::cos(r - M_PI / 3);
-        const int axis = AxisFromLimbLeads(aI, aII, aII - aI);
-        EXPECT_NEAR(axis, deg, 1) << deg;
-    }
-}
-
 TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
     struct {
         int rr, expected;

@@ -10,8 +10,7 @@ namespace ecg_engine {
 std::int32_t MiddleValueOf(SWorkList& list);
 // Adds a value to a counted list while it has room.
 void AddToWorkList(SWorkList& list, std::int32_t nValue);
-// Frontal axis in degrees from the amplitudes of leads I, II and III.
-std::int32_t AxisFromLimbLeads(double aI, double aII, double aIII);
+// The frontal axis rule is the QRS stage's AxisFromLimbLeads (qrs_stages.h).
 
 // T-wave end stage.
 void PrepareTOffsetSearch(CEngineData& d);
