@@ -432,8 +432,8 @@ int BuildQrsFeatureSignal(CEngineData& d) {
         std::fill(y.begin(), y.begin() + 6, y[6]);
         std::fill(y.end() - 6, y.end(), y[kInputSamples - 7]);
         for (int m = 2; m <= kInputSamples - 3; ++m) {
-            const std::int64_t v = 2 * (static_cast<std::int64_t>(y[m + 2]) - y[m - 2]) +
-                                   y[m + 1] - static_cast<std::int64_t>(y[m - 1]);
+            const std::int64_t v = 2 * (static_cast<std::int64_t>(y[m + 2]) - y[m - 2]) + y[m + 1] -
+                                   static_cast<std::int64_t>(y[m - 1]);
             dv[m] = Saturate(v / 8);
         }
         dv[0] = dv[1] = dv[2];

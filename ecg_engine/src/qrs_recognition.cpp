@@ -469,19 +469,19 @@ void AppendRecognitionRows(CEngineData& d) {
             for (int i = 0; i < list.nCount; ++i)
                 s_aPositions[n++] = list.aEntry[i].nPos;
         }
-        std::int32_t* pRow = AppendDebugRow(d, "Qrs_", kLeadNames[l], t.SmoothedLeads[l].data(),
-                                            kRecordSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "Qrs_", kLeadNames[l], t.SmoothedLeads[l].data(), kRecordSamples);
         MarkDebugRow(pRow, s_aPositions.data(), n, 32, +1);
     }
     for (int l = 0; l < kLeads; ++l) {
-        std::int32_t* pRow = AppendDebugRow(d, "OnOff_", kLeadNames[l], d.AnalysisLeads[l].data(),
-                                            kRecordSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "OnOff_", kLeadNames[l], d.AnalysisLeads[l].data(), kRecordSamples);
         MarkDebugRow(pRow, t.LeadBeatList.onset[l].data(), t.LeadBeatList.nCount[l], 128, +1);
         MarkDebugRow(pRow, t.LeadBeatList.offset[l].data(), t.LeadBeatList.nCount[l], 128, -1);
     }
     for (int l = 0; l < kLeads; ++l) {
-        std::int32_t* pRow = AppendDebugRow(d, "OnOffm_", kLeadNames[l],
-                                            d.AnalysisLeads[l].data(), kRecordSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "OnOffm_", kLeadNames[l], d.AnalysisLeads[l].data(), kRecordSamples);
         MarkDebugRow(pRow, t.GlobalQrsOnset.data(), nBeats, 128, +1);
         MarkDebugRow(pRow, t.GlobalQrsOffset.data(), nBeats, 128, -1);
     }
@@ -558,7 +558,8 @@ int PruneExtrema(CEngineData& d) {
                 const auto& e0 = list.aEntry[j - 1];
                 const auto& e1 = list.aEntry[j];
                 const int dp = e1.nPos - e0.nPos;
-                const std::int64_t dv = std::llabs(static_cast<std::int64_t>(e1.nValue) - e0.nValue);
+                const std::int64_t dv =
+                    std::llabs(static_cast<std::int64_t>(e1.nValue) - e0.nValue);
                 const double dev = std::fabs(e1.nValue - dBase);
                 bool bSignificant;
                 if (!bOut && !bBack) {
@@ -607,7 +608,8 @@ int ClassifyComplexShape(CEngineData& d) {
                 for (int j = 1; j < list.nCount - 1;) {
                     if (kind(j - 1) == -1 && kind(j) == 1 && kind(j + 1) == -1 &&
                         static_cast<double>(a(j)) <= 20.48) {
-                        const bool bKeepFirst = list.aEntry[j - 1].nValue < list.aEntry[j + 1].nValue;
+                        const bool bKeepFirst =
+                            list.aEntry[j - 1].nValue < list.aEntry[j + 1].nValue;
                         const int nFirst = bKeepFirst ? j : j - 1;
                         RemoveEntry(list, nFirst);
                         RemoveEntry(list, nFirst);
@@ -859,8 +861,7 @@ int ComputeQrsBeatMeasures(CEngineData& d) {
             static const int s_aDelay[3] = {0, 30, 40};
             for (int j = 0; j < 3; ++j) {
                 const int k = std::min(o + s_aDelay[j], kLastSample);
-                t.JPointAmplitude[l][b][j] =
-                    ToMicrovolts(static_cast<std::int64_t>(x[k]) - nBase);
+                t.JPointAmplitude[l][b][j] = ToMicrovolts(static_cast<std::int64_t>(x[k]) - nBase);
             }
             const auto& wv = t.QrsWaveTable[l][b];
             std::int32_t nDominant = 0, nMagnitude = 0;
@@ -905,10 +906,9 @@ int ComputeQrsBeatMeasures(CEngineData& d) {
 }
 
 int RunQrsRecognitionStage(CEngineData& d) {
-    int (*const aSteps[])(CEngineData&) = {BuildExtremumLists,   PruneExtrema,
-                                           ClassifyComplexShape, RefineQrsBoundaries,
-                                           ComputeGlobalQrsBoundaries, MeasureQrsWaves,
-                                           ComputeQrsBeatMeasures};
+    int (*const aSteps[])(CEngineData&) = {
+        BuildExtremumLists,         PruneExtrema,    ClassifyComplexShape,  RefineQrsBoundaries,
+        ComputeGlobalQrsBoundaries, MeasureQrsWaves, ComputeQrsBeatMeasures};
     for (auto* pStep : aSteps) {
         if (pStep(d) != 0)
             return -1;

@@ -1,0 +1,598 @@
+// Steps of the detection and QRS recognition stages on hand-made tables.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <vector>
+
+#include "ecg_engine/qrs_stages.h"
+#include "ecg_engine/stages.h"
+
+using namespace ecg_engine;
+
+namespace {
+
+class QrsStepTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_d = CreateEngineData(EEngineVariant::Zorvik31);
+        m_d->bDebugOutput = false;
+        InitAnalysis(*m_d);
+    }
+    CEngineData& D() { return *m_d; }
+
+    void SetWindows(int r, const std::vector<std::pair<int, int>>& windows) {
+        auto& w = D().Detection.QrsWindowList;
+        w.nCount[r] = static_cast<int>(windows.size());
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            w.start[r][i] = windows[i].first;
+            w.end[r][i] = windows[i].second;
+        }
+    }
+    void SetQuality(std::initializer_list<int> states) {
+        int r = 0;
+        for (int s : states)
+            D().Detection.LeadQuality[r++] = s;
+    }
+    void AddBeat(int nOnset, int nOffset) {
+        auto& q = D().Detection.IOQm;
+        q.qrs_onset[q.qrs_num] = nOnset;
+        q.qrs_offset[q.qrs_num] = nOffset;
+        ++q.qrs_num;
+    }
+    // One turning-point list for lead 0, beat 0, entries (position, value, kind).
+    void SetList(std::initializer_list<SExtremum> entries, int nBase = 0) {
+        auto& t = D().Qrs;
+        t.LeadBeatList.nCount.fill(0);
+        t.LeadBeatList.nCount[0] = 1;
+        auto& list = t.ExtremumList[0][0];
+        list = SExtremumList{};
+        for (const auto& e : entries)
+            list.aEntry[list.nCount++] = e;
+        t.QrsBaseline[0][0] = nBase;
+    }
+
+    std::unique_ptr<CEngineData> m_d;
+};
+
+// --- Lead quality --------------------------------------------------------------------------
+
+TEST_F(QrsStepTest, PresenceCheckTellsFlatFromSingleSlopeAndSurvivesFullScale) {
+    EXPECT_EQ(ComputeSquaredSlope(D()), -1);  // all leads flat
+    for (int r = 0; r < kIndependentLeads; ++r)
+        EXPECT_EQ(D().Detection.LeadQuality[r], LeadNoSignal);
+
+    InitAnalysis(D());
+    D().InputLeads[1][2000] = 20;            // one slope of 400: kept although its 98 % level is 0
+    for (int n = 0; n < kInputSamples; ++n)  // square wave at full scale: squares beyond 32 bits
+        D().InputLeads[2][n] = (n / 2) % 2 ? 32767 : -32768;
+    EXPECT_EQ(ComputeSquaredSlope(D()), 0);
+    EXPECT_EQ(D().Detection.LeadQuality[0], LeadNoSignal);
+    EXPECT_EQ(D().Detection.LeadQuality[1], LeadGoodQuality);
+    EXPECT_EQ(D().Detection.MaxPower[1], 400);
+    EXPECT_EQ(D().Detection.SymbolicPower[1], 0);
+    EXPECT_EQ(D().Detection.LeadQuality[2], LeadGoodQuality);
+    EXPECT_EQ(D().Detection.MaxPower[2], INT32_MAX);
+}
+
+TEST_F(QrsStepTest, AgreementCheckGradesLeadsByTheirWindows) {
+    std::vector<std::pair<int, int>> common;
+    for (int k = 0; k < 6; ++k)
+        common.push_back({800 + 600 * k, 840 + 600 * k});
+    for (int r = 0; r < kIndependentLeads; ++r)
+        SetWindows(r, common);
+    auto withExtra = common;
+    withExtra.push_back({1100, 1120});  // confirmed by no other lead
+    SetWindows(1, withExtra);
+    auto twoExtra = withExtra;
+    twoExtra.push_back({1700, 1720});
+    SetWindows(2, twoExtra);
+    SetWindows(3, {common.begin(), common.begin() + 5});  // 5 windows: still good
+    SetWindows(4, {common.begin(), common.begin() + 4});  // 4 windows: no signal
+    std::vector<std::pair<int, int>> full;
+    for (int k = 0; k < kMaxBeats; ++k)
+        full.push_back({600 + 70 * k, 610 + 70 * k});
+    SetWindows(5, full);  // a full list: faulted
+    EXPECT_EQ(CheckLeadAgreement(D()), 0);
+    const auto& q = D().Detection.LeadQuality;
+    EXPECT_EQ(q[0], LeadGoodQuality);
+    EXPECT_EQ(q[1], LeadPoorQuality);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[1], 6);
+    EXPECT_EQ(D().Detection.QrsWindowList.start[1][2], common[2].first);
+    EXPECT_EQ(D().Detection.QrsWindowList.start[1][6], 0);
+    EXPECT_EQ(q[2], LeadLoosed);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[2], 8);
+    EXPECT_EQ(q[3], LeadGoodQuality);
+    EXPECT_EQ(q[4], LeadNoSignal);
+    EXPECT_EQ(q[5], LeadFaulted);
+}
+
+TEST_F(QrsStepTest, AWindowOverlappingTwoWindowsOfEachOtherLeadIsIsolated) {
+    for (int r = 0; r < kIndependentLeads; ++r)
+        SetWindows(
+            r, {{500, 520}, {1000, 1010}, {1030, 1040}, {2000, 2020}, {3000, 3020}, {4000, 4020}});
+    SetWindows(0, {{500, 520}, {1000, 1040}, {2000, 2020}, {3000, 3020}, {4000, 4020}});
+    EXPECT_EQ(CheckLeadAgreement(D()), 0);
+    EXPECT_EQ(D().Detection.LeadQuality[0], LeadPoorQuality);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[0], 4);
+    SetQuality({1, 1, 1, 1, 1, 1, 1, 1});
+    EXPECT_EQ(CheckLeadAgreement(D()), -1);  // no lead of good quality left
+}
+
+// --- Detection -------------------------------------------------------------------------------
+
+TEST_F(QrsStepTest, ShortGapsAreBridgedAndWindowsStayInsideTheRow) {
+    auto& f = D().Detection.QrsFeature;
+    auto Burst = [&](int r, int nFrom, int nTo) {
+        for (int i = nFrom; i <= nTo; ++i)
+            f[r][i] = 100;
+    };
+    // Lead 0: 50 samples below the threshold after the closing sample bridge; lead 1: 51 part.
+    Burst(0, 1000, 1010);
+    Burst(0, 1061, 1070);
+    Burst(1, 1000, 1010);
+    Burst(1, 1062, 1070);
+    // Lead 2 starts and ends above the threshold.
+    Burst(2, 0, 10);
+    Burst(2, 5980, 5999);
+    D().Detection.DetectionThreshold.fill(50);
+    SetQuality({0, 0, 0, 4, 4, 4, 4, 4});
+    EXPECT_EQ(DetectAndRefineQrsWindows(D()), 0);
+    const auto& w = D().Detection.QrsWindowList;
+    EXPECT_EQ(w.nCount[0], 1);
+    EXPECT_EQ(w.nCount[1], 2);
+    ASSERT_EQ(w.nCount[2], 2);
+    EXPECT_EQ(w.start[2][0], 0);
+    EXPECT_EQ(w.end[2][1], kInputSamples - 1);
+    for (int r = 0; r < 3; ++r) {
+        for (int i = 0; i < w.nCount[r]; ++i) {
+            EXPECT_GE(w.start[r][i], 0);
+            EXPECT_LE(w.end[r][i], kInputSamples - 1);
+        }
+    }
+}
+
+TEST_F(QrsStepTest, FlatFeatureGivesNoThresholdAndNoWindow) {
+    SetQuality({0, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(BuildQrsFeatureSignal(D()), 0);
+    EXPECT_EQ(D().Detection.DetectionThreshold[0], 0);
+    EXPECT_EQ(DetectQrsWindows(D()), 0);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[0], 0);
+    EXPECT_EQ(D().DetectionFlag, 0);  // too few windows in lead II: the long window ran
+}
+
+TEST_F(QrsStepTest, AFullWindowListStopsTheScan) {
+    auto& f = D().Detection.QrsFeature[0];
+    for (int i = 0; i < kInputSamples; ++i)
+        f[i] = (i % 60) < 5 ? 100 : 0;  // 100 bursts, 55 samples apart
+    D().Detection.DetectionThreshold.fill(50);
+    SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+    EXPECT_EQ(DetectAndRefineQrsWindows(D()), 0);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[0], kMaxBeats);
+    CheckLeadAgreement(D());
+    EXPECT_EQ(D().Detection.LeadQuality[0], LeadFaulted);
+}
+
+// --- Beat list -------------------------------------------------------------------------------
+
+TEST_F(QrsStepTest, WorkListPicks) {
+    SWorkList a;
+    for (int v : {1000, 1010, 1005})
+        a.aValue[a.nCount++] = v;
+    EXPECT_EQ(MedianOfWorkLists(a), 1005);
+    SWorkList b;
+    for (int v : {1040, 1060, 1050, 1030})
+        b.aValue[b.nCount++] = v;
+    EXPECT_EQ(MedianOfWorkLists(b), 1050);  // 2nd of 4 in descending order
+    SWorkList c;
+    c.aValue[c.nCount++] = 7;
+    c.aValue[c.nCount++] = 3;
+    EXPECT_EQ(MedianOfWorkLists(c), 7);
+    SWorkList e;
+    EXPECT_EQ(MedianOfWorkLists(e), 0);
+}
+
+TEST_F(QrsStepTest, GroupingTakesThePickOfTheUsableLeads) {
+    SetQuality({0, 1, 0, 4, 4, 4, 4, 4});
+    SetWindows(0, {{1000, 1040}, {2000, 2040}});
+    SetWindows(1, {{1010, 1060}, {2005, 2030}});
+    SetWindows(2, {{1005, 1050}});
+    SetWindows(3, {{1500, 1510}});  // no signal: not grouped
+    EXPECT_EQ(GroupBeats(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 2);
+    EXPECT_EQ(q.qrs_onset[0], 1005);
+    EXPECT_EQ(q.qrs_offset[0], 1050);
+    // Two leads in the beat: the first usable lead's window, not a mean.
+    EXPECT_EQ(q.qrs_onset[1], 2000);
+    EXPECT_EQ(q.qrs_offset[1], 2040);
+}
+
+TEST_F(QrsStepTest, GroupingFailsAtA67thBeatWithoutOverrunningTheList) {
+    SetQuality({0, 0, 4, 4, 4, 4, 4, 4});
+    std::vector<std::pair<int, int>> a, b;
+    for (int k = 0; k < 33; ++k) {
+        a.push_back({100 + 80 * k, 120 + 80 * k});
+        b.push_back({140 + 80 * k, 160 + 80 * k});
+    }
+    SetWindows(0, a);
+    SetWindows(1, b);
+    EXPECT_EQ(GroupBeats(D()), 0);
+    EXPECT_EQ(D().Detection.IOQm.qrs_num, kMaxBeats);
+
+    InitAnalysis(D());
+    SetQuality({0, 0, 0, 4, 4, 4, 4, 4});
+    SetWindows(0, a);
+    SetWindows(1, b);
+    SetWindows(2, {{3000, 3010}});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(GroupBeats(D()), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "QM_M_1  IOQm.qrs_num = 67\n");
+    EXPECT_LE(D().Detection.IOQm.qrs_num, kMaxBeats);
+}
+
+TEST_F(QrsStepTest, CleaningMergesOverlapsAndDropsCloseBeats) {
+    AddBeat(1000, 1040);
+    AddBeat(1030, 1060);  // overlaps: merged into the first
+    AddBeat(1099, 1120);  // 39 after the merged offset: dropped
+    AddBeat(1600, 1640);
+    AddBeat(1680, 1700);  // 40 after: stays
+    EXPECT_EQ(CleanBeatList(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 3);
+    EXPECT_EQ(q.qrs_onset[0], 1000);
+    EXPECT_EQ(q.qrs_offset[0], 1060);
+    EXPECT_EQ(q.qrs_onset[1], 1600);
+    EXPECT_EQ(q.qrs_onset[2], 1680);
+    EXPECT_EQ(q.qrs_onset[3], 0);
+}
+
+void Triangle(InputRow32& f, int nFrom, int nTo, int nHeight) {
+    const int nMid = (nFrom + nTo) / 2;
+    for (int i = nFrom; i <= nTo; ++i)
+        f[i] = nHeight - nHeight * std::abs(i - nMid) / (nMid - nFrom + 1);
+}
+
+TEST_F(QrsStepTest, MissedBeatIsInsertedInTheLongPause) {
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        auto& f = D().Detection.QrsFeature[r];
+        for (int on : {1000, 1500, 2600})
+            Triangle(f, on - 5, on + 45, 1000);
+        Triangle(f, 1995, 2045, 400);
+    }
+    AddBeat(1000, 1040);
+    AddBeat(1500, 1540);
+    AddBeat(2600, 2640);  // more than twice the interval before
+    EXPECT_EQ(CleanBeatList(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 4);
+    EXPECT_NEAR(q.qrs_onset[2], 1995, 10);
+    EXPECT_NEAR(q.qrs_offset[2], 2045, 10);
+    EXPECT_EQ(q.qrs_onset[3], 2600);
+}
+
+TEST_F(QrsStepTest, MissedBeatSearchInsertsNothingOutsideThePause) {
+    // The pause holds nothing but the tail of beat 1's energy, which reaches past its offset.
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        auto& f = D().Detection.QrsFeature[r];
+        Triangle(f, 995, 1045, 1000);
+        for (int i = 1500; i < 1620; ++i)
+            f[i] = 1000 - (i - 1500) * 8;
+        Triangle(f, 2595, 2645, 1000);
+    }
+    AddBeat(1000, 1040);
+    AddBeat(1500, 1540);
+    AddBeat(2600, 2640);
+    EXPECT_EQ(CleanBeatList(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 3);
+    for (int b = 1; b < q.qrs_num; ++b)
+        EXPECT_GT(q.qrs_onset[b], q.qrs_offset[b - 1]);
+}
+
+TEST_F(QrsStepTest, OutputLeadsAndFinalQuality) {
+    for (int r = 0; r < kIndependentLeads; ++r)
+        D().InputLeads[r].fill(static_cast<std::int16_t>(10 * r));
+    D().InputLeads[0][kLeadIn + 7] = 100;
+    D().InputLeads[1][kLeadIn + 7] = 301;
+    SetQuality({0, 2, 3, 4, 1, 0, 0, 0});
+    EXPECT_EQ(DeriveOutputLeads(D()), 0);
+    const auto& a = D().AnalysisLeads;
+    EXPECT_EQ(a[LeadIII][7], 201);
+    EXPECT_EQ(a[LeadAVR][7], -200);
+    EXPECT_EQ(a[LeadAVL][7], -50);
+    EXPECT_EQ(a[LeadAVF][7], 251);
+    EXPECT_EQ(a[LeadV6][7], 70);
+    const std::array<int, 8> expect = {0, 1, 1, 1, 1, 0, 0, 0};
+    for (int r = 0; r < kIndependentLeads; ++r)
+        EXPECT_EQ(D().Detection.LeadQuality[r], expect[r]);
+    const auto& q12 = D().Detection.LeadQuality12;
+    EXPECT_EQ(q12[LeadI], 0);
+    EXPECT_EQ(q12[LeadII], 1);
+    EXPECT_EQ(q12[LeadAVF], 1);
+    EXPECT_EQ(q12[LeadV1], 1);
+}
+
+// --- QRS recognition -------------------------------------------------------------------------
+
+TEST_F(QrsStepTest, BeatsAtTheEdgesAreLeftOutAndPlateausGiveOneMaximum) {
+    AddBeat(499, 600);
+    AddBeat(1000, 1100);
+    AddBeat(5400, 5501);
+    auto& x = D().AnalysisLeads[LeadI];
+    // Plateau (equal, equal) that then falls: one maximum at its last sample.
+    for (int i = 540; i < 600; ++i)
+        x[i] = i < 560 ? (i - 540) * 10 : (i < 570 ? 200 : 0);
+    D().FilterSettings.nAC = 2;
+    EXPECT_EQ(BuildExtremumLists(D()), 0);
+    for (int l = 0; l < kLeads; ++l)
+        EXPECT_EQ(D().Qrs.LeadBeatList.nCount[l], 1);
+    EXPECT_EQ(D().Qrs.LeadBeatList.onset[LeadII][0], 500);
+    const auto& list = D().Qrs.ExtremumList[LeadI][0];
+    int nMaxima = 0;
+    for (int i = 0; i < list.nCount; ++i)
+        nMaxima += list.aEntry[i].nKind == 1;
+    EXPECT_EQ(nMaxima, 1);
+    // 8-point mean unless the mains setting is 50 Hz.
+    const auto& s = D().Qrs.SmoothedLeads[LeadI];
+    EXPECT_EQ(s[560], (190 + 180 + 170 + 160 + 200 + 200 + 200 + 200) / 8);
+    D().FilterSettings.nAC = 1;
+    BuildExtremumLists(D());
+    EXPECT_EQ(s[560], (150 + 160 + 170 + 180 + 190 + 200 + 200 + 200 + 200 + 200) / 10);
+}
+
+TEST_F(QrsStepTest, TurningPointListsKeepTheirEndsAndTheirRoom) {
+    // A zigzag with far more turning points than the list holds, and a flat lead.
+    AddBeat(1000, 1400);
+    auto& x = D().AnalysisLeads[LeadV1];
+    for (int i = 400; i < 1000; ++i)
+        x[i] = ((i / 3) % 2) ? 400 : -400;
+    D().FilterSettings.nAC = 2;
+    EXPECT_EQ(BuildExtremumLists(D()), 0);
+    const auto& zig = D().Qrs.ExtremumList[LeadV1][0];
+    EXPECT_EQ(zig.nCount, kMaxExtrema);
+    EXPECT_EQ(zig.aEntry[kMaxExtrema - 1].nPos, 900);
+    EXPECT_EQ(zig.aEntry[kMaxExtrema - 1].nKind, 0);
+    EXPECT_EQ(PruneExtrema(D()), 0);
+    for (int l = 0; l < kLeads; ++l)
+        EXPECT_GE(D().Qrs.ExtremumList[l][0].nCount, 2) << kLeadNames[l];
+    // The rest of the stage copes with the two-entry lists of the flat leads.
+    EXPECT_EQ(ClassifyComplexShape(D()), 0);
+    EXPECT_EQ(RefineQrsBoundaries(D()), 0);
+    EXPECT_EQ(ComputeGlobalQrsBoundaries(D()), 0);
+    EXPECT_EQ(MeasureQrsWaves(D()), 0);
+    EXPECT_EQ(ComputeQrsBeatMeasures(D()), 0);
+    // Eleven flat leads cannot type the beat: it is gone from every list.
+    EXPECT_EQ(D().Qrs.LeadBeatList.nCount[LeadI], 0);
+    EXPECT_EQ(D().Detection.IOQm.qrs_num, 0);
+    EXPECT_EQ(D().Qrs.QrsRate, -1);
+}
+
+TEST_F(QrsStepTest, PruningKeepsLooseStepsOnlyOutsideTheBaselineBand) {
+    // 19 units over 4 samples while near the baseline: removed.
+    SetList({{100, 0, 0}, {104, 19, 1}, {120, -300, -1}, {140, 0, 0}});
+    PruneExtrema(D());
+    const auto& list = D().Qrs.ExtremumList[0][0];
+    ASSERT_EQ(list.nCount, 3);
+    EXPECT_EQ(list.aEntry[1].nValue, -300);
+    // The same step while the signal is outside the band: kept.
+    SetList({{100, 0, 0}, {110, -300, -1}, {114, -281, 1}, {118, -300, -1}, {140, 0, 0}});
+    PruneExtrema(D());
+    EXPECT_EQ(D().Qrs.ExtremumList[0][0].nCount, 5);
+    // Two flat entries are never pruned further.
+    SetList({{100, 0, 0}, {150, 0, 0}});
+    PruneExtrema(D());
+    EXPECT_EQ(D().Qrs.ExtremumList[0][0].nCount, 2);
+}
+
+struct STypeCase {
+    std::vector<SExtremum> list;
+    int nType;
+    int nRPos;  // entry index of R (0 when absent)
+};
+
+TEST_F(QrsStepTest, ComplexTypes) {
+    const std::vector<STypeCase> cases = {
+        {{{0, 0, 0}, {10, 200, 1}, {20, 0, 0}}, 0x08, 1},
+        {{{0, 0, 0}, {10, -200, -1}, {20, 0, 0}}, 0x10, 0},
+        {{{0, 0, 0}, {20, 0, 0}}, 0xFF, 0},
+        {{{0, 0, 0}, {10, 200, 1}, {20, -100, -1}, {30, 0, 0}}, 0x0C, 1},
+        {{{0, 0, 0}, {10, -100, -1}, {20, 200, 1}, {30, 0, 0}}, 0x18, 2},
+        {{{0, 0, 0}, {10, -100, -1}, {20, 200, 1}, {30, -50, -1}, {40, 0, 0}}, 0x1C, 2},
+        {{{0, 0, 0}, {10, 200, 1}, {20, -100, -1}, {30, 150, 1}, {40, 0, 0}}, 0x0E, 1},
+        // Two maxima over a minimum above the baseline: notched R, or R at the taller peak.
+        {{{0, 0, 0}, {10, 200, 1}, {20, 100, -1}, {30, 150, 1}, {40, 0, 0}}, 0x88, 1},
+        {{{0, 0, 0}, {10, 200, 1}, {20, 30, -1}, {30, 40, 1}, {40, 0, 0}}, 0x08, 1},
+        {{{0, 0, 0}, {10, 40, 1}, {20, 30, -1}, {30, 200, 1}, {40, 0, 0}}, 0x08, 3},
+        {{{0, 0, 0}, {10, 200, 1}, {20, -100, -1}, {30, 150, 1}, {40, -60, -1}, {50, 0, 0}},
+         0x0F,
+         1},
+        {{{0, 0, 0}, {10, -50, -1}, {20, 200, 1}, {30, -100, -1}, {40, 150, 1}, {50, 0, 0}},
+         0x1E,
+         2},
+        {{{0, 0, 0},
+          {10, -50, -1},
+          {20, 200, 1},
+          {30, -100, -1},
+          {40, 150, 1},
+          {45, -70, -1},
+          {50, 0, 0}},
+         0x1F,
+         2},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        auto& list = D().Qrs.ExtremumList[0][0];
+        list = SExtremumList{};
+        for (const auto& e : cases[i].list)
+            list.aEntry[list.nCount++] = e;
+        D().Qrs.LeadBeatList.nCount.fill(0);
+        D().Qrs.LeadBeatList.nCount[0] = 1;
+        EXPECT_EQ(ClassifyComplexShape(D()), 0);
+        EXPECT_EQ(D().Qrs.QrsComplexType[0][0], cases[i].nType) << "case " << i;
+        EXPECT_EQ(D().Qrs.QrsWaveTable[0][0][WaveR].nPos, cases[i].nRPos) << "case " << i;
+    }
+}
+
+TEST_F(QrsStepTest, WaveSizeChecksAndGapClosing) {
+    auto& t = D().Qrs;
+    t.LeadBeatList.onset[0][0] = 100;
+    t.LeadBeatList.offset[0][0] = 150;
+    auto& wv = t.QrsWaveTable[0][0];
+    struct {
+        int nWave, nBit, nOn, nOff, nAmp;
+        bool bKept;
+    } const cases[] = {
+        {WaveR, kQrsTypeR, 100, 109, 30, false},  {WaveR, kQrsTypeR, 100, 109, 45, true},
+        {WaveS, kQrsTypeS, 110, 118, -30, true},  {WaveS, kQrsTypeS, 110, 114, -30, false},
+        {WaveQ, kQrsTypeQ, 100, 112, -15, false}, {WaveR, kQrsTypeR, 100, 103, 500, false},
+        {WaveR, kQrsTypeR, 90, 160, 500, false},
+    };
+    for (const auto& c : cases) {
+        t.QrsComplexType[0][0] = c.nBit;
+        wv[c.nWave] = {105, c.nAmp, c.nOn, c.nOff};
+        ValidateQrsWave(D(), c.nBit, 0, 0);
+        EXPECT_EQ(t.QrsComplexType[0][0] == c.nBit, c.bKept) << c.nOn << " " << c.nOff;
+        EXPECT_EQ(wv[c.nWave].nAmp == c.nAmp, c.bKept);
+    }
+    // An RS whose R was removed becomes QS with the S data in the Q slot.
+    for (auto& w : wv)
+        w = SQrsWave{};
+    t.QrsComplexType[0][0] = kQrsTypeS;
+    wv[WaveS] = {130, -300, 120, 150};
+    CloseWaveGaps(D(), 0, 0);
+    EXPECT_EQ(t.QrsComplexType[0][0], 0x10);
+    EXPECT_EQ(wv[WaveQ].nPos, 130);
+    EXPECT_EQ(wv[WaveQ].nAmp, -300);
+    EXPECT_EQ(wv[WaveQ].nOn, 120);
+    EXPECT_EQ(wv[WaveS].nAmp, 0);
+    // QRSR' without its S: R' merges into R (taller amplitude, later offset).
+    t.QrsComplexType[0][0] = kQrsTypeQ | kQrsTypeR | kQrsTypeR2;
+    wv[WaveS] = SQrsWave{};
+    wv[WaveR] = {110, 200, 105, 115};
+    wv[WaveR2] = {125, 300, 118, 140};
+    CloseWaveGaps(D(), 0, 0);
+    EXPECT_EQ(t.QrsComplexType[0][0], 0x18);
+    EXPECT_EQ(wv[WaveR].nPos, 125);
+    EXPECT_EQ(wv[WaveR].nAmp, 300);
+    EXPECT_EQ(wv[WaveR].nOff, 140);
+    EXPECT_EQ(wv[WaveR2].nPos, 0);
+}
+
+TEST_F(QrsStepTest, GlobalBoundaryPicks) {
+    SWorkList on, off;
+    for (int i = 0; i < 12; ++i) {
+        on.aValue[on.nCount++] = 111 - i;
+        off.aValue[off.nCount++] = 200 + i;
+    }
+    std::int32_t nOn = 0, nOff = 0;
+    PickGlobalBoundaries(on, off, nOn, nOff);
+    EXPECT_EQ(nOn, 105);
+    EXPECT_EQ(nOff, 207);
+}
+
+TEST_F(QrsStepTest, MeasurePicksAndAxes) {
+    auto Pick = [](std::initializer_list<int> values) {
+        SWorkList list;
+        for (int v : values)
+            list.aValue[list.nCount++] = v;
+        const int nPick = MedianOfList(list);
+        EXPECT_EQ(list.nCount, nPick);
+        return nPick;
+    };
+    EXPECT_EQ(Pick({80, 90, 100}), 80);
+    EXPECT_EQ(Pick({4, 1, 3, 2}), 2);
+    EXPECT_EQ(Pick({5, 1, 4, 2, 3}), 2);
+    EXPECT_EQ(Pick({9, 7}), 9);
+    EXPECT_EQ(Pick({}), 0);
+
+    EXPECT_EQ(AxisFromLimbLeads(100, 100, 100), 59);  // the constant 1.73205 and truncation
+    EXPECT_EQ(AxisFromLimbLeads(100, 50, -50), 0);
+    EXPECT_EQ(AxisFromLimbLeads(-100, -50, 50), 180);
+    EXPECT_EQ(AxisFromLimbLeads(0, 50, 50), 90);
+    EXPECT_EQ(AxisFromLimbLeads(0, -50, -50), -90);
+    EXPECT_EQ(AxisFromLimbLeads(100, -100, -200), -59);
+    EXPECT_EQ(AxisFromLimbLeads(-100, 100, 200), 120);
+    EXPECT_EQ(AxisFromLimbLeads(-100, -200, -100), -121);
+}
+
+TEST_F(QrsStepTest, BeatMeasures) {
+    auto& t = D().Qrs;
+    t.LeadBeatList.nCount.fill(3);
+    for (int b = 0; b < 3; ++b) {
+        t.GlobalQrsOnset[b] = 1000 + 400 * b;
+        t.GlobalQrsOffset[b] = 1045 + 400 * b;
+        for (int l = 0; l < kLeads; ++l) {
+            t.LeadBeatList.onset[l][b] = 1000 + 400 * b;
+            t.LeadBeatList.offset[l][b] = 1045 + 400 * b;
+            t.QrsBaseline[l][b] = 10;
+        }
+    }
+    D().AnalysisLeads[LeadV2][1045] = 51;
+    D().AnalysisLeads[LeadV2][1075] = 420;
+    auto& wv = t.QrsWaveTable[LeadV2][0];
+    wv[WaveR].nAmp = 500;
+    wv[WaveS].nAmp = -700;
+    EXPECT_EQ(ComputeQrsBeatMeasures(D()), 0);
+    EXPECT_EQ(t.DominantQrsAmplitude[LeadV2][0], -700);
+    EXPECT_EQ(t.QrsPeakToPeak[LeadV2][0], 1200);
+    EXPECT_EQ(t.JPointAmplitude[LeadV2][0][0], 100);  // 41 units
+    EXPECT_EQ(t.JPointAmplitude[LeadV2][0][1], 1000);
+    EXPECT_EQ(t.JPointAmplitude[LeadV2][0][2], -24);
+    EXPECT_EQ(t.BeatRR[0], 800);
+    EXPECT_EQ(t.BeatRR[2], 800);
+    EXPECT_EQ(t.QrsRate, 75);
+    EXPECT_EQ(t.BeatQrsDuration[1], 90);
+    EXPECT_EQ(t.MedianQrsDuration, 90);
+
+    t.LeadBeatList.nCount.fill(1);
+    t.BeatRR.fill(0);
+    ComputeQrsBeatMeasures(D());
+    EXPECT_EQ(t.QrsRate, -1);  // one beat: no interval
+}
+
+TEST_F(QrsStepTest, DroppingAnUntypedBeatKeepsTheListsTogether) {
+    // Detection beats 0 (in the lead-in, left out of the lead lists), 1, 2 and 3.
+    AddBeat(400, 450);
+    AddBeat(1500, 1545);
+    AddBeat(2000, 2045);
+    AddBeat(2500, 2545);
+    auto& t = D().Qrs;
+    t.LeadBeatList.nCount.fill(3);
+    for (int l = 0; l < kLeads; ++l) {
+        for (int b = 0; b < 3; ++b) {
+            t.LeadBeatList.onset[l][b] = 1000 + 500 * b;
+            t.LeadBeatList.offset[l][b] = 1045 + 500 * b;
+            t.QrsBaseline[l][b] = 10 * (b + 1);
+            auto& list = t.ExtremumList[l][b];
+            list.nCount = 3;
+            list.aEntry[0] = {1000 + 500 * b, 0, 0};
+            list.aEntry[1] = {1020 + 500 * b, 300, 1};
+            list.aEntry[2] = {1045 + 500 * b, 0, 0};
+            t.QrsComplexType[l][b] = l < 7 && b == 1 ? kQrsTypeUnknown : 0x08;
+            t.QrsWaveTable[l][b][WaveR].nPos = 1;
+            D().AnalysisLeads[l][1020 + 500 * b] = 300;
+        }
+        t.GlobalQrsOnset = {1000, 1500, 2000};
+        t.GlobalQrsOffset = {1045, 1545, 2045};
+    }
+    EXPECT_EQ(MeasureQrsWaves(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 3);
+    // The matching entry left the detection list; the others keep their frame.
+    EXPECT_EQ(q.qrs_onset[0], 400);
+    EXPECT_EQ(q.qrs_onset[1], 1500);
+    EXPECT_EQ(q.qrs_onset[2], 2500);
+    EXPECT_EQ(q.qrs_onset[3], 0);
+    for (int l = 0; l < kLeads; ++l) {
+        EXPECT_EQ(t.LeadBeatList.nCount[l], 2);
+        EXPECT_EQ(t.LeadBeatList.onset[l][1], 2000);
+        EXPECT_EQ(t.QrsBaseline[l][1], 30);  // the baseline moved with its beat
+        EXPECT_EQ(t.QrsComplexType[l][1], 0x08);
+        // 270 units above the moved baseline, in microvolts.
+        EXPECT_EQ(t.QrsWaveTable[l][1][WaveR].nAmp, 659);
+    }
+    EXPECT_EQ(t.GlobalQrsOnset[1], 2000);
+    EXPECT_EQ(t.GlobalQrsOnset[2], 0);
+}
+
+}  // namespace
