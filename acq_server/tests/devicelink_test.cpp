@@ -374,6 +374,19 @@ TEST_F(LinkFixture, DeviceTextIdIsUtf8AndSafe) {
     EXPECT_EQ(m_stored[0].m_strPatientID, "J\xE9!..");
 }
 
+TEST_F(LinkFixture, LongDeviceTextIdStillNamesAFile) {
+    EcgSpec spec;
+    spec.nBlocks = 2;
+    Bytes b = teststream::LegacyEcg(spec);
+    Bytes m = {0x35, 250};
+    m.insert(m.end(), 250, 'Q');
+    b.insert(b.begin() + 58, m.begin(), m.end());
+    ASSERT_TRUE(Play(b));
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_EQ(m_stored[0].m_strPatientID, std::string(acq::kMaxNameID, 'Q'));
+    EXPECT_EQ(StoredFile().size(), 132640u);
+}
+
 TEST(Framing, TableOfLengths) {
     struct Case {
         Bytes in;

@@ -303,6 +303,16 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             const std::size_t nText = std::min<std::size_t>(L, nBody);
             const CString strUtf8(reinterpret_cast<const char*>(p + 2), nText);
             m_strPatientID = acq::SafeNamePart(platform::FromUtf8(strUtf8));
+            // The ID names the record file: keep the name within what a folder can hold.
+            std::size_t nKeep = 0;
+            while (nKeep < m_strPatientID.size()) {
+                const std::size_t nStep =
+                    platform::IsLeadByte(static_cast<unsigned char>(m_strPatientID[nKeep])) ? 2 : 1;
+                if (nKeep + nStep > acq::kMaxNameID)
+                    break;
+                nKeep += nStep;
+            }
+            m_strPatientID.resize(std::min(nKeep, m_strPatientID.size()));
             break;
         }
         case 0x21:
@@ -741,6 +751,11 @@ BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
     if (m_context.m_log) {
         Log(Format("RECEIVE = %zu", n));
         Log(Format(" dummy plus RECEIVE = %zu", n + m_abyLeft.size()));
+        if (n > 6) {
+            const BYTE* t = p + n - 6;
+            Log(Format("last hex : 0x%02X 0x%02X 0x%02X 0x%02X 0x%02X 0x%02X", t[0], t[1], t[2],
+                       t[3], t[4], t[5]));
+        }
     }
     if (m_bPacketMode) {
         m_parser.Parse(p, static_cast<int>(n));

@@ -58,7 +58,10 @@ void CListenSocket::OnAccept() {
     while (QTcpSocket* pSocket = m_server.nextPendingConnection()) {
         auto pClient = std::make_unique<CSecretarySocket>(pSocket, *this, m_context);
         CSecretarySocket* pKey = pClient.get();
-        m_clients.emplace(pKey, std::move(pClient));
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_clients.emplace(pKey, std::move(pClient));
+        }
         emit ClientAccepted();
     }
 }
