@@ -127,6 +127,30 @@ TEST(QrsSynthetic, DebugRunWritesTheRecognitionLogAndRows) {
     EXPECT_EQ(nQrsRows, 36);
 }
 
+// At 300 per minute lead II gives 32 windows or more in the first pass: the short integration
+// window stays, and at 60 per minute the second pass runs with the long one.
+TEST(QrsSynthetic, IntegrationWindowFollowsTheRateOfLeadII) {
+    testsupport::CTempDir dir;
+    const std::vector<std::string> narrow = {"--p",    "0",
+                                             "--t",    "0",
+                                             "--limb", "R:1000:14,S:-250:10",
+                                             "--V1",   "R:200:10,S:-1200:14",
+                                             "--V2",   "R:500:10,S:-1400:14",
+                                             "--V3",   "R:900:12,S:-900:12",
+                                             "--V4",   "R:1500:14,S:-500:10",
+                                             "--V5",   "R:1600:14,S:-300:10",
+                                             "--V6",   "R:1200:24"};
+    for (const char* pszRate : {"300", "60"}) {
+        std::vector<std::string> args = {"--rate", pszRate};
+        args.insert(args.end(), narrow.begin(), narrow.end());
+        const std::string path = dir / (std::string("r") + pszRate + ".raw");
+        const SSynthTruth truth = MakeSynthRecord(path, args);
+        auto d = RunQrsStagesOn(path, "1");
+        EXPECT_EQ(d->DetectionFlag, std::string(pszRate) == "300" ? 1 : 0);
+        EXPECT_EQ(d->Detection.IOQm.qrs_num, static_cast<int>(truth.aOnset.size())) << pszRate;
+    }
+}
+
 // Hostile inputs must run through every stage without a sanitizer report.
 TEST(QrsSynthetic, HostileRecordsRunThrough) {
     testsupport::CTempDir dir;
