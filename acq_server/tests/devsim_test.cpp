@@ -326,3 +326,44 @@ TEST_F(DevsimFixture, IdleCartIsDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+// The development harness: runs until stopped, any outside client can be tried on it.
+TEST(Acqd, ServesTheSimulatorUntilStopped) {
+    TestApp();
+    testsupport::CTempDir dir;
+    QProcess acqd;
+    acqd.setProgram(ACQD_PATH);
+    acqd.setArguments(
+        {"--folder", QString::fromStdString(dir.Path()), "--port", "0", "--folder-type", "2"});
+    acqd.start();
+    QByteArray out;
+    ASSERT_TRUE(RunUntil([&] {
+        out += acqd.readAllStandardOutput();
+        return out.contains('\n');
+    }));
+    ASSERT_TRUE(out.startsWith("LISTENING 127.0.0.1 ")) << out.toStdString();
+    const QString strPort = QString::fromUtf8(out.split('\n')[0].split(' ')[2]);
+
+    QProcess sim;
+    sim.setProgram("/usr/bin/python3");
+    sim.setArguments({DEVSIM_PY, "--port", strPort, "--quiet", "0.4", "frame-ecg", "--id", "H1"});
+    sim.start();
+    ASSERT_TRUE(RunUntil([&] { return sim.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(sim.readAllStandardOutput(), QByteArray("REPLY fc0600ef\n"));
+    ASSERT_TRUE(RunUntil([&] {
+        out += acqd.readAllStandardOutput();
+        return out.contains("STORED");
+    }));
+    const std::string strPath = dir.Path() + "EKG/H1_20260304050607.ekg";
+    EXPECT_TRUE(out.contains(QByteArray("STORED kind=1 id=H1 path=") + strPath.c_str()));
+    EXPECT_EQ(testsupport::ReadFile(strPath).size(), 132640u);
+
+    acqd.terminate();  // SIGTERM
+    ASSERT_TRUE(RunUntil([&] { return acqd.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(acqd.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(acqd.exitCode(), 0);
+}
+
+}  // namespace

@@ -40,6 +40,8 @@ public:
 
     // Removes, closes and deletes a connection that is in the map; others are left alone.
     void RemoveClient(CSecretarySocket* pClient);
+    // Deletes every connection at once: not to be called from a connection's own
+    // notification.
     void RemoveAllClients();
     std::size_t ClientCount() const { return m_clients.size(); }
     bool HasClient(CSecretarySocket* pClient) const { return m_clients.count(pClient) != 0; }
