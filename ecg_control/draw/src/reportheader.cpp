@@ -1,6 +1,5 @@
 #include "ecg_control/draw/reportheader.h"
 
-#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 
@@ -8,6 +7,7 @@
 
 #include "ecg_control/draw/drawtools.h"
 #include "ecg_control/draw/tracelayout.h"
+#include "ecg_control/reporttexts.h"
 
 namespace {
 
@@ -18,34 +18,6 @@ CString Format(const char* pszFormat, ...) {
     std::vsnprintf(sz, sizeof sz, pszFormat, args);
     va_end(args);
     return sz;
-}
-
-// Leading number of a text (white space skipped, no locale); 0 when there is none.
-double ParseNumber(const CString& strText) {
-    std::size_t i = 0;
-    while (i < strText.size() && (strText[i] == ' ' || strText[i] == '\t')) {
-        ++i;
-    }
-    if (i < strText.size() && strText[i] == '+') {
-        ++i;
-    }
-    double dValue = 0.0;
-    const auto result =
-        std::from_chars(strText.data() + i, strText.data() + strText.size(), dValue);
-    return result.ec == std::errc() ? dValue : 0.0;
-}
-
-// Rounding as the reports have always done it: add 0.5 and truncate.
-int Round(double dValue) {
-    return static_cast<int>(dValue + 0.5);
-}
-
-CString WithoutFirstL(CString strText) {
-    const auto nPos = strText.find('L');
-    if (nPos != CString::npos) {
-        strText.erase(nPos, 1);
-    }
-    return strText;
 }
 
 CString WithoutLineBreaks(CString strText) {
@@ -92,68 +64,6 @@ CString CReportHeader::TitleText(int nFormat) {
     }
 }
 
-CString CReportHeader::ScaleCaption(int nGain) {
-    switch (nGain) {
-        case 0:
-            return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
-        case 1:
-            return "All Channels:2.5mm/mV.    25.0mm/sec.";
-        case 2:
-            return "All Channels:5mm/mV.    25.0mm/sec.";
-        case 3:
-            return "All Channels:10mm/mV.    25.0mm/sec.";
-        case 4:
-            return "All Channels:20mm/mV.    25.0mm/sec.";
-        default:
-            return "";
-    }
-}
-
-CString CReportHeader::FilterText(const CEkgRecordInfo& info) {
-    const auto& item = info.GetFilterItem();
-    const int nAC = item[2], nLPF = item[3], nBF = item[4], nMF = item[5];
-    CString str = nBF == 1 ? "0.1Hz-" : "  0Hz-";
-    str += nLPF == 0 ? "LPF Off, " : nLPF == 2 ? "100Hz, " : nLPF == 3 ? "150Hz, " : "40Hz, ";
-    str += nAC == 0 ? "AC Off" : nAC == 1 ? "AC 50Hz" : "AC 60Hz";
-    str += nMF == 1 ? ", EMG.    " : ".    ";
-    return str;
-}
-
-BOOL CReportHeader::IsUsUnits(const CEkgRecordInfo& info) {
-    return info.m_patient.IsImperial();
-}
-
-CString CReportHeader::DateText(const CEkgRecordInfo& info) {
-    const CEkgPatientInfo& p = info.m_patient;
-    if (IsUsUnits(info)) {
-        return Format("%02d-%02d-%04d  %02d:%02d", p.m_nMonth, p.m_nDay, p.m_nYear, p.m_nHour,
-                      p.m_nMinute);
-    }
-    return Format("%04d-%02d-%02d  %02d:%02d", p.m_nYear, p.m_nMonth, p.m_nDay, p.m_nHour,
-                  p.m_nMinute);
-}
-
-CString CReportHeader::AgeText(const CEkgRecordInfo& info) {
-    const CEkgPatientInfo& p = info.m_patient;
-    const char* pszUnit = p.m_strAgeUnit == "1" ? "weeks" : p.m_strAgeUnit == "2" ? "days" : "yrs.";
-    return Format("Age : %s%s Sex : %s", p.m_strAge.c_str(), pszUnit, p.m_strSex.c_str());
-}
-
-CString CReportHeader::HeightWeightText(const CEkgRecordInfo& info) {
-    const CEkgPatientInfo& p = info.m_patient;
-    const BOOL bPounds = p.m_strWeight.find('L') != CString::npos;
-    if (IsUsUnits(info)) {
-        const int nInches = Round(ParseNumber(p.m_strHeight) * 0.393701);
-        const int nWeight = bPounds ? static_cast<int>(ParseNumber(WithoutFirstL(p.m_strWeight)))
-                                    : Round(ParseNumber(p.m_strWeight) * 2.20459);
-        return Format("H : %dft %dinch  W : %dlbs", nInches / 12, nInches % 12, nWeight);
-    }
-    const int nWeight = bPounds
-                            ? Round(ParseNumber(WithoutFirstL(p.m_strWeight)) * 0.45359908191545817)
-                            : static_cast<int>(ParseNumber(p.m_strWeight));
-    return Format("H : %scm  W : %dkg", p.m_strHeight.c_str(), nWeight);
-}
-
 std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
     std::vector<CReportText> aTexts;
     if (m_pInfo == nullptr || m_pMorph == nullptr || m_nCell < 3) {
@@ -180,12 +90,12 @@ std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
     add(TitleText(m_nFormat), 0, 0, 50, 1, 5,
         Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, TRUE);
 
-    line(DateText(info), 0, 0, 20);
+    line(ekgreport::DateText(p), 0, 0, 20);
     line(Format("ID   : %s", p.m_strID.c_str()), 0, 2, 20);
     line(Format("Name : %s ", p.m_strName.c_str()), 0, 3, 20);
     line(Format("Surname : %s ", p.m_strSurname.c_str()), 0, 4, 20);
-    line(AgeText(info), 0, 5, 20);
-    line(HeightWeightText(info), 0, 6, 20);
+    line(ekgreport::AgeText(p), 0, 5, 20);
+    line(ekgreport::HeightWeightText(p), 0, 6, 20);
     if (m_nFormat != kFormatBeat) {
         line(Format("Hospital : %s", p.m_strMisc1.c_str()), 40, 0, 60);
         line(Format("Confirmed by : %s", p.m_strMisc0.c_str()), 40, 1, 60);
@@ -251,8 +161,8 @@ std::vector<CReportText> CReportHeader::BuildTexts(int x, int y) const {
     const int r = m_nFooterOffset + 37;
     const CString strDevice = m_pDevice ? m_pDevice->m_strDevice : CEkgDeviceInfo().m_strDevice;
     const CString strCompany = m_pDevice ? m_pDevice->m_strCompany : CEkgDeviceInfo().m_strCompany;
-    add(FilterText(info), 0, r, 20, r + 1, 5, nLeft);
-    add(ScaleCaption(m_nGain), 17, r, 37, r + 1, 5, nLeft);
+    add(ekgreport::FilterText(info.GetFilterItem()), 0, r, 20, r + 1, 5, nLeft);
+    add(ekgreport::ScaleCaption(m_nGain), 17, r, 37, r + 1, 5, nLeft);
     add(strDevice, 34, r, 54, r + 1, 5, nLeft);
     add(strCompany, 30, r, 50, r + 1, 5, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine);
     return aTexts;

@@ -3,13 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-const char* const g_aszLeadNames[kLeadCount] = {"I",  "II", "III", "aVR", "aVL", "aVF",
-                                                "V1", "V2", "V3",  "V4",  "V5",  "V6"};
-
-const char* LeadName(int nLead) {
-    return (nLead >= 0 && nLead < kLeadCount) ? g_aszLeadNames[nLead] : "";
-}
-
 namespace {
 constexpr CTracePoint kNoPosition{-1, -1};
 // A block larger than this is refused rather than risked.

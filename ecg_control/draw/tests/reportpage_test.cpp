@@ -122,35 +122,35 @@ TEST_F(ReportTextTest, TitlesCaptionsAndFilterTexts) {
     EXPECT_EQ(CReportHeader::TitleText(0), "12Channel Rhythm Report");
     EXPECT_EQ(CReportHeader::TitleText(2), "3Channel + 1 Rhythm Report");
     EXPECT_EQ(CReportHeader::TitleText(7), "Unknown Rhythm Report");
-    EXPECT_EQ(CReportHeader::ScaleCaption(1), "All Channels:2.5mm/mV.    25.0mm/sec.");
-    EXPECT_EQ(CReportHeader::ScaleCaption(4), "All Channels:20mm/mV.    25.0mm/sec.");
-    EXPECT_EQ(CReportHeader::ScaleCaption(5), "");
+    EXPECT_EQ(ekgreport::ScaleCaption(1), "All Channels:2.5mm/mV.    25.0mm/sec.");
+    EXPECT_EQ(ekgreport::ScaleCaption(4), "All Channels:20mm/mV.    25.0mm/sec.");
+    EXPECT_EQ(ekgreport::ScaleCaption(5), "");
     CEkgRecordInfo info;
-    EXPECT_EQ(CReportHeader::FilterText(info), "  0Hz-40Hz, AC 60Hz.    ");  // nothing set
+    EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()), "  0Hz-40Hz, AC 60Hz.    ");  // nothing set
     info.SetFilterInfo(0, 0, 0, 1);
-    EXPECT_EQ(CReportHeader::FilterText(info), "  0Hz-LPF Off, AC Off, EMG.    ");
+    EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()), "  0Hz-LPF Off, AC Off, EMG.    ");
     info.SetFilterInfo(2, 3, 1, 0);
-    EXPECT_EQ(CReportHeader::FilterText(info), "0.1Hz-150Hz, AC 60Hz.    ");
+    EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()), "0.1Hz-150Hz, AC 60Hz.    ");
 }
 
 TEST_F(ReportTextTest, PatientLinesInMetricAndUsUnits) {
     CEkgRecordInfo& info = m_rec.info;
     info.SetPatientInfo(9, "1");
-    EXPECT_EQ(CReportHeader::AgeText(info), "Age : 54weeks Sex : F");
+    EXPECT_EQ(ekgreport::AgeText(info.m_patient), "Age : 54weeks Sex : F");
     info.SetPatientInfo(9, "2");
-    EXPECT_EQ(CReportHeader::AgeText(info), "Age : 54days Sex : F");
+    EXPECT_EQ(ekgreport::AgeText(info.m_patient), "Age : 54days Sex : F");
     info.SetPatientInfo(9, "7");
-    EXPECT_EQ(CReportHeader::AgeText(info), "Age : 54yrs. Sex : F");
+    EXPECT_EQ(ekgreport::AgeText(info.m_patient), "Age : 54yrs. Sex : F");
     info.SetPatientInfo(5, "150L");
-    EXPECT_EQ(CReportHeader::HeightWeightText(info), "H : 165cm  W : 68kg");
+    EXPECT_EQ(ekgreport::HeightWeightText(info.m_patient), "H : 165cm  W : 68kg");
     info.SetPatientInfo(7, "1");  // US units
     info.SetPatientInfo(5, "70");
     info.SetPatientInfo(4, "180");
     // 180 cm = 70.87 in -> 71 in = 5 ft 11 in; 70 kg = 154.3 lbs.
-    EXPECT_EQ(CReportHeader::HeightWeightText(info), "H : 5ft 11inch  W : 154lbs");
+    EXPECT_EQ(ekgreport::HeightWeightText(info.m_patient), "H : 5ft 11inch  W : 154lbs");
     info.SetPatientInfo(5, "150L");
-    EXPECT_EQ(CReportHeader::HeightWeightText(info), "H : 5ft 11inch  W : 150lbs");
-    EXPECT_EQ(CReportHeader::DateText(info), "12-09-2026  10:30");
+    EXPECT_EQ(ekgreport::HeightWeightText(info.m_patient), "H : 5ft 11inch  W : 150lbs");
+    EXPECT_EQ(ekgreport::DateText(info.m_patient), "12-09-2026  10:30");
 }
 
 TEST_F(ReportTextTest, NoTextsWithoutSourcesOrBelowCellThree) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
 
@@ -84,23 +85,6 @@ const char* TitleText(short nChType) {
     }
 }
 
-const char* ScaleCaption(short nGain) {
-    switch (nGain) {
-        case 0:
-            return "I-aVF:10mm/mV. V1-V6:5mm/mV.      25.0mm/sec.";
-        case 1:
-            return "All Channels:2.5mm/mV.    25.0mm/sec.";
-        case 2:
-            return "All Channels:5mm/mV.    25.0mm/sec.";
-        case 3:
-            return "All Channels:10mm/mV.    25.0mm/sec.";
-        case 4:
-            return "All Channels:20mm/mV.    25.0mm/sec.";
-        default:
-            return nullptr;
-    }
-}
-
 CString Format(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
 CString Format(const char* szFormat, ...) {
     char buffer[1024];
@@ -109,28 +93,6 @@ CString Format(const char* szFormat, ...) {
     std::vsnprintf(buffer, sizeof buffer, szFormat, args);
     va_end(args);
     return buffer;
-}
-
-CString FilterLine(const std::array<BYTE, 6>& filter) {
-    const BYTE nAC = filter[2], nLPF = filter[3], nBF = filter[4], nMF = filter[5];
-    CString strLine = nBF == 1 ? "0.1Hz-" : "  0Hz-";
-    switch (nLPF) {
-        case 0:
-            strLine += "LPF Off, ";
-            break;
-        case 2:
-            strLine += "100Hz, ";
-            break;
-        case 3:
-            strLine += "150Hz, ";
-            break;
-        default:
-            strLine += "40Hz, ";
-            break;
-    }
-    strLine += nAC == 0 ? "AC Off" : nAC == 1 ? "AC 50Hz" : "AC 60Hz";
-    strLine += nMF == 1 ? ", EMG.    " : ".    ";
-    return strLine;
 }
 
 // One page being drawn.
@@ -320,7 +282,7 @@ void CPdfPage::Traces(short nChType, short nGain, short nRhyCh) {
     if (nChType == 0) {
         for (int i = 0; i < 12; ++i) {
             Trace(i, 0, n, kGridLeft, kGridTop - 15 * kMm * (i + 1), scale(i),
-                  ekgexport::LeadName(i));
+                  ekgreport::LeadName(i));
         }
         return;
     }
@@ -329,13 +291,13 @@ void CPdfPage::Traces(short nChType, short nGain, short nRhyCh) {
         const double dRightX = kGridLeft + nHalf * kSampleStep;
         for (int i = 0; i < 6; ++i) {
             const double dBaseline = kGridTop - 25 * kMm * (i + 1);
-            Trace(i, 0, nHalf, kGridLeft, dBaseline, scale(i), ekgexport::LeadName(i));
+            Trace(i, 0, nHalf, kGridLeft, dBaseline, scale(i), ekgreport::LeadName(i));
             Separator(dRightX, dBaseline);
             Trace(6 + i, nHalf, n - nHalf, dRightX, dBaseline, scale(6 + i),
-                  ekgexport::LeadName(6 + i));
+                  ekgreport::LeadName(6 + i));
         }
         Trace(nRhythm, 0, n, kGridLeft, kGridTop - 175 * kMm, LeadScale(nGain, true),
-              ekgexport::LeadName(nRhythm));
+              ekgreport::LeadName(nRhythm));
         return;
     }
     // Formats 2 and 3: four columns of three leads, each a quarter of the record.
@@ -349,11 +311,11 @@ void CPdfPage::Traces(short nChType, short nGain, short nRhyCh) {
             if (nColumn > 0) {
                 Separator(dX, dBaseline);
             }
-            Trace(nLead, nFirst, nQuarter, dX, dBaseline, scale(nLead), ekgexport::LeadName(nLead));
+            Trace(nLead, nFirst, nQuarter, dX, dBaseline, scale(nLead), ekgreport::LeadName(nLead));
         }
     }
     Trace(nRhythm, 0, n, kGridLeft, kGridTop - 165 * kMm, LeadScale(nGain, true),
-          ekgexport::LeadName(nRhythm));
+          ekgreport::LeadName(nRhythm));
 }
 
 void CPdfPage::CalibrationPulses(short nChType, short nGain) {
@@ -432,25 +394,12 @@ void CPdfPage::Texts(short nChType, short nGain) {
         m_sources.pDevice ? m_sources.pDevice : (pInfo ? &pInfo->m_deviceInfo : nullptr);
     if (pInfo != nullptr) {
         const CEkgPatientInfo& patient = pInfo->m_patient;
-        const BOOL bImperial = patient.IsImperial();
-        Box(kHeaderRow, 0, 1, 0, 50,
-            bImperial ? Format("%02d-%02d-%04d  %02d:%02d", patient.m_nMonth, patient.m_nDay,
-                               patient.m_nYear, patient.m_nHour, patient.m_nMinute)
-                      : Format("%04d-%02d-%02d  %02d:%02d", patient.m_nYear, patient.m_nMonth,
-                               patient.m_nDay, patient.m_nHour, patient.m_nMinute));
+        Box(kHeaderRow, 0, 1, 0, 50, ekgreport::DateText(patient));
         Box(kHeaderRow, 2, 3, 0, 50, "ID   : " + patient.m_strID);
         Box(kHeaderRow, 3, 4, 0, 50, "Name : " + patient.m_strName + " ");
         Box(kHeaderRow, 4, 5, 0, 50, "Surname : " + patient.m_strSurname + " ");
-        const char* szAgeUnit = patient.m_strAgeUnit == "1"   ? "weeks"
-                                : patient.m_strAgeUnit == "2" ? "days"
-                                                              : "yrs.";
-        Box(kHeaderRow, 5, 6, 0, 50,
-            "Age : " + patient.m_strAge + szAgeUnit + " Sex : " + patient.m_strSex);
-        const ekgexport::CBodySize size =
-            ekgexport::ConvertBodySize(patient.m_strHeight, patient.m_strWeight, bImperial);
-        Box(kHeaderRow, 6, 7, 0, 50,
-            bImperial ? Format("H : %dft %dinch  W : %dlbs", size.nFeet, size.nInches, size.nPounds)
-                      : "H : " + patient.m_strHeight + Format("cm  W : %dkg", size.nKilograms));
+        Box(kHeaderRow, 5, 6, 0, 50, ekgreport::AgeText(patient));
+        Box(kHeaderRow, 6, 7, 0, 50, ekgreport::HeightWeightText(patient));
         Box(kHeaderRow, 0, 1, 40, 50, "Hospital : " + patient.m_strMisc1);
         Box(kHeaderRow, 1, 2, 40, 50, "Confirmed by : " + patient.m_strMisc0);
 
@@ -477,10 +426,11 @@ void CPdfPage::Texts(short nChType, short nGain) {
             Box(kHeaderRow, nCommentRow, nCommentRow + 1, 18, 50, "*** Doctor's Comment ***");
             Box(kHeaderRow, nCommentRow + 1, nCommentRow + 38, 18, 50, patient.m_strComment);
         }
-        Box(kFooterRow, 40, 41, 0, 50, FilterLine(pInfo->GetFilterItem()));
+        Box(kFooterRow, 40, 41, 0, 50, ekgreport::FilterText(pInfo->GetFilterItem()));
     }
-    if (const char* szCaption = ScaleCaption(nGain)) {
-        Box(kFooterRow, 40, 41, 15, 50, szCaption);
+    const CString strCaption = ekgreport::ScaleCaption(nGain);
+    if (!strCaption.empty()) {
+        Box(kFooterRow, 40, 41, 15, 50, strCaption);
     }
     if (pDevice != nullptr) {
         Box(kFooterRow, 40, 41, 34, 50, pDevice->m_strDevice);

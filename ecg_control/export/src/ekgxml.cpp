@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ecg_control/ekgfile.h"
+#include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
@@ -203,8 +204,8 @@ std::u16string CEkgXmlExport::BuildDocument() {
     Leaf("Race", CString());
     const BOOL bImperial = patient.IsImperial();
     if (bImperial || patient.IsMetric()) {
-        const ekgexport::CBodySize size =
-            ekgexport::ConvertBodySize(patient.m_strHeight, patient.m_strWeight, bImperial);
+        const ekgreport::CBodySize size =
+            ekgreport::ConvertBodySize(patient.m_strHeight, patient.m_strWeight, bImperial);
         const BOOL bHeight = !patient.m_strHeight.empty();
         const BOOL bWeight = !patient.m_strWeight.empty();
         if (bImperial) {

@@ -31,21 +31,4 @@ constexpr int kSampleRate = 500;
 // Microvolts per sample unit (10000 / 4096).
 constexpr double kMicrovoltsPerUnit = 2.44140625;
 
-// Adds 0.5 and truncates, as the reports round.
-int RoundHalfUp(double dValue);
-
-// Height and weight in the units the reports print. Imperial: the height text (cm) in
-// feet and inches, the weight in pounds (a text with "L" already is pounds, any other is
-// kilograms). Metric: the weight in kilograms (a text with "L" is pounds and converted).
-struct CBodySize {
-    int nFeet = 0;
-    int nInches = 0;
-    int nPounds = 0;
-    int nKilograms = 0;
-};
-CBodySize ConvertBodySize(const CString& strHeight, const CString& strWeight, BOOL bImperial);
-
-// The lead names in lead order 0..11 ("I" .. "V6"); an empty text outside.
-const char* LeadName(int nLead);
-
 }  // namespace ekgexport

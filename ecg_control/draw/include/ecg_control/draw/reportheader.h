@@ -47,14 +47,9 @@ public:
     std::vector<CReportText> BuildTexts(int x, int y) const;
     void Draw(QPainter& painter, int x, int y) const;
 
-    // Texts of the block, also used by the tests.
+    // Title of the page for a lead format (the texts shared with the other reports are in
+    // ecg_control/reporttexts.h).
     static CString TitleText(int nFormat);
-    static CString ScaleCaption(int nGain);
-    static CString FilterText(const CEkgRecordInfo& info);
-    static CString DateText(const CEkgRecordInfo& info);
-    static CString AgeText(const CEkgRecordInfo& info);
-    static CString HeightWeightText(const CEkgRecordInfo& info);
-    static BOOL IsUsUnits(const CEkgRecordInfo& info);
 
 private:
     CEkgRecordInfo* m_pInfo = nullptr;

@@ -8,6 +8,7 @@
 
 #include "ecg_control/ekgrecord.h"
 #include "ecg_control/globalbuffer.h"
+#include "ecg_control/reporttexts.h"
 #include "platform/wintypes.h"
 
 // One point of the layout's point block.
@@ -17,10 +18,8 @@ struct CTracePoint {
 };
 
 constexpr int kLeadCount = 12;
-// Lead names in lead order 0..11; every drawing path labels with this table.
-extern const char* const g_aszLeadNames[kLeadCount];
-// The name of lead nLead, or an empty text outside 0..11.
-const char* LeadName(int nLead);
+// Every drawing path labels leads with the one table of names.
+using ekgreport::LeadName;
 
 // Lead formats.
 enum : int {
