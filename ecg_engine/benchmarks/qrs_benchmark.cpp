@@ -52,6 +52,7 @@ void BM_QrsDetectionStage(benchmark::State& state) {
             state.SkipWithError("detection failed");
         benchmark::DoNotOptimize(d->Detection.IOQm.qrs_num);
     }
+    state.counters["beats"] = d->Detection.IOQm.qrs_num;
 }
 
 void BM_QrsDetectionAndRecognitionStages(benchmark::State& state) {
@@ -62,6 +63,7 @@ void BM_QrsDetectionAndRecognitionStages(benchmark::State& state) {
             state.SkipWithError("stage failed");
         benchmark::DoNotOptimize(d->Qrs.QrsRate);
     }
+    state.counters["rate"] = d->Qrs.QrsRate;
 }
 
 }  // namespace

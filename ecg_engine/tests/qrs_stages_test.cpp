@@ -341,6 +341,15 @@ TEST_F(QrsStepTest, BeatsAtTheEdgesAreLeftOutAndPlateausGiveOneMaximum) {
     EXPECT_EQ(s[560], (150 + 160 + 170 + 180 + 190 + 200 + 200 + 200 + 200 + 200) / 10);
 }
 
+TEST_F(QrsStepTest, AnOffsetOnTheFirstLeadOutSampleStaysInsideTheRecord) {
+    AddBeat(5400, 5500);
+    EXPECT_EQ(BuildExtremumLists(D()), 0);
+    ASSERT_EQ(D().Qrs.LeadBeatList.nCount[LeadI], 1);
+    EXPECT_EQ(D().Qrs.LeadBeatList.offset[LeadI][0], kRecordSamples - 1);
+    const auto& list = D().Qrs.ExtremumList[LeadI][0];
+    EXPECT_EQ(list.aEntry[list.nCount - 1].nPos, kRecordSamples - 1);
+}
+
 TEST_F(QrsStepTest, TurningPointListsKeepTheirEndsAndTheirRoom) {
     // A zigzag with far more turning points than the list holds, and a flat lead.
     AddBeat(1000, 1400);
