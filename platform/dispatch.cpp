@@ -5,25 +5,11 @@
 #include <stdlib.h>
 
 
+#include "internal.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
 
 namespace platform {
-
-namespace {
-
-bool SameNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return i == a.size() && !b[i];
-}
-
-}  // namespace
 
 const DispMember* DispInterface::Find(DISPID id) const {
     for (const DispMember& m : members) {
@@ -34,7 +20,7 @@ const DispMember* DispInterface::Find(DISPID id) const {
 
 const DispMember* DispInterface::FindByName(const std::string& n) const {
     for (const DispMember& m : members) {
-        if (SameNoCase(n, m.name)) return &m;
+        if (internal::EqualNoCase(n, m.name)) return &m;
     }
     return nullptr;
 }
@@ -116,8 +102,8 @@ bool FindControl(const std::string& progidOrClsid, ControlRegistration& reg) {
         std::string clsid, library;
         doc.GetString(section.c_str(), "CLSID", clsid);
         doc.GetString(section.c_str(), "Library", library);
-        if (SameNoCase(progidOrClsid, section.c_str()) ||
-            (!clsid.empty() && SameNoCase(progidOrClsid, clsid.c_str()))) {
+        if (internal::EqualNoCase(progidOrClsid, section.c_str()) ||
+            (!clsid.empty() && internal::EqualNoCase(progidOrClsid, clsid.c_str()))) {
             if (library.empty()) return false;
             reg = {section, clsid, library};
             return true;

@@ -8,9 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "internal.h"
 #include "platform/atomicfile.h"
 
 namespace platform {
+
+using internal::EqualNoCase;
 
 namespace {
 
@@ -21,17 +24,6 @@ std::string Trim(std::string_view s) {
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Value of a key line as Windows hands it out: trimmed, one pair of quotes removed.

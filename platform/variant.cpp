@@ -1,5 +1,7 @@
 #include "platform/variant.h"
 
+#include "internal.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -17,17 +19,6 @@ std::string TrimBlank(const std::string& s) {
     if (b == std::string::npos) return {};
     size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return i == a.size() && !b[i];
 }
 
 // The text as a number; FALSE when it is not one number as a whole.
@@ -91,8 +82,8 @@ bool Variant::ChangeType(VARTYPE vt, Variant& out) const {
     bool bIntegral = true;
     if (m_vt == VT_BSTR) {
         if (vt == VT_BOOL) {
-            if (EqualsNoCase(TrimBlank(m_str), "true")) { out = FromBool(true); return true; }
-            if (EqualsNoCase(TrimBlank(m_str), "false")) { out = FromBool(false); return true; }
+            if (internal::EqualNoCase(TrimBlank(m_str), "true")) { out = FromBool(true); return true; }
+            if (internal::EqualNoCase(TrimBlank(m_str), "false")) { out = FromBool(false); return true; }
         }
         if (!ParseNumber(m_str, d, bIntegral)) return false;
     } else if (m_vt == VT_R4 || m_vt == VT_R8) {
