@@ -17,8 +17,9 @@ durations in samples of 2 ms):
   --axis DEG          frontal direction of the vector (default 60)
   --V1 .. --V6 "..."  QRS lobes of one chest lead (defaults: rS, RS, RS, Rs, qRs, qR;
                       every default QRS lasts 48 samples, 96 ms)
-  --p UV --t UV       P and T amplitude along the vector and in the chest leads (100, 300);
-                      0 leaves the wave out
+  --p UV --t UV       P and T amplitude (100, 300) along their frontal vectors and in the
+                      chest leads; 0 leaves the wave out
+  --paxis DEG --taxis DEG   frontal direction of the P and of the T vector (default --axis)
 Disturbances (microvolts):
   --hum UV[:HZ]       mains hum (default frequency 50)
   --drift UV          baseline drift, a 0.3 Hz sine
@@ -36,7 +37,7 @@ detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "
 aVF, V1..V6 the QRS type the lobes form, or null when a lobe is too small or short to count),
 "lead_lobes" (the signed lobes per lead: [amplitude uV, duration]), "lead_qrs_samples" (QRS
 length per lead; "qrs_offset" is the latest lead's), "axis", "rate",
-"qrs_duration_ms", "unit_uv" (2.44140625: one sample unit).
+"qrs_duration_ms", "p_axis", "t_axis", "unit_uv" (2.44140625: one sample unit).
 Standard library only.
 """
 
@@ -139,6 +140,15 @@ def main(argv):
         "I": proj_i, "II": proj_ii, "III": proj_ii - proj_i, "aVR": -(proj_i + proj_ii) / 2,
         "aVL": (proj_i - (proj_ii - proj_i)) / 2, "aVF": (proj_ii + (proj_ii - proj_i)) / 2,
     }
+    def projections(deg):
+        r = math.radians(deg)
+        pi_, pii = math.cos(r), math.cos(r - math.radians(60))
+        return [pi_, pii, pii - pi_, -(pi_ + pii) / 2, (pi_ - (pii - pi_)) / 2,
+                (pii + (pii - pi_)) / 2] + [1.0] * 6
+
+    p_axis = float(args.get("paxis", args["axis"]))
+    t_axis = float(args.get("taxis", args["axis"]))
+    p_proj, t_proj = projections(p_axis), projections(t_axis)
     lead_lobes = {}
     for name in LEADS[:6]:
         lead_lobes[name] = [(a * proj[name], d) for a, d in limb]
@@ -176,14 +186,14 @@ def main(argv):
             beat["t_onset"], beat["t_offset"] = off + t_gap, off + t_gap + t_len
         beats.append(beat)
         for li, name in enumerate(LEADS):
-            scale = proj[name] if li < 6 else 1.0
             pos = on
             for amp, dur in lead_lobes[name]:
                 for k in range(dur):
                     if 0 <= pos + k < N:
                         uv[li][pos + k] += amp * half_sine(dur, k)
                 pos += dur
-            for key, amp, wave_len in (("p", p_amp, p_len), ("t", t_amp, t_len)):
+            for key, amp, wave_len, scale in (("p", p_amp, p_len, p_proj[li]),
+                                              ("t", t_amp, t_len, t_proj[li])):
                 if not amp or key + "_onset" not in beat:
                     continue
                 start = beat[key + "_onset"]
@@ -260,6 +270,8 @@ def main(argv):
     truth = {
         "unit_uv": UNIT_UV,
         "axis": axis,
+        "p_axis": p_axis,
+        "t_axis": t_axis,
         "rate": None if "beats" in args else float(args["rate"]),
         "beats": beats,
         "qrs_duration_ms": qrs_durs[0] if qrs_durs else 0,
