@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "ecg_engine/debug_output.h"
 #include "ecg_engine/engine.h"
 #include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
@@ -804,6 +805,62 @@ void CountAtrialActivity(CEngineData& d) {
     }
 }
 
+// Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,
+// the energy, each lead marked at its P candidates, the combined row and its threshold, and
+// each analysis lead marked at its final P waves.
+void AppendPWaveDebugRows(CEngineData& d) {
+    if (!d.WritesDebugOutput())
+        return;
+    auto& p = d.PWave;
+    std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat> aOn{}, aOff{};
+    int n = 0;
+    for (int b = 0; b < kMaxBeats; ++b) {
+        for (int w = 0; w < std::min(p.AtrialCount[b], kMaxPWavesPerBeat); ++w) {
+            aOn[n] = p.AtrialOn[b * kMaxPWavesPerBeat + w];
+            aOff[n++] = p.AtrialOff[b * kMaxPWavesPerBeat + w];
+        }
+    }
+    for (int l = 0; l < kLeads; ++l) {
+        std::int32_t* pRow = AppendDebugRow(d, "Preg_", kLeadNames[l], p.SumRow.data(),
+                                            kRecordSamples);
+        MarkDebugRow(pRow, aOn.data(), n, 128, +1);
+        MarkDebugRow(pRow, aOff.data(), n, 128, -1);
+    }
+    for (int l = 0; l < kLeads; ++l)
+        AppendDebugRow(d, "Linear_", kLeadNames[l], p.LinearRow[l].data(), kInputSamples);
+    for (int l = 0; l < kLeads; ++l)
+        AppendDebugRow(d, "Proiz_", kLeadNames[l], p.EnergyRow[l].data(), kInputSamples);
+    const int nBeats = BeatsInList(d);
+    for (int l = 0; l < kLeads; ++l) {
+        n = 0;
+        for (int i = 0; i < nBeats; ++i) {
+            for (int k = 0; k < std::min(p.CandidateCount[l][i], kMaxPWavesPerBeat); ++k) {
+                aOn[n] = p.CandidateOn[l][i][k];
+                aOff[n++] = p.CandidateOff[l][i][k];
+            }
+        }
+        std::int32_t* pRow = AppendDebugRow(d, "Ponoff_", kLeadNames[l],
+                                            p.TwelveLeads[l].data(), kInputSamples);
+        MarkDebugRow(pRow, aOn.data(), n, 128, +1);
+        MarkDebugRow(pRow, aOff.data(), n, 128, -1);
+    }
+    AppendDebugRow(d, "prz_sum", "", p.CombinedRow.data(), kInputSamples);
+    AppendDebugRow(d, "prz_sum_thd", "", p.CombinedThresholdRow.data(), kInputSamples);
+    for (int l = 0; l < kLeads; ++l) {
+        n = 0;
+        for (int j = 0; j < std::clamp(d.Qrs.LeadBeatList.nCount[l], 0, kMaxBeats); ++j) {
+            for (int k = 0; k < std::min(p.PCount[l][j], kMaxPWavesPerBeat); ++k) {
+                aOn[n] = p.POn[l][j][k];
+                aOff[n++] = p.POff[l][j][k];
+            }
+        }
+        std::int32_t* pRow = AppendDebugRow(d, "Pwave_", kLeadNames[l],
+                                            d.AnalysisLeads[l].data(), kRecordSamples);
+        MarkDebugRow(pRow, aOn.data(), n, 128, +1);
+        MarkDebugRow(pRow, aOff.data(), n, 128, -1);
+    }
+}
+
 int RunPWaveStage(CEngineData& d) {
     BuildTwelveLeadBuffer(d);
     FindIsoelectricPoints(d);
@@ -811,6 +868,7 @@ int RunPWaveStage(CEngineData& d) {
     DetectPWaves(d);
     MeasurePWaves(d);
     CountAtrialActivity(d);
+    AppendPWaveDebugRows(d);
     (void)RunStep(d, 7);
     return 0;
 }

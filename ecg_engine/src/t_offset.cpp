@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ecg_engine/debug_output.h"
 #include "ecg_engine/engine.h"
 #include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
@@ -326,10 +327,25 @@ void FinishTWave(CEngineData& d) {
         t.RecordTAxis = MiddleValueOf(t.MiddleWorkList);
 }
 
+// Debug rows of the stage: each lead's envelope, then the lead marked at the T ends.
+void AppendTOffsetDebugRows(CEngineData& d) {
+    if (!d.WritesDebugOutput())
+        return;
+    for (int r = 0; r < kIndependentLeads; ++r)
+        AppendDebugRow(d, "Proiz_", kLeadNames[kInputRowLead[r]], d.TWave.TEnvelope[r].data(),
+                       kInputSamples);
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        std::int32_t* pRow = AppendDebugRow(d, "Toff_", kLeadNames[kInputRowLead[r]],
+                                            d.InputLeads[r].data(), kInputSamples);
+        MarkDebugRow(pRow, d.TWave.TOffset.data(), BeatsInList(d), 128, -1);
+    }
+}
+
 int RunTOffsetStage(CEngineData& d) {
     PrepareTOffsetSearch(d);
     FindTOffsets(d);
     FinishTWave(d);
+    AppendTOffsetDebugRows(d);
     (void)RunStep(d, 6);
     return 0;
 }
