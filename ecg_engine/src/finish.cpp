@@ -20,10 +20,10 @@ namespace ecg_engine {
 namespace {
 
 constexpr int kFileLeadBlock = 2 * kRecordSamples + 200;
-constexpr int kInfoBlock = kLeads * kFileLeadBlock;      // 122400
+constexpr int kInfoBlock = kLeads * kFileLeadBlock;  // 122400
 constexpr int kInfoBlockSize = 10000;
-constexpr int kMorphologyBlock = kInfoBlock + 10000;     // 132400
-constexpr int kResultFileSize = kInfoBlock + 11000;      // 133400
+constexpr int kMorphologyBlock = kInfoBlock + 10000;  // 132400
+constexpr int kResultFileSize = kInfoBlock + 11000;   // 133400
 constexpr int kFilterItem = 190;
 constexpr int kGlobalValues = 3000;
 constexpr int kDataArea = 3016;
@@ -143,8 +143,7 @@ void CollectResultStatements(CEngineData& d) {
     const char* pszClass = (f.EcgSeverity >= 1 && f.EcgSeverity <= 4)
                                ? TableText(d, 67 - f.EcgSeverity, kClassText[f.EcgSeverity])
                                : nullptr;
-    const int nClassLength =
-        pszClass ? static_cast<int>(strnlen(pszClass, kStatementSize - 1)) : 0;
+    const int nClassLength = pszClass ? static_cast<int>(strnlen(pszClass, kStatementSize - 1)) : 0;
     int nEntriesLeft = kRecordStatementEntries - (pszClass ? 1 : 0);
     int nBytesLeft = kPaceList - kDataArea - 10 * N - nClassLength;
 

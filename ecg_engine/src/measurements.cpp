@@ -128,9 +128,9 @@ int AssembleMeasurements(CEngineData& d) {
 
     for (int l = 0; l < kLeads; ++l) {
         const int C = std::min(LeadBeats(d, l), kListValues);
-        LeadBeatTable* aCounted[] = {&m.PA,  &m.PD,  &m.QA,    &m.QD,    &m.RA,    &m.RD,
-                                     &m.SA,  &m.SD,  &m.R2A,   &m.R2D,   &m.S2A,   &m.S2D,
-                                     &m.TA,  &m.STA, &m.ST60A, &m.ST80A, &m.sumQRS};
+        LeadBeatTable* aCounted[] = {&m.PA, &m.PD,  &m.QA,    &m.QD,    &m.RA,    &m.RD,
+                                     &m.SA, &m.SD,  &m.R2A,   &m.R2D,   &m.S2A,   &m.S2D,
+                                     &m.TA, &m.STA, &m.ST60A, &m.ST80A, &m.sumQRS};
         for (auto* pTable : aCounted)
             (*pTable)[l][0] = C;
         for (int j = 0; j < C; ++j) {
@@ -166,8 +166,8 @@ int AssembleMeasurements(CEngineData& d) {
     PutCounted(m.QRSdur, nValues, aDuration);
 
     d.HeartRate = q.QrsRate;
-    m.GlobalMeasurements = {d.HeartRate,  p.RecordPR,    q.MedianQrsDuration, t.RecordQT,
-                            t.RecordQTc,  p.RecordPAxis, q.MedianQrsAxis,     t.RecordTAxis};
+    m.GlobalMeasurements = {d.HeartRate, p.RecordPR,    q.MedianQrsDuration, t.RecordQT,
+                            t.RecordQTc, p.RecordPAxis, q.MedianQrsAxis,     t.RecordTAxis};
     return 0;
 }
 

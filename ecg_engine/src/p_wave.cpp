@@ -621,7 +621,8 @@ void DetectPWaves(CEngineData& d) {
             for (int k = 0; k < p.CandidateCount[l][i] && n < kMaxPWavesPerBeat; ++k) {
                 if (p.CandidateOn[l][i][k] > 499) {
                     p.POn[l][j][n] = p.CandidateOn[l][i][k] - kLeadIn;
-                    p.POff[l][j][n] = std::min(p.CandidateOff[l][i][k] - kLeadIn, kRecordSamples - 1);
+                    p.POff[l][j][n] =
+                        std::min(p.CandidateOff[l][i][k] - kLeadIn, kRecordSamples - 1);
                     ++n;
                 }
             }
@@ -710,8 +711,8 @@ void MeasurePWaves(CEngineData& d) {
             nMost = std::max(nMost, std::clamp(p.PCount[l][j], 0, kMaxPWavesPerBeat));
         p.PaxisCount[j] = nMost;
         for (int k = 0; k < nMost; ++k) {
-            const int nAxis = AxisFromLimbLeads(p.PAmp[LeadI][j][k], p.PAmp[LeadII][j][k],
-                                                p.PAmp[LeadIII][j][k]);
+            const int nAxis =
+                AxisFromLimbLeads(p.PAmp[LeadI][j][k], p.PAmp[LeadII][j][k], p.PAmp[LeadIII][j][k]);
             p.Paxis[j * kMaxPWavesPerBeat + k] = nAxis;
             if (nAxis != 0)
                 AddToWorkList(axes, nAxis);
@@ -793,8 +794,8 @@ void CountAtrialActivity(CEngineData& d) {
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {
             const int i = b * kMaxPWavesPerBeat + w;
-            ChordPeak(d.AnalysisLeads[LeadI].data(), p.AtrialOn[i], p.AtrialOff[i],
-                      p.AtrialPeak[i], p.AtrialAmp[i]);
+            ChordPeak(d.AnalysisLeads[LeadI].data(), p.AtrialOn[i], p.AtrialOff[i], p.AtrialPeak[i],
+                      p.AtrialAmp[i]);
             // The same amplitude in all three limb leads points at 60 or -120 degrees.
             p.AtrialAxis[i] = p.AtrialAmp[i] > 0 ? 60 : (p.AtrialAmp[i] < 0 ? -120 : -90);
             const int nMid = (p.AtrialOn[i] + p.AtrialOff[i]) / 2;
@@ -821,8 +822,8 @@ void AppendPWaveDebugRows(CEngineData& d) {
         }
     }
     for (int l = 0; l < kLeads; ++l) {
-        std::int32_t* pRow = AppendDebugRow(d, "Preg_", kLeadNames[l], p.SumRow.data(),
-                                            kRecordSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "Preg_", kLeadNames[l], p.SumRow.data(), kRecordSamples);
         MarkDebugRow(pRow, aOn.data(), n, 128, +1);
         MarkDebugRow(pRow, aOff.data(), n, 128, -1);
     }
@@ -839,8 +840,8 @@ void AppendPWaveDebugRows(CEngineData& d) {
                 aOff[n++] = p.CandidateOff[l][i][k];
             }
         }
-        std::int32_t* pRow = AppendDebugRow(d, "Ponoff_", kLeadNames[l],
-                                            p.TwelveLeads[l].data(), kInputSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "Ponoff_", kLeadNames[l], p.TwelveLeads[l].data(), kInputSamples);
         MarkDebugRow(pRow, aOn.data(), n, 128, +1);
         MarkDebugRow(pRow, aOff.data(), n, 128, -1);
     }
@@ -854,8 +855,8 @@ void AppendPWaveDebugRows(CEngineData& d) {
                 aOff[n++] = p.POff[l][j][k];
             }
         }
-        std::int32_t* pRow = AppendDebugRow(d, "Pwave_", kLeadNames[l],
-                                            d.AnalysisLeads[l].data(), kRecordSamples);
+        std::int32_t* pRow =
+            AppendDebugRow(d, "Pwave_", kLeadNames[l], d.AnalysisLeads[l].data(), kRecordSamples);
         MarkDebugRow(pRow, aOn.data(), n, 128, +1);
         MarkDebugRow(pRow, aOff.data(), n, 128, -1);
     }

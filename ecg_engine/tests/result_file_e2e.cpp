@@ -224,7 +224,8 @@ else:
     int nStatus = -1;
     const std::string out = testsupport::RunCommand(
         std::string(ENGINE_PYTHON) + " " + testsupport::ShellQuote(dir / "compare.py") + " " +
-            testsupport::ShellQuote(EKG_FIXTURES_SCRIPT) + " " + testsupport::ShellQuote(dir.Path()),
+            testsupport::ShellQuote(EKG_FIXTURES_SCRIPT) + " " +
+            testsupport::ShellQuote(dir.Path()),
         &nStatus);
     EXPECT_EQ(nStatus, 0);
     EXPECT_EQ(out, "SAME\n");

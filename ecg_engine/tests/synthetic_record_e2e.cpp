@@ -94,10 +94,14 @@ TEST(SyntheticRecords, WavesIntervalsRateAndAxesMatchTheTruth) {
         const char* options;
         bool bClean;  // the QRS axis is checked on undisturbed records only
     } cases[] = {
-        {"--rate 45", true},          {"--rate 60", true},
-        {"--rate 75 --axis 30", true}, {"--rate 100 --axis 0", true},
-        {"--rate 120 --axis 90", true}, {"--rate 60 --axis -30", true},
-        {"--rate 72 --axis 120", true}, {"--rate 66 --drift 200", false},
+        {"--rate 45", true},
+        {"--rate 60", true},
+        {"--rate 75 --axis 30", true},
+        {"--rate 100 --axis 0", true},
+        {"--rate 120 --axis 90", true},
+        {"--rate 60 --axis -30", true},
+        {"--rate 72 --axis 120", true},
+        {"--rate 66 --drift 200", false},
         {"--rate 80 --hum 80", false},
     };
     testsupport::CTempDir dir;

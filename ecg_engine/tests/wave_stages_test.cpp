@@ -94,8 +94,7 @@ TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
         const auto& t = d->TWave;
         EXPECT_EQ(t.WindowStart[0][1], 1050 + c.rr);
         EXPECT_EQ(t.WindowEnd[0][1] - t.WindowStart[0][1], c.expected) << c.rr;
-        EXPECT_EQ(t.WindowEnd[0][0] - t.WindowStart[0][0], std::min(c.expected, c.rr - 51))
-            << c.rr;
+        EXPECT_EQ(t.WindowEnd[0][0] - t.WindowStart[0][0], std::min(c.expected, c.rr - 51)) << c.rr;
     }
 }
 
@@ -410,7 +409,8 @@ TEST(FinishStep, ResultImageOfAnEmptyRun) {
     const std::string img = BuildResultFileImage(*d);
     ASSERT_EQ(img.size(), 133400u);
     const auto* b = reinterpret_cast<const unsigned char*>(img.data());
-    const unsigned char dir[] = {0x18, 0x10, 0x30, 0, 0x31, 0, 0x32, 0, 0x33, 0, 0x34, 0, 0x19, 0xFF};
+    const unsigned char dir[] = {0x18, 0x10, 0x30, 0,    0x31, 0,    0x32,
+                                 0,    0x33, 0,    0x34, 0,    0x19, 0xFF};
     EXPECT_EQ(std::memcmp(b + 122400, dir, sizeof dir), 0);
     for (int o = 122400 + sizeof dir; o < 122590; ++o)
         ASSERT_EQ(b[o], 0) << o;
