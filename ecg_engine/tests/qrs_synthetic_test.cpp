@@ -127,6 +127,19 @@ TEST(QrsSynthetic, DebugRunWritesTheRecognitionLogAndRows) {
     EXPECT_EQ(nQrsRows, 36);
 }
 
+TEST(QrsSynthetic, ComplexTypesFollowTheBuiltShapes) {
+    testsupport::CTempDir dir;
+    const std::string path = dir / "shapes.raw";
+    const SSynthTruth truth = MakeSynthRecord(
+        path, {"--rate", "70", "--axis", "-30", "--V1", "Q:-1200:48", "--V2", "R:1500:48", "--V3",
+               "R:800:16,S:-600:16,R:500:16", "--V4", "Q:-300:12,R:1500:24,S:-400:12", "--V5",
+               "Q:-200:14,R:1600:34", "--V6", "R:900:12,S:-500:12,R:600:12,S:-300:12"});
+    for (const char* pszMode : {"2", "1"}) {
+        auto d = RunQrsStagesOn(path, pszMode);
+        ExpectRecordMatchesTruth(*d, truth, 70);
+    }
+}
+
 // At 300 per minute lead II gives 32 windows or more in the first pass: the short integration
 // window stays, and at 60 per minute the second pass runs with the long one.
 TEST(QrsSynthetic, IntegrationWindowFollowsTheRateOfLeadII) {
