@@ -276,3 +276,23 @@ TEST(EngineResultFile, AnIncompleteResultFileFailsTheRunAndLeavesNoStaleResult) 
             EXPECT_EQ(name.rfind("rec.ksi", 0), std::string::npos) << name;
     }
 }
+
+// A record without signal stops the detection before its ratings are folded: the run still
+// ends with a result file that carries the poor-quality statement and no measurements.
+TEST(EngineResultFile, ARecordWithoutSignalGetsThePoorQualityStatement) {
+    testsupport::CTempDir dir;
+    const std::string strInput = MakeSynthRecord(dir, "flat.ekg", "--flat");
+    EXPECT_EQ(RunProgram({ZORVIK31_PATH, strInput, "1", "0", "0", "0", "1", "0"}, 0), 0);
+    CWaveBuffer wave;
+    CEkgRecordInfo info;
+    CMorphologyTable morph;
+    ASSERT_TRUE(ReadEkgFile(dir / "flat.ksi", &wave, &info, &morph, 0));
+    const CStringArray expected = {
+        "*** Poor data quality, interpretation may be adversely affected"};
+    EXPECT_EQ(info.GetStatements(), expected);
+    EXPECT_EQ(info.GetGlobalValue(0), 0);
+    EXPECT_EQ(info.GetGlobalValue(5), MissingValue);
+    EXPECT_EQ(info.GetGlobalValue(7), MissingValue);
+    EXPECT_EQ(info.m_arrays.Count(0), 0);
+    EXPECT_EQ(testsupport::ReadFile(dir / "flat.txt").rfind("numR = 0\n", 0), 0u);
+}
