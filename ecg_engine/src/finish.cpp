@@ -192,10 +192,11 @@ void BuildLeadResultTable(CEngineData& d) {
         const int bq = (bAlign && q.GlobalQrsOnset[b] < nPon) ? std::min(b + 1, nLast) : b;
         const int nQon = q.GlobalQrsOnset[bq];
         const int nQoff = q.GlobalQrsOffset[bq];
-        // The T ends lie in the detection frame; the window is built in record positions.
-        auto TEnd = [&d](int i) { return std::max(d.TWave.TOffset[i] - kLeadIn, 0); };
-        const int bt = (bAlign && TEnd(b) < nQon) ? std::min(b + 1, nLast) : b;
-        const int nTend = TEnd(bt);
+        // TOffset stays in the detection frame here, as the window rule has always read it:
+        // a normal beat so gets the 500 samples centred on its QRS.
+        const auto& tend = d.TWave.TOffset;
+        const int bt = (bAlign && tend[b] < nQon) ? std::min(b + 1, nLast) : b;
+        const int nTend = tend[bt];
 
         int nStart, nEnd, h;
         if (nQoff - nQon > nLongQrs) {

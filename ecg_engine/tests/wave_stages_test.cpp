@@ -289,13 +289,15 @@ TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
 // Finish step.
 
 TEST(FinishStep, WindowRules) {
+    // T ends as the T-wave stage leaves them (detection frame), compared with record positions.
     struct {
         const char* name;
-        int qon, qoff, tendRecord, pon;
+        int qon, qoff, tend, pon;
         int start, end;
     } cases[] = {
         {"QRS longer than 700", 1000, 1800, 2000, 0, 1150, 1650},
         {"T end far after the QRS", 2000, 2050, 2700, 0, 1775, 2275},
+        {"a normal beat: centred on its QRS", 2000, 2050, 2200 + 500, 1940, 1775, 2275},
         {"P to T end", 2000, 2050, 2200, 1940, 1940 - 120, 2200 + 120},
         {"near the start", 100, 150, 350, 60, 0, 500},
         {"near the end", 4800, 4850, 4990, 4760, 4499, 4999},
@@ -305,7 +307,7 @@ TEST(FinishStep, WindowRules) {
         d->BeatCount = 1;
         d->Qrs.GlobalQrsOnset[0] = c.qon;
         d->Qrs.GlobalQrsOffset[0] = c.qoff;
-        d->TWave.TOffset[0] = c.tendRecord + 500;
+        d->TWave.TOffset[0] = c.tend;
         if (c.pon) {
             d->PWave.ResultCount[0] = 1;
             d->PWave.ResultOn[0] = c.pon;
