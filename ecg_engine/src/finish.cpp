@@ -91,7 +91,10 @@ bool WriteFileReplacing(const std::string& strPath, const std::string& strBytes)
     const int fd = ::mkstemp(strTemp.data());
     if (fd < 0)
         return false;
-    bool bOk = ::fchmod(fd, 0644) == 0;
+    // The mode a plain create would give (mkstemp makes the file private).
+    const mode_t nMask = ::umask(0);
+    ::umask(nMask);
+    bool bOk = ::fchmod(fd, 0666 & ~nMask) == 0;
     std::size_t nDone = 0;
     while (bOk && nDone < strBytes.size()) {
         const ssize_t n = ::write(fd, strBytes.data() + nDone, strBytes.size() - nDone);
