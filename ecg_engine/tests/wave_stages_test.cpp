@@ -457,3 +457,62 @@ TEST(FinishStep, RunsOncePerRunAndWritesBothFiles) {
         expected += "beat = 0 : start = 0 : end = 500\n";
     EXPECT_EQ(txt, expected);
 }
+
+// Whatever the earlier stages leave (positions out of the record, counts beyond the lists,
+// beats out of order), the wave stages and the result writer stay inside their tables.
+TEST(WaveStages, OddEarlierResultsStayInsideTheTables) {
+    testsupport::CTempDir dir;
+    unsigned nSeed = 12345;
+    auto Random = [&nSeed](int lo, int hi) {
+        nSeed = nSeed * 1103515245u + 12345u;
+        return lo + static_cast<int>((nSeed >> 8) % static_cast<unsigned>(hi - lo + 1));
+    };
+    for (int nRound = 0; nRound < 6; ++nRound) {
+        auto d = FreshData();
+        CopyText(d->OutputBaseName, (dir / "odd").c_str());
+        for (auto& row : d->InputLeads) {
+            for (auto& v : row)
+                v = static_cast<std::int16_t>(Random(-32768, 32767));
+        }
+        for (auto& row : d->AnalysisLeads) {
+            for (auto& v : row)
+                v = Random(-40000, 40000);
+        }
+        auto& q = d->Detection.IOQm;
+        q.qrs_num = nRound == 0 ? 66 : Random(-3, 80);
+        for (int i = 0; i < kMaxBeats; ++i) {
+            q.qrs_onset[i] = nRound == 0 ? 500 + 80 * i : Random(-1000, 7000);
+            q.qrs_offset[i] = q.qrs_onset[i] + Random(-50, 300);
+        }
+        for (int l = 0; l < kLeads; ++l) {
+            d->Detection.LeadQuality12[l] = Random(0, 1);
+            d->Qrs.LeadBeatList.nCount[l] = Random(-5, 80);
+            for (int j = 0; j < kMaxBeats; ++j) {
+                d->Qrs.LeadBeatList.onset[l][j] = Random(-1000, 7000);
+                d->Qrs.LeadBeatList.offset[l][j] = Random(-1000, 7000);
+            }
+        }
+        for (int i = 0; i < kMaxBeats; ++i) {
+            d->Qrs.GlobalQrsOnset[i] = Random(-1000, 7000);
+            d->Qrs.GlobalQrsOffset[i] = Random(-1000, 7000);
+            d->Qrs.BeatRR[i] = Random(-100, 3000);
+        }
+        for (int l = 0; l < kLeads; ++l)
+            d->Finish.RepresentativeBeat[l] = Random(-5, 80);
+        d->BeatCount = Random(-5, 80);
+        EXPECT_EQ(RunTOffsetStage(*d), 0);
+        EXPECT_EQ(RunPWaveStage(*d), 0);
+        EXPECT_EQ(AssembleMeasurements(*d), 0);
+        EXPECT_EQ(FinishAnalysis(*d), 0);
+        EXPECT_TRUE(d->Finish.bResultFileWritten);
+        const std::string ksi = testsupport::ReadFile(dir / "odd.ksi");
+        ASSERT_EQ(ksi.size(), 133400u);
+        const int N = static_cast<unsigned char>(ksi[132401]);
+        EXPECT_LE(N, kMaxBeats);
+        for (int k = 0; k < 5 * N; ++k) {
+            const int v = (static_cast<unsigned char>(ksi[125416 + 2 * k]) << 8) |
+                          static_cast<unsigned char>(ksi[125416 + 2 * k + 1]);
+            EXPECT_LE(v, kRecordSamples - 1) << k;  // record positions, never negative
+        }
+    }
+}
