@@ -1,6 +1,7 @@
 #include "acq_server/secretarysocket.h"
 
 #include <QTimer>
+#include <sys/socket.h>
 
 #include "acq_server/listensocket.h"
 
@@ -31,15 +32,33 @@ void CSecretarySocket::Shutdown() {
     m_bClosing = true;
     pSocket->disconnect(this);
     pSocket->setParent(nullptr);
-    // Replies already queued (a refusal before the close) still reach the device.
+    if (pSocket->state() != QAbstractSocket::ConnectedState) {
+        pSocket->abort();
+        pSocket->deleteLater();
+        return;
+    }
+    // Lingering close: the replies already queued (a refusal) are sent, then our side is
+    // shut, and whatever the device still sends is read and dropped until it closes too.
+    // Closing at once with its bytes unread would reset the connection, and a reset can
+    // destroy the refusal before the device reads it.
+    QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [pSocket] { pSocket->readAll(); });
     QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, &QObject::deleteLater);
-    QTimer::singleShot(5000, pSocket, [pSocket] {
+    QObject::connect(pSocket, &QAbstractSocket::errorOccurred, pSocket, [pSocket] {
         pSocket->abort();
         pSocket->deleteLater();
     });
-    pSocket->disconnectFromHost();
-    if (pSocket->state() == QAbstractSocket::UnconnectedState)
+    auto shutWrite = [pSocket] {
+        if (pSocket->bytesToWrite() == 0 && pSocket->socketDescriptor() >= 0)
+            ::shutdown(static_cast<int>(pSocket->socketDescriptor()), SHUT_WR);
+    };
+    QObject::connect(pSocket, &QTcpSocket::bytesWritten, pSocket, shutWrite);
+    pSocket->flush();
+    shutWrite();
+    pSocket->readAll();
+    QTimer::singleShot(kLingerMs, pSocket, [pSocket] {
+        pSocket->abort();
         pSocket->deleteLater();
+    });
 }
 
 BOOL CSecretarySocket::Send(const BYTE* p, std::size_t n) {

@@ -11,14 +11,17 @@ class CListenSocket;
 class CSecretarySocket : public QObject {
     Q_OBJECT
 public:
+    // Longest wait for a closed device to close its side too.
+    static constexpr int kLingerMs = 5000;
+
     CSecretarySocket(QTcpSocket* pSocket, CListenSocket& owner, CAcqContext& context);
     ~CSecretarySocket() override;
 
     CDeviceLink& Link() { return m_link; }
     BOOL IsIdle() const { return m_link.m_bIdle; }
     void SetIdle() { m_link.m_bIdle = TRUE; }
-    // Lets the socket finish sending what is queued, then closes and frees it; the
-    // connection object itself no longer owns it.
+    // Lets the socket finish sending what is queued, then closes and frees it (at the
+    // latest after kLingerMs); the connection object itself no longer owns it.
     void Shutdown();
 
 private slots:
