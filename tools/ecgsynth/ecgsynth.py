@@ -20,6 +20,8 @@ durations in samples of 2 ms):
   --p UV --t UV       P and T amplitude (100, 300) along their frontal vectors and in the
                       chest leads; 0 leaves the wave out
   --paxis DEG --taxis DEG   frontal direction of the P and of the T vector (default --axis)
+  --pr N --st N       PR segment (P offset to QRS onset) and ST segment (QRS offset to T
+                      onset) in samples (defaults 20 and 30, 40 and 60 ms, at every rate)
 Disturbances (microvolts):
   --hum UV[:HZ]       mains hum (default frequency 50)
   --drift UV          baseline drift, a 0.3 Hz sine
@@ -101,7 +103,7 @@ def bump(n, k):
 
 def main(argv):
     args = {"rate": "60", "first": "250", "limb": "R:1000:28,S:-250:20", "axis": "60",
-            "p": "100", "t": "300", "hum": "0", "drift": "0", "noise": "0", "spikes": "0",
+            "p": "100", "t": "300", "hum": "0", "drift": "0", "noise": "0", "spikes": "0", "pr": "20", "st": "30",
             "seed": "1"}
     flags = set()
     out = None
@@ -175,8 +177,8 @@ def main(argv):
         rr_s = max(rr_s, 60)
         qrs_len = max(sum(d for _, d in lead_lobes[name]) for name in LEADS)
         off = on + qrs_len
-        # PR segment 40 ms and ST segment 60 ms at every rate; P and T shrink to fit.
-        p_gap, t_gap = 20, 30
+        # Fixed PR and ST segments at every rate; P and T shrink to fit.
+        p_gap, t_gap = int(args["pr"]), int(args["st"])
         p_len = int(min(45, 0.15 * rr_s))
         t_len = int(max(10, min(90, rr_s - qrs_len - t_gap - p_gap - p_len - 4)))
         beat = {"qrs_onset": on, "qrs_offset": off}
