@@ -534,7 +534,7 @@ void DetectPWaves(CEngineData& d) {
     const int R2 = nReference;
     for (int i = 0; i < nBeats; ++i) {
         SCandidates c{p.CandidateCount[R2][i], p.CandidateOn[R2][i], p.CandidateOff[R2][i]};
-        c.nCount = 0;
+        // Without a combined threshold the reference lead keeps its own candidates.
         const int nThreshold = p.CombinedThreshold[i];
         if (nThreshold == 0)
             continue;
