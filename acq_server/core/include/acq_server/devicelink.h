@@ -3,7 +3,7 @@
 // actions out. It cuts the legacy stream into tagged messages by the table of message
 // lengths, handles frames (0xFA, 0xFC, 0xFD ... 0xEF) in frame mode, switches to the
 // packet parser for good on the first 0xF1/0xF2, and assembles ECG records into record
-// files. Every piece of protocol and record state belongs to the one connection.
+// files. All protocol and record state belongs to the one connection.
 #include <array>
 #include <cstddef>
 #include <functional>
