@@ -126,6 +126,8 @@ TEST(QrsSynthetic, FlatRecordFailsTheStageAndTheRunStillEndsWell) {
     const std::string log = testsupport::ReadFile(dir / "flat/Debug_Ecg_Event_Qm.log");
     EXPECT_NE(log.find("NO SIGNAL"), std::string::npos);
     EXPECT_TRUE(testsupport::Exists(dir / "flat/Debug_Debug_Save.dat"));
+    EXPECT_TRUE(testsupport::Exists(dir / "flat.ksi"));
+    EXPECT_TRUE(testsupport::Exists(dir / "flat.txt"));
 }
 
 TEST(QrsSynthetic, DebugRunWritesTheRecognitionLogAndRows) {
