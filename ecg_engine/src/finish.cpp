@@ -128,16 +128,6 @@ void AppendStatement(CEngineData& d, const char* psz, int nLength) {
 
 }  // namespace
 
-void KeepLeadRatingsBeforeFold(CEngineData& d) {
-    const auto& q = d.Detection.LeadQuality;
-    auto& kept = d.Finish.LeadRatingBeforeFold;
-    for (int r = 0; r < kIndependentLeads; ++r)
-        kept[kInputRowLead[r]] = q[r];
-    const std::int32_t nDerived = (q[0] == 0 && q[1] == 0) ? 0 : std::max(q[0], q[1]);
-    for (int l : {LeadIII, LeadAVR, LeadAVL, LeadAVF})
-        kept[l] = nDerived;
-}
-
 void CollectResultStatements(CEngineData& d) {
     auto& f = d.Finish;
     const int N = ClampedBeatCount(d);

@@ -699,17 +699,25 @@ int DeriveOutputLeads(CEngineData& d) {
             d.AnalysisLeads[LeadV1 + c][n] = d.InputLeads[s_aChestRow[c]][s];
     }
     auto& t = d.Detection;
+    // The poor-lead statement reads the ratings as rated, before they are folded.
+    MapRatingsToLeads(t.LeadQuality, d.Finish.LeadRatingBeforeFold);
     for (auto& q : t.LeadQuality) {
         if (q > LeadPoorQuality)
             q = LeadPoorQuality;
     }
+    MapRatingsToLeads(t.LeadQuality, t.LeadQuality12);
+    return 0;
+}
+
+void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
+                       std::array<std::int32_t, kLeads>& aLead) {
     for (int r = 0; r < kIndependentLeads; ++r)
-        t.LeadQuality12[kInputRowLead[r]] = t.LeadQuality[r];
-    const std::int32_t qI = t.LeadQuality[0], qII = t.LeadQuality[1];
+        aLead[kInputRowLead[r]] = aRating[r];
+    // The derived limb leads take the worse rating of I and II.
+    const std::int32_t qI = aRating[0], qII = aRating[1];
     const std::int32_t nDerived = (qI == 0 && qII == 0) ? 0 : std::max(qI, qII);
     for (int l : {LeadIII, LeadAVR, LeadAVL, LeadAVF})
-        t.LeadQuality12[l] = nDerived;
-    return 0;
+        aLead[l] = nDerived;
 }
 
 int RunQrsDetectionStage(CEngineData& d) {

@@ -2,6 +2,7 @@
 // heart rate and the three axes against the generator's truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -180,4 +181,24 @@ TEST(SyntheticRecords, NoPWavesAndTwoPWavesPerQrs) {
         }
         EXPECT_NEAR(d.Measurements.GlobalMeasurements[1], 130, 10);
     }
+}
+
+TEST(SyntheticRecords, OneSilentLeadGetsThePoorQualityStatement) {
+    testsupport::CTempDir dir;
+    const std::string strPath = dir / "v3.ekg";
+    MakeRecord(strPath, "--rate 70");
+    // Lead V3 (block 8 of the file) carries no signal at all.
+    std::string data = testsupport::ReadFile(strPath);
+    std::fill(data.begin() + 8 * 10200, data.begin() + 8 * 10200 + 10000, '\0');
+    ASSERT_TRUE(testsupport::WriteFile(strPath, data));
+    auto pData = RunEngine(strPath);
+    const CEngineData& d = *pData;
+    ASSERT_GE(d.BeatCount, 8);
+    bool bFound = false;
+    for (int i = 0; i < d.ResultStatements.nCount; ++i) {
+        if (std::string(d.ResultStatements.aText[i].data()).find("Poor data quality") !=
+            std::string::npos)
+            bFound = true;
+    }
+    EXPECT_TRUE(bFound);
 }

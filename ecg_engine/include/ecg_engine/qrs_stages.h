@@ -20,6 +20,9 @@ int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good qual
 int GroupBeats(CEngineData& d);  // -1 when the beats do not fit the beat list
 int CleanBeatList(CEngineData& d);
 int DeriveOutputLeads(CEngineData& d);
+// The ratings of the eight recorded leads spread over the twelve output leads.
+void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
+                       std::array<std::int32_t, kLeads>& aLead);
 // Pick of the beat grouping: with n values the n/2-th (n even) or (n+1)/2-th (n odd) of the
 // values sorted in descending order, the first value when n < 3; 0 for an empty list.
 std::int32_t MedianOfWorkLists(SWorkList& list);

@@ -25,10 +25,6 @@ void DetectPWaves(CEngineData& d);
 void MeasurePWaves(CEngineData& d);
 void CountAtrialActivity(CEngineData& d);
 
-// Keeps the 12-lead ratings as rated (derived leads as the fold derives them) for the
-// poor-lead statement; the detection stage calls it right before it folds the ratings.
-void KeepLeadRatingsBeforeFold(CEngineData& d);
-
 // Finish step pieces: the statements and the lead result table.
 void CollectResultStatements(CEngineData& d);
 void BuildLeadResultTable(CEngineData& d);
