@@ -2,12 +2,15 @@
 """Device simulator for the acquisition server (standard library only).
 
 Plays the devices that talk to the server's TCP port: a legacy ECG cart (tagged
-messages), a frame-mode ECG cart (0xFA/0xFD/0xFC frames ending in 0xEF), a packet
+messages), a frame-mode ECG cart (0xFA/0xFD/0xFC frames ending in 0xEF), a spirometer
+in legacy mode (tagged messages 0x70-0x97) and in frame mode (frames 0xB0-0xBC), a packet
 device (0xF1 command and 0xF2 data packets), and hostile streams. Its encoders are
 written from the device's side of the protocol.
 
     devsim.py --port 2003 legacy-ecg --id 123 --expect out.json
     devsim.py --port 2003 frame-ecg --option 3 --long-reply --raw
+    devsim.py --port 2003 legacy-fvc --format 0 --expect fvc.json
+    devsim.py --port 2003 frame-svc --option 3 --long-reply
     devsim.py --dump stream.bin packet
     devsim.py --list
 
@@ -176,6 +179,354 @@ def frame_ecg(rec):
 
 
 # ----------------------------------------------------------------------------------------
+# Spirometer: one test (FVC, FVC before and after medication, SVC or MVV) sent as legacy
+# tagged messages or as 0xFD frames 0xB0-0xBC. Numbers go big-endian, parameter values
+# as texts of 6 characters, curves as 32-bit samples.
+
+FVC_RUN = 4500  # samples of one curve kind, three trials of 1500
+SVC_SAMPLES = 24000  # three trials of 8000
+MVV_SAMPLES = 2400
+
+
+def param_text(value):
+    """A parameter as the spirometer prints it: at most 6 characters, no needless zeros."""
+    text = ("%.2f" % value).rstrip("0").rstrip(".")
+    return fixed(text, 6)
+
+
+def be_float(value):
+    return struct.pack(">f", value)
+
+
+def be_int(value):
+    return struct.pack(">i", value)
+
+
+def f32(value):
+    """The value as a 32-bit float holds it."""
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+class SpiroTest:
+    """What one test holds; `expectation` is what a reader of the stored file finds."""
+
+    def __init__(self, args, kind, frames):
+        self.kind = kind  # "fvc", "fvc-post", "svc", "mvv"
+        self.frames = frames
+        self.post = kind == "fvc-post"
+        if kind == "svc":
+            self.type = 2
+        elif kind == "mvv":
+            self.type = 3
+        elif self.post:
+            self.type = 5
+        else:
+            self.type = 4 if frames else args.fvc_type
+        self.option = args.option
+        self.long_reply = args.long_reply
+        self.seed = args.seed
+        self.format = args.format
+        self.formula = args.formula
+        date = args.date or ""
+        self.info = {
+            0: args.id, 1: args.name, 2: "45", 3: "F", 4: "165", 5: "61",
+            6: "C", 7: "N", 8: "0", 9: "Q",
+            10: date[0:4], 11: date[4:6], 12: date[6:8], 13: date[8:10], 14: date[10:12],
+            15: date[12:14],
+            16: "CLINIC", 17: "DR SIM",
+        }
+        self.trials, self.best = 3, 2
+        self.post_trials, self.post_best = 2, 1
+        self.code, self.post_code = "NOR", "MIO"
+        s = self.seed
+        self.fvc = [[round(1.25 * (r + 1) + 0.37 * c + 0.01 * s, 2) for c in range(12)]
+                    for r in range(14)]
+        self.svc = [[round(0.75 * (r + 1) + 0.11 * c + 0.01 * s, 2) for c in range(4)]
+                    for r in range(5)]
+        self.mvv = [round(98.5 + s, 2), round(31.25, 2), round(2.5 + 0.01 * s, 2)]
+        self.ecode = ["%d%d%d" % ((t + s) % 2, t % 2, 1 - t % 2) for t in range(8)]
+        self.predict = [f32(2.0 + 0.125 * k + 0.01 * s) for k in range(13)]
+        self.extra = [f32(1.5 + 0.01 * s), f32(-0.75)]
+        # Sample counts of trials 1-3 of the three curve groups, base and post.
+        self.counts = [[1500 - 100 * g - 7 * t - s for t in range(3)] for g in range(3)]
+        self.post_counts = [[1400 - 50 * g - 11 * t - s for t in range(3)] for g in range(3)]
+        self.svc_counts = [8000 - 500 * t - s for t in range(3)]
+        if frames and kind in ("fvc", "fvc-post"):
+            # Bytes 108-115 of frame 0xB1 carry two predicted values and also part of rows
+            # 5 and 6 of column 0; this spirometer sends values that read alike both ways.
+            self.fvc[5][0] = 12.0
+            self.fvc[6][0] = 0.0
+
+    def curve(self, area, n):
+        base = {"base1": 1, "base2": 2, "post1": 3, "post2": 4, "svc": 5, "mvv": 6}[area]
+        return [int(round(20000 * math.sin(2 * math.pi * i / (173 + 11 * base) + self.seed)))
+                - 300 * base for i in range(n)]
+
+    # -------------------------------------------------------------------- expectation
+
+    def expectation(self):
+        e = {
+            "type": self.type, "trials": self.trials, "best": self.best,
+            "info": {str(k): v for k, v in self.info.items()},
+            "slots": {}, "curves": {}, "frames": self.frames,
+        }
+        if self.type == 3:
+            e["trials"], e["best"] = 1, 1
+        if self.type == 5:
+            e["post_trials"], e["post_best"] = self.post_trials, self.post_best
+        if self.frames:
+            # Frame records are format 2 once rows 10-13 come; the formula goes in byte 6.
+            e["format"] = 2
+            if self.type in (4, 5):
+                e["formula"] = self.formula
+        else:
+            e["format"] = 0 if self.format in ("none",) or int(self.format) > 2 else int(
+                self.format)
+        slots = e["slots"]
+        if self.type in (1, 4, 5):
+            e["analysis"] = self.code
+            if self.type == 5:
+                e["analysis_post"] = self.post_code
+            cols = 12 if self.type == 5 else 6
+            rows = 14 if self.frames else 10
+            e["fvc"] = [[self.fvc[r][c] for c in range(cols)] for r in range(rows)]
+            if self.frames:
+                e["ecode"] = self.ecode if self.type == 5 else self.ecode[:4]
+            groups = [1, 7, 13]
+            post_groups = [4, 10, 16]
+            for g in range(3):
+                for t in range(3):
+                    if self.type == 5:
+                        slots[str(post_groups[g] + t)] = self.post_counts[g][t]
+                        slots[str(groups[g] + t)] = self.counts[g][t]
+                    else:
+                        slots[str(groups[g] + t)] = self.counts[g][t]
+            if self.frames:
+                for k in range(10):
+                    slots[str(22 + k)] = self.predict[k]
+                    slots[str(35 + k)] = self.predict[k]
+                slots["33"] = slots["34"] = 0.0
+                slots["32"] = slots["45"] = float(self.formula)
+                if self.type == 5:
+                    slots["46"], slots["47"] = self.extra
+                else:
+                    slots["46"], slots["47"] = self.extra[1], 0.0
+            else:
+                for k in range(13):
+                    slots[str(22 + k)] = self.predict[k]
+                    if k < 11:
+                        slots[str(35 + k)] = self.predict[k]
+                slots["46"], slots["47"] = self.extra
+            c = e["curves"]
+            if self.type == 5:
+                c["post"] = self.curve("post1", FVC_RUN) + self.curve("post2", FVC_RUN)
+            c["base"] = self.curve("base1", FVC_RUN) + self.curve("base2", FVC_RUN)
+        elif self.type == 2:
+            e["svc"] = self.svc
+            for t in range(3):
+                slots[str(19 + t)] = self.svc_counts[t]
+            e["curves"]["svc"] = self.curve("svc", SVC_SAMPLES)
+        else:
+            e["mvv"] = self.mvv
+            e["curves"]["mvv"] = self.curve("mvv", MVV_SAMPLES)
+        return e
+
+    # -------------------------------------------------------------------- legacy messages
+
+    def patient_message(self):
+        i = self.info
+        d = bytes([0x10]) + fixed(i[0], 16) + bytes([0x10]) + fixed(i[1], 16)
+        d += bytes([4]) + fixed(i[2], 4) + bytes([6]) + fixed(i[3], 6)
+        d += bytes([4]) + fixed(i[4], 4) + bytes([4]) + fixed(i[5], 4)
+        d += bytes([1]) + i[6].encode() + bytes([1]) + i[7].encode()
+        d += bytes([3]) + fixed(i[8], 3) + bytes([1]) + i[9].encode()
+        assert len(d) == 66
+        return bytes([0x71, 0x44]) + d
+
+    def date_message(self):
+        i = self.info
+        d = fixed(i[10], 4) + b"".join(fixed(i[k], 2) for k in range(11, 16))
+        return bytes([0x72, 0x10]) + d
+
+    def site_message(self):
+        return bytes([0x73, 0x24, 0x10]) + fixed(self.info[16], 16) + bytes([0x10]) + fixed(
+            self.info[17], 16)
+
+    @staticmethod
+    def curve_messages(tag, samples):
+        out = bytearray()
+        for at in range(0, len(samples), 20):
+            data = b"".join(be_int(v) for v in samples[at:at + 20])
+            out += bytes([tag, 80]) + data + bytes(80 - len(data))
+        return out
+
+    def legacy(self):
+        t = self.type
+        if t == 5:
+            trials = (self.trials << 4) | self.post_trials
+            best = (self.best << 4) | self.post_best
+        else:
+            trials, best = self.trials, self.best
+        if self.format == "none":
+            out = bytearray([0x70, 5, t, trials, best])
+        else:
+            out = bytearray([0x70, 6, t, trials, best, int(self.format)])
+        out += self.patient_message() + self.date_message() + self.site_message()
+        if t in (1, 4, 5):
+            if t == 5:
+                out += bytes([0x78, 6]) + fixed(self.code, 3) + fixed(self.post_code, 3)
+            else:
+                out += bytes([0x74, 3]) + fixed(self.code, 3)
+            for c in range(6):
+                out += bytes([0x75, 60]) + b"".join(param_text(self.fvc[r][c]) for r in range(10))
+            if t == 5:
+                out += bytes([0x79, 0])  # a new run: columns 6-11 from the counter's start
+                for c in range(6, 12):
+                    out += bytes([0x79, 60]) + b"".join(
+                        param_text(self.fvc[r][c]) for r in range(10))
+            out += bytes([0x84, 52]) + b"".join(be_float(v) for v in self.predict)
+            out += bytes([0x80, 8]) + be_float(self.extra[0]) + be_float(self.extra[1])
+            # 0x81-0x83 are the post counts of a before/after test, 0x91-0x93 the base.
+            first = self.post_counts if t == 5 else self.counts
+            for g in range(3):
+                out += bytes([0x81 + g, 12]) + b"".join(be_int(v) for v in first[g])
+            if t == 5:
+                for g in range(3):
+                    out += bytes([0x91 + g, 12]) + b"".join(be_int(v) for v in self.counts[g])
+            one, two = ("post1", "post2") if t == 5 else ("base1", "base2")
+            out += bytes([0x86, 0]) + self.curve_messages(0x86, self.curve(one, FVC_RUN))
+            out += bytes([0x86, 0]) + self.curve_messages(0x87, self.curve(two, FVC_RUN))
+            if t == 5:
+                out += bytes([0x87, 0])  # not the end of a before/after test
+                out += self.curve_messages(0x96, self.curve("base1", FVC_RUN))
+                out += bytes([0x96, 0]) + self.curve_messages(0x97, self.curve("base2", FVC_RUN))
+                out += bytes([0x97, 0])
+            else:
+                out += bytes([0x87, 0])
+        elif t == 2:
+            for c in range(4):
+                out += bytes([0x76, 30]) + b"".join(param_text(self.svc[r][c]) for r in range(5))
+            out += bytes([0x85, 12]) + b"".join(be_int(v) for v in self.svc_counts)
+            out += bytes([0x76, 0]) + self.curve_messages(0x88, self.curve("svc", SVC_SAMPLES))
+            out += bytes([0x88, 0])
+        else:
+            out += bytes([0x77, 18]) + b"".join(param_text(v) for v in self.mvv)
+            out += bytes([0x77, 0]) + self.curve_messages(0x89, self.curve("mvv", MVV_SAMPLES))
+            out += bytes([0x89, 0])
+        return bytes(out)
+
+    # -------------------------------------------------------------------- frames
+
+    @staticmethod
+    def frame(sub, size, fields):
+        """An 0xFD frame of size bytes: head, the fields at their offsets, 0xEF last."""
+        f = bytearray(size)
+        f[0:4] = bytes([0xFD, sub]) + struct.pack(">H", size)
+        for at, data in fields:
+            f[at:at + len(data)] = data
+        f[size - 1] = 0xEF
+        return bytes(f)
+
+    @classmethod
+    def curve_frames(cls, sub, samples, per_frame):
+        out = bytearray()
+        for at in range(0, len(samples), per_frame):
+            data = b"".join(be_int(v) for v in samples[at:at + per_frame])
+            # Head of 4 bytes, the data, a tail of 4 ending in 0xEF.
+            out += cls.frame(sub, 4 + len(data) + 4, [(4, data)])
+        return out
+
+    def header_frame(self):
+        i = self.info
+        date = fixed(i[10], 4) + b"".join(fixed(i[k], 2) for k in range(11, 16))
+        fields = [(4, fixed(i[0], 16)), (36, fixed(i[1], 16)), (68, fixed(i[2], 4)),
+                  (72, fixed(i[3], 6)), (88, fixed(i[4], 4)), (92, fixed(i[5], 4)),
+                  (96, i[6].encode()), (97, i[7].encode()), (98, fixed(i[8], 3)),
+                  (101, i[9].encode()), (102, date)]
+        if self.option == 3:
+            fields += [(116, fixed(i[16], 28)), (172, fixed(i[17], 28))]
+        else:
+            fields += [(116, fixed(i[16], 16)), (148, fixed(i[17], 16))]
+        # The long-reply flag lies in the doctor's field of option 3: behind its text.
+        assert len(i[17]) < 8
+        fields.append((180, bytes([1 if self.long_reply else 0])))
+        return self.frame(0xB0, 204, fields)
+
+    def frame_stream(self):
+        t = self.type
+        out = bytearray([0xFA, 0x02, self.option, 0xEF])
+        out += self.header_frame()
+        if t in (4, 5):
+            post = t == 5
+            fields = [(4, bytes([1 if post else 0, self.formula]))]
+            if post:
+                fields += [(6, bytes([(self.trials << 4) | self.post_trials,
+                                      (self.best << 4) | self.post_best])),
+                           (8, fixed(self.code, 3)), (12, fixed(self.post_code, 3)),
+                           (16, be_float(self.extra[0])), (20, be_float(self.extra[1]))]
+            else:
+                fields += [(6, bytes([self.trials, self.best])), (12, fixed(self.code, 3)),
+                           (20, be_float(self.extra[1]))]
+            fields.append((24, b"".join(be_float(v) for v in self.predict[:10])))
+            for c in range(6):
+                for r in range(10):
+                    fields.append((76 + 60 * c + 6 * r, param_text(self.fvc[r][c])))
+            fields.append((108, be_float(0.0) + be_float(0.0)))
+            counts = self.post_counts if post else self.counts
+            for g, at in enumerate((436, 448, 460)):
+                fields.append((at, b"".join(be_int(v) for v in counts[g])))
+            out += self.frame(0xB1, 480, fields)
+            if post:
+                fields = []
+                for c in range(6, 12):
+                    for r in range(10):
+                        fields.append((4 + 60 * (c - 6) + 6 * r, param_text(self.fvc[r][c])))
+                for g, at in enumerate((364, 376, 388)):
+                    fields.append((at, b"".join(be_int(v) for v in self.counts[g])))
+                out += self.frame(0xB2, 404, fields)
+            for sub, first in ((0xBB, 0), (0xBC, 6)) if post else ((0xBB, 0),):
+                fields = []
+                for c in range(6):
+                    for r in range(10, 14):
+                        fields.append((4 + 24 * c + 6 * (r - 10),
+                                       param_text(self.fvc[r][first + c])))
+                codes = self.ecode[4:8] if first else self.ecode[0:4]
+                fields.append((148, "".join(codes).encode()))
+                out += self.frame(sub, 164, fields)
+            one, two = ("post1", "post2") if post else ("base1", "base2")
+            out += self.curve_frames(0xB3, self.curve(one, FVC_RUN), 750)
+            out += self.curve_frames(0xB4, self.curve(two, FVC_RUN), 750)
+            if post:
+                out += self.curve_frames(0xB5, self.curve("base1", FVC_RUN), 750)
+                out += self.curve_frames(0xB6, self.curve("base2", FVC_RUN), 750)
+        elif t == 2:
+            fields = [(4, bytes([self.trials, self.best]))]
+            for c in range(4):
+                for r in range(5):
+                    fields.append((6 + 30 * c + 6 * r, param_text(self.svc[r][c])))
+            fields.append((126, b"".join(be_int(v) for v in self.svc_counts)))
+            out += self.frame(0xB7, 144, fields)
+            out += self.curve_frames(0xB8, self.curve("svc", SVC_SAMPLES), 1000)
+        else:
+            fields = [(4 + 6 * k, param_text(v)) for k, v in enumerate(self.mvv)]
+            out += self.frame(0xB9, 28, fields)
+            out += self.curve_frames(0xBA, self.curve("mvv", MVV_SAMPLES), 600)
+        out += bytes([0xFC, 0x05, 0x00, 0xEF])
+        return bytes(out)
+
+    def stream(self):
+        return self.frame_stream() if self.frames else self.legacy()
+
+
+SPIRO_SCRIPTS = {
+    "legacy-fvc": ("fvc", False), "legacy-fvc-post": ("fvc-post", False),
+    "legacy-svc": ("svc", False), "legacy-mvv": ("mvv", False),
+    "frame-fvc": ("fvc", True), "frame-fvc-post": ("fvc-post", True),
+    "frame-svc": ("svc", True), "frame-mvv": ("mvv", True),
+}
+
+
+# ----------------------------------------------------------------------------------------
 # Packet device: command packets (0xF1) and data packets (0xF2).
 
 
@@ -274,7 +625,7 @@ def hostile(kind, seed):
     raise SystemExit("unknown hostile stream: " + kind)
 
 
-SCRIPTS = ["legacy-ecg", "frame-ecg", "packet", "idle"] + [
+SCRIPTS = ["legacy-ecg", "frame-ecg"] + list(SPIRO_SCRIPTS) + ["packet", "idle"] + [
     "hostile-" + k for k in ("bad-end", "bad-first", "huge-frame", "zero-frame", "overflow",
                              "frame-overflow", "split-file", "random")]
 
@@ -284,6 +635,10 @@ def build(args):
         return legacy_ecg(EcgRecord(args)), EcgRecord(args).expectation()
     if args.script == "frame-ecg":
         return frame_ecg(EcgRecord(args)), EcgRecord(args).expectation()
+    if args.script in SPIRO_SCRIPTS:
+        kind, frames = SPIRO_SCRIPTS[args.script]
+        test = SpiroTest(args, kind, frames)
+        return test.stream(), test.expectation()
     if args.script == "packet":
         return packet_device(args), {"file_name": args.file_name, "file_size": args.file_size}
     if args.script == "idle":
@@ -396,6 +751,12 @@ def main():
     p.add_argument("--no-date", dest="date", action="store_const", const="")
     p.add_argument("--option", type=int, default=1, choices=[1, 2, 3])
     p.add_argument("--long-reply", action="store_true")
+    p.add_argument("--format", default="2",
+                   help="spirometer, legacy: format byte of the 0x70 header (0-255), or 'none'"
+                        " for a header without one")
+    p.add_argument("--fvc-type", type=int, default=1, choices=[1, 4],
+                   help="spirometer, legacy: test type of a plain FVC test")
+    p.add_argument("--formula", type=int, default=3, help="spirometer, frames: formula index")
     p.add_argument("--file-name", default="777_20160504101500.mwf")
     p.add_argument("--file-size", type=int, default=2500)
     p.add_argument("--checksum", action="store_true")

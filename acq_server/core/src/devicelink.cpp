@@ -461,7 +461,7 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
     // The legacy spirometry path stores the test and answers nothing.
     if (m_pSpiro) {
         CString strPath, strID;
-        if (!m_pSpiro->Save(m_link.Context().m_settings, strPath, strID))
+        if (!m_pSpiro->Save(m_link.Context(), strPath, strID))
             m_link.Context().Log("Spirometry test file not saved");
     }
     ClearRecord();
@@ -666,7 +666,7 @@ void CRecordAssembler::EndFrameRecord() {
     }
     if (m_eKind == ERecordKind::Spiro) {
         CString strPath, strID;
-        const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_link.Context().m_settings, strPath, strID);
+        const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_link.Context(), strPath, strID);
         if (!bSaved) {
             m_link.SendReply(acq::kReplyRefused, 0);
         } else {

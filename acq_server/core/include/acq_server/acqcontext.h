@@ -1,8 +1,8 @@
 #pragma once
 // What the device connections need of the rest of the server: the folder settings, the
 // main frame's device option field, the hand-over of a stored record to the conversions,
-// the spirometry record container and the packet command handling (both supplied later),
-// the clock and the debug log. One context is shared by every connection of a server;
+// the spirometry record container (the server's own by default) and the packet command
+// handling (supplied later), the clock and the debug log. One context is shared by every connection of a server;
 // everything of a record or of the protocol lives in the connection itself.
 #include <ctime>
 #include <functional>
@@ -13,7 +13,9 @@
 
 class CEkgRecordBuilder;
 class CDeviceLink;
+class CSpiroTestFile;
 struct TzPacket;
+struct CAcqContext;
 
 // Server settings the connections read (taken as plain values until the settings store
 // of the server exists).
@@ -38,8 +40,13 @@ public:
     virtual int GetTestType() const = 0;
     // Writes the test file by the folder settings; TRUE with its path and the patient ID
     // only when the whole file was written.
-    virtual BOOL Save(const CAcqSettings& settings, CString& strPath, CString& strPatientID) = 0;
+    virtual BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID) = 0;
+    // The record as the spirometry conversion reads it; null when there is none.
+    virtual const CSpiroTestFile* GetTestFile() const = 0;
 };
+
+// The server's spirometry record (spiroassembler.cpp).
+std::unique_ptr<ISpiroRecord> MakeSpiroRecord();
 
 // Packet command handling of one connection (reserved commands, file transfer).
 class IPacketHandler {
@@ -62,7 +69,8 @@ struct CAcqContext {
     // The main frame's device option field (set by 0x24 messages and 0xFA frames).
     BYTE m_nDeviceOption = 0;
     std::function<void(const CStoredRecord&)> m_onStored;
-    std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory;
+    // Empty: spirometry records are refused (frame mode) or dropped (legacy).
+    std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory = &MakeSpiroRecord;
     std::function<std::unique_ptr<IPacketHandler>()> m_packetFactory;
     // Local time of "now"; std::time by default, fixed by tests.
     std::function<std::time_t()> m_clock;
