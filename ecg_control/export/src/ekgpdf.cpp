@@ -228,7 +228,8 @@ UINT CPdfPage::Samples() const {
 
 void CPdfPage::Label(double dX, double dY, const char* szText) {
     HPDF_Page_BeginText(m_page);
-    HPDF_Page_SetFontAndSize(m_page, m_font, static_cast<HPDF_REAL>(kTextSize));
+    // The labels come before the header texts, still in the page's first size.
+    HPDF_Page_SetFontAndSize(m_page, m_font, static_cast<HPDF_REAL>(kTitleSize));
     HPDF_Page_TextOut(m_page, static_cast<HPDF_REAL>(dX), static_cast<HPDF_REAL>(dY), szText);
     HPDF_Page_EndText(m_page);
 }

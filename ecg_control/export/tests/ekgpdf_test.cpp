@@ -392,4 +392,21 @@ TEST_F(EkgPdfTest, SixtyHertzRecordStaysInsideTheGrid) {
               CountOf(testsupport::ReadFile(strEkgPdf), " l\n"));
 }
 
+// The trace labels are written in the page's first font size (3 mm), before the header
+// texts switch to their smaller one.
+TEST_F(EkgPdfTest, TraceLabelsInTheLargerSize) {
+    const std::string strPdf = m_dir / "labels.pdf";
+    ASSERT_TRUE(Make(strPdf, 0, 0, 1));
+    const std::string strBytes = testsupport::ReadFile(strPdf);
+    for (const char* szLabel : {"(I) Tj", "(aVR) Tj", "(V6) Tj"}) {
+        SCOPED_TRACE(szLabel);
+        const size_t nLabel = strBytes.find(szLabel);
+        ASSERT_NE(nLabel, std::string::npos);
+        const size_t nSize = strBytes.rfind(" Tf", nLabel);
+        ASSERT_NE(nSize, std::string::npos);
+        const size_t nFrom = strBytes.rfind(' ', nSize - 1) + 1;
+        EXPECT_EQ(strBytes.substr(nFrom, nSize - nFrom), "8.50394");
+    }
+}
+
 }  // namespace
