@@ -57,12 +57,11 @@ CString CSpiroAssembler::RecordTime(std::time_t tNow) const {
         return Format("%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                       t.tm_hour, t.tm_min, t.tm_sec);
     }
-    return Format("%04d%02d%02d%02d%02d%02d", FieldNumber(m_file.GetInformation(10), 4),
-                  FieldNumber(m_file.GetInformation(11), 2),
-                  FieldNumber(m_file.GetInformation(12), 2),
-                  FieldNumber(m_file.GetInformation(13), 2),
-                  FieldNumber(m_file.GetInformation(14), 2),
-                  FieldNumber(m_file.GetInformation(15), 2));
+    return Format(
+        "%04d%02d%02d%02d%02d%02d", FieldNumber(m_file.GetInformation(10), 4),
+        FieldNumber(m_file.GetInformation(11), 2), FieldNumber(m_file.GetInformation(12), 2),
+        FieldNumber(m_file.GetInformation(13), 2), FieldNumber(m_file.GetInformation(14), 2),
+        FieldNumber(m_file.GetInformation(15), 2));
 }
 
 BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString& strPatientID) {

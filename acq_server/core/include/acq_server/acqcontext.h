@@ -2,8 +2,9 @@
 // What the device connections need of the rest of the server: the folder settings, the
 // main frame's device option field, the hand-over of a stored record to the conversions,
 // the spirometry record container (the server's own by default) and the packet command
-// handling (supplied later), the clock and the debug log. One context is shared by every connection of a server;
-// everything of a record or of the protocol lives in the connection itself.
+// handling (supplied later), the clock and the debug log. One context is shared by every
+// connection of a server; everything of a record or of the protocol lives in the connection
+// itself.
 #include <ctime>
 #include <functional>
 #include <memory>

@@ -19,8 +19,7 @@ public:
     void Reset() override;
     void AddDeviceMessage(BYTE nTag, const BYTE* pMessage, std::size_t nLength) override;
     void SetFrameHeader(int nOption, const BYTE* pFrame, std::size_t nLength) override;
-    void AddFrameData(int nOption, BYTE nSubType, const BYTE* pFrame,
-                      std::size_t nLength) override;
+    void AddFrameData(int nOption, BYTE nSubType, const BYTE* pFrame, std::size_t nLength) override;
     int GetTestType() const override { return m_file.GetTestType(); }
     // Name: patient ID, "_", record time, extension of the test type; folder by the folder
     // setting ("SPIRO" when the server keeps one folder per kind).
