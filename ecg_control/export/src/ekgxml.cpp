@@ -216,7 +216,9 @@ std::u16string CEkgXmlExport::BuildDocument() {
             Container("Weight", "lb", bWeight ? Number(size.nPounds) : CString());
         } else {
             Container("Height", "Cm", patient.m_strHeight);
-            Container("Weight", "Kg", bWeight ? Number(size.nKilograms) : CString());
+            // Kilograms keep the record's text (and its decimals); pounds are converted.
+            const BOOL bPounds = patient.m_strWeight.find('L') != CString::npos;
+            Container("Weight", "Kg", bPounds ? Number(size.nKilograms) : patient.m_strWeight);
         }
     }
     Open("Smoke");

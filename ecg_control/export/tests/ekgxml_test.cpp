@@ -181,6 +181,8 @@ TEST_F(EkgXmlTest, HeightAndWeightByUnit) {
         {1, "150L",
          "<ft>5</ft>\r\n\t\t\t<in>7</in>\r\n\t\t</Height>\r\n"
          "\t\t<Weight>\r\n\t\t\t<lb>150</lb>\r\n"},
+        // A weight in kilograms is written as the record holds it.
+        {0, "70.5", "<Kg>70.5</Kg>"},
         {2, "70", nullptr},
         // A host that sets the unit as a text gives the digit's character code.
         {'1', "70", "<lb>154</lb>"},
