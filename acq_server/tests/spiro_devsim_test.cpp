@@ -272,4 +272,46 @@ TEST_F(SpiroDevsim, SpirometerFolderAndUnwritableFolder) {
     EXPECT_TRUE(m_stored.empty());
 }
 
+TEST_F(SpiroDevsim, SpirometersAndCartAtOnce) {
+    // Each connection keeps its own record: two spirometers and an ECG cart interleaved.
+    struct Case {
+        QStringList args;
+        std::string strName;
+        QByteArray reply;
+    } cases[] = {
+        {{"frame-svc", "--id", "A1", "--option", "2"},
+         "A1_20260304050607.svc",
+         QByteArray::fromHex("fc0600ef")},
+        {{"legacy-fvc-post", "--id", "A2", "--format", "1"}, "A2_20260304050607.fvc", QByteArray()},
+        {{"frame-ecg", "--id", "A3", "--blocks", "50"},
+         "A3_20260304050607.ekg",
+         QByteArray::fromHex("fc0600ef")},
+    };
+    std::vector<std::unique_ptr<QProcess>> procs;
+    for (const auto& c : cases) {
+        auto p = std::make_unique<QProcess>();
+        p->setProgram("/usr/bin/python3");
+        p->setArguments(QStringList{DEVSIM_PY, "--port", QString::number(m_pListen->Port()),
+                                    "--quiet", "0.4", "--chunk", "700", "--delay", "0.001",
+                                    "--expect",
+                                    QString::fromStdString(m_dir / (c.strName + ".json"))} +
+                        c.args);
+        p->start();
+        procs.push_back(std::move(p));
+    }
+    for (std::size_t i = 0; i < procs.size(); ++i) {
+        QProcess& p = *procs[i];
+        ASSERT_TRUE(RunUntil([&] { return p.state() == QProcess::NotRunning; }, 90000));
+        QByteArray replies;
+        for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+            if (line.startsWith("REPLY "))
+                replies += QByteArray::fromHex(line.mid(6));
+        EXPECT_EQ(replies.toHex(), cases[i].reply.toHex()) << cases[i].strName;
+        EXPECT_TRUE(std::filesystem::exists(m_dir / cases[i].strName)) << cases[i].strName;
+    }
+    CheckSpiroFile(m_dir / cases[0].strName, Expect(cases[0].strName + ".json"));
+    CheckSpiroFile(m_dir / cases[1].strName, Expect(cases[1].strName + ".json"));
+    EXPECT_EQ(testsupport::ReadFile(m_dir / cases[2].strName).size(), 132640u);
+}
+
 }  // namespace
