@@ -25,6 +25,13 @@ BOOL EqualNoCase(const CString& a, const CString& b) {
            });
 }
 
+// Cell sizes, border widths and glass counts beyond any screen would overflow the page
+// arithmetic (width = columns x 5 x cell + 2 x border x cell): hosts' values are capped.
+constexpr short kMaxHostSize = 1000;
+short HostSize(short n) {
+    return std::min(n, kMaxHostSize);
+}
+
 short ToShort(long n) {
     return static_cast<short>(std::clamp<long>(n, SHRT_MIN, SHRT_MAX));
 }
@@ -144,6 +151,8 @@ void CEkgGraphWnd::EKGUnlockUpdate() {
 
 void CEkgGraphWnd::EKGInitialize(short nChType, short nGain, short nSpeed, short nRhyCh,
                                  short nCellSize, short nBorderCnt) {
+    nCellSize = HostSize(nCellSize);
+    nBorderCnt = HostSize(nBorderCnt);
     for (CEkgPage* pPage : {&m_page, &m_magnifier.Page()}) {
         CTracePainter& painter = pPage->Painter();
         painter.SetFormat(nChType);
@@ -166,6 +175,7 @@ void CEkgGraphWnd::EKGInitialize(short nChType, short nGain, short nSpeed, short
 }
 
 void CEkgGraphWnd::EKGSetCellSize(short n) {
+    n = HostSize(n);
     m_page.SetCellSize(n);
     if (m_pStatusLabel) {
         m_pStatusLabel->SetLabelSize(m_page.Grid().GetCellSize());
@@ -176,6 +186,7 @@ void CEkgGraphWnd::EKGSetCellSize(short n) {
 }
 
 void CEkgGraphWnd::EKGSetBorderCount(short n) {
+    n = HostSize(n);
     m_page.Grid().SetBorder(n);
     m_magnifier.Page().Grid().SetBorder(n);
     if (m_pStatusLabel) {
@@ -552,7 +563,7 @@ void CEkgGraphWnd::EKGShowPacemaker(short b) {
 
 void CEkgGraphWnd::EKGEnableMagnifyGlass(short bEnable, short nCellSize, short nGridCnt) {
     m_bMagnifier = bEnable != 0;
-    m_magnifier.SetGlass(nCellSize, nGridCnt);
+    m_magnifier.SetGlass(HostSize(nCellSize), HostSize(nGridCnt));
     if (m_bMagnifier) {
         m_bMeasure = FALSE;
         m_bMeasureRect = FALSE;

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QStyle>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -605,4 +606,33 @@ TEST_F(GraphWndTest, OpenUrlDownloadsIntoAPrivateFile) {
     const std::string strPrivate = scratch / ("corvane-" + std::to_string(getuid()));
     ASSERT_TRUE(std::filesystem::is_directory(strPrivate));
     EXPECT_TRUE(std::filesystem::is_empty(strPrivate));
+}
+
+// Hosts may pass any short: the largest and smallest sizes draw and measure without
+// overflowing (the sanitizer build aborts on any signed overflow).
+TEST_F(GraphWndTest, ExtremeSizesFromTheHost) {
+    OpenSynthRecord();
+    for (short n : {short(SHRT_MIN), short(-1), short(0), short(SHRT_MAX)}) {
+        SCOPED_TRACE(n);
+        Call("EKGInitialize", {n, n, n, n, n, n});
+        Call("EKGSetBorderCount", {n});
+        Call("EKGSetCellSize", {n});
+        View().CreateStatusLabel();
+        View().UpdateScrollBars();
+        View().RenderView();
+        Call("EKGEnableMagnifyGlass", {short(1), n, n});
+        Mouse(QEvent::MouseButtonPress, QPoint(200, 150), Qt::LeftButton, Qt::LeftButton);
+        View().RenderView();
+        Mouse(QEvent::MouseButtonRelease, QPoint(200, 150), Qt::LeftButton, Qt::NoButton);
+        Call("EKGEnableMeasure", {short(1)});
+        Drag(QPoint(100, 150), QPoint(400, 152));
+        Drag(QPoint(100, 150), QPoint(102, 400));
+        View().RenderView();
+    }
+    // Sizes beyond any screen are capped; ordinary ones are taken as given.
+    Call("EKGInitialize", {short(1), short(3), short(2), short(0), short(2), short(3)});
+    EXPECT_EQ(View().ScreenPage().Grid().GetCellSize(), 2);
+    EXPECT_EQ(View().ScreenPage().Grid().GetBorderPixels(), 6);
+    Call("EKGEnableMagnifyGlass", {short(1), short(40), short(8)});
+    EXPECT_EQ(View().Magnifier().GetSide(), 40 * 5 * 8);
 }
