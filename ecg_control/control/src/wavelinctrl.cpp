@@ -313,6 +313,15 @@ void CWavelinCtrl::CreateViewWindow() {
 }
 
 Variant CWavelinCtrl::Dispatch(const DispMember& member, const std::vector<Variant>& args) {
+    // The host may have destroyed its window, and with it the view, before releasing the
+    // control: view methods then answer with their failure values. The finder and the about
+    // box need no view.
+    const BOOL bNeedsView = !(member.dispid >= DISPID_EKGGetConnectedEKGCnt &&
+                              member.dispid <= DISPID_EKGSetIPExchangeType) &&
+                            member.dispid != DISPID_AboutBox;
+    if (bNeedsView && !m_pView) {
+        return {};
+    }
     for (const CWavelinDispEntry& e : kDispatchMap) {
         if (e.dispid == member.dispid) {
             return e.pfn(*this, args);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -92,4 +93,21 @@ TEST(WavelinDispIds, EveryMemberAnswersOnAnEmptyControl) {
         EXPECT_EQ(result.Type(), m.result);
     }
     EXPECT_EQ(notifier.calls.size(), 1u);  // the about box
+}
+
+// A host may destroy its window before it releases the control: the calls that still come
+// answer with their failure values, and releasing the control afterwards is safe.
+TEST(WavelinDispIds, CallsAfterTheHostWindowIsGone) {
+    auto pHost = std::make_unique<QWidget>();
+    CWavelinCtrl ctrl(pHost.get());
+    pHost.reset();
+    EXPECT_EQ(ctrl.Widget(), nullptr);
+    Variant result;
+    ASSERT_EQ(ctrl.InvokeByName("EKGOpenFile", {Variant("x.ekg")}, &result), DISP_OK);
+    EXPECT_EQ(result, Variant::FromBool(false));
+    ASSERT_EQ(ctrl.InvokeByName("EKGGetMode", {}, &result), DISP_OK);
+    EXPECT_EQ(result, Variant(short(0)));
+    ASSERT_EQ(ctrl.InvokeByName("EKGGetPatientInfo", {Variant(short(0))}, &result), DISP_OK);
+    EXPECT_EQ(result, Variant(""));
+    EXPECT_EQ(ctrl.InvokeByName("EKGClearGraph", {}, &result), DISP_OK);
 }
