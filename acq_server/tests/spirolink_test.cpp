@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <random>
 
 #include "acq_server/devicelink.h"
 #include "acq_server/spiroassembler.h"
@@ -402,6 +404,53 @@ TEST_F(SpiroLink, EcgHeaderEndsAnUnfinishedTest) {
     ASSERT_TRUE(Play(ecg));
     EXPECT_EQ(m_pLink->Assembler().GetKind(), ERecordKind::Ekg);
     EXPECT_EQ(FileCount(), 0u);
+}
+
+TEST_F(SpiroLink, RandomTestsStayInBounds) {
+    // Spirometry messages and frames of every tag with random lengths and contents: the
+    // sanitizers watch the stores; every frame-mode end is answered once.
+    std::mt19937 rng(7);
+    auto byte = [&] { return static_cast<BYTE>(rng() & 0xFF); };
+    const BYTE legacyTags[] = {0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78,
+                               0x79, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86,
+                               0x87, 0x88, 0x89, 0x91, 0x92, 0x93, 0x96, 0x97};
+    for (int nRound = 0; nRound < 40; ++nRound) {
+        m_sent.clear();
+        MakeLink();
+        Bytes s;
+        const bool bFrames = nRound % 2 == 0;
+        if (bFrames) {
+            Append(s, Option(static_cast<BYTE>(1 + nRound % 3)));
+            Append(s, Header("R" + std::to_string(nRound), "20260304050607", nRound % 4 == 0));
+            for (int k = 0; k < 60; ++k) {
+                const std::size_t n = 5 + rng() % (k % 10 == 0 ? 8000 : 600);
+                Bytes f = Frame(static_cast<BYTE>(0xB0 + rng() % 13), n);
+                for (std::size_t i = 4; i + 1 < n; ++i)
+                    f[i] = byte();
+                Append(s, f);
+            }
+            Append(s, kEnd);
+        } else {
+            Append(s, Bytes{0x70, static_cast<BYTE>(2 + rng() % 8), byte(), byte(), byte(), byte(),
+                            byte(), byte(), byte(), byte()});
+            s.resize(s[1]);
+            for (int k = 0; k < 400; ++k) {
+                Bytes m{legacyTags[rng() % std::size(legacyTags)], byte()};
+                if (m[1] == 0)
+                    m[1] = 1;  // a random end would cut the test short
+                const std::size_t n = acq::MessageLength(m.data(), m.size());
+                while (m.size() < n)
+                    m.push_back(byte());
+                Append(s, m);
+            }
+            Append(s, Bytes{0x88, 0});
+        }
+        ASSERT_TRUE(Play(s, 1 + rng() % 3000)) << nRound;
+        if (bFrames)
+            EXPECT_TRUE(m_sent.size() == 4 || m_sent.size() == 188) << nRound;
+        else
+            EXPECT_TRUE(m_sent.empty()) << nRound;
+    }
 }
 
 }  // namespace
