@@ -165,7 +165,11 @@ BOOL CTraceLayout::Compute(int nOriginX, int nOriginY) {
     ComputeX();
     ComputeY();
     for (DWORD dwMark : m_pWave->m_adwMarks) {
-        m_adwPixelMarks.push_back(static_cast<DWORD>(dwMark * m_dPixelsPerSample));
+        // A mark that is no sample of the record (a device may send any position) would
+        // stand beyond the traces, or past what a pixel position can hold.
+        if (dwMark < static_cast<DWORD>(m_nSamples)) {
+            m_adwPixelMarks.push_back(static_cast<DWORD>(dwMark * m_dPixelsPerSample));
+        }
     }
     m_bDirty = FALSE;
     return TRUE;

@@ -183,6 +183,19 @@ TEST_F(TraceLayoutTest, RhythmLeadOutsideTheLeadsMeansNoStrip) {
     }
 }
 
+TEST_F(TraceLayoutTest, PacemakerMarksOutsideTheRecordAreLeftOut) {
+    FillLeads(m_rec.wave, 5000, 0);
+    m_rec.wave.AddMark(4999);
+    m_rec.wave.AddMark(5000);
+    m_rec.wave.AddMark(0xFFFFFFFFu);
+    CTraceLayout layout;
+    Attach(layout);
+    layout.SetSettings(0, 3, 4, 0, 10);
+    ASSERT_TRUE(layout.Compute());
+    ASSERT_EQ(layout.GetPixelMarks().size(), 1u);
+    EXPECT_EQ(layout.GetPixelMarks()[0], 4999u);  // 1 px a sample at 50 mm/s, cell 10
+}
+
 TEST_F(TraceLayoutTest, CellBelowOneIsRaisedToOne) {
     FillLeads(m_rec.wave, 5000, 0);
     CTraceLayout layout;
