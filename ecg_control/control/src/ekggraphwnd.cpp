@@ -284,8 +284,6 @@ void CEkgGraphWnd::SetMainsMode(int nMode) {
     if (nMode != m_nMainsMode) {
         m_nMainsMode = nMode;
         ApplyColumnsRows();
-        m_magnifier.SetMainsMode(nMode);
-        m_magnifier.Page().SetColumnsRowsForMode(m_nMainsMode, m_nSpeed);
     }
 }
 
@@ -468,12 +466,7 @@ CString CEkgGraphWnd::EKGGetAnalysis(short nIndex) const {
     return m_info.GetAnalysis(nIndex);
 }
 CString CEkgGraphWnd::EKGGetPatientInfo(short nType) const {
-    CString str = m_info.GetPatientInfo(nType);
-    // A metric record keeps unit character 0: the host gets an empty text for it.
-    if (nType == 7 && str == CString(1, '\0')) {
-        str.clear();
-    }
-    return str;
+    return m_info.GetPatientInfo(nType);
 }
 CString CEkgGraphWnd::EKGGetComment() const {
     return m_info.GetComment();

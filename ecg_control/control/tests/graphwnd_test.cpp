@@ -112,7 +112,6 @@ protected:
         }
         return {};
     }
-    int ViewportWidthFor(int nWindow) const { return nWindow; }
 
     testsupport::CTempDir m_dir;
     QWidget m_host;
@@ -145,6 +144,13 @@ TEST_F(GraphWndTest, OpensEachKindOfRecordFile) {
     EXPECT_EQ(View().GetMainsMode(), 1);
     EXPECT_EQ(View().Wave().GetSamplesPerChannel(), 6000u);
     EXPECT_EQ(View().ScreenPage().Grid().GetColumns(), 60);
+    EXPECT_EQ(View().Magnifier().Page().Grid().GetColumns(), 60);
+    Call("EKGSetSpeed", {short(4)});
+    ASSERT_TRUE(Call("EKGOpenFile", {Variant(fx + "server.ekg")}).AsBool());
+    ASSERT_TRUE(Call("EKGOpenFile", {Variant(m_dir / "rec.RaW")}).AsBool());
+    EXPECT_EQ(View().ScreenPage().Grid().GetColumns(), 120);
+    EXPECT_EQ(View().Magnifier().Page().Grid().GetColumns(), 120);
+    Call("EKGSetSpeed", {short(2)});
 
     // A CSE file keeps nothing of the record shown before it.
     ASSERT_TRUE(Call("EKGOpenFile", {Variant(fx + "cse.dcd")}).AsBool());
