@@ -194,7 +194,6 @@ CString CSpiroTestFile::GetFormulaString() const {
 CString CSpiroTestFile::GetInformation(short nKind) const {
     const CSpiroTestInfo& i = m_Info;
     auto code = [](char c) { return c != 0 ? CString(1, c) : CString(); };
-    char szValue[64];
     switch (nKind) {
         case 0:
             return i.m_strID;
@@ -246,9 +245,7 @@ CString CSpiroTestFile::GetInformation(short nKind) const {
             return i.m_strAnalysisPost;
         case 24:
         case 25:
-            std::snprintf(szValue, sizeof szValue, "%.2f",
-                          static_cast<double>(m_Predict.GetFloat(nKind == 24 ? 46 : 47)));
-            return szValue;
+            return TwoDecimals(static_cast<double>(m_Predict.GetFloat(nKind == 24 ? 46 : 47)));
         case 26:
             return CString(1, static_cast<char>(i.m_nUnit & 0xFF));
         case 27:

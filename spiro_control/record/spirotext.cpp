@@ -1,5 +1,7 @@
-#include <cstdio>
-#include <cstdlib>
+#include <locale.h>
+#include <stdlib.h>
+
+#include <charconv>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -69,20 +71,33 @@ void WriteField(BYTE* pField, std::size_t nWidth, const CString& strText) {
     std::memcpy(pField, strCut.data(), strCut.size());
 }
 
+// Files and devices write numbers with a decimal point; a host program may have set a
+// process locale that writes commas.
+static locale_t CLocale() {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return loc;
+}
+
 float ParseParam(const BYTE* pField) {
     CString strText = ReadField(pField, spirofile::kParamTextWidth);
-    return static_cast<float>(std::strtod(strText.c_str(), nullptr));
+    return static_cast<float>(strtod_l(strText.c_str(), nullptr, CLocale()));
+}
+
+CString TwoDecimals(double dValue) {
+    char szText[400];
+    const auto result =
+        std::to_chars(szText, szText + sizeof szText, dValue, std::chars_format::fixed, 2);
+    return CString(szText, result.ptr);
 }
 
 void FormatParam(BYTE* pField, float fValue) {
-    char szText[64];
-    std::snprintf(szText, sizeof szText, "%.2f", static_cast<double>(fValue));
+    const CString strText = TwoDecimals(static_cast<double>(fValue));
     std::memset(pField, 0, spirofile::kParamTextWidth);
-    std::size_t n = std::strlen(szText);
+    std::size_t n = strText.size();
     if (n > static_cast<std::size_t>(spirofile::kParamTextWidth)) {
         n = spirofile::kParamTextWidth;
     }
-    std::memcpy(pField, szText, n);
+    std::memcpy(pField, strText.data(), n);
 }
 
 DWORD GetLE32(const BYTE* p) {

@@ -2,8 +2,10 @@
 // labels, predicted values and formula names.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/testsupport.h"
@@ -211,4 +213,30 @@ TEST(SpiroText, FieldsAreCutWithoutSplittingADoubleByteCharacter) {
     EXPECT_FLOAT_EQ(spirotext::ParseParam(param), 1234.5f);
     spirotext::FormatParam(param, -0.5f);
     EXPECT_EQ(spirotext::ReadField(param, 6), "-0.50");
+}
+
+// A host whose process locale writes decimal commas (a Qt program takes the user's locale)
+// must still read and write the file's parameter texts with a decimal point.
+TEST(SpiroText, ParameterTextsIgnoreTheProcessLocale) {
+    testsupport::CTempDir dir;
+    int nStatus = -1;
+    testsupport::RunCommand("localedef -i pt_BR -f UTF-8 " + (dir / "pt_BR.UTF-8") + " 2>&1",
+                            &nStatus);
+    testsupport::CEnvScope locPath("LOCPATH", dir.Path().c_str());
+    if (nStatus != 0 || std::setlocale(LC_ALL, "pt_BR.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no decimal-comma locale to be had";
+    }
+    struct CRestore {
+        ~CRestore() { std::setlocale(LC_ALL, "C"); }
+    } restore;
+
+    BYTE param[6];
+    spirotext::FormatParam(param, 3.45f);
+    EXPECT_EQ(spirotext::ReadField(param, 6), "3.45");
+    const BYTE text[6] = {'2', '.', '7', '5', 0, 0};
+    EXPECT_FLOAT_EQ(spirotext::ParseParam(text), 2.75f);
+
+    CSpiroTestFile file;
+    file.m_Predict.SetFloat(46, 1.25f);
+    EXPECT_EQ(file.GetInformation(24), "1.25");
 }

@@ -16,11 +16,13 @@ CString ReadField(const BYTE* pField, std::size_t nWidth);
 void WriteField(BYTE* pField, std::size_t nWidth, const CString& strText);
 // The text cut to at most nRoom bytes without splitting a double-byte character.
 CString CutToRoom(const CString& strText, std::size_t nRoom);
-// A parameter text of width 6 read with the C library's text-to-double conversion
-// (empty or no number: 0).
+// A parameter text of width 6 read with the C library's text-to-double conversion in the
+// "C" locale (empty or no number: 0).
 float ParseParam(const BYTE* pField);
 // The value printed with "%.2f", cut to 6 characters, zero-padded.
 void FormatParam(BYTE* pField, float fValue);
+// "%.2f" of the value with a decimal point whatever the process locale.
+CString TwoDecimals(double dValue);
 // Little-endian and big-endian 32-bit access.
 DWORD GetLE32(const BYTE* p);
 void PutLE32(BYTE* p, DWORD dwValue);
