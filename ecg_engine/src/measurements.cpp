@@ -17,24 +17,24 @@ void AddToWorkList(SWorkList& list, std::int32_t nValue) {
         list.aValue[list.nCount++] = nValue;
 }
 
+std::int32_t MiddleValueOf(std::int32_t* pValue, int nCount) {
+    const int n = std::max(nCount, 0);
+    if (n < 3)
+        return n == 0 ? 0 : pValue[0];
+    for (int i = 0; i < n; ++i) {
+        for (int k = i + 1; k < n; ++k) {
+            if (pValue[k] > pValue[i])
+                std::swap(pValue[i], pValue[k]);
+        }
+    }
+    // One place below the middle of the descending order (1-based n/2 + 1 or (n + 1)/2 + 1).
+    const int nPos = (n % 2 == 0) ? n / 2 + 1 : (n + 1) / 2 + 1;
+    return pValue[nPos - 1];
+}
+
 std::int32_t MiddleValueOf(SWorkList& list) {
     const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
-    std::int32_t nResult;
-    if (n < 3) {
-        nResult = n == 0 ? 0 : list.aValue[0];
-    } else {
-        auto& v = list.aValue;
-        for (int i = 0; i < n; ++i) {
-            for (int k = i + 1; k < n; ++k) {
-                if (v[k] > v[i])
-                    std::swap(v[i], v[k]);
-            }
-        }
-        // One place below the middle of the descending order (1-based n/2 + 1 or
-        // (n + 1)/2 + 1).
-        const int nPos = (n % 2 == 0) ? n / 2 + 1 : (n + 1) / 2 + 1;
-        nResult = v[nPos - 1];
-    }
+    const std::int32_t nResult = MiddleValueOf(list.aValue.data(), n);
     list.nCount = nResult;
     return nResult;
 }

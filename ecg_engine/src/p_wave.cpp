@@ -695,16 +695,18 @@ void MeasurePWaves(CEngineData& d) {
         if (p.MiddleWorkList.nCount > 0)
             p.PRint[j] = MiddleValueOf(p.MiddleWorkList);
     }
-    p.MiddleWorkList.nCount = 0;
+    // The record values take every beat and every P wave, more than a work list holds.
+    BeatPTable aValue{};
+    int nValues = 0;
     for (int j = 0; j < N; ++j) {
         if (p.PRint[j] != 0)
-            AddToWorkList(p.MiddleWorkList, p.PRint[j]);
+            aValue[nValues++] = p.PRint[j];
     }
-    if (p.MiddleWorkList.nCount > 0)
-        p.RecordPR = MiddleValueOf(p.MiddleWorkList);
+    if (nValues > 0)
+        p.RecordPR = MiddleValueOf(aValue.data(), nValues);
 
     // P axes per beat and P wave; the record's from those that are not exactly 0.
-    SWorkList axes;
+    nValues = 0;
     for (int j = 0; j < N; ++j) {
         int nMost = 0;
         for (int l = 0; l < kLeads; ++l)
@@ -715,11 +717,11 @@ void MeasurePWaves(CEngineData& d) {
                 AxisFromLimbLeads(p.PAmp[LeadI][j][k], p.PAmp[LeadII][j][k], p.PAmp[LeadIII][j][k]);
             p.Paxis[j * kMaxPWavesPerBeat + k] = nAxis;
             if (nAxis != 0)
-                AddToWorkList(axes, nAxis);
+                aValue[nValues++] = nAxis;
         }
     }
-    if (axes.nCount > 0)
-        p.RecordPAxis = MiddleValueOf(axes);
+    if (nValues > 0)
+        p.RecordPAxis = MiddleValueOf(aValue.data(), nValues);
 
     for (int j = 0; j < N; ++j) {
         int nBest = -1, nMost = 0;

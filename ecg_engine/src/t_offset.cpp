@@ -307,24 +307,27 @@ void FinishTWave(CEngineData& d) {
                 (nPass == 0 ? t.QTint : t.QTcint)[j] = MiddleValueOf(t.MiddleWorkList);
         }
     }
+    // The record values take every beat (up to 66, one more than a work list holds).
+    BeatTable aValue{};
+    int n = 0;
     for (int nPass = 0; nPass < 2; ++nPass) {
         const BeatTable& src = nPass == 0 ? t.QTint : t.QTcint;
-        t.MiddleWorkList.nCount = 0;
+        n = 0;
         for (int j = 0; j < N; ++j) {
             if (src[j] != 0)
-                AddToWorkList(t.MiddleWorkList, src[j]);
+                aValue[n++] = src[j];
         }
-        if (t.MiddleWorkList.nCount > 0)
-            (nPass == 0 ? t.RecordQT : t.RecordQTc) = MiddleValueOf(t.MiddleWorkList);
+        if (n > 0)
+            (nPass == 0 ? t.RecordQT : t.RecordQTc) = MiddleValueOf(aValue.data(), n);
     }
-    t.MiddleWorkList.nCount = 0;
+    n = 0;
     for (int j = 0; j < N; ++j) {
         t.Taxis[j] = AxisFromLimbLeads(t.TA[LeadI][j], t.TA[LeadII][j], t.TA[LeadIII][j]);
         if (t.Taxis[j] != MissingValue)
-            AddToWorkList(t.MiddleWorkList, t.Taxis[j]);
+            aValue[n++] = t.Taxis[j];
     }
-    if (t.MiddleWorkList.nCount > 0)
-        t.RecordTAxis = MiddleValueOf(t.MiddleWorkList);
+    if (n > 0)
+        t.RecordTAxis = MiddleValueOf(aValue.data(), n);
 }
 
 // Debug rows of the stage: each lead's envelope, then the lead marked at the T ends.

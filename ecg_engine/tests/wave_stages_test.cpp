@@ -188,6 +188,20 @@ TEST(TWaveEnd, TAmplitudeQtAndTAxis) {
     EXPECT_EQ(t.RecordTAxis, 59);
 }
 
+// The record's QT is the middle value over every beat, the 66th included.
+TEST(TWaveEnd, RecordQtCountsEveryBeatOfAFullList) {
+    auto d = FreshData();
+    std::vector<std::pair<int, int>> beats;
+    for (int i = 0; i < kMaxBeats; ++i)
+        beats.push_back({510 + 75 * i, 530 + 75 * i});
+    SetBeats(*d, beats);
+    for (int i = 0; i < kMaxBeats; ++i)
+        d->TWave.TOffset[i] = beats[i].first + 30 + i;  // QT of beat i: (30 + i) x 2 ms
+    FinishTWave(*d);
+    EXPECT_EQ(d->TWave.QTint[kMaxBeats - 1], 60 + 2 * (kMaxBeats - 1));
+    EXPECT_EQ(d->TWave.RecordQT, 60 + 2 * 32);  // the 33rd smallest of 66
+}
+
 TEST(TWaveEnd, NoUsableLeadKeepsQtZeroAndTheAxisMissing) {
     auto d = FreshData();
     for (auto& q : d->Detection.LeadQuality)
@@ -244,6 +258,35 @@ TEST(PWave, PrPerBeatAndRecordAndThePWaveListOfTheResultFile) {
     // Flat leads: every P amplitude 0, so every P axis -90.
     EXPECT_EQ(p.Paxis[0], -90);
     EXPECT_EQ(p.RecordPAxis, -90);
+}
+
+// The record's P axis is the middle value of all P axes, however many P waves there are.
+TEST(PWave, RecordPAxisCountsEveryPWave) {
+    auto d = FreshData();
+    constexpr int kBeats = 33, kWaves = 5;
+    std::vector<std::pair<int, int>> beats;
+    for (int j = 0; j < kBeats; ++j)
+        beats.push_back({600 + 150 * j, 620 + 150 * j});
+    SetBeats(*d, beats);
+    auto& p = d->PWave;
+    for (int j = 0; j < kBeats; ++j) {
+        for (int l : {LeadI, LeadII, LeadIII}) {
+            p.PCount[l][j] = kWaves;
+            for (int k = 0; k < kWaves; ++k) {
+                const int nOn = 150 * j + 2 + 16 * k;
+                p.POn[l][j][k] = nOn;
+                p.POff[l][j][k] = nOn + 12;
+                // The first 13 beats point at 59 degrees (I = II = III), the rest at 90 (I flat).
+                if (l != LeadI || j < 13)
+                    d->AnalysisLeads[l][nOn + 6] = 100;
+            }
+        }
+    }
+    MeasurePWaves(*d);
+    EXPECT_EQ(p.Paxis[0], 59);
+    EXPECT_EQ(p.Paxis[13 * kMaxPWavesPerBeat], 90);
+    // 65 axes of 59 and 100 of 90: the 82nd smallest of 165 is 90.
+    EXPECT_EQ(p.RecordPAxis, 90);
 }
 
 TEST(PWave, FlatRecordHasNoPWaves) {

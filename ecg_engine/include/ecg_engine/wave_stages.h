@@ -8,6 +8,9 @@ namespace ecg_engine {
 // Middle-value pick of a counted list (values 1..n in aValue[0..n-1]); the result is also
 // left in the count place.
 std::int32_t MiddleValueOf(SWorkList& list);
+// The same pick over nCount plain values (sorted in place), for the record values, whose
+// lists can be longer than a work list: up to 66 beats, up to 660 P axes.
+std::int32_t MiddleValueOf(std::int32_t* pValue, int nCount);
 // Adds a value to a counted list while it has room.
 void AddToWorkList(SWorkList& list, std::int32_t nValue);
 // The frontal axis rule is the QRS stage's AxisFromLimbLeads (qrs_stages.h).
