@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,6 +94,28 @@ int Stride(int nWidth, int nBitCount) {
     return ((nWidth * nBitCount + 31) / 32) * 4;
 }
 
+BOOL IsComplete24(const CDibBytes& dibBytes) {
+    if (dibBytes.size() < kInfoHeaderSize) {
+        return FALSE;
+    }
+    const BYTE* p = dibBytes.data();
+    const DWORD dwHeader = GetDword(p);
+    if (dwHeader < 12 || dwHeader > dibBytes.size() || BitCount(p) != 24) {
+        return FALSE;
+    }
+    const int nWidth = Width(p);
+    const int nHeight = Height(p);
+    if (nWidth <= 0 || nHeight <= 0) {
+        return FALSE;
+    }
+    const std::uint64_t nNeeded = static_cast<std::uint64_t>(dwHeader) +
+                                  static_cast<std::uint64_t>(static_cast<DWORD>(ColorCount(p))) *
+                                      (IsInfoHeader(p) ? 4 : 3) +
+                                  static_cast<std::uint64_t>(nHeight) *
+                                      ((static_cast<std::uint64_t>(nWidth) * 24 + 31) / 32 * 4);
+    return nNeeded <= dibBytes.size() ? TRUE : FALSE;
+}
+
 CDibBytes FromImage(const QImage& image) {
     // The rendered page is 32-bit; anything else is brought to it first.
     const QImage rgb =
@@ -132,7 +155,7 @@ CDibBytes FromImage(const QImage& image) {
 }
 
 QImage ToImage(const CDibBytes& dibBytes) {
-    if (dibBytes.size() < kInfoHeaderSize || BitCount(dibBytes.data()) != 24) {
+    if (!IsComplete24(dibBytes)) {
         return {};
     }
     const BYTE* p = dibBytes.data();
@@ -172,7 +195,7 @@ CDibRows::CDibRows(BYTE* pDib) {
 }
 
 BOOL SmoothDib(CDibBytes& dibBytes) {
-    if (dibBytes.size() < kInfoHeaderSize) {
+    if (!dib::IsComplete24(dibBytes)) {
         return FALSE;
     }
     CDibRows rows(dibBytes.data());
@@ -208,7 +231,7 @@ BOOL SmoothDib(CDibBytes& dibBytes) {
 }
 
 BOOL WriteBmpFile(const CString& strPath, const CDibBytes& dibBytes) {
-    if (strPath.empty() || dibBytes.size() < kInfoHeaderSize) {
+    if (strPath.empty() || !dib::IsComplete24(dibBytes)) {
         return FALSE;
     }
     const BYTE* p = dibBytes.data();
@@ -288,9 +311,7 @@ BOOL EncodeJpeg(const BYTE* pDib, int nQuality, unsigned char** ppOut, unsigned 
 }  // namespace
 
 BOOL WriteJpegFile(const CString& strPath, const CDibBytes& dibBytes, int nQuality) {
-    if (strPath.empty() || dibBytes.size() < kInfoHeaderSize ||
-        dib::BitCount(dibBytes.data()) != 24 || dib::Width(dibBytes.data()) <= 0 ||
-        dib::Height(dibBytes.data()) <= 0) {
+    if (strPath.empty() || !dib::IsComplete24(dibBytes)) {
         return FALSE;
     }
     unsigned char* pOut = nullptr;

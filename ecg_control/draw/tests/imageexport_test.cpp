@@ -186,6 +186,26 @@ TEST(Smoothing, WeightsOrderAndEdges) {
     EXPECT_EQ((CRgbSum{30, 29, 10} / 20).b, 1);
 }
 
+TEST_F(ImageExportTest, DibWhoseHeaderPromisesMoreThanItHoldsIsRefused) {
+    // 100 x 100 x 24 promised, 10 rows present; and a used-colour count far past the end.
+    CDibBytes shortDib = UniformDib(100, 100, Qt::white);
+    shortDib.resize(40 + 10 * dib::Stride(100, 24));
+    CDibBytes paletteDib = UniformDib(4, 4, Qt::white);
+    paletteDib[32] = 0xFF;
+    paletteDib[33] = 0xFF;
+    for (CDibBytes* p : {&shortDib, &paletteDib}) {
+        EXPECT_FALSE(SmoothDib(*p));
+        EXPECT_TRUE(dib::ToImage(*p).isNull());
+        EXPECT_FALSE(WriteJpegFile(m_dir / "short.jpg", *p));
+        EXPECT_FALSE(WriteBmpFile(m_dir / "short.bmp", *p));
+    }
+    EXPECT_FALSE(testsupport::Exists(m_dir / "short.jpg"));
+    EXPECT_FALSE(testsupport::Exists(m_dir / "short.bmp"));
+    // The whole DIB passes.
+    const CDibBytes whole = UniformDib(100, 100, Qt::white);
+    EXPECT_TRUE(WriteBmpFile(m_dir / "whole.bmp", whole));
+}
+
 TEST_F(ImageExportTest, SmoothingChangesTheImage) {
     const std::string strPlain = m_dir / "plain.bmp";
     const std::string strSmooth = m_dir / "smooth.bmp";

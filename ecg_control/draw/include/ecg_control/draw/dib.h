@@ -26,6 +26,9 @@ BYTE* Bits(BYTE* pDib);
 const BYTE* Bits(const BYTE* pDib);
 // Bytes per row: rows are padded to four bytes.
 int Stride(int nWidth, int nBitCount);
+// TRUE when the bytes hold a 24-bit DIB of positive size with every row its header
+// promises; the readers and writers below refuse any other.
+BOOL IsComplete24(const CDibBytes& dibBytes);
 
 // A 24-bit bottom-up DIB of the image (resolution 72 dpi).
 CDibBytes FromImage(const QImage& image);
@@ -71,7 +74,7 @@ struct CRgbSum {
 BOOL SmoothDib(CDibBytes& dibBytes);
 
 // Writes the DIB as a BMP file (file header + DIB) through a temporary file renamed over
-// the target. FALSE on any failed write.
+// the target. FALSE for an incomplete or other than 24-bit DIB, and on any failed write.
 BOOL WriteBmpFile(const CString& strPath, const CDibBytes& dibBytes);
 // Encodes the 24-bit DIB as baseline JPEG with a JFIF density of 72 dpi, written the same
 // way. FALSE when it cannot be encoded or written.
