@@ -108,11 +108,10 @@ BOOL IsComplete24(const CDibBytes& dibBytes) {
     if (nWidth <= 0 || nHeight <= 0) {
         return FALSE;
     }
-    const std::uint64_t nNeeded = static_cast<std::uint64_t>(dwHeader) +
-                                  static_cast<std::uint64_t>(static_cast<DWORD>(ColorCount(p))) *
-                                      (IsInfoHeader(p) ? 4 : 3) +
-                                  static_cast<std::uint64_t>(nHeight) *
-                                      ((static_cast<std::uint64_t>(nWidth) * 24 + 31) / 32 * 4);
+    const std::uint64_t nPalette =
+        static_cast<std::uint64_t>(static_cast<DWORD>(ColorCount(p))) * (IsInfoHeader(p) ? 4 : 3);
+    const std::uint64_t nRow = (static_cast<std::uint64_t>(nWidth) * 24 + 31) / 32 * 4;
+    const std::uint64_t nNeeded = dwHeader + nPalette + nRow * static_cast<std::uint64_t>(nHeight);
     return nNeeded <= dibBytes.size() ? TRUE : FALSE;
 }
 
