@@ -424,10 +424,16 @@ TEST_F(GraphWndTest, StatusLabelBlinksTheStatusText) {
 }
 
 TEST_F(GraphWndTest, SettersLockAndFailureValues) {
+    // The lock freezes the painted surface and the label on it, not only the frame.
+    View().CreateStatusLabel();
     Call("EKGLockUpdate");
     EXPECT_FALSE(View().updatesEnabled());
+    EXPECT_FALSE(View().viewport()->updatesEnabled());
+    EXPECT_FALSE(View().GetStatusLabel()->updatesEnabled());
     Call("EKGUnlockUpdate");
     EXPECT_TRUE(View().updatesEnabled());
+    EXPECT_TRUE(View().viewport()->updatesEnabled());
+    EXPECT_TRUE(View().GetStatusLabel()->updatesEnabled());
     for (short n : {short(12), short(-1)}) {
         Call("EKGSetLanguage", {n});
         EXPECT_EQ(View().GetLanguage(), 0);
