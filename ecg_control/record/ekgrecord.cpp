@@ -121,6 +121,11 @@ CString DecodeDeviceText(const CString& strText) {
             } else {
                 unit = static_cast<char16_t>((c - 0xA1) & 0xFFFF);
             }
+            if (unit == 0) {
+                // The code unit 0 ends the converted text; no text carries it on.
+                nEnd = i;
+                break;
+            }
             bPair = true;
             i += 2;
         } else {

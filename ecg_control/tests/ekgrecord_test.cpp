@@ -219,6 +219,10 @@ TEST(DecodeDeviceText, PairsAndPlainText) {
     // A trailing pair prefix ends the text.
     EXPECT_EQ(DecodeDeviceText("AB\xA9"), "AB");
     EXPECT_EQ(DecodeDeviceText("\xA9\xB0Z\xAC"), "\xC0Z");
+    // A pair that yields the code unit 0 ends the text like a terminator.
+    EXPECT_EQ(DecodeDeviceText("AB\xAC\xA1" "CD"), "AB");
+    EXPECT_EQ(DecodeDeviceText("\xA9\xB0\xAC\xA1" "CD"), "\xC0");
+    EXPECT_EQ(DecodeDeviceText("\xAC\xA1"), "");
     // At most 199 code units.
     std::string strLong = "\xA9\xB0" + std::string(300, 'x');
     EXPECT_EQ(DecodeDeviceText(strLong).size(), 199u);
@@ -522,6 +526,17 @@ TEST(EkgRecordInfo, HostileBlocksDecodeBounded) {
          [](const CEkgRecordInfo& i) {
              ASSERT_EQ(i.GetAnalysisCnt(), 1);
              EXPECT_EQ(i.GetAnalysis(0), "OK");
+         }},
+        {"statement that decodes to a terminator only",
+         [](Block& b) {
+             b[12] = 0x19;
+             b[13] = 2;
+             b[14] = 0x19;
+             b[15] = 2;
+             std::memcpy(&b[3016], "\xAC\xA1OK", 4);
+         },
+         [](const CEkgRecordInfo& i) {
+             EXPECT_EQ(i.GetStatements(), (CStringArray{"OK"}));
          }},
     };
     testsupport::CTempDir dir;

@@ -53,7 +53,8 @@ CString CutToRoom(const CString& strText, std::size_t nRoom);
 
 // Turns the device's 8-bit statement text into installation code page text: the bytes
 // 0xA9, 0xAA and 0xAC take the next byte as a pair. Without any pair the text is returned
-// unchanged; a pair prefix with nothing behind it ends the text.
+// unchanged; a pair prefix with nothing behind it, or a pair that gives the code unit 0,
+// ends the text.
 CString DecodeDeviceText(const CString& strText);
 
 // Patient and acquisition values of a record.
