@@ -39,6 +39,24 @@ std::int32_t MiddleValueOf(SWorkList& list) {
     return nResult;
 }
 
+void FindChordPeak(const std::int32_t* y, int s, int e, std::int32_t& nPeak, std::int32_t& nAmp) {
+    if (e == s)
+        e = s + 1;
+    if (s < 0 || e < s || e > kRecordSamples - 1)
+        return;
+    const float fSlope = static_cast<float>(y[e] - y[s]) / static_cast<float>(e - s);
+    float fBest = 0.0f;
+    for (int m = s; m <= e; ++m) {
+        const float fDev = static_cast<float>(y[m]) -
+                           (static_cast<float>(m - s) * fSlope + static_cast<float>(y[s]));
+        if (std::fabs(fDev) > fBest) {
+            fBest = std::fabs(fDev);
+            nPeak = m;
+            nAmp = static_cast<std::int32_t>(fDev * 2.44140625f);
+        }
+    }
+}
+
 namespace {
 
 // Counted lists keep the count in element 0, so they hold one value fewer than a beat table.

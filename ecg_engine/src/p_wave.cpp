@@ -172,25 +172,11 @@ int CrossingForward(const std::int32_t* S, int m0, int nHigh, int nLevel, int nE
     return nElse;
 }
 
-// Sample farthest from the chord between s and e: position and signed amplitude (uV).
+// Chord peak of a P wave or an atrial wave: its first sample when none leaves the chord.
 void ChordPeak(const std::int32_t* y, int s, int e, std::int32_t& nPeak, std::int32_t& nAmp) {
     nPeak = s;
     nAmp = 0;
-    if (e == s)
-        e = s + 1;
-    if (s < 0 || e < s || e > kRecordSamples - 1)
-        return;
-    const float fSlope = static_cast<float>(y[e] - y[s]) / static_cast<float>(e - s);
-    float fBest = 0.0f;
-    for (int m = s; m <= e; ++m) {
-        const float fDev = static_cast<float>(y[m]) -
-                           (static_cast<float>(m - s) * fSlope + static_cast<float>(y[s]));
-        if (std::fabs(fDev) > fBest) {
-            fBest = std::fabs(fDev);
-            nPeak = m;
-            nAmp = static_cast<std::int32_t>(fDev * 2.44140625f);
-        }
-    }
+    FindChordPeak(y, s, e, nPeak, nAmp);
 }
 
 }  // namespace

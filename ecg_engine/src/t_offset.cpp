@@ -263,22 +263,7 @@ void FinishTWave(CEngineData& d) {
         const int C = std::clamp(lb.nCount[l], 0, kMaxBeats);
         for (int j = 0; j < C; ++j) {
             const int s = std::clamp(lb.offset[l][j], 0, kRecordSamples - 1);
-            int e = t.LeadTOffset[l][j];
-            if (e == s)
-                e = s + 1;
-            if (e < s || e > kRecordSamples - 1)
-                continue;
-            const float fSlope = static_cast<float>(y[e] - y[s]) / static_cast<float>(e - s);
-            float fBest = 0.0f;
-            for (int k = s; k <= e; ++k) {
-                const float fDev = static_cast<float>(y[k]) -
-                                   (static_cast<float>(k - s) * fSlope + static_cast<float>(y[s]));
-                if (std::fabs(fDev) > fBest) {
-                    fBest = std::fabs(fDev);
-                    t.TPeak[l][j] = k;
-                    t.TA[l][j] = static_cast<std::int32_t>(fDev * 2.44140625f);
-                }
-            }
+            FindChordPeak(y, s, t.LeadTOffset[l][j], t.TPeak[l][j], t.TA[l][j]);
         }
     }
 

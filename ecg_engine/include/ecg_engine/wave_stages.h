@@ -13,6 +13,11 @@ std::int32_t MiddleValueOf(SWorkList& list);
 std::int32_t MiddleValueOf(std::int32_t* pValue, int nCount);
 // Adds a value to a counted list while it has room.
 void AddToWorkList(SWorkList& list, std::int32_t nValue);
+// Chord rule of the T and P waves: the first sample of y[s..e] farthest from the straight
+// line between y[s] and y[e] (e = s + 1 when they meet), its position and signed amplitude
+// in microvolts. Both are left as they were when no sample leaves the line or the span is not
+// inside the record.
+void FindChordPeak(const std::int32_t* y, int s, int e, std::int32_t& nPeak, std::int32_t& nAmp);
 // The frontal axis rule is the QRS stage's AxisFromLimbLeads (qrs_stages.h).
 
 // T-wave end stage.
