@@ -220,8 +220,8 @@ TEST(DecodeDeviceText, PairsAndPlainText) {
     EXPECT_EQ(DecodeDeviceText("AB\xA9"), "AB");
     EXPECT_EQ(DecodeDeviceText("\xA9\xB0Z\xAC"), "\xC0Z");
     // A pair that yields the code unit 0 ends the text like a terminator.
-    EXPECT_EQ(DecodeDeviceText("AB\xAC\xA1" "CD"), "AB");
-    EXPECT_EQ(DecodeDeviceText("\xA9\xB0\xAC\xA1" "CD"), "\xC0");
+    EXPECT_EQ(DecodeDeviceText("AB\xAC\xA1\x43\x44"), "AB");
+    EXPECT_EQ(DecodeDeviceText("\xA9\xB0\xAC\xA1\x43\x44"), "\xC0");
     EXPECT_EQ(DecodeDeviceText("\xAC\xA1"), "");
     // At most 199 code units.
     std::string strLong = "\xA9\xB0" + std::string(300, 'x');
@@ -535,9 +535,7 @@ TEST(EkgRecordInfo, HostileBlocksDecodeBounded) {
              b[15] = 2;
              std::memcpy(&b[3016], "\xAC\xA1OK", 4);
          },
-         [](const CEkgRecordInfo& i) {
-             EXPECT_EQ(i.GetStatements(), (CStringArray{"OK"}));
-         }},
+         [](const CEkgRecordInfo& i) { EXPECT_EQ(i.GetStatements(), (CStringArray{"OK"})); }},
     };
     testsupport::CTempDir dir;
     for (const Case& c : cases) {
