@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include <QFontMetricsF>
+#include <QPainter>
+#include <QPoint>
 #include <QStringList>
 
 #include "platform/codepage.h"
@@ -82,6 +84,46 @@ QFont MakeLogFont(int nCellHeight, int nWeight) {
     }
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(nCellHeight * s_dEmPerCell))));
     return font;
+}
+
+void PulseAmplitudes(int nGain, double* pdFirst, double* pdSecond) {
+    double dFirst = 5, dSecond = 5;
+    switch (nGain) {
+        case 0:
+            dFirst = 10, dSecond = 5;
+            break;
+        case 1:
+            dFirst = dSecond = 2.5;
+            break;
+        case 3:
+            dFirst = dSecond = 10;
+            break;
+        case 4:
+            dFirst = dSecond = 20;
+            break;
+        default:
+            break;
+    }
+    *pdFirst = dFirst;
+    *pdSecond = dSecond;
+}
+
+void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, double dBaseMm,
+               double dAmpMm, double dWidth) {
+    auto px = [nCell](double dMm) { return static_cast<int>(dMm * nCell); };
+    const int nBase = y + px(dBaseMm);
+    const int nTop = y + px(dBaseMm - dAmpMm);
+    const int nRise = x + px(dStartMm + 1);
+    const int nFall = x + px(dStartMm + 1 + 5 * dWidth);
+    const QPoint points[] = {
+        {x + px(dStartMm), nBase},
+        {nRise, nBase},
+        {nRise, nTop},
+        {nFall, nTop},
+        {nFall, nBase},
+        {x + px(dStartMm + 2 + 5 * dWidth), nBase},
+    };
+    painter.drawPolyline(points, 6);
 }
 
 QString ToQString(const CString& strText) {

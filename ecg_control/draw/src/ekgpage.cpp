@@ -159,42 +159,16 @@ void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
         default:
             return;
     }
-    double adAmp[2] = {5, 5};
-    switch (nGain) {
-        case 0:
-            adAmp[0] = 10, adAmp[1] = 5;
-            break;
-        case 1:
-            adAmp[0] = adAmp[1] = 2.5;
-            break;
-        case 2:
-            adAmp[0] = adAmp[1] = 5;
-            break;
-        case 3:
-            adAmp[0] = adAmp[1] = 10;
-            break;
-        case 4:
-            adAmp[0] = adAmp[1] = 20;
-            break;
-        default:
-            break;
-    }
+    double adAmp[2];
+    PulseAmplitudes(nGain, &adAmp[0], &adAmp[1]);
     const double adTop[2] = {dTop1, dTop2};
     painter.save();
     if (const auto pen = MakeGeometricPen(CPenSpec{PS_SOLID, 2, 0})) {
         painter.setPen(*pen);
     }
-    auto px = [c](double dMm) { return static_cast<int>(dMm * c); };
     for (int k = 0; k < 2; ++k) {
-        const double sx = adStart[k];
-        const double top = adTop[k];
-        const double base = top + adAmp[k];
-        const QPoint points[] = {
-            {x + px(sx), y + px(base)},     {x + px(sx + 1), y + px(base)},
-            {x + px(sx + 1), y + px(top)},  {x + px(sx + 6), y + px(top)},
-            {x + px(sx + 6), y + px(base)}, {x + px(sx + 7), y + px(base)},
-        };
-        painter.drawPolyline(points, 6);
+        // The base lies the pulse's height below its top line.
+        DrawPulse(painter, x, y, c, adStart[k], adTop[k] + adAmp[k], adAmp[k], 1.0);
     }
     painter.restore();
 }

@@ -176,43 +176,12 @@ void CTracePainter::DrawScreenPulses(QPainter& painter) {
     if (nFormat != kFormat12x1) {
         dSecond = nSpeed == 1 ? 66 : nSpeed == 4 ? 254 : 129;
     }
-    double dAmp1 = 5, dAmp2 = 5;
-    switch (m_layout.GetGain()) {
-        case 0:
-            dAmp1 = 10, dAmp2 = 5;
-            break;
-        case 1:
-            dAmp1 = dAmp2 = 2.5;
-            break;
-        case 2:
-            dAmp1 = dAmp2 = 5;
-            break;
-        case 3:
-            dAmp1 = dAmp2 = 10;
-            break;
-        case 4:
-            dAmp1 = dAmp2 = 20;
-            break;
-        default:
-            break;
-    }
+    double dAmp1 = 0, dAmp2 = 0;
+    PulseAmplitudes(m_layout.GetGain(), &dAmp1, &dAmp2);
     const double w = nSpeed == 1 ? 0.5 : nSpeed == 4 ? 2.0 : 1.0;
-    const int nCell = m_layout.GetCellSize();
-    auto px = [nCell](double dMm) { return static_cast<int>(dMm * nCell); };
-    auto pulse = [&](double x0, double dBase, double dAmp) {
-        const QPoint points[] = {
-            {px(x0), px(dBase)},
-            {px(x0 + 1), px(dBase)},
-            {px(x0 + 1), px(dBase - dAmp)},
-            {px(x0 + 1 + 5 * w), px(dBase - dAmp)},
-            {px(x0 + 1 + 5 * w), px(dBase)},
-            {px(x0 + 2 + 5 * w), px(dBase)},
-        };
-        painter.drawPolyline(points, 6);
-    };
     if (const auto pen = MakeGeometricPen(CPenSpec{PS_SOLID, 2, 0})) {
         painter.setPen(*pen);
     }
-    pulse(4, dBase1, dAmp1);
-    pulse(dSecond, dBase2, dAmp2);
+    DrawPulse(painter, 0, 0, m_layout.GetCellSize(), 4, dBase1, dAmp1, w);
+    DrawPulse(painter, 0, 0, m_layout.GetCellSize(), dSecond, dBase2, dAmp2, w);
 }

@@ -11,6 +11,8 @@
 
 #include "platform/wintypes.h"
 
+class QPainter;
+
 // Windows pen styles.
 enum : int {
     PS_SOLID = 0,
@@ -43,6 +45,15 @@ std::optional<QPen> MakeGeometricPen(const CPenSpec& spec);
 // A font as a LOGFONT of face "Arial" with a positive height (the character cell height
 // in pixels) and a weight; "Arial" is Liberation Sans here, with Nanum for Korean text.
 QFont MakeLogFont(int nCellHeight, int nWeight);
+
+// Heights in millimetres of the first and second calibration pulse for a gain code; at
+// code 0 the second one stands for the chest leads at half height.
+void PulseAmplitudes(int nGain, double* pdFirst, double* pdSecond);
+// One calibration pulse with the current pen: from its start 1 mm along the base, up by
+// the amplitude, 5 x dWidth mm across, down to the base and 1 mm on. Millimetres count from
+// (x, y) and become pixels at nCell per millimetre, truncated.
+void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, double dBaseMm,
+               double dAmpMm, double dWidth);
 
 // 8-bit text in the installation code page to a QString for the screen.
 QString ToQString(const CString& strText);
