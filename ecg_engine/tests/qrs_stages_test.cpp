@@ -173,6 +173,35 @@ TEST_F(QrsStepTest, AFullWindowListStopsTheScan) {
     EXPECT_EQ(D().Detection.LeadQuality[0], LeadFaulted);
 }
 
+// Window edges move out to crossings of halved thresholds while nothing else rises above
+// them, and stop at the first crossing when something does.
+TEST_F(QrsStepTest, RefinementFollowsHalvedThresholds) {
+    struct {
+        bool bBumpBefore;
+        int nStart, nEnd;
+    } const cases[] = {{false, 995, 1055}, {true, 1000, 1055}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+        auto& f = D().Detection.QrsFeature[0];
+        for (int i = 995; i < 1000; ++i)
+            f[i] = 30;  // a foot below half the threshold but above a quarter
+        for (int i = 1000; i < 1050; ++i)
+            f[i] = 200;
+        for (int i = 1050; i < 1055; ++i)
+            f[i] = 40;
+        if (c.bBumpBefore) {
+            for (int i = 960; i < 966; ++i)
+                f[i] = 150;
+        }
+        D().Detection.DetectionThreshold[0] = 100;
+        SetWindows(0, {{1000, 1050}});
+        EXPECT_EQ(RefineQrsWindows(D()), 0);
+        EXPECT_EQ(D().Detection.QrsWindowList.start[0][0], c.nStart) << c.bBumpBefore;
+        EXPECT_EQ(D().Detection.QrsWindowList.end[0][0], c.nEnd) << c.bBumpBefore;
+    }
+}
+
 // --- Beat list -------------------------------------------------------------------------------
 
 TEST_F(QrsStepTest, WorkListPicks) {
@@ -485,6 +514,48 @@ TEST_F(QrsStepTest, WaveSizeChecksAndGapClosing) {
     EXPECT_EQ(wv[WaveR].nAmp, 300);
     EXPECT_EQ(wv[WaveR].nOff, 140);
     EXPECT_EQ(wv[WaveR2].nPos, 0);
+}
+
+// The onset is the flat sample farthest from the line through the first turning point, but at
+// least five samples after the listed onset; the offset likewise, from the other side.
+TEST_F(QrsStepTest, BoundaryAreaSearch) {
+    SetList({{1000, 0, 0}, {1020, 300, 1}, {1050, -300, -1}, {1080, 300, 1}, {1100, 0, 0}});
+    auto& x = D().AnalysisLeads[0];
+    for (int k = 1003; k < 1090; ++k)
+        x[k] = 50;  // flat only at 1000..1002 and from 1090 on
+    EXPECT_EQ(RefineQrsBoundaries(D()), 0);
+    EXPECT_EQ(D().Qrs.LeadBeatList.onset[0][0], 1005);
+    EXPECT_EQ(D().Qrs.LeadBeatList.offset[0][0], 1090);
+}
+
+// Beats closer than 300 samples (above 100 per minute) pull every offset that lies more than
+// 10 samples after the earliest one back by a third of the difference; slower beats keep theirs.
+TEST_F(QrsStepTest, FastBeatsPullLateOffsetsIn) {
+    auto& t = D().Qrs;
+    const int aOnset[3] = {1000, 1200, 1800};
+    t.LeadBeatList.nCount.fill(3);
+    for (int l = 0; l < kLeads; ++l) {
+        for (int b = 0; b < 3; ++b) {
+            const int nOff = aOnset[b] + (l == LeadV6 ? 70 : 40);
+            // Listed values far from the signal (0): no area value, the listed edges stay.
+            auto& list = t.ExtremumList[l][b];
+            list = SExtremumList{};
+            list.aEntry[list.nCount++] = {aOnset[b], 1000, 0};
+            list.aEntry[list.nCount++] = {aOnset[b] + 20, 1300, 1};
+            list.aEntry[list.nCount++] = {nOff, 1000, 0};
+            t.LeadBeatList.onset[l][b] = aOnset[b];
+            t.LeadBeatList.offset[l][b] = nOff;
+        }
+    }
+    EXPECT_EQ(RefineQrsBoundaries(D()), 0);
+    for (int l = 0; l < kLeads; ++l) {
+        for (int b = 0; b < 3; ++b)
+            EXPECT_EQ(t.LeadBeatList.onset[l][b], aOnset[b]) << l << " " << b;
+    }
+    EXPECT_EQ(t.LeadBeatList.offset[LeadV6][0], 1060);  // 1070 - 30 / 3
+    EXPECT_EQ(t.LeadBeatList.offset[LeadV6][1], 1270);  // 50 per minute: kept
+    EXPECT_EQ(t.LeadBeatList.offset[LeadV6][2], 1870);  // last beat: kept
+    EXPECT_EQ(t.LeadBeatList.offset[LeadV5][0], 1040);
 }
 
 TEST_F(QrsStepTest, GlobalBoundaryPicks) {
