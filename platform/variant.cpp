@@ -24,7 +24,8 @@ std::string TrimBlank(const std::string& s) {
 // The text as a number; FALSE when it is not one number as a whole.
 bool ParseNumber(const std::string& text, double& value, bool& bIntegral) {
     std::string t = TrimBlank(text);
-    if (t.empty()) return false;
+    // Plain decimal notation only: no hexadecimal, infinity or NaN spellings.
+    if (t.empty() || t.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
     errno = 0;
     char* end = nullptr;
     long long n = std::strtoll(t.c_str(), &end, 10);

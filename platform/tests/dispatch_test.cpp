@@ -30,11 +30,17 @@ TEST(Variant, CoercesLikeTheDispatchMachinery) {
         {Variant(), VT_I4, true, Variant(std::int32_t(0))},
         {Variant(), VT_BSTR, true, Variant("")},
         {Variant(1e40), VT_R4, false, {}},
+        // Only plain decimal text is a number.
+        {Variant("0x10"), VT_I4, false, {}},
+        {Variant("inf"), VT_R8, false, {}},
+        {Variant("1e3"), VT_I4, true, Variant(std::int32_t(1000))},
     };
     for (const auto& c : cases) {
         Variant out;
         EXPECT_EQ(c.in.ChangeType(c.to, out), c.ok) << c.in.Display() << " -> " << VarTypeName(c.to);
-        if (c.ok) EXPECT_TRUE(out == c.out) << c.in.Display() << " gave " << out.Display();
+        if (c.ok) {
+            EXPECT_TRUE(out == c.out) << c.in.Display() << " gave " << out.Display();
+        }
     }
     EXPECT_EQ(Variant::FromBool(true).Display(), "TRUE");
     EXPECT_EQ(Variant(1.25f).Display(), "1.25");
@@ -106,6 +112,18 @@ TEST_F(Dispatch, RegisterCreateInvokeAndEvents) {
 
     ASSERT_EQ(CallEntry(kUnregisterEntry), S_OK);
     EXPECT_FALSE(FindControl("CORVANE.TestCtrl.1", reg));
+}
+
+TEST_F(Dispatch, AControlOutlivesItsParentWindow) {
+    ASSERT_EQ(CallEntry(kRegisterEntry), S_OK);
+    auto host = std::make_unique<QWidget>();
+    auto ctl = CreateControl("CORVANE.TestCtrl.1", host.get());
+    ASSERT_NE(ctl, nullptr);
+    host.reset();
+    EXPECT_EQ(ctl->Widget(), nullptr);
+    Variant r;
+    EXPECT_EQ(ctl->Invoke(1, {Variant(short(1)), Variant(short(2))}, &r), DISP_OK);
+    ctl.reset();
 }
 
 TEST_F(Dispatch, BrokenRegistrationsFailCleanly) {

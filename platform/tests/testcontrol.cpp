@@ -1,4 +1,5 @@
 // A small control for the dispatch tests: a few methods of every type and one event.
+#include <QPointer>
 #include <QWidget>
 
 #include "platform/dispatch.h"
@@ -23,10 +24,11 @@ constexpr DispMember kEvents[] = {
 
 class CTestCtrl : public CDispatchControlBase {
 public:
-    explicit CTestCtrl(QWidget* parent) : m_wnd(parent) {}
+    explicit CTestCtrl(QWidget* parent) : m_pWnd(new QWidget(parent)) {}
+    ~CTestCtrl() override { delete m_pWnd.data(); }
     const DispInterface& Methods() const override { return m_methods; }
     const DispInterface& Events() const override { return m_events; }
-    QWidget* Widget() override { return &m_wnd; }
+    QWidget* Widget() override { return m_pWnd.data(); }
 
 protected:
     Variant Dispatch(const DispMember& m, const std::vector<Variant>& a) override {
@@ -43,7 +45,7 @@ protected:
 private:
     DispInterface m_methods{"_DTest", kMethods};
     DispInterface m_events{"_DTestEvents", kEvents};
-    QWidget m_wnd;
+    QPointer<QWidget> m_pWnd;  // gone when the host destroyed its window first
 };
 
 }  // namespace

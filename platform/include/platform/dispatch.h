@@ -74,11 +74,14 @@ public:
     virtual const DispInterface& Methods() const = 0;
     virtual const DispInterface& Events() const = 0;
     // Unknown identifiers, wrong argument counts and arguments that do not convert are
-    // refused before the control sees the call.
+    // refused before the control sees the call; a result that does not convert to the
+    // declared type comes back empty.
     virtual DispResult Invoke(DISPID dispid, const std::vector<Variant>& args, Variant* pResult) = 0;
     // One sink (nullptr disconnects); the control fires events to it on the host's thread.
     virtual void SetEventSink(IEventSink* pSink) = 0;
-    // The control's window.
+    // The control's window, a child of the parent given at creation. The control owns it;
+    // a host releases the control before it destroys that parent, but a control must
+    // also survive its window being destroyed with the parent first.
     virtual QWidget* Widget() = 0;
 
     // Invoke by name, for tools.
@@ -96,6 +99,8 @@ public:
 protected:
     // args are of the member's declared types; the result is coerced to the declared type.
     virtual Variant Dispatch(const DispMember& member, const std::vector<Variant>& args) = 0;
+    // An event whose arguments do not fit its table entry is a fault of the control and
+    // is not delivered.
     void FireEvent(DISPID dispid, const std::vector<Variant>& args);
 
 private:
