@@ -73,18 +73,6 @@ void PutCounted(BeatTable& list, int nCount, const std::int32_t* pValues) {
         list[i + 1] = pValues[i];
 }
 
-// The lead with the most P waves in beat i (first in lead order on ties); -1 when none has any.
-int LeadWithMostPWaves(const CEngineData& d, int i) {
-    int nBest = -1, nMost = 0;
-    for (int l = 0; l < kLeads; ++l) {
-        if (d.PWave.PCount[l][i] > nMost) {
-            nMost = d.PWave.PCount[l][i];
-            nBest = l;
-        }
-    }
-    return nBest;
-}
-
 }  // namespace
 
 int AssembleMeasurements(CEngineData& d) {
@@ -107,9 +95,8 @@ int AssembleMeasurements(CEngineData& d) {
     }
 
     for (int i = 0; i < N; ++i) {
-        int nMost = 0;
-        for (int l = 0; l < kLeads; ++l)
-            nMost = std::max(nMost, std::clamp(p.PCount[l][i], 0, kMaxPWavesPerBeat));
+        // The P-wave stage counted the beat's P axes over the same beats.
+        const int nMost = std::clamp(p.PaxisCount[i], 0, kMaxPWavesPerBeat);
         m.PaxisCount[i] = nMost;
         for (int k = 0; k < nMost; ++k)
             m.Paxis[i * kMaxPWavesPerBeat + k] = p.Paxis[i * kMaxPWavesPerBeat + k];

@@ -710,20 +710,25 @@ void MeasurePWaves(CEngineData& d) {
         p.RecordPAxis = MiddleValueOf(aValue.data(), nValues);
 
     for (int j = 0; j < N; ++j) {
-        int nBest = -1, nMost = 0;
-        for (int l = 0; l < kLeads; ++l) {
-            if (p.PCount[l][j] > nMost) {
-                nMost = p.PCount[l][j];
-                nBest = l;
-            }
-        }
-        nMost = std::min(nMost, kMaxPWavesPerBeat);
+        const int nBest = LeadWithMostPWaves(d, j);
+        const int nMost = nBest < 0 ? 0 : std::min(p.PCount[nBest][j], kMaxPWavesPerBeat);
         p.ResultCount[j] = nMost;
         for (int k = 0; k < nMost; ++k) {
             p.ResultOn[j * kMaxPWavesPerBeat + k] = p.POn[nBest][j][k];
             p.ResultOff[j * kMaxPWavesPerBeat + k] = p.POff[nBest][j][k];
         }
     }
+}
+
+int LeadWithMostPWaves(const CEngineData& d, int j) {
+    int nBest = -1, nMost = 0;
+    for (int l = 0; l < kLeads; ++l) {
+        if (d.PWave.PCount[l][j] > nMost) {
+            nMost = d.PWave.PCount[l][j];
+            nBest = l;
+        }
+    }
+    return nBest;
 }
 
 void CountAtrialActivity(CEngineData& d) {
