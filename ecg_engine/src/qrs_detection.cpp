@@ -119,7 +119,9 @@ void ScanLead(CEngineData& d, int r) {
         if (n >= kMaxWindows)
             break;
     }
-    if (n < kMaxWindows && w.start[r][n] != 0 && w.end[r][n] == 0) {
+    // A window still open at the end is closed there; one continued across a short gap holds
+    // its earlier end until then and must be closed too, or it would be lost.
+    if (n < kMaxWindows && bInside && (w.start[r][n] != 0 || w.end[r][n] != 0)) {
         w.end[r][n] = kInputSamples - 1;
         ++n;
     }

@@ -135,8 +135,12 @@ TEST_F(QrsStepTest, ShortGapsAreBridgedAndWindowsStayInsideTheRow) {
     // Lead 2 starts and ends above the threshold.
     Burst(2, 0, 10);
     Burst(2, 5980, 5999);
+    // Lead 3 ends above it in a window continued across a short gap: the window is kept.
+    Burst(3, 1000, 1010);
+    Burst(3, 5900, 5940);
+    Burst(3, 5960, 5999);
     D().Detection.DetectionThreshold.fill(50);
-    SetQuality({0, 0, 0, 4, 4, 4, 4, 4});
+    SetQuality({0, 0, 0, 0, 4, 4, 4, 4});
     EXPECT_EQ(DetectAndRefineQrsWindows(D()), 0);
     const auto& w = D().Detection.QrsWindowList;
     EXPECT_EQ(w.nCount[0], 1);
@@ -144,7 +148,10 @@ TEST_F(QrsStepTest, ShortGapsAreBridgedAndWindowsStayInsideTheRow) {
     ASSERT_EQ(w.nCount[2], 2);
     EXPECT_EQ(w.start[2][0], 0);
     EXPECT_EQ(w.end[2][1], kInputSamples - 1);
-    for (int r = 0; r < 3; ++r) {
+    ASSERT_EQ(w.nCount[3], 2);
+    EXPECT_EQ(w.start[3][1], 5900);
+    EXPECT_EQ(w.end[3][1], kInputSamples - 1);
+    for (int r = 0; r < 4; ++r) {
         for (int i = 0; i < w.nCount[r]; ++i) {
             EXPECT_GE(w.start[r][i], 0);
             EXPECT_LE(w.end[r][i], kInputSamples - 1);
