@@ -361,6 +361,42 @@ TEST(FinishStep, WindowRules) {
     }
 }
 
+// The current build moves to the next beat when the chosen beat's last P wave lies after its
+// QRS onset, and again when its T end lies before that QRS; the older build does neither and
+// centres the window on a QRS of 501 samples or more.
+TEST(FinishStep, WindowRuleBeatAlignmentOfBothBuilds) {
+    struct {
+        const char* name;
+        EEngineVariant variant;
+        int pon, tend1, qoff1;
+        int start, end;
+    } cases[] = {
+        {"P after the QRS: next QRS", EEngineVariant::Zorvik31, 1600, 2300, 1550, 1900, 2400},
+        {"and T before it: next T", EEngineVariant::Zorvik31, 1600, 1900, 1550, 1975, 2475},
+        {"older build: the chosen beat", EEngineVariant::Zorvik21, 1600, 2300, 1550, 1275, 1775},
+        {"older build: QRS of 600", EEngineVariant::Zorvik21, 1400, 2300, 2100, 1550, 2050},
+        {"current build: QRS of 600", EEngineVariant::Zorvik31, 1400, 2300, 2100, 1549, 2051},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData(c.variant);
+        d->BeatCount = 3;
+        d->Finish.RepresentativeBeat.fill(2);  // beat index 1
+        const int qon[3] = {1000, 1500, 2000}, qoff[3] = {1050, c.qoff1, 2050};
+        const int tend[3] = {1800, c.tend1, 2450};
+        for (int b = 0; b < 3; ++b) {
+            d->Qrs.GlobalQrsOnset[b] = qon[b];
+            d->Qrs.GlobalQrsOffset[b] = qoff[b];
+            d->TWave.TOffset[b] = tend[b];
+        }
+        d->PWave.ResultCount[1] = 1;
+        d->PWave.ResultOn[1 * kMaxPWavesPerBeat] = c.pon;
+        BuildLeadResultTable(*d);
+        EXPECT_EQ(d->Finish.ChosenBeat[LeadV5], 1) << c.name;
+        EXPECT_EQ(d->Finish.WindowStart[LeadV5], c.start) << c.name;
+        EXPECT_EQ(d->Finish.WindowEnd[LeadV5], c.end) << c.name;
+    }
+}
+
 TEST(FinishStep, ChosenBeatAndItsValues) {
     auto d = FreshData();
     SetBeats(*d, {{1000, 1050}, {1500, 1550}, {2000, 2050}, {2500, 2550}, {3000, 3050}});
