@@ -118,6 +118,13 @@ short CSpiroPredictData::Read(const BYTE* p, DWORD nLength, int nType, int nForm
     for (int i = 0; i < 11; ++i) {
         m_adwSlot[35 + i] = GetLE32(p + kPredict12 + 2 + 4 * i);
     }
+    // These formats keep only the first eleven predicted values, which for a type-1 test
+    // are also its slots 22-32 (formula index at 32); its graphs read those.
+    if (nType == kTypeFvc) {
+        for (int i = 0; i < 11; ++i) {
+            m_adwSlot[22 + i] = m_adwSlot[35 + i];
+        }
+    }
     m_adwSlot[46] = GetLE32(p + kExtra12 + 2);
     m_adwSlot[47] = GetLE32(p + kExtra12 + 6);
     return kOk;

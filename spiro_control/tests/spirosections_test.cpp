@@ -163,6 +163,28 @@ TEST(SpiroParamTable, ErrorCodeCharactersOutsideTheirFieldGiveMinusOne) {
     EXPECT_EQ(t.GetEcodeValue(0, -1), -1);
 }
 
+TEST(SpiroPredictData, TypeOneInFormatsOneAndTwoReadsItsPredictedValuesBack) {
+    // These formats keep only the first eleven predicted values (slots 35-45), which are
+    // the type-1 slots 22-32; reading them back must give the graphs their values.
+    for (int nFormat : {1, 2}) {
+        CSpiroPredictData out;
+        for (int n = 22; n <= 34; ++n) out.SetFloat(n, static_cast<float>(n));
+        for (int n = 35; n <= 45; ++n) out.SetFloat(n, static_cast<float>(n - 13));
+        std::vector<BYTE> image(spirofile::FileLength(1, nFormat));
+        ASSERT_EQ(out.Write(image.data(), static_cast<DWORD>(image.size()), 1, nFormat), 0);
+        CSpiroPredictData in;
+        ASSERT_EQ(in.Read(image.data(), static_cast<DWORD>(image.size()), 1, nFormat), 0);
+        EXPECT_EQ(in.GetPredicted(1, 0), 22.0f) << nFormat;
+        EXPECT_EQ(in.GetPredicted(1, 8), 30.0f) << nFormat;
+        EXPECT_EQ(in.GetPredicted(1, 15), 31.0f) << nFormat;
+        EXPECT_EQ(in.GetFloat(32), 32.0f) << nFormat;  // the formula index
+        EXPECT_EQ(in.GetPredicted(1, 12), 0.0f) << nFormat;  // slot 33 is not kept
+        std::vector<BYTE> again(image.size());
+        ASSERT_EQ(in.Write(again.data(), static_cast<DWORD>(again.size()), 1, nFormat), 0);
+        EXPECT_EQ(again, image) << nFormat;
+    }
+}
+
 TEST(SpiroPredictData, PredictedValuesAndFormula) {
     CSpiroTestFile file;
     for (int n = 22; n <= 45; ++n) {
