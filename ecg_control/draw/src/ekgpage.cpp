@@ -279,6 +279,11 @@ void CEkgMagnifier::SetGlass(int nCell, int nCount) {
     m_nCount = std::max(nCount, 2);
 }
 
+int CEkgMagnifier::GetSide() const {
+    const long long nSide = 5LL * m_page.Grid().GetCellSize() * m_nCount;
+    return static_cast<int>(std::min<long long>(nSide, kMaxSide));
+}
+
 void CEkgMagnifier::SetMainsMode(int nMainsMode) {
     m_page.Grid().SetColumnsRows(nMainsMode == 1 ? 60 : 50, 37);
 }

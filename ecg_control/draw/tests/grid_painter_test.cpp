@@ -231,6 +231,11 @@ TEST(Magnifier, SizesAreRaisedAndTheFrameIsRed) {
     EXPECT_EQ(glass.GetSide(), 100);
     glass.SetGlass(12, 3);
     EXPECT_EQ(glass.GetSide(), 180);
+    // The host's largest values: the side stays a number (capped), not an overflow.
+    glass.SetGlass(32767, 32767);
+    EXPECT_GT(glass.GetSide(), 0);
+    EXPECT_LE(glass.GetSide(), CEkgMagnifier::kMaxSide);
+    glass.SetGlass(12, 3);
     // A view whose cell was set to 0 still has a width: no division by zero.
     CEkgPage view;
     view.SetCellSize(0);

@@ -105,12 +105,16 @@ private:
 // point of the view.
 class CEkgMagnifier {
 public:
+    // Side of the square at most: more than any screen, and cell x 5 x count of the host's
+    // largest values would not fit an int.
+    static constexpr int kMaxSide = 32767;
+
     CEkgMagnifier();
     void Attach(CWaveBuffer* pWave, CEkgRecordInfo* pInfo, CMorphologyTable* pMorph);
     // Cell at least 10, grid count at least 2.
     void SetGlass(int nCell, int nCount);
     void SetMainsMode(int nMainsMode);
-    int GetSide() const { return m_page.Grid().GetCellSize() * 5 * m_nCount; }
+    int GetSide() const;
     int GetCount() const { return m_nCount; }
     CEkgPage& Page() { return m_page; }
 
