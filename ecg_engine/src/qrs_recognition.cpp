@@ -507,9 +507,11 @@ int BuildExtremumLists(CEngineData& d) {
         for (int b = 0; b < std::min(q.qrs_num, kMaxBeats); ++b) {
             if (!BeatInRecord(q.qrs_onset[b], q.qrs_offset[b]) || nCount >= kMaxBeats)
                 continue;
-            t.LeadBeatList.onset[l][nCount] = q.qrs_onset[b] - kLeadIn;
-            // An offset on the first lead-out sample would lie one past the record.
-            t.LeadBeatList.offset[l][nCount] = std::min(q.qrs_offset[b] - kLeadIn, kLastSample);
+            // An offset on the first lead-out sample would lie one past the record, and so would
+            // the onset of a degenerate beat that starts after its own offset.
+            t.LeadBeatList.onset[l][nCount] = std::min(q.qrs_onset[b] - kLeadIn, kLastSample);
+            t.LeadBeatList.offset[l][nCount] =
+                std::clamp(q.qrs_offset[b] - kLeadIn, 0, kLastSample);
             ++nCount;
         }
         const auto& x = d.AnalysisLeads[l];

@@ -384,6 +384,26 @@ TEST_F(QrsStepTest, AnOffsetOnTheFirstLeadOutSampleStaysInsideTheRecord) {
     EXPECT_EQ(D().Qrs.LeadBeatList.offset[LeadI][0], kRecordSamples - 1);
     const auto& list = D().Qrs.ExtremumList[LeadI][0];
     EXPECT_EQ(list.aEntry[list.nCount - 1].nPos, kRecordSamples - 1);
+
+    // Degenerate beats whose onset lies after their offset, at either end: their positions
+    // stay inside the record too.
+    for (auto [nOnset, nOffset] : {std::pair{5502, 5500}, std::pair{501, 498}}) {
+        InitAnalysis(D());
+        AddBeat(nOnset, nOffset);
+        EXPECT_EQ(BuildExtremumLists(D()), 0);
+        ASSERT_EQ(D().Qrs.LeadBeatList.nCount[LeadV6], 1);
+        const auto& bad = D().Qrs.ExtremumList[LeadV6][0];
+        for (int i = 0; i < bad.nCount; ++i) {
+            EXPECT_GE(bad.aEntry[i].nPos, 0);
+            EXPECT_LE(bad.aEntry[i].nPos, kRecordSamples - 1);
+        }
+        EXPECT_EQ(PruneExtrema(D()), 0);
+        EXPECT_EQ(ClassifyComplexShape(D()), 0);
+        EXPECT_EQ(RefineQrsBoundaries(D()), 0);
+        EXPECT_EQ(ComputeGlobalQrsBoundaries(D()), 0);
+        EXPECT_EQ(MeasureQrsWaves(D()), 0);
+        EXPECT_EQ(ComputeQrsBeatMeasures(D()), 0);
+    }
 }
 
 TEST_F(QrsStepTest, TurningPointListsKeepTheirEndsAndTheirRoom) {
