@@ -98,9 +98,10 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
     for (int i = 0; i < N + 100; ++i) {
         ASSERT_EQ(LE16(f, 2 * nLead + 2 * i),
                   static_cast<short>(LE16(f, nLead + 2 * i) - LE16(f, 2 * i)));
-        if (i >= nBlocks * 5)
+        if (i >= nBlocks * 5) {
             for (int l = 0; l < 12; ++l)
                 ASSERT_EQ(LE16(f, l * nLead + 2 * i), 0) << l << " " << i;
+        }
     }
     const std::size_t B = 12 * nLead;
     // Directory, patient item, globals, measurement block.
@@ -186,6 +187,25 @@ TEST_F(LinkFixture, LegacyRecordsOfBothLengths) {
         CheckEcgFile(StoredFile(), spec);
         EXPECT_TRUE(m_sent.empty()) << "the legacy path answers nothing";
         EXPECT_EQ(m_pLink->LeftoverSize(), 0u);
+    }
+}
+
+TEST_F(LinkFixture, RepeatedDataEndKeepsTheSamples) {
+    // A cart that repeats its end of data: the samples already taken stay the record's.
+    for (bool b6000 : {false, true}) {
+        EcgSpec spec;
+        spec.b6000 = b6000;
+        Bytes b = teststream::LegacyEcg(spec);
+        const std::size_t nEnd = 58 + 16 + 36 + 6 + 3 + (b6000 ? 1200 : 1000) * 82;
+        const BYTE nTag = b6000 ? 0x40 : 0x03;
+        ASSERT_EQ(b[nEnd], nTag);
+        ASSERT_EQ(b[nEnd + 1], 0);
+        b.insert(b.begin() + static_cast<std::ptrdiff_t>(nEnd), {nTag, 0x00});
+        m_stored.clear();
+        MakeLink();
+        ASSERT_TRUE(Play(b));
+        ASSERT_EQ(m_stored.size(), 1u);
+        CheckEcgFile(StoredFile(), spec);
     }
 }
 

@@ -366,7 +366,9 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
                 m_link.Context().Log(
                     Format(nTag == 0x03 ? "Ekg Data End: %d" : "Raw Data End: %d", m_nBlockCount));
                 m_b6000 = nTag == 0x40;
-                m_nSampleBlocks = m_nBlockCount;
+                // A repeated end brings no blocks: the record keeps those it has.
+                if (m_nBlockCount > 0)
+                    m_nSampleBlocks = m_nBlockCount;
                 m_nBlockCount = 0;
             }
             break;
