@@ -367,3 +367,35 @@ TEST(Acqd, ServesTheSimulatorUntilStopped) {
 }
 
 }  // namespace
+
+namespace {
+
+// The harness listens on the loopback only and refuses what it cannot honour.
+TEST(Acqd, RefusesOtherAddressesAndBadNumbers) {
+    TestApp();
+    testsupport::CTempDir dir;
+    const QString strFolder = QString::fromStdString(dir.Path());
+    const QStringList cases[] = {
+        {"--folder", strFolder, "--port", "0", "--address", "0.0.0.0"},
+        {"--folder", strFolder, "--port", "0", "--address", "192.168.1.5"},
+        {"--folder", strFolder, "--port", "70000"},
+        {"--folder", strFolder, "--port", "x1"},
+        {"--folder", strFolder, "--port", "0", "--folder-type", "7"},
+    };
+    for (const QStringList& args : cases) {
+        QProcess acqd;
+        acqd.setProgram(ACQD_PATH);
+        acqd.setArguments(args);
+        acqd.start();
+        const bool bEnded = RunUntil([&] { return acqd.state() == QProcess::NotRunning; }, 5000);
+        if (!bEnded) {
+            acqd.kill();
+            acqd.waitForFinished();
+        }
+        EXPECT_TRUE(bEnded) << args.join(' ').toStdString();
+        EXPECT_EQ(acqd.exitCode(), 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(acqd.readAllStandardOutput().contains("LISTENING"));
+    }
+}
+
+}  // namespace

@@ -1,10 +1,12 @@
 // acqd: development harness of the acquisition server. Runs the listening socket and the
 // record assembly headless on a given address, port and working folder until SIGINT or
 // SIGTERM, so that any outside client (the device simulator, a real cart) can be tried
-// against it. Stored records and, with --log, every protocol step go to standard output.
+// against it on this machine. Stored records and, with --log, every protocol step go to standard output.
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +21,16 @@ void OnSignal(int) {
     const char c = 1;
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
+// A whole decimal number within [nMin, nMax]; false for anything else.
+bool Number(const char* psz, long nMin, long nMax, long& nValue) {
+    char* pEnd = nullptr;
+    errno = 0;
+    nValue = std::strtol(psz, &pEnd, 10);
+    return *psz != '\0' && *pEnd == '\0' && errno == 0 && nValue >= nMin && nValue <= nMax;
+}
 void Usage() {
     std::fprintf(stderr,
-                 "usage: acqd --folder DIR [--port N] [--address A] [--folder-type 0|1|2]\n"
+                 "usage: acqd --folder DIR [--port N] [--address LOOPBACK] [--folder-type 0|1|2]\n"
                  "            [--idle-ms N] [--log]\n");
 }
 }  // namespace
@@ -36,22 +45,31 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool bHasValue = i + 1 < argc;
-        if (a == "--folder" && bHasValue)
+        long n = 0;
+        if (a == "--folder" && bHasValue) {
             context.m_settings.m_strWorkingFolder = argv[++i];
-        else if (a == "--port" && bHasValue)
-            nPort = static_cast<quint16>(std::atoi(argv[++i]));
-        else if (a == "--address" && bHasValue)
+        } else if (a == "--port" && bHasValue && Number(argv[i + 1], 0, 65535, n)) {
+            nPort = static_cast<quint16>(n);
+            ++i;
+        } else if (a == "--address" && bHasValue) {
             strAddress = argv[++i];
-        else if (a == "--folder-type" && bHasValue)
-            context.m_settings.m_nFolderType = std::atoi(argv[++i]);
-        else if (a == "--idle-ms" && bHasValue)
-            nIdleMs = std::atoi(argv[++i]);
-        else if (a == "--log")
+        } else if (a == "--folder-type" && bHasValue && Number(argv[i + 1], 0, 2, n)) {
+            context.m_settings.m_nFolderType = static_cast<int>(n);
+            ++i;
+        } else if (a == "--idle-ms" && bHasValue && Number(argv[i + 1], 1, INT_MAX, n)) {
+            nIdleMs = static_cast<int>(n);
+            ++i;
+        } else if (a == "--log") {
             bLog = true;
-        else {
+        } else {
             Usage();
             return 2;
         }
+    }
+    // A development tool: it never listens beyond this machine.
+    if (!QHostAddress(strAddress).isLoopback()) {
+        std::fprintf(stderr, "acqd: only a loopback address may be given\n");
+        return 2;
     }
     if (context.m_settings.m_strWorkingFolder.empty()) {
         Usage();
