@@ -1,7 +1,8 @@
 // acqd: development harness of the acquisition server. Runs the listening socket and the
-// record assembly headless on a given address, port and working folder until SIGINT or
-// SIGTERM, so that any outside client (the device simulator, a real cart) can be tried
-// against it on this machine. Stored records and, with --log, every protocol step go to standard output.
+// record assembly headless on a loopback address, port and working folder until SIGINT or
+// SIGTERM, so that any client on this machine (the device simulator, a cart behind a local
+// relay) can be tried against it. Stored records and, with --log, every protocol step go to
+// standard output.
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
