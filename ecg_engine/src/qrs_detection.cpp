@@ -6,6 +6,7 @@
 #include "ecg_engine/engine.h"
 #include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
+#include "ecg_engine/wave_stages.h"
 
 namespace ecg_engine {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr int kSlopeFirst = 1500;  // middle 3000 samples of the record
 constexpr int kSlopeEnd = 4500;
-constexpr int kMaxGroupedBeats = 100;
 constexpr int kMergeGap = 40;  // 80 ms
 constexpr int kMaxWindows = kMaxBeats;
 
@@ -50,21 +50,6 @@ int PercentileBin(const std::array<std::int32_t, kHistogramBins>& hist, int nMar
             return k;
     }
     return -1;
-}
-
-void AddToWorkList(SWorkList& list, std::int32_t v) {
-    if (list.nCount < static_cast<int>(list.aValue.size()))
-        list.aValue[list.nCount++] = v;
-}
-
-// Exchange sort in descending order that swaps only on strictly greater.
-void SortDescending(SWorkList& list) {
-    for (int i = 0; i < list.nCount; ++i) {
-        for (int j = i + 1; j < list.nCount; ++j) {
-            if (list.aValue[j] > list.aValue[i])
-                std::swap(list.aValue[i], list.aValue[j]);
-        }
-    }
 }
 
 void RemoveBeat(CEngineData& d, int i) {
@@ -563,15 +548,25 @@ int CheckLeadAgreement(CEngineData& d) {
     return -1;
 }
 
-std::int32_t MedianOfWorkLists(SWorkList& list) {
-    const int n = list.nCount;
-    if (n <= 0)
+std::int32_t PickFromWorkList(SWorkList& list, int nShift) {
+    const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
+    if (n == 0)
         return 0;
     if (n < 3)
         return list.aValue[0];
-    SortDescending(list);
-    const int nPos = (n % 2 == 0) ? n / 2 : (n + 1) / 2;
-    return list.aValue[nPos - 1];
+    // Exchange sort in descending order that swaps only on strictly greater.
+    for (int i = 0; i < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            if (list.aValue[j] > list.aValue[i])
+                std::swap(list.aValue[i], list.aValue[j]);
+        }
+    }
+    const int nPos = ((n % 2 == 0) ? n / 2 : (n + 1) / 2) + nShift;
+    return list.aValue[std::clamp(nPos, 1, n) - 1];
+}
+
+std::int32_t MedianOfWorkLists(SWorkList& list) {
+    return PickFromWorkList(list, 0);
 }
 
 int GroupBeats(CEngineData& d) {
@@ -628,13 +623,10 @@ int GroupBeats(CEngineData& d) {
                     g.nCursor[r] = nLast + 1;
             }
             ++q.qrs_num;
-            if (q.qrs_num == kMaxGroupedBeats) {
-                std::printf("QM_M_1  IOQm.qrs_num = %d\n", q.qrs_num);
-                return -1;
-            }
             if (!WindowsLeft())
                 break;
-            // The beat list holds 66 beats: a 67th fails the stage instead of overrunning it.
+            // The beat list holds 66 beats: a 67th fails the stage, as 100 beats would, instead
+            // of overrunning the list.
             if (q.qrs_num >= kMaxBeats) {
                 std::printf("QM_M_1  IOQm.qrs_num = %d\n", q.qrs_num + 1);
                 return -1;

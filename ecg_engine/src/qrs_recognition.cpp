@@ -8,6 +8,7 @@
 #include "ecg_engine/engine.h"
 #include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
+#include "ecg_engine/wave_stages.h"
 
 namespace ecg_engine {
 
@@ -30,20 +31,6 @@ int BeatCountOfLeads(const CEngineData& d) {
 
 std::int32_t ToMicrovolts(std::int64_t nUnits) {
     return static_cast<std::int32_t>(static_cast<double>(nUnits) * kUnitMicrovolts);
-}
-
-void AddToWorkList(SWorkList& list, std::int32_t v) {
-    if (list.nCount < static_cast<int>(list.aValue.size()))
-        list.aValue[list.nCount++] = v;
-}
-
-void SortDescending(SWorkList& list) {
-    for (int i = 0; i < list.nCount; ++i) {
-        for (int j = i + 1; j < list.nCount; ++j) {
-            if (list.aValue[j] > list.aValue[i])
-                std::swap(list.aValue[i], list.aValue[j]);
-        }
-    }
 }
 
 // Removes entry j; the first and the last entry always mark onset and offset.
@@ -686,18 +673,8 @@ int RefineQrsBoundaries(CEngineData& d) {
 
 void PickGlobalBoundaries(SWorkList& onsets, SWorkList& offsets, std::int32_t& nOnset,
                           std::int32_t& nOffset) {
-    auto Pick = [](SWorkList& list, int nShift) -> std::int32_t {
-        const int n = list.nCount;
-        if (n <= 0)
-            return 0;
-        if (n < 3)
-            return list.aValue[0];
-        SortDescending(list);
-        const int nPos = ((n % 2 == 0) ? n / 2 : (n + 1) / 2) + nShift;
-        return list.aValue[std::clamp(nPos, 1, n) - 1];
-    };
-    nOnset = Pick(onsets, +1);
-    nOffset = Pick(offsets, -1);
+    nOnset = PickFromWorkList(onsets, +1);
+    nOffset = PickFromWorkList(offsets, -1);
 }
 
 int ComputeGlobalQrsBoundaries(CEngineData& d) {
@@ -839,15 +816,7 @@ std::int32_t AxisFromLimbLeads(std::int64_t nI, std::int64_t nII, std::int64_t n
 }
 
 std::int32_t MedianOfList(SWorkList& list) {
-    const int m = list.nCount;
-    std::int32_t nPick = 0;
-    if (m > 0 && m < 3) {
-        nPick = list.aValue[0];
-    } else if (m >= 3) {
-        SortDescending(list);
-        const int nPos = ((m % 2 == 0) ? m / 2 : (m + 1) / 2) + 1;
-        nPick = list.aValue[nPos - 1];
-    }
+    const std::int32_t nPick = PickFromWorkList(list, +1);
     list.nCount = nPick;
     return nPick;
 }

@@ -23,8 +23,11 @@ int DeriveOutputLeads(CEngineData& d);
 // The ratings of the eight recorded leads spread over the twelve output leads.
 void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
                        std::array<std::int32_t, kLeads>& aLead);
-// Pick of the beat grouping: with n values the n/2-th (n even) or (n+1)/2-th (n odd) of the
-// values sorted in descending order, the first value when n < 3; 0 for an empty list.
+// The picks of the stages: the values sorted in descending order, then the value nShift
+// places after the n/2-th (n even) or (n+1)/2-th (n odd); the first value when n < 3, 0 for an
+// empty list.
+std::int32_t PickFromWorkList(SWorkList& list, int nShift);
+// Pick of the beat grouping: the n/2-th or (n+1)/2-th itself.
 std::int32_t MedianOfWorkLists(SWorkList& list);
 
 // QRS recognition.
