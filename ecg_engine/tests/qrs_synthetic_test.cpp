@@ -33,9 +33,10 @@ void ExpectRecordMatchesTruth(const CEngineData& d, const SSynthTruth& truth, do
         EXPECT_NEAR(q.GlobalQrsOnset[b], truth.aOnset[b], kToleranceSamples) << "beat " << b;
         EXPECT_NEAR(q.GlobalQrsOffset[b], truth.aOffset[b], kToleranceSamples) << "beat " << b;
         for (int l = 0; l < kLeads; ++l) {
-            if (!truth.aLeadType[l].empty())
+            if (!truth.aLeadType[l].empty()) {
                 EXPECT_STREQ(QrsTypeText(q.QrsComplexType[l][b]), truth.aLeadType[l].c_str())
                     << kLeadNames[l] << " beat " << b;
+            }
         }
     }
     EXPECT_NEAR(q.QrsRate, dRate, 1.0);
@@ -106,8 +107,9 @@ TEST(QrsSynthetic, DisturbedRecordsKeepBeatsBoundariesAndAxis) {
         for (int b = 0; b < d->Detection.IOQm.qrs_num; ++b) {
             EXPECT_NEAR(d->Qrs.GlobalQrsOnset[b], truth.aOnset[b], kToleranceSamples);
             EXPECT_NEAR(d->Qrs.GlobalQrsOffset[b], truth.aOffset[b], kToleranceSamples);
-            if (c.bAxisPerBeat)
+            if (c.bAxisPerBeat) {
                 EXPECT_LE(AngleDifference(d->Qrs.BeatQrsAxis[b], truth.dAxis), 2) << "beat " << b;
+            }
         }
         EXPECT_NEAR(d->Qrs.QrsRate, 75, 1);
     }

@@ -96,8 +96,9 @@ inline std::unique_ptr<ecg_engine::CEngineData> RunQrsStagesOn(const std::string
     if (d->AnalysisMode != 2)
         RunFilterStage(*d);
     d->Arguments.clear();
-    if (RunQrsDetectionStage(*d) == 0)
+    if (RunQrsDetectionStage(*d) == 0) {
         EXPECT_EQ(RunQrsRecognitionStage(*d), 0);
+    }
     return d;
 }
 
