@@ -1,7 +1,10 @@
 #include "acq_server/acqlog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+
+#include "platform/codepage.h"
 
 namespace acq {
 
@@ -20,6 +23,18 @@ CString Format(const char* pszFormat, ...) {
     }
     va_end(args);
     return str;
+}
+
+CString CutText(const CString& str, std::size_t nMax) {
+    std::size_t nKeep = 0;
+    while (nKeep < str.size()) {
+        const std::size_t nStep =
+            platform::IsLeadByte(static_cast<unsigned char>(str[nKeep])) ? 2 : 1;
+        if (nKeep + nStep > nMax)
+            break;
+        nKeep += nStep;
+    }
+    return str.substr(0, std::min(nKeep, str.size()));
 }
 
 }  // namespace acq

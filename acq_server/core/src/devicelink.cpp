@@ -197,6 +197,15 @@ void CRecordAssembler::StartEkg() {
     m_eKind = ERecordKind::Ekg;
 }
 
+void CRecordAssembler::StartSpiro() {
+    ClearRecord();
+    m_eKind = ERecordKind::Spiro;
+    if (m_link.Context().m_spiroFactory)
+        m_pSpiro = m_link.Context().m_spiroFactory();
+    if (m_pSpiro)
+        m_pSpiro->Reset();
+}
+
 void CRecordAssembler::DispatchMessage(const BYTE* p, std::size_t n) {
     if (n < 2)
         return;
@@ -204,12 +213,7 @@ void CRecordAssembler::DispatchMessage(const BYTE* p, std::size_t n) {
         if (p[0] == 0x16 && p[1] == 0x3A) {
             StartEkg();
         } else if (p[0] == 0x70) {
-            ClearRecord();
-            m_eKind = ERecordKind::Spiro;
-            if (m_link.Context().m_spiroFactory)
-                m_pSpiro = m_link.Context().m_spiroFactory();
-            if (m_pSpiro)
-                m_pSpiro->Reset();
+            StartSpiro();
         } else {
             return;
         }
@@ -302,17 +306,9 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
         case 0x35: {
             const std::size_t nText = std::min<std::size_t>(L, nBody);
             const CString strUtf8(reinterpret_cast<const char*>(p + 2), nText);
-            m_strPatientID = acq::SafeNamePart(platform::FromUtf8(strUtf8));
             // The ID names the record file: keep the name within what a folder can hold.
-            std::size_t nKeep = 0;
-            while (nKeep < m_strPatientID.size()) {
-                const std::size_t nStep =
-                    platform::IsLeadByte(static_cast<unsigned char>(m_strPatientID[nKeep])) ? 2 : 1;
-                if (nKeep + nStep > acq::kMaxNameID)
-                    break;
-                nKeep += nStep;
-            }
-            m_strPatientID.resize(std::min(nKeep, m_strPatientID.size()));
+            m_strPatientID =
+                acq::CutText(acq::SafeNamePart(platform::FromUtf8(strUtf8)), acq::kMaxNameID);
             break;
         }
         case 0x21:
@@ -637,15 +633,9 @@ void CRecordAssembler::SampleFrame(const BYTE* p, std::size_t n, BYTE nTag) {
 }
 
 void CRecordAssembler::SpiroHeaderFrame(const BYTE* p, std::size_t n) {
-    ClearRecord();
-    m_eKind = ERecordKind::Spiro;
-    if (m_link.Context().m_spiroFactory)
-        m_pSpiro = m_link.Context().m_spiroFactory();
-    if (m_pSpiro) {
-        m_pSpiro->Reset();
-        if (m_nTransferOption >= 1 && m_nTransferOption <= 3)
-            m_pSpiro->SetFrameHeader(m_nTransferOption, p, n);
-    }
+    StartSpiro();
+    if (m_pSpiro && m_nTransferOption >= 1 && m_nTransferOption <= 3)
+        m_pSpiro->SetFrameHeader(m_nTransferOption, p, n);
     m_bLongReply = n > 180 && p[180] == 1;
 }
 

@@ -288,15 +288,8 @@ BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
     CString strName = platform::FromUtf8(std::string_view(pName, nName));
     std::replace(strName.begin(), strName.end(), '?', '!');
     // Cut to the field, never inside a double-byte character.
-    std::size_t nKeep = 0;
-    while (nKeep < strName.size()) {
-        const std::size_t nStep =
-            platform::IsLeadByte(static_cast<unsigned char>(strName[nKeep])) ? 2 : 1;
-        if (nKeep + nStep > sizeof info.m_szName - 1)
-            break;
-        nKeep += nStep;
-    }
-    std::memcpy(info.m_szName, strName.data(), std::min(nKeep, strName.size()));
+    strName = acq::CutText(strName, sizeof info.m_szName - 1);
+    std::memcpy(info.m_szName, strName.data(), strName.size());
     return TRUE;
 }
 
@@ -308,7 +301,6 @@ BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
 void TzComParser::Reset(BOOL bFreePending) {
     if (bFreePending) {
         m_packet = TzPacket();
-        m_bPending = FALSE;
     }
     std::memset(m_abyPre, 0, sizeof m_abyPre);
     m_nCollected = 0;
@@ -436,7 +428,6 @@ int TzComParser::ParseCommand(const BYTE* pBytes, int nCount) {
         return nCount;
     }
     m_packet = TzPacket();
-    m_bPending = TRUE;
     m_packet.m_nTag = pBytes[0];
     m_packet.m_nCommand = static_cast<DWORD>(pBytes[1]) * 256 + pBytes[2];
     const BYTE nTypeByte = pBytes[3];
@@ -496,7 +487,6 @@ int TzComParser::ParseData(const BYTE* pBytes, int nCount) {
         return nCount;
     }
     m_packet = TzPacket();
-    m_bPending = TRUE;
     m_packet.m_nTag = pBytes[0];
     m_packet.m_nDataValue = (DWORD(pBytes[1]) << 24) | (DWORD(pBytes[2]) << 16) |
                             (DWORD(pBytes[3]) << 8) | DWORD(pBytes[4]);

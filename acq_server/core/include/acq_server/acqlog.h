@@ -13,4 +13,7 @@ namespace acq {
 // printf-style formatting into a CString.
 CString Format(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
 
+// The text cut to at most nMax bytes, never inside a double-byte character.
+CString CutText(const CString& str, std::size_t nMax);
+
 }  // namespace acq

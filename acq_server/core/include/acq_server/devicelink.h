@@ -22,10 +22,10 @@ constexpr BYTE kReplyTaken = 6;
 constexpr BYTE kReplyRefused = 7;
 constexpr int kStatementSlots = 15;
 constexpr int kStatementRoom = 200;
-constexpr int kTextEnd = ekgsrv::kPaceOffset;
+constexpr int kTextEnd = ekgsrv::kPaceOffset;  // texts stop where the pacemaker list lies
 // Longest patient ID from a device text that still leaves room for "_time.ext" in a
 // file name.
-constexpr std::size_t kMaxNameID = 200;  // texts stop where the pacemaker list lies
+constexpr std::size_t kMaxNameID = 200;
 
 // Length of the message that starts at p (n bytes there) by the table of tags; FALSE
 // while the bytes that carry the length have not arrived yet.
@@ -68,6 +68,7 @@ public:
 
 private:
     void StartEkg();
+    void StartSpiro();
     void EkgMessage(const BYTE* p, std::size_t n);
     void SpiroMessage(const BYTE* p, std::size_t n);
     void EndLegacyEkg();

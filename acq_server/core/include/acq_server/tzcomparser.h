@@ -156,7 +156,6 @@ private:
     LogSink m_log;
     BYTE m_nHostOrder = 0;  // little-endian host
     BYTE m_abyPre[10] = {};
-    BOOL m_bPending = FALSE;
     TzPacket m_packet;
     int m_nCollected = 0;
 };
