@@ -484,6 +484,30 @@ TEST_F(QrsStepTest, ComplexTypes) {
           {50, 0, 0}},
          0x1F,
          2},
+        // Eight entries: the shallow maximum between two minima goes with the shallower
+        // minimum, which leaves a QRSR'.
+        {{{0, 0, 0},
+          {10, -200, -1},
+          {15, 10, 1},
+          {20, -300, -1},
+          {30, 400, 1},
+          {40, -100, -1},
+          {50, 60, 1},
+          {60, 0, 0}},
+         0x1E,
+         2},
+        // Four maxima: trimmed to three entries before and one after the tallest peak.
+        {{{0, 0, 0},
+          {5, 50, 1},
+          {10, -30, -1},
+          {15, 60, 1},
+          {20, -40, -1},
+          {25, 900, 1},
+          {30, -200, -1},
+          {35, 40, 1},
+          {40, 0, 0}},
+         0x1F,
+         2},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         auto& list = D().Qrs.ExtremumList[0][0];
@@ -496,6 +520,20 @@ TEST_F(QrsStepTest, ComplexTypes) {
         EXPECT_EQ(D().Qrs.QrsComplexType[0][0], cases[i].nType) << "case " << i;
         EXPECT_EQ(D().Qrs.QrsWaveTable[0][0][WaveR].nPos, cases[i].nRPos) << "case " << i;
     }
+    // The trimmed list keeps onset, entries 2 to 6 and offset.
+    EXPECT_EQ(D().Qrs.ExtremumList[0][0].nCount, 7);
+    EXPECT_EQ(D().Qrs.ExtremumList[0][0].aEntry[4].nPos, 25);
+    // The deeper minimum of the notch stays: here the one before it.
+    auto& list = D().Qrs.ExtremumList[0][0];
+    list = SExtremumList{};
+    for (const auto& e : cases[cases.size() - 2].list)
+        list.aEntry[list.nCount++] = e;
+    list.aEntry[1].nValue = -300;
+    list.aEntry[3].nValue = -200;
+    ClassifyComplexShape(D());
+    EXPECT_EQ(D().Qrs.QrsComplexType[0][0], 0x1E);
+    EXPECT_EQ(list.aEntry[1].nPos, 10);
+    EXPECT_EQ(list.aEntry[2].nPos, 30);
 }
 
 TEST_F(QrsStepTest, WaveSizeChecksAndGapClosing) {
