@@ -536,6 +536,47 @@ TEST_F(QrsStepTest, ComplexTypes) {
     EXPECT_EQ(list.aEntry[2].nPos, 30);
 }
 
+// Wave edges are the baseline crossings between the peaks (the R' of an RSR'S' starts one
+// after its crossing); an S that never goes below the baseline takes the QRS offset as its
+// onset, fails the size check and leaves an R.
+TEST_F(QrsStepTest, WaveBoundariesAtBaselineCrossings) {
+    auto& t = D().Qrs;
+    auto& x = D().AnalysisLeads[0];
+    SetList(
+        {{100, 0, 0}, {110, 100, 1}, {120, -100, -1}, {130, 100, 1}, {140, -100, -1}, {160, 0, 0}});
+    for (int k = 100; k <= 160; ++k)
+        x[k] = (k < 115 || (k >= 125 && k < 135)) ? 100 : -100;
+    t.LeadBeatList.onset[0][0] = 100;
+    t.LeadBeatList.offset[0][0] = 160;
+    ClassifyComplexShape(D());
+    ASSERT_EQ(t.QrsComplexType[0][0], 0x0F);
+    EXPECT_EQ(MeasureQrsWaves(D()), 0);
+    EXPECT_EQ(t.QrsComplexType[0][0], 0x0F);
+    const SQrsWave aExpect[kQrsWaves] = {{0, 0, 0, 0},
+                                         {110, 244, 100, 114},
+                                         {120, -244, 114, 124},
+                                         {130, 244, 125, 134},
+                                         {140, -244, 134, 160}};
+    for (int w = 0; w < kQrsWaves; ++w) {
+        const auto& wv = t.QrsWaveTable[0][0][w];
+        EXPECT_EQ(wv.nPos, aExpect[w].nPos) << w;
+        EXPECT_EQ(wv.nAmp, aExpect[w].nAmp) << w;
+        EXPECT_EQ(wv.nOn, aExpect[w].nOn) << w;
+        EXPECT_EQ(wv.nOff, aExpect[w].nOff) << w;
+    }
+
+    SetList({{100, 0, 0}, {110, 100, 1}, {130, 50, -1}, {160, 0, 0}});
+    x.fill(0);
+    for (int k = 100; k <= 160; ++k)
+        x[k] = k == 130 ? 50 : 100;
+    ClassifyComplexShape(D());
+    ASSERT_EQ(t.QrsComplexType[0][0], 0x0C);
+    MeasureQrsWaves(D());
+    EXPECT_EQ(t.QrsComplexType[0][0], 0x08);
+    EXPECT_EQ(t.QrsWaveTable[0][0][WaveR].nOff, 160);
+    EXPECT_EQ(t.QrsWaveTable[0][0][WaveS].nAmp, 0);
+}
+
 TEST_F(QrsStepTest, WaveSizeChecksAndGapClosing) {
     auto& t = D().Qrs;
     t.LeadBeatList.onset[0][0] = 100;
