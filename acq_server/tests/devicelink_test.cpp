@@ -338,6 +338,32 @@ TEST_F(LinkFixture, EverySplitPointGivesTheSameResult) {
     }
 }
 
+TEST_F(LinkFixture, DateWithoutDigitsNamesByLocalTime) {
+    // A cart whose clock is not set sends blanks or zero bytes for its date: every such
+    // record of a patient would take one name and replace the one before.
+    for (BYTE nFill : {BYTE{0}, BYTE{' '}}) {
+        EcgSpec spec;
+        spec.nBlocks = 2;
+        Bytes frames = teststream::FrameEcg(spec);
+        ASSERT_EQ(frames[4], 0xFD);
+        std::fill(frames.begin() + 4 + 96, frames.begin() + 4 + 110, nFill);
+        Bytes legacy = teststream::LegacyEcg(spec);
+        ASSERT_EQ(legacy[58], 0x21);
+        std::fill(legacy.begin() + 58 + 2, legacy.begin() + 58 + 14, nFill);
+        for (const Bytes* pStream : {&frames, &legacy}) {
+            MakeLink();
+            m_stored.clear();
+            ASSERT_TRUE(Play(*pStream));
+            ASSERT_EQ(m_stored.size(), 1u);
+            EXPECT_EQ(m_stored[0].m_strPath, m_dir.Path() + "PAT0042_20260102030405.ekg");
+            // The date item itself stays as the cart sent it.
+            const std::string f = StoredFile();
+            EXPECT_EQ(U8(f, 122400 + 110), 0x21);
+            EXPECT_EQ(f.substr(122400 + 112, 4), std::string(4, static_cast<char>(nFill)));
+        }
+    }
+}
+
 TEST_F(LinkFixture, FolderTypes) {
     struct Case {
         int nType;

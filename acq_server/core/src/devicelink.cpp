@@ -145,6 +145,10 @@ CString SafeNamePart(CString str) {
     return strOut;
 }
 
+BOOL HasDigit(const BYTE* p, int n) {
+    return std::any_of(p, p + n, [](BYTE b) { return b >= '0' && b <= '9'; });
+}
+
 CString CleanPatientID(const BYTE* p, std::size_t n) {
     CString str;
     for (std::size_t i = 0; i < n && p[i] != 0; ++i) {
@@ -325,8 +329,11 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
                 m_abyInfo[117] = static_cast<BYTE>(nDay);
                 m_abyInfo[118] = static_cast<BYTE>(nHour);
                 m_abyInfo[119] = static_cast<BYTE>(nMinute);
-                m_strRecordTime =
-                    Format("%04d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute);
+                // A cart without a set clock sends no digits: its records are named by the
+                // local time at saving, as records without a date are, not all alike.
+                if (acq::HasDigit(p + 2, 4))
+                    m_strRecordTime =
+                        Format("%04d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute);
             }
             break;
         case 0x23:
@@ -555,8 +562,9 @@ void CRecordAssembler::EkgHeaderFrame(const BYTE* p, std::size_t n) {
     b[117] = static_cast<BYTE>(nDay);
     b[118] = static_cast<BYTE>(nHour);
     b[119] = static_cast<BYTE>(nMinute);
-    m_strRecordTime =
-        Format("%04d%02d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute, nSecond);
+    if (acq::HasDigit(p + 96, 4))
+        m_strRecordTime =
+            Format("%04d%02d%02d%02d%02d%02d", nYear, nMonth, nDay, nHour, nMinute, nSecond);
 
     if (nOption == 3) {
         b[120] = 28;

@@ -33,6 +33,8 @@ BOOL LengthOf(const BYTE* p, std::size_t n, std::size_t& nLength);
 std::size_t MessageLength(const BYTE* p, std::size_t n);
 // Decimal number of a fixed-width text.
 int TextNumber(const BYTE* p, int n);
+// Whether a fixed-width text holds any decimal digit.
+BOOL HasDigit(const BYTE* p, int n);
 // Patient ID of the patient item (16 bytes), cleaned for use in a file name.
 CString CleanPatientID(const BYTE* p, std::size_t n);
 // Any text made safe as a file name part: characters file names may not hold become "!".
