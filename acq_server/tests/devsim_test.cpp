@@ -7,6 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 
 #include "acq_server/listensocket.h"
@@ -396,6 +399,34 @@ TEST(Acqd, RefusesOtherAddressesAndBadNumbers) {
         EXPECT_EQ(acqd.exitCode(), 2) << args.join(' ').toStdString();
         EXPECT_FALSE(acqd.readAllStandardOutput().contains("LISTENING"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A cart that ended its record waits for the answer, however long the server takes to
+// store the record; the quiet time only counts once it came.
+TEST(Devsim, WaitsForTheAnswerToItsRecord) {
+    TestApp();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket* pPeer = nullptr;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        pPeer = server.nextPendingConnection();
+        QObject::connect(pPeer, &QTcpSocket::readyRead, [&] {
+            if (pPeer->readAll().endsWith(QByteArray::fromHex("fc0500ef")))
+                QTimer::singleShot(1500, pPeer,
+                                   [&] { pPeer->write(QByteArray::fromHex("fc0600ef")); });
+        });
+    });
+    QProcess sim;
+    sim.setProgram("/usr/bin/python3");
+    sim.setArguments({DEVSIM_PY, "--port", QString::number(server.serverPort()), "--quiet", "0.4",
+                      "frame-ecg", "--blocks", "10"});
+    sim.start();
+    ASSERT_TRUE(RunUntil([&] { return sim.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(sim.readAllStandardOutput(), QByteArray("REPLY fc0600ef\n"));
 }
 
 }  // namespace

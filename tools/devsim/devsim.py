@@ -700,7 +700,9 @@ def run(args, stream):
             if args.delay:
                 time.sleep(args.delay)
         # Read the answers until the expected ones came, the server closed, or the
-        # quiet time passed.
+        # quiet time passed. A device that ended a record with 0xFC 0x05 waits for its
+        # answer however long the server takes to store the record.
+        awaits_answer = stream.endswith(bytes([0xFC, 0x05, 0x00, 0xEF]))
         deadline = time.monotonic() + args.timeout
         sock.settimeout(0.05)
         quiet_until = time.monotonic() + args.quiet
@@ -708,7 +710,8 @@ def run(args, stream):
             try:
                 chunk = sock.recv(4096)
             except socket.timeout:
-                if not args.wait_close and time.monotonic() > quiet_until:
+                answered = not awaits_answer or len(received) >= 4
+                if not args.wait_close and answered and time.monotonic() > quiet_until:
                     break
                 continue
             except ConnectionResetError:
