@@ -17,26 +17,14 @@ void AddToWorkList(SWorkList& list, std::int32_t nValue) {
         list.aValue[list.nCount++] = nValue;
 }
 
+// The middle-value rule of the wave stages is the beat measures' median pick: one place
+// below the middle of the descending order.
 std::int32_t MiddleValueOf(std::int32_t* pValue, int nCount) {
-    const int n = std::max(nCount, 0);
-    if (n < 3)
-        return n == 0 ? 0 : pValue[0];
-    for (int i = 0; i < n; ++i) {
-        for (int k = i + 1; k < n; ++k) {
-            if (pValue[k] > pValue[i])
-                std::swap(pValue[i], pValue[k]);
-        }
-    }
-    // One place below the middle of the descending order (1-based n/2 + 1 or (n + 1)/2 + 1).
-    const int nPos = (n % 2 == 0) ? n / 2 + 1 : (n + 1) / 2 + 1;
-    return pValue[nPos - 1];
+    return PickFromValues(pValue, nCount, +1);
 }
 
 std::int32_t MiddleValueOf(SWorkList& list) {
-    const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
-    const std::int32_t nResult = MiddleValueOf(list.aValue.data(), n);
-    list.nCount = nResult;
-    return nResult;
+    return MedianOfList(list);
 }
 
 void FindChordPeak(const std::int32_t* y, int s, int e, std::int32_t& nPeak, std::int32_t& nAmp) {

@@ -548,21 +548,26 @@ int CheckLeadAgreement(CEngineData& d) {
     return -1;
 }
 
-std::int32_t PickFromWorkList(SWorkList& list, int nShift) {
-    const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
+std::int32_t PickFromValues(std::int32_t* pValue, int nCount, int nShift) {
+    const int n = std::max(nCount, 0);
     if (n == 0)
         return 0;
     if (n < 3)
-        return list.aValue[0];
+        return pValue[0];
     // Exchange sort in descending order that swaps only on strictly greater.
     for (int i = 0; i < n; ++i) {
         for (int j = i + 1; j < n; ++j) {
-            if (list.aValue[j] > list.aValue[i])
-                std::swap(list.aValue[i], list.aValue[j]);
+            if (pValue[j] > pValue[i])
+                std::swap(pValue[i], pValue[j]);
         }
     }
     const int nPos = ((n % 2 == 0) ? n / 2 : (n + 1) / 2) + nShift;
-    return list.aValue[std::clamp(nPos, 1, n) - 1];
+    return pValue[std::clamp(nPos, 1, n) - 1];
+}
+
+std::int32_t PickFromWorkList(SWorkList& list, int nShift) {
+    const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
+    return PickFromValues(list.aValue.data(), n, nShift);
 }
 
 std::int32_t MedianOfWorkLists(SWorkList& list) {

@@ -27,6 +27,8 @@ void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRatin
 // places after the n/2-th (n even) or (n+1)/2-th (n odd); the first value when n < 3, 0 for an
 // empty list.
 std::int32_t PickFromWorkList(SWorkList& list, int nShift);
+// The same pick on the first nCount values of an array (sorted in place).
+std::int32_t PickFromValues(std::int32_t* pValue, int nCount, int nShift);
 // Pick of the beat grouping: the n/2-th or (n+1)/2-th itself.
 std::int32_t MedianOfWorkLists(SWorkList& list);
 
