@@ -130,8 +130,9 @@ TEST(SyntheticRecords, WavesIntervalsRateAndAxesMatchTheTruth) {
         EXPECT_NEAR(g[1], (b1.qrsOnset - b1.pOnset) * 2, 10) << "PR";
         EXPECT_NEAR(g[3], (b1.tOffset - b1.qrsOnset) * 2, 25) << "QT";
         EXPECT_NEAR(g[5], truth.axis, 2) << "P axis";
-        if (c.bClean)
+        if (c.bClean) {
             EXPECT_NEAR(g[6], truth.axis, 2) << "R axis";
+        }
         EXPECT_NEAR(g[7], truth.axis, 2) << "T axis";
 
         for (int j = 0; j < N; ++j) {
