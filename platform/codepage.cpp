@@ -213,6 +213,18 @@ bool IsLeadByteOf(int nCodePage, unsigned char ch) {
 
 bool IsLeadByte(unsigned char ch) { return IsLeadByteOf(CodePageNumber(), ch); }
 
+std::string CutToRoom(std::string_view text, std::size_t nRoom) {
+    if (text.size() <= nRoom) return std::string(text);
+    std::size_t n = 0;
+    while (n < text.size()) {
+        const std::size_t nWidth =
+            IsLeadByte(static_cast<unsigned char>(text[n])) && n + 1 < text.size() ? 2 : 1;
+        if (n + nWidth > nRoom) break;
+        n += nWidth;
+    }
+    return std::string(text.substr(0, n));
+}
+
 std::u16string ToUtf16(std::string_view text, const std::string& codePage) {
     return DecodeToUtf16(text, Resolve(codePage));
 }

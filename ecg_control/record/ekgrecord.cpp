@@ -35,14 +35,14 @@ CString TextAt(const BYTE* p, std::size_t nLength) {
 
 // Text cut to its room, zero-padded to the whole room.
 void PutFixed(BYTE* p, const CString& strText, std::size_t nRoom) {
-    const CString strCut = CutToRoom(strText, nRoom);
+    const CString strCut = platform::CutToRoom(strText, nRoom);
     std::memset(p, 0, nRoom);
     std::memcpy(p, strCut.data(), strCut.size());
 }
 
 // Text cut to its room; returns the number of bytes written.
 std::size_t PutText(BYTE* p, const CString& strText, std::size_t nRoom) {
-    const CString strCut = CutToRoom(strText, nRoom);
+    const CString strCut = platform::CutToRoom(strText, nRoom);
     std::memcpy(p, strCut.data(), strCut.size());
     return strCut.size();
 }
@@ -78,25 +78,6 @@ CString AgeUnitText(int nCode) {
 }
 
 }  // namespace
-
-CString CutToRoom(const CString& strText, std::size_t nRoom) {
-    if (strText.size() <= nRoom) {
-        return strText;
-    }
-    std::size_t n = 0;
-    while (n < strText.size()) {
-        std::size_t nWidth = 1;
-        if (platform::IsLeadByte(static_cast<unsigned char>(strText[n])) &&
-            n + 1 < strText.size()) {
-            nWidth = 2;
-        }
-        if (n + nWidth > nRoom) {
-            break;
-        }
-        n += nWidth;
-    }
-    return strText.substr(0, n);
-}
 
 CString DecodeDeviceText(const CString& strText) {
     const std::size_t nLength = std::strlen(strText.c_str());
@@ -138,7 +119,7 @@ CString DecodeDeviceText(const CString& strText) {
     if (!bPair) {
         return strText.substr(0, nEnd);
     }
-    return CutToRoom(platform::FromUtf16(strWide), kDeviceTextBytes);
+    return platform::CutToRoom(platform::FromUtf16(strWide), kDeviceTextBytes);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -407,7 +388,7 @@ void CEkgRecordInfo::Encode(BYTE* p) const {
         if (nEntry >= kMaxStatements) {
             break;
         }
-        const CString strCut = CutToRoom(strStatement, kMaxStatementLength);
+        const CString strCut = platform::CutToRoom(strStatement, kMaxStatementLength);
         if (nPos + static_cast<int>(strCut.size()) > kPaceList) {
             break;
         }

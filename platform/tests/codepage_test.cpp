@@ -69,3 +69,17 @@ TEST(CodePage, BadInputIsMarkedNotDropped) {
     std::string big(5000, '\xE9');
     EXPECT_EQ(ToUtf16(big, "CP1252"), std::u16string(5000, u'\u00E9'));
 }
+
+TEST(CodePage, CutToRoomKeepsDoubleByteCharactersWhole) {
+    testsupport::CCodePageScope cp("CP949");
+    const std::string text = "a\xC7\xD1\xB1\xDB";  // "a" and two Korean characters
+    struct {
+        size_t room;
+        std::string expected;
+    } cases[] = {{0, ""}, {1, "a"}, {2, "a"}, {3, "a\xC7\xD1"}, {4, "a\xC7\xD1"}, {5, text}, {9, text}};
+    for (const auto& c : cases) EXPECT_EQ(CutToRoom(text, c.room), c.expected) << c.room;
+    // A lone lead byte at the end counts as one byte.
+    EXPECT_EQ(CutToRoom("ab\xC7", 2), "ab");
+    testsupport::CCodePageScope latin("CP1252");
+    EXPECT_EQ(CutToRoom("ab\xE9\xE9", 3), "ab\xE9");
+}

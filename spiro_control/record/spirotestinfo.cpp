@@ -1,6 +1,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "platform/codepage.h"
 #include "spiro_control/spirosections.h"
 
 using namespace spirotext;
@@ -61,10 +62,10 @@ void CSpiroTestInfo::TakeWeight(const CString& strWeight) {
 
 CString CSpiroTestInfo::StoredWeight() const {
     if (!m_bPound) {
-        return CutToRoom(m_strWeight, 4);
+        return platform::CutToRoom(m_strWeight, 4);
     }
     // The number gives way to the unit letter: a pound weight cut to the field keeps its L.
-    return CutToRoom(m_strWeight, 3) + "L";
+    return platform::CutToRoom(m_strWeight, 3) + "L";
 }
 
 short CSpiroTestInfo::Read(const BYTE* p, DWORD nLength) {

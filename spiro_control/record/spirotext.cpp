@@ -49,25 +49,9 @@ CString ReadField(const BYTE* pField, std::size_t nWidth) {
     return CString(reinterpret_cast<const char*>(pField), n);
 }
 
-CString CutToRoom(const CString& strText, std::size_t nRoom) {
-    if (strText.size() <= nRoom) {
-        return strText;
-    }
-    // Walk whole characters so that a double-byte character is never split at the cut.
-    std::size_t nEnd = 0;
-    while (nEnd < nRoom) {
-        std::size_t nStep = platform::IsLeadByte(static_cast<unsigned char>(strText[nEnd])) ? 2 : 1;
-        if (nEnd + nStep > nRoom) {
-            break;
-        }
-        nEnd += nStep;
-    }
-    return strText.substr(0, nEnd);
-}
-
 void WriteField(BYTE* pField, std::size_t nWidth, const CString& strText) {
     std::memset(pField, 0, nWidth);
-    CString strCut = CutToRoom(strText, nWidth);
+    CString strCut = platform::CutToRoom(strText, nWidth);
     std::memcpy(pField, strCut.data(), strCut.size());
 }
 

@@ -312,7 +312,7 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             const CString strUtf8(reinterpret_cast<const char*>(p + 2), nText);
             // The ID names the record file: keep the name within what a folder can hold.
             m_strPatientID =
-                acq::CutText(acq::SafeNamePart(platform::FromUtf8(strUtf8)), acq::kMaxNameID);
+                platform::CutToRoom(acq::SafeNamePart(platform::FromUtf8(strUtf8)), acq::kMaxNameID);
             break;
         }
         case 0x21:

@@ -288,7 +288,7 @@ BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
     CString strName = platform::FromUtf8(std::string_view(pName, nName));
     std::replace(strName.begin(), strName.end(), '?', '!');
     // Cut to the field, never inside a double-byte character.
-    strName = acq::CutText(strName, sizeof info.m_szName - 1);
+    strName = platform::CutToRoom(strName, sizeof info.m_szName - 1);
     std::memcpy(info.m_szName, strName.data(), strName.size());
     return TRUE;
 }

@@ -8,17 +8,11 @@
 #include "ecg_control/draw/drawtools.h"
 #include "ecg_control/draw/tracelayout.h"
 #include "ecg_control/reporttexts.h"
+#include "platform/format.h"
 
 namespace {
 
-CString Format(const char* pszFormat, ...) {
-    char sz[1024];
-    va_list args;
-    va_start(args, pszFormat);
-    std::vsnprintf(sz, sizeof sz, pszFormat, args);
-    va_end(args);
-    return sz;
-}
+using platform::Format;
 
 CString WithoutLineBreaks(CString strText) {
     for (auto nPos = strText.find("\r\n"); nPos != CString::npos; nPos = strText.find("\r\n")) {

@@ -14,6 +14,7 @@
 #include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
+#include "platform/format.h"
 
 namespace {
 
@@ -85,15 +86,7 @@ const char* TitleText(short nChType) {
     }
 }
 
-CString Format(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
-CString Format(const char* szFormat, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, szFormat);
-    std::vsnprintf(buffer, sizeof buffer, szFormat, args);
-    va_end(args);
-    return buffer;
-}
+using platform::Format;
 
 // One page being drawn.
 class CPdfPage {

@@ -47,10 +47,6 @@ constexpr BYTE kTagMorphology = 0x60;
 constexpr BYTE kTagComment = 0x62;
 }  // namespace ekgblock
 
-// Cuts an 8-bit text to at most nRoom bytes without splitting a double-byte character of
-// the installation code page.
-CString CutToRoom(const CString& strText, std::size_t nRoom);
-
 // Turns the device's 8-bit statement text into installation code page text: the bytes
 // 0xA9, 0xAA and 0xAC take the next byte as a pair. Without any pair the text is returned
 // unchanged; a pair prefix with nothing behind it, or a pair that gives the code unit 0,

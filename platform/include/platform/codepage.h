@@ -23,6 +23,10 @@ bool IsDoubleByteCodePage(int nCodePage);
 bool IsLeadByteOf(int nCodePage, unsigned char ch);
 bool IsLeadByte(unsigned char ch);
 
+// The text cut to at most nRoom bytes without splitting a double-byte character of the
+// installation code page; a text that fits comes back whole.
+std::string CutToRoom(std::string_view text, std::size_t nRoom);
+
 // Conversions. Invalid input bytes become U+FFFD; characters the code page cannot
 // hold become '?'. An empty code page name means the installation code page.
 std::u16string ToUtf16(std::string_view text, const std::string& codePage = {});

@@ -14,8 +14,6 @@ namespace spirotext {
 CString ReadField(const BYTE* pField, std::size_t nWidth);
 // At most nWidth bytes of the text (a double-byte character is not split), zero-padded.
 void WriteField(BYTE* pField, std::size_t nWidth, const CString& strText);
-// The text cut to at most nRoom bytes without splitting a double-byte character.
-CString CutToRoom(const CString& strText, std::size_t nRoom);
 // A parameter text of width 6 read with the C library's text-to-double conversion in the
 // "C" locale (empty or no number: 0).
 float ParseParam(const BYTE* pField);

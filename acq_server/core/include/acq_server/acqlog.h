@@ -4,16 +4,13 @@
 #include <functional>
 #include <string>
 
+#include "platform/format.h"
 #include "platform/wintypes.h"
 
 using LogSink = std::function<void(const CString&)>;
 
 namespace acq {
 
-// printf-style formatting into a CString.
-CString Format(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
-
-// The text cut to at most nMax bytes, never inside a double-byte character.
-CString CutText(const CString& str, std::size_t nMax);
+using platform::Format;
 
 }  // namespace acq
