@@ -132,3 +132,19 @@ QString ToQString(const CString& strText) {
     }
     return QString::fromStdString(platform::ToUtf8(strText));
 }
+
+BOOL ClipPart(QRect& rcPart, int& nOffsetX, int& nOffsetY) {
+    int x = rcPart.x(), y = rcPart.y(), w = rcPart.width(), h = rcPart.height();
+    if (nOffsetX < 0) {
+        x -= nOffsetX;
+        w += nOffsetX;
+        nOffsetX = 0;
+    }
+    if (nOffsetY < 0) {
+        y -= nOffsetY;
+        h += nOffsetY;
+        nOffsetY = 0;
+    }
+    rcPart = QRect(x, y, w, h);
+    return w > 0 && h > 0;
+}

@@ -110,22 +110,12 @@ void CEkgGrid::DrawLines(QPainter& painter, int x, int y) const {
 }
 
 void CEkgGrid::DrawClipped(QPainter& painter, QRect rcClip, int nOffsetX, int nOffsetY) const {
-    int x = rcClip.x(), y = rcClip.y(), w = rcClip.width(), h = rcClip.height();
-    if (nOffsetX < 0) {
-        x -= nOffsetX;
-        w += nOffsetX;
-        nOffsetX = 0;
-    }
-    if (nOffsetY < 0) {
-        y -= nOffsetY;
-        h += nOffsetY;
-        nOffsetY = 0;
-    }
-    if (w <= 0 || h <= 0) {
+    if (!ClipPart(rcClip, nOffsetX, nOffsetY)) {
         return;
     }
+    const int x = rcClip.x(), y = rcClip.y();
     painter.save();
-    painter.setClipRect(QRect(x, y, w, h), Qt::IntersectClip);
+    painter.setClipRect(rcClip, Qt::IntersectClip);
     painter.translate(x - nOffsetX, y - nOffsetY);
     DrawLines(painter, 0, 0);
     painter.restore();

@@ -57,21 +57,10 @@ void CEkgPage::SetColumnsRowsForMode(int nMainsMode, int nSpeed) {
 }
 
 BOOL CEkgPage::DrawPart(QPainter& painter, QRect rcPart, int nOffsetX, int nOffsetY) {
-    int x = rcPart.x(), y = rcPart.y(), w = rcPart.width(), h = rcPart.height();
-    if (nOffsetX < 0) {
-        x -= nOffsetX;
-        w += nOffsetX;
-        nOffsetX = 0;
-    }
-    if (nOffsetY < 0) {
-        y -= nOffsetY;
-        h += nOffsetY;
-        nOffsetY = 0;
-    }
-    if (w <= 0 || h <= 0) {
+    if (!ClipPart(rcPart, nOffsetX, nOffsetY)) {
         return FALSE;
     }
-    const QRect rc(x, y, w, h);
+    const QRect rc = rcPart;
     painter.fillRect(rc, ColorFromRef(m_grid.GetBackground()));
     m_grid.DrawClipped(painter, rc, nOffsetX, nOffsetY);
     const int nBorder = m_grid.GetBorderPixels();

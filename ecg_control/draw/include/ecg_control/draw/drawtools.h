@@ -57,3 +57,7 @@ void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, doub
 
 // 8-bit text in the installation code page to a QString for the screen.
 QString ToQString(const CString& strText);
+
+// A part of a surface to draw with the source offsets into the picture: a negative offset
+// moves the part's start instead. FALSE when nothing of the part is left.
+BOOL ClipPart(QRect& rcPart, int& nOffsetX, int& nOffsetY);
