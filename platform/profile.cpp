@@ -37,6 +37,16 @@ std::string ValueOf(const std::string& line) {
     return v;
 }
 
+// A written name or value stays on its one line: a line break inside it (a device-given
+// name, say) would otherwise start new keys or sections in the file.
+std::string OneLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return out;
+}
+
 // Serialises read-modify-write cycles on the INI files of one folder between threads
 // and processes: the folder itself is locked, since the file is replaced by rename.
 class CFolderLock {
@@ -118,7 +128,7 @@ bool CProfileDocument::Save(const std::string& path) const { return WriteFileAto
 
 CProfileDocument::Section* CProfileDocument::Find(const char* section) {
     if (!section) return nullptr;
-    std::string name = Trim(section);
+    std::string name = Trim(OneLine(section));
     for (Section& s : m_sections) {
         if (s.bHeader && EqualNoCase(s.name, name)) return &s;
     }
@@ -134,7 +144,7 @@ bool CProfileDocument::HasSection(const char* section) const { return Find(secti
 bool CProfileDocument::GetString(const char* section, const char* key, std::string& value) const {
     const Section* s = Find(section);
     if (!s || !key) return false;
-    std::string k = Trim(key);
+    std::string k = Trim(OneLine(key));
     for (const Line& l : s->lines) {
         if (l.bKey && EqualNoCase(l.key, k)) {
             value = ValueOf(l.text);
@@ -151,7 +161,7 @@ void CProfileDocument::WriteString(const char* section, const char* key, const c
         if (s) m_sections.erase(m_sections.begin() + (s - m_sections.data()));
         return;
     }
-    std::string k = Trim(key);
+    std::string k = Trim(OneLine(key));
     if (s) {
         for (size_t i = 0; i < s->lines.size(); ++i) {
             Line& l = s->lines[i];
@@ -159,7 +169,7 @@ void CProfileDocument::WriteString(const char* section, const char* key, const c
             if (!value) {
                 s->lines.erase(s->lines.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
-                l.text = l.key + "=" + value;
+                l.text = l.key + "=" + OneLine(value);
             }
             return;
         }
@@ -168,7 +178,7 @@ void CProfileDocument::WriteString(const char* section, const char* key, const c
     if (!s) {
         if (m_sections.empty()) m_sections.push_back(Section{});
         Section ns;
-        ns.name = Trim(section);
+        ns.name = Trim(OneLine(section));
         ns.bHeader = true;
         m_sections.push_back(std::move(ns));
         s = &m_sections.back();
@@ -177,7 +187,7 @@ void CProfileDocument::WriteString(const char* section, const char* key, const c
     size_t at = s->lines.size();
     while (at > 0 && Trim(s->lines[at - 1].text).empty()) --at;
     Line nl;
-    nl.text = k + "=" + value;
+    nl.text = k + "=" + OneLine(value);
     nl.key = k;
     nl.bKey = true;
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(nl));
@@ -217,7 +227,7 @@ void CProfileDocument::WriteSection(const char* section, const std::vector<std::
     if (!s) {
         if (m_sections.empty()) m_sections.push_back(Section{});
         Section ns;
-        ns.name = Trim(section);
+        ns.name = Trim(OneLine(section));
         ns.bHeader = true;
         m_sections.push_back(std::move(ns));
         s = &m_sections.back();
@@ -225,8 +235,8 @@ void CProfileDocument::WriteSection(const char* section, const std::vector<std::
     s->lines.clear();
     for (const std::string& text : lines) {
         Line l;
-        l.text = text;
-        std::string t = Trim(text);
+        l.text = OneLine(text);
+        std::string t = Trim(l.text);
         if (!t.empty() && t.front() != ';') {
             l.key = Trim(std::string_view(t).substr(0, t.find('=')));
             l.bKey = true;
@@ -246,7 +256,8 @@ std::string GetProfileString(const std::string& file, const char* section, const
 int GetProfileInt(const std::string& file, const char* section, const char* key, int def) {
     CProfileDocument doc;
     std::string value;
-    if (!doc.Load(file) || !doc.GetString(section, key, value)) return def;
+    // An empty value reads as absent, as on Windows: "Port=" keeps the default port.
+    if (!doc.Load(file) || !doc.GetString(section, key, value) || value.empty()) return def;
     const char* p = value.c_str();
     bool neg = false;
     if (*p == '-' || *p == '+') neg = *p++ == '-';

@@ -32,12 +32,14 @@ TEST(Profile, ReadsWindowsStyleFiles) {
 TEST(Profile, IntegerValues) {
     testsupport::CTempDir dir;
     std::string f = dir / "i.ini";
-    WriteFile(f, "[s]\na=-17\nb=12abc\nc=abc\nd=\n");
+    WriteFile(f, "[s]\na=-17\nb=12abc\nc=abc\nd=\ne=  \n");
     EXPECT_EQ(GetProfileInt(f, "s", "a", 0), -17);
     EXPECT_EQ(GetProfileInt(f, "s", "b", 0), 12);
     EXPECT_EQ(GetProfileInt(f, "s", "c", 7), 0);
-    EXPECT_EQ(GetProfileInt(f, "s", "d", 7), 0);
+    // An empty value reads as absent, as the Windows function does.
+    EXPECT_EQ(GetProfileInt(f, "s", "d", 7), 7);
     EXPECT_EQ(GetProfileInt(f, "s", "e", 7), 7);
+    EXPECT_EQ(GetProfileInt(f, "s", "f", 7), 7);
 }
 
 TEST(Profile, WritesKeepOrderCaseAndComments) {
@@ -54,6 +56,21 @@ TEST(Profile, WritesKeepOrderCaseAndComments) {
     ASSERT_TRUE(WriteProfileString(dir / "new.ini", "S", "k", "v"));
     EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\r\nk=v\r\n");
     EXPECT_FALSE(WriteProfileString(dir / "nofolder/x.ini", "S", "k", "v"));
+}
+
+TEST(Profile, LineBreaksInWrittenTextsStayOnTheirLine) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "n.ini";
+    // A device-given name with a line break must not add keys or sections to the file.
+    ASSERT_TRUE(WriteProfileString(f, "List", "Name", "Kim\r\n[Other]\r\nPort=1"));
+    ASSERT_TRUE(WriteProfileString(f, "List", "Name2", "a\nb"));
+    ASSERT_TRUE(WriteProfileString(f, "A\nB", "k\nx", "v"));
+    ASSERT_TRUE(WriteProfileSection(f, "Rows", {"r=1\n[Evil]", "s=2"}));
+    EXPECT_EQ(GetProfileSectionNames(f), (std::vector<std::string>{"List", "A B", "Rows"}));
+    EXPECT_EQ(GetProfileString(f, "List", "Name", ""), "Kim  [Other]  Port=1");
+    EXPECT_EQ(GetProfileString(f, "List", "Name2", ""), "a b");
+    EXPECT_EQ(GetProfileString(f, "A\nB", "k\nx", ""), "v");
+    EXPECT_EQ(GetProfileSection(f, "Rows"), (std::vector<std::string>{"r=1 [Evil]", "s=2"}));
 }
 
 TEST(Profile, SectionsAsLines) {
