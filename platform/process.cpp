@@ -35,6 +35,10 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& workDir, st
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attr);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // The child gets standard input, output and error only: an inherited socket or file
+    // of ours (one opened without close-on-exec) would stay open, and a listening port
+    // held, for as long as the child lives.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
     posix_spawnattr_setpgroup(&attr, 0);
     sigset_t none, all;
@@ -64,23 +68,31 @@ void Fill(ProcessResult& r, int status) {
     }
 }
 
-// Waits for pid up to nTimeoutMs (negative: forever). TRUE with *status when it ended.
-bool WaitFor(pid_t pid, int nTimeoutMs, int* status) {
+enum class EWait { kEnded, kTimedOut, kLost };
+
+// Waits for pid up to nTimeoutMs (negative: forever); *status is set when it ended. kLost:
+// the child was collected elsewhere (SIGCHLD ignored), so it has ended but its status is
+// unknown and its process identifier may already be someone else's.
+EWait WaitFor(pid_t pid, int nTimeoutMs, int* status) {
     if (nTimeoutMs < 0) {
         while (waitpid(pid, status, 0) < 0) {
-            if (errno != EINTR) return false;
+            if (errno != EINTR) return EWait::kLost;
         }
-        return true;
+        return EWait::kEnded;
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    EWait result = EWait::kTimedOut;
     for (;;) {
         pid_t w = waitpid(pid, status, WNOHANG);
         if (w == pid) {
-            if (pidfd >= 0) close(pidfd);
-            return true;
+            result = EWait::kEnded;
+            break;
         }
-        if (w < 0 && errno != EINTR) break;
+        if (w < 0 && errno != EINTR) {
+            result = EWait::kLost;
+            break;
+        }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
@@ -93,7 +105,7 @@ bool WaitFor(pid_t pid, int nTimeoutMs, int* status) {
         }
     }
     if (pidfd >= 0) close(pidfd);
-    return false;
+    return result;
 }
 
 }  // namespace
@@ -103,13 +115,14 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, int nTimeoutMs,
     ProcessResult r;
     pid_t pid = Spawn(argv, workDir, r.strError);
     if (pid < 0) return r;
+    r.bStarted = true;
     int status = 0;
-    if (WaitFor(pid, nTimeoutMs, &status)) {
-        r.bStarted = true;
+    EWait w = WaitFor(pid, nTimeoutMs, &status);
+    if (w == EWait::kEnded) {
         Fill(r, status);
         return r;
     }
-    r.bStarted = true;
+    if (w == EWait::kLost) return r;  // ended; no exit code to report, nothing to kill
     r.bTimedOut = true;
     kill(-pid, SIGKILL);
     kill(pid, SIGKILL);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
 
 #include "testsupport/testsupport.h"
@@ -31,12 +35,37 @@ TEST(Process, StandardInputIsEmptyAndWorkDirIsUsed) {
     EXPECT_EQ(here, dir.Path().substr(0, dir.Path().size() - 1) + "\n");
 }
 
+TEST(Process, OurFilesAreNotInheritedByTheChild) {
+    testsupport::CTempDir dir;
+    int fd = open((dir / "held.txt").c_str(), O_WRONLY | O_CREAT, 0600);  // no close-on-exec
+    ASSERT_GE(fd, 3);
+    const std::string probe = "test ! -e /proc/self/fd/" + std::to_string(fd);
+    EXPECT_TRUE(RunProcess({"sh", "-c", probe}, 5000).Succeeded());
+    EXPECT_TRUE(RunProcess({"sh", "-c", "test -e /proc/self/fd/2"}, 5000).Succeeded());
+    close(fd);
+}
+
 TEST(Process, TimeLimitKillsTheChildAndItsChildren) {
     auto start = std::chrono::steady_clock::now();
     auto r = RunProcess({"sh", "-c", "sleep 30 & sleep 30"}, 200);
     EXPECT_TRUE(r.bTimedOut);
     EXPECT_FALSE(r.Succeeded());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(Process, AChildCollectedElsewhereIsNotATimeout) {
+    // With SIGCHLD ignored the system collects the child itself; it ended, it did not
+    // run out of time, and its old process group is not ours to kill.
+    struct sigaction ign{}, old{};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ign, &old);
+    auto r = RunProcess({"true"}, 5000);
+    auto r2 = RunProcess({"true"}, -1);
+    sigaction(SIGCHLD, &old, nullptr);
+    EXPECT_TRUE(r.bStarted);
+    EXPECT_FALSE(r.bTimedOut);
+    EXPECT_FALSE(r.bSignalled);
+    EXPECT_FALSE(r2.bTimedOut);
 }
 
 TEST(Process, MissingProgramIsNotStarted) {
