@@ -588,14 +588,29 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
         pParam->nCurDone = 0;
         pParam->nCurPercent = 0;
     }
-    // Only a regular file is ever written (and, on failure, removed): never a device.
+    // The copy goes to a scratch file beside the target and takes the target's name only
+    // when whole, so a failed or cancelled copy leaves an existing target as it was. Only
+    // a regular file is ever replaced, never a device; a link is written through.
+    std::string target = dst;
     struct stat stDst;
-    if (stat(dst.c_str(), &stDst) == 0 && !S_ISREG(stDst.st_mode)) {
-        close(fdIn);
-        return FALSE;
+    if (lstat(dst.c_str(), &stDst) == 0) {
+        bool bOk = !bNoReplace;
+        if (bOk && S_ISLNK(stDst.st_mode)) {
+            char real[PATH_MAX];
+            bOk = realpath(dst.c_str(), real) && stat(real, &stDst) == 0;
+            if (bOk)
+                target = real;
+        }
+        // A file we may not write stays, as an in-place overwrite would have failed.
+        if (!bOk || !S_ISREG(stDst.st_mode) || access(target.c_str(), W_OK) != 0) {
+            close(fdIn);
+            return FALSE;
+        }
     }
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (bNoReplace ? O_EXCL : O_TRUNC);
-    int fdOut = open(dst.c_str(), flags, 0600);
+    size_t slash = target.find_last_of('/');
+    std::string temp = target.substr(0, slash == std::string::npos ? 0 : slash + 1) + "." +
+                       target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    int fdOut = mkostemp(temp.data(), O_CLOEXEC);
     if (fdOut < 0) {
         close(fdIn);
         return FALSE;
@@ -605,7 +620,7 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
             platform::ReportFileError(where, err);
         close(fdIn);
         close(fdOut);
-        unlink(dst.c_str());
+        unlink(temp.c_str());
         return FALSE;
     };
     char buf[kBlock];
@@ -635,9 +650,17 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
     fchmod(fdOut, st.st_mode & 07777);
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     futimens(fdOut, times);
+    int nRenamed = -1;
     if (close(fdOut) != 0) {
         platform::ReportFileError(dst, errno);
-        unlink(dst.c_str());
+    } else {
+        nRenamed = bNoReplace ? zeqgf::RenameNoReplace(temp, target)
+                              : rename(temp.c_str(), target.c_str());
+        if (nRenamed != 0 && !bNoReplace)
+            platform::ReportFileError(dst, errno);
+    }
+    if (nRenamed != 0) {
+        unlink(temp.c_str());
         return FALSE;
     }
     return TRUE;

@@ -454,3 +454,48 @@ TEST_F(ZeqGFOtherDrive, TrashOnAnotherFileSystem) {
     EXPECT_EQ("tree", ReadFile(m_strOther + "data/Trash/files/f/s/b.txt"));
     EXPECT_TRUE(Exists(m_strOther + "data/Trash/info/f.trashinfo"));
 }
+
+TEST(ZeqGFFile, FailedOverwriteKeepsTheOldTarget) {
+    CTempDir tmp;
+    ASSERT_TRUE(WriteFile(tmp / "src.bin", Bytes(10000)));
+    ASSERT_TRUE(WriteFile(tmp / "keep/real.bin", "old target"));
+    ASSERT_EQ(0, symlink((tmp / "keep/real.bin").c_str(), (tmp / "link.bin").c_str()));
+    // A cancelled overwrite, directly and through a link, leaves the old file whole.
+    for (const std::string& dst : {tmp / "keep/real.bin", tmp / "link.bin"}) {
+        CRecorder rec;
+        rec.nCancelAt = 0;
+        EXPECT_FALSE(ZeqGF::CopyFile((tmp / "src.bin").c_str(), dst.c_str(), FALSE, FALSE, Record,
+                                     U(rec)))
+            << dst;
+        EXPECT_EQ("old target", ReadFile(dst)) << dst;
+    }
+    // So does a write that fails half-way.
+    {
+        CScriptedNotifier notifier;
+        struct rlimit old;
+        ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+        void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = old;
+        lim.rlim_cur = 9000;
+        ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &lim));
+        BOOL bCopy = ZeqGF::CopyFile((tmp / "src.bin").c_str(), (tmp / "keep/real.bin").c_str(),
+                                     FALSE, FALSE, nullptr, 0);
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(bCopy);
+        EXPECT_EQ("old target", ReadFile(tmp / "keep/real.bin"));
+        ASSERT_EQ(1u, notifier.calls.size());
+        EXPECT_NE(std::string::npos, notifier.calls[0].text.find(tmp / "keep/real.bin"));
+    }
+    // No scratch file is left beside the target.
+    CStringArray files;
+    EXPECT_EQ(1, ZeqGF::GetDirFiles((tmp / "keep").c_str(), nullptr, &files, FALSE));
+
+    // A copy that succeeds goes through the link: the link stays, its file is new.
+    EXPECT_TRUE(ZeqGF::CopyFile((tmp / "src.bin").c_str(), (tmp / "link.bin").c_str(), FALSE,
+                                FALSE, nullptr, 0));
+    struct stat st;
+    ASSERT_EQ(0, lstat((tmp / "link.bin").c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(Bytes(10000) == ReadFile(tmp / "keep/real.bin"));
+}
