@@ -6,15 +6,31 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <random>
 
 namespace platform {
 
 namespace {
 
-mode_t CurrentUmask() {
-    mode_t m = umask(0);
-    umask(m);
-    return m;
+// Temporary names are cut so that "." + name + "." + 6 random characters stays within
+// the file system's limit for long target names.
+constexpr std::size_t kMaxTempBase = 200;
+
+std::string RandomSuffix() {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 rng{std::random_device{}()};
+    std::string out(6, 'X');
+    for (char& c : out) c = kChars[rng() % (sizeof kChars - 1)];
+    return out;
+}
+
+// Makes the rename itself durable; the data was synced before it.
+void SyncFolder(const std::string& dir) {
+    int fd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }
 
 }  // namespace
@@ -28,17 +44,22 @@ bool CAtomicFile::Open(const std::string& target) {
     size_t slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    m_strTemp = dir + "." + name + ".XXXXXX";
-    m_fd = mkostemp(m_strTemp.data(), O_CLOEXEC);
+    std::string base = name.substr(0, kMaxTempBase);
+    // Created with 0666 so that the process's umask applies as to any new file (reading
+    // the umask would mean setting it, which races with other threads' file creation).
+    for (int nTry = 0; nTry < 100 && m_fd < 0; ++nTry) {
+        m_strTemp = dir + "." + base + "." + RandomSuffix();
+        m_fd = open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST) break;
+    }
     if (m_fd < 0) {
         m_strTemp.clear();
         return false;
     }
     m_bFailed = false;
-    // The new file gets the old one's permissions, or the usual ones for a new file.
+    // A replaced file keeps its permissions.
     struct stat st{};
-    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-    fchmod(m_fd, mode);
+    if (stat(target.c_str(), &st) == 0) fchmod(m_fd, st.st_mode & 07777);
     return true;
 }
 
@@ -65,6 +86,8 @@ bool CAtomicFile::Commit() {
     m_fd = -1;
     if (ok && std::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {
         m_strTemp.clear();
+        size_t slash = m_strTarget.rfind('/');
+        SyncFolder(slash == std::string::npos ? std::string() : m_strTarget.substr(0, slash + 1));
         return true;
     }
     unlink(m_strTemp.c_str());

@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -77,6 +78,25 @@ TEST(AtomicFile, ReplacesWholeOrNothing) {
     EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 1").c_str()), 0);
     EXPECT_FALSE(WriteFileAtomically(dir / "missing/x", "y"));
     EXPECT_FALSE(ReadWholeFile(dir.Path(), data));
+}
+
+TEST(AtomicFile, PermissionsAndLongNames) {
+    testsupport::CTempDir dir;
+    mode_t saved = umask(027);
+    std::string f = dir / "new.ekg";
+    ASSERT_TRUE(WriteFileAtomically(f, "x"));
+    struct stat st{};
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);  // a new file as the umask says
+    ASSERT_EQ(chmod(f.c_str(), 0604), 0);
+    ASSERT_TRUE(WriteFileAtomically(f, "y"));
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);  // a replaced file keeps its own
+    umask(saved);
+    // A name at the file system's limit still gets a temporary file beside it.
+    std::string longName = dir / std::string(255, 'n');
+    EXPECT_TRUE(WriteFileAtomically(longName, "z"));
+    EXPECT_EQ(testsupport::ReadFile(longName), "z");
 }
 
 TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
