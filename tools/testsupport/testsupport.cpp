@@ -24,10 +24,14 @@ CTempDir::CTempDir() {
 
 CTempDir::~CTempDir() {
     std::error_code ec;
-    // Tests may leave read-only entries behind; make them writable first.
+    // Tests may leave read-only entries behind; make them writable first. A link is left
+    // as it is: permissions would follow it to a file outside the folder.
+    fs::permissions(m_strPath, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto it = fs::recursive_directory_iterator(m_strPath, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        if (!it->is_symlink(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
     }
     fs::remove_all(m_strPath, ec);
 }
@@ -89,8 +93,13 @@ int CScriptedNotifier::Ask(const std::string& text, const std::string& caption, 
     return a;
 }
 
-CCodePageScope::CCodePageScope(const std::string& iconvName)
-    : m_strPrevious(platform::CodePageName()) {
+CCodePageScope::CCodePageScope(const std::string& iconvName) {
+    // A code page that comes from the environment is given back as "no override", so that
+    // the environment decides again after the scope.
+    const char* env = std::getenv("CORVANE_CODEPAGE");
+    const std::string fromEnv = env && *env ? env : "CP1252";
+    const std::string current = platform::CodePageName();
+    if (current != fromEnv) m_strPrevious = current;
     platform::SetCodePage(iconvName);
 }
 
