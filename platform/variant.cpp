@@ -158,7 +158,8 @@ std::string Variant::Display() const {
         case VT_EMPTY: return "(empty)";
         case VT_I2:
         case VT_I4: return std::to_string(m_i);
-        case VT_R4: std::snprintf(buf, sizeof buf, "%g", static_cast<double>(static_cast<float>(m_d))); return buf;
+        // Seven significant digits, all a float holds; "%g" would cut 1234567 to 1.23457e+06.
+        case VT_R4: std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(static_cast<float>(m_d))); return buf;
         case VT_R8: std::snprintf(buf, sizeof buf, "%.15g", m_d); return buf;
         case VT_BOOL: return m_i ? "TRUE" : "FALSE";
         case VT_BSTR: return m_str;

@@ -34,6 +34,10 @@ TEST(Variant, CoercesLikeTheDispatchMachinery) {
         {Variant("0x10"), VT_I4, false, {}},
         {Variant("inf"), VT_R8, false, {}},
         {Variant("1e3"), VT_I4, true, Variant(std::int32_t(1000))},
+        // A float keeps its seven significant digits as text.
+        {Variant(1234567.0f), VT_BSTR, true, Variant("1234567")},
+        {Variant(0.1f), VT_BSTR, true, Variant("0.1")},
+        {Variant(98.76543f), VT_BSTR, true, Variant("98.76543")},
     };
     for (const auto& c : cases) {
         Variant out;
