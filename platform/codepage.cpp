@@ -156,20 +156,21 @@ std::string CodePageName() {
 }
 
 int CodePageNumber() {
-    int n = g_nCodePage.load(std::memory_order_relaxed);
+    int n = g_nCodePage.load(std::memory_order_acquire);
     if (n < 0) {
-        n = CodePageNumberOf(CodePageName());
-        g_nCodePage.store(n, std::memory_order_relaxed);
+        // Looked up and cached under the lock, so that a SetCodePage in between cannot be
+        // overwritten by the number of the code page it replaced.
+        std::lock_guard<std::mutex> lock(g_cpMutex);
+        n = CodePageNumberOf(g_strOverride.empty() ? EnvCodePage() : g_strOverride);
+        g_nCodePage.store(n, std::memory_order_release);
     }
     return n;
 }
 
 void SetCodePage(const std::string& iconvName) {
-    {
-        std::lock_guard<std::mutex> lock(g_cpMutex);
-        g_strOverride = iconvName;
-    }
-    g_nCodePage.store(-1, std::memory_order_relaxed);
+    std::lock_guard<std::mutex> lock(g_cpMutex);
+    g_strOverride = iconvName;
+    g_nCodePage.store(-1, std::memory_order_release);
 }
 
 int CodePageNumberOf(std::string_view iconvName) {
