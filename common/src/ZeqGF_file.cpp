@@ -164,6 +164,128 @@ bool HasFilesDeep(const std::string& dir) {
     return false;
 }
 
+// Names read from a folder are taken as they are: a "\" in them is part of the name, so
+// every walk below works on such paths without turning "\" into "/" again.
+std::string DirOf(const std::string& path) {
+    size_t p = path.find_last_of('/');
+    return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    size_t p = path.find_last_of('/');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+bool IsFileNative(const std::string& path) {
+    struct stat st;
+    return !path.empty() && StatNative(path, st) && !S_ISDIR(st.st_mode);
+}
+
+uint64_t FileSizeNative(const std::string& path) {
+    struct stat st;
+    if (!StatNative(path, st) || S_ISDIR(st.st_mode))
+        return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+std::string Wildcard(LPCSTR lpszWildcard) {
+    return zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
+}
+
+// The folder's files matching the wildcard, and its sub-folders, with bRecursive at
+// every depth; the total size of the files, or -1 when the folder cannot be read.
+int64_t WalkDir(const std::string& dir, const std::string& wild, CStringArray* pDirs,
+                CStringArray* pFiles, bool bRecursive) {
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries))
+        return -1;
+    int64_t total = 0;
+    for (const auto& e : entries) {
+        std::string full = Join(dir, e.strName);
+        if (e.bDir) {
+            // Folders are walked whatever the wildcard, which selects files only.
+            if (pDirs)
+                pDirs->push_back(full);
+            if (bRecursive) {
+                int64_t sub = WalkDir(full, wild, pDirs, pFiles, true);
+                if (sub > 0)
+                    total += sub;
+            }
+        } else if (zeqgf::MatchWildcard(wild, e.strName)) {
+            if (pFiles)
+                pFiles->push_back(full);
+            total += static_cast<int64_t>(e.nSize);
+        }
+    }
+    return total;
+}
+
+int SubDirs(const std::string& dir, CStringArray* pDirs, bool bRecursive) {
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries))
+        return -1;
+    int n = 0;
+    for (const auto& e : entries) {
+        if (!e.bDir)
+            continue;
+        std::string full = Join(dir, e.strName);
+        if (pDirs)
+            pDirs->push_back(full);
+        ++n;
+        if (bRecursive) {
+            int sub = SubDirs(full, pDirs, true);
+            if (sub > 0)
+                n += sub;
+        }
+    }
+    return n;
+}
+
+bool SetReadOnlyNative(const std::string& path, BOOL bSet) {
+    struct stat st;
+    if (!StatNative(path, st))
+        return false;
+    mode_t mode = st.st_mode & 07777;
+    mode_t want =
+        bSet ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    return want == mode || chmod(path.c_str(), want) == 0;
+}
+
+bool SetReadOnlyTree(const std::string& dir, BOOL bSet, BOOL bSelf) {
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries))
+        return false;
+    for (const auto& e : entries) {
+        std::string full = Join(dir, e.strName);
+        if (!(e.bDir ? SetReadOnlyTree(full, bSet, bSelf) : SetReadOnlyNative(full, bSet)))
+            return false;
+    }
+    return !bSelf || SetReadOnlyNative(dir, bSet);
+}
+
+// An empty folder tree goes, children first; one that holds any file stays whole.
+bool DeleteDirNative(const std::string& dir) {
+    if (!IsDirNative(dir) || HasFilesDeep(dir))
+        return false;
+    std::vector<CEntry> entries;
+    if (!ListDir(dir, entries))
+        return false;
+    for (const auto& e : entries) {
+        if (e.bDir && !DeleteDirNative(Join(dir, e.strName)))
+            return false;
+    }
+    return rmdir(dir.c_str()) == 0;
+}
+
+bool MakeDirNative(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (dir.empty() || IsDirNative(dir))
+        return true;
+    platform::MakeDirs(dir);
+    return IsDirNative(dir);
+}
+
 // Device of the path, or of its nearest existing ancestor.
 bool DeviceOf(std::string path, dev_t& dev) {
     while (true) {
@@ -273,8 +395,7 @@ bool MoveToTrash(const std::string& path) {
     std::string abs = path;
     {
         // The absolute path of the entry itself (its folder resolved, not the entry).
-        std::string dir = ZeqGF::ExtractDir(path.c_str()),
-                    name = ZeqGF::ExtractName(path.c_str(), TRUE);
+        std::string dir = DirOf(path), name = NameOf(path);
         char real[PATH_MAX];
         if (!realpath(dir.empty() ? "." : dir.c_str(), real))
             return false;
@@ -288,8 +409,11 @@ bool MoveToTrash(const std::string& path) {
                 return false;
         }
     }
-    std::string title = ZeqGF::ExtractName(abs.c_str(), FALSE),
-                ext = ZeqGF::ExtractExt(abs.c_str(), TRUE);
+    std::string title = NameOf(abs), ext;
+    if (size_t dot = title.find_last_of('.'); dot != std::string::npos) {
+        ext = title.substr(dot);
+        title.erase(dot);
+    }
     if (S_ISDIR(st.st_mode)) {
         title += ext;
         ext.clear();
@@ -372,37 +496,15 @@ BOOL ZeqGF::IsReadOnly(LPCSTR lpszPath) {
 }
 
 BOOL ZeqGF::SetReadOnly(LPCSTR lpszPath, BOOL bSet) {
-    struct stat st;
-    std::string path = zeqgf::Native(View(lpszPath));
-    if (!lpszPath || !StatNative(path, st))
+    if (!lpszPath)
         return FALSE;
-    mode_t mode = st.st_mode & 07777;
-    mode_t want =
-        bSet ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-    if (want == mode)
-        return TRUE;
-    return chmod(path.c_str(), want) == 0 ? TRUE : FALSE;
+    return SetReadOnlyNative(zeqgf::Native(lpszPath), bSet) ? TRUE : FALSE;
 }
 
 BOOL ZeqGF::SetReadOnlyDir(LPCSTR lpszDir, BOOL bSet, BOOL bSelf) {
     if (!IsDir(lpszDir))
         return FALSE;
-    std::string dir = zeqgf::Native(lpszDir);
-    std::vector<CEntry> entries;
-    if (!ListDir(dir, entries))
-        return FALSE;
-    for (const auto& e : entries) {
-        std::string full = Join(dir, e.strName);
-        if (e.bDir) {
-            if (!SetReadOnlyDir(full.c_str(), bSet, bSelf))
-                return FALSE;
-        } else if (!SetReadOnly(full.c_str(), bSet)) {
-            return FALSE;
-        }
-    }
-    if (bSelf && !SetReadOnly(dir.c_str(), bSet))
-        return FALSE;
-    return TRUE;
+    return SetReadOnlyTree(zeqgf::Native(lpszDir), bSet, bSelf) ? TRUE : FALSE;
 }
 
 uint64_t ZeqGF::GetFileSize(LPCSTR lpszPath, BOOL bKB) {
@@ -417,30 +519,7 @@ int64_t ZeqGF::GetDirInfo(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pDi
                           CStringArray* pFiles, BOOL bRecursive) {
     if (!IsDir(lpszDir))
         return -1;
-    std::string dir = zeqgf::Native(lpszDir);
-    std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
-    std::vector<CEntry> entries;
-    if (!ListDir(dir, entries))
-        return -1;
-    int64_t total = 0;
-    for (const auto& e : entries) {
-        std::string full = Join(dir, e.strName);
-        if (e.bDir) {
-            // Folders are walked whatever the wildcard, which selects files only.
-            if (pDirs)
-                pDirs->push_back(full);
-            if (bRecursive) {
-                int64_t sub = GetDirInfo(full.c_str(), wild.c_str(), pDirs, pFiles, TRUE);
-                if (sub > 0)
-                    total += sub;
-            }
-        } else if (zeqgf::MatchWildcard(wild, e.strName)) {
-            if (pFiles)
-                pFiles->push_back(full);
-            total += static_cast<int64_t>(e.nSize);
-        }
-    }
-    return total;
+    return WalkDir(zeqgf::Native(lpszDir), Wildcard(lpszWildcard), pDirs, pFiles, bRecursive);
 }
 
 int64_t ZeqGF::GetDirSize(LPCSTR lpszDir, BOOL bKB, BOOL bRecursive) {
@@ -464,7 +543,7 @@ int ZeqGF::GetDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pFiles
     if (!IsDir(lpszDir))
         return -1;
     std::string dir = zeqgf::Native(lpszDir);
-    std::string wild = zeqgf::IsAllWildcard(lpszWildcard) ? "*.*" : lpszWildcard;
+    std::string wild = Wildcard(lpszWildcard);
     std::vector<CEntry> entries, sub;
     if (!ListDir(dir, entries))
         return -1;
@@ -498,25 +577,7 @@ int ZeqGF::GetDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, CStringArray* pFiles
 int ZeqGF::GetSubDirList(LPCSTR lpszDir, CStringArray* pDirs, BOOL bRecursive) {
     if (!IsDir(lpszDir))
         return -1;
-    std::string dir = zeqgf::Native(lpszDir);
-    std::vector<CEntry> entries;
-    if (!ListDir(dir, entries))
-        return -1;
-    int n = 0;
-    for (const auto& e : entries) {
-        if (!e.bDir)
-            continue;
-        std::string full = Join(dir, e.strName);
-        if (pDirs)
-            pDirs->push_back(full);
-        ++n;
-        if (bRecursive) {
-            int sub = GetSubDirList(full.c_str(), pDirs, TRUE);
-            if (sub > 0)
-                n += sub;
-        }
-    }
-    return n;
+    return SubDirs(zeqgf::Native(lpszDir), pDirs, bRecursive);
 }
 
 // ---- single files and folders -------------------------------------------------------
@@ -557,20 +618,28 @@ BOOL ZeqGF::RenameFile(LPCSTR lpszPath, LPCSTR lpszNewName) {
     return zeqgf::RenameNoReplace(path, Sibling(path, lpszNewName)) == 0 ? TRUE : FALSE;
 }
 
-BOOL ZeqGF::DeleteFile(LPCSTR lpszPath, BOOL bRecycle) {
-    if (!lpszPath || !*lpszPath)
-        return FALSE;
-    std::string path = zeqgf::Native(lpszPath);
+namespace {
+
+bool DeleteNative(std::string path, BOOL bRecycle) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     if (bRecycle)
-        return MoveToTrash(path) ? TRUE : FALSE;
-    return unlink(path.c_str()) == 0 ? TRUE : FALSE;
+        return MoveToTrash(path);
+    return unlink(path.c_str()) == 0;
 }
 
-BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCallBack,
-                         uintptr_t nUserData, ZeqFileCallBackParam* pParam, BOOL bNoReplace) {
-    std::string src = zeqgf::Native(View(lpszSrc)), dst = zeqgf::Native(View(lpszDst));
+}  // namespace
+
+BOOL ZeqGF::DeleteFile(LPCSTR lpszPath, BOOL bRecycle) {
+    if (!lpszPath || !*lpszPath)
+        return FALSE;
+    return DeleteNative(zeqgf::Native(lpszPath), bRecycle) ? TRUE : FALSE;
+}
+
+namespace {
+
+BOOL CopyLoop(const std::string& src, const std::string& dst, ZeqFileCallBack pfnCallBack,
+              uintptr_t nUserData, ZeqFileCallBackParam* pParam, BOOL bNoReplace) {
     if (SameFile(src, dst))
         return FALSE;  // would truncate the source
     struct stat st;
@@ -666,6 +735,14 @@ BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCall
     return TRUE;
 }
 
+}  // namespace
+
+BOOL ZeqGF::CopyFileLoop(LPCSTR lpszSrc, LPCSTR lpszDst, ZeqFileCallBack pfnCallBack,
+                         uintptr_t nUserData, ZeqFileCallBackParam* pParam, BOOL bNoReplace) {
+    return CopyLoop(zeqgf::Native(View(lpszSrc)), zeqgf::Native(View(lpszDst)), pfnCallBack,
+                    nUserData, pParam, bNoReplace);
+}
+
 BOOL ZeqGF::CopyFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, BOOL bCreateDir,
                      ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
     if (!IsFile(lpszSrc) || !IsValidPathName(lpszDst))
@@ -688,7 +765,7 @@ BOOL ZeqGF::CopyFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, BOOL bCreateDir,
     ZeqFileCallBackParam param;
     param.nTotalFiles = 1;
     param.nTotalBytes = GetFileSize(src.c_str(), FALSE);
-    return CopyFileLoop(src.c_str(), dst.c_str(), pfnCallBack, nUserData, &param);
+    return CopyLoop(src, dst, pfnCallBack, nUserData, &param, FALSE);
 }
 
 BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack pfnCallBack,
@@ -737,7 +814,7 @@ BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack 
     ZeqFileCallBackParam param;
     param.nTotalFiles = 1;
     param.nTotalBytes = nSize;
-    if (!CopyFileLoop(src.c_str(), dst.c_str(), pfnCallBack, nUserData, &param, TRUE)) {
+    if (!CopyLoop(src, dst, pfnCallBack, nUserData, &param, TRUE)) {
         return FALSE;
     }
     // The source goes only once the copy is complete; a source that will not go leaves
@@ -767,38 +844,32 @@ BOOL ZeqGF::RenameDir(LPCSTR lpszDir, LPCSTR lpszNewName) {
 }
 
 BOOL ZeqGF::DeleteDir(LPCSTR lpszPath) {
-    if (!IsDir(lpszPath) || !IsDirEmpty(lpszPath))
+    if (!IsDir(lpszPath))
         return FALSE;
-    std::string dir = zeqgf::Native(lpszPath);
-    std::vector<CEntry> entries;
-    if (!ListDir(dir, entries))
-        return FALSE;
-    for (const auto& e : entries) {
-        if (e.bDir && !DeleteDir(Join(dir, e.strName).c_str()))
-            return FALSE;
-    }
-    return rmdir(dir.c_str()) == 0 ? TRUE : FALSE;
+    return DeleteDirNative(zeqgf::Native(lpszPath)) ? TRUE : FALSE;
 }
 
 // ---- several files ------------------------------------------------------------------
 
-BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecycle,
-                        ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+namespace {
+
+// DeleteMulti over paths already in the native form.
+BOOL DeleteMultiNative(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecycle,
+                       ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
     if (list.empty())
         return FALSE;
     CStringArray files, dirs;
-    for (const auto& item : list) {
-        std::string path = zeqgf::Native(item);
+    for (std::string path : list) {
         while (path.size() > 1 && path.back() == '/')
             path.pop_back();
         struct stat st;
         if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
             files.push_back(path);  // the link goes, never what it points at
-        } else if (IsDir(path.c_str())) {
+        } else if (IsDirNative(path)) {
             // The folder and its sub-folders at any depth, parents before children.
             dirs.push_back(path);
-            GetDirInfo(path.c_str(), lpszWildcard, &dirs, &files, TRUE);
-        } else if (IsFile(path.c_str())) {
+            WalkDir(path, Wildcard(lpszWildcard), &dirs, &files, true);
+        } else if (IsFileNative(path)) {
             files.push_back(path);
         }
     }
@@ -807,7 +878,7 @@ BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRec
     ZeqFileCallBackParam param;
     param.nTotalFiles = static_cast<int>(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!DeleteFile(files[i].c_str(), bRecycle))
+        if (!DeleteNative(files[i], bRecycle))
             return FALSE;
         if (pfnCallBack) {
             param.strCurName = files[i];
@@ -826,11 +897,21 @@ BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRec
     for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) {
         if (!IsDirNative(*it))
             continue;
-        DeleteDir(it->c_str());
+        DeleteDirNative(*it);
         if (bAll && IsDirNative(*it))
             return FALSE;
     }
     return TRUE;
+}
+
+}  // namespace
+
+BOOL ZeqGF::DeleteMulti(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecycle,
+                        ZeqFileCallBack pfnCallBack, uintptr_t nUserData) {
+    CStringArray native;
+    for (const auto& item : list)
+        native.push_back(zeqgf::Native(item));
+    return DeleteMultiNative(native, lpszWildcard, bRecycle, pfnCallBack, nUserData);
 }
 
 BOOL ZeqGF::DeleteDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, BOOL bRecycle, BOOL bWhole,
@@ -845,7 +926,8 @@ BOOL ZeqGF::DeleteDirFiles(LPCSTR lpszDir, LPCSTR lpszWildcard, BOOL bRecycle, B
             GetSubDirList(lpszDir, &list, FALSE);
         GetDirFiles(lpszDir, lpszWildcard, &list, FALSE);
     }
-    return DeleteMulti(list, lpszWildcard, bRecycle, pfnCallBack, nUserData);
+    // The listed names come from the folder and are taken as they are.
+    return DeleteMultiNative(list, lpszWildcard, bRecycle, pfnCallBack, nUserData);
 }
 
 namespace {
@@ -878,7 +960,7 @@ bool CopyTree(const std::string& src, const std::string& dst) {
         target.resize(static_cast<size_t>(n));
         return symlink(target.c_str(), dst.c_str()) == 0;
     }
-    return ZeqGF::CopyFile(src.c_str(), dst.c_str(), FALSE, FALSE, nullptr, 0) != FALSE;
+    return CopyLoop(src, dst, nullptr, 0, nullptr, TRUE) != FALSE;
 }
 
 }  // namespace
@@ -909,14 +991,14 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
         std::string path = zeqgf::Native(item);
         while (path.size() > 1 && path.back() == '/')
             path.pop_back();
-        if (IsFile(path.c_str())) {
-            items.push_back({path, ExtractDir(path.c_str())});
-            param.nTotalBytes += GetFileSize(path.c_str(), FALSE);
-        } else if (IsDir(path.c_str())) {
+        if (IsFileNative(path)) {
+            items.push_back({path, DirOf(path)});
+            param.nTotalBytes += FileSizeNative(path);
+        } else if (IsDirNative(path)) {
             folders.push_back(path);
-            std::string base = bAnyFile ? ExtractDir(path.c_str()) : path + "/";
+            std::string base = bAnyFile ? DirOf(path) : path + "/";
             CStringArray files;
-            int64_t n = GetDirInfo(path.c_str(), lpszWildcard, nullptr, &files, TRUE);
+            int64_t n = WalkDir(path, Wildcard(lpszWildcard), nullptr, &files, true);
             if (n > 0)
                 param.nTotalBytes += static_cast<uint64_t>(n);
             for (auto& f : files)
@@ -942,13 +1024,13 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
     for (const auto& item : items) {
         std::string rel = item.strPath.compare(0, item.strBase.size(), item.strBase) == 0
                               ? item.strPath.substr(item.strBase.size())
-                              : ExtractName(item.strPath.c_str(), TRUE);
-        std::string dst = MakePath(target.c_str(), rel.c_str());
-        std::string dstDir = ExtractDir(dst.c_str());
-        if (!CreateDir(dstDir.c_str()))
+                              : NameOf(item.strPath);
+        std::string dst = Join(target, rel);
+        if (!MakeDirNative(DirOf(dst)))
             return FALSE;
-        uint64_t nSize = GetFileSize(item.strPath.c_str(), FALSE);
-        if (bAsk && IsExist(dst.c_str())) {
+        uint64_t nSize = FileSizeNative(item.strPath);
+        struct stat stDst;
+        if (bAsk && StatNative(dst, stDst)) {
             int nAnswer = AskOverwrite();
             if (nAnswer == platform::IDCANCEL)
                 return FALSE;
@@ -959,7 +1041,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
             }
         }
         if (!bMove) {
-            if (!CopyFileLoop(item.strPath.c_str(), dst.c_str(), pfnCallBack, nUserData, &param)) {
+            if (!CopyLoop(item.strPath, dst, pfnCallBack, nUserData, &param, FALSE)) {
                 return FALSE;
             }
             continue;
@@ -976,8 +1058,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
         if (bSameDrive && errno != EXDEV)
             return FALSE;
         // Across file systems: a complete copy first, then the source goes.
-        if (!CopyFileLoop(item.strPath.c_str(), dst.c_str(), pfnCallBack, nUserData, &param,
-                          TRUE)) {
+        if (!CopyLoop(item.strPath, dst, pfnCallBack, nUserData, &param, TRUE)) {
             return FALSE;
         }
         if (unlink(item.strPath.c_str()) != 0)
@@ -986,7 +1067,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
     if (bMove) {
         // Only emptied folders go.
         for (const auto& f : folders)
-            DeleteDir(f.c_str());
+            DeleteDirNative(f);
     }
     return TRUE;
 }

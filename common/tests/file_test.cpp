@@ -464,8 +464,8 @@ TEST(ZeqGFFile, FailedOverwriteKeepsTheOldTarget) {
     for (const std::string& dst : {tmp / "keep/real.bin", tmp / "link.bin"}) {
         CRecorder rec;
         rec.nCancelAt = 0;
-        EXPECT_FALSE(ZeqGF::CopyFile((tmp / "src.bin").c_str(), dst.c_str(), FALSE, FALSE, Record,
-                                     U(rec)))
+        EXPECT_FALSE(
+            ZeqGF::CopyFile((tmp / "src.bin").c_str(), dst.c_str(), FALSE, FALSE, Record, U(rec)))
             << dst;
         EXPECT_EQ("old target", ReadFile(dst)) << dst;
     }
@@ -492,8 +492,8 @@ TEST(ZeqGFFile, FailedOverwriteKeepsTheOldTarget) {
     EXPECT_EQ(1, ZeqGF::GetDirFiles((tmp / "keep").c_str(), nullptr, &files, FALSE));
 
     // A copy that succeeds goes through the link: the link stays, its file is new.
-    EXPECT_TRUE(ZeqGF::CopyFile((tmp / "src.bin").c_str(), (tmp / "link.bin").c_str(), FALSE,
-                                FALSE, nullptr, 0));
+    EXPECT_TRUE(ZeqGF::CopyFile((tmp / "src.bin").c_str(), (tmp / "link.bin").c_str(), FALSE, FALSE,
+                                nullptr, 0));
     struct stat st;
     ASSERT_EQ(0, lstat((tmp / "link.bin").c_str(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));

@@ -239,3 +239,37 @@ TEST(ZeqGFMulti, MoveMultiAcrossFileSystems) {
     EXPECT_EQ(5u, rec.calls.size());
     EXPECT_FALSE(Exists(shm));
 }
+
+TEST(ZeqGFMulti, NamesReadFromAFolderAreTakenAsTheyAre) {
+    // A "\" inside a name read from a folder is part of that name, never a separator:
+    // taking it for one would delete, copy or move another file.
+    CTempDir tmp;
+    ASSERT_TRUE(WriteFile(tmp / "t/a\\b.log", "backslash"));
+    ASSERT_TRUE(WriteFile(tmp / "t/a/b.log", "keep"));
+    ASSERT_TRUE(WriteFile(tmp / "t/p\\q/r.txt", "in p\\q"));
+
+    EXPECT_TRUE(
+        ZeqGF::CopyDir((tmp / "t").c_str(), (tmp / "out").c_str(), nullptr, FALSE, nullptr, 0));
+    EXPECT_EQ("backslash", ReadFile(tmp / "out/a\\b.log"));
+    EXPECT_EQ("keep", ReadFile(tmp / "out/a/b.log"));
+    EXPECT_EQ("in p\\q", ReadFile(tmp / "out/p\\q/r.txt"));
+    EXPECT_FALSE(Exists(tmp / "out/p"));
+
+    EXPECT_TRUE(
+        ZeqGF::MoveDir((tmp / "out").c_str(), (tmp / "moved").c_str(), nullptr, FALSE, nullptr, 0));
+    EXPECT_EQ("backslash", ReadFile(tmp / "moved/a\\b.log"));
+    EXPECT_EQ("in p\\q", ReadFile(tmp / "moved/p\\q/r.txt"));
+    EXPECT_FALSE(Exists(tmp / "out"));
+
+    // "a*" takes "a\b.log" and not "b.log" in the folder "a".
+    EXPECT_TRUE(ZeqGF::DeleteMulti({tmp / "t"}, "a*", FALSE, nullptr, 0));
+    EXPECT_FALSE(Exists(tmp / "t/a\\b.log"));
+    EXPECT_EQ("keep", ReadFile(tmp / "t/a/b.log"));
+
+    // The folder "p\q" goes whole with its files, "p" is never touched.
+    ASSERT_EQ(0, mkdir((tmp / "t/p").c_str(), 0755));
+    EXPECT_TRUE(
+        ZeqGF::DeleteDirFiles((tmp / "t").c_str(), "*.txt", FALSE, FALSE, TRUE, nullptr, 0));
+    EXPECT_FALSE(Exists(tmp / "t/p\\q"));
+    EXPECT_EQ("keep", ReadFile(tmp / "t/a/b.log"));
+}
