@@ -261,9 +261,22 @@ int GetProfileInt(const std::string& file, const char* section, const char* key,
     const char* p = value.c_str();
     bool neg = false;
     if (*p == '-' || *p == '+') neg = *p++ == '-';
+    // "0x" introduces a hexadecimal number, as the Windows function reads it: values
+    // written as "0x%08X" come back.
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
+    auto digit = [base](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
     long long n = 0;
-    while (*p >= '0' && *p <= '9') {
-        n = n * 10 + (*p++ - '0');
+    for (int d; (d = digit(*p)) >= 0; ++p) {
+        n = n * base + d;
         if (n > 0xFFFFFFFFLL) n = 0xFFFFFFFFLL;  // saturate instead of overflowing
     }
     if (neg) n = -n;

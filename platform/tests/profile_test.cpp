@@ -32,7 +32,7 @@ TEST(Profile, ReadsWindowsStyleFiles) {
 TEST(Profile, IntegerValues) {
     testsupport::CTempDir dir;
     std::string f = dir / "i.ini";
-    WriteFile(f, "[s]\na=-17\nb=12abc\nc=abc\nd=\ne=  \n");
+    WriteFile(f, "[s]\na=-17\nb=12abc\nc=abc\nd=\ne=  \nh=0x0000001F\ni=-0x10\nj=0xFFFFFFFF\nk=0x\n");
     EXPECT_EQ(GetProfileInt(f, "s", "a", 0), -17);
     EXPECT_EQ(GetProfileInt(f, "s", "b", 0), 12);
     EXPECT_EQ(GetProfileInt(f, "s", "c", 7), 0);
@@ -40,6 +40,11 @@ TEST(Profile, IntegerValues) {
     EXPECT_EQ(GetProfileInt(f, "s", "d", 7), 7);
     EXPECT_EQ(GetProfileInt(f, "s", "e", 7), 7);
     EXPECT_EQ(GetProfileInt(f, "s", "f", 7), 7);
+    // Hexadecimal, as values written with "0x%08X" are read back.
+    EXPECT_EQ(GetProfileInt(f, "s", "h", 0), 31);
+    EXPECT_EQ(GetProfileInt(f, "s", "i", 0), -16);
+    EXPECT_EQ(GetProfileInt(f, "s", "j", 0), -1);
+    EXPECT_EQ(GetProfileInt(f, "s", "k", 7), 0);
 }
 
 TEST(Profile, WritesKeepOrderCaseAndComments) {

@@ -51,8 +51,8 @@ private:
 // One call, one read (and write) of the file, as the Windows functions do.
 std::string GetProfileString(const std::string& file, const char* section, const char* key,
                              const char* def);
-// The leading decimal number of the value (optional sign); def when the key is absent,
-// 0 when the value holds no number.
+// The leading number of the value (optional sign; decimal, or hexadecimal after "0x");
+// def when the key is absent or its value empty, 0 when the value holds no number.
 int GetProfileInt(const std::string& file, const char* section, const char* key, int def);
 bool WriteProfileString(const std::string& file, const char* section, const char* key,
                         const char* value);
