@@ -87,7 +87,8 @@ bool CProfileDocument::Load(const std::string& path) {
 bool CProfileDocument::Parse(const std::string& text) {
     m_sections.clear();
     m_sections.push_back(Section{});  // lines before the first header
-    size_t pos = 0;
+    // A byte-order mark that an editor put in front would otherwise hide the first header.
+    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         std::string raw = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);

@@ -27,6 +27,9 @@ TEST(Profile, ReadsWindowsStyleFiles) {
     EXPECT_EQ(GetProfileSection(f, "ENVIRONMENT"),
               (std::vector<std::string>{"Port = 2003", "Name=\"quoted value\"", "Bare"}));
     EXPECT_EQ(GetProfileString(dir / "none.ini", "a", "b", "c"), "c");
+    // A file an editor saved with a byte-order mark keeps its first section.
+    WriteFile(f, "\xEF\xBB\xBF[GDT]\r\nPath=C:\\x\r\n");
+    EXPECT_EQ(GetProfileString(f, "GDT", "Path", ""), "C:\\x");
 }
 
 TEST(Profile, IntegerValues) {
