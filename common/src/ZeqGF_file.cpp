@@ -643,10 +643,12 @@ BOOL CopyLoop(const std::string& src, const std::string& dst, ZeqFileCallBack pf
     if (SameFile(src, dst))
         return FALSE;  // would truncate the source
     struct stat st;
-    int fdIn = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read: opening a pipe must not wait for a writer, and a device
+    // would never end.
+    int fdIn = open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fdIn < 0)
         return FALSE;
-    if (fstat(fdIn, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fdIn, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fdIn);
         return FALSE;
     }

@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "common/ZeqGF.h"
 #include "platform/notifier.h"
@@ -498,4 +501,43 @@ TEST(ZeqGFFile, FailedOverwriteKeepsTheOldTarget) {
     ASSERT_EQ(0, lstat((tmp / "link.bin").c_str(), &st));
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_TRUE(Bytes(10000) == ReadFile(tmp / "keep/real.bin"));
+}
+
+TEST(ZeqGFFile, OnlyRegularFilesAreCopied) {
+    // A pipe would stop the copy until some writer comes (the user interface with it), a
+    // device like /dev/zero would fill the disk: neither is copied.
+    CTempDir tmp;
+    const std::string fifo = tmp / "pipe";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    std::atomic<bool> bDone{false};
+    // Should the copy wait for a writer after all, one comes, so the test fails, not hangs.
+    std::thread writer([&] {
+        for (int i = 0; i < 300 && !bDone; ++i) {
+            int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    BOOL bPipe = ZeqGF::CopyFile(fifo.c_str(), (tmp / "out1").c_str(), FALSE, FALSE, nullptr, 0);
+    bDone = true;
+    writer.join();
+    EXPECT_FALSE(bPipe);
+    EXPECT_FALSE(Exists(tmp / "out1"));
+
+    CScriptedNotifier notifier;
+    struct rlimit old;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = old;
+    lim.rlim_cur = 100000;  // a safety net for the test only
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &lim));
+    BOOL bZero = ZeqGF::CopyFile("/dev/zero", (tmp / "out2").c_str(), FALSE, FALSE, nullptr, 0);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(bZero);
+    EXPECT_FALSE(Exists(tmp / "out2"));
+    EXPECT_TRUE(notifier.calls.empty());  // refused up front, not failed half-way
 }
