@@ -145,6 +145,12 @@ std::string EncodeFromUtf16(std::u16string_view in, const std::string& to) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
+    // A stateful encoding (ISO-2022-JP) returns to its initial state at the end.
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    if (iconv(cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1)) {
+        out.append(buf, sizeof buf - dstLeft);
+    }
     return out;
 }
 

@@ -56,6 +56,8 @@ TEST(CodePage, ConvertsBothWays) {
     EXPECT_EQ(FromUtf8("\xE4\xB8\xAD\xE6\x96\x87", "CP936"), "\xD6\xD0\xCE\xC4");
     testsupport::CCodePageScope cp("CP949");
     EXPECT_EQ(ToUtf8("\xC7\xD1"), "\xED\x95\x9C");
+    // A stateful encoding's text ends back in its initial state.
+    EXPECT_EQ(FromUtf16(u"\u65E5", "ISO-2022-JP"), "\x1B$BF|\x1B(B");
 }
 
 TEST(CodePage, BadInputIsMarkedNotDropped) {
