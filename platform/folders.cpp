@@ -99,11 +99,16 @@ std::string HomeDir(const std::string& program) {
 std::string PrivateTempDir() {
     std::string dir = WithSlash(EnvOr("TMPDIR", "/tmp")) + "corvane-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // Someone else's folder, or a link planted in a shared /tmp, is never used. The checks
+    // and the mode change are made on the folder opened without following links, so the
+    // name cannot be switched between them.
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return {};
     struct stat st{};
-    // Someone else's folder, or a link planted in a shared /tmp, is never used.
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return {};
-    if ((st.st_mode & 0077) != 0 && chmod(dir.c_str(), 0700) != 0) return {};
-    return dir + "/";
+    bool ok = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+              ((st.st_mode & 0077) == 0 || fchmod(fd, 0700) == 0);
+    close(fd);
+    return ok ? dir + "/" : std::string();
 }
 
 std::string MakeTempFile(const std::string& prefix, const std::string& suffix) {

@@ -51,6 +51,11 @@ TEST(Folders, PrivateTempIsOwnedAndNotALink) {
     EXPECT_EQ(a.substr(0, t.size()), t);
     EXPECT_EQ(a.substr(a.size() - 4), ".raw");
     EXPECT_TRUE(testsupport::Exists(a));
+    // An own folder that others could enter is closed again.
+    ASSERT_EQ(chmod(t.c_str(), 0777), 0);
+    EXPECT_EQ(PrivateTempDir(), t);
+    ASSERT_EQ(stat(t.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // A link planted where the folder belongs is refused.
     testsupport::CTempDir other;
