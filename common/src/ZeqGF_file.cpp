@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <set>
 
 #include "common/ZeqGF.h"
 #include "platform/folders.h"
@@ -875,6 +876,18 @@ BOOL DeleteMultiNative(const CStringArray& list, LPCSTR lpszWildcard, BOOL bRecy
             files.push_back(path);
         }
     }
+    // A file listed beside its folder is collected twice; it goes once.
+    std::set<std::string> seen;
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const std::string& f) {
+                                   std::string dir = DirOf(f);
+                                   char real[PATH_MAX];
+                                   std::string key = realpath(dir.empty() ? "." : dir.c_str(), real)
+                                                         ? Join(real, NameOf(f))
+                                                         : f;
+                                   return !seen.insert(key).second;
+                               }),
+                files.end());
     if (files.empty() && dirs.empty())
         return FALSE;
     ZeqFileCallBackParam param;

@@ -273,3 +273,14 @@ TEST(ZeqGFMulti, NamesReadFromAFolderAreTakenAsTheyAre) {
     EXPECT_FALSE(Exists(tmp / "t/p\\q"));
     EXPECT_EQ("keep", ReadFile(tmp / "t/a/b.log"));
 }
+
+TEST(ZeqGFMulti, AFileListedBesideItsFolderGoesOnce) {
+    CTempDir tmp;
+    MakeTree(tmp / "t");
+    CRecorder rec;
+    EXPECT_TRUE(ZeqGF::DeleteMulti({tmp / "t", tmp / "t/s1/c.txt", tmp / "t/./a.txt"}, nullptr,
+                                   FALSE, Record, U(rec)));
+    EXPECT_FALSE(Exists(tmp / "t"));
+    ASSERT_EQ(5u, rec.calls.size());
+    EXPECT_EQ(5, rec.calls.back().nTotalFiles);
+}
