@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <thread>
 
 #include "testsupport/testsupport.h"
@@ -104,4 +107,29 @@ TEST(Profile, ConcurrentWritersLoseNothing) {
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(GetProfileKeyNames(f, "S").size(), 100u);
+}
+
+TEST(Profile, ConcurrentProcessesLoseNothing) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "p.ini";
+    std::vector<pid_t> children;
+    for (int p = 0; p < 3; ++p) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int i = 0; i < 20; ++i) {
+                std::string key = "p" + std::to_string(p) + "_" + std::to_string(i);
+                ok = WriteProfileString(f, "S", key.c_str(), "1") && ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(GetProfileKeyNames(f, "S").size(), 60u);
 }
