@@ -290,7 +290,10 @@ bool WriteProfileString(const std::string& file, const char* section, const char
     CFolderLock lock(file);
     CProfileDocument doc;
     if (!doc.Load(file)) return false;
+    const std::string before = doc.Text();
     doc.WriteString(section, key, value);
+    // Deleting what is not there leaves the file alone (and creates none).
+    if (doc.Text() == before) return true;
     return doc.Save(file);
 }
 

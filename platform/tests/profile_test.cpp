@@ -67,6 +67,10 @@ TEST(Profile, WritesKeepOrderCaseAndComments) {
     ASSERT_TRUE(WriteProfileString(dir / "new.ini", "S", "k", "v"));
     EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\r\nk=v\r\n");
     EXPECT_FALSE(WriteProfileString(dir / "nofolder/x.ini", "S", "k", "v"));
+    // Deleting from a file that does not exist succeeds and creates none.
+    EXPECT_TRUE(WriteProfileString(dir / "gone.ini", "S", "k", nullptr));
+    EXPECT_TRUE(WriteProfileString(dir / "gone.ini", "S", nullptr, nullptr));
+    EXPECT_FALSE(testsupport::Exists(dir / "gone.ini"));
 }
 
 TEST(Profile, LineBreaksInWrittenTextsStayOnTheirLine) {
