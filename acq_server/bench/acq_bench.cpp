@@ -70,11 +70,11 @@ void ServerBench(const std::string& strFolder, int nDevices) {
     std::vector<teststream::Bytes> streams;
     std::vector<std::unique_ptr<QTcpSocket>> sockets;
     for (int i = 0; i < nDevices; ++i) {
-        teststream::EcgSpec spec;
-        spec.strID = "B" + std::to_string(i);
-        spec.nSeed = i;
-        spec.nTransferOption = 1 + i % 3;
-        streams.push_back(teststream::FrameEcg(spec));
+        teststream::EcgSpec desc;
+        desc.strID = "B" + std::to_string(i);
+        desc.nSeed = i;
+        desc.nTransferOption = 1 + i % 3;
+        streams.push_back(teststream::FrameEcg(desc));
     }
     // The devices connect one after the other (the listening backlog is 5), then all of
     // them send their records at once.
@@ -125,12 +125,12 @@ int main(int argc, char** argv) {
     const std::string strFolder = strBase + "acq_bench_" + std::to_string(::getpid()) + "/";
     platform::MakeDirs(strFolder);
 
-    teststream::EcgSpec spec;
-    spec.anPace = {100, 200};
-    const auto legacy = teststream::LegacyEcg(spec);
-    const auto frames = teststream::FrameEcg(spec);
-    spec.b6000 = true;
-    const auto legacy6000 = teststream::LegacyEcg(spec);
+    teststream::EcgSpec desc;
+    desc.anPace = {100, 200};
+    const auto legacy = teststream::LegacyEcg(desc);
+    const auto frames = teststream::FrameEcg(desc);
+    desc.b6000 = true;
+    const auto legacy6000 = teststream::LegacyEcg(desc);
     CoreBench(strFolder, "legacy 5000", legacy, legacy.size() - 82, 200);
     CoreBench(strFolder, "legacy 6000", legacy6000, legacy6000.size() - 82, 200);
     CoreBench(strFolder, "frame 5000", frames, frames.size() - 4, 200);

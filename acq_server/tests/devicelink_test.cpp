@@ -75,11 +75,11 @@ protected:
 };
 
 // Checks a stored file against what the cart sent.
-void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
-    const int N = spec.b6000 ? 6000 : 5000;
+void CheckEcgFile(const std::string& f, const EcgSpec& desc, int nSeed = 0) {
+    const int N = desc.b6000 ? 6000 : 5000;
     const std::size_t nLead = static_cast<std::size_t>(N + 100) * 2;
-    ASSERT_EQ(f.size(), spec.b6000 ? 156640u : 132640u);
-    const int nBlocks = spec.nBlocks >= 0 ? spec.nBlocks : N / 5;
+    ASSERT_EQ(f.size(), desc.b6000 ? 156640u : 132640u);
+    const int nBlocks = desc.nBlocks >= 0 ? desc.nBlocks : N / 5;
     for (int i : {0, 1, 777, N / 2, nBlocks * 5 - 1}) {
         if (i < 0 || i >= nBlocks * 5)
             continue;
@@ -113,9 +113,9 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
     }
     EXPECT_EQ(U8(f, B + 50), 0x16);
     EXPECT_EQ(U8(f, B + 51), 0x3A);
-    EXPECT_EQ(f.substr(B + 53, spec.strID.size()), spec.strID);
-    EXPECT_EQ(f.substr(B + 70, spec.strName.size()), spec.strName);
-    if (spec.bDate) {
+    EXPECT_EQ(f.substr(B + 53, desc.strID.size()), desc.strID);
+    EXPECT_EQ(f.substr(B + 70, desc.strName.size()), desc.strName);
+    if (desc.bDate) {
         EXPECT_EQ(U8(f, B + 110), 0x21);
         EXPECT_EQ(U8(f, B + 111), 10);
         EXPECT_EQ(f.substr(B + 112, 4), "2026");
@@ -132,10 +132,10 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
         EXPECT_EQ(BE16(f, B + 3016 + 48 * k), teststream::Measure(k, 0));
     // Statements: directory entries with their stored lengths, texts after the measures.
     std::size_t nText = 3016 + 5 * 48;
-    for (std::size_t s = 0; s < spec.astrStatements.size(); ++s) {
+    for (std::size_t s = 0; s < desc.astrStatements.size(); ++s) {
         EXPECT_EQ(U8(f, B + 12 + 2 * s), 0x19);
         const std::size_t nLen = U8(f, B + 13 + 2 * s);
-        EXPECT_EQ(f.substr(B + nText, nLen), spec.astrStatements[s]);
+        EXPECT_EQ(f.substr(B + nText, nLen), desc.astrStatements[s]);
         nText += nLen;
     }
     const std::size_t M = B + 10000;
@@ -144,22 +144,22 @@ void CheckEcgFile(const std::string& f, const EcgSpec& spec, int nSeed = 0) {
             EXPECT_EQ(LE16(f, M + (24 * k + j) * 2), teststream::Measure(k, j));
     // Pacemaker list at offset 4000 of the block.
     const std::size_t P = B + 4000;
-    EXPECT_EQ(P, spec.b6000 ? 150400u : 126400u);
-    if (spec.anPace.empty()) {
+    EXPECT_EQ(P, desc.b6000 ? 150400u : 126400u);
+    if (desc.anPace.empty()) {
         EXPECT_EQ(U8(f, P), 0);
         EXPECT_EQ(U8(f, P + 1), 0);
     } else {
         EXPECT_EQ(U8(f, P), 0x37);
-        EXPECT_EQ(U8(f, P + 1), spec.anPace.size());
-        for (std::size_t i = 0; i < spec.anPace.size(); ++i)
-            EXPECT_EQ(static_cast<unsigned short>(LE16(f, P + 2 + 2 * i)), spec.anPace[i]);
+        EXPECT_EQ(U8(f, P + 1), desc.anPace.size());
+        for (std::size_t i = 0; i < desc.anPace.size(); ++i)
+            EXPECT_EQ(static_cast<unsigned short>(LE16(f, P + 2 + 2 * i)), desc.anPace[i]);
     }
 }
 
 TEST_F(LinkFixture, LegacyTextsAndFilter) {
-    EcgSpec spec;
-    spec.nBlocks = 1;
-    ASSERT_TRUE(Play(teststream::LegacyEcg(spec)));
+    EcgSpec desc;
+    desc.nBlocks = 1;
+    ASSERT_TRUE(Play(teststream::LegacyEcg(desc)));
     const std::string f = StoredFile();
     const std::size_t B = 122400;
     EXPECT_EQ(U8(f, B + 120), 16);
@@ -175,16 +175,16 @@ TEST_F(LinkFixture, LegacyTextsAndFilter) {
 
 TEST_F(LinkFixture, LegacyRecordsOfBothLengths) {
     for (bool b6000 : {false, true}) {
-        EcgSpec spec;
-        spec.b6000 = b6000;
-        spec.anPace = {120, 1520, 4000};
+        EcgSpec desc;
+        desc.b6000 = b6000;
+        desc.anPace = {120, 1520, 4000};
         m_stored.clear();
-        ASSERT_TRUE(Play(teststream::LegacyEcg(spec), 1000));
+        ASSERT_TRUE(Play(teststream::LegacyEcg(desc), 1000));
         ASSERT_EQ(m_stored.size(), 1u);
         EXPECT_EQ(m_stored[0].m_strPatientID, "PAT0042");
         EXPECT_EQ(m_stored[0].m_strPath,
                   m_dir.Path() + "PAT0042_202603040506" + (b6000 ? ".raw" : ".ekg"));
-        CheckEcgFile(StoredFile(), spec);
+        CheckEcgFile(StoredFile(), desc);
         EXPECT_TRUE(m_sent.empty()) << "the legacy path answers nothing";
         EXPECT_EQ(m_pLink->LeftoverSize(), 0u);
     }
@@ -193,9 +193,9 @@ TEST_F(LinkFixture, LegacyRecordsOfBothLengths) {
 TEST_F(LinkFixture, RepeatedDataEndKeepsTheSamples) {
     // A cart that repeats its end of data: the samples already taken stay the record's.
     for (bool b6000 : {false, true}) {
-        EcgSpec spec;
-        spec.b6000 = b6000;
-        Bytes b = teststream::LegacyEcg(spec);
+        EcgSpec desc;
+        desc.b6000 = b6000;
+        Bytes b = teststream::LegacyEcg(desc);
         const std::size_t nEnd = 58 + 16 + 36 + 6 + 3 + (b6000 ? 1200 : 1000) * 82;
         const BYTE nTag = b6000 ? 0x40 : 0x03;
         ASSERT_EQ(b[nEnd], nTag);
@@ -205,7 +205,7 @@ TEST_F(LinkFixture, RepeatedDataEndKeepsTheSamples) {
         MakeLink();
         ASSERT_TRUE(Play(b));
         ASSERT_EQ(m_stored.size(), 1u);
-        CheckEcgFile(StoredFile(), spec);
+        CheckEcgFile(StoredFile(), desc);
     }
 }
 
@@ -218,17 +218,17 @@ TEST_F(LinkFixture, FrameRecordReplies) {
         MakeLink();
         m_sent.clear();
         m_stored.clear();
-        EcgSpec spec;
-        spec.nTransferOption = c.nOption;
-        spec.b6000 = c.b6000;
-        spec.bLongReply = c.bLong;
-        spec.anPace = {7, 8};
-        ASSERT_TRUE(Play(teststream::FrameEcg(spec), 4096));
+        EcgSpec desc;
+        desc.nTransferOption = c.nOption;
+        desc.b6000 = c.b6000;
+        desc.bLongReply = c.bLong;
+        desc.anPace = {7, 8};
+        ASSERT_TRUE(Play(teststream::FrameEcg(desc), 4096));
         ASSERT_EQ(m_stored.size(), 1u);
         const std::string strPath =
             m_dir.Path() + "PAT0042_20260304050607" + (c.b6000 ? ".raw" : ".ekg");
         EXPECT_EQ(m_stored[0].m_strPath, strPath);
-        CheckEcgFile(StoredFile(), spec);
+        CheckEcgFile(StoredFile(), desc);
         if (!c.bLong) {
             EXPECT_EQ(m_sent, (Bytes{0xFC, 0x06, 0x00, 0xEF}));
         } else {
@@ -286,9 +286,9 @@ TEST_F(LinkFixture, SecondRecordCarriesNothingOfTheFirst) {
 }
 
 TEST_F(LinkFixture, EverySplitPointGivesTheSameResult) {
-    EcgSpec spec;
-    spec.nBlocks = 12;
-    spec.anPace = {10, 20};
+    EcgSpec desc;
+    desc.nBlocks = 12;
+    desc.anPace = {10, 20};
     auto snapshot = [this] {
         const CRecordAssembler& a = m_pLink->Assembler();
         std::string s(reinterpret_cast<const char*>(a.GetInfo()), 10000);
@@ -299,8 +299,8 @@ TEST_F(LinkFixture, EverySplitPointGivesTheSameResult) {
              std::to_string(m_pLink->LeftoverSize());
         return s;
     };
-    const Bytes legacy = teststream::LegacyEcg(spec);
-    const Bytes frames = teststream::FrameEcg(spec);
+    const Bytes legacy = teststream::LegacyEcg(desc);
+    const Bytes frames = teststream::FrameEcg(desc);
     // The record's end message (0x34, or 0xFC 0x05) comes last.
     for (const auto& [stream, nEnd] : {std::pair{legacy, 82u}, std::pair{frames, 4u}}) {
         const std::size_t nBody = stream.size() - nEnd;
@@ -342,12 +342,12 @@ TEST_F(LinkFixture, DateWithoutDigitsNamesByLocalTime) {
     // A cart whose clock is not set sends blanks or zero bytes for its date: every such
     // record of a patient would take one name and replace the one before.
     for (BYTE nFill : {BYTE{0}, BYTE{' '}}) {
-        EcgSpec spec;
-        spec.nBlocks = 2;
-        Bytes frames = teststream::FrameEcg(spec);
+        EcgSpec desc;
+        desc.nBlocks = 2;
+        Bytes frames = teststream::FrameEcg(desc);
         ASSERT_EQ(frames[4], 0xFD);
         std::fill(frames.begin() + 4 + 96, frames.begin() + 4 + 110, nFill);
-        Bytes legacy = teststream::LegacyEcg(spec);
+        Bytes legacy = teststream::LegacyEcg(desc);
         ASSERT_EQ(legacy[58], 0x21);
         std::fill(legacy.begin() + 58 + 2, legacy.begin() + 58 + 14, nFill);
         for (const Bytes* pStream : {&frames, &legacy}) {
@@ -375,10 +375,10 @@ TEST_F(LinkFixture, FolderTypes) {
         m_context.m_settings.m_nFolderType = c.nType;
         m_stored.clear();
         MakeLink();
-        EcgSpec spec;
-        spec.strID = "A/B";
-        spec.nBlocks = 3;
-        ASSERT_TRUE(Play(teststream::LegacyEcg(spec)));
+        EcgSpec desc;
+        desc.strID = "A/B";
+        desc.nBlocks = 3;
+        ASSERT_TRUE(Play(teststream::LegacyEcg(desc)));
         ASSERT_EQ(m_stored.size(), 1u);
         EXPECT_EQ(m_stored[0].m_strPath, m_dir.Path() + c.strExpected);
         EXPECT_EQ(StoredFile().size(), 132640u);
@@ -407,9 +407,9 @@ TEST(PatientID, Cleaning) {
 }
 
 TEST_F(LinkFixture, DeviceTextIdIsUtf8AndSafe) {
-    EcgSpec spec;
-    spec.nBlocks = 2;
-    Bytes b = teststream::LegacyEcg(spec);
+    EcgSpec desc;
+    desc.nBlocks = 2;
+    Bytes b = teststream::LegacyEcg(desc);
     const std::string strId = "J\xC3\xA9/..";  // é, a slash
     Bytes m = {0x35, static_cast<BYTE>(strId.size())};
     m.insert(m.end(), strId.begin(), strId.end());
@@ -421,9 +421,9 @@ TEST_F(LinkFixture, DeviceTextIdIsUtf8AndSafe) {
 }
 
 TEST_F(LinkFixture, LongDeviceTextIdStillNamesAFile) {
-    EcgSpec spec;
-    spec.nBlocks = 2;
-    Bytes b = teststream::LegacyEcg(spec);
+    EcgSpec desc;
+    desc.nBlocks = 2;
+    Bytes b = teststream::LegacyEcg(desc);
     Bytes m = {0x35, 250};
     m.insert(m.end(), 250, 'Q');
     b.insert(b.begin() + 58, m.begin(), m.end());
@@ -473,10 +473,10 @@ TEST(Framing, TableOfLengths) {
 
 TEST_F(LinkFixture, SplitMessageAndPacketSwitch) {
     // An 0x37 message split 40/42 is taken once, whole.
-    EcgSpec spec;
-    spec.nBlocks = 1;
-    spec.anPace = {300, 301, 302};
-    Bytes b = teststream::LegacyEcg(spec);
+    EcgSpec desc;
+    desc.nBlocks = 1;
+    desc.anPace = {300, 301, 302};
+    Bytes b = teststream::LegacyEcg(desc);
     ASSERT_TRUE(Play(b, 40));
     ASSERT_EQ(m_stored.size(), 1u);
     EXPECT_EQ(U8(StoredFile(), 126401), 3);
@@ -539,9 +539,9 @@ TEST_F(LinkFixture, BadFramesAreRefusedAndClosed) {
 TEST_F(LinkFixture, UnwritableFolderAnswersRefused) {
     testsupport::WriteFile(m_dir / "blocker", "x");
     m_context.m_settings.m_strWorkingFolder = m_dir / "blocker/sub";
-    EcgSpec spec;
-    spec.nBlocks = 10;
-    ASSERT_TRUE(Play(teststream::FrameEcg(spec)));
+    EcgSpec desc;
+    desc.nBlocks = 10;
+    ASSERT_TRUE(Play(teststream::FrameEcg(desc)));
     EXPECT_TRUE(m_stored.empty());
     EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF}));
     // An end without any record is not "taken" either.

@@ -110,13 +110,13 @@ TEST_F(NetFixture, ThreeDevicesAtOnceGetTheirOwnRecords) {
     std::vector<Bytes> streams;
     std::vector<QTcpSocket*> sockets;
     for (int i = 0; i < 3; ++i) {
-        teststream::EcgSpec spec;
-        spec.strID = "DEV" + std::to_string(i);
-        spec.nSeed = 10 * i;
-        spec.b6000 = i == 1;
-        spec.nTransferOption = 1 + i;
-        spec.anPace = {static_cast<std::uint16_t>(100 + i)};
-        streams.push_back(i == 0 ? teststream::LegacyEcg(spec) : teststream::FrameEcg(spec));
+        teststream::EcgSpec desc;
+        desc.strID = "DEV" + std::to_string(i);
+        desc.nSeed = 10 * i;
+        desc.b6000 = i == 1;
+        desc.nTransferOption = 1 + i;
+        desc.anPace = {static_cast<std::uint16_t>(100 + i)};
+        streams.push_back(i == 0 ? teststream::LegacyEcg(desc) : teststream::FrameEcg(desc));
         sockets.push_back(Connect());
     }
     // Interleave the three streams in uneven chunks.

@@ -29,8 +29,8 @@ void PutText(Bytes& out, const std::string& s, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
         out.push_back(i < s.size() ? s[i] : 0);
 }
-int BlockCount(const EcgSpec& spec) {
-    return spec.nBlocks >= 0 ? spec.nBlocks : (spec.b6000 ? 1200 : 1000);
+int BlockCount(const EcgSpec& desc) {
+    return desc.nBlocks >= 0 ? desc.nBlocks : (desc.b6000 ? 1200 : 1000);
 }
 // 80 bytes: 5 frames of 8 big-endian samples.
 void PutSamples(Bytes& out, int nBlock, int nSeed) {
@@ -39,11 +39,11 @@ void PutSamples(Bytes& out, int nBlock, int nSeed) {
             PutBE(out, static_cast<std::uint16_t>(Sample(c, nBlock * 5 + f, nSeed)));
 }
 // Patient item body (56 bytes behind tag and length).
-void PutPatientBody(Bytes& out, const EcgSpec& spec) {
+void PutPatientBody(Bytes& out, const EcgSpec& desc) {
     out.push_back(16);
-    PutText(out, spec.strID, 16);
+    PutText(out, desc.strID, 16);
     out.push_back(16);
-    PutText(out, spec.strName, 16);
+    PutText(out, desc.strName, 16);
     out.push_back(3);
     PutText(out, "045", 3);
     out.push_back(0);
@@ -56,11 +56,11 @@ void PutPatientBody(Bytes& out, const EcgSpec& spec) {
 }
 }  // namespace
 
-Bytes LegacyEcg(const EcgSpec& spec) {
+Bytes LegacyEcg(const EcgSpec& desc) {
     Bytes out;
     Put(out, {0x16, 0x3A});
-    PutPatientBody(out, spec);
-    if (spec.bDate) {
+    PutPatientBody(out, desc);
+    if (desc.bDate) {
         Put(out, {0x21, 0x0E});
         PutText(out, "202603040506", 12);
         Put(out, {0, 0});
@@ -71,21 +71,21 @@ Bytes LegacyEcg(const EcgSpec& spec) {
     PutText(out, "DR WHO", 16);
     Put(out, {0x22, 4, 1, 2, 1, 0});
     Put(out, {0x24, 1, 3});
-    const int nTag = spec.b6000 ? 0x40 : 0x03;
-    for (int b = 0; b < BlockCount(spec); ++b) {
+    const int nTag = desc.b6000 ? 0x40 : 0x03;
+    for (int b = 0; b < BlockCount(desc); ++b) {
         Put(out, {nTag, 0x50});
-        PutSamples(out, b, spec.nSeed);
+        PutSamples(out, b, desc.nSeed);
     }
     Put(out, {nTag, 0});
-    if (!spec.anPace.empty()) {
-        Put(out, {0x37, static_cast<int>(spec.anPace.size())});
+    if (!desc.anPace.empty()) {
+        Put(out, {0x37, static_cast<int>(desc.anPace.size())});
         for (std::size_t i = 0; i < 40; ++i)
-            PutBE(out, i < spec.anPace.size() ? spec.anPace[i] : 0);
+            PutBE(out, i < desc.anPace.size() ? desc.anPace[i] : 0);
     }
     Put(out, {0x18, 0x10});
     for (int g = 0; g < 8; ++g)
         PutBE(out, Global(g));
-    for (const auto& s : spec.astrStatements) {
+    for (const auto& s : desc.astrStatements) {
         Put(out, {0x19, 80});
         PutText(out, s, 80);
     }
@@ -100,34 +100,34 @@ Bytes LegacyEcg(const EcgSpec& spec) {
     return out;
 }
 
-Bytes FrameEcg(const EcgSpec& spec) {
+Bytes FrameEcg(const EcgSpec& desc) {
     Bytes out;
-    Put(out, {0xFA, 0x02, spec.nTransferOption, 0xEF});
+    Put(out, {0xFA, 0x02, desc.nTransferOption, 0xEF});
     // Header frame.
-    const int nHeader = spec.nTransferOption == 3 ? 196 : 176;
+    const int nHeader = desc.nTransferOption == 3 ? 196 : 176;
     Bytes h(static_cast<std::size_t>(nHeader), 0);
     h[0] = 0xFD;
     h[1] = 0xA0;
     h[2] = static_cast<std::uint8_t>(nHeader >> 8);
     h[3] = static_cast<std::uint8_t>(nHeader & 0xFF);
-    std::memcpy(h.data() + 4, spec.strID.data(), std::min<std::size_t>(16, spec.strID.size()));
-    std::memcpy(h.data() + 36, spec.strName.data(), std::min<std::size_t>(16, spec.strName.size()));
+    std::memcpy(h.data() + 4, desc.strID.data(), std::min<std::size_t>(16, desc.strID.size()));
+    std::memcpy(h.data() + 36, desc.strName.data(), std::min<std::size_t>(16, desc.strName.size()));
     std::memcpy(h.data() + 68, "045\0", 4);
     std::memcpy(h.data() + 72, "F", 1);
     std::memcpy(h.data() + 88, "165", 3);
     std::memcpy(h.data() + 92, "60", 2);
     std::memcpy(h.data() + 96, "20260304050607", 14);
-    const int nText = spec.nTransferOption == 3 ? 28 : 16;
+    const int nText = desc.nTransferOption == 3 ? 28 : 16;
     std::memcpy(h.data() + 110, "HOSPITAL B", 10);
-    std::memcpy(h.data() + (spec.nTransferOption == 3 ? 166 : 142), "DR NO", 5);
+    std::memcpy(h.data() + (desc.nTransferOption == 3 ? 166 : 142), "DR NO", 5);
     (void)nText;
-    if (spec.bLongReply)
+    if (desc.bLongReply)
         h[174] = 1;
     h[nHeader - 1] = 0xEF;
     out.insert(out.end(), h.begin(), h.end());
     // Statements.
-    Bytes s = {0xFD, 0xA1, 0, 0, static_cast<std::uint8_t>(spec.astrStatements.size())};
-    for (const auto& t : spec.astrStatements) {
+    Bytes s = {0xFD, 0xA1, 0, 0, static_cast<std::uint8_t>(desc.astrStatements.size())};
+    for (const auto& t : desc.astrStatements) {
         s.push_back(static_cast<std::uint8_t>(t.size()));
         s.insert(s.end(), t.begin(), t.end());
     }
@@ -157,20 +157,20 @@ Bytes FrameEcg(const EcgSpec& spec) {
             m[nAt + 2 + 2 * j] = static_cast<std::uint8_t>(Measure(k, j) & 0xFF);
         }
     }
-    m[429] = static_cast<std::uint8_t>(spec.anPace.size() * 2);
-    for (std::size_t i = 0; i < spec.anPace.size() && i < 40; ++i) {
-        m[430 + 2 * i] = static_cast<std::uint8_t>(spec.anPace[i] >> 8);
-        m[431 + 2 * i] = static_cast<std::uint8_t>(spec.anPace[i] & 0xFF);
+    m[429] = static_cast<std::uint8_t>(desc.anPace.size() * 2);
+    for (std::size_t i = 0; i < desc.anPace.size() && i < 40; ++i) {
+        m[430 + 2 * i] = static_cast<std::uint8_t>(desc.anPace[i] >> 8);
+        m[431 + 2 * i] = static_cast<std::uint8_t>(desc.anPace[i] & 0xFF);
     }
     m[511] = 0xEF;
     out.insert(out.end(), m.begin(), m.end());
     // Samples, ten blocks a frame.
-    const int nBlocks = BlockCount(spec);
+    const int nBlocks = BlockCount(desc);
     for (int b0 = 0; b0 < nBlocks; b0 += 10) {
-        Put(out, {0xFD, spec.b6000 ? 0xA4 : 0xA3, 0x03, 0x25});  // 805 bytes
+        Put(out, {0xFD, desc.b6000 ? 0xA4 : 0xA3, 0x03, 0x25});  // 805 bytes
         for (int b = b0; b < b0 + 10; ++b) {
             if (b < nBlocks)
-                PutSamples(out, b, spec.nSeed);
+                PutSamples(out, b, desc.nSeed);
             else
                 out.insert(out.end(), 80, 0);
         }

@@ -29,7 +29,7 @@ std::uint16_t Measure(int k, int j);
 // Global value g (0..7).
 std::uint16_t Global(int g);
 
-Bytes LegacyEcg(const EcgSpec& spec);
-Bytes FrameEcg(const EcgSpec& spec);
+Bytes LegacyEcg(const EcgSpec& desc);
+Bytes FrameEcg(const EcgSpec& desc);
 
 }  // namespace teststream

@@ -42,27 +42,27 @@ QPen Geometric(Qt::PenStyle style, int nWidth, COLORREF cr) {
 }
 }  // namespace
 
-std::optional<QPen> MakePen(const CPenSpec& spec) {
-    const auto style = QtStyle(spec.nStyle);
+std::optional<QPen> MakePen(const CPenSpec& penSpec) {
+    const auto style = QtStyle(penSpec.nStyle);
     if (!style) {
         return std::nullopt;
     }
-    if (spec.nWidth <= 1) {
-        QPen pen(ColorFromRef(spec.crColor));
+    if (penSpec.nWidth <= 1) {
+        QPen pen(ColorFromRef(penSpec.crColor));
         pen.setStyle(*style);
         pen.setWidth(1);
         pen.setCosmetic(true);
         return pen;
     }
-    return Geometric(*style, spec.nWidth, spec.crColor);
+    return Geometric(*style, penSpec.nWidth, penSpec.crColor);
 }
 
-std::optional<QPen> MakeGeometricPen(const CPenSpec& spec) {
-    const auto style = QtStyle(spec.nStyle);
+std::optional<QPen> MakeGeometricPen(const CPenSpec& penSpec) {
+    const auto style = QtStyle(penSpec.nStyle);
     if (!style) {
         return std::nullopt;
     }
-    return Geometric(*style, spec.nWidth, spec.crColor);
+    return Geometric(*style, penSpec.nWidth, penSpec.crColor);
 }
 
 QFont MakeLogFont(int nCellHeight, int nWeight) {

@@ -36,23 +36,23 @@ void CEkgGrid::ShowInner(BOOL bShow) {
 }
 
 BOOL CEkgGrid::SetGridPen(int nStyle, int nWidth, COLORREF cr) {
-    const CPenSpec spec{nStyle, nWidth, cr};
-    if (spec == m_gridSpec && m_gridPen) {
+    const CPenSpec penSpec{nStyle, nWidth, cr};
+    if (penSpec == m_gridSpec && m_gridPen) {
         return FALSE;
     }
-    m_gridSpec = spec;
-    m_gridPen = MakeGeometricPen(spec);
+    m_gridSpec = penSpec;
+    m_gridPen = MakeGeometricPen(penSpec);
     m_bDirty = TRUE;
     return m_gridPen ? TRUE : FALSE;
 }
 
 BOOL CEkgGrid::SetInnerPen(int nStyle, int nWidth, COLORREF cr) {
-    const CPenSpec spec{nStyle, nWidth, cr};
-    if (spec == m_innerSpec && m_innerPen) {
+    const CPenSpec penSpec{nStyle, nWidth, cr};
+    if (penSpec == m_innerSpec && m_innerPen) {
         return FALSE;
     }
-    m_innerSpec = spec;
-    m_innerPen = MakeGeometricPen(spec);
+    m_innerSpec = penSpec;
+    m_innerPen = MakeGeometricPen(penSpec);
     if (m_bShowInner) {
         m_bDirty = TRUE;
     }

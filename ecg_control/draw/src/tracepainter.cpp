@@ -13,12 +13,12 @@ CTracePainter::CTracePainter() {
 }
 
 BOOL CTracePainter::SetPen(int nStyle, int nWidth, COLORREF cr) {
-    const CPenSpec spec{nStyle, nWidth, cr};
-    if (spec == m_penSpec && m_pen) {
+    const CPenSpec penSpec{nStyle, nWidth, cr};
+    if (penSpec == m_penSpec && m_pen) {
         return FALSE;
     }
-    m_penSpec = spec;
-    m_pen = MakePen(spec);
+    m_penSpec = penSpec;
+    m_pen = MakePen(penSpec);
     return m_pen ? TRUE : FALSE;
 }
 

@@ -38,9 +38,9 @@ QColor ColorFromRef(COLORREF cr);
 // The trace pen rule: width 1 or less is a cosmetic pen (one pixel at any scale), a wider
 // one is geometric (scales with the mapping, round ends and joins). No pen for a style
 // that is not a Windows pen style.
-std::optional<QPen> MakePen(const CPenSpec& spec);
+std::optional<QPen> MakePen(const CPenSpec& penSpec);
 // Always geometric (the grid pens); no pen for an unknown style.
-std::optional<QPen> MakeGeometricPen(const CPenSpec& spec);
+std::optional<QPen> MakeGeometricPen(const CPenSpec& penSpec);
 
 // A font as a LOGFONT of face "Arial" with a positive height (the character cell height
 // in pixels) and a weight; "Arial" is Liberation Sans here, with Nanum for Korean text.
