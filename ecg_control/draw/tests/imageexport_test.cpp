@@ -232,7 +232,8 @@ TEST(DibHelpers, HeaderKindsColoursAndPalette) {
     EXPECT_EQ(dib::PaletteSize(info), 1024);
     info[32] = 16;  // used colours
     EXPECT_EQ(dib::ColorCount(info), 16);
-    BYTE core[12] = {12, 0, 0, 0, 10, 0, 7, 0, 1, 0, 4, 0};
+    // A core header, its 16-colour palette of 3 bytes each, then the bits.
+    BYTE core[12 + 48 + 4] = {12, 0, 0, 0, 10, 0, 7, 0, 1, 0, 4, 0};
     EXPECT_FALSE(dib::IsInfoHeader(core));
     EXPECT_EQ(dib::Width(core), 10);
     EXPECT_EQ(dib::Height(core), 7);
