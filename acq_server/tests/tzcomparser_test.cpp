@@ -218,3 +218,28 @@ TEST(TzBuilders, DataPacketLimits) {
 }
 
 }  // namespace
+
+TEST(TzBuilders, ReservedCommandWithEmptyValueReadsAsZeros) {
+    // START and FILE sent with the fixed type code 9 (an empty variable value): the readers
+    // must take them as all-zero values without touching the value's absent buffer.
+    struct CRead {
+        int nStarts = 0, nFiles = 0;
+        tz::TzStartInfo start;
+        tz::TzFileInfo file;
+        static void Callback(const TzPacket& p, void* pContext) {
+            auto* self = static_cast<CRead*>(pContext);
+            self->nStarts += tz::ReadStart(p, self->start) ? 1 : 0;
+            self->nFiles += tz::ReadFile(p, self->file) ? 1 : 0;
+        }
+    } read;
+    read.start.m_nSwitch = 7;
+    TzComParser parser;
+    parser.SetCallback(&CRead::Callback, &read);
+    const Bytes b = {0xF1, 0xFF, 0x00, 0x49, 0x00, 0xF1, 0xFF, 0x01, 0x49, 0x00};
+    parser.Parse(b.data(), static_cast<int>(b.size()));
+    EXPECT_EQ(read.nStarts, 1);
+    EXPECT_EQ(read.nFiles, 1);
+    EXPECT_EQ(read.start.m_nSwitch, 0);
+    EXPECT_EQ(read.file.m_nSize, 0u);
+    EXPECT_STREQ(read.file.m_szName, "");
+}

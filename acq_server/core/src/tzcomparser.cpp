@@ -259,10 +259,12 @@ BOOL ReadStart(const TzPacket& packet, TzStartInfo& info) {
         return FALSE;
     BYTE ab[5] = {};
     const std::size_t n = std::min<std::size_t>(SizeOfValue(packet.m_value), sizeof ab);
-    if (packet.m_value.m_nType == TZ_TYPE_VARIABLE)
-        std::memcpy(ab, packet.m_value.m_abyBytes.data(),
-                    std::min(n, packet.m_value.m_abyBytes.size()));
-    else
+    // An empty variable value has no buffer at all: it reads as zeros.
+    if (packet.m_value.m_nType == TZ_TYPE_VARIABLE) {
+        if (!packet.m_value.m_abyBytes.empty())
+            std::memcpy(ab, packet.m_value.m_abyBytes.data(),
+                        std::min(n, packet.m_value.m_abyBytes.size()));
+    } else
         std::memcpy(ab, packet.m_value.m_abyFixed, n);
     info.m_nByte0 = ab[0];
     info.m_nByte1 = ab[1];
@@ -275,7 +277,7 @@ BOOL ReadFile(const TzPacket& packet, TzFileInfo& info) {
     if (packet.m_nTag != TZ_TAG_COMMAND || packet.m_nCommand != RESERVED_CMD_FILE)
         return FALSE;
     BYTE ab[127] = {};
-    if (packet.m_value.m_nType == TZ_TYPE_VARIABLE)
+    if (packet.m_value.m_nType == TZ_TYPE_VARIABLE && !packet.m_value.m_abyBytes.empty())
         std::memcpy(ab, packet.m_value.m_abyBytes.data(),
                     std::min<std::size_t>(packet.m_value.m_abyBytes.size(), sizeof ab));
     info = TzFileInfo();
