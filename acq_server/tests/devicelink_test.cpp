@@ -30,18 +30,7 @@ protected:
     void SetUp() override {
         m_context.m_settings.m_strWorkingFolder = m_dir.Path();
         m_context.m_settings.m_nFolderType = 0;
-        // 2026-01-02 03:04:05 local time.
-        m_context.m_clock = [] {
-            std::tm t{};
-            t.tm_year = 126;
-            t.tm_mon = 0;
-            t.tm_mday = 2;
-            t.tm_hour = 3;
-            t.tm_min = 4;
-            t.tm_sec = 5;
-            t.tm_isdst = -1;
-            return std::mktime(&t);
-        };
+        m_context.m_clock = teststream::FixedClock;
         m_context.m_onStored = [this](const CStoredRecord& r) {
             m_stored.push_back(r);
             ASSERT_NE(r.m_pEkg, nullptr);

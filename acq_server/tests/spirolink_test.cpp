@@ -10,6 +10,7 @@
 #include "acq_server/devicelink.h"
 #include "acq_server/spiroassembler.h"
 #include "spiro_control/spirotestfile.h"
+#include "streams.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -99,18 +100,7 @@ class SpiroLink : public ::testing::Test {
 protected:
     void SetUp() override {
         m_context.m_settings.m_strWorkingFolder = m_dir.Path();
-        // 2026-01-02 03:04:05 local time.
-        m_context.m_clock = [] {
-            std::tm t{};
-            t.tm_year = 126;
-            t.tm_mon = 0;
-            t.tm_mday = 2;
-            t.tm_hour = 3;
-            t.tm_min = 4;
-            t.tm_sec = 5;
-            t.tm_isdst = -1;
-            return std::mktime(&t);
-        };
+        m_context.m_clock = teststream::FixedClock;
         m_context.m_onStored = [this](const CStoredRecord& r) {
             m_stored.push_back(r);
             ASSERT_NE(r.m_pSpiro, nullptr);

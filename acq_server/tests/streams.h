@@ -2,6 +2,7 @@
 // Device streams for the tests and the benchmark, encoded from the device's side of the
 // protocol: a legacy ECG cart and a frame-mode ECG cart.
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,18 @@ std::uint16_t Global(int g);
 
 Bytes LegacyEcg(const EcgSpec& desc);
 Bytes FrameEcg(const EcgSpec& desc);
+
+// The tests' fixed local time: 2026-01-02 03:04:05.
+inline std::time_t FixedClock() {
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 0;
+    t.tm_mday = 2;
+    t.tm_hour = 3;
+    t.tm_min = 4;
+    t.tm_sec = 5;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
 
 }  // namespace teststream

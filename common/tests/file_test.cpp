@@ -15,6 +15,7 @@
 
 #include "common/ZeqGF.h"
 #include "platform/notifier.h"
+#include "progress_recorder.h"
 #include "testsupport/testsupport.h"
 
 using testsupport::CEnvScope;
@@ -25,21 +26,6 @@ using testsupport::ReadFile;
 using testsupport::WriteFile;
 
 namespace {
-
-struct CRecorder {
-    std::vector<ZeqFileCallBackParam> calls;
-    int nCancelAt = -1;  // call number (from 0) that answers -1
-};
-
-int Record(ZeqFileCallBackParam* p, uintptr_t user) {
-    auto* r = reinterpret_cast<CRecorder*>(user);
-    r->calls.push_back(*p);
-    return static_cast<int>(r->calls.size()) - 1 == r->nCancelAt ? -1 : 0;
-}
-
-uintptr_t U(CRecorder& r) {
-    return reinterpret_cast<uintptr_t>(&r);
-}
 
 std::string Bytes(size_t n) {
     std::string s(n, '\0');
