@@ -58,14 +58,8 @@ DWORD CSpiroCurveData::Store(EArea eArea, DWORD nRunStart, DWORD nRunSize, long 
 }
 
 short CSpiroCurveData::Read(const BYTE* p, DWORD nLength, int nType, int nFormat) {
-    if (nFormat < 0 || nFormat > 2) {
-        return kErrFormat;
-    }
-    if (nType < 1 || nType > 5) {
-        return kErrUnknownType;
-    }
-    if (nLength < FileLength(nType, nFormat)) {
-        return kErrLength;
+    if (const short nCheck = CheckImage(nLength, nType, nFormat); nCheck != kOk) {
+        return nCheck;
     }
     int nStart = nFormat == 0 ? kCurves0 : kCurves12;
     switch (nType) {
@@ -93,14 +87,8 @@ short CSpiroCurveData::Read(const BYTE* p, DWORD nLength, int nType, int nFormat
 }
 
 short CSpiroCurveData::Write(BYTE* p, DWORD nLength, int nType, int nFormat) const {
-    if (nFormat < 0 || nFormat > 2) {
-        return kErrFormat;
-    }
-    if (nType < 1 || nType > 5) {
-        return kErrUnknownType;
-    }
-    if (nLength < FileLength(nType, nFormat)) {
-        return kErrLength;
+    if (const short nCheck = CheckImage(nLength, nType, nFormat); nCheck != kOk) {
+        return nCheck;
     }
     int nStart = nFormat == 0 ? kCurves0 : kCurves12;
     switch (nType) {

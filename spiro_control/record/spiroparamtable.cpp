@@ -118,14 +118,8 @@ short CSpiroParamTable::Read(const BYTE* p, DWORD nLength, int nType, int nForma
 }
 
 short CSpiroParamTable::Write(BYTE* p, DWORD nLength, int nType, int nFormat) const {
-    if (nFormat < 0 || nFormat > 2) {
-        return kErrFormat;
-    }
-    if (nType < 1 || nType > 5) {
-        return kErrUnknownType;
-    }
-    if (nLength < FileLength(nType, nFormat)) {
-        return kErrLength;
+    if (const short nCheck = CheckImage(nLength, nType, nFormat); nCheck != kOk) {
+        return nCheck;
     }
     if (nFormat == 0) {
         static const BYTE kHeads[6] = {0x75, 6, 0x76, 6, 0x77, 6};

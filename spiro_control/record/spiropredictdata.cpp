@@ -59,14 +59,8 @@ void CSpiroPredictData::SetCount(int nSlot, LONG nCount) {
 }
 
 short CSpiroPredictData::Read(const BYTE* p, DWORD nLength, int nType, int nFormat) {
-    if (nFormat < 0 || nFormat > 2) {
-        return kErrFormat;
-    }
-    if (nType < 1 || nType > 5) {
-        return kErrUnknownType;
-    }
-    if (nLength < FileLength(nType, nFormat)) {
-        return kErrLength;
+    if (const short nCheck = CheckImage(nLength, nType, nFormat); nCheck != kOk) {
+        return nCheck;
     }
     auto readGroup = [&](int nAt, int nFirstSlot) {
         for (int t = 0; t < 3; ++t) {
@@ -131,14 +125,8 @@ short CSpiroPredictData::Read(const BYTE* p, DWORD nLength, int nType, int nForm
 }
 
 short CSpiroPredictData::Write(BYTE* p, DWORD nLength, int nType, int nFormat) const {
-    if (nFormat < 0 || nFormat > 2) {
-        return kErrFormat;
-    }
-    if (nType < 1 || nType > 5) {
-        return kErrUnknownType;
-    }
-    if (nLength < FileLength(nType, nFormat)) {
-        return kErrLength;
+    if (const short nCheck = CheckImage(nLength, nType, nFormat); nCheck != kOk) {
+        return nCheck;
     }
     auto writeGroup = [&](int nAt, int nFirstSlot) {
         for (int t = 0; t < 3; ++t) {

@@ -22,6 +22,19 @@ DWORD FileLength(int nType, int nFormat) {
     return kLengths[nFormat][nType - 1];
 }
 
+short CheckImage(DWORD nLength, int nType, int nFormat) {
+    if (nFormat < 0 || nFormat > 2) {
+        return kErrFormat;
+    }
+    if (nType < 1 || nType > 5) {
+        return kErrUnknownType;
+    }
+    if (nLength < FileLength(nType, nFormat)) {
+        return kErrLength;
+    }
+    return kOk;
+}
+
 const char* FileExtension(int nType) {
     switch (nType) {
         case kTypeFvc:

@@ -32,6 +32,9 @@ constexpr DWORD kMaxLength = 98000;
 
 // File length for a test type 1..5 and a format index 0..2; 0 for anything else.
 DWORD FileLength(int nType, int nFormat);
+// The checks a section makes before it reads or writes a whole file image, in this order:
+// the format index, the test type, the image's length. 0 or the first error code.
+short CheckImage(DWORD nLength, int nType, int nFormat);
 // ".fvc", ".svc" or ".mvv" for a test type; empty for anything else.
 const char* FileExtension(int nType);
 inline bool IsFvcType(int nType) {
