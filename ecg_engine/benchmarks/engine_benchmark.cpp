@@ -18,17 +18,7 @@ using namespace ecg_engine;
 namespace {
 
 std::string MakeInput() {
-    const char* pszTmp = std::getenv("TMPDIR");
-    std::string dir = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/engbench.XXXXXX";
-    if (!::mkdtemp(dir.data()))
-        std::abort();
-    const std::string path = dir + "/rec.ekg";
-    const std::string data = ecg_engine_test::MakeEkgRecord(ecg_engine_test::EcgLikeSample);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size())
-        std::abort();
-    std::fclose(f);
-    return path;
+    return ecg_engine_test::WriteEcgLikeRecord("engbench");
 }
 
 const std::string& InputPath() {

@@ -18,16 +18,7 @@ namespace {
 
 // Reads and filters the record once; every iteration starts from these leads.
 std::unique_ptr<CEngineData> PreparedRecord() {
-    const char* pszTmp = std::getenv("TMPDIR");
-    std::string dir = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/qrsbench.XXXXXX";
-    if (!::mkdtemp(dir.data()))
-        std::abort();
-    const std::string path = dir + "/rec.ekg";
-    const std::string data = ecg_engine_test::MakeEkgRecord(ecg_engine_test::EcgLikeSample);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size())
-        std::abort();
-    std::fclose(f);
+    const std::string path = ecg_engine_test::WriteEcgLikeRecord("qrsbench");
 
     auto d = CreateEngineData(EEngineVariant::Zorvik31);
     d->bDebugOutput = false;
@@ -40,7 +31,7 @@ std::unique_ptr<CEngineData> PreparedRecord() {
     InitAnalysis(*d);
     RunFilterStage(*d);
     std::remove(path.c_str());
-    ::rmdir(dir.c_str());
+    ::rmdir(path.substr(0, path.rfind('/')).c_str());
     return d;
 }
 

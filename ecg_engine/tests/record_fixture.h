@@ -1,6 +1,10 @@
 #pragma once
 // Test records written byte by byte in the layouts the engine reads.
+#include <stdlib.h>
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -55,6 +59,23 @@ inline std::string MakeDcdRecord(const SampleFn& fn) {
         }
     }
     return data;
+}
+
+// Writes an ECG-like ".ekg" record into a new folder under $TMPDIR (or /tmp) for the
+// benchmarks; aborts when it cannot.
+inline std::string WriteEcgLikeRecord(const char* pszFolderPrefix) {
+    const char* pszTmp = std::getenv("TMPDIR");
+    std::string dir = std::string(pszTmp && *pszTmp ? pszTmp : "/tmp") + "/" + pszFolderPrefix +
+                      ".XXXXXX";
+    if (!::mkdtemp(dir.data()))
+        std::abort();
+    const std::string path = dir + "/rec.ekg";
+    const std::string data = MakeEkgRecord(EcgLikeSample);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size())
+        std::abort();
+    std::fclose(f);
+    return path;
 }
 
 }  // namespace ecg_engine_test
