@@ -42,7 +42,6 @@ struct SReportSettings {
     bool bJpeg = false;   // the report names the image file
     bool bPdf = false;
     bool bDicom = false;
-    int nFolderType = 0;  // 2: one folder per file type
     bool bPatient = false;
     bool bParam = false;
     bool bDiag = false;
