@@ -1,6 +1,7 @@
 #include "acq_server/app/qarapp.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
 #include "acq_server/listensocket.h"
+#include "acq_server/secretarysocket.h"
 #include "acq_server/settings/serversettings.h"
 #include "platform/folders.h"
 #include "platform/format.h"
@@ -104,6 +106,9 @@ int CQarServerApp::InitInstance() {
 void CQarServerApp::ExitInstance() {
     m_pListen.reset();
     m_pFrame.reset();
+    // Connections closed on the way out are freed now, not left to a loop that has ended.
+    CSecretarySocket::CloseLingering();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (m_pLog) {
         std::fclose(m_pLog);
         m_pLog = nullptr;
