@@ -26,6 +26,8 @@ using namespace qarcmd;
 
 namespace {
 
+const auto* g_pAppEnv = ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
+
 class FrameTest : public ::testing::Test {
 protected:
     FrameTest()

@@ -1,6 +1,8 @@
 #pragma once
 // One QApplication for a whole test program (widgets, offscreen), and running its events
 // until something happened. Header only: the test links Qt Widgets itself.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <functional>
@@ -13,9 +15,16 @@ inline QApplication* WidgetApp() {
     static char* argv[] = {name, nullptr};
     if (auto* p = qobject_cast<QApplication*>(QCoreApplication::instance()))
         return p;
-    static QApplication* pApp = new QApplication(argc, argv);
-    return pApp;
+    return new QApplication(argc, argv);
 }
+
+// Registered once per test program: the application goes at the end of the run, so that
+// what it keeps (fonts and their caches) is freed before the leak check.
+class CWidgetAppEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { WidgetApp(); }
+    void TearDown() override { delete QCoreApplication::instance(); }
+};
 
 // Runs events until the condition holds or the time is up; the condition's last value.
 inline bool ProcessUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000) {
