@@ -380,7 +380,7 @@ TEST_F(StatementGenerator, BadSourcesFailWithoutOutput) {
         // A marker row translated, a format argument lost or added, a row missing.
         {"french.txt", "__Sinus_______________________", "__Sinusal_____________________",
          "marker row"},
-        {"spanish.txt", "en %s (posible", "(posible", "waveform row 38"},
+        {"spanish.txt", "cara %s (posible", "cara (posible", "waveform row 38"},
         {"italian.txt", "Pausa sinusale", "Pausa %s", "rhythm row 31"},
         {"turkish.txt", "77 \"End_Of_Message__\"\n", "", "77 rows instead of 78"},
     };
