@@ -105,6 +105,9 @@ def serve(args):
   path = {share}
   read only = no
   valid users = {args.user}
+  # the test's folders are private to root: files are reached as root
+  force user = root
+  force group = root
   create mask = 0666
   directory mask = 0777
 """)
