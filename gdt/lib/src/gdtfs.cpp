@@ -102,6 +102,56 @@ std::unique_ptr<CSmbContext> NewContext(const Credentials& credentials) {
     return ctx;
 }
 
+// Contexts of the configured user go back to a small pool after an operation that worked,
+// so that the next worker reuses the open connection instead of logging on again; one
+// that failed is dropped, since its connection may be dead. A pooled context serves one
+// worker at a time.
+class CPooledContext {
+public:
+    explicit CPooledContext(const Credentials& credentials) : m_credentials(credentials) {
+        {
+            std::lock_guard<std::mutex> lock(Pool().mutex);
+            auto& free = Pool().free;
+            for (auto it = free.begin(); it != free.end(); ++it) {
+                if (it->first.user == credentials.user && it->first.password == credentials.password) {
+                    m_ctx = std::move(it->second);
+                    free.erase(it);
+                    break;
+                }
+            }
+        }
+        if (!m_ctx) m_ctx = NewContext(credentials);
+    }
+    ~CPooledContext() {
+        if (!m_bKeep || !m_ctx) return;
+        std::lock_guard<std::mutex> lock(Pool().mutex);
+        if (Pool().free.size() < 4) Pool().free.emplace_back(m_credentials, std::move(m_ctx));
+    }
+    CPooledContext(const CPooledContext&) = delete;
+    CPooledContext& operator=(const CPooledContext&) = delete;
+    explicit operator bool() const { return m_ctx != nullptr; }
+    SMBCCTX* Get() const { return m_ctx->Get(); }
+    // The operation worked: the context may serve the next one.
+    bool Keep(bool ok) {
+        m_bKeep = ok;
+        return ok;
+    }
+
+private:
+    struct SPool {
+        std::mutex mutex;
+        std::vector<std::pair<Credentials, std::unique_ptr<CSmbContext>>> free;
+    };
+    static SPool& Pool() {
+        // Never destroyed: contexts may still be in use by a worker while the program ends.
+        static SPool* pool = new SPool;
+        return *pool;
+    }
+    Credentials m_credentials;
+    std::unique_ptr<CSmbContext> m_ctx;
+    bool m_bKeep = false;
+};
+
 bool SmbStat(SMBCCTX* ctx, const std::string& url, struct stat& st) {
     return smbc_getFunctionStat(ctx)(ctx, url.c_str(), &st) == 0;
 }
@@ -123,8 +173,8 @@ Credentials ConfiguredCredentials() {
 bool Stat(const std::string& path, bool& bDir, std::int64_t& nSize) {
     struct stat st{};
     if (IsNetworkPath(path)) {
-        auto ctx = NewContext(ConfiguredCredentials());
-        if (!ctx || !SmbStat(ctx->Get(), SmbUrl(path), st)) return false;
+        CPooledContext ctx(ConfiguredCredentials());
+        if (!ctx || !ctx.Keep(SmbStat(ctx.Get(), SmbUrl(path), st))) return false;
     } else if (stat(path.c_str(), &st) != 0) {
         return false;
     }
@@ -136,9 +186,9 @@ bool Stat(const std::string& path, bool& bDir, std::int64_t& nSize) {
 bool ListDir(const std::string& path, std::vector<Entry>& entries) {
     entries.clear();
     if (IsNetworkPath(path)) {
-        auto ctx = NewContext(ConfiguredCredentials());
+        CPooledContext ctx(ConfiguredCredentials());
         if (!ctx) return false;
-        SMBCCTX* c = ctx->Get();
+        SMBCCTX* c = ctx.Get();
         SMBCFILE* dir = smbc_getFunctionOpendir(c)(c, SmbUrl(path).c_str());
         if (!dir) return false;
         struct stat st{};
@@ -151,8 +201,7 @@ bool ListDir(const std::string& path, std::vector<Entry>& entries) {
             e.nBirthNs = static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
             entries.push_back(std::move(e));
         }
-        smbc_getFunctionClosedir(c)(c, dir);
-        return true;
+        return ctx.Keep(smbc_getFunctionClosedir(c)(c, dir) == 0);
     }
     DIR* dir = opendir(path.c_str());
     if (!dir) return false;
@@ -176,16 +225,16 @@ bool ListDir(const std::string& path, std::vector<Entry>& entries) {
 
 bool MakeDir(const std::string& path) {
     if (IsNetworkPath(path)) {
-        auto ctx = NewContext(ConfiguredCredentials());
-        return ctx && smbc_getFunctionMkdir(ctx->Get())(ctx->Get(), SmbUrl(path).c_str(), 0755) == 0;
+        CPooledContext ctx(ConfiguredCredentials());
+        return ctx && ctx.Keep(smbc_getFunctionMkdir(ctx.Get())(ctx.Get(), SmbUrl(path).c_str(), 0755) == 0);
     }
     return mkdir(path.c_str(), 0777) == 0;
 }
 
 bool Unlink(const std::string& path) {
     if (IsNetworkPath(path)) {
-        auto ctx = NewContext(ConfiguredCredentials());
-        return ctx && smbc_getFunctionUnlink(ctx->Get())(ctx->Get(), SmbUrl(path).c_str()) == 0;
+        CPooledContext ctx(ConfiguredCredentials());
+        return ctx && ctx.Keep(smbc_getFunctionUnlink(ctx.Get())(ctx.Get(), SmbUrl(path).c_str()) == 0);
     }
     return unlink(path.c_str()) == 0;
 }
@@ -193,13 +242,13 @@ bool Unlink(const std::string& path) {
 bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (IsNetworkPath(from) != IsNetworkPath(to)) return false;
     if (IsNetworkPath(from)) {
-        auto ctx = NewContext(ConfiguredCredentials());
+        CPooledContext ctx(ConfiguredCredentials());
         if (!ctx) return false;
-        SMBCCTX* c = ctx->Get();
+        SMBCCTX* c = ctx.Get();
         struct stat st{};
         // The client library replaces an existing target: look first.
-        if (SmbStat(c, SmbUrl(to), st)) return false;
-        return smbc_getFunctionRename(c)(c, SmbUrl(from).c_str(), c, SmbUrl(to).c_str()) == 0;
+        if (SmbStat(c, SmbUrl(to), st)) return ctx.Keep(false);
+        return ctx.Keep(smbc_getFunctionRename(c)(c, SmbUrl(from).c_str(), c, SmbUrl(to).c_str()) == 0);
     }
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
@@ -260,8 +309,9 @@ bool CanOpenFolder(const std::string& path, const Credentials& credentials) {
 }
 
 struct CFileHandle::Smb {
-    std::unique_ptr<CSmbContext> ctx;
+    std::unique_ptr<CPooledContext> ctx;
     SMBCFILE* file = nullptr;
+    bool bFailed = false;  // a read or write failed: the context is not reused
 };
 
 CFileHandle::~CFileHandle() { Close(); }
@@ -273,8 +323,8 @@ bool CFileHandle::Open(const std::string& path, bool bWrite, bool bCreate, bool 
     if (bTruncate) flags |= O_TRUNC;
     if (IsNetworkPath(path)) {
         auto smb = std::make_unique<Smb>();
-        smb->ctx = NewContext(ConfiguredCredentials());
-        if (!smb->ctx) return false;
+        smb->ctx = std::make_unique<CPooledContext>(ConfiguredCredentials());
+        if (!*smb->ctx) return false;
         SMBCCTX* c = smb->ctx->Get();
         smb->file = smbc_getFunctionOpen(c)(c, SmbUrl(path).c_str(), flags, 0644);
         if (!smb->file) return false;
@@ -288,7 +338,9 @@ bool CFileHandle::Open(const std::string& path, bool bWrite, bool bCreate, bool 
 long CFileHandle::Read(void* buf, std::size_t n) {
     if (m_pSmb) {
         SMBCCTX* c = m_pSmb->ctx->Get();
-        return static_cast<long>(smbc_getFunctionRead(c)(c, m_pSmb->file, buf, n));
+        const long r = static_cast<long>(smbc_getFunctionRead(c)(c, m_pSmb->file, buf, n));
+        if (r < 0) m_pSmb->bFailed = true;
+        return r;
     }
     if (m_fd < 0) return -1;
     ssize_t r;
@@ -305,6 +357,7 @@ bool CFileHandle::Write(const void* buf, std::size_t n) {
         if (m_pSmb) {
             SMBCCTX* c = m_pSmb->ctx->Get();
             w = smbc_getFunctionWrite(c)(c, m_pSmb->file, p, n);
+            if (w <= 0) m_pSmb->bFailed = true;
         } else if (m_fd >= 0) {
             w = write(m_fd, p, n);
             if (w < 0 && errno == EINTR) continue;
@@ -322,7 +375,7 @@ bool CFileHandle::Close() {
     bool ok = true;
     if (m_pSmb) {
         SMBCCTX* c = m_pSmb->ctx->Get();
-        ok = smbc_getFunctionClose(c)(c, m_pSmb->file) == 0;
+        ok = m_pSmb->ctx->Keep(smbc_getFunctionClose(c)(c, m_pSmb->file) == 0 && !m_pSmb->bFailed);
         delete m_pSmb;
         m_pSmb = nullptr;
     }
