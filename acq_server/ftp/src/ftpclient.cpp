@@ -171,13 +171,15 @@ int CFtpClient::Perform() {
 }
 
 CString CFtpClient::DescribeFailure(int nCode) const {
-    CString text = m_szCurlError[0] ? CString(m_szCurlError)
-                                     : CString(curl_easy_strerror(static_cast<CURLcode>(nCode)));
     if (m_bAbort)
-        text = "Aborted";
+        return "Aborted";
+    // The server's own reply where it refused; else libcurl's detail (the first one it
+    // noted in this transfer), else the text of the result code.
     if (m_nLastReplyCode >= 400 && !m_strLastReply.empty())
-        text += " [" + m_strLastReply + "]";
-    return text;
+        return CString(curl_easy_strerror(static_cast<CURLcode>(nCode))) + " [" +
+               m_strLastReply + "]";
+    return m_szCurlError[0] ? CString(m_szCurlError)
+                            : CString(curl_easy_strerror(static_cast<CURLcode>(nCode)));
 }
 
 int CFtpClient::Connect(LPCSTR lpszServer, int nPort, LPCSTR lpszUser, LPCSTR lpszPassword) {

@@ -67,6 +67,11 @@ BOOL CFtpThread::WaitIdle(int nTimeoutMs) const {
     }) ? TRUE : FALSE;
 }
 
+BOOL CFtpThread::IsStopping() const {
+    std::lock_guard<std::mutex> lock(m_queue.m_lock);
+    return m_bStop ? TRUE : FALSE;
+}
+
 void CFtpThread::Log(const CString& text) const {
     if (m_fnRunLog)
         m_fnRunLog(text);
@@ -98,6 +103,8 @@ BOOL CFtpThread::Drain() {
         }
         if (ZeqGF::IsFile(strPath.c_str())) {
             if (!Connect()) {
+                if (IsStopping())
+                    return TRUE;
                 Log("FTP connect to [" + m_runInfo.m_strServer + ":" +
                     std::to_string(m_runInfo.m_nPort) + "] failed, " +
                     std::to_string(m_queue.GetCount()) +
@@ -109,6 +116,8 @@ BOOL CFtpThread::Drain() {
                 if (m_client.GetLastPutResult() == CFtpClient::PUT_LOST) {
                     // The connection failed under this file: it stays first in the queue.
                     m_bConnected = false;
+                    if (IsStopping())
+                        return TRUE;
                     Log("FTP upload of [" + strPath + "] broken off, kept: " +
                         m_client.GetLastErrorText());
                     return TRUE;

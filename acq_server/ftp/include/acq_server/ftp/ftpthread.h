@@ -24,7 +24,8 @@
 
 class CFtpThread {
 public:
-    // Receives one line per file that failed or was skipped; called on the sender's thread.
+    // Receives one line per file that failed or was skipped; called on the sender's thread,
+    // never while it stops. What it uses must outlive this object.
     using LogFn = std::function<void(const CString&)>;
 
     // The settings and the queue belong to the starter and must outlive this object. The
@@ -61,6 +62,7 @@ private:
     // Sends queued files until the queue is empty or stopped; TRUE when the run failed
     // (cannot connect, connection lost) and must end with the files kept.
     BOOL Drain();
+    BOOL IsStopping() const;
     void Log(const CString& text) const;
 
     CFtpQueue& m_queue;
