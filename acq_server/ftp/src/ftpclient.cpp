@@ -44,10 +44,14 @@ CString Escape(CURL* pEasy, const CString& text) {
     return out;
 }
 
-bool IsSep(char ch) { return ch == '/' || ch == '\\'; }
+bool IsSep(char ch) {
+    return ch == '/' || ch == '\\';
+}
 
 // A reply code 500-599: the server refused for good what it was asked.
-bool IsPermanentRefusal(int nCode) { return nCode >= 500 && nCode <= 599; }
+bool IsPermanentRefusal(int nCode) {
+    return nCode >= 500 && nCode <= 599;
+}
 
 }  // namespace
 
@@ -111,7 +115,8 @@ void CFtpClient::ApplyCommonOptions() {
     curl_easy_setopt(h, CURLOPT_TRANSFERTEXT, 0L);
     // One change of folder to "/" plus the remote path's folder, as it stands.
     curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
-    curl_easy_setopt(h, CURLOPT_FTP_CREATE_MISSING_DIRS, static_cast<long>(CURLFTP_CREATE_DIR_NONE));
+    curl_easy_setopt(h, CURLOPT_FTP_CREATE_MISSING_DIRS,
+                     static_cast<long>(CURLFTP_CREATE_DIR_NONE));
     long nResponseSeconds = (m_nResponseMs + 999) / 1000;
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_nConnectMs));
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, nResponseSeconds);
@@ -173,13 +178,14 @@ int CFtpClient::Perform() {
 CString CFtpClient::DescribeFailure(int nCode) const {
     if (m_bAbort)
         return "Aborted";
-    // The server's own reply where it refused; else libcurl's detail (the first one it
-    // noted in this transfer), else the text of the result code.
+    // The text of the result code, then the server's own reply where it refused, else
+    // libcurl's detail (the first one it noted in this transfer).
+    CString text = curl_easy_strerror(static_cast<CURLcode>(nCode));
     if (m_nLastReplyCode >= 400 && !m_strLastReply.empty())
-        return CString(curl_easy_strerror(static_cast<CURLcode>(nCode))) + " [" +
-               m_strLastReply + "]";
-    return m_szCurlError[0] ? CString(m_szCurlError)
-                            : CString(curl_easy_strerror(static_cast<CURLcode>(nCode)));
+        return text + " [" + m_strLastReply + "]";
+    if (m_szCurlError[0] && text != m_szCurlError)
+        text += CString(": ") + m_szCurlError;
+    return text;
 }
 
 int CFtpClient::Connect(LPCSTR lpszServer, int nPort, LPCSTR lpszUser, LPCSTR lpszPassword) {

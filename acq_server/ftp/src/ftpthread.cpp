@@ -4,10 +4,11 @@
 
 #include "common/ZeqGF.h"
 
-CFtpThread::CFtpThread(CFtpQueue& queue, const CFtpInfoFile& info)
-    : m_queue(queue), m_info(info) {}
+CFtpThread::CFtpThread(CFtpQueue& queue, const CFtpInfoFile& info) : m_queue(queue), m_info(info) {}
 
-CFtpThread::~CFtpThread() { Stop(); }
+CFtpThread::~CFtpThread() {
+    Stop();
+}
 
 void CFtpThread::SetLog(LogFn fnLog) {
     std::lock_guard<std::mutex> lock(m_queue.m_lock);
@@ -62,9 +63,10 @@ BOOL CFtpThread::IsRunning() const {
 
 BOOL CFtpThread::WaitIdle(int nTimeoutMs) const {
     std::unique_lock<std::mutex> lock(m_queue.m_lock);
-    return m_cv.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), [this] {
-        return !m_bRunning;
-    }) ? TRUE : FALSE;
+    return m_cv.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                         [this] { return !m_bRunning; })
+               ? TRUE
+               : FALSE;
 }
 
 BOOL CFtpThread::IsStopping() const {
@@ -80,9 +82,9 @@ void CFtpThread::Log(const CString& text) const {
 int CFtpThread::Connect() {
     if (m_bConnected)
         return 1;
-    m_bConnected = m_client.Connect(m_runInfo.m_strServer.c_str(), m_runInfo.m_nPort,
-                                    m_runInfo.m_strUser.c_str(),
-                                    m_runInfo.m_strPassword.c_str()) != 0;
+    m_bConnected =
+        m_client.Connect(m_runInfo.m_strServer.c_str(), m_runInfo.m_nPort,
+                         m_runInfo.m_strUser.c_str(), m_runInfo.m_strPassword.c_str()) != 0;
     return m_bConnected ? 1 : 0;
 }
 
@@ -118,12 +120,12 @@ BOOL CFtpThread::Drain() {
                     m_bConnected = false;
                     if (IsStopping())
                         return TRUE;
-                    Log("FTP upload of [" + strPath + "] broken off, kept: " +
-                        m_client.GetLastErrorText());
+                    Log("FTP upload of [" + strPath +
+                        "] broken off, kept: " + m_client.GetLastErrorText());
                     return TRUE;
                 }
-                Log("FTP upload of [" + strPath + "] refused, dropped: " +
-                    m_client.GetLastErrorText());
+                Log("FTP upload of [" + strPath +
+                    "] refused, dropped: " + m_client.GetLastErrorText());
             }
         } else {
             Log("FTP upload of [" + strPath + "] skipped: no such file");
@@ -148,8 +150,7 @@ int CFtpThread::Run() {
         // so a path appended meanwhile is taken by this run. After a failure the run ends
         // unless a path arrived since, which starts the next try as a new run would.
         std::lock_guard<std::mutex> lock(m_queue.m_lock);
-        bool bMore = !m_queue.m_arrPaths.empty() &&
-                     (bFailed ? m_nAdded != nAddedAtEnd : true);
+        bool bMore = !m_queue.m_arrPaths.empty() && (bFailed ? m_nAdded != nAddedAtEnd : true);
         if (m_bStop || !bMore) {
             m_bRunning = false;
             m_cv.notify_all();

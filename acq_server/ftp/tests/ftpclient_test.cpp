@@ -47,7 +47,9 @@ class FtpClientPeer : public ::testing::Test {
 protected:
     bool Start(const CFtpPeer::COptions& options = {}) {
         m_options = options;
-        return m_peer.Start(options);
+        bool bStarted = m_peer.Start(options);
+        EXPECT_TRUE(bStarted) << m_peer.Error();
+        return bStarted;
     }
     int Connect(CFtpClient& client, const std::string& password = {}) {
         return client.Connect("127.0.0.1", m_peer.Port(), m_options.user.c_str(),
@@ -135,7 +137,7 @@ TEST_F(FtpClientPeer, DeadAndSilentServersFailWithinTheTimeout) {
     CFtpClient client;
     client.SetTimeouts(1000, 1000);
     client.Connect("127.0.0.1", silent.Port(), "u", "p");
-    EXPECT_NE(client.GetLastErrorText().find("imeout"), std::string::npos)
+    EXPECT_NE(client.GetLastErrorText().find("Timeout was reached"), std::string::npos)
         << client.GetLastErrorText();
 }
 
@@ -181,7 +183,7 @@ TEST_F(FtpClientPeer, RefusalsByReplyKeepTheConnection) {
         const char* remote;
         const char* error;  // part of the error text
     } refused[] = {
-        {"ro/x.bin", "550"},                              // STOR in a read-only folder
+        {"ro/x.bin", "550"},                                  // STOR in a read-only folder
         {"no such/x.bin", "Invalid Remote Path [/no such]"},  // a folder that is not there
     };
     for (const auto& r : refused) {

@@ -49,16 +49,16 @@ TEST(FtpInfoFile, CharacterCodes) {
     struct {
         char ch;
         std::uint16_t code;
-    } cases[] = {{'a', 0x02A7}, {'b', 0x02AE}, {'c', 0x02B5}, {'\xff', 0xFFF9},
-                 {'\x80', 0xFC80}, {'\0', 0}, {'\x7f', 0x0379}, {'\xe9', 0xFF5F}};
+    } cases[] = {{'a', 0x02A7},    {'b', 0x02AE}, {'c', 0x02B5},    {'\xff', 0xFFF9},
+                 {'\x80', 0xFC80}, {'\0', 0},     {'\x7f', 0x0379}, {'\xe9', 0xFF5F}};
     for (const auto& c : cases) {
         EXPECT_EQ(CFtpInfoFile::EncodeChar(c.ch), c.code) << int(c.ch);
         EXPECT_EQ(CFtpInfoFile::DecodeChar(c.code), c.ch) << int(c.ch);
     }
     // Decoding divides with truncation toward zero and keeps the low 8 bits.
-    EXPECT_EQ(CFtpInfoFile::DecodeChar(0x02AD), 'a');                 // 685 / 7 = 97
-    EXPECT_EQ(CFtpInfoFile::DecodeChar(0xFFF8), '\xff');              // -8 / 7 = -1
-    EXPECT_EQ(CFtpInfoFile::DecodeChar(0xFFFA), '\0');                // -6 / 7 = 0
+    EXPECT_EQ(CFtpInfoFile::DecodeChar(0x02AD), 'a');     // 685 / 7 = 97
+    EXPECT_EQ(CFtpInfoFile::DecodeChar(0xFFF8), '\xff');  // -8 / 7 = -1
+    EXPECT_EQ(CFtpInfoFile::DecodeChar(0xFFFA), '\0');    // -6 / 7 = 0
     EXPECT_EQ(CFtpInfoFile::DecodeChar(0x7FFF), static_cast<char>(4681 & 0xFF));
 }
 
@@ -86,9 +86,14 @@ TEST(FtpInfoFile, LoadsHandMadeFiles) {
     CValues negPort;
     negPort.port = -5;
     const Case cases[] = {
-        {"abc", abc, true},          {"ff", ff, true},          {"blank", blank, false},
-        {"format", format, false},   {"254", len254, true},     {"255", len255, false},
-        {"maker255", maker255, false}, {"negport", negPort, true},
+        {"abc", abc, true},
+        {"ff", ff, true},
+        {"blank", blank, false},
+        {"format", format, false},
+        {"254", len254, true},
+        {"255", len255, false},
+        {"maker255", maker255, false},
+        {"negport", negPort, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

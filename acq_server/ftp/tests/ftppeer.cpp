@@ -14,8 +14,6 @@
 #include <sstream>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "platform/folders.h"
 
 namespace {
@@ -45,17 +43,17 @@ CFtpPeer::CFtpPeer() {
     platform::MakeDirs(m_strRoot);
 }
 
-CFtpPeer::~CFtpPeer() { Kill(); }
+CFtpPeer::~CFtpPeer() {
+    Kill();
+}
 
 bool CFtpPeer::Start(const COptions& options, int port) {
     Kill();
-    std::vector<std::string> args = {"/usr/bin/python3", FTPSERVER_PY,
-                                     "--root",           m_strRoot,
-                                     "--user",           options.user,
-                                     "--password",       options.password,
-                                     "--perm",           options.perm,
-                                     "--log",            m_strLog,
-                                     "--port",           std::to_string(port)};
+    m_strError.clear();
+    std::vector<std::string> args = {
+        "/usr/bin/python3", FTPSERVER_PY,        "--root", m_strRoot,    "--user", options.user,
+        "--password",       options.password,    "--perm", options.perm, "--log",  m_strLog,
+        "--port",           std::to_string(port)};
     for (const std::string& folder : options.readonly) {
         args.push_back("--readonly");
         args.push_back(folder);
@@ -70,8 +68,10 @@ bool CFtpPeer::Start(const COptions& options, int port) {
     argv.push_back(nullptr);
 
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        m_strError = "no pipe";
         return false;
+    }
     std::string errPath = m_dir / "server.err";
     pid_t parent = ::getpid();
     m_pid = ::fork();
@@ -91,6 +91,7 @@ bool CFtpPeer::Start(const COptions& options, int port) {
     ::close(fds[1]);
     if (m_pid < 0) {
         ::close(fds[0]);
+        m_strError = "cannot fork";
         return false;
     }
     // "PORT n" once it listens.
@@ -108,8 +109,7 @@ bool CFtpPeer::Start(const COptions& options, int port) {
     }
     ::close(fds[0]);
     if (out.rfind("PORT ", 0) != 0) {
-        ADD_FAILURE() << "the FTP peer (pyftpdlib) did not start: "
-                      << testsupport::ReadFile(errPath);
+        m_strError = "the FTP peer (pyftpdlib) did not start: " + testsupport::ReadFile(errPath);
         Kill();
         return false;
     }

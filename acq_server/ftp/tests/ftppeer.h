@@ -16,9 +16,9 @@ public:
     struct COptions {
         std::string user = "corvane";
         std::string password = "s3cret pw";
-        std::string perm = "elradfmwMT";     // pyftpdlib permissions
-        std::vector<std::string> readonly;   // folders below the root the user may only read
-        int readLimit = 0;                   // bytes per second taken of an upload; 0: all
+        std::string perm = "elradfmwMT";    // pyftpdlib permissions
+        std::vector<std::string> readonly;  // folders below the root the user may only read
+        int readLimit = 0;                  // bytes per second taken of an upload; 0: all
     };
 
     CFtpPeer();
@@ -26,9 +26,10 @@ public:
     CFtpPeer(const CFtpPeer&) = delete;
     CFtpPeer& operator=(const CFtpPeer&) = delete;
 
-    // Starts the server on the given port (0: a free one); FALSE when it did not come up.
-    // A restart keeps the root and the log.
+    // Starts the server on the given port (0: a free one); FALSE when it did not come up,
+    // and Error() says why. A restart keeps the root and the log.
     bool Start(const COptions& options, int port = 0);
+    const std::string& Error() const { return m_strError; }
     // Kills the server at once (SIGKILL), as a crash would.
     void Kill();
 
@@ -47,6 +48,7 @@ private:
     testsupport::CTempDir m_dir;
     std::string m_strRoot;
     std::string m_strLog;
+    std::string m_strError;
     pid_t m_pid = -1;
     int m_nPort = 0;
 };

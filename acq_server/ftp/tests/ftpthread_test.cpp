@@ -70,8 +70,8 @@ protected:
     // A local file with its own content; returns its path.
     std::string Local(const std::string& name, std::size_t size = 1500) {
         std::string path = m_local / name;
-        EXPECT_TRUE(WriteFile(path, Content(static_cast<int>(std::hash<std::string>{}(name)),
-                                            size)));
+        EXPECT_TRUE(
+            WriteFile(path, Content(static_cast<int>(std::hash<std::string>{}(name)), size)));
         return path;
     }
     void ExpectArrived(const std::vector<std::string>& names) {
@@ -101,7 +101,7 @@ std::vector<std::string> Paths(const std::string& folder, const std::vector<std:
 }  // namespace
 
 TEST_F(FtpThreadPeer, TwentyFilesInOneRunWithOneLoginInOrder) {
-    ASSERT_TRUE(m_peer.Start(m_options));
+    ASSERT_TRUE(m_peer.Start(m_options)) << m_peer.Error();
     COwner owner(m_peer.Port(), m_options, 5);
     auto names = Names("rec ", 20);
     for (const auto& n : names)
@@ -133,7 +133,7 @@ TEST_F(FtpThreadPeer, DeadServerKeepsTheQueueAndTheNextPathSendsItAllOnce) {
               std::string::npos)
         << owner.Log();
 
-    ASSERT_TRUE(m_peer.Start(m_options, port));
+    ASSERT_TRUE(m_peer.Start(m_options, port)) << m_peer.Error();
     owner.thread.StartFtpUpload(paths[3].c_str());
     ASSERT_TRUE(owner.thread.WaitIdle(30000));
     EXPECT_EQ(owner.queue.GetCount(), 0);
@@ -142,7 +142,7 @@ TEST_F(FtpThreadPeer, DeadServerKeepsTheQueueAndTheNextPathSendsItAllOnce) {
 }
 
 TEST_F(FtpThreadPeer, RefusedLoginAndSilentServerKeepTheQueue) {
-    ASSERT_TRUE(m_peer.Start(m_options));
+    ASSERT_TRUE(m_peer.Start(m_options)) << m_peer.Error();
     CSilentPeer silent;
     struct {
         const char* name;
@@ -151,7 +151,7 @@ TEST_F(FtpThreadPeer, RefusedLoginAndSilentServerKeepTheQueue) {
         const char* logged;
     } cases[] = {
         {"refused login", m_peer.Port(), "not the password", "530"},
-        {"accepts, never answers", silent.Port(), m_options.password, "imeout"},
+        {"accepts, never answers", silent.Port(), m_options.password, "Timeout was reached"},
     };
     auto names = Names("kept", 2);
     for (const auto& n : names)
@@ -175,7 +175,7 @@ TEST_F(FtpThreadPeer, RefusedLoginAndSilentServerKeepTheQueue) {
 TEST_F(FtpThreadPeer, ServerKilledMidRunKeepsTheFileBeingSentAndTheRest) {
     CFtpPeer::COptions slow = m_options;
     slow.readLimit = 256 * 1024;
-    ASSERT_TRUE(m_peer.Start(slow));
+    ASSERT_TRUE(m_peer.Start(slow)) << m_peer.Error();
     int port = m_peer.Port();
     COwner owner(port, m_options);
     std::vector<std::string> names = {"first.jpg", "big.pdf", "third.txt", "fourth.dcm"};
@@ -187,8 +187,7 @@ TEST_F(FtpThreadPeer, ServerKilledMidRunKeepsTheFileBeingSentAndTheRest) {
     for (int i = 0; i < 3; ++i)
         owner.thread.StartFtpUpload(paths[i].c_str());
     ASSERT_TRUE(m_peer.WaitFor(
-        [](auto& log) { return std::count(log.begin(), log.end(), "STOR big.pdf") == 1; },
-        10000));
+        [](auto& log) { return std::count(log.begin(), log.end(), "STOR big.pdf") == 1; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     m_peer.Kill();
     ASSERT_TRUE(owner.thread.WaitIdle(10000));
@@ -197,17 +196,17 @@ TEST_F(FtpThreadPeer, ServerKilledMidRunKeepsTheFileBeingSentAndTheRest) {
         << owner.Log();
     EXPECT_NE(ReadFile(m_peer.Root() + "big.pdf").size(), 2u * 1024 * 1024);
 
-    ASSERT_TRUE(m_peer.Start(m_options, port));
+    ASSERT_TRUE(m_peer.Start(m_options, port)) << m_peer.Error();
     owner.thread.StartFtpUpload(paths[3].c_str());
     ASSERT_TRUE(owner.thread.WaitIdle(30000));
     EXPECT_EQ(owner.queue.GetCount(), 0);
     EXPECT_EQ(m_peer.Lines("STOR"), (std::vector<std::string>{"first.jpg", "big.pdf", "big.pdf",
-                                                               "third.txt", "fourth.dcm"}));
+                                                              "third.txt", "fourth.dcm"}));
     ExpectArrived(names);
 }
 
 TEST_F(FtpThreadPeer, MissingFileIsSkippedAfterThePause) {
-    ASSERT_TRUE(m_peer.Start(m_options));
+    ASSERT_TRUE(m_peer.Start(m_options)) << m_peer.Error();
     const int pauseMs = 300;
     COwner owner(m_peer.Port(), m_options, pauseMs);
     std::string missing = m_local / "gone.pdf";
@@ -241,7 +240,7 @@ TEST_F(FtpThreadPeer, FilesTheServerRefusesAreDroppedAndLogged) {
         CFtpPeer::COptions options = m_options;
         options.perm = c.perm;
         ASSERT_TRUE(platform::MakeDirs(peer.Root() + "taken.pdf"));
-        ASSERT_TRUE(peer.Start(options));
+        ASSERT_TRUE(peer.Start(options)) << peer.Error();
         COwner owner(peer.Port(), options);
         std::string refused = Local(c.refused);
         std::string next = Local("next.pdf");
@@ -261,7 +260,7 @@ TEST_F(FtpThreadPeer, FilesTheServerRefusesAreDroppedAndLogged) {
 }
 
 TEST_F(FtpThreadPeer, ThousandPathsFromAnotherThreadEachSentOnceInOrder) {
-    ASSERT_TRUE(m_peer.Start(m_options));
+    ASSERT_TRUE(m_peer.Start(m_options)) << m_peer.Error();
     COwner owner(m_peer.Port(), m_options);
     auto names = Names("q", 1000);
     for (const auto& n : names)
@@ -299,7 +298,7 @@ TEST_F(FtpThreadPeer, ThousandPathsFromAnotherThreadEachSentOnceInOrder) {
 TEST_F(FtpThreadPeer, OwnerGoingAwayMidRunStopsAndJoinsAtOnce) {
     CFtpPeer::COptions slow = m_options;
     slow.readLimit = 64 * 1024;
-    ASSERT_TRUE(m_peer.Start(slow));
+    ASSERT_TRUE(m_peer.Start(slow)) << m_peer.Error();
     CSilentPeer silent;
     std::string big = Local("big.pdf", 4 * 1024 * 1024);
     std::string small = Local("small.pdf", 100);
@@ -310,10 +309,8 @@ TEST_F(FtpThreadPeer, OwnerGoingAwayMidRunStopsAndJoinsAtOnce) {
         int pauseMs;
         std::function<bool()> started;
     } cases[] = {
-        {"mid-transfer", m_peer.Port(), big, 0,
-         [&] { return m_peer.Lines("STOR").size() == 1; }},
-        {"mid-connect to a silent server", silent.Port(), small, 0,
-         [] { return true; }},
+        {"mid-transfer", m_peer.Port(), big, 0, [&] { return m_peer.Lines("STOR").size() == 1; }},
+        {"mid-connect to a silent server", silent.Port(), small, 0, [] { return true; }},
         {"mid-pause", m_peer.Port(), small, 30000,
          [&] { return m_peer.Lines("RECEIVED").size() == 1; }},
     };

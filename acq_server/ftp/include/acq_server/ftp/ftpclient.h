@@ -22,10 +22,10 @@ class CFtpClient {
 public:
     // How the last PutFile ended.
     enum EPutResult {
-        PUT_DONE,       // uploaded whole
-        PUT_REFUSED,    // the server refused it by its reply (folder or file), or the local
-                        // file could not be read: sending it again would fail again
-        PUT_LOST,       // the connection failed, timed out or was aborted: try again later
+        PUT_DONE,     // uploaded whole
+        PUT_REFUSED,  // the server refused it by its reply (folder or file), or the local
+                      // file could not be read: sending it again would fail again
+        PUT_LOST,     // the connection failed, timed out or was aborted: try again later
     };
 
     CFtpClient();
@@ -63,15 +63,14 @@ private:
     CString DescribeFailure(int nCode) const;
 
     // libcurl callbacks.
-    static int OnDebug(CURL* handle, curl_infotype type, char* data, std::size_t size,
-                       void* self);
+    static int OnDebug(CURL* handle, curl_infotype type, char* data, std::size_t size, void* self);
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static curl_socket_t OnOpenSocket(void* self, curlsocktype purpose,
                                       struct curl_sockaddr* address);
     static int OnCloseSocket(void* self, curl_socket_t fd);
 
     CURL* m_pEasy = nullptr;
-    CURLM* m_pMulti = nullptr;     // replaced by Close; guarded by m_multiLock for Abort
+    CURLM* m_pMulti = nullptr;  // replaced by Close; guarded by m_multiLock for Abort
     std::mutex m_multiLock;
     char m_szCurlError[CURL_ERROR_SIZE] = {};
     bool m_bConnected = false;

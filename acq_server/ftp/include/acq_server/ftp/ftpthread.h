@@ -37,7 +37,7 @@ public:
 
     // Take effect from the next run.
     void SetLog(LogFn fnLog);
-    void SetPause(int nMs);                           // between files; default 500
+    void SetPause(int nMs);                             // between files; default 500
     void SetTimeouts(int nConnectMs, int nResponseMs);  // default 30000 each
 
     // Appends the path (an empty one is ignored) and starts a run when none is running.
@@ -71,7 +71,7 @@ private:
     // Under m_queue.m_lock.
     bool m_bRunning = false;  // the thread slot is taken
     bool m_bStop = false;
-    unsigned m_nAdded = 0;    // paths appended so far
+    unsigned m_nAdded = 0;  // paths appended so far
     LogFn m_fnLog;
     int m_nPauseMs = kDefaultPauseMs;
     int m_nConnectMs = kDefaultTimeoutMs;
