@@ -255,13 +255,21 @@ int CFtpClient::PutFile(LPCSTR lpszLocal, LPCSTR lpszRemote) {
     }
     urlPath += Escape(m_pEasy, remoteName);
 
-    FILE* pFile = lpszLocal ? std::fopen(lpszLocal, "rb") : nullptr;
+    // Regular files only, opened without waiting: a pipe under the name would hang the run.
+    FILE* pFile = nullptr;
     struct stat st {};
-    if (!pFile || fstat(fileno(pFile), &st) != 0 || !S_ISREG(st.st_mode)) {
-        m_strLastError = CString("Cannot read [") + (lpszLocal ? lpszLocal : "") +
-                         "]: " + std::strerror(pFile ? EINVAL : errno);
-        if (pFile)
-            std::fclose(pFile);
+    int nError = EINVAL;
+    int fd = lpszLocal ? ::open(lpszLocal, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+    if (fd < 0)
+        nError = errno;
+    else if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+        pFile = fdopen(fd, "rb");
+    if (!pFile) {
+        if (fd >= 0)
+            ::close(fd);
+        m_strLastError =
+            CString("Cannot read [") + (lpszLocal ? lpszLocal : "") + "]: " + std::strerror(nError);
         m_eLastPut = PUT_REFUSED;
         return 0;
     }

@@ -1,5 +1,6 @@
 // The client against Debian's pyftpdlib on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -195,9 +196,14 @@ TEST_F(FtpClientPeer, RefusalsByReplyKeepTheConnection) {
         EXPECT_TRUE(client.IsConnected());
     }
     EXPECT_FALSE(testsupport::Exists(m_peer.Root() + "ro/x.bin"));
-    // A local file that is not there is refused without asking the server.
-    EXPECT_EQ(client.PutFile((m_local / "missing.bin").c_str(), "missing.bin"), 0);
-    EXPECT_EQ(client.GetLastPutResult(), CFtpClient::PUT_REFUSED);
+    // A local file that is not there, or no regular file, is refused without asking the
+    // server (a pipe is not waited for).
+    ASSERT_EQ(mkfifo((m_local / "pipe.bin").c_str(), 0600), 0);
+    for (const char* name : {"missing.bin", "pipe.bin", ""}) {
+        EXPECT_EQ(client.PutFile((m_local / name).c_str(), "missing.bin"), 0) << name;
+        EXPECT_EQ(client.GetLastPutResult(), CFtpClient::PUT_REFUSED);
+    }
+    EXPECT_EQ(m_peer.Lines("STOR").size(), 1u);
     // The same control connection still serves.
     EXPECT_EQ(client.PutFile(local.c_str(), "x.bin"), 1) << client.GetLastErrorText();
     EXPECT_TRUE(ReadFile(m_peer.Root() + "x.bin") == ReadFile(local));
