@@ -1,6 +1,7 @@
 #include "acq_server/ftp/ftpthread.h"
 
 #include <chrono>
+#include <system_error>
 
 #include "common/ZeqGF.h"
 
@@ -42,7 +43,12 @@ void CFtpThread::StartFtpUpload(LPCSTR lpszPath) {
     m_nRunPauseMs = m_nPauseMs;
     m_client.SetTimeouts(m_nConnectMs, m_nResponseMs);
     m_bRunning = true;
-    m_thread = std::thread([this] { Run(); });
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had now: the path stays queued and the next one tries again.
+        m_bRunning = false;
+    }
 }
 
 void CFtpThread::Stop() {
