@@ -66,12 +66,13 @@ int Write(const std::string& path, int argc, char** argv) {
     }
     if (!info.m_strPassword.empty() && info.m_strPassword.back() == '\r')
         info.m_strPassword.pop_back();
-    for (const auto& [name, text] : {std::pair<const char*, const CString*>{"server", &info.m_strServer},
-                                     {"user", &info.m_strUser},
-                                     {"password", &info.m_strPassword}}) {
+    for (const auto& [name, text] :
+         {std::pair<const char*, const CString*>{"server", &info.m_strServer},
+          {"user", &info.m_strUser},
+          {"password", &info.m_strPassword}}) {
         if (text->empty() || text->size() > CFtpInfoFile::kMaxLength) {
-            std::cerr << "ftpinfo: the " << name << " must have 1 to "
-                      << CFtpInfoFile::kMaxLength << " characters\n";
+            std::cerr << "ftpinfo: the " << name << " must have 1 to " << CFtpInfoFile::kMaxLength
+                      << " characters\n";
             return 2;
         }
     }
