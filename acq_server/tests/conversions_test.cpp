@@ -84,21 +84,6 @@ SConversionSettings AllEkg() {
 
 }  // namespace
 
-TEST(Conversions, PageSizeTable) {
-    const short ekg[] = {800, 900, 1024, 1280, 1600, 2700};
-    const short spiro[] = {600, 675, 768, 960, 1200, 2025};
-    for (int i = 0; i < kPageSizeCount; ++i) {
-        EXPECT_EQ(PageSize(i).nEkgWidth, ekg[i]);
-        EXPECT_EQ(PageSize(i).nSpiroWidth, spiro[i]);
-        EXPECT_EQ(std::string(PageSize(i).pszEkgText),
-                  std::to_string(ekg[i]) + " * " + std::to_string(ekg[i] * 3 / 4));
-        EXPECT_EQ(std::string(PageSize(i).pszSpiroText),
-                  std::to_string(spiro[i]) + " * " + std::to_string(spiro[i] * 4 / 3));
-    }
-    EXPECT_EQ(PageSize(9).nEkgWidth, 800);
-    EXPECT_EQ(PageSize(-1).nEkgWidth, 800);
-}
-
 TEST(Conversions, EkgCallsInOrder) {
     testsupport::CTempDir dir;
     const std::string w = dir.Path();
@@ -113,11 +98,11 @@ TEST(Conversions, EkgCallsInOrder) {
     typed.nJpegType = 2;
     typed.nJpegGain = 3;
     typed.nJpegRhythm = 7;
-    typed.nJpegSizeEkg = 2;
+    typed.nJpegWidthEkg = 1024;
     typed.nPdfType = 1;
     typed.nPdfGain = 4;
     typed.nPdfRhythm = 11;
-    typed.nPdfSizeEkg = 5;
+    typed.nPdfWidthEkg = 2700;
     SConversionSettings perKind = AllEkg();
     perKind.nFolderType = 2;
     SConversionSettings off;
@@ -187,8 +172,8 @@ TEST(Conversions, SpiroCallsInOrder) {
     const std::string w = dir.Path();
     SConversionSettings s;
     s.bJpegSpr = s.bPdfSpr = s.bTxtSpr = true;
-    s.nJpegSizeSpr = 2;
-    s.nPdfSizeSpr = 0;
+    s.nJpegWidthSpr = 768;
+    s.nPdfWidthSpr = 600;
 
     CLoggingSpiro svc;
     ConvertSpiroRecord(&svc, w + "y.SVC", s, 0);

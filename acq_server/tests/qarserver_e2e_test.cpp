@@ -350,3 +350,119 @@ TEST_F(QarServerE2E, StartUpCallsOnTheControls) {
     EXPECT_FALSE(Exists(m_dir / "calls.log"));
     EXPECT_NE(ListByConfigParser().find("PATN1_"), std::string::npos);
 }
+
+// ---- conversions of the stored records through the real ECG control -------------------
+
+namespace {
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string MinuteNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M", &tm);
+    return buf;
+}
+
+bool WaitForFile(const std::string& path, int nSeconds) {
+    for (int i = 0; i < nSeconds * 10; ++i) {
+        if (Exists(path))
+            return true;
+        ::usleep(100000);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(QarServerE2E, EcgRecordsBecomeImagePdfXmlAndTextReports) {
+    int nStatus = -1;
+    const std::string kCart = "--age 45 --sex F --height 170 --weight 70L --globals 72,160,96,380,402,45,-30,60";
+    const std::string templ = ReadFile(std::string(REPORTS_DATA) + "/server_ekg.txt");
+    ASSERT_FALSE(templ.empty());
+    struct Case {
+        int folderType;
+        const char* working;  // the working folder under the test's folder ("" default)
+        int jpegSize, jpegWidth;
+    } const cases[] = {{0, "", 2, 1024}, {1, "", 0, 800}, {2, "EKG_data", 5, 2700}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folderType);
+        testsupport::CTempDir run;
+        ::mkdir((run / "run").c_str(), 0700);
+        m_pServer = std::make_unique<CServer>(run.Path());
+        for (const char* key : {"JPEG EKG", "PDF EKG", "TXT EKG", "XML EKG", "TXT PAT EKG", "TXT PARAM EKG",
+                                "TXT DIAG EKG", "TXT HOSP EKG"}) {
+            ASSERT_TRUE(platform::MakeDirs(run / "config/Corvane/Corvane"));
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", key, "1");
+        }
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "FOLDER TYPE",
+                                     std::to_string(c.folderType).c_str());
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "JPEG Size EKG",
+                                     std::to_string(c.jpegSize).c_str());
+        std::string data = m_pServer->Data();
+        if (*c.working) {
+            data = run / (std::string(c.working) + "/");
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", "Working Folder", data.c_str());
+        }
+        // The control registry is per user: this run's configuration gets the control too.
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(run / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                       ShellQuote(WAVELIN_PATH),
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        ASSERT_TRUE(m_pServer->Start());
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device("frame-ecg " + kCart).find("fc0600ef"), std::string::npos);
+        m_pServer->Device("legacy-ecg --date 20260304050700 " + kCart);  // a legacy cart gets no reply
+        EXPECT_NE(m_pServer->Device("frame-ecg --raw --id RAW1").find("fc0600ef"), std::string::npos);
+
+        const std::string recDir = c.folderType == 0 ? data : c.folderType == 1 ? data + "SIM001/" : data + "EKG/";
+        auto out = [&](const char* kind, const std::string& name) {
+            return c.folderType == 2 ? data + kind + "/" + name : recDir + name;
+        };
+        for (const char* base : {"SIM001_20260304050607", "SIM001_202603040507"}) {
+            SCOPED_TRACE(base);
+            const std::string rec = recDir + base + ".ekg";
+            const std::string txt = out("TEXT", std::string(base) + "_ekg.txt");
+            ASSERT_TRUE(WaitForFile(txt, 60)) << txt;
+            ASSERT_TRUE(WaitForFile(out("XML", std::string(base) + "_ekg.xml"), 30));
+            const std::string jpg = out("JPEG", std::string(base) + "_ekg.jpg");
+            const std::string pdf = out("PDF", std::string(base) + "_ekg.pdf");
+            EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(jpg)),
+                      "JPEG " + std::to_string(c.jpegWidth) + " " + std::to_string(c.jpegWidth * 3 / 4));
+            RunCommand("qpdf --check " + ShellQuote(pdf) + " >/dev/null 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string text = RunCommand("pdftotext " + ShellQuote(pdf) + " -");
+            EXPECT_NE(text.find("SIM001"), std::string::npos);
+            EXPECT_NE(text.find("Sinus rhythm"), std::string::npos);
+            RunCommand("xmllint --noout " + ShellQuote(out("XML", std::string(base) + "_ekg.xml")) + " 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string time = std::string(base).size() > 20 ? "2026/03/04 05:06" : "2026/03/04 05:07";
+            std::string expected = Replace(templ, "@TIME@", time);
+            expected = Replace(expected, "@REC@", rec);
+            expected = Replace(expected, "@JPG@", jpg);
+            expected = Replace(expected, "@PDF@", pdf);
+            const std::string got = ReadFile(txt);
+            // Written within the run: the minute it started or the one it ended in.
+            EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+                << got;
+            EXPECT_EQ(ReadFile(rec).size(), 132640u);  // the record itself is never written over
+        }
+        // A 6000-sample record is listed but not converted.
+        const std::string raw = (c.folderType == 1 ? data + "RAW1/" : recDir) + "RAW1_20260304050607.raw";
+        EXPECT_TRUE(Exists(raw)) << raw;
+        EXPECT_NE(ReadFile(data + "FQarServer.ini").find("RAW1_20260304050607.raw"), std::string::npos);
+        EXPECT_EQ(RunCommand("find " + ShellQuote(data) + " -name 'RAW1*_ekg*' | wc -l"), "0\n");
+        if (c.folderType == 2) {
+            // The working folder keeps its name; the type folders stand beside EKG.
+            for (const char* kind : {"EKG", "JPEG", "PDF", "TEXT", "XML"}) EXPECT_TRUE(Exists(data + kind)) << kind;
+            EXPECT_FALSE(Exists(run / "_data"));
+        }
+        EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    }
+}

@@ -9,21 +9,11 @@ namespace acq_reports {
 
 namespace {
 
-const SPageSize kPageSizes[kPageSizeCount] = {
-    {800, 600, "800 * 600", "600 * 800"},       {900, 675, "900 * 675", "675 * 900"},
-    {1024, 768, "1024 * 768", "768 * 1024"},    {1280, 960, "1280 * 960", "960 * 1280"},
-    {1600, 1200, "1600 * 1200", "1200 * 1600"}, {2700, 2025, "2700 * 2025", "2025 * 2700"},
-};
-
 void Log(const ConversionLog& log, const std::string& text) {
     if (log) log(text);
 }
 
 }  // namespace
-
-const SPageSize& PageSize(int nIndex) {
-    return kPageSizes[nIndex >= 0 && nIndex < kPageSizeCount ? nIndex : 0];
-}
 
 void ConvertEkgRecord(IEkgConversionControl* pControl, const std::string& strPath,
                       const SConversionSettings& s, const ConversionLog& log, std::time_t now) {
@@ -46,12 +36,12 @@ void ConvertEkgRecord(IEkgConversionControl* pControl, const std::string& strPat
         // Solid black traces of width 2 on every image.
         pControl->EKGSetGraphPen(0, 2, 0);
         if (!pControl->EKGMakeImage(files.strJpeg, s.nJpegType, s.nJpegGain, s.nJpegRhythm,
-                                    PageSize(s.nJpegSizeEkg).nEkgWidth, 0)) {
+                                    s.nJpegWidthEkg, 0)) {
             Log(log, Format("\nCMainFrame::MakeFile EKGMakeImage FAIL (%s)\n", files.strJpeg.c_str()));
         }
     }
     if (s.bPdfEkg && !pControl->EKGMakePDF(files.strPdf, s.nPdfType, s.nPdfGain, s.nPdfRhythm,
-                                           PageSize(s.nPdfSizeEkg).nEkgWidth)) {
+                                           s.nPdfWidthEkg)) {
         Log(log, Format("\nCMainFrame::MakeFile EKGMakePDF FAIL (%s)\n", files.strPdf.c_str()));
     }
     if (s.bTxtEkg) {
@@ -88,8 +78,8 @@ void ConvertSpiroRecord(ISpiroConversionControl* pControl, const std::string& st
     files.strJpeg = s.bJpegSpr ? OutputPath(kOutJpeg, strPath, kRecordSpiro, nFolder) : "";
     files.strPdf = s.bPdfSpr ? OutputPath(kOutPdf, strPath, kRecordSpiro, nFolder) : "";
     files.strDicom = s.bDicomSpr ? OutputPath(kOutDicom, strPath, kRecordSpiro, nFolder) : "";
-    if (s.bJpegSpr) pControl->SaveJPEG(files.strJpeg, PageSize(s.nJpegSizeSpr).nSpiroWidth);
-    if (s.bPdfSpr) pControl->SavePDF(files.strPdf, PageSize(s.nPdfSizeSpr).nSpiroWidth);
+    if (s.bJpegSpr) pControl->SaveJPEG(files.strJpeg, s.nJpegWidthSpr);
+    if (s.bPdfSpr) pControl->SavePDF(files.strPdf, s.nPdfWidthSpr);
     if (s.bTxtSpr) {
         SReportSettings report;
         report.bJpeg = s.bJpegSpr;

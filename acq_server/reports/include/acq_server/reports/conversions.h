@@ -12,17 +12,6 @@
 
 namespace acq_reports {
 
-// The page sizes the size settings (0..5) stand for; the option dialogs show the same.
-struct SPageSize {
-    short nEkgWidth;            // landscape ECG page
-    short nSpiroWidth;          // portrait spirometry page
-    const char* pszEkgText;     // "800 * 600"
-    const char* pszSpiroText;   // "600 * 800"
-};
-constexpr int kPageSizeCount = 6;
-// The row of a size setting; an index outside 0..5 gives row 0.
-const SPageSize& PageSize(int nIndex);
-
 // What the conversions call of the ECG control (through the server's wrapper).
 class IEkgConversionControl : public IEkgReportValues {
 public:
@@ -47,9 +36,9 @@ public:
 struct SConversionSettings {
     bool bJpegEkg = false, bPdfEkg = false, bTxtEkg = false, bXmlEkg = false;
     bool bJpegSpr = false, bPdfSpr = false, bTxtSpr = false;
-    short nJpegType = 0, nJpegGain = 0, nJpegRhythm = 0, nJpegSizeEkg = 0;
-    short nPdfType = 0, nPdfGain = 0, nPdfRhythm = 0, nPdfSizeEkg = 0;
-    short nJpegSizeSpr = 0, nPdfSizeSpr = 0;
+    short nJpegType = 0, nJpegGain = 0, nJpegRhythm = 0, nJpegWidthEkg = 800;
+    short nPdfType = 0, nPdfGain = 0, nPdfRhythm = 0, nPdfWidthEkg = 800;
+    short nJpegWidthSpr = 600, nPdfWidthSpr = 600;  // widths of the size settings
     int nFolderType = 0;
     // The server makes no DICOM file; the reports name one only when these are on.
     bool bDicomEkg = false, bDicomSpr = false;
