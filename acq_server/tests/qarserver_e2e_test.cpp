@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 #include "platform/folders.h"
 #include "platform/profile.h"
@@ -465,4 +466,105 @@ TEST_F(QarServerE2E, EcgRecordsBecomeImagePdfXmlAndTextReports) {
         }
         EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
     }
+}
+
+// The same conversions with a stand-in control that logs each call and answers as scripted.
+TEST_F(QarServerE2E, ConversionCallsThroughAStandInControl) {
+    int nStatus = -1;
+    RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                   ShellQuote(RECCTL_PATH),
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    const std::string answers = m_dir / "answers.json";
+    testsupport::CEnvScope scripted("RECCTL_ANSWERS", answers.c_str());
+    const struct {
+        const char* key;
+        const char* value;
+    } settings[] = {{"JPEG EKG", "1"},      {"PDF EKG", "1"},       {"TXT EKG", "1"},       {"XML EKG", "1"},
+                    {"JPEG Type", "2"},     {"JPEG Gain", "4"},     {"JPEG Rhythm", "7"},   {"JPEG Size EKG", "1"},
+                    {"PDF Type", "1"},      {"PDF Gain", "2"},      {"PDF Rhythm", "3"},    {"PDF Size EKG", "4"},
+                    {"JPEG SPR", "1"},      {"PDF SPR", "1"},       {"TXT SPR", "1"},       {"JPEG Size SPR", "3"},
+                    {"PDF Size SPR", "5"},  {"TXT PAT SPR", "1"},   {"TXT PARAM SPR", "1"}, {"TXT DIAG SPR", "1"},
+                    {"TXT HOSP SPR", "1"}};
+    for (const auto& s : settings) WriteSetting(s.key, s.value);
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string data = m_pServer->Data();
+    auto calls = [&] {
+        // The calls that make files, without the getters the text reports ask.
+        std::string out;
+        std::istringstream log(ReadFile(m_dir / "calls.log"));
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(".EKGGet") == std::string::npos && line.find(".Get") == std::string::npos &&
+                line.find("SetMisc") == std::string::npos && line.find("SetInformation") == std::string::npos)
+                out += line + "\n";
+        }
+        std::remove((m_dir / "calls.log").c_str());
+        return out;
+    };
+    calls();
+
+    // The control cannot open the record: listed, logged, nothing made; the next one is.
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": false}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id FAIL1").find("fc0600ef"), std::string::npos);
+    const std::string failRec = data + "FAIL1_20260304050607.ekg";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + failRec + "\")\n");
+    EXPECT_NE(ReadFile(m_pServer->Home() + "ekg_debug.txt")
+                  .find("\nCMainFrame::MakeFile FAIL - m_Wavelin.EKGOpenFile(" + failRec + ")\n"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(data + "FQarServer.ini").find("FAIL1_20260304050607.ekg"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c FAIL1_"), "1\n");
+
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": true, \"Wavelin.EKGMakeImage\": true, "
+                                    "\"Wavelin.EKGMakePDF\": true, \"Wavelin.EKGMakeXML\": true}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id E1").find("fc0600ef"), std::string::npos);
+    const std::string base = data + "E1_20260304050607";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + base + ".ekg\")\n"
+                       "Wavelin.EKGSetGraphPen(0, 2, 0)\n"
+                       "Wavelin.EKGMakeImage(\"" + base + "_ekg.jpg\", 2, 4, 7, 900, 0)\n"
+                       "Wavelin.EKGMakePDF(\"" + base + "_ekg.pdf\", 1, 2, 3, 1600)\n"
+                       "Wavelin.EKGMakeXML(\"" + base + "_ekg.xml\")\n");
+    EXPECT_TRUE(Exists(base + "_ekg.txt"));
+
+    // Spirometry: the test refused (-2): listed, nothing written.
+    testsupport::WriteFile(answers, "{\"Flowlin.Open\": -2}");
+    EXPECT_NE(m_pServer->Device("frame-svc --id S2").find("fc06"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c S2_"), "1\n");
+    calls();
+
+    // Spirometry tests with scripted values: the calls in order and the report byte for byte.
+    const std::string values =
+        "\"Flowlin.GetFileVersion\": 2, \"Flowlin.GetInformation(10)\": \"2026\", \"Flowlin.GetInformation(11)\": \"3\", "
+        "\"Flowlin.GetInformation(12)\": \"4\", \"Flowlin.GetInformation(13)\": \"5\", \"Flowlin.GetInformation(14)\": \"6\", "
+        "\"Flowlin.GetInformation(20)\": \"Corvane Co., Ltd.\", \"Flowlin.GetInformation(22)\": \"RovEzez Ver 1.16(20160504)\", "
+        "\"Flowlin.GetInformation(0)\": \"SIM001\", \"Flowlin.GetInformation(1)\": \"SIM PATIENT\", "
+        "\"Flowlin.GetInformation(2)\": \"45\", \"Flowlin.GetInformation(3)\": \"F\", \"Flowlin.GetInformation(4)\": \"170\", "
+        "\"Flowlin.GetInformation(5)\": \"150\", \"Flowlin.GetInformation(27)\": \"1\", \"Flowlin.GetInformation(8)\": \"0\", "
+        "\"Flowlin.GetInformation(16)\": \"CLINIC\", \"Flowlin.GetInformation(17)\": \"DR SIM\", "
+        "\"Flowlin.GetRaceString\": \"Caucasian\", \"Flowlin.GetSmokeString\": \"No\", \"Flowlin.GetFormulaString\": \"Knudson\", "
+        "\"Flowlin.GetAnalysisString\": \"Normal\", \"Flowlin.GetParam\": 1.25, \"Flowlin.GetBestNo\": 1";
+    const struct {
+        const char* script;
+        const char* id;
+        const char* ext;
+        int type;
+        const char* expected;
+    } tests[] = {{"frame-fvc", "F1", "fvc", 1, "server_fvc.txt"}, {"frame-mvv", "M1", "mvv", 3, "server_mvv.txt"}};
+    for (const auto& t : tests) {
+        SCOPED_TRACE(t.script);
+        testsupport::WriteFile(answers, "{\"Flowlin.Open\": " + std::to_string(t.type) + ", \"Flowlin.GetTestType\": " +
+                                            std::to_string(t.type) + ", " + values + "}");
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device(std::string(t.script) + " --id " + t.id).find("fc06"), std::string::npos);
+        const std::string rec = data + t.id + "_20260304050607." + t.ext;
+        const std::string out = data + t.id + "_20260304050607_" + t.ext;
+        EXPECT_EQ(calls(), "Flowlin.Open(\"" + rec + "\", 0)\n"
+                           "Flowlin.SaveJPEG(\"" + out + ".jpg\", 960)\n"
+                           "Flowlin.SavePDF(\"" + out + ".pdf\", 2025)\n");
+        std::string expected = ReadFile(std::string(REPORTS_DATA) + "/" + t.expected);
+        expected = Replace(Replace(Replace(expected, "@REC@", rec), "@JPG@", out + ".jpg"), "@PDF@", out + ".pdf");
+        const std::string got = ReadFile(out + ".txt");
+        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+            << got;
+    }
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
 }

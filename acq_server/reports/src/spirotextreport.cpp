@@ -99,9 +99,13 @@ int FvlRowCount(ISpiroReportValues& values, short nType, short nVersion) {
 }
 
 std::string TestTimeText(ISpiroReportValues& values) {
-    return ZeroPad(values.GetInformation(10), 4) + "/" + ZeroPad(values.GetInformation(11), 2) +
-           "/" + ZeroPad(values.GetInformation(12), 2) + " " +
-           ZeroPad(values.GetInformation(13), 2) + ":" + ZeroPad(values.GetInformation(14), 2);
+    // Asked in this order, so that a host sees year, month, day, hour and minute in turn.
+    const std::string y = ZeroPad(values.GetInformation(10), 4);
+    const std::string mo = ZeroPad(values.GetInformation(11), 2);
+    const std::string d = ZeroPad(values.GetInformation(12), 2);
+    const std::string h = ZeroPad(values.GetInformation(13), 2);
+    const std::string mi = ZeroPad(values.GetInformation(14), 2);
+    return y + "/" + mo + "/" + d + " " + h + ":" + mi;
 }
 
 bool IsImperial(ISpiroReportValues& values) {
@@ -193,8 +197,8 @@ int WriteSpiroDiagnosisSection(std::string& out, ISpiroReportValues& values) {
     if (nType == 1 || nType == 4) {
         out += "- Result         = " + values.GetAnalysisString() + "\r\n";
     } else if (nType == 5) {
-        out += "- Result         = " + values.GetAnalysisString() + "/" +
-               values.GetAnalysisStringPost() + "\r\n";
+        const std::string strBase = values.GetAnalysisString();
+        out += "- Result         = " + strBase + "/" + values.GetAnalysisStringPost() + "\r\n";
     }
     return 1;
 }
@@ -257,8 +261,8 @@ std::string SpiroInformationReportText(ISpiroReportValues& values) {
     if (nType == 1 || nType == 4) {
         out += "Diagnosis=" + values.GetAnalysisString() + "\r\n";
     } else if (nType == 5) {
-        out += "Diagnosis=" + values.GetAnalysisString() + "/" + values.GetAnalysisStringPost() +
-               "\r\n";
+        const std::string strBase = values.GetAnalysisString();
+        out += "Diagnosis=" + strBase + "/" + values.GetAnalysisStringPost() + "\r\n";
     }
     if (nType == 1 || nType == 4 || nType == 5) {
         out += "FVC Prediction Formula=" + values.GetFormulaString() + "\r\n";

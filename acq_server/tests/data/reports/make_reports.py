@@ -218,3 +218,38 @@ def info(t, imperial=False, weight="70"):
 for t in range(1, 6):
     save("info_%d.txt" % t, info(t))
 save("info_pounds.txt", info(1, imperial=True, weight="150"))
+
+
+# ---- the server's spirometry report with the stand-in control's scripted answers -----------
+# (qarserver_e2e_test.cpp: every parameter 1.25, error digits 0; @...@ filled by the test)
+def server_spiro(t):
+    s = "[Default Information]\r\n"
+    s += "- Test Time      = 2026/03/04 05:06\r\n"
+    s += "- Write Time     = @WRITE@\r\n"
+    s += "- Company        = Corvane Co., Ltd.\r\n"
+    s += "- S/W Ver.       = RovEzez Ver 1.16(20160504)\r\n"
+    s += ("- SPIRO FileName = %s\n" if t == 3 else "- SPIRO FileName = %s\r\n") % "@REC@"
+    s += "- JPEG FileName  = @JPG@\r\n- PDF FileName   = @PDF@\r\n- DICOM FileName = \r\n"
+    s += "\r\n\n[Patient Information]\r\n- ID             = SIM001\r\n- Name           = SIM PATIENT\r\n"
+    s += "- Age            = 45\r\n- Sex            = F\r\n"
+    inches = int(170 * 0.393701 + 0.5)
+    s += "- Height         = %d ft  %d in\r\n- Weight         = %d lbs\r\n" % (inches // 12, inches % 12, 150)
+    s += "- Race           = Caucasian\r\n- Smoke          = No\r\n- Smoke year     = 0 year\r\n"
+    s += "- Smoke pack     = \r\n- Comment        = \r\n"
+    s += "\r\n\n[Parameter Information]\r\n"
+    cell = "%4.2f" % 1.25
+    if t == 1:
+        s += "- Type           = FVC\r\n\n" + "\r\n\r\n" + FVC_HEADER
+        s += "".join((lab + SIX) % ((cell,) * 6) for lab in FVC)
+    elif t == 3:
+        s += "- Type           = MVV\r\n\n" + "".join((lab + ONE) % (cell,) for lab in MVV)
+    s += "\r\n\n[Diagnosis Information]\r\n"
+    if t == 1:
+        s += "- Formula        = Knudson\r\n- Result         = Normal\r\n"
+    s += "\r\n\n[Hospital Information]\r\n- Doctor         = DR SIM\r\n- Hospital       = CLINIC\r\n"
+    s += "\r\n\nCompleteFlag   = 1"
+    return s
+
+
+save("server_fvc.txt", server_spiro(1))
+save("server_mvv.txt", server_spiro(3))
