@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
         const auto out = [&](int k) { return OutputPath(k, record, kRecordEkg, 0); };
         const SReportFiles files{record, out(kOutJpeg), out(kOutPdf), ""};
         run("open", [&] { return c.EKGOpenFile(record); });
-        run("jpeg", [&] { return c.EKGSetGraphPen(0, 2, 0) && c.EKGMakeImage(files.strJpeg, 1, 3, 1, 1024, 0); });
+        run("jpeg", [&] {
+            c.EKGSetGraphPen(0, 2, 0);
+            return c.EKGMakeImage(files.strJpeg, 1, 3, 1, 1024, 0);
+        });
         run("pdf", [&] { return c.EKGMakePDF(files.strPdf, 1, 3, 1, 1024); });
         run("text", [&] { return WriteEkgTextReport(out(kOutText), c, report, files, std::time(nullptr)) == 1; });
         run("xml", [&] { return c.EKGMakeXML(out(kOutXml)); });
@@ -81,6 +84,6 @@ int main(int argc, char** argv) {
         run("pdf", [&] { return c.SavePDF(files.strPdf, 768) == 0; });
         run("text", [&] { return WriteSpiroTextReport(out(kOutText), c, report, files, std::time(nullptr)) == 1; });
     }
-    std::printf("total    %8.2f ms (the open included)\n", total);
+    std::printf("total    %8.2f ms (the open included)%s\n", total, ok ? "" : "; a step FAILED");
     return ok ? 0 : 1;
 }
