@@ -2,6 +2,11 @@
 // all twelve languages are built.
 #include "ecg_engine/statement_tables.h"
 
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string>
+
 namespace ecg_engine {
 
 namespace {
@@ -242,12 +247,43 @@ static_assert(sizeof kZorvik21EnglishRows / sizeof *kZorvik21EnglishRows == kZor
 
 }  // namespace
 
-const char* const* RhythmStatementRows(int) {
-    return kEnglishRhythmRows;
+namespace {
+
+// The capitals table: English in capitals, except the marker rows, the rows kept as they are
+// and the format "%s".
+template <std::size_t N>
+const char* const* Capitals(const char* const (&rows)[N], std::initializer_list<int> keep) {
+    static std::array<std::string, N> s_text;
+    static std::array<const char*, N> s_rows;
+    for (std::size_t i = 0; i < N; ++i) {
+        std::string t = rows[i];
+        bool bKeep = std::strchr(rows[i], '_') != nullptr;
+        for (int k : keep)
+            bKeep = bKeep || static_cast<int>(i) == k;
+        if (!bKeep) {
+            for (std::size_t c = 0; c < t.size(); ++c) {
+                if (t[c] == '%' && c + 1 < t.size())
+                    ++c;
+                else
+                    t[c] = static_cast<char>(std::toupper(static_cast<unsigned char>(t[c])));
+            }
+        }
+        s_text[i] = t;
+        s_rows[i] = s_text[i].c_str();
+    }
+    return s_rows.data();
 }
 
-const char* const* WaveformStatementRows(int) {
-    return kEnglishWaveformRows;
+}  // namespace
+
+const char* const* RhythmStatementRows(int language) {
+    static const char* const* s_capitals = Capitals(kEnglishRhythmRows, {7, 67, 68, 71});
+    return language == 1 ? s_capitals : kEnglishRhythmRows;
+}
+
+const char* const* WaveformStatementRows(int language) {
+    static const char* const* s_capitals = Capitals(kEnglishWaveformRows, {77});
+    return language == 1 ? s_capitals : kEnglishWaveformRows;
 }
 
 const char* const* Zorvik21RhythmStatementRows() {
