@@ -154,7 +154,8 @@ void DetectPac(CEngineData& d) {
         if (r.EctopicKind[i] != EctopicNone)
             continue;
         const bool bAfterVentricular = L[i - 1] == 5 || L[i - 1] == 6;
-        if (L[i] < 1 || L[i] > 4 || bAfterVentricular || RR(d, i) >= dPremature ||
+        // A premature beat without a P wave (label 4) is junctional: left to DetectPjc.
+        if (L[i] < 1 || L[i] > 3 || bAfterVentricular || RR(d, i) >= dPremature ||
             r.PvcList[i] == 1) {
             c.Break();
             continue;
