@@ -427,10 +427,13 @@ int BuildQrsFeatureSignal(CEngineData& d) {
         dv[kInputSamples - 2] = dv[kInputSamples - 1] = dv[kInputSamples - 3];
         for (int n = 0; n < kInputSamples; ++n)
             sq[n] = Saturate(static_cast<std::int64_t>(dv[n]) * dv[n]);
+        // Moving sum kept running (exact in 64 bits).
+        std::int64_t nSum = 0;
+        for (int j = 0; j <= 2 * nHalf; ++j)
+            nSum += sq[j];
         for (int c = nHalf; c <= kInputSamples - 1 - nHalf; ++c) {
-            std::int64_t nSum = 0;
-            for (int j = -nHalf; j <= nHalf; ++j)
-                nSum += sq[c + j];
+            if (c > nHalf)
+                nSum += static_cast<std::int64_t>(sq[c + nHalf]) - sq[c - nHalf - 1];
             f[c] = Saturate(nSum / nDivisor);
         }
         std::fill(f.begin(), f.begin() + nHalf, f[nHalf]);
