@@ -6,6 +6,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,64 @@ TEST_P(RhythmTable, StatementsAsTheControlReadsThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, RhythmTable, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Frequent wide ventricular beats (120-160 ms, 0.6-1.5 mV): every beat is listed, the
+// PVCs are stated, and no lead is taken for a poor one.
+struct SWideCase {
+    const char* name;
+    std::string options;
+    const char* pvcStatement;
+    friend void PrintTo(const SWideCase& c, std::ostream* os) { *os << c.options; }
+};
+
+const SWideCase kWideCases[] = {
+    {"Bigeminy06", "--vamp 0.6 --script S" + Repeat(",V:600,S:1000", 6), "PVC Bigeminy"},
+    {"Bigeminy15", "--vamp 1.5 --script S" + Repeat(",V:560,S:1040", 6), "PVC Bigeminy"},
+    {"Trigeminy", "--vamp 0.6 --script S,S:900" + Repeat(",V:540,S:1260,S:900", 4),
+     "PVC Trigeminy"},
+    {"Run", "--vamp 0.7 --script S,S:900,S:900,V:450,V:450,V:450,S:1200,S:900,S:900,S:900",
+     "short run of PVC"},
+    {"SingleWithCompensatoryPause",
+     "--vamp 0.6 --script S" + Repeat(",S:800", 4) + ",V:560,S:1040" + Repeat(",S:800", 4),
+     "PVC(Premature Ventricular Contraction)"},
+    {"Wide120", "--vamp 0.6 --vlimb R:1000:26,S:-800:34 --vchest R:1000:26,S:-800:34 --script S" +
+                    Repeat(",V:600,S:1000", 6),
+     "PVC Bigeminy"},
+    {"Wide160", "--vamp 0.6 --vlimb R:1000:34,S:-800:46 --vchest R:1000:34,S:-800:46 --script S" +
+                    Repeat(",V:600,S:1000", 6),
+     "PVC Bigeminy"},
+};
+
+class WideBeats : public ::testing::TestWithParam<SWideCase> {};
+
+TEST_P(WideBeats, EveryBeatListedAndThePvcsStated) {
+    testsupport::CTempDir dir;
+    const auto statements = RunZorvik31(dir, GetParam().options);
+    EXPECT_NE(std::find(statements.begin(), statements.end(), GetParam().pvcStatement),
+              statements.end());
+    for (const auto& s : statements)
+        EXPECT_EQ(s.find("Poor data quality"), std::string::npos);
+
+    // The QRS onsets of the result file against the generator's beats inside the record.
+    CWaveBuffer wave;
+    CEkgRecordInfo info;
+    CMorphologyTable morph;
+    ASSERT_TRUE(ReadEkgFile(dir / "rec.ksi", &wave, &info, &morph, 0));
+    const std::string json = testsupport::ReadFile(dir / "rec.ekg.json");
+    std::vector<int> truth;
+    for (std::size_t at = 0; (at = json.find("\"qrs_onset\": ", at)) != std::string::npos;) {
+        at += 13;
+        const int nOnset = std::atoi(json.c_str() + at);
+        if (nOnset + 100 < 5000)
+            truth.push_back(nOnset);
+    }
+    ASSERT_EQ(info.m_arrays.Count(2), static_cast<int>(truth.size()));
+    for (std::size_t b = 0; b < truth.size(); ++b)
+        EXPECT_NEAR(info.m_arrays.Value(2, static_cast<int>(b) + 1), truth[b], 25) << b;
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, WideBeats, ::testing::ValuesIn(kWideCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RhythmTableOlderBuild, SinoatrialBlockIsItsRow32) {

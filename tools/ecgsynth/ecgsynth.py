@@ -19,7 +19,7 @@ Beats:
                       conducted (no QRS)
   --irregular PCT     seeded irregular intervals within +-PCT % of the --rate interval
 Ventricular beats:
-  --vlimb "R:1000:40,S:-350:30"  --vchest "R:900:40,S:-400:30"  their lobes (chest leads
+  --vlimb "R:1000:30,S:-800:40"  --vchest (the same)  their lobes (chest leads
                       scaled -0.8, -0.6, 0.4, 0.8, 1, 1 from V1 to V6)
   --vaxis DEG         their frontal direction (default -70)
   --vamp SCALE        their size and T size (default 1)
@@ -100,8 +100,8 @@ CHEST_DEFAULT = {
 }
 # Wide ventricular beats: 140 ms, about 1 mV, a frontal direction of -70 degrees; the chest
 # leads take one shape scaled by lead (negative in V1, positive from V4 on).
-V_LIMB_DEFAULT = "R:1000:40,S:-350:30"
-V_CHEST_DEFAULT = "R:900:40,S:-400:30"
+V_LIMB_DEFAULT = "R:1000:30,S:-800:40"
+V_CHEST_DEFAULT = "R:1000:30,S:-800:40"
 V_CHEST_FACTORS = [-0.8, -0.6, 0.4, 0.8, 1.0, 1.0]
 FLUTTER_CHEST = [0.5, 0.3, 0.2, 0.1, 0.1, 0.1]
 BEAT_KINDS = {"S": "sinus", "A": "ectopic atrial", "J": "junctional", "V": "ventricular",
