@@ -9,7 +9,7 @@ namespace ecg_engine {
 
 namespace {
 
-constexpr int kQrsTypeQs = 16;      // Q only
+constexpr int kQrsTypeQs = 16;        // Q only
 constexpr int kQrsTypeRsrPrime = 14;  // R, S, R'
 
 }  // namespace

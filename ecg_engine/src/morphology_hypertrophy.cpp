@@ -28,8 +28,8 @@ void FindAtrialEnlargement(CEngineData& d) {
     if (!FlutterOrFibrillation(d)) {
         if (Rep(d, LeadII).PA >= t.nRaePaII || Rep(d, LeadAVF).PA >= t.nRaePaAvf)
             f.RightAtrialEnlargement = 1;
-        if (d.Detection.LeadQuality12[LeadI] == LeadGoodQuality && Rep(d, LeadII).PD >= t.nLaePdII &&
-            Rep(d, LeadV1).PA <= t.nLaePaV1)
+        if (d.Detection.LeadQuality12[LeadI] == LeadGoodQuality &&
+            Rep(d, LeadII).PD >= t.nLaePdII && Rep(d, LeadV1).PA <= t.nLaePaV1)
             f.LeftAtrialEnlargement = 1;
     }
     if (f.RightAtrialEnlargement && f.LeftAtrialEnlargement) {

@@ -37,10 +37,11 @@ void FindStDepression(CEngineData& d) {
 
     g.Region[RegionHighLateral] = Flag(v[LeadI] <= t.nLimbStDepression &&
                                        v[LeadAVL] <= t.nLimbStDepression && !f.HighLateralMi);
-    g.Region[RegionInferior] =
-        Flag(v[LeadII] <= t.nLimbStDepression && v[LeadAVF] <= t.nLimbStDepression && !f.InferiorMi);
-    g.Region[RegionAnteroseptal] = Flag(Low(LeadV1) && Low(LeadV2) && Low(LeadV3) && !f.AnteroseptalMi &&
-                                        !f.PossibleAnteroseptalMi && !f.AnteriorExtensiveMi);
+    g.Region[RegionInferior] = Flag(v[LeadII] <= t.nLimbStDepression &&
+                                    v[LeadAVF] <= t.nLimbStDepression && !f.InferiorMi);
+    g.Region[RegionAnteroseptal] =
+        Flag(Low(LeadV1) && Low(LeadV2) && Low(LeadV3) && !f.AnteroseptalMi &&
+             !f.PossibleAnteroseptalMi && !f.AnteriorExtensiveMi);
     g.Region[RegionAnterolateral] = Flag(Low(LeadV4) && Low(LeadV5) && Low(LeadV6) && !bLvh &&
                                          !f.AnterolateralMi && !f.AnteriorExtensiveMi);
     const int n = Low(LeadV2) + Low(LeadV3) + (Low(LeadV4) && !bLvh) + (Low(LeadV5) && !bLvh);
@@ -62,10 +63,10 @@ void FindStElevation(CEngineData& d) {
     };
     const auto Up = [&](int l, int nLimit) { return v[l] >= nLimit && Stable(l); };
 
-    g.Region[RegionHighLateral] = Flag(Up(LeadI, t.nLimbStElevation) &&
-                                       Up(LeadAVL, t.nLimbStElevation) && !f.HighLateralMi);
-    g.Region[RegionInferior] = Flag(Up(LeadII, t.nLimbStElevation) &&
-                                    Up(LeadAVF, t.nLimbStElevation) && !f.InferiorMi);
+    g.Region[RegionHighLateral] =
+        Flag(Up(LeadI, t.nLimbStElevation) && Up(LeadAVL, t.nLimbStElevation) && !f.HighLateralMi);
+    g.Region[RegionInferior] =
+        Flag(Up(LeadII, t.nLimbStElevation) && Up(LeadAVF, t.nLimbStElevation) && !f.InferiorMi);
     g.Region[RegionAnteroseptal] =
         Flag(Up(LeadV1, t.nSeptalStElevation) && Up(LeadV2, t.nSeptalStElevation) &&
              Up(LeadV3, t.nSeptalStElevation) && !f.AnteroseptalMi && !f.PossibleAnteroseptalMi &&

@@ -177,9 +177,12 @@ int SelectWaveformStatements(CEngineData& d) {
         const struct {
             std::int32_t nFinding;
             int nRow, nClass;
-        } aBlock[] = {{f.BifascicularRbbbLpfb, RowRbbbLpfb, 3}, {f.BifascicularRbbbLafb, RowRbbbLafb, 3},
-                      {f.CompleteRbbb, RowCrbbb, 2},            {f.IncompleteRbbb, RowIcrbbb, 1},
-                      {f.Lbbb, RowLbbb, 3},                      {f.Nivcd, RowNivcd, 2}};
+        } aBlock[] = {{f.BifascicularRbbbLpfb, RowRbbbLpfb, 3},
+                      {f.BifascicularRbbbLafb, RowRbbbLafb, 3},
+                      {f.CompleteRbbb, RowCrbbb, 2},
+                      {f.IncompleteRbbb, RowIcrbbb, 1},
+                      {f.Lbbb, RowLbbb, 3},
+                      {f.Nivcd, RowNivcd, 2}};
         for (const auto& b : aBlock) {
             if (!b.nFinding)
                 continue;
@@ -253,7 +256,8 @@ int SelectWaveformStatements(CEngineData& d) {
                                 out.EmitText(Format("  (%s)", work.data()).c_str(), grp.nClass);
                             }
                         } else {
-                            out.EmitText(Format("%s(%s)", pszHeader, work.data()).c_str(), grp.nClass);
+                            out.EmitText(Format("%s(%s)", pszHeader, work.data()).c_str(),
+                                         grp.nClass);
                         }
                     }
                 } else {

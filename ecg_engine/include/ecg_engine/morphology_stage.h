@@ -18,18 +18,18 @@ struct SVoltageAxisThresholds {
     int nLeftAxisFrom;     // left: nLeftAxisFrom <= a < nNormalAxisFrom
     int nNormalAxisFrom;   // normal: nNormalAxisFrom <= a <= nNormalAxisTo
     int nNormalAxisTo;
-    int nRightAxisTo;      // right: nNormalAxisTo < a <= nRightAxisTo
-    int nNorthwestFrom;    // northwest: nNorthwestFrom < a < nLeftAxisFrom
+    int nRightAxisTo;    // right: nNormalAxisTo < a <= nRightAxisTo
+    int nNorthwestFrom;  // northwest: nNorthwestFrom < a < nLeftAxisFrom
 };
 
 // Thresholds of atrial enlargement and ventricular hypertrophy, per patient group (the left
 // ventricular voltages are those of criteria set 2).
 struct SHypertrophyThresholds {
-    int nRaePaII, nRaePaAvf;       // P amplitude in II, aVF
-    int nLaePdII, nLaePaV1;        // P duration in II, negative P in V1
-    int nRvhMaxQrs;                // median QRS duration up to which RVH is scored
+    int nRaePaII, nRaePaAvf;  // P amplitude in II, aVF
+    int nLaePdII, nLaePaV1;   // P duration in II, negative P in V1
+    int nRvhMaxQrs;           // median QRS duration up to which RVH is scored
     int nRvhSumQrsV1, nRvhRaV1, nRvhSaV1;
-    int nRvhSToRTenths;            // |S| > tenths/10 x R in V5 or V6
+    int nRvhSToRTenths;  // |S| > tenths/10 x R in V5 or V6
     int nRvhSumQrsV56;
     int nRvhAxisRight, nRvhAxisNorthwest;  // axis > right, or -180 < axis < northwest
     int nLvhSv1R56, nLvhRv56Sv2, nLvhR56, nLvhRaVl;
@@ -37,10 +37,10 @@ struct SHypertrophyThresholds {
 
 // Thresholds of the conduction blocks and pre-excitation, per patient group.
 struct SConductionThresholds {
-    int nNarrowQrs;      // median QRS duration up to which only an incomplete RBBB is found
-    int nMinRPrime;      // smaller of R and R' in V1
-    int nQrQDuration;    // QR in V1: a Q longer than this ...
-    int nQrRToQ;         // ... and deeper than R / this is no incomplete RBBB
+    int nNarrowQrs;    // median QRS duration up to which only an incomplete RBBB is found
+    int nMinRPrime;    // smaller of R and R' in V1
+    int nQrQDuration;  // QR in V1: a Q longer than this ...
+    int nQrRToQ;       // ... and deeper than R / this is no incomplete RBBB
     int nLpfbFrom, nLpfbTo, nLafbFrom, nLafbTo;  // initial axis
     int nLbbbRaV1, nLbbbRdV1;
     int nNivcdFlutterQrs;  // with flutter or fibrillation NIVCD needs a QRS above this
