@@ -49,12 +49,12 @@ void FindInfarction(CEngineData& d) {
         f.AnteroseptalMi = 1;
     else if (q == 3 && bSmallV6)
         f.AnteroseptalMi = 1;
-    else if (q == 2) {
+    else if (q >= 2) {
+        // Three QS complexes with a tall R in V6 land here too (first matching rule).
         if (s >= 2 || bSmallV6)
             f.PossibleAnteroseptalMi = 1;
-    } else if (q <= 1) {
-        if (s == 2 && bSmallV6)
-            f.PossibleAnteroseptalMi = 1;
+    } else if (s == 2 && bSmallV6) {
+        f.PossibleAnteroseptalMi = 1;
     }
     if (f.AnteroseptalMi || f.PossibleAnteroseptalMi)
         f.RightVentricularHypertrophy = f.ProbableRvh = 0;

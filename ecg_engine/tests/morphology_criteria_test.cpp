@@ -689,6 +689,13 @@ TEST(MorphologyInfarction, Rules) {
              L(d, LeadV6).RA = 2600;
          },
          &F::AnteroseptalMi, 0},
+        {"q 3, R(V6) 2600, s 2: possible",
+         [](CEngineData& d) {
+             SetQs(d, {LeadV1, LeadV2, LeadV3});
+             L(d, LeadV6).RA = 2600;
+             SetQ(d, {LeadV1, LeadV2}, -150);
+         },
+         &F::PossibleAnteroseptalMi, 1},
         {"q 2, R(V6) 2400: possible",
          [](CEngineData& d) {
              SetQs(d, {LeadV1, LeadV2});
