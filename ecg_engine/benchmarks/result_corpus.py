@@ -64,6 +64,7 @@ RHYTHM = {
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
+    "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     "chbj": ["--ptimeline", "70", "--script", "E" + rep(",E:1300", 7)],
     "chbv": ["--ptimeline", "70", "--script", "EV" + rep(",EV:1600", 6)],
     "atrial": ["--rate", "75", "--paxis", "-70"],

@@ -193,7 +193,10 @@ int FilterAcHumMode1(std::int16_t* x, int N, int nAC) {
     if (nAC != 1 && nAC != 2)
         return 0;
     const SHumCanceller& p = kHumCancellers[nAC - 1];
-    const int T = p.nTaps;
+    // Both cancellers have six taps: a fixed count lets the loops unroll (same arithmetic).
+    constexpr int T = 6;
+    if (p.nTaps != T)
+        return 0;
     // Every row starts from zero weights, so no lead's result depends on the lead before it.
     float w[6] = {}, r[6] = {};
     auto Step = [&](int nIndex, int nPhase) {
@@ -211,8 +214,11 @@ int FilterAcHumMode1(std::int16_t* x, int N, int nAC) {
     // Warm-up backwards over the row's start, without writing.
     for (int k = std::min(p.nWarmUp, N - 1); k >= 1; --k)
         (void)Step(k, k % p.nPeriod);
-    for (int n = 0; n < N; ++n)
-        x[n] = ToSample(static_cast<double>(Step(n, n % p.nPeriod)));
+    for (int n = 0, nPhase = 0; n < N; ++n) {
+        x[n] = ToSample(static_cast<double>(Step(n, nPhase)));
+        if (++nPhase == p.nPeriod)
+            nPhase = 0;
+    }
     return 0;
 }
 

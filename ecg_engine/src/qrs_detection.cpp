@@ -391,9 +391,12 @@ int ComputeSquaredSlope(CEngineData& d) {
 
 int BuildQrsFeatureSignal(CEngineData& d) {
     auto& t = d.Detection;
-    for (auto* pRows : {&t.SmoothedRow, &t.DerivativeRow, &t.SquaredRow, &t.QrsFeature}) {
-        for (auto& row : *pRows)
-            row.fill(0);
+    // Rows of a lead with signal are written whole below; only the others are cleared.
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsNoSignal(d, r))
+            continue;
+        for (auto* pRows : {&t.SmoothedRow, &t.DerivativeRow, &t.SquaredRow, &t.QrsFeature})
+            (*pRows)[r].fill(0);
     }
     for (auto& h : t.FeatureHistogram)
         h.fill(0);

@@ -281,6 +281,43 @@ TEST(RhythmStatements, CompositeTextsAreCutToTheSlot) {
     EXPECT_EQ(s, strLong + "(HR");
 }
 
+TEST(RhythmStatements, DoubleByteTextsAreCutOnWholeCharacters) {
+    // Chinese rows are two bytes a character: "(possible)" of two bytes and a text of 99
+    // characters make 200 bytes, and the cut at 199 must not split the last character.
+    static const char* aRows[kRhythmRows];
+    static std::string strText;
+    strText.clear();
+    for (int i = 0; i < 99; ++i)
+        strText += "\xB0\xA1";
+    for (int i = 0; i < kRhythmRows; ++i)
+        aRows[i] = RhythmStatementRows(2)[i];
+    aRows[56] = "xy";
+    aRows[3] = strText.c_str();
+    const auto beats = Repeat({Sinus(830), SBeat{830, 160, 90, 60, {-80}}}, 10);
+    for (int nLanguage : {2, 0}) {
+        auto d = Record(beats, 72);
+        d->InterpretationContext.nLanguage = nLanguage;
+        d->RhythmStatementTable = aRows;
+        testsupport::CTempDir dir;
+        ecg_engine_test::CWorkingFolder folder(dir.Path());
+        RunRhythmAnalysis(*d);
+        ASSERT_EQ(d->Finish.RhythmStatementCount, 1);
+        const std::string s = d->RhythmStatementSlots[1].data();
+        // Double-byte: 2 + 98 whole characters; one byte a character: the slot's 199 bytes.
+        EXPECT_EQ(s.size(), nLanguage == 2 ? 198u : 199u) << nLanguage;
+        EXPECT_EQ(s.substr(0, 2), "xy");
+    }
+}
+
+TEST(RhythmStatements, SixtySixBeatsUseTheSixtyFiveTheListsHold) {
+    auto d = Record(Repeat({Sinus(450)}, 65), 133);
+    d->BeatCount = 66;  // one more than the counted lists hold
+    const auto a = Analyse(*d);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a[0], "Sinus Tachycardia(HR>130)");
+    EXPECT_EQ(RhythmBeats(*d), 65);
+}
+
 TEST(RhythmStatements, CompleteBlockNeedsTwoBeatsForItsEscapeRhythm) {
     // One beat: no read of beat 0 for the escape rhythm's width.
     auto d = Record({SBeat{1600, 300, 90}}, 37);

@@ -124,6 +124,10 @@ const SRhythmCase kCases[] = {
     // Conducted with a wide QRS; the dropped beat leaves a pause as well.
     {"AvBlockMobitzII", "--script " + kMobitz,
      {"Normal Sinus Rhythm", "AV Block II - type II", "Sinus Pause(pause<=3.0sec)", "Normal Axis", "Nonspecific intraventricular coduction delay", "possible Anteroseptal MI", kMarked}},
+    // Atria at 120 per minute, every second P wave blocked. The P search reaches 800 ms back
+    // from the QRS end: the blocked P wave lies inside that and after a short ST and T.
+    {"AvBlockTwoToOne", "--st 10 --script S::120" + Repeat(",B:500:120,S:500:120", 10),
+     {"Normal Sinus Rhythm", "2:1 AV Block", "Normal Axis", kModerate}},
     // Atria at 70 per minute on their own, the ventricles escape.
     {"CompleteBlockJunctionalEscape", "--ptimeline 70 --script E" + Repeat(",E:1300", 7),
      {"Escape Junctional Rhythm", "Complete AV Block", "Normal Axis", kMarked}},
