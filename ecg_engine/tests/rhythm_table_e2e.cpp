@@ -127,7 +127,8 @@ const SRhythmCase kCases[] = {
     // Atria at 120 per minute, every second P wave blocked. The P search reaches 800 ms back
     // from the QRS end: the blocked P wave lies inside that and after a short ST and T.
     {"AvBlockTwoToOne", "--st 10 --script S::120" + Repeat(",B:500:120,S:500:120", 10),
-     {"Normal Sinus Rhythm", "2:1 AV Block", "Normal Axis", kModerate}},
+     {"Normal Sinus Rhythm", "2:1 AV Block", "Normal Axis",
+       "Nonspecific intraventricular coduction delay", kModerate}},
     // Atria at 70 per minute on their own, the ventricles escape.
     {"CompleteBlockJunctionalEscape", "--ptimeline 70 --script E" + Repeat(",E:1300", 7),
      {"Escape Junctional Rhythm", "Complete AV Block", "Normal Axis", kMarked}},
