@@ -13,6 +13,7 @@ Usage:
   dcmjudge.py bmp FILE PICTURE rgb|grey     pixels equal the BMP's (grey: luminance
                                             round(0.299 R + 0.587 G + 0.114 B))
   dcmjudge.py same FILE1 FILE2              the datasets are equal (meta header aside)
+Several commands may be given at once, separated by "--" (one start of Python for all).
 Prints what differs; exit 0 when everything matches, 1 otherwise, 2 on bad usage.
 Standard library and Debian's python3-pydicom only.
 """
@@ -23,9 +24,12 @@ import sys
 import pydicom
 
 
+CURRENT = []
+
+
 def fail(msgs):
     for m in msgs[:20]:
-        print(m)
+        print(os.path.basename(CURRENT[0]) + ": " + m if CURRENT else m)
     if len(msgs) > 20:
         print("... %d more" % (len(msgs) - 20))
     return 1 if msgs else 0
@@ -229,10 +233,29 @@ def cmd_same(a, b):
 
 
 def main(argv):
-    if len(argv) < 3:
+    commands, cur = [], []
+    for a in argv[1:]:
+        if a == "--":
+            commands.append(cur)
+            cur = []
+        else:
+            cur.append(a)
+    commands.append(cur)
+    status = 0
+    for c in commands:
+        result = run(c)
+        if result == 2:
+            return 2
+        status = max(status, result)
+    return status
+
+
+def run(args):
+    if len(args) < 2:
         sys.stderr.write(__doc__)
         return 2
-    cmd, path, rest = argv[1], argv[2], argv[3:]
+    cmd, path, rest = args[0], args[1], args[2:]
+    CURRENT[:] = [path]
     if cmd == "attrs":
         return cmd_attrs(path, rest)
     if cmd == "ecg" and len(rest) == 1:

@@ -1,6 +1,7 @@
 #include "oxudcm/dcmtkdicomfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -39,6 +40,21 @@ std::string TagText(std::uint16_t g, std::uint16_t e) {
     char sz[32];
     std::snprintf(sz, sizeof sz, "(%04X,%04X)", g, e);
     return sz;
+}
+mode_t CurrentUmask() {
+    mode_t nMask = 022;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char sz[256];
+        while (std::fgets(sz, sizeof sz, f)) {
+            unsigned nValue = 0;
+            if (std::sscanf(sz, "Umask: %o", &nValue) == 1) {
+                nMask = static_cast<mode_t>(nValue);
+                break;
+            }
+        }
+        std::fclose(f);
+    }
+    return nMask;
 }
 std::string FolderOf(const std::string& strPath) {
     const std::size_t n = strPath.find_last_of('/');
@@ -157,6 +173,8 @@ int CDcmTkDicomFile::SaveAs(const char* pszPath, int nTransfer, int) {
         m_strLastError = "cannot create a file in the folder of " + strPath;
         return 0;
     }
+    // mkstemp makes the file private; the saved file gets the usual permissions.
+    ::fchmod(fd, 0666 & ~CurrentUmask());
     ::close(fd);
     strTemp = szTemp.data();
     OFCondition cond = file.saveFile(strTemp.c_str(), xfer, EET_ExplicitLength, EGL_recalcGL,

@@ -41,7 +41,7 @@ constexpr CLeadCode kLeads[12] = {
 std::string SpiroLabel(int nChannels, int n) {
     char sz[48];
     if (nChannels == 12) {
-        std::snprintf(sz, sizeof sz, "%s curve %d trial %d", n < 6 ? "Base" : "Post",
+        std::snprintf(sz, sizeof sz, "%s %d trial %d", n < 6 ? "Base" : "Post",
                       (n % 6) / 3 + 1, n % 3 + 1);
     } else if (nChannels == 3) {
         std::snprintf(sz, sizeof sz, "SVC trial %d", n + 1);
