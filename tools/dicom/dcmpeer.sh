@@ -10,7 +10,7 @@
 #       Orthanc with its own configuration and storage in DIR, called AE title checked
 #
 # The command sees PEER_PID (the peer's process) and PEER_DIR. Both peers run with
-# TCP_NODELAY=1. The exit status is the command's; 90 when the peer did not come up.
+# TCP_NODELAY=1 (PEER_TCP_NODELAY=0: Nagle on). The exit status is the command's; 90 when the peer did not come up.
 set -u
 
 if [ "${1:-}" != "--inside" ]; then
@@ -32,7 +32,8 @@ kind=$1 dir=$2
 shift 2
 ip link set lo up || exit 91
 mkdir -p "$dir"
-export PEER_DIR=$dir TCP_NODELAY=1
+# PEER_TCP_NODELAY=0 leaves Nagle on in the peer (benchmarks only).
+export PEER_DIR=$dir TCP_NODELAY=${PEER_TCP_NODELAY:-1}
 
 case $kind in
 storescp)

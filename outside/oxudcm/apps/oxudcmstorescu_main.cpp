@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "dcmtk/config/osconfig.h"
+#include "dcmtk/oflog/oflog.h"
 #include "oxudcm/dcmtkstorescu.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
@@ -34,6 +36,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // DCMTK reports every request at its default level; our own lines say what matters.
+    OFLog::configure(OFLogger::WARN_LOG_LEVEL);
     const std::string strIni = platform::HomeDir(kProgram) + "OxuDcmStoreSCU.ini";
     std::string strHost = platform::GetProfileString(strIni, "DESTINATION", "HOST", "");
     int nPort = platform::GetProfileInt(strIni, "DESTINATION", "PORT", 0);

@@ -114,7 +114,7 @@ CDcmTkStoreSCU::EResult CDcmTkStoreSCU::Send(const char* pszHost, int nPort, con
         cond = scu.initNetwork();
     }
     CNoDelayLayer layer;
-    if (cond.good()) {
+    if (cond.good() && m_bNoDelay) {
         cond = scu.UseLayer(&layer);
     }
     if (cond.good()) {

@@ -79,10 +79,15 @@ std::vector<std::string> MakeThreeKinds(const std::string& strDir, int nIndex) {
 }
 
 std::string MakeSmall(const std::string& strDir, int nIndex) {
+    const std::string strJpeg = strDir + "small.jpg";
+    if (!testsupport::Exists(strJpeg) && !dcmtest::MakeJpeg(strJpeg, 16, 12)) {
+        return {};
+    }
     CDcmTkEcgData data;
-    Fill(data, "1.2.840.10008.5.1.4.1.1.9.1.1", nIndex, 3);
+    Fill(data, "1.2.840.10008.5.1.4.1.1.7", nIndex, 3);
     data.AddWaveformData(Wave(1, 50, 16));
+    data.AddJpegFile(strJpeg.c_str());
     const std::string strPath = strDir + "s" + std::to_string(nIndex) + ".dcm";
-    return data.SaveAs(strPath.c_str(), 2) == 1 ? strPath : std::string();
+    return data.SaveAs(strPath.c_str(), 4) == 1 ? strPath : std::string();
 }
 }  // namespace peerobjects

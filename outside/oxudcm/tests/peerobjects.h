@@ -9,6 +9,7 @@ namespace peerobjects {
 // Writes the three files into the folder (with the pictures they need) and returns their
 // paths; nIndex makes the UIDs unique.
 std::vector<std::string> MakeThreeKinds(const std::string& strDir, int nIndex);
-// One small object for the benchmark and the long lists.
+// One small object (a Secondary Capture with a tiny JPEG and 50 samples) for the benchmark
+// and the long lists.
 std::string MakeSmall(const std::string& strDir, int nIndex);
 }  // namespace peerobjects

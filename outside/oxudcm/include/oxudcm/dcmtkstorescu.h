@@ -26,6 +26,8 @@ public:
     void SetAcseTimeout(int nSeconds) { m_nAcseTimeout = nSeconds; }
     void SetDimseTimeout(int nSeconds) { m_nDimseTimeout = nSeconds; }
     void SetMaxPdu(unsigned nBytes) { m_nMaxPdu = nBytes; }
+    // TCP_NODELAY on the socket (the default); off only to measure what it saves.
+    void SetNoDelay(bool bNoDelay) { m_bNoDelay = bNoDelay; }
 
     enum EResult {
         kAllStored = 0,
@@ -47,4 +49,5 @@ private:
     int m_nAcseTimeout = 30;
     int m_nDimseTimeout = 60;
     unsigned m_nMaxPdu = 65536;
+    bool m_bNoDelay = true;
 };
