@@ -98,19 +98,28 @@ protected:
     dicomexport::CExportSettings settings;
 };
 
-TEST_F(EkgDicomExportTest, RecordsBecomeValidFilesWithTheirSamplesAndPicture) {
-    struct Case {
-        const char* file;
-        const char* id;
-        const char* date;
-        const char* time;
-        const char* weight;
-    } cases[] = {
-        {"server.ekg", "ID-4711", "20240314", "092601", "72.6"},       // pounds
-        {"server60.raw", "ID-4711", "20240314", "092601", "72.6"},     // 6000 a lead
-        {"engine.ksi", "", "", "", ""},                                // no time, no patient
-        {"control.ekg", "0123456789ABCDEF", "19991231", "235901", "59.0"},
-    };
+struct RecordCase {
+    const char* file;
+    const char* id;
+    const char* date;
+    const char* time;
+    const char* weight;
+};
+const RecordCase kRecords[] = {
+    {"server.ekg", "ID-4711", "20240314", "092601", "72.6"},    // pounds
+    {"server60.raw", "ID-4711", "20240314", "092601", "72.6"},  // 6000 a lead
+    {"engine.ksi", "", "", "", ""},                             // no time, no patient
+    {"control.ekg", "0123456789ABCDEF", "19991231", "235901", "59.0"},
+};
+
+void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.file; }
+
+class EkgDicomExportRecordTest : public EkgDicomExportTest,
+                                 public ::testing::WithParamInterface<RecordCase> {};
+
+// Each record in its three picture kinds.
+TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
+    const RecordCase& c = GetParam();
     const auto tempBefore = Listing(platform::PrivateTempDir());
     int nExport = 0;
     std::vector<std::string> judge;  // one run of the judge for every file
@@ -120,7 +129,7 @@ TEST_F(EkgDicomExportTest, RecordsBecomeValidFilesWithTheirSamplesAndPicture) {
         }
         judge.insert(judge.end(), command.begin(), command.end());
     };
-    for (const Case& c : cases) {
+    {
         ASSERT_TRUE(Open(c.file)) << c.file;
         const std::string strRecord = dir / ("fx/" + std::string(c.file));
         for (int nType : {0, 1, 2}) {
@@ -153,15 +162,26 @@ TEST_F(EkgDicomExportTest, RecordsBecomeValidFilesWithTheirSamplesAndPicture) {
             }
         }
     }
-    add({"attrs", dir / "server.ekg1.dcm", "PatientName=J\xc3\xa9r\xc3\xb4me Dupont", "PatientSex=M",
-         "PatientAge=057Y", "PatientSize=1.78", "ReferringPhysicianName=Dr. Weiss",
-         "InstitutionName=Clinic Nord", "WindowCenter=128", "WindowWidth=256", "Columns=1024",
-         "Rows=768"});
-    add({"attrs", dir / "control.ekg10.dcm", "PatientSex=F", "PatientAge=104D", "PatientSize!"});
+    if (std::string(c.file) == "server.ekg") {
+        add({"attrs", dir / "server.ekg1.dcm", "PatientName=J\xc3\xa9r\xc3\xb4me Dupont",
+             "PatientSex=M", "PatientAge=057Y", "PatientSize=1.78", "ReferringPhysicianName=Dr. Weiss",
+             "InstitutionName=Clinic Nord", "WindowCenter=128", "WindowWidth=256", "Columns=1024",
+             "Rows=768"});
+    }
+    if (std::string(c.file) == "control.ekg") {
+        add({"attrs", dir / "control.ekg1.dcm", "PatientSex=F", "PatientAge=104D", "PatientSize!"});
+    }
     EXPECT_EQ(dcmtest::Judge(judge), "");
     // The pictures were private scratch files, and they are gone.
     EXPECT_EQ(Listing(platform::PrivateTempDir()), tempBefore);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, EkgDicomExportRecordTest, ::testing::ValuesIn(kRecords),
+                         [](const ::testing::TestParamInfo<RecordCase>& info) {
+                             std::string s = info.param.file;
+                             s.erase(std::remove(s.begin(), s.end(), '.'), s.end());
+                             return s;
+                         });
 
 TEST_F(EkgDicomExportTest, WindowFromTheServerSettings) {
     platform::CSettingsStore server("Corvane/Qar Server");

@@ -26,6 +26,15 @@ std::string MakeRecord(const std::string& strPath) {
             s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
         }
     }
+    // Sample 100 of leads I-aVR spells the bytes E0 7F 10 00 4F 42 00 00 (a Pixel Data tag
+    // with VR "OB") inside the waveform: a writer that patched the first such run after
+    // saving would corrupt these samples.
+    const int anRun[4] = {0x7FE0, 0x0010, 0x424F, 0x0000};
+    for (int lead = 0; lead < 4; ++lead) {
+        const std::size_t at = 2 * static_cast<std::size_t>(lead * 5100 + 100);
+        s[at] = static_cast<char>(anRun[lead] & 0xFF);
+        s[at + 1] = static_cast<char>(anRun[lead] >> 8);
+    }
     testsupport::WriteFile(strPath, s);
     return s;
 }
