@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <deque>
 #include <map>
 
 #include "dcmtk/config/osconfig.h"
@@ -26,7 +27,7 @@ public:
 
 class CSender : public DcmStorageSCU {
 public:
-    CSender(CDcmTkStoreSCUCallback* pCallback, const std::map<std::string, std::size_t>& index,
+    CSender(CDcmTkStoreSCUCallback* pCallback, std::map<std::string, std::deque<std::size_t>>& index,
             std::vector<bool>& abStored, std::string& strFirstRefusal)
         : m_pCallback(pCallback), m_index(index), m_abStored(abStored),
           m_strFirstRefusal(strFirstRefusal) {}
@@ -39,9 +40,11 @@ protected:
         const std::string strFile = entry.Filename.getCharPointer() ? entry.Filename.getCharPointer() : "";
         const bool bOk = entry.RequestSent &&
                          (entry.ResponseStatusCode == 0x0000 || (entry.ResponseStatusCode & 0xF000) == 0xB000);
+        // A file listed twice is sent twice; each report takes the next of its places.
         auto it = m_index.find(strFile);
-        if (it != m_index.end()) {
-            m_abStored[it->second] = bOk;
+        if (it != m_index.end() && !it->second.empty()) {
+            m_abStored[it->second.front()] = bOk;
+            it->second.pop_front();
         }
         if (!bOk && m_strFirstRefusal.empty()) {
             char sz[64];
@@ -57,7 +60,7 @@ protected:
 
 private:
     CDcmTkStoreSCUCallback* m_pCallback;
-    const std::map<std::string, std::size_t>& m_index;
+    std::map<std::string, std::deque<std::size_t>>& m_index;
     std::vector<bool>& m_abStored;
     std::string& m_strFirstRefusal;
     int m_nDone = 0;
@@ -87,7 +90,7 @@ CDcmTkStoreSCU::EResult CDcmTkStoreSCU::Send(const char* pszHost, int nPort, con
     if (!pszHost || !*pszHost || nPort <= 0 || nPort > 65535) {
         return finish(kNoAssociation, "no valid destination (host and port)");
     }
-    std::map<std::string, std::size_t> index;
+    std::map<std::string, std::deque<std::size_t>> index;
     std::string strRefusal;
     CSender scu(pCallback, index, m_abStored, strRefusal);
     scu.setPeerHostName(pszHost);
@@ -103,7 +106,7 @@ CDcmTkStoreSCU::EResult CDcmTkStoreSCU::Send(const char* pszHost, int nPort, con
     scu.setAllowIllegalProposalMode(OFFalse);
 
     for (std::size_t i = 0; i < m_astrFiles.size(); ++i) {
-        index.emplace(m_astrFiles[i], i);
+        index[m_astrFiles[i]].push_back(i);
         OFCondition cond = scu.addDicomFile(m_astrFiles[i].c_str(), ERM_fileOnly, OFTrue);
         if (cond.bad()) {
             return finish(kNoFiles, m_astrFiles[i] + " is no DICOM file that can be sent: " + cond.text());

@@ -170,19 +170,28 @@ TEST_F(OxuDcmTest, JpegStaysOneFragmentUnderBaselineWhateverTheChoice) {
     }
 }
 
-TEST_F(OxuDcmTest, TwelveLeadWaveformObjectWithoutPicture) {
-    CDcmTkEcgData data;
-    CObject obj(kEcg12, Interleave(rec));
-    obj.series.m_strModality = "ECG";
-    obj.instance.m_dtAcquisition = CDcmDateTime::DateTime(2024, 3, 14, 9, 26, 1);
-    obj.AddTo(data);
-    const std::string strFile = dir / "w.dcm";
-    ASSERT_EQ(data.SaveAs(strFile.c_str(), 2), 1) << data.GetLastError();
-    EXPECT_EQ(dcmtest::Judge({"ecg", strFile, dir / "rec.ekg"}), "");
-    EXPECT_EQ(dcmtest::Judge({"attrs", strFile, "ContentDate=20240314", "ContentTime=092601",
-                              "AcquisitionDateTime=20240314092601", "PixelData!"}),
-              "");
-    EXPECT_EQ(dcmtest::VerifyErrors(strFile), "");
+// The server library's object: 12-lead ECG waveform storage, with or without the report
+// picture beside the waveform.
+TEST_F(OxuDcmTest, TwelveLeadWaveformObject) {
+    ASSERT_TRUE(dcmtest::MakeJpeg(dir / "p.jpg", 64, 48));
+    for (bool bPicture : {false, true}) {
+        CDcmTkEcgData data;
+        CObject obj(kEcg12, Interleave(rec));
+        obj.series.m_strModality = "ECG";
+        obj.instance.m_dtAcquisition = CDcmDateTime::DateTime(2024, 3, 14, 9, 26, 1);
+        obj.AddTo(data);
+        if (bPicture) {
+            ASSERT_EQ(data.AddJpegFile((dir / "p.jpg").c_str()), 1);
+        }
+        const std::string strFile = dir / (bPicture ? "wj.dcm" : "w.dcm");
+        ASSERT_EQ(data.SaveAs(strFile.c_str(), 2), 1) << data.GetLastError();
+        EXPECT_EQ(dcmtest::Judge({"ecg", strFile, dir / "rec.ekg", "--", "attrs", strFile,
+                                  "ContentDate=20240314", "ContentTime=092601",
+                                  "AcquisitionDateTime=20240314092601",
+                                  bPicture ? "Rows=48" : "PixelData!"}),
+                  "");
+        EXPECT_EQ(dcmtest::VerifyErrors(strFile), "") << bPicture;
+    }
 }
 
 // Every failure leaves the folder as it was: no target, no temporary file, an earlier file

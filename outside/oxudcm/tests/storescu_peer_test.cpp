@@ -66,9 +66,9 @@ TEST_F(StoreScuPeerTest, StorescpReceivesAllThreeKindsEqual) {
     int nStatus = -1;
     const std::string strOut =
         Run(kPeer + " storescp " + ShellQuote(dir / "peer") + " 11112 -- " + kScu +
-                " -h 127.0.0.1 -p 11112 -aec STORESCP" + Join(files),
+                " -h 127.0.0.1 -p 11112 -aec STORESCP" + Join(files) + " " + ShellQuote(files[0]),
             nStatus);
-    ASSERT_EQ(nStatus, 0) << strOut;
+    ASSERT_EQ(nStatus, 0) << strOut;  // the file listed twice is stored twice
     const auto received = Listing(dir / "peer/received");
     ASSERT_EQ(received.size(), 3u) << strOut;
     std::vector<std::string> judge;
