@@ -10,7 +10,8 @@
 #       Orthanc with its own configuration and storage in DIR, called AE title checked
 #
 # The command sees PEER_PID (the peer's process) and PEER_DIR. Both peers run with
-# TCP_NODELAY=1 (PEER_TCP_NODELAY=0: Nagle on). The exit status is the command's; 90 when the peer did not come up.
+# TCP_NODELAY=1 (PEER_TCP_NODELAY=0: Nagle on). The command gets PEER_TIMEOUT seconds
+# (default 600). The exit status is the command's; 90 when the peer did not come up.
 set -u
 
 if [ "${1:-}" != "--inside" ]; then
@@ -83,7 +84,8 @@ if ! wait_port "$port"; then
     cat "$dir/peer.log" >&2
     exit 90
 fi
-"$@"
+# Bounded, so that a caller that died cannot leave the namespace running for long.
+timeout --kill-after=5 "${PEER_TIMEOUT:-600}" "$@"
 status=$?
 kill "$PEER_PID" 2>/dev/null
 wait "$PEER_PID" 2>/dev/null
