@@ -85,3 +85,55 @@ TEST(DcmTkStoreSCUCallback, BaseDoesNothing) {
     (void)copy;
 }
 }  // namespace
+
+#include "oxudcm/dcmtkstorescu.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+class CRecordingCallback : public CDcmTkStoreSCUCallback {
+public:
+    void InitCallback(int n) override { calls.push_back("init " + std::to_string(n)); }
+    void FinishCallback() override { calls.push_back("finish"); }
+    void SetMessage(const char* psz) override { calls.push_back(std::string("message ") + psz); }
+    std::vector<std::string> calls;
+};
+
+// What the sender refuses before any peer answers; each refusal names its reason and
+// reaches the callback between its init and finish.
+TEST(DcmTkStoreSCU, RefusalsBeforeAnyInstanceIsSent) {
+    testsupport::CTempDir dir;
+    testsupport::WriteFile(dir / "text.dcm", "no DICOM here");
+    struct Case {
+        const char* name;
+        std::vector<std::string> files;
+        const char* host;
+        int nPort;
+        CDcmTkStoreSCU::EResult e;
+        const char* reason;
+    } cases[] = {
+        {"empty list", {}, "127.0.0.1", 104, CDcmTkStoreSCU::kNoFiles, "no files"},
+        {"no host", {dir / "text.dcm"}, "", 104, CDcmTkStoreSCU::kNoAssociation, "destination"},
+        {"port 0", {dir / "text.dcm"}, "127.0.0.1", 0, CDcmTkStoreSCU::kNoAssociation, "destination"},
+        {"port 70000", {dir / "text.dcm"}, "127.0.0.1", 70000, CDcmTkStoreSCU::kNoAssociation, "destination"},
+        {"not DICOM", {dir / "text.dcm"}, "127.0.0.1", 104, CDcmTkStoreSCU::kNoFiles, "no DICOM file"},
+        {"missing file", {dir / "gone.dcm"}, "127.0.0.1", 104, CDcmTkStoreSCU::kNoFiles, "gone.dcm"},
+    };
+    for (const Case& c : cases) {
+        CDcmTkStoreSCU scu;
+        scu.SetFileList(c.files);
+        CRecordingCallback cb;
+        EXPECT_EQ(scu.Send(c.host, c.nPort, "A", "B", &cb), c.e) << c.name;
+        EXPECT_NE(scu.GetLastError().find(c.reason), std::string::npos) << c.name << ": " << scu.GetLastError();
+        ASSERT_GE(cb.calls.size(), 2u) << c.name;
+        EXPECT_EQ(cb.calls.front(), "init " + std::to_string(c.files.size())) << c.name;
+        EXPECT_EQ(cb.calls.back(), "finish") << c.name;
+        EXPECT_EQ(scu.Stored(), std::vector<bool>(c.files.size(), false)) << c.name;
+    }
+    CDcmTkStoreSCU scu;
+    scu.AddFile("a");
+    scu.AddFile("b");
+    CDcmTkStoreSCU copy(scu);
+    copy.EmptyFileList();
+    EXPECT_EQ(copy.Send("127.0.0.1", 104, "A", "B"), CDcmTkStoreSCU::kNoFiles);
+}
+}  // namespace
