@@ -49,15 +49,15 @@ def lookup(ds, path):
     return cur
 
 
-def cmd_attrs(path, specs):
+def cmd_attrs(path, checks):
     ds = pydicom.dcmread(path)
     errs = []
-    for spec in specs:
-        if spec.endswith("!") and "=" not in spec:
-            if lookup(ds, spec[:-1]) is not None:
-                errs.append("%s present" % spec[:-1])
+    for check in checks:
+        if check.endswith("!") and "=" not in check:
+            if lookup(ds, check[:-1]) is not None:
+                errs.append("%s present" % check[:-1])
             continue
-        key, want = spec.split("=", 1)
+        key, want = check.split("=", 1)
         elem = lookup(ds, key)
         if elem is None:
             errs.append("%s absent, want %r" % (key, want))
