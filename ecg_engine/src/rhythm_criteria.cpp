@@ -57,19 +57,23 @@ void ClassifySinusRate(CEngineData& d, int S, int E) {
     else
         Set(d, 113);
 
-    // Sinus arrhythmia: a wide spread of intervals, most of them more than 10 % off the one
-    // before.
+    // Sinus arrhythmia: a wide spread of the intervals between beats with a P wave, most of
+    // them more than 10 % off the one before. Beats without a P wave (premature beats taken
+    // into the run by the majority) do not count.
     if (!Has(d, 111) || S < 1 || E <= S)
         return;
-    int nMax = RR(d, S), nMin = RR(d, S), nChanges = 0;
+    int nMax = 0, nMin = 0, nChanges = 0, nIntervals = 0;
     for (int i = S + 1; i <= E; ++i) {
+        if (PR(d, i) < 1 || PR(d, i - 1) < 1)
+            continue;
         const int nRR = RR(d, i), nPrev = RR(d, i - 1);
-        nMax = std::max(nMax, nRR);
-        nMin = std::min(nMin, nRR);
+        nMax = nIntervals ? std::max(nMax, nRR) : nRR;
+        nMin = nIntervals ? std::min(nMin, nRR) : nRR;
+        ++nIntervals;
         if (nRR < 0.9 * nPrev || nRR > 1.1 * nPrev)
             ++nChanges;
     }
-    if (nMax - nMin >= 160 && nChanges > (E - S) / 2)
+    if (nIntervals > 0 && nMax - nMin >= 160 && nChanges > (E - S) / 2)
         Set(d, 119);
 }
 

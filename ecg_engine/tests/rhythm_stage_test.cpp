@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ecg_engine/rhythm_stage.h"
+#include "ecg_engine/wave_stages.h"
 #include "ecg_engine/statement_tables.h"
 #include "record_fixture.h"
 #include "testsupport/testsupport.h"
@@ -409,4 +410,34 @@ TEST(StatementLanguage, EveryIndexGivesATableAndOthersEnglish) {
     EXPECT_STREQ(RhythmStatementRows(0)[71], "End_Of_Message__");
     EXPECT_STREQ(WaveformStatementRows(0)[77], "End_Of_Message__");
     EXPECT_STREQ(Zorvik21RhythmStatementRows()[70], "End_Of_Message__");
+}
+
+TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclusion) {
+    // Regular slow beats, PR scattered in a third of them, sinus bradycardia found.
+    std::vector<SBeat> beats = Repeat({SBeat{1300, 160}}, 9);
+    for (int i : {1, 4, 7})
+        beats[i].pr = 300;
+    for (auto v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
+        auto d = Record(beats, 46, v);
+        d->Rhythm.RhythmFindings[112] = 1;
+        DetectCompleteBlock(*d);
+        // Three of nine: above 0.3 N but not above 0.4 N; the current build also leaves a
+        // sinus bradycardia alone.
+        EXPECT_EQ(d->Rhythm.RhythmFindings[155], v == EEngineVariant::Zorvik21 ? 1 : 0);
+    }
+}
+
+TEST(FinishStatements, ClassAndPoorQualityTextsComeFromTheChosenLanguage) {
+    for (int nLanguage : {0, 3, 5}) {
+        auto d = Record(Repeat({Sinus()}, 5), 75);
+        d->InterpretationContext.nLanguage = nLanguage;
+        SelectStatementLanguage(*d);
+        d->Finish.LeadRatingBeforeFold.fill(LeadGoodQuality);
+        d->Finish.LeadRatingBeforeFold[LeadV2] = LeadNoSignal;
+        d->Finish.EcgSeverity = 3;
+        CollectResultStatements(*d);
+        ASSERT_EQ(d->ResultStatements.nCount, 2);
+        EXPECT_STREQ(d->ResultStatements.aText[0].data(), RhythmStatementRows(nLanguage)[70]);
+        EXPECT_STREQ(d->ResultStatements.aText[1].data(), RhythmStatementRows(nLanguage)[64]);
+    }
 }
