@@ -19,6 +19,7 @@
 #include "acq_server/app/strings.h"
 #include "acq_server/list/recordlist.h"
 #include "platform/profile.h"
+#include "spiro_control/flowlin_dispids.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
@@ -271,4 +272,28 @@ TEST(Splash, ShowsOnceHidesOnAKeyOrAfterItsTime) {
     EXPECT_FALSE(testsupport::ProcessUntil([] { return CSplashWnd::Current() == nullptr; }, 1200));
     EXPECT_TRUE(testsupport::ProcessUntil([] { return CSplashWnd::Current() == nullptr; }, 3000));
     CSplashWnd::EnableSplashScreen(false);
+}
+
+TEST(ControlTables, SpirometryTableNumbersEveryMemberByItsPosition) {
+    // Properties 1-8, methods 9-49 in table order, then the stock about box.
+    int nExpected = 1;
+    for (const auto& m : flowlin::kProperties) {
+        EXPECT_EQ(m.dispid, nExpected++) << m.name;
+        EXPECT_EQ(m.nArgs, 0) << m.name;
+    }
+    std::set<std::string> names;
+    for (const auto& m : flowlin::kMethods) {
+        if (m.dispid == flowlin::DISPID_AboutBox)
+            continue;
+        EXPECT_EQ(m.dispid, nExpected++) << m.name;
+        EXPECT_TRUE(names.insert(m.name).second) << m.name;
+    }
+    EXPECT_EQ(nExpected, 50);
+    EXPECT_EQ(static_cast<int>(names.size()), flowlin::kMethodCount);
+    const auto* pOpen = flowlin::MethodInterface().FindByName("Open");
+    ASSERT_NE(pOpen, nullptr);
+    EXPECT_EQ(pOpen->dispid, 10);
+    EXPECT_EQ(flowlin::MethodInterface().Find(38)->name, std::string("GetFileVersion"));
+    EXPECT_EQ(flowlin::MethodInterface().Find(40)->name, std::string("SavePDF"));
+    EXPECT_EQ(flowlin::MethodInterface().Find(25)->nArgs, 2);
 }
