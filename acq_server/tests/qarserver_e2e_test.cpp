@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 
@@ -349,4 +350,21 @@ TEST_F(QarServerE2E, StartUpCallsOnTheControls) {
     EXPECT_NE(err.find("Fail to initialize the Flowlin!!"), std::string::npos) << err;
     EXPECT_FALSE(Exists(m_dir / "calls.log"));
     EXPECT_NE(ListByConfigParser().find("PATN1_"), std::string::npos);
+}
+
+TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device("frame-ecg --load 4 --count 5 --id LD");
+    EXPECT_NE(out.find("\"stored\": 20"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"failed\": 0"), std::string::npos) << out;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    const std::string list = ListByConfigParser();
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 20) << list;
+    for (int cart = 0; cart < 4; ++cart) {
+        for (int rec = 0; rec < 5; ++rec) {
+            char id[32];
+            std::snprintf(id, sizeof id, "LD%03d%05d", cart, rec);
+            EXPECT_NE(list.find(std::string("=") + id + " "), std::string::npos) << id;
+        }
+    }
 }

@@ -297,3 +297,41 @@ TEST(ControlTables, SpirometryTableNumbersEveryMemberByItsPosition) {
     EXPECT_EQ(flowlin::MethodInterface().Find(40)->name, std::string("SavePDF"));
     EXPECT_EQ(flowlin::MethodInterface().Find(25)->nArgs, 2);
 }
+
+TEST_F(FrameTest, OrderTakesTheDeviceAddressFromTheProfile) {
+    CMainFrame& frame = Start();
+    platform::WriteProfileString(Profile(), "Environment", "Device IP", "10.1.2.3");
+    std::string strSeen;
+    int nPort = 0;
+    CMainFrame::SetOrderDialog([&](CMainFrame&, const std::string& strAddress, int n) {
+        strSeen = strAddress;
+        nPort = n;
+    });
+    frame.OnCommand(ID_ORDER);
+    CMainFrame::SetOrderDialog(nullptr);
+    EXPECT_EQ(strSeen, "10.1.2.3");
+    EXPECT_EQ(nPort, 2000);
+    // Without an order dialog the address is asked for and kept when valid.
+    QTimer::singleShot(100, [&] {
+        auto* pDlg = qobject_cast<CIPSettingDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDlg, nullptr);
+        EXPECT_EQ(pDlg->Address(), "10.1.2.3");
+        pDlg->SetAddress("127.0.0.1");
+        pDlg->accept();
+    });
+    frame.OnCommand(ID_ORDER);
+    EXPECT_EQ(platform::GetProfileString(Profile(), "Environment", "Device IP", ""), "127.0.0.1");
+}
+
+TEST_F(FrameTest, AboutAndRunningTheViewers) {
+    CMainFrame& frame = Start();
+    QTimer::singleShot(100, [] {
+        auto* pDlg = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDlg, nullptr);
+        pDlg->accept();
+    });
+    frame.OnCommand(ID_APP_ABOUT);
+    frame.OnCommand(ID_RUN_PULMETRA);
+    ASSERT_EQ(m_launched.size(), 1u);
+    EXPECT_EQ(m_launched[0], std::vector<std::string>{frame.Settings().m_strPulmetra});
+}
