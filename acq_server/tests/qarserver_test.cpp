@@ -335,3 +335,33 @@ TEST_F(FrameTest, AboutAndRunningTheViewers) {
     ASSERT_EQ(m_launched.size(), 1u);
     EXPECT_EQ(m_launched[0], std::vector<std::string>{frame.Settings().m_strPulmetra});
 }
+
+TEST(TrayIcon, WithoutATrayEveryCallDoesNothing) {
+    testsupport::WidgetApp();
+    QWidget owner;
+    CTrayIcon::SetAvailabilityHook([] { return false; });
+    CTrayIcon tray;
+    EXPECT_FALSE(tray.Create(&owner, "tip", 134, 138));
+    tray.SetIcon(137);
+    tray.SetTooltipText("other");
+    tray.ShowBalloon("balloon");
+    tray.HideIcon();
+    tray.ShowIcon();
+    EXPECT_EQ(tray.GetIconResource(), 134);
+    EXPECT_EQ(tray.GetTooltipText(), "tip");
+    EXPECT_EQ(tray.Tray(), nullptr);
+    // With a tray: hidden and shown again, removed for good.
+    CTrayIcon::SetAvailabilityHook([] { return true; });
+    CTrayIcon shown;
+    ASSERT_TRUE(shown.Create(&owner, QString(200, 'x'), 134, 138));
+    EXPECT_EQ(shown.GetTooltipText().size(), 127);
+    shown.HideIcon();
+    EXPECT_FALSE(shown.IsVisible());
+    shown.ShowIcon();
+    EXPECT_TRUE(shown.IsVisible());
+    shown.RemoveIcon();
+    EXPECT_FALSE(shown.IsEnabled());
+    shown.SetIcon(137);
+    EXPECT_EQ(shown.GetIconResource(), 134);
+    CTrayIcon::SetAvailabilityHook(nullptr);
+}

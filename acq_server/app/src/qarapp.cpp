@@ -140,9 +140,7 @@ bool CQarServerApp::StartServer() {
     }
     if (!m_pListen->Listen(address, static_cast<quint16>(m_options.m_nPort))) {
         Log(platform::Format("Fail to listen server socket (%d)", m_pListen->LastError()));
-        platform::ShowMessage(platform::Format("Fail to listen server socket (%d)",
-                                               m_pListen->LastError()),
-                              platform::MB_OK);
+        platform::ShowMessage("Fail to listen server socket", platform::MB_OK);
         return false;
     }
     // The frame's timer 201 sweeps idle connections.
