@@ -18,6 +18,7 @@
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
 #include "acq_server/list/recordlist.h"
+#include "platform/folders.h"
 #include "platform/profile.h"
 #include "spiro_control/flowlin_dispids.h"
 #include "testsupport/qtapp.h"
@@ -364,4 +365,18 @@ TEST(TrayIcon, WithoutATrayEveryCallDoesNothing) {
     shown.SetIcon(137);
     EXPECT_EQ(shown.GetIconResource(), 134);
     CTrayIcon::SetAvailabilityHook(nullptr);
+}
+
+TEST_F(FrameTest, FtpDestinationIsReadAtStartAndNothingIsQueued) {
+    CFtpInfoFile info;
+    info.m_strServer = "127.0.0.1";
+    info.m_strUser = "user";
+    info.m_strPassword = "secret";
+    info.m_nPort = 2121;
+    ASSERT_TRUE(platform::MakeDirs(m_dir / "data/Corvane/QarServer"));
+    ASSERT_EQ(info.Save((m_dir / "data/Corvane/QarServer/senderinfo.cfg").c_str()), 1);
+    CMainFrame& frame = Start();
+    EXPECT_EQ(frame.FtpInfo().m_strServer, "127.0.0.1");
+    EXPECT_EQ(frame.FtpInfo().m_nPort, 2121);
+    EXPECT_FALSE(m_pApp->FtpSwitch());
 }

@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(
     LoadSettings();
     CRecordList::PruneListFile(m_settings.m_strWorkingFolder,
                                CRecordList::KeyTime(m_app.Context().Now()).substr(0, 8));
+    m_ftpInfo.Load((platform::HomeDir(acqsettings::kProgramName) + "senderinfo.cfg").c_str());
 }
 
 CMainFrame::~CMainFrame() {
