@@ -64,6 +64,20 @@ TEST(RecordList, SecondRecordOfAPatientInOneMinuteKeepsTheFirst) {
     EXPECT_EQ(list.Row(2).m_strPath, "/r/77_a.ekg");
 }
 
+TEST(RecordList, AnIDHoldingAnEqualSignKeepsItsEntry) {
+    testsupport::CTempDir dir;
+    std::string key;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A", "202603040506", "/r/A.ekg"));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A=B", "202603040506", "/r/AB.ekg", &key));
+    EXPECT_EQ(key, "PATA_B_202603040506");
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 2u);
+    EXPECT_EQ(list.Row(0).m_strPatientID, "A=B");
+    EXPECT_EQ(list.Row(0).m_strPath, "/r/AB.ekg");
+    EXPECT_EQ(list.Row(1).m_strPath, "/r/A.ekg");
+}
+
 TEST(RecordList, EarlierDaysArePrunedWhenARecordComesAndAtStart) {
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());

@@ -103,7 +103,13 @@ bool CRecordList::UpdateDataList(const std::string& strWorkingFolder, const std:
     platform::CProfileDocument doc;
     if (!doc.Load(strFile))
         return false;
-    const std::string strBase = "PAT" + strID + "_" + strKeyTime;
+    // A "=" in the ID would end the key early and the entry would be read as another one.
+    std::string strKeyID = strID;
+    for (char& c : strKeyID) {
+        if (c == '=')
+            c = '_';
+    }
+    const std::string strBase = "PAT" + strKeyID + "_" + strKeyTime;
     std::string strKey = strBase;
     std::string strOld;
     for (int n = 2; doc.GetString(kSection, strKey.c_str(), strOld); ++n)
