@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -154,10 +155,11 @@ protected:
 }  // namespace
 
 TEST_F(QarServerE2E, RecordsLandByFolderTypeAndAreListed) {
-    // Three servers at once, each with its own folders (and so its own instance lock).
+    // Two servers at once, each with its own folders (and so its own instance lock); folder
+    // type 0 is the default of the other tests, checked where many carts send.
     std::vector<std::unique_ptr<testsupport::CTempDir>> dirs;
     std::vector<std::unique_ptr<CServer>> servers;
-    for (int nType : {0, 1, 2}) {
+    for (int nType : {1, 2}) {
         dirs.push_back(std::make_unique<testsupport::CTempDir>());
         ::mkdir((*dirs.back() / "run").c_str(), 0700);
         servers.push_back(std::make_unique<CServer>(dirs.back()->Path()));
@@ -166,9 +168,9 @@ TEST_F(QarServerE2E, RecordsLandByFolderTypeAndAreListed) {
         m_pServer.swap(servers.back());
         ASSERT_TRUE(servers.back()->Start());
     }
-    for (int nType : {0, 1, 2}) {
+    for (int nType : {1, 2}) {
         SCOPED_TRACE("folder type " + std::to_string(nType));
-        CServer& server = *servers[static_cast<std::size_t>(nType)];
+        CServer& server = *servers[static_cast<std::size_t>(nType - 1)];
         const std::string t = std::to_string(nType);
         const struct {
             std::string id, script, file;
@@ -182,22 +184,23 @@ TEST_F(QarServerE2E, RecordsLandByFolderTypeAndAreListed) {
         for (const auto& r : records) {
             const std::string out = server.Device(r.script + " --id " + r.id);
             if (r.id[0] != 'L') {
-                EXPECT_NE(out.find("REPLY fc0600ef"), std::string::npos) << out;
+                EXPECT_NE(out.find("REPLY fc0600ef"), std::string::npos)
+                    << out << "\nserver running: " << server.IsRunning() << "\n" << server.Stderr();
             }
         }
         ASSERT_EQ(server.Stop(SIGTERM), 0);
 
-        m_pServer.swap(servers[static_cast<std::size_t>(nType)]);
+        m_pServer.swap(servers[static_cast<std::size_t>(nType - 1)]);
         const std::string list = ListByConfigParser();
         for (const auto& r : records) {
-            const std::string folder = nType == 0 ? "" : nType == 1 ? r.id + "/" : r.ecg ? "EKG/" : "SPIRO/";
+            const std::string folder = nType == 1 ? r.id + "/" : r.ecg ? "EKG/" : "SPIRO/";
             const std::string path = m_pServer->Data() + folder + r.id + r.file;
             EXPECT_TRUE(Exists(path)) << path;
             EXPECT_NE(list.find("PAT" + r.id + "_" + Today()), std::string::npos) << list;
             EXPECT_NE(list.find("=" + r.id + " " + Today()), std::string::npos) << list;
             EXPECT_NE(list.find(" " + path + "\n"), std::string::npos) << list;
         }
-        m_pServer.swap(servers[static_cast<std::size_t>(nType)]);
+        m_pServer.swap(servers[static_cast<std::size_t>(nType - 1)]);
     }
 }
 
@@ -567,4 +570,28 @@ TEST_F(QarServerE2E, ConversionCallsThroughAStandInControl) {
             << got;
     }
     EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
+TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device("frame-ecg --load 4 --count 5 --id LD");
+    EXPECT_NE(out.find("\"stored\": 20"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"failed\": 0"), std::string::npos) << out;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    const std::string list = ListByConfigParser();
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 20) << list;
+    for (int cart = 0; cart < 4; ++cart) {
+        for (int rec = 0; rec < 5; ++rec) {
+            char id[32];
+            std::snprintf(id, sizeof id, "LD%03d%05d", cart, rec);
+            EXPECT_NE(list.find(std::string("=") + id + " "), std::string::npos) << id;
+            // Folder type 0: every record in the working folder itself.
+            const std::size_t at = list.find(std::string(" ") + m_pServer->Data() + id + "_");
+            EXPECT_NE(at, std::string::npos) << id;
+            if (at != std::string::npos) {
+                const std::string path = list.substr(at + 1, list.find('\n', at) - at - 1);
+                EXPECT_TRUE(Exists(path)) << path;
+            }
+        }
+    }
 }

@@ -18,7 +18,9 @@
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
 #include "acq_server/list/recordlist.h"
+#include "platform/folders.h"
 #include "platform/profile.h"
+#include "spiro_control/flowlin_dispids.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
@@ -271,4 +273,110 @@ TEST(Splash, ShowsOnceHidesOnAKeyOrAfterItsTime) {
     EXPECT_FALSE(testsupport::ProcessUntil([] { return CSplashWnd::Current() == nullptr; }, 1200));
     EXPECT_TRUE(testsupport::ProcessUntil([] { return CSplashWnd::Current() == nullptr; }, 3000));
     CSplashWnd::EnableSplashScreen(false);
+}
+
+TEST(ControlTables, SpirometryTableNumbersEveryMemberByItsPosition) {
+    // Properties 1-8, methods 9-49 in table order, then the stock about box.
+    int nExpected = 1;
+    for (const auto& m : flowlin::kProperties) {
+        EXPECT_EQ(m.dispid, nExpected++) << m.name;
+        EXPECT_EQ(m.nArgs, 0) << m.name;
+    }
+    std::set<std::string> names;
+    for (const auto& m : flowlin::kMethods) {
+        if (m.dispid == flowlin::DISPID_AboutBox)
+            continue;
+        EXPECT_EQ(m.dispid, nExpected++) << m.name;
+        EXPECT_TRUE(names.insert(m.name).second) << m.name;
+    }
+    EXPECT_EQ(nExpected, 50);
+    EXPECT_EQ(static_cast<int>(names.size()), flowlin::kMethodCount);
+    const auto* pOpen = flowlin::MethodInterface().FindByName("Open");
+    ASSERT_NE(pOpen, nullptr);
+    EXPECT_EQ(pOpen->dispid, 10);
+    EXPECT_EQ(flowlin::MethodInterface().Find(38)->name, std::string("GetFileVersion"));
+    EXPECT_EQ(flowlin::MethodInterface().Find(40)->name, std::string("SavePDF"));
+    EXPECT_EQ(flowlin::MethodInterface().Find(25)->nArgs, 2);
+}
+
+TEST_F(FrameTest, OrderTakesTheDeviceAddressFromTheProfile) {
+    CMainFrame& frame = Start();
+    platform::WriteProfileString(Profile(), "Environment", "Device IP", "10.1.2.3");
+    std::string strSeen;
+    int nPort = 0;
+    CMainFrame::SetOrderDialog([&](CMainFrame&, const std::string& strAddress, int n) {
+        strSeen = strAddress;
+        nPort = n;
+    });
+    frame.OnCommand(ID_ORDER);
+    CMainFrame::SetOrderDialog(nullptr);
+    EXPECT_EQ(strSeen, "10.1.2.3");
+    EXPECT_EQ(nPort, 2000);
+    // Without an order dialog the address is asked for and kept when valid.
+    QTimer::singleShot(100, [&] {
+        auto* pDlg = qobject_cast<CIPSettingDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDlg, nullptr);
+        EXPECT_EQ(pDlg->Address(), "10.1.2.3");
+        pDlg->SetAddress("127.0.0.1");
+        pDlg->accept();
+    });
+    frame.OnCommand(ID_ORDER);
+    EXPECT_EQ(platform::GetProfileString(Profile(), "Environment", "Device IP", ""), "127.0.0.1");
+}
+
+TEST_F(FrameTest, AboutAndRunningTheViewers) {
+    CMainFrame& frame = Start();
+    QTimer::singleShot(100, [] {
+        auto* pDlg = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDlg, nullptr);
+        pDlg->accept();
+    });
+    frame.OnCommand(ID_APP_ABOUT);
+    frame.OnCommand(ID_RUN_PULMETRA);
+    ASSERT_EQ(m_launched.size(), 1u);
+    EXPECT_EQ(m_launched[0], std::vector<std::string>{frame.Settings().m_strPulmetra});
+}
+
+TEST(TrayIcon, WithoutATrayEveryCallDoesNothing) {
+    testsupport::WidgetApp();
+    QWidget owner;
+    CTrayIcon::SetAvailabilityHook([] { return false; });
+    CTrayIcon tray;
+    EXPECT_FALSE(tray.Create(&owner, "tip", 134, 138));
+    tray.SetIcon(137);
+    tray.SetTooltipText("other");
+    tray.ShowBalloon("balloon");
+    tray.HideIcon();
+    tray.ShowIcon();
+    EXPECT_EQ(tray.GetIconResource(), 134);
+    EXPECT_EQ(tray.GetTooltipText(), "tip");
+    EXPECT_EQ(tray.Tray(), nullptr);
+    // With a tray: hidden and shown again, removed for good.
+    CTrayIcon::SetAvailabilityHook([] { return true; });
+    CTrayIcon shown;
+    ASSERT_TRUE(shown.Create(&owner, QString(200, 'x'), 134, 138));
+    EXPECT_EQ(shown.GetTooltipText().size(), 127);
+    shown.HideIcon();
+    EXPECT_FALSE(shown.IsVisible());
+    shown.ShowIcon();
+    EXPECT_TRUE(shown.IsVisible());
+    shown.RemoveIcon();
+    EXPECT_FALSE(shown.IsEnabled());
+    shown.SetIcon(137);
+    EXPECT_EQ(shown.GetIconResource(), 134);
+    CTrayIcon::SetAvailabilityHook(nullptr);
+}
+
+TEST_F(FrameTest, FtpDestinationIsReadAtStartAndNothingIsQueued) {
+    CFtpInfoFile info;
+    info.m_strServer = "127.0.0.1";
+    info.m_strUser = "user";
+    info.m_strPassword = "secret";
+    info.m_nPort = 2121;
+    ASSERT_TRUE(platform::MakeDirs(m_dir / "data/Corvane/QarServer"));
+    ASSERT_EQ(info.Save((m_dir / "data/Corvane/QarServer/senderinfo.cfg").c_str()), 1);
+    CMainFrame& frame = Start();
+    EXPECT_EQ(frame.FtpInfo().m_strServer, "127.0.0.1");
+    EXPECT_EQ(frame.FtpInfo().m_nPort, 2121);
+    EXPECT_FALSE(m_pApp->FtpSwitch());
 }

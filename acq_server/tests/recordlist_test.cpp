@@ -64,6 +64,20 @@ TEST(RecordList, SecondRecordOfAPatientInOneMinuteKeepsTheFirst) {
     EXPECT_EQ(list.Row(2).m_strPath, "/r/77_a.ekg");
 }
 
+TEST(RecordList, AnIDHoldingAnEqualSignKeepsItsEntry) {
+    testsupport::CTempDir dir;
+    std::string key;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A", "202603040506", "/r/A.ekg"));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A=B", "202603040506", "/r/AB.ekg", &key));
+    EXPECT_EQ(key, "PATA_B_202603040506");
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 2u);
+    EXPECT_EQ(list.Row(0).m_strPatientID, "A=B");
+    EXPECT_EQ(list.Row(0).m_strPath, "/r/AB.ekg");
+    EXPECT_EQ(list.Row(1).m_strPath, "/r/A.ekg");
+}
+
 TEST(RecordList, EarlierDaysArePrunedWhenARecordComesAndAtStart) {
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());
@@ -157,4 +171,42 @@ TEST(PrivateIniFile, ReadsWritesAndSections) {
     // Texts are cut to 255 characters.
     ASSERT_TRUE(ini.WriteString("S", "long", std::string(400, 'x').c_str()));
     EXPECT_EQ(ini.GetString("S", "long", "").size(), 255u);
+}
+
+TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
+    // The same entries through the short way (appended) and the whole-file way must read
+    // back alike, and a file of another shape takes the whole way.
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    ASSERT_TRUE(testsupport::WriteFile(file, "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
+                                             "PAT1_202603040000=1 202603040000 /a\r\n"));
+    std::string key;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/ab 1.ekg", &key));
+    EXPECT_EQ(key, "PATab_202603040506");
+    // Keys compare without case, as the profile engine does.
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "AB", "202603040506", "/p/AB.ekg", &key));
+    EXPECT_EQ(key, "PATAB_202603040506_2");
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
+    EXPECT_EQ(key, "PATab_202603040506_3");
+    EXPECT_EQ(testsupport::ReadFile(file),
+              "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\nPAT1_202603040000=1 202603040000 /a\r\n"
+              "PATab_202603040506=ab 202603040506 /p/ab 1.ekg\r\n"
+              "PATAB_202603040506_2=AB 202603040506 /p/AB.ekg\r\n"
+              "PATab_202603040506_3=ab 202603040506 /p/x  y.ekg\r\n");
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 4u);
+    // A new day: the earlier entries go, the whole file is written.
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "n", "202603050101", "/n", &key));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PATn_202603050101"});
+    // The list section not last: the whole way keeps the other section.
+    ASSERT_TRUE(testsupport::WriteFile(file, "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
+                                             "[OTHER]\r\nx=1\r\n"));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "m", "202603050102", "/m", &key));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 2u);
+    EXPECT_EQ(platform::GetProfileString(file, "OTHER", "x", ""), "1");
+    // No file at all: made whole.
+    testsupport::CTempDir fresh;
+    ASSERT_TRUE(CRecordList::UpdateDataList(fresh.Path(), "f", "202603050102", "/f"));
+    EXPECT_EQ(testsupport::ReadFile(CRecordList::ListFilePath(fresh.Path())),
+              "[DATA_LIST]\r\nPATf_202603050102=f 202603050102 /f\r\n");
 }

@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
                            !std::getenv("QT_QPA_PLATFORM");
     if (bHeadless)
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // An X display that cannot be reached (a stale DISPLAY) leaves the server headless
+    // instead of ending it.
+    const bool bFallback = !bHeadless && !std::getenv("QT_QPA_PLATFORM") &&
+                           !std::getenv("WAYLAND_DISPLAY");
+    if (bFallback)
+        ::setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
     QApplication qapp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("QarServer");
@@ -82,7 +88,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString strPlatform = QGuiApplication::platformName();
-    options.m_bHeadless = bHeadless;
+    options.m_bHeadless = bHeadless || (bFallback && strPlatform == "offscreen");
     options.m_bScreen = !bHeadless && strPlatform != "offscreen" && strPlatform != "minimal";
 
     CConsoleNotifier console;

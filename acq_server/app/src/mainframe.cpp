@@ -58,6 +58,7 @@ CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(
     LoadSettings();
     CRecordList::PruneListFile(m_settings.m_strWorkingFolder,
                                CRecordList::KeyTime(m_app.Context().Now()).substr(0, 8));
+    m_ftpInfo.Load((platform::HomeDir(acqsettings::kProgramName) + "senderinfo.cfg").c_str());
 }
 
 CMainFrame::~CMainFrame() {
@@ -300,14 +301,15 @@ void CMainFrame::RequestExit() {
 void CMainFrame::CloseFrame() {
     if (m_bClosing)
         return;
-    if (m_nNested > 0 || QApplication::activeModalWidget()) {
-        // Still inside a dialog's loop: try again once it has returned.
-        for (QWidget* p = QApplication::activeModalWidget(); p; p = nullptr) {
-            if (auto* pDlg = qobject_cast<QDialog*>(p))
-                pDlg->reject();
-            else
-                p->close();
-        }
+    if (m_nNested > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        // Still inside a dialog's or a menu's loop: cancel it and try again once it has
+        // returned.
+        if (auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            pDlg->reject();
+        else if (QWidget* pOther = QApplication::activeModalWidget())
+            pOther->close();
+        if (QWidget* pPopup = QApplication::activePopupWidget())
+            pPopup->close();
         QTimer::singleShot(10, this, [this] { CloseFrame(); });
         return;
     }

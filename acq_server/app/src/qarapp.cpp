@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "acq_server/app/mainframe.h"
 #include "acq_server/app/splashwnd.h"
@@ -76,8 +78,14 @@ int CQarServerApp::InitInstance() {
     // Sockets need no start-up here. One server per user: a second one says so and ends
     // without touching the first one's files.
     if (!m_instance.Acquire()) {
-        platform::ShowMessage(qarstr::Str(qarstr::IDS_ALREADY_RUNNING), platform::MB_OK);
-        return kAlreadyRunning;
+        // A lock file that exists is held by a live server. One that cannot be had at all
+        // (no folder for it) does not stop the start, as a mutex that could not be made.
+        const int fd = ::open(m_instance.LockPath().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+            platform::ShowMessage(qarstr::Str(qarstr::IDS_ALREADY_RUNNING), platform::MB_OK);
+            return kAlreadyRunning;
+        }
     }
     m_bFtp = false;
     // Made afresh once the instance is ours, before anything can log.
@@ -132,9 +140,7 @@ bool CQarServerApp::StartServer() {
     }
     if (!m_pListen->Listen(address, static_cast<quint16>(m_options.m_nPort))) {
         Log(platform::Format("Fail to listen server socket (%d)", m_pListen->LastError()));
-        platform::ShowMessage(platform::Format("Fail to listen server socket (%d)",
-                                               m_pListen->LastError()),
-                              platform::MB_OK);
+        platform::ShowMessage("Fail to listen server socket", platform::MB_OK);
         return false;
     }
     // The frame's timer 201 sweeps idle connections.

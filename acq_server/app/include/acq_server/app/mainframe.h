@@ -16,6 +16,7 @@
 #include "acq_server/app/datalistctrl.h"
 #include "acq_server/app/trayicon.h"
 #include "acq_server/reports/conversions.h"
+#include "acq_server/ftp/ftpinfofile.h"
 #include "acq_server/settings/serversettings.h"
 #include "platform/wintypes.h"
 
@@ -97,6 +98,7 @@ public:
     bool IsFlowlinCreated() const { return m_bFlowlinCreated; }
     bool IsSettingsDlgOpen() const { return m_bSettingsDlgOpen; }
     CQarServerApp& App() { return m_app; }
+    const CFtpInfoFile& FtpInfo() const { return m_ftpInfo; }
     // Runs a dialog's nested loop, counted so that the program's end waits for it.
     int RunModal(class QDialog& dlg);
 
@@ -116,6 +118,9 @@ private:
     bool m_bServerRunning = false;
     bool m_bSettingsDlgOpen = false;
     acqsettings::CServerSettings m_settings;
+    // The FTP destination is read at start; no upload thread is ever started, as the FTP
+    // switch stays off in this program.
+    CFtpInfoFile m_ftpInfo;
     CWavelin m_wavelin;
     bool m_bWavelinCreated = false;
     CFlowlin m_flowlin;
