@@ -87,7 +87,13 @@ void CEkgDeviceLink::CloseLink() {
     m_connectTimer.stop();
     if (m_pStream) {
         m_pStream->disconnect(this);
-        m_pStream->abort();
+        // What the cart sent and nobody read would turn the close into a reset, and a reset
+        // drops a last command (stop, cancel) that has not reached the cart yet.
+        m_pStream->flush();
+        while (m_pStream->bytesAvailable() > 0 || m_pStream->waitForReadyRead(0)) {
+            m_pStream->readAll();
+        }
+        m_pStream->close();
         m_pStream->deleteLater();
         m_pStream = nullptr;
     }
