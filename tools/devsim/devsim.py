@@ -1025,6 +1025,8 @@ def finder_device_main(argv):
     p.add_argument("--type", type=lambda v: int(v, 0), default=0x12)
     p.add_argument("--ask", type=int, default=0,
                    help="send one request to this port on 127.0.0.1 first")
+    p.add_argument("--answer-port", type=int, default=3003,
+                   help="where answers to a request go (the PC's answer port)")
     p.add_argument("--seconds", type=float, default=5.0)
     args = p.parse_args(argv)
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -1047,7 +1049,8 @@ def finder_device_main(argv):
         data, sender = sock.recvfrom(256)
         print("RECV " + data.hex(), flush=True)
         if len(data) == 32 and data[0] == 0xFD and data[1] == 0 and data[31] == 0xEF:
-            send(finder_datagram(1, args.type, args.ip, args.id, args.text), sender)
+            send(finder_datagram(1, args.type, args.ip, args.id, args.text),
+                 (sender[0], args.answer_port))
     sock.close()
     return 0
 

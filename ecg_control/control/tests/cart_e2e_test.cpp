@@ -49,7 +49,7 @@ protected:
     void SetUp() override {
         m_env = "cd " + ShellQuote(m_dir.Path()) + " && XDG_CONFIG_HOME=" + ShellQuote(m_dir / "cfg") +
                 " XDG_DATA_HOME=" + ShellQuote(m_dir / "data") + " TMPDIR=" + ShellQuote(m_dir.Path()) +
-                " QT_QPA_PLATFORM=offscreen CORVANE_EKG_STATUS_MS=300 ";
+                " QT_QPA_PLATFORM=offscreen CORVANE_DISCOVERY=loopback CORVANE_EKG_STATUS_MS=300 ";
         int st = -1;
         const std::string out = RunCommand(m_env + REGCTL_PATH " " WAVELIN_PATH " 2>&1", &st);
         ASSERT_EQ(st, 0) << out;
@@ -249,4 +249,25 @@ TEST_F(CartTest, SignalNotGoodStopsMonitoring) {
     EXPECT_NE(out.find("wait MonitorSignalNotGood\n"), std::string::npos) << out;
     EXPECT_NE(out.find("EKGGetMode = 4\n"), std::string::npos) << out;
     EXPECT_EQ(Count(out, "event EKGConnected("), 1) << out;
+}
+
+// The library's own finder, in a network namespace of the test with only lo up.
+TEST_F(CartTest, LibraryFinderFindsTheCart) {
+    // The device runs only as long as the namespace's shell: it is killed before the end.
+    const std::string script =
+        "ip link set lo up || exit 1; /usr/bin/python3 " + ShellQuote(kDevsim) +
+        " finder-device --id CART9 --text 'Cart nine' --ip 10.4.5.6 --seconds 15 > " +
+        ShellQuote(m_dir / "finder.log") + " 2>&1 & dev=$!; sleep 1; " + m_env + ShellQuote(m_strHost) +
+        " WAVELIN2.WavelinCtrl.1 'EKGSetIPExchangeType(17)' 'EKGConnectedSearch(1500)' 'EKGGetConnectedEKGCnt()'"
+        " 'EKGGetConnectedEKGIP(0)' 'EKGGetConnectedEKGID(0)' 'EKGGetConnectedEKGInfo(0)' 'EKGGetConnectedEKGInfo(1)';"
+        " kill $dev; wait $dev";
+    int st = -1;
+    const std::string out = RunCommand("unshare -n sh -c " + ShellQuote(script) + " 2>&1", &st);
+    EXPECT_NE(out.find("EKGConnectedSearch = 1\nEKGGetConnectedEKGCnt = 1\nEKGGetConnectedEKGIP = 10.4.5.6\n"
+                       "EKGGetConnectedEKGID = CART9\nEKGGetConnectedEKGInfo = 10.4.5.6:CART9:Cart nine\n"
+                       "EKGGetConnectedEKGInfo = \n"),
+              std::string::npos)
+        << out << ReadFile(m_dir / "finder.log");
+    // The search's request carried type 17 and the loopback address.
+    EXPECT_NE(ReadFile(m_dir / "finder.log").find("RECV fd0020117f000001"), std::string::npos);
 }
