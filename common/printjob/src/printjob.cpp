@@ -14,6 +14,11 @@ CPrintJob::~CPrintJob() { Abort(); }
 
 bool CPrintJob::Begin(const QString& printer, const QString& title,
                       QPageLayout::Orientation orientation) {
+    return Begin(printer, title, orientation, QPageSize());
+}
+
+bool CPrintJob::Begin(const QString& printer, const QString& title,
+                      QPageLayout::Orientation orientation, const QPageSize& paper) {
     Abort();
     m_strError.clear();
     QPrinterInfo info = printer.isEmpty() ? QPrinterInfo::defaultPrinter()
@@ -36,7 +41,7 @@ bool CPrintJob::Begin(const QString& printer, const QString& title,
     m_pPrinter->setOutputFileName(m_strSpool);
     m_pPrinter->setDocName(title);
     m_pPrinter->setCreator(title);
-    QPageSize size = info.defaultPageSize();
+    QPageSize size = paper.isValid() ? paper : info.defaultPageSize();
     if (!size.isValid()) size = QPageSize(QPageSize::A4);
     m_pPrinter->setPageLayout(QPageLayout(size, orientation, QMarginsF(0, 0, 0, 0)));
     m_pPrinter->setFullPage(true);

@@ -6,12 +6,16 @@
 #include <cctype>
 #include <climits>
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPrinterInfo>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 
+#include "ecg_control/control/ekgpreviewdlg.h"
 #include "ecg_control/control/wavelinctrl.h"
+#include "printjob/printjob.h"
 #include "ecg_control/ekgfile.h"
 #include "ecg_control/link/linksettings.h"
 #include "ecg_control/link/recordcompletion.h"
@@ -105,6 +109,7 @@ CEkgGraphWnd::CEkgGraphWnd(QWidget* pParent) : QAbstractScrollArea(pParent) {
     viewport()->setMouseTracking(true);
     m_page.Attach(&m_wave, &m_info, &m_morph, &m_deviceInfo);
     m_magnifier.Attach(&m_wave, &m_info, &m_morph);
+    m_printPage.Attach(&m_wave, &m_info, &m_morph, &m_deviceInfo);
     m_exporter.SetPdfErrorSink([this](long nError, long nDetail) {
         if (m_pCtrl) {
             m_pCtrl->FireEKGPDFError(nError, nDetail);
@@ -501,33 +506,48 @@ void CEkgGraphWnd::EKGSetSpeed(short n) {
     Refresh();
 }
 
-// Printing comes with the printing code; until then every printer counts as one that
-// cannot be opened.
-short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short, short, short) {
+// The paper report on a CUPS queue: 1 no printer name, 2 no record, 3 no such queue, 4 the
+// document could not be made or the queue did not take it; 0 when the queue took the job.
+short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short nGain, short nChType, short nRhyCh) {
     if (strPrinter.empty()) {
         return 1;
     }
-    if (!m_wave.HasBlock() || m_wave.GetSamplesPerChannel() == 0) {
+    if (!m_wave.HasBlock() || m_wave.GetSamplesPerChannel() == 0 ||
+        !m_printPage.Prepare(nChType, nGain, nRhyCh)) {
         return 2;
     }
-    return 3;
+    const QString strQueue = ToQString(strPrinter);
+    if (QPrinterInfo::printerInfo(strQueue).isNull()) {
+        return 3;
+    }
+    CPrintJob job;
+    const QString strTitle = QGuiApplication::applicationDisplayName();
+    if (!job.Begin(strQueue, strTitle, QPageLayout::Landscape, QPageSize(QPageSize::A4))) {
+        return 4;
+    }
+    QPrinter& printer = job.Printer();
+    const QRect rcPage = printer.pageLayout().fullRectPixels(printer.resolution());
+    const double dPxPerMm = printer.resolution() / 25.4;
+    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, rcPage.width());
+    return job.End() > 0 ? 0 : 4;
 }
 
 short CEkgGraphWnd::EKGPrintPreview(short, short, short) {
-    return 2;  // as if closed
+    CEkgPreviewDlg dlg(m_page, this);
+    return static_cast<short>(dlg.Run());
 }
 
 BOOL CEkgGraphWnd::EKGSetPrintGraphPen(short nStyle, short nWidth, long cr) {
     m_printGraphPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGraphPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 BOOL CEkgGraphWnd::EKGSetPrintGridPen(short nStyle, short nWidth, long cr) {
     m_printGridPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGridPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 BOOL CEkgGraphWnd::EKGSetPrintGridInnerPen(short nStyle, short nWidth, long cr) {
     m_printInnerPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGridInnerPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 
 BOOL CEkgGraphWnd::EKGMakeImage(const CString& strPath, short nChType, short nGain, short nRhyCh,
@@ -648,17 +668,21 @@ void CEkgGraphWnd::EKGSetLanguage(short n) {
 void CEkgGraphWnd::EKGSetPrintDiag(short b) {
     m_printFlags.bDiag = b != 0;
     m_page.Header().SetShowStatements(b != 0);
+    m_printPage.SetShowStatements(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintParam(short b) {
     m_printFlags.bParam = b != 0;
     m_page.Header().SetShowMeasurements(b != 0);
+    m_printPage.SetShowMeasurements(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintComment(short b) {
     m_printFlags.bComment = b != 0;
     m_page.Header().SetShowComment(b != 0);
+    m_printPage.SetShowComment(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintPacemaker(short b) {
     m_printFlags.bPacemaker = b != 0;
+    m_printPage.SetShowPacemaker(b != 0);
 }
 
 void CEkgGraphWnd::EKGShowInnerGrid(short b) {

@@ -232,7 +232,9 @@ TEST_F(CartTest, MonitoringThroughDispcall) {
                                      "'@wait(2000)' 'EKGGetMode()' 'EKGStopMonitoring()' 'EKGGetMode()' '@wait(500)'",
                                      "CORVANE_EKG_STATUS_MS=1000");
     EXPECT_NE(out.find("event EKGConnected(0, 1)\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("EKGGetMode = 3\nEKGStopMonitoring = TRUE\nEKGGetMode = 4\n"), std::string::npos) << out;
+    // Lead-fault events of datagrams in flight may stand between the calls.
+    const std::string calls = std::regex_replace(out, std::regex("event EKGLeadFault\\(\\d+\\)\n"), "");
+    EXPECT_NE(calls.find("EKGGetMode = 3\nEKGStopMonitoring = TRUE\nEKGGetMode = 4\n"), std::string::npos) << out;
     EXPECT_NE(out.find("event EKGLeadFault(1)\nevent EKGLeadFault(3)\nevent EKGLeadFault(6)\nevent EKGLeadFault(11)\n"),
               std::string::npos)
         << out;

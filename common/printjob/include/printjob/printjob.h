@@ -22,6 +22,9 @@ public:
     // printer: a CUPS queue name, looked up in QPrinterInfo ("" = the default queue); title:
     // the job's document name. FALSE when the queue is unknown or the spool file cannot start.
     bool Begin(const QString& printer, const QString& title, QPageLayout::Orientation orientation);
+    // The same on a given paper size instead of the queue's default one.
+    bool Begin(const QString& printer, const QString& title, QPageLayout::Orientation orientation,
+               const QPageSize& paper);
     QPrinter& Printer();  // page rect and resolution, valid after Begin
     QPainter& Painter();  // valid between Begin and End
     bool NewPage();       // FALSE when the next page cannot be started

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "ecg_control/control/ekgdevicelink.h"
+#include "ecg_control/control/ekgprintpage.h"
 #include "ecg_control/draw/drawtools.h"
 #include "ecg_control/draw/ekgpage.h"
 #include "ecg_control/ekgrecord.h"
@@ -173,6 +174,7 @@ public:
 
     // The device link (tests drive its notifications and ticks).
     CEkgDeviceLink& Link() { return m_link; }
+    CEkgPrintPage& PrintPage() { return m_printPage; }
     QTimer& StatusTimer() { return m_statusTimer; }
 
     // Readers for tests and the host side.
@@ -246,6 +248,7 @@ private:
     CEkgMagnifier m_magnifier;
     CEkgExporter m_exporter;
     CEkgPrintFlags m_printFlags;
+    CEkgPrintPage m_printPage;
     CPenSpec m_printGraphPen{PS_SOLID, 1, 0};
     CPenSpec m_printGridPen{PS_SOLID, 1, 0x8080FF};
     CPenSpec m_printInnerPen{PS_SOLID, 1, 0xBFBFFF};
