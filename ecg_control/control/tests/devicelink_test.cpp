@@ -177,3 +177,18 @@ TEST_F(DeviceLinkTest, FailedConnectIsReportedOnce) {
     for (int tick = 0; tick < 6; ++tick) View().Link().OnTimerTick();
     EXPECT_EQ(m_log.Count(kConnected), 1);
 }
+
+TEST_F(DeviceLinkTest, SignalNotGoodStopsWithoutStoringItsSamples) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    Datagram(0, 0, 3);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 3; }));
+    const short before = View().Wave().GetSample(6, 15);  // V1, first sample of item 3
+    m_nSent = 40;  // other sample values
+    Datagram(0x40, 0);
+    ASSERT_TRUE(PumpUntil([&] { return View().EKGGetMode() == CEkgGraphWnd::kModeMonitorStopped; }));
+    EXPECT_EQ(View().Wave().GetSample(6, 15), before);
+    EXPECT_EQ(m_log.events.back(), std::to_string(wavelin::EVENTID_MonitorSignalNotGood));
+    EXPECT_TRUE(PumpUntil([&] { return cart->bytesAvailable() >= 3; }));
+    EXPECT_EQ(cart->read(3), QByteArray("\0\1\0", 3));  // stop monitoring
+}
