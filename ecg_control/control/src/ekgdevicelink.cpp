@@ -189,7 +189,8 @@ void CEkgDeviceLink::OnStreamClosed() {
     m_nLinkState = kClosed;
     if (!bWasConnected) return;
     const short nMode = m_owner.LinkMode();
-    if (nMode == CEkgGraphWnd::kModeMonitorConnect) {
+    // Also once data flows (mode 3): a monitoring link the cart dropped must not go unnoticed.
+    if (nMode == CEkgGraphWnd::kModeMonitorConnect || nMode == CEkgGraphWnd::kModeMonitorData) {
         m_owner.LinkMonitorDropped();
     } else if (nMode == CEkgGraphWnd::kModeRecordConnect || nMode == CEkgGraphWnd::kModeRecordData) {
         m_owner.LinkRecordDropped();

@@ -351,8 +351,22 @@ BOOL CEkgGraphWnd::FinishRecording(BOOL bDropped) {
     return TRUE;
 }
 
+// The cart closed the link while monitoring: monitoring stops (told to the cart when it can
+// still hear it, else the link is just closed) and the host hears of it once, instead of a
+// sweep that runs on without a status timer.
 void CEkgGraphWnd::LinkMonitorDropped() {
-    QTimer::singleShot(0, this, [this] { EKGStopMonitoring(); });
+    QTimer::singleShot(0, this, [this] {
+        if (m_nMode != kModeMonitorConnect && m_nMode != kModeMonitorData) {
+            return;
+        }
+        if (!EKGStopMonitoring()) {
+            m_link.EndAttempt();
+            m_link.CloseLink();
+            EKGShowInnerGrid(1);
+            m_nMode = kModeNone;
+        }
+        if (m_pCtrl) m_pCtrl->FireEKGConnected(platform::kWsaEtimedout, -1);
+    });
 }
 
 void CEkgGraphWnd::LinkRecordDropped() {

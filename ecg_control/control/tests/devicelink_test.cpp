@@ -155,9 +155,8 @@ TEST_F(DeviceLinkTest, ClearingClosesBothSocketsEvenWhenTheStopCannotBeSent) {
     ASSERT_TRUE(cart);
     Datagram(-1, 0, 5);
     ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 5; }));
-    // The cart's end goes away first: the stop command cannot reach it.
+    // The cart's end goes away just before the host clears: the stop command reaches no one.
     cart->abort();
-    Pump(200);
     m_pCtrl->InvokeByName("EKGClearGraph", {}, nullptr);
     EXPECT_EQ(View().Link().LinkState(), CEkgDeviceLink::kClosed);
     EXPECT_FALSE(View().Wave().HasBlock());
@@ -191,4 +190,22 @@ TEST_F(DeviceLinkTest, SignalNotGoodStopsWithoutStoringItsSamples) {
     EXPECT_EQ(m_log.events.back(), std::to_string(wavelin::EVENTID_MonitorSignalNotGood));
     EXPECT_TRUE(PumpUntil([&] { return cart->bytesAvailable() >= 3; }));
     EXPECT_EQ(cart->read(3), QByteArray("\0\1\0", 3));  // stop monitoring
+}
+
+TEST_F(DeviceLinkTest, CartThatDropsTheMonitoringLinkEndsTheAttemptOnce) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    Datagram(-1, 0, 5);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 5; }));
+    cart->close();
+    ASSERT_TRUE(PumpUntil([&] { return m_log.Count(kConnected) == 2; }));
+    EXPECT_EQ(m_log.events.back(), kConnected + "10060,-1");
+    // Stopped (the stop command may still have gone out on the half-closed link) or ended.
+    EXPECT_TRUE(View().EKGGetMode() == CEkgGraphWnd::kModeMonitorStopped ||
+                View().EKGGetMode() == CEkgGraphWnd::kModeNone);
+    Datagram(-1, 0, 5);
+    Pump(200);
+    for (int tick = 0; tick < 4; ++tick) View().Link().OnTimerTick();
+    EXPECT_EQ(m_log.Count(kConnected), 2);
+    EXPECT_EQ(View().Link().ReceivedItems(), 5);  // the monitor socket is gone
 }
