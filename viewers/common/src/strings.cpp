@@ -18,7 +18,12 @@ constexpr Entry kTable[] = {
     {IDS_PROPSHT_CAPTION, "Propriedades"},
     {IDS_ERR_INVALID_IP, "Endereço IP inválido !!"},
     {IDS_ERR_CONNECT_TIMEOUT, "Falha ao Conectar !!"},
+    {IDS_ERR_NO_ID, "Entre com o ID !!"},
+    {IDS_ERR_NO_NAME, "Entre com o Nome !!"},
+    {IDS_ERR_NO_EXAM, "Selecione o Exame !!"},
     {IDS_LANGUAGE_PROBE, ""},
+    {IDS_ERR_NOT_A_NUMBER, "Digite um número inteiro."},
+    {IDS_ERR_RANGE, "Digite um número entre %lld e %lld."},
     {IDS_RECORD_FAILED, "Falha ao Gravar!!!"},
     {IDS_NO_IP_ADDRESS, "Sem \"Endereço IP\". Por favor confirme no menu de configurações."},
     {IDS_RECORD_CANCELLED, "Cancelar a gravação !!!"},
@@ -35,6 +40,14 @@ constexpr Entry kTable[] = {
     {IDS_OPT_COMMENT, "Comentário"},
     {IDS_OPT_PACEMAKER, "Marcapasso"},
 };
+
+constexpr bool IsSorted() {
+    for (std::size_t i = 1; i < std::size(kTable); ++i)
+        if (kTable[i - 1].id >= kTable[i].id)
+            return false;
+    return true;
+}
+static_assert(IsSorted(), "the string table is looked up by binary search");
 
 const Entry* Find(UINT nId) {
     const Entry* it = std::lower_bound(std::begin(kTable), std::end(kTable), nId,
