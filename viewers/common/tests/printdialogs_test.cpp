@@ -1,0 +1,105 @@
+// The print dialogs: flags, pens in the view's order, monochrome, and the printers of the
+// print system.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QTest>
+
+#include "oxuctrl/oxuctrl.h"
+#include "testsupport/qtapp.h"
+#include "viewers/common/printdialogs.h"
+
+namespace {
+
+::testing::Environment* const kApp =
+    ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
+
+template <class T>
+T* Child(QWidget& w, int nId) {
+    T* p = w.findChild<T*>(QString::number(nId));
+    EXPECT_NE(p, nullptr) << nId;
+    return p;
+}
+
+TEST(PrintDialog, ListsCarryWidthsAndStylesAndThePensComeBackInTheViewsOrder) {
+    CEkgPrintDialog dlg;
+    dlg.m_pens = {{{3, 1, 0x0000FF}, {0, 2, 0x00FF00}, {4, 6, 0xFF0000}}};
+    dlg.m_bPrintParameters = 0;
+    dlg.Load();
+    auto* widths1 = Child<CComboBoxLine>(dlg, 4070);  // labelled "style": widths 0..4
+    auto* styles1 = Child<CComboBoxLine>(dlg, 4069);  // labelled "width": styles 0..6
+    ASSERT_EQ(widths1->count(), 5);
+    ASSERT_EQ(styles1->count(), 7);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(widths1->WidthAt(i), i);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(styles1->StyleAt(i), i);
+    EXPECT_EQ(widths1->currentIndex(), 3);
+    EXPECT_EQ(styles1->currentIndex(), 1);
+    EXPECT_EQ(Child<CColourPicker>(dlg, 4068)->GetColour(), 0x0000FFu);
+    EXPECT_EQ(Child<CColourPicker>(dlg, 4074)->GetColour(), 0xFF0000u);
+    EXPECT_FALSE(Child<QCheckBox>(dlg, 1061)->isChecked());
+    // Nothing selected: width 0 from the first list, style 1 from the second.
+    Child<CComboBoxLine>(dlg, 4073)->setCurrentIndex(-1);
+    Child<CComboBoxLine>(dlg, 4072)->setCurrentIndex(-1);
+    Child<CColourPicker>(dlg, 4071)->Pick(0x123456);
+    dlg.accept();
+    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{3, 1, 0x0000FF}));
+    EXPECT_EQ(dlg.m_pens[1], (CPrintPen{0, 1, 0x123456}));
+    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{4, 6, 0xFF0000}));
+}
+
+TEST(PrintDialog, MonochromeGivesSolidGreyGridsAndABlackTraceWhateverThePensShow) {
+    CEkgPrintDialog dlg;
+    dlg.m_pens = {{{4, 3, 0x0000FF}, {4, 3, 0x00FF00}, {0, 4, 0xFF0000}}};
+    dlg.Load();
+    auto* mono = Child<QCheckBox>(dlg, 4087);
+    // Opening does not follow the box; a click does.
+    EXPECT_TRUE(Child<CComboBoxLine>(dlg, 4070)->isEnabled());
+    dlg.show();
+    QTest::mouseClick(mono, Qt::LeftButton, {}, QPoint(5, mono->height() / 2));
+    ASSERT_TRUE(mono->isChecked());
+    for (int id = 4068; id <= 4076; ++id)
+        EXPECT_FALSE(Child<QWidget>(dlg, id)->isEnabled()) << id;
+    dlg.accept();
+    EXPECT_EQ(dlg.m_bMonochrome, 1);
+    // Grids solid and 1 wide in 0x282828 and 0x7F7F7F; the trace solid, 2 wide, black.
+    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{1, 0, 0x282828}));
+    EXPECT_EQ(dlg.m_pens[1], (CPrintPen{1, 0, 0x7F7F7F}));
+    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{2, 0, 0x000000}));
+    QTest::mouseClick(mono, Qt::LeftButton, {}, QPoint(5, mono->height() / 2));
+    EXPECT_TRUE(Child<QWidget>(dlg, 4075)->isEnabled());
+}
+
+TEST(PrintDialog, FlagsCopiesAndTheFieldColours) {
+    CEkgPrintDialog ekg;
+    ekg.m_bPrintInterpretation = 0;
+    ekg.m_bPrintComments = 1;
+    ekg.m_bPrintPacemaker = 0;
+    ekg.m_nCopies = 2;
+    ekg.Load();
+    EXPECT_FALSE(Child<QCheckBox>(ekg, 1060)->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(ekg, 1062)->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(ekg, 1063)->isChecked());
+    EXPECT_EQ(Child<CExEdit>(ekg, 1154)->text(), "2");
+    EXPECT_EQ(Child<CExComboBox>(ekg, 1139)->palette().color(QPalette::Base),
+              QColor(0xEE, 0xEE, 0xFF));
+    Child<QCheckBox>(ekg, 1060)->setChecked(true);
+    Child<QCheckBox>(ekg, 1063)->setChecked(true);
+    Child<CExEdit>(ekg, 1154)->setText("3");
+    ekg.accept();
+    EXPECT_EQ(ekg.m_bPrintInterpretation, 1);
+    EXPECT_EQ(ekg.m_bPrintPacemaker, 1);
+    EXPECT_EQ(ekg.m_nCopies, 3);
+
+    CSpiroPrintDialog spiro;
+    EXPECT_EQ(spiro.findChild<QCheckBox*>("1061"), nullptr);
+    EXPECT_EQ(spiro.findChild<QCheckBox*>("1063"), nullptr);
+    spiro.m_bPrintComments = 0;
+    spiro.Load();
+    Child<QCheckBox>(spiro, 1062)->setChecked(true);
+    spiro.accept();
+    EXPECT_EQ(spiro.m_bPrintComments, 1);
+}
+
+}  // namespace
