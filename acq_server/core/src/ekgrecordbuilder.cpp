@@ -24,19 +24,14 @@ void PutLE16(std::vector<BYTE>& out, std::size_t nAt, WORD n) {
 }
 }  // namespace
 
-CEkgRecordBuilder::CEkgRecordBuilder()
-    : m_abyBlocks(static_cast<std::size_t>(kMaxBlocks) * kBlockSize, 0),
-      m_abyInfo(kInfoSize, 0),
-      m_anChannels(static_cast<std::size_t>(kChannels) * kLeadSamples, 0) {
-    m_leads.CreateLeads(kLeadSamples, 2);
-}
+CEkgRecordBuilder::CEkgRecordBuilder() = default;
 
 void CEkgRecordBuilder::Reset() {
-    std::fill(m_abyBlocks.begin(), m_abyBlocks.end(), 0);
+    // Everything of a record is freed: an idle connection holds no record memory.
+    m_pBlocks = nullptr;
     m_nBlocks = 0;
-    std::fill(m_abyInfo.begin(), m_abyInfo.end(), 0);
-    std::fill(m_anChannels.begin(), m_anChannels.end(), 0);
-    m_leads.Zero();
+    std::vector<BYTE>().swap(m_abyInfo);
+    m_leads.Free();
     m_abyMeasure.fill(0);
     m_anPace.clear();
 }
@@ -49,24 +44,25 @@ void CEkgRecordBuilder::SetPaceList(const WORD* pPositions, int nCount) {
 
 BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                                    const CAcqContext& context) {
-    m_nBlocks = std::clamp(nBlocks, 0, kMaxBlocks);
-    std::fill(m_abyBlocks.begin(), m_abyBlocks.end(), 0);
-    if (pBlocks && m_nBlocks)
-        std::memcpy(m_abyBlocks.data(), pBlocks, static_cast<std::size_t>(m_nBlocks) * kBlockSize);
-    std::memcpy(m_abyInfo.data(), pInfo, kInfoSize);
+    m_pBlocks = pBlocks;
+    m_nBlocks = pBlocks ? std::clamp(nBlocks, 0, kMaxBlocks) : 0;
+    m_abyInfo.assign(pInfo, pInfo + kInfoSize);
     MakeLeads(b6000);
+    m_pBlocks = nullptr;  // the caller's blocks are not kept
     MakeMeasureBlock();
     return WriteRecordFile(b6000, context);
 }
 
 void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
-    std::fill(m_anChannels.begin(), m_anChannels.end(), 0);
+    // One pass over the blocks into the 8 channels, one into the 12 leads, both through
+    // plain pointers: the sample buffer is locked once for the whole record.
+    std::vector<short> anChannels(static_cast<std::size_t>(kChannels) * kLeadSamples, 0);
     const BYTE nTag = b6000 ? 0x40 : 0x03;
     // Only the blocks of this record are walked, never what an earlier record left.
     const int nLimit = std::min(m_nBlocks, b6000 ? kMaxBlocks : kBlocks5000);
     int nFrame = 0;
     for (int b = 0; b < nLimit; ++b) {
-        const BYTE* p = m_abyBlocks.data() + static_cast<std::size_t>(b) * kBlockSize;
+        const BYTE* p = m_pBlocks + static_cast<std::size_t>(b) * kBlockSize;
         if (p[0] != nTag)
             continue;
         if (p[1] == 0)
@@ -76,27 +72,38 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
         for (int f = 0; f < 5 && nFrame < kLeadSamples; ++f, ++nFrame) {
             for (int c = 0; c < kChannels; ++c) {
                 const BYTE* s = p + 2 + (f * kChannels + c) * 2;
-                m_anChannels[static_cast<std::size_t>(c) * kLeadSamples + nFrame] =
+                anChannels[static_cast<std::size_t>(c) * kLeadSamples + nFrame] =
                     static_cast<short>((s[0] << 8) | s[1]);
             }
         }
     }
-    auto ch = [&](int c, int i) {
-        return static_cast<int>(m_anChannels[static_cast<std::size_t>(c) * kLeadSamples + i]);
+    m_leads.CreateLeads(kLeadSamples, 2);
+    BYTE* pLeads = m_leads.Lock();
+    if (!pLeads)
+        return;
+    // Samples are stored little-endian, as the record file holds them.
+    auto put = [pLeads](int nLead, int i, int nValue) {
+        BYTE* q = pLeads + (static_cast<std::size_t>(nLead) * kLeadSamples + i) * 2;
+        const auto v = static_cast<WORD>(static_cast<short>(nValue));
+        q[0] = static_cast<BYTE>(v & 0xFF);
+        q[1] = static_cast<BYTE>(v >> 8);
     };
+    const short* pI = anChannels.data();
+    const short* pII = pI + kLeadSamples;
     for (int i = 0; i < kLeadSamples; ++i) {
-        const int nI = ch(0, i);
-        const int nII = ch(1, i);
+        const int nI = pI[i];
+        const int nII = pII[i];
         const short nIII = static_cast<short>(nII - nI);
-        m_leads.SetSample(0, i, static_cast<short>(nI));
-        m_leads.SetSample(1, i, static_cast<short>(nII));
-        m_leads.SetSample(2, i, nIII);
-        m_leads.SetSample(3, i, static_cast<short>(-(nI + nII) / 2));
-        m_leads.SetSample(4, i, static_cast<short>((nI - nIII) / 2));
-        m_leads.SetSample(5, i, static_cast<short>((nII + nIII) / 2));
+        put(0, i, nI);
+        put(1, i, nII);
+        put(2, i, nIII);
+        put(3, i, -(nI + nII) / 2);
+        put(4, i, (nI - nIII) / 2);
+        put(5, i, (nII + nIII) / 2);
         for (int v = 0; v < 6; ++v)
-            m_leads.SetSample(6 + v, i, static_cast<short>(ch(2 + v, i)));
+            put(6 + v, i, anChannels[static_cast<std::size_t>(2 + v) * kLeadSamples + i]);
     }
+    m_leads.Unlock();
 }
 
 void CEkgRecordBuilder::MakeMeasureBlock() {
@@ -157,11 +164,16 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
     const std::size_t nLeadBytes = static_cast<std::size_t>(nSamples + 100) * 2;
     std::vector<BYTE> file(FileSize(b6000), 0);
     std::size_t nAt = 0;
-    for (int l = 0; l < kLeads; ++l) {
-        for (int i = 0; i < nSamples + 100; ++i)
-            PutLE16(file, nAt + static_cast<std::size_t>(i) * 2,
-                    static_cast<WORD>(m_leads.GetSample(l, static_cast<UINT>(i))));
-        nAt += nLeadBytes;
+    // The leads are little-endian in the buffer as in the file: each lead is one copy.
+    if (const BYTE* pLeads = m_leads.Lock()) {
+        for (int l = 0; l < kLeads; ++l) {
+            std::memcpy(file.data() + nAt,
+                        pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, nLeadBytes);
+            nAt += nLeadBytes;
+        }
+        m_leads.Unlock();
+    } else {
+        nAt = nLeadBytes * kLeads;
     }
     std::memcpy(file.data() + nAt, m_abyInfo.data(), kInfoSize);
     const std::size_t nPace = nAt + kPaceOffset;

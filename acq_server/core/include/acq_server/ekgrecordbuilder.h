@@ -49,7 +49,8 @@ public:
     const CString& GetRecordTime() const { return m_strRecordTime; }
     const CString& GetFilePath() const { return m_strFilePath; }
 
-    // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each.
+    // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each; valid from
+    // SaveRecord until Reset (0 outside a record).
     short GetLeadSample(int nLead, int nIndex) const {
         return m_leads.GetSample(nLead, static_cast<UINT>(nIndex));
     }
@@ -66,11 +67,10 @@ private:
     void MakeMeasureBlock();
     BOOL WriteRecordFile(BOOL b6000, const CAcqContext& context);
 
-    std::vector<BYTE> m_abyBlocks;
+    const BYTE* m_pBlocks = nullptr;  // the caller's blocks, while the leads are made
     int m_nBlocks = 0;
     std::vector<BYTE> m_abyInfo;
-    std::vector<short> m_anChannels;  // 8 channels x 6100 samples
-    CWaveBuffer m_leads;              // 12 leads x 6100 samples
+    CWaveBuffer m_leads;  // 12 leads x 6100 samples; allocated per record
     std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
     std::vector<WORD> m_anPace;
     CString m_strPatientID;
