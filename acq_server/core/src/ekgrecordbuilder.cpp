@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "acq_server/recordmemory.h"
 #include "platform/atomicfile.h"
 #include "platform/folders.h"
 
@@ -31,7 +32,7 @@ void CEkgRecordBuilder::Reset() {
     m_pBlocks = nullptr;
     m_nBlocks = 0;
     std::vector<BYTE>().swap(m_abyInfo);
-    m_leads.Free();
+    acq::CRecordMemory::GiveLeads(m_leads);
     m_abyMeasure.fill(0);
     m_anPace.clear();
 }
@@ -54,9 +55,20 @@ BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE*
 }
 
 void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
-    // One pass over the blocks into the 8 channels, one into the 12 leads, both through
-    // plain pointers: the sample buffer is locked once for the whole record.
-    std::vector<short> anChannels(static_cast<std::size_t>(kChannels) * kLeadSamples, 0);
+    // The leads are derived frame by frame straight from the blocks into the locked sample
+    // buffer: one lock for the whole record, no per-sample calls.
+    if (!acq::CRecordMemory::TakeLeads(m_leads, kLeadSamples))
+        return;
+    BYTE* pLeads = m_leads.Lock();
+    if (!pLeads)
+        return;
+    // Samples are stored little-endian, as the record file holds them.
+    auto put = [pLeads](int nLead, int i, int nValue) {
+        BYTE* q = pLeads + (static_cast<std::size_t>(nLead) * kLeadSamples + i) * 2;
+        const auto v = static_cast<WORD>(static_cast<short>(nValue));
+        q[0] = static_cast<BYTE>(v & 0xFF);
+        q[1] = static_cast<BYTE>(v >> 8);
+    };
     const BYTE nTag = b6000 ? 0x40 : 0x03;
     // Only the blocks of this record are walked, never what an earlier record left.
     const int nLimit = std::min(m_nBlocks, b6000 ? kMaxBlocks : kBlocks5000);
@@ -70,39 +82,22 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
         if (p[1] != 0x50)
             continue;
         for (int f = 0; f < 5 && nFrame < kLeadSamples; ++f, ++nFrame) {
-            for (int c = 0; c < kChannels; ++c) {
-                const BYTE* s = p + 2 + (f * kChannels + c) * 2;
-                anChannels[static_cast<std::size_t>(c) * kLeadSamples + nFrame] =
-                    static_cast<short>((s[0] << 8) | s[1]);
-            }
+            const BYTE* s = p + 2 + f * kChannels * 2;
+            auto channel = [s](int c) { return static_cast<int>(static_cast<short>((s[2 * c] << 8) | s[2 * c + 1])); };
+            const int nI = channel(0);
+            const int nII = channel(1);
+            const short nIII = static_cast<short>(nII - nI);
+            put(0, nFrame, nI);
+            put(1, nFrame, nII);
+            put(2, nFrame, nIII);
+            put(3, nFrame, -(nI + nII) / 2);
+            put(4, nFrame, (nI - nIII) / 2);
+            put(5, nFrame, (nII + nIII) / 2);
+            for (int v = 0; v < 6; ++v)
+                put(6 + v, nFrame, channel(2 + v));
         }
     }
-    m_leads.CreateLeads(kLeadSamples, 2);
-    BYTE* pLeads = m_leads.Lock();
-    if (!pLeads)
-        return;
-    // Samples are stored little-endian, as the record file holds them.
-    auto put = [pLeads](int nLead, int i, int nValue) {
-        BYTE* q = pLeads + (static_cast<std::size_t>(nLead) * kLeadSamples + i) * 2;
-        const auto v = static_cast<WORD>(static_cast<short>(nValue));
-        q[0] = static_cast<BYTE>(v & 0xFF);
-        q[1] = static_cast<BYTE>(v >> 8);
-    };
-    const short* pI = anChannels.data();
-    const short* pII = pI + kLeadSamples;
-    for (int i = 0; i < kLeadSamples; ++i) {
-        const int nI = pI[i];
-        const int nII = pII[i];
-        const short nIII = static_cast<short>(nII - nI);
-        put(0, i, nI);
-        put(1, i, nII);
-        put(2, i, nIII);
-        put(3, i, -(nI + nII) / 2);
-        put(4, i, (nI - nIII) / 2);
-        put(5, i, (nII + nIII) / 2);
-        for (int v = 0; v < 6; ++v)
-            put(6 + v, i, anChannels[static_cast<std::size_t>(2 + v) * kLeadSamples + i]);
-    }
+    // Frames no block reached stay 0 in every lead, as the buffer came zeroed.
     m_leads.Unlock();
 }
 
@@ -162,33 +157,19 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
 
     const int nSamples = b6000 ? 6000 : 5000;
     const std::size_t nLeadBytes = static_cast<std::size_t>(nSamples + 100) * 2;
-    std::vector<BYTE> file(FileSize(b6000), 0);
-    std::size_t nAt = 0;
-    // The leads are little-endian in the buffer as in the file: each lead is one copy.
-    if (const BYTE* pLeads = m_leads.Lock()) {
-        for (int l = 0; l < kLeads; ++l) {
-            std::memcpy(file.data() + nAt,
-                        pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, nLeadBytes);
-            nAt += nLeadBytes;
-        }
-        m_leads.Unlock();
-    } else {
-        nAt = nLeadBytes * kLeads;
-    }
-    std::memcpy(file.data() + nAt, m_abyInfo.data(), kInfoSize);
-    const std::size_t nPace = nAt + kPaceOffset;
-    nAt += kInfoSize;
-    std::memcpy(file.data() + nAt, m_abyMeasure.data(), kMeasureSize);
-    // The pacemaker list lies over offset 4000 of the information block.
+    // The information block as it goes into the file: the pacemaker list lies over its
+    // offset 4000.
+    std::vector<BYTE> info(m_abyInfo);
+    info.resize(kInfoSize, 0);
     const int nCount = static_cast<int>(m_anPace.size());
     if (nCount >= 1 && nCount <= 255) {
-        file[nPace] = 0x37;
-        file[nPace + 1] = static_cast<BYTE>(nCount);
+        info[kPaceOffset] = 0x37;
+        info[kPaceOffset + 1] = static_cast<BYTE>(nCount);
         for (int i = 0; i < nCount; ++i)
-            PutLE16(file, nPace + 2 + static_cast<std::size_t>(i) * 2, m_anPace[i]);
+            PutLE16(info, kPaceOffset + 2 + static_cast<std::size_t>(i) * 2, m_anPace[i]);
     } else {
-        file[nPace] = 0;
-        file[nPace + 1] = 0;
+        info[kPaceOffset] = 0;
+        info[kPaceOffset + 1] = 0;
     }
     m_anPace.clear();
 
@@ -196,8 +177,24 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
         context.Log(Format("Record folder cannot be created: %s", m_strFilePath.c_str()));
         return FALSE;
     }
+    // The leads are little-endian in the buffer as in the file: each lead is one write of
+    // its first samples.
     platform::CAtomicFile out;
-    if (!out.Open(m_strFilePath) || !out.Write(file.data(), file.size()) || !out.Commit()) {
+    BOOL bWritten = out.Open(m_strFilePath);
+    const BYTE* pLeads = m_leads.Lock();
+    for (int l = 0; l < kLeads && bWritten; ++l) {
+        if (pLeads) {
+            bWritten = out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, nLeadBytes);
+        } else {
+            const std::vector<BYTE> zero(nLeadBytes, 0);
+            bWritten = out.Write(zero.data(), zero.size());
+        }
+    }
+    if (pLeads)
+        m_leads.Unlock();
+    bWritten = bWritten && out.Write(info.data(), kInfoSize) &&
+               out.Write(m_abyMeasure.data(), kMeasureSize);
+    if (!bWritten || !out.Commit()) {
         context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
         return FALSE;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "acq_server/recordmemory.h"
 #include "platform/codepage.h"
 
 using acq::Format;
@@ -90,7 +91,7 @@ void CRecordAssembler::ClearRecord() {
     m_strRecordTime.clear();
     m_pSpiro.reset();
     m_nSpiroMessages = 0;
-    std::vector<BYTE>().swap(m_abyBlocks);
+    acq::CRecordMemory::GiveBytes(m_abyBlocks);
 }
 
 void CRecordAssembler::StartEkg() {
@@ -131,7 +132,7 @@ void CRecordAssembler::StoreBlock(BYTE nTag, const BYTE* pSamples) {
         return;
     }
     if (m_abyBlocks.empty())
-        m_abyBlocks.resize(static_cast<std::size_t>(kMaxBlocks) * kBlockSize);
+        m_abyBlocks = acq::CRecordMemory::TakeBytes(static_cast<std::size_t>(kMaxBlocks) * kBlockSize);
     BYTE* pSlot = m_abyBlocks.data() + static_cast<std::size_t>(m_nBlockCount) * kBlockSize;
     pSlot[0] = nTag;
     pSlot[1] = 0x50;

@@ -64,8 +64,12 @@ void CSecretarySocket::Shutdown() {
 BOOL CSecretarySocket::Send(const BYTE* p, std::size_t n) {
     if (!m_pSocket || n == 0)
         return FALSE;
-    return m_pSocket->write(reinterpret_cast<const char*>(p), static_cast<qint64>(n)) ==
-           static_cast<qint64>(n);
+    if (m_pSocket->write(reinterpret_cast<const char*>(p), static_cast<qint64>(n)) !=
+        static_cast<qint64>(n))
+        return FALSE;
+    // On the wire now, not after every other ready connection's record was handled.
+    m_pSocket->flush();
+    return TRUE;
 }
 
 void CSecretarySocket::OnReceive() {
