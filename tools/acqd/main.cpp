@@ -79,7 +79,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (bLog)
-        context.m_log = [](const CString& s) { std::printf("%s\n", s.c_str()); };
+        context.m_log = [](const CString& s) {
+            std::printf("%s\n", s.c_str());
+            std::fflush(stdout);
+        };
     InstallPacketFileHandler(context);
     // What a killed run left half written.
     const std::size_t nStale = acq::RemoveStaleTempFiles(context.m_settings.m_strWorkingFolder,

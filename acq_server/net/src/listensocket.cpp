@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -60,6 +61,8 @@ bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
     m_nLastError = 0;
     m_pNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(m_pNotifier.get(), &QSocketNotifier::activated, this, &CListenSocket::OnAccept);
+    m_pNotifier->setEnabled(true);
+    TakeReserve();
     m_idleTimer.start(m_nIdleMs);
     return true;
 }
@@ -69,6 +72,7 @@ void CListenSocket::Close() {
     m_acceptRetry.stop();
     m_bAcceptPaused = false;
     m_pNotifier.reset();
+    ReleaseReserve();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -114,7 +118,26 @@ void CListenSocket::OnAccept() {
     }
 }
 
+bool CListenSocket::TakeReserve() {
+    while (m_anReserve.size() < kReserveFds) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        m_anReserve.push_back(fd);
+    }
+    return true;
+}
+
+void CListenSocket::ReleaseReserve() {
+    for (int fd : m_anReserve)
+        ::close(fd);
+    m_anReserve.clear();
+}
+
 void CListenSocket::PauseAccept(int nErrno) {
+    // The reserve goes to the connections already here: a record that ends now still
+    // finds the descriptors its file needs.
+    ReleaseReserve();
     const bool bFirst = !m_bPauseLogged;
     m_bAcceptPaused = true;
     m_bPauseLogged = true;
@@ -129,6 +152,15 @@ void CListenSocket::PauseAccept(int nErrno) {
 void CListenSocket::ResumeAccept() {
     if (!m_bAcceptPaused || m_fd < 0)
         return;
+    // Accepting resumes only when the reserve can be had again and one more descriptor is
+    // free beyond it.
+    const int fdProbe = TakeReserve() ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+    if (fdProbe < 0) {
+        ReleaseReserve();
+        m_acceptRetry.start(kAcceptRetryMs);
+        return;
+    }
+    ::close(fdProbe);
     m_bAcceptPaused = false;
     m_acceptRetry.stop();
     OnAccept();

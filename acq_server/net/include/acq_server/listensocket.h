@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "acq_server/acqcontext.h"
 
@@ -26,6 +27,8 @@ public:
     static constexpr int kDefaultIdleMs = 60000;
     // Retry of a paused accept while no connection has gone.
     static constexpr int kAcceptRetryMs = 250;
+    // Descriptors held back while accepting, freed for the connections at the limit.
+    static constexpr std::size_t kReserveFds = 4;
 
     explicit CListenSocket(CAcqContext& context, QObject* pParent = nullptr);
     ~CListenSocket() override;
@@ -66,6 +69,8 @@ private slots:
 private:
     void PauseAccept(int nErrno);
     void ResumeAccept();
+    bool TakeReserve();
+    void ReleaseReserve();
 
     CAcqContext& m_context;
     int m_fd = -1;
@@ -74,6 +79,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_pNotifier;
     bool m_bAcceptPaused = false;
     bool m_bPauseLogged = false;
+    std::vector<int> m_anReserve;
     QTimer m_acceptRetry;
     std::mutex m_lock;  // guards the client map
     std::map<CSecretarySocket*, std::unique_ptr<CSecretarySocket>> m_clients;
