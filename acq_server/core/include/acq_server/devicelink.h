@@ -51,7 +51,6 @@ public:
     CRecordAssembler& Assembler() { return m_assembler; }
     BOOL IsPacketMode() const { return m_bPacketMode; }
     BOOL IsFrameMode() const { return m_bFrameMode; }
-    void SetFrameMode(BOOL b) { m_bFrameMode = b; }
     std::size_t LeftoverSize() const { return m_abyLeft.size(); }
     const std::array<BYTE, acq::kLongReply>& LastLongReply() const { return m_abyLongReply; }
 
