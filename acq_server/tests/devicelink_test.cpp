@@ -6,6 +6,7 @@
 #include <random>
 
 #include "acq_server/devicelink.h"
+#include "acq_server/recordmemory.h"
 #include "streams.h"
 #include "testsupport/testsupport.h"
 
@@ -642,6 +643,42 @@ TEST_F(LinkFixture, RandomStreamsNeitherCrashNorStall) {
         }
         EXPECT_LE(m_pLink->LeftoverSize(), acq::kReceiveBuffer);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A connection holds record memory only while a record is under way; what a record gives
+// back is handed out again zeroed.
+TEST_F(LinkFixture, RecordMemoryOnlyWhileARecordIsUnderWay) {
+    EcgSpec desc;
+    EXPECT_TRUE(m_pLink->Assembler().GetBlocks().empty());
+    const Bytes stream = teststream::FrameEcg(desc);
+    ASSERT_TRUE(Play(Bytes(stream.begin(), stream.end() - 4)));
+    EXPECT_FALSE(m_pLink->Assembler().GetBlocks().empty());
+    ASSERT_TRUE(Play(Bytes(stream.end() - 4, stream.end())));
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_TRUE(m_pLink->Assembler().GetBlocks().empty());
+    EXPECT_TRUE(m_pLink->Assembler().Builder().GetInfoBlock().empty());
+    EXPECT_EQ(m_pLink->Assembler().Builder().GetLeadSample(0, 100), 0);
+
+    std::vector<BYTE> a = acq::CRecordMemory::TakeBytes(1000);
+    std::fill(a.begin(), a.end(), 0x5A);
+    acq::CRecordMemory::GiveBytes(a);
+    EXPECT_TRUE(a.empty());
+    const std::vector<BYTE> b = acq::CRecordMemory::TakeBytes(1000);
+    EXPECT_EQ(b, std::vector<BYTE>(1000, 0));
+    CWaveBuffer leads;
+    ASSERT_TRUE(acq::CRecordMemory::TakeLeads(leads, 6100));
+    leads.SetSample(3, 17, 1234);
+    acq::CRecordMemory::GiveLeads(leads);
+    EXPECT_FALSE(leads.HasBlock());
+    CWaveBuffer again;
+    ASSERT_TRUE(acq::CRecordMemory::TakeLeads(again, 6100));
+    EXPECT_EQ(again.GetSample(3, 17), 0);
+    EXPECT_EQ(again.GetChannelCount(), 12);
+    EXPECT_LE(acq::CRecordMemory::ReserveCount(), 2 * acq::CRecordMemory::kReserve);
 }
 
 }  // namespace
