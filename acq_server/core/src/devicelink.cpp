@@ -163,6 +163,16 @@ void CDeviceLink::EndFrameMode() {
     m_state.Reset();
 }
 
+void CDeviceLink::HoldInput(BOOL bHold) {
+    m_bHold = bHold;
+    if (bHold || m_abyHeld.empty())
+        return;
+    std::vector<BYTE> held;
+    held.swap(m_abyHeld);
+    if (!OnReceive(held.data(), held.size()) && m_closeRequest)
+        m_closeRequest();
+}
+
 BOOL CDeviceLink::RefuseFrame() {
     m_assembler.Set6000(FALSE);
     m_bFrameMode = FALSE;
@@ -179,6 +189,10 @@ BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
         return FALSE;
     if (n == 0)
         return TRUE;
+    if (m_bHold) {
+        m_abyHeld.insert(m_abyHeld.end(), p, p + n);
+        return TRUE;
+    }
     if (m_context.m_log) {
         Log(Format("RECEIVE = %zu", n));
         Log(Format(" dummy plus RECEIVE = %zu", n + m_abyLeft.size()));
@@ -237,6 +251,12 @@ BOOL CDeviceLink::OnReceive(const BYTE* p, std::size_t n) {
             m_assembler.DispatchMessage(b + nPos, nLength);
         }
         nPos += nLength;
+        if (m_bHold) {
+            // A record is being put in place: the rest waits for it.
+            m_abyHeld.insert(m_abyHeld.end(), b + nPos, b + nTotal);
+            m_abyLeft.clear();
+            return TRUE;
+        }
     }
     if (bOwn) {
         m_abyLeft.erase(m_abyLeft.begin(), m_abyLeft.begin() + static_cast<std::ptrdiff_t>(nPos));

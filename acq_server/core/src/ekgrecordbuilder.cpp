@@ -33,6 +33,7 @@ void CEkgRecordBuilder::Reset() {
     m_nBlocks = 0;
     std::vector<BYTE>().swap(m_abyInfo);
     acq::CRecordMemory::GiveLeads(m_leads);
+    m_pFile.reset();
     m_abyMeasure.fill(0);
     m_anPace.clear();
 }
@@ -45,6 +46,23 @@ void CEkgRecordBuilder::SetPaceList(const WORD* pPositions, int nCount) {
 
 BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                                    const CAcqContext& context) {
+    if (!PrepareRecord(pBlocks, nBlocks, pInfo, b6000, context))
+        return FALSE;
+    const std::unique_ptr<platform::CAtomicFile> pFile = TakeFile();
+    if (!pFile->Commit()) {
+        context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::unique_ptr<platform::CAtomicFile> CEkgRecordBuilder::TakeFile() {
+    return std::move(m_pFile);
+}
+
+BOOL CEkgRecordBuilder::PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
+                                      BOOL b6000, const CAcqContext& context) {
+    m_pFile.reset();
     m_pBlocks = pBlocks;
     m_nBlocks = pBlocks ? std::clamp(nBlocks, 0, kMaxBlocks) : 0;
     m_abyInfo.assign(pInfo, pInfo + kInfoSize);
@@ -179,7 +197,8 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
     }
     // The leads are little-endian in the buffer as in the file: each lead is one write of
     // its first samples.
-    platform::CAtomicFile out;
+    auto pFile = std::make_unique<platform::CAtomicFile>();
+    platform::CAtomicFile& out = *pFile;
     BOOL bWritten = out.Open(m_strFilePath);
     const BYTE* pLeads = m_leads.Lock();
     for (int l = 0; l < kLeads && bWritten; ++l) {
@@ -194,9 +213,11 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
         m_leads.Unlock();
     bWritten = bWritten && out.Write(info.data(), kInfoSize) &&
                out.Write(m_abyMeasure.data(), kMeasureSize);
-    if (!bWritten || !out.Commit()) {
+    if (!bWritten) {
         context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
         return FALSE;
     }
+    // Written, not yet in place: TakeFile hands it over for its commit.
+    m_pFile = std::move(pFile);
     return TRUE;
 }

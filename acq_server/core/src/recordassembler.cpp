@@ -319,21 +319,57 @@ void CRecordAssembler::EndLegacyEkg() {
     m_context.Log("Toff Received");
     AppendStatements();
     PadDirectory();
-    if (SaveEkg())
-        HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
-    ClearRecord();
-    m_builder.Reset();
+    StoreEkg([this](BOOL bSaved) {
+        if (bSaved)
+            HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+        ClearRecord();
+        m_builder.Reset();
+    });
 }
 
-BOOL CRecordAssembler::SaveEkg() {
+void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
     const int nBlocks = m_nBlockCount > 0 ? m_nBlockCount : m_nSampleBlocks;
     m_builder.Reset();
     m_builder.SetPatientID(m_strPatientID);
     m_builder.SetRecordTime(m_strRecordTime);
     if (m_nPace > 0)
         m_builder.SetPaceList(m_anPace.data(), m_nPace);
-    return m_builder.SaveRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
-                                m_context);
+    if (!m_context.m_commit) {
+        then(m_builder.SaveRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
+                                  m_context));
+        return;
+    }
+    if (!m_builder.PrepareRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
+                                 m_context)) {
+        then(FALSE);
+        return;
+    }
+    // The sync goes elsewhere; this connection waits with whatever comes next.
+    std::shared_ptr<platform::CAtomicFile> pFile = m_builder.TakeFile();
+    m_link.HoldInput(TRUE);
+    std::weak_ptr<int> alive = m_pAlive;
+    CAcqContext* pContext = &m_context;
+    const CString strID = m_builder.GetPatientID();
+    const CString strPath = m_builder.GetFilePath();
+    m_context.m_commit([pFile] { return pFile->Commit(); },
+                       [this, alive, pContext, strID, strPath, then](bool bOk) {
+                           if (!bOk)
+                               pContext->Log(Format("Record file cannot be written: %s",
+                                                    strPath.c_str()));
+                           if (alive.expired()) {
+                               // The connection went meanwhile: the record is still listed.
+                               if (bOk && pContext->m_onStored) {
+                                   CStoredRecord record;
+                                   record.m_nKind = 1;
+                                   record.m_strPatientID = strID;
+                                   record.m_strPath = strPath;
+                                   pContext->m_onStored(record);
+                               }
+                               return;
+                           }
+                           then(bOk);
+                           m_link.HoldInput(FALSE);
+                       });
 }
 
 void CRecordAssembler::HandOver(int nKind, const CString& strID, const CString& strPath) {
@@ -549,18 +585,19 @@ void CRecordAssembler::SpiroHeaderFrame(const BYTE* p, std::size_t n) {
 
 void CRecordAssembler::EndFrameRecord() {
     if (m_eKind == ERecordKind::Ekg) {
-        const BOOL bSaved = SaveEkg();
         m_link.EndFrameMode();
-        if (!bSaved)
-            m_link.SendReply(acq::kReplyRefused, 0);
-        else if (m_bLongReply)
-            m_link.SendLongReply(1, m_builder.GetPatientID(), m_builder.GetFilePath());
-        else
-            m_link.SendReply(acq::kReplyTaken, 0);
-        if (bSaved)
-            HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
-        ClearRecord();
-        m_builder.Reset();
+        StoreEkg([this](BOOL bSaved) {
+            if (!bSaved)
+                m_link.SendReply(acq::kReplyRefused, 0);
+            else if (m_bLongReply)
+                m_link.SendLongReply(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+            else
+                m_link.SendReply(acq::kReplyTaken, 0);
+            if (bSaved)
+                HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+            ClearRecord();
+            m_builder.Reset();
+        });
         return;
     }
     if (m_eKind == ERecordKind::Spiro) {

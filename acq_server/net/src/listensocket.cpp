@@ -14,6 +14,8 @@
 
 CListenSocket::CListenSocket(CAcqContext& context, QObject* pParent)
     : QObject(pParent), m_context(context) {
+    m_commitPool.setMaxThreadCount(kCommitThreads);
+    m_context.m_commit = CCommitRunner{this};
     connect(&m_idleTimer, &QTimer::timeout, this, &CListenSocket::IdleSweep);
     m_acceptRetry.setSingleShot(true);
     connect(&m_acceptRetry, &QTimer::timeout, this, &CListenSocket::ResumeAccept);
@@ -24,8 +26,24 @@ CListenSocket::CListenSocket(CAcqContext& context, QObject* pParent)
     });
 }
 
+void CListenSocket::CCommitRunner::operator()(std::function<bool()> work,
+                                              std::function<void(bool)> done) const {
+    CListenSocket* pOwner = m_pOwner;
+    pOwner->m_commitPool.start([pOwner, work = std::move(work), done = std::move(done)]() mutable {
+        const bool bOk = work();
+        QMetaObject::invokeMethod(
+            pOwner, [done = std::move(done), bOk] { done(bOk); }, Qt::QueuedConnection);
+    });
+}
+
 CListenSocket::~CListenSocket() {
     Close();
+    // Files being synced are put in place; their answers go with this object.
+    m_commitPool.waitForDone();
+    // A listener made to replace this one keeps its own runner.
+    const auto* pRunner = m_context.m_commit.target<CCommitRunner>();
+    if (pRunner && pRunner->m_pOwner == this)
+        m_context.m_commit = nullptr;
 }
 
 bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {

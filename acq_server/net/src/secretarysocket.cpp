@@ -10,6 +10,15 @@ CSecretarySocket::CSecretarySocket(QTcpSocket* pSocket, CListenSocket& owner, CA
       m_owner(owner),
       m_link(context, [this](const BYTE* p, std::size_t n) { return Send(p, n); }) {
     m_pSocket->setParent(this);
+    // Bytes held while a record was put in place may refuse the connection later.
+    m_link.SetCloseRequest([this] {
+        if (m_bClosing)
+            return;
+        m_bClosing = true;
+        if (m_pSocket)
+            m_pSocket->flush();
+        m_owner.RemoveClient(this);
+    });
     connect(m_pSocket, &QTcpSocket::readyRead, this, &CSecretarySocket::OnReceive);
     connect(m_pSocket, &QTcpSocket::disconnected, this, &CSecretarySocket::OnClose);
     connect(m_pSocket, &QAbstractSocket::errorOccurred, this,

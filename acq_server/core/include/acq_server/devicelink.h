@@ -44,6 +44,11 @@ public:
     BOOL SendReply(BYTE nCode, BYTE nValue) override;
     BOOL SendLongReply(BYTE nKind, const CString& strPatientID, const CString& strPath) override;
     void EndFrameMode() override;
+    void HoldInput(BOOL bHold) override;
+    BOOL IsHoldingInput() const { return m_bHold; }
+    // Called when bytes handed on after a hold refuse the connection (no receive call is
+    // there to return FALSE to).
+    void SetCloseRequest(std::function<void()> fn) { m_closeRequest = std::move(fn); }
 
     CAcqContext& Context() { return m_context; }
     TzProtocolState& State() { return m_state; }
@@ -71,6 +76,9 @@ private:
     BOOL m_bFrameMode = FALSE;
     BOOL m_bClosed = FALSE;
     std::vector<BYTE> m_abyLeft;
+    BOOL m_bHold = FALSE;
+    std::vector<BYTE> m_abyHeld;  // received while a record's file is put in place
+    std::function<void()> m_closeRequest;
     std::array<BYTE, acq::kLongReply> m_abyLongReply{};
     CRecordAssembler m_assembler;
 };

@@ -3,10 +3,12 @@
 // into the 12 leads of an ECG record file and writes that file in the working folder.
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "acq_server/acqcontext.h"
 #include "ecg_control/globalbuffer.h"
+#include "platform/atomicfile.h"
 #include "platform/wintypes.h"
 
 namespace ekgsrv {
@@ -40,6 +42,11 @@ public:
     // was written.
     BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                     const CAcqContext& context);
+    // SaveRecord without its last step: the file is written into its temporary file, and
+    // TakeFile hands that over; its Commit (sync and rename) puts the record in place.
+    BOOL PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
+                       const CAcqContext& context);
+    std::unique_ptr<platform::CAtomicFile> TakeFile();
     void SetPaceList(const WORD* pPositions, int nCount);
     void Reset();
 
@@ -76,4 +83,5 @@ private:
     CString m_strPatientID;
     CString m_strRecordTime;
     CString m_strFilePath;
+    std::unique_ptr<platform::CAtomicFile> m_pFile;
 };

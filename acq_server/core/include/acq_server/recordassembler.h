@@ -5,6 +5,7 @@
 // hands it whole messages and frames; it answers through IRecordLink.
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     virtual BOOL SendLongReply(BYTE nKind, const CString& strPatientID, const CString& strPath) = 0;
     // Frame mode off and the connection's protocol state reset.
     virtual void EndFrameMode() = 0;
+    // While a record's file is being put in place elsewhere, the connection keeps what
+    // the device sends next and hands it on once the hold ends.
+    virtual void HoldInput(BOOL bHold) = 0;
 };
 
 // Record assembly of one connection: legacy messages and frames into stored records.
@@ -90,7 +94,9 @@ private:
     void PadDirectory();
     void SetPatientItem(const BYTE* p56);
     void SetPace(const BYTE* p, int nCount);
-    BOOL SaveEkg();
+    // Stores the ECG record and then calls then(bSaved): at once, or, when the context
+    // commits files elsewhere, once the file is in place (input held meanwhile).
+    void StoreEkg(std::function<void(BOOL)> then);
     void HandOver(int nKind, const CString& strID, const CString& strPath);
 
     CAcqContext& m_context;
@@ -115,5 +121,7 @@ private:
     std::unique_ptr<ISpiroRecord> m_pSpiro;
     int m_nSpiroMessages = 0;
     CEkgRecordBuilder m_builder;
+    // Expires with the assembler: a commit that ends later knows it is gone.
+    std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };
 

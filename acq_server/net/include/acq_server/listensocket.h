@@ -7,9 +7,13 @@
 // notification accepts until the queue is empty. At the open-file limit accepting pauses
 // (logged once; the waiting devices stay queued in the kernel) and resumes when a
 // connection goes or a short retry finds a descriptor free, so the listener never spins.
+// The last step of each record file (sync and rename) runs on a few threads of its own,
+// so that the records of many carts are synced together; its end comes back to this
+// thread, where the device is answered.
 #include <QHostAddress>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -29,6 +33,8 @@ public:
     static constexpr int kAcceptRetryMs = 250;
     // Descriptors held back while accepting, freed for the connections at the limit.
     static constexpr std::size_t kReserveFds = 4;
+    // Record files synced at the same time.
+    static constexpr int kCommitThreads = 8;
 
     explicit CListenSocket(CAcqContext& context, QObject* pParent = nullptr);
     ~CListenSocket() override;
@@ -67,6 +73,12 @@ private slots:
     void OnAccept();
 
 private:
+    // The context's commit runner: the work on the pool, its end back on this thread.
+    struct CCommitRunner {
+        CListenSocket* m_pOwner;
+        void operator()(std::function<bool()> work, std::function<void(bool)> done) const;
+    };
+
     void PauseAccept(int nErrno);
     void ResumeAccept();
     bool TakeReserve();
@@ -80,6 +92,7 @@ private:
     bool m_bAcceptPaused = false;
     bool m_bPauseLogged = false;
     std::vector<int> m_anReserve;
+    QThreadPool m_commitPool;
     QTimer m_acceptRetry;
     std::mutex m_lock;  // guards the client map
     std::map<CSecretarySocket*, std::unique_ptr<CSecretarySocket>> m_clients;
