@@ -10,6 +10,24 @@ Beats:
   --rate BPM          beats at a fixed rate (default 60)
   --beats P,P,...     QRS onsets at these record positions instead (0..4999, 2 ms each)
   --first N           record position of the first QRS onset with --rate (default 250)
+  --script "S,S:800,V:560,S:1040"  a beat script instead: per beat KIND[:RR[:PR[:PAXIS]]] with
+                      RR the ms from the previous beat and PR the ms from P onset to QRS
+                      onset; kinds S sinus, A ectopic atrial (P along PAXIS, default
+                      --aaxis -70), J junctional (no P), V ventricular (own wide lobes,
+                      discordant T, no P), E escape junctional, EV escape ventricular,
+                      W sinus P with a wide QRS along --axis, B a P wave that is not
+                      conducted (no QRS)
+  --irregular PCT     seeded irregular intervals within +-PCT % of the --rate interval
+Ventricular beats:
+  --vlimb "R:1000:30,S:-800:40"  --vchest (the same)  their lobes (chest leads
+                      scaled -0.8, -0.6, 0.4, 0.8, 1, 1 from V1 to V6)
+  --vaxis DEG         their frontal direction (default -70)
+  --vamp SCALE        their size and T size (default 1)
+Atrial activity:
+  --ptimeline BPM[:FIRST]  P waves on their own timeline (AV dissociation)
+  --flutter BPM[:UV]  flutter waves (default 150 uV): slow fall and quick return along
+                      --flutteraxis (default 70), smaller in the chest leads
+  --fib UV            fibrillation waves: four seeded sines of 4.5-8 Hz
 Waves (each wave a half-sine lobe with exact onset and offset; amplitudes in microvolts,
 durations in samples of 2 ms):
   --limb  "R:1000:28,S:-250:20"   QRS lobes of the frontal vector; the limb leads are its
@@ -39,7 +57,9 @@ detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "
 aVF, V1..V6 the QRS type the lobes form, or null when a lobe is too small or short to count),
 "lead_lobes" (the signed lobes per lead: [amplitude uV, duration]), "lead_qrs_samples" (QRS
 length per lead; "qrs_offset" is the latest lead's), "axis", "rate",
-"qrs_duration_ms", "p_axis", "t_axis", "unit_uv" (2.44140625: one sample unit).
+"qrs_duration_ms", "p_axis", "t_axis", "unit_uv" (2.44140625: one sample unit); per beat
+"kind" (sinus, ectopic atrial, junctional, ventricular, escape junctional, escape
+ventricular, sinus wide QRS); "blocked_p" and "p_timeline": P onsets without a QRS.
 Standard library only.
 """
 
@@ -61,6 +81,16 @@ CHEST_DEFAULT = {
     "V5": "Q:-150:12,R:1600:22,S:-300:14",
     "V6": "Q:-150:12,R:1200:36",
 }
+# Wide ventricular beats: 140 ms, about 1 mV, a frontal direction of -70 degrees; the chest
+# leads take one shape scaled by lead (negative in V1, positive from V4 on).
+V_LIMB_DEFAULT = "R:1000:30,S:-800:40"
+V_CHEST_DEFAULT = "R:1000:30,S:-800:40"
+V_CHEST_FACTORS = [-0.8, -0.6, 0.4, 0.8, 1.0, 1.0]
+FLUTTER_CHEST = [0.5, 0.3, 0.2, 0.1, 0.1, 0.1]
+BEAT_KINDS = {"S": "sinus", "A": "ectopic atrial", "J": "junctional", "V": "ventricular",
+              "E": "escape junctional", "EV": "escape ventricular", "B": "blocked P",
+              "W": "sinus, wide QRS"}
+
 # Smallest lobe whose wave survives the engine's size checks with a margin.
 MIN_LOBE_UV = 120.0
 MIN_LOBE_SAMPLES = 12
@@ -103,6 +133,8 @@ def bump(n, k):
 
 def main(argv):
     args = {"rate": "60", "first": "250", "limb": "R:1000:28,S:-250:20", "axis": "60",
+            "vaxis": "-70", "vamp": "1", "vlimb": V_LIMB_DEFAULT, "vchest": V_CHEST_DEFAULT,
+            "aaxis": "-70",
             "p": "100", "t": "300", "hum": "0", "drift": "0", "noise": "0", "spikes": "0", "pr": "20", "st": "30",
             "seed": "1"}
     flags = set()
@@ -151,6 +183,7 @@ def main(argv):
     p_axis = float(args.get("paxis", args["axis"]))
     t_axis = float(args.get("taxis", args["axis"]))
     p_proj, t_proj = projections(p_axis), projections(t_axis)
+    blocked = []
     lead_lobes = {}
     for name in LEADS[:6]:
         lead_lobes[name] = [(a * proj[name], d) for a, d in limb]
@@ -159,43 +192,116 @@ def main(argv):
     p_amp = float(args["p"])
     t_amp = float(args["t"])
 
-    if "beats" in args:
-        onsets = [int(x) for x in args["beats"].split(",") if x.strip()]
+    # Each beat: its kind, its QRS onset, and its own P wave (PR in samples from P onset to
+    # QRS onset, None for the fixed PR segment of --pr) with the P wave's frontal direction.
+    events = []
+    if "script" in args:
+        pos = int(args["first"])
+        first = True
+        for item in args["script"].split(","):
+            bits = [x for x in item.strip().split(":")]
+            if not bits or not bits[0]:
+                continue
+            kind = bits[0].upper()
+            if kind not in BEAT_KINDS:
+                sys.stderr.write("ecgsynth: unknown beat kind %s\n" % kind)
+                return 2
+            rr_ms = float(bits[1]) if len(bits) > 1 and bits[1] else 1000.0
+            pr_ms = float(bits[2]) if len(bits) > 2 and bits[2] else None
+            axis_p = float(bits[3]) if len(bits) > 3 and bits[3] else (
+                float(args["aaxis"]) if kind == "A" else p_axis)
+            # The interval leads up to the beat (the first beat stands at --first).
+            if not first:
+                pos += int(round(rr_ms / 2))
+            first = False
+            events.append({"kind": kind, "on": pos,
+                           "pr": None if pr_ms is None else int(round(pr_ms / 2)),
+                           "paxis": axis_p})
     else:
-        rr = 30000.0 / float(args["rate"])
-        onsets = []
-        pos = float(args["first"])
-        while pos + 200 < N:
-            onsets.append(int(round(pos)))
-            pos += rr
+        if "beats" in args:
+            onsets = [int(x) for x in args["beats"].split(",") if x.strip()]
+        elif "irregular" in args:
+            # Seeded irregular intervals around the mean of --rate.
+            spread = float(args["irregular"]) / 100.0
+            rr = 30000.0 / float(args["rate"])
+            irr = random.Random(int(args["seed"]) + 1000)
+            onsets = []
+            pos = float(args["first"])
+            while pos + 200 < N:
+                onsets.append(int(round(pos)))
+                pos += rr * (1.0 + irr.uniform(-spread, spread))
+        else:
+            rr = 30000.0 / float(args["rate"])
+            onsets = []
+            pos = float(args["first"])
+            while pos + 200 < N:
+                onsets.append(int(round(pos)))
+                pos += rr
+        events = [{"kind": "S", "on": on, "pr": None, "paxis": p_axis} for on in onsets]
+    onsets = [e["on"] for e in events]
+
+    # Wide ventricular beats: own lobes, no P wave, T opposite to the QRS.
+    v_axis = float(args["vaxis"])
+    v_scale = float(args["vamp"])
+    v_limb = parse_lobes(args["vlimb"])
+    v_chest = parse_lobes(args["vchest"])
+    v_proj = projections(v_axis)
+    v_lobes = {}
+    for li, name in enumerate(LEADS):
+        base = v_limb if li < 6 else v_chest
+        factor = v_proj[li] if li < 6 else V_CHEST_FACTORS[li - 6]
+        v_lobes[name] = [(a * factor * v_scale, d) for a, d in base]
+    w_proj = projections(axis)
+    w_lobes = {}
+    for li, name in enumerate(LEADS):
+        base = v_limb if li < 6 else v_chest
+        factor = w_proj[li] if li < 6 else V_CHEST_FACTORS[li - 6]
+        w_lobes[name] = [(a * factor * v_scale, d) for a, d in base]
+    v_t_proj = projections(v_axis + 180.0)
+    v_t_scale = [v_t_proj[li] if li < 6 else -V_CHEST_FACTORS[li - 6] for li in range(12)]
 
     uv = [[0.0] * N for _ in range(12)]
     beats = []
-    for b, on in enumerate(onsets):
+    for b, ev in enumerate(events):
+        on = ev["on"]
+        kind = ev["kind"]
         rr_s = (onsets[b + 1] - on) if b + 1 < len(onsets) else (
             (on - onsets[b - 1]) if b > 0 else 500)
         rr_s = max(rr_s, 60)
-        qrs_len = max(sum(d for _, d in lead_lobes[name]) for name in LEADS)
+        wide = kind in ("V", "EV", "W")
+        lobes_of = (w_lobes if kind == "W" else v_lobes) if wide else lead_lobes
+        has_qrs = kind != "B"
+        has_p = kind in ("S", "A", "B", "W")
+        qrs_len = max(sum(d for _, d in lobes_of[name]) for name in LEADS)
         off = on + qrs_len
         # Fixed PR and ST segments at every rate; P and T shrink to fit.
         p_gap, t_gap = int(args["pr"]), int(args["st"])
         p_len = int(min(45, 0.15 * rr_s))
+        if ev["pr"] is not None:
+            p_gap = max(ev["pr"] - p_len, 0)
         t_len = int(max(10, min(90, rr_s - qrs_len - t_gap - p_gap - p_len - 4)))
-        beat = {"qrs_onset": on, "qrs_offset": off}
-        if p_amp:
+        beat = {"qrs_onset": on, "qrs_offset": off, "kind": BEAT_KINDS[kind]}
+        if p_amp and has_p:
             beat["p_onset"], beat["p_offset"] = on - p_gap - p_len, on - p_gap
-        if t_amp:
+        if t_amp and has_qrs:
             beat["t_onset"], beat["t_offset"] = off + t_gap, off + t_gap + t_len
-        beats.append(beat)
+        if has_qrs:
+            beats.append(beat)
+        else:
+            blocked.append(beat["p_onset"] if "p_onset" in beat else on)
+        beat_p_proj = p_proj if ev["paxis"] == p_axis else projections(ev["paxis"])
+        beat_t_proj = v_t_scale if wide else t_proj
+        t_beat_amp = t_amp * (v_scale if wide else 1.0)
         for li, name in enumerate(LEADS):
             pos = on
-            for amp, dur in lead_lobes[name]:
-                for k in range(dur):
-                    if 0 <= pos + k < N:
-                        uv[li][pos + k] += amp * half_sine(dur, k)
-                pos += dur
-            for key, amp, wave_len, scale in (("p", p_amp, p_len, p_proj[li]),
-                                              ("t", t_amp, t_len, t_proj[li])):
+            if has_qrs:
+                for amp, dur in lobes_of[name]:
+                    for k in range(dur):
+                        if 0 <= pos + k < N:
+                            uv[li][pos + k] += amp * half_sine(dur, k)
+                    pos += dur
+            for key, amp, wave_len, scale in (("p", p_amp, p_len, beat_p_proj[li]),
+                                              ("t", t_beat_amp, t_len, beat_t_proj[li])):
                 if not amp or key + "_onset" not in beat:
                     continue
                 start = beat[key + "_onset"]
@@ -205,6 +311,50 @@ def main(argv):
     for b in range(len(beats)):
         if b + 1 < len(beats):
             beats[b]["rr_ms"] = (beats[b + 1]["qrs_onset"] - beats[b]["qrs_onset"]) * 2
+
+    # P waves on their own timeline (atrial activity independent of the QRS).
+    p_train = []
+    if "ptimeline" in args:
+        bits = args["ptimeline"].split(":")
+        step = 30000.0 / float(bits[0])
+        pos = float(bits[1]) if len(bits) > 1 else 100.0
+        plen = 45
+        amp = p_amp if p_amp else 100.0
+        while pos + plen < N:
+            start = int(round(pos))
+            p_train.append(start)
+            for li in range(12):
+                for k in range(plen):
+                    uv[li][start + k] += p_proj[li] * amp * bump(plen, k)
+            pos += step
+
+    # Atrial flutter: a sawtooth at the flutter rate, negative in the inferior leads.
+    if "flutter" in args:
+        bits = args["flutter"].split(":")
+        period = 30000.0 / float(bits[0])
+        amp = float(bits[1]) if len(bits) > 1 else 150.0
+        f_proj = projections(float(args.get("flutteraxis", "70")))
+        for s in range(N):
+            phase = (s % period) / period
+            # slow fall over 70 % of the cycle, quick return
+            w = -phase / 0.7 if phase < 0.7 else -(1.0 - phase) / 0.3
+            w = (w + 0.5) * 2.0 * amp
+            for li in range(12):
+                scale = f_proj[li] if li < 6 else FLUTTER_CHEST[li - 6]
+                uv[li][s] += scale * w
+
+    # Atrial fibrillation: fine waves of a few seeded frequencies around 6 Hz.
+    if "fib" in args:
+        amp = float(args["fib"])
+        frng = random.Random(int(args["seed"]) + 2000)
+        waves = [(frng.uniform(4.5, 8.0), frng.uniform(0, 2 * math.pi), frng.uniform(0.5, 1.0))
+                 for _ in range(4)]
+        for s in range(N):
+            t = s / 500.0
+            v = sum(a * math.sin(2 * math.pi * f * t + ph) for f, ph, a in waves) * amp / 2.0
+            for li in range(12):
+                scale = (0.5, 1.0, 0.5, -0.75, 0.0, 0.75, 1.0, 0.8, 0.6, 0.4, 0.3, 0.3)[li]
+                uv[li][s] += scale * v
 
     hum = args["hum"].split(":")
     hum_uv = float(hum[0])
@@ -281,6 +431,8 @@ def main(argv):
         "lead_qrs_samples": [sum(d for _, d in lead_lobes[name]) for name in LEADS],
         "lead_lobes": [[[round(a, 3), d] for a, d in lead_lobes[name]] for name in LEADS],
         "flags": sorted(flags),
+        "blocked_p": blocked,
+        "p_timeline": p_train,
     }
     with open(out + ".json", "w") as f:
         json.dump(truth, f, indent=1)
