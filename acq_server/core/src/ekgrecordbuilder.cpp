@@ -33,7 +33,7 @@ void CEkgRecordBuilder::Reset() {
     m_nBlocks = 0;
     std::vector<BYTE>().swap(m_abyInfo);
     acq::CRecordMemory::GiveLeads(m_leads);
-    m_pFile.reset();
+    m_pJob.reset();
     m_abyMeasure.fill(0);
     m_anPace.clear();
 }
@@ -48,21 +48,46 @@ BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE*
                                    const CAcqContext& context) {
     if (!PrepareRecord(pBlocks, nBlocks, pInfo, b6000, context))
         return FALSE;
-    const std::unique_ptr<platform::CAtomicFile> pFile = TakeFile();
-    if (!pFile->Commit()) {
+    const std::unique_ptr<CEkgFileJob> pJob = TakeJob();
+    const BOOL bWritten = pJob->Write();
+    TakeBack(*pJob);
+    if (!bWritten)
         context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
-        return FALSE;
-    }
-    return TRUE;
+    return bWritten;
 }
 
-std::unique_ptr<platform::CAtomicFile> CEkgRecordBuilder::TakeFile() {
-    return std::move(m_pFile);
+std::unique_ptr<CEkgFileJob> CEkgRecordBuilder::TakeJob() {
+    return std::move(m_pJob);
+}
+
+void CEkgRecordBuilder::TakeBack(CEkgFileJob& job) {
+    if (job.m_leads.HasBlock())
+        m_leads.MoveFrom(job.m_leads);
+}
+
+BOOL CEkgFileJob::Write() {
+    // The leads are little-endian in the buffer as in the file: each lead is one write of
+    // its first samples.
+    platform::CAtomicFile out;
+    BOOL bWritten = out.Open(m_strPath);
+    const BYTE* pLeads = m_leads.Lock();
+    for (int l = 0; l < kLeads && bWritten; ++l) {
+        if (pLeads) {
+            bWritten = out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, m_nLeadBytes);
+        } else {
+            const std::vector<BYTE> zero(m_nLeadBytes, 0);
+            bWritten = out.Write(zero.data(), zero.size());
+        }
+    }
+    if (pLeads)
+        m_leads.Unlock();
+    return bWritten && out.Write(m_abyInfo.data(), kInfoSize) &&
+           out.Write(m_abyMeasure.data(), kMeasureSize) && out.Commit();
 }
 
 BOOL CEkgRecordBuilder::PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
                                       BOOL b6000, const CAcqContext& context) {
-    m_pFile.reset();
+    m_pJob.reset();
     m_pBlocks = pBlocks;
     m_nBlocks = pBlocks ? std::clamp(nBlocks, 0, kMaxBlocks) : 0;
     m_abyInfo.assign(pInfo, pInfo + kInfoSize);
@@ -195,29 +220,13 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
         context.Log(Format("Record folder cannot be created: %s", m_strFilePath.c_str()));
         return FALSE;
     }
-    // The leads are little-endian in the buffer as in the file: each lead is one write of
-    // its first samples.
-    auto pFile = std::make_unique<platform::CAtomicFile>();
-    platform::CAtomicFile& out = *pFile;
-    BOOL bWritten = out.Open(m_strFilePath);
-    const BYTE* pLeads = m_leads.Lock();
-    for (int l = 0; l < kLeads && bWritten; ++l) {
-        if (pLeads) {
-            bWritten = out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, nLeadBytes);
-        } else {
-            const std::vector<BYTE> zero(nLeadBytes, 0);
-            bWritten = out.Write(zero.data(), zero.size());
-        }
-    }
-    if (pLeads)
-        m_leads.Unlock();
-    bWritten = bWritten && out.Write(info.data(), kInfoSize) &&
-               out.Write(m_abyMeasure.data(), kMeasureSize);
-    if (!bWritten) {
-        context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
-        return FALSE;
-    }
-    // Written, not yet in place: TakeFile hands it over for its commit.
-    m_pFile = std::move(pFile);
+    // Everything the file holds goes with the job; the leads come back with TakeBack.
+    auto pJob = std::make_unique<CEkgFileJob>();
+    pJob->m_strPath = m_strFilePath;
+    pJob->m_leads.MoveFrom(m_leads);
+    pJob->m_abyInfo = std::move(info);
+    pJob->m_abyMeasure = m_abyMeasure;
+    pJob->m_nLeadBytes = nLeadBytes;
+    m_pJob = std::move(pJob);
     return TRUE;
 }

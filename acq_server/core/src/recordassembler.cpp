@@ -344,15 +344,15 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
         then(FALSE);
         return;
     }
-    // The sync goes elsewhere; this connection waits with whatever comes next.
-    std::shared_ptr<platform::CAtomicFile> pFile = m_builder.TakeFile();
+    // The file is written elsewhere; this connection waits with whatever comes next.
+    std::shared_ptr<CEkgFileJob> pJob = m_builder.TakeJob();
     m_link.HoldInput(TRUE);
     std::weak_ptr<int> alive = m_pAlive;
     CAcqContext* pContext = &m_context;
     const CString strID = m_builder.GetPatientID();
     const CString strPath = m_builder.GetFilePath();
-    m_context.m_commit([pFile] { return pFile->Commit(); },
-                       [this, alive, pContext, strID, strPath, then](bool bOk) {
+    m_context.m_commit([pJob] { return pJob->Write() != FALSE; },
+                       [this, alive, pContext, strID, strPath, then, pJob](bool bOk) {
                            if (!bOk)
                                pContext->Log(Format("Record file cannot be written: %s",
                                                     strPath.c_str()));
@@ -367,6 +367,7 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
                                }
                                return;
                            }
+                           m_builder.TakeBack(*pJob);
                            then(bOk);
                            m_link.HoldInput(FALSE);
                        });

@@ -30,6 +30,17 @@ constexpr std::size_t FileSize(BOOL b6000) {
 }
 }  // namespace ekgsrv
 
+// A record file ready to be written: it owns all it holds, so that it can be written on
+// another thread (Write: temporary file, every write checked, sync, rename).
+struct CEkgFileJob {
+    CString m_strPath;
+    CWaveBuffer m_leads;
+    std::vector<BYTE> m_abyInfo;  // with the pacemaker list over offset 4000
+    std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
+    std::size_t m_nLeadBytes = 0;
+    BOOL Write();
+};
+
 class CEkgRecordBuilder {
 public:
     CEkgRecordBuilder();
@@ -42,11 +53,13 @@ public:
     // was written.
     BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                     const CAcqContext& context);
-    // SaveRecord without its last step: the file is written into its temporary file, and
-    // TakeFile hands that over; its Commit (sync and rename) puts the record in place.
+    // SaveRecord up to the file itself: the leads, the blocks of the file and its name are
+    // made (and its folder); TakeJob hands over what the file holds, to be written on
+    // another thread, and TakeBack returns the leads for the hand-over.
     BOOL PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                        const CAcqContext& context);
-    std::unique_ptr<platform::CAtomicFile> TakeFile();
+    std::unique_ptr<CEkgFileJob> TakeJob();
+    void TakeBack(CEkgFileJob& job);
     void SetPaceList(const WORD* pPositions, int nCount);
     void Reset();
 
@@ -83,5 +96,5 @@ private:
     CString m_strPatientID;
     CString m_strRecordTime;
     CString m_strFilePath;
-    std::unique_ptr<platform::CAtomicFile> m_pFile;
+    std::unique_ptr<CEkgFileJob> m_pJob;
 };
