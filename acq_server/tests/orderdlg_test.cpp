@@ -112,7 +112,7 @@ protected:
 };
 
 TEST_F(OrderDlgFixture, EveryFieldWhereTheDeviceReadsIt) {
-    COrderDevice device({"--count", "2"});
+    COrderDevice device({"--orders", "2"});
     ASSERT_GT(device.Port(), 0);
     auto dlg = MakeDialog(device.Port());
     COrderDlg& d = *dlg;
@@ -183,7 +183,7 @@ TEST_F(OrderDlgFixture, IdFilterAsTheOperatorTypes) {
 }
 
 TEST_F(OrderDlgFixture, EntriesThatKeepTheOrderFromGoing) {
-    COrderDevice device({"--count", "1"});
+    COrderDevice device({"--orders", "1"});
     const struct {
         const char* pszWhat;
         std::function<void(COrderDlg&)> change;
@@ -275,7 +275,7 @@ TEST_F(OrderDlgFixture, FullAcceptQueueTimesOut) {
 
 TEST_F(OrderDlgFixture, KoreanNameEndsInsideItsField) {
     testsupport::CCodePageScope cp("CP949");
-    COrderDevice device({"--count", "1"});
+    COrderDevice device({"--orders", "1"});
     auto dlg = MakeDialog(device.Port());
     QString strName;
     for (int i = 0; i < 16; ++i)

@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "acq_server/secretarysocket.h"
 #include "platform/sockerr.h"
 

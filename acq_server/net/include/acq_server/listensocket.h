@@ -48,6 +48,8 @@ public:
     int LastError() const { return m_nLastError; }
     // Accepting is paused at the open-file limit.
     bool IsAcceptPaused() const { return m_bAcceptPaused; }
+    // For a host that runs the idle sweep from a timer of its own.
+    void StopIdleTimer() { m_idleTimer.stop(); }
     // Stops listening and removes every connection.
     void Close();
 
