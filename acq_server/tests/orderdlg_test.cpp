@@ -8,37 +8,34 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTimer>
 #include <memory>
 
+#include "acq_server/app/mainframe.h"
 #include "acq_server/app/orderdlg.h"
+#include "acq_server/app/strings.h"
+#include "acq_server/settings/serversettings.h"
 #include "platform/codepage.h"
+#include "platform/settings.h"
 #include "streams.h"
+#include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
 namespace {
 
+const auto* g_pAppEnv = ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
+
 QApplication* App() {
-    static int argc = 1;
-    static char name[] = "acq_order_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* pApp = new QApplication(argc, argv);
-    return pApp;
+    return testsupport::WidgetApp();
 }
 
 bool RunUntil(const std::function<bool()>& condition, int nTimeoutMs = 15000) {
-    App();
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > nTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return testsupport::ProcessUntil(condition, nTimeoutMs);
 }
 
 // The simulator's order device on a free loopback port; stopped with the scope.
@@ -293,6 +290,41 @@ TEST_F(OrderDlgFixture, KoreanNameEndsInsideItsField) {
     EXPECT_EQ(name.size(), 16);
     EXPECT_TRUE(o["name_terminated"].toBool());
     EXPECT_EQ(o["age"].toInt(), 7);
+}
+
+}  // namespace
+
+namespace {
+
+// "ajustes..." opens the IP setting dialog the frame uses: a bad address is refused there,
+// a good one is shown and kept as "Device IP".
+TEST_F(OrderDlgFixture, SettingsButtonRefusesBadAddressesAndKeepsAGoodOne) {
+    testsupport::CTempDir dir;
+    testsupport::CEnvScope config("XDG_CONFIG_HOME", dir.Path().c_str());
+    COrderDlg dlg("10.0.0.1");
+    dlg.SetAddressDialog(&CMainFrame::AskDeviceAddress);
+    bool bRefused = false;
+    QTimer::singleShot(50, [&] {
+        auto* pIp = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pIp, nullptr);
+        auto* pEdit = pIp->findChild<QLineEdit*>("1005");
+        ASSERT_NE(pEdit, nullptr);
+        EXPECT_EQ(pEdit->text(), "10.0.0.1");
+        pEdit->setText("1.2.3");
+        pIp->accept();
+        bRefused = pIp->isVisible() && m_notifier.calls.size() == 1;
+        pEdit->setText("127.0.0.1");
+        pIp->accept();
+    });
+    dlg.findChild<QPushButton*>("3")->click();
+    EXPECT_TRUE(bRefused);
+    ASSERT_EQ(m_notifier.calls.size(), 1u);
+    EXPECT_EQ(m_notifier.calls[0].text, qarstr::Str(qarstr::IDS_IP_INVALID));
+    EXPECT_EQ(dlg.Address(), "127.0.0.1");
+    EXPECT_EQ(dlg.findChild<QLabel*>("1055")->text(), "127.0.0.1");
+    EXPECT_EQ(platform::CSettingsStore(acqsettings::kKeyPath)
+                  .GetString(acqsettings::kSection, "Device IP", ""),
+              "127.0.0.1");
 }
 
 }  // namespace

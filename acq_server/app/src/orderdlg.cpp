@@ -11,6 +11,7 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
+#include "acq_server/settings/serversettings.h"
 #include "platform/codepage.h"
 #include "platform/format.h"
 #include "platform/notifier.h"
@@ -18,9 +19,6 @@
 
 namespace {
 
-// Where the server keeps its settings, and the address key the dialog writes.
-constexpr const char* kKeyPath = "Corvane\\Qar Server";
-constexpr const char* kSection = "Environment";
 constexpr const char* kDeviceIP = "Device IP";
 
 std::string Cp(const QString& str) {
@@ -121,7 +119,8 @@ COrderDlg::COrderDlg(const QString& strAddress, int nPort, QWidget* pParent)
     setObjectName(QString::number(kDialogId));
     setWindowTitle("Enviando Registro");
     m_saveAddress = [](const std::string& str) {
-        platform::CSettingsStore(kKeyPath).WriteString(kSection, kDeviceIP, str.c_str());
+        platform::CSettingsStore(acqsettings::kKeyPath)
+            .WriteString(acqsettings::kSection, kDeviceIP, str.c_str());
     };
     BuildControls();
     m_pAddress->setText(m_strAddress);
