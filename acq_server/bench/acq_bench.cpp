@@ -76,8 +76,7 @@ void ServerBench(const std::string& strFolder, int nDevices) {
         desc.nTransferOption = 1 + i % 3;
         streams.push_back(teststream::FrameEcg(desc));
     }
-    // The devices connect one after the other (the listening backlog is 5), then all of
-    // them send their records at once.
+    // The devices connect first, then all of them send their records at once.
     for (int i = 0; i < nDevices; ++i) {
         sockets.push_back(std::make_unique<QTcpSocket>());
         sockets.back()->connectToHost(QHostAddress::LocalHost, listen.Port());

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "acq_server/devicelink.h"
+#include "acq_server/recordmemory.h"
 #include "streams.h"
 #include "testsupport/testsupport.h"
 
@@ -642,6 +643,107 @@ TEST_F(LinkFixture, RandomStreamsNeitherCrashNorStall) {
         }
         EXPECT_LE(m_pLink->LeftoverSize(), acq::kReceiveBuffer);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A connection holds record memory only while a record is under way; what a record gives
+// back is handed out again zeroed.
+TEST_F(LinkFixture, RecordMemoryOnlyWhileARecordIsUnderWay) {
+    EcgSpec desc;
+    EXPECT_TRUE(m_pLink->Assembler().GetBlocks().empty());
+    const Bytes stream = teststream::FrameEcg(desc);
+    ASSERT_TRUE(Play(Bytes(stream.begin(), stream.end() - 4)));
+    EXPECT_FALSE(m_pLink->Assembler().GetBlocks().empty());
+    ASSERT_TRUE(Play(Bytes(stream.end() - 4, stream.end())));
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_TRUE(m_pLink->Assembler().GetBlocks().empty());
+    EXPECT_TRUE(m_pLink->Assembler().Builder().GetInfoBlock().empty());
+    EXPECT_EQ(m_pLink->Assembler().Builder().GetLeadSample(0, 100), 0);
+
+    std::vector<BYTE> a = acq::CRecordMemory::TakeBytes(1000);
+    std::fill(a.begin(), a.end(), 0x5A);
+    acq::CRecordMemory::GiveBytes(a);
+    EXPECT_TRUE(a.empty());
+    const std::vector<BYTE> b = acq::CRecordMemory::TakeBytes(1000);
+    EXPECT_EQ(b, std::vector<BYTE>(1000, 0));
+    CWaveBuffer leads;
+    ASSERT_TRUE(acq::CRecordMemory::TakeLeads(leads, 6100));
+    leads.SetSample(3, 17, 1234);
+    acq::CRecordMemory::GiveLeads(leads);
+    EXPECT_FALSE(leads.HasBlock());
+    CWaveBuffer again;
+    ASSERT_TRUE(acq::CRecordMemory::TakeLeads(again, 6100));
+    EXPECT_EQ(again.GetSample(3, 17), 0);
+    EXPECT_EQ(again.GetChannelCount(), 12);
+    EXPECT_LE(acq::CRecordMemory::ReserveCount(), 2 * acq::CRecordMemory::kReserve);
+}
+
+}  // namespace
+
+namespace {
+
+// Record files put in place elsewhere: the connection holds what comes next until its
+// record's file is in place, answers in order, and a connection that went still has its
+// record listed.
+TEST_F(LinkFixture, CommitElsewhereHoldsInputAndAnswersInOrder) {
+    std::vector<std::pair<std::function<bool()>, std::function<void(bool)>>> jobs;
+    m_context.m_commit = [&jobs](std::function<bool()> work, std::function<void(bool)> done) {
+        jobs.emplace_back(std::move(work), std::move(done));
+    };
+    m_context.m_onStored = [this](const CStoredRecord& r) { m_stored.push_back(r); };
+    EcgSpec first, second;
+    first.strID = "H1";
+    second.strID = "H2";
+    second.nSeed = 4;
+    const Bytes a = teststream::FrameEcg(first), b = teststream::FrameEcg(second);
+    Bytes both = a;
+    both.insert(both.end(), b.begin(), b.end());
+    ASSERT_TRUE(Play(both, 5000));
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(m_pLink->IsHoldingInput());
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(m_stored.empty());
+    auto run = [&jobs] {
+        auto job = std::move(jobs.front());
+        jobs.erase(jobs.begin());
+        job.second(job.first());
+    };
+    run();
+    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF}));
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_EQ(m_stored[0].m_strPatientID, "H1");
+    // The held record went on at once and waits for its own file now.
+    ASSERT_EQ(jobs.size(), 1u);
+    run();
+    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF, 0xFC, 6, 0, 0xEF}));
+    ASSERT_EQ(m_stored.size(), 2u);
+    CheckEcgFile(StoredFile(1), second, 4);
+    EXPECT_FALSE(m_pLink->IsHoldingInput());
+
+    // The connection goes before its file is in place: the record is still handed on.
+    m_sent.clear();
+    ASSERT_TRUE(Play(a));
+    ASSERT_EQ(jobs.size(), 1u);
+    m_pLink.reset();
+    run();
+    ASSERT_EQ(m_stored.size(), 3u);
+    EXPECT_EQ(m_stored[2].m_pEkg, nullptr);
+    EXPECT_EQ(testsupport::ReadFile(m_stored[2].m_strPath).size(), 132640u);
+    EXPECT_TRUE(m_sent.empty());
+
+    // Held bytes that refuse the connection ask for its close.
+    MakeLink();
+    bool bCloseAsked = false;
+    m_pLink->SetCloseRequest([&] { bCloseAsked = true; });
+    Bytes bad = a;
+    const Bytes refused = {0xFA, 1, 1, 0xEF, 0xFC, 0x05, 0x00, 0x11};  // no end mark
+    bad.insert(bad.end(), refused.begin(), refused.end());
+    ASSERT_TRUE(Play(bad));
+    run();
+    EXPECT_TRUE(bCloseAsked);
 }
 
 }  // namespace

@@ -595,3 +595,54 @@ TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {
         }
     }
 }
+
+// A packet device sends finished files: an ECG record, a spirometry test and a PDF land
+// byte for byte where the folder setting puts them and are listed.
+TEST_F(QarServerE2E, PacketDeviceFilesLandWholeAndAreListed) {
+    WriteSetting("FOLDER TYPE", "2");
+    const std::string strFixtures = m_dir / "fixtures/";
+    int nStatus = 0;
+    RunCommand("python3 " FIXTURES_DIR "/ekg_fixtures.py " + ShellQuote(strFixtures), &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    RunCommand("python3 " FIXTURES_DIR "/spiro/make_spiro_fixtures.py " + ShellQuote(strFixtures) +
+                   " 1 2",
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    RunCommand("qpdf --empty " + ShellQuote(strFixtures + "e.pdf"), &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device(
+        "packet-files --send " + ShellQuote(strFixtures + "server.ekg") +
+        " --as P88_20260102030405.EKG --send " + ShellQuote(strFixtures + "spiro_t1_f2.fvc") +
+        " --as P88_20260102030406.fvc --send " + ShellQuote(strFixtures + "e.pdf") +
+        " --as P88_20260102030407.pdf");
+    std::size_t nTaken = 0;
+    for (std::size_t at = out.find("REPLY fc0600ef"); at != std::string::npos;
+         at = out.find("REPLY fc0600ef", at + 1))
+        ++nTaken;
+    EXPECT_EQ(nTaken, 3u) << out;
+    ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
+    const std::string list = ListByConfigParser();
+    const struct {
+        const char *pszPath, *pszSource;
+    } files[] = {{"EKG/P88_20260102030405.EKG", "server.ekg"},
+                 {"SPIRO/P88_20260102030406.fvc", "spiro_t1_f2.fvc"},
+                 {"PDF/P88_20260102030407.pdf", "e.pdf"}};
+    for (const auto& f : files) {
+        const std::string path = m_pServer->Data() + f.pszPath;
+        EXPECT_EQ(ReadFile(path), ReadFile(strFixtures + f.pszSource)) << path;
+        EXPECT_NE(list.find(" " + path + "\n"), std::string::npos) << list;
+    }
+}
+
+// A server killed while it wrote leaves hidden temporary files; the next start removes
+// those of its own pattern only.
+TEST_F(QarServerE2E, StartRemovesStaleTemporaryFiles) {
+    const std::string strData = m_pServer->Data();
+    ASSERT_TRUE(testsupport::WriteFile(strData + "EKG/.X_20260102030405.ekg.Ab12Cd", "x"));
+    ASSERT_TRUE(testsupport::WriteFile(strData + ".keep", "x"));
+    ASSERT_TRUE(m_pServer->Start());
+    EXPECT_FALSE(Exists(strData + "EKG/.X_20260102030405.ekg.Ab12Cd"));
+    EXPECT_TRUE(Exists(strData + ".keep"));
+    ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
+}

@@ -6,7 +6,9 @@
 
 #include <QCheckBox>
 #include <set>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "acq_server/app/commands.h"
 #include "acq_server/app/dialogs.h"
 #include "acq_server/app/mainframe.h"
+#include "acq_server/app/orderdlg.h"
 #include "acq_server/app/qarapp.h"
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
@@ -312,16 +315,25 @@ TEST_F(FrameTest, OrderTakesTheDeviceAddressFromTheProfile) {
     CMainFrame::SetOrderDialog(nullptr);
     EXPECT_EQ(strSeen, "10.1.2.3");
     EXPECT_EQ(nPort, 2000);
-    // Without an order dialog the address is asked for and kept when valid.
+    // The order dialog shows the address; its ajustes... asks for a new one and keeps it.
     QTimer::singleShot(100, [&] {
-        auto* pDlg = qobject_cast<CIPSettingDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(pDlg, nullptr);
-        EXPECT_EQ(pDlg->Address(), "10.1.2.3");
-        pDlg->SetAddress("127.0.0.1");
-        pDlg->accept();
+        auto* pOrder = qobject_cast<COrderDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(pOrder, nullptr);
+        EXPECT_EQ(pOrder->findChild<QLabel*>("1055")->text(), "10.1.2.3");
+        QTimer::singleShot(100, [&] {
+            auto* pDlg = qobject_cast<CIPSettingDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(pDlg, nullptr);
+            EXPECT_EQ(pDlg->Address(), "10.1.2.3");
+            pDlg->SetAddress("127.0.0.1");
+            pDlg->accept();
+        });
+        pOrder->findChild<QPushButton*>("3")->click();
+        EXPECT_EQ(pOrder->Address(), "127.0.0.1");
+        pOrder->reject();
     });
     frame.OnCommand(ID_ORDER);
     EXPECT_EQ(platform::GetProfileString(Profile(), "Environment", "Device IP", ""), "127.0.0.1");
+    EXPECT_EQ(frame.Settings().m_strDeviceIP, "127.0.0.1");
 }
 
 TEST_F(FrameTest, AboutAndRunningTheViewers) {

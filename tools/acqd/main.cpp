@@ -1,8 +1,8 @@
 // acqd: development harness of the acquisition server. Runs the listening socket and the
-// record assembly headless on a loopback address, port and working folder until SIGINT or
-// SIGTERM, so that any client on this machine (the device simulator, a cart behind a local
-// relay) can be tried against it. Stored records and, with --log, every protocol step go to
-// standard output.
+// record assembly (legacy, frame and packet devices) headless on a loopback address, port
+// and working folder until SIGINT or SIGTERM, so that any client on this machine (the device
+// simulator, a cart behind a local relay) can be tried against it. Stored records and files
+// and, with --log, every protocol step go to standard output.
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 #include "acq_server/listensocket.h"
+#include "acq_server/packetfilehandler.h"
+#include "acq_server/stalefiles.h"
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
@@ -77,7 +79,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (bLog)
-        context.m_log = [](const CString& s) { std::printf("%s\n", s.c_str()); };
+        context.m_log = [](const CString& s) {
+            std::printf("%s\n", s.c_str());
+            std::fflush(stdout);
+        };
+    InstallPacketFileHandler(context);
+    // What a killed run left half written.
+    const std::size_t nStale = acq::RemoveStaleTempFiles(context.m_settings.m_strWorkingFolder,
+                                                         context.m_log);
+    if (nStale)
+        std::printf("REMOVED %zu stale temporary files\n", nStale);
     context.m_onStored = [](const CStoredRecord& r) {
         std::printf("STORED kind=%d id=%s path=%s\n", r.m_nKind, r.m_strPatientID.c_str(),
                     r.m_strPath.c_str());

@@ -12,6 +12,8 @@ written from the device's side of the protocol.
     devsim.py --port 2003 legacy-fvc --format 0 --expect fvc.json
     devsim.py --port 2003 frame-svc --option 3 --long-reply
     devsim.py --dump stream.bin packet
+    devsim.py --port 2003 packet-files --send rec.EKG --as 123_20260102030405.EKG --send t.fvc
+    devsim.py --port 0 order-device --orders 1         (prints LISTENING, then ORDER {json})
     devsim.py --list
 
 Every reply from the server is printed as one line "REPLY <hex>" (4-byte replies and
@@ -573,6 +575,164 @@ def packet_device(args):
     return bytes(out)
 
 
+def packet_files(args):
+    """Files from disk (--send PATH [--as NAME], repeatable) as a packet device sends them,
+    with the abuse that --abuse names. Returns the stream and what each file should be."""
+    start = bytearray(20)
+    start[4] = 1 if args.checksum else 0
+    out = bytearray()
+    if not args.no_start:
+        out += command(0xFF00, 9, bytes(start), checksum=args.checksum)
+    files = []
+    for path, name in args.send:
+        with open(path, "rb") as f:
+            files.append((name, f.read()))
+    abuse = args.abuse or ""
+
+    def file_command(name, size):
+        raw = name.encode("utf-8")[:117]
+        value = struct.pack(">IBI", size, 0, 0) + raw
+        value += b"\0" * (127 - len(value))
+        return command(0xFF01, 9, value, checksum=args.checksum)
+
+    def finish():
+        if args.big_endian:  # a 16-bit value flagged big-endian
+            return command(0xFF02, 4, b"\0\1", big_endian=True, checksum=args.checksum)
+        return command(0xFF02, 2, b"\0", checksum=args.checksum)
+
+    expected = []
+    for i, (name, content) in enumerate(files):
+        last = i == len(files) - 1
+        if abuse == "data-before-file":
+            out += data_packet(0, b"stray bytes before any FILE")
+        if abuse == "unknown-command":
+            out += command(0x1234, 4, b"\x12\x34", big_endian=True, checksum=args.checksum)
+        out += file_command(name, len(content))
+        chunks = [content[at:at + args.packet_size]
+                  for at in range(0, len(content), args.packet_size)] or [b""]
+        if abuse == "second-file" and last:
+            # Half of the file, then FILE again for another name: the first is abandoned.
+            out += data_packet(0, chunks[0][:len(chunks[0]) // 2])
+            name = "second_" + name
+            out += file_command(name, len(content))
+        if abuse == "close-mid-file" and last:
+            out += data_packet(0, chunks[0][:len(chunks[0]) // 2])
+            expected.append({"name": name, "size": len(content), "stored": False})
+            break
+        for order, chunk in enumerate(chunks):
+            out += data_packet(order, chunk)
+        if abuse == "no-finish" and last:
+            expected.append({"name": name, "size": len(content), "stored": False})
+            break
+        out += finish()
+        expected.append({"name": name, "size": len(content), "stored": True})
+    return bytes(out), {"files": expected}
+
+
+class SendAction(argparse.Action):
+    """--send PATH appends [PATH, its file name]; --as NAME renames the last one."""
+
+    def __call__(self, parser, namespace, value, option_string=None):
+        items = getattr(namespace, "send", None) or []
+        if option_string == "--send":
+            items.append([value, value.replace("\\", "/").rsplit("/", 1)[-1]])
+        elif not items:
+            parser.error("--as needs a --send before it")
+        else:
+            items[-1][1] = value
+        namespace.send = items
+
+
+# ----------------------------------------------------------------------------------------
+# Order device: listens on 127.0.0.1 for patient orders (3-byte prefix and a 132-byte
+# record) and prints each as one JSON line.
+
+
+def decode_order(data):
+    rec = data[3:135]
+
+    def text(at, size):
+        raw = rec[at:at + size]
+        raw = raw.split(b"\0", 1)[0]
+        return raw
+
+    def le(at, size):
+        return int.from_bytes(rec[at:at + size], "little")
+
+    out = {
+        "length": len(data),
+        "prefix": data[:3].hex(),
+        "id": text(0, 15).decode("latin-1"),
+        "id_hex": text(0, 15).hex(),
+        "id_terminated": 0 in rec[0:15],
+        "name": text(15, 17).decode("latin-1"),
+        "name_hex": text(15, 17).hex(),
+        "name_terminated": rec[31] == 0,
+        "age": rec[32], "age_unit": rec[33], "sex": rec[34], "byte35": rec[35],
+        "height": le(36, 2), "weight": le(38, 2),
+        "smoker": rec[40], "amount": rec[41], "smoke_years": rec[42],
+        "department": text(43, 65).decode("latin-1"),
+        "department_terminated": rec[107] == 0,
+        "room": le(108, 4), "ethnic": rec[112], "exams": rec[113],
+        "time": text(114, 15).decode("latin-1"),
+        "tail": rec[129:132].hex(),
+    }
+    return out
+
+
+def order_device(args):
+    if args.host not in ("127.0.0.1", "localhost"):
+        raise SystemExit("devsim talks to loopback only")
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    srv.bind(("127.0.0.1", args.port))
+    fillers = []
+    if args.full_queue:
+        # Never accepts, and keeps its accept queue full itself: a further connect gets no
+        # answer to its SYN and hangs until the client's own time-out.
+        srv.listen(0)
+        for _ in range(4):
+            c = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            c.setblocking(False)
+            c.connect_ex(("127.0.0.1", srv.getsockname()[1]))
+            fillers.append(c)
+        time.sleep(0.2)
+    else:
+        srv.listen(8)
+    print("LISTENING %d" % srv.getsockname()[1], flush=True)
+    if args.full_queue:
+        time.sleep(args.timeout)
+        return 0
+    srv.settimeout(args.timeout)
+    served = 0
+    while served < args.orders:
+        try:
+            conn, _ = srv.accept()
+        except socket.timeout:
+            print("TIMEOUT", flush=True)
+            return 1
+        with conn:
+            if args.close_at_once:
+                # A reset, not a graceful close: the sender sees the refusal.
+                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                print("CLOSED AT ONCE", flush=True)
+                served += 1
+                continue
+            conn.settimeout(args.timeout)
+            data = bytearray()
+            try:
+                while True:
+                    chunk = conn.recv(4096)
+                    if not chunk:
+                        break
+                    data += chunk
+            except socket.timeout:
+                pass
+        print("ORDER " + json.dumps(decode_order(bytes(data))), flush=True)
+        served += 1
+    return 0
+
+
 # ----------------------------------------------------------------------------------------
 # Hostile streams
 
@@ -637,6 +797,7 @@ def hostile(kind, seed):
 SCRIPTS = ["legacy-ecg", "frame-ecg"] + list(SPIRO_SCRIPTS) + ["packet", "idle"] + [
     "hostile-" + k for k in ("bad-end", "bad-first", "huge-frame", "zero-frame", "overflow",
                              "frame-overflow", "split-file", "random")]
+SCRIPTS += ["packet-files", "order-device"]
 
 
 def build(args):
@@ -652,6 +813,8 @@ def build(args):
         return packet_device(args), {"file_name": args.file_name, "file_size": args.file_size}
     if args.script == "idle":
         return b"", {}
+    if args.script == "packet-files":
+        return packet_files(args)
     if args.script.startswith("hostile-"):
         return hostile(args.script[len("hostile-"):], args.seed), {}
     raise SystemExit("unknown script: " + args.script)
@@ -855,12 +1018,29 @@ def main():
     p.add_argument("--load", type=int, default=0,
                    help="load mode: this many frame-mode carts at once (script frame-ecg)")
     p.add_argument("--count", type=int, default=10, help="load mode: records per cart")
+    p.add_argument("--send", action=SendAction, default=[], metavar="PATH",
+                   help="packet-files: a file from disk (repeatable)")
+    p.add_argument("--as", action=SendAction, dest="send", metavar="NAME",
+                   help="packet-files: the name the last --send file goes by")
+    p.add_argument("--no-start", action="store_true", help="packet-files: no START first")
+    p.add_argument("--big-endian", action="store_true",
+                   help="packet-files: FINISH with a 16-bit value flagged big-endian")
+    p.add_argument("--packet-size", type=int, default=1000, help="packet-files: data per packet")
+    p.add_argument("--abuse", choices=["data-before-file", "no-finish", "second-file",
+                                       "close-mid-file", "unknown-command"])
+    p.add_argument("--orders", type=int, default=1, help="order-device: orders before it ends")
+    p.add_argument("--close-at-once", action="store_true",
+                   help="order-device: accept and close at once (reset)")
+    p.add_argument("--full-queue", action="store_true",
+                   help="order-device: never accept and keep the accept queue full")
     args = p.parse_args()
     if args.list:
         print("\n".join(SCRIPTS))
         return 0
     if not args.script:
         p.error("a script is needed")
+    if args.script == "order-device":
+        return order_device(args)
     if args.load > 0:
         return load_run(args)
     stream, expectation = build(args)

@@ -1,5 +1,6 @@
 // Device connection protocol: legacy messages, frames and packets as one byte stream,
-// cut at points chosen by the fuzzer; records are stored into a private folder.
+// cut at points chosen by the fuzzer; records and packet files are stored into a private
+// folder.
 // Bytes 0-1: folder type and chunk seed; the rest is the stream.
 #include <cstdint>
 #include <filesystem>
@@ -7,6 +8,7 @@
 
 #include "acq_server/acqcontext.h"
 #include "acq_server/devicelink.h"
+#include "acq_server/packetfilehandler.h"
 #include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
@@ -22,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     context.m_clock = [] { return static_cast<std::time_t>(1767323045); };
     size_t nStored = 0;
     context.m_onStored = [&nStored](const CStoredRecord&) { ++nStored; };
+    // Packets go through the file transfer: device-given names and files of any length.
+    InstallPacketFileHandler(context);
     {
         CDeviceLink link(context, [](const BYTE*, std::size_t) { return TRUE; });
         // Chunk sizes come from a small generator seeded by byte 1 so that splits vary.

@@ -13,10 +13,12 @@
 #include "acq_server/app/commands.h"
 #include "acq_server/app/dialogs.h"
 #include "acq_server/app/icons.h"
+#include "acq_server/app/orderdlg.h"
 #include "acq_server/app/qarapp.h"
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
 #include "acq_server/listensocket.h"
+#include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/format.h"
 #include "platform/notifier.h"
@@ -245,12 +247,24 @@ void CMainFrame::OnOrder() {
         OrderDialog()(*this, m_settings.m_strDeviceIP, kOrderPort);
         return;
     }
-    CIPSettingDlg dlg(this);
-    dlg.SetAddress(QString::fromStdString(m_settings.m_strDeviceIP));
-    if (dlg.exec() == QDialog::Accepted && !m_bClosing) {
-        m_settings.m_strDeviceIP = dlg.Address().toStdString();
-        store.WriteString(acqsettings::kSection, "Device IP", m_settings.m_strDeviceIP.c_str());
-    }
+    COrderDlg dlg(QString::fromStdString(platform::ToUtf8(m_settings.m_strDeviceIP)), kOrderPort,
+                  this);
+    dlg.SetAddressDialog(&CMainFrame::AskDeviceAddress);
+    dlg.SetSaveAddress([this](const std::string& strAddress) {
+        m_settings.m_strDeviceIP = strAddress;
+        platform::CSettingsStore(acqsettings::kKeyPath)
+            .WriteString(acqsettings::kSection, "Device IP", strAddress.c_str());
+    });
+    dlg.exec();
+}
+
+bool CMainFrame::AskDeviceAddress(QWidget* pOwner, QString& strAddress) {
+    CIPSettingDlg dlg(pOwner);
+    dlg.SetAddress(strAddress);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    strAddress = dlg.Address();
+    return true;
 }
 
 void CMainFrame::OnConnectDevice() {

@@ -11,8 +11,10 @@
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
 #include "acq_server/listensocket.h"
+#include "acq_server/packetfilehandler.h"
 #include "acq_server/secretarysocket.h"
 #include "acq_server/settings/serversettings.h"
+#include "acq_server/stalefiles.h"
 #include "platform/folders.h"
 #include "platform/format.h"
 #include "platform/notifier.h"
@@ -100,6 +102,8 @@ int CQarServerApp::InitInstance() {
         else
             m_pFrame->MakeSpiroFile(r.m_strPatientID, r.m_strPath);
     };
+    // Newer devices send finished files in packets.
+    InstallPacketFileHandler(m_context);
     if (m_options.m_search == CQarOptions::DeviceSearch::Loopback)
         ::setenv("CORVANE_DISCOVERY", "loopback", 1);
 
@@ -129,6 +133,8 @@ QString CQarServerApp::AddressText() const {
 
 bool CQarServerApp::StartServer() {
     m_pListen.reset();
+    // What a killed run left half written goes before devices come in.
+    acq::RemoveStaleTempFiles(m_context.m_settings.m_strWorkingFolder, m_context.m_log);
     m_pListen = std::make_unique<CListenSocket>(m_context);
     m_pListen->SetIdlePeriod(m_options.m_nIdleMs);
     QHostAddress address = m_options.m_strAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4)

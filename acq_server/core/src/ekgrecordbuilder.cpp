@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "acq_server/recordmemory.h"
 #include "platform/atomicfile.h"
 #include "platform/folders.h"
 
@@ -24,19 +25,15 @@ void PutLE16(std::vector<BYTE>& out, std::size_t nAt, WORD n) {
 }
 }  // namespace
 
-CEkgRecordBuilder::CEkgRecordBuilder()
-    : m_abyBlocks(static_cast<std::size_t>(kMaxBlocks) * kBlockSize, 0),
-      m_abyInfo(kInfoSize, 0),
-      m_anChannels(static_cast<std::size_t>(kChannels) * kLeadSamples, 0) {
-    m_leads.CreateLeads(kLeadSamples, 2);
-}
+CEkgRecordBuilder::CEkgRecordBuilder() = default;
 
 void CEkgRecordBuilder::Reset() {
-    std::fill(m_abyBlocks.begin(), m_abyBlocks.end(), 0);
+    // Everything of a record is freed: an idle connection holds no record memory.
+    m_pBlocks = nullptr;
     m_nBlocks = 0;
-    std::fill(m_abyInfo.begin(), m_abyInfo.end(), 0);
-    std::fill(m_anChannels.begin(), m_anChannels.end(), 0);
-    m_leads.Zero();
+    std::vector<BYTE>().swap(m_abyInfo);
+    acq::CRecordMemory::GiveLeads(m_leads);
+    m_pJob.reset();
     m_abyMeasure.fill(0);
     m_anPace.clear();
 }
@@ -49,24 +46,78 @@ void CEkgRecordBuilder::SetPaceList(const WORD* pPositions, int nCount) {
 
 BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                                    const CAcqContext& context) {
-    m_nBlocks = std::clamp(nBlocks, 0, kMaxBlocks);
-    std::fill(m_abyBlocks.begin(), m_abyBlocks.end(), 0);
-    if (pBlocks && m_nBlocks)
-        std::memcpy(m_abyBlocks.data(), pBlocks, static_cast<std::size_t>(m_nBlocks) * kBlockSize);
-    std::memcpy(m_abyInfo.data(), pInfo, kInfoSize);
+    if (!PrepareRecord(pBlocks, nBlocks, pInfo, b6000, context))
+        return FALSE;
+    const std::unique_ptr<CEkgFileJob> pJob = TakeJob();
+    const BOOL bWritten = pJob->Write();
+    TakeBack(*pJob);
+    if (!bWritten)
+        context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
+    return bWritten;
+}
+
+std::unique_ptr<CEkgFileJob> CEkgRecordBuilder::TakeJob() {
+    return std::move(m_pJob);
+}
+
+void CEkgRecordBuilder::TakeBack(CEkgFileJob& job) {
+    if (job.m_leads.HasBlock())
+        m_leads.MoveFrom(job.m_leads);
+}
+
+BOOL CEkgFileJob::Write() {
+    // The leads are little-endian in the buffer as in the file: each lead is one write of
+    // its first samples.
+    platform::CAtomicFile out;
+    BOOL bWritten = out.Open(m_strPath);
+    const BYTE* pLeads = m_leads.Lock();
+    for (int l = 0; l < kLeads && bWritten; ++l) {
+        if (pLeads) {
+            bWritten = out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, m_nLeadBytes);
+        } else {
+            const std::vector<BYTE> zero(m_nLeadBytes, 0);
+            bWritten = out.Write(zero.data(), zero.size());
+        }
+    }
+    if (pLeads)
+        m_leads.Unlock();
+    return bWritten && out.Write(m_abyInfo.data(), kInfoSize) &&
+           out.Write(m_abyMeasure.data(), kMeasureSize) && out.Commit();
+}
+
+BOOL CEkgRecordBuilder::PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
+                                      BOOL b6000, const CAcqContext& context) {
+    m_pJob.reset();
+    m_pBlocks = pBlocks;
+    m_nBlocks = pBlocks ? std::clamp(nBlocks, 0, kMaxBlocks) : 0;
+    m_abyInfo.assign(pInfo, pInfo + kInfoSize);
     MakeLeads(b6000);
+    m_pBlocks = nullptr;  // the caller's blocks are not kept
     MakeMeasureBlock();
     return WriteRecordFile(b6000, context);
 }
 
 void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
-    std::fill(m_anChannels.begin(), m_anChannels.end(), 0);
+    // The leads are derived frame by frame straight from the blocks into the locked sample
+    // buffer: one lock for the whole record, no per-sample calls.
+    if (!acq::CRecordMemory::TakeLeads(m_leads, kLeadSamples))
+        return;
+    BYTE* pLeads = m_leads.Lock();
+    if (!pLeads)
+        return;
+    // Samples are stored little-endian, as the record file holds them.
+    auto put = [pLeads](int nLead, int i, int nValue) {
+        BYTE* q = pLeads + (static_cast<std::size_t>(nLead) * kLeadSamples + i) * 2;
+        const auto v = static_cast<WORD>(static_cast<short>(nValue));
+        q[0] = static_cast<BYTE>(v & 0xFF);
+        q[1] = static_cast<BYTE>(v >> 8);
+    };
     const BYTE nTag = b6000 ? 0x40 : 0x03;
     // Only the blocks of this record are walked, never what an earlier record left.
     const int nLimit = std::min(m_nBlocks, b6000 ? kMaxBlocks : kBlocks5000);
     int nFrame = 0;
     for (int b = 0; b < nLimit; ++b) {
-        const BYTE* p = m_abyBlocks.data() + static_cast<std::size_t>(b) * kBlockSize;
+        const BYTE* p = m_pBlocks + static_cast<std::size_t>(b) * kBlockSize;
         if (p[0] != nTag)
             continue;
         if (p[1] == 0)
@@ -74,29 +125,23 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
         if (p[1] != 0x50)
             continue;
         for (int f = 0; f < 5 && nFrame < kLeadSamples; ++f, ++nFrame) {
-            for (int c = 0; c < kChannels; ++c) {
-                const BYTE* s = p + 2 + (f * kChannels + c) * 2;
-                m_anChannels[static_cast<std::size_t>(c) * kLeadSamples + nFrame] =
-                    static_cast<short>((s[0] << 8) | s[1]);
-            }
+            const BYTE* s = p + 2 + f * kChannels * 2;
+            auto channel = [s](int c) { return static_cast<int>(static_cast<short>((s[2 * c] << 8) | s[2 * c + 1])); };
+            const int nI = channel(0);
+            const int nII = channel(1);
+            const short nIII = static_cast<short>(nII - nI);
+            put(0, nFrame, nI);
+            put(1, nFrame, nII);
+            put(2, nFrame, nIII);
+            put(3, nFrame, -(nI + nII) / 2);
+            put(4, nFrame, (nI - nIII) / 2);
+            put(5, nFrame, (nII + nIII) / 2);
+            for (int v = 0; v < 6; ++v)
+                put(6 + v, nFrame, channel(2 + v));
         }
     }
-    auto ch = [&](int c, int i) {
-        return static_cast<int>(m_anChannels[static_cast<std::size_t>(c) * kLeadSamples + i]);
-    };
-    for (int i = 0; i < kLeadSamples; ++i) {
-        const int nI = ch(0, i);
-        const int nII = ch(1, i);
-        const short nIII = static_cast<short>(nII - nI);
-        m_leads.SetSample(0, i, static_cast<short>(nI));
-        m_leads.SetSample(1, i, static_cast<short>(nII));
-        m_leads.SetSample(2, i, nIII);
-        m_leads.SetSample(3, i, static_cast<short>(-(nI + nII) / 2));
-        m_leads.SetSample(4, i, static_cast<short>((nI - nIII) / 2));
-        m_leads.SetSample(5, i, static_cast<short>((nII + nIII) / 2));
-        for (int v = 0; v < 6; ++v)
-            m_leads.SetSample(6 + v, i, static_cast<short>(ch(2 + v, i)));
-    }
+    // Frames no block reached stay 0 in every lead, as the buffer came zeroed.
+    m_leads.Unlock();
 }
 
 void CEkgRecordBuilder::MakeMeasureBlock() {
@@ -155,28 +200,19 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
 
     const int nSamples = b6000 ? 6000 : 5000;
     const std::size_t nLeadBytes = static_cast<std::size_t>(nSamples + 100) * 2;
-    std::vector<BYTE> file(FileSize(b6000), 0);
-    std::size_t nAt = 0;
-    for (int l = 0; l < kLeads; ++l) {
-        for (int i = 0; i < nSamples + 100; ++i)
-            PutLE16(file, nAt + static_cast<std::size_t>(i) * 2,
-                    static_cast<WORD>(m_leads.GetSample(l, static_cast<UINT>(i))));
-        nAt += nLeadBytes;
-    }
-    std::memcpy(file.data() + nAt, m_abyInfo.data(), kInfoSize);
-    const std::size_t nPace = nAt + kPaceOffset;
-    nAt += kInfoSize;
-    std::memcpy(file.data() + nAt, m_abyMeasure.data(), kMeasureSize);
-    // The pacemaker list lies over offset 4000 of the information block.
+    // The information block as it goes into the file: the pacemaker list lies over its
+    // offset 4000.
+    std::vector<BYTE> info(m_abyInfo);
+    info.resize(kInfoSize, 0);
     const int nCount = static_cast<int>(m_anPace.size());
     if (nCount >= 1 && nCount <= 255) {
-        file[nPace] = 0x37;
-        file[nPace + 1] = static_cast<BYTE>(nCount);
+        info[kPaceOffset] = 0x37;
+        info[kPaceOffset + 1] = static_cast<BYTE>(nCount);
         for (int i = 0; i < nCount; ++i)
-            PutLE16(file, nPace + 2 + static_cast<std::size_t>(i) * 2, m_anPace[i]);
+            PutLE16(info, kPaceOffset + 2 + static_cast<std::size_t>(i) * 2, m_anPace[i]);
     } else {
-        file[nPace] = 0;
-        file[nPace + 1] = 0;
+        info[kPaceOffset] = 0;
+        info[kPaceOffset + 1] = 0;
     }
     m_anPace.clear();
 
@@ -184,10 +220,13 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
         context.Log(Format("Record folder cannot be created: %s", m_strFilePath.c_str()));
         return FALSE;
     }
-    platform::CAtomicFile out;
-    if (!out.Open(m_strFilePath) || !out.Write(file.data(), file.size()) || !out.Commit()) {
-        context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
-        return FALSE;
-    }
+    // Everything the file holds goes with the job; the leads come back with TakeBack.
+    auto pJob = std::make_unique<CEkgFileJob>();
+    pJob->m_strPath = m_strFilePath;
+    pJob->m_leads.MoveFrom(m_leads);
+    pJob->m_abyInfo = std::move(info);
+    pJob->m_abyMeasure = m_abyMeasure;
+    pJob->m_nLeadBytes = nLeadBytes;
+    m_pJob = std::move(pJob);
     return TRUE;
 }

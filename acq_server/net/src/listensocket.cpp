@@ -1,6 +1,10 @@
 #include "acq_server/listensocket.h"
 
+#include <QTcpSocket>
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,25 +16,48 @@
 
 CListenSocket::CListenSocket(CAcqContext& context, QObject* pParent)
     : QObject(pParent), m_context(context) {
-    connect(&m_server, &QTcpServer::newConnection, this, &CListenSocket::OnAccept);
+    m_commitPool.setMaxThreadCount(kCommitThreads);
+    m_context.m_commit = CCommitRunner{this};
     connect(&m_idleTimer, &QTimer::timeout, this, &CListenSocket::IdleSweep);
+    m_acceptRetry.setSingleShot(true);
+    connect(&m_acceptRetry, &QTimer::timeout, this, &CListenSocket::ResumeAccept);
+    // A descriptor freed by a connection that went may be the one a paused accept needs.
+    connect(this, &CListenSocket::ClientRemoved, this, [this] {
+        if (m_bAcceptPaused)
+            QTimer::singleShot(0, this, &CListenSocket::ResumeAccept);
+    });
+}
+
+void CListenSocket::CCommitRunner::operator()(std::function<bool()> work,
+                                              std::function<void(bool)> done) const {
+    CListenSocket* pOwner = m_pOwner;
+    pOwner->m_commitPool.start([pOwner, work = std::move(work), done = std::move(done)]() mutable {
+        const bool bOk = work();
+        QMetaObject::invokeMethod(
+            pOwner, [done = std::move(done), bOk] { done(bOk); }, Qt::QueuedConnection);
+    });
 }
 
 CListenSocket::~CListenSocket() {
-    m_idleTimer.stop();
-    RemoveAllClients();
+    Close();
+    // Files being synced are put in place; their answers go with this object.
+    m_commitPool.waitForDone();
+    // A listener made to replace this one keeps its own runner.
+    const auto* pRunner = m_context.m_commit.target<CCommitRunner>();
+    if (pRunner && pRunner->m_pOwner == this)
+        m_context.m_commit = nullptr;
 }
 
 bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
+    Close();
     bool bOk = false;
     const quint32 nAddress = address.toIPv4Address(&bOk);
-    m_nLastError = 0;
     if (!bOk) {
         m_nLastError = platform::kWsaEaddrnotavail;
         return false;
     }
-    // Our own socket, so that the backlog is the server's 5.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Our own socket, so that the backlog is ours to choose: the largest the system has.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         m_nLastError = platform::WsaFromErrno(errno);
         return false;
@@ -41,19 +68,36 @@ bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
     sa.sin_family = AF_INET;
     sa.sin_port = htons(nPort);
     sa.sin_addr.s_addr = htonl(nAddress);
+    socklen_t nLength = sizeof sa;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(fd, kBacklog) != 0 || !m_server.setSocketDescriptor(fd)) {
-        m_nLastError = errno != 0 ? platform::WsaFromErrno(errno) : platform::kWsaEinval;
+        ::listen(fd, SOMAXCONN) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &nLength) != 0) {
+        m_nLastError = platform::WsaFromErrno(errno);
         ::close(fd);
         return false;
     }
+    m_fd = fd;
+    m_nPort = ntohs(sa.sin_port);
+    m_nLastError = 0;
+    m_pNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_pNotifier.get(), &QSocketNotifier::activated, this, &CListenSocket::OnAccept);
+    m_pNotifier->setEnabled(true);
+    TakeReserve();
     m_idleTimer.start(m_nIdleMs);
     return true;
 }
 
 void CListenSocket::Close() {
     m_idleTimer.stop();
-    m_server.close();
+    m_acceptRetry.stop();
+    m_bAcceptPaused = false;
+    m_pNotifier.reset();
+    ReleaseReserve();
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_nPort = 0;
     RemoveAllClients();
 }
 
@@ -64,8 +108,27 @@ void CListenSocket::SetIdlePeriod(int nMs) {
 }
 
 void CListenSocket::OnAccept() {
-    while (QTcpSocket* pSocket = m_server.nextPendingConnection()) {
-        auto pClient = std::make_unique<CSecretarySocket>(pSocket, *this, m_context);
+    // Every connection waiting in the queue is taken now: a queue left to overflow makes
+    // carts wait on retries or be reset once the kernel falls back to SYN cookies.
+    while (m_fd >= 0 && !m_bAcceptPaused) {
+        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            const int nErrno = errno;
+            if (nErrno == EAGAIN || nErrno == EWOULDBLOCK)
+                return;
+            if (nErrno == EINTR || nErrno == ECONNABORTED || nErrno == EPROTO || nErrno == EPERM)
+                continue;  // that one connection is gone; the next may be there
+            // Out of descriptors or memory: the socket stays readable, so accepting on
+            // would spin. Devices wait in the queue until a descriptor is free.
+            PauseAccept(nErrno);
+            return;
+        }
+        auto pSocket = std::make_unique<QTcpSocket>();
+        if (!pSocket->setSocketDescriptor(fd)) {
+            ::close(fd);
+            continue;
+        }
+        auto pClient = std::make_unique<CSecretarySocket>(pSocket.release(), *this, m_context);
         CSecretarySocket* pKey = pClient.get();
         {
             std::lock_guard<std::mutex> lock(m_lock);
@@ -73,6 +136,60 @@ void CListenSocket::OnAccept() {
         }
         emit ClientAccepted();
     }
+}
+
+bool CListenSocket::TakeReserve() {
+    while (m_anReserve.size() < kReserveFds) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        m_anReserve.push_back(fd);
+    }
+    return true;
+}
+
+void CListenSocket::ReleaseReserve() {
+    for (int fd : m_anReserve)
+        ::close(fd);
+    m_anReserve.clear();
+}
+
+void CListenSocket::PauseAccept(int nErrno) {
+    // The reserve goes to the connections already here: a record that ends now still
+    // finds the descriptors its file needs.
+    ReleaseReserve();
+    const bool bFirst = !m_bPauseLogged;
+    m_bAcceptPaused = true;
+    m_bPauseLogged = true;
+    if (m_pNotifier)
+        m_pNotifier->setEnabled(false);
+    if (bFirst)
+        m_context.Log(acq::Format("Accept paused: %s (%d), %zu connections", std::strerror(nErrno),
+                                  platform::WsaFromErrno(nErrno), m_clients.size()));
+    m_acceptRetry.start(kAcceptRetryMs);
+}
+
+void CListenSocket::ResumeAccept() {
+    if (!m_bAcceptPaused || m_fd < 0)
+        return;
+    // Accepting resumes only when the reserve can be had again and one more descriptor is
+    // free beyond it.
+    const int fdProbe = TakeReserve() ? ::open("/dev/null", O_RDONLY | O_CLOEXEC) : -1;
+    if (fdProbe < 0) {
+        ReleaseReserve();
+        m_acceptRetry.start(kAcceptRetryMs);
+        return;
+    }
+    ::close(fdProbe);
+    m_bAcceptPaused = false;
+    m_acceptRetry.stop();
+    OnAccept();
+    if (m_bAcceptPaused)
+        return;  // still no descriptor: paused again, without another log line
+    m_bPauseLogged = false;
+    m_context.Log("Accept resumed");
+    if (m_pNotifier)
+        m_pNotifier->setEnabled(true);
 }
 
 void CListenSocket::IdleSweep() {

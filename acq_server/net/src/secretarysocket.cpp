@@ -12,6 +12,15 @@ CSecretarySocket::CSecretarySocket(QTcpSocket* pSocket, CListenSocket& owner, CA
       m_owner(owner),
       m_link(context, [this](const BYTE* p, std::size_t n) { return Send(p, n); }) {
     m_pSocket->setParent(this);
+    // Bytes held while a record was put in place may refuse the connection later.
+    m_link.SetCloseRequest([this] {
+        if (m_bClosing)
+            return;
+        m_bClosing = true;
+        if (m_pSocket)
+            m_pSocket->flush();
+        m_owner.RemoveClient(this);
+    });
     connect(m_pSocket, &QTcpSocket::readyRead, this, &CSecretarySocket::OnReceive);
     connect(m_pSocket, &QTcpSocket::disconnected, this, &CSecretarySocket::OnClose);
     connect(m_pSocket, &QAbstractSocket::errorOccurred, this,
@@ -84,8 +93,12 @@ void CSecretarySocket::Shutdown() {
 BOOL CSecretarySocket::Send(const BYTE* p, std::size_t n) {
     if (!m_pSocket || n == 0)
         return FALSE;
-    return m_pSocket->write(reinterpret_cast<const char*>(p), static_cast<qint64>(n)) ==
-           static_cast<qint64>(n);
+    if (m_pSocket->write(reinterpret_cast<const char*>(p), static_cast<qint64>(n)) !=
+        static_cast<qint64>(n))
+        return FALSE;
+    // On the wire now, not after every other ready connection's record was handled.
+    m_pSocket->flush();
+    return TRUE;
 }
 
 void CSecretarySocket::OnReceive() {

@@ -73,6 +73,10 @@ struct CAcqContext {
     // Empty: spirometry records are refused (frame mode) or dropped (legacy).
     std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory = &MakeSpiroRecord;
     std::function<std::unique_ptr<IPacketHandler>()> m_packetFactory;
+    // Runs the slow last step of a record file (sync and rename) away from the connections'
+    // thread, so that the syncs of several records overlap, and calls done(result) back on
+    // the connections' thread. Empty: the step runs in place.
+    std::function<void(std::function<bool()> work, std::function<void(bool)> done)> m_commit;
     // Local time of "now"; std::time by default, fixed by tests.
     std::function<std::time_t()> m_clock;
     LogSink m_log;

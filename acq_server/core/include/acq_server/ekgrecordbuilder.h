@@ -3,10 +3,12 @@
 // into the 12 leads of an ECG record file and writes that file in the working folder.
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "acq_server/acqcontext.h"
 #include "ecg_control/globalbuffer.h"
+#include "platform/atomicfile.h"
 #include "platform/wintypes.h"
 
 namespace ekgsrv {
@@ -28,6 +30,17 @@ constexpr std::size_t FileSize(BOOL b6000) {
 }
 }  // namespace ekgsrv
 
+// A record file ready to be written: it owns all it holds, so that it can be written on
+// another thread (Write: temporary file, every write checked, sync, rename).
+struct CEkgFileJob {
+    CString m_strPath;
+    CWaveBuffer m_leads;
+    std::vector<BYTE> m_abyInfo;  // with the pacemaker list over offset 4000
+    std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
+    std::size_t m_nLeadBytes = 0;
+    BOOL Write();
+};
+
 class CEkgRecordBuilder {
 public:
     CEkgRecordBuilder();
@@ -40,6 +53,13 @@ public:
     // was written.
     BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                     const CAcqContext& context);
+    // SaveRecord up to the file itself: the leads, the blocks of the file and its name are
+    // made (and its folder); TakeJob hands over what the file holds, to be written on
+    // another thread, and TakeBack returns the leads for the hand-over.
+    BOOL PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
+                       const CAcqContext& context);
+    std::unique_ptr<CEkgFileJob> TakeJob();
+    void TakeBack(CEkgFileJob& job);
     void SetPaceList(const WORD* pPositions, int nCount);
     void Reset();
 
@@ -49,7 +69,8 @@ public:
     const CString& GetRecordTime() const { return m_strRecordTime; }
     const CString& GetFilePath() const { return m_strFilePath; }
 
-    // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each.
+    // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each; valid from
+    // SaveRecord until Reset (0 outside a record).
     short GetLeadSample(int nLead, int nIndex) const {
         return m_leads.GetSample(nLead, static_cast<UINT>(nIndex));
     }
@@ -66,14 +87,14 @@ private:
     void MakeMeasureBlock();
     BOOL WriteRecordFile(BOOL b6000, const CAcqContext& context);
 
-    std::vector<BYTE> m_abyBlocks;
+    const BYTE* m_pBlocks = nullptr;  // the caller's blocks, while the leads are made
     int m_nBlocks = 0;
     std::vector<BYTE> m_abyInfo;
-    std::vector<short> m_anChannels;  // 8 channels x 6100 samples
-    CWaveBuffer m_leads;              // 12 leads x 6100 samples
+    CWaveBuffer m_leads;  // 12 leads x 6100 samples; allocated per record
     std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
     std::vector<WORD> m_anPace;
     CString m_strPatientID;
     CString m_strRecordTime;
     CString m_strFilePath;
+    std::unique_ptr<CEkgFileJob> m_pJob;
 };

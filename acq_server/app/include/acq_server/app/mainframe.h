@@ -35,6 +35,9 @@ public:
     using OrderDialogFn = std::function<void(CMainFrame& frame, const std::string& strAddress,
                                              int nPort)>;
     static void SetOrderDialog(OrderDialogFn fn);
+    // The IP setting dialog (154) as the order dialog's "ajustes..." opens it: TRUE on OK
+    // with the new address in strAddress.
+    static bool AskDeviceAddress(QWidget* pOwner, QString& strAddress);
 
     // Port setting 2003, settings loaded, the list file pruned to today.
     explicit CMainFrame(CQarServerApp& app);
