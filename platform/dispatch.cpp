@@ -37,6 +37,18 @@ const char* DispResultText(DispResult r) {
 
 DispResult CoerceArgs(const DispMember& member, const std::vector<Variant>& in,
                       std::vector<Variant>& out, int* nBadArg) {
+    if (member.IsProperty()) {
+        out.clear();
+        if (in.empty()) return DISP_OK;
+        if (in.size() != 1) return DISP_E_BADPARAMCOUNT;
+        Variant v;
+        if (!in[0].ChangeType(member.result, v)) {
+            if (nBadArg) *nBadArg = 0;
+            return DISP_E_TYPEMISMATCH;
+        }
+        out.push_back(std::move(v));
+        return DISP_OK;
+    }
     if (static_cast<int>(in.size()) != member.nArgs) return DISP_E_BADPARAMCOUNT;
     out.clear();
     out.reserve(in.size());
@@ -67,7 +79,8 @@ DispResult CDispatchControlBase::Invoke(DISPID dispid, const std::vector<Variant
     if (r != DISP_OK) return r;
     Variant result = Dispatch(*m, coerced);
     if (pResult) {
-        if (!result.ChangeType(m->result, *pResult)) *pResult = Variant();
+        const bool bPropertyWrite = m->IsProperty() && !coerced.empty();
+        if (bPropertyWrite || !result.ChangeType(m->result, *pResult)) *pResult = Variant();
     }
     return DISP_OK;
 }

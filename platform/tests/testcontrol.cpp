@@ -17,6 +17,7 @@ constexpr DispMember kMethods[] = {
     {3, "Fire", VT_EMPTY, {VT_I4}},
     {4, "Negate", VT_BOOL, {VT_BOOL}},
     {5, "Half", VT_R4, {VT_R8}},
+    DispMember::Property(6, "Level", VT_I2),
 };
 constexpr DispMember kEvents[] = {
     {1, "Done", VT_EMPTY, {VT_I4, VT_R4}},
@@ -38,6 +39,10 @@ protected:
             case 3: FireEvent(1, {Variant(a[0].AsLong()), Variant(2.5)}); return {};
             case 4: return Variant::FromBool(!a[0].AsBool());
             case 5: return Variant(a[0].AsDouble() / 2);
+            case 6:
+                if (a.empty()) return Variant(m_nLevel);
+                m_nLevel = a[0].AsShort();
+                return Variant(m_nLevel);  // dropped: a write has no result
         }
         return {};
     }
@@ -45,6 +50,7 @@ protected:
 private:
     DispInterface m_methods{"_DTest", kMethods};
     DispInterface m_events{"_DTestEvents", kEvents};
+    short m_nLevel = 0;
     QPointer<QWidget> m_pWnd;  // gone when the host destroyed its window first
 };
 

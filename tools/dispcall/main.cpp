@@ -3,7 +3,7 @@
 // Arguments are texts that the control's table converts to the declared types; a prefix
 // s: l: f: d: b: t: gives the type explicitly (short, long, float, double, BOOL, text).
 // "..." keeps commas and blanks inside one argument. Prints one line per call and one
-// per event received; -w keeps the event loop running that long after the last call.
+// per event received. A property is read as 'Name()' and written as 'Name(value)'; -w keeps the event loop running that long after the last call.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>

@@ -22,12 +22,24 @@ using DISPID = std::int32_t;
 
 constexpr int kMaxDispArgs = 10;
 
+// A method, or a property: read when called with no argument, written when called with
+// one (of the property's type); a write has no result.
+enum DispKind : std::uint8_t { DISPKIND_METHOD = 0, DISPKIND_PROPERTY = 1 };
+
 struct DispMember {
     DISPID dispid;
     const char* name;
-    VARTYPE result;  // VT_EMPTY: no result
+    VARTYPE result;  // VT_EMPTY: no result; a property's type
     std::array<VARTYPE, kMaxDispArgs> args{};
     int nArgs = 0;
+    DispKind kind = DISPKIND_METHOD;
+
+    static constexpr DispMember Property(DISPID id, const char* n, VARTYPE type) {
+        DispMember m(id, n, type, {});
+        m.kind = DISPKIND_PROPERTY;
+        return m;
+    }
+    constexpr bool IsProperty() const { return kind == DISPKIND_PROPERTY; }
 
     constexpr DispMember(DISPID id, const char* n, VARTYPE r, std::initializer_list<VARTYPE> a)
         : dispid(id), name(n), result(r) {
@@ -55,8 +67,9 @@ enum DispResult : int {
 };
 const char* DispResultText(DispResult r);
 
-// Coerces the arguments to the member's declared types. On a type mismatch nBadArg is
-// the 0-based position of the argument that did not convert.
+// Coerces the arguments to the member's declared types (a property takes none, to read,
+// or one of its type, to write). On a type mismatch nBadArg is the 0-based position of
+// the argument that did not convert.
 DispResult CoerceArgs(const DispMember& member, const std::vector<Variant>& in,
                       std::vector<Variant>& out, int* nBadArg = nullptr);
 
@@ -98,6 +111,8 @@ public:
 
 protected:
     // args are of the member's declared types; the result is coerced to the declared type.
+    // A property comes with no argument (read: return its value) or one (write: the result
+    // is dropped).
     virtual Variant Dispatch(const DispMember& member, const std::vector<Variant>& args) = 0;
     // An event whose arguments do not fit its table entry is a fault of the control and
     // is not delivered.
