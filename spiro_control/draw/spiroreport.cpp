@@ -80,20 +80,24 @@ short CSpiroExport::DrawReportPage(QImage& image, int cx, int cy) {
     page.fill(Qt::white);
     {
         QPainter dc(&page);
-        dc.setPen(QPen(Qt::black, 1));
-        CPageContext ctx;
-        ctx.cx = cx;
-        ctx.cy = cy;
-        ctx.B = cy / 55;
-        ctx.d = cy / 110;
-        ctx.mainFont = CreateLabelFont(ctx.B);
-        ctx.smallFont = CreateLabelFont(static_cast<int>(0.9 * ctx.B));
-        dc.setFont(ctx.mainFont);
-        m_bScreenPage = TRUE;
-        DrawPage(dc, ctx);
+        DrawReportPageOn(dc, cx, cy);
     }
     image = std::move(page);
     return spiroout::kOk;
+}
+
+void CSpiroExport::DrawReportPageOn(QPainter& dc, int cx, int cy) {
+    dc.setPen(QPen(Qt::black, 1));
+    CPageContext ctx;
+    ctx.cx = cx;
+    ctx.cy = cy;
+    ctx.B = cy / 55;
+    ctx.d = cy / 110;
+    ctx.mainFont = CreateLabelFont(ctx.B);
+    ctx.smallFont = CreateLabelFont(static_cast<int>(0.9 * ctx.B));
+    dc.setFont(ctx.mainFont);
+    m_bScreenPage = TRUE;
+    DrawPage(dc, ctx);
 }
 
 void CSpiroExport::PrintReportPage(QPainter& dc, const CSpiroPageMetrics& page) {

@@ -101,6 +101,8 @@ public:
     // The report page into a new image of cx x cy: 0, or -17 (after "Fail to create
     // bitmap!!") when the image cannot be made.
     short DrawReportPage(QImage& image, int cx, int cy);
+    // The same page drawn by a painter on a white surface of cx x cy.
+    void DrawReportPageOn(QPainter& dc, int cx, int cy);
     // One report page on a printer page between the caller's page calls; the pens are
     // scaled to the printer's resolution and restored afterwards.
     void PrintReportPage(QPainter& dc, const CSpiroPageMetrics& page);
