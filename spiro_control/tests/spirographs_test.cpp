@@ -341,6 +341,51 @@ TEST_F(SpiroGraphs, ReportPageGeometry) {
     EXPECT_TRUE(bFound);
 }
 
+// The printed page: pen widths above 1 scaled by (pixels per mm) x 0.2, a graph pen of
+// width 1 made 7, point fonts; every pen as it was afterwards.
+TEST_F(SpiroGraphs, PrintedPageScalesPensAndRestoresThem) {
+    auto pFile = spirotest::OpenFixture(spirotest::ShapedFixture(1, 0));
+    Bind(*pFile);
+    const CSpiroPageMetrics page{4960, 7016, 210.0};  // A4 at 600 dpi
+    struct Case {
+        int nGraphWidth;
+        std::vector<double> widths;
+    };
+    // s = 4960 / 210 x 0.2 = 4.72: width 2 becomes 9 (best 19, others 4 and 9); width 1
+    // becomes 7 (best 16, others 1 and 6).
+    for (const Case& c : {Case{2, {4, 19, 9}}, Case{1, {1, 16, 6}}}) {
+        SCOPED_TRACE(c.nGraphWidth);
+        m_export.m_pens.graph.nWidth = c.nGraphWidth;
+        const CSpiroPens before = m_export.m_pens;
+        CRecordingDevice dev(page.nWidthPx, page.nHeightPx, 600);
+        {
+            QPainter dc(&dev);
+            m_export.PrintReportPage(dc, page);
+        }
+        const auto curves = Curves(dev);
+        ASSERT_EQ(curves.size(), 6u);  // volume-time and flow-volume, three trials each
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(curves[i].dPenWidth, c.widths[i]) << i;
+            EXPECT_EQ(curves[3 + i].dPenWidth, c.widths[i]) << i;
+        }
+        // Axis pen 2 -> 9, grid pen 1 stays 1.
+        const int E = page.nWidthPx / 24;
+        bool bAxis = false;
+        for (const CPaintRecord& r : dev.Of(CPaintRecord::kLine)) {
+            if (r.points[0].x() == E + (E & ~1) && r.dPenWidth == 9.0) bAxis = true;
+        }
+        EXPECT_TRUE(bAxis);
+        EXPECT_EQ(m_export.m_pens.graph.nWidth, before.graph.nWidth);
+        EXPECT_EQ(m_export.m_pens.axis.nWidth, before.axis.nWidth);
+        // Point fonts: 9 point at 600 dpi is 75 pixels.
+        for (const CPaintRecord& r : dev.Of(CPaintRecord::kText)) {
+            if (r.text.startsWith("Pat-ID")) {
+                EXPECT_EQ(r.font.pointSize(), 9);
+            }
+        }
+    }
+}
+
 // Pixel probes on the rendered page: grid lines at gx + j g, the axes dark.
 TEST_F(SpiroGraphs, PixelProbesOnTheRenderedPage) {
     auto pFile = spirotest::OpenFixture(spirotest::ShapedFixture(1, 0));
