@@ -171,4 +171,29 @@ TEST_F(FlowlinE2e, HostCallsAndOutputs) {
               std::string::npos);
 }
 
+// Registration results, and a library that exports only its three entry points.
+TEST(FlowlinLibrary, RegistrationAndExports) {
+    testsupport::CTempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(dir / "blocked", ""));
+    int st = -1;
+    std::string out = RunCommand("XDG_CONFIG_HOME=" + ShellQuote(dir / "blocked/cfg") +
+                                     " " REGCTL_PATH " " FLOWLIN_PATH " 2>&1",
+                                 &st);
+    EXPECT_NE(st, 0);
+    EXPECT_NE(out.find("0x80040201"), std::string::npos) << out;
+    out = RunCommand("XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") + " " REGCTL_PATH " " FLOWLIN_PATH " 2>&1", &st);
+    EXPECT_EQ(st, 0) << out;
+    const std::string reg = testsupport::ReadFile(dir / "cfg/Corvane/Controls.ini");
+    EXPECT_NE(reg.find("[FLOWLIN.FlowlinCtrl.1]"), std::string::npos) << reg;
+    EXPECT_NE(reg.find("{071A4402-7EDA-4982-9FA0-70B33C665992}"), std::string::npos);
+    EXPECT_NE(reg.find("[FLOWLIN.FlowlinPropPage.1]"), std::string::npos);
+    out = RunCommand("XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") + " " REGCTL_PATH " -u " FLOWLIN_PATH " 2>&1", &st);
+    EXPECT_EQ(st, 0) << out;
+    EXPECT_EQ(testsupport::ReadFile(dir / "cfg/Corvane/Controls.ini").find("FLOWLIN"), std::string::npos);
+
+    const std::string symbols =
+        RunCommand("nm -D --defined-only " FLOWLIN_PATH " | awk '$2 == \"T\" {print $3}' | sort");
+    EXPECT_EQ(symbols, "CorvaneCreateControl\nDllRegisterServer\nDllUnregisterServer\n");
+}
+
 }  // namespace
