@@ -1,11 +1,16 @@
-// Print jobs through Qt's printer on the CUPS queues, and the document loop of the
-// control's printing methods.
+// Print jobs on the CUPS queues, and the document loop of the control's printing methods.
+// The package's print-job helper is used when it is built (it sees a refused job through
+// libcups); Qt's printer alone otherwise.
 #include "spiro_control/spiroprintjob.h"
 
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+
+#ifdef FLOWLIN_HAVE_PRINTJOB
+#include "printjob/printjob.h"
+#endif
 
 namespace {
 
@@ -47,8 +52,37 @@ private:
     QPainter m_painter;
 };
 
+#ifdef FLOWLIN_HAVE_PRINTJOB
+class CHelperPrintJob : public ISpiroPrintJob {
+public:
+    bool Begin(const QString& strPrinter, const QString& strTitle) override {
+        return m_job.Begin(strPrinter, strTitle, QPageLayout::Portrait);
+    }
+    QPainter& Painter() override { return m_job.Painter(); }
+    CSpiroPageMetrics Page() override {
+        QPrinter& printer = m_job.Printer();
+        CSpiroPageMetrics page;
+        page.nWidthPx = printer.width();
+        page.nHeightPx = printer.height();
+        page.dWidthMm = printer.widthMM();
+        return page;
+    }
+    bool NewPage() override { return m_job.NewPage(); }
+    // The job id of an accepted job; 0 when it could not be ended or was refused.
+    bool End() override { return m_job.End() > 0; }
+    void Abort() override { m_job.Abort(); }
+
+private:
+    CPrintJob m_job;
+};
+#endif
+
 std::unique_ptr<ISpiroPrintJob> MakeQtPrintJob() {
+#ifdef FLOWLIN_HAVE_PRINTJOB
+    return std::make_unique<CHelperPrintJob>();
+#else
     return std::make_unique<CQtPrintJob>();
+#endif
 }
 
 SpiroPrintJobFactory g_pfnFactory = &MakeQtPrintJob;
