@@ -15,8 +15,12 @@ namespace {
 testsupport::CTempDir* g_pDir = nullptr;
 
 std::string Fixture(int nType) {
-    static const char* const kNames[] = {"", "shaped_t1_f0.fvc", "shaped_t2_f2.svc",
-                                         "shaped_t3_f2.mvv", "shaped_t4_f2.fvc", "shaped_t5_f2.fvc"};
+    static const char* const kNames[] = {"",
+                                         "shaped_t1_f0.fvc",
+                                         "shaped_t2_f2.svc",
+                                         "shaped_t3_f2.mvv",
+                                         "shaped_t4_f2.fvc",
+                                         "shaped_t5_f2.fvc"};
     return *g_pDir / kNames[nType];
 }
 
@@ -55,8 +59,8 @@ void BM_SaveImage(benchmark::State& state) {
     const bool bJpeg = state.range(1) != 0;
     const std::string path = *g_pDir / (bJpeg ? "bench.jpg" : "bench.bmp");
     for (auto _ : state) {
-        const short n = bJpeg ? loaded.exporter.SaveJPEG(path, nWidth)
-                              : loaded.exporter.SaveBMP(path, nWidth);
+        const short n =
+            bJpeg ? loaded.exporter.SaveJPEG(path, nWidth) : loaded.exporter.SaveBMP(path, nWidth);
         if (n != 0) {
             state.SkipWithError("save failed");
             break;

@@ -68,8 +68,10 @@ Variant Property(C c, A a, platform::DISPID dispid) {
     return {};
 }
 
-#define FLOWLIN_PROPERTY(id, name, type, member) \
-    {id, name, [](C c, A a) { return Property<type, &CFlowlinCtrl::member>(c, a, id); }}
+#define FLOWLIN_PROPERTY(id, name, type, member)                                           \
+    {                                                                                      \
+        id, name, [](C c, A a) { return Property<type, &CFlowlinCtrl::member>(c, a, id); } \
+    }
 
 template <typename F>
 Variant Done(F f) {
@@ -151,7 +153,8 @@ const CFlowlinDispEntry kDispatchMap[] = {
          c.Repaint();
          return Bool(TRUE);
      }},
-    {38, "GetFileVersion", [](C c, A) { return Variant(static_cast<short>(c.File().GetFormat())); }},
+    {38, "GetFileVersion",
+     [](C c, A) { return Variant(static_cast<short>(c.File().GetFormat())); }},
     {39, "SaveBMP", [](C c, A a) { return Variant(c.Export().SaveBMP(T(a, 0), S(a, 1))); }},
     {40, "SavePDF", [](C c, A a) { return Variant(c.Export().SavePDF(T(a, 0), S(a, 1))); }},
     {41, "SpiroSetUnit", [](C c, A a) { return Done([&] { c.File().m_Info.SetUnit(S(a, 0)); }); }},
@@ -209,7 +212,8 @@ QWidget* CFlowlinCtrl::Widget() {
     return m_pWnd.data();
 }
 
-platform::Variant CFlowlinCtrl::Dispatch(const DispMember& member, const std::vector<Variant>& args) {
+platform::Variant CFlowlinCtrl::Dispatch(const DispMember& member,
+                                         const std::vector<Variant>& args) {
     for (const CFlowlinDispEntry& e : kDispatchMap) {
         if (e.dispid == member.dispid) {
             return e.pfn(*this, args);

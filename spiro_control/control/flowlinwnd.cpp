@@ -62,7 +62,8 @@ void CFlowlinWnd::UpdateBars(const QSize& sizeNeeded) {
 }
 
 QPoint CFlowlinWnd::Origin() const {
-    return QPoint(OriginOf(horizontalScrollBar(), m_nRangeX), OriginOf(verticalScrollBar(), m_nRangeY));
+    return QPoint(OriginOf(horizontalScrollBar(), m_nRangeX),
+                  OriginOf(verticalScrollBar(), m_nRangeY));
 }
 
 void CFlowlinWnd::paintEvent(QPaintEvent*) {

@@ -19,8 +19,8 @@ public:
     CQtPrintJob() : m_printer(QPrinter::HighResolution) {}
 
     bool Begin(const QString& strPrinter, const QString& strTitle) override {
-        const QPrinterInfo info =
-            strPrinter.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(strPrinter);
+        const QPrinterInfo info = strPrinter.isEmpty() ? QPrinterInfo::defaultPrinter()
+                                                       : QPrinterInfo::printerInfo(strPrinter);
         if (info.isNull()) {
             return false;
         }

@@ -23,8 +23,8 @@ LONG Count(const CSpiroPredictData& predict, int nSlot) {
 }  // namespace
 
 struct CSpiroExport::CFrame {
-    int g = 0;       // grid size
-    int gx = 0;      // grid origin
+    int g = 0;   // grid size
+    int gx = 0;  // grid origin
     int gy = 0;
     int nTextH = 0;  // height of "A"
     int nLabelH = 0;
@@ -220,8 +220,8 @@ void CSpiroExport::DrawTrials(QPainter& dc, const CFrame& f, BOOL bFlowVolume) {
         // The pre/post legend has its post row right below; one best trial needs no mark.
         if (nTrial == nBest && !bPrePost) {
             nRow += g / 2;
-            TextOut(dc, nLegendX + static_cast<int>(0.7 * g), nRow - f.nTextH / 2, "[BEST]",
-                    kLeft, m_crText);
+            TextOut(dc, nLegendX + static_cast<int>(0.7 * g), nRow - f.nTextH / 2, "[BEST]", kLeft,
+                    m_crText);
         }
         nRow += g / 2;
     };
@@ -230,9 +230,10 @@ void CSpiroExport::DrawTrials(QPainter& dc, const CFrame& f, BOOL bFlowVolume) {
         if (nBest < 1 || nBest > 3) {
             return;
         }
-        const QPen pen = m_nGraphNum == 1
-                             ? GeoPen(m_pens.graph)
-                             : MakePenWidth(m_pens.graph, CurveWidth(m_pens.graph.nWidth, TRUE, nAdj));
+        const QPen pen =
+            m_nGraphNum == 1
+                ? GeoPen(m_pens.graph)
+                : MakePenWidth(m_pens.graph, CurveWidth(m_pens.graph.nWidth, TRUE, nAdj));
         drawOne(nBest, pen);
         return;
     }
@@ -270,8 +271,9 @@ void CSpiroExport::DrawFlowVolume(QPainter& dc, int x, int y, int w, int hgt, in
 
     // Predicted curve and its tolerance boxes.
     const CSpiroPredictData& predict = m_pFile->m_Predict;
-    auto P = [&](int n) { return Sample(predict.GetPredicted(static_cast<short>(m_nTestType),
-                                                            static_cast<short>(n))); };
+    auto P = [&](int n) {
+        return Sample(predict.GetPredicted(static_cast<short>(m_nTestType), static_cast<short>(n)));
+    };
     const QPen ref = GeoPen(m_pens.reference);
     dc.setPen(ref);
     const double N = g * P(0);
@@ -287,8 +289,8 @@ void CSpiroExport::DrawFlowVolume(QPainter& dc, int x, int y, int w, int hgt, in
         const int cx = Pos(dx);
         const int yTop = Pos(y0 - 1.2 * h * dParam);
         const int yBottom = Pos(y0 - 0.8 * h * dParam);
-        const QRect rc = QRect(QPoint(cx - r, std::min(yTop, yBottom)),
-                               QPoint(cx + r, std::max(yTop, yBottom)));
+        const QRect rc =
+            QRect(QPoint(cx - r, std::min(yTop, yBottom)), QPoint(cx + r, std::max(yTop, yBottom)));
         dc.drawRect(rc.x(), rc.y(), rc.width() - 1, rc.height() - 1);
     };
     box(x1, P(8));
@@ -309,8 +311,7 @@ void CSpiroExport::DrawFlowVolume(QPainter& dc, int x, int y, int w, int hgt, in
     dc.restore();
 }
 
-void CSpiroExport::DrawFlowVolumePost(QPainter& dc, int x, int y, int w, int hgt, int sx,
-                                      int sy) {
+void CSpiroExport::DrawFlowVolumePost(QPainter& dc, int x, int y, int w, int hgt, int sx, int sy) {
     if (m_pFile == nullptr) {
         return;
     }
@@ -348,8 +349,7 @@ void CSpiroExport::DrawVolumeTime(QPainter& dc, int x, int y, int w, int hgt, in
     dc.restore();
 }
 
-void CSpiroExport::DrawVolumeTimePost(QPainter& dc, int x, int y, int w, int hgt, int sx,
-                                      int sy) {
+void CSpiroExport::DrawVolumeTimePost(QPainter& dc, int x, int y, int w, int hgt, int sx, int sy) {
     if (m_pFile == nullptr) {
         return;
     }

@@ -106,8 +106,8 @@ void CSpiroExport::PrintReportPage(QPainter& dc, const CSpiroPageMetrics& page) 
     const int nSavedLabel = m_nLabelFontHeight;
     // Screen widths become printer widths: a fifth of a millimetre per pixel of width.
     const double s = page.dWidthMm > 0 ? (page.nWidthPx / page.dWidthMm) * 0.2 : 1.0;
-    for (CPenSpec* pPen : {&m_pens.axis, &m_pens.grid, &m_pens.graph, &m_pens.reference,
-                           &m_pens.post}) {
+    for (CPenSpec* pPen :
+         {&m_pens.axis, &m_pens.grid, &m_pens.graph, &m_pens.reference, &m_pens.post}) {
         if (pPen->nWidth > 1) {
             pPen->nWidth = static_cast<int>(std::min(pPen->nWidth * s, 1e4));
         }
@@ -205,8 +205,8 @@ void CSpiroExport::DrawParamTable(QPainter& dc, const CPageContext& p) {
     }
     const CSpiroParamTable& table = file.m_Param;
     const int B = p.B, E = p.E;
-    const int n = std::clamp<int>(table.ParamCount(nType, file.GetFormat()), 0,
-                                  CSpiroParamTable::kFvcRows);
+    const int n =
+        std::clamp<int>(table.ParamCount(nType, file.GetFormat()), 0, CSpiroParamTable::kFvcRows);
     const int c = std::clamp<int>(CSpiroParamTable::GetParamDepth(nType), 0, pColumns->nValues);
     const double U = nType == spirofile::kTypeFvcPost ? p.W / 5 : p.W / 3;
     auto col = [&](double f) { return E + static_cast<int>(f * U); };
@@ -227,8 +227,8 @@ void CSpiroExport::DrawParamTable(QPainter& dc, const CPageContext& p) {
         const int y = (14 + r) * B;
         TextOut(dc, E, y, CSpiroParamTable::GetParamLabelString(nType, static_cast<short>(r)),
                 kLeft, 0);
-        TextOut(dc, col(0.75), y, CSpiroParamTable::GetParamUnitString(nType, static_cast<short>(r)),
-                kCentre, 0);
+        TextOut(dc, col(0.75), y,
+                CSpiroParamTable::GetParamUnitString(nType, static_cast<short>(r)), kCentre, 0);
         for (int k = 0; k < c; ++k) {
             TextOut(dc, valueCol(k), y,
                     Fixed(table.GetParam(nType, static_cast<short>(r), static_cast<short>(k)), 2),

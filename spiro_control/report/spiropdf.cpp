@@ -100,7 +100,11 @@ class CPdfPage {
 public:
     CPdfPage(HPDF_Page page, HPDF_Font font, const CPdfFontChoice& choice,
              const CSpiroTestFile& file, const CSpiroPdfPens& pens, const CSpiroPdfFlags& flags)
-        : m_page(page), m_font(font), m_choice(choice), m_file(file), m_pens(pens),
+        : m_page(page),
+          m_font(font),
+          m_choice(choice),
+          m_file(file),
+          m_pens(pens),
           m_flags(flags) {}
 
     void PatientBlock();
@@ -236,7 +240,8 @@ BOOL CPdfPage::ApplyPen(const CSpiroPdfPen& pen, double dWidth) {
 
 void CPdfPage::GridLine(bool bAxis, double xa, double ya, double xb, double yb) {
     if (bAxis) {
-        HPDF_Page_SetLineWidth(m_page, static_cast<HPDF_REAL>(std::clamp<double>(m_pens.grid.nWidth, 0, 100)));
+        HPDF_Page_SetLineWidth(
+            m_page, static_cast<HPDF_REAL>(std::clamp<double>(m_pens.grid.nWidth, 0, 100)));
         HPDF_Page_SetDash(m_page, nullptr, 0, 0);
         SetColor(true, RGB(0, 0, 0));
         Line(xa, ya, xb, yb);
@@ -306,8 +311,8 @@ void CPdfPage::Table() {
     }
     const double h = kTableRow;
     const double a = 11;
-    const int nColumns = std::min<int>(CSpiroParamTable::GetParamDepth(nType),
-                                       static_cast<int>(e.size()) - 2);
+    const int nColumns =
+        std::min<int>(CSpiroParamTable::GetParamDepth(nType), static_cast<int>(e.size()) - 2);
     // Value column j (1-based) lies between edges j and j + 1.
     auto value = [&](double r, int j, const CString& strText) {
         if (j >= 1 && j + 1 < static_cast<int>(e.size())) {
@@ -332,8 +337,10 @@ void CPdfPage::Table() {
         Cell(h, row, row + 1, e[1], e[2],
              CSpiroParamTable::GetParamUnitString(nType, static_cast<short>(r)));
         for (int k = 0; k < nColumns; ++k) {
-            value(row, k + 1,
-                  Fixed(m_file.m_Param.GetParam(nType, static_cast<short>(r), static_cast<short>(k)), 2));
+            value(
+                row, k + 1,
+                Fixed(m_file.m_Param.GetParam(nType, static_cast<short>(r), static_cast<short>(k)),
+                      2));
         }
     }
     if (bEcode) {
@@ -385,7 +392,8 @@ void CPdfPage::FlowVolumeCurve(const CGraph& g, BOOL bPost, int nTrial) {
     for (LONG k = 0; k < nInsp - 1; ++k) {
         dVolume += Sample(curve.GetFvcSample(bPost, 2, nTrial - 1, k)) * 0.005;
         const double x = g.gx + g.c * dVolume;
-        const double y = Finite(dZero + h * Sample(curve.GetFvcSample(bPost, 2, nTrial - 1, k + 1)));
+        const double y =
+            Finite(dZero + h * Sample(curve.GetFvcSample(bPost, 2, nTrial - 1, k + 1)));
         if (x < g.gx) {
             HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(g.gx), static_cast<HPDF_REAL>(y));
             break;
@@ -408,7 +416,8 @@ void CPdfPage::VolumeTimeCurve(const CGraph& g, BOOL bPost, int nTrial, BOOL bSt
     for (LONG i = 0; i < nCount; ++i) {
         dVpx += g.c * Sample(curve.GetFvcSample(bPost, 1, nTrial - 1, i)) * 0.005;
         dLastX = g.gx + i / p;
-        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(dLastX), static_cast<HPDF_REAL>(Finite(dZero + dVpx)));
+        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(dLastX),
+                         static_cast<HPDF_REAL>(Finite(dZero + dVpx)));
     }
     for (LONG i = 1; i < nInsp - 1 && nInsp - 1 > 1; ++i) {
         dVpx += g.c * Sample(curve.GetFvcSample(bPost, 2, nTrial - 1, i)) * 0.005;
@@ -416,7 +425,8 @@ void CPdfPage::VolumeTimeCurve(const CGraph& g, BOOL bPost, int nTrial, BOOL bSt
             break;
         }
         dLastX = g.gx + (i + nCount) / p;
-        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(dLastX), static_cast<HPDF_REAL>(Finite(dZero + dVpx)));
+        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(dLastX),
+                         static_cast<HPDF_REAL>(Finite(dZero + dVpx)));
     }
     HPDF_Page_Stroke(m_page);
 }
@@ -463,16 +473,19 @@ void CPdfPage::FlowVolume(BOOL bPost) {
         const double x2 = x1 + 0.58 * N;
         BeginClip(g, 12 * c);
         HPDF_Page_MoveTo(m_page, static_cast<HPDF_REAL>(g.gx), static_cast<HPDF_REAL>(dZero));
-        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x1)), static_cast<HPDF_REAL>(Finite(dZero + h * P(8))));
-        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x2)), static_cast<HPDF_REAL>(Finite(dZero + h * P(13))));
-        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x2 + 0.25 * N)), static_cast<HPDF_REAL>(dZero));
+        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x1)),
+                         static_cast<HPDF_REAL>(Finite(dZero + h * P(8))));
+        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x2)),
+                         static_cast<HPDF_REAL>(Finite(dZero + h * P(13))));
+        HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(Finite(x2 + 0.25 * N)),
+                         static_cast<HPDF_REAL>(dZero));
         HPDF_Page_Stroke(m_page);
         const double r = std::max(0.7, c / 20);
         SetColor(false, m_pens.reference.crColor);
         auto box = [&](double cx, double ya, double yb) {
             const double yLow = Finite(std::min(ya, yb));
-            HPDF_Page_Rectangle(m_page, static_cast<HPDF_REAL>(Finite(cx - r)), static_cast<HPDF_REAL>(yLow),
-                                static_cast<HPDF_REAL>(2 * r),
+            HPDF_Page_Rectangle(m_page, static_cast<HPDF_REAL>(Finite(cx - r)),
+                                static_cast<HPDF_REAL>(yLow), static_cast<HPDF_REAL>(2 * r),
                                 static_cast<HPDF_REAL>(Finite(std::max(ya, yb)) - yLow));
             HPDF_Page_FillStroke(m_page);
         };
@@ -480,8 +493,9 @@ void CPdfPage::FlowVolume(BOOL bPost) {
         box(g.gx + 0.5 * N, dZero + 1.2 * h * P(12), dZero + 0.8 * h * P(12));
         box(g.gx + 0.75 * N, dZero + 1.2 * h * P(13), dZero + 0.8 * h * P(13));
         const double xa = Finite(g.gx + 0.8 * N), xb = Finite(g.gx + 1.2 * N);
-        HPDF_Page_Rectangle(m_page, static_cast<HPDF_REAL>(std::min(xa, xb)), static_cast<HPDF_REAL>(dZero - r),
-                            static_cast<HPDF_REAL>(std::fabs(xb - xa)), static_cast<HPDF_REAL>(2 * r));
+        HPDF_Page_Rectangle(
+            m_page, static_cast<HPDF_REAL>(std::min(xa, xb)), static_cast<HPDF_REAL>(dZero - r),
+            static_cast<HPDF_REAL>(std::fabs(xb - xa)), static_cast<HPDF_REAL>(2 * r));
         HPDF_Page_FillStroke(m_page);
         EndClip();
         SetColor(false, RGB(0, 0, 0));
@@ -737,7 +751,8 @@ BOOL CSpiroPdfWriter::WriteDocument(const CString& strPath) {
         return fail(state.nError);
     }
     platform::CAtomicFile file;
-    if (!file.Open(strPath) || !file.Write(abDocument.data(), abDocument.size()) || !file.Commit()) {
+    if (!file.Open(strPath) || !file.Write(abDocument.data(), abDocument.size()) ||
+        !file.Commit()) {
         return fail(HPDF_FILE_IO_ERROR);
     }
     return TRUE;

@@ -17,8 +17,8 @@ CString Int(long long n) {
 
 CString Fixed(double dValue, int nDecimals) {
     char szText[400];
-    const auto result = std::to_chars(szText, szText + sizeof szText, dValue,
-                                      std::chars_format::fixed, nDecimals);
+    const auto result =
+        std::to_chars(szText, szText + sizeof szText, dValue, std::chars_format::fixed, nDecimals);
     return CString(szText, result.ptr);
 }
 
@@ -114,8 +114,8 @@ CResultLines ResultLines(const CSpiroTestFile& file, BOOL bPdf) {
     } else if (nType == spirofile::kTypeFvcPost) {
         const CString strLead = bPdf ? " " : "";
         lines.strFormula = "FVC Prediction Formula : " + file.GetFormulaString();
-        lines.strResult =
-            strLead + "- Result : " + info.GetAnalysisString() + " / " + info.GetAnalysisStringPost();
+        lines.strResult = strLead + "- Result : " + info.GetAnalysisString() + " / " +
+                          info.GetAnalysisStringPost();
         if (bExtended) {
             lines.strExtrapolate = "Extrapolate Volume : " + v(file.m_Predict.GetFloat(46)) +
                                    "L / " + v(file.m_Predict.GetFloat(47)) + "L";

@@ -56,11 +56,16 @@ TEST(FlowlinDispIds, HostContractSpotChecks) {
         int nArgs;
     };
     const Case cases[] = {
-        {9, "Clear", VT_EMPTY, 0},         {10, "Open", VT_I2, 2},
-        {22, "GetParam", VT_R4, 3},        {23, "SetParam", VT_I2, 4},
-        {26, "SaveJPEG", VT_I2, 2},        {28, "PrintEx", VT_I2, 2},
-        {37, "SetPenGraphPost", VT_BOOL, 3}, {38, "GetFileVersion", VT_I2, 0},
-        {40, "SavePDF", VT_I2, 2},         {42, "GetEcode", VT_I2, 2},
+        {9, "Clear", VT_EMPTY, 0},
+        {10, "Open", VT_I2, 2},
+        {22, "GetParam", VT_R4, 3},
+        {23, "SetParam", VT_I2, 4},
+        {26, "SaveJPEG", VT_I2, 2},
+        {28, "PrintEx", VT_I2, 2},
+        {37, "SetPenGraphPost", VT_BOOL, 3},
+        {38, "GetFileVersion", VT_I2, 0},
+        {40, "SavePDF", VT_I2, 2},
+        {42, "GetEcode", VT_I2, 2},
         {49, "SetPDFPenReference", VT_BOOL, 3},
     };
     for (const Case& c : cases) {
@@ -95,7 +100,8 @@ TEST_F(FlowlinCtrl, EveryMemberAnswersOnAnEmptyControl) {
     for (const DispMember& m : flowlin::kMethods) {
         SCOPED_TRACE(m.name);
         const std::string name = m.name;
-        if (name == "Print" || name == "PrintPreview") continue;  // modal; tested below
+        if (name == "Print" || name == "PrintPreview")
+            continue;  // modal; tested below
         std::vector<Variant> args;
         for (int i = 0; i < m.nArgs; ++i) {
             args.push_back(m.args[i] == VT_BSTR ? Variant(m_dir / "out.bin") : Variant(short(0)));
@@ -116,12 +122,15 @@ TEST_F(FlowlinCtrl, PropertiesAndTheirDefaults) {
     const Case cases[] = {
         {"BackColor", Variant(std::int32_t(0xFFFFFF)), Variant(std::int32_t(0x123456)),
          Variant(std::int32_t(0x123456))},
-        {"TextColor", Variant(std::int32_t(0)), Variant(std::int32_t(255)), Variant(std::int32_t(255))},
+        {"TextColor", Variant(std::int32_t(0)), Variant(std::int32_t(255)),
+         Variant(std::int32_t(255))},
         {"BorderSize", Variant(short(5)), Variant(short(9)), Variant(short(9))},
         {"FVCGraphType", Variant(short(0)), Variant(short(1)), Variant(short(1))},
         {"GridSize", Variant(short(30)), Variant(short(31)), Variant(short(32))},
-        {"PrintDiagnosis", Variant::FromBool(true), Variant::FromBool(false), Variant::FromBool(false)},
-        {"PrintComment", Variant::FromBool(true), Variant::FromBool(false), Variant::FromBool(false)},
+        {"PrintDiagnosis", Variant::FromBool(true), Variant::FromBool(false),
+         Variant::FromBool(false)},
+        {"PrintComment", Variant::FromBool(true), Variant::FromBool(false),
+         Variant::FromBool(false)},
         {"FVCGraphNum", Variant(short(0)), Variant(short(1)), Variant(short(1))},
     };
     for (const Case& c : cases) {
@@ -149,8 +158,9 @@ TEST_F(FlowlinCtrl, OpenClearAndTheScrollBars) {
     ASSERT_NE(pWnd, nullptr);
     pWnd->resize(200, 150);
     Variant r;
-    ASSERT_EQ(ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(1, 2)), Variant(short(0))}, &r),
-              DISP_OK);
+    ASSERT_EQ(
+        ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(1, 2)), Variant(short(0))}, &r),
+        DISP_OK);
     EXPECT_EQ(r, Variant(short(1)));
     auto* pArea = dynamic_cast<QAbstractScrollArea*>(pWnd);
     ASSERT_NE(pArea, nullptr);
@@ -172,7 +182,8 @@ TEST_F(FlowlinCtrl, OpenClearAndTheScrollBars) {
     QImage shot = pWnd->grab().toImage();
     EXPECT_FALSE(shot.isNull());
 
-    ASSERT_EQ(ctrl.InvokeByName("Open", {Variant(m_dir / "missing.fvc"), Variant(short(0))}, &r), DISP_OK);
+    ASSERT_EQ(ctrl.InvokeByName("Open", {Variant(m_dir / "missing.fvc"), Variant(short(0))}, &r),
+              DISP_OK);
     EXPECT_EQ(r, Variant(short(-2)));
     ASSERT_EQ(ctrl.InvokeByName("GetTestType", {}, &r), DISP_OK);
     EXPECT_EQ(r, Variant(short(0)));
@@ -189,11 +200,13 @@ TEST_F(FlowlinCtrl, CallsAfterTheHostWindowIsGone) {
     pHost.reset();
     EXPECT_EQ(ctrl.Widget(), nullptr);
     Variant r;
-    ASSERT_EQ(ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(2, 1)), Variant(short(0))}, &r),
-              DISP_OK);
+    ASSERT_EQ(
+        ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(2, 1)), Variant(short(0))}, &r),
+        DISP_OK);
     EXPECT_EQ(r, Variant(short(2)));
     ASSERT_EQ(ctrl.InvokeByName("GridSize", {Variant(short(40))}, &r), DISP_OK);
-    ASSERT_EQ(ctrl.InvokeByName("SaveJPEG", {Variant(m_dir / "a.jpg"), Variant(short(300))}, &r), DISP_OK);
+    ASSERT_EQ(ctrl.InvokeByName("SaveJPEG", {Variant(m_dir / "a.jpg"), Variant(short(300))}, &r),
+              DISP_OK);
     EXPECT_EQ(r, Variant(short(0)));
 }
 
@@ -211,8 +224,9 @@ void PressLater(const char* szButton) {
 TEST_F(FlowlinCtrl, PreviewShowsThePageInThePicturesAspect) {
     CFlowlinCtrl ctrl(&m_host);
     Variant r;
-    ASSERT_EQ(ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(1, 2)), Variant(short(0))}, &r),
-              DISP_OK);
+    ASSERT_EQ(
+        ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(1, 2)), Variant(short(0))}, &r),
+        DISP_OK);
     PressLater("IDOK");
     ASSERT_EQ(ctrl.InvokeByName("PrintPreview", {}, &r), DISP_OK);
     EXPECT_EQ(r, Variant(short(1)));
@@ -246,11 +260,12 @@ TEST_F(FlowlinCtrl, CancelledPrintDialogPrintsNothing) {
         bool End() override { return false; }
         void Abort() override {}
     };
-    const SpiroPrintJobFactory pfnOld =
-        SetSpiroPrintJobFactory([]() -> std::unique_ptr<ISpiroPrintJob> { return std::make_unique<CCountingJob>(); });
+    const SpiroPrintJobFactory pfnOld = SetSpiroPrintJobFactory(
+        []() -> std::unique_ptr<ISpiroPrintJob> { return std::make_unique<CCountingJob>(); });
     CFlowlinCtrl ctrl(&m_host);
     QTimer::singleShot(0, [] {
-        if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) pDialog->reject();
+        if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            pDialog->reject();
     });
     Variant r;
     ASSERT_EQ(ctrl.InvokeByName("Print", {}, &r), DISP_OK);

@@ -17,7 +17,8 @@ namespace {
 std::string Squeeze(const std::string& s) {
     std::string out;
     for (char ch : s) {
-        if (ch == ' ' && !out.empty() && out.back() == ' ') continue;
+        if (ch == ' ' && !out.empty() && out.back() == ' ')
+            continue;
         out += ch;
     }
     return out;
@@ -90,14 +91,19 @@ TEST_F(SpiroExport, PdfIsOneA4PageWithTheReportTexts) {
         std::vector<std::string> texts;
     };
     const Case cases[] = {
-        {1, 2, {"Pat-ID : PT1-F2-ABCDEFGHI", "Pat-Name : Jo", "FVC Prediction Formula : ",
-                "- Result : Moderate Obstruction", "Extrapolate Volume : 1.14L", "[VOL]", "[SEC]",
-                "PRED", "MEAS2", "FVC", "03/ 14/ 2026  09:26", "Comment :"}},
+        {1,
+         2,
+         {"Pat-ID : PT1-F2-ABCDEFGHI", "Pat-Name : Jo", "FVC Prediction Formula : ",
+          "- Result : Moderate Obstruction", "Extrapolate Volume : 1.14L", "[VOL]", "[SEC]", "PRED",
+          "MEAS2", "FVC", "03/ 14/ 2026  09:26", "Comment :"}},
         {1, 0, {"Pat-Surname : Ward 10", "[VOL]", "[SEC]", "Best"}},
         {2, 2, {"[SEC]", "40", "Pat-ID : PT2-F2"}},
         {3, 1, {"[SEC]", "150", "12.0", "Pat-ID : PT3-F1"}},
         {4, 2, {"[VOL]", "[SEC]", "Extrapolate Volume : 4.14L"}},
-        {5, 2, {"BASE", "POST", "- Result : Mild Obstruction / Normal", "Extrapolate Volume : 5.14L / 0.27L"}},
+        {5,
+         2,
+         {"BASE", "POST", "- Result : Mild Obstruction / Normal",
+          "Extrapolate Volume : 5.14L / 0.27L"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nType * 10 + c.nFormat);
@@ -113,7 +119,8 @@ TEST_F(SpiroExport, PdfIsOneA4PageWithTheReportTexts) {
         EXPECT_NE(info.find("Author: Corvane\n"), std::string::npos);
         EXPECT_NE(info.find("Creator: RovEzez v1.0\n"), std::string::npos);
         EXPECT_NE(info.find("Page rot: 0\n"), std::string::npos);
-        const std::string text = Squeeze(RunCommand("pdftotext -layout " + ShellQuote(path) + " -"));
+        const std::string text =
+            Squeeze(RunCommand("pdftotext -layout " + ShellQuote(path) + " -"));
         for (const std::string& t : c.texts) {
             EXPECT_NE(text.find(Squeeze(t)), std::string::npos) << t << "\n" << text;
         }
@@ -130,7 +137,10 @@ TEST_F(SpiroExport, PdfFontOfTheCodePage) {
         const std::string fonts = RunCommand("pdffonts " + ShellQuote(path));
         EXPECT_NE(fonts.find("Helvetica"), std::string::npos) << fonts;
         const std::string text = RunCommand("pdftotext " + ShellQuote(path) + " -");
-        EXPECT_NE(text.find("Pat-Name : Jo\xC3\xA3o Gon\xC3\xA7" "alves"), std::string::npos) << text;
+        EXPECT_NE(text.find("Pat-Name : Jo\xC3\xA3o Gon\xC3\xA7"
+                            "alves"),
+                  std::string::npos)
+            << text;
     }
     {
         testsupport::CCodePageScope cp("CP949");
@@ -155,11 +165,14 @@ TEST_F(SpiroExport, PdfPensShapeThePage) {
     m_export.m_pdfPens.grid.nStyle = 5;
     m_export.m_pdfPens.reference.nStyle = 5;
     ASSERT_EQ(m_export.SavePDF(bare, 0), 0);
-    const std::string a = RunCommand("qpdf --qdf --object-streams=disable " + ShellQuote(full) + " -");
-    const std::string b = RunCommand("qpdf --qdf --object-streams=disable " + ShellQuote(bare) + " -");
+    const std::string a =
+        RunCommand("qpdf --qdf --object-streams=disable " + ShellQuote(full) + " -");
+    const std::string b =
+        RunCommand("qpdf --qdf --object-streams=disable " + ShellQuote(bare) + " -");
     auto count = [](const std::string& s, const std::string& what) {
         size_t n = 0;
-        for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1)) ++n;
+        for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1))
+            ++n;
         return n;
     };
     // Strokes: fewer without the grid lines (every one of them but the axes).

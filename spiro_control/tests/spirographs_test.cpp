@@ -29,7 +29,8 @@ protected:
     static std::vector<CPaintRecord> Curves(const CRecordingDevice& dev) {
         std::vector<CPaintRecord> out;
         for (const CPaintRecord& r : dev.Of(CPaintRecord::kPolyline)) {
-            if (r.points.size() > 100) out.push_back(r);
+            if (r.points.size() > 100)
+                out.push_back(r);
         }
         return out;
     }
@@ -39,7 +40,8 @@ protected:
     }
     static bool HasLine(const CRecordingDevice& dev, QPointF a, QPointF b, double dWidth) {
         for (const CPaintRecord& r : dev.Of(CPaintRecord::kLine)) {
-            if (r.points[0] == a && r.points[1] == b && r.dPenWidth == dWidth) return true;
+            if (r.points[0] == a && r.points[1] == b && r.dPenWidth == dWidth)
+                return true;
         }
         return false;
     }
@@ -111,7 +113,8 @@ TEST_F(SpiroGraphs, PredictedCurveAndToleranceBoxes) {
     const double x1 = gx + 0.17 * N, x2 = x1 + 0.58 * N;
     std::vector<CPaintRecord> pred;
     for (const CPaintRecord& r : dev.Of(CPaintRecord::kPolyline)) {
-        if (r.points.size() == 4) pred.push_back(r);
+        if (r.points.size() == 4)
+            pred.push_back(r);
     }
     ASSERT_EQ(pred.size(), 1u);
     EXPECT_EQ(pred[0].penColor, QColor(255, 0, 0));
@@ -196,14 +199,15 @@ TEST_F(SpiroGraphs, WidthRule) {
         std::vector<int> widths;
     };
     const Case cases[] = {
-        {2, 2, {1, 6, 3}}, {2, 1, {6, 1, 3}}, {1, 3, {0, 2, 5}},
+        {2, 2, {1, 6, 3}},  {2, 1, {6, 1, 3}},  {1, 3, {0, 2, 5}},
         {7, 2, {1, 16, 6}}, {7, 1, {16, 6, 6}}, {10, 3, {5, 10, 20}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.w * 10 + c.nBest);
         int nAdj = c.w > 6 ? -5 : -1;
         std::vector<int> widths;
-        for (int t = 1; t <= 3; ++t) widths.push_back(CSpiroExport::CurveWidth(c.w, t == c.nBest, nAdj));
+        for (int t = 1; t <= 3; ++t)
+            widths.push_back(CSpiroExport::CurveWidth(c.w, t == c.nBest, nAdj));
         EXPECT_EQ(widths, c.widths);
     }
 }
@@ -253,7 +257,8 @@ TEST_F(SpiroGraphs, SlowVitalCapacityAndMvv) {
         const int g = 30, gx = 35, gy = 20;
         // Count - 2 segments; five seconds a cell; the plateau at gy + 5g + g x value.
         EXPECT_EQ(curves[0].points.size(), static_cast<size_t>(marks.at("svc_count") - 1));
-        EXPECT_EQ(curves[0].points.back().x(), gx + std::trunc((marks.at("svc_count") - 3) * g / 1000.0));
+        EXPECT_EQ(curves[0].points.back().x(),
+                  gx + std::trunc((marks.at("svc_count") - 3) * g / 1000.0));
         EXPECT_EQ(curves[0].points.back().y(), gy + 5 * g + g * marks.at("svc_plateau"));
         EXPECT_EQ(dev.Texts("40").size(), 1u);
     }
@@ -274,11 +279,13 @@ TEST_F(SpiroGraphs, SlowVitalCapacityAndMvv) {
         const double yMid = bottom - marks.at("mvv_mid") * g * 0.053333335;
         int nRises = 0;
         for (size_t i = 1; i < pts.size(); ++i) {
-            if (pts[i - 1].y() > yMid && pts[i].y() <= yMid) ++nRises;
+            if (pts[i - 1].y() > yMid && pts[i].y() <= yMid)
+                ++nRises;
         }
         EXPECT_EQ(nRises, static_cast<int>(marks.at("mvv_cycles")));
         const QPointF top = Highest(curves[0]);
-        EXPECT_NEAR(top.y(), bottom - (marks.at("mvv_mid") + marks.at("mvv_amp")) * g * 0.053333335, 1.0);
+        EXPECT_NEAR(top.y(), bottom - (marks.at("mvv_mid") + marks.at("mvv_amp")) * g * 0.053333335,
+                    1.0);
         EXPECT_EQ(dev.Texts("12.0").size(), 1u);
         EXPECT_EQ(dev.Texts("150").size(), 1u);
     }
@@ -372,7 +379,8 @@ TEST_F(SpiroGraphs, PrintedPageScalesPensAndRestoresThem) {
         const int E = page.nWidthPx / 24;
         bool bAxis = false;
         for (const CPaintRecord& r : dev.Of(CPaintRecord::kLine)) {
-            if (r.points[0].x() == E + (E & ~1) && r.dPenWidth == 9.0) bAxis = true;
+            if (r.points[0].x() == E + (E & ~1) && r.dPenWidth == 9.0)
+                bAxis = true;
         }
         EXPECT_TRUE(bAxis);
         EXPECT_EQ(m_export.m_pens.graph.nWidth, before.graph.nWidth);

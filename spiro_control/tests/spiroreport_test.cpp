@@ -27,7 +27,8 @@ QStringList PageTexts(CSpiroTestFile& file, BOOL bDiagnosis = TRUE) {
         exporter.DrawReportPageOn(dc, 600, 800);
     }
     QStringList texts;
-    for (const CPaintRecord& r : dev.Of(CPaintRecord::kText)) texts << r.text;
+    for (const CPaintRecord& r : dev.Of(CPaintRecord::kText))
+        texts << r.text;
     return texts;
 }
 
@@ -116,10 +117,9 @@ TEST(SpiroReport, SvcAndMvvOfFormatTwoShowEveryRow) {
         auto pFile = spirotest::OpenFixture(spirotest::RandomFixture(nType, 2));
         const QStringList texts = PageTexts(*pFile);
         const int nRows = CSpiroParamTable::GetParamCount(static_cast<short>(nType), 2);
-        const CString strLast =
-            spiroreport::Fixed(pFile->m_Param.GetParam(static_cast<short>(nType),
-                                                       static_cast<short>(nRows - 1), 0),
-                               2);
+        const CString strLast = spiroreport::Fixed(
+            pFile->m_Param.GetParam(static_cast<short>(nType), static_cast<short>(nRows - 1), 0),
+            2);
         EXPECT_TRUE(texts.contains(QString::fromStdString(strLast))) << strLast;
         EXPECT_FALSE(spiroreport::HasEcodeRow(*pFile));
     }

@@ -16,11 +16,15 @@ public:
 
     void updateState(const QPaintEngineState& state) override {
         const QPaintEngine::DirtyFlags flags = state.state();
-        if (flags & DirtyPen) m_pen = state.pen();
-        if (flags & DirtyFont) m_font = state.font();
-        if (flags & DirtyTransform) m_transform = state.transform();
+        if (flags & DirtyPen)
+            m_pen = state.pen();
+        if (flags & DirtyFont)
+            m_font = state.font();
+        if (flags & DirtyTransform)
+            m_transform = state.transform();
         if (flags & (DirtyClipRegion | DirtyClipPath | DirtyClipEnabled)) {
-            m_clip = (state.isClipEnabled() && painter()) ? painter()->clipBoundingRect() : QRectF();
+            m_clip =
+                (state.isClipEnabled() && painter()) ? painter()->clipBoundingRect() : QRectF();
         }
     }
 
@@ -38,8 +42,10 @@ public:
         }
     }
     void drawPolygon(const QPointF* pPoints, int nCount, PolygonDrawMode mode) override {
-        CPaintRecord r = Start(mode == PolylineMode ? CPaintRecord::kPolyline : CPaintRecord::kPolygon);
-        for (int i = 0; i < nCount; ++i) r.points.push_back(Map(pPoints[i]));
+        CPaintRecord r =
+            Start(mode == PolylineMode ? CPaintRecord::kPolyline : CPaintRecord::kPolygon);
+        for (int i = 0; i < nCount; ++i)
+            r.points.push_back(Map(pPoints[i]));
         m_records.push_back(r);
     }
     void drawPolygon(const QPoint* pPoints, int nCount, PolygonDrawMode mode) override {
@@ -69,7 +75,8 @@ public:
         m_records.push_back(r);
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
+    }
     void drawPath(const QPainterPath&) override {}
 
     std::vector<CPaintRecord> m_records;
@@ -114,7 +121,8 @@ void CRecordingDevice::Clear() {
 std::vector<CPaintRecord> CRecordingDevice::Of(CPaintRecord::Kind eKind) const {
     std::vector<CPaintRecord> out;
     for (const CPaintRecord& r : Records()) {
-        if (r.eKind == eKind) out.push_back(r);
+        if (r.eKind == eKind)
+            out.push_back(r);
     }
     return out;
 }
@@ -122,28 +130,38 @@ std::vector<CPaintRecord> CRecordingDevice::Of(CPaintRecord::Kind eKind) const {
 std::vector<CPaintRecord> CRecordingDevice::Texts(const QString& strText) const {
     std::vector<CPaintRecord> out;
     for (const CPaintRecord& r : Records()) {
-        if (r.eKind == CPaintRecord::kText && r.text == strText) out.push_back(r);
+        if (r.eKind == CPaintRecord::kText && r.text == strText)
+            out.push_back(r);
     }
     return out;
 }
 
 int CRecordingDevice::metric(PaintDeviceMetric metric) const {
     switch (metric) {
-        case PdmWidth: return m_nWidth;
-        case PdmHeight: return m_nHeight;
-        case PdmWidthMM: return static_cast<int>(m_nWidth * 25.4 / m_nDpi);
-        case PdmHeightMM: return static_cast<int>(m_nHeight * 25.4 / m_nDpi);
-        case PdmNumColors: return 0x7fffffff;
-        case PdmDepth: return 32;
+        case PdmWidth:
+            return m_nWidth;
+        case PdmHeight:
+            return m_nHeight;
+        case PdmWidthMM:
+            return static_cast<int>(m_nWidth * 25.4 / m_nDpi);
+        case PdmHeightMM:
+            return static_cast<int>(m_nHeight * 25.4 / m_nDpi);
+        case PdmNumColors:
+            return 0x7fffffff;
+        case PdmDepth:
+            return 32;
         case PdmDpiX:
         case PdmDpiY:
         case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY: return m_nDpi;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-        default: return 0;
+        case PdmPhysicalDpiY:
+            return m_nDpi;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        default:
+            return 0;
     }
 }
-
 
 }  // namespace testsupport

@@ -21,13 +21,13 @@ struct CPaintRecord {
     // Line: two points; polyline and polygon: every vertex; rectangle: top-left and
     // bottom-right; text: the baseline start.
     std::vector<QPointF> points;
-    QRectF rect;     // rectangles
-    QString text;    // texts
-    QFont font;      // texts
+    QRectF rect;   // rectangles
+    QString text;  // texts
+    QFont font;    // texts
     double dPenWidth = 0.0;
     QColor penColor;
     Qt::PenStyle penStyle = Qt::SolidLine;
-    QRectF clip;     // the clip rectangle in force (empty when none)
+    QRectF clip;  // the clip rectangle in force (empty when none)
 };
 
 class CRecordingEngine;
