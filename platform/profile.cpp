@@ -325,4 +325,49 @@ std::vector<std::string> GetProfileKeyNames(const std::string& file, const char*
     return doc.KeyNames(section);
 }
 
+bool GetProfileStruct(const std::string& file, const char* section, const char* key, void* data,
+                      std::size_t size) {
+    CProfileDocument doc;
+    std::string value;
+    if (!section || !key || !doc.Load(file) || !doc.GetString(section, key, value)) return false;
+    if (value.size() != 2 * size + 2) return false;
+    auto nibble = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string bytes(size + 1, '\0');
+    for (std::size_t i = 0; i <= size; ++i) {
+        int hi = nibble(value[2 * i]), lo = nibble(value[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        bytes[i] = static_cast<char>(hi * 16 + lo);
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < size; ++i) sum += static_cast<unsigned char>(bytes[i]);
+    if ((sum & 0xFF) != static_cast<unsigned char>(bytes[size])) return false;
+    if (size) std::memcpy(data, bytes.data(), size);
+    return true;
+}
+
+bool WriteProfileStruct(const std::string& file, const char* section, const char* key,
+                        const void* data, std::size_t size) {
+    if (!section || !key) return false;
+    // No data deletes the key, as a missing value does for the string form.
+    if (!data) return WriteProfileString(file, section, key, nullptr);
+    static const char kHex[] = "0123456789ABCDEF";
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::string text;
+    text.reserve(2 * size + 2);
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += kHex[p[i] >> 4];
+        text += kHex[p[i] & 15];
+        sum += p[i];
+    }
+    text += kHex[(sum >> 4) & 15];
+    text += kHex[sum & 15];
+    return WriteProfileString(file, section, key, text.c_str());
+}
+
 }  // namespace platform

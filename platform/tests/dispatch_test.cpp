@@ -114,8 +114,11 @@ TEST_F(Dispatch, RegisterCreateInvokeAndEvents) {
     EXPECT_EQ(ctl->Invoke(6, {Variant(short(1)), Variant(short(2))}, &r), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(ctl->Invoke(6, {Variant("many")}, &r), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(ctl->Invoke(6, {Variant(std::int32_t(70000))}, &r), DISP_E_TYPEMISMATCH);
-    EXPECT_TRUE(ctl->Methods().Find(6)->IsProperty());
-    EXPECT_FALSE(ctl->Methods().Find(5)->IsProperty());
+    bool bProperty = false;
+    ASSERT_NE(ctl->FindMember(6, &bProperty), nullptr);
+    EXPECT_TRUE(bProperty);
+    ASSERT_NE(ctl->FindMemberByName("HALF", &bProperty), nullptr);
+    EXPECT_FALSE(bProperty);
 
     Sink sink;
     EXPECT_EQ(ctl->Invoke(3, {Variant(short(7))}, nullptr), DISP_OK);  // no sink yet: nothing

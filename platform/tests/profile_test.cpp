@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
 
 #include "testsupport/testsupport.h"
@@ -136,4 +137,41 @@ TEST(Profile, ConcurrentProcessesLoseNothing) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_EQ(GetProfileKeyNames(f, "S").size(), 60u);
+}
+
+TEST(Profile, StructureForm) {
+    testsupport::CTempDir dir;
+    std::string f = dir / "s.ini";
+    const unsigned char bytes[] = {0x01, 0xAB, 0xFF, 0x00};
+    ASSERT_TRUE(WriteProfileStruct(f, "Window", "Placement", bytes, sizeof bytes));
+    // 01+AB+FF+00 = 0x1AB: the sum keeps its low byte.
+    EXPECT_EQ(GetProfileString(f, "Window", "Placement", ""), "01ABFF00AB");
+    unsigned char back[4] = {};
+    ASSERT_TRUE(GetProfileStruct(f, "window", "placement", back, sizeof back));
+    EXPECT_EQ(0, memcmp(back, bytes, sizeof bytes));
+
+    struct Case {
+        const char* value;
+        size_t size;
+    } const refused[] = {
+        {"01ABFF00AC", 4},  // wrong sum
+        {"01ABFF00AB", 3},  // other size
+        {"01ABFF0", 4},     // cut
+        {"01ABFG00AB", 4},  // not hex
+        {"", 0},            // empty is absent
+    };
+    for (const Case& c : refused) {
+        WriteProfileString(f, "Window", "Bad", c.value);
+        unsigned char out[4] = {9, 9, 9, 9};
+        EXPECT_FALSE(GetProfileStruct(f, "Window", "Bad", out, c.size)) << c.value;
+        EXPECT_EQ(out[0], 9) << c.value;
+    }
+    EXPECT_FALSE(GetProfileStruct(f, "Window", "Missing", back, sizeof back));
+    // Lower-case digits read too; an empty structure is its sum alone.
+    WriteProfileString(f, "Window", "Lower", "01abff00ab");
+    EXPECT_TRUE(GetProfileStruct(f, "Window", "Lower", back, sizeof back));
+    ASSERT_TRUE(WriteProfileStruct(f, "Window", "Empty", bytes, 0));
+    EXPECT_EQ(GetProfileString(f, "Window", "Empty", "x"), "00");
+    ASSERT_TRUE(WriteProfileStruct(f, "Window", "Empty", nullptr, 0));
+    EXPECT_EQ(GetProfileString(f, "Window", "Empty", "gone"), "gone");
 }

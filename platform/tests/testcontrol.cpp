@@ -17,7 +17,10 @@ constexpr DispMember kMethods[] = {
     {3, "Fire", VT_EMPTY, {VT_I4}},
     {4, "Negate", VT_BOOL, {VT_BOOL}},
     {5, "Half", VT_R4, {VT_R8}},
-    DispMember::Property(6, "Level", VT_I2),
+};
+// Read with no argument, written with one.
+constexpr DispMember kProperties[] = {
+    {6, "Level", VT_I2, {}},
 };
 constexpr DispMember kEvents[] = {
     {1, "Done", VT_EMPTY, {VT_I4, VT_R4}},
@@ -29,6 +32,7 @@ public:
     ~CTestCtrl() override { delete m_pWnd.data(); }
     const DispInterface& Methods() const override { return m_methods; }
     const DispInterface& Events() const override { return m_events; }
+    const DispInterface& Properties() const override { return m_properties; }
     QWidget* Widget() override { return m_pWnd.data(); }
 
 protected:
@@ -50,6 +54,7 @@ protected:
 private:
     DispInterface m_methods{"_DTest", kMethods};
     DispInterface m_events{"_DTestEvents", kEvents};
+    DispInterface m_properties{"_DTest", kProperties};
     short m_nLevel = 0;
     QPointer<QWidget> m_pWnd;  // gone when the host destroyed its window first
 };

@@ -27,17 +27,22 @@ namespace {
 
 TEST(FlowlinDispIds, TableMatchesTheControlsMap) {
     const auto map = CFlowlinCtrl::DispatchMap();
-    ASSERT_EQ(std::size(flowlin::kMethods), map.size());
-    ASSERT_EQ(static_cast<int>(map.size()), flowlin::kPropertyCount + flowlin::kMethodCount + 1);
+    ASSERT_EQ(static_cast<int>(std::size(flowlin::kProperties)), flowlin::kPropertyCount);
+    ASSERT_EQ(static_cast<int>(std::size(flowlin::kMethods)), flowlin::kMethodCount + 1);
+    std::vector<DispMember> table(std::begin(flowlin::kProperties), std::end(flowlin::kProperties));
+    table.insert(table.end(), std::begin(flowlin::kMethods), std::end(flowlin::kMethods));
+    ASSERT_EQ(table.size(), map.size());
     std::set<DISPID> seen;
     for (std::size_t i = 0; i < map.size(); ++i) {
-        const DispMember& m = flowlin::kMethods[i];
+        const DispMember& m = table[i];
         SCOPED_TRACE(m.name);
         EXPECT_EQ(m.dispid, map[i].dispid);
         EXPECT_STREQ(m.name, map[i].name);
         EXPECT_NE(map[i].pfn, nullptr);
         EXPECT_TRUE(seen.insert(m.dispid).second);
-        EXPECT_EQ(m.IsProperty(), i < 8u);
+        if (i < 8u) {
+            EXPECT_EQ(m.nArgs, 0);  // properties
+        }
         if (std::string(m.name) == "AboutBox") {
             EXPECT_EQ(m.dispid, -552);
         } else {
@@ -75,11 +80,11 @@ TEST(FlowlinDispIds, HostContractSpotChecks) {
         EXPECT_EQ(m->result, c.result) << c.name;
         EXPECT_EQ(m->nArgs, c.nArgs) << c.name;
     }
-    const DispMember* p = flowlin::MethodInterface().Find(5);
+    const DispMember* p = flowlin::PropertyInterface().Find(5);
     ASSERT_NE(p, nullptr);
     EXPECT_STREQ(p->name, "GridSize");
-    EXPECT_TRUE(p->IsProperty());
     EXPECT_EQ(p->result, VT_I2);
+    EXPECT_EQ(flowlin::MethodInterface().Find(5), nullptr);
 }
 
 class FlowlinCtrl : public ::testing::Test {

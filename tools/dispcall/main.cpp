@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        const DispMember* m = name[0] == '#' ? ctl->Methods().Find(std::atoi(name.c_str() + 1))
-                                             : ctl->Methods().FindByName(name);
+        const DispMember* m = name[0] == '#' ? ctl->FindMember(std::atoi(name.c_str() + 1))
+                                             : ctl->FindMemberByName(name);
         if (!m) {
             std::printf("%s: %s\n", name.c_str(), DispResultText(DISP_E_MEMBERNOTFOUND));
             ++failures;

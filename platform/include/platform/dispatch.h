@@ -22,24 +22,12 @@ using DISPID = std::int32_t;
 
 constexpr int kMaxDispArgs = 10;
 
-// A method, or a property: read when called with no argument, written when called with
-// one (of the property's type); a write has no result.
-enum DispKind : std::uint8_t { DISPKIND_METHOD = 0, DISPKIND_PROPERTY = 1 };
-
 struct DispMember {
     DISPID dispid;
     const char* name;
-    VARTYPE result;  // VT_EMPTY: no result; a property's type
+    VARTYPE result;  // VT_EMPTY: no result
     std::array<VARTYPE, kMaxDispArgs> args{};
     int nArgs = 0;
-    DispKind kind = DISPKIND_METHOD;
-
-    static constexpr DispMember Property(DISPID id, const char* n, VARTYPE type) {
-        DispMember m(id, n, type, {});
-        m.kind = DISPKIND_PROPERTY;
-        return m;
-    }
-    constexpr bool IsProperty() const { return kind == DISPKIND_PROPERTY; }
 
     constexpr DispMember(DISPID id, const char* n, VARTYPE r, std::initializer_list<VARTYPE> a)
         : dispid(id), name(n), result(r) {
@@ -67,11 +55,14 @@ enum DispResult : int {
 };
 const char* DispResultText(DispResult r);
 
-// Coerces the arguments to the member's declared types (a property takes none, to read,
-// or one of its type, to write). On a type mismatch nBadArg is the 0-based position of
-// the argument that did not convert.
+// Coerces the arguments to the member's declared types. On a type mismatch nBadArg is
+// the 0-based position of the argument that did not convert.
 DispResult CoerceArgs(const DispMember& member, const std::vector<Variant>& in,
                       std::vector<Variant>& out, int* nBadArg = nullptr);
+// The same for a property, whose entry's result is its type: no argument reads it, one
+// argument of that type writes it.
+DispResult CoercePropertyArgs(const DispMember& property, const std::vector<Variant>& in,
+                              std::vector<Variant>& out, int* nBadArg = nullptr);
 
 // The host's receiver of a control's events.
 class IEventSink {
@@ -86,6 +77,13 @@ public:
     virtual ~CDispatchControl() = default;
     virtual const DispInterface& Methods() const = 0;
     virtual const DispInterface& Events() const = 0;
+    // The control's properties (none unless a control has some). Invoke reaches them by
+    // their identifiers like methods.
+    virtual const DispInterface& Properties() const;
+    // A method or property by identifier or (case-insensitive) name; *pbProperty tells
+    // which. nullptr when the control has no such member.
+    const DispMember* FindMember(DISPID dispid, bool* pbProperty = nullptr) const;
+    const DispMember* FindMemberByName(const std::string& name, bool* pbProperty = nullptr) const;
     // Unknown identifiers, wrong argument counts and arguments that do not convert are
     // refused before the control sees the call; a result that does not convert to the
     // declared type comes back empty.

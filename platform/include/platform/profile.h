@@ -4,6 +4,7 @@
 // value deletes the key, a missing key deletes the section. Every INI file and the
 // settings store go through it. Writes replace the file atomically and are serialised
 // between processes.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,13 @@ bool WriteProfileSection(const std::string& file, const char* section,
                          const std::vector<std::string>& lines);
 std::vector<std::string> GetProfileSectionNames(const std::string& file);
 std::vector<std::string> GetProfileKeyNames(const std::string& file, const char* section);
+
+// The structure form of the private-profile functions: the bytes as two upper-case hex
+// digits each, then their sum modulo 256 as two more. Reading gives FALSE (and leaves data
+// alone) when the key is absent, the length is not the size asked for or the sum differs.
+bool GetProfileStruct(const std::string& file, const char* section, const char* key, void* data,
+                      std::size_t size);
+bool WriteProfileStruct(const std::string& file, const char* section, const char* key,
+                        const void* data, std::size_t size);
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #pragma once
-// The dispatch contract of the spirometry control: identities, the 8 properties and 41
-// methods of _DFlowlin plus the stock AboutBox; _DFlowlinEvents is empty. A DISPID is the
-// member's 1-based position in the dispatch map. The control and every host wrapper
-// include this one table.
+// The dispatch contract of the spirometry control: identities, the 8 properties, the 41
+// methods plus AboutBox of _DFlowlin (_DFlowlinEvents is empty). A DISPID is the member's
+// 1-based position in the dispatch map; hosts bind by these numbers, never by the older
+// embedded type library. The control and every host wrapper include this one table.
 #include "platform/dispatch.h"
 
 namespace flowlin {
@@ -29,6 +29,7 @@ inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 0;
 
 enum FlowlinDispId : platform::DISPID {
+    // Properties (read and written)
     DISPID_BackColor = 1,
     DISPID_TextColor = 2,
     DISPID_BorderSize = 3,
@@ -37,6 +38,7 @@ enum FlowlinDispId : platform::DISPID {
     DISPID_PrintDiagnosis = 6,
     DISPID_PrintComment = 7,
     DISPID_FVCGraphNum = 8,
+    // Methods
     DISPID_Clear = 9,
     DISPID_Open = 10,
     DISPID_Save = 11,
@@ -81,17 +83,22 @@ enum FlowlinDispId : platform::DISPID {
     DISPID_AboutBox = -552,
 };
 
-// Properties are read with no argument and written with one. Text arguments are 8-bit
-// texts (LPCTSTR), text results BSTR; colours are long OLE_COLOR.
+// Properties: the entry's result is the property's type; it is read with no argument and
+// written with one argument of that type. Colours are long OLE colours.
+inline constexpr DispMember kProperties[] = {
+    {DISPID_BackColor, "BackColor", VT_I4, {}},
+    {DISPID_TextColor, "TextColor", VT_I4, {}},
+    {DISPID_BorderSize, "BorderSize", VT_I2, {}},
+    {DISPID_FVCGraphType, "FVCGraphType", VT_I2, {}},
+    {DISPID_GridSize, "GridSize", VT_I2, {}},
+    {DISPID_PrintDiagnosis, "PrintDiagnosis", VT_BOOL, {}},
+    {DISPID_PrintComment, "PrintComment", VT_BOOL, {}},
+    {DISPID_FVCGraphNum, "FVCGraphNum", VT_I2, {}},
+};
+
+// Text arguments are 8-bit texts (LPCTSTR), text results BSTR; pens are style, width and
+// a long colour.
 inline constexpr DispMember kMethods[] = {
-    DispMember::Property(DISPID_BackColor, "BackColor", VT_I4),
-    DispMember::Property(DISPID_TextColor, "TextColor", VT_I4),
-    DispMember::Property(DISPID_BorderSize, "BorderSize", VT_I2),
-    DispMember::Property(DISPID_FVCGraphType, "FVCGraphType", VT_I2),
-    DispMember::Property(DISPID_GridSize, "GridSize", VT_I2),
-    DispMember::Property(DISPID_PrintDiagnosis, "PrintDiagnosis", VT_BOOL),
-    DispMember::Property(DISPID_PrintComment, "PrintComment", VT_BOOL),
-    DispMember::Property(DISPID_FVCGraphNum, "FVCGraphNum", VT_I2),
     {DISPID_Clear, "Clear", VT_EMPTY, {}},
     {DISPID_Open, "Open", VT_I2, {VT_BSTR, VT_I2}},
     {DISPID_Save, "Save", VT_I2, {VT_BSTR}},
@@ -139,11 +146,15 @@ inline constexpr DispMember kMethods[] = {
 inline constexpr int kPropertyCount = 8;
 inline constexpr int kMethodCount = 41;  // AboutBox comes on top
 
+inline const platform::DispInterface& PropertyInterface() {
+    static const platform::DispInterface iface{"_DFlowlin", kProperties};
+    return iface;
+}
 inline const platform::DispInterface& MethodInterface() {
     static const platform::DispInterface iface{"_DFlowlin", kMethods};
     return iface;
 }
-// No events.
+// The control fires no events.
 inline const platform::DispInterface& EventInterface() {
     static const platform::DispInterface iface{"_DFlowlinEvents", {}};
     return iface;

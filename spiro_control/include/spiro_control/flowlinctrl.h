@@ -17,7 +17,8 @@ class CFlowlinCtrl;
 class CFlowlinWnd;
 class QPainter;
 
-// One entry of the control's dispatch map: identifier, name, handler.
+// One entry of the control's dispatch map (properties, then methods, in identifier order):
+// identifier, name, handler. A property's handler reads with no argument, writes with one.
 struct CFlowlinDispEntry {
     platform::DISPID dispid;
     const char* name;
@@ -33,6 +34,9 @@ public:
 
     const platform::DispInterface& Methods() const override { return flowlin::MethodInterface(); }
     const platform::DispInterface& Events() const override { return flowlin::EventInterface(); }
+    const platform::DispInterface& Properties() const override {
+        return flowlin::PropertyInterface();
+    }
     QWidget* Widget() override;
 
     static std::span<const CFlowlinDispEntry> DispatchMap();
