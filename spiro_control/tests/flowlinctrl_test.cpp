@@ -8,6 +8,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QAbstractScrollArea>
 #include <QPainter>
 #include <QTimer>
@@ -283,6 +284,52 @@ TEST_F(FlowlinCtrl, CancelledPrintDialogPrintsNothing) {
     ASSERT_EQ(ctrl.InvokeByName("PrintEx", {Variant("any"), Variant(short(2))}, &r), DISP_OK);
     EXPECT_EQ(r, Variant(short(-18)));
     EXPECT_EQ(s_nJobs, 1);
+    SetSpiroPrintJobFactory(pfnOld);
+}
+
+// The dialog's copies become pages of one document (n pages, never n x n): the job is
+// asked for one copy and gets a page per copy.
+TEST_F(FlowlinCtrl, DialogCopiesBecomePages) {
+    static int s_nPages = 0;
+    static QString s_strTitle;
+    s_nPages = 0;
+    struct CPageCountingJob : ISpiroPrintJob {
+        QImage m_image{200, 280, QImage::Format_RGB32};
+        QPainter m_painter;
+        bool Begin(const QString&, const QString& strTitle) override {
+            s_strTitle = strTitle;
+            s_nPages = 1;
+            return m_painter.begin(&m_image);
+        }
+        QPainter& Painter() override { return m_painter; }
+        CSpiroPageMetrics Page() override { return {200, 280, 50.0}; }
+        bool NewPage() override { return ++s_nPages, true; }
+        bool End() override { return m_painter.end(); }
+        void Abort() override {}
+    };
+    const SpiroPrintJobFactory pfnOld = SetSpiroPrintJobFactory(
+        []() -> std::unique_ptr<ISpiroPrintJob> { return std::make_unique<CPageCountingJob>(); });
+    CFlowlinCtrl ctrl(&m_host);
+    Variant r;
+    ASSERT_EQ(
+        ctrl.InvokeByName("Open", {Variant(spirotest::RandomFixture(1, 2)), Variant(short(0))}, &r),
+        DISP_OK);
+    QTimer::singleShot(0, [] {
+        auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDialog, nullptr);
+        auto* pCopies = pDialog->findChild<QSpinBox*>("copies");
+        ASSERT_NE(pCopies, nullptr);
+        pCopies->setValue(2);
+        pDialog->accept();
+    });
+    ASSERT_EQ(ctrl.InvokeByName("Print", {}, &r), DISP_OK);
+    EXPECT_EQ(r, Variant(short(0)));
+    EXPECT_EQ(s_nPages, 2);
+    EXPECT_EQ(s_strTitle, "SpiroPrint");
+    // PrintEx with three copies: three pages.
+    ASSERT_EQ(ctrl.InvokeByName("PrintEx", {Variant("queue"), Variant(short(3))}, &r), DISP_OK);
+    EXPECT_EQ(r, Variant(short(0)));
+    EXPECT_EQ(s_nPages, 3);
     SetSpiroPrintJobFactory(pfnOld);
 }
 
