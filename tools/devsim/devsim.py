@@ -729,6 +729,77 @@ def run(args, stream):
         print("CLOSED", flush=True)
 
 
+# ----------------------------------------------------------------------------------------
+# Load mode: many frame-mode carts at once, each sending its records one after another.
+
+
+def load_run(args):
+    """K carts (--load K) send --count records each, one connection per record, with
+    distinct patient IDs and record times; prints one JSON line: records stored and
+    refused, records per second, and the time from the last byte sent to the reply."""
+    import threading
+    if args.script != "frame-ecg":
+        raise SystemExit("load mode plays frame-ecg carts")
+    if args.host not in ("127.0.0.1", "localhost", "::1"):
+        raise SystemExit("devsim talks to loopback only")
+    template = frame_ecg(EcgRecord(args))
+    base = time.mktime(time.strptime(args.date or "20260304050607", "%Y%m%d%H%M%S"))
+    latencies, failed = [], []
+    lock = threading.Lock()
+    barrier = threading.Barrier(args.load + 1)
+
+    def cart(i):
+        barrier.wait()
+        for j in range(args.count):
+            n = i * args.count + j
+            stream = bytearray(template)
+            patient = ("%s%03d%05d" % (args.id[:8], i, j))[:16]
+            stream[8:24] = fixed(patient, 16)  # header frame bytes 4-19
+            stream[100:114] = time.strftime("%Y%m%d%H%M%S", time.localtime(base + n)).encode()
+            elapsed = None
+            try:
+                with socket.create_connection((args.host, args.port), timeout=args.timeout) as sock:
+                    sock.sendall(stream)
+                    sent = time.perf_counter()
+                    reply = b""
+                    while len(reply) < 4:
+                        chunk = sock.recv(64)
+                        if not chunk:
+                            break
+                        reply += chunk
+                    if reply[:4] == bytes([0xFC, 0x06, 0x00, 0xEF]):
+                        elapsed = time.perf_counter() - sent
+            except OSError:
+                pass
+            with lock:
+                if elapsed is None:
+                    failed.append(patient)
+                else:
+                    latencies.append(elapsed)
+
+    threads = [threading.Thread(target=cart, args=(i,)) for i in range(args.load)]
+    for t in threads:
+        t.start()
+    barrier.wait()
+    start = time.perf_counter()
+    for t in threads:
+        t.join()
+    seconds = time.perf_counter() - start
+    latencies.sort()
+
+    def pct(q):
+        if not latencies:
+            return None
+        return round(1000 * latencies[min(len(latencies) - 1, int(q * len(latencies)))], 2)
+    print(json.dumps({"carts": args.load, "records": args.load * args.count,
+                      "stored": len(latencies), "failed": len(failed),
+                      "seconds": round(seconds, 3),
+                      "records_per_second": round(len(latencies) / seconds, 1) if seconds else 0,
+                      "reply_ms_p50": pct(0.5), "reply_ms_p99": pct(0.99),
+                      "reply_ms_max": pct(1.0)}), flush=True)
+    return 0 if not failed else 1
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("script", nargs="?", choices=SCRIPTS)
@@ -763,12 +834,17 @@ def main():
     p.add_argument("--file-name", default="777_20160504101500.mwf")
     p.add_argument("--file-size", type=int, default=2500)
     p.add_argument("--checksum", action="store_true")
+    p.add_argument("--load", type=int, default=0,
+                   help="load mode: this many frame-mode carts at once (script frame-ecg)")
+    p.add_argument("--count", type=int, default=10, help="load mode: records per cart")
     args = p.parse_args()
     if args.list:
         print("\n".join(SCRIPTS))
         return 0
     if not args.script:
         p.error("a script is needed")
+    if args.load > 0:
+        return load_run(args)
     stream, expectation = build(args)
     if args.expect:
         with open(args.expect, "w") as f:
