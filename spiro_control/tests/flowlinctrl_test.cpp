@@ -19,7 +19,6 @@
 #include "spiro_control/spiropreviewdlg.h"
 #include "spiro_control/spiroprintjob.h"
 #include "spirofixtures.h"
-#include "testsupport/qtenvironment.h"
 #include "testsupport/testsupport.h"
 
 using namespace platform;

@@ -5,7 +5,6 @@
 
 #include "spiro_control/spiroexport.h"
 #include "spirofixtures.h"
-#include "testsupport/qtenvironment.h"
 #include "testsupport/testsupport.h"
 
 using testsupport::RunCommand;

@@ -6,10 +6,14 @@
 #include <sstream>
 
 #include "platform/process.h"
+#include "testsupport/qtapp.h"
 
 namespace spirotest {
 
 namespace {
+// One QApplication for the program (the graphs draw text; the control is a widget).
+const auto* g_pAppEnv = ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
+
 const char* Extension(int nType) {
     return nType == 2 ? ".svc" : (nType == 3 ? ".mvv" : ".fvc");
 }

@@ -12,7 +12,6 @@
 #include "spiro_control/spiroexport.h"
 #include "spirofixtures.h"
 #include "testsupport/paintrecorder.h"
-#include "testsupport/qtenvironment.h"
 
 using testsupport::CPaintRecord;
 using testsupport::CRecordingDevice;

@@ -8,7 +8,6 @@
 #include "spiro_control/spiroreporttext.h"
 #include "spirofixtures.h"
 #include "testsupport/paintrecorder.h"
-#include "testsupport/qtenvironment.h"
 
 using testsupport::CPaintRecord;
 using testsupport::CRecordingDevice;
