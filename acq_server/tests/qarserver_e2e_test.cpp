@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 #include "platform/folders.h"
 #include "platform/profile.h"
@@ -352,6 +353,223 @@ TEST_F(QarServerE2E, StartUpCallsOnTheControls) {
     EXPECT_NE(err.find("Fail to initialize the Flowlin!!"), std::string::npos) << err;
     EXPECT_FALSE(Exists(m_dir / "calls.log"));
     EXPECT_NE(ListByConfigParser().find("PATN1_"), std::string::npos);
+}
+
+// ---- conversions of the stored records through the real ECG control -------------------
+
+namespace {
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string MinuteNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M", &tm);
+    return buf;
+}
+
+bool WaitForFile(const std::string& path, int nSeconds) {
+    for (int i = 0; i < nSeconds * 10; ++i) {
+        if (Exists(path))
+            return true;
+        ::usleep(100000);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(QarServerE2E, EcgRecordsBecomeImagePdfXmlAndTextReports) {
+    int nStatus = -1;
+    const std::string kCart = "--age 45 --sex F --height 170 --weight 70L --globals 72,160,96,380,402,45,-30,60";
+    const std::string templ = ReadFile(std::string(REPORTS_DATA) + "/server_ekg.txt");
+    ASSERT_FALSE(templ.empty());
+    struct Case {
+        int folderType;
+        const char* working;  // the working folder under the test's folder ("" default)
+        int jpegSize, jpegWidth;
+    } const cases[] = {{0, "", 2, 1024}, {1, "", 0, 800}, {2, "EKG_data", 5, 2700}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folderType);
+        testsupport::CTempDir run;
+        ::mkdir((run / "run").c_str(), 0700);
+        m_pServer = std::make_unique<CServer>(run.Path());
+        for (const char* key : {"JPEG EKG", "PDF EKG", "TXT EKG", "XML EKG", "TXT PAT EKG", "TXT PARAM EKG",
+                                "TXT DIAG EKG", "TXT HOSP EKG"}) {
+            ASSERT_TRUE(platform::MakeDirs(run / "config/Corvane/Corvane"));
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", key, "1");
+        }
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "FOLDER TYPE",
+                                     std::to_string(c.folderType).c_str());
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "JPEG Size EKG",
+                                     std::to_string(c.jpegSize).c_str());
+        std::string data = m_pServer->Data();
+        if (*c.working) {
+            data = run / (std::string(c.working) + "/");
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", "Working Folder", data.c_str());
+        }
+        // The control registry is per user: this run's configuration gets the control too.
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(run / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                       ShellQuote(WAVELIN_PATH),
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        ASSERT_TRUE(m_pServer->Start());
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device("frame-ecg " + kCart).find("fc0600ef"), std::string::npos);
+        m_pServer->Device("legacy-ecg --date 20260304050700 " + kCart);  // a legacy cart gets no reply
+        EXPECT_NE(m_pServer->Device("frame-ecg --raw --id RAW1").find("fc0600ef"), std::string::npos);
+
+        const std::string recDir = c.folderType == 0 ? data : c.folderType == 1 ? data + "SIM001/" : data + "EKG/";
+        auto out = [&](const char* kind, const std::string& name) {
+            return c.folderType == 2 ? data + kind + "/" + name : recDir + name;
+        };
+        for (const char* base : {"SIM001_20260304050607", "SIM001_202603040507"}) {
+            SCOPED_TRACE(base);
+            const std::string rec = recDir + base + ".ekg";
+            const std::string txt = out("TEXT", std::string(base) + "_ekg.txt");
+            ASSERT_TRUE(WaitForFile(txt, 60)) << txt;
+            ASSERT_TRUE(WaitForFile(out("XML", std::string(base) + "_ekg.xml"), 30));
+            const std::string jpg = out("JPEG", std::string(base) + "_ekg.jpg");
+            const std::string pdf = out("PDF", std::string(base) + "_ekg.pdf");
+            EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(jpg)),
+                      "JPEG " + std::to_string(c.jpegWidth) + " " + std::to_string(c.jpegWidth * 3 / 4));
+            RunCommand("qpdf --check " + ShellQuote(pdf) + " >/dev/null 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string text = RunCommand("pdftotext " + ShellQuote(pdf) + " -");
+            EXPECT_NE(text.find("SIM001"), std::string::npos);
+            EXPECT_NE(text.find("Sinus rhythm"), std::string::npos);
+            RunCommand("xmllint --noout " + ShellQuote(out("XML", std::string(base) + "_ekg.xml")) + " 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string time = std::string(base).size() > 20 ? "2026/03/04 05:06" : "2026/03/04 05:07";
+            std::string expected = Replace(templ, "@TIME@", time);
+            expected = Replace(expected, "@REC@", rec);
+            expected = Replace(expected, "@JPG@", jpg);
+            expected = Replace(expected, "@PDF@", pdf);
+            const std::string got = ReadFile(txt);
+            // Written within the run: the minute it started or the one it ended in.
+            EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+                << got;
+            EXPECT_EQ(ReadFile(rec).size(), 132640u);  // the record itself is never written over
+        }
+        // A 6000-sample record is listed but not converted.
+        const std::string raw = (c.folderType == 1 ? data + "RAW1/" : recDir) + "RAW1_20260304050607.raw";
+        EXPECT_TRUE(Exists(raw)) << raw;
+        EXPECT_NE(ReadFile(data + "FQarServer.ini").find("RAW1_20260304050607.raw"), std::string::npos);
+        EXPECT_EQ(RunCommand("find " + ShellQuote(data) + " -name 'RAW1*_ekg*' | wc -l"), "0\n");
+        if (c.folderType == 2) {
+            // The working folder keeps its name; the type folders stand beside EKG.
+            for (const char* kind : {"EKG", "JPEG", "PDF", "TEXT", "XML"}) EXPECT_TRUE(Exists(data + kind)) << kind;
+            EXPECT_FALSE(Exists(run / "_data"));
+        }
+        EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    }
+}
+
+// The same conversions with a stand-in control that logs each call and answers as scripted.
+TEST_F(QarServerE2E, ConversionCallsThroughAStandInControl) {
+    int nStatus = -1;
+    RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                   ShellQuote(RECCTL_PATH),
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    const std::string answers = m_dir / "answers.json";
+    testsupport::CEnvScope scripted("RECCTL_ANSWERS", answers.c_str());
+    const struct {
+        const char* key;
+        const char* value;
+    } settings[] = {{"JPEG EKG", "1"},      {"PDF EKG", "1"},       {"TXT EKG", "1"},       {"XML EKG", "1"},
+                    {"JPEG Type", "2"},     {"JPEG Gain", "4"},     {"JPEG Rhythm", "7"},   {"JPEG Size EKG", "1"},
+                    {"PDF Type", "1"},      {"PDF Gain", "2"},      {"PDF Rhythm", "3"},    {"PDF Size EKG", "4"},
+                    {"JPEG SPR", "1"},      {"PDF SPR", "1"},       {"TXT SPR", "1"},       {"JPEG Size SPR", "3"},
+                    {"PDF Size SPR", "5"},  {"TXT PAT SPR", "1"},   {"TXT PARAM SPR", "1"}, {"TXT DIAG SPR", "1"},
+                    {"TXT HOSP SPR", "1"}};
+    for (const auto& s : settings) WriteSetting(s.key, s.value);
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string data = m_pServer->Data();
+    auto calls = [&] {
+        // The calls that make files, without the getters the text reports ask.
+        std::string out;
+        std::istringstream log(ReadFile(m_dir / "calls.log"));
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(".EKGGet") == std::string::npos && line.find(".Get") == std::string::npos &&
+                line.find("SetMisc") == std::string::npos && line.find("SetInformation") == std::string::npos)
+                out += line + "\n";
+        }
+        std::remove((m_dir / "calls.log").c_str());
+        return out;
+    };
+    calls();
+
+    // The control cannot open the record: listed, logged, nothing made; the next one is.
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": false}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id FAIL1").find("fc0600ef"), std::string::npos);
+    const std::string failRec = data + "FAIL1_20260304050607.ekg";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + failRec + "\")\n");
+    EXPECT_NE(ReadFile(m_pServer->Home() + "ekg_debug.txt")
+                  .find("\nCMainFrame::MakeFile FAIL - m_Wavelin.EKGOpenFile(" + failRec + ")\n"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(data + "FQarServer.ini").find("FAIL1_20260304050607.ekg"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c FAIL1_"), "1\n");
+
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": true, \"Wavelin.EKGMakeImage\": true, "
+                                    "\"Wavelin.EKGMakePDF\": true, \"Wavelin.EKGMakeXML\": true}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id E1").find("fc0600ef"), std::string::npos);
+    const std::string base = data + "E1_20260304050607";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + base + ".ekg\")\n"
+                       "Wavelin.EKGSetGraphPen(0, 2, 0)\n"
+                       "Wavelin.EKGMakeImage(\"" + base + "_ekg.jpg\", 2, 4, 7, 900, 0)\n"
+                       "Wavelin.EKGMakePDF(\"" + base + "_ekg.pdf\", 1, 2, 3, 1600)\n"
+                       "Wavelin.EKGMakeXML(\"" + base + "_ekg.xml\")\n");
+    EXPECT_TRUE(Exists(base + "_ekg.txt"));
+
+    // Spirometry: the test refused (-2): listed, nothing written.
+    testsupport::WriteFile(answers, "{\"Flowlin.Open\": -2}");
+    EXPECT_NE(m_pServer->Device("frame-svc --id S2").find("fc06"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c S2_"), "1\n");
+    calls();
+
+    // Spirometry tests with scripted values: the calls in order and the report byte for byte.
+    const std::string values =
+        "\"Flowlin.GetFileVersion\": 2, \"Flowlin.GetInformation(10)\": \"2026\", \"Flowlin.GetInformation(11)\": \"3\", "
+        "\"Flowlin.GetInformation(12)\": \"4\", \"Flowlin.GetInformation(13)\": \"5\", \"Flowlin.GetInformation(14)\": \"6\", "
+        "\"Flowlin.GetInformation(20)\": \"Corvane Co., Ltd.\", \"Flowlin.GetInformation(22)\": \"RovEzez Ver 1.16(20160504)\", "
+        "\"Flowlin.GetInformation(0)\": \"SIM001\", \"Flowlin.GetInformation(1)\": \"SIM PATIENT\", "
+        "\"Flowlin.GetInformation(2)\": \"45\", \"Flowlin.GetInformation(3)\": \"F\", \"Flowlin.GetInformation(4)\": \"170\", "
+        "\"Flowlin.GetInformation(5)\": \"150\", \"Flowlin.GetInformation(27)\": \"1\", \"Flowlin.GetInformation(8)\": \"0\", "
+        "\"Flowlin.GetInformation(16)\": \"CLINIC\", \"Flowlin.GetInformation(17)\": \"DR SIM\", "
+        "\"Flowlin.GetRaceString\": \"Caucasian\", \"Flowlin.GetSmokeString\": \"No\", \"Flowlin.GetFormulaString\": \"Knudson\", "
+        "\"Flowlin.GetAnalysisString\": \"Normal\", \"Flowlin.GetParam\": 1.25, \"Flowlin.GetBestNo\": 1";
+    const struct {
+        const char* script;
+        const char* id;
+        const char* ext;
+        int type;
+        const char* expected;
+    } tests[] = {{"frame-fvc", "F1", "fvc", 1, "server_fvc.txt"}, {"frame-mvv", "M1", "mvv", 3, "server_mvv.txt"}};
+    for (const auto& t : tests) {
+        SCOPED_TRACE(t.script);
+        testsupport::WriteFile(answers, "{\"Flowlin.Open\": " + std::to_string(t.type) + ", \"Flowlin.GetTestType\": " +
+                                            std::to_string(t.type) + ", " + values + "}");
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device(std::string(t.script) + " --id " + t.id).find("fc06"), std::string::npos);
+        const std::string rec = data + t.id + "_20260304050607." + t.ext;
+        const std::string out = data + t.id + "_20260304050607_" + t.ext;
+        EXPECT_EQ(calls(), "Flowlin.Open(\"" + rec + "\", 0)\n"
+                           "Flowlin.SaveJPEG(\"" + out + ".jpg\", 960)\n"
+                           "Flowlin.SavePDF(\"" + out + ".pdf\", 2025)\n");
+        std::string expected = ReadFile(std::string(REPORTS_DATA) + "/" + t.expected);
+        expected = Replace(Replace(Replace(expected, "@REC@", rec), "@JPG@", out + ".jpg"), "@PDF@", out + ".pdf");
+        const std::string got = ReadFile(out + ".txt");
+        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+            << got;
+    }
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
 }
 
 TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {

@@ -4,7 +4,16 @@
 // and appends one line per call to the file named by RECCTL_LOG:
 //     Wavelin.EKGSetMisc(2, "Corvane Co., Ltd.")
 //     Flowlin.Open("/data/x.fvc", 0)
-// Every call answers with the empty value of its declared result (0, FALSE, "").
+// Every call answers with the empty value of its declared result (0, FALSE, ""), unless
+// the JSON object in the file named by RECCTL_ANSWERS holds an answer: the key "Name(args)"
+// as the call is logged (for example "Flowlin.GetInformation(0)") is looked up first, then
+// "Name" alone ("Wavelin.EKGOpenFile"); numbers, texts and true/false convert to the
+// declared result type. The file is read at each call, so a test may change it between
+// records.
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QPointer>
 #include <QWidget>
 #include <cstdio>
@@ -42,6 +51,31 @@ Variant EmptyOf(VARTYPE vt) {
     }
 }
 
+// The scripted answer of a call, converted to the declared result; empty when none.
+Variant Scripted(const std::string& strCall, const std::string& strName, VARTYPE vt) {
+    const char* pszFile = std::getenv("RECCTL_ANSWERS");
+    if (!pszFile || !*pszFile)
+        return {};
+    QFile file(QString::fromLocal8Bit(pszFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject answers = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonValue v = answers.value(QString::fromStdString(strCall));
+    if (v.isUndefined())
+        v = answers.value(QString::fromStdString(strName));
+    if (v.isUndefined() || v.isNull())
+        return {};
+    switch (vt) {
+        case VT_I2: return Variant(static_cast<short>(v.toInt()));
+        case VT_I4: return Variant(static_cast<std::int32_t>(v.toInt()));
+        case VT_R4: return Variant(static_cast<float>(v.toDouble()));
+        case VT_R8: return Variant(v.toDouble());
+        case VT_BSTR: return Variant(v.toString().toStdString().c_str());
+        case VT_BOOL: return Variant::FromBool(v.isBool() ? v.toBool() : v.toInt() != 0);
+        default: return {};
+    }
+}
+
 class CRecCtrl : public CDispatchControlBase {
 public:
     CRecCtrl(const char* pszName, const DispInterface& methods, const DispInterface& events,
@@ -60,8 +94,10 @@ protected:
         for (std::size_t i = 0; i < args.size(); ++i)
             line += (i ? ", " : "") + (args[i].Type() == VT_BSTR ? "\"" + args[i].AsText() + "\""
                                                                  : args[i].Display());
-        LogLine(line + ")");
-        return EmptyOf(m.result);
+        line += ")";
+        LogLine(line);
+        Variant answer = Scripted(line, m_strName + "." + m.name, m.result);
+        return answer.Type() == VT_EMPTY ? EmptyOf(m.result) : answer;
     }
 
 private:

@@ -59,10 +59,14 @@ const std::vector<const char*> kPdfTypes = {"12Canal", "6Canal+ 1Rítimo", "3Can
 const std::vector<const char*> kLeads = {"LEAD I", "LEAD II", "LEAD III", "aVR", "aVL", "aVF",
                                          "V1",     "V2",      "V3",       "V4",  "V5",  "V6"};
 const std::vector<const char*> kGains = {"Auto", "2.5mm/mV", "5mm/mV", "10mm/mV", "20mm/mV"};
-const std::vector<const char*> kEkgSizes = {"800 * 600",   "900 * 675",   "1024 * 768",
-                                            "1280 * 960",  "1600 * 1200", "2700 * 2025"};
-const std::vector<const char*> kSpiroSizes = {"600 * 800",   "675 * 900",   "768 * 1024",
-                                              "960 * 1280",  "1200 * 1600", "2025 * 2700"};
+std::vector<const char*> SizeTexts(bool bEkg) {
+    std::vector<const char*> texts;
+    for (const acqsettings::CPageSize& size : acqsettings::kPageSizes)
+        texts.push_back(bEkg ? size.pszEkgText : size.pszSpiroText);
+    return texts;
+}
+const std::vector<const char*> kEkgSizes = SizeTexts(true);
+const std::vector<const char*> kSpiroSizes = SizeTexts(false);
 
 QCheckBox* Check(QWidget* pParent, int nId, const char* pszText) {
     auto* p = new QCheckBox(U(pszText), pParent);

@@ -1,5 +1,7 @@
 #include "acq_server/app/mainframe.h"
 
+#include "acq_server/app/conversioncontrols.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
@@ -32,14 +34,6 @@ bool g_bPhase = false;
 CMainFrame::OrderDialogFn& OrderDialog() {
     static CMainFrame::OrderDialogFn fn;
     return fn;
-}
-
-std::string Extension(const std::string& strPath) {
-    const std::size_t nSlash = strPath.find_last_of("/\\");
-    const std::size_t nDot = strPath.rfind('.');
-    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash))
-        return {};
-    return strPath.substr(nDot + 1);
 }
 
 bool IsFile(const std::string& strPath) {
@@ -437,19 +431,51 @@ void CMainFrame::MakeFile(CString strPatientID, CString strPath) {
     if (strPatientID.empty() || strPath.empty())
         return;
     BeginMakeFile(strPatientID, strPath);
-    if (!m_bWavelinCreated || strcasecmp(Extension(strPath).c_str(), "EKG") != 0)
-        return;
-    // The ECG conversions follow here, each by its switch.
+    CWavelinConversion control(m_wavelin);
+    acq_reports::ConvertEkgRecord(m_bWavelinCreated ? &control : nullptr, strPath,
+                                  ConversionSettings(), [this](const std::string& s) { m_app.Log(s); },
+                                  m_app.Context().Now());
 }
 
 void CMainFrame::MakeSpiroFile(CString strPatientID, CString strPath) {
     if (strPatientID.empty() || strPath.empty())
         return;
     BeginMakeFile(strPatientID, strPath);
-    const std::string strExt = Extension(strPath);
-    if (!m_bFlowlinCreated ||
-        (strcasecmp(strExt.c_str(), "FVC") != 0 && strcasecmp(strExt.c_str(), "SVC") != 0 &&
-         strcasecmp(strExt.c_str(), "MVV") != 0))
-        return;
-    // The spirometry conversions follow here, each by its switch.
+    CFlowlinConversion control(m_flowlin);
+    acq_reports::ConvertSpiroRecord(m_bFlowlinCreated ? &control : nullptr, strPath,
+                                    ConversionSettings(), m_app.Context().Now());
+}
+
+acq_reports::SConversionSettings CMainFrame::ConversionSettings() const {
+    const acqsettings::CServerSettings& m = m_settings;
+    acq_reports::SConversionSettings s;
+    s.bJpegEkg = m.m_nJpegEkg != 0;
+    s.bPdfEkg = m.m_nPdfEkg != 0;
+    s.bTxtEkg = m.m_nTxtEkg != 0;
+    s.bXmlEkg = m.m_nXmlEkg != 0;
+    s.bJpegSpr = m.m_nJpegSpr != 0;
+    s.bPdfSpr = m.m_nPdfSpr != 0;
+    s.bTxtSpr = m.m_nTxtSpr != 0;
+    s.nJpegType = static_cast<short>(m.m_nJpegType);
+    s.nJpegGain = static_cast<short>(m.m_nJpegGain);
+    s.nJpegRhythm = static_cast<short>(m.m_nJpegRhythm);
+    s.nJpegWidthEkg = static_cast<short>(acqsettings::EkgWidth(m.m_nJpegSizeEkg));
+    s.nPdfType = static_cast<short>(m.m_nPdfType);
+    s.nPdfGain = static_cast<short>(m.m_nPdfGain);
+    s.nPdfRhythm = static_cast<short>(m.m_nPdfRhythm);
+    s.nPdfWidthEkg = static_cast<short>(acqsettings::EkgWidth(m.m_nPdfSizeEkg));
+    s.nJpegWidthSpr = static_cast<short>(acqsettings::SpiroWidth(m.m_nJpegSizeSpr));
+    s.nPdfWidthSpr = static_cast<short>(acqsettings::SpiroWidth(m.m_nPdfSizeSpr));
+    s.nFolderType = m.m_nFolderType;
+    s.bDicomEkg = m.m_dicom.m_nDicomEkg != 0;
+    s.bDicomSpr = m.m_dicom.m_nDicomSpr != 0;
+    s.bTxtPatEkg = m.m_nTxtPatEkg != 0;
+    s.bTxtParamEkg = m.m_nTxtParamEkg != 0;
+    s.bTxtDiagEkg = m.m_nTxtDiagEkg != 0;
+    s.bTxtHospEkg = m.m_nTxtHospEkg != 0;
+    s.bTxtPatSpr = m.m_nTxtPatSpr != 0;
+    s.bTxtParamSpr = m.m_nTxtParamSpr != 0;
+    s.bTxtDiagSpr = m.m_nTxtDiagSpr != 0;
+    s.bTxtHospSpr = m.m_nTxtHospSpr != 0;
+    return s;
 }

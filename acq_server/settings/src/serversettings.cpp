@@ -115,10 +115,10 @@ std::string WithSlash(std::string s) {
 }  // namespace
 
 int EkgWidth(int nSizeIndex) {
-    return kEkgWidths[static_cast<std::size_t>(std::clamp(nSizeIndex, 0, 5))];
+    return kPageSizes[static_cast<std::size_t>(std::clamp(nSizeIndex, 0, 5))].nEkgWidth;
 }
 int SpiroWidth(int nSizeIndex) {
-    return kSpiroWidths[static_cast<std::size_t>(std::clamp(nSizeIndex, 0, 5))];
+    return kPageSizes[static_cast<std::size_t>(std::clamp(nSizeIndex, 0, 5))].nSpiroWidth;
 }
 
 CSettingsDefaults CSettingsDefaults::ForThisProgram() {

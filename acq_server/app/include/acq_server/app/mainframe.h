@@ -15,6 +15,7 @@
 #include "acq_server/app/controlwrappers.h"
 #include "acq_server/app/datalistctrl.h"
 #include "acq_server/app/trayicon.h"
+#include "acq_server/reports/conversions.h"
 #include "acq_server/ftp/ftpinfofile.h"
 #include "acq_server/settings/serversettings.h"
 #include "platform/wintypes.h"
@@ -83,6 +84,8 @@ public:
     void MakeFile(CString strPatientID, CString strPath);
     void MakeSpiroFile(CString strPatientID, CString strPath);
     void BeginMakeFile(const CString& strPatientID, const CString& strPath);
+    // The settings as the conversions read them.
+    acq_reports::SConversionSettings ConversionSettings() const;
     void UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
                         const CString& strPath);
 

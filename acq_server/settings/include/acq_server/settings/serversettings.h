@@ -17,10 +17,22 @@ inline constexpr const char* kStoreSection = "OXU DICOM Store SCU";
 // Program name of the server's own home folder (working folder and debug log).
 inline constexpr const char* kProgramName = "QarServer";
 
-// Image and PDF widths by size index 0..5 (ECG landscape, spirometry portrait); only the
-// width goes to a control, which derives the height.
-inline constexpr std::array<int, 6> kEkgWidths = {800, 900, 1024, 1280, 1600, 2700};
-inline constexpr std::array<int, 6> kSpiroWidths = {600, 675, 768, 960, 1200, 2025};
+// The page sizes of the image and PDF size settings 0..5 (ECG landscape, spirometry
+// portrait), as the option dialogs show them; only the width goes to a control, which
+// derives the height.
+struct CPageSize {
+    int nEkgWidth, nSpiroWidth;
+    const char* pszEkgText;
+    const char* pszSpiroText;
+};
+inline constexpr std::array<CPageSize, 6> kPageSizes = {{
+    {800, 600, "800 * 600", "600 * 800"},
+    {900, 675, "900 * 675", "675 * 900"},
+    {1024, 768, "1024 * 768", "768 * 1024"},
+    {1280, 960, "1280 * 960", "960 * 1280"},
+    {1600, 1200, "1600 * 1200", "1200 * 1600"},
+    {2700, 2025, "2700 * 2025", "2025 * 2700"},
+}};
 int EkgWidth(int nSizeIndex);    // index clamped to 0..5
 int SpiroWidth(int nSizeIndex);
 
