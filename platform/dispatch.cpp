@@ -51,23 +51,60 @@ DispResult CoerceArgs(const DispMember& member, const std::vector<Variant>& in,
     return DISP_OK;
 }
 
+DispResult CoercePropertyArgs(const DispMember& property, const std::vector<Variant>& in,
+                              std::vector<Variant>& out, int* nBadArg) {
+    out.clear();
+    if (in.empty()) return DISP_OK;
+    if (in.size() != 1) return DISP_E_BADPARAMCOUNT;
+    Variant v;
+    if (!in[0].ChangeType(property.result, v)) {
+        if (nBadArg) *nBadArg = 0;
+        return DISP_E_TYPEMISMATCH;
+    }
+    out.push_back(std::move(v));
+    return DISP_OK;
+}
+
+const DispInterface& CDispatchControl::Properties() const {
+    static const DispInterface none{"", {}};
+    return none;
+}
+
+const DispMember* CDispatchControl::FindMember(DISPID dispid, bool* pbProperty) const {
+    const DispMember* m = Methods().Find(dispid);
+    const DispMember* p = m ? nullptr : Properties().Find(dispid);
+    if (pbProperty) *pbProperty = p != nullptr;
+    return m ? m : p;
+}
+
+const DispMember* CDispatchControl::FindMemberByName(const std::string& name,
+                                                     bool* pbProperty) const {
+    const DispMember* m = Methods().FindByName(name);
+    const DispMember* p = m ? nullptr : Properties().FindByName(name);
+    if (pbProperty) *pbProperty = p != nullptr;
+    return m ? m : p;
+}
+
 DispResult CDispatchControl::InvokeByName(const std::string& name, const std::vector<Variant>& args,
                                           Variant* pResult) {
-    const DispMember* m = Methods().FindByName(name);
+    const DispMember* m = FindMemberByName(name);
     if (!m) return DISP_E_MEMBERNOTFOUND;
     return Invoke(m->dispid, args, pResult);
 }
 
 DispResult CDispatchControlBase::Invoke(DISPID dispid, const std::vector<Variant>& args,
                                         Variant* pResult) {
-    const DispMember* m = Methods().Find(dispid);
+    bool bProperty = false;
+    const DispMember* m = FindMember(dispid, &bProperty);
     if (!m) return DISP_E_MEMBERNOTFOUND;
     std::vector<Variant> coerced;
-    DispResult r = CoerceArgs(*m, args, coerced);
+    DispResult r = bProperty ? CoercePropertyArgs(*m, args, coerced) : CoerceArgs(*m, args, coerced);
     if (r != DISP_OK) return r;
     Variant result = Dispatch(*m, coerced);
     if (pResult) {
-        if (!result.ChangeType(m->result, *pResult)) *pResult = Variant();
+        // Writing a property has no result.
+        const bool bWrite = bProperty && !coerced.empty();
+        if (bWrite || !result.ChangeType(m->result, *pResult)) *pResult = Variant();
     }
     return DISP_OK;
 }

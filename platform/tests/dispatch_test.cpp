@@ -104,6 +104,22 @@ TEST_F(Dispatch, RegisterCreateInvokeAndEvents) {
     EXPECT_EQ(ctl->Invoke(1, {Variant(short(1))}, &r), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(ctl->Invoke(1, {Variant("a"), Variant(short(1))}, &r), DISP_E_TYPEMISMATCH);
 
+    // A property: read with no argument, written with one of its type.
+    EXPECT_EQ(ctl->Invoke(6, {}, &r), DISP_OK);
+    EXPECT_TRUE(r == Variant(short(0)));
+    EXPECT_EQ(ctl->Invoke(6, {Variant("31")}, &r), DISP_OK);
+    EXPECT_TRUE(r.IsEmpty());
+    EXPECT_EQ(ctl->InvokeByName("level", {}, &r), DISP_OK);
+    EXPECT_TRUE(r == Variant(short(31)));
+    EXPECT_EQ(ctl->Invoke(6, {Variant(short(1)), Variant(short(2))}, &r), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(ctl->Invoke(6, {Variant("many")}, &r), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(ctl->Invoke(6, {Variant(std::int32_t(70000))}, &r), DISP_E_TYPEMISMATCH);
+    bool bProperty = false;
+    ASSERT_NE(ctl->FindMember(6, &bProperty), nullptr);
+    EXPECT_TRUE(bProperty);
+    ASSERT_NE(ctl->FindMemberByName("HALF", &bProperty), nullptr);
+    EXPECT_FALSE(bProperty);
+
     Sink sink;
     EXPECT_EQ(ctl->Invoke(3, {Variant(short(7))}, nullptr), DISP_OK);  // no sink yet: nothing
     ctl->SetEventSink(&sink);

@@ -18,6 +18,10 @@ constexpr DispMember kMethods[] = {
     {4, "Negate", VT_BOOL, {VT_BOOL}},
     {5, "Half", VT_R4, {VT_R8}},
 };
+// Read with no argument, written with one.
+constexpr DispMember kProperties[] = {
+    {6, "Level", VT_I2, {}},
+};
 constexpr DispMember kEvents[] = {
     {1, "Done", VT_EMPTY, {VT_I4, VT_R4}},
 };
@@ -28,6 +32,7 @@ public:
     ~CTestCtrl() override { delete m_pWnd.data(); }
     const DispInterface& Methods() const override { return m_methods; }
     const DispInterface& Events() const override { return m_events; }
+    const DispInterface& Properties() const override { return m_properties; }
     QWidget* Widget() override { return m_pWnd.data(); }
 
 protected:
@@ -38,6 +43,10 @@ protected:
             case 3: FireEvent(1, {Variant(a[0].AsLong()), Variant(2.5)}); return {};
             case 4: return Variant::FromBool(!a[0].AsBool());
             case 5: return Variant(a[0].AsDouble() / 2);
+            case 6:
+                if (a.empty()) return Variant(m_nLevel);
+                m_nLevel = a[0].AsShort();
+                return Variant(m_nLevel);  // dropped: a write has no result
         }
         return {};
     }
@@ -45,6 +54,8 @@ protected:
 private:
     DispInterface m_methods{"_DTest", kMethods};
     DispInterface m_events{"_DTestEvents", kEvents};
+    DispInterface m_properties{"_DTest", kProperties};
+    short m_nLevel = 0;
     QPointer<QWidget> m_pWnd;  // gone when the host destroyed its window first
 };
 

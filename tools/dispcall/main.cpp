@@ -4,6 +4,7 @@
 // s: l: f: d: b: t: gives the type explicitly (short, long, float, double, BOOL, text).
 // "..." keeps commas and blanks inside one argument. Prints one line per call and one
 // per event received; -w keeps the event loop running that long after the last call.
+// A property is read as 'Name()' and written as 'Name(value)'.
 // A step '@wait(EventName, ms)' runs the event loop until that event has come (one not yet
 // waited for) or ms have passed, and prints "wait EventName" or "wait EventName: timeout"
 // (a failure); '@wait(ms)' runs the event loop for ms.
@@ -160,8 +161,8 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        const DispMember* m = name[0] == '#' ? ctl->Methods().Find(std::atoi(name.c_str() + 1))
-                                             : ctl->Methods().FindByName(name);
+        const DispMember* m = name[0] == '#' ? ctl->FindMember(std::atoi(name.c_str() + 1))
+                                             : ctl->FindMemberByName(name);
         if (!m) {
             std::printf("%s: %s\n", name.c_str(), DispResultText(DISP_E_MEMBERNOTFOUND));
             ++failures;

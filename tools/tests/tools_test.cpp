@@ -16,7 +16,7 @@ TEST(Tools, RegctlThenDispcallDrivesAControlByProgId) {
               std::string::npos);
 
     out = RunCommand(env + DISPCALL_PATH " CORVANE.TestCtrl.1 'Add(2, 3)' 'Echo(\"a, b\")' '#4(b:1)' "
-                    "'Fire(9)' 'Half(s:5)' 'Nope()'",
+                    "'Fire(9)' 'Half(s:5)' 'Level(31)' 'Level()' 'Nope()'",
               &st);
     EXPECT_EQ(out,
               "Add = 5\n"
@@ -25,6 +25,8 @@ TEST(Tools, RegctlThenDispcallDrivesAControlByProgId) {
               "event Done(9, 2.5)\n"
               "Fire = (empty)\n"
               "Half = 2.5\n"
+              "Level = (empty)\n"
+              "Level = 31\n"
               "Nope: member not found\n");
     EXPECT_EQ(st, 1);
 

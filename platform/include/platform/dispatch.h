@@ -59,6 +59,10 @@ const char* DispResultText(DispResult r);
 // the 0-based position of the argument that did not convert.
 DispResult CoerceArgs(const DispMember& member, const std::vector<Variant>& in,
                       std::vector<Variant>& out, int* nBadArg = nullptr);
+// The same for a property, whose entry's result is its type: no argument reads it, one
+// argument of that type writes it.
+DispResult CoercePropertyArgs(const DispMember& property, const std::vector<Variant>& in,
+                              std::vector<Variant>& out, int* nBadArg = nullptr);
 
 // The host's receiver of a control's events.
 class IEventSink {
@@ -73,6 +77,13 @@ public:
     virtual ~CDispatchControl() = default;
     virtual const DispInterface& Methods() const = 0;
     virtual const DispInterface& Events() const = 0;
+    // The control's properties (none unless a control has some). Invoke reaches them by
+    // their identifiers like methods.
+    virtual const DispInterface& Properties() const;
+    // A method or property by identifier or (case-insensitive) name; *pbProperty tells
+    // which. nullptr when the control has no such member.
+    const DispMember* FindMember(DISPID dispid, bool* pbProperty = nullptr) const;
+    const DispMember* FindMemberByName(const std::string& name, bool* pbProperty = nullptr) const;
     // Unknown identifiers, wrong argument counts and arguments that do not convert are
     // refused before the control sees the call; a result that does not convert to the
     // declared type comes back empty.
@@ -98,6 +109,8 @@ public:
 
 protected:
     // args are of the member's declared types; the result is coerced to the declared type.
+    // A property comes with no argument (read: return its value) or one (write: the result
+    // is dropped).
     virtual Variant Dispatch(const DispMember& member, const std::vector<Variant>& args) = 0;
     // An event whose arguments do not fit its table entry is a fault of the control and
     // is not delivered.
