@@ -86,6 +86,18 @@ public:
                  CDbResult* pResult) override {
         if (!m_pConn)
             return Fail("the database is not open");
+        // Outside a transaction a statement on a connection the server dropped (restart)
+        // is tried once more on a new one; inside one the transaction is lost anyway.
+        if (!m_bInTransaction && PQstatus(m_pConn) != CONNECTION_OK)
+            Reset();
+        if (Run(sql, params, pResult))
+            return true;
+        if (m_bInTransaction || PQstatus(m_pConn) == CONNECTION_OK || !Reset())
+            return false;
+        return Run(sql, params, pResult);
+    }
+
+    bool Run(const std::string& sql, const std::vector<CDbParam>& params, CDbResult* pResult) {
         std::vector<std::string> texts(params.size());
         std::vector<const char*> values(params.size());
         std::vector<int> lengths(params.size()), formats(params.size());
@@ -153,16 +165,21 @@ public:
     bool Begin() override {
         if (!m_pConn)
             return Fail("the database is not open");
-        if (PQstatus(m_pConn) != CONNECTION_OK) {
-            PQreset(m_pConn);
-            if (PQstatus(m_pConn) != CONNECTION_OK)
-                return Fail(PQerrorMessage(m_pConn));
-            Quiet();
-        }
-        return ExecuteScript("BEGIN ISOLATION LEVEL READ COMMITTED");
+        if (PQstatus(m_pConn) != CONNECTION_OK && !Reset())
+            return false;
+        if (!ExecuteScript("BEGIN ISOLATION LEVEL READ COMMITTED") &&
+            (PQstatus(m_pConn) == CONNECTION_OK || !Reset() ||
+             !ExecuteScript("BEGIN ISOLATION LEVEL READ COMMITTED")))
+            return false;
+        m_bInTransaction = true;
+        return true;
     }
-    bool Commit() override { return ExecuteScript("COMMIT"); }
+    bool Commit() override {
+        m_bInTransaction = false;
+        return ExecuteScript("COMMIT");
+    }
     bool Rollback() override {
+        m_bInTransaction = false;
         if (!m_pConn || PQstatus(m_pConn) != CONNECTION_OK)
             return true;  // the server ended the transaction with the connection
         return ExecuteScript("ROLLBACK");
@@ -181,12 +198,20 @@ private:
             m_strError.pop_back();
         return false;
     }
+    bool Reset() {
+        PQreset(m_pConn);
+        if (PQstatus(m_pConn) != CONNECTION_OK)
+            return Fail(PQerrorMessage(m_pConn));
+        Quiet();
+        return true;
+    }
     // Notices (such as "already exists, skipping") are not errors of ours.
     void Quiet() {
         PQsetNoticeProcessor(m_pConn, [](void*, const char*) {}, nullptr);
     }
 
     PGconn* m_pConn = nullptr;
+    bool m_bInTransaction = false;
     std::string m_strError;
 };
 

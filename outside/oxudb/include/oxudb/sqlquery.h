@@ -16,6 +16,7 @@ public:
     // Runs the statement; its texts are the values of $1, $2, ... TRUE on success.
     BOOL Open(LPCSTR lpszSql, const CStringArray& astrParams = {});
     int GetRowCount() const { return static_cast<int>(m_aRows.size()); }
+    int GetColumnCount() const { return static_cast<int>(m_astrColumns.size()); }
     BOOL IsEOF() const { return m_nRow >= GetRowCount() ? TRUE : FALSE; }
     void MoveFirst() { m_nRow = 0; }
     void MoveNext() { ++m_nRow; }
