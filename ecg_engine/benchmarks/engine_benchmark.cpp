@@ -1,6 +1,7 @@
-// One engine run on a 5000-sample record, with the debug output (Zorvik31) and without it
+// Whole engine runs on 5000-sample records, with the debug output (Zorvik31) and without it
 // (the same run with the debug output switched off, and Zorvik21), and the debug data file
-// alone.
+// alone. Records: a plain ECG-like signal, a sinus rhythm and a PVC bigeminy from the
+// synthetic record generator (when python3 is there).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -17,17 +18,43 @@ using namespace ecg_engine;
 
 namespace {
 
-std::string MakeInput() {
-    return ecg_engine_test::WriteEcgLikeRecord("engbench");
-}
-
-const std::string& InputPath() {
-    static const std::string s_path = MakeInput();
+const std::string& EcgLikePath() {
+    static const std::string s_path = ecg_engine_test::WriteEcgLikeRecord("engbench");
     return s_path;
 }
 
-void RunEngine(benchmark::State& state, EEngineVariant variant, bool bDebugOutput = true) {
-    std::string input = InputPath();
+// A record of the generator beside the ECG-like one; empty when it cannot be written.
+std::string SynthRecord(const char* pszName, const char* pszOptions) {
+    const std::string strFolder = ecg_engine_test::FolderOf(EcgLikePath());
+    const std::string strPath = strFolder + pszName;
+    std::string strHere = __FILE__;
+    const std::string strScript =
+        strHere.substr(0, strHere.rfind("/ecg_engine/")) + "/tools/ecgsynth/ecgsynth.py";
+    const std::string strCommand =
+        "/usr/bin/python3 '" + strScript + "' '" + strPath + "' " + pszOptions + " >/dev/null";
+    return std::system(strCommand.c_str()) == 0 ? strPath : std::string();
+}
+
+const std::string& SinusPath() {
+    static const std::string s_path = SynthRecord("sinus.ekg", "--rate 75");
+    return s_path;
+}
+
+const std::string& PvcPath() {
+    static const std::string s_path = SynthRecord(
+        "pvc.ekg", "--script S,V:600,S:1000,V:600,S:1000,V:600,S:1000,V:600,S:1000,V:600,S:1000");
+    return s_path;
+}
+
+void RunEngine(benchmark::State& state, const std::string& strInput, EEngineVariant variant,
+               bool bDebugOutput = true) {
+    if (strInput.empty()) {
+        state.SkipWithError("record not written");
+        return;
+    }
+    // The report line goes to the working folder: the record's.
+    ecg_engine_test::CWorkingFolder folder(ecg_engine_test::FolderOf(strInput));
+    std::string input = strInput;
     std::string numbers[6] = {"1", "1", "1", "1", "1", "0"};
     char* argv[8] = {const_cast<char*>("engine"), input.data()};
     for (int i = 0; i < 6; ++i)
@@ -42,18 +69,30 @@ void RunEngine(benchmark::State& state, EEngineVariant variant, bool bDebugOutpu
 }
 
 void BM_Zorvik31RunWithDebugOutput(benchmark::State& state) {
-    RunEngine(state, EEngineVariant::Zorvik31);
+    RunEngine(state, EcgLikePath(), EEngineVariant::Zorvik31);
 }
 void BM_Zorvik31RunWithoutDebugOutput(benchmark::State& state) {
-    RunEngine(state, EEngineVariant::Zorvik31, false);
+    RunEngine(state, EcgLikePath(), EEngineVariant::Zorvik31, false);
 }
 void BM_Zorvik21Run(benchmark::State& state) {
-    RunEngine(state, EEngineVariant::Zorvik21);
+    RunEngine(state, EcgLikePath(), EEngineVariant::Zorvik21);
+}
+void BM_Zorvik31SinusWithDebugOutput(benchmark::State& state) {
+    RunEngine(state, SinusPath(), EEngineVariant::Zorvik31);
+}
+void BM_Zorvik31SinusWithoutDebugOutput(benchmark::State& state) {
+    RunEngine(state, SinusPath(), EEngineVariant::Zorvik31, false);
+}
+void BM_Zorvik31PvcWithDebugOutput(benchmark::State& state) {
+    RunEngine(state, PvcPath(), EEngineVariant::Zorvik31);
+}
+void BM_Zorvik31PvcWithoutDebugOutput(benchmark::State& state) {
+    RunEngine(state, PvcPath(), EEngineVariant::Zorvik31, false);
 }
 
 void BM_DebugDataFileOf16Rows(benchmark::State& state) {
     auto d = CreateEngineData(EEngineVariant::Zorvik31);
-    std::string folder = InputPath().substr(0, InputPath().rfind('/') + 1);
+    std::string folder = ecg_engine_test::FolderOf(EcgLikePath());
     CopyText(d->DebugFolderPrefix, folder.c_str());
     DumpRawLeads(*d);
     DumpFilteredLeads(*d);
@@ -66,5 +105,9 @@ void BM_DebugDataFileOf16Rows(benchmark::State& state) {
 BENCHMARK(BM_Zorvik31RunWithDebugOutput)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Zorvik31RunWithoutDebugOutput)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Zorvik21Run)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zorvik31SinusWithDebugOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zorvik31SinusWithoutDebugOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zorvik31PvcWithDebugOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zorvik31PvcWithoutDebugOutput)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DebugDataFileOf16Rows)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -34,7 +34,10 @@ std::FILE* OpenDebugFile(const CEngineData& d, const char* pszName, const char* 
     if (!pFile) {
         std::fputs(pszError, stdout);
         std::fflush(stdout);
+        return nullptr;
     }
+    // The data file runs to megabytes: write it in large blocks.
+    std::setvbuf(pFile, nullptr, _IOFBF, 1 << 20);
     return pFile;
 }
 

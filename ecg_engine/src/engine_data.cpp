@@ -87,6 +87,7 @@ int InitAnalysis(CEngineData& d) {
     ResetMeasurementTables(d);
     ResetFinishTables(d);
     d.PWave.nCounter = 0;
+    d.Rhythm = SRhythmTables{};
     for (auto& s : d.RhythmStatementSlots)
         s.fill('\0');
     for (auto& s : d.WaveformStatementSlots)

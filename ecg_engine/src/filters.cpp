@@ -51,6 +51,26 @@ struct SHumCanceller {
 const SHumCanceller kHumCancellers[2] = {{6, 10, 60.0f, 2000, 3.0e-7f, kHumRef50},
                                          {6, 25, 80.0f, 1500, 3.0e-7f, kHumRef60}};
 
+// A copy of a row (a lead's samples) after nLead zeros; on the stack for the engine's rows.
+class CRowCopy {
+public:
+    CRowCopy(const std::int16_t* x, int N, int nLead) {
+        const std::size_t nSize = static_cast<std::size_t>(N) + nLead;
+        m_pData = nSize <= m_aFixed.size() ? m_aFixed.data()
+                                           : (m_aLarge.resize(nSize), m_aLarge.data());
+        std::fill(m_pData, m_pData + nLead, 0);
+        for (int n = 0; n < N; ++n)
+            m_pData[n + nLead] = x[n];
+    }
+    const std::int32_t* data() const { return m_pData; }
+    std::int32_t operator[](int i) const { return m_pData[i]; }
+
+private:
+    std::array<std::int32_t, kInputSamples + 64> m_aFixed;
+    std::vector<std::int32_t> m_aLarge;
+    std::int32_t* m_pData = nullptr;
+};
+
 // Symmetric FIR over the original samples: out[n - centre] for n >= centre, then the tail
 // repeats the last computed sample.
 template <int Taps>
@@ -59,17 +79,15 @@ void RunSymmetricFir(std::int16_t* x, int N, const int* pHalf, double dScale) {
     int aKernel[Taps];
     for (int k = 0; k <= kCentre; ++k)
         aKernel[k] = aKernel[Taps - 1 - k] = pHalf[k];
-    std::int32_t aRing[Taps] = {};  // recent input samples, newest at nHead
-    int nHead = 0;
-    for (int n = 0; n < N; ++n) {
-        nHead = (nHead + 1) % Taps;
-        aRing[nHead] = x[n];
+    // The original samples with Taps - 1 zeros before them (the filter starts from rest),
+    // since the output overwrites the row behind the input.
+    CRowCopy aIn(x, N, Taps - 1);
+    for (int n = kCentre; n < N; ++n) {
+        const std::int32_t* pNewest = aIn.data() + n + Taps - 1;
         std::int64_t nSum = 0;
-        for (int k = 0; k < Taps; ++k) {
-            nSum += static_cast<std::int64_t>(aKernel[k]) * aRing[(nHead - k + Taps) % Taps];
-        }
-        if (n >= kCentre)
-            x[n - kCentre] = ToSample(static_cast<double>(nSum) * dScale);
+        for (int k = 0; k < Taps; ++k)
+            nSum += static_cast<std::int64_t>(aKernel[k]) * pNewest[-k];
+        x[n - kCentre] = ToSample(static_cast<double>(nSum) * dScale);
     }
     if (N > kCentre) {
         for (int i = N - kCentre; i < N; ++i)
@@ -193,7 +211,10 @@ int FilterAcHumMode1(std::int16_t* x, int N, int nAC) {
     if (nAC != 1 && nAC != 2)
         return 0;
     const SHumCanceller& p = kHumCancellers[nAC - 1];
-    const int T = p.nTaps;
+    // Both cancellers have six taps: a fixed count lets the loops unroll (same arithmetic).
+    constexpr int T = 6;
+    if (p.nTaps != T)
+        return 0;
     // Every row starts from zero weights, so no lead's result depends on the lead before it.
     float w[6] = {}, r[6] = {};
     auto Step = [&](int nIndex, int nPhase) {
@@ -211,8 +232,11 @@ int FilterAcHumMode1(std::int16_t* x, int N, int nAC) {
     // Warm-up backwards over the row's start, without writing.
     for (int k = std::min(p.nWarmUp, N - 1); k >= 1; --k)
         (void)Step(k, k % p.nPeriod);
-    for (int n = 0; n < N; ++n)
-        x[n] = ToSample(static_cast<double>(Step(n, n % p.nPeriod)));
+    for (int n = 0, nPhase = 0; n < N; ++n) {
+        x[n] = ToSample(static_cast<double>(Step(n, nPhase)));
+        if (++nPhase == p.nPeriod)
+            nPhase = 0;
+    }
     return 0;
 }
 
@@ -253,17 +277,12 @@ int FilterLowPassMode1(std::int16_t* x, int N, int nLPF) {
 int FilterMuscle(std::int16_t* x, int N) {
     if (N < 12)
         return 0;
-    std::int32_t aRing[11] = {};
-    int nHead = 0;
-    for (int n = 0; n < N; ++n) {
-        nHead = (nHead + 1) % 11;
-        aRing[nHead] = x[n];
-        if (n < 11)
-            continue;
+    // The output overwrites the row behind the input: read from a copy.
+    const CRowCopy aIn(x, N, 0);
+    for (int n = 11; n < N; ++n) {
         std::int64_t nSum = 0;
-        for (int k = 0; k < 11; ++k) {
-            nSum += static_cast<std::int64_t>(kMuscleKernel[k]) * aRing[(nHead - k + 11) % 11];
-        }
+        for (int k = 0; k < 11; ++k)
+            nSum += static_cast<std::int64_t>(kMuscleKernel[k]) * aIn[n - k];
         x[n - 5] = ToSample(nSum / kMuscleDivisor);
     }
     for (int i = 0; i < 6; ++i)

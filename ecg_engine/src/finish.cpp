@@ -152,11 +152,12 @@ void CollectResultStatements(CEngineData& d) {
         const char* psz = TableText(d, 70, kPoorQualityText);
         Offer(psz, static_cast<int>(strnlen(psz, kStatementSize - 1)));
     }
-    const int nRhythm = std::clamp(f.RhythmStatementCount, 0, kStatementSlots);
-    for (int i = 0; i < nRhythm; ++i)
+    // Statements stand in slots 1..count; slot 0 stays empty.
+    const int nRhythm = std::clamp(f.RhythmStatementCount, 0, kStatementSlots - 1);
+    for (int i = 1; i <= nRhythm; ++i)
         Offer(d.RhythmStatementSlots[i].data(), TextLength(d.RhythmStatementSlots[i]));
-    const int nWaveform = std::clamp(f.WaveformStatementCount, 0, kStatementSlots);
-    for (int i = 0; i < nWaveform; ++i)
+    const int nWaveform = std::clamp(f.WaveformStatementCount, 0, kStatementSlots - 1);
+    for (int i = 1; i <= nWaveform; ++i)
         Offer(d.WaveformStatementSlots[i].data(), TextLength(d.WaveformStatementSlots[i]));
     if (pszClass && nClassLength > 0)
         AppendStatement(d, pszClass, nClassLength);

@@ -4,6 +4,7 @@
 // of every beat are found, then measured in every lead. Last, the atrial activity between
 // the beats is counted for the flutter and fibrillation tests.
 #include <algorithm>
+#include <cstring>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -274,20 +275,25 @@ void FilterPWaveSignal(CEngineData& d) {
             }
         }
 
-        // Mean of 23.
+        // Mean of 23, as a running sum (exact in 64 bits).
         std::int32_t* A = p.WorkRow.data();
-        for (int j = 11; j <= 5987; ++j) {
+        {
             long long nSum = 0;
-            for (int k = j - 11; k <= j + 11; ++k)
+            for (int k = 0; k < 23; ++k)
                 nSum += y[k];
-            A[j] = static_cast<std::int32_t>(nSum / 23);
+            for (int j = 11; j <= 5987; ++j) {
+                if (j > 11)
+                    nSum += static_cast<long long>(y[j + 11]) - y[j - 12];
+                A[j] = static_cast<std::int32_t>(nSum / 23);
+            }
         }
         for (int j = 0; j < 11; ++j)
             A[j] = A[11];
         for (int j = 5988; j < kInputSamples; ++j)
             A[j] = A[5987];
 
-        // Running median of the last 96 values, taken off 48 samples back.
+        // Running median of the last 96 values, taken off 48 samples back. The window is
+        // kept sorted: the oldest value leaves and the newest enters by one block move each.
         {
             constexpr int kRing = 96;
             std::array<std::int32_t, kRing> ring;
@@ -295,22 +301,29 @@ void FilterPWaveSignal(CEngineData& d) {
             ring.fill(-4096);
             sorted.fill(-4096);
             int nHead = 0;
+            std::int32_t* const pSorted = sorted.data();
             for (int j = 0; j < kInputSamples; ++j) {
                 const std::int32_t nOld = ring[nHead];
                 const std::int32_t nNew = A[j];
                 ring[nHead] = nNew;
-                nHead = (nHead + 1) % kRing;
-                auto it = std::lower_bound(sorted.begin(), sorted.end(), nOld);
-                // Replace the old value by the new one and restore the order.
-                int k = static_cast<int>(it - sorted.begin());
-                sorted[k] = nNew;
-                while (k > 0 && sorted[k - 1] > sorted[k]) {
-                    std::swap(sorted[k - 1], sorted[k]);
-                    --k;
-                }
-                while (k + 1 < kRing && sorted[k + 1] < sorted[k]) {
-                    std::swap(sorted[k + 1], sorted[k]);
-                    ++k;
+                nHead = nHead + 1 == kRing ? 0 : nHead + 1;
+                if (nNew != nOld) {
+                    const int k = static_cast<int>(
+                        std::lower_bound(pSorted, pSorted + kRing, nOld) - pSorted);
+                    if (nNew > nOld) {
+                        // Slide the values that are now smaller than the new one down.
+                        const int e = static_cast<int>(
+                            std::lower_bound(pSorted + k + 1, pSorted + kRing, nNew) - pSorted);
+                        std::memmove(pSorted + k, pSorted + k + 1,
+                                     static_cast<std::size_t>(e - k - 1) * sizeof(std::int32_t));
+                        pSorted[e - 1] = nNew;
+                    } else {
+                        const int b = static_cast<int>(
+                            std::upper_bound(pSorted, pSorted + k, nNew) - pSorted);
+                        std::memmove(pSorted + b + 1, pSorted + b,
+                                     static_cast<std::size_t>(k - b) * sizeof(std::int32_t));
+                        pSorted[b] = nNew;
+                    }
                 }
                 if (j >= 48)
                     A[j - 48] -= sorted[48];
@@ -321,7 +334,8 @@ void FilterPWaveSignal(CEngineData& d) {
                 A[j] = A[48];
         }
 
-        // Difference over 36 samples, then its energy over 23 samples.
+        // Difference over 36 samples, then its energy over 23 samples (a running sum of
+        // squares; each square and the sum in 64 bits, as before).
         std::int32_t* D = p.SlopeRow.data();
         for (int m = 18; m <= 5981; ++m)
             D[m] = A[m + 18] - A[m - 18];
@@ -330,11 +344,16 @@ void FilterPWaveSignal(CEngineData& d) {
         for (int m = 5982; m < kInputSamples; ++m)
             D[m] = D[5981];
         std::int32_t* E = p.EnergyRow[l].data();
-        for (int j = 11; j <= 5987; ++j) {
+        {
+            auto Square = [D](int k) { return static_cast<long long>(D[k]) * D[k]; };
             long long nSum = 0;
-            for (int k = j - 11; k <= j + 11; ++k)
-                nSum += static_cast<long long>(D[k]) * D[k];
-            E[j] = Saturate(nSum);
+            for (int k = 0; k < 23; ++k)
+                nSum += Square(k);
+            for (int j = 11; j <= 5987; ++j) {
+                if (j > 11)
+                    nSum += Square(j + 11) - Square(j - 12);
+                E[j] = Saturate(nSum);
+            }
         }
         for (int j = 0; j < 11; ++j)
             E[j] = E[11];

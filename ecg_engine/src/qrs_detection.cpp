@@ -300,12 +300,12 @@ std::int64_t FeatureSum(const InputRow32& f, int nFrom, int nTo) {
     return nSum;
 }
 
-// Looks for a beat missed between beats i and i + 1; true when one was inserted.
-bool InsertMissedBeat(CEngineData& d, int i) {
+// Looks for a beat missed between lo and hi (detection frame) and inserts it as beat
+// nInsertAt when at least half of the usable leads find its energy at least a tenth of beat
+// nRef's; true when one was inserted.
+bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nRef, int nInsertAt) {
     auto& t = d.Detection;
     auto& q = t.IOQm;
-    const int lo = q.qrs_offset[i] + 25;
-    const int hi = q.qrs_onset[i + 1] - 25;
     t.OnsetWorkList.nCount = 0;
     t.OffsetWorkList.nCount = 0;
     for (int r = 0; r < kIndependentLeads; ++r) {
@@ -327,8 +327,8 @@ bool InsertMissedBeat(CEngineData& d, int i) {
     }
     const std::int32_t con = MedianOfWorkLists(t.OnsetWorkList);
     const std::int32_t coff = MedianOfWorkLists(t.OffsetWorkList);
-    // Only a real candidate between the two beats may be inserted.
-    if (con <= q.qrs_offset[i] || coff <= con || coff >= q.qrs_onset[i + 1])
+    // Only a real candidate inside the searched stretch may be inserted.
+    if (con <= lo - 25 || coff <= con || coff >= hi + 25)
         return false;
     int nUsable = 0, nAgree = 0;
     for (int r = 0; r < kIndependentLeads; ++r) {
@@ -336,19 +336,19 @@ bool InsertMissedBeat(CEngineData& d, int i) {
             continue;
         ++nUsable;
         const auto& f = t.QrsFeature[r];
-        const std::int64_t a = FeatureSum(f, q.qrs_onset[i], q.qrs_offset[i]);
+        const std::int64_t a = FeatureSum(f, q.qrs_onset[nRef], q.qrs_offset[nRef]);
         const std::int64_t b = FeatureSum(f, con, coff);
         if (a <= 10 * b)
             ++nAgree;
     }
     if (2 * nAgree < nUsable || q.qrs_num >= kMaxBeats)
         return false;
-    for (int k = q.qrs_num; k > i + 1; --k) {
+    for (int k = q.qrs_num; k > nInsertAt; --k) {
         q.qrs_onset[k] = q.qrs_onset[k - 1];
         q.qrs_offset[k] = q.qrs_offset[k - 1];
     }
-    q.qrs_onset[i + 1] = con;
-    q.qrs_offset[i + 1] = coff;
+    q.qrs_onset[nInsertAt] = con;
+    q.qrs_offset[nInsertAt] = coff;
     ++q.qrs_num;
     return true;
 }
@@ -391,9 +391,12 @@ int ComputeSquaredSlope(CEngineData& d) {
 
 int BuildQrsFeatureSignal(CEngineData& d) {
     auto& t = d.Detection;
-    for (auto* pRows : {&t.SmoothedRow, &t.DerivativeRow, &t.SquaredRow, &t.QrsFeature}) {
-        for (auto& row : *pRows)
-            row.fill(0);
+    // Rows of a lead with signal are written whole below; only the others are cleared.
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsNoSignal(d, r))
+            continue;
+        for (auto* pRows : {&t.SmoothedRow, &t.DerivativeRow, &t.SquaredRow, &t.QrsFeature})
+            (*pRows)[r].fill(0);
     }
     for (auto& h : t.FeatureHistogram)
         h.fill(0);
@@ -427,10 +430,13 @@ int BuildQrsFeatureSignal(CEngineData& d) {
         dv[kInputSamples - 2] = dv[kInputSamples - 1] = dv[kInputSamples - 3];
         for (int n = 0; n < kInputSamples; ++n)
             sq[n] = Saturate(static_cast<std::int64_t>(dv[n]) * dv[n]);
+        // Moving sum kept running (exact in 64 bits).
+        std::int64_t nSum = 0;
+        for (int j = 0; j <= 2 * nHalf; ++j)
+            nSum += sq[j];
         for (int c = nHalf; c <= kInputSamples - 1 - nHalf; ++c) {
-            std::int64_t nSum = 0;
-            for (int j = -nHalf; j <= nHalf; ++j)
-                nSum += sq[c + j];
+            if (c > nHalf)
+                nSum += static_cast<std::int64_t>(sq[c + nHalf]) - sq[c - nHalf - 1];
             f[c] = Saturate(nSum / nDivisor);
         }
         std::fill(f.begin(), f.begin() + nHalf, f[nHalf]);
@@ -462,9 +468,90 @@ int DetectQrsWindows(CEngineData& d) {
         // Below 160 per minute the long integration window separates the beats better.
         d.DetectionFlag = 0;
         BuildQrsFeatureSignal(d);
-        return DetectAndRefineQrsWindows(d);
+        DetectAndRefineQrsWindows(d);
+        return AddLowThresholdWindows(d);
     }
     return RefineQrsWindows(d);
+}
+
+int AddLowThresholdWindows(CEngineData& d) {
+    auto& t = d.Detection;
+    auto& w = t.QrsWindowList;
+    struct SLeadWindows {
+        int nCount = 0;
+        BeatTable aStart{}, aEnd{};
+    };
+    std::array<SLeadWindows, kIndependentLeads> aOwn{}, aLow{};
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        aOwn[r] = {w.nCount[r], w.start[r], w.end[r]};
+        if (IsNoSignal(d, r))
+            continue;
+        // The lead's scan and refinement once more at half its threshold.
+        const std::int32_t nThreshold = t.DetectionThreshold[r];
+        t.DetectionThreshold[r] = nThreshold / 2;
+        w.nCount[r] = 0;
+        w.start[r].fill(0);
+        w.end[r].fill(0);
+        ScanLead(d, r);
+        for (int n = 0; n < w.nCount[r]; ++n) {
+            RefineWindowStart(d, r, n);
+            RefineWindowEnd(d, r, n);
+        }
+        t.DetectionThreshold[r] = nThreshold;
+        // Only windows where the lead had none are new.
+        for (int n = 0; n < w.nCount[r]; ++n) {
+            bool bOverlaps = false;
+            for (int k = 0; k < aOwn[r].nCount && !bOverlaps; ++k)
+                bOverlaps = w.start[r][n] <= aOwn[r].aEnd[k] && aOwn[r].aStart[k] <= w.end[r][n];
+            if (!bOverlaps) {
+                auto& low = aLow[r];
+                low.aStart[low.nCount] = w.start[r][n];
+                low.aEnd[low.nCount] = w.end[r][n];
+                ++low.nCount;
+            }
+        }
+        w.nCount[r] = aOwn[r].nCount;
+        w.start[r] = aOwn[r].aStart;
+        w.end[r] = aOwn[r].aEnd;
+    }
+
+    // A new window counts when two other leads have a window there too: a beat shows in
+    // several leads, a spike or a wiggle in one.
+    auto SeenIn = [&](int r, std::int32_t s, std::int32_t e) {
+        for (const auto* pSet : {&aOwn[r], &aLow[r]}) {
+            for (int k = 0; k < pSet->nCount; ++k)
+                if (s <= pSet->aEnd[k] && pSet->aStart[k] <= e)
+                    return true;
+        }
+        return false;
+    };
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (IsNoSignal(d, r) || aLow[r].nCount == 0)
+            continue;
+        std::array<std::pair<std::int32_t, std::int32_t>, 2 * kMaxBeats> aAll{};
+        int nAll = 0;
+        for (int n = 0; n < aOwn[r].nCount; ++n)
+            aAll[nAll++] = {aOwn[r].aStart[n], aOwn[r].aEnd[n]};
+        for (int n = 0; n < aLow[r].nCount; ++n) {
+            const std::int32_t s = aLow[r].aStart[n], e = aLow[r].aEnd[n];
+            int nOthers = 0;
+            for (int o = 0; o < kIndependentLeads; ++o)
+                nOthers += o != r && !IsNoSignal(d, o) && SeenIn(o, s, e);
+            if (nOthers >= 2)
+                aAll[nAll++] = {s, e};
+        }
+        std::stable_sort(aAll.begin(), aAll.begin() + nAll);
+        // Added windows never fill the list: a full list marks a faulted lead.
+        nAll = std::min(nAll, std::max(aOwn[r].nCount, kMaxWindows - 1));
+        w.nCount[r] = nAll;
+        w.start[r].fill(0);
+        w.end[r].fill(0);
+        for (int n = 0; n < nAll; ++n) {
+            w.start[r][n] = aAll[n].first;
+            w.end[r][n] = aAll[n].second;
+        }
+    }
+    return 0;
 }
 
 int RefineQrsWindows(CEngineData& d) {
@@ -671,12 +758,27 @@ int CleanBeatList(CEngineData& d) {
         if (nGap > 0 && nGap < kMergeGap)
             RemoveBeat(d, i);
     }
+    // A missed beat leaves an interval of about two: more than 1.8 times the one before
+    // (a premature beat lost with its full compensatory pause leaves exactly two).
     for (int i = 1; i < q.qrs_num - 1;) {
         const std::int64_t nBefore = q.qrs_onset[i] - q.qrs_onset[i - 1];
         const std::int64_t nAfter = q.qrs_onset[i + 1] - q.qrs_onset[i];
-        if (2 * nBefore < nAfter && InsertMissedBeat(d, i))
+        if (5 * nAfter > 9 * nBefore &&
+            InsertMissedBeat(d, q.qrs_offset[i] + 25, q.qrs_onset[i + 1] - 25, i, i + 1))
             continue;
         ++i;
+    }
+    // Before the first and after the last beat, where a stretch longer than half the
+    // neighbouring interval could hold one.
+    if (q.qrs_num >= 2) {
+        const int nFirstGap = q.qrs_onset[0] - kLeadIn;
+        if (2 * nFirstGap > q.qrs_onset[1] - q.qrs_onset[0])
+            (void)InsertMissedBeat(d, kLeadIn, q.qrs_onset[0] - 25, 0, 0);
+        const int n = q.qrs_num;
+        const int nLastGap = kLeadIn + kRecordSamples - q.qrs_offset[n - 1];
+        if (2 * nLastGap > q.qrs_onset[n - 1] - q.qrs_onset[n - 2])
+            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1,
+                                   n - 1, n);
     }
     return 0;
 }

@@ -52,10 +52,13 @@ void WindowMean(const TIn* x, std::int32_t* y, int s, int e, int h, int nDivisor
             y[j] = v;
         return;
     }
+    // A running sum: exact, so the same means as summing each window.
+    long long nSum = nRound;
+    for (int k = s; k <= s + 2 * h; ++k)
+        nSum += x[k];
     for (int j = s + h; j <= e - h; ++j) {
-        long long nSum = nRound;
-        for (int k = j - h; k <= j + h; ++k)
-            nSum += x[k];
+        if (j > s + h)
+            nSum += static_cast<long long>(x[j + h]) - x[j - h - 1];
         y[j] = static_cast<std::int32_t>(nSum / nDivisor);
     }
     for (int j = s; j < s + h; ++j)
@@ -147,11 +150,18 @@ void PrepareTOffsetSearch(CEngineData& d) {
             WindowMean(c, env, s, e, 22, 45, 22);
         }
         // 7-sample mean over the whole row, in place and in ascending order.
-        for (int j = 3; j <= 5986; ++j) {
+        {
+            // The window holds the three values already replaced and four still old.
             long long nSum = 0;
-            for (int k = j - 3; k <= j + 3; ++k)
+            for (int k = 0; k <= 6; ++k)
                 nSum += env[k];
-            env[j] = static_cast<std::int32_t>(nSum / 7);
+            for (int j = 3; j <= 5986; ++j) {
+                const std::int32_t nOld = env[j];
+                env[j] = static_cast<std::int32_t>(nSum / 7);
+                nSum += static_cast<long long>(env[j]) - nOld;
+                if (j < 5986)
+                    nSum += static_cast<long long>(env[j + 4]) - env[j - 3];
+            }
         }
         for (int i = 0; i < nBeats; ++i) {
             const int s = t.WindowStart[r][i], e = t.WindowEnd[r][i];

@@ -33,6 +33,8 @@ SRun RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // The engine appends its report lines to a file in its working folder.
+    posix_spawn_file_actions_addchdir_np(&actions, dir.Path().c_str());
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     std::vector<char*> argv;

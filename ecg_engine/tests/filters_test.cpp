@@ -183,6 +183,7 @@ TEST(Filters, EngineRunReadsTheNumbersInLauncherOrderAndDumpsBothRowSets) {
     for (int i = 0; i < 8; ++i)
         argv[i] = args[i].data();
     auto d = CreateEngineData(EEngineVariant::Zorvik31);
+    ecg_engine_test::CWorkingFolder folder(dir.Path());
     ASSERT_EQ(EngineMain(*d, 8, argv), 0);
     EXPECT_EQ(d->FilterSettings.nAC, 2);
     EXPECT_EQ(d->FilterSettings.nLPF, 2);

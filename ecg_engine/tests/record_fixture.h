@@ -1,6 +1,7 @@
 #pragma once
 // Test records written byte by byte in the layouts the engine reads.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,34 @@
 #include <string>
 
 namespace ecg_engine_test {
+
+// The engine appends its report lines to a file in the working folder: runs inside a test
+// change into the test's own folder for their duration.
+class CWorkingFolder {
+public:
+    explicit CWorkingFolder(const std::string& strFolder) {
+        char sz[4096];
+        if (::getcwd(sz, sizeof sz))
+            m_strPrevious = sz;
+        m_bChanged = ::chdir(strFolder.c_str()) == 0;
+    }
+    ~CWorkingFolder() {
+        if (m_bChanged && !m_strPrevious.empty())
+            (void)::chdir(m_strPrevious.c_str());
+    }
+    CWorkingFolder(const CWorkingFolder&) = delete;
+    CWorkingFolder& operator=(const CWorkingFolder&) = delete;
+
+private:
+    std::string m_strPrevious;
+    bool m_bChanged = false;
+};
+
+// The folder part of a path ("." when it has none).
+inline std::string FolderOf(const std::string& strPath) {
+    const auto n = strPath.rfind('/');
+    return n == std::string::npos ? std::string(".") : strPath.substr(0, n + 1);
+}
 
 // Sample s of lead l (EngineLeadOrder) of the record the fixtures write.
 using SampleFn = std::function<std::int16_t(int l, int s)>;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "ecg_control/ekgfile.h"
 #include "ecg_engine/engine.h"
 #include "ecg_engine/stages.h"
+#include "record_fixture.h"
 #include "testsupport/testsupport.h"
 
 using namespace ecg_engine;
@@ -42,6 +44,7 @@ int RunEngineInProcess(CEngineData& d, const std::string& strInput) {
     std::vector<char*> argv;
     for (auto& s : args)
         argv.push_back(s.data());
+    ecg_engine_test::CWorkingFolder folder(ecg_engine_test::FolderOf(strInput));
     return EngineMain(d, static_cast<int>(argv.size()), argv.data());
 }
 
@@ -52,6 +55,9 @@ int RunProgram(const std::vector<std::string>& args, long nFileLimit) {
         const int fd = ::open("/dev/null", O_RDWR);
         ::dup2(fd, 0);
         ::dup2(fd, 1);
+        // The report file goes to the working folder: the input's folder here.
+        if (args.size() > 1)
+            (void)!::chdir(ecg_engine_test::FolderOf(args[1]).c_str());
         if (nFileLimit > 0) {
             rlimit lim{static_cast<rlim_t>(nFileLimit), static_cast<rlim_t>(nFileLimit)};
             ::setrlimit(RLIMIT_FSIZE, &lim);
@@ -83,8 +89,8 @@ std::vector<std::string> FilesIn(const std::string& strFolder) {
 
 // Adds statements and a class as the interpretation would, and writes the files again.
 void FinishAgainWithStatements(CEngineData& d) {
-    CopyText(d.RhythmStatementSlots[0], "Sinus rhythm");
-    CopyText(d.WaveformStatementSlots[0], "Normal axis");
+    CopyText(d.RhythmStatementSlots[1], "Sinus rhythm");
+    CopyText(d.WaveformStatementSlots[1], "Normal axis");
     d.Finish.RhythmStatementCount = 1;
     d.Finish.WaveformStatementCount = 1;
     d.Finish.EcgSeverity = 1;
@@ -243,10 +249,19 @@ TEST(EngineResultFile, ProgramsWriteBothFilesAndReplaceEarlierOnes) {
     const int N = static_cast<unsigned char>(ksi[132401]);
     EXPECT_EQ(N, 10);
     const std::string txt = testsupport::ReadFile(dir / "rec.txt");
-    // No representative beats without the interpretation: every lead shows beat N div 2.
-    const std::string strBeat = "beat = " + std::to_string(N / 2) + " : start = ";
-    EXPECT_EQ(txt.rfind("numR = " + std::to_string(N) + "\n" + strBeat, 0), 0u) << txt;
+    // Every lead shows its representative beat, one of beats 2..N-1.
+    EXPECT_EQ(txt.rfind("numR = " + std::to_string(N) + "\n", 0), 0u) << txt;
     EXPECT_EQ(std::count(txt.begin(), txt.end(), '\n'), 13);
+    std::size_t nAt = 0;
+    int nLines = 0;
+    while ((nAt = txt.find("beat = ", nAt)) != std::string::npos) {
+        nAt += 7;
+        const int nBeat = std::atoi(txt.c_str() + nAt);
+        EXPECT_GE(nBeat, 2) << txt;
+        EXPECT_LE(nBeat, N - 1) << txt;
+        ++nLines;
+    }
+    EXPECT_EQ(nLines, 12);
 
     // The older build: the same layout without the two further values of each lead.
     ASSERT_TRUE(testsupport::WriteFile(dir / "rec.ksi", "an earlier patient"));

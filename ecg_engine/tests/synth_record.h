@@ -10,6 +10,7 @@
 #include "ecg_engine/engine.h"
 #include "ecg_engine/stages.h"
 #include "platform/process.h"
+#include "record_fixture.h"
 #include "testsupport/testsupport.h"
 
 namespace ecg_engine_test {
@@ -74,6 +75,7 @@ inline std::unique_ptr<ecg_engine::CEngineData> RunEngineOn(const std::string& p
     std::vector<char*> argv;
     for (auto& s : args)
         argv.push_back(s.data());
+    CWorkingFolder folder(FolderOf(path));
     EXPECT_EQ(ecg_engine::EngineMain(*d, static_cast<int>(argv.size()), argv.data()), 0);
     return d;
 }

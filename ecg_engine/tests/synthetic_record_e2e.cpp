@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ecg_engine/engine.h"
+#include "record_fixture.h"
 #include "testsupport/testsupport.h"
 
 using namespace ecg_engine;
@@ -75,6 +76,7 @@ std::unique_ptr<CEngineData> RunEngine(const std::string& strInput) {
     std::vector<char*> argv;
     for (auto& s : args)
         argv.push_back(s.data());
+    ecg_engine_test::CWorkingFolder folder(ecg_engine_test::FolderOf(strInput));
     EXPECT_EQ(EngineMain(*pData, static_cast<int>(argv.size()), argv.data()), 0);
     return pData;
 }

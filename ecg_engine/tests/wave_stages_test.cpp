@@ -427,9 +427,9 @@ TEST(FinishStep, StatementOrderPoorLeadAndClassText) {
     d->Detection.LeadQuality12.fill(LeadPoorQuality);
     d->Finish.LeadRatingBeforeFold.fill(LeadGoodQuality);
     d->Finish.LeadRatingBeforeFold[LeadV4] = LeadNoSignal;
-    CopyText(d->RhythmStatementSlots[0], "Sinus rhythm");
-    CopyText(d->RhythmStatementSlots[1], "Sinus arrhythmia");
-    CopyText(d->WaveformStatementSlots[0], "Left axis deviation");
+    CopyText(d->RhythmStatementSlots[1], "Sinus rhythm");
+    CopyText(d->RhythmStatementSlots[2], "Sinus arrhythmia");
+    CopyText(d->WaveformStatementSlots[1], "Left axis deviation");
     d->Finish.RhythmStatementCount = 2;
     d->Finish.WaveformStatementCount = 1;
     d->Finish.EcgSeverity = 2;
@@ -450,12 +450,12 @@ TEST(FinishStep, StatementOrderPoorLeadAndClassText) {
 TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     auto d = FreshData();
     d->Detection.LeadQuality12[LeadV1] = LeadNoSignal;  // the detection stopped before the fold
-    for (int i = 0; i < kStatementSlots; ++i) {
+    for (int i = 1; i < kStatementSlots; ++i) {
         CopyText(d->RhythmStatementSlots[i], ("Rhythm " + std::to_string(i)).c_str());
         CopyText(d->WaveformStatementSlots[i], ("Waveform " + std::to_string(i)).c_str());
     }
-    d->Finish.RhythmStatementCount = kStatementSlots;
-    d->Finish.WaveformStatementCount = kStatementSlots;
+    d->Finish.RhythmStatementCount = kStatementSlots - 1;
+    d->Finish.WaveformStatementCount = kStatementSlots - 1;
     d->Finish.EcgSeverity = 4;
     d->BeatCount = 10;
     CollectResultStatements(*d);
@@ -471,7 +471,7 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     // Many beats leave less room: long texts give way, the class text stays last.
     auto d2 = FreshData();
     std::string strLong(150, 'x');
-    for (int i = 0; i < 5; ++i)
+    for (int i = 1; i <= 5; ++i)
         CopyText(d2->RhythmStatementSlots[i], strLong.c_str());
     d2->Finish.RhythmStatementCount = 5;
     d2->Finish.EcgSeverity = 3;

@@ -3,6 +3,7 @@
 // With bit 7 set, the rest is repeated over a whole record, so that short inputs shape
 // every lead (flat lines, steps, spikes, clipped values) instead of a few bytes of noise.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     d.bDebugOutput = false;
     std::string strMode = std::to_string((nSel >> 3) % 3);
     std::string strLang = std::to_string((nSel >> 5) & 3);
-    std::vector<std::string> aArgs = {"Zorvik31", strPath, "0", "0", "0", "0", strMode, strLang};
+    // The report file ("0") goes to the private folder and is removed after each run.
+    const std::string strReport = fuzz::PrivateDir() + "/0";
+    std::vector<std::string> aArgs = {"Zorvik31", strPath, strReport, "0", "0", "0",
+                                      strMode, strLang};
     std::vector<char*> argv;
     for (auto& s : aArgs)
         argv.push_back(s.data());
     argv.push_back(nullptr);
     (void)EngineMain(d, static_cast<int>(aArgs.size()), argv.data());
+    std::remove(strReport.c_str());
     return 0;
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ecg_engine/morphology_data.h"
+#include "ecg_engine/rhythm_data.h"
+
 namespace ecg_engine {
 
 // Which engine program runs: the current one or the older four-argument build.
@@ -66,10 +69,12 @@ struct SResultStatements {
 };
 
 struct SInterpretationContext {
-    int PatientGroup = 0;
+    int PatientGroup = 0;  // index into the threshold tables; the driver always sets 0
     int CriteriaSet = 2;
+    // Per lead (EngineLeadOrder) the ST level of the representative beat that the ST
+    // criteria judge: STj when HeartRate > 120, else SecondStLevel (rhythm_data.h).
     std::array<std::int32_t, kLeads> RateSelectedLeadValues{};
-    int nLanguage = 0;
+    int nLanguage = 0;  // command-line language; 0..11, any other value English
 };
 
 // Named signal rows of the debug data file. Rows are allocated only when a dump appends
@@ -341,6 +346,8 @@ struct CEngineData {
     SPWaveTables PWave;
     SMeasurementTables Measurements;
     SFinishTables Finish;
+    SRhythmTables Rhythm;
+    SMorphologyTables Morphology;
 
     // Debug output is written by Zorvik31 only; the benchmark also measures a run without it.
     bool bDebugOutput = true;

@@ -13,6 +13,10 @@ int ComputeSquaredSlope(CEngineData& d);  // -1 when every lead is without signa
 int BuildQrsFeatureSignal(CEngineData& d);
 int DetectQrsWindows(CEngineData& d);
 int DetectAndRefineQrsWindows(CEngineData& d);
+// After the long-window pass: each lead scanned and refined once more at half its
+// threshold; windows that overlap none of the lead's own are added (wide beats whose
+// feature peak stays below the full threshold).
+int AddLowThresholdWindows(CEngineData& d);
 int RefineQrsWindows(CEngineData& d);
 int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good quality
 

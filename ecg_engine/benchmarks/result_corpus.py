@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+"""Result files of both engine programs on a fixed corpus of synthetic records.
+
+Usage:
+  result_corpus.py WORKDIR ZORVIK31 ZORVIK21 [--records-only] [--set ordinary|rhythm|wide|all]
+
+Writes every record with tools/ecgsynth into WORKDIR, runs both programs on it (Zorvik31 in
+modes 0, 1 and 2) in WORKDIR and prints one line per run: the record, the program and the
+SHA-256 of its ".ksi", its ".txt" and the report line it appended. Two listings taken
+before and after a change that must not alter results are compared with diff.
+Standard library only.
+"""
+
+import hashlib
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SYNTH = os.path.join(HERE, "..", "..", "tools", "ecgsynth", "ecgsynth.py")
+
+NARROW = ["--p", "0", "--t", "0", "--limb", "R:1000:14,S:-250:10", "--V1", "R:200:10,S:-1200:14",
+          "--V2", "R:500:10,S:-1400:14", "--V3", "R:900:12,S:-900:12", "--V4",
+          "R:1500:14,S:-500:10", "--V5", "R:1600:14,S:-300:10", "--V6", "R:1200:24"]
+
+# The records of the detection and wave stages' tests: ordinary records.
+ORDINARY = {
+    "r40": ["--rate", "40"], "r45": ["--rate", "45"], "r60": ["--rate", "60"],
+    "r75a30": ["--rate", "75", "--axis", "30"], "r75a40": ["--rate", "75", "--axis", "40"],
+    "r100a0": ["--rate", "100", "--axis", "0"], "r120a90": ["--rate", "120", "--axis", "90"],
+    "r180": ["--rate", "180"], "r60a-30": ["--rate", "60", "--axis", "-30"],
+    "r66a-20": ["--rate", "66", "--axis", "-20"], "r72a120": ["--rate", "72", "--axis", "120"],
+    "r66drift": ["--rate", "66", "--drift", "200"], "r80hum": ["--rate", "80", "--hum", "80"],
+    "r70nop": ["--rate", "70", "--p", "0"],
+    "hum50": ["--hum", "20", "--noise", "8", "--seed", "3"],
+    "hum60": ["--hum", "20:60", "--noise", "8", "--seed", "4"],
+    "drift150": ["--drift", "150", "--noise", "8", "--seed", "3"],
+    "a-60": ["--axis", "-60"], "a150": ["--axis", "150"],
+    "shapes": ["--rate", "70", "--axis", "-30", "--V1", "Q:-1200:48", "--V2", "R:1500:48",
+               "--V3", "R:800:16,S:-600:16,R:500:16", "--V4", "Q:-300:12,R:1500:24,S:-400:12",
+               "--V5", "Q:-200:14,R:1600:34", "--V6", "R:900:12,S:-500:12,R:600:12,S:-300:12"],
+    "narrow90": ["--rate", "90"] + NARROW, "narrow150": ["--rate", "150"] + NARROW,
+    "r300": ["--rate", "300"] + NARROW,
+    "random": ["--random", "--seed", "5"], "trunc": ["--rate", "70", "--truncate", "60000"],
+    "saturate": ["--rate", "70", "--saturate"],
+    "spikes": ["--rate", "70", "--spikes", "40", "--noise", "30"],
+    "flat": ["--flat"],
+}
+
+# Records of the rhythm table (beat scripts, flutter, fibrillation, wide beats).
+def rep(text, n):
+    return text * n
+
+
+RHYTHM = {
+    "sinus140": ["--rate", "140", "--pr", "15", "--st", "15"],
+    "arrhythmia": ["--script", "S" + rep(",S:860,S:960,S:860,S:760", 3)],
+    "pause": ["--script", "S" + rep(",S:800", 4) + ",S:1400" + rep(",S:800", 4)],
+    "sablock": ["--script", "S" + rep(",S:800", 4) + ",S:1610" + rep(",S:800", 4)],
+    "af": ["--rate", "90", "--irregular", "30", "--p", "0", "--fib", "40"],
+    "afpvc": ["--p", "0", "--fib", "40", "--vaxis", "-120", "--script",
+              "J,J:700,J:900,V:450,J:950,J:650,J:820,V:500,J:1000,J:600,J:760,J:880"],
+    "flutter": ["--rate", "75", "--p", "0", "--flutter", "300:150"],
+    "avb1": ["--rate", "70", "--pr", "75"],
+    "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
+    "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
+    "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "chbj": ["--ptimeline", "70", "--script", "E" + rep(",E:1300", 7)],
+    "chbv": ["--ptimeline", "70", "--script", "EV" + rep(",EV:1600", 6)],
+    "atrial": ["--rate", "75", "--paxis", "-70"],
+    "junctional": ["--rate", "75", "--p", "0"],
+    "pac": ["--script", "S" + rep(",S:800", 4) + ",S:600,S:1000" + rep(",S:800", 4)],
+    "pjc": ["--script", "S" + rep(",S:800", 4) + ",J:600,S:1000" + rep(",S:800", 4)],
+    "pvc": ["--script", "S" + rep(",S:800", 4) + ",V:560,S:1040" + rep(",S:800", 4)],
+    "bigeminy": ["--script", "S" + rep(",V:600,S:1000", 6)],
+    "trigeminy": ["--script", "S,S:900" + rep(",V:540,S:1260,S:900", 4)],
+    "run": ["--script", "S,S:900,S:900,V:450,V:450,V:450,S:1200,S:900,S:900,S:900"],
+    "vt": ["--script", "V" + rep(",V:400", 19)],
+    "escape": ["--script", "S" + rep(",S:1100", 3) + ",E:1700" + rep(",S:1100", 3)],
+    "possible": ["--script", "S" + rep(",A:830,S:830", 6)],
+}
+
+# Frequent wide ventricular beats of 120-160 ms and 0.6-1.5 mV.
+WIDE = {
+    "wbig60": ["--vamp", "0.6", "--script", "S" + rep(",V:600,S:1000", 6)],
+    "wbig150": ["--vamp", "1.5", "--script", "S" + rep(",V:560,S:1040", 6)],
+    "wtri": ["--vamp", "0.6", "--script", "S,S:900" + rep(",V:540,S:1260,S:900", 4)],
+    "wrun": ["--vamp", "0.7", "--script",
+             "S,S:900,S:900,V:450,V:450,V:450,S:1200,S:900,S:900,S:900"],
+    "wsingle": ["--vamp", "0.6", "--script", "S" + rep(",S:800", 4) + ",V:560,S:1040" +
+                rep(",S:800", 4)],
+    "w120": ["--vamp", "0.6", "--vlimb", "R:1000:26,S:-800:34", "--vchest",
+             "R:1000:26,S:-800:34", "--script", "S" + rep(",V:600,S:1000", 6)],
+    "w160": ["--vamp", "0.6", "--vlimb", "R:1000:34,S:-800:46", "--vchest",
+             "R:1000:34,S:-800:46", "--script", "S" + rep(",V:600,S:1000", 6)],
+}
+
+
+def sha(path):
+    try:
+        with open(path, "rb") as f:
+            return hashlib.sha256(f.read()).hexdigest()[:16]
+    except OSError:
+        return "-"
+
+
+def main(argv):
+    if len(argv) < 4:
+        sys.stderr.write(__doc__)
+        return 2
+    work, z31, z21 = argv[1:4]
+    records_only = "--records-only" in argv
+    which = "all"
+    if "--set" in argv:
+        which = argv[argv.index("--set") + 1]
+    records = {}
+    if which in ("ordinary", "all"):
+        records.update(ORDINARY)
+    if which in ("rhythm", "all"):
+        records.update(RHYTHM)
+    if which in ("wide", "all"):
+        records.update(WIDE)
+    os.makedirs(work, exist_ok=True)
+    for name in sorted(records):
+        path = os.path.join(work, name + ".ekg")
+        subprocess.run([sys.executable, SYNTH, path] + records[name], check=True)
+        if records_only:
+            print(name, sha(path))
+            continue
+        runs = [("31m0", [z31, path, "1", "1", "1", "0", "0", "0"]),
+                ("31m1", [z31, path, "1", "0", "0", "0", "1", "0"]),
+                ("31m2", [z31, path, "2", "3", "1", "1", "2", "0"]),
+                ("21", [z21, path, "1", "1", "1", "0"])]
+        for tag, args in runs:
+            report = os.path.join(work, args[2])
+            before = open(report, "rb").read() if os.path.exists(report) else b""
+            subprocess.run(args, cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           check=False)
+            after = open(report, "rb").read() if os.path.exists(report) else b""
+            line = hashlib.sha256(after[len(before):]).hexdigest()[:16]
+            base = os.path.join(work, name)
+            print(name, tag, sha(base + ".ksi"), sha(base + ".txt"), line)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,249 @@
+// Rhythm stage driver, beat classification and the helpers the criteria share.
+#include <algorithm>
+
+#include "ecg_engine/rhythm_stage.h"
+#include "rhythm_internal.h"
+
+namespace ecg_engine {
+
+using namespace rhythm;
+
+namespace {
+
+// Patient groups 1..12 are never selected; only group 0 is built.
+constexpr SRhythmThresholds kRhythmThresholds[] = {
+    {120, 110, 210, 270, 350, 60, 100, 126, 0.83, 1.6},
+};
+
+}  // namespace
+
+const SRhythmThresholds& RhythmThresholds(const CEngineData& d) {
+    (void)d.InterpretationContext.PatientGroup;
+    return kRhythmThresholds[0];
+}
+
+int RhythmBeats(const CEngineData& d) {
+    return std::clamp(d.BeatCount, 0, kRhythmBeats);
+}
+
+int RunRhythmAnalysis(CEngineData& d) {
+    auto& r = d.Rhythm;
+    d.Finish.RhythmStatementCount = 0;
+    r.VentricularMark = 0;
+    d.Finish.WaveformStatementCount = 0;
+    r.RhythmFindings.fill(0);
+    d.Morphology.MorphologyFindings = SMorphologyFindings{};
+    r.EctopicKind.fill(0);
+
+    ClassifyBeatQrs(d);
+    MarkSinusPAxis(d);
+    TypeBeats(d);
+
+    const auto& lists = r.BeatTypeLists;
+    if (FindBeatRun(d, lists[1], 3)) {
+        ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+        DetectSinusPause(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    }
+    if (FindBeatRun(d, lists[3], 3))
+        ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    if (FindBeatRun(d, lists[2], 4))
+        ClassifyAtrialRun(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    if (FindBeatRun(d, lists[4], 6))
+        ClassifyJunctionalRun(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    if (FindBeatRun(d, lists[6], 6))
+        ClassifyVentricularRun(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+
+    // From here on the criteria see the labels.
+    const int N = RhythmBeats(d);
+    for (int i = 1; i <= N; ++i)
+        r.BeatType[i] = r.BeatLabel[i];
+
+    if (r.FlutterIndicator)
+        Set(d, 124);
+    else
+        DetectAtrialFlutter(d);
+    void (*const aCriteria[])(CEngineData&) = {
+        DetectAtrialFibrillation, DetectFirstDegreeBlock, DetectWenckebach,
+        DetectMobitzII,           DetectCompleteBlock,    DetectTwoToOneBlock,
+        DetectPvc,                DetectPac,              DetectPjc,
+        DetectEscapeAtrial,       DetectEscapeJunctional, DetectEscapeVentricular};
+    for (auto* pCriterion : aCriteria)
+        pCriterion(d);
+
+    d.Finish.RhythmStatementCount = SelectRhythmStatements(d);
+
+    KeepDominantBeatLabel(d);
+    if (r.VentricularMark != kVentricularMarkRhythm)
+        SelectRepresentativeBeats(d);
+    (void)WriteRhythmReport(d, d.pszInputArgument, d.pszSecondArgument);
+    return 0;
+}
+
+void ClassifyBeatQrs(CEngineData& d) {
+    auto& r = d.Rhythm;
+    const auto& t = RhythmThresholds(d);
+    r.QrsClass.fill(0);
+    const int N = RhythmBeats(d);
+    for (int i = 1; i <= N; ++i) {
+        const int nAxis = AX(d, i);
+        if (QRS(d, i) < t.nNarrowQrs)
+            r.QrsClass[i] = QrsNarrow;
+        else if (At(d.Measurements.ampQRS[LeadV1], i) < 1)
+            r.QrsClass[i] = (-60 < nAxis && nAxis < 120) ? QrsWideSupraventricular
+                                                         : QrsWideVentricular;
+        else
+            r.QrsClass[i] = (-30 < nAxis && nAxis < 120) ? QrsWideSupraventricular
+                                                         : QrsWideVentricular;
+    }
+}
+
+void MarkSinusPAxis(CEngineData& d) {
+    auto& r = d.Rhythm;
+    for (auto& row : r.PAxisOk)
+        row.fill(0);
+    const int N = RhythmBeats(d);
+    for (int i = 1; i <= N; ++i) {
+        const int n = PAxisCount(d, i);
+        for (int k = 1; k <= n; ++k) {
+            const int nAxis = PAxis(d, i, k);
+            r.PAxisOk[i][k] = (-60 <= nAxis && nAxis <= 150) ? 1 : 0;
+        }
+    }
+}
+
+void TypeBeats(CEngineData& d) {
+    auto& r = d.Rhythm;
+    const auto& t = RhythmThresholds(d);
+    auto& lists = r.BeatTypeLists;
+    for (auto& row : lists)
+        row.fill(0);
+    r.BeatType.fill(0);
+    r.BeatLabel.fill(0);
+    int aCount[kBeatTypeLists] = {};
+    auto Mark = [&](int nRow, int i) {
+        lists[nRow][i] = 1;
+        ++aCount[nRow];
+    };
+
+    const int N = RhythmBeats(d);
+    for (int i = 1; i <= N; ++i) {
+        const int nPr = PR(d, i);
+        int nType, nLabel;
+        if (r.QrsClass[i] == QrsNarrow || r.QrsClass[i] == QrsWideSupraventricular) {
+            Mark(TypeListSupraventricular, i);
+            const bool bSinus = LastPIsSinus(d, i);
+            if (nPr < 1)
+                nType = 4;
+            else
+                nType = bSinus ? 1 : 2;
+            if (nPr < t.nSinusPrMin || nPr > t.nSinusPrMax)
+                nLabel = 3;
+            else
+                nLabel = bSinus ? 1 : 2;
+        } else if (nPr >= 1 && nPr < t.nSinusPrMin) {
+            nType = nLabel = 5;
+            Mark(TypeListVentricular, i);
+        } else if (nPr == 0 || nPr > t.nVentricularPrMax) {
+            nType = nLabel = 6;
+            Mark(TypeListVentricular, i);
+        } else {
+            nType = nLabel = 3;
+            Mark(TypeListSupraventricular, i);
+        }
+        r.BeatType[i] = nType;
+        r.BeatLabel[i] = nLabel;
+        Mark(nType, i);
+    }
+
+    // Beats without a P wave take the type of the majority; their own marks stay.
+    int nRetype = 0;
+    if (aCount[4] < aCount[1])
+        nRetype = 1;
+    else if (aCount[4] < aCount[2])
+        nRetype = 2;
+    else if (aCount[4] < aCount[1] + aCount[2])
+        nRetype = 1;
+    if (nRetype) {
+        for (int i = 1; i <= N; ++i) {
+            if (lists[4][i] == 1) {
+                r.BeatType[i] = nRetype;
+                Mark(nRetype, i);
+            }
+        }
+    }
+
+    for (int i = 1; i <= N; ++i) {
+        const int nPr = PR(d, i);
+        if (r.BeatLabel[i] == 3 && (nPr <= 0 || nPr > t.nNoPrLimit))
+            r.BeatLabel[i] = 4;
+    }
+
+    for (int k = 1; k < kBeatTypeLists; ++k)
+        lists[k][0] = aCount[k];
+    lists[TypeListVentricular][0] = aCount[5] + aCount[6];
+    for (int i = 1; i <= N; ++i)
+        lists[TypeListBeatType][i] = r.BeatType[i];
+    lists[TypeListBeatType][0] = N;
+}
+
+int FindBeatRun(CEngineData& d, const BeatList& list, int nMin) {
+    if (list[0] < nMin)
+        return 0;
+    const int N = RhythmBeats(d);
+    int nStart = 0, nLength = 0;
+    for (int i = 1; i <= N; ++i) {
+        if (list[i] == 1) {
+            if (nLength++ == 0)
+                nStart = i;
+            continue;
+        }
+        if (nLength >= nMin) {
+            d.Rhythm.BeatRun = {nStart, i - 1, nLength};
+            return 1;
+        }
+        nLength = 0;
+    }
+    if (nLength >= nMin) {
+        d.Rhythm.BeatRun = {nStart, N, nLength};
+        return 1;
+    }
+    return 0;
+}
+
+int MedianOf(CEngineData& d, const BeatList& list, int n) {
+    n = std::clamp(n, 0, kRhythmBeats);
+    auto& w = d.Rhythm.WorkList;
+    std::copy(list.begin(), list.begin() + n + 1, w.begin());
+    if (n == 0)
+        return 0;
+    if (n <= 2)
+        return w[1];
+    std::sort(w.begin() + 1, w.begin() + n + 1);
+    if (n <= 5)
+        return (n % 2) ? w[(n + 1) / 2] : w[n / 2 + 1];
+    return (n % 2) ? w[(n + 1) / 2 + 1] : w[n / 2 + 2];
+}
+
+int HasBigeminy(const CEngineData& d, int nFirst, const BeatList& marks) {
+    const int N = RhythmBeats(d);
+    int nCount = 0;
+    for (int k = std::max(nFirst, 1); k <= N - 1; k += 2) {
+        // Beats past the last one read as unmarked.
+        if (At(marks, k) == 1 && At(marks, k + 1) == 0 && k + 2 <= N && At(marks, k + 2) == 1)
+            ++nCount;
+    }
+    return nCount >= 2 ? 1 : 0;
+}
+
+int HasTrigeminy(const CEngineData& d, int nFirst, const BeatList& marks) {
+    const int N = RhythmBeats(d);
+    int nCount = 0;
+    for (int k = std::max(nFirst, 1); k <= N - 2; k += 3) {
+        if (At(marks, k) == 1 && At(marks, k + 1) == 0 && At(marks, k + 2) == 0 &&
+            k + 3 <= N && At(marks, k + 3) == 1)
+            ++nCount;
+    }
+    return nCount >= 2 ? 1 : 0;
+}
+
+}  // namespace ecg_engine

@@ -1,0 +1,443 @@
+// The rhythm stage on measurements filled by hand: helpers, classification, criteria,
+// statement selection, representative beats and the report line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ecg_engine/rhythm_stage.h"
+#include "ecg_engine/wave_stages.h"
+#include "ecg_engine/statement_tables.h"
+#include "record_fixture.h"
+#include "testsupport/testsupport.h"
+
+using namespace ecg_engine;
+
+namespace {
+
+// One beat as the measurements give it (ms, degrees, uV).
+struct SBeat {
+    int rr = 800, pr = 160, qrs = 90, axis = 60;
+    std::vector<int> pAxes = {60};  // P waves of the beat; the last is its own
+    int pAmpII = 100;               // first P wave in lead II
+};
+
+SBeat Sinus(int rr = 800) {
+    return SBeat{rr};
+}
+SBeat Pvc(int rr) {
+    return SBeat{rr, 0, 140, -70, {}, 0};
+}
+SBeat Junctional(int rr) {
+    return SBeat{rr, 0, 90, 60, {}, 0};
+}
+
+std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int nRate = 0,
+                                    EEngineVariant v = EEngineVariant::Zorvik31) {
+    auto d = CreateEngineData(v);
+    d->bDebugOutput = false;
+    InitAnalysis(*d);
+    auto& m = d->Measurements;
+    const int N = static_cast<int>(beats.size());
+    d->BeatCount = N;
+    long nSum = 0;
+    for (int i = 1; i <= N && i < kMaxBeats; ++i) {
+        const SBeat& b = beats[i - 1];
+        m.RRint[i] = b.rr;
+        m.PRint[i] = b.pr;
+        m.QRSdur[i] = b.qrs;
+        m.Raxis[i] = b.axis;
+        m.Raxis60[i] = b.axis;
+        m.PaxisCount[i - 1] = static_cast<int>(b.pAxes.size());
+        for (std::size_t k = 0; k < b.pAxes.size(); ++k)
+            m.Paxis[(i - 1) * kMaxPWavesPerBeat + k] = b.pAxes[k];
+        m.PPintCount[i - 1] = static_cast<int>(b.pAxes.size());
+        for (std::size_t k = 0; k < b.pAxes.size(); ++k)
+            m.PPint[(i - 1) * kMaxPWavesPerBeat + k] = b.rr / static_cast<int>(b.pAxes.size());
+        d->PWave.PCount[LeadII][i - 1] = b.pAxes.empty() ? 0 : 1;
+        d->PWave.PAmp[LeadII][i - 1][0] = b.pAmpII;
+        for (int l = 0; l < kLeads; ++l) {
+            m.ampQRS[l][i] = 800;
+            m.sumQRS[l][i] = b.qrs > 120 ? 2000 : 1200;
+            m.QrsType[l][i] = 0x0C;
+            m.PD[l][i] = b.pAxes.empty() ? 0 : 90;
+        }
+        nSum += b.rr;
+    }
+    for (int l = 0; l < kLeads; ++l)
+        d->Qrs.LeadBeatList.nCount[l] = N;
+    m.RRint[0] = m.PRint[0] = m.QRSdur[0] = m.Raxis[0] = N;
+    d->HeartRate = nRate ? nRate : (N ? static_cast<int>(60000 / (nSum / N)) : 0);
+    d->InterpretationContext.CriteriaSet = 2;
+    d->pszSecondArgument = "1";
+    SelectStatementLanguage(*d);
+    return d;
+}
+
+std::vector<std::string> Statements(const CEngineData& d) {
+    std::vector<std::string> a;
+    for (int k = 1; k <= d.Finish.RhythmStatementCount; ++k)
+        a.push_back(d.RhythmStatementSlots[k].data());
+    return a;
+}
+
+std::vector<std::string> Analyse(CEngineData& d) {
+    testsupport::CTempDir dir;
+    ecg_engine_test::CWorkingFolder folder(dir.Path());
+    RunRhythmAnalysis(d);
+    return Statements(d);
+}
+
+std::vector<SBeat> Repeat(const std::vector<SBeat>& pattern, int n) {
+    std::vector<SBeat> a;
+    while (static_cast<int>(a.size()) < n)
+        a.push_back(pattern[a.size() % pattern.size()]);
+    return a;
+}
+
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+TEST(RhythmHelpers, MedianOfPicksAsTheStageReadsIt) {
+    auto d = Record({});
+    struct {
+        std::vector<int> values;
+        int nExpected;
+    } cases[] = {
+        {{1, 2, 3, 4, 5, 6, 7}, 5}, {{5, 4, 3, 2, 1}, 3}, {{9, 4}, 9}, {{4}, 4},
+        {{1, 2, 3, 4}, 3},          {{1, 2, 3, 4, 5, 6}, 5}, {{}, 0},
+    };
+    for (const auto& c : cases) {
+        BeatList list{};
+        list[0] = static_cast<int>(c.values.size());
+        for (std::size_t i = 0; i < c.values.size(); ++i)
+            list[i + 1] = c.values[i];
+        EXPECT_EQ(MedianOf(*d, list, list[0]), c.nExpected) << c.values.size();
+    }
+}
+
+TEST(RhythmHelpers, RunsAndPatterns) {
+    auto d = Record(Repeat({Sinus()}, 10));
+    BeatList marks{};
+    for (int i : {8, 9, 10})
+        marks[i] = 1;
+    marks[0] = 3;
+    ASSERT_EQ(FindBeatRun(*d, marks, 3), 1);
+    EXPECT_EQ(d->Rhythm.BeatRun.nFirst, 8);
+    EXPECT_EQ(d->Rhythm.BeatRun.nLast, 10);
+    EXPECT_EQ(FindBeatRun(*d, marks, 4), 0);
+
+    struct {
+        std::vector<int> marked;
+        int nBigeminy, nTrigeminy;
+    } cases[] = {
+        {{2, 4, 6}, 1, 0},
+        {{2, 4}, 0, 0},
+        {{2, 5, 8}, 0, 1},
+        // The mark after the last beat reads as 0, never from past the list.
+        {{8, 10}, 0, 0},
+        {{4, 7, 10}, 0, 1},
+    };
+    for (const auto& c : cases) {
+        BeatList m{};
+        for (int i : c.marked)
+            m[i] = 1;
+        m[0] = static_cast<int>(c.marked.size());
+        EXPECT_EQ(HasBigeminy(*d, c.marked[0], m), c.nBigeminy) << c.marked[0];
+        EXPECT_EQ(HasTrigeminy(*d, c.marked[0], m), c.nTrigeminy) << c.marked[0];
+    }
+}
+
+TEST(RhythmClassification, ClassesTypesAndLabels) {
+    // Wide beat, axis -45: class 2 with a negative V1, class 3 with a positive one.
+    auto d = Record({SBeat{800, 160, 130, -45}, SBeat{800, 160, 130, -45}});
+    d->Measurements.ampQRS[LeadV1][1] = -500;
+    ClassifyBeatQrs(*d);
+    EXPECT_EQ(d->Rhythm.QrsClass[1], QrsWideSupraventricular);
+    EXPECT_EQ(d->Rhythm.QrsClass[2], QrsWideVentricular);
+
+    // A narrow beat with PR 230 is type 1 label 3; with PR 400 label 4.
+    auto d2 = Record({SBeat{800, 230}, SBeat{800, 400}, SBeat{800, 160}});
+    ClassifyBeatQrs(*d2);
+    MarkSinusPAxis(*d2);
+    TypeBeats(*d2);
+    EXPECT_EQ(d2->Rhythm.BeatType[1], 1);
+    EXPECT_EQ(d2->Rhythm.BeatLabel[1], 3);
+    EXPECT_EQ(d2->Rhythm.BeatLabel[2], 4);
+    EXPECT_EQ(d2->Rhythm.BeatLabel[3], 1);
+
+    // 5 beats without P, 3 sinus, 3 ectopic atrial: the 5 become type 1.
+    std::vector<SBeat> beats = Repeat({Junctional(800)}, 5);
+    for (int i = 0; i < 3; ++i)
+        beats.push_back(Sinus());
+    for (int i = 0; i < 3; ++i)
+        beats.push_back(SBeat{800, 160, 90, 60, {-80}});
+    auto d3 = Record(beats);
+    ClassifyBeatQrs(*d3);
+    MarkSinusPAxis(*d3);
+    TypeBeats(*d3);
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(d3->Rhythm.BeatType[i], 1) << i;
+    EXPECT_EQ(d3->Rhythm.BeatTypeLists[4][0], 5);
+}
+
+TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
+    struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        int nRate;
+        Texts expected;
+        int nSeverity;
+        int nMark;
+    } cases[] = {
+        {"sinus 75", Repeat({Sinus(800)}, 12), 75, {"Normal Sinus Rhythm"}, 1, 0},
+        {"sinus 45", Repeat({Sinus(1333)}, 7), 45, {"Sinus Bradycardia(HR<50)"}, 3, 0},
+        {"sinus 55", Repeat({Sinus(1090)}, 9), 55, {"Sinus Bradycardia(HR:50-59)"}, 2, 0},
+        {"sinus 110", Repeat({Sinus(545)}, 18), 110, {"Sinus Tachycardia(HR:100-130)"}, 2, 0},
+        {"sinus 140", Repeat({Sinus(428)}, 23), 140, {"Sinus Tachycardia(HR>130)"}, 3, 0},
+        {"sinus arrhythmia",
+         Repeat({Sinus(760), Sinus(860), Sinus(960), Sinus(860)}, 12),
+         70,
+         {"Normal Sinus Rhythm(Sinus Arrhythmia)"},
+         1,
+         0},
+        {"PVC bigeminy",
+         Repeat({Sinus(1000), Pvc(600)}, 12),
+         75,
+         // Sinus beats between the PVCs form no run of three: no sinus statement.
+         {"PVC Bigeminy"},
+         3,
+         kVentricularMarkPvc},
+        {"AF with PVC",
+         {SBeat{600, 0, 90, 60, {}, 0}, SBeat{900, 0, 90, 60, {}, 0}, SBeat{500, 0, 90, 60, {}, 0},
+          SBeat{700, 0, 90, 60, {}, 0}, SBeat{450, 0, 150, -80, {}, 0},
+          SBeat{800, 0, 90, 60, {}, 0}, SBeat{550, 0, 90, 60, {}, 0},
+          SBeat{650, 0, 90, 60, {}, 0}, SBeat{980, 0, 90, 60, {}, 0},
+          SBeat{520, 0, 90, 60, {}, 0}},
+         110,
+         {"Atrial Fibrillation", "PVC(Premature Ventricular Contraction)"},
+         4,
+         kVentricularMarkPvc},
+        {"ventricular tachycardia", Repeat({Pvc(400)}, 20), 150, {"Ventricular Tachycardia"}, 4,
+         kVentricularMarkRhythm},
+        {"escape junctional after bradycardia",
+         {Sinus(1300), Sinus(1300), Sinus(1300), Sinus(1300), Junctional(1700), Sinus(1300),
+          Sinus(1300)},
+         45,
+         {"Sinus Bradycardia(HR<50)", "Escape Junctional Beat"},
+         3,
+         0},
+        {"nothing but a regular narrow run", Repeat({Junctional(830)}, 5), 72, {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto d = Record(c.beats, c.nRate);
+        EXPECT_EQ(Analyse(*d), c.expected);
+        EXPECT_EQ(d->Finish.EcgSeverity, c.nSeverity);
+        EXPECT_EQ(d->Rhythm.VentricularMark, c.nMark);
+    }
+}
+
+TEST(RhythmStatements, FallbackNamesTheRegularRunAsPossible) {
+    // Sinus and ectopic atrial P waves in turn: no run of either, no finding.
+    auto d = Record(Repeat({Sinus(830), SBeat{830, 160, 90, 60, {-80}}}, 10), 72);
+    const Texts a = Analyse(*d);
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(a[0], "(possible)Normal Sinus Rhythm");
+    EXPECT_EQ(d->Finish.EcgSeverity, 1);
+}
+
+TEST(RhythmStatements, PauseAndSinoatrialBlock) {
+    std::vector<SBeat> beats = Repeat({Sinus(800)}, 10);
+    beats[5].rr = 1400;
+    auto d = Record(beats, 70);
+    EXPECT_EQ(Analyse(*d), (Texts{"Normal Sinus Rhythm", "Sinus Pause(pause<=3.0sec)"}));
+    EXPECT_EQ(d->Rhythm.PauseLength, 1400);
+
+    beats[5].rr = 1600;
+    auto d2 = Record(beats, 70);
+    EXPECT_EQ(Analyse(*d2), (Texts{"Normal Sinus Rhythm", "SA Block"}));
+
+    // The older build's table has no "Pause" row: the SA block is its row 32.
+    auto d21 = Record(beats, 70, EEngineVariant::Zorvik21);
+    EXPECT_EQ(Analyse(*d21), (Texts{"Normal Sinus Rhythm", "SA Block"}));
+    EXPECT_STREQ(Zorvik21RhythmStatementRows()[32], "SA Block");
+}
+
+TEST(RhythmStatements, CompositeTextsAreCutToTheSlot) {
+    static const char* aRows[kRhythmRows];
+    static std::string strLong(196, 'x');
+    for (int i = 0; i < kRhythmRows; ++i)
+        aRows[i] = RhythmStatementRows(0)[i];
+    aRows[2] = strLong.c_str();
+    auto d = Record(Repeat({Sinus(1333)}, 7), 45);
+    d->RhythmStatementTable = aRows;
+    ClassifyBeatQrs(*d);
+    MarkSinusPAxis(*d);
+    TypeBeats(*d);
+    ClassifySinusRate(*d, 1, 7);
+    ASSERT_EQ(SelectRhythmStatements(*d), 1);
+    const std::string s = d->RhythmStatementSlots[1].data();
+    EXPECT_EQ(s, strLong + "(HR");
+}
+
+TEST(RhythmStatements, DoubleByteTextsAreCutOnWholeCharacters) {
+    // Chinese rows are two bytes a character: "(possible)" of two bytes and a text of 99
+    // characters make 200 bytes, and the cut at 199 must not split the last character.
+    static const char* aRows[kRhythmRows];
+    static std::string strText;
+    strText.clear();
+    for (int i = 0; i < 99; ++i)
+        strText += "\xB0\xA1";
+    for (int i = 0; i < kRhythmRows; ++i)
+        aRows[i] = RhythmStatementRows(2)[i];
+    aRows[56] = "xy";
+    aRows[3] = strText.c_str();
+    const auto beats = Repeat({Sinus(830), SBeat{830, 160, 90, 60, {-80}}}, 10);
+    for (int nLanguage : {2, 0}) {
+        auto d = Record(beats, 72);
+        d->InterpretationContext.nLanguage = nLanguage;
+        d->RhythmStatementTable = aRows;
+        testsupport::CTempDir dir;
+        ecg_engine_test::CWorkingFolder folder(dir.Path());
+        RunRhythmAnalysis(*d);
+        ASSERT_EQ(d->Finish.RhythmStatementCount, 1);
+        const std::string s = d->RhythmStatementSlots[1].data();
+        // Double-byte: 2 + 98 whole characters; one byte a character: the slot's 199 bytes.
+        EXPECT_EQ(s.size(), nLanguage == 2 ? 198u : 199u) << nLanguage;
+        EXPECT_EQ(s.substr(0, 2), "xy");
+    }
+}
+
+TEST(RhythmStatements, SixtySixBeatsUseTheSixtyFiveTheListsHold) {
+    auto d = Record(Repeat({Sinus(450)}, 65), 133);
+    d->BeatCount = 66;  // one more than the counted lists hold
+    const auto a = Analyse(*d);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a[0], "Sinus Tachycardia(HR>130)");
+    EXPECT_EQ(RhythmBeats(*d), 65);
+}
+
+TEST(RhythmStatements, CompleteBlockNeedsTwoBeatsForItsEscapeRhythm) {
+    // One beat: no read of beat 0 for the escape rhythm's width.
+    auto d = Record({SBeat{1600, 300, 90}}, 37);
+    Analyse(*d);
+    EXPECT_EQ(d->Rhythm.RhythmFindings[185], 0);
+    EXPECT_EQ(d->Rhythm.RhythmFindings[186], 0);
+}
+
+TEST(RepresentativeBeats, DominantLabelAndMedianBeats) {
+    // Labels 1,1,2,2,2: label 1 is dominant.
+    auto d = Record(Repeat({Sinus()}, 5));
+    auto& L = d->Rhythm.BeatLabel;
+    L[1] = L[2] = 1;
+    L[3] = L[4] = L[5] = 2;
+    KeepDominantBeatLabel(*d);
+    EXPECT_EQ(L[0], 2);
+    EXPECT_EQ(L[3], 0);
+    EXPECT_EQ(L[1], 1);
+
+    // Two beats: no representative beat; the measures come from beat N div 2 (0-based).
+    auto d2 = Record({Sinus(), Sinus()});
+    d2->Measurements.RA[LeadII][2] = 777;
+    d2->Measurements.RA[LeadII][0] = 2;  // the count, never a measure
+    d2->Rhythm.BeatLabel[1] = d2->Rhythm.BeatLabel[2] = 1;
+    SelectRepresentativeBeats(*d2);
+    for (int l = 0; l < kLeads; ++l)
+        EXPECT_EQ(d2->Finish.RepresentativeBeat[l], 0);
+    EXPECT_EQ(d2->Rhythm.RepresentativeMeasures.Lead[LeadII].RA, 777);
+
+    // Without a labelled beat the median beat is beat 1.
+    auto d3 = Record(Repeat({Sinus()}, 4));
+    EXPECT_EQ(MedianBeatIndex(*d3, d3->Measurements.QRSdur), 1);
+}
+
+TEST(RepresentativeBeats, StLevelsFollowTheRate) {
+    for (int nRate : {120, 121}) {
+        auto d = Record(Repeat({Sinus(60000 / nRate)}, 12), nRate);
+        for (int i = 1; i <= 12; ++i) {
+            d->Measurements.ST60A[LeadV2][i] = 60;
+            d->Measurements.ST80A[LeadV2][i] = 80;
+        }
+        testsupport::CTempDir dir;
+        ecg_engine_test::CWorkingFolder folder(dir.Path());
+        d->Measurements.GlobalMeasurements[0] = nRate;
+        RunInterpretation(*d);
+        EXPECT_EQ(d->InterpretationContext.RateSelectedLeadValues[LeadV2], nRate > 120 ? 60 : 80);
+        EXPECT_EQ(d->Rhythm.RepresentativeMeasures.Lead[LeadV2].STj, 60);
+        EXPECT_EQ(d->Rhythm.RepresentativeMeasures.Lead[LeadV2].SecondStLevel, 80);
+    }
+}
+
+TEST(RhythmReport, LinesAsTheReportFileHoldsThem) {
+    EXPECT_EQ(ReportRecordName("C:\\data\\rec01.EKG"), "rec01");
+    EXPECT_EQ(ReportRecordName("rec01.raw"), "rec01");
+    EXPECT_EQ(ReportRecordName("/tmp/x.y/rec02.ekg"), "rec02");
+    EXPECT_EQ(ReportRecordName("/tmp/noext"), "noext");
+
+    testsupport::CTempDir dir;
+    ecg_engine_test::CWorkingFolder folder(dir.Path());
+    auto d = Record(Repeat({Pvc(400)}, 20), 150);
+    d->pszInputArgument = "/x/rec01.EKG";
+    RunRhythmAnalysis(*d);
+    auto d2 = Record(Repeat({Sinus(1000), Pvc(600)}, 12), 75);
+    d2->pszInputArgument = "/x/rec02.ekg";
+    RunRhythmAnalysis(*d2);
+    auto d3 = Record({});
+    d3->pszInputArgument = "/x/rec03.ekg";
+    RunRhythmAnalysis(*d3);
+    EXPECT_EQ(testsupport::ReadFile(dir / "1"),
+              "\r\n- rec01 Rhy :  Ventricular Tachycardia\r\n"
+              "- rec01 Res :  markedly abnormal\r\n"
+              "\r\n- rec02 Rhy :  PVC Bigeminy\r\n"
+              "\r\n- rec03 Rhy :  Possible Normal Sinus Rhythm\r\n");
+    // A report file that cannot be opened: no line, and the caller goes on.
+    EXPECT_FALSE(WriteRhythmReport(*d, "/x/rec01.EKG", "no/such/folder/1"));
+    EXPECT_FALSE(WriteRhythmReport(*d, "/x/rec01.EKG", nullptr));
+}
+
+TEST(StatementLanguage, EveryIndexGivesATableAndOthersEnglish) {
+    for (int nLanguage : {-1, 0, 4, 11, 12, 1000}) {
+        auto d = Record({});
+        d->InterpretationContext.nLanguage = nLanguage;
+        SelectStatementLanguage(*d);
+        const int nExpected = (nLanguage >= 0 && nLanguage < kStatementLanguages) ? nLanguage : 0;
+        EXPECT_EQ(d->RhythmStatementTable, RhythmStatementRows(nExpected)) << nLanguage;
+        EXPECT_EQ(d->WaveformStatementTable, WaveformStatementRows(nExpected)) << nLanguage;
+    }
+    EXPECT_STREQ(RhythmStatementRows(0)[2], "Sinus Bradycardia");
+    EXPECT_STREQ(RhythmStatementRows(0)[71], "End_Of_Message__");
+    EXPECT_STREQ(WaveformStatementRows(0)[77], "End_Of_Message__");
+    EXPECT_STREQ(Zorvik21RhythmStatementRows()[70], "End_Of_Message__");
+}
+
+TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclusion) {
+    // Regular slow beats, PR scattered in a third of them, sinus bradycardia found.
+    std::vector<SBeat> beats = Repeat({SBeat{1300, 160}}, 9);
+    for (int i : {1, 4, 7})
+        beats[i].pr = 300;
+    for (auto v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
+        auto d = Record(beats, 46, v);
+        d->Rhythm.RhythmFindings[112] = 1;
+        DetectCompleteBlock(*d);
+        // Three of nine: above 0.3 N but not above 0.4 N; the current build also leaves a
+        // sinus bradycardia alone.
+        EXPECT_EQ(d->Rhythm.RhythmFindings[155], v == EEngineVariant::Zorvik21 ? 1 : 0);
+    }
+}
+
+TEST(FinishStatements, ClassAndPoorQualityTextsComeFromTheChosenLanguage) {
+    for (int nLanguage : {0, 3, 5}) {
+        auto d = Record(Repeat({Sinus()}, 5), 75);
+        d->InterpretationContext.nLanguage = nLanguage;
+        SelectStatementLanguage(*d);
+        d->Finish.LeadRatingBeforeFold.fill(LeadGoodQuality);
+        d->Finish.LeadRatingBeforeFold[LeadV2] = LeadNoSignal;
+        d->Finish.EcgSeverity = 3;
+        CollectResultStatements(*d);
+        ASSERT_EQ(d->ResultStatements.nCount, 2);
+        EXPECT_STREQ(d->ResultStatements.aText[0].data(), RhythmStatementRows(nLanguage)[70]);
+        EXPECT_STREQ(d->ResultStatements.aText[1].data(), RhythmStatementRows(nLanguage)[64]);
+    }
+}

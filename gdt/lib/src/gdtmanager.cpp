@@ -1,0 +1,331 @@
+#include "zeqgdt/gdtmanager.h"
+
+#include <cstdio>
+
+#include "gdtfs.h"
+#include "zeqgdt/gdtconfig.h"
+#include "zeqgdt/gdtsentence.h"
+#include "zeqgdt/gdtutils.h"
+
+namespace {
+
+const char kWait[] = "[WAIT].";
+
+// Whole-file compare, on a worker like every file-system call.
+bool SameBytes(const CString& a, const CString& b) {
+    struct Job {
+        const CString *a, *b;
+        bool same = false;
+    } job{&a, &b};
+    CGDTUtils::RunThread(
+        [](void* p) -> unsigned {
+            auto* j = static_cast<Job*>(p);
+            std::string da, db;
+            j->same = gdtfs::ReadAll(*j->a, da) && gdtfs::ReadAll(*j->b, db) && da == db;
+            return 0;
+        },
+        &job, "Compare");
+    return job.same;
+}
+
+// A copy into the share: whole or nothing under its final name; a file already there with
+// the same bytes (a retry after a broken run) counts as copied.
+bool CopyToShare(const CString& source, const CString& target) {
+    if (CGDTUtils::CopyFileA(source, target)) return true;
+    return CGDTUtils::IsFile(target) && SameBytes(source, target);
+}
+
+}  // namespace
+
+CGDTManager::CGDTManager() { RemoveAllWaitOrderLists(); }
+
+CGDTManager::~CGDTManager() { Clear(); }
+
+CString CGDTManager::GetLocalFileTitle() {
+    CGDTConfig config;
+    return config.m_strReceiverShortName + config.m_strSenderShortName;
+}
+
+CString CGDTManager::GetRemoteFileTitle() {
+    CGDTConfig config;
+    return config.m_strSenderShortName + config.m_strReceiverShortName;
+}
+
+CString CGDTManager::GetAttachClassfyName(int nIndex) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, ".%03d", nIndex);
+    return buf;
+}
+
+CString CGDTManager::FindNewOrder() {
+    CGDTConfig config;
+    const CString title = config.m_strSenderShortName + config.m_strReceiverShortName;
+    CStringArray orders, taken;
+    CGDTUtils::GetFilesAsFileName(config.m_strSharePath, title, orders);
+    CGDTUtils::GetFilesAsFileName(config.m_strTempPath, "", taken);
+    for (const CString& n : orders) {
+        bool bTaken = false;
+        for (const CString& t : taken) {
+            if (t == n || t == kWait + n) bTaken = true;
+        }
+        if (!bTaken) return n;
+    }
+    return {};
+}
+
+int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& strPatientID,
+                             CString& strLastName, CString& strFirstName, int& nBirthYear,
+                             int& nBirthMonth, int& nBirthDay, eGENDER& eGender, double& dHeight,
+                             double& dWeight, CString& strDeviceCode, int /*nReserved*/) {
+    const CString n = FindNewOrder();
+    strOrderName = n;
+    if (n.empty()) return FALSE;
+    CGDTConfig config;
+    const CString share = CGDTUtils::MakePath(config.m_strSharePath, n);
+    if (!CGDTUtils::IsFile(share)) {
+        CGDTUtils::AddLog("The order file does not exist.[%s]", n.c_str());
+        return FALSE;
+    }
+    const CString wait = CGDTUtils::MakePath(config.m_strTempPath, kWait + n);
+    if (!CGDTUtils::CopyFileA(share, wait)) {
+        CGDTUtils::AddLog("Failed to copy the order file in the temporary folder.[%s]", n.c_str());
+        return FALSE;
+    }
+    strExt = CGDTUtils::GetFileExt(n);
+    CGDTSentence order;
+    if (!order.Load(wait)) {
+        // The wait copy stays: the order is not offered again until the next manager.
+        CGDTUtils::AddLog("Failed to open the order file.[%s]", n.c_str());
+        return FALSE;
+    }
+    strPatientID = order.GetFieldValue(FIELD_PATIENT_ID);
+    strLastName = order.GetFieldValue(FIELD_LAST_NAME);
+    strFirstName = order.GetFieldValue(FIELD_FIRST_NAME);
+    nBirthYear = nBirthMonth = nBirthDay = 0;
+    const CString birth = order.GetFieldValue(FIELD_BIRTH_DATE);
+    int y = 0, m = 0, d = 0;
+    if (birth != GDT_NO_TEXT && CGDTUtils::GetDateFromString(birth, y, m, d)) {
+        nBirthYear = y;
+        nBirthMonth = m;
+        nBirthDay = d;
+    }
+    eGender = static_cast<eGENDER>(order.GetFieldValueToEnum(FIELD_GENDER));
+    dHeight = order.GetFieldValueToDouble(FIELD_HEIGHT);
+    dWeight = order.GetFieldValueToDouble(FIELD_WEIGHT);
+    strDeviceCode = order.GetFieldValue(FIELD_MEASURE_INFO);
+    CGDTUtils::AddLog("Copy the order file in the temporary folder.[%s]", n.c_str());
+    return TRUE;
+}
+
+void CGDTManager::SetOrderSendResult(const CString& strExt, int bAccepted) {
+    CGDTConfig config;
+    const CString n = config.m_strSenderShortName + config.m_strReceiverShortName + strExt;
+    const CString taken = CGDTUtils::MakePath(config.m_strTempPath, n);
+    const CString wait = CGDTUtils::MakePath(config.m_strTempPath, kWait + n);
+    if (bAccepted) {
+        if (CGDTUtils::IsFile(taken)) CGDTUtils::DeleteFileA(taken);
+        // The order counts as taken only when its copy is there under its own name: a rename
+        // that fails is followed by a copy and a delete.
+        bool bTaken = CGDTUtils::Rename(wait, taken);
+        if (!bTaken && CGDTUtils::CopyFileA(wait, taken)) {
+            CGDTUtils::DeleteFileA(wait);
+            bTaken = true;
+        }
+        if (!bTaken) {
+            CGDTUtils::AddLog("Failed to rename the order file in the shared folder.[%s]", n.c_str());
+            return;
+        }
+        CGDTUtils::AddLog("The Order was successful sent.[%s]", n.c_str());
+    } else {
+        if (!CGDTUtils::DeleteFileA(wait)) {
+            CGDTUtils::AddLog("Failed to delete the order file in the shared folder.[%s]", n.c_str());
+        }
+        CGDTUtils::AddLog("Order failed to transfer.[%s]", n.c_str());
+    }
+}
+
+void CGDTManager::Clear() {
+    m_patient.clear();
+    m_software.clear();
+    m_testInfo.clear();
+    m_tests.clear();
+    m_attachments.clear();
+    m_resultTexts.clear();
+    m_comments.clear();
+}
+
+void CGDTManager::SetPatientInfo(const CString& strID, const CString& strLastName,
+                                 const CString& strFirstName, int nYear, int nMonth, int nDay,
+                                 eGENDER eGender, double dHeight, double dWeight) {
+    m_patient.assign(1, {strID, strLastName, strFirstName, nYear, nMonth, nDay, eGender, dHeight, dWeight});
+}
+
+void CGDTManager::SetSoftwareInfo(const CString& strMaker, const CString& strName, const CString& strVersion) {
+    m_software.assign(1, {strMaker, strName, strVersion});
+}
+
+void CGDTManager::SetTestInfo(eDEVICE eDevice, int nYear, int nMonth, int nDay, int nHour, int nMinute,
+                              int nSecond) {
+    m_testInfo.assign(1, {eDevice, nYear, nMonth, nDay, nHour, nMinute, nSecond});
+}
+
+void CGDTManager::AddTest(const CString& strTestID, double dValue, double dStandard, double dLow,
+                          double dHigh, const CString& strUnit) {
+    m_tests.push_back({strTestID, dValue, dStandard, dLow, dHigh, strUnit});
+}
+
+void CGDTManager::AddFiles(const CString& strFormat, const CString& strDescription,
+                           const CString& strSourcePath) {
+    m_attachments.push_back({strFormat, strDescription, strSourcePath});
+}
+
+void CGDTManager::AddComment(const CString& strText) { m_comments.push_back(strText); }
+void CGDTManager::AddResultsText(const CString& strText) { m_resultTexts.push_back(strText); }
+
+int CGDTManager::MakeResultData(const CString& strExt) {
+    CGDTConfig config;
+    const CString n = config.m_strSenderShortName + config.m_strReceiverShortName + strExt;
+    const CString r = config.m_strReceiverShortName + config.m_strSenderShortName + strExt;
+    CGDTSentence order;
+    if (!order.Load(CGDTUtils::MakePath(config.m_strTempPath, n))) {
+        CGDTUtils::AddLog("The order file does not exist in the temporary folder.");
+        return FALSE;
+    }
+    const CString resultPath = CGDTUtils::MakePath(config.m_strTempPath, r);
+    if (CGDTUtils::IsFile(resultPath)) CGDTUtils::DeleteFileA(resultPath);
+
+    CGDTSentence result;
+    result.AddSentenceInfo(SENTENCE_RESULT, config.m_strReceiverName, config.m_strSenderName,
+                           VERSION_0210, CHAR_TYPE_NONE);
+    result.AddPatientInfo(order);
+    if (!m_software.empty()) {
+        const SoftwareInfo& s = m_software.front();
+        result.AddSoftwareInfo(s.strMaker, s.strName, s.strVersion);
+    }
+    if (!m_testInfo.empty()) {
+        const TestInfo& t = m_testInfo.front();
+        result.AddTestInfo(t.eDevice, t.nYear, t.nMonth, t.nDay, t.nHour, t.nMinute, t.nSecond);
+    }
+    for (std::size_t i = 0; i < m_attachments.size(); ++i) {
+        const AttachFile& a = m_attachments[i];
+        if (!CGDTUtils::IsFile(a.strSourcePath)) continue;  // its index is used up all the same
+        const CString name = r + GetAttachClassfyName(static_cast<int>(i)) + CGDTUtils::GetFileExt(a.strSourcePath);
+        const CString target = CGDTUtils::MakePath(config.m_strTempPath, name);
+        if (CGDTUtils::IsFile(target)) CGDTUtils::DeleteFileA(target);
+        if (CGDTUtils::CopyFileA(a.strSourcePath, target)) {
+            result.AddFiles(GetAttachClassfyName(static_cast<int>(i)), a.strFormat, a.strDescription, name);
+        }
+    }
+    for (const TestItem& t : m_tests) {
+        result.AddTest(t.strTestID, t.dValue, t.dStandard, t.dLow, t.dHigh, t.strUnit);
+    }
+    for (const CString& text : m_resultTexts) result.AddResultsText(text);
+    for (const CString& text : m_comments) result.AddComment(text);
+    if (!result.Save(resultPath)) {
+        CGDTUtils::AddLog("Failed to save the result file to a temporary folder.");
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int CGDTManager::UpdateResultFiles() {
+    if (!VerifyShareFolder()) return FALSE;
+    CGDTConfig config;
+    const CString local = config.m_strReceiverShortName + config.m_strSenderShortName;
+    const CString remote = config.m_strSenderShortName + config.m_strReceiverShortName;
+    CStringArray results;
+    CGDTUtils::GetFilesAsFileName(config.m_strTempPath, local, results);
+    for (const CString& r : results) {
+        const CString n = remote + CGDTUtils::GetFileExt(r);
+        const CString shareResult = CGDTUtils::MakePath(config.m_strSharePath, r);
+        const CString tempResult = CGDTUtils::MakePath(config.m_strTempPath, r);
+        if (CGDTUtils::IsFile(shareResult)) {
+            CGDTUtils::AddLog("The result file already exists in the shared folder.[%s]", shareResult.c_str());
+            continue;
+        }
+        CGDTSentence result;
+        result.Load(tempResult);
+        CStringArray attachments;
+        result.GetFieldValues(FIELD_ARCHIVE_PATH, attachments);
+        bool bCopied = true;
+        for (const CString& a : attachments) {
+            const CString tempA = CGDTUtils::MakePath(config.m_strTempPath, a);
+            if (!CGDTUtils::IsFile(tempA)) continue;
+            if (!CopyToShare(tempA, CGDTUtils::MakePath(config.m_strSharePath, a))) {
+                CGDTUtils::AddLog("Failed to copy the image files in a shared folder.");
+                bCopied = false;
+                break;
+            }
+            CGDTUtils::AddLog("Copy the image file to a shared folder.[%s]", a.c_str());
+        }
+        if (!bCopied) continue;
+        if (!CGDTUtils::CopyFileA(tempResult, shareResult)) {
+            CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]", r.c_str());
+            continue;
+        }
+        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strSharePath, n));
+        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
+        CGDTUtils::DeleteFileA(tempResult);
+        for (const CString& a : attachments) CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, a));
+        CGDTUtils::AddLog("Copy the result file to a shared folder.[%s]", r.c_str());
+    }
+    return TRUE;
+}
+
+int CGDTManager::VerifyShareFolder() {
+    CGDTConfig config;
+    return VerifyShareFolder(config.m_strSharePath, config.m_strNetworkUser, config.m_strNetworkPassword);
+}
+
+int CGDTManager::VerifyShareFolder(const CString& strPath, const CString& strUser, const CString& strPassword) {
+    if (m_netDrives.Check(strPath, strUser, strPassword)) return TRUE;
+    CGDTUtils::AddLog("Can't access to shared folder.[%s]", strPath.c_str());
+    return FALSE;
+}
+
+int CGDTManager::RemoveAllFiles() {
+    CGDTConfig config;
+    return CGDTUtils::DeleteFilesInPath(config.m_strSharePath);
+}
+
+void CGDTManager::RemoveAllWaitOrderLists() {
+    CGDTConfig config;
+    CStringArray waits;
+    CGDTUtils::GetFilesAsFileName(config.m_strTempPath,
+                                  kWait + config.m_strSenderShortName + config.m_strReceiverShortName, waits);
+    for (const CString& w : waits) {
+        if (!CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, w))) {
+            CGDTUtils::AddLog("Failed to delete wait order file in temporary folder.[%s]", w.c_str());
+        }
+    }
+}
+
+void CGDTManager::GetConfig(CString& strSharePath, CString& strUser, CString& strPassword,
+                            CString& strReceiverName, CString& strSenderName,
+                            CString& strReceiverShortName, CString& strSenderShortName,
+                            CString& strDateFormat) {
+    CGDTConfig c;
+    strSharePath = c.m_strSharePath;
+    strUser = c.m_strNetworkUser;
+    strPassword = c.m_strNetworkPassword;
+    strReceiverName = c.m_strReceiverName;
+    strSenderName = c.m_strSenderName;
+    strReceiverShortName = c.m_strReceiverShortName;
+    strSenderShortName = c.m_strSenderShortName;
+    strDateFormat = c.m_strDateFormat;
+}
+
+void CGDTManager::SetConfig(CString strSharePath, CString strUser, CString strPassword,
+                            CString strReceiverName, CString strSenderName, CString strReceiverShortName,
+                            CString strSenderShortName, CString strDateFormat) {
+    CGDTConfig c;
+    c.m_strSharePath = strSharePath;
+    c.m_strNetworkUser = strUser;
+    c.m_strNetworkPassword = strPassword;
+    c.m_strReceiverName = strReceiverName;
+    c.m_strSenderName = strSenderName;
+    c.m_strReceiverShortName = strReceiverShortName;
+    c.m_strSenderShortName = strSenderShortName;
+    c.m_strDateFormat = strDateFormat;
+    c.Save();
+}

@@ -1,0 +1,261 @@
+// The exchange workflow through the measuring stand-in "Mostrel", one table of scripts run
+// on a local exchange folder and on the test's own SMB share; the results are judged by
+// tools/gdt/gdtfile.py, written from the format.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "gdtpeer.h"
+#include "platform/folders.h"
+#include "platform/profile.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using testsupport::Exists;
+using testsupport::ReadFile;
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+using testsupport::WriteFile;
+
+class GdtExchange : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        m_share = m_root / "share/";
+        ::mkdir(m_share.c_str(), 0777);
+        if (GetParam()) {
+            m_peer = std::make_unique<CSmbPeer>("serve", m_share, "nobody", "s3cret");
+            ASSERT_TRUE(m_peer->Ready());
+            Configure(m_peer->Share(), "nobody", "s3cret");
+        } else {
+            Configure(m_share, "", "");
+        }
+    }
+    void Configure(const std::string& share, const std::string& user, const std::string& password) {
+        const std::string ini = Home() + "ZeqGDT.ini";
+        platform::MakeDirs(Home());
+        platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", share.c_str());
+        platform::WriteProfileString(ini, "SECTION GDT", "NETWORK USER", user.c_str());
+        platform::WriteProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", password.c_str());
+    }
+    std::string Home() const { return m_root / "home/Mostrel/"; }
+    std::string Temp() const { return Home() + "GDTTmp/"; }
+    // Runs the calls (one a line, arguments separated by tabs) and gives the printed lines.
+    std::vector<std::string> Run(const std::string& script) {
+        WriteFile(Home() + "Mostrel.script", script);
+        int status = -1;
+        const std::string out = RunCommand(ShellQuote(MOSTREL_PATH), &status);
+        EXPECT_EQ(status, 0) << out;
+        std::vector<std::string> lines;
+        std::size_t at = 0;
+        while (at < out.size()) {
+            std::size_t end = out.find('\n', at);
+            lines.push_back(out.substr(at, end - at));
+            at = end == std::string::npos ? out.size() : end + 1;
+        }
+        return lines;
+    }
+    void Order(const std::string& name, const std::string& id) {
+        int status = -1;
+        RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " + ShellQuote(m_share + name) +
+                       " --field 3000=" + id + " --field 3101=Doe --field 3102=Jane --field 3103=12311970"
+                       " --field 3110=2 --field 3622=170 --field 3623=65.5 --field 8402=LUFU01",
+                   &status);
+        ASSERT_EQ(status, 0);
+        // Creation times order the orders.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    std::string Check(const std::string& path) {
+        int status = -1;
+        std::string json = RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " check " + ShellQuote(path) + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << json;
+        return json;
+    }
+    std::string Log() {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        char day[16];
+        std::strftime(day, sizeof day, "%Y%m%d", &tm);
+        return ReadFile(Home() + "LOG/Log_" + day + ".txt");
+    }
+
+    testsupport::CTempDir m_root;
+    testsupport::CEnvScope m_scope{"CORVANE_HOME", (m_root / "home").c_str()};
+    std::string m_share;
+    std::unique_ptr<CSmbPeer> m_peer;
+};
+
+const char kAccept[] = "SetOrderSendResult\t.001\t1\n";
+
+}  // namespace
+
+TEST_P(GdtExchange, OrdersOldestFirstOnceEach) {
+    Order("CVNHIS.001", "P1");
+    Order("CVNHIS.002", "P2");
+    Order("cvnhis.003", "P3");  // not an order for these names
+    auto out = Run("GetNewOrder\nGetNewOrder\nGetNewOrder\n");
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0], "GetNewOrder\t1\t.001\tCVNHIS.001\tP1\tDoe\tJane\t1970\t12\t31\t2\t170\t65.5\tLUFU01");
+    EXPECT_EQ(out[1].substr(0, 27), "GetNewOrder\t1\t.002\tCVNHIS.0");
+    EXPECT_EQ(out[2], "GetNewOrder\t0\t\t\t\t\t\t0\t0\t0\t0\t0\t0\t");
+    // A new manager gives the orders back that were never confirmed.
+    out = Run("GetNewOrder\nSetOrderSendResult\t.001\t0\nGetNewOrder\n");
+    EXPECT_EQ(out[0].substr(0, 19), "GetNewOrder\t1\t.001\t");
+    EXPECT_EQ(out[2].substr(0, 19), "GetNewOrder\t1\t.001\t");
+    EXPECT_NE(Log().find("Order failed to transfer.[CVNHIS.001]"), std::string::npos);
+    EXPECT_TRUE(Exists(Temp() + "[WAIT].CVNHIS.001"));
+    Run("");  // wait copies go when a manager starts
+    EXPECT_FALSE(Exists(Temp() + "[WAIT].CVNHIS.001"));
+}
+
+TEST_P(GdtExchange, ResultWithAttachmentsReachesTheShare) {
+    Order("CVNHIS.001", "P1");
+    WriteFile(m_root / "report.pdf", std::string(200000, 'x') + "\r\n\x01\xff");
+    auto out = Run(std::string("MakeResultData\t.001\n") + "GetNewOrder\n" + kAccept + "Clear\n" +
+                   "SetSoftwareInfo\tCorvane\tMostrel\t1.0\n" + "SetTestInfo\t3\t2026\t12\t10\t9\t30\t5\n" +
+                   "AddTest\tFVC\t3.25\t4\t2.5\t5.5\tL\n" + "AddFiles\tPDF\tmissing\t" + (m_root / "none.pdf") + "\n" +
+                   "AddFiles\tPDF\tSpirometry\t" + (m_root / "report.pdf") + "\n" + "AddResultsText\tNormal\n" +
+                   "AddComment\tQuiet patient\n" + "MakeResultData\t.001\n" + "UpdateResultFiles\n");
+    EXPECT_EQ(out[0], "MakeResultData\t0");  // before the order was taken
+    EXPECT_NE(Log().find("The order file does not exist in the temporary folder."), std::string::npos);
+    EXPECT_EQ(out[11], "MakeResultData\t1");
+    EXPECT_EQ(out[12], "UpdateResultFiles\t1");
+    const std::string json = Check(m_share + "HISCVN.001");
+    for (const char* field :
+         {"[8000, \"6310\"]", "[3000, \"P1\"]", "[3101, \"Doe\"]", "[3103, \"12311970\"]", "[3623, \"65.5\"]",
+          "[8315, \"HIS     \"]", "[8316, \"CORVANE \"]", "[9218, \"02.10\"]", "[102, \"Corvane\"]",
+          "[8402, \"LUFU01\"]", "[8432, \"12102026\"]", "[8439, \"093005\"]", "[8410, \"FVC\"]",
+          "[8420, \"3.25\"]", "[8461, \"2.5\"]", "[8421, \"L\"]", "[6302, \".001\"]",
+          "[6305, \"HISCVN.001.001.pdf\"]", "[8480, \"Normal\"]", "[8470, \"Quiet patient\"]"}) {
+        EXPECT_NE(json.find(field), std::string::npos) << field << " in " << json;
+    }
+    EXPECT_EQ(json.find("6302, \".000\""), std::string::npos);
+    EXPECT_EQ(ReadFile(m_share + "HISCVN.001.001.pdf"), ReadFile(m_root / "report.pdf"));
+    // The order and the temp files are gone; nothing else is left in the share.
+    EXPECT_FALSE(Exists(m_share + "CVNHIS.001"));
+    EXPECT_FALSE(Exists(Temp() + "CVNHIS.001"));
+    EXPECT_FALSE(Exists(Temp() + "HISCVN.001"));
+    int status = -1;
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(m_share) + " | wc -l", &status), "2\n");
+}
+
+TEST_P(GdtExchange, ExistingResultIsLeftAlone) {
+    Order("CVNHIS.001", "P1");
+    WriteFile(m_share + "HISCVN.001", "the practice software's own");
+    auto out = Run(std::string("GetNewOrder\n") + kAccept + "MakeResultData\t.001\nUpdateResultFiles\n");
+    EXPECT_EQ(out[3], "UpdateResultFiles\t1");
+    EXPECT_EQ(ReadFile(m_share + "HISCVN.001"), "the practice software's own");
+    EXPECT_TRUE(Exists(m_share + "CVNHIS.001"));
+    EXPECT_TRUE(Exists(Temp() + "HISCVN.001"));
+    EXPECT_NE(Log().find("The result file already exists in the shared folder."), std::string::npos);
+}
+
+TEST_P(GdtExchange, ShareDownKeepsTheResult) {
+    Order("CVNHIS.001", "P1");
+    Run(std::string("GetNewOrder\n") + kAccept + "MakeResultData\t.001\n");
+    const std::string ini = Home() + "ZeqGDT.ini";
+    const std::string share = platform::GetProfileString(ini, "SECTION GDT", "SHARE PATH", "");
+    if (GetParam()) {
+        Configure(m_peer->Share(), "nobody", "wrong");
+    } else {
+        Configure(m_root / "unplugged", "", "");
+    }
+    auto out = Run("UpdateResultFiles\n");
+    EXPECT_EQ(out[0], "UpdateResultFiles\t0");
+    EXPECT_NE(Log().find("Can't access to shared folder."), std::string::npos);
+    EXPECT_TRUE(Exists(Temp() + "HISCVN.001"));
+    // Back again: moved once.
+    Configure(share, GetParam() ? "nobody" : "", GetParam() ? "s3cret" : "");
+    out = Run("UpdateResultFiles\nUpdateResultFiles\n");
+    EXPECT_EQ(out[0], "UpdateResultFiles\t1");
+    Check(m_share + "HISCVN.001");
+    EXPECT_FALSE(Exists(Temp() + "HISCVN.001"));
+    const std::string log = Log();
+    const std::string moved = "Copy the result file to a shared folder.[HISCVN.001]";
+    EXPECT_EQ(log.find(moved), log.rfind(moved));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, GdtExchange, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "SmbShare" : "LocalFolder"; });
+
+// The share goes away in the middle of a copy: no partial file under a final name, and
+// a later run completes.
+TEST(GdtExchangeSmb, ServerKilledMidCopy) {
+    testsupport::CTempDir root;
+    testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
+    // A share that went away fails each call after two seconds, not twenty.
+    testsupport::CEnvScope timeout("CORVANE_GDT_SMB_TIMEOUT_MS", "2000");
+    const std::string share = root / "share/";
+    ::mkdir(share.c_str(), 0777);
+    const std::string home = root / "home/Mostrel/";
+    platform::MakeDirs(home);
+    auto configure = [&](const CSmbPeer& peer) {
+        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "SHARE PATH", peer.Share().c_str());
+        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "NETWORK USER", "nobody");
+        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "NETWORK PASSWORD", "pw");
+    };
+    int status = -1;
+    RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " + ShellQuote(share + "CVNHIS.001") + " --field 3000=P1",
+               &status);
+    ASSERT_EQ(status, 0);
+    WriteFile(root / "big.bin", std::string(20 << 20, 'b'));
+    auto peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
+    ASSERT_TRUE(peer->Ready());
+    configure(*peer);
+    WriteFile(home + "Mostrel.script", "GetNewOrder\nSetOrderSendResult\t.001\t1\nAddFiles\tBIN\tbig\t" + (root / "big.bin") +
+                                           "\nMakeResultData\t.001\nUpdateResultFiles\n");
+    // Mostrel in the background; the server goes while the attachment is on its way.
+    const std::string cmd = ShellQuote(MOSTREL_PATH) + " > " + ShellQuote(root / "out.txt") + " 2>&1 &";
+    RunCommand(cmd, &status);
+    bool copying = false;
+    for (int i = 0; i < 300 && !copying; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        copying = RunCommand("ls -A " + ShellQuote(share) + " | grep -c gdt-", &status) != "0\n";
+    }
+    peer->Stop();
+    for (int i = 0; i < 200 && RunCommand("pgrep -f " + ShellQuote(MOSTREL_PATH) + " | wc -l", &status) != "0\n"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(copying);
+    EXPECT_FALSE(Exists(share + "HISCVN.001"));
+    EXPECT_FALSE(Exists(share + "HISCVN.001.000.bin"));
+    // Back: a later run completes.
+    peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
+    ASSERT_TRUE(peer->Ready());
+    configure(*peer);
+    WriteFile(home + "Mostrel.script", "UpdateResultFiles\n");
+    EXPECT_EQ(RunCommand(ShellQuote(MOSTREL_PATH), &status), "UpdateResultFiles\t1\n");
+    EXPECT_EQ(testsupport::ReadFile(share + "HISCVN.001.000.bin").size(), 20u << 20);
+    EXPECT_TRUE(Exists(share + "HISCVN.001"));
+}
+
+// Practice software starts the bridge in an empty home: settings, temp folder, the
+// measuring program started.
+TEST(GdtBridge, PreparesAndStartsTheMeasuringProgram) {
+    testsupport::CTempDir root;
+    testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
+    // A copy of the bridge with a Mostrel beside it that leaves a marker.
+    const std::string bin = root / "bin/";
+    int status = -1;
+    RunCommand("mkdir -p " + ShellQuote(bin) + " && cp " + ShellQuote(ZEQGDT_PATH) + " " + ShellQuote(bin) +
+                   " && cp " + ShellQuote(MOSTREL_PATH) + " " + ShellQuote(bin) + " && cp $(dirname " +
+                   ShellQuote(ZEQGDT_PATH) + ")/libZeqGDTLib.so $(dirname " + ShellQuote(ZEQGDT_PATH) +
+                   ")/libcorvane_platform.so " + ShellQuote(bin),
+               &status);
+    ASSERT_EQ(status, 0);
+    WriteFile(root / "home/Mostrel/Mostrel.script", "Marker\t" + (root / "marker") + "\n");
+    RunCommand(ShellQuote(bin + "ZeqGDT"), &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Exists(root / "home/ZeqGDT/ZeqGDT.ini"));
+    EXPECT_TRUE(Exists(root / "home/ZeqGDT/GDTTmp"));
+    for (int i = 0; i < 100 && !Exists(root / "marker"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(Exists(root / "marker"));
+    // Without the measuring program: still 0, nothing shown.
+    RunCommand("rm " + ShellQuote(bin + "Mostrel"), &status);
+    RunCommand(ShellQuote(bin + "ZeqGDT") + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
