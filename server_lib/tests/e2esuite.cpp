@@ -18,7 +18,8 @@ using testsupport::ShellQuote;
 
 class CRun {
 public:
-    explicit CRun(const CE2eBackend& backend, const std::vector<std::string>& args = {})
+    explicit CRun(const CE2eBackend& backend, const std::vector<std::string>& args = {},
+                  const std::function<void(CIniFile&)>& more = {})
         : m_backend(backend), m_env("CORVANE_HOME", m_dir.Path().c_str()) {
         backend.reset();
         platform::MakeDirs(Home());
@@ -27,6 +28,8 @@ public:
         ini.WriteInt("OXU_SERVER", "ECG_PORT", 0);
         ini.WriteInt("OXU_SERVER", "FILE_PORT", 0);
         backend.configure(ini);
+        if (more)
+            more(ini);
         EXPECT_TRUE(m_host.Start(OXUHOST_PATH, args, m_dir.Path()));
         const std::string ready = m_host.WaitFor("READY", 60000);
         EXPECT_FALSE(ready.empty()) << m_host.Text();
@@ -185,6 +188,51 @@ TEST_P(OxuE2e, ADatabaseAwayMidRunLosesNoRowsLater) {
     EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM instance"), "2");
     EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM patient WHERE patient_id = 'A2'"), "0");
     EXPECT_NE(RunCommand("ls " + ShellQuote(run.Home() + "DataDB")).find("A2_"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace oxutest
+
+namespace oxutest {
+namespace {
+
+// The follow-up steps: the DICOM file (judged by pydicom and dciodvfy) and the gateway's
+// JPEG (judged by identify).
+TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
+    CRun run(GetParam(), {}, [](CIniFile& ini) {
+        ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
+        ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
+        const std::string bin = std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
+        ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
+        ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
+    });
+    run.Devsim("frame-ecg --id D1 --name 'DOE JOHN'");
+    ASSERT_FALSE(run.Host().WaitFor("RECEIVE", 30000).empty());
+    run.Host().Terminate();
+    const std::string folder = run.Sql("SELECT file_folder FROM instance");
+    const std::string name = run.Sql("SELECT file_name FROM instance");
+    const std::string record = folder + "/" + name;
+    const std::string dcm = record + ".dcm";
+    ASSERT_TRUE(testsupport::Exists(dcm)) << RunCommand("cat " + ShellQuote(run.Home()) + "Log/*");
+    const std::string uid = run.Sql("SELECT instance_uid FROM instance");
+    int nStatus = -1;
+    const std::string judged = RunCommand(
+        "/usr/bin/python3 " + ShellQuote(DCMJUDGE_PY) + " ecg " + ShellQuote(dcm) + " " + ShellQuote(record) +
+            " -- attrs " + ShellQuote(dcm) + " SOPInstanceUID=" + uid +
+            " SOPClassUID=1.2.840.10008.5.1.4.1.1.9.1.1 PatientID=D1 Modality=ECG"
+            " WaveformSequence[0].WaveformPaddingValue! 2>&1",
+        &nStatus);
+    EXPECT_EQ(nStatus, 0) << judged;
+    const std::string verify = RunCommand("dciodvfy " + ShellQuote(dcm) + " 2>&1");
+    EXPECT_EQ(verify.find("Error"), std::string::npos) << verify;
+    // The gateway runs detached: wait for its picture.
+    std::string identify;
+    for (int i = 0; i < 300 && identify.empty(); ++i) {
+        identify = RunCommand("identify -format '%m %w %h' " + ShellQuote(record + ".jpg") + " 2>/dev/null");
+        if (identify.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(identify, "JPEG 800 600");
 }
 
 }  // namespace
