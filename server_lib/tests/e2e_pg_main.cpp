@@ -25,6 +25,9 @@ CE2eBackend Postgres() {
     };
     b.query = [](const std::string&, const std::string& sql) { return Cluster().Psql(sql); };
     b.strHexFn = "encode(wave_data, 'hex')";
+    b.checkArgs = [](const std::string&) {
+        return "--psql " + Cluster().Host() + " " + Cluster().Name() + " " + Cluster().User();
+    };
     b.stop = [] { return Cluster().Stop(); };
     b.restart = [] { return Cluster().Restart(); };
     return b;

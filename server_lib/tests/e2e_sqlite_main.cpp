@@ -21,6 +21,9 @@ CE2eBackend Sqlite() {
                                        " " + testsupport::ShellQuote(sql) + " 2>&1");
     };
     b.strHexFn = "hex(wave_data)";
+    b.checkArgs = [](const std::string& home) {
+        return "--sqlite " + testsupport::ShellQuote(home + "Database/oxunet.mdb");
+    };
     return b;
 }
 

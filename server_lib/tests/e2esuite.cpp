@@ -19,9 +19,10 @@ using testsupport::ShellQuote;
 class CRun {
 public:
     explicit CRun(const CE2eBackend& backend, const std::vector<std::string>& args = {},
-                  const std::function<void(CIniFile&)>& more = {})
+                  const std::function<void(CIniFile&)>& more = {}, bool bReset = true)
         : m_backend(backend), m_env("CORVANE_HOME", m_dir.Path().c_str()) {
-        backend.reset();
+        if (bReset)
+            backend.reset();
         platform::MakeDirs(Home());
         CIniFile ini((Home() + "Oxu.ini").c_str());  // the host's file, where it looks
         ini.WriteString("OXU_SERVER", "BIND_ADDRESS", "127.0.0.1");
@@ -233,6 +234,56 @@ TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(identify, "JPEG 800 600");
+}
+
+}  // namespace
+}  // namespace oxutest
+
+namespace oxutest {
+namespace {
+
+std::string CheckRows(const CE2eBackend& backend, const std::string& expect,
+                      const std::string& home, int* pStatus) {
+    return RunCommand("/usr/bin/python3 " + ShellQuote(OXUROWS_CHECK_PY) + " " + ShellQuote(expect) +
+                          " " + backend.checkArgs(home) + " 2>&1",
+                      pStatus);
+}
+
+// Carts at once, records one after another: every record answered 6 has its file, its
+// rows and the samples it was sent.
+TEST_P(OxuE2e, CartsAtOnceLoseNoRecord) {
+    CRun run(GetParam());
+    const std::string expect = run.Dir("carts.json");
+    const std::string out = run.Devsim("--carts 10 --records 3 --id L --expect " + ShellQuote(expect));
+    run.Host().Terminate();
+    EXPECT_NE(out.find("\"answered\": 30"), std::string::npos) << out;
+    int nStatus = -1;
+    const std::string check = CheckRows(GetParam(), expect, run.Home(), &nStatus);
+    EXPECT_EQ(nStatus, 0) << check;
+}
+
+// Two hosts on one database never share a key or a UID.
+TEST_P(OxuE2e, TwoHostsOnOneDatabaseShareNoKeyOrUid) {
+    CRun first(GetParam());
+    CIniFile firstIni((first.Home() + "Oxu.ini").c_str());
+    const CString strHost = firstIni.GetString("OXU_DB", "DB_HOST");
+    CRun second(GetParam(), {}, [&](CIniFile& ini) { ini.WriteString("OXU_DB", "DB_HOST", strHost.c_str()); },
+                /*bReset=*/false);
+    std::string outs[2];
+    std::thread a([&] { outs[0] = first.Devsim("--carts 5 --records 3 --id H --expect " + ShellQuote(first.Dir("a.json"))); });
+    std::thread b([&] { outs[1] = second.Devsim("--carts 5 --records 3 --id K --expect " + ShellQuote(second.Dir("b.json"))); });
+    a.join();
+    b.join();
+    first.Host().Terminate();
+    second.Host().Terminate();
+    for (const auto& out : outs)
+        EXPECT_NE(out.find("\"answered\": 15"), std::string::npos) << out;
+    for (const auto& e : {first.Dir("a.json"), second.Dir("b.json")}) {
+        int nStatus = -1;
+        const std::string check = CheckRows(GetParam(), e, first.Home(), &nStatus);
+        EXPECT_EQ(nStatus, 0) << check;
+    }
+    EXPECT_EQ(first.Sql("SELECT COUNT(DISTINCT instance_uid) FROM instance"), "30");
 }
 
 }  // namespace

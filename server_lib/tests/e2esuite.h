@@ -18,6 +18,8 @@ struct CE2eBackend {
     std::function<void(CIniFile&)> configure;
     // Runs one statement with the client; unaligned rows, "|" between columns.
     std::function<std::string(const std::string& home, const std::string& sql)> query;
+    // The database arguments of oxurows_check.py for the host of that home.
+    std::function<std::string(const std::string& home)> checkArgs;
     // The SQL expression of a blob column as hex.
     std::string strHexFn;
     // Takes the database away and brings it back (empty when the backend cannot).
