@@ -30,6 +30,7 @@ CE2eBackend Postgres() {
     };
     b.stop = [] { return Cluster().Stop(); };
     b.restart = [] { return Cluster().Restart(); };
+    b.bPeers = true;
     return b;
 }
 

@@ -24,6 +24,8 @@ struct CE2eBackend {
     std::string strHexFn;
     // Takes the database away and brings it back (empty when the backend cannot).
     std::function<bool()> stop, restart;
+    // Whether this program runs the outside peers (the FTP server): the peer program.
+    bool bPeers = false;
 };
 
 inline void PrintTo(const CE2eBackend& b, std::ostream* os) {
