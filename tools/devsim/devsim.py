@@ -745,13 +745,18 @@ def carts_run(args):
     barrier = threading.Barrier(args.carts + 1)
 
     def cart(i):
+        # One stream per cart (its own samples); each record gets its ID and time.
+        a = argparse.Namespace(**vars(args))
+        a.seed = 1 + i
+        a.date = "20260304050607"
+        template = frame_ecg(EcgRecord(a))
         barrier.wait()
         for j in range(args.records):
-            a = argparse.Namespace(**vars(args))
             a.id = "%s%03d%04d" % (args.id[:6], i, j)
-            a.seed = 1 + i * args.records + j
-            a.date = time.strftime("%Y%m%d%H%M%S", time.localtime(base + a.seed))
-            stream = frame_ecg(EcgRecord(a))
+            a.date = time.strftime("%Y%m%d%H%M%S", time.localtime(base + i * args.records + j))
+            stream = bytearray(template)
+            stream[8:24] = fixed(a.id, 16)  # header frame bytes 4-19
+            stream[100:114] = a.date.encode()  # header frame bytes 96-109
             entry = {"patient_id": a.id, "seed": a.seed, "date": a.date, "answered": False,
                      "reply_ms": None}
             try:
