@@ -49,7 +49,12 @@ class EcgRecord:
         self.seed = args.seed
         self.pace = [int(x) for x in args.pace.split(",")] if args.pace else []
         self.statements = args.statement if args.statement else ["Sinus rhythm", "Normal ECG"]
-        self.globals = [72, 160, 90, 380, 410, 45, 30, 40]
+        if args.no_statements:
+            self.statements = []
+        self.globals = [int(x) for x in args.globals.split(",")] if args.globals else [72, 160, 90, 380, 410, 45, 30, 40]
+        if len(self.globals) != 8:
+            raise SystemExit("--globals takes eight values")
+        self.age, self.sex, self.height, self.weight = args.age, args.sex, args.height, args.weight
         self.measures = [[1000 * k + j for j in range(24)] for k in range(5)]
         self.date = args.date  # "YYYYMMDDhhmmss" or ""
         self.option = args.option
@@ -77,6 +82,10 @@ class EcgRecord:
             "globals": self.globals,
             "measures": self.measures,
             "date": self.date,
+            "age": self.age,
+            "sex": self.sex,
+            "height": self.height,
+            "weight": self.weight,
             "channels": [[sample(c, i, self.seed) for i in range(self.blocks * 5)] for c in range(8)],
         }
 
@@ -94,8 +103,8 @@ def legacy_ecg(rec):
     out = bytearray()
     # Patient item: 58 bytes, sub-items behind their length bytes.
     body = bytes([16]) + fixed(rec.patient_id, 16) + bytes([16]) + fixed(rec.name, 16)
-    body += bytes([3]) + fixed("052", 3) + bytes([0]) + bytes([6]) + fixed("M", 6)
-    body += bytes([4]) + fixed("172", 4) + bytes([4]) + fixed("68", 4)
+    body += bytes([3]) + fixed(rec.age, 3) + bytes([0]) + bytes([6]) + fixed(rec.sex, 6)
+    body += bytes([4]) + fixed(rec.height, 4) + bytes([4]) + fixed(rec.weight, 4)
     assert len(body) == 56
     out += bytes([0x16, 0x3A]) + body
     if rec.date:
@@ -111,7 +120,7 @@ def legacy_ecg(rec):
     if rec.pace:
         pace = b"".join(struct.pack(">H", p) for p in rec.pace[:40])
         out += bytes([0x37, len(rec.pace[:40])]) + pace + b"\0" * (80 - len(pace))
-    out += bytes([0x18, 0x10]) + b"".join(struct.pack(">H", g) for g in rec.globals)
+    out += bytes([0x18, 0x10]) + b"".join(struct.pack(">h", g) for g in rec.globals)
     for text in rec.statements:
         out += bytes([0x19, 80]) + fixed(text, 80)
     out += bytes([0x19, 0])
@@ -136,10 +145,10 @@ def frame_ecg(rec):
     h = bytearray(size)
     h[4:20] = fixed(rec.patient_id, 16)
     h[36:52] = fixed(rec.name, 16)
-    h[68:72] = fixed("052", 4)
-    h[72:78] = fixed("M", 6)
-    h[88:92] = fixed("172", 4)
-    h[92:96] = fixed("68", 4)
+    h[68:72] = fixed(rec.age, 4)
+    h[72:78] = fixed(rec.sex, 6)
+    h[88:92] = fixed(rec.height, 4)
+    h[92:96] = fixed(rec.weight, 4)
     date = rec.date or "20260101000000"
     h[96:110] = date[:14].encode()
     text_len = 28 if rec.option == 3 else 16
@@ -158,7 +167,7 @@ def frame_ecg(rec):
     m = bytearray(512)
     m[0:4] = bytes([0xFD, 0xA2, 0x02, 0x00])
     m[4:8] = bytes([1, 3, 1, 0])
-    m[8:24] = b"".join(struct.pack(">H", g) for g in rec.globals)
+    m[8:24] = b"".join(struct.pack(">h", g) for g in rec.globals)
     for k in range(5):
         at = 24 + 81 * k
         values = b"".join(struct.pack(">H", v) for v in rec.measures[k])
@@ -730,6 +739,77 @@ def run(args, stream):
 
 
 # ----------------------------------------------------------------------------------------
+# Load mode: many frame-mode carts at once, each sending its records one after another.
+
+
+def load_run(args):
+    """K carts (--load K) send --count records each, one connection per record, with
+    distinct patient IDs and record times; prints one JSON line: records stored and
+    refused, records per second, and the time from the last byte sent to the reply."""
+    import threading
+    if args.script != "frame-ecg":
+        raise SystemExit("load mode plays frame-ecg carts")
+    if args.host not in ("127.0.0.1", "localhost", "::1"):
+        raise SystemExit("devsim talks to loopback only")
+    template = frame_ecg(EcgRecord(args))
+    base = time.mktime(time.strptime(args.date or "20260304050607", "%Y%m%d%H%M%S"))
+    latencies, failed = [], []
+    lock = threading.Lock()
+    barrier = threading.Barrier(args.load + 1)
+
+    def cart(i):
+        barrier.wait()
+        for j in range(args.count):
+            n = i * args.count + j
+            stream = bytearray(template)
+            patient = ("%s%03d%05d" % (args.id[:8], i, j))[:16]
+            stream[8:24] = fixed(patient, 16)  # header frame bytes 4-19
+            stream[100:114] = time.strftime("%Y%m%d%H%M%S", time.localtime(base + n)).encode()
+            elapsed = None
+            try:
+                with socket.create_connection((args.host, args.port), timeout=args.timeout) as sock:
+                    sock.sendall(stream)
+                    sent = time.perf_counter()
+                    reply = b""
+                    while len(reply) < 4:
+                        chunk = sock.recv(64)
+                        if not chunk:
+                            break
+                        reply += chunk
+                    if reply[:4] == bytes([0xFC, 0x06, 0x00, 0xEF]):
+                        elapsed = time.perf_counter() - sent
+            except OSError:
+                pass
+            with lock:
+                if elapsed is None:
+                    failed.append(patient)
+                else:
+                    latencies.append(elapsed)
+
+    threads = [threading.Thread(target=cart, args=(i,)) for i in range(args.load)]
+    for t in threads:
+        t.start()
+    barrier.wait()
+    start = time.perf_counter()
+    for t in threads:
+        t.join()
+    seconds = time.perf_counter() - start
+    latencies.sort()
+
+    def pct(q):
+        if not latencies:
+            return None
+        return round(1000 * latencies[min(len(latencies) - 1, int(q * len(latencies)))], 2)
+    print(json.dumps({"carts": args.load, "records": args.load * args.count,
+                      "stored": len(latencies), "failed": len(failed),
+                      "seconds": round(seconds, 3),
+                      "records_per_second": round(len(latencies) / seconds, 1) if seconds else 0,
+                      "reply_ms_p50": pct(0.5), "reply_ms_p99": pct(0.99),
+                      "reply_ms_max": pct(1.0)}), flush=True)
+    return 0 if not failed else 1
+
+
+# ----------------------------------------------------------------------------------------
 # Carts mode: K frame-mode carts at once, each sending N records one after another (one
 # connection per record), each record with its own patient ID, time and samples.
 
@@ -797,6 +877,8 @@ def carts_run(args):
 
 
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] in ROLES:
+        return ROLES[sys.argv[1]](sys.argv[2:])
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("script", nargs="?", choices=SCRIPTS)
     p.add_argument("--list", action="store_true", help="list the scripts")
@@ -817,6 +899,13 @@ def main():
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--pace", default="", help="pacemaker positions, comma separated")
     p.add_argument("--statement", action="append")
+    p.add_argument("--no-statements", action="store_true", help="ECG: a record without statements")
+    p.add_argument("--age", default="052", help="ECG: patient age text")
+    p.add_argument("--sex", default="M", help="ECG: patient sex text")
+    p.add_argument("--height", default="172", help="ECG: height text (cm)")
+    p.add_argument("--weight", default="68", help="ECG: weight text; \"70L\" is 70 pounds")
+    p.add_argument("--globals", default="",
+                   help="ECG: the eight global values (HR, PR, QRS, QT, QTc, P, QRS, T axes), comma separated")
     p.add_argument("--date", default="20260304050607")
     p.add_argument("--no-date", dest="date", action="store_const", const="")
     p.add_argument("--option", type=int, default=1, choices=[1, 2, 3])
@@ -830,6 +919,9 @@ def main():
     p.add_argument("--file-name", default="777_20160504101500.mwf")
     p.add_argument("--file-size", type=int, default=2500)
     p.add_argument("--checksum", action="store_true")
+    p.add_argument("--load", type=int, default=0,
+                   help="load mode: this many frame-mode carts at once (script frame-ecg)")
+    p.add_argument("--count", type=int, default=10, help="load mode: records per cart")
     p.add_argument("--carts", type=int, default=0,
                    help="carts mode: this many frame-mode carts at once")
     p.add_argument("--records", type=int, default=1, help="carts mode: records per cart")
@@ -841,6 +933,8 @@ def main():
         return carts_run(args)
     if not args.script:
         p.error("a script is needed")
+    if args.load > 0:
+        return load_run(args)
     stream, expectation = build(args)
     if args.expect:
         with open(args.expect, "w") as f:
@@ -851,6 +945,281 @@ def main():
         return 0
     run(args, stream)
     return 0
+
+
+# ----------------------------------------------------------------------------------------
+# ECG cart on the network, as the ECG control meets it: it listens for the control's TCP
+# link (3-byte commands), answers "start recording" (1 0) with the tagged record stream and
+# "start monitoring" (0 0) with UDP datagrams to the control's monitor port; a finder
+# device answers and sends 32-byte discovery datagrams. Loopback only.
+#
+#   devsim.py cart --port 0 --items 1000 [--tag 0x40] [--script record|stall|close|silence|
+#             bad-lengths|hostile] [--chunk N --delay S] [--pace 1200,2400]
+#             [--monitor-port 2001 --datagrams 300 --rate 100 --flags 0:0,21:a0 --bad-at 50]
+#   devsim.py finder-device --port 3000 --id CART7 --text "Resting ECG" [--ip 10.1.2.3]
+#             [--ask 3003]
+#
+# The cart prints "LISTEN <port>", "ACCEPT", one "CMD <kind> <action>" line per command,
+# "SENT <bytes>", "DATAGRAMS <n>" and "CLOSED"; the finder device prints "LISTEN <port>",
+# "RECV <hex>" per datagram received and "SENT <hex>" per datagram sent.
+
+CART_LEADS = (0, 1, 6, 7, 8, 9, 10, 11)  # I, II, V1..V6 of the 12-lead order
+
+
+def cart_samples(args):
+    """The eight sent leads of an ecgsynth record (5000 samples each) and its truth."""
+    import os
+    import subprocess
+    import tempfile
+    here = os.path.dirname(os.path.abspath(__file__))
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "cart.ekg")
+        cmd = [sys.executable, os.path.join(here, "..", "ecgsynth", "ecgsynth.py"), out,
+               "--rate", str(args.rate_bpm), "--seed", str(args.seed)]
+        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
+        with open(out, "rb") as f:
+            data = f.read()
+        with open(out + ".json") as f:
+            truth = json.load(f)
+    n = 5000
+    leads = []
+    for lead in CART_LEADS:
+        block = data[lead * (2 * n + 200):lead * (2 * n + 200) + 2 * n]
+        leads.append(struct.unpack("<%dh" % n, block))
+    return leads, truth
+
+
+def cart_item(tag, leads, item):
+    out = bytearray([tag, 80])
+    for s in range(5):
+        pos = (item * 5 + s) % 5000
+        for lead in leads:
+            out += struct.pack(">h", lead[pos])
+    return bytes(out)
+
+
+def cart_patient(args, length=0x3A):
+    item = bytearray(58)
+    item[0], item[1] = 0x16, length
+    fields = [(2, args.id, 16), (19, args.name, 16), (36, args.age.ljust(3)[:3] + args.age_unit, 4),
+              (41, args.sex, 6), (48, args.height, 4), (53, args.weight, 4)]
+    for at, text, size in fields:
+        raw = text.encode("latin-1")[:size]
+        item[at] = size
+        item[at + 1:at + 1 + len(raw)] = raw
+    return bytes(item)
+
+
+def cart_stream(args, leads):
+    """The record stream of the script; the end item is left out by stall and close."""
+    tag = int(args.tag, 0)
+    out = bytearray()
+    bad = args.script == "bad-lengths"
+    out += cart_patient(args, 0 if bad else 0x3A)
+    out += bytes([0x22, 4] + [int(v, 0) & 0xFF for v in args.filter.split(",")])
+    out += bytes([0x24, 1, args.mode])
+    text = args.device_text.encode("utf-8")
+    out += bytes([0x35, len(text)]) + text
+    for st in args.statement or []:
+        out += bytes([0x19, 80]) + st.encode("latin-1")[:80].ljust(80, b"\0")
+    if args.pace:
+        marks = [int(v) for v in args.pace.split(",")]
+        pace = bytearray([0x37, 200 if bad else len(marks)])
+        for m in marks[:40]:
+            pace += struct.pack(">H", m)
+        out += bytes(pace.ljust(82, b"\0"))
+    if bad:
+        # Lengths that disagree with the fixed sizes, and listed tags of other lengths.
+        out += bytes([0x16, 3]) + cart_patient(args)[2:]
+        out += bytes([0x19, 5, 65, 66, 67, 68, 69])
+        out += bytes([0x22, 2, 9, 9])
+    if args.script == "hostile":
+        rnd = random.Random(args.seed)
+        for _ in range(200):
+            t = rnd.choice([0x03, 0x40, 0x16, 0x37, 0x19, 0x22, 0x24, 0x35, 0x18, 0x55, 0xFF])
+            ln = rnd.randrange(1, 256)
+            if t in (0x03, 0x40) and ln in (0, 80):
+                ln = 81
+            size = 58 if t == 0x16 else 82 if t == 0x37 else ln + 2
+            out += bytes([t, ln]) + bytes(rnd.randrange(256) for _ in range(size - 2))
+    for item in range(args.items):
+        out += cart_item(tag, leads, item)
+    if args.script == "record" or bad or args.script == "hostile":
+        out += bytes([tag, 0])
+    return bytes(out)
+
+
+def cart_datagrams(args, leads, sock, stop):
+    flags = [tuple(int(x, 16) for x in f.split(":")) for f in args.flags.split(",")] \
+        if args.flags else []
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sent = 0
+    period = 1.0 / args.rate if args.rate > 0 else 0
+    try:
+        for n in range(args.datagrams):
+            if stop():
+                break
+            body = cart_item(3, leads, n)
+            if flags or args.bad_at >= 0:
+                f1, f2 = flags[n % len(flags)] if flags else (0, 0)
+                if n == args.bad_at:
+                    f1 |= 0x40
+                body = bytes([3, 82]) + body[2:] + bytes([f1, f2])
+            if args.short_datagrams:
+                body = body[:-1]
+            udp.sendto(body, ("127.0.0.1", args.monitor_port))
+            sent += 1
+            if period:
+                time.sleep(period)
+            # Commands may come while the datagrams run.
+            if select.select([sock], [], [], 0)[0]:
+                return sent, True
+    finally:
+        udp.close()
+    return sent, False
+
+
+def cart_main(argv):
+    p = argparse.ArgumentParser(prog="devsim.py cart")
+    p.add_argument("--port", type=int, default=2000)
+    p.add_argument("--monitor-port", type=int, default=2001)
+    p.add_argument("--script", default="record",
+                   choices=["record", "stall", "close", "silence", "bad-lengths", "hostile"])
+    p.add_argument("--items", type=int, default=1000)
+    p.add_argument("--tag", default="0x03")
+    p.add_argument("--chunk", type=int, default=65536)
+    p.add_argument("--delay", type=float, default=0.0)
+    p.add_argument("--pace", default="")
+    p.add_argument("--statement", action="append")
+    p.add_argument("--filter", default="2,3,1,0")
+    p.add_argument("--mode", type=int, default=1)
+    p.add_argument("--device-text", default="Cart 7")
+    p.add_argument("--id", default="CART-0042")
+    p.add_argument("--name", default="Jones")
+    p.add_argument("--age", default="54")
+    p.add_argument("--age-unit", default="0")
+    p.add_argument("--sex", default="Male")
+    p.add_argument("--height", default="180")
+    p.add_argument("--weight", default="80")
+    p.add_argument("--rate-bpm", type=int, default=75)
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--datagrams", type=int, default=300)
+    p.add_argument("--rate", type=float, default=100.0, help="datagrams per second")
+    p.add_argument("--flags", default="", help="flags 1:flags 2 in hex per datagram, cycled")
+    p.add_argument("--bad-at", type=int, default=-1, help="datagram with signal not good")
+    p.add_argument("--short-datagrams", action="store_true")
+    p.add_argument("--expect", help="write the record's truth as JSON to this file")
+    p.add_argument("--connections", type=int, default=1)
+    args = p.parse_args(argv)
+
+    leads, truth = cart_samples(args)
+    if args.expect:
+        with open(args.expect, "w") as f:
+            json.dump(truth, f)
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", args.port))
+    server.listen(1)
+    print("LISTEN %d" % server.getsockname()[1], flush=True)
+    for _ in range(args.connections):
+        conn, _ = server.accept()
+        print("ACCEPT", flush=True)
+        cart_serve(args, leads, conn)
+    server.close()
+    return 0
+
+
+def cart_serve(args, leads, conn):
+    pending = bytearray()
+    try:
+        while True:
+            chunk = conn.recv(64)
+            if not chunk:
+                break
+            pending += chunk
+            while len(pending) >= 3:
+                kind, action = pending[0], pending[1]
+                del pending[:3]
+                print("CMD %d %d" % (kind, action), flush=True)
+                if (kind, action) == (1, 0):
+                    if args.script == "silence":
+                        continue
+                    stream = cart_stream(args, leads)
+                    sent = 0
+                    for at in range(0, len(stream), args.chunk):
+                        conn.sendall(stream[at:at + args.chunk])
+                        sent += len(stream[at:at + args.chunk])
+                        if args.delay:
+                            time.sleep(args.delay)
+                        # A cancel (1 1) may come while the record is on its way.
+                        if select.select([conn], [], [], 0)[0]:
+                            break
+                    print("SENT %d" % sent, flush=True)
+                    if args.script == "close":
+                        conn.shutdown(socket.SHUT_RDWR)
+                        print("CLOSED", flush=True)
+                        return
+                elif (kind, action) == (0, 0):
+                    sent, more = cart_datagrams(args, leads, conn, lambda: False)
+                    print("DATAGRAMS %d" % sent, flush=True)
+    except (ConnectionResetError, BrokenPipeError):
+        pass
+    finally:
+        conn.close()
+    print("CLOSED", flush=True)
+
+
+def finder_datagram(kind, type_byte, ip, ident="", text=""):
+    d = bytearray(32)
+    d[0], d[1], d[2], d[3] = 0xFD, kind, 0x20, type_byte
+    d[4:8] = bytes(int(x) for x in ip.split("."))
+    raw_id, raw_text = ident.encode("latin-1")[:8], text.encode("latin-1")[:13]
+    d[8:8 + len(raw_id)] = raw_id
+    d[17:17 + len(raw_text)] = raw_text
+    d[31] = 0xEF
+    return bytes(d)
+
+
+def finder_device_main(argv):
+    p = argparse.ArgumentParser(prog="devsim.py finder-device")
+    p.add_argument("--port", type=int, default=3000, help="where requests arrive")
+    p.add_argument("--id", default="CART7")
+    p.add_argument("--text", default="Resting ECG")
+    p.add_argument("--ip", default="127.0.0.1", help="the address the device announces")
+    p.add_argument("--type", type=lambda v: int(v, 0), default=0x12)
+    p.add_argument("--ask", type=int, default=0,
+                   help="send one request to this port on 127.0.0.1 first")
+    p.add_argument("--answer-port", type=int, default=3003,
+                   help="where answers to a request go (the PC's answer port)")
+    p.add_argument("--seconds", type=float, default=5.0)
+    args = p.parse_args(argv)
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("0.0.0.0", args.port))
+    print("LISTEN %d" % sock.getsockname()[1], flush=True)
+
+    def send(data, to):
+        if not to[0].startswith("127."):
+            raise SystemExit("devsim talks to loopback only")
+        sock.sendto(data, to)
+        print("SENT " + data.hex(), flush=True)
+
+    if args.ask:
+        send(finder_datagram(0, args.type, args.ip, args.id, args.text), ("127.0.0.1", args.ask))
+    deadline = time.monotonic() + args.seconds
+    while time.monotonic() < deadline:
+        if not select.select([sock], [], [], 0.05)[0]:
+            continue
+        data, sender = sock.recvfrom(256)
+        print("RECV " + data.hex(), flush=True)
+        if len(data) == 32 and data[0] == 0xFD and data[1] == 0 and data[31] == 0xEF:
+            send(finder_datagram(1, args.type, args.ip, args.id, args.text),
+                 (sender[0], args.answer_port))
+    sock.close()
+    return 0
+
+
+ROLES = {"cart": cart_main, "finder-device": finder_device_main}
 
 
 if __name__ == "__main__":
