@@ -7,6 +7,7 @@ set -eu
 bin=$(cd "$1" && pwd); backend=$2; dicom=${3:-0}; carts=${4:-50}; records=${5:-100}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/oxubench-XXXXXX)
+chmod 755 "$work"  # the cluster's user passes through it
 pgbin=$(pg_config --bindir)
 cleanup() {
   [ -n "${hostpid:-}" ] && kill -9 "$hostpid" 2>/dev/null || true
@@ -14,6 +15,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 home=$work/home/oxuhost
 mkdir -p "$home"
 ini=$home/Oxu.ini
