@@ -1,0 +1,169 @@
+#pragma once
+// Server sockets of the socket library on standalone Asio. Each server runs one
+// io_context on one network thread of its own, started by Listen and joined by Stop; the
+// ECG server also runs one work thread that hands the stored records to the work
+// callback one at a time. Host calls (Listen, Stop, setters) are made from one host
+// thread; the callbacks come on the library's threads (oxucallbacks.h).
+#include <atomic>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "oxucomm/oxucallbacks.h"
+#include "oxuutil/oxuexport.h"
+#include "platform/wintypes.h"
+
+// A point in local time.
+class OXU_EXPORT COleDateTime {
+public:
+    COleDateTime() = default;
+    explicit COleDateTime(std::time_t t) : m_time(t) {}
+    static COleDateTime GetCurrentTime() { return COleDateTime(std::time(nullptr)); }
+    // strftime format of the local time.
+    CString Format(LPCSTR lpszFormat) const;
+    std::time_t GetTime() const { return m_time; }
+
+private:
+    std::time_t m_time = 0;
+};
+
+// One connection of a server.
+class OXU_EXPORT COxuBaseSocket {
+public:
+    virtual ~COxuBaseSocket() = default;
+    const CString& GetConnectPeerName() const { return m_strPeer; }
+
+protected:
+    CString m_strPeer;
+};
+
+// The connections of a server at the moment of the call. A connection pointer stays valid
+// while the server runs and that device stays connected.
+class OXU_EXPORT COxuBaseSocketPool {
+public:
+    int GetCount() const;
+    // Null for an index outside the pool.
+    COxuBaseSocket* GetAt(int nIndex) const;
+
+    void Add(COxuBaseSocket* pSocket);
+    void Remove(COxuBaseSocket* pSocket);
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<COxuBaseSocket*> m_apSockets;
+};
+
+namespace oxucomm {
+class CServerCore;
+class CSession;
+}
+
+// What both servers share: the listening socket, the logger and callback, start time and
+// port. Not copyable: a server owns its threads and connections.
+class OXU_EXPORT COxuServerSocket {
+public:
+    COxuServerSocket();
+    virtual ~COxuServerSocket();
+    COxuServerSocket(const COxuServerSocket&) = delete;
+    COxuServerSocket& operator=(const COxuServerSocket&) = delete;
+
+    // In the order the facade relies on.
+    virtual void SetStoragePath(LPCSTR lpszPath);
+    // Listens on the port (0: a free one, kept in m_nPort) of the bind address; nonzero
+    // on success.
+    virtual int Listen(int nPort);
+    virtual void Stop();
+    virtual void SetWorkCallback(COxuSocketWorkCallback* pWork);
+
+    void InitLogger(COxuSocketLogger* pLogger) { m_pLogger = pLogger; }
+    void InitCallback(COxuSocketCallback* pCallback) { m_pCallback = pCallback; }
+    COxuSocketLogger* GetLogger() const { return m_pLogger.load(); }
+    COxuSocketCallback* GetCallback() const { return m_pCallback.load(); }
+    // Address to listen on: "0.0.0.0" by default; tests give "127.0.0.1".
+    void SetBindAddress(LPCSTR lpszAddress) { m_strBindAddress = lpszAddress ? lpszAddress : ""; }
+    const COleDateTime& GetStartTime() const { return m_startTime; }
+    int GetPort() const { return m_nPort; }
+    BOOL IsListening() const;
+    const CString& GetStoragePath() const { return m_strStoragePath; }
+    COxuBaseSocketPool& GetPool() { return m_pool; }
+
+    int m_nPort = -1;
+
+protected:
+    friend class oxucomm::CServerCore;
+    friend class oxucomm::CSession;
+    // A new connection object for the next device (network thread).
+    virtual std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) = 0;
+    void Log(const CString& str);
+
+    CString m_strStoragePath;
+    CString m_strBindAddress = "0.0.0.0";
+    std::atomic<COxuSocketLogger*> m_pLogger{nullptr};
+    std::atomic<COxuSocketCallback*> m_pCallback{nullptr};
+    COleDateTime m_startTime;
+    COxuBaseSocketPool m_pool;
+    std::unique_ptr<oxucomm::CServerCore> m_pCore;
+};
+
+namespace oxucomm {
+class CWorkQueue;
+}
+
+// Receives records from devices: the device link of the acquisition server per
+// connection, records stored in the storage folder, handed to the work callback.
+class OXU_EXPORT COxuEcgServerSocket : public COxuServerSocket {
+public:
+    COxuEcgServerSocket();
+    ~COxuEcgServerSocket() override;
+    int Listen(int nPort) override;
+    // Returns once every record received so far was worked.
+    void Stop() override;
+    void SetWorkCallback(COxuSocketWorkCallback* pWork) override;
+
+    // Records waiting for the work callback.
+    int GetPendingCount() const;
+
+    // Queues a stored record for the work thread (network thread).
+    void HandRecord(COxuBaseFile* pFile);
+
+protected:
+    std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
+
+private:
+    std::atomic<COxuSocketWorkCallback*> m_pWork{nullptr};
+    std::unique_ptr<oxucomm::CWorkQueue> m_pQueue;
+};
+
+// The file server: it has no protocol of its own; each connection is logged and closed.
+class OXU_EXPORT COxuFileServerSocket : public COxuServerSocket {
+public:
+    COxuFileServerSocket();
+    ~COxuFileServerSocket() override;
+
+protected:
+    std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
+};
+
+// A client of the file server (no protocol): it only keeps its last error text.
+class OXU_EXPORT COxuFileClientSocket {
+public:
+    virtual ~COxuFileClientSocket() = default;
+    const CString& GetLastErrorMsg() const { return m_strLastError; }
+
+protected:
+    CString m_strLastError;
+};
+
+// A cache of files sent to the file server (no protocol): its last error text.
+class OXU_EXPORT COxuFileCache {
+public:
+    COxuFileCache() = default;
+    virtual ~COxuFileCache() = default;
+    COxuFileCache(const COxuFileCache&) = default;
+    COxuFileCache& operator=(const COxuFileCache&) = default;
+    const CString& GetLastError() const { return m_strLastError; }
+
+protected:
+    CString m_strLastError;
+};

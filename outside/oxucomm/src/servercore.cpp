@@ -1,0 +1,206 @@
+#include "servercore.h"
+
+#include "platform/format.h"
+
+namespace oxucomm {
+
+// ---------------------------------------------------------------------------------------
+// Connection
+
+CSession::CSession(CServerCore& core) : m_core(core), m_socket(core.Io()) {}
+
+CSession::~CSession() = default;
+
+void CSession::Start() {
+    asio::error_code ec;
+    const auto endpoint = m_socket.remote_endpoint(ec);
+    m_strPeer = ec ? CString("?") : endpoint.address().to_string();
+    m_core.Owner().GetPool().Add(this);
+    if (COxuSocketCallback* p = m_core.Owner().GetCallback())
+        p->OnAccept(m_strPeer.c_str());
+    Read();
+}
+
+void CSession::Read() {
+    auto self = shared_from_this();
+    m_socket.async_read_some(asio::buffer(m_abyBuffer),
+                             [this, self](const asio::error_code& ec, std::size_t n) {
+                                 if (ec) {
+                                     Finish();
+                                     return;
+                                 }
+                                 if (!m_bClosing && !OnData(m_abyBuffer.data(), n))
+                                     CloseAfterWrites();
+                                 if (!m_bFinished && !m_bClosing)
+                                     Read();
+                             });
+}
+
+bool CSession::Send(const BYTE* p, std::size_t n) {
+    if (m_bFinished)
+        return false;
+    m_writes.emplace_back(p, p + n);
+    if (m_writes.size() == 1)
+        Write();
+    return true;
+}
+
+void CSession::Write() {
+    auto self = shared_from_this();
+    asio::async_write(m_socket, asio::buffer(m_writes.front()),
+                      [this, self](const asio::error_code& ec, std::size_t) {
+                          if (ec) {
+                              Finish();
+                              return;
+                          }
+                          m_writes.pop_front();
+                          if (!m_writes.empty())
+                              Write();
+                          else if (m_bClosing)
+                              Finish();
+                      });
+}
+
+void CSession::CloseAfterWrites() {
+    m_bClosing = true;
+    if (m_writes.empty())
+        Finish();
+}
+
+// Graceful: the device reads the last reply before it sees the close.
+void CSession::Finish() {
+    if (m_bFinished)
+        return;
+    m_bFinished = true;
+    asio::error_code ec;
+    m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
+    m_socket.close(ec);
+    m_core.Owner().GetPool().Remove(this);
+    if (COxuSocketCallback* p = m_core.Owner().GetCallback())
+        p->OnClose(m_strPeer.c_str());
+    m_core.Forget(shared_from_this());
+}
+
+void CSession::Close() {
+    Finish();
+}
+
+// ---------------------------------------------------------------------------------------
+// Server
+
+CServerCore::CServerCore(COxuServerSocket& owner) : m_owner(owner), m_acceptor(m_io) {}
+
+CServerCore::~CServerCore() {
+    Stop();
+}
+
+bool CServerCore::Listen(const std::string& strAddress, int nPort, int& nBoundPort,
+                         std::string& strError) {
+    asio::error_code ec;
+    const auto address = asio::ip::make_address(strAddress, ec);
+    if (ec || nPort < 0 || nPort > 65535) {
+        strError = "invalid address or port: " + strAddress + ":" + std::to_string(nPort);
+        return false;
+    }
+    const asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(nPort));
+    m_acceptor.open(endpoint.protocol(), ec);
+    if (!ec)
+        m_acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
+    if (!ec)
+        m_acceptor.bind(endpoint, ec);
+    if (!ec)
+        m_acceptor.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+        strError = ec.message();
+        m_acceptor.close(ec);
+        return false;
+    }
+    nBoundPort = m_acceptor.local_endpoint(ec).port();
+    Accept();
+    m_thread = std::thread([this] { m_io.run(); });
+    return true;
+}
+
+void CServerCore::Accept() {
+    auto pSession = m_owner.NewSession(*this);
+    m_acceptor.async_accept(pSession->Socket(), [this, pSession](const asio::error_code& ec) {
+        if (ec == asio::error::operation_aborted || !m_acceptor.is_open())
+            return;
+        if (!ec) {
+            m_sessions.insert(pSession);
+            pSession->Start();
+        }
+        Accept();
+    });
+}
+
+void CServerCore::Forget(const std::shared_ptr<CSession>& pSession) {
+    m_sessions.erase(pSession);
+}
+
+void CServerCore::Stop() {
+    if (!m_thread.joinable())
+        return;
+    asio::post(m_io, [this] {
+        asio::error_code ec;
+        m_acceptor.close(ec);
+        auto sessions = m_sessions;
+        for (const auto& p : sessions)
+            p->Close();
+        m_sessions.clear();
+    });
+    m_thread.join();
+}
+
+// ---------------------------------------------------------------------------------------
+// Work queue
+
+CWorkQueue::CWorkQueue(WorkFn fn) : m_fn(std::move(fn)), m_thread([this] { Run(); }) {}
+
+CWorkQueue::~CWorkQueue() {
+    Drain();
+}
+
+void CWorkQueue::Push(std::unique_ptr<COxuBaseFile> pFile) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back(std::move(pFile));
+    }
+    m_cv.notify_one();
+}
+
+int CWorkQueue::Pending() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_queue.size()) + m_nBusy;
+}
+
+void CWorkQueue::Drain() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStop = true;
+    }
+    m_cv.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CWorkQueue::Run() {
+    for (;;) {
+        std::unique_ptr<COxuBaseFile> pFile;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cv.wait(lock, [this] { return m_bStop || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;  // stopping, and everything was worked
+            pFile = std::move(m_queue.front());
+            m_queue.pop_front();
+            ++m_nBusy;
+        }
+        m_fn(pFile.get());
+        pFile.reset();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_nBusy;
+    }
+}
+
+}  // namespace oxucomm

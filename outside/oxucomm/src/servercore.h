@@ -1,0 +1,102 @@
+#pragma once
+// Inside of the server sockets: one io_context on one network thread, the acceptor, and
+// the connections it owns. Only the network thread touches the acceptor and the
+// connection set; the host enters by asio::post.
+#include <array>
+#include <condition_variable>
+#include <functional>
+#include <deque>
+#include <memory>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include <asio.hpp>
+
+#include "oxucomm/oxufiles.h"
+#include "oxucomm/oxusockets.h"
+
+namespace oxucomm {
+
+class CServerCore;
+
+// One connection: reads into an 8192-byte buffer, queues writes with one in flight, and
+// closes gracefully once the data handler asked for it and the writes went out.
+class CSession : public COxuBaseSocket, public std::enable_shared_from_this<CSession> {
+public:
+    explicit CSession(CServerCore& core);
+    ~CSession() override;
+    asio::ip::tcp::socket& Socket() { return m_socket; }
+
+    virtual void Start();
+    // Closes at once (server stopping).
+    void Close();
+
+protected:
+    // FALSE: close once the queued replies went out.
+    virtual bool OnData(const BYTE* p, std::size_t n) = 0;
+    bool Send(const BYTE* p, std::size_t n);
+    void CloseAfterWrites();
+    CServerCore& m_core;
+
+private:
+    void Read();
+    void Write();
+    void Finish();
+
+    asio::ip::tcp::socket m_socket;
+    std::array<BYTE, 8192> m_abyBuffer{};
+    std::deque<std::vector<BYTE>> m_writes;
+    bool m_bClosing = false;
+    bool m_bFinished = false;
+};
+
+class CServerCore {
+public:
+    explicit CServerCore(COxuServerSocket& owner);
+    ~CServerCore();
+
+    // Opens the acceptor and starts the network thread; FALSE with the reason.
+    bool Listen(const std::string& strAddress, int nPort, int& nBoundPort, std::string& strError);
+    // Closes acceptor and connections and joins the network thread.
+    void Stop();
+    bool IsRunning() const { return m_thread.joinable(); }
+
+    asio::io_context& Io() { return m_io; }
+    COxuServerSocket& Owner() { return m_owner; }
+    void Forget(const std::shared_ptr<CSession>& pSession);
+
+private:
+    void Accept();
+
+    COxuServerSocket& m_owner;
+    asio::io_context m_io;
+    asio::ip::tcp::acceptor m_acceptor;
+    std::set<std::shared_ptr<CSession>> m_sessions;
+    std::thread m_thread;
+};
+
+// Records on their way to the work callback: one thread works them in arrival order.
+class CWorkQueue {
+public:
+    using WorkFn = std::function<void(COxuBaseFile*)>;
+    explicit CWorkQueue(WorkFn fn);
+    ~CWorkQueue();
+    void Push(std::unique_ptr<COxuBaseFile> pFile);
+    // Works what is queued, then ends the thread.
+    void Drain();
+    int Pending() const;
+
+private:
+    void Run();
+
+    WorkFn m_fn;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<std::unique_ptr<COxuBaseFile>> m_queue;
+    int m_nBusy = 0;
+    bool m_bStop = false;
+    std::thread m_thread;
+};
+
+}  // namespace oxucomm

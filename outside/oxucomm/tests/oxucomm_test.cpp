@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "oxucomm/oxufiles.h"
+#include "oxucomm/oxusockets.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+// Collects what the server reports; the work callback can be slowed down.
+struct CRecorder : COxuSocketCallback, COxuSocketWorkCallback {
+    void OnAccept(LPCSTR peer) override { Add("accept " + CString(peer)); }
+    void OnClose(LPCSTR peer) override { Add("close " + CString(peer)); }
+    void OnReceive(LPCSTR, LPCSTR type, LPCSTR) override { Add("receive " + CString(type)); }
+    int Work(COxuBaseFile* pFile, COxuSocketCallback* pCallback, COxuSocketLogger*) override {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            gate.wait(lock, [this] { return !bHold; });
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(pCallback, this);
+        if (auto* p = dynamic_cast<COxuEkgFile*>(pFile))
+            ekg.push_back(*p);
+        if (auto* p = dynamic_cast<COxuSpiroFile*>(pFile))
+            spiro.push_back(*p);
+        return 1;
+    }
+    void Add(const CString& str) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back(str);
+    }
+    std::mutex mutex;
+    std::vector<CString> events;
+    std::vector<COxuEkgFile> ekg;
+    std::vector<COxuSpiroFile> spiro;
+    std::condition_variable gate;
+    bool bHold = false;
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            bHold = false;
+        }
+        gate.notify_all();
+    }
+};
+
+class OxuComm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_server.SetBindAddress("127.0.0.1");
+        m_server.SetStoragePath(m_dir.Path().c_str());
+        m_server.InitCallback(&m_rec);
+        m_server.SetWorkCallback(&m_rec);
+        ASSERT_TRUE(m_server.Listen(0));
+        ASSERT_GT(m_server.m_nPort, 0);
+    }
+    std::string Devsim(const std::string& args) {
+        return RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " +
+                          std::to_string(m_server.m_nPort) + " --quiet 0.3 " + args + " 2>&1");
+    }
+    // The cart's 8 channels as the simulator wrote them to its expectation file.
+    std::vector<std::vector<int>> Channels(const std::string& expect) {
+        std::istringstream in(RunCommand(
+            "python3 -c 'import json,sys; [print(*c) for c in "
+            "json.load(open(sys.argv[1]))[\"channels\"]]' " + ShellQuote(expect)));
+        std::vector<std::vector<int>> channels;
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream values(line);
+            channels.emplace_back();
+            for (int v; values >> v;)
+                channels.back().push_back(v);
+        }
+        return channels;
+    }
+    testsupport::CTempDir m_dir;
+    CRecorder m_rec;
+    COxuEcgServerSocket m_server;
+};
+
+TEST_F(OxuComm, AnEcgRecordReachesTheWorkThreadWithItsTextsAndLeads) {
+    const std::string out =
+        Devsim("--quiet 1 legacy-ecg --id P42 --name 'DOE JOHN' --date 20260304050607 --expect " +
+               ShellQuote(m_dir / "e.json"));
+    EXPECT_EQ(out.find("REPLY"), std::string::npos) << "the legacy path answers nothing";
+    m_server.Stop();  // returns once the record was worked
+    ASSERT_EQ(m_rec.ekg.size(), 1u);
+    COxuEkgFile& f = m_rec.ekg[0];
+    EXPECT_EQ(f.GetFileType(), "EKG");
+    EXPECT_EQ(f.GetID(), "P42");
+    EXPECT_EQ(f.GetName(), "DOE JOHN");
+    EXPECT_EQ(f.GetStudyTime(), "202603040506");
+    EXPECT_EQ(f.GetAge(), "052");
+    EXPECT_EQ(f.GetHospital(), "CLINIC");
+    EXPECT_EQ(f.GetDoctor(), "DR SIM");
+    EXPECT_EQ(f.GetFolder() + "/", m_dir.Path());
+    EXPECT_TRUE(testsupport::Exists(f.GetFilePath())) << f.GetFilePath();
+    // Leads I, II and V1..V6 are the cart's channels; III = II - I.
+    const int aLead[8] = {0, 1, 6, 7, 8, 9, 10, 11};
+    const auto channels = Channels(m_dir / "e.json");
+    ASSERT_EQ(channels.size(), 8u);
+    for (int c = 0; c < 8; ++c) {
+        ASSERT_EQ(channels[c].size(), 5000u);
+        for (int k = 0; k < 5000; ++k)
+            ASSERT_EQ(f.GetLead(aLead[c])[k], channels[c][k]) << "channel " << c << " k " << k;
+    }
+    for (int k = 0; k < 5000; ++k)
+        ASSERT_EQ(f.GetLead(2)[k], channels[1][k] - channels[0][k]);
+    std::lock_guard<std::mutex> lock(m_rec.mutex);
+    EXPECT_EQ(m_rec.events.front(), "accept 127.0.0.1");
+    EXPECT_NE(std::find(m_rec.events.begin(), m_rec.events.end(), "receive EKG"),
+              m_rec.events.end());
+}
+
+TEST_F(OxuComm, SpirometryTestsCarryTheirFixedFields) {
+    for (const char* script : {"frame-svc", "frame-mvv", "frame-fvc"})
+        Devsim(std::string(script) + " --id S7 --name 'ROE ANN' --date 20250102030405");
+    m_server.Stop();
+    ASSERT_EQ(m_rec.spiro.size(), 3u);
+    const int aType[3] = {2, 3, 4};
+    for (int i = 0; i < 3; ++i) {
+        const COxuSpiroFile& s = m_rec.spiro[i];
+        EXPECT_EQ(s.GetFileType(), "SPIRO");
+        EXPECT_EQ(s.m_nTestType, aType[i]);
+        EXPECT_EQ(s.m_strID, "S7");
+        EXPECT_EQ(s.m_strName, "ROE ANN");
+        EXPECT_EQ(s.m_bDatePresent, 1);
+        EXPECT_EQ(s.m_strYear + s.m_strMonth + s.m_strDay + s.m_strHour + s.m_strMinute +
+                      s.m_strSecond,
+                  "20250102030405");
+    }
+}
+
+TEST_F(OxuComm, StopReturnsOnceEveryAnsweredRecordWasWorked) {
+    m_rec.bHold = true;  // the work thread waits until the devices were answered
+    std::vector<std::thread> devices;
+    for (int i = 0; i < 4; ++i)
+        devices.emplace_back([this, i] { Devsim("frame-ecg --id D" + std::to_string(i)); });
+    for (auto& t : devices)
+        t.join();
+    EXPECT_EQ(m_server.GetPendingCount(), 4);
+    EXPECT_EQ(m_rec.ekg.size(), 0u);
+    std::thread release([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        m_rec.Release();
+    });
+    m_server.Stop();
+    release.join();
+    EXPECT_EQ(m_rec.ekg.size(), 4u);
+    EXPECT_EQ(m_server.GetPendingCount(), 0);
+}
+
+TEST_F(OxuComm, SecondListenAndBusyPortFail) {
+    EXPECT_FALSE(m_server.Listen(0));
+    COxuEcgServerSocket other;
+    other.SetBindAddress("127.0.0.1");
+    EXPECT_FALSE(other.Listen(m_server.m_nPort));
+    COxuEcgServerSocket bad;
+    bad.SetBindAddress("not an address");
+    EXPECT_FALSE(bad.Listen(0));
+}
+
+TEST(OxuCommPool, GetAtOutsideThePoolIsNull) {
+    COxuBaseSocketPool pool;
+    EXPECT_EQ(pool.GetCount(), 0);
+    EXPECT_EQ(pool.GetAt(0), nullptr);
+    COxuBaseSocket socket;
+    pool.Add(&socket);
+    EXPECT_EQ(pool.GetAt(0), &socket);
+    EXPECT_EQ(pool.GetAt(1), nullptr);
+    EXPECT_EQ(pool.GetAt(-1), nullptr);
+}
+
+TEST(OxuFileServer, EachConnectionIsClosed) {
+    CRecorder rec;
+    COxuFileServerSocket server;
+    server.SetBindAddress("127.0.0.1");
+    server.InitCallback(&rec);
+    ASSERT_TRUE(server.Listen(0));
+    const std::string out = RunCommand(
+        "python3 -c 'import socket,sys; s=socket.create_connection((\"127.0.0.1\", int(sys.argv[1])), 5); "
+        "print(\"EOF\" if s.recv(10) == b\"\" else \"DATA\")' " + std::to_string(server.m_nPort));
+    EXPECT_EQ(out, "EOF\n");
+    server.Stop();
+    EXPECT_FALSE(server.IsListening());
+    std::lock_guard<std::mutex> lock(rec.mutex);
+    EXPECT_EQ(rec.events.size(), 2u);
+}
+
+TEST(OxuLogger, LogFormatsAndHandsTheLineToTheSubclass) {
+    struct CLines : COxuSocketLogger {
+        void LogWrite(LPCSTR lpsz) override { lines.push_back(lpsz); }
+        std::vector<CString> lines;
+    } logger;
+    logger.Log("Fail to save [%s] DICOM File!!!", "a.dcm");
+    ASSERT_EQ(logger.lines.size(), 1u);
+    EXPECT_EQ(logger.lines[0], "Fail to save [a.dcm] DICOM File!!!");
+    EXPECT_EQ(COleDateTime(0).Format("%Y").size(), 4u);
+}
+
+}  // namespace

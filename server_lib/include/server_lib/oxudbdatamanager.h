@@ -1,0 +1,82 @@
+#pragma once
+// Stores each received record as database rows in one transaction and, for ECG records,
+// runs the follow-up steps "Oxu.ini" switches on: the JPEG gateway program, the upload to
+// the maker's FTP server, the DICOM file and the DICOM store program. Used by one record
+// at a time (the work thread). Not copyable: it owns the FTP sender and its queue.
+#include <cstdint>
+#include <vector>
+
+#include <memory>
+
+#include "oxucomm/oxucallbacks.h"
+#include "oxucomm/oxufiles.h"
+#include "oxudb/oxudbrows.h"
+
+class COxuDbConnect;
+class CFtpQueue;
+class CFtpThread;
+
+class OXU_EXPORT COxuDbDataManager {
+public:
+    COxuDbDataManager();
+    virtual ~COxuDbDataManager();
+    COxuDbDataManager(const COxuDbDataManager&) = delete;
+    COxuDbDataManager& operator=(const COxuDbDataManager&) = delete;
+
+    BOOL Initialize(COxuDbConnect* pConnect);
+    void SetCallbackObj(COxuSocketCallback* p) { m_pCallback = p; }
+    void SetLoggerObj(COxuSocketLogger* p) { m_pLogger = p; }
+    void SetSendFlag(const int* p) { m_pSendFlag = p; }
+
+    int Save(COxuEkgFile* pFile);
+    int Save(COxuSpiroFile* pFile);
+
+    // The FTP sender's queue (paths not yet uploaded) and sender, for callers that watch.
+    CFtpQueue& GetFtpQueue();
+    CFtpThread& GetFtpThread();
+
+    // Rows of one record; the waveform only for ECG.
+    struct CRows {
+        explicit CRows(COxuDbConnect* p)
+            : patient(p), study(p), series(p), instance(p), waveform(p) {}
+        COxuDbPatient patient;
+        COxuDbStudy study;
+        COxuDbSeries series;
+        COxuDbInstance instance;
+        COxuDbWaveform waveform;
+    };
+
+protected:
+    BOOL SaveDbData(CRows& rows);
+    // 1 when "DICOM_CONV" is 0 (path left empty) or the file was written.
+    int SaveToDicom(const CRows& rows, const COxuEkgFile& file, CString& strDicomPath);
+    void SendEkgToCorvane(const CString& strPath);
+    BOOL ExecuteExternalJpegGwProgram(const CString& strPath);
+    BOOL ExecuteExternalDicomScuProgram(const CString& strPath);
+
+    void Log(const CString& str);
+
+private:
+    void FillCommonRows(CRows& rows, const CString& strID, const CString& strName,
+                        const CString& strSex, const CString& strDate, const CString& strTime,
+                        const CString& strDoctor, const CString& strKind,
+                        const CString& strHospital, const COxuBaseFile& file);
+    BOOL ExecuteExternal(const char* pszSwitch, const char* pszSection, const char* pszPathEmpty,
+                         const char* pszFileEmpty, const CString& strPath);
+
+    const int* m_pSendFlag = nullptr;
+    COxuDbConnect* m_pConnect = nullptr;
+    COxuSocketLogger* m_pLogger = nullptr;
+    COxuSocketCallback* m_pCallback = nullptr;
+    // The FTP settings from "senderinfo.cfg", the queue and the sender.
+    struct CFtpParts;
+    std::unique_ptr<CFtpParts> m_pFtp;
+};
+
+// Waveform bytes of an ECG record: the first 5000 samples of the 12 leads, interleaved by
+// sample, 16-bit signed little-endian (sample k of lead j at byte 2 x (12k + j)).
+std::vector<BYTE> OxuWaveformBytes(const COxuEkgFile& file);
+
+// Writes the record's DICOM file (oxudicom.cpp); FALSE with the reason when it cannot.
+BOOL OxuWriteDicom(const COxuDbDataManager::CRows& rows, const CString& strDicomPath,
+                   const CString& strJpegPath, BOOL bWithJpeg, CString& strError);

@@ -1,0 +1,310 @@
+#include "server_lib/oxudbdatamanager.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "acq_server/ftp/ftpinfofile.h"
+#include "acq_server/ftp/ftpqueue.h"
+#include "acq_server/ftp/ftpthread.h"
+#include "oxudb/oxudbconnect.h"
+#include "oxudb/oxudbuidgen.h"
+#include "platform/format.h"
+#include "platform/process.h"
+#include "server_lib/oxuserversetting.h"
+
+using platform::Format;
+
+namespace {
+
+constexpr int kWaveSamples = 5000;
+
+// The picture converter: loaded once, kept loaded; null when it is missing.
+using Ekg2JpegFn = int (*)(const char*, const char*);
+Ekg2JpegFn LoadEkg2Jpeg() {
+    static std::once_flag once;
+    static Ekg2JpegFn pfn = nullptr;
+    std::call_once(once, [] {
+        const CString strLib = COxuServerSetting::LibraryFolder() + "libOxuEkg2Jpeg.so";
+        if (void* h = ::dlopen(strLib.c_str(), RTLD_NOW | RTLD_LOCAL))
+            pfn = reinterpret_cast<Ekg2JpegFn>(::dlsym(h, "Ekg2Jpeg"));
+    });
+    return pfn;
+}
+
+bool IsFile(const CString& strPath) {
+    struct stat st {};
+    return ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<BYTE> OxuWaveformBytes(const COxuEkgFile& file) {
+    std::vector<BYTE> aby(static_cast<std::size_t>(COxuEkgFile::kLeads) * kWaveSamples * 2);
+    std::size_t n = 0;
+    for (int k = 0; k < kWaveSamples; ++k)
+        for (int j = 0; j < COxuEkgFile::kLeads; ++j) {
+            const auto v = static_cast<std::uint16_t>(file.GetLead(j)[k]);
+            aby[n++] = static_cast<BYTE>(v & 0xFF);
+            aby[n++] = static_cast<BYTE>(v >> 8);
+        }
+    return aby;
+}
+
+struct COxuDbDataManager::CFtpParts {
+    CFtpInfoFile info;
+    CFtpQueue queue;
+    CFtpThread thread{queue, info};
+};
+
+COxuDbDataManager::COxuDbDataManager() : m_pFtp(std::make_unique<CFtpParts>()) {
+    m_pFtp->info.Load((CIniFile::HomeFolder() + "senderinfo.cfg").c_str());
+    m_pFtp->thread.SetLog([this](const CString& str) { Log(str); });
+}
+
+COxuDbDataManager::~COxuDbDataManager() {
+    m_pFtp->thread.Stop();  // joined before the log it writes to goes
+}
+
+CFtpQueue& COxuDbDataManager::GetFtpQueue() {
+    return m_pFtp->queue;
+}
+
+CFtpThread& COxuDbDataManager::GetFtpThread() {
+    return m_pFtp->thread;
+}
+
+BOOL COxuDbDataManager::Initialize(COxuDbConnect* pConnect) {
+    m_pConnect = pConnect;
+    return pConnect != nullptr;
+}
+
+void COxuDbDataManager::Log(const CString& str) {
+    if (m_pLogger)
+        m_pLogger->Log("%s", str.c_str());
+}
+
+void COxuDbDataManager::FillCommonRows(CRows& r, const CString& strID, const CString& strName,
+                                       const CString& strSex, const CString& strDate,
+                                       const CString& strTime, const CString& strDoctor,
+                                       const CString& strKind, const CString& strHospital,
+                                       const COxuBaseFile& file) {
+    const COxuDbUIDGen uid(m_pConnect);
+    r.patient.m_strPatientID = strID;
+    r.patient.m_strName = strName;
+    r.patient.m_strSex = strSex.substr(0, 1);
+
+    r.study.m_nStudyKey = r.study.GetNextKey();
+    r.study.m_strStudyUID = uid.GenStudyUID(r.study.m_nStudyKey);
+    r.study.m_strPatientID = strID;
+    r.study.m_strStudyDate = strDate;
+    r.study.m_strStudyTime = strTime;
+    r.study.m_strDoctor = strDoctor;
+    r.study.m_strStudyType = strKind;
+
+    r.series.m_nSeriesKey = r.series.GetNextKey();
+    r.series.m_strSeriesUID = uid.GenSeriesUID(r.study.m_nStudyKey, r.series.m_nSeriesKey);
+    r.series.m_nStudyKey = r.study.m_nStudyKey;
+    r.series.m_strPatientID = strID;
+    r.series.m_strModality = "ECG";
+    r.series.m_nSeriesNumber = 1;
+    r.series.m_strSeriesDate = strDate;
+    r.series.m_strSeriesTime = strTime;
+    r.series.m_strManufacturer = "Corvane Co., Ltd.";
+    r.series.m_strInstitution = strHospital;
+    r.series.m_strSoftware = "OXU Net Server 1.0.1";
+
+    r.instance.m_nInstanceKey = r.instance.GetNextKey();
+    r.instance.m_strInstanceUID = uid.GenInstanceUID(
+        r.study.m_nStudyKey, r.series.m_nSeriesKey, r.instance.m_nInstanceKey);
+    r.instance.m_nSeriesKey = r.series.m_nSeriesKey;
+    r.instance.m_nStudyKey = r.study.m_nStudyKey;
+    r.instance.m_nInstanceNumber = 1;
+    r.instance.m_strDateTime = strDate + strTime;
+    r.instance.m_strDate = strDate;
+    r.instance.m_strTime = strTime;
+    r.instance.m_strFolder = file.GetFolder();
+    r.instance.m_strFileName = file.GetFileName();
+}
+
+int COxuDbDataManager::Save(COxuEkgFile* pFile) {
+    if (!m_pConnect) {
+        Log("\n COxuDbDataManager::Save(): DB Connect is NULL");
+        return FALSE;
+    }
+    COxuEkgFile& f = *pFile;
+    CString strDate, strTime;
+    if (f.GetStudyTime().size() == 12) {
+        strDate = f.GetStudyTime().substr(0, 8);
+        strTime = f.GetStudyTime().substr(8, 4);
+    }
+    CRows rows(m_pConnect);
+    FillCommonRows(rows, f.GetID(), f.GetName(), f.GetSex(), strDate, strTime, f.GetDoctor(),
+                   "EKG", f.GetHospital(), f);
+    rows.study.m_strAge = f.GetAge();
+    rows.study.m_strHeight = f.GetHeight();
+    rows.study.m_strWeight = f.GetWeight();
+    rows.series.m_strSeriesDesc = "EKG";
+    rows.series.m_strSeriesType = "EKG";
+    rows.series.m_strStation = "EKG";
+    rows.series.m_strModel = "EKG ####";
+
+    COxuDbWaveform& w = rows.waveform;
+    w.m_nInstanceKey = rows.instance.m_nInstanceKey;
+    w.m_strInstanceUID = rows.instance.m_strInstanceUID;
+    w.m_nSeriesKey = rows.series.m_nSeriesKey;
+    w.m_nStudyKey = rows.study.m_nStudyKey;
+    w.m_strOriginality = "ORIGIN";
+    w.m_nChannels = COxuEkgFile::kLeads;
+    w.m_nSamples = kWaveSamples;
+    w.m_nFrequency = 500;
+    w.m_nBitsAllocated = 16;
+    w.m_strInterpretation = "SS";
+    w.m_nPadding = 0;
+    w.m_abyData = OxuWaveformBytes(f);
+
+    const BOOL bSaved = SaveDbData(rows);
+
+    // The steps after the rows run whatever the database said.
+    const CString strPath = f.GetFilePath();
+    ExecuteExternalJpegGwProgram(strPath);
+    if (m_pSendFlag && *m_pSendFlag == 1)
+        SendEkgToCorvane(strPath);
+    CString strDicom;
+    if (SaveToDicom(rows, f, strDicom) == 1) {
+        if (strDicom.empty()) {
+            // Nothing was converted: there is no file to store.
+            if (COxuServerSetting().GetDicomSend() != 0)
+                Log("DICOM file was not made (DICOM_CONV is 0): the store program is not started");
+        } else {
+            ExecuteExternalDicomScuProgram(strDicom);
+        }
+    }
+    return bSaved;
+}
+
+int COxuDbDataManager::Save(COxuSpiroFile* pFile) {
+    if (!m_pConnect) {
+        Log("\n COxuDbDataManager::Save(): DB Connect is NULL");
+        return FALSE;
+    }
+    COxuSpiroFile& f = *pFile;
+    CString strDate, strTime;
+    if (f.m_bDatePresent) {
+        auto n = [](const CString& s) { return std::atoi(s.c_str()); };
+        strDate = Format("%04d%02d%02d", n(f.m_strYear), n(f.m_strMonth), n(f.m_strDay));
+        strTime = Format("%02d%02d%02d", n(f.m_strHour), n(f.m_strMinute), n(f.m_strSecond));
+    }
+    const char* apszType[] = {"", "FVC", "SVC", "MVV"};
+    const CString strType = f.m_nTestType >= 1 && f.m_nTestType <= 3 ? apszType[f.m_nTestType] : "";
+    CRows rows(m_pConnect);
+    FillCommonRows(rows, f.m_strID, f.m_strName, f.m_strSex, strDate, strTime, f.m_strDoctor,
+                   strType, f.m_strHospital, f);
+    rows.series.m_strSeriesDesc = "SPIRO";
+    rows.series.m_strSeriesType = "SPIRO";
+    rows.series.m_strStation = "SPIRO";
+    rows.waveform.m_nInstanceKey = 0;  // no waveform row
+    return SaveDbData(rows);
+}
+
+BOOL COxuDbDataManager::SaveDbData(CRows& rows) {
+    if (!m_pConnect->BeginTransaction()) {
+        Log("Fail to begin a database transaction: " + m_pConnect->GetLastError());
+        return FALSE;
+    }
+    const struct {
+        COxuDbObject* pRow;
+        const char* pszFail;
+    } steps[] = {{&rows.patient, "Fail to save Patient data"},
+                 {&rows.study, "Fail to save Study data"},
+                 {&rows.series, "Fail to save Series data"},
+                 {&rows.instance, "Fail to save Instance data"},
+                 {&rows.waveform, "Fail to save Waveform data"}};
+    for (const auto& step : steps) {
+        if (step.pRow == &rows.waveform && rows.waveform.m_nInstanceKey <= 0)
+            break;
+        if (step.pRow->Save() <= 0) {
+            Log(CString(step.pszFail) + " (" + step.pRow->GetLastError() + ")");
+            m_pConnect->Rollback();
+            return FALSE;
+        }
+    }
+    if (!m_pConnect->Commit()) {
+        Log("Fail to commit the record's data: " + m_pConnect->GetLastError());
+        return FALSE;
+    }
+    Log("Success to save all data");
+    return TRUE;
+}
+
+int COxuDbDataManager::SaveToDicom(const CRows& rows, const COxuEkgFile& file,
+                                   CString& strDicomPath) {
+    strDicomPath.clear();
+    if (COxuServerSetting().GetDicomConv() == 0)
+        return 1;
+    const CString strPath = file.GetFilePath() + ".dcm";
+    const CString strJpeg = strPath + ".jpg";
+    BOOL bJpeg = FALSE;
+    if (Ekg2JpegFn pfn = LoadEkg2Jpeg())
+        bJpeg = pfn(file.GetFilePath().c_str(), strJpeg.c_str()) == 1;
+    CString strError;
+    const BOOL bOk = OxuWriteDicom(rows, strPath, strJpeg, bJpeg, strError);
+    if (bOk) {
+        Log(Format("Successfully saved [%s] DICOM File.", strPath.c_str()));
+        strDicomPath = strPath;
+        return 1;
+    }
+    Log(Format("Fail to save [%s] DICOM File!!!", strPath.c_str()) +
+        (strError.empty() ? CString() : " (" + strError + ")"));
+    return 0;
+}
+
+void COxuDbDataManager::SendEkgToCorvane(const CString& strPath) {
+    if (!IsFile(strPath))
+        return;
+    m_pFtp->thread.StartFtpUpload(strPath.c_str());
+}
+
+BOOL COxuDbDataManager::ExecuteExternalJpegGwProgram(const CString& strPath) {
+    return ExecuteExternal("JPEG_CONV_SEND", "OXU_SERVER_JPEG_GW",
+                           "External JPEG G/W Program Path is empty",
+                           "External JPEG G/W Program File is empty", strPath);
+}
+
+BOOL COxuDbDataManager::ExecuteExternalDicomScuProgram(const CString& strPath) {
+    return ExecuteExternal("DICOM_SEND", "OXU_SERVER_DICOM_SCU", "External Program Path is empty",
+                           "External Program File is empty", strPath);
+}
+
+BOOL COxuDbDataManager::ExecuteExternal(const char* pszSwitch, const char* pszSection,
+                                        const char* pszPathEmpty, const char* pszFileEmpty,
+                                        const CString& strPath) {
+    COxuServerSetting setting;
+    if (setting.GetInt("OXU_SERVER", pszSwitch, 0) == 0)
+        return TRUE;
+    CString strFolder = setting.GetString(pszSection, "PROGRAM_PATH");
+    if (strFolder.empty()) {
+        Log(pszPathEmpty);
+        return FALSE;
+    }
+    const CString strFile = setting.GetString(pszSection, "PROGRAM_FILE");
+    if (strFile.empty()) {
+        Log(pszFileEmpty);
+        return FALSE;
+    }
+    if (strFolder.back() == '/' || strFolder.back() == '\\')
+        strFolder.pop_back();
+    const CString strProgram = strFolder + "/" + strFile;
+    // Started detached, the path its one argument; only whether it could start is known.
+    if (::access(strProgram.c_str(), X_OK) != 0 ||
+        !platform::StartDetached({strProgram, strPath}, strFolder)) {
+        Log(CString(std::strerror(errno ? errno : ENOENT)) + " : Running the External Program");
+        return FALSE;
+    }
+    return TRUE;
+}
