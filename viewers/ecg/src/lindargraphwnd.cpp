@@ -5,7 +5,10 @@
 #include "ecg_control/wavelin_dispids.h"
 #include "lindar/examlist.h"
 #include "lindar/lindarstrings.h"
+#include "platform/folders.h"
 #include "platform/notifier.h"
+
+#include <unistd.h>
 
 using platform::Variant;
 using namespace wavelin;
@@ -21,6 +24,14 @@ CLindarGraphWnd::~CLindarGraphWnd() {
 bool CLindarGraphWnd::Create(std::string* pError) {
     std::string strError;
     m_pCtrl = platform::CreateControl(kClsid, this, &strError);
+    platform::ControlRegistration reg;
+    if (!m_pCtrl && !platform::FindControl(kClsid, reg)) {
+        // A user for whom the control was never registered: the control installed beside
+        // the program is registered as the installer would, then created.
+        const std::string strLib = platform::ProgramDir() + "libWavelin.so";
+        if (access(strLib.c_str(), R_OK) == 0 && platform::RegisterControl({kProgId, kClsid, strLib}))
+            m_pCtrl = platform::CreateControl(kClsid, this, &strError);
+    }
     if (!m_pCtrl) {
         if (pError)
             *pError = strError;
