@@ -32,6 +32,7 @@ int RunRhythmAnalysis(CEngineData& d) {
     r.VentricularMark = 0;
     d.Finish.WaveformStatementCount = 0;
     r.RhythmFindings.fill(0);
+    d.Morphology.MorphologyFindings = SMorphologyFindings{};
     r.EctopicKind.fill(0);
 
     ClassifyBeatQrs(d);

@@ -99,65 +99,66 @@ const std::string kWenckebach = "S::160" + Repeat(",S:880:240,S:880:320,B:640:16
 const std::string kMobitz = "W::160" + Repeat(",W:800:160,W:800:160,B:800:160,W:780:160", 3);
 
 const SRhythmCase kCases[] = {
-    {"Sinus45", "--rate 45", {"Sinus Bradycardia(HR<50)", kModerate}},
-    {"Sinus55", "--rate 55", {"Sinus Bradycardia(HR:50-59)", kMinimal}},
-    {"Sinus75", "--rate 75", {"Normal Sinus Rhythm", kNormal}},
-    {"Sinus110", "--rate 110", {"Sinus Tachycardia(HR:100-130)", kMinimal}},
+    {"Sinus45", "--rate 45", {"Sinus Bradycardia(HR<50)", "Normal Axis", kModerate}},
+    {"Sinus55", "--rate 55", {"Sinus Bradycardia(HR:50-59)", "Normal Axis", kMinimal}},
+    {"Sinus75", "--rate 75", {"Normal Sinus Rhythm", "Normal Axis", kNormal}},
+    {"Sinus110", "--rate 110", {"Sinus Tachycardia(HR:100-130)", "Normal Axis", "prolonged QT", kModerate}},
     // Shorter PR and ST segments leave the P wave clear of the T wave at this rate.
-    {"Sinus140", "--rate 140 --pr 15 --st 15", {"Sinus Tachycardia(HR>130)", kModerate}},
+    {"Sinus140", "--rate 140 --pr 15 --st 15", {"Sinus Tachycardia(HR>130)", "Normal Axis", "prolonged QT", kModerate}},
     {"SinusArrhythmia",
      "--script S" + Repeat(",S:860,S:960,S:860,S:760", 3),
-     {"Normal Sinus Rhythm(Sinus Arrhythmia)", kNormal}},
+     {"Normal Sinus Rhythm(Sinus Arrhythmia)", "Normal Axis", kNormal}},
     {"SinusPause", "--script " + kPause,
-     {"Normal Sinus Rhythm", "Sinus Pause(pause<=3.0sec)", kMinimal}},
-    {"SinoatrialBlock", "--script " + kSaBlock, {"Normal Sinus Rhythm", "SA Block", kModerate}},
+     {"Normal Sinus Rhythm", "Sinus Pause(pause<=3.0sec)", "Normal Axis", kMinimal}},
+    {"SinoatrialBlock", "--script " + kSaBlock, {"Normal Sinus Rhythm", "SA Block", "Normal Axis", kModerate}},
     {"AtrialFibrillation", "--rate 90 --irregular 30 --p 0 --fib 40",
-     {"Atrial Fibrillation", kMarked}},
+     {"Atrial Fibrillation", "Normal Axis", kMarked}},
     {"AtrialFibrillationWithPvcs",
      "--p 0 --fib 40 --vaxis -120 --script "
      "J,J:700,J:900,V:450,J:950,J:650,J:820,V:500,J:1000,J:600,J:760,J:880",
-     {"Atrial Fibrillation", "PVC(Premature Ventricular Contraction)", kMarked}},
-    {"AtrialFlutter4to1", "--rate 75 --p 0 --flutter 300:150", {"Atrial Flutter", kMarked}},
-    {"AvBlockFirstDegree", "--rate 70 --pr 75", {"Normal Sinus Rhythm", "AV Block I", kMinimal}},
+     {"Atrial Fibrillation", "PVC(Premature Ventricular Contraction)", "Normal Axis", kMarked}},
+    {"AtrialFlutter4to1", "--rate 75 --p 0 --flutter 300:150", {"Atrial Flutter", "Normal Axis", "Nonspecific intraventricular coduction delay", kMarked}},
+    {"AvBlockFirstDegree", "--rate 70 --pr 75", {"Normal Sinus Rhythm", "AV Block I", "Normal Axis", kMinimal}},
     {"AvBlockWenckebach", "--script " + kWenckebach,
-     {"Normal Sinus Rhythm", "AV Block II - type I", kModerate}},
+     {"Normal Sinus Rhythm", "AV Block II - type I", "Normal Axis", kModerate}},
     // Conducted with a wide QRS; the dropped beat leaves a pause as well.
     {"AvBlockMobitzII", "--script " + kMobitz,
-     {"Normal Sinus Rhythm", "AV Block II - type II", "Sinus Pause(pause<=3.0sec)", kModerate}},
+     {"Normal Sinus Rhythm", "AV Block II - type II", "Sinus Pause(pause<=3.0sec)", "Normal Axis", "Nonspecific intraventricular coduction delay", "possible Anteroseptal MI", kMarked}},
     // Atria at 120 per minute, every second P wave blocked. The P search reaches 800 ms back
     // from the QRS end: the blocked P wave lies inside that and after a short ST and T.
     {"AvBlockTwoToOne", "--st 10 --script S::120" + Repeat(",B:500:120,S:500:120", 10),
-     {"Normal Sinus Rhythm", "2:1 AV Block", kModerate}},
+     {"Normal Sinus Rhythm", "2:1 AV Block", "Normal Axis",
+       "Nonspecific intraventricular coduction delay", kModerate}},
     // Atria at 70 per minute on their own, the ventricles escape.
     {"CompleteBlockJunctionalEscape", "--ptimeline 70 --script E" + Repeat(",E:1300", 7),
-     {"Escape Junctional Rhythm", "Complete AV Block", kMarked}},
+     {"Escape Junctional Rhythm", "Complete AV Block", "Normal Axis", kMarked}},
     {"CompleteBlockVentricularEscape", "--ptimeline 70 --script EV" + Repeat(",EV:1600", 6),
      {"Escape Ventricular Rhythm", "Complete AV Block", kMarked}},
-    {"AtrialRhythm", "--rate 75 --paxis -70", {"Atrial Rhythm", kMinimal}},
-    {"AtrialTachycardia", "--rate 115 --paxis -70", {"Atrial Tachycardia(HR:100-130)", kMinimal}},
-    {"JunctionalRhythm", "--rate 75 --p 0", {"Junctional Rhythm", kModerate}},
+    {"AtrialRhythm", "--rate 75 --paxis -70", {"Atrial Rhythm", "Normal Axis", kMinimal}},
+    {"AtrialTachycardia", "--rate 115 --paxis -70", {"Atrial Tachycardia(HR:100-130)", "Normal Axis", "prolonged QT", kModerate}},
+    {"JunctionalRhythm", "--rate 75 --p 0", {"Junctional Rhythm", "Normal Axis", kModerate}},
     {"Pac", "--script S" + Repeat(",S:800", 4) + ",S:600,S:1000" + Repeat(",S:800", 4),
-     {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)", kMinimal}},
+     {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)", "Normal Axis", kMinimal}},
     {"Pjc", "--script S" + Repeat(",S:800", 4) + ",J:600,S:1000" + Repeat(",S:800", 4),
-     {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)", kMinimal}},
+     {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)", "Normal Axis", kMinimal}},
     {"Pvc", "--script S" + Repeat(",S:800", 4) + ",V:560,S:1040" + Repeat(",S:800", 4),
-     {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)", kMinimal}},
+     {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)", "Normal Axis", kMinimal}},
     // The sinus beats between the PVCs form no run of three: no sinus statement.
-    {"PvcBigeminy", "--script S" + Repeat(",V:600,S:1000", 6), {"PVC Bigeminy", kModerate}},
+    {"PvcBigeminy", "--script S" + Repeat(",V:600,S:1000", 6), {"PVC Bigeminy", "Normal Axis", "ICRBBB(Incomplete Right Bundle Branch Block)", kModerate}},
     {"PvcTrigeminy", "--script S,S:900" + Repeat(",V:540,S:1260,S:900", 4),
-     {"PVC Trigeminy", kModerate}},
+     {"PVC Trigeminy", "Normal Axis", kModerate}},
     {"PvcRun", "--script S,S:900,S:900,V:450,V:450,V:450,S:1200,S:900,S:900,S:900",
-     {"Normal Sinus Rhythm", "short run of PVC", kMarked}},
+     {"Normal Sinus Rhythm", "short run of PVC", "Normal Axis", kMarked}},
     {"VentricularTachycardia", "--script V" + Repeat(",V:400", 19),
      {"Ventricular Tachycardia", kMarked}},
     {"SlowVentricularTachycardia", "--script V" + Repeat(",V:550", 14),
      {"Slow Ventricular Tachycardia", kMarked}},
     {"EscapeJunctionalBeat", "--script S" + Repeat(",S:1100", 3) + ",E:1700" +
                                  Repeat(",S:1100", 3),
-     {"Sinus Bradycardia(HR:50-59)", "Escape Junctional Beat", kModerate}},
+     {"Sinus Bradycardia(HR:50-59)", "Escape Junctional Beat", "Normal Axis", kModerate}},
     // Sinus and ectopic atrial P waves in turn: no finding, the regular run is named.
     {"PossibleFallback", "--script S" + Repeat(",A:830,S:830", 6),
-     {"(possible)Normal Sinus Rhythm", kNormal}},
+     {"(possible)Normal Sinus Rhythm", "Normal Axis", kNormal}},
 };
 
 class RhythmTable : public ::testing::TestWithParam<SRhythmCase> {};
@@ -235,7 +236,7 @@ TEST(RhythmTableOlderBuild, SinoatrialBlockIsItsRow32) {
     MakeRecord(dir / "rec.ekg", "--script " + kSaBlock);
     ASSERT_EQ(RunIn(dir.Path(), {ZORVIK21_PATH, dir / "rec.ekg", "1", "1", "1", "0"}), 0);
     EXPECT_EQ(StatementsOf(dir / "rec.ksi"),
-              (std::vector<std::string>{"Normal Sinus Rhythm", "SA Block", kModerate}));
+              (std::vector<std::string>{"Normal Sinus Rhythm", "SA Block", "Normal Axis", kModerate}));
     EXPECT_STREQ(Zorvik21RhythmStatementRows()[32], "SA Block");
 }
 
@@ -248,7 +249,8 @@ TEST_P(RhythmLanguages, EachLanguageGivesItsOwnBytes) {
     // Other indexes give English.
     const int nTable = (nLanguage >= 0 && nLanguage < kStatementLanguages) ? nLanguage : 0;
     const char* const* rows = RhythmStatementRows(nTable);
-    EXPECT_EQ(statements, (std::vector<std::string>{std::string(rows[2]) + "(HR<50)", rows[64]}));
+    EXPECT_EQ(statements, (std::vector<std::string>{std::string(rows[2]) + "(HR<50)",
+                                                   WaveformStatementRows(nTable)[11], rows[64]}));
     if (nLanguage == 1) {
         EXPECT_EQ(statements[0], "SINUS BRADYCARDIA(HR<50)");
     }
@@ -267,7 +269,7 @@ TEST(RhythmReportFile, OneLinePerRunInTheWorkingFolder) {
               0);
     ASSERT_EQ(RunIn(dir.Path(), {ZORVIK31_PATH, dir / "vt.ekg", "1", "1", "1", "0", "1", "0"}), 0);
     EXPECT_EQ(testsupport::ReadFile(dir / "1"),
-              "\r\n- rec01 Rhy :  Sinus Bradycardia(HR<50)\r\n"
+              "\r\n- rec01 Rhy :  Sinus Bradycardia(HR<50)\r\n- rec01 Mor :  Normal Axis\r\n"
               "\r\n- vt Rhy :  Ventricular Tachycardia\r\n- vt Res :  markedly abnormal\r\n");
 
     // No report file can be made: the result files are still written.

@@ -49,7 +49,12 @@ class EcgRecord:
         self.seed = args.seed
         self.pace = [int(x) for x in args.pace.split(",")] if args.pace else []
         self.statements = args.statement if args.statement else ["Sinus rhythm", "Normal ECG"]
-        self.globals = [72, 160, 90, 380, 410, 45, 30, 40]
+        if args.no_statements:
+            self.statements = []
+        self.globals = [int(x) for x in args.globals.split(",")] if args.globals else [72, 160, 90, 380, 410, 45, 30, 40]
+        if len(self.globals) != 8:
+            raise SystemExit("--globals takes eight values")
+        self.age, self.sex, self.height, self.weight = args.age, args.sex, args.height, args.weight
         self.measures = [[1000 * k + j for j in range(24)] for k in range(5)]
         self.date = args.date  # "YYYYMMDDhhmmss" or ""
         self.option = args.option
@@ -77,6 +82,10 @@ class EcgRecord:
             "globals": self.globals,
             "measures": self.measures,
             "date": self.date,
+            "age": self.age,
+            "sex": self.sex,
+            "height": self.height,
+            "weight": self.weight,
             "channels": [[sample(c, i, self.seed) for i in range(self.blocks * 5)] for c in range(8)],
         }
 
@@ -94,8 +103,8 @@ def legacy_ecg(rec):
     out = bytearray()
     # Patient item: 58 bytes, sub-items behind their length bytes.
     body = bytes([16]) + fixed(rec.patient_id, 16) + bytes([16]) + fixed(rec.name, 16)
-    body += bytes([3]) + fixed("052", 3) + bytes([0]) + bytes([6]) + fixed("M", 6)
-    body += bytes([4]) + fixed("172", 4) + bytes([4]) + fixed("68", 4)
+    body += bytes([3]) + fixed(rec.age, 3) + bytes([0]) + bytes([6]) + fixed(rec.sex, 6)
+    body += bytes([4]) + fixed(rec.height, 4) + bytes([4]) + fixed(rec.weight, 4)
     assert len(body) == 56
     out += bytes([0x16, 0x3A]) + body
     if rec.date:
@@ -111,7 +120,7 @@ def legacy_ecg(rec):
     if rec.pace:
         pace = b"".join(struct.pack(">H", p) for p in rec.pace[:40])
         out += bytes([0x37, len(rec.pace[:40])]) + pace + b"\0" * (80 - len(pace))
-    out += bytes([0x18, 0x10]) + b"".join(struct.pack(">H", g) for g in rec.globals)
+    out += bytes([0x18, 0x10]) + b"".join(struct.pack(">h", g) for g in rec.globals)
     for text in rec.statements:
         out += bytes([0x19, 80]) + fixed(text, 80)
     out += bytes([0x19, 0])
@@ -136,10 +145,10 @@ def frame_ecg(rec):
     h = bytearray(size)
     h[4:20] = fixed(rec.patient_id, 16)
     h[36:52] = fixed(rec.name, 16)
-    h[68:72] = fixed("052", 4)
-    h[72:78] = fixed("M", 6)
-    h[88:92] = fixed("172", 4)
-    h[92:96] = fixed("68", 4)
+    h[68:72] = fixed(rec.age, 4)
+    h[72:78] = fixed(rec.sex, 6)
+    h[88:92] = fixed(rec.height, 4)
+    h[92:96] = fixed(rec.weight, 4)
     date = rec.date or "20260101000000"
     h[96:110] = date[:14].encode()
     text_len = 28 if rec.option == 3 else 16
@@ -158,7 +167,7 @@ def frame_ecg(rec):
     m = bytearray(512)
     m[0:4] = bytes([0xFD, 0xA2, 0x02, 0x00])
     m[4:8] = bytes([1, 3, 1, 0])
-    m[8:24] = b"".join(struct.pack(">H", g) for g in rec.globals)
+    m[8:24] = b"".join(struct.pack(">h", g) for g in rec.globals)
     for k in range(5):
         at = 24 + 81 * k
         values = b"".join(struct.pack(">H", v) for v in rec.measures[k])
@@ -729,6 +738,77 @@ def run(args, stream):
         print("CLOSED", flush=True)
 
 
+# ----------------------------------------------------------------------------------------
+# Load mode: many frame-mode carts at once, each sending its records one after another.
+
+
+def load_run(args):
+    """K carts (--load K) send --count records each, one connection per record, with
+    distinct patient IDs and record times; prints one JSON line: records stored and
+    refused, records per second, and the time from the last byte sent to the reply."""
+    import threading
+    if args.script != "frame-ecg":
+        raise SystemExit("load mode plays frame-ecg carts")
+    if args.host not in ("127.0.0.1", "localhost", "::1"):
+        raise SystemExit("devsim talks to loopback only")
+    template = frame_ecg(EcgRecord(args))
+    base = time.mktime(time.strptime(args.date or "20260304050607", "%Y%m%d%H%M%S"))
+    latencies, failed = [], []
+    lock = threading.Lock()
+    barrier = threading.Barrier(args.load + 1)
+
+    def cart(i):
+        barrier.wait()
+        for j in range(args.count):
+            n = i * args.count + j
+            stream = bytearray(template)
+            patient = ("%s%03d%05d" % (args.id[:8], i, j))[:16]
+            stream[8:24] = fixed(patient, 16)  # header frame bytes 4-19
+            stream[100:114] = time.strftime("%Y%m%d%H%M%S", time.localtime(base + n)).encode()
+            elapsed = None
+            try:
+                with socket.create_connection((args.host, args.port), timeout=args.timeout) as sock:
+                    sock.sendall(stream)
+                    sent = time.perf_counter()
+                    reply = b""
+                    while len(reply) < 4:
+                        chunk = sock.recv(64)
+                        if not chunk:
+                            break
+                        reply += chunk
+                    if reply[:4] == bytes([0xFC, 0x06, 0x00, 0xEF]):
+                        elapsed = time.perf_counter() - sent
+            except OSError:
+                pass
+            with lock:
+                if elapsed is None:
+                    failed.append(patient)
+                else:
+                    latencies.append(elapsed)
+
+    threads = [threading.Thread(target=cart, args=(i,)) for i in range(args.load)]
+    for t in threads:
+        t.start()
+    barrier.wait()
+    start = time.perf_counter()
+    for t in threads:
+        t.join()
+    seconds = time.perf_counter() - start
+    latencies.sort()
+
+    def pct(q):
+        if not latencies:
+            return None
+        return round(1000 * latencies[min(len(latencies) - 1, int(q * len(latencies)))], 2)
+    print(json.dumps({"carts": args.load, "records": args.load * args.count,
+                      "stored": len(latencies), "failed": len(failed),
+                      "seconds": round(seconds, 3),
+                      "records_per_second": round(len(latencies) / seconds, 1) if seconds else 0,
+                      "reply_ms_p50": pct(0.5), "reply_ms_p99": pct(0.99),
+                      "reply_ms_max": pct(1.0)}), flush=True)
+    return 0 if not failed else 1
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("script", nargs="?", choices=SCRIPTS)
@@ -750,6 +830,13 @@ def main():
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--pace", default="", help="pacemaker positions, comma separated")
     p.add_argument("--statement", action="append")
+    p.add_argument("--no-statements", action="store_true", help="ECG: a record without statements")
+    p.add_argument("--age", default="052", help="ECG: patient age text")
+    p.add_argument("--sex", default="M", help="ECG: patient sex text")
+    p.add_argument("--height", default="172", help="ECG: height text (cm)")
+    p.add_argument("--weight", default="68", help="ECG: weight text; \"70L\" is 70 pounds")
+    p.add_argument("--globals", default="",
+                   help="ECG: the eight global values (HR, PR, QRS, QT, QTc, P, QRS, T axes), comma separated")
     p.add_argument("--date", default="20260304050607")
     p.add_argument("--no-date", dest="date", action="store_const", const="")
     p.add_argument("--option", type=int, default=1, choices=[1, 2, 3])
@@ -763,12 +850,17 @@ def main():
     p.add_argument("--file-name", default="777_20160504101500.mwf")
     p.add_argument("--file-size", type=int, default=2500)
     p.add_argument("--checksum", action="store_true")
+    p.add_argument("--load", type=int, default=0,
+                   help="load mode: this many frame-mode carts at once (script frame-ecg)")
+    p.add_argument("--count", type=int, default=10, help="load mode: records per cart")
     args = p.parse_args()
     if args.list:
         print("\n".join(SCRIPTS))
         return 0
     if not args.script:
         p.error("a script is needed")
+    if args.load > 0:
+        return load_run(args)
     stream, expectation = build(args)
     if args.expect:
         with open(args.expect, "w") as f:

@@ -40,6 +40,22 @@ durations in samples of 2 ms):
   --paxis DEG --taxis DEG   frontal direction of the P and of the T vector (default --axis)
   --pr N --st N       PR segment (P offset to QRS onset) and ST segment (QRS offset to T
                       onset) in samples (defaults 20 and 30, 40 and 60 ms, at every rate)
+Waveform details (leads by name; the limb leads III, aVR, aVL and aVF follow from I and II,
+so per-lead values of limb leads are given for I and II only):
+  --limb "Q:-300:12@-60,R:1000:28"  a lobe may carry its own frontal direction after "@"
+                      (default --axis): Q waves in chosen limb leads, an initial axis
+  --stlead "I:-200,V2:300"  ST level per lead: from the QRS offset to the T onset, then
+                      fading to 0 at the T offset
+  --tlead "V1:-300"   T amplitude per lead (signed), instead of its --t projection
+  --plead "II:300,V1:-150"  P amplitude per lead (signed), instead of its --p projection
+  --pdur N            P duration in samples (default 45, at most 15 % of the RR)
+  --pnotch            notched P waves (two humps)
+  --delta N[:F]       delta wave: the QRS starts N samples early with a slow rise to F
+                      (default 0.25) times the first lobe, fading out over that lobe
+  --qt MS             QT length (QRS onset to T offset) in ms, instead of the T that fills
+                      the interval
+  --scale F[:G]       QRS size factor of the limb leads (F) and the chest leads (G, default F)
+  RSR' in V1: --V1 "R:300:14,S:-600:14,R:900:20"
 Disturbances (microvolts):
   --hum UV[:HZ]       mains hum (default frequency 50)
   --drift UV          baseline drift, a 0.3 Hz sine
@@ -57,7 +73,8 @@ detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "
 aVF, V1..V6 the QRS type the lobes form, or null when a lobe is too small or short to count),
 "lead_lobes" (the signed lobes per lead: [amplitude uV, duration]), "lead_qrs_samples" (QRS
 length per lead; "qrs_offset" is the latest lead's), "axis", "rate",
-"qrs_duration_ms", "p_axis", "t_axis", "unit_uv" (2.44140625: one sample unit); per beat
+"qrs_duration_ms", "p_axis", "t_axis", "unit_uv" (2.44140625: one sample unit),
+"st_lead", "t_lead", "p_lead" (per lead the levels asked for, limb leads derived); per beat
 "kind" (sinus, ectopic atrial, junctional, ventricular, escape junctional, escape
 ventricular, sinus wide QRS); "blocked_p" and "p_timeline": P onsets without a QRS.
 Standard library only.
@@ -102,9 +119,54 @@ def parse_lobes(text):
         part = part.strip()
         if not part:
             continue
-        bits = part.split(":")
+        bits = part.split("@")[0].split(":")
         lobes.append((float(bits[1]), int(bits[2])))
     return lobes
+
+
+def lobe_directions(text):
+    """Frontal direction of each lobe ("@DEG"), None where the lobe has none."""
+    dirs = []
+    for part in text.split(","):
+        part = part.strip()
+        if not part:
+            continue
+        bits = part.split("@")
+        dirs.append(float(bits[1]) if len(bits) > 1 else None)
+    return dirs
+
+
+def lead_values(text, flag):
+    """Per-lead values "LEAD:UV,..." as a list of 12 (None where not given); the limb leads
+    III, aVR, aVL and aVF follow from I and II."""
+    given = {}
+    for part in (text or "").split(","):
+        part = part.strip()
+        if not part:
+            continue
+        name, value = part.split(":")
+        if name not in LEADS:
+            raise SystemExit("ecgsynth: unknown lead %s in --%s" % (name, flag))
+        if name in ("III", "aVR", "aVL", "aVF"):
+            raise SystemExit("ecgsynth: --%s takes the limb leads I and II only" % flag)
+        given[LEADS.index(name)] = float(value)
+    if not given:
+        return [None] * 12
+    out = [given.get(li) for li in range(12)]
+    if 0 in given or 1 in given:
+        i_v, ii_v = given.get(0, 0.0), given.get(1, 0.0)
+        iii = ii_v - i_v
+        out[0], out[1] = i_v, ii_v
+        out[2], out[3], out[4], out[5] = iii, -(i_v + ii_v) / 2, (i_v - iii) / 2, (ii_v + iii) / 2
+    return out
+
+
+def notched(n, k):
+    """A P wave with a notch: two humps over a lower broad one."""
+    h = 0.6 * n
+    first = bump(int(h), k) if k < int(h) else 0.0
+    second = bump(int(h), k - (n - int(h))) if k >= n - int(h) else 0.0
+    return max(first, second, 0.7 * bump(n, k))
 
 
 def lobes_type(lobes):
@@ -142,7 +204,7 @@ def main(argv):
     i = 1
     while i < len(argv):
         a = argv[i]
-        if a in ("--flat", "--random", "--saturate"):
+        if a in ("--flat", "--random", "--saturate", "--pnotch"):
             flags.add(a[2:])
         elif a.startswith("--"):
             if i + 1 >= len(argv):
@@ -185,10 +247,22 @@ def main(argv):
     p_proj, t_proj = projections(p_axis), projections(t_axis)
     blocked = []
     lead_lobes = {}
-    for name in LEADS[:6]:
-        lead_lobes[name] = [(a * proj[name], d) for a, d in limb]
+    limb_dirs = lobe_directions(args["limb"])
+    scale_bits = args.get("scale", "1").split(":")
+    limb_scale = float(scale_bits[0])
+    chest_scale = float(scale_bits[1]) if len(scale_bits) > 1 else limb_scale
+    for li, name in enumerate(LEADS[:6]):
+        lead_lobes[name] = [(limb_scale * a * (proj[name] if limb_dirs[k] is None
+                                               else projections(limb_dirs[k])[li]), d)
+                            for k, (a, d) in enumerate(limb)]
     for k, name in enumerate(LEADS[6:]):
-        lead_lobes[name] = list(chest[k])
+        lead_lobes[name] = [(chest_scale * a, d) for a, d in chest[k]]
+    st_lead = lead_values(args.get("stlead"), "stlead")
+    t_lead = lead_values(args.get("tlead"), "tlead")
+    p_lead = lead_values(args.get("plead"), "plead")
+    delta_bits = args.get("delta", "0").split(":")
+    delta_len = int(delta_bits[0])
+    delta_frac = float(delta_bits[1]) if len(delta_bits) > 1 else 0.25
     p_amp = float(args["p"])
     t_amp = float(args["t"])
 
@@ -276,11 +350,16 @@ def main(argv):
         off = on + qrs_len
         # Fixed PR and ST segments at every rate; P and T shrink to fit.
         p_gap, t_gap = int(args["pr"]), int(args["st"])
-        p_len = int(min(45, 0.15 * rr_s))
+        p_len = int(min(int(args.get("pdur", "45")), 0.15 * rr_s))
         if ev["pr"] is not None:
             p_gap = max(ev["pr"] - p_len, 0)
         t_len = int(max(10, min(90, rr_s - qrs_len - t_gap - p_gap - p_len - 4)))
+        if "qt" in args:
+            t_len = max(10, int(round(float(args["qt"]) / 2)) - qrs_len - t_gap)
         beat = {"qrs_onset": on, "qrs_offset": off, "kind": BEAT_KINDS[kind]}
+        own_lobes = not wide and has_qrs
+        if own_lobes and delta_len:
+            beat["qrs_onset"] = on - delta_len
         if p_amp and has_p:
             beat["p_onset"], beat["p_offset"] = on - p_gap - p_len, on - p_gap
         if t_amp and has_qrs:
@@ -294,6 +373,22 @@ def main(argv):
         t_beat_amp = t_amp * (v_scale if wide else 1.0)
         for li, name in enumerate(LEADS):
             pos = on
+            if own_lobes and delta_len and lobes_of[name]:
+                a0, d0 = lobes_of[name][0]
+                level = delta_frac * a0
+                for k in range(delta_len):
+                    if 0 <= on - delta_len + k < N:
+                        uv[li][on - delta_len + k] += level * (k + 1) / delta_len
+                for k in range(d0):
+                    if 0 <= on + k < N:
+                        uv[li][on + k] += level * (1.0 - (k + 1) / d0)
+            if own_lobes and st_lead[li]:
+                t_on = beat.get("t_onset", off + t_gap)
+                t_end = beat.get("t_offset", t_on)
+                for k in range(off, t_end):
+                    if 0 <= k < N:
+                        uv[li][k] += st_lead[li] * (1.0 if k < t_on else
+                                                    1.0 - (k - t_on + 1) / max(t_end - t_on, 1))
             if has_qrs:
                 for amp, dur in lobes_of[name]:
                     for k in range(dur):
@@ -305,9 +400,15 @@ def main(argv):
                 if not amp or key + "_onset" not in beat:
                     continue
                 start = beat[key + "_onset"]
+                value = scale * amp
+                if key == "p" and p_lead[li] is not None:
+                    value = p_lead[li]
+                if key == "t" and not wide and t_lead[li] is not None:
+                    value = t_lead[li]
+                shape = notched if key == "p" and "pnotch" in flags else bump
                 for k in range(wave_len):
                     if 0 <= start + k < N:
-                        uv[li][start + k] += scale * amp * bump(wave_len, k)
+                        uv[li][start + k] += value * shape(wave_len, k)
     for b in range(len(beats)):
         if b + 1 < len(beats):
             beats[b]["rr_ms"] = (beats[b + 1]["qrs_onset"] - beats[b]["qrs_onset"]) * 2
@@ -431,6 +532,9 @@ def main(argv):
         "lead_qrs_samples": [sum(d for _, d in lead_lobes[name]) for name in LEADS],
         "lead_lobes": [[[round(a, 3), d] for a, d in lead_lobes[name]] for name in LEADS],
         "flags": sorted(flags),
+        "st_lead": st_lead,
+        "t_lead": t_lead,
+        "p_lead": p_lead,
         "blocked_p": blocked,
         "p_timeline": p_train,
     }

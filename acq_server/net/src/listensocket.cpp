@@ -5,7 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "acq_server/secretarysocket.h"
+#include "platform/sockerr.h"
 
 CListenSocket::CListenSocket(CAcqContext& context, QObject* pParent)
     : QObject(pParent), m_context(context) {
@@ -21,12 +24,17 @@ CListenSocket::~CListenSocket() {
 bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
     bool bOk = false;
     const quint32 nAddress = address.toIPv4Address(&bOk);
-    if (!bOk)
+    m_nLastError = 0;
+    if (!bOk) {
+        m_nLastError = platform::kWsaEaddrnotavail;
         return false;
+    }
     // Our own socket, so that the backlog is the server's 5.
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        m_nLastError = platform::WsaFromErrno(errno);
         return false;
+    }
     const int nOn = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
     sockaddr_in sa{};
@@ -35,6 +43,7 @@ bool CListenSocket::Listen(const QHostAddress& address, quint16 nPort) {
     sa.sin_addr.s_addr = htonl(nAddress);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
         ::listen(fd, kBacklog) != 0 || !m_server.setSocketDescriptor(fd)) {
+        m_nLastError = errno != 0 ? platform::WsaFromErrno(errno) : platform::kWsaEinval;
         ::close(fd);
         return false;
     }

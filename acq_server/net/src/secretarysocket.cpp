@@ -1,5 +1,7 @@
 #include "acq_server/secretarysocket.h"
 
+#include <set>
+
 #include <QTimer>
 #include <sys/socket.h>
 
@@ -24,6 +26,22 @@ CSecretarySocket::~CSecretarySocket() {
     Shutdown();
 }
 
+namespace {
+std::set<QTcpSocket*>& LingeringSockets() {
+    static std::set<QTcpSocket*> sockets;
+    return sockets;
+}
+}  // namespace
+
+void CSecretarySocket::CloseLingering() {
+    std::set<QTcpSocket*> sockets;
+    sockets.swap(LingeringSockets());
+    for (QTcpSocket* p : sockets) {
+        p->abort();
+        delete p;
+    }
+}
+
 void CSecretarySocket::Shutdown() {
     if (!m_pSocket)
         return;
@@ -41,6 +59,8 @@ void CSecretarySocket::Shutdown() {
     // shut, and whatever the device still sends is read and dropped until it closes too.
     // Closing at once with its bytes unread would reset the connection, and a reset can
     // destroy the refusal before the device reads it.
+    LingeringSockets().insert(pSocket);
+    QObject::connect(pSocket, &QObject::destroyed, [pSocket] { LingeringSockets().erase(pSocket); });
     QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [pSocket] { pSocket->readAll(); });
     QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, &QObject::deleteLater);
     QObject::connect(pSocket, &QAbstractSocket::errorOccurred, pSocket, [pSocket] {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ecg_engine/morphology_data.h"
 #include "ecg_engine/rhythm_data.h"
 
 namespace ecg_engine {
@@ -346,6 +347,7 @@ struct CEngineData {
     SMeasurementTables Measurements;
     SFinishTables Finish;
     SRhythmTables Rhythm;
+    SMorphologyTables Morphology;
 
     // Debug output is written by Zorvik31 only; the benchmark also measures a run without it.
     bool bDebugOutput = true;

@@ -292,6 +292,28 @@ bool WriteNew(const std::string& path, const std::string& data) {
     return true;
 }
 
+bool WriteReplace(const std::string& path, const std::string& data) {
+    const std::string temp = TempBeside(path);
+    {
+        CFileHandle f;
+        if (!f.Open(temp, true, true, true)) return false;
+        if (!f.Write(data.data(), data.size()) || !f.Close()) {
+            Unlink(temp);
+            return false;
+        }
+    }
+    bool ok;
+    if (IsNetworkPath(path)) {
+        // A share's rename does not replace: the old file goes first.
+        Unlink(path);
+        ok = RenameNoReplace(temp, path);
+    } else {
+        ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    }
+    if (!ok) Unlink(temp);
+    return ok;
+}
+
 bool CanOpenFolder(const std::string& path, const Credentials& credentials) {
     if (IsNetworkPath(path)) {
         auto ctx = NewContext(credentials);

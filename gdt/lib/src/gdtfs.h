@@ -33,6 +33,9 @@ bool ReadAll(const std::string& path, std::string& data);
 // Writes a temporary file beside the target and renames it there without replacing: the
 // target appears whole or not at all, and an existing one is never touched.
 bool WriteNew(const std::string& path, const std::string& data);
+// Writes a temporary file beside the target and renames it over the target: the target is
+// replaced whole or left as it was.
+bool WriteReplace(const std::string& path, const std::string& data);
 // Opens the folder with the given credentials (a share) or as it is (a local folder).
 bool CanOpenFolder(const std::string& path, const Credentials& credentials);
 

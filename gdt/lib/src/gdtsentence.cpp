@@ -129,17 +129,7 @@ int CGDTSentence::Save(const CString& strPath) {
     CGDTUtils::RunThread(
         [](void* p) -> unsigned {
             auto* j = static_cast<Job*>(p);
-            const std::string temp = *j->path + ".gdtsave";
-            gdtfs::Unlink(temp);
-            if (!gdtfs::WriteNew(temp, *j->data)) return 0;
-            // Replacing the target: a local rename replaces; on a share the old file goes first.
-            if (gdtfs::IsNetworkPath(*j->path)) {
-                gdtfs::Unlink(*j->path);
-                j->result = gdtfs::RenameNoReplace(temp, *j->path) ? TRUE : FALSE;
-            } else {
-                j->result = std::rename(temp.c_str(), j->path->c_str()) == 0 ? TRUE : FALSE;
-            }
-            if (!j->result) gdtfs::Unlink(temp);
+            j->result = gdtfs::WriteReplace(*j->path, *j->data) ? TRUE : FALSE;
             return 0;
         },
         &job, "Save");

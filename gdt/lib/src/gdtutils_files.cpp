@@ -51,7 +51,7 @@ int Threaded(const char* pszName, Fn fn) {
 
 bool IsBlank(const CString& s) { return CGDTUtils::IsEmpty(s); }
 
-// The folder of a path, for the temporary name beside a target.
+// The running program's name: its home folder holds the settings, temp folder and log.
 std::string ProgramName() {
     std::string exe = platform::ProgramPath();
     std::size_t slash = exe.find_last_of('/');

@@ -1,7 +1,12 @@
 // GDT records against hand-made bytes.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
+#include <csignal>
 
 #include "testsupport/testsupport.h"
 #include "zeqgdt/gdtconfig.h"
@@ -218,4 +223,25 @@ TEST_F(GdtFormat, DecimalPointWhateverTheLocale) {
     s.AddTest("FVC", 3.25, GDT_NO_REAL, GDT_NO_REAL, GDT_NO_REAL, "L");
     ASSERT_TRUE(s.Save(m_home / "r.gdt"));
     EXPECT_NE(testsupport::ReadFile(m_home / "r.gdt").find("01384203.25\r\n"), std::string::npos);
+}
+
+// A disk that fills up during the write: FALSE and no file, not a short file reported written.
+TEST_F(GdtFormat, FullDiskIsAFailure) {
+    const std::string path = m_home / "r.gdt";
+    pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CGDTSentence s;
+        s.AddSentenceInfo(SENTENCE_RESULT, GDT_NO_TEXT, GDT_NO_TEXT, VERSION_NONE, CHAR_TYPE_NONE);
+        for (int i = 0; i < 20; ++i) s.AddComment(std::string(900, 'c'));
+        _exit(s.Save(path) ? 1 : 0);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(testsupport::Exists(path));
+    EXPECT_EQ(testsupport::RunCommand("ls -A " + testsupport::ShellQuote(m_home.Path()) + " | grep -c gdt-"), "0\n");
 }

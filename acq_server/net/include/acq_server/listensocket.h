@@ -29,6 +29,11 @@ public:
     bool Listen(const QHostAddress& address, quint16 nPort = kDefaultPort);
     quint16 Port() const { return m_server.serverPort(); }
     bool IsListening() const { return m_server.isListening(); }
+    // Windows Sockets number of the last failed Listen (10048: address in use); 0 after
+    // a successful one.
+    int LastError() const { return m_nLastError; }
+    // For a host that runs the idle sweep from a timer of its own.
+    void StopIdleTimer() { m_idleTimer.stop(); }
     // Stops listening and removes every connection.
     void Close();
 
@@ -60,4 +65,5 @@ private:
     std::map<CSecretarySocket*, std::unique_ptr<CSecretarySocket>> m_clients;
     QTimer m_idleTimer;
     int m_nIdleMs = kDefaultIdleMs;
+    int m_nLastError = 0;
 };

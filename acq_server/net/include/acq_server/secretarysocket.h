@@ -23,6 +23,9 @@ public:
     // Lets the socket finish sending what is queued, then closes and frees it (at the
     // latest after kLingerMs); the connection object itself no longer owns it.
     void Shutdown();
+    // Closes and frees the sockets still lingering after Shutdown: for a host that ends
+    // while devices are connected (nothing is left behind at exit).
+    static void CloseLingering();
 
 private slots:
     void OnReceive();

@@ -1,0 +1,136 @@
+#pragma once
+// The hidden main frame: received-data list, tray icon, the two hidden controls, the
+// settings, the tray animation and idle-connection timers, and the commands of the tray
+// menu. Everything runs on the user-interface thread.
+//
+// Nothing is deleted inside its own notification: connections go through the listening
+// socket's deferred delete, and ending the program ("Sair", SIGINT/SIGTERM) first closes
+// any open dialog and runs only once every nested loop has returned.
+#include <QMainWindow>
+#include <QIcon>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "acq_server/app/controlwrappers.h"
+#include "acq_server/app/datalistctrl.h"
+#include "acq_server/app/trayicon.h"
+#include "acq_server/reports/conversions.h"
+#include "acq_server/ftp/ftpinfofile.h"
+#include "acq_server/settings/serversettings.h"
+#include "platform/wintypes.h"
+
+class CQarServerApp;
+class QMenu;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kTrayCallback = 0x478;
+    static constexpr int kOrderPort = 2000;
+    enum TrayState { kTrayRunning = 0, kTraySettings = 1, kTrayReceiving = 2, kTrayStopped = 3 };
+
+    // The order dialog (patient order to a device): address from "Device IP" and the
+    // device port. The default asks for the address in the IP setting dialog and keeps it.
+    using OrderDialogFn = std::function<void(CMainFrame& frame, const std::string& strAddress,
+                                             int nPort)>;
+    static void SetOrderDialog(OrderDialogFn fn);
+
+    // Port setting 2003, settings loaded, the list file pruned to today.
+    explicit CMainFrame(CQarServerApp& app);
+    ~CMainFrame() override;
+
+    // Frame creation: list, splash, tray, controls, device search, settings, server,
+    // timers, the list's rows. FALSE when the frame cannot be made.
+    bool Create();
+
+    // Commands by id (the tray menu, the frame's menu, the list).
+    void OnCommand(int nId);
+    bool IsCommandEnabled(int nId) const;
+
+    // Handlers of the command table.
+    void OnExit();
+    void OnStopServer();
+    void OnStartServer();
+    void OnEnvironment();
+    void OnDataList();
+    void OnRunLindar();
+    void OnRunPulmetra();
+    void OnRunUpgrade();
+    void OnOrder();
+    void OnConnectDevice();
+    void OnAppAbout();
+    void OnAppExit();
+    void OnOpenEcg();
+    void OnOpenSpiro();
+    bool IsServerRunning() const { return m_bServerRunning; }
+    bool IsServerStopped() const { return !m_bServerRunning; }
+
+    // Ends the program as "Sair" does, from anywhere (a signal, a nested loop): open
+    // dialogs are cancelled first, the end itself runs from the outermost loop.
+    void RequestExit();
+    bool IsClosing() const { return m_bClosing; }
+
+    // Timers 200 and 201.
+    void OnTimer(int nId);
+    void SetTrayState(int nState);
+
+    void LoadSettings();
+    void SaveSettings();
+    const acqsettings::CServerSettings& Settings() const { return m_settings; }
+
+    // Stored records: ECG (".ekg"/".raw") and spirometry or other files. Each lists the
+    // record first; an empty ID or path is ignored.
+    void MakeFile(CString strPatientID, CString strPath);
+    void MakeSpiroFile(CString strPatientID, CString strPath);
+    void BeginMakeFile(const CString& strPatientID, const CString& strPath);
+    // The settings as the conversions read them.
+    acq_reports::SConversionSettings ConversionSettings() const;
+    void UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
+                        const CString& strPath);
+
+    CDataListCtrl& List() { return m_wndList; }
+    CTrayIcon& Tray() { return m_trayIcon; }
+    QMenu* TrayMenu() const { return m_pTrayMenu; }
+    CWavelin& Wavelin() { return m_wavelin; }
+    CFlowlin& Flowlin() { return m_flowlin; }
+    bool IsWavelinCreated() const { return m_bWavelinCreated; }
+    bool IsFlowlinCreated() const { return m_bFlowlinCreated; }
+    bool IsSettingsDlgOpen() const { return m_bSettingsDlgOpen; }
+    CQarServerApp& App() { return m_app; }
+    const CFtpInfoFile& FtpInfo() const { return m_ftpInfo; }
+    // Runs a dialog's nested loop, counted so that the program's end waits for it.
+    int RunModal(class QDialog& dlg);
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+    void timerEvent(QTimerEvent* pEvent) override;
+    void focusInEvent(QFocusEvent* pEvent) override;
+
+private:
+    void CreateMenus();
+    void CloseFrame();
+    void StartDeviceSearch();
+    void AddTrayToFrameMenu();
+
+    QIcon m_icon;
+    CTrayIcon m_trayIcon;
+    bool m_bServerRunning = false;
+    bool m_bSettingsDlgOpen = false;
+    acqsettings::CServerSettings m_settings;
+    // The FTP destination is read at start; no upload thread is ever started, as the FTP
+    // switch stays off in this program.
+    CFtpInfoFile m_ftpInfo;
+    CWavelin m_wavelin;
+    bool m_bWavelinCreated = false;
+    CFlowlin m_flowlin;
+    bool m_bFlowlinCreated = false;
+    CDataListCtrl m_wndList;
+
+    CQarServerApp& m_app;
+    QMenu* m_pTrayMenu = nullptr;
+    std::map<int, int> m_timers;  // Qt timer id -> our id
+    int m_nNested = 0;            // nested loops running now
+    bool m_bClosing = false;
+    bool m_bExitPending = false;
+};

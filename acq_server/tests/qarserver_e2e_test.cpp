@@ -1,0 +1,597 @@
+// The real QarServer program, offscreen, with private folders, on a free loopback port:
+// devices send with the simulator, records land by the folder setting and are entered in
+// "FQarServer.ini" (read back by Python's configparser), a second start, a busy port, an
+// idle device, the signals, and the calls it makes on the controls (through recctl).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "platform/folders.h"
+#include "platform/profile.h"
+#include "qtenv.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+std::string Today(int nDayOffset = 0) {
+    std::time_t t = std::time(nullptr) + nDayOffset * 86400;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y%m%d", &tm);
+    return buf;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// One server run with its own folders.
+class CServer {
+public:
+    explicit CServer(const std::string& strRoot) : m_strRoot(strRoot) {}
+    ~CServer() { Kill(); }
+
+    QProcessEnvironment Env() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_strRoot + "config"));
+        env.insert("XDG_DATA_HOME", QString::fromStdString(m_strRoot + "data"));
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRoot + "run"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("RECCTL_LOG", QString::fromStdString(m_strRoot + "calls.log"));
+        env.remove("CORVANE_HOME");
+        return env;
+    }
+    // Starts and waits for the start line; FALSE when it ended or never said where it listens.
+    bool Start(QStringList extra = {}, int nPort = 0) {
+        m_proc.setProcessEnvironment(Env());
+        QStringList args = {"--address", "127.0.0.1", "--port", QString::number(nPort),
+                            "--device-search", "off", "--no-splash"};
+        args += extra;
+        m_proc.start(QARSERVER_PATH, args);
+        if (!m_proc.waitForStarted(10000))
+            return false;
+        QByteArray out;
+        while (!out.contains("listening on")) {
+            if (!m_proc.waitForReadyRead(20000))
+                return false;
+            out += m_proc.readAllStandardOutput();
+        }
+        const int at = out.indexOf("127.0.0.1:");
+        m_nPort = out.mid(at + 10).split(',').front().toInt();
+        return m_nPort > 0;
+    }
+    // Runs the program to its end (a start that should end by itself).
+    int RunToEnd(QStringList extra, std::string& strStderr, int nPort = 0) {
+        m_proc.setProcessEnvironment(Env());
+        QStringList args = {"--address", "127.0.0.1", "--port", QString::number(nPort),
+                            "--device-search", "off", "--no-splash"};
+        m_proc.start(QARSERVER_PATH, args + extra);
+        if (!m_proc.waitForFinished(20000))
+            return -1;
+        strStderr = m_proc.readAllStandardError().toStdString();
+        return m_proc.exitStatus() == QProcess::NormalExit ? m_proc.exitCode() : -1;
+    }
+    // Sends the signal and waits; the exit status (-1: killed or still running).
+    int Stop(int nSignal, std::string* pStderr = nullptr) {
+        if (m_proc.state() == QProcess::NotRunning)
+            return -1;
+        ::kill(static_cast<pid_t>(m_proc.processId()), nSignal);
+        const bool bEnded = m_proc.waitForFinished(20000);
+        if (pStderr)
+            *pStderr = m_proc.readAllStandardError().toStdString();
+        if (!bEnded)
+            Kill();
+        return bEnded && m_proc.exitStatus() == QProcess::NormalExit ? m_proc.exitCode() : -1;
+    }
+    void Kill() {
+        if (m_proc.state() != QProcess::NotRunning) {
+            m_proc.kill();
+            m_proc.waitForFinished(10000);
+        }
+    }
+    bool IsRunning() { return m_proc.state() == QProcess::Running; }
+    std::string Stderr() { return m_proc.readAllStandardError().toStdString(); }
+    int Port() const { return m_nPort; }
+    std::string Home() const { return m_strRoot + "data/Corvane/QarServer/"; }
+    std::string Data() const { return Home() + "Data/"; }
+    std::string Profile() const { return m_strRoot + "config/Corvane/Corvane/Qar Server.ini"; }
+
+    // One simulated device; its output (replies).
+    std::string Device(const std::string& strArgs) const {
+        return RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --quiet 0.3 --port " +
+                          std::to_string(m_nPort) + " " + strArgs + " 2>&1");
+    }
+
+private:
+    std::string m_strRoot;
+    QProcess m_proc;
+    int m_nPort = 0;
+};
+
+class QarServerE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        ::mkdir((m_dir / "run").c_str(), 0700);
+        m_pServer = std::make_unique<CServer>(m_dir.Path());
+    }
+    void WriteSetting(const char* key, const std::string& value) {
+        const std::string file = m_pServer->Profile();
+        ASSERT_TRUE(platform::MakeDirs(file.substr(0, file.rfind('/'))));
+        ASSERT_TRUE(platform::WriteProfileString(m_pServer->Profile(), "Environment", key,
+                                                 value.c_str()));
+    }
+    // The list file as Python's configparser reads it: "key=value" lines of DATA_LIST.
+    std::string ListByConfigParser() {
+        const std::string script =
+            "import configparser,sys\n"
+            "c=configparser.RawConfigParser()\n"
+            "c.optionxform=str\n"
+            "c.read(sys.argv[1])\n"
+            "for k,v in c.items('DATA_LIST'): print(k+'='+v)\n";
+        return RunCommand("python3 -c " + ShellQuote(script) + " " +
+                          ShellQuote(m_pServer->Data() + "FQarServer.ini") + " 2>&1");
+    }
+
+    testsupport::CTempDir m_dir;
+    std::unique_ptr<CServer> m_pServer;
+};
+
+}  // namespace
+
+TEST_F(QarServerE2E, RecordsLandByFolderTypeAndAreListed) {
+    // Two servers at once, each with its own folders (and so its own instance lock); folder
+    // type 0 is the default of the other tests, checked where many carts send.
+    std::vector<std::unique_ptr<testsupport::CTempDir>> dirs;
+    std::vector<std::unique_ptr<CServer>> servers;
+    for (int nType : {1, 2}) {
+        dirs.push_back(std::make_unique<testsupport::CTempDir>());
+        ::mkdir((*dirs.back() / "run").c_str(), 0700);
+        servers.push_back(std::make_unique<CServer>(dirs.back()->Path()));
+        m_pServer.swap(servers.back());
+        WriteSetting("FOLDER TYPE", std::to_string(nType));
+        m_pServer.swap(servers.back());
+        ASSERT_TRUE(servers.back()->Start());
+    }
+    for (int nType : {1, 2}) {
+        SCOPED_TRACE("folder type " + std::to_string(nType));
+        CServer& server = *servers[static_cast<std::size_t>(nType - 1)];
+        const std::string t = std::to_string(nType);
+        const struct {
+            std::string id, script, file;
+            bool ecg;
+        } records[] = {
+            {"E" + t, "frame-ecg", "_20260304050607.ekg", true},
+            // A legacy cart's time has no seconds, and it gets no reply.
+            {"L" + t, "legacy-ecg", "_202603040506.ekg", true},
+            {"F" + t, "frame-fvc", "_20260304050607.fvc", false},
+        };
+        for (const auto& r : records) {
+            const std::string out = server.Device(r.script + " --id " + r.id);
+            if (r.id[0] != 'L') {
+                EXPECT_NE(out.find("REPLY fc0600ef"), std::string::npos)
+                    << out << "\nserver running: " << server.IsRunning() << "\n" << server.Stderr();
+            }
+        }
+        ASSERT_EQ(server.Stop(SIGTERM), 0);
+
+        m_pServer.swap(servers[static_cast<std::size_t>(nType - 1)]);
+        const std::string list = ListByConfigParser();
+        for (const auto& r : records) {
+            const std::string folder = nType == 1 ? r.id + "/" : r.ecg ? "EKG/" : "SPIRO/";
+            const std::string path = m_pServer->Data() + folder + r.id + r.file;
+            EXPECT_TRUE(Exists(path)) << path;
+            EXPECT_NE(list.find("PAT" + r.id + "_" + Today()), std::string::npos) << list;
+            EXPECT_NE(list.find("=" + r.id + " " + Today()), std::string::npos) << list;
+            EXPECT_NE(list.find(" " + path + "\n"), std::string::npos) << list;
+        }
+        m_pServer.swap(servers[static_cast<std::size_t>(nType - 1)]);
+    }
+}
+
+TEST_F(QarServerE2E, RestartDropsYesterdaysEntriesAndKeepsTodays) {
+    ASSERT_TRUE(m_pServer->Start());
+    EXPECT_NE(m_pServer->Device("frame-ecg --id T1").find("fc0600ef"), std::string::npos);
+    std::string err;
+    ASSERT_EQ(m_pServer->Stop(SIGINT, &err), 0);
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+    EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
+    const std::string file = m_pServer->Data() + "FQarServer.ini";
+    std::vector<std::string> lines = platform::GetProfileSection(file, "DATA_LIST");
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string y = Today(-1);
+    lines.insert(lines.begin(), "PATY1_" + y + "0900=Y1 " + y + "0900 /old/Y1.ekg");
+    lines.insert(lines.begin() + 1, "PATY2_" + y + "2359=Y2 " + y + "2359 /old/Y2.ekg");
+    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST", lines));
+
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string list = ListByConfigParser();
+    EXPECT_EQ(list.find("PATY1"), std::string::npos) << list;
+    EXPECT_EQ(list.find("PATY2"), std::string::npos) << list;
+    EXPECT_NE(list.find("PATT1_" + Today()), std::string::npos) << list;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
+TEST_F(QarServerE2E, SecondStartLeavesTheFirstAloneAndAKilledOneDoesNotBlock) {
+    ASSERT_TRUE(m_pServer->Start());
+    EXPECT_NE(m_pServer->Device("frame-ecg --id F1").find("fc0600ef"), std::string::npos);
+    const std::string log = m_pServer->Home() + "ekg_debug.txt";
+    struct stat before{};
+    ASSERT_EQ(::stat(log.c_str(), &before), 0);
+    const std::string logText = ReadFile(log);
+    const std::string profile = ReadFile(m_pServer->Profile());
+
+    CServer second(m_dir.Path());
+    std::string err;
+    EXPECT_EQ(second.RunToEnd({}, err), 1);
+    EXPECT_NE(err.find("Qar server já está sendo executado!!!"), std::string::npos) << err;
+    struct stat after{};
+    ASSERT_EQ(::stat(log.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ReadFile(log), logText);
+    EXPECT_EQ(ReadFile(m_pServer->Profile()), profile);
+    // The first still stores.
+    EXPECT_NE(m_pServer->Device("frame-ecg --id F2").find("fc0600ef"), std::string::npos);
+    EXPECT_NE(ListByConfigParser().find("PATF2_"), std::string::npos);
+
+    m_pServer->Kill();  // SIGKILL: the lock dies with it
+    CServer third(m_dir.Path());
+    ASSERT_TRUE(third.Start());
+    EXPECT_NE(third.Device("frame-ecg --id F3").find("fc0600ef"), std::string::npos);
+    EXPECT_EQ(third.Stop(SIGTERM), 0);
+}
+
+TEST_F(QarServerE2E, BusyPortIsReportedWithItsNumberAndTheProgramStaysUp) {
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::LocalHost, 0));
+    m_pServer = std::make_unique<CServer>(m_dir.Path());
+    CServer& s = *m_pServer;
+    // The start line never comes: wait for the message instead.
+    QProcess proc;
+    proc.setProcessEnvironment(s.Env());
+    proc.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", QString::number(busy.serverPort()),
+                                "--device-search", "off", "--no-splash"});
+    ASSERT_TRUE(proc.waitForStarted(10000));
+    QByteArray err;
+    for (int i = 0; i < 100 && !err.contains("Fail to listen server socket"); ++i) {
+        proc.waitForReadyRead(200);
+        err += proc.readAllStandardError();
+    }
+    EXPECT_TRUE(err.contains("Fail to listen server socket")) << err.toStdString();
+    EXPECT_EQ(proc.state(), QProcess::Running);
+    EXPECT_NE(ReadFile(s.Home() + "ekg_debug.txt").find("Fail to listen server socket (10048)"),
+              std::string::npos);
+    ::kill(static_cast<pid_t>(proc.processId()), SIGTERM);
+    ASSERT_TRUE(proc.waitForFinished(20000));
+    EXPECT_EQ(proc.exitCode(), 0);
+    err += proc.readAllStandardError();
+    // Closing while stopped says so, then ends.
+    EXPECT_TRUE(err.contains("Servidor não está sendo executado!!!")) << err.toStdString();
+}
+
+TEST_F(QarServerE2E, IdleDeviceIsDroppedAtTheSecondPeriod) {
+    ASSERT_TRUE(m_pServer->Start({"--idle-ms", "600"}));
+    QTcpSocket sock;
+    sock.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(m_pServer->Port()));
+    ASSERT_TRUE(sock.waitForConnected(5000));
+    QElapsedTimer timer;
+    timer.start();
+    while (sock.state() == QAbstractSocket::ConnectedState && timer.elapsed() < 5000)
+        sock.waitForReadyRead(50);
+    const qint64 nMs = timer.elapsed();
+    EXPECT_NE(sock.state(), QAbstractSocket::ConnectedState);
+    // Never at the first tick after connecting; at the latest at the second.
+    EXPECT_GE(nMs, 550);
+    EXPECT_LE(nMs, 1900);
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
+// SIGINT: the restart test above.
+TEST_F(QarServerE2E, SigtermEndsWithStatusZeroAndNoSanitizerReport) {
+    ASSERT_TRUE(m_pServer->Start());
+    // A device still connected when the program ends.
+    QTcpSocket sock;
+    sock.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(m_pServer->Port()));
+    ASSERT_TRUE(sock.waitForConnected(5000));
+    EXPECT_NE(m_pServer->Device("frame-ecg --id G1").find("fc0600ef"), std::string::npos);
+    std::string err;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM, &err), 0);
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+    EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
+}
+
+TEST_F(QarServerE2E, StartUpCallsOnTheControls) {
+    const std::string regctl = REGCTL_PATH;
+    const std::string env = "XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " ";
+    int nStatus = -1;
+    RunCommand(env + ShellQuote(regctl) + " " + ShellQuote(RECCTL_PATH), &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    const std::string kMisc = "Wavelin.EKGSetMisc(2, \"Corvane Co., Ltd.\")\n"
+                              "Wavelin.EKGSetMisc(3, \"RovEzez Ver 1.16(20160504)\")\n";
+    const std::string kSearch = "Wavelin.EKGSetIPExchangeType(17)\n"
+                                "Wavelin.EKGConnectedSearch(100)\n";
+    const std::string kInfo = "Flowlin.SetInformation(20, \"Corvane Co., Ltd.\")\n"
+                              "Flowlin.SetInformation(22, \"RovEzez Ver 1.16(20160504)\")\n";
+    const struct {
+        const char* search;
+        std::string expected;
+    } cases[] = {{"off", kMisc + kInfo}, {"loopback", kMisc + kSearch + kInfo}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.search);
+        std::remove((m_dir / "calls.log").c_str());
+        m_pServer = std::make_unique<CServer>(m_dir.Path());
+        ASSERT_TRUE(m_pServer->Start({"--device-search", c.search}));
+        std::string err;
+        EXPECT_EQ(m_pServer->Stop(SIGTERM, &err), 0);
+        EXPECT_EQ(ReadFile(m_dir / "calls.log"), c.expected);
+        EXPECT_EQ(err.find("Fail to initialize"), std::string::npos) << err;
+    }
+    // Nothing registered: both messages, and records are still listed.
+    RunCommand(env + ShellQuote(regctl) + " -u " + ShellQuote(RECCTL_PATH), &nStatus);
+    std::remove((m_dir / "calls.log").c_str());
+    m_pServer = std::make_unique<CServer>(m_dir.Path());
+    ASSERT_TRUE(m_pServer->Start());
+    EXPECT_NE(m_pServer->Device("frame-ecg --id N1").find("fc0600ef"), std::string::npos);
+    std::string err;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM, &err), 0);
+    EXPECT_NE(err.find("Fail to initialize the Wavelin!!"), std::string::npos) << err;
+    EXPECT_NE(err.find("Fail to initialize the Flowlin!!"), std::string::npos) << err;
+    EXPECT_FALSE(Exists(m_dir / "calls.log"));
+    EXPECT_NE(ListByConfigParser().find("PATN1_"), std::string::npos);
+}
+
+// ---- conversions of the stored records through the real ECG control -------------------
+
+namespace {
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string MinuteNow() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M", &tm);
+    return buf;
+}
+
+bool WaitForFile(const std::string& path, int nSeconds) {
+    for (int i = 0; i < nSeconds * 10; ++i) {
+        if (Exists(path))
+            return true;
+        ::usleep(100000);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(QarServerE2E, EcgRecordsBecomeImagePdfXmlAndTextReports) {
+    int nStatus = -1;
+    const std::string kCart = "--age 45 --sex F --height 170 --weight 70L --globals 72,160,96,380,402,45,-30,60";
+    const std::string templ = ReadFile(std::string(REPORTS_DATA) + "/server_ekg.txt");
+    ASSERT_FALSE(templ.empty());
+    struct Case {
+        int folderType;
+        const char* working;  // the working folder under the test's folder ("" default)
+        int jpegSize, jpegWidth;
+    } const cases[] = {{0, "", 2, 1024}, {1, "", 0, 800}, {2, "EKG_data", 5, 2700}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folderType);
+        testsupport::CTempDir run;
+        ::mkdir((run / "run").c_str(), 0700);
+        m_pServer = std::make_unique<CServer>(run.Path());
+        for (const char* key : {"JPEG EKG", "PDF EKG", "TXT EKG", "XML EKG", "TXT PAT EKG", "TXT PARAM EKG",
+                                "TXT DIAG EKG", "TXT HOSP EKG"}) {
+            ASSERT_TRUE(platform::MakeDirs(run / "config/Corvane/Corvane"));
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", key, "1");
+        }
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "FOLDER TYPE",
+                                     std::to_string(c.folderType).c_str());
+        platform::WriteProfileString(m_pServer->Profile(), "Environment", "JPEG Size EKG",
+                                     std::to_string(c.jpegSize).c_str());
+        std::string data = m_pServer->Data();
+        if (*c.working) {
+            data = run / (std::string(c.working) + "/");
+            platform::WriteProfileString(m_pServer->Profile(), "Environment", "Working Folder", data.c_str());
+        }
+        // The control registry is per user: this run's configuration gets the control too.
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(run / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                       ShellQuote(WAVELIN_PATH),
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        ASSERT_TRUE(m_pServer->Start());
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device("frame-ecg " + kCart).find("fc0600ef"), std::string::npos);
+        m_pServer->Device("legacy-ecg --date 20260304050700 " + kCart);  // a legacy cart gets no reply
+        EXPECT_NE(m_pServer->Device("frame-ecg --raw --id RAW1").find("fc0600ef"), std::string::npos);
+
+        const std::string recDir = c.folderType == 0 ? data : c.folderType == 1 ? data + "SIM001/" : data + "EKG/";
+        auto out = [&](const char* kind, const std::string& name) {
+            return c.folderType == 2 ? data + kind + "/" + name : recDir + name;
+        };
+        for (const char* base : {"SIM001_20260304050607", "SIM001_202603040507"}) {
+            SCOPED_TRACE(base);
+            const std::string rec = recDir + base + ".ekg";
+            const std::string txt = out("TEXT", std::string(base) + "_ekg.txt");
+            ASSERT_TRUE(WaitForFile(txt, 60)) << txt;
+            ASSERT_TRUE(WaitForFile(out("XML", std::string(base) + "_ekg.xml"), 30));
+            const std::string jpg = out("JPEG", std::string(base) + "_ekg.jpg");
+            const std::string pdf = out("PDF", std::string(base) + "_ekg.pdf");
+            EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(jpg)),
+                      "JPEG " + std::to_string(c.jpegWidth) + " " + std::to_string(c.jpegWidth * 3 / 4));
+            RunCommand("qpdf --check " + ShellQuote(pdf) + " >/dev/null 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string text = RunCommand("pdftotext " + ShellQuote(pdf) + " -");
+            EXPECT_NE(text.find("SIM001"), std::string::npos);
+            EXPECT_NE(text.find("Sinus rhythm"), std::string::npos);
+            RunCommand("xmllint --noout " + ShellQuote(out("XML", std::string(base) + "_ekg.xml")) + " 2>&1", &nStatus);
+            EXPECT_EQ(nStatus, 0);
+            const std::string time = std::string(base).size() > 20 ? "2026/03/04 05:06" : "2026/03/04 05:07";
+            std::string expected = Replace(templ, "@TIME@", time);
+            expected = Replace(expected, "@REC@", rec);
+            expected = Replace(expected, "@JPG@", jpg);
+            expected = Replace(expected, "@PDF@", pdf);
+            const std::string got = ReadFile(txt);
+            // Written within the run: the minute it started or the one it ended in.
+            EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+                << got;
+            EXPECT_EQ(ReadFile(rec).size(), 132640u);  // the record itself is never written over
+        }
+        // A 6000-sample record is listed but not converted.
+        const std::string raw = (c.folderType == 1 ? data + "RAW1/" : recDir) + "RAW1_20260304050607.raw";
+        EXPECT_TRUE(Exists(raw)) << raw;
+        EXPECT_NE(ReadFile(data + "FQarServer.ini").find("RAW1_20260304050607.raw"), std::string::npos);
+        EXPECT_EQ(RunCommand("find " + ShellQuote(data) + " -name 'RAW1*_ekg*' | wc -l"), "0\n");
+        if (c.folderType == 2) {
+            // The working folder keeps its name; the type folders stand beside EKG.
+            for (const char* kind : {"EKG", "JPEG", "PDF", "TEXT", "XML"}) EXPECT_TRUE(Exists(data + kind)) << kind;
+            EXPECT_FALSE(Exists(run / "_data"));
+        }
+        EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    }
+}
+
+// The same conversions with a stand-in control that logs each call and answers as scripted.
+TEST_F(QarServerE2E, ConversionCallsThroughAStandInControl) {
+    int nStatus = -1;
+    RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                   ShellQuote(RECCTL_PATH),
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    const std::string answers = m_dir / "answers.json";
+    testsupport::CEnvScope scripted("RECCTL_ANSWERS", answers.c_str());
+    const struct {
+        const char* key;
+        const char* value;
+    } settings[] = {{"JPEG EKG", "1"},      {"PDF EKG", "1"},       {"TXT EKG", "1"},       {"XML EKG", "1"},
+                    {"JPEG Type", "2"},     {"JPEG Gain", "4"},     {"JPEG Rhythm", "7"},   {"JPEG Size EKG", "1"},
+                    {"PDF Type", "1"},      {"PDF Gain", "2"},      {"PDF Rhythm", "3"},    {"PDF Size EKG", "4"},
+                    {"JPEG SPR", "1"},      {"PDF SPR", "1"},       {"TXT SPR", "1"},       {"JPEG Size SPR", "3"},
+                    {"PDF Size SPR", "5"},  {"TXT PAT SPR", "1"},   {"TXT PARAM SPR", "1"}, {"TXT DIAG SPR", "1"},
+                    {"TXT HOSP SPR", "1"}};
+    for (const auto& s : settings) WriteSetting(s.key, s.value);
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string data = m_pServer->Data();
+    auto calls = [&] {
+        // The calls that make files, without the getters the text reports ask.
+        std::string out;
+        std::istringstream log(ReadFile(m_dir / "calls.log"));
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(".EKGGet") == std::string::npos && line.find(".Get") == std::string::npos &&
+                line.find("SetMisc") == std::string::npos && line.find("SetInformation") == std::string::npos)
+                out += line + "\n";
+        }
+        std::remove((m_dir / "calls.log").c_str());
+        return out;
+    };
+    calls();
+
+    // The control cannot open the record: listed, logged, nothing made; the next one is.
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": false}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id FAIL1").find("fc0600ef"), std::string::npos);
+    const std::string failRec = data + "FAIL1_20260304050607.ekg";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + failRec + "\")\n");
+    EXPECT_NE(ReadFile(m_pServer->Home() + "ekg_debug.txt")
+                  .find("\nCMainFrame::MakeFile FAIL - m_Wavelin.EKGOpenFile(" + failRec + ")\n"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(data + "FQarServer.ini").find("FAIL1_20260304050607.ekg"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c FAIL1_"), "1\n");
+
+    testsupport::WriteFile(answers, "{\"Wavelin.EKGOpenFile\": true, \"Wavelin.EKGMakeImage\": true, "
+                                    "\"Wavelin.EKGMakePDF\": true, \"Wavelin.EKGMakeXML\": true}");
+    EXPECT_NE(m_pServer->Device("frame-ecg --id E1").find("fc0600ef"), std::string::npos);
+    const std::string base = data + "E1_20260304050607";
+    EXPECT_EQ(calls(), "Wavelin.EKGOpenFile(\"" + base + ".ekg\")\n"
+                       "Wavelin.EKGSetGraphPen(0, 2, 0)\n"
+                       "Wavelin.EKGMakeImage(\"" + base + "_ekg.jpg\", 2, 4, 7, 900, 0)\n"
+                       "Wavelin.EKGMakePDF(\"" + base + "_ekg.pdf\", 1, 2, 3, 1600)\n"
+                       "Wavelin.EKGMakeXML(\"" + base + "_ekg.xml\")\n");
+    EXPECT_TRUE(Exists(base + "_ekg.txt"));
+
+    // Spirometry: the test refused (-2): listed, nothing written.
+    testsupport::WriteFile(answers, "{\"Flowlin.Open\": -2}");
+    EXPECT_NE(m_pServer->Device("frame-svc --id S2").find("fc06"), std::string::npos);
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(data) + " | grep -c S2_"), "1\n");
+    calls();
+
+    // Spirometry tests with scripted values: the calls in order and the report byte for byte.
+    const std::string values =
+        "\"Flowlin.GetFileVersion\": 2, \"Flowlin.GetInformation(10)\": \"2026\", \"Flowlin.GetInformation(11)\": \"3\", "
+        "\"Flowlin.GetInformation(12)\": \"4\", \"Flowlin.GetInformation(13)\": \"5\", \"Flowlin.GetInformation(14)\": \"6\", "
+        "\"Flowlin.GetInformation(20)\": \"Corvane Co., Ltd.\", \"Flowlin.GetInformation(22)\": \"RovEzez Ver 1.16(20160504)\", "
+        "\"Flowlin.GetInformation(0)\": \"SIM001\", \"Flowlin.GetInformation(1)\": \"SIM PATIENT\", "
+        "\"Flowlin.GetInformation(2)\": \"45\", \"Flowlin.GetInformation(3)\": \"F\", \"Flowlin.GetInformation(4)\": \"170\", "
+        "\"Flowlin.GetInformation(5)\": \"150\", \"Flowlin.GetInformation(27)\": \"1\", \"Flowlin.GetInformation(8)\": \"0\", "
+        "\"Flowlin.GetInformation(16)\": \"CLINIC\", \"Flowlin.GetInformation(17)\": \"DR SIM\", "
+        "\"Flowlin.GetRaceString\": \"Caucasian\", \"Flowlin.GetSmokeString\": \"No\", \"Flowlin.GetFormulaString\": \"Knudson\", "
+        "\"Flowlin.GetAnalysisString\": \"Normal\", \"Flowlin.GetParam\": 1.25, \"Flowlin.GetBestNo\": 1";
+    const struct {
+        const char* script;
+        const char* id;
+        const char* ext;
+        int type;
+        const char* expected;
+    } tests[] = {{"frame-fvc", "F1", "fvc", 1, "server_fvc.txt"}, {"frame-mvv", "M1", "mvv", 3, "server_mvv.txt"}};
+    for (const auto& t : tests) {
+        SCOPED_TRACE(t.script);
+        testsupport::WriteFile(answers, "{\"Flowlin.Open\": " + std::to_string(t.type) + ", \"Flowlin.GetTestType\": " +
+                                            std::to_string(t.type) + ", " + values + "}");
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device(std::string(t.script) + " --id " + t.id).find("fc06"), std::string::npos);
+        const std::string rec = data + t.id + "_20260304050607." + t.ext;
+        const std::string out = data + t.id + "_20260304050607_" + t.ext;
+        EXPECT_EQ(calls(), "Flowlin.Open(\"" + rec + "\", 0)\n"
+                           "Flowlin.SaveJPEG(\"" + out + ".jpg\", 960)\n"
+                           "Flowlin.SavePDF(\"" + out + ".pdf\", 2025)\n");
+        std::string expected = ReadFile(std::string(REPORTS_DATA) + "/" + t.expected);
+        expected = Replace(Replace(Replace(expected, "@REC@", rec), "@JPG@", out + ".jpg"), "@PDF@", out + ".pdf");
+        const std::string got = ReadFile(out + ".txt");
+        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+            << got;
+    }
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
+TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device("frame-ecg --load 4 --count 5 --id LD");
+    EXPECT_NE(out.find("\"stored\": 20"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"failed\": 0"), std::string::npos) << out;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    const std::string list = ListByConfigParser();
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 20) << list;
+    for (int cart = 0; cart < 4; ++cart) {
+        for (int rec = 0; rec < 5; ++rec) {
+            char id[32];
+            std::snprintf(id, sizeof id, "LD%03d%05d", cart, rec);
+            EXPECT_NE(list.find(std::string("=") + id + " "), std::string::npos) << id;
+            // Folder type 0: every record in the working folder itself.
+            const std::size_t at = list.find(std::string(" ") + m_pServer->Data() + id + "_");
+            EXPECT_NE(at, std::string::npos) << id;
+            if (at != std::string::npos) {
+                const std::string path = list.substr(at + 1, list.find('\n', at) - at - 1);
+                EXPECT_TRUE(Exists(path)) << path;
+            }
+        }
+    }
+}

@@ -1,0 +1,212 @@
+// The received-data list file and rows, and the private INI file class.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "acq_server/list/privateinifile.h"
+#include "acq_server/list/recordlist.h"
+#include "platform/profile.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+std::string Entry(const std::string& id, const std::string& time, const std::string& path) {
+    return "PAT" + id + "_" + time + "=" + id + " " + time + " " + path;
+}
+
+}  // namespace
+
+TEST(RecordList, ListFilePathDropsOneTrailingSeparator) {
+    EXPECT_EQ(CRecordList::ListFilePath("/w/Data/"), "/w/Data/FQarServer.ini");
+    EXPECT_EQ(CRecordList::ListFilePath("/w/Data"), "/w/Data/FQarServer.ini");
+    EXPECT_EQ(CRecordList::ListFilePath("/w/Data\\"), "/w/Data/FQarServer.ini");
+}
+
+TEST(RecordList, ValuesSplitAtTheFirstTwoBlanks) {
+    const struct {
+        const char* value;
+        bool ok;
+        CRecordRow row;
+    } cases[] = {
+        {"123 202603040506 /d/a b/123.ekg", true, {"2026/03/04 05:06", "123", "/d/a b/123.ekg"}},
+        {"A 202603040506 x", true, {"2026/03/04 05:06", "A", "x"}},
+        // An ID with a blank does not split right: the ID ends at the first blank.
+        {"J S 202603040506 /p", true, {"S", "J", "202603040506 /p"}},
+        {"123 202603040506", false, {}},
+        {"nothing", false, {}},
+        {"", false, {}},
+    };
+    for (const auto& c : cases) {
+        CRecordRow row;
+        EXPECT_EQ(CRecordList::ParseValue(c.value, row), c.ok) << c.value;
+        if (c.ok) {
+            EXPECT_EQ(row, c.row) << c.value;
+        }
+    }
+    EXPECT_EQ(CRecordList::KeyTimeToListTime("202612312359"), "2026/12/31 23:59");
+    EXPECT_EQ(CRecordList::KeyTimeToListTime("2026"), "2026");
+}
+
+TEST(RecordList, SecondRecordOfAPatientInOneMinuteKeepsTheFirst) {
+    testsupport::CTempDir dir;
+    std::string k1, k2, k3;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "77", "202603040506", "/r/77_a.ekg", &k1));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "77", "202603040506", "/r/77_b.ekg", &k2));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "77", "202603040506", "/r/77_c.fvc", &k3));
+    EXPECT_EQ(k1, "PAT77_202603040506");
+    EXPECT_EQ(k2, "PAT77_202603040506_2");
+    EXPECT_EQ(k3, "PAT77_202603040506_3");
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 3u);
+    EXPECT_EQ(list.Row(0).m_strPath, "/r/77_c.fvc");
+    EXPECT_EQ(list.Row(1).m_strPath, "/r/77_b.ekg");
+    EXPECT_EQ(list.Row(2).m_strPath, "/r/77_a.ekg");
+}
+
+TEST(RecordList, AnIDHoldingAnEqualSignKeepsItsEntry) {
+    testsupport::CTempDir dir;
+    std::string key;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A", "202603040506", "/r/A.ekg"));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "A=B", "202603040506", "/r/AB.ekg", &key));
+    EXPECT_EQ(key, "PATA_B_202603040506");
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 2u);
+    EXPECT_EQ(list.Row(0).m_strPatientID, "A=B");
+    EXPECT_EQ(list.Row(0).m_strPath, "/r/AB.ekg");
+    EXPECT_EQ(list.Row(1).m_strPath, "/r/A.ekg");
+}
+
+TEST(RecordList, EarlierDaysArePrunedWhenARecordComesAndAtStart) {
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST",
+                                              {Entry("1", "202603030900", "/a"),
+                                               Entry("2", "202603032359", "/b"),
+                                               Entry("3", "202603040001", "/c")}));
+    // Start-up of the day after: only today's entry stays.
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260304"));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PAT3_202603040001"});
+    // A record of the next day removes the rest.
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "4", "202603050800", "/d"));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PAT4_202603050800"});
+    // Nothing of an earlier day: the file is left alone.
+    const std::string before = testsupport::ReadFile(file);
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260305"));
+    EXPECT_EQ(testsupport::ReadFile(file), before);
+}
+
+TEST(RecordList, BusyDayIsReadWholeAndTheNewest10000Kept) {
+    testsupport::CTempDir dir;
+    std::vector<std::string> lines;
+    const int nCount = 10050;  // about 700 KB: far beyond the old 32 KB buffer
+    for (int i = 0; i < nCount; ++i) {
+        const std::string id = "ID" + std::to_string(i);
+        lines.push_back(Entry(id, "202603040506", "/data/some folder/" + id + "_20260304050607.ekg"));
+    }
+    ASSERT_TRUE(platform::WriteProfileSection(CRecordList::ListFilePath(dir.Path()), "DATA_LIST", lines));
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), CRecordList::kMaxRows);
+    EXPECT_EQ(list.Row(0).m_strPatientID, "ID10049");
+    EXPECT_EQ(list.Row(0).m_strPath, "/data/some folder/ID10049_20260304050607.ekg");
+    EXPECT_EQ(list.Rows().back().m_strPatientID, "ID50");
+}
+
+TEST(RecordList, LinesThatDoNotParseAreSkipped) {
+    testsupport::CTempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(CRecordList::ListFilePath(dir.Path()),
+                                       "[DATA_LIST]\r\nPAT1_202603040506=1 202603040506 /a\r\n"
+                                       "=2 202603040506 /b\r\nbare line\r\nPAT3=3only\r\n"
+                                       "PAT4_202603040507=4 202603040507 /d e\r\n"));
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 2u);
+    EXPECT_EQ(list.Row(0).m_strPath, "/d e");
+    EXPECT_EQ(list.Row(1).m_strPath, "/a");
+    // A missing file: empty.
+    list.LoadRows(dir / "nowhere");
+    EXPECT_EQ(list.Size(), 0u);
+}
+
+TEST(RecordList, The10001stRowDropsTheOldest) {
+    CRecordList list;
+    for (std::size_t i = 0; i < CRecordList::kMaxRows; ++i)
+        EXPECT_FALSE(list.AddRow({"t", std::to_string(i), "p"}));
+    EXPECT_TRUE(list.AddRow({"t", "new", "p"}));
+    EXPECT_EQ(list.Size(), CRecordList::kMaxRows);
+    EXPECT_EQ(list.Row(0).m_strPatientID, "new");
+    EXPECT_EQ(list.Rows().back().m_strPatientID, "1");
+}
+
+TEST(PrivateIniFile, ReadsWritesAndSections) {
+    testsupport::CTempDir dir;
+    CPrivateIniFile ini(dir / "x.ini");
+    CStringArray arr{"kept"};
+    EXPECT_EQ(ini.GetSection("NONE", arr), 1);
+    EXPECT_EQ(arr, CStringArray{"kept"});
+    ASSERT_TRUE(ini.WriteInt("S", "a", -5));
+    ASSERT_TRUE(ini.WriteHex("S", "b", 0xBEEF));
+    ASSERT_TRUE(ini.WriteString("S", "c", "text"));
+    ASSERT_TRUE(ini.WriteFloat("S", "d", 2.5));
+    EXPECT_EQ(ini.GetInt("S", "a", 0), -5);
+    EXPECT_EQ(ini.GetString("S", "b", ""), "0x0000BEEF");
+    EXPECT_EQ(ini.GetInt("S", "b", 0), 0xBEEF);
+    EXPECT_FLOAT_EQ(ini.GetFloat("S", "d", 0), 2.5f);
+    EXPECT_FLOAT_EQ(ini.GetFloat("S", "missing", 1.25), 1.25f);
+    const unsigned char data[3] = {1, 2, 0xFF};
+    ASSERT_TRUE(ini.WriteStruct("S", "e", data, sizeof data));
+    unsigned char back[3] = {};
+    EXPECT_TRUE(ini.GetStruct("S", "e", back, sizeof back));
+    EXPECT_EQ(std::memcmp(back, data, 3), 0);
+    // No value: only that key goes.
+    ASSERT_TRUE(ini.WriteString("S", "c", nullptr));
+    CStringArray lines;
+    EXPECT_EQ(ini.GetSection("S", lines), 4);
+    EXPECT_EQ(lines[0], "a=-5");
+    EXPECT_EQ(ini.GetString("S", "c", "gone"), "gone");
+    // Texts are cut to 255 characters.
+    ASSERT_TRUE(ini.WriteString("S", "long", std::string(400, 'x').c_str()));
+    EXPECT_EQ(ini.GetString("S", "long", "").size(), 255u);
+}
+
+TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
+    // The same entries through the short way (appended) and the whole-file way must read
+    // back alike, and a file of another shape takes the whole way.
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    ASSERT_TRUE(testsupport::WriteFile(file, "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
+                                             "PAT1_202603040000=1 202603040000 /a\r\n"));
+    std::string key;
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/ab 1.ekg", &key));
+    EXPECT_EQ(key, "PATab_202603040506");
+    // Keys compare without case, as the profile engine does.
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "AB", "202603040506", "/p/AB.ekg", &key));
+    EXPECT_EQ(key, "PATAB_202603040506_2");
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
+    EXPECT_EQ(key, "PATab_202603040506_3");
+    EXPECT_EQ(testsupport::ReadFile(file),
+              "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\nPAT1_202603040000=1 202603040000 /a\r\n"
+              "PATab_202603040506=ab 202603040506 /p/ab 1.ekg\r\n"
+              "PATAB_202603040506_2=AB 202603040506 /p/AB.ekg\r\n"
+              "PATab_202603040506_3=ab 202603040506 /p/x  y.ekg\r\n");
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 4u);
+    // A new day: the earlier entries go, the whole file is written.
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "n", "202603050101", "/n", &key));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PATn_202603050101"});
+    // The list section not last: the whole way keeps the other section.
+    ASSERT_TRUE(testsupport::WriteFile(file, "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
+                                             "[OTHER]\r\nx=1\r\n"));
+    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "m", "202603050102", "/m", &key));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 2u);
+    EXPECT_EQ(platform::GetProfileString(file, "OTHER", "x", ""), "1");
+    // No file at all: made whole.
+    testsupport::CTempDir fresh;
+    ASSERT_TRUE(CRecordList::UpdateDataList(fresh.Path(), "f", "202603050102", "/f"));
+    EXPECT_EQ(testsupport::ReadFile(CRecordList::ListFilePath(fresh.Path())),
+              "[DATA_LIST]\r\nPATf_202603050102=f 202603050102 /f\r\n");
+}

@@ -1,0 +1,142 @@
+// QarServer on a real X server (Xvfb): with a tray (trayer) its icon is embedded there and
+// no window shows; without a tray the frame shows itself and its menu's exit ends it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include "qtenv.h"
+#include "testsupport/testsupport.h"
+
+namespace {
+
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+class TrayXvfb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        ::mkdir((m_dir / "run").c_str(), 0700);
+        int nStatus = -1;
+        // A control under both identities: no "Fail to initialize" box waits on screen.
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) +
+                       " " + ShellQuote(RECCTL_PATH),
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        m_xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        ASSERT_TRUE(m_xvfb.waitForStarted(10000)) << "Xvfb is needed";
+        QByteArray out;
+        while (!out.contains('\n') && m_xvfb.waitForReadyRead(10000))
+            out += m_xvfb.readAllStandardOutput();
+        m_strDisplay = ":" + out.trimmed().toStdString();
+        ASSERT_NE(m_strDisplay, ":");
+    }
+    void TearDown() override {
+        for (QProcess* p : {&m_server, &m_trayer, &m_xvfb}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+    std::string X(const std::string& cmd) {
+        return RunCommand("DISPLAY=" + m_strDisplay + " " + cmd + " 2>/dev/null");
+    }
+    bool StartServer() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
+        env.insert("XDG_DATA_HOME", QString::fromStdString(m_dir / "data"));
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir / "run"));
+        env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("LSAN_OPTIONS", "suppressions=" LSAN_DESKTOP_SUPP);
+        m_server.setProcessEnvironment(env);
+        m_server.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", "0", "--device-search",
+                                        "off", "--no-splash"});
+        if (!m_server.waitForStarted(10000))
+            return false;
+        QByteArray out;
+        while (!out.contains("listening on")) {
+            if (!m_server.waitForReadyRead(20000))
+                return false;
+            out += m_server.readAllStandardOutput();
+        }
+        return true;
+    }
+    // Polls until the condition holds (at most nMs).
+    static bool Poll(const std::function<bool()>& fn, int nMs = 10000) {
+        for (int n = 0; n < nMs / 100; ++n) {
+            if (fn())
+                return true;
+            QThread::msleep(100);
+        }
+        return fn();
+    }
+    // A window named "QarServer" inside trayer's panel.
+    bool IconEmbedded() {
+        const std::string tree = X("xwininfo -root -tree");
+        const std::size_t at = tree.find("(\"panel\" \"trayer\")");
+        if (at == std::string::npos)
+            return false;
+        const std::size_t lineStart = tree.rfind('\n', at) + 1;
+        const std::size_t indent = tree.find_first_not_of(' ', lineStart) - lineStart;
+        std::size_t pos = tree.find('\n', at);
+        while (pos != std::string::npos && pos + 1 < tree.size()) {
+            const std::size_t next = tree.find('\n', pos + 1);
+            const std::string line = tree.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
+            const std::size_t lineIndent = line.find_first_not_of(' ');
+            if (lineIndent != std::string::npos && lineIndent <= indent && line.find("0x") == lineIndent)
+                return false;  // past the panel's children
+            if (line.find("(\"QarServer\" \"QarServer\")") != std::string::npos)
+                return true;
+            pos = next;
+        }
+        return false;
+    }
+    bool FrameShown() { return !X("xdotool search --onlyvisible --name '^Qar Server$'").empty(); }
+
+    testsupport::CTempDir m_dir;
+    QProcess m_xvfb, m_trayer, m_server;
+    std::string m_strDisplay;
+};
+
+}  // namespace
+
+TEST_F(TrayXvfb, IconIsEmbeddedInTheTrayAndNoWindowShows) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
+    m_trayer.setProcessEnvironment(env);
+    m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                              "200", "--height", "32"});
+    ASSERT_TRUE(m_trayer.waitForStarted(10000)) << "trayer is needed";
+    ASSERT_TRUE(Poll([&] { return X("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }));
+    ASSERT_TRUE(StartServer());
+    EXPECT_TRUE(Poll([&] { return IconEmbedded(); })) << X("xwininfo -root -tree");
+    EXPECT_FALSE(FrameShown());
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGTERM);
+    ASSERT_TRUE(m_server.waitForFinished(20000));
+    EXPECT_EQ(m_server.exitCode(), 0);
+    const std::string err = m_server.readAllStandardError().toStdString();
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+}
+
+TEST_F(TrayXvfb, WithoutATrayTheFrameShowsAndItsExitEndsTheProgram) {
+    ASSERT_TRUE(StartServer());
+    ASSERT_TRUE(Poll([&] { return FrameShown(); }));
+    const std::string id = X("xdotool search --onlyvisible --name '^Qar Server$'");
+    const std::string w = id.substr(0, id.find('\n'));
+    // "&Arquivo" then "S&air": without a tray the frame's exit ends the program.
+    X("xdotool windowfocus --sync " + w + " key --window " + w + " alt+a");
+    QThread::msleep(500);
+    X("xdotool key a");
+    ASSERT_TRUE(m_server.waitForFinished(20000));
+    EXPECT_EQ(m_server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_server.exitCode(), 0);
+    const std::string err = m_server.readAllStandardError().toStdString();
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+}
