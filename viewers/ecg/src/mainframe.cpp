@@ -1,12 +1,14 @@
 #include "lindar/mainframe.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QTimer>
 
+#include "lindar/analysisbar.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
@@ -59,6 +61,16 @@ bool CMainFrame::Create(std::string* pError) {
     setCentralWidget(m_pView);
     if (!m_pView->Create(pError))
         return false;
+    // The bottom panes: analysis bar and parameter list.
+    m_pAnalysis = new CAnalysisBar;
+    m_pParams = new CParamListBar;
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pAnalysis), static_cast<QWidget*>(m_pParams)}) {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName(pBar->objectName() + "Dock");
+        pDock->setWidget(pBar);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::BottomDockWidgetArea, pDock);
+    }
     m_pPrompts = std::make_unique<CQtPrompts>(this);
     m_pView->SetPrompts(m_pPrompts.get());
     m_doc.SetView(m_pView);
@@ -183,6 +195,13 @@ void CMainFrame::OnRefresh() {
         return;
     auto* p = m_pView->GetCurrentGraph();
     m_bMonitoring = p && p->m_bMonitoring;
+    if (m_pAnalysis) {
+        m_pAnalysis->SetActiveGraph(p);
+        m_pAnalysis->ShowValues(p);
+        m_pAnalysis->EnableComment(p && p->m_pExam);
+    }
+    if (m_pParams)
+        m_pParams->ShowExam(p);
     m_pCommands->UpdateAll();
 }
 

@@ -421,3 +421,96 @@ TEST_F(LindarTest, PrintPathOnlyWithoutAUser) {
 }
 
 }  // namespace
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <sstream>
+
+#include "lindar/analysisbar.h"
+
+namespace {
+
+// "rhythm K V", "morph LEAD K V" and "statement N =hex" lines of the fixture's expectations.
+struct CExpect {
+    std::map<int, int> rhythm;
+    std::map<std::pair<int, int>, int> morph;
+    std::vector<std::string> statements;
+};
+CExpect ReadExpect(const std::string& strPath) {
+    CExpect e;
+    std::istringstream in(testsupport::ReadFile(strPath));
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        std::istringstream l(strLine);
+        std::string strKind;
+        l >> strKind;
+        if (strKind == "rhythm") {
+            int k, v;
+            l >> k >> v;
+            e.rhythm[k] = v;
+        } else if (strKind == "morph") {
+            int lead, k, v;
+            l >> lead >> k >> v;
+            e.morph[{lead, k}] = v;
+        } else if (strKind == "statement") {
+            int n;
+            std::string strHex;
+            l >> n >> strHex;
+            std::string strText;
+            for (std::size_t i = 1; i + 1 < strHex.size(); i += 2)
+                strText += static_cast<char>(std::stoi(strHex.substr(i, 2), nullptr, 16));
+            e.statements.push_back(strText);
+        }
+    }
+    return e;
+}
+
+TEST_F(LindarTest, AnalysisBarAndParameterListShowTheRecord) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
+    const CExpect e = ReadExpect(Fx("control.ekg.expect"));
+    ASSERT_EQ(e.rhythm.size(), 8u);
+    CAnalysisBar& bar = *frame->AnalysisBar();
+    auto r = [&](int k) { return e.rhythm.at(k); };
+    EXPECT_EQ(bar.Field(0)->text().toStdString(), std::to_string(r(0)) + " bpm");
+    EXPECT_EQ(bar.Field(1)->text().toStdString(), std::to_string(r(1)) + " ms");
+    EXPECT_EQ(bar.Field(3)->text().toStdString(), std::to_string(r(3)) + "/" + std::to_string(r(4)) + " ms");
+    EXPECT_EQ(bar.Field(4)->text().toStdString(),
+              std::to_string(r(5)) + "/" + std::to_string(r(6)) + "/" + std::to_string(r(7)));
+    EXPECT_NE(bar.Field(4)->text().indexOf('-'), -1);  // negative axes keep their sign
+    QTreeWidgetItem* pRoot = bar.Results()->topLevelItem(0);
+    ASSERT_EQ(pRoot->childCount(), static_cast<int>(e.statements.size()));
+    for (int i = 0; i < pRoot->childCount(); ++i)
+        EXPECT_EQ(pRoot->child(i)->text(0).toStdString(), e.statements[i]);
+
+    QTableWidget& table = *frame->ParamListBar()->Table();
+    ASSERT_EQ(table.rowCount(), 12);
+    ASSERT_EQ(table.columnCount(), 16);
+    for (int lead = 0; lead < 12; ++lead)
+        for (int k = 0; k < 15; ++k)
+            EXPECT_EQ(table.item(lead, k + 1)->text().toInt(), e.morph.at({lead, k})) << lead << " " << k;
+
+    // A saved comment reads back from the file.
+    ASSERT_TRUE(testsupport::WriteFile(dir / "c.ekg", testsupport::ReadFile(Fx("control.ekg"))));
+    ASSERT_TRUE(Doc().OpenExam(dir / "c.ekg", 0));
+    bar.OnEdit();
+    bar.Comment()->setPlainText("Ritmo sinusal\nrevisto");
+    notifier.calls.clear();
+    bar.OnSaveComment();
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso!"});
+    frame->Commands().OnCommand(COxuLindarDoc::ID_CLOSE_ALL);
+    EXPECT_EQ(bar.Field(0)->text().toStdString(), "");
+    EXPECT_EQ(table.rowCount(), 0);
+    ASSERT_TRUE(Doc().OpenExam(dir / "c.ekg", 0));
+    EXPECT_EQ(bar.Comment()->toPlainText().toStdString(), "Ritmo sinusal\nrevisto");
+
+    // No exam: the message and nothing written.
+    frame->Commands().OnCommand(COxuLindarDoc::ID_CLOSE_ALL);
+    notifier.calls.clear();
+    bar.OnSaveComment();
+    EXPECT_EQ(Messages().size(), 1u);
+}
+
+}  // namespace

@@ -9,6 +9,9 @@
 #include "lindar/lindarview.h"
 #include "recentfiles.h"
 
+class CAnalysisBar;
+class CParamListBar;
+
 class CMainFrame : public QMainWindow, public IViewHost {
 public:
     enum : unsigned {
@@ -27,6 +30,8 @@ public:
     COxuLindarView* View() const { return m_pView; }
     CCommandMap& Commands() { return *m_pCommands; }
     CRecentFileList& Recent() { return m_recent; }
+    CAnalysisBar* AnalysisBar() const { return m_pAnalysis; }
+    CParamListBar* ParamListBar() const { return m_pParams; }
 
     // A text forwarded by a second start (code 28: sid, 30: a file to open).
     void OnCopyData(DWORD dwCode, const CString& strText);
@@ -60,4 +65,6 @@ private:
     bool m_bFullScreen = false;
     QByteArray m_savedGeometry;
     bool m_bMonitoring = false;
+    CAnalysisBar* m_pAnalysis = nullptr;
+    CParamListBar* m_pParams = nullptr;
 };
