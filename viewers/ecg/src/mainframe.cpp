@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "lindar/analysisbar.h"
+#include "lindar/displaybars.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
@@ -70,6 +71,18 @@ bool CMainFrame::Create(std::string* pError) {
         pDock->setWidget(pBar);
         pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
         addDockWidget(Qt::BottomDockWidgetArea, pDock);
+    }
+    // The top panes: tool bar bar and colour bar, both talking to the view by message 1224.
+    auto send = [this](int nItem, int nValue) { return m_pView->OnBarChange(nItem, nValue); };
+    auto command = [this](unsigned nID) { m_pCommands->OnCommand(nID); };
+    m_pToolbar = new CToolbarBar(send, command);
+    m_pColour = new CColourBar(send, command);
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pColour), static_cast<QWidget*>(m_pToolbar)}) {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName(pBar->objectName() + "Dock");
+        pDock->setWidget(pBar);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::TopDockWidgetArea, pDock);
     }
     m_pPrompts = std::make_unique<CQtPrompts>(this);
     m_pView->SetPrompts(m_pPrompts.get());
@@ -195,6 +208,19 @@ void CMainFrame::OnRefresh() {
         return;
     auto* p = m_pView->GetCurrentGraph();
     m_bMonitoring = p && p->m_bMonitoring;
+    if (m_pToolbar) {
+        m_pToolbar->SelectFormat(m_pView->GetChType());
+        m_pToolbar->SelectRhythm(m_pView->GetRhyCh());
+        m_pToolbar->SelectGain(m_pView->GetGain());
+        m_pToolbar->SelectSpeed(m_pView->GetSpeed());
+        m_pToolbar->SetMonitoring(m_bMonitoring);
+    }
+    if (m_pColour) {
+        if (m_bMonitoring)
+            m_pColour->LockPens();
+        else
+            m_pColour->UnlockPens();
+    }
     if (m_pAnalysis) {
         m_pAnalysis->SetActiveGraph(p);
         m_pAnalysis->ShowValues(p);
@@ -245,6 +271,11 @@ void CMainFrame::OnFullScreen() {
         m_pView->SetFullScreen(false);
     }
     m_pCommands->UpdateAll();
+}
+
+void CMainFrame::SendColourDefaults() {
+    if (m_pColour)
+        m_pColour->SetDefaults();
 }
 
 CString CMainFrame::UpgradePath() {

@@ -514,3 +514,63 @@ TEST_F(LindarTest, AnalysisBarAndParameterListShowTheRecord) {
 }
 
 }  // namespace
+
+#include <QComboBox>
+
+#include "lindar/displaybars.h"
+
+namespace {
+
+TEST_F(LindarTest, ToolbarBarDrivesTheCurrentPane) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    CToolbarBar& bar = *frame->ToolbarBar();
+    EXPECT_EQ(bar.Format()->currentText().toStdString(), "6Ch+1");  // the pane's format 1
+    bar.ChooseFormat(0);                                              // "12Ch"
+    EXPECT_EQ(View().GetChType(), 0);
+    EXPECT_FALSE(bar.Rhythm()->isEnabled());
+    bar.ChooseFormat(2);
+    EXPECT_TRUE(bar.Rhythm()->isEnabled());
+    bar.ChooseRhythm(6);
+    bar.ChooseGain(4);
+    bar.ChooseSpeed(2);
+    EXPECT_EQ(View().GetRhyCh(), 6);
+    EXPECT_EQ(View().GetGain(), 4);
+    EXPECT_EQ(View().GetSpeed(), 4);
+    // While monitoring "Beat Report" is refused: the previous format stays, nothing is sent.
+    bar.SetMonitoring(true);
+    EXPECT_EQ(bar.Format()->currentText().toStdString(), "12Ch");
+    EXPECT_FALSE(bar.Format()->isEnabled());
+    const int nBefore = View().GetChType();
+    bar.ChooseFormat(3);
+    EXPECT_EQ(bar.Format()->currentText().toStdString(), "12Ch");
+    EXPECT_EQ(View().GetChType(), nBefore);
+}
+
+TEST_F(LindarTest, FirstLineEntriesDrawAsTheViewsDefaultPens) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    QWidget* pCtrl = View().Pane(0)->ControlWidget();
+    const QImage before = pCtrl->grab().toImage();
+    CColourBar& bar = *frame->ColourBar();
+    for (int pen = 0; pen < 3; ++pen) {
+        bar.ChooseWidth(pen, 3);
+        bar.ChooseStyle(pen, 2);
+    }
+    EXPECT_EQ(View().m_tracePen.nWidth, 4);
+    EXPECT_NE(pCtrl->grab().toImage(), before);
+    for (int pen = 0; pen < 3; ++pen) {
+        bar.ChooseWidth(pen, 0);
+        bar.ChooseStyle(pen, 0);
+    }
+    EXPECT_EQ(pCtrl->grab().toImage(), before);
+    // The monitoring lock gives the same pens and disables the lists.
+    bar.ChooseWidth(1, 5);
+    bar.LockPens();
+    EXPECT_FALSE(bar.WidthList(1)->isEnabled());
+    EXPECT_EQ(pCtrl->grab().toImage(), before);
+    bar.UnlockPens();
+    EXPECT_TRUE(bar.WidthList(1)->isEnabled());
+}
+
+}  // namespace

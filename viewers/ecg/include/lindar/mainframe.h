@@ -10,6 +10,8 @@
 #include "recentfiles.h"
 
 class CAnalysisBar;
+class CColourBar;
+class CToolbarBar;
 class CParamListBar;
 
 class CMainFrame : public QMainWindow, public IViewHost {
@@ -32,6 +34,8 @@ public:
     CRecentFileList& Recent() { return m_recent; }
     CAnalysisBar* AnalysisBar() const { return m_pAnalysis; }
     CParamListBar* ParamListBar() const { return m_pParams; }
+    CToolbarBar* ToolbarBar() const { return m_pToolbar; }
+    CColourBar* ColourBar() const { return m_pColour; }
 
     // A text forwarded by a second start (code 28: sid, 30: a file to open).
     void OnCopyData(DWORD dwCode, const CString& strText);
@@ -45,7 +49,7 @@ public:
     // IViewHost
     void SendCommand(unsigned nID) override;
     void PostCommand(unsigned nID) override;
-    void SendColourDefaults() override {}
+    void SendColourDefaults() override;
 
     // The updater's path: beside the program.
     static CString UpgradePath();
@@ -67,4 +71,6 @@ private:
     bool m_bMonitoring = false;
     CAnalysisBar* m_pAnalysis = nullptr;
     CParamListBar* m_pParams = nullptr;
+    CToolbarBar* m_pToolbar = nullptr;
+    CColourBar* m_pColour = nullptr;
 };
