@@ -574,3 +574,67 @@ TEST_F(LindarTest, FirstLineEntriesDrawAsTheViewsDefaultPens) {
 }
 
 }  // namespace
+
+#include <QAbstractScrollArea>
+
+namespace {
+
+TEST_F(LindarTest, ADragWithTheMeasurementToolShowsMillisecondsAndRate) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
+    ASSERT_TRUE(View().Readout()->isVisible());
+    auto* pArea = View().Pane(0)->ControlWidget()->findChild<QAbstractScrollArea*>();
+    ASSERT_NE(pArea, nullptr);
+    QWidget* pPort = pArea->viewport();
+    // The panes' cell size 3 draws 3 pixels per millimetre: 25 mm at 25 mm/s are 1000 ms.
+    const QPoint from(100, 100), to(100 + 75, 104);
+    QTest::mousePress(pPort, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), pPort->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(pPort, &move);
+    QTest::mouseRelease(pPort, Qt::LeftButton, {}, to);
+    Pump();
+    EXPECT_EQ(View().m_nReadWidth, 1000);
+    EXPECT_EQ(View().m_nReadRate, 60);
+    auto edits = View().Readout()->findChildren<QLineEdit*>();
+    ASSERT_EQ(edits.size(), 3);
+    EXPECT_EQ(edits[0]->text().toStdString(), "1000");
+    EXPECT_EQ(edits[1]->text().toStdString(), "60");
+    // Off again: the values cleared and the popup hidden.
+    frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
+    EXPECT_FALSE(View().Readout()->isVisible());
+    EXPECT_EQ(View().m_nReadWidth, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LindarTest, MonitoringWithoutAnAddressSaysWhy) {
+    MakeFrame();
+    struct Case {
+        const char* type;
+        const char* registered;
+        std::string expect;
+    };
+    const Case cases[] = {
+        {"1", "", lindar::LoadStr(lindar::IDS_NO_IP)},
+        {"5", "", lindar::LoadStr(lindar::IDS_NO_IP)},  // outside 0..1 is type 1
+        {"0", "CART-1", lindar::LoadStr(lindar::IDS_CONNECT_FAILED)},
+        {"0", "", "Not Registered equipment"},
+    };
+    CIniFile ini((dir / "home/Lindar/Lindar.ini").c_str());
+    for (const Case& c : cases) {
+        ini.WriteString("EKG_VIEW", "EKG_CONFIG_IP_TYPE", c.type);
+        ini.WriteString("EKG_VIEW", "EKG_REGISTERED_ID", c.registered);
+        ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+        notifier.calls.clear();
+        EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+        EXPECT_EQ(Messages(), std::vector<std::string>{c.expect}) << c.type << c.registered;
+        EXPECT_EQ(Doc().List().GetSize(), 0);  // monitoring closes every exam first
+        EXPECT_FALSE(View().GetCurrentGraph()->m_bMonitoring);
+    }
+    EXPECT_EQ(CMainFrame::UpgradePath(), platform::ProgramDir() + "Restovar");
+}
+
+}  // namespace
