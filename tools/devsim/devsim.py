@@ -810,6 +810,8 @@ def load_run(args):
 
 
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] in ROLES:
+        return ROLES[sys.argv[1]](sys.argv[2:])
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("script", nargs="?", choices=SCRIPTS)
     p.add_argument("--list", action="store_true", help="list the scripts")
@@ -871,6 +873,281 @@ def main():
         return 0
     run(args, stream)
     return 0
+
+
+# ----------------------------------------------------------------------------------------
+# ECG cart on the network, as the ECG control meets it: it listens for the control's TCP
+# link (3-byte commands), answers "start recording" (1 0) with the tagged record stream and
+# "start monitoring" (0 0) with UDP datagrams to the control's monitor port; a finder
+# device answers and sends 32-byte discovery datagrams. Loopback only.
+#
+#   devsim.py cart --port 0 --items 1000 [--tag 0x40] [--script record|stall|close|silence|
+#             bad-lengths|hostile] [--chunk N --delay S] [--pace 1200,2400]
+#             [--monitor-port 2001 --datagrams 300 --rate 100 --flags 0:0,21:a0 --bad-at 50]
+#   devsim.py finder-device --port 3000 --id CART7 --text "Resting ECG" [--ip 10.1.2.3]
+#             [--ask 3003]
+#
+# The cart prints "LISTEN <port>", "ACCEPT", one "CMD <kind> <action>" line per command,
+# "SENT <bytes>", "DATAGRAMS <n>" and "CLOSED"; the finder device prints "LISTEN <port>",
+# "RECV <hex>" per datagram received and "SENT <hex>" per datagram sent.
+
+CART_LEADS = (0, 1, 6, 7, 8, 9, 10, 11)  # I, II, V1..V6 of the 12-lead order
+
+
+def cart_samples(args):
+    """The eight sent leads of an ecgsynth record (5000 samples each) and its truth."""
+    import os
+    import subprocess
+    import tempfile
+    here = os.path.dirname(os.path.abspath(__file__))
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "cart.ekg")
+        cmd = [sys.executable, os.path.join(here, "..", "ecgsynth", "ecgsynth.py"), out,
+               "--rate", str(args.rate_bpm), "--seed", str(args.seed)]
+        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
+        with open(out, "rb") as f:
+            data = f.read()
+        with open(out + ".json") as f:
+            truth = json.load(f)
+    n = 5000
+    leads = []
+    for lead in CART_LEADS:
+        block = data[lead * (2 * n + 200):lead * (2 * n + 200) + 2 * n]
+        leads.append(struct.unpack("<%dh" % n, block))
+    return leads, truth
+
+
+def cart_item(tag, leads, item):
+    out = bytearray([tag, 80])
+    for s in range(5):
+        pos = (item * 5 + s) % 5000
+        for lead in leads:
+            out += struct.pack(">h", lead[pos])
+    return bytes(out)
+
+
+def cart_patient(args, length=0x3A):
+    item = bytearray(58)
+    item[0], item[1] = 0x16, length
+    fields = [(2, args.id, 16), (19, args.name, 16), (36, args.age.ljust(3)[:3] + args.age_unit, 4),
+              (41, args.sex, 6), (48, args.height, 4), (53, args.weight, 4)]
+    for at, text, size in fields:
+        raw = text.encode("latin-1")[:size]
+        item[at] = size
+        item[at + 1:at + 1 + len(raw)] = raw
+    return bytes(item)
+
+
+def cart_stream(args, leads):
+    """The record stream of the script; the end item is left out by stall and close."""
+    tag = int(args.tag, 0)
+    out = bytearray()
+    bad = args.script == "bad-lengths"
+    out += cart_patient(args, 0 if bad else 0x3A)
+    out += bytes([0x22, 4] + [int(v, 0) & 0xFF for v in args.filter.split(",")])
+    out += bytes([0x24, 1, args.mode])
+    text = args.device_text.encode("utf-8")
+    out += bytes([0x35, len(text)]) + text
+    for st in args.statement or []:
+        out += bytes([0x19, 80]) + st.encode("latin-1")[:80].ljust(80, b"\0")
+    if args.pace:
+        marks = [int(v) for v in args.pace.split(",")]
+        pace = bytearray([0x37, 200 if bad else len(marks)])
+        for m in marks[:40]:
+            pace += struct.pack(">H", m)
+        out += bytes(pace.ljust(82, b"\0"))
+    if bad:
+        # Lengths that disagree with the fixed sizes, and listed tags of other lengths.
+        out += bytes([0x16, 3]) + cart_patient(args)[2:]
+        out += bytes([0x19, 5, 65, 66, 67, 68, 69])
+        out += bytes([0x22, 2, 9, 9])
+    if args.script == "hostile":
+        rnd = random.Random(args.seed)
+        for _ in range(200):
+            t = rnd.choice([0x03, 0x40, 0x16, 0x37, 0x19, 0x22, 0x24, 0x35, 0x18, 0x55, 0xFF])
+            ln = rnd.randrange(1, 256)
+            if t in (0x03, 0x40) and ln in (0, 80):
+                ln = 81
+            size = 58 if t == 0x16 else 82 if t == 0x37 else ln + 2
+            out += bytes([t, ln]) + bytes(rnd.randrange(256) for _ in range(size - 2))
+    for item in range(args.items):
+        out += cart_item(tag, leads, item)
+    if args.script == "record" or bad or args.script == "hostile":
+        out += bytes([tag, 0])
+    return bytes(out)
+
+
+def cart_datagrams(args, leads, sock, stop):
+    flags = [tuple(int(x, 16) for x in f.split(":")) for f in args.flags.split(",")] \
+        if args.flags else []
+    udp = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sent = 0
+    period = 1.0 / args.rate if args.rate > 0 else 0
+    try:
+        for n in range(args.datagrams):
+            if stop():
+                break
+            body = cart_item(3, leads, n)
+            if flags or args.bad_at >= 0:
+                f1, f2 = flags[n % len(flags)] if flags else (0, 0)
+                if n == args.bad_at:
+                    f1 |= 0x40
+                body = bytes([3, 82]) + body[2:] + bytes([f1, f2])
+            if args.short_datagrams:
+                body = body[:-1]
+            udp.sendto(body, ("127.0.0.1", args.monitor_port))
+            sent += 1
+            if period:
+                time.sleep(period)
+            # Commands may come while the datagrams run.
+            if select.select([sock], [], [], 0)[0]:
+                return sent, True
+    finally:
+        udp.close()
+    return sent, False
+
+
+def cart_main(argv):
+    p = argparse.ArgumentParser(prog="devsim.py cart")
+    p.add_argument("--port", type=int, default=2000)
+    p.add_argument("--monitor-port", type=int, default=2001)
+    p.add_argument("--script", default="record",
+                   choices=["record", "stall", "close", "silence", "bad-lengths", "hostile"])
+    p.add_argument("--items", type=int, default=1000)
+    p.add_argument("--tag", default="0x03")
+    p.add_argument("--chunk", type=int, default=65536)
+    p.add_argument("--delay", type=float, default=0.0)
+    p.add_argument("--pace", default="")
+    p.add_argument("--statement", action="append")
+    p.add_argument("--filter", default="2,3,1,0")
+    p.add_argument("--mode", type=int, default=1)
+    p.add_argument("--device-text", default="Cart 7")
+    p.add_argument("--id", default="CART-0042")
+    p.add_argument("--name", default="Jones")
+    p.add_argument("--age", default="54")
+    p.add_argument("--age-unit", default="0")
+    p.add_argument("--sex", default="Male")
+    p.add_argument("--height", default="180")
+    p.add_argument("--weight", default="80")
+    p.add_argument("--rate-bpm", type=int, default=75)
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--datagrams", type=int, default=300)
+    p.add_argument("--rate", type=float, default=100.0, help="datagrams per second")
+    p.add_argument("--flags", default="", help="flags 1:flags 2 in hex per datagram, cycled")
+    p.add_argument("--bad-at", type=int, default=-1, help="datagram with signal not good")
+    p.add_argument("--short-datagrams", action="store_true")
+    p.add_argument("--expect", help="write the record's truth as JSON to this file")
+    p.add_argument("--connections", type=int, default=1)
+    args = p.parse_args(argv)
+
+    leads, truth = cart_samples(args)
+    if args.expect:
+        with open(args.expect, "w") as f:
+            json.dump(truth, f)
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", args.port))
+    server.listen(1)
+    print("LISTEN %d" % server.getsockname()[1], flush=True)
+    for _ in range(args.connections):
+        conn, _ = server.accept()
+        print("ACCEPT", flush=True)
+        cart_serve(args, leads, conn)
+    server.close()
+    return 0
+
+
+def cart_serve(args, leads, conn):
+    pending = bytearray()
+    try:
+        while True:
+            chunk = conn.recv(64)
+            if not chunk:
+                break
+            pending += chunk
+            while len(pending) >= 3:
+                kind, action = pending[0], pending[1]
+                del pending[:3]
+                print("CMD %d %d" % (kind, action), flush=True)
+                if (kind, action) == (1, 0):
+                    if args.script == "silence":
+                        continue
+                    stream = cart_stream(args, leads)
+                    sent = 0
+                    for at in range(0, len(stream), args.chunk):
+                        conn.sendall(stream[at:at + args.chunk])
+                        sent += len(stream[at:at + args.chunk])
+                        if args.delay:
+                            time.sleep(args.delay)
+                        # A cancel (1 1) may come while the record is on its way.
+                        if select.select([conn], [], [], 0)[0]:
+                            break
+                    print("SENT %d" % sent, flush=True)
+                    if args.script == "close":
+                        conn.shutdown(socket.SHUT_RDWR)
+                        print("CLOSED", flush=True)
+                        return
+                elif (kind, action) == (0, 0):
+                    sent, more = cart_datagrams(args, leads, conn, lambda: False)
+                    print("DATAGRAMS %d" % sent, flush=True)
+    except (ConnectionResetError, BrokenPipeError):
+        pass
+    finally:
+        conn.close()
+    print("CLOSED", flush=True)
+
+
+def finder_datagram(kind, type_byte, ip, ident="", text=""):
+    d = bytearray(32)
+    d[0], d[1], d[2], d[3] = 0xFD, kind, 0x20, type_byte
+    d[4:8] = bytes(int(x) for x in ip.split("."))
+    raw_id, raw_text = ident.encode("latin-1")[:8], text.encode("latin-1")[:13]
+    d[8:8 + len(raw_id)] = raw_id
+    d[17:17 + len(raw_text)] = raw_text
+    d[31] = 0xEF
+    return bytes(d)
+
+
+def finder_device_main(argv):
+    p = argparse.ArgumentParser(prog="devsim.py finder-device")
+    p.add_argument("--port", type=int, default=3000, help="where requests arrive")
+    p.add_argument("--id", default="CART7")
+    p.add_argument("--text", default="Resting ECG")
+    p.add_argument("--ip", default="127.0.0.1", help="the address the device announces")
+    p.add_argument("--type", type=lambda v: int(v, 0), default=0x12)
+    p.add_argument("--ask", type=int, default=0,
+                   help="send one request to this port on 127.0.0.1 first")
+    p.add_argument("--answer-port", type=int, default=3003,
+                   help="where answers to a request go (the PC's answer port)")
+    p.add_argument("--seconds", type=float, default=5.0)
+    args = p.parse_args(argv)
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("0.0.0.0", args.port))
+    print("LISTEN %d" % sock.getsockname()[1], flush=True)
+
+    def send(data, to):
+        if not to[0].startswith("127."):
+            raise SystemExit("devsim talks to loopback only")
+        sock.sendto(data, to)
+        print("SENT " + data.hex(), flush=True)
+
+    if args.ask:
+        send(finder_datagram(0, args.type, args.ip, args.id, args.text), ("127.0.0.1", args.ask))
+    deadline = time.monotonic() + args.seconds
+    while time.monotonic() < deadline:
+        if not select.select([sock], [], [], 0.05)[0]:
+            continue
+        data, sender = sock.recvfrom(256)
+        print("RECV " + data.hex(), flush=True)
+        if len(data) == 32 and data[0] == 0xFD and data[1] == 0 and data[31] == 0xEF:
+            send(finder_datagram(1, args.type, args.ip, args.id, args.text),
+                 (sender[0], args.answer_port))
+    sock.close()
+    return 0
+
+
+ROLES = {"cart": cart_main, "finder-device": finder_device_main}
 
 
 if __name__ == "__main__":

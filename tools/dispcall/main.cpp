@@ -4,6 +4,9 @@
 // s: l: f: d: b: t: gives the type explicitly (short, long, float, double, BOOL, text).
 // "..." keeps commas and blanks inside one argument. Prints one line per call and one
 // per event received; -w keeps the event loop running that long after the last call.
+// A step '@wait(EventName, ms)' runs the event loop until that event has come (one not yet
+// waited for) or ms have passed, and prints "wait EventName" or "wait EventName: timeout"
+// (a failure); '@wait(ms)' runs the event loop for ms.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -11,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,9 +34,18 @@ public:
         for (size_t i = 0; i < args.size(); ++i) line += (i ? ", " : "") + args[i].Display();
         std::printf("%s)\n", line.c_str());
         std::fflush(stdout);
+        if (m) ++m_unclaimed[m->name];
+    }
+    // TRUE (and the event claimed) when it came and was not waited for yet.
+    bool Claim(const std::string& name) {
+        auto it = m_unclaimed.find(name);
+        if (it == m_unclaimed.end() || it->second == 0) return false;
+        --it->second;
+        return true;
     }
 
 private:
+    std::map<std::string, int> m_unclaimed;
     const DispInterface& m_events;
 };
 
@@ -120,6 +133,28 @@ int main(int argc, char** argv) {
     for (; i < argc; ++i) {
         std::string name;
         std::vector<Variant> args;
+        if (argv[i][0] == '@') {
+            if (!ParseCall(argv[i] + 1, name, args) || name != "wait" || args.empty() ||
+                args.size() > 2) {
+                std::fprintf(stderr, "dispcall: cannot read the step %s\n", argv[i]);
+                ++failures;
+                continue;
+            }
+            const std::string event = args.size() == 2 ? args[0].AsText() : std::string();
+            const int nMs = std::atoi(args.back().AsText().c_str());
+            QElapsedTimer t;
+            t.start();
+            bool bCame = false;
+            while (!(bCame = !event.empty() && sink.Claim(event)) && t.elapsed() < nMs) {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+            }
+            if (!event.empty()) {
+                std::printf("wait %s%s\n", event.c_str(), bCame ? "" : ": timeout");
+                std::fflush(stdout);
+                if (!bCame) ++failures;
+            }
+            continue;
+        }
         if (!ParseCall(argv[i], name, args)) {
             std::fprintf(stderr, "dispcall: cannot read the call %s\n", argv[i]);
             ++failures;

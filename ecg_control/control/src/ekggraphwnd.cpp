@@ -6,13 +6,20 @@
 #include <cctype>
 #include <climits>
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPrinterInfo>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 
+#include "ecg_control/control/ekgpreviewdlg.h"
 #include "ecg_control/control/wavelinctrl.h"
+#include "printjob/printjob.h"
 #include "ecg_control/ekgfile.h"
+#include "ecg_control/link/linksettings.h"
+#include "ecg_control/link/recordcompletion.h"
+#include "platform/sockerr.h"
 #include "platform/folders.h"
 #include "urlfetch.h"
 
@@ -102,13 +109,17 @@ CEkgGraphWnd::CEkgGraphWnd(QWidget* pParent) : QAbstractScrollArea(pParent) {
     viewport()->setMouseTracking(true);
     m_page.Attach(&m_wave, &m_info, &m_morph, &m_deviceInfo);
     m_magnifier.Attach(&m_wave, &m_info, &m_morph);
+    m_printPage.Attach(&m_wave, &m_info, &m_morph, &m_deviceInfo);
     m_exporter.SetPdfErrorSink([this](long nError, long nDetail) {
         if (m_pCtrl) {
             m_pCtrl->FireEKGPDFError(nError, nDetail);
         }
     });
-    m_statusTimer.setInterval(kStatusTimerMs);
-    QObject::connect(&m_statusTimer, &QTimer::timeout, [this] { OnStatusTimer(); });
+    m_statusTimer.setInterval(ekglink::CLinkSettings::Current().nStatusMs);
+    QObject::connect(&m_statusTimer, &QTimer::timeout, [this] {
+        OnStatusTimer();
+        m_link.OnTimerTick();
+    });
     EKGSetBackColor(0xFFFFFF);
     EKGInitialize(1, 3, 2, 0, 2, 3);
 }
@@ -224,22 +235,40 @@ void CEkgGraphWnd::EKGSetBackColor(long cr) {
     Refresh();
 }
 
-// Device link seams: monitoring and recording come with the device link; until then no
-// method enters modes 2 to 8, so there is never a link to stop.
+// ---------------------------------------------------------------------------------------
+// Device link: the view keeps the mode and the shown record; the link keeps the sockets.
+
+// Ends whatever link is under way, the sockets closed before the buffers they fill go (also
+// when the cart cannot be told to stop).
 void CEkgGraphWnd::StopLink() {
     if (m_nMode == kModeMonitorConnect || m_nMode == kModeMonitorData) {
         EKGStopMonitoring();
     } else if (m_nMode == kModeRecordConnect || m_nMode == kModeRecordData) {
         FinishRecording();
     }
-}
-
-void CEkgGraphWnd::FinishRecording() {
     m_statusTimer.stop();
+    m_link.EndAttempt();
+    m_link.CloseLink();
 }
 
-BOOL CEkgGraphWnd::EKGStartMonitoring(const CString&, short) {
-    return FALSE;
+BOOL CEkgGraphWnd::EKGStartMonitoring(const CString& strIp, short) {
+    EKGClearGraph();
+    m_link.ResetCounts();
+    setUpdatesEnabled(false);
+    m_nMode = kModeMonitorConnect;
+    if (m_page.Painter().Layout().GetFormat() == kFormatBeat) {
+        EKGSetChType(kFormat12x1);
+    }
+    EKGShowInnerGrid(0);
+    setUpdatesEnabled(true);
+    if (!m_link.ConnectDevice(strIp, 5000)) {
+        EKGShowInnerGrid(1);
+        return FALSE;
+    }
+    CreateStatusLabel();
+    m_strStatusText.clear();
+    m_statusTimer.start();
+    return TRUE;
 }
 
 BOOL CEkgGraphWnd::EKGStopMonitoring() {
@@ -247,17 +276,126 @@ BOOL CEkgGraphWnd::EKGStopMonitoring() {
     if (m_nMode != kModeMonitorConnect && m_nMode != kModeMonitorData) {
         return FALSE;
     }
-    m_nMode = kModeMonitorStopped;
+    if (!m_link.SendDeviceCommand(0, 1)) {
+        return FALSE;
+    }
     Refresh();
+    m_link.EndAttempt();
+    m_nMode = kModeMonitorStopped;
+    m_link.CloseLink();
     return TRUE;
 }
 
-BOOL CEkgGraphWnd::EKGStartRecording(const CString&, short) {
-    return FALSE;
+BOOL CEkgGraphWnd::EKGStartRecording(const CString& strIp, short nTimeout) {
+    m_link.ResetCounts();
+    EKGClearGraph();
+    m_link.ResetCounts();
+    m_nMode = kModeRecordConnect;
+    EKGShowInnerGrid(1);
+    m_statusTimer.start();
+    return m_link.ConnectDevice(strIp, nTimeout);
 }
 
+// With no recording under way there is nothing to stop (a finished one is not analysed
+// again).
 BOOL CEkgGraphWnd::EKGStopRecording() {
-    return FALSE;
+    if (m_nMode != kModeRecordConnect && m_nMode != kModeRecordData) {
+        return FALSE;
+    }
+    return FinishRecording();
+}
+
+void CEkgGraphWnd::ClearRecordForLink() {
+    FreeRecord();
+    m_page.Painter().Layout().Free();
+    m_bMeasureRect = FALSE;
+    Refresh();
+}
+
+// One outcome per attempt: the status timer stops and the link falls silent whatever the
+// result. bDropped: the cart closed the stream before the end of the record.
+BOOL CEkgGraphWnd::FinishRecording(BOOL bDropped) {
+    m_statusTimer.stop();
+    m_link.EndAttempt();
+    if (m_nMode != kModeRecordEnded) {
+        m_link.SendDeviceCommand(1, 1);
+        m_link.CloseLink();
+        m_nMode = kModeNone;
+        ClearRecordForLink();
+        if (bDropped && m_pCtrl) {
+            m_pCtrl->FireEKGConnected(platform::kWsaEtimedout, -1);
+        }
+        return FALSE;
+    }
+    m_link.CloseLink();
+    const int nItems = m_link.ItemCount();
+    if (nItems < ekglink::kMinRecordItems) {
+        m_nMode = kModeNone;
+        ClearRecordForLink();
+        if (m_pCtrl) m_pCtrl->FireRecordSignalNotGood();
+        return FALSE;
+    }
+    SetMainsMode(0);
+    CEngineLauncher launcher;
+    const ekglink::CCompletionResult result = ekglink::CompleteRecording(
+        m_wave, m_info, m_morph, nItems, m_strEngineDir, m_nLanguage, launcher);
+    if (result.outcome != ekglink::ECompletion::kCompleted) {
+        ClearRecordForLink();
+        if (m_pCtrl) m_pCtrl->FireEKGRecordFail(1);
+        return FALSE;
+    }
+    m_page.Invalidate();
+    m_magnifier.Page().Invalidate();
+    Refresh();
+    if (m_pCtrl) m_pCtrl->FireEKGRecordCompleted();
+    return TRUE;
+}
+
+// The cart closed the link while monitoring: monitoring stops (told to the cart when it can
+// still hear it, else the link is just closed) and the host hears of it once, instead of a
+// sweep that runs on without a status timer.
+void CEkgGraphWnd::LinkMonitorDropped() {
+    QTimer::singleShot(0, this, [this] {
+        if (m_nMode != kModeMonitorConnect && m_nMode != kModeMonitorData) {
+            return;
+        }
+        if (!EKGStopMonitoring()) {
+            m_link.EndAttempt();
+            m_link.CloseLink();
+            EKGShowInnerGrid(1);
+            m_nMode = kModeNone;
+        }
+        if (m_pCtrl) m_pCtrl->FireEKGConnected(platform::kWsaEtimedout, -1);
+    });
+}
+
+void CEkgGraphWnd::LinkRecordDropped() {
+    QTimer::singleShot(0, this, [this] {
+        if (m_nMode == kModeRecordConnect || m_nMode == kModeRecordData) FinishRecording(TRUE);
+    });
+}
+
+void CEkgGraphWnd::LinkRecordEnded() {
+    QTimer::singleShot(0, this, [this] {
+        if (m_nMode == kModeRecordEnded) FinishRecording();
+    });
+}
+
+void CEkgGraphWnd::LinkSignalNotGood() {
+    EKGStopMonitoring();
+    if (m_pCtrl) m_pCtrl->FireMonitorSignalNotGood();
+}
+
+void CEkgGraphWnd::FireConnected(short nError, short nMode) {
+    if (m_pCtrl) m_pCtrl->FireEKGConnected(nError, nMode);
+}
+
+void CEkgGraphWnd::FireReceiving(float fPercent) {
+    if (m_pCtrl) m_pCtrl->FireEKGRecordReceiving(fPercent);
+}
+
+void CEkgGraphWnd::FireLeadFault(short nLead) {
+    if (m_pCtrl) m_pCtrl->FireEKGLeadFault(nLead);
 }
 
 void CEkgGraphWnd::FreeRecord() {
@@ -382,33 +520,48 @@ void CEkgGraphWnd::EKGSetSpeed(short n) {
     Refresh();
 }
 
-// Printing comes with the printing code; until then every printer counts as one that
-// cannot be opened.
-short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short, short, short) {
+// The paper report on a CUPS queue: 1 no printer name, 2 no record, 3 no such queue, 4 the
+// document could not be made or the queue did not take it; 0 when the queue took the job.
+short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short nGain, short nChType, short nRhyCh) {
     if (strPrinter.empty()) {
         return 1;
     }
-    if (!m_wave.HasBlock() || m_wave.GetSamplesPerChannel() == 0) {
+    if (!m_wave.HasBlock() || m_wave.GetSamplesPerChannel() == 0 ||
+        !m_printPage.Prepare(nChType, nGain, nRhyCh)) {
         return 2;
     }
-    return 3;
+    const QString strQueue = ToQString(strPrinter);
+    if (QPrinterInfo::printerInfo(strQueue).isNull()) {
+        return 3;
+    }
+    CPrintJob job;
+    const QString strTitle = QGuiApplication::applicationDisplayName();
+    if (!job.Begin(strQueue, strTitle, QPageLayout::Landscape, QPageSize(QPageSize::A4))) {
+        return 4;
+    }
+    QPrinter& printer = job.Printer();
+    const QRect rcPage = printer.pageLayout().fullRectPixels(printer.resolution());
+    const double dPxPerMm = printer.resolution() / 25.4;
+    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, rcPage.width());
+    return job.End() > 0 ? 0 : 4;
 }
 
 short CEkgGraphWnd::EKGPrintPreview(short, short, short) {
-    return 2;  // as if closed
+    CEkgPreviewDlg dlg(m_page, this);
+    return static_cast<short>(dlg.Run());
 }
 
 BOOL CEkgGraphWnd::EKGSetPrintGraphPen(short nStyle, short nWidth, long cr) {
     m_printGraphPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGraphPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 BOOL CEkgGraphWnd::EKGSetPrintGridPen(short nStyle, short nWidth, long cr) {
     m_printGridPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGridPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 BOOL CEkgGraphWnd::EKGSetPrintGridInnerPen(short nStyle, short nWidth, long cr) {
     m_printInnerPen = {nStyle, nWidth, static_cast<COLORREF>(cr)};
-    return TRUE;
+    return m_printPage.SetGridInnerPen(nStyle, nWidth, static_cast<COLORREF>(cr));
 }
 
 BOOL CEkgGraphWnd::EKGMakeImage(const CString& strPath, short nChType, short nGain, short nRhyCh,
@@ -529,17 +682,21 @@ void CEkgGraphWnd::EKGSetLanguage(short n) {
 void CEkgGraphWnd::EKGSetPrintDiag(short b) {
     m_printFlags.bDiag = b != 0;
     m_page.Header().SetShowStatements(b != 0);
+    m_printPage.SetShowStatements(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintParam(short b) {
     m_printFlags.bParam = b != 0;
     m_page.Header().SetShowMeasurements(b != 0);
+    m_printPage.SetShowMeasurements(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintComment(short b) {
     m_printFlags.bComment = b != 0;
     m_page.Header().SetShowComment(b != 0);
+    m_printPage.SetShowComment(b != 0);
 }
 void CEkgGraphWnd::EKGSetPrintPacemaker(short b) {
     m_printFlags.bPacemaker = b != 0;
+    m_printPage.SetShowPacemaker(b != 0);
 }
 
 void CEkgGraphWnd::EKGShowInnerGrid(short b) {
@@ -656,11 +813,8 @@ void CEkgGraphWnd::scrollContentsBy(int, int) {
 void CEkgGraphWnd::DrawPage(QPainter& painter, const QRect& rc) {
     painter.fillRect(rc, ColorFromRef(m_crBack));
     m_page.DrawPart(painter, rc, ScrollX(), ScrollY());
-    if (m_nSweepItem >= 0 && (m_nMode == kModeMonitorData) && m_nSweepItem < 199) {
-        const double s = m_page.Painter().Layout().GetPixelsPerSample();
-        const int x = static_cast<int>((m_nSweepItem + 1) * 5 * s) +
-                      m_page.Grid().GetBorderPixels() - ScrollX();
-        painter.fillRect(QRect(x, 0, 2, m_page.GetHeight()), ColorFromRef(m_crMonitorBar));
+    if (m_nSweepItem >= 0 && m_nMode == kModeMonitorData) {
+        m_page.DrawSweep(painter, m_nSweepItem, ScrollX(), ScrollY(), rc.width(), m_crMonitorBar);
     }
 }
 

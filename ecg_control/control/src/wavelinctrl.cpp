@@ -5,6 +5,7 @@
 
 #include "ecg_control/draw/drawtools.h"
 #include "platform/notifier.h"
+#include "ecg_control/link/ekgfinder.h"
 
 using platform::DispMember;
 using platform::Variant;
@@ -404,23 +405,31 @@ const platform::DispInterface& CWavelinPropPage::Events() const {
 }
 
 // ---------------------------------------------------------------------------------------
-// Device finder seam: the discovery issue replaces these with the process-wide finder.
+// The process-wide device finder: the control library makes it when it is loaded
+// (wavelinentry.cpp); without one (a program that links the control itself) nothing is found.
 
 namespace wavelin {
 namespace {
+ekglink::CEkgFinder* g_pFinder = nullptr;
 short g_nFinderType = 16;
 }
+void SetProcessFinder(ekglink::CEkgFinder* pFinder) {
+    g_pFinder = pFinder;
+    if (g_pFinder) g_pFinder->SetType(g_nFinderType);
+}
 short FinderDeviceCount() {
-    return 0;
+    return g_pFinder ? g_pFinder->Count() : 0;
 }
-CString FinderDeviceText(int, short) {
-    return CString();
+CString FinderDeviceText(int nWhat, short nIndex) {
+    return g_pFinder ? g_pFinder->Text(nWhat, nIndex) : CString();
 }
-short FinderSearch(short) {
-    return 0;
+// 1 whatever was found: hosts take the count from EKGGetConnectedEKGCnt.
+short FinderSearch(short nTimeout) {
+    return g_pFinder ? g_pFinder->Search(nTimeout) : 1;
 }
 void FinderSetType(short nType) {
     g_nFinderType = nType;
+    if (g_pFinder) g_pFinder->SetType(nType);
 }
 short FinderGetType() {
     return g_nFinderType;

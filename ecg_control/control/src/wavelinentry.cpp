@@ -3,9 +3,20 @@
 
 #include "ecg_control/control/wavelinctrl.h"
 #include "ecg_control/wavelin_dispids.h"
+#include "ecg_control/link/ekgfinder.h"
 #include "platform/dispatch.h"
 
 using namespace platform;
+
+namespace {
+// One finder for the process, from load to unload: its thread answers carts that look for
+// a PC even before a control exists.
+struct CProcessFinder {
+    ekglink::CEkgFinder finder;
+    CProcessFinder() { wavelin::SetProcessFinder(&finder); }
+    ~CProcessFinder() { wavelin::SetProcessFinder(nullptr); }
+} g_processFinder;
+}  // namespace
 
 extern "C" {
 

@@ -2,6 +2,8 @@
 // called once through Invoke.
 #include <gtest/gtest.h>
 
+#include "ecg_control/control/ekgpreviewdlg.h"
+
 #include <QWidget>
 #include <memory>
 #include <set>
@@ -76,6 +78,8 @@ TEST(WavelinDispIds, HostContractSpotChecks) {
 TEST(WavelinDispIds, EveryMemberAnswersOnAnEmptyControl) {
     testsupport::CTempDir dir;
     testsupport::CScriptedNotifier notifier;
+    // The print preview is closed at once, as an operator would.
+    const auto previous = CEkgPreviewDlg::SetRunner([](CEkgPreviewDlg&) { return 2; });
     QWidget host;
     host.resize(640, 480);
     CWavelinCtrl ctrl(&host);
@@ -93,6 +97,7 @@ TEST(WavelinDispIds, EveryMemberAnswersOnAnEmptyControl) {
         EXPECT_EQ(result.Type(), m.result);
     }
     EXPECT_EQ(notifier.calls.size(), 1u);  // the about box
+    CEkgPreviewDlg::SetRunner(previous);
 }
 
 // A host may destroy its window before it releases the control: the calls that still come

@@ -17,7 +17,8 @@ TEST(WavelinE2e, ServerConversionThroughDispcall) {
     ASSERT_EQ(st, 0);
     const std::string env = "cd " + ShellQuote(dir.Path()) +
                             " && XDG_CONFIG_HOME=" + ShellQuote(dir / "cfg") +
-                            " TMPDIR=" + ShellQuote(dir.Path()) + " QT_QPA_PLATFORM=offscreen ";
+                            " TMPDIR=" + ShellQuote(dir.Path()) +
+                            " QT_QPA_PLATFORM=offscreen CORVANE_DISCOVERY=loopback ";
     // A registry that cannot be written is a class registration failure.
     testsupport::WriteFile(dir / "blocked", "");
     std::string out = RunCommand("XDG_CONFIG_HOME=" + ShellQuote(dir / "blocked/cfg") +

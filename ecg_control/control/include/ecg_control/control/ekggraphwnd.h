@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "ecg_control/control/ekgdevicelink.h"
+#include "ecg_control/control/ekgprintpage.h"
 #include "ecg_control/draw/drawtools.h"
 #include "ecg_control/draw/ekgpage.h"
 #include "ecg_control/ekgrecord.h"
@@ -55,10 +57,10 @@ private:
     COLORREF m_crText = 0xFFFFFF;
 };
 
-class CEkgGraphWnd : public QAbstractScrollArea {
+class CEkgGraphWnd : public QAbstractScrollArea, private IEkgLinkOwner {
 public:
     static constexpr int kId = 70001;
-    static constexpr int kStatusTimerMs = 2000;
+    static constexpr int kStatusTimerMs = 2000;  // the system value; settings may change it
 
     // View modes (EKGGetMode).
     enum : short {
@@ -170,6 +172,11 @@ public:
     // Sweep of live monitoring for stored item n (5 samples an item).
     void SweepMonitorItem(int nItem);
 
+    // The device link (tests drive its notifications and ticks).
+    CEkgDeviceLink& Link() { return m_link; }
+    CEkgPrintPage& PrintPage() { return m_printPage; }
+    QTimer& StatusTimer() { return m_statusTimer; }
+
     // Readers for tests and the host side.
     CEkgPage& ScreenPage() { return m_page; }
     CEkgMagnifier& Magnifier() { return m_magnifier; }
@@ -206,7 +213,22 @@ private:
     BOOL ToolsActive() const;
     BOOL IsMonitoring() const;
     void StopLink();
-    void FinishRecording();
+    BOOL FinishRecording(BOOL bDropped = FALSE);
+    void ClearRecordForLink();
+
+    // IEkgLinkOwner
+    short LinkMode() const override { return m_nMode; }
+    void SetLinkMode(short nMode) override { m_nMode = nMode; }
+    void LinkInnerGrid(BOOL bOn) override { EKGShowInnerGrid(bOn ? 1 : 0); }
+    void LinkSweep(int nItem) override { SweepMonitorItem(nItem); }
+    void LinkStatusText(const CString& strText) override { m_strStatusText = strText; }
+    void LinkMonitorDropped() override;
+    void LinkRecordDropped() override;
+    void LinkRecordEnded() override;
+    void LinkSignalNotGood() override;
+    void FireConnected(short nError, short nMode) override;
+    void FireReceiving(float fPercent) override;
+    void FireLeadFault(short nLead) override;
     void FreeRecord();
     void ReportMeasurement();
     void SetCursorKind(int nKind);
@@ -226,6 +248,7 @@ private:
     CEkgMagnifier m_magnifier;
     CEkgExporter m_exporter;
     CEkgPrintFlags m_printFlags;
+    CEkgPrintPage m_printPage;
     CPenSpec m_printGraphPen{PS_SOLID, 1, 0};
     CPenSpec m_printGridPen{PS_SOLID, 1, 0x8080FF};
     CPenSpec m_printInnerPen{PS_SOLID, 1, 0xBFBFFF};
@@ -250,4 +273,5 @@ private:
     CString m_strEngineDir;
     CString m_strBanner;
     QTimer m_statusTimer;
+    CEkgDeviceLink m_link{*this, m_wave, m_info};
 };

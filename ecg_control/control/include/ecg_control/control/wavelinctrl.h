@@ -11,6 +11,10 @@
 #include "ecg_control/wavelin_dispids.h"
 #include "platform/dispatch.h"
 
+namespace ekglink {
+class CEkgFinder;
+}
+
 class CWavelinCtrl;
 
 // One entry of the control's dispatch map: identifier, name, handler.
@@ -84,9 +88,10 @@ private:
     QPointer<QWidget> m_pWnd;
 };
 
-// Process-wide values of the device finder that the finder issue fills in; until then no
-// device is ever found.
+// The process-wide device finder behind DISPIDs 58-63 (set by the control library at load;
+// without it no device is found and a search still answers 1).
 namespace wavelin {
+void SetProcessFinder(ekglink::CEkgFinder* pFinder);
 short FinderDeviceCount();
 CString FinderDeviceText(int nWhat, short nIndex);
 short FinderSearch(short nTimeout);

@@ -1,0 +1,211 @@
+// The device link inside the control, against a cart played by the test on 127.0.0.1 with
+// Qt sockets; the window's timer ticks are driven by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include "ecg_control/control/wavelinctrl.h"
+#include "ecg_control/link/linksettings.h"
+#include "ecg_control/wavelin_dispids.h"
+
+using platform::Variant;
+
+namespace {
+
+class CEventLog : public platform::IEventSink {
+public:
+    void OnEvent(platform::DISPID id, const std::vector<Variant>& args) override {
+        std::string line = std::to_string(id);
+        for (const Variant& v : args) line += "," + v.Display();
+        events.push_back(line);
+    }
+    int Count(const std::string& prefix) const {
+        int n = 0;
+        for (const std::string& e : events) n += e.rfind(prefix, 0) == 0;
+        return n;
+    }
+    std::vector<std::string> events;
+};
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+template <typename Pred>
+bool PumpUntil(Pred pred, int ms = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return pred();
+}
+
+class DeviceLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = ekglink::CLinkSettings::Current();
+        ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QUdpSocket probe;
+        ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+        auto& s = ekglink::CLinkSettings::Current();
+        s.nDevicePort = m_server.serverPort();
+        s.nMonitorPort = probe.localPort();
+        s.nStatusMs = 1000000;  // ticks come from the test
+        probe.close();
+        m_host.resize(700, 500);
+        m_pCtrl = std::make_unique<CWavelinCtrl>(&m_host);
+        m_pCtrl->Widget()->resize(700, 500);
+        m_pCtrl->SetEventSink(&m_log);
+        m_host.show();
+    }
+    void TearDown() override {
+        m_pCtrl->SetEventSink(nullptr);
+        m_pCtrl.reset();
+        ekglink::CLinkSettings::Current() = m_saved;
+    }
+    CEkgGraphWnd& View() { return m_pCtrl->View(); }
+
+    // Starts monitoring and accepts the link; the cart's end of it.
+    QTcpSocket* StartMonitoring() {
+        EXPECT_TRUE(View().EKGStartMonitoring("127.0.0.1", 1000));
+        EXPECT_TRUE(PumpUntil([&] { return m_server.hasPendingConnections(); }));
+        QTcpSocket* cart = m_server.nextPendingConnection();
+        EXPECT_TRUE(PumpUntil([&] { return cart && cart->bytesAvailable() >= 3; }));
+        EXPECT_EQ(cart->read(3), QByteArray("\0\0\0", 3));
+        return cart;
+    }
+    void Datagram(int f1 = -1, int f2 = 0, int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            QByteArray d(82, '\0');
+            d[0] = 3;
+            d[1] = 80;
+            for (int k = 2; k < 82; k += 2) d[k + 1] = static_cast<char>(20 + (m_nSent % 50));
+            if (f1 >= 0) {
+                d[1] = 82;
+                d.append(static_cast<char>(f1));
+                d.append(static_cast<char>(f2));
+            }
+            m_udp.writeDatagram(d, QHostAddress::LocalHost,
+                                static_cast<quint16>(ekglink::CLinkSettings::Current().nMonitorPort));
+            ++m_nSent;
+        }
+    }
+
+    ekglink::CLinkSettings m_saved;
+    QTcpServer m_server;
+    QUdpSocket m_udp;
+    QWidget m_host;
+    std::unique_ptr<CWavelinCtrl> m_pCtrl;
+    CEventLog m_log;
+    int m_nSent = 0;
+};
+
+const std::string kConnected = std::to_string(wavelin::EVENTID_EKGConnected) + ",";
+
+}  // namespace
+
+TEST_F(DeviceLinkTest, MonitoringSweepsShowsFaultsAndNeverStallsWhileDataFlows) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    EXPECT_EQ(m_log.events.front(), kConnected + "0,1");
+    View().EKGSetMonitoringBarColor(0x00FF00);
+    // 100 datagrams a second for longer than a sweep: the stall check sees them all.
+    for (int tick = 0; tick < 8; ++tick) {
+        Datagram(-1, 0, 50);
+        ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == m_nSent; })) << tick;
+        View().Link().OnTimerTick();
+    }
+    EXPECT_EQ(View().EKGGetMode(), CEkgGraphWnd::kModeMonitorData);
+    EXPECT_EQ(View().Link().SweepPosition(), 400 % 200);
+    EXPECT_EQ(m_log.Count(kConnected), 1);
+
+    // The sweep bar stands just after the newest samples.
+    Datagram(-1, 0, 30);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == m_nSent; }));
+    const QImage image = View().RenderView();
+    int nBar = 0;
+    for (int x = 0; x < image.width(); ++x) nBar += (image.pixel(x, image.height() / 2) & 0xFFFFFF) == 0x00FF00;
+    EXPECT_GE(nBar, 2);
+
+    // A lead fault: events in order and the status label's text.
+    Datagram(0x01, 0x20);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == m_nSent; }));
+    const std::string fault = std::to_string(wavelin::EVENTID_EKGLeadFault) + ",";
+    ASSERT_GE(m_log.events.size(), 3u);
+    EXPECT_EQ(m_log.events[m_log.events.size() - 2], fault + "1");
+    EXPECT_EQ(m_log.events.back(), fault + "6");
+    View().OnStatusTimer();
+    ASSERT_NE(View().GetStatusLabel(), nullptr);
+    EXPECT_EQ(View().GetStatusLabel()->GetText(), "Lead fault : RA V1");
+
+    // Silence: the third tick ends the attempt once, later ticks say nothing more.
+    for (int tick = 0; tick < 6; ++tick) View().Link().OnTimerTick();
+    EXPECT_EQ(m_log.Count(kConnected), 2);
+    EXPECT_EQ(m_log.events.back(), kConnected + "10060,-1");
+    EXPECT_EQ(View().EKGGetMode(), CEkgGraphWnd::kModeNone);
+}
+
+TEST_F(DeviceLinkTest, ClearingClosesBothSocketsEvenWhenTheStopCannotBeSent) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    Datagram(-1, 0, 5);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 5; }));
+    // The cart's end goes away just before the host clears: the stop command reaches no one.
+    cart->abort();
+    m_pCtrl->InvokeByName("EKGClearGraph", {}, nullptr);
+    EXPECT_EQ(View().Link().LinkState(), CEkgDeviceLink::kClosed);
+    EXPECT_FALSE(View().Wave().HasBlock());
+    Pump(100);
+    // The monitor port is free again.
+    QUdpSocket again;
+    EXPECT_TRUE(again.bind(QHostAddress::AnyIPv4, static_cast<quint16>(ekglink::CLinkSettings::Current().nMonitorPort)));
+    for (int tick = 0; tick < 4; ++tick) View().Link().OnTimerTick();
+    EXPECT_EQ(m_log.Count(kConnected), 1);  // no time-out after the host's clear
+}
+
+TEST_F(DeviceLinkTest, FailedConnectIsReportedOnce) {
+    m_server.close();
+    ASSERT_TRUE(View().EKGStartRecording("127.0.0.1", 0));
+    ASSERT_TRUE(PumpUntil([&] { return m_log.Count(kConnected) == 1; }));
+    EXPECT_EQ(m_log.events.back(), kConnected + "10061,-1");
+    for (int tick = 0; tick < 6; ++tick) View().Link().OnTimerTick();
+    EXPECT_EQ(m_log.Count(kConnected), 1);
+}
+
+TEST_F(DeviceLinkTest, SignalNotGoodStopsWithoutStoringItsSamples) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    Datagram(0, 0, 3);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 3; }));
+    const short before = View().Wave().GetSample(6, 15);  // V1, first sample of item 3
+    m_nSent = 40;  // other sample values
+    Datagram(0x40, 0);
+    ASSERT_TRUE(PumpUntil([&] { return View().EKGGetMode() == CEkgGraphWnd::kModeMonitorStopped; }));
+    EXPECT_EQ(View().Wave().GetSample(6, 15), before);
+    EXPECT_EQ(m_log.events.back(), std::to_string(wavelin::EVENTID_MonitorSignalNotGood));
+    EXPECT_TRUE(PumpUntil([&] { return cart->bytesAvailable() >= 3; }));
+    EXPECT_EQ(cart->read(3), QByteArray("\0\1\0", 3));  // stop monitoring
+}
+
+TEST_F(DeviceLinkTest, CartThatDropsTheMonitoringLinkEndsTheAttemptOnce) {
+    QTcpSocket* cart = StartMonitoring();
+    ASSERT_TRUE(cart);
+    Datagram(-1, 0, 5);
+    ASSERT_TRUE(PumpUntil([&] { return View().Link().ReceivedItems() == 5; }));
+    cart->close();
+    ASSERT_TRUE(PumpUntil([&] { return m_log.Count(kConnected) == 2; }));
+    EXPECT_EQ(m_log.events.back(), kConnected + "10060,-1");
+    // Stopped (the stop command may still have gone out on the half-closed link) or ended.
+    EXPECT_TRUE(View().EKGGetMode() == CEkgGraphWnd::kModeMonitorStopped ||
+                View().EKGGetMode() == CEkgGraphWnd::kModeNone);
+    Datagram(-1, 0, 5);
+    Pump(200);
+    for (int tick = 0; tick < 4; ++tick) View().Link().OnTimerTick();
+    EXPECT_EQ(m_log.Count(kConnected), 2);
+    EXPECT_EQ(View().Link().ReceivedItems(), 5);  // the monitor socket is gone
+}
