@@ -200,3 +200,28 @@ TEST_F(LindarE2E, WithoutAFileTheTitleIsEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
+    CChild wm({"/usr/bin/openbox"}, dir / "openbox.log");
+    Settle(1000);
+    auto first = Start({Fx("server.ekg")}, "first.log");
+    ASSERT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")));
+    const std::string strId =
+        RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
+    ASSERT_FALSE(strId.empty());
+    const std::string strState = "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
+    RunCommand("xdotool windowminimize " + strId);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t) Settle(100);
+    ASSERT_EQ(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
+    auto second = Start({Fx("control.ekg")}, "second.log");
+    EXPECT_EQ(second->Wait(15000), 0);
+    EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
+    EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(15000), 0);
+}
+
+}  // namespace
