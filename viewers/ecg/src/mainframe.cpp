@@ -10,6 +10,7 @@
 
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
+#include "lindar/patientbar.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
@@ -83,6 +84,15 @@ bool CMainFrame::Create(std::string* pError) {
         pDock->setWidget(pBar);
         pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
         addDockWidget(Qt::TopDockWidgetArea, pDock);
+    }
+    // The left pane: the patient bar.
+    m_pPatient = new CPatientBar;
+    {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName("patientBarDock");
+        pDock->setWidget(m_pPatient);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::LeftDockWidgetArea, pDock);
     }
     m_pPrompts = std::make_unique<CQtPrompts>(this);
     m_pView->SetPrompts(m_pPrompts.get());
@@ -228,6 +238,10 @@ void CMainFrame::OnRefresh() {
     }
     if (m_pParams)
         m_pParams->ShowExam(p);
+    if (m_pPatient) {
+        m_pPatient->ShowExam(p);
+        m_pPatient->EnableBar(p && p->m_pExam);
+    }
     m_pCommands->UpdateAll();
 }
 

@@ -640,3 +640,46 @@ TEST_F(LindarTest, MonitoringWithoutAnAddressSaysWhy) {
 }
 
 }  // namespace
+
+#include "lindar/patientbar.h"
+
+namespace {
+
+TEST(PatientBar, WeightsInPoundsAndTimes) {
+    const std::pair<const char*, const char*> weights[] = {{"154L", "70"}, {"130L", "59"}, {"70", "70"}, {"L", "0"}, {"", ""}};
+    for (auto [in, out] : weights) EXPECT_EQ(CPatientBar::WeightText(in), out) << in;
+    EXPECT_EQ(CPatientBar::TimeText("202612100405"), "2026/12/10 04:05");
+    EXPECT_EQ(CPatientBar::TimeText("2026121004"), "2026121004");
+}
+
+TEST_F(LindarTest, PatientDataSavedReadsBackFromTheFile) {
+    MakeFrame();
+    ASSERT_TRUE(testsupport::WriteFile(dir / "p.ekg", testsupport::ReadFile(Fx("control.ekg"))));
+    ASSERT_TRUE(Doc().OpenExam(dir / "p.ekg", 0));
+    CPatientBar& bar = *frame->PatientBar();
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::NAME)->text().toStdString(), "Maria Oliveira S");
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::SEX)->text().toStdString(), "Feminino");
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::WEIGHT)->text().toStdString(), "59");  // "130L"
+    bar.OnEdit(true);
+    bar.FieldEdit(CPatientBar::NAME)->setText("Ana Souza");
+    bar.FieldEdit(CPatientBar::SEX)->setText("Masculino");
+    notifier.answers.push_back(platform::IDYES);
+    notifier.calls.clear();
+    bar.OnSave();
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[1], "Exame salvo com sucesso!");
+    frame->Commands().OnCommand(COxuLindarDoc::ID_CLOSE_ALL);
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::NAME)->text().toStdString(), "");
+    ASSERT_TRUE(Doc().OpenExam(dir / "p.ekg", 0));
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::NAME)->text().toStdString(), "Ana Souza");
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::WEIGHT)->text().toStdString(), "59");
+    EXPECT_EQ(bar.FieldEdit(CPatientBar::SEX)->text().toStdString(), "Masculino");
+    // Answered No: nothing is written.
+    bar.FieldEdit(CPatientBar::NAME)->setText("Outro");
+    notifier.answers.push_back(platform::IDNO);
+    const std::string strBefore = testsupport::ReadFile(dir / "p.ekg");
+    bar.OnSave();
+    EXPECT_EQ(testsupport::ReadFile(dir / "p.ekg"), strBefore);
+}
+
+}  // namespace

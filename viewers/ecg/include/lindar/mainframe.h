@@ -10,6 +10,7 @@
 #include "recentfiles.h"
 
 class CAnalysisBar;
+class CPatientBar;
 class CColourBar;
 class CToolbarBar;
 class CParamListBar;
@@ -35,6 +36,7 @@ public:
     CAnalysisBar* AnalysisBar() const { return m_pAnalysis; }
     CParamListBar* ParamListBar() const { return m_pParams; }
     CToolbarBar* ToolbarBar() const { return m_pToolbar; }
+    CPatientBar* PatientBar() const { return m_pPatient; }
     CColourBar* ColourBar() const { return m_pColour; }
 
     // A text forwarded by a second start (code 28: sid, 30: a file to open).
@@ -72,5 +74,6 @@ private:
     CAnalysisBar* m_pAnalysis = nullptr;
     CParamListBar* m_pParams = nullptr;
     CToolbarBar* m_pToolbar = nullptr;
+    CPatientBar* m_pPatient = nullptr;
     CColourBar* m_pColour = nullptr;
 };
