@@ -122,7 +122,7 @@ protected:
         return n;
     }
     // Waits until a window of this name exists.
-    bool WaitTitle(const std::string& strTitle, int nMs = 15000) {
+    bool WaitTitle(const std::string& strTitle, int nMs = 45000) {
         for (int t = 0; t < nMs; t += 100) {
             if (Tree().find("\"" + strTitle + "\"") != std::string::npos)
                 return true;
@@ -158,13 +158,13 @@ TEST_F(LindarE2E, OneWindowPerUserWithTheHandOver) {
 
     // A second start hands its file over and ends without a window.
     auto second = Start({Fx("control.ekg")}, "second.log");
-    EXPECT_EQ(second->Wait(15000), 0);
+    EXPECT_EQ(second->Wait(45000), 0);
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
     EXPECT_EQ(CountTitles(), 1);
 
     // "-sid" alone opens nothing.
     auto third = Start({"-sid", "x"}, "third.log");
-    EXPECT_EQ(third->Wait(15000), 0);
+    EXPECT_EQ(third->Wait(45000), 0);
     // Raw frames of code 29 and of a 2,000-byte text change nothing.
     EXPECT_EQ(RunCommand(std::string(LINDARSEND_PATH " 29 ") + ShellQuote(Fx("server.ekg")) + "; echo $?"), "0\n");
     EXPECT_EQ(RunCommand(LINDARSEND_PATH " 30 -b 2000; echo $?"), "0\n");
@@ -176,7 +176,7 @@ TEST_F(LindarE2E, OneWindowPerUserWithTheHandOver) {
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")));
 
     first->Signal(SIGTERM);
-    EXPECT_EQ(first->Wait(15000), 0);
+    EXPECT_EQ(first->Wait(45000), 0);
     const std::string strLog = testsupport::ReadFile(dir / "first.log");
     EXPECT_FALSE(HasSanitizerReport(strLog)) << strLog;
 }
@@ -189,14 +189,14 @@ TEST_F(LindarE2E, AKilledFirstInstanceDoesNotBlockTheNext) {
     auto next = Start({Fx("control.ekg")}, "next.log");
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
     next->Signal(SIGINT);
-    EXPECT_EQ(next->Wait(15000), 0);
+    EXPECT_EQ(next->Wait(45000), 0);
 }
 
 TEST_F(LindarE2E, WithoutAFileTheTitleIsEmpty) {
     auto first = Start({"-u", "a", "-p", "b"}, "first.log");
     EXPECT_TRUE(WaitTitle("Lindar - Vazio"));
     first->Signal(SIGTERM);
-    EXPECT_EQ(first->Wait(15000), 0);
+    EXPECT_EQ(first->Wait(45000), 0);
 }
 
 }  // namespace
@@ -216,12 +216,12 @@ TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
     for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t) Settle(100);
     ASSERT_EQ(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     auto second = Start({Fx("control.ekg")}, "second.log");
-    EXPECT_EQ(second->Wait(15000), 0);
+    EXPECT_EQ(second->Wait(45000), 0);
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
     for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
     EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     first->Signal(SIGTERM);
-    EXPECT_EQ(first->Wait(15000), 0);
+    EXPECT_EQ(first->Wait(45000), 0);
 }
 
 }  // namespace
