@@ -4,7 +4,11 @@
 
 #include "acq_server/ftp/ftpqueue.h"
 #include "acq_server/ftp/ftpthread.h"
+#include <type_traits>
+
 #include "oxudb/oxudbconnect.h"
+#include "oxudb/oxudbuidgen.h"
+#include "oxuutil/singleinstancelock.h"
 #include "oxudb/serverdb.h"
 #include "oxudb/sqlquery.h"
 #include "server_lib/oxuservercom.h"
@@ -394,6 +398,30 @@ TEST_F(OxuHome, DbConnectToPostgresNeedsNameAndUser) {
                  "DbConnect(): Connect Failed. ([Reason] Host: /nonexistent, DB: oxudb, User: oxu)");
     // The data manager exists after a connection attempt, whatever its result.
     EXPECT_NE(com.GetWorkCallback().GetDataManager(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Objects that own servers, threads, a connection or a lock cannot be copied: a copy freed
+// what it shared a second time.
+TEST(OxuOwners, AreNotCopyable) {
+    static_assert(!std::is_copy_constructible_v<COxuServerCom>);
+    static_assert(!std::is_copy_assignable_v<COxuServerCom>);
+    static_assert(!std::is_copy_constructible_v<COxuDbDataManager>);
+    static_assert(!std::is_copy_assignable_v<COxuDbDataManager>);
+    static_assert(!std::is_copy_constructible_v<COxuServerWorkCallback>);
+    static_assert(!std::is_copy_constructible_v<COxuDbConnect>);
+    static_assert(!std::is_copy_assignable_v<COxuDbConnect>);
+    static_assert(!std::is_copy_constructible_v<CSingleInstanceLock>);
+    static_assert(!std::is_copy_assignable_v<CSingleInstanceLock>);
+    static_assert(!std::is_copy_constructible_v<COxuEcgServerSocket>);
+    // The value classes stay copyable.
+    static_assert(std::is_copy_constructible_v<COxuServerSetting>);
+    static_assert(std::is_copy_constructible_v<COxuEcgServerLogger>);
+    static_assert(std::is_copy_constructible_v<COxuDbUIDGen>);
+    SUCCEED();
 }
 
 }  // namespace

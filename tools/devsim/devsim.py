@@ -809,6 +809,73 @@ def load_run(args):
     return 0 if not failed else 1
 
 
+# ----------------------------------------------------------------------------------------
+# Carts mode: K frame-mode carts at once, each sending N records one after another (one
+# connection per record), each record with its own patient ID, time and samples.
+
+
+def carts_run(args):
+    """--carts K --records N: prints one JSON line of totals; --expect gets one entry per
+    record (patient ID, seed, date, whether it was answered 6, reply time in ms)."""
+    import threading
+    if args.host not in ("127.0.0.1", "localhost", "::1"):
+        raise SystemExit("devsim talks to loopback only")
+    base = time.mktime(time.strptime("20260304050607", "%Y%m%d%H%M%S"))
+    entries, lock = [], threading.Lock()
+    barrier = threading.Barrier(args.carts + 1)
+
+    def cart(i):
+        # One stream per cart (its own samples); each record gets its ID and time.
+        a = argparse.Namespace(**vars(args))
+        a.seed = 1 + i
+        a.date = "20260304050607"
+        template = frame_ecg(EcgRecord(a))
+        barrier.wait()
+        for j in range(args.records):
+            a.id = "%s%03d%04d" % (args.id[:6], i, j)
+            a.date = time.strftime("%Y%m%d%H%M%S", time.localtime(base + i * args.records + j))
+            stream = bytearray(template)
+            stream[8:24] = fixed(a.id, 16)  # header frame bytes 4-19
+            stream[100:114] = a.date.encode()  # header frame bytes 96-109
+            entry = {"patient_id": a.id, "seed": a.seed, "date": a.date, "answered": False,
+                     "reply_ms": None}
+            try:
+                with socket.create_connection((args.host, args.port), timeout=args.timeout) as sock:
+                    sock.sendall(stream)
+                    sent = time.perf_counter()
+                    reply = b""
+                    while len(reply) < 4:
+                        chunk = sock.recv(64)
+                        if not chunk:
+                            break
+                        reply += chunk
+                    if reply[:4] == bytes([0xFC, 0x06, 0x00, 0xEF]):
+                        entry["answered"] = True
+                        entry["reply_ms"] = round(1000 * (time.perf_counter() - sent), 2)
+            except OSError:
+                pass
+            with lock:
+                entries.append(entry)
+
+    threads = [threading.Thread(target=cart, args=(i,)) for i in range(args.carts)]
+    for t in threads:
+        t.start()
+    barrier.wait()
+    start = time.perf_counter()
+    for t in threads:
+        t.join()
+    seconds = time.perf_counter() - start
+    if args.expect:
+        with open(args.expect, "w") as f:
+            json.dump(entries, f)
+    answered = sum(1 for e in entries if e["answered"])
+    print(json.dumps({"carts": args.carts, "records": len(entries), "answered": answered,
+                      "seconds": round(seconds, 3),
+                      "records_per_second": round(answered / seconds, 1) if seconds else 0}),
+          flush=True)
+    return 0 if answered == len(entries) else 1
+
+
 def main():
     if len(sys.argv) > 1 and sys.argv[1] in ROLES:
         return ROLES[sys.argv[1]](sys.argv[2:])
@@ -855,10 +922,15 @@ def main():
     p.add_argument("--load", type=int, default=0,
                    help="load mode: this many frame-mode carts at once (script frame-ecg)")
     p.add_argument("--count", type=int, default=10, help="load mode: records per cart")
+    p.add_argument("--carts", type=int, default=0,
+                   help="carts mode: this many frame-mode carts at once")
+    p.add_argument("--records", type=int, default=1, help="carts mode: records per cart")
     args = p.parse_args()
     if args.list:
         print("\n".join(SCRIPTS))
         return 0
+    if args.carts:
+        return carts_run(args)
     if not args.script:
         p.error("a script is needed")
     if args.load > 0:

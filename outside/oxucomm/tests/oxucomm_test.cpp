@@ -139,7 +139,10 @@ TEST_F(OxuComm, SpirometryTestsCarryTheirFixedFields) {
 }
 
 TEST_F(OxuComm, StopReturnsOnceEveryAnsweredRecordWasWorked) {
-    m_rec.bHold = true;  // the work thread waits until the devices were answered
+    {
+        std::lock_guard<std::mutex> lock(m_rec.mutex);
+        m_rec.bHold = true;  // the work thread waits until the devices were answered
+    }
     std::vector<std::thread> devices;
     for (int i = 0; i < 4; ++i)
         devices.emplace_back([this, i] { Devsim("frame-ecg --id D" + std::to_string(i)); });
