@@ -25,6 +25,15 @@ public:
     void Unlock();
     BOOL IsLocked() const;
 
+    // Hands a text with a code to the holder of the lock named as this object's lock, over
+    // its forwarding channel: code and length (32 bits each, little-endian), then the bytes.
+    // TRUE when the whole frame was written.
+    BOOL ProcessCommandLine(LPCSTR lpszText, DWORD dwCode) const;
+    // Path of the forwarding channel of the lock with this name (a local socket in the
+    // user's runtime folder, beside the lock file).
+    static CString ChannelPath(LPCSTR lpszName);
+    const CString& GetName() const { return m_strName; }
+
 private:
     void* m_pApp = nullptr;
     CString m_strName;

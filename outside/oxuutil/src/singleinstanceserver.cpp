@@ -1,0 +1,80 @@
+#include "oxuutil/singleinstanceserver.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QVariant>
+#include <sys/stat.h>
+
+#include "oxuutil/singleinstancelock.h"
+
+namespace {
+DWORD ReadLE32(const QByteArray& buf, int nAt) {
+    DWORD v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(buf[nAt + i]);
+    return v;
+}
+// Frames longer than this are a misbehaving peer: the connection is dropped.
+constexpr DWORD kMaxFrame = 64 * 1024;
+}  // namespace
+
+CSingleInstanceServer::CSingleInstanceServer(QObject* pParent) : QObject(pParent) {}
+
+CSingleInstanceServer::~CSingleInstanceServer() {
+    Close();
+}
+
+bool CSingleInstanceServer::Listen(LPCSTR lpszLockName, Handler handler) {
+    Close();
+    m_handler = std::move(handler);
+    const QString strPath = QString::fromLocal8Bit(CSingleInstanceLock::ChannelPath(lpszLockName));
+    QLocalServer::removeServer(strPath);
+    m_pServer = new QLocalServer(this);
+    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_pServer->listen(strPath)) {
+        delete m_pServer;
+        m_pServer = nullptr;
+        return false;
+    }
+    chmod(strPath.toLocal8Bit().constData(), 0600);
+    connect(m_pServer, &QLocalServer::newConnection, this, [this] { OnConnection(); });
+    return true;
+}
+
+void CSingleInstanceServer::Close() {
+    if (m_pServer) {
+        const QString strPath = m_pServer->fullServerName();
+        m_pServer->close();
+        delete m_pServer;
+        m_pServer = nullptr;
+        QLocalServer::removeServer(strPath);
+    }
+}
+
+void CSingleInstanceServer::OnConnection() {
+    while (QLocalSocket* pSocket = m_pServer ? m_pServer->nextPendingConnection() : nullptr) {
+        connect(pSocket, &QLocalSocket::readyRead, this, [this, pSocket] { OnReadable(pSocket); });
+        connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
+        if (pSocket->bytesAvailable() > 0)
+            OnReadable(pSocket);
+    }
+}
+
+void CSingleInstanceServer::OnReadable(QLocalSocket* pSocket) {
+    QByteArray buf = pSocket->property("corvane_buf").toByteArray();
+    buf += pSocket->readAll();
+    while (buf.size() >= 8) {
+        const DWORD dwCode = ReadLE32(buf, 0);
+        const DWORD dwLen = ReadLE32(buf, 4);
+        if (dwLen > kMaxFrame) {
+            pSocket->abort();
+            return;
+        }
+        if (static_cast<DWORD>(buf.size()) < 8 + dwLen)
+            break;
+        const QByteArray text = buf.mid(8, static_cast<int>(dwLen));
+        buf.remove(0, static_cast<int>(8 + dwLen));
+        if (text.size() <= static_cast<int>(kMaxText) && m_handler)
+            m_handler(dwCode, CString(text.constData(), static_cast<std::size_t>(text.size())));
+    }
+    pSocket->setProperty("corvane_buf", buf);
+}

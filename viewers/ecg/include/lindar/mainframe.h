@@ -1,0 +1,79 @@
+#pragma once
+// Lindar's main window: menus and commands, the view, the title, full screen, the
+// updater, and the texts a second start forwards.
+#include <QMainWindow>
+#include <memory>
+
+#include "cmdmap.h"
+#include "lindar/lindardoc.h"
+#include "lindar/lindarview.h"
+#include "recentfiles.h"
+
+class CAnalysisBar;
+class CPatientBar;
+class CColourBar;
+class CToolbarBar;
+class CParamListBar;
+
+class CMainFrame : public QMainWindow, public IViewHost {
+public:
+    enum : unsigned {
+        ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665, ID_LOGOFF = 32796, ID_LOGOFF_DONE = 32795,
+        ID_COLOUR_BAR = 32794, ID_ECG_BAR = 32804, ID_SETTINGS = 32797,
+        ID_FULL_SCREEN = 32812, ID_RUN_UPGRADE = 32814, ID_REFRESH = 32799,
+        ID_EDIT_NORMAL = 32798, ID_EDIT_PREDEF = 32802, ID_DISABLED_3 = 32803,
+    };
+    enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    bool Create(std::string* pError = nullptr);
+    COxuLindarDoc& Doc() { return m_doc; }
+    COxuLindarView* View() const { return m_pView; }
+    CCommandMap& Commands() { return *m_pCommands; }
+    CRecentFileList& Recent() { return m_recent; }
+    CAnalysisBar* AnalysisBar() const { return m_pAnalysis; }
+    CParamListBar* ParamListBar() const { return m_pParams; }
+    CToolbarBar* ToolbarBar() const { return m_pToolbar; }
+    CPatientBar* PatientBar() const { return m_pPatient; }
+    CColourBar* ColourBar() const { return m_pColour; }
+
+    // A text forwarded by a second start (code 28: sid, 30: a file to open).
+    void OnCopyData(DWORD dwCode, const CString& strText);
+    void OnFullScreen();
+    bool IsFullScreen() const { return m_bFullScreen; }
+    void OnRunUpgrade();
+    void OnRefresh();
+    // "Lindar - <document title>".
+    void UpdateFrameTitle();
+
+    // IViewHost
+    void SendCommand(unsigned nID) override;
+    void PostCommand(unsigned nID) override;
+    void SendColourDefaults() override;
+
+    // The updater's path: beside the program.
+    static CString UpgradePath();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildCommands();
+
+    COxuLindarDoc m_doc;
+    COxuLindarView* m_pView = nullptr;
+    CCommandMap* m_pCommands = nullptr;
+    CRecentFileList m_recent{"Corvane/Lindar", 4};
+    std::unique_ptr<IViewPrompts> m_pPrompts;
+    bool m_bFullScreen = false;
+    QByteArray m_savedGeometry;
+    bool m_bMonitoring = false;
+    CAnalysisBar* m_pAnalysis = nullptr;
+    CParamListBar* m_pParams = nullptr;
+    CToolbarBar* m_pToolbar = nullptr;
+    CPatientBar* m_pPatient = nullptr;
+    CColourBar* m_pColour = nullptr;
+};

@@ -1,0 +1,18 @@
+// Lindar, the ECG record viewer.
+#include <QApplication>
+
+#include "lindar/lindarapp.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::vector<CString> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // Before any window: a SIGTERM during start-up ends the program as Exit does.
+    CLindarApp::InstallQuitSignals();
+    CLindarApp theApp;
+    if (!theApp.InitInstance(args))
+        return theApp.IsSecondInstance() ? 0 : 1;
+    const int nResult = app.exec();
+    theApp.ExitInstance();
+    return nResult;
+}

@@ -1,0 +1,311 @@
+#include "lindar/mainframe.h"
+
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QTimer>
+
+#include "lindar/analysisbar.h"
+#include "lindar/displaybars.h"
+#include "lindar/patientbar.h"
+#include "lindar/lindargraphwnd.h"
+#include "lindar/lindarstrings.h"
+#include "platform/folders.h"
+#include "platform/notifier.h"
+#include "platform/process.h"
+#include "platform/codepage.h"
+
+using namespace lindar;
+
+namespace {
+// The program's own dialogs. The print, order, receive and device dialogs are the shared
+// viewer dialogs; until they are here, printing goes to the default printer once.
+class CQtPrompts : public IViewPrompts {
+public:
+    explicit CQtPrompts(QWidget* pParent) : m_pParent(pParent) {}
+    CString AskOpenPath() override {
+        const QString s = QFileDialog::getOpenFileName(m_pParent, {}, {},
+                                                       "EKG File(*.ekg);;RAW File(*.raw);;CSE File(*.dcd)");
+        return s.toLocal8Bit().toStdString();
+    }
+    CString AskSavePath(const CString& strProposed, std::array<int, 4>&) override {
+        const QString s = QFileDialog::getSaveFileName(
+            m_pParent, {}, QString::fromLocal8Bit(strProposed),
+            "JPEG Files (*.jpg);;PDF Files (*.pdf);;Dicom Files (*.dcm);;EKG Files (*.ekg);;XML Files (*.xml)");
+        return s.toLocal8Bit().toStdString();
+    }
+    bool AskPrint(CPrintSettings&) override { return true; }
+    void RunOrderDialog(const CString&, int) override {}
+    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
+    bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
+
+private:
+    QWidget* m_pParent;
+};
+}  // namespace
+
+CMainFrame::CMainFrame() {
+    setObjectName("LindarFrame");
+    m_recent.ReadList();
+}
+
+CMainFrame::~CMainFrame() {
+    m_doc.SetView(nullptr);
+    m_doc.SetTitleHandler({});
+}
+
+bool CMainFrame::Create(std::string* pError) {
+    m_pCommands = new CCommandMap(this);
+    m_pView = new COxuLindarView(m_doc, *this, this);
+    setCentralWidget(m_pView);
+    if (!m_pView->Create(pError))
+        return false;
+    // The bottom panes: analysis bar and parameter list.
+    m_pAnalysis = new CAnalysisBar;
+    m_pParams = new CParamListBar;
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pAnalysis), static_cast<QWidget*>(m_pParams)}) {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName(pBar->objectName() + "Dock");
+        pDock->setWidget(pBar);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::BottomDockWidgetArea, pDock);
+    }
+    // The top panes: tool bar bar and colour bar, both talking to the view by message 1224.
+    auto send = [this](int nItem, int nValue) { return m_pView->OnBarChange(nItem, nValue); };
+    auto command = [this](unsigned nID) { m_pCommands->OnCommand(nID); };
+    m_pToolbar = new CToolbarBar(send, command);
+    m_pColour = new CColourBar(send, command);
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pColour), static_cast<QWidget*>(m_pToolbar)}) {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName(pBar->objectName() + "Dock");
+        pDock->setWidget(pBar);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::TopDockWidgetArea, pDock);
+    }
+    // The left pane: the patient bar.
+    m_pPatient = new CPatientBar;
+    {
+        auto* pDock = new QDockWidget(this);
+        pDock->setObjectName("patientBarDock");
+        pDock->setWidget(m_pPatient);
+        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+        addDockWidget(Qt::LeftDockWidgetArea, pDock);
+    }
+    m_pPrompts = std::make_unique<CQtPrompts>(this);
+    m_pView->SetPrompts(m_pPrompts.get());
+    m_doc.SetView(m_pView);
+    m_doc.SetTitleHandler([this](const CString&) {
+        if (CExamItem* p = m_pView->GetCurrentExam())
+            m_recent.Add(p->GetPath());
+        UpdateFrameTitle();
+    });
+    // Escape leaves full screen wherever the focus is; in normal mode it does nothing.
+    auto* pEscape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    pEscape->setContext(Qt::WindowShortcut);
+    connect(pEscape, &QShortcut::activated, this, [this] {
+        if (m_bFullScreen)
+            PostCommand(ID_FULL_SCREEN);
+    });
+    BuildCommands();
+    // The idle pass that keeps the bars' buttons in step.
+    auto* pIdle = new QTimer(this);
+    connect(pIdle, &QTimer::timeout, this, [this] { m_pCommands->UpdateAll(); });
+    pIdle->start(250);
+    m_doc.SetTitle(LoadStr(IDS_EMPTY_TITLE));
+    return true;
+}
+
+void CMainFrame::BuildCommands() {
+    CCommandMap& c = *m_pCommands;
+    COxuLindarView& v = *m_pView;
+    auto hasExam = [&v](CCmdUI& ui) { ui.Enable(v.GetCurrentExam() != nullptr); };
+    auto monitoring = [&v] {
+        auto* p = v.GetCurrentGraph();
+        return p && p->m_bMonitoring;
+    };
+    auto recording = [&v] {
+        auto* p = v.GetCurrentGraph();
+        return p && p->m_bRecording;
+    };
+    auto tool = [&v] {
+        auto* p = v.GetCurrentGraph();
+        return p ? p->m_nTool : -1;
+    };
+
+    QMenu* pFile = menuBar()->addMenu("&File");
+    pFile->addAction(c.Add(COxuLindarView::ID_FILE_OPEN, "&Open ...\tCtrl+O", [&v] { v.OnFileOpen(); },
+                           [monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); }));
+    pFile->addAction(c.Add(COxuLindarDoc::ID_CLOSE, "&Close", [this] { m_doc.OnClose(); },
+                           [this](CCmdUI& ui) { ui.Enable(m_doc.CanClose()); }));
+    pFile->addAction(c.Add(COxuLindarDoc::ID_CLOSE_ALL, "Close All", [this] { m_doc.OnCloseAll(); },
+                           [this](CCmdUI& ui) { ui.Enable(m_doc.CanCloseAll()); }));
+    pFile->addAction(c.Add(COxuLindarView::ID_FILE_SAVE_AS, "Save As...", [&v] { v.OnFileSaveAs(); }, hasExam));
+    pFile->addAction(c.Add(COxuLindarView::ID_FILE_PRINT, "&Print ...\tCtrl+P", [&v] { v.OnFilePrint(); }, hasExam));
+    pFile->addAction(c.Add(COxuLindarView::ID_FILE_PRINT_PREVIEW, "Print Pre&view", [&v] { v.OnFilePrintPreview(); }, hasExam));
+    pFile->addAction(c.Add(ID_LOGOFF, "&Logoff", [this] { PostCommand(ID_LOGOFF_DONE); },
+                           [](CCmdUI& ui) { ui.Enable(false); }));
+    c.Add(ID_LOGOFF_DONE, "", [] {});
+    pFile->addAction(c.Add(ID_APP_EXIT, "E&xit", [this] { close(); }));
+    c.WatchMenu(pFile);
+
+    QMenu* pView = menuBar()->addMenu("&View");
+    pView->addAction(c.Add(COxuLindarView::ID_LAYOUT_1, "1 x 1\tCtrl+1", [&v] { v.OnLayout(0); },
+                           [&v, monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(v.GetLayout() == 0); }));
+    pView->addAction(c.Add(COxuLindarView::ID_LAYOUT_2, "2 x 1\tCtrl+2", [&v] { v.OnLayout(2); },
+                           [&v, monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(v.GetLayout() == 2); }));
+    pView->addAction(c.Add(COxuLindarView::ID_MEASURE, "Measurement", [&v] { v.OnMeasure(); },
+                           [monitoring, tool](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(tool() == 2); }));
+    pView->addAction(c.Add(COxuLindarView::ID_MAGNIFIER, "Magnifying Glass", [&v] { v.OnMagnifier(); },
+                           [monitoring, tool](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(tool() == 1); }));
+    pView->addAction(c.Add(COxuLindarView::ID_PACEMAKER, "Pacemaker", [&v] { v.OnPacemaker(); },
+                           [&v, monitoring](CCmdUI& ui) {
+                               auto* p = v.GetCurrentGraph();
+                               ui.Enable(!monitoring());
+                               ui.SetCheck(p && p->m_bPacemaker);
+                           }));
+    pView->addAction(c.Add(COxuLindarView::ID_DEFAULT_COLOUR, "Default color", [&v] { v.OnDefaultColour(); }));
+    pView->addAction(c.Add(ID_FULL_SCREEN, "Full Screen Mode", [this] { OnFullScreen(); },
+                           [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); }));
+    c.WatchMenu(pView);
+
+    QMenu* pEcg = menuBar()->addMenu("&ECG");
+    pEcg->addAction(c.Add(COxuLindarView::ID_MONITORING, "Monitoring", [&v] { v.OnMonitoring(); },
+                          [&v, monitoring, recording](CCmdUI& ui) {
+                              ui.Enable(v.GetLayout() == 0 && !recording());
+                              ui.SetCheck(monitoring());
+                          }));
+    pEcg->addAction(c.Add(COxuLindarView::ID_RECORDING, "Record", [&v] { v.OnRecording(); },
+                          [&v, monitoring, recording](CCmdUI& ui) {
+                              ui.Enable(v.GetLayout() == 0 && !monitoring());
+                              ui.SetCheck(recording());
+                          }));
+    pEcg->addAction(c.Add(COxuLindarView::ID_ORDER, "Order ...", [&v] { v.OnOrder(); }));
+    c.Add(COxuLindarView::ID_QRS, "QRS", {}, [](CCmdUI& ui) { ui.Enable(false); });
+    c.WatchMenu(pEcg);
+
+    QMenu* pTools = menuBar()->addMenu("&Tools");
+    pTools->addAction(c.Add(ID_RUN_UPGRADE, "Run Upgrade...", [this] { OnRunUpgrade(); }));
+    for (unsigned id : {unsigned(ID_EDIT_NORMAL), unsigned(ID_EDIT_PREDEF), unsigned(ID_DISABLED_3)})
+        c.Add(id, "", {}, [](CCmdUI& ui) { ui.Enable(false); });
+    c.Add(ID_REFRESH, "", [this] { OnRefresh(); });
+    c.WatchMenu(pTools);
+
+    QMenu* pHelp = menuBar()->addMenu("&Help");
+    pHelp->addAction(c.Add(ID_APP_ABOUT, "About...", [this] {
+        platform::ShowMessage(LoadStr(IDS_PRODUCT), platform::MB_ICONINFORMATION, LoadStr(IDS_APP_TITLE));
+    }));
+    c.WatchMenu(pHelp);
+    c.UpdateAll();
+}
+
+void CMainFrame::SendCommand(unsigned nID) {
+    if (nID == COxuLindarView::ID_REFRESH) {
+        OnRefresh();
+        return;
+    }
+    m_pCommands->OnCommand(nID);
+}
+
+void CMainFrame::PostCommand(unsigned nID) {
+    m_pCommands->PostCommand(nID);
+}
+
+void CMainFrame::OnRefresh() {
+    if (!m_pView)
+        return;
+    auto* p = m_pView->GetCurrentGraph();
+    m_bMonitoring = p && p->m_bMonitoring;
+    if (m_pToolbar) {
+        m_pToolbar->SelectFormat(m_pView->GetChType());
+        m_pToolbar->SelectRhythm(m_pView->GetRhyCh());
+        m_pToolbar->SelectGain(m_pView->GetGain());
+        m_pToolbar->SelectSpeed(m_pView->GetSpeed());
+        m_pToolbar->SetMonitoring(m_bMonitoring);
+    }
+    if (m_pColour) {
+        if (m_bMonitoring)
+            m_pColour->LockPens();
+        else
+            m_pColour->UnlockPens();
+    }
+    if (m_pAnalysis) {
+        m_pAnalysis->SetActiveGraph(p);
+        m_pAnalysis->ShowValues(p);
+        m_pAnalysis->EnableComment(p && p->m_pExam);
+    }
+    if (m_pParams)
+        m_pParams->ShowExam(p);
+    if (m_pPatient) {
+        m_pPatient->ShowExam(p);
+        m_pPatient->EnableBar(p && p->m_pExam);
+    }
+    m_pCommands->UpdateAll();
+}
+
+void CMainFrame::UpdateFrameTitle() {
+    CString strDoc = m_doc.GetTitle();
+    if (strDoc == "No Title" || strDoc == "\xC1\xA6\xB8\xF1\xBE\xF8\xC0\xBD")
+        strDoc = LoadStr(IDS_EMPTY_TITLE);
+    const CString strTitle = LoadStr(IDS_APP_TITLE) + " - " + strDoc;
+    setWindowTitle(QString::fromStdU16String(platform::ToUtf16(strTitle)));
+}
+
+void CMainFrame::OnCopyData(DWORD dwCode, const CString& strText) {
+    if (dwCode != COPY_SID && dwCode != COPY_FILE)
+        return;
+    CString strBuf = strText.substr(0, 1023);
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    if (dwCode == COPY_FILE)
+        m_doc.OpenExam(strBuf, 0);
+}
+
+void CMainFrame::OnFullScreen() {
+    if (!m_bFullScreen && !m_pView->GetCurrentExam()) {
+        platform::ShowMessage(LoadStr(IDS_FULLSCREEN_NEEDS_EXAM), platform::MB_ICONERROR);
+        return;
+    }
+    if (!m_bFullScreen) {
+        m_savedGeometry = saveGeometry();
+        menuBar()->hide();
+        m_bFullScreen = true;
+        showFullScreen();
+        m_pView->SetFullScreen(true);
+    } else {
+        menuBar()->show();
+        m_bFullScreen = false;
+        showNormal();
+        restoreGeometry(m_savedGeometry);
+        m_pView->SetFullScreen(false);
+    }
+    m_pCommands->UpdateAll();
+}
+
+void CMainFrame::SendColourDefaults() {
+    if (m_pColour)
+        m_pColour->SetDefaults();
+}
+
+CString CMainFrame::UpgradePath() {
+    return platform::ProgramDir() + "Restovar";
+}
+
+void CMainFrame::OnRunUpgrade() {
+    // Nothing waits for the updater; a failure to start is not reported.
+    platform::StartDetached({UpgradePath()});
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* e) {
+    QMainWindow::keyPressEvent(e);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    m_recent.WriteList();
+    QMainWindow::closeEvent(e);
+}
