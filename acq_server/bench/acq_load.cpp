@@ -93,11 +93,11 @@ void Cart(int nPort, int nCart, int nRecords, CResult& result, std::mutex& lock)
         return;
     }
     for (int r = 0; r < nRecords; ++r) {
-        teststream::EcgSpec spec;
-        spec.strID = "L" + std::to_string(nCart) + "X" + std::to_string(r);
-        spec.nSeed = nCart * 7 + r;
-        spec.nTransferOption = 1;
-        const teststream::Bytes stream = teststream::FrameEcg(spec);
+        teststream::EcgSpec cart;
+        cart.strID = "L" + std::to_string(nCart) + "X" + std::to_string(r);
+        cart.nSeed = nCart * 7 + r;
+        cart.nTransferOption = 1;
+        const teststream::Bytes stream = teststream::FrameEcg(cart);
         if (!SendAll(fd, stream.data(), stream.size())) {
             mine.nReset++;
             mine.nLost += nRecords - r;

@@ -146,10 +146,10 @@ std::string Answer(int fd) {
 const std::string kTaken("\xFC\x06\x00\xEF", 4);
 
 teststream::Bytes Record(const std::string& strID, int nSeed) {
-    teststream::EcgSpec spec;
-    spec.strID = strID;
-    spec.nSeed = nSeed;
-    return teststream::FrameEcg(spec);
+    teststream::EcgSpec cart;
+    cart.strID = strID;
+    cart.nSeed = nSeed;
+    return teststream::FrameEcg(cart);
 }
 
 std::set<std::string> FilesBelow(const std::string& strFolder) {

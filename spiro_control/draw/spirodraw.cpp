@@ -22,13 +22,13 @@ int Pos(double dValue) {
 }
 
 QPen MakePenWidth(const CPenSpec& pen, int nWidth) {
-    CPenSpec spec = pen;
+    CPenSpec penSpec = pen;
     // Widths beyond any sensible line only cost stroking time.
-    spec.nWidth = std::clamp(nWidth, 0, 200);
-    std::optional<QPen> qpen = MakeGeometricPen(spec);
+    penSpec.nWidth = std::clamp(nWidth, 0, 200);
+    std::optional<QPen> qpen = MakeGeometricPen(penSpec);
     if (!qpen) {
-        spec.nStyle = PS_SOLID;
-        qpen = MakeGeometricPen(spec);
+        penSpec.nStyle = PS_SOLID;
+        qpen = MakeGeometricPen(penSpec);
     }
     return *qpen;
 }

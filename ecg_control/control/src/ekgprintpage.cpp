@@ -10,11 +10,11 @@
 namespace {
 
 // A pen in 0.1 mm units: always geometric, so that widths are paper widths.
-QPen PaperPen(const CPenSpec& spec) {
-    std::optional<QPen> pen = MakeGeometricPen(spec);
+QPen PaperPen(const CPenSpec& penSpec) {
+    std::optional<QPen> pen = MakeGeometricPen(penSpec);
     QPen result = pen ? *pen : QPen(Qt::black);
     result.setCosmetic(false);
-    result.setWidthF(std::max(1, spec.nWidth));
+    result.setWidthF(std::max(1, penSpec.nWidth));
     return result;
 }
 
