@@ -19,17 +19,11 @@ bool IsNoText(const CString& s) { return s == GDT_NO_TEXT; }
 // the installation code page.
 CStringArray SplitOnCharacters(const CString& text, std::size_t n) {
     CStringArray out;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = at;
-        while (end < text.size()) {
-            std::size_t len = platform::IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-            if (end + len - at > n) break;
-            end += len;
-        }
-        if (end == at) end = at + 1;  // a broken trailing lead byte
-        out.push_back(text.substr(at, end - at));
-        at = end;
+    for (std::size_t at = 0; at < text.size();) {
+        std::string piece = platform::CutToRoom(std::string_view(text).substr(at), n);
+        if (piece.empty()) piece = text.substr(at, 1);  // no whole character fits
+        at += piece.size();
+        out.push_back(std::move(piece));
     }
     return out;
 }
