@@ -1,7 +1,8 @@
 #pragma once
 // The conversions' view of the server's two hidden controls: each call goes straight to
 // the wrapper's method of the same name.
-#include "acq_server/app/controlwrappers.h"
+#include "ecg_control/host/wavelin.h"
+#include "spiro_control/host/flowlin.h"
 #include "acq_server/reports/conversions.h"
 
 class CWavelinConversion : public acq_reports::IEkgConversionControl {

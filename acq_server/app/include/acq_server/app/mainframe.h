@@ -12,7 +12,8 @@
 #include <map>
 #include <string>
 
-#include "acq_server/app/controlwrappers.h"
+#include "ecg_control/host/wavelin.h"
+#include "spiro_control/host/flowlin.h"
 #include "acq_server/app/datalistctrl.h"
 #include "acq_server/app/trayicon.h"
 #include "acq_server/reports/conversions.h"
