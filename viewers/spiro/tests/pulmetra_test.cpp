@@ -122,11 +122,14 @@ class PulmetraTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("CORVANE_HOME", (home.Path()).c_str(), 1);
+        // The settings store of its own (the DICOM counters), also when tests run side by side.
+        config = std::make_unique<testsupport::CEnvScope>("XDG_CONFIG_HOME", (home / "config").c_str());
         ::setenv("CORVANE_CONTROL_DIR", FLOWLIN_DIR, 1);
         FixtureDir();
     }
     void TearDown() override {
         frame.reset();
+        config.reset();
         ::unsetenv("CORVANE_HOME");
     }
     void MakeFrame() {
@@ -171,6 +174,7 @@ protected:
     }
 
     CTempDir home, dir;
+    std::unique_ptr<testsupport::CEnvScope> config;
     testsupport::CScriptedNotifier notifier;
     CFakePrompts prompts;
     std::unique_ptr<CMainFrame> frame;
