@@ -1,0 +1,213 @@
+// Pulmetra as a new user starts it (empty XDG folders, no control registry) under a real X
+// server: the window's name (xwininfo), the INI defaults, the hand-over of a second start,
+// raw frames, the exit on SIGTERM without a sanitizer report, and a killed first instance.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <list>
+#include <memory>
+#include <thread>
+
+#include "testsupport/testsupport.h"
+
+using testsupport::CTempDir;
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+namespace {
+
+// A child in its own process group, killed with its group when the object goes.
+class CChild {
+public:
+    CChild(const std::vector<std::string>& argv, const std::string& strLog) {
+        m_pid = fork();
+        if (m_pid == 0) {
+            setpgid(0, 0);
+            const int fd = open(strLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int nul = open("/dev/null", O_RDONLY);
+            dup2(nul, 0);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+    }
+    ~CChild() {
+        if (m_pid > 0) {
+            kill(-m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    // The exit status, or -1 when it did not end within the time.
+    int Wait(int nMs) {
+        for (int t = 0; t < nMs; t += 20) {
+            int st = 0;
+            if (waitpid(m_pid, &st, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+    void Signal(int n) {
+        if (m_pid > 0)
+            kill(m_pid, n);
+    }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+class PulmetraE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* sub : {"cfg", "data", "tmp", "run", "home"})
+            ASSERT_EQ(mkdir((dir / sub).c_str(), 0700), 0);
+        int nStatus = -1;
+        RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        // The X server, on a display number it picks itself.
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        xvfb = fork();
+        if (xvfb == 0) {
+            setpgid(0, 0);
+            dup2(fds[1], 1);
+            const int nul = open("/dev/null", O_RDWR);
+            dup2(nul, 0);
+            dup2(nul, 2);
+            const std::string strFd = "1";
+            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string strNum;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') strNum += c;
+        close(fds[0]);
+        ASSERT_FALSE(strNum.empty()) << "Xvfb did not start";
+        display = ":" + strNum;
+        env.emplace_back("DISPLAY", display.c_str());
+        env.emplace_back("QT_QPA_PLATFORM", "xcb");
+        env.emplace_back("XDG_CONFIG_HOME", (dir / "cfg").c_str());
+        env.emplace_back("XDG_DATA_HOME", (dir / "data").c_str());
+        env.emplace_back("XDG_RUNTIME_DIR", (dir / "run").c_str());
+        env.emplace_back("TMPDIR", (dir / "tmp").c_str());
+        env.emplace_back("CORVANE_HOME", (dir / "home").c_str());
+        env.emplace_back("LSAN_OPTIONS", "suppressions=" LSAN_SUPP);
+    }
+    void TearDown() override {
+        if (xvfb > 0) {
+            kill(-xvfb, SIGTERM);
+            waitpid(xvfb, nullptr, 0);
+        }
+    }
+    std::string Tree() { return RunCommand("xwininfo -display " + display + " -root -tree 2>&1"); }
+    int CountTitles() {
+        const std::string t = Tree();
+        int n = 0;
+        for (auto p = t.find("\"Pulmetra [Local] - "); p != std::string::npos; p = t.find("\"Pulmetra [Local] - ", p + 1)) ++n;
+        return n;
+    }
+    // Waits until a window of this name exists.
+    bool WaitTitle(const std::string& strTitle, int nMs = 45000) {
+        for (int t = 0; t < nMs; t += 100) {
+            if (Tree().find("\"" + strTitle + "\"") != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+    std::unique_ptr<CChild> Start(std::vector<std::string> args, const std::string& strLog) {
+        args.insert(args.begin(), PULMETRA_PATH);
+        return std::make_unique<CChild>(args, dir / strLog);
+    }
+    std::string Fx(const char* n) { return dir / ("fx/" + std::string(n)); }
+    static void Settle(int ms = 700) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+    CTempDir dir;
+    pid_t xvfb = -1;
+    std::string display;
+    std::list<testsupport::CEnvScope> env;
+};
+
+bool HasSanitizerReport(const std::string& strLog) {
+    return strLog.find("AddressSanitizer") != std::string::npos ||
+           strLog.find("runtime error:") != std::string::npos ||
+           strLog.find("LeakSanitizer") != std::string::npos;
+}
+
+
+std::string Read(const std::string& p) { return testsupport::ReadFile(p); }
+
+TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
+    const std::string strName = "Pulmetra [Local] - [spiro_t1_f2.fvc]";
+    auto first = Start({Fx("spiro_t1_f2.fvc")}, "first.log");
+    ASSERT_TRUE(WaitTitle(strName)) << Read(dir / "first.log") << Tree();
+    // The INI defaults of a fresh installation.
+    const std::string strIni = Read(dir / "home/Pulmetra/Pulmetra.ini");
+    EXPECT_NE(strIni.find("FILE_SERVER=127.0.0.1"), std::string::npos) << strIni;
+    EXPECT_NE(strIni.find("FILE_SERVER_PORT=6003"), std::string::npos) << strIni;
+    EXPECT_NE(strIni.find("CACHE_FOLDER=" + dir / "home/Pulmetra/Cache"), std::string::npos) << strIni;
+    // The shell registration of a new user.
+    const std::string strMime = Read(dir / "data/mime/packages/corvane-pulmetra.xml");
+    for (const char* g : {"*.fvc", "*.svc", "*.mvv"}) EXPECT_NE(strMime.find(g), std::string::npos) << g;
+    EXPECT_TRUE(testsupport::Exists(dir / "data/applications/corvane-pulmetra.desktop"));
+
+    // A second start hands its file over and ends without a window.
+    auto second = Start({Fx("spiro_t2_f1.svc")}, "second.log");
+    EXPECT_EQ(second->Wait(45000), 0);
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t2_f1.svc]"));
+    EXPECT_EQ(CountTitles(), 1);
+    // "-sid" alone only raises the window.
+    auto third = Start({"-sid", "S-1"}, "third.log");
+    EXPECT_EQ(third->Wait(45000), 0);
+    // Raw frames: another code, and a 2,000-byte text (the channel refuses a text over
+    // 1,023 bytes whole: a cut path could name another file). Nothing changes.
+    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 29 ") + ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"), "0\n");
+    EXPECT_EQ(RunCommand(SENDER_PATH " -n PulmetraFrame 30 -b 2000; echo $?"), "0\n");
+    Settle();
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t2_f1.svc]", 100));
+    EXPECT_EQ(CountTitles(), 1);
+    // Code 30 opens.
+    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 30 ") + ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"), "0\n");
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t3_f2.mvv]"));
+
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+    const std::string strLog = Read(dir / "first.log");
+    EXPECT_FALSE(HasSanitizerReport(strLog)) << strLog;
+}
+
+TEST_F(PulmetraE2E, AKilledFirstInstanceDoesNotBlockTheNext) {
+    auto first = Start({Fx("spiro_t1_f2.fvc")}, "first.log");
+    ASSERT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t1_f2.fvc]")) << Read(dir / "first.log");
+    first->Signal(SIGKILL);
+    first->Wait(5000);
+    auto next = Start({Fx("spiro_t5_f2.fvc")}, "next.log");
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t5_f2.fvc]"));
+    next->Signal(SIGINT);
+    EXPECT_EQ(next->Wait(45000), 0);
+    EXPECT_FALSE(HasSanitizerReport(Read(dir / "next.log")));
+}
+
+TEST_F(PulmetraE2E, WithoutAFileTheTitleIsEmpty) {
+    auto first = Start({"-u", "a", "-p", "b"}, "first.log");
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - Empty")) << Read(dir / "first.log");
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+}
+
+}  // namespace
