@@ -13,7 +13,12 @@
 #include <list>
 #include <memory>
 #include <thread>
+#include <filesystem>
 
+#include "acq_server/app/datalistctrl.h"
+#include "acq_server/settings/serversettings.h"
+#include "platform/settings.h"
+#include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
 using testsupport::CTempDir;
@@ -152,6 +157,11 @@ bool HasSanitizerReport(const std::string& strLog) {
 
 std::string Read(const std::string& p) { return testsupport::ReadFile(p); }
 
+// The server's data list is a widget: one application for the program (offscreen itself;
+// the programs it starts get the X server).
+::testing::Environment* const kApp =
+    ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
+
 TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
     const std::string strName = "Pulmetra [Local] - [spiro_t1_f2.fvc]";
     auto first = Start({Fx("spiro_t1_f2.fvc")}, "first.log");
@@ -208,6 +218,30 @@ TEST_F(PulmetraE2E, WithoutAFileTheTitleIsEmpty) {
     EXPECT_TRUE(WaitTitle("Pulmetra [Local] - Empty")) << Read(dir / "first.log");
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);
+}
+
+TEST_F(PulmetraE2E, TheServersRunPulmetraOpensTheListedTest) {
+    // A received test in a folder with a blank, listed by the server, opened with its
+    // "Run Pulmetra": the viewer the server's settings name, the path as one argument.
+    ASSERT_TRUE(std::filesystem::create_directories(dir / "Data/SPIRO 1"));
+    std::filesystem::copy_file(Fx("spiro_t4_f1.fvc"), dir / "Data/SPIRO 1/P-9_20260304.fvc");
+    platform::CSettingsStore(acqsettings::kKeyPath).WriteString(acqsettings::kSection, "Pulmetra", PULMETRA_PATH);
+    CDataListCtrl list;
+    list.Init();
+    list.AddRecord({"2026/03/04 05:06", "P-9", dir / "Data/SPIRO 1/P-9_20260304.fvc"});
+    list.setCurrentIndex(list.model()->index(0, 0));
+    list.OnOpenSpiro();
+    const std::string strTitle = "Pulmetra [Local] - [P-9_20260304.fvc]";
+    ASSERT_TRUE(WaitTitle(strTitle)) << Tree();
+    // The started viewer is ended by its own process id (from its window).
+    const std::string strPid = RunCommand("xdotool search --name " + ShellQuote("^" + std::string("Pulmetra \\[Local\\]")) +
+                                          " getwindowpid 2>/dev/null | head -1 | tr -d '\\n'");
+    ASSERT_FALSE(strPid.empty());
+    const pid_t pid = std::atoi(strPid.c_str());
+    ASSERT_GT(pid, 1);
+    kill(pid, SIGTERM);
+    for (int t = 0; t < 200 && kill(pid, 0) == 0; ++t) Settle(50);
+    EXPECT_NE(kill(pid, 0), 0);
 }
 
 }  // namespace
