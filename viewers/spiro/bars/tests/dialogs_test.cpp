@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -90,6 +91,24 @@ TEST(PulmetraSpiroFileDialog, TheBoxFollowsTheMemberBothWays) {
         EXPECT_EQ(dlg.acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(dlg.nameFilters().size(), 2);
     }
+}
+
+TEST(PulmetraSpiroFileDialog, TheBoxSitsBelowTheFileTypeList) {
+    CSpiroFileDialog dlg(false, "jpg", "exam_fvc", "JPEG Files(*.jpg);;PDF Files(*.pdf)");
+    dlg.m_bSaveText = TRUE;
+    dlg.show();
+    QTest::qWaitForWindowExposed(&dlg);
+    auto* types = dlg.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    ASSERT_NE(dlg.SaveTextBox(), nullptr);
+    EXPECT_TRUE(dlg.SaveTextBox()->isVisible());
+    EXPECT_TRUE(dlg.SaveTextBox()->isChecked());
+    const QPoint box = dlg.SaveTextBox()->mapTo(&dlg, QPoint(0, 0));
+    const QPoint list = types->mapTo(&dlg, QPoint(0, 0));
+    EXPECT_GE(box.y(), list.y() + types->height());
+    dlg.SaveTextBox()->setChecked(false);
+    dlg.reject();
+    EXPECT_EQ(dlg.m_bSaveText, FALSE);
 }
 
 TEST(PulmetraAbout, ShowsTheProductAndVersion) {

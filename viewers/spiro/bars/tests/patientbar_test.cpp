@@ -252,6 +252,11 @@ TEST_F(PulmetraPatientBar, ValuesNoListShowsAreKept) {
     bar.OnSave();
     EXPECT_EQ(barstest::ReadInformation(path, 3), "Other");
     EXPECT_EQ(barstest::ReadRace(path), "Caucasian");
+    // "Asian", an older name, goes back as "Oriental".
+    bar.List(P::IDC_RACE_LIST)->setCurrentIndex(-1);
+    bar.Field(P::IDC_RACE)->setText("Asian");
+    bar.OnSave();
+    EXPECT_EQ(barstest::ReadRace(path), "Oriental");
 }
 
 }  // namespace
