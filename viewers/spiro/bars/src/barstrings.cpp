@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/codepage.h"
 
 namespace pmstr {
 namespace {
@@ -56,16 +55,6 @@ QString QStr(UINT nId) {
 
 std::string LoadString(UINT nId) {
     return FromQ(QStr(nId));
-}
-
-QString ToQ(const std::string& text) {
-    const std::u16string u = platform::ToUtf16(text);
-    return QString::fromUtf16(u.data(), qsizetype(u.size()));
-}
-
-std::string FromQ(const QString& text) {
-    return platform::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                   std::size_t(text.size())));
 }
 
 }  // namespace pmstr

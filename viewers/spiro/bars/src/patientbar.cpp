@@ -80,8 +80,8 @@ CPulmetraPatientBar::CPulmetraPatientBar(QWidget* pParent) : CExDialogBar(pParen
     pTitle->setText(QString::fromUtf8("Dados do Paciente"));
     pTitle->SetBkColor(oxuctrl::ToColorRef(palette().color(QPalette::Button)));
     pOuter->addWidget(pTitle);
-    auto* pGrid = new QGridLayout;
-    pOuter->addLayout(pGrid);
+    m_pGrid = new QGridLayout;
+    pOuter->addLayout(m_pGrid);
     pOuter->addStretch(1);
     // Typing limits are the widths the test file keeps (the long hospital and doctor form).
     AddField(IDC_ID, "ID", nullptr, 16);
@@ -92,7 +92,7 @@ CPulmetraPatientBar::CPulmetraPatientBar(QWidget* pParent) : CExDialogBar(pParen
     AddField(IDC_WEIGHT, "Peso", nullptr, 0);
     m_pWeightUnit = new QLabel("Kg", this);
     m_pWeightUnit->setObjectName(QString::number(IDC_WEIGHT_UNIT));
-    pGrid->addWidget(m_pWeightUnit, pGrid->rowCount() - 1, 2);
+    m_pGrid->addWidget(m_pWeightUnit, m_pGrid->rowCount() - 1, 2);
     AddList(IDC_SEX_LIST, AddField(IDC_SEX, "Gênero", nullptr, 0), {IDS_SEX_MALE, IDS_SEX_FEMALE});
     AddList(IDC_RACE_LIST, AddField(IDC_RACE, "Etnia", nullptr, 0),
             {IDS_RACE_CAUCASIAN, IDS_RACE_ORIENTAL, IDS_RACE_BLACK});
@@ -115,7 +115,7 @@ CPulmetraPatientBar::CPulmetraPatientBar(QWidget* pParent) : CExDialogBar(pParen
     auto* pButtons = new QHBoxLayout;
     pButtons->addWidget(m_pEdit);
     pButtons->addWidget(m_pSave);
-    pGrid->addLayout(pButtons, pGrid->rowCount(), 0, 1, 3);
+    m_pGrid->addLayout(pButtons, m_pGrid->rowCount(), 0, 1, 3);
     // A two-state button: its own check state flips on a click.
     connect(m_pEdit, &QPushButton::clicked, this, [this] { OnEdit(m_pEdit->GetCheck() != 0); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSave(); });
@@ -124,7 +124,7 @@ CPulmetraPatientBar::CPulmetraPatientBar(QWidget* pParent) : CExDialogBar(pParen
 
 CExEdit* CPulmetraPatientBar::AddField(UINT nCtrlId, const char* pszLabel, const char* pszUnit,
                                        int nLimit) {
-    auto* pGrid = static_cast<QGridLayout*>(static_cast<QVBoxLayout*>(layout())->itemAt(1)->layout());
+    QGridLayout* pGrid = m_pGrid;
     const int nRow = pGrid->rowCount();
     pGrid->addWidget(new QLabel(QString::fromUtf8(pszLabel), this), nRow, 0);
     auto* p = new CExEdit(this);
@@ -141,7 +141,7 @@ CExEdit* CPulmetraPatientBar::AddField(UINT nCtrlId, const char* pszLabel, const
 
 CExComboBox* CPulmetraPatientBar::AddList(UINT nCtrlId, CExEdit* pField,
                                           std::initializer_list<UINT> items) {
-    auto* pGrid = static_cast<QGridLayout*>(static_cast<QVBoxLayout*>(layout())->itemAt(1)->layout());
+    QGridLayout* pGrid = m_pGrid;
     auto* p = new CExComboBox(this);
     p->setObjectName(QString::number(nCtrlId));
     p->SetBkColor(oxuctrl::kPaleField);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/wintypes.h"
+#include "viewers/common/strings.h"
 
 namespace pmstr {
 
@@ -37,8 +38,8 @@ enum : UINT {
 QString QStr(UINT nId);
 // The same text in the installation code page.
 std::string LoadString(UINT nId);
-// A code-page text for a widget, and back.
-QString ToQ(const std::string& text);
-std::string FromQ(const QString& text);
+// Code-page texts to and from widgets: the viewers' vstr::ToQ and vstr::FromQ.
+using vstr::FromQ;
+using vstr::ToQ;
 
 }  // namespace pmstr

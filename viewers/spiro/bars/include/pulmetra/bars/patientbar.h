@@ -13,6 +13,7 @@
 #include "platform/wintypes.h"
 
 class CFlowlin;
+class QGridLayout;
 class QLabel;
 
 class CPulmetraPatientBar : public CExDialogBar {
@@ -74,6 +75,7 @@ private:
     CFlowlin* m_pControl = nullptr;
     CString m_strPath;
     bool m_bEditing = false;
+    QGridLayout* m_pGrid = nullptr;
     QLabel* m_pWeightUnit = nullptr;
     CButtonST* m_pEdit = nullptr;
     CButtonST* m_pSave = nullptr;
