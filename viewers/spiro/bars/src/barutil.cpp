@@ -7,7 +7,8 @@ namespace pmbars {
 CTypingLimit::CTypingLimit(int nLimit, QLineEdit* pEdit)
     : QValidator(pEdit), m_nLimit(nLimit), m_nCurrent(pEdit->text().size()) {
     // A change is checked before the line edit reports it, so this is the old length then.
-    connect(pEdit, &QLineEdit::textChanged, this, [this](const QString& s) { m_nCurrent = s.size(); });
+    connect(pEdit, &QLineEdit::textChanged, this,
+            [this](const QString& s) { m_nCurrent = s.size(); });
 }
 
 void LimitTyping(QLineEdit* pEdit, int nLimit) {

@@ -26,7 +26,9 @@ private:
 
 void LimitTyping(QLineEdit* pEdit, int nLimit);
 // Sets a field's text as the program shows it.
-inline void SetFieldText(QLineEdit* pEdit, const QString& text) { pEdit->setText(text); }
+inline void SetFieldText(QLineEdit* pEdit, const QString& text) {
+    pEdit->setText(text);
+}
 
 // "%04s": right-aligned in width characters, padded on the left with '0'.
 CString ZeroPad(const CString& text, std::size_t width);

@@ -31,10 +31,18 @@ const CGraphStyleBar::SPenDefault CGraphStyleBar::kDefaults[PEN_COUNT] = {
     {0x0000FF, 0, 1},
 };
 
-UINT CGraphStyleBar::PickerId(Pen pen) { return kPens[pen].nPicker; }
-UINT CGraphStyleBar::StyleListId(Pen pen) { return kPens[pen].nStyle; }
-UINT CGraphStyleBar::WidthListId(Pen pen) { return kPens[pen].nWidth; }
-int CGraphStyleBar::ColourItem(Pen pen) { return kPens[pen].nColourItem; }
+UINT CGraphStyleBar::PickerId(Pen pen) {
+    return kPens[pen].nPicker;
+}
+UINT CGraphStyleBar::StyleListId(Pen pen) {
+    return kPens[pen].nStyle;
+}
+UINT CGraphStyleBar::WidthListId(Pen pen) {
+    return kPens[pen].nWidth;
+}
+int CGraphStyleBar::ColourItem(Pen pen) {
+    return kPens[pen].nColourItem;
+}
 
 CGraphStyleBar::CGraphStyleBar(SpiroStyleMessage send, QWidget* pParent)
     : CExDialogBar(pParent), m_send(std::move(send)) {
@@ -73,8 +81,10 @@ CGraphStyleBar::CGraphStyleBar(SpiroStyleMessage send, QWidget* pParent)
         // The picker reports a pick to the bar, which tells the view.
         connect(m_pPickers[i], &CColourPicker::colourPicked, this,
                 [this, pen](unsigned cr) { m_send(ColourItem(pen), static_cast<int>(cr)); });
-        connect(m_pStyles[i], &QComboBox::activated, this, [this, pen](int n) { ChooseStyle(pen, n); });
-        connect(m_pWidths[i], &QComboBox::activated, this, [this, pen](int n) { ChooseWidth(pen, n); });
+        connect(m_pStyles[i], &QComboBox::activated, this,
+                [this, pen](int n) { ChooseStyle(pen, n); });
+        connect(m_pWidths[i], &QComboBox::activated, this,
+                [this, pen](int n) { ChooseWidth(pen, n); });
     }
     pRow->addWidget(new QLabel("Zoom ", this));
     m_pZoom = new CExComboBox(this);

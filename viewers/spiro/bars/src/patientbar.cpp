@@ -10,7 +10,6 @@
 #include "pulmetra/bars/barstrings.h"
 #include "spiro_control/host/flowlin.h"
 
-
 using namespace pmstr;
 
 namespace {
@@ -47,21 +46,19 @@ CString StoreAs(const QString& shown, const Shown (&table)[N]) {
 }
 
 // The fields the user may type in while editing.
-constexpr UINT kTyped[] = {
-    CPulmetraPatientBar::IDC_ID,          CPulmetraPatientBar::IDC_NAME,
-    CPulmetraPatientBar::IDC_SURNAME,     CPulmetraPatientBar::IDC_SMOKE_YEARS,
-    CPulmetraPatientBar::IDC_DOCTOR,      CPulmetraPatientBar::IDC_HOSPITAL,
-    CPulmetraPatientBar::IDC_SMOKER,      CPulmetraPatientBar::IDC_PACKS};
+constexpr UINT kTyped[] = {CPulmetraPatientBar::IDC_ID,      CPulmetraPatientBar::IDC_NAME,
+                           CPulmetraPatientBar::IDC_SURNAME, CPulmetraPatientBar::IDC_SMOKE_YEARS,
+                           CPulmetraPatientBar::IDC_DOCTOR,  CPulmetraPatientBar::IDC_HOSPITAL,
+                           CPulmetraPatientBar::IDC_SMOKER,  CPulmetraPatientBar::IDC_PACKS};
 
-constexpr UINT kFields[] = {
-    CPulmetraPatientBar::IDC_ID,      CPulmetraPatientBar::IDC_NAME,
-    CPulmetraPatientBar::IDC_SURNAME, CPulmetraPatientBar::IDC_AGE,
-    CPulmetraPatientBar::IDC_HEIGHT,  CPulmetraPatientBar::IDC_WEIGHT,
-    CPulmetraPatientBar::IDC_SEX,     CPulmetraPatientBar::IDC_RACE,
-    CPulmetraPatientBar::IDC_SMOKER,  CPulmetraPatientBar::IDC_SMOKE_YEARS,
-    CPulmetraPatientBar::IDC_PACKS,   CPulmetraPatientBar::IDC_DOCTOR,
-    CPulmetraPatientBar::IDC_HOSPITAL, CPulmetraPatientBar::IDC_DATE,
-    CPulmetraPatientBar::IDC_FORMULA};
+constexpr UINT kFields[] = {CPulmetraPatientBar::IDC_ID,       CPulmetraPatientBar::IDC_NAME,
+                            CPulmetraPatientBar::IDC_SURNAME,  CPulmetraPatientBar::IDC_AGE,
+                            CPulmetraPatientBar::IDC_HEIGHT,   CPulmetraPatientBar::IDC_WEIGHT,
+                            CPulmetraPatientBar::IDC_SEX,      CPulmetraPatientBar::IDC_RACE,
+                            CPulmetraPatientBar::IDC_SMOKER,   CPulmetraPatientBar::IDC_SMOKE_YEARS,
+                            CPulmetraPatientBar::IDC_PACKS,    CPulmetraPatientBar::IDC_DOCTOR,
+                            CPulmetraPatientBar::IDC_HOSPITAL, CPulmetraPatientBar::IDC_DATE,
+                            CPulmetraPatientBar::IDC_FORMULA};
 
 constexpr UINT kLists[] = {CPulmetraPatientBar::IDC_SEX_LIST, CPulmetraPatientBar::IDC_RACE_LIST,
                            CPulmetraPatientBar::IDC_SMOKER_LIST,

@@ -79,7 +79,8 @@ CExEdit* CPulmetraSettingsDialog::Edit(UINT nCtrlId) const {
 void CPulmetraSettingsDialog::accept() {
     int nPort = 0;
     if (!ParseInt(Edit(IDC_PORT)->text(), &nPort)) {
-        platform::ShowMessage(vstr::LoadString(vstr::IDS_ERR_NOT_A_NUMBER), platform::MB_ICONWARNING);
+        platform::ShowMessage(vstr::LoadString(vstr::IDS_ERR_NOT_A_NUMBER),
+                              platform::MB_ICONWARNING);
         Edit(IDC_PORT)->setFocus();
         return;
     }

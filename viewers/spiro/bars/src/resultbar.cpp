@@ -37,9 +37,9 @@ QString Fixed2(float v) {
 
 // "%d%d%d %d%d%d" of two trials' three quality digits.
 QString TwoCodes(CFlowlin& f, short a, short b) {
-    return QString::fromStdString(platform::Format("%d%d%d %d%d%d", f.GetEcode(a, 0), f.GetEcode(a, 1),
-                                                   f.GetEcode(a, 2), f.GetEcode(b, 0),
-                                                   f.GetEcode(b, 1), f.GetEcode(b, 2)));
+    return QString::fromStdString(
+        platform::Format("%d%d%d %d%d%d", f.GetEcode(a, 0), f.GetEcode(a, 1), f.GetEcode(a, 2),
+                         f.GetEcode(b, 0), f.GetEcode(b, 1), f.GetEcode(b, 2)));
 }
 
 // "_ddd" of a trial, "_" when its first digit is negative (no code).

@@ -6,20 +6,48 @@
 
 namespace pulmetra {
 
-std::string CFlowlinReportValues::GetInformation(int n) { return m_f.GetInformation(short(n)); }
-std::string CFlowlinReportValues::GetRaceString() { return m_f.GetRaceString(); }
-std::string CFlowlinReportValues::GetSmokeString() { return m_f.GetSmokeString(); }
-std::string CFlowlinReportValues::GetSmokePackString() { return m_f.GetSmokePackString(); }
-std::string CFlowlinReportValues::GetFormulaString() { return m_f.GetFormulaString(); }
-std::string CFlowlinReportValues::GetAnalysisString() { return m_f.GetAnalysisString(); }
-std::string CFlowlinReportValues::GetAnalysisStringPost() { return m_f.GetAnalysisStringPost(); }
-short CFlowlinReportValues::GetTestType() { return m_f.GetTestType(); }
-short CFlowlinReportValues::GetFileVersion() { return m_f.GetFileVersion(); }
-short CFlowlinReportValues::GetParamCount(short t, short v) { return m_f.GetParamCount(t, v); }
-float CFlowlinReportValues::GetParam(short t, short k, short d) { return m_f.GetParam(t, k, d); }
-short CFlowlinReportValues::GetEcode(short t, short p) { return m_f.GetEcode(t, p); }
-short CFlowlinReportValues::GetBestNo() { return m_f.GetBestNo(); }
-short CFlowlinReportValues::GetBestNoPost() { return m_f.GetBestNoPost(); }
+std::string CFlowlinReportValues::GetInformation(int n) {
+    return m_f.GetInformation(short(n));
+}
+std::string CFlowlinReportValues::GetRaceString() {
+    return m_f.GetRaceString();
+}
+std::string CFlowlinReportValues::GetSmokeString() {
+    return m_f.GetSmokeString();
+}
+std::string CFlowlinReportValues::GetSmokePackString() {
+    return m_f.GetSmokePackString();
+}
+std::string CFlowlinReportValues::GetFormulaString() {
+    return m_f.GetFormulaString();
+}
+std::string CFlowlinReportValues::GetAnalysisString() {
+    return m_f.GetAnalysisString();
+}
+std::string CFlowlinReportValues::GetAnalysisStringPost() {
+    return m_f.GetAnalysisStringPost();
+}
+short CFlowlinReportValues::GetTestType() {
+    return m_f.GetTestType();
+}
+short CFlowlinReportValues::GetFileVersion() {
+    return m_f.GetFileVersion();
+}
+short CFlowlinReportValues::GetParamCount(short t, short v) {
+    return m_f.GetParamCount(t, v);
+}
+float CFlowlinReportValues::GetParam(short t, short k, short d) {
+    return m_f.GetParam(t, k, d);
+}
+short CFlowlinReportValues::GetEcode(short t, short p) {
+    return m_f.GetEcode(t, p);
+}
+short CFlowlinReportValues::GetBestNo() {
+    return m_f.GetBestNo();
+}
+short CFlowlinReportValues::GetBestNoPost() {
+    return m_f.GetBestNoPost();
+}
 
 namespace {
 

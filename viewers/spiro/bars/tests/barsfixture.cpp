@@ -49,8 +49,12 @@ std::unique_ptr<CSpiroTestFile> Read(const std::string& path) {
 std::string ReadInformation(const std::string& path, short nKind) {
     return Read(path)->GetInformation(nKind);
 }
-std::string ReadRace(const std::string& path) { return Read(path)->m_Info.GetRaceString(); }
-std::string ReadSmoke(const std::string& path) { return Read(path)->m_Info.GetSmokeString(); }
+std::string ReadRace(const std::string& path) {
+    return Read(path)->m_Info.GetRaceString();
+}
+std::string ReadSmoke(const std::string& path) {
+    return Read(path)->m_Info.GetSmokeString();
+}
 std::string ReadSmokePack(const std::string& path) {
     return Read(path)->m_Info.GetSmokePackString();
 }

@@ -63,7 +63,8 @@ TEST_F(PulmetraSettings, APortThatIsNoNumberKeepsTheDialogOpenAndWritesNothing) 
         dlg.accept();
         EXPECT_NE(dlg.result(), QDialog::Accepted);
         ASSERT_EQ(notifier.calls.size(), 1u);
-        EXPECT_EQ(pmstr::ToQ(notifier.calls[0].text), QString::fromUtf8("Digite um número inteiro."));
+        EXPECT_EQ(pmstr::ToQ(notifier.calls[0].text),
+                  QString::fromUtf8("Digite um número inteiro."));
         EXPECT_EQ(CViewerIni("Pulmetra").GetString(kSpiroView, "FILE_SERVER", "none"), "none");
     }
     S dlg(ini);
@@ -81,8 +82,9 @@ TEST(PulmetraSpiroFileDialog, TheBoxFollowsTheMemberBothWays) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box, dlg.SaveTextBox());
         EXPECT_EQ(box->text(), pmstr::QStr(65302));
-        EXPECT_EQ(box->text(),
-                  QString::fromUtf8("As Informações serão criadas quando o arquivo JPEG for gravado."));
+        EXPECT_EQ(
+            box->text(),
+            QString::fromUtf8("As Informações serão criadas quando o arquivo JPEG for gravado."));
         EXPECT_EQ(box->isChecked(), b != FALSE);
         EXPECT_EQ(box->font(), dlg.font());
         box->setChecked(b == FALSE);
@@ -97,7 +99,7 @@ TEST(PulmetraSpiroFileDialog, TheBoxSitsBelowTheFileTypeList) {
     CSpiroFileDialog dlg(false, "jpg", "exam_fvc", "JPEG Files(*.jpg);;PDF Files(*.pdf)");
     dlg.m_bSaveText = TRUE;
     dlg.show();
-    QTest::qWaitForWindowExposed(&dlg);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     auto* types = dlg.findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(types, nullptr);
     ASSERT_NE(dlg.SaveTextBox(), nullptr);

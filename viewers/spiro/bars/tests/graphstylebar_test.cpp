@@ -21,7 +21,9 @@ struct PulmetraGraphStyleBar : ::testing::Test {
         sent.emplace_back(nItem, nValue);
         return 0L;
     }};
-    void SetUp() override { bar.SetCommandTarget([this](UINT n) { commands.push_back(n); }); }
+    void SetUp() override {
+        bar.SetCommandTarget([this](UINT n) { commands.push_back(n); });
+    }
 };
 
 // The view's default pens, from its own table: (style, width, colour) of grid, curve,
@@ -30,7 +32,8 @@ struct ViewPen {
     int nStyle, nWidth;
     COLORREF cr;
 };
-constexpr ViewPen kViewPens[] = {{2, 1, 0x000000}, {0, 2, 0x000000}, {0, 2, 0x00FF00}, {0, 1, 0x0000FF}};
+constexpr ViewPen kViewPens[] = {
+    {2, 1, 0x000000}, {0, 2, 0x000000}, {0, 2, 0x00FF00}, {0, 1, 0x0000FF}};
 constexpr G::Pen kPens[] = {G::PEN_GRID, G::PEN_PRE, G::PEN_POST, G::PEN_PREDICTED};
 
 TEST_F(PulmetraGraphStyleBar, TheDefaultEntriesAreTheViewsDefaultPens) {
@@ -38,8 +41,10 @@ TEST_F(PulmetraGraphStyleBar, TheDefaultEntriesAreTheViewsDefaultPens) {
         SCOPED_TRACE(i);
         const G::Pen pen = kPens[i];
         EXPECT_EQ(bar.Picker(pen)->GetColour(), kViewPens[i].cr);
-        EXPECT_EQ(bar.StyleList(pen)->StyleAt(bar.StyleList(pen)->currentIndex()), kViewPens[i].nStyle);
-        EXPECT_EQ(bar.WidthList(pen)->WidthAt(bar.WidthList(pen)->currentIndex()), kViewPens[i].nWidth);
+        EXPECT_EQ(bar.StyleList(pen)->StyleAt(bar.StyleList(pen)->currentIndex()),
+                  kViewPens[i].nStyle);
+        EXPECT_EQ(bar.WidthList(pen)->WidthAt(bar.WidthList(pen)->currentIndex()),
+                  kViewPens[i].nWidth);
     }
     EXPECT_EQ(bar.ZoomList()->currentText(), "3");
     EXPECT_TRUE(sent.empty());
@@ -52,8 +57,8 @@ TEST_F(PulmetraGraphStyleBar, TheDefaultEntriesAreTheViewsDefaultPens) {
     }
     emit bar.ZoomList()->activated(bar.ZoomList()->currentIndex());
     const std::vector<std::pair<int, int>> expected = {
-        {1, 0x000000}, {2, 2}, {3, 1},  {11, 0x000000}, {12, 0}, {13, 2},
-        {14, 0x00FF00}, {15, 0}, {16, 2}, {21, 0x0000FF}, {22, 0}, {23, 1}, {17, 3}};
+        {1, 0x000000}, {2, 2},  {3, 1},         {11, 0x000000}, {12, 0}, {13, 2}, {14, 0x00FF00},
+        {15, 0},       {16, 2}, {21, 0x0000FF}, {22, 0},        {23, 1}, {17, 3}};
     EXPECT_EQ(sent, expected);
 }
 
@@ -67,8 +72,10 @@ TEST_F(PulmetraGraphStyleBar, TheListsHoldTheFiveStylesAndTheSevenWidths) {
         EXPECT_EQ(w->Kind(), 0);
         ASSERT_EQ(s->count(), 5);
         ASSERT_EQ(w->count(), 7);
-        for (int n = 0; n < 5; ++n) EXPECT_EQ(s->StyleAt(n), n);
-        for (int n = 0; n < 7; ++n) EXPECT_EQ(w->WidthAt(n), n);
+        for (int n = 0; n < 5; ++n)
+            EXPECT_EQ(s->StyleAt(n), n);
+        for (int n = 0; n < 7; ++n)
+            EXPECT_EQ(w->WidthAt(n), n);
         EXPECT_EQ(s->itemData(0, Qt::SizeHintRole).toSize().height(), 14);
     }
     EXPECT_EQ(bar.ZoomList()->count(), 10);

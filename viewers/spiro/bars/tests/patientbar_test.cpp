@@ -16,7 +16,9 @@ using P = CPulmetraPatientBar;
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 struct PulmetraPatientBar : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(control.IsCreated()) << control.Error(); }
@@ -92,9 +94,10 @@ TEST_F(PulmetraPatientBar, WithoutAnExamEveryFieldIsEmptyAndTheBarDisabled) {
             control->Clear();  // a window whose control holds no test
             bar.Refresh(control.get(), path);
         }
-        for (UINT id : {P::IDC_ID, P::IDC_NAME, P::IDC_SURNAME, P::IDC_AGE, P::IDC_HEIGHT, P::IDC_WEIGHT,
-                        P::IDC_SEX, P::IDC_RACE, P::IDC_SMOKER, P::IDC_SMOKE_YEARS, P::IDC_PACKS,
-                        P::IDC_DOCTOR, P::IDC_HOSPITAL, P::IDC_DATE, P::IDC_FORMULA}) {
+        for (UINT id :
+             {P::IDC_ID, P::IDC_NAME, P::IDC_SURNAME, P::IDC_AGE, P::IDC_HEIGHT, P::IDC_WEIGHT,
+              P::IDC_SEX, P::IDC_RACE, P::IDC_SMOKER, P::IDC_SMOKE_YEARS, P::IDC_PACKS,
+              P::IDC_DOCTOR, P::IDC_HOSPITAL, P::IDC_DATE, P::IDC_FORMULA}) {
             SCOPED_TRACE(id);
             EXPECT_TRUE(bar.Field(id)->text().isEmpty());
             EXPECT_FALSE(bar.Field(id)->isEnabled());
@@ -124,10 +127,10 @@ TEST_F(PulmetraPatientBar, EditingOpensTheTypedFieldsAndSwapsSmokerAndPacksForTh
     bar.show();
     QTest::mouseClick(bar.EditButton(), Qt::LeftButton);
     EXPECT_TRUE(bar.IsEditing());
-    const UINT typed[] = {P::IDC_ID, P::IDC_NAME, P::IDC_SURNAME, P::IDC_SMOKE_YEARS, P::IDC_DOCTOR,
-                          P::IDC_HOSPITAL, P::IDC_SMOKER, P::IDC_PACKS};
-    const UINT shown[] = {P::IDC_AGE, P::IDC_HEIGHT, P::IDC_WEIGHT, P::IDC_SEX, P::IDC_RACE,
-                          P::IDC_DATE, P::IDC_FORMULA};
+    const UINT typed[] = {P::IDC_ID,     P::IDC_NAME,     P::IDC_SURNAME, P::IDC_SMOKE_YEARS,
+                          P::IDC_DOCTOR, P::IDC_HOSPITAL, P::IDC_SMOKER,  P::IDC_PACKS};
+    const UINT shown[] = {P::IDC_AGE,  P::IDC_HEIGHT, P::IDC_WEIGHT, P::IDC_SEX,
+                          P::IDC_RACE, P::IDC_DATE,   P::IDC_FORMULA};
     for (UINT id : typed)
         EXPECT_TRUE(bar.Field(id)->IsKeyboardInputEnabled()) << id;
     for (UINT id : shown)

@@ -52,11 +52,14 @@ TEST_F(PulmetraResultBar, TheTableHasTheControlsRowsAndColumnsForEveryTypeAndFor
             ASSERT_EQ(list.GetItemCount(), nRows);
             const bool bCodes = f == 2 && t != 2 && t != 3;
             for (int r = 0; r < nRows - (bCodes ? 1 : 0); ++r) {
-                EXPECT_EQ(list.GetItemText(r, 0), pmstr::ToQ(control->GetParamLabelString(short(t), short(r))));
-                EXPECT_EQ(list.GetItemText(r, 1), pmstr::ToQ(control->GetParamUnitString(short(t), short(r))));
+                EXPECT_EQ(list.GetItemText(r, 0),
+                          pmstr::ToQ(control->GetParamLabelString(short(t), short(r))));
+                EXPECT_EQ(list.GetItemText(r, 1),
+                          pmstr::ToQ(control->GetParamUnitString(short(t), short(r))));
                 for (int d = 0; d < kDepth[t]; ++d)
                     EXPECT_EQ(list.GetItemText(r, 2 + d),
-                              QString::asprintf("%.2f", double(control->GetParam(short(t), short(r), short(d)))))
+                              QString::asprintf(
+                                  "%.2f", double(control->GetParam(short(t), short(r), short(d)))))
                         << r << " " << d;
             }
             // Without codes the last row is a row of values.
@@ -97,8 +100,8 @@ TEST_F(PulmetraResultBar, FormatTwoTestsEndWithTheQualityCodeRow) {
     CExListCtrl& list = *bar.Params();
     const int last = list.GetItemCount() - 1;
     const std::pair<int, QString> cells[] = {
-        {2, "11-1 101"}, {3, ""}, {4, "000 001"}, {5, ""}, {6, ""}, {7, ""},
-        {8, "_010"},     {9, "_101"}, {10, "_0-11"}, {11, "_001"}, {12, "_100"}, {13, "_1-10"},
+        {2, "11-1 101"}, {3, ""},     {4, "000 001"}, {5, ""},      {6, ""},      {7, ""},
+        {8, "_010"},     {9, "_101"}, {10, "_0-11"},  {11, "_001"}, {12, "_100"}, {13, "_1-10"},
     };
     for (const auto& [col, text] : cells)
         EXPECT_EQ(list.GetItemText(last, col), text) << col;
@@ -195,8 +198,8 @@ TEST_F(PulmetraResultBar, WithoutAnExamTheBarIsEmptyAndDisabled) {
         EXPECT_EQ(bar.Params()->columnCount(), 0);
         EXPECT_TRUE(bar.Analysis()->toPlainText().isEmpty());
         EXPECT_TRUE(bar.Comment()->text().isEmpty());
-        for (QWidget* w : std::initializer_list<QWidget*>{bar.Params(), bar.Analysis(), bar.Comment(),
-                                                          bar.SaveButton()})
+        for (QWidget* w : std::initializer_list<QWidget*>{bar.Params(), bar.Analysis(),
+                                                          bar.Comment(), bar.SaveButton()})
             EXPECT_FALSE(w->isEnabled());
     }
     testsupport::CScriptedNotifier notifier;

@@ -16,7 +16,8 @@ using barstest::CRealControl;
 namespace {
 
 std::string Expected(int nType) {
-    return testsupport::ReadFile(std::string(BARS_DATA) + "/result_t" + std::to_string(nType) + "_f2.txt");
+    return testsupport::ReadFile(std::string(BARS_DATA) + "/result_t" + std::to_string(nType) +
+                                 "_f2.txt");
 }
 
 std::string FixtureName(int nType) {
@@ -48,7 +49,8 @@ TEST_F(PulmetraResultText, PoundTestsKeepTheirStoredNumbersAndOnlyTypesOneAndFou
         SCOPED_TRACE(t);
         const std::string path = barstest::FixtureDir() + FixtureName(t);
         ASSERT_EQ(control->Open(path.c_str(), 0), t);
-        const std::string text = pulmetra::ResultText(*std::make_unique<pulmetra::CFlowlinReportValues>(*control));
+        const std::string text =
+            pulmetra::ResultText(*std::make_unique<pulmetra::CFlowlinReportValues>(*control));
         const bool bPound = t == 2 || t == 5;
         EXPECT_EQ(control->IsPound(), bPound ? TRUE : FALSE);
         EXPECT_NE(text.find(bPound ? "Weight=150 kg\r\n" : "Weight=72 kg\r\n"), std::string::npos);

@@ -40,8 +40,8 @@ public:
     };
     static const SPenDefault kDefaults[PEN_COUNT];
     static constexpr int kDefaultZoom = 3;
-    static constexpr int kStyleCount = 5;   // entries of a style list: styles 0..4
-    static constexpr int kWidthCount = 7;   // entries of a width list: widths 0..6
+    static constexpr int kStyleCount = 5;  // entries of a style list: styles 0..4
+    static constexpr int kWidthCount = 7;  // entries of a width list: widths 0..6
 
     explicit CGraphStyleBar(SpiroStyleMessage send, QWidget* pParent = nullptr);
 
