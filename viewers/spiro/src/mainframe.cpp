@@ -12,6 +12,8 @@
 #include "platform/codepage.h"
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
+#include "pulmetra/bars/pulmetradialogs.h"
+#include "viewers/common/viewerini.h"
 #include "pulmetra/framebars.h"
 #include "pulmetra/pulmetragraphwnd.h"
 
@@ -128,15 +130,18 @@ void CMainFrame::BuildCommands() {
                            [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 2); }));
     pView->addSeparator();
     // The two switches name their state.
-    pView->addAction(c.Add(V::ID_FV_VT, "FV/VT", [&v] { v.OnFvVt(); }, [this, &v](CCmdUI& ui) {
-        ui.Enable(v.CanFvVt());
-        if (QAction* a = m_pCommands->Action(V::ID_FV_VT))
-            a->setText(v.FvVtText());
+    auto named = [this](unsigned nID, bool bEnabled, const QString& text, CCmdUI& ui) {
+        ui.Enable(bEnabled);
+        if (QAction* a = m_pCommands->Action(nID))
+            a->setText(text);
+        if (m_pBars)
+            m_pBars->SetCommandState(nID, bEnabled, text);
+    };
+    pView->addAction(c.Add(V::ID_FV_VT, "FV/VT", [&v] { v.OnFvVt(); }, [&v, named](CCmdUI& ui) {
+        named(V::ID_FV_VT, v.CanFvVt(), v.FvVtText(), ui);
     }));
-    pView->addAction(c.Add(V::ID_ALL_BEST, "ALL/BEST", [&v] { v.OnAllBest(); }, [this, &v](CCmdUI& ui) {
-        ui.Enable(v.CanAllBest());
-        if (QAction* a = m_pCommands->Action(V::ID_ALL_BEST))
-            a->setText(v.AllBestText());
+    pView->addAction(c.Add(V::ID_ALL_BEST, "ALL/BEST", [&v] { v.OnAllBest(); }, [&v, named](CCmdUI& ui) {
+        named(V::ID_ALL_BEST, v.CanAllBest(), v.AllBestText(), ui);
     }));
     pView->addAction(c.Add(V::ID_ZOOM_IN, "Zoom In", [&v] { v.OnZoomIn(); }));
     pView->addAction(c.Add(V::ID_ZOOM_OUT, "Zoom Out", [&v] { v.OnZoomOut(); }));
@@ -150,13 +155,13 @@ void CMainFrame::BuildCommands() {
     c.WatchMenu(pView);
 
     QMenu* pTools = menuBar()->addMenu("&Tools");
-    pTools->addAction(c.Add(COxuPulmetraDoc::ID_SETTINGS, "Settings...", [this] { m_pBars->RunSettings(); }));
+    pTools->addAction(c.Add(COxuPulmetraDoc::ID_SETTINGS, "Settings...", [this] { OnSettings(); }));
     c.WatchMenu(pTools);
 
     QMenu* pHelp = menuBar()->addMenu("&Help");
-    pHelp->addAction(c.Add(ID_APP_ABOUT, "About...", [] {
-        platform::ShowMessage("Qar Daro -Pulmetra\nVer. 1.16(20160621)", platform::MB_ICONINFORMATION,
-                              AppString(IDS_APP_TITLE));
+    pHelp->addAction(c.Add(ID_APP_ABOUT, "About...", [this] {
+        CPulmetraAboutDialog dlg(this);
+        m_pView->Prompts()->RunDialog(dlg);
     }));
     c.WatchMenu(pHelp);
 
@@ -169,6 +174,12 @@ void CMainFrame::BuildCommands() {
         m_pToolBar->addAction(c.Action(id));
     addToolBarBreak();
     c.UpdateAll();
+}
+
+void CMainFrame::OnSettings() {
+    CViewerIni ini("Pulmetra");
+    CPulmetraSettingsDialog dlg(ini, this);
+    m_pView->Prompts()->RunDialog(dlg);
 }
 
 void CMainFrame::SendCommand(unsigned nID) {

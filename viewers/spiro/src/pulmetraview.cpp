@@ -18,7 +18,7 @@
 #include "pulmetra/examlist.h"
 #include "pulmetra/pulmetradoc.h"
 #include "pulmetra/pulmetragraphwnd.h"
-#include "pulmetra/resulttext.h"
+#include "pulmetra/bars/resulttext.h"
 #include "viewers/common/orderdialogs.h"
 #include "viewers/common/printdialogs.h"
 #include "viewers/common/viewerini.h"
@@ -611,16 +611,5 @@ BOOL COxuPulmetraView::WriteResultText(const CString& strPath) {
         return FALSE;
     // Written beside the target under a private name and renamed over it only when whole:
     // a failed write leaves no half report and no earlier one replaced.
-    CString strTemp = strPath + ".XXXXXX";
-    const int fd = mkstemp(strTemp.data());
-    if (fd < 0)
-        return FALSE;
-    const mode_t nMask = ::umask(0);
-    ::umask(nMask);
-    (void)::fchmod(fd, 0666 & ~nMask);
-    ::close(fd);
-    const bool bOk = WriteResultFile(*w, strTemp) && ::rename(strTemp.c_str(), strPath.c_str()) == 0;
-    if (!bOk)
-        ::unlink(strTemp.c_str());
-    return bOk ? TRUE : FALSE;
+    return pulmetra::WriteResultText(static_cast<CFlowlin&>(*w), strPath) ? TRUE : FALSE;
 }

@@ -23,11 +23,11 @@ struct CPulmetraBars {
     virtual void SelectZoom(int nIndex) = 0;
     // The graph-style bar shows the view's default pens again.
     virtual void RefreshStyleBar() = 0;
-    // Command 32782: the settings dialog.
-    virtual void RunSettings() = 0;
+    // The bar's buttons of frame commands follow the frame's update pass.
+    virtual void SetCommandState(unsigned nID, bool bEnabled, const QString& text) = 0;
 };
 
 // Made by the frame with itself as the owner of the windows.
 std::unique_ptr<CPulmetraBars> MakePulmetraBars(CMainFrame& frame);
-// The program's dialogs (open, save with its box, modal dialogs).
+// The program's dialogs (open, the save dialog with its text-report box, modal dialogs).
 std::unique_ptr<IPulmetraPrompts> MakePulmetraPrompts(QWidget* pParent);

@@ -43,6 +43,8 @@ public:
     // Command 32772: the patient and result bars follow the active graph window.
     void OnRefreshBars();
     void ShowAllBars(bool bShow);
+    // Command 32782: the settings dialog (file server, port, cache folder).
+    void OnSettings();
     bool BarsVisible() const { return m_bBarsVisible; }
     // "Pulmetra [Local] - <document title>".
     void UpdateFrameTitle();
