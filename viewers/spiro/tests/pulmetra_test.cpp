@@ -22,6 +22,10 @@
 #include <sstream>
 
 #include "platform/settings.h"
+#include "pulmetra/bars/graphstylebar.h"
+#include "pulmetra/bars/patientbar.h"
+#include "pulmetra/bars/resultbar.h"
+#include "pulmetra/framebars.h"
 #include "pulmetra/examlist.h"
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
@@ -598,6 +602,124 @@ TEST_F(PulmetraTest, TheTextReportIsWrittenWholeOrGivesAFailure) {
     notifier.calls.clear();
     EXPECT_TRUE(View().SaveToPath(dir / "copy.fvc"));
     EXPECT_FALSE(testsupport::Exists(dir / "copy.txt"));
+}
+
+
+// ---- the bars in the frame ----
+
+TEST_F(PulmetraTest, TheBarsFollowTheActiveWindowAndTheZoom) {
+    MakeFrame();
+    auto* patient = frame->findChild<CPulmetraPatientBar*>();
+    auto* result = frame->findChild<CPulmetraResultBar*>();
+    auto* style = frame->findChild<CGraphStyleBar*>();
+    ASSERT_TRUE(patient && result && style);
+    auto* id = patient->findChild<QLineEdit*>("1016");
+    ASSERT_NE(id, nullptr);
+    // No exam: both bars empty and disabled.
+    EXPECT_TRUE(id->text().isEmpty());
+    EXPECT_FALSE(patient->findChild<QWidget*>("1017")->isEnabled());
+    EXPECT_FALSE(result->findChild<QWidget*>("1003")->isEnabled());
+    ASSERT_TRUE(Doc().OpenExam(Fx("spiro_t4_f2.fvc"), 0));
+    EXPECT_EQ(id->text().toStdString(), ValuesInfo(FixtureDir() + "spiro_t4_f2.values", 0));
+    EXPECT_TRUE(result->findChild<QWidget*>("1003")->isEnabled());
+    // A second window with another test: a click there refreshes the bars from it.
+    Action(COxuPulmetraView::ID_LAYOUT_2H)->trigger();
+    ASSERT_TRUE(Doc().OpenExam(Fx("spiro_t2_f0.svc"), 1));
+    QWidget* c1 = View().Wnd(1)->Widget();
+    Send(c1, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    Send(c1, QEvent::MouseButtonRelease, {10, 10}, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    EXPECT_EQ(id->text().toStdString(), ValuesInfo(FixtureDir() + "spiro_t2_f0.values", 0));
+    // The zoom list follows commands and drags; "Padrão" brings back 3.
+    Action(COxuPulmetraView::ID_ZOOM_IN)->trigger();
+    EXPECT_EQ(style->ZoomList()->currentText(), "4");
+    CtrlDrag(*View().Wnd(1), 25);
+    EXPECT_EQ(style->ZoomList()->currentText(), "5");
+    // The bar's own choice reaches the view.
+    style->ChooseZoom(8);
+    EXPECT_EQ(View().GetZoom(), 9);
+    style->CommandButton(CGraphStyleBar::ID_RESTORE_STYLES)->click();
+    EXPECT_EQ(View().GetZoom(), 3);
+    EXPECT_EQ(style->ZoomList()->currentText(), "3");
+    // The bar's FV/VT and ALL/BEST follow the frame's update (an SVC test: both off).
+    frame->Commands().UpdateAll();
+    EXPECT_FALSE(style->CommandButton(CGraphStyleBar::ID_FV_VT)->isEnabled());
+    EXPECT_EQ(style->CommandButton(CGraphStyleBar::ID_ALL_BEST)->text(), "ALL/BEST");
+    // Closing everything empties and disables them again.
+    Doc().OnCloseAll();
+    EXPECT_TRUE(id->text().isEmpty());
+    EXPECT_FALSE(result->findChild<QWidget*>("1003")->isEnabled());
+}
+
+TEST_F(PulmetraTest, TheStyleBarsDefaultEntriesDrawAsTheViewsDefaultPens) {
+    MakeFrame();
+    Action(COxuPulmetraView::ID_LAYOUT_2H)->trigger();
+    ASSERT_TRUE(Doc().OpenExam(Fx("shaped_t5_f2.fvc"), 0));
+    ASSERT_TRUE(Doc().OpenExam(Fx("shaped_t1_f0.fvc"), 1));
+    QApplication::processEvents();
+    auto grabs = [&] {
+        return std::make_pair(View().Wnd(0)->Widget()->grab().toImage(), View().Wnd(1)->Widget()->grab().toImage());
+    };
+    const auto before = grabs();
+    auto* style = frame->findChild<CGraphStyleBar*>();
+    ASSERT_NE(style, nullptr);
+    using G = CGraphStyleBar;
+    // Something else first, so that the defaults have to be drawn again.
+    for (G::Pen pen : {G::PEN_GRID, G::PEN_PRE, G::PEN_POST, G::PEN_PREDICTED}) {
+        style->PickColour(pen, 0x808000);
+        style->ChooseWidth(pen, 5);
+    }
+    QApplication::processEvents();
+    EXPECT_NE(grabs().first, before.first);
+    // The entries the bar shows by default, picked.
+    style->ShowDefaults();
+    for (G::Pen pen : {G::PEN_GRID, G::PEN_PRE, G::PEN_POST, G::PEN_PREDICTED}) {
+        style->PickColour(pen, style->Picker(pen)->GetColour());
+        style->ChooseStyle(pen, style->StyleList(pen)->currentIndex());
+        style->ChooseWidth(pen, style->WidthList(pen)->currentIndex());
+    }
+    QApplication::processEvents();
+    const auto after = grabs();
+    EXPECT_EQ(View().m_gridPen, COxuPulmetraView::kGridPen);
+    EXPECT_EQ(View().m_graphPen, COxuPulmetraView::kGraphPen);
+    EXPECT_EQ(View().m_postPen, COxuPulmetraView::kPostPen);
+    EXPECT_EQ(View().m_referencePen, COxuPulmetraView::kReferencePen);
+    EXPECT_TRUE(after.first == before.first);
+    EXPECT_TRUE(after.second == before.second);
+}
+
+TEST_F(PulmetraTest, TheTextReportOfEachTestType) {
+    MakeFrame();
+    prompts.nSaveText = 1;
+    struct {
+        const char* name;
+        int nType;
+        const char* section;
+    } cases[] = {{"spiro_t1_f2.fvc", 1, "\r\n[Parameter - FVC]\r\n"},
+                 {"spiro_t2_f2.svc", 2, "\r\n[Parameter - SVC]\r\n"},
+                 {"spiro_t3_f2.mvv", 3, "\r\n[Parameter - MVV]\r\n"},
+                 {"spiro_t4_f2.fvc", 4, "\r\n[Parameter - FVC]\r\n"},
+                 {"spiro_t5_f2.fvc", 5, "\r\n[Parameter - FVC Base]\r\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Doc().OpenExam(Fx(c.name), 0));
+        const std::string strBase = dir / ("t" + std::to_string(c.nType));
+        prompts.saves.push_back({strBase, 2});
+        Action(COxuPulmetraView::ID_FILE_SAVE_AS)->trigger();
+        const std::string strText = testsupport::ReadFile(strBase + ".txt");
+        ASSERT_FALSE(strText.empty());
+        const std::string strValues = FixtureDir() + std::string(c.name).substr(0, std::string(c.name).size() - 4) + ".values";
+        EXPECT_EQ(strText.rfind("[Information]\r\n", 0), 0u);
+        // Height and weight as the test stores them, whatever its unit.
+        EXPECT_NE(strText.find("\r\nHeight=" + ValuesInfo(strValues, 4) + " cm\r\n"), std::string::npos) << strText;
+        EXPECT_NE(strText.find("\r\nWeight=" + ValuesInfo(strValues, 5) + " kg\r\n"), std::string::npos) << strText;
+        const bool bDiagnosis = c.nType == 1 || c.nType == 4;
+        EXPECT_EQ(strText.find("\r\nDiagnosis=") != std::string::npos, bDiagnosis) << strText;
+        EXPECT_EQ(strText.find("\r\nFVC Prediction Formula=") != std::string::npos, bDiagnosis) << strText;
+        EXPECT_NE(strText.find(c.section), std::string::npos) << strText;
+        // Every line ends in CR LF.
+        for (std::size_t p = strText.find('\n'); p != std::string::npos; p = strText.find('\n', p + 1))
+            ASSERT_TRUE(p > 0 && strText[p - 1] == '\r') << p;
+    }
 }
 
 // ---- printing, preview, order ----
