@@ -16,7 +16,10 @@
 #include <filesystem>
 
 #include "acq_server/app/datalistctrl.h"
+#include "hostprocess.h"
+#include "oxuutil/inifile.h"
 #include "acq_server/settings/serversettings.h"
+#include "platform/folders.h"
 #include "platform/settings.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -242,6 +245,43 @@ TEST_F(PulmetraE2E, TheServersRunPulmetraOpensTheListedTest) {
     kill(pid, SIGTERM);
     for (int t = 0; t < 200 && kill(pid, 0) == 0; ++t) Settle(50);
     EXPECT_NE(kill(pid, 0), 0);
+}
+
+TEST_F(PulmetraE2E, ATestTheServerLibraryReceivedOpensFromItsInstanceRow) {
+    // The server library stores a spirometer's FVC test (SQLite) ...
+    const std::string strHostHome = dir / "oxu/";
+    ASSERT_TRUE(platform::MakeDirs(strHostHome + "oxuhost/"));
+    {
+        CIniFile ini((strHostHome + "oxuhost/Oxu.ini").c_str());
+        ini.WriteString("OXU_SERVER", "BIND_ADDRESS", "127.0.0.1");
+        ini.WriteInt("OXU_SERVER", "ECG_PORT", 0);
+        ini.WriteInt("OXU_SERVER", "FILE_PORT", 0);
+        ini.WriteString("OXU_DB", "DB_HOST", (strHostHome + "oxuhost/Database/oxunet.mdb").c_str());
+        ini.WriteInt("OXU_DB", "DB_ACCESS_MDB", 1);
+    }
+    oxutest::CHostProcess host;
+    ASSERT_TRUE(host.Start(OXUHOST_PATH, {}, strHostHome));
+    const std::string strReady = host.WaitFor("READY", 60000);
+    ASSERT_NE(strReady.find("ecg="), std::string::npos) << host.Text();
+    const int nPort = std::atoi(strReady.substr(strReady.find("ecg=") + 4).c_str());
+    const std::string strOut = RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " + std::to_string(nPort) +
+                                          " --timeout 60 frame-fvc --id S7 --name 'ROE ANN' 2>&1");
+    EXPECT_NE(strOut.find("REPLY fc06"), std::string::npos) << strOut;
+    host.Terminate();
+    // ... and its instance row names the file: folder and name.
+    const std::string strRow = RunCommand("sqlite3 " + ShellQuote(strHostHome + "oxuhost/Database/oxunet.mdb") +
+                                          " 'SELECT file_folder, file_name FROM instance' 2>&1");
+    const auto nBar = strRow.find('|');
+    ASSERT_NE(nBar, std::string::npos) << strRow;
+    std::string strName = strRow.substr(nBar + 1);
+    while (!strName.empty() && strName.back() == '\n') strName.pop_back();
+    std::string strFolder = strRow.substr(0, nBar);
+    if (strFolder.back() != '/')
+        strFolder += '/';
+    auto viewer = Start({strFolder + strName}, "viewer.log");
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [" + strName + "]")) << Read(dir / "viewer.log") << strRow;
+    viewer->Signal(SIGTERM);
+    EXPECT_EQ(viewer->Wait(45000), 0);
 }
 
 }  // namespace
