@@ -1,6 +1,7 @@
 // The frame's bars (graph-style, patient, result) and the program's own dialogs.
 #include "pulmetra/framebars.h"
 
+#include <QFileDialog>
 #include <QLayout>
 #include <QStringList>
 
@@ -64,9 +65,12 @@ class CQtPrompts : public IPulmetraPrompts {
 public:
     explicit CQtPrompts(QWidget* pParent) : m_pParent(pParent) {}
     CString AskOpenPath() override {
-        CSpiroFileDialog dlg(true, "fvc", {}, "FVC Files (*.fvc);;SVC Files (*.svc);;MVV Files (*.mvv);;All Files (*)",
-                             m_pParent);
+        QFileDialog dlg(m_pParent);
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
         dlg.setFileMode(QFileDialog::ExistingFile);
+        dlg.setDefaultSuffix("fvc");
+        dlg.setNameFilters(NameFilters(
+            "FVC Files (*.fvc)|*.fvc|SVC Files (*.svc)|*.svc|MVV Files (*.mvv)|*.mvv|All Files (*.*)|*.*||"));
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return {};
         return dlg.selectedFiles().first().toLocal8Bit().toStdString();

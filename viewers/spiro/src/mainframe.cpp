@@ -1,6 +1,10 @@
 #include "pulmetra/mainframe.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
@@ -21,6 +25,7 @@ using namespace pulmetra;
 
 CMainFrame::CMainFrame() {
     setObjectName(kClassName);
+    setAcceptDrops(true);
     m_recent.ReadList();
 }
 
@@ -260,6 +265,18 @@ void CMainFrame::OnFullScreen() {
         m_pView->SetFullScreen(false);
     }
     m_pCommands->UpdateAll();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile())
+            m_doc.OpenExam(url.toLocalFile().toLocal8Bit().toStdString(), 0);
+    e->acceptProposedAction();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTest>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 #include <QTabBar>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -428,6 +430,26 @@ TEST_F(PulmetraTest, CopyDataIsCutAtTheLimitAndOnlyCodes28And30Count) {
     EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(PulmetraTest, DroppedFilesOpenAndTheOpenCommandTakesTheChosenFile) {
+    MakeFrame();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Fx("spiro_t3_f1.mvv")))});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame.get(), &drop);
+    EXPECT_EQ(Title(), "Pulmetra [Local] - [spiro_t3_f1.mvv]");
+    prompts.openPath = Fx("spiro_t5_f0.fvc");
+    Action(COxuPulmetraView::ID_FILE_OPEN)->trigger();
+    EXPECT_EQ(Title(), "Pulmetra [Local] - [spiro_t5_f0.fvc]");
+    EXPECT_EQ(Doc().List().GetSize(), 2);
+    // Cancelled: nothing changes.
+    prompts.openPath.clear();
+    Action(COxuPulmetraView::ID_FILE_OPEN)->trigger();
+    EXPECT_EQ(Doc().List().GetSize(), 2);
+}
+
 TEST_F(PulmetraTest, FullScreenHidesTheBarsAndEscapeLeavesIt) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("spiro_t1_f2.fvc"), 0));
@@ -825,6 +847,47 @@ TEST_F(PulmetraTest, CommandsWithoutAWindowSayUnexpected) {
 }
 
 // ---- the application ----
+
+class CLoginApp : public CPulmetraApp {
+public:
+    BOOL Login(const CString& u, const CString& p) override {
+        logins.emplace_back(u, p);
+        return 0;
+    }
+    std::vector<std::pair<CString, CString>> logins;
+};
+
+TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
+    CTempDir run, data;
+    testsupport::CEnvScope runtime("XDG_RUNTIME_DIR", run.Path().c_str());
+    testsupport::CEnvScope xdg("XDG_DATA_HOME", data.Path().c_str());
+    struct {
+        std::vector<CString> args;
+        std::pair<CString, CString> login;
+        const char* title;
+    } cases[] = {
+        {{"-u", "ana", "-p", "pw", Fx("spiro_t2_f0.svc")}, {"ana", "pw"}, "Pulmetra [Local] - [spiro_t2_f0.svc]"},
+        {{"-u", "ana"}, {"", ""}, "Pulmetra [Local] - Empty"},
+        {{"-p", "pw", "-sid", "S1"}, {"", ""}, "Pulmetra [Local] - Empty"},
+    };
+    for (const auto& c : cases) {
+        CLoginApp app;
+        ASSERT_TRUE(app.InitInstance(c.args, false));
+        ASSERT_EQ(app.logins.size(), 1u);
+        EXPECT_EQ(app.logins[0], c.login);
+        EXPECT_EQ(app.Frame()->windowTitle().toStdString(), c.title);
+        // Command 32787 calls the hook with two empty texts.
+        app.Frame()->Commands().OnCommand(CMainFrame::ID_LOGIN);
+        ASSERT_EQ(app.logins.size(), 2u);
+        EXPECT_EQ(app.logins[1], (std::pair<CString, CString>{"", ""}));
+        // A second application of the same user is the second instance.
+        CLoginApp second;
+        EXPECT_FALSE(second.InitInstance({"-sid", "S2"}, false));
+        EXPECT_TRUE(second.IsSecondInstance());
+        EXPECT_TRUE(second.logins.empty());
+        app.ExitInstance();
+    }
+}
 
 TEST(PulmetraShell, GlobsOnlyForExtensionsNoOtherProgramClaims) {
     CTempDir data;

@@ -59,6 +59,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Files dropped on the window open as the shell's open does.
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void BuildCommands();
