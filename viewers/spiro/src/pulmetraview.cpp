@@ -165,6 +165,7 @@ void COxuPulmetraView::SelectTab(CExamItem* pItem) {
     if (nFound < 0) {
         nFound = m_pTabs->addTab(QString::fromLocal8Bit(pItem->GetDisplayName()));
         m_pTabs->setTabData(nFound, QVariant::fromValue(reinterpret_cast<quintptr>(pItem)));
+        m_pTabs->setTabToolTip(nFound, QString::fromLocal8Bit(pItem->GetPath()));
     }
     m_pTabs->setCurrentIndex(nFound);
     m_bInTabChange = false;

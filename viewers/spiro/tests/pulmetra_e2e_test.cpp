@@ -284,4 +284,25 @@ TEST_F(PulmetraE2E, ATestTheServerLibraryReceivedOpensFromItsInstanceRow) {
     EXPECT_EQ(viewer->Wait(45000), 0);
 }
 
+TEST_F(PulmetraE2E, AMinimisedWindowComesBackForAForwardedFile) {
+    CChild wm({"/usr/bin/openbox"}, dir / "openbox.log");
+    Settle(1000);
+    auto first = Start({Fx("spiro_t1_f0.fvc")}, "first.log");
+    ASSERT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t1_f0.fvc]")) << Read(dir / "first.log");
+    const std::string strId =
+        RunCommand("xdotool search --name '^Pulmetra \\[Local\\] - ' 2>/dev/null | head -1 | tr -d '\\n'");
+    ASSERT_FALSE(strId.empty());
+    const std::string strState = "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
+    RunCommand("xdotool windowminimize " + strId);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t) Settle(100);
+    ASSERT_EQ(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
+    auto second = Start({Fx("spiro_t4_f0.fvc")}, "second.log");
+    EXPECT_EQ(second->Wait(45000), 0);
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t4_f0.fvc]"));
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
+    EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+}
+
 }  // namespace
