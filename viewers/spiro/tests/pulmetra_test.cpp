@@ -26,6 +26,7 @@
 #include "platform/settings.h"
 #include "pulmetra/bars/graphstylebar.h"
 #include "pulmetra/bars/patientbar.h"
+#include "pulmetra/bars/pulmetradialogs.h"
 #include "pulmetra/bars/resultbar.h"
 #include "pulmetra/framebars.h"
 #include "pulmetra/examlist.h"
@@ -548,6 +549,36 @@ TEST_F(PulmetraTest, DicomCarriesTheCurvesOfEachTestKind) {
                              " 2>&1; echo $?"),
                   "0\n");
     }
+}
+
+TEST_F(PulmetraTest, TheProgramsSaveDialogGivesTheNameTheFilterAndTheBox) {
+    MakeFrame();
+    auto real = MakePulmetraPrompts(frame.get());
+    QString shown;
+    QStringList filters;
+    QTimer::singleShot(300, [&] {
+        auto* d = qobject_cast<CSpiroFileDialog*>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        shown = d->selectedFiles().value(0);
+        filters = d->nameFilters();
+        ASSERT_NE(d->SaveTextBox(), nullptr);
+        EXPECT_FALSE(d->SaveTextBox()->isChecked());
+        d->SaveTextBox()->setChecked(true);
+        d->selectNameFilter(filters.value(1));
+        // The user types a name of the own in the dialog's name field.
+        if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit"))
+            edit->setText("mine");
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    BOOL bText = FALSE;
+    int nFilter = 0;
+    const CString strPath = real->AskSavePath(dir / "exam_fvc", COxuPulmetraView::SaveFilter("/x/exam.fvc"), bText, nFilter);
+    EXPECT_EQ(shown.toStdString(), dir / "exam_fvc");
+    EXPECT_EQ(filters, (QStringList{"JPEG Files(*.jpg)", "PDF Files(*.pdf)", "Dicom Files (*.dcm)", "FVC Files (*.fvc)"}));
+    EXPECT_EQ(strPath, dir / "mine");
+    EXPECT_EQ(nFilter, 2);
+    EXPECT_TRUE(bText);
 }
 
 TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
