@@ -1,49 +1,21 @@
-// The ECG export against the real ECG control, loaded by ProgID and called only by
-// dispatch identifier; the files judged by pydicom (dcmjudge.py), dciodvfy and dcmdump.
+// The ECG export against the real ECG control, held by the hosts' wrapper as a viewer holds
+// it (registered from beside the program for a user without a control registry); the files
+// judged by pydicom (dcmjudge.py), dciodvfy and dcmdump.
 #include <dirent.h>
 
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include "acq_server/dicom/ekgdicomexport.h"
+#include "controlsources.h"
 #include "dcmtest.h"
-#include "ecg_control/wavelin_dispids.h"
-#include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "platform/settings.h"
 
-using namespace wavelin;
-using platform::Variant;
 using testsupport::CTempDir;
 
 namespace {
 constexpr std::time_t kClock = 1700000000;
-
-// The export's view of the control, over Invoke.
-class CWavelinSource : public IEkgDicomSource {
-public:
-    explicit CWavelinSource(platform::CDispatchControl& ctrl) : m_ctrl(ctrl) {}
-    Variant Call(platform::DISPID id, std::vector<Variant> args) {
-        Variant r;
-        EXPECT_EQ(m_ctrl.Invoke(id, args, &r), platform::DISP_OK) << id;
-        return r;
-    }
-    CString EKGGetPatientInfo(short n) override { return Call(DISPID_EKGGetPatientInfo, {n}).AsText(); }
-    CString EKGGetMisc(short n) override { return Call(DISPID_EKGGetMisc, {n}).AsText(); }
-    CString EKGGetTime() override { return Call(DISPID_EKGGetTime, {}).AsText(); }
-    BOOL EKGMakeImage(const CString& p, short a, short b, short c, short w, short f) override {
-        return Call(DISPID_EKGMakeImage, {p, a, b, c, w, f}).AsBool();
-    }
-    BOOL EKGMakeImageBMP(const CString& p, short a, short b, short c, short w, short f) override {
-        return Call(DISPID_EKGMakeImageBMP, {p, a, b, c, w, f}).AsBool();
-    }
-    short GetChType() override { return 1; }
-    short GetGain() override { return 3; }
-    short GetRhyCh() override { return 1; }
-
-private:
-    platform::CDispatchControl& m_ctrl;
-};
 
 std::vector<std::string> Listing(const std::string& strDir) {
     std::vector<std::string> names;
@@ -67,21 +39,17 @@ protected:
                                     testsupport::ShellQuote(dir / "fx"),
                                 &nStatus);
         ASSERT_EQ(nStatus, 0);
-        ASSERT_TRUE(platform::RegisterControl({kProgId, kClsid, WAVELIN_PATH}));
         std::string strError;
-        pCtrl = platform::CreateControl(kProgId, &parent, &strError);
-        ASSERT_TRUE(pCtrl) << strError;
-        pSource = std::make_unique<CWavelinSource>(*pCtrl);
+        ASSERT_TRUE(wavelin.Create(&parent, 0, &strError, CWavelin::kLibraryName)) << strError;
+        pSource = std::make_unique<CWavelinDicomSource>(wavelin);
         settings.strProfileKey = "Corvane/Lindar";
         settings.clock = [] { return kClock; };
     }
     void TearDown() override {
         pSource.reset();
-        pCtrl.reset();
+        wavelin.Destroy();
     }
-    bool Open(const std::string& strName) {
-        return pSource->Call(DISPID_EKGOpenFile, {dir / ("fx/" + strName)}).AsBool();
-    }
+    bool Open(const std::string& strName) { return wavelin.EKGOpenFile((dir / ("fx/" + strName)).c_str()) != FALSE; }
     int Counter(const char* pszName) {
         return platform::CSettingsStore(settings.strProfileKey).GetInt("Environment", pszName, 0);
     }
@@ -92,9 +60,10 @@ protected:
     bool bTmp = testsupport::WriteFile(dir / "tmp/.keep", "");
     testsupport::CEnvScope tmp{"TMPDIR", (dir / "tmp").c_str()};
     testsupport::CCodePageScope codepage{"CP1252"};
+    testsupport::CEnvScope controlDir{"CORVANE_CONTROL_DIR", WAVELIN_DIR};
     QWidget parent;
-    std::unique_ptr<platform::CDispatchControl> pCtrl;
-    std::unique_ptr<CWavelinSource> pSource;
+    CWavelin wavelin;
+    std::unique_ptr<CWavelinDicomSource> pSource;
     dicomexport::CExportSettings settings;
 };
 
@@ -137,7 +106,9 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
             const std::string n = std::to_string(nExport);
             const std::string strDcm = dir / (std::string(c.file) + n + ".dcm");
             CEkgDicomExport exp(settings);
+            pSource->m_aPictures.clear();
             ASSERT_EQ(exp.MakeDicomFile(strDcm, *pSource, nType, strRecord), 1) << c.file << " " << nType;
+            EXPECT_EQ(pSource->m_aPictures.size(), 1u);
             add({"attrs", strDcm, std::string("PatientID=") + c.id, std::string("StudyDate=") + c.date,
                  std::string("StudyTime=") + c.time, "Modality=EC",
                  std::string("PatientWeight") + (*c.weight ? "=" : "!") + c.weight,
@@ -152,9 +123,8 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
             EXPECT_TRUE(dcmtest::DumpReads(strDcm)) << c.file;
             // The picture is the control's own, pixel for pixel or byte for byte.
             const std::string strPicture = dir / ("own" + n + (nType == 2 ? ".jpg" : ".bmp"));
-            ASSERT_TRUE(pSource->Call(nType == 2 ? DISPID_EKGMakeImage : DISPID_EKGMakeImageBMP,
-                                      {strPicture, short{1}, short{3}, short{1}, short{1024}, short{0}})
-                            .AsBool());
+            ASSERT_TRUE(nType == 2 ? wavelin.EKGMakeImage(strPicture.c_str(), 1, 3, 1, 1024, 0)
+                                   : wavelin.EKGMakeImageBMP(strPicture.c_str(), 1, 3, 1, 1024, 0));
             if (nType == 2) {
                 add({"jpeg", strDcm, strPicture});
             } else {
