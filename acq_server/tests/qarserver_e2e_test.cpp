@@ -602,7 +602,8 @@ TEST_F(QarServerE2E, SpirometryTestsBecomeImagePdfAndTextReportsThroughTheRealCo
     for (const auto& t : tests) {
         SCOPED_TRACE(t.script);
         const std::string before = MinuteNow();
-        m_pServer->Device(std::string(t.script) + " --id " + t.id);
+        EXPECT_NE(m_pServer->Device(std::string(t.script) + " --id " + t.id).find("fc0600ef"),
+                  std::string::npos);
         const std::string name = std::string(t.id) + "_20260304050607";
         const std::string rec = data + "SPIRO/" + name + "." + t.ext;
         const std::string jpg = data + "JPEG/" + name + "_" + t.ext + ".jpg";
@@ -621,7 +622,8 @@ TEST_F(QarServerE2E, SpirometryTestsBecomeImagePdfAndTextReportsThroughTheRealCo
         ASSERT_FALSE(expected.empty()) << t.expected;
         expected = Replace(Replace(Replace(expected, "@REC@", rec), "@JPG@", jpg), "@PDF@", pdf);
         const std::string got = ReadFile(txt);
-        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) || got == Replace(expected, "@WRITE@", MinuteNow()))
+        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) ||
+                    got == Replace(expected, "@WRITE@", MinuteNow()))
             << got;
     }
     EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);

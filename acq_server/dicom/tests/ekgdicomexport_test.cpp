@@ -49,7 +49,9 @@ protected:
         pSource.reset();
         wavelin.Destroy();
     }
-    bool Open(const std::string& strName) { return wavelin.EKGOpenFile((dir / ("fx/" + strName)).c_str()) != FALSE; }
+    bool Open(const std::string& strName) {
+        return wavelin.EKGOpenFile((dir / ("fx/" + strName)).c_str()) != FALSE;
+    }
     int Counter(const char* pszName) {
         return platform::CSettingsStore(settings.strProfileKey).GetInt("Environment", pszName, 0);
     }
@@ -81,7 +83,9 @@ const RecordCase kRecords[] = {
     {"control.ekg", "0123456789ABCDEF", "19991231", "235901", "59.0"},
 };
 
-void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.file;
+}
 
 class EkgDicomExportRecordTest : public EkgDicomExportTest,
                                  public ::testing::WithParamInterface<RecordCase> {};
@@ -107,17 +111,18 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
             const std::string strDcm = dir / (std::string(c.file) + n + ".dcm");
             CEkgDicomExport exp(settings);
             pSource->m_aPictures.clear();
-            ASSERT_EQ(exp.MakeDicomFile(strDcm, *pSource, nType, strRecord), 1) << c.file << " " << nType;
+            ASSERT_EQ(exp.MakeDicomFile(strDcm, *pSource, nType, strRecord), 1)
+                << c.file << " " << nType;
             EXPECT_EQ(pSource->m_aPictures.size(), 1u);
-            add({"attrs", strDcm, std::string("PatientID=") + c.id, std::string("StudyDate=") + c.date,
-                 std::string("StudyTime=") + c.time, "Modality=EC",
-                 std::string("PatientWeight") + (*c.weight ? "=" : "!") + c.weight,
+            add({"attrs", strDcm, std::string("PatientID=") + c.id,
+                 std::string("StudyDate=") + c.date, std::string("StudyTime=") + c.time,
+                 "Modality=EC", std::string("PatientWeight") + (*c.weight ? "=" : "!") + c.weight,
                  "SOPClassUID=1.2.840.10008.5.1.4.1.1.7",
                  "StudyInstanceUID=1.2.840.2.3000.3." + n + ".1700000000",
                  "SeriesInstanceUID=1.2.840.2.3000.3." + n + "." + n + ".1700000000",
                  "SOPInstanceUID=1.2.840.2.3000.3." + n + "." + n + "." + n + ".1700000000",
-                 "StudyID=" + n, "Manufacturer=Corvane Co., Ltd.", "SoftwareVersions=Qar Server 1.16",
-                 "PatientBirthDate=", "ContentDate!"});
+                 "StudyID=" + n, "Manufacturer=Corvane Co., Ltd.",
+                 "SoftwareVersions=Qar Server 1.16", "PatientBirthDate=", "ContentDate!"});
             add({"ecg", strDcm, strRecord});
             EXPECT_EQ(dcmtest::VerifyErrors(strDcm), "") << c.file << " " << nType;
             EXPECT_TRUE(dcmtest::DumpReads(strDcm)) << c.file;
@@ -134,9 +139,9 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
     }
     if (std::string(c.file) == "server.ekg") {
         add({"attrs", dir / "server.ekg1.dcm", "PatientName=J\xc3\xa9r\xc3\xb4me Dupont",
-             "PatientSex=M", "PatientAge=057Y", "PatientSize=1.78", "ReferringPhysicianName=Dr. Weiss",
-             "InstitutionName=Clinic Nord", "WindowCenter=128", "WindowWidth=256", "Columns=1024",
-             "Rows=768"});
+             "PatientSex=M", "PatientAge=057Y", "PatientSize=1.78",
+             "ReferringPhysicianName=Dr. Weiss", "InstitutionName=Clinic Nord", "WindowCenter=128",
+             "WindowWidth=256", "Columns=1024", "Rows=768"});
     }
     if (std::string(c.file) == "control.ekg") {
         add({"attrs", dir / "control.ekg1.dcm", "PatientSex=F", "PatientAge=104D", "PatientSize!"});
@@ -157,12 +162,15 @@ TEST_F(EkgDicomExportTest, WindowFromTheServerSettings) {
     platform::CSettingsStore server("Corvane/Qar Server");
     server.WriteInt("Environment", "DICOM WIN_WIDTH", 200);
     server.WriteInt("Environment", "DICOM WIN_CENTER", 90);
-    platform::CSettingsStore(settings.strProfileKey).WriteString("OXU DICOM Store SCU", "DICOM MODALITY EKG", "ECG");
+    platform::CSettingsStore(settings.strProfileKey)
+        .WriteString("OXU DICOM Store SCU", "DICOM MODALITY EKG", "ECG");
     ASSERT_TRUE(Open("server.ekg"));
     CEkgDicomExport exp(settings);
     ASSERT_EQ(exp.MakeDicomFile(dir / "w.dcm", *pSource, 0, dir / "fx/server.ekg"), 1);
     EXPECT_TRUE(bTmp);
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "w.dcm", "WindowCenter=90", "WindowWidth=200", "Modality=ECG"}), "");
+    EXPECT_EQ(dcmtest::Judge(
+                  {"attrs", dir / "w.dcm", "WindowCenter=90", "WindowWidth=200", "Modality=ECG"}),
+              "");
 }
 
 // A failed export makes no file, leaves no picture and still takes its three numbers.
@@ -210,6 +218,7 @@ TEST_F(EkgDicomExportTest, UidsDistinctWithinOneSecond) {
     ASSERT_EQ(b.MakeDicomFile(dir / "b.dcm", *pSource, 2, dir / "fx/server.ekg"), 1);
     EXPECT_NE(a.MakeInstanceUid(), b.MakeInstanceUid());
     EXPECT_NE(a.MakeStudyUid(), b.MakeStudyUid());
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "b.dcm", "SOPInstanceUID=" + b.MakeInstanceUid()}), "");
+    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "b.dcm", "SOPInstanceUID=" + b.MakeInstanceUid()}),
+              "");
 }
 }  // namespace

@@ -89,15 +89,17 @@ TEST_F(SpiroDicomExportTest, EveryKindWithEveryCurveSampleAndTheControlsPicture)
             testsupport::WriteFile(dir / (n + "/.keep"), "");
             CFlowlinDicomSource source(flowlin);
             CSpiroDicomExport exp(settings);
-            ASSERT_EQ(exp.MakeDicomFile(strTest, strDcm, source, nType), 1) << c.test << " " << pszName;
+            ASSERT_EQ(exp.MakeDicomFile(strTest, strDcm, source, nType), 1)
+                << c.test << " " << pszName;
             EXPECT_EQ(source.m_aPictures.size(), 1u);
             EXPECT_EQ(dcmtest::VerifyErrors(strDcm), "") << c.test << " " << nType;
             add({"spiro", strDcm, strTest});
-            add({"attrs", strDcm, std::string("WaveformSequence[0].NumberOfWaveformChannels=") + c.channels,
+            add({"attrs", strDcm,
+                 std::string("WaveformSequence[0].NumberOfWaveformChannels=") + c.channels,
                  std::string("WaveformSequence[0].NumberOfWaveformSamples=") + c.samples,
-                 "WaveformSequence[0].SamplingFrequency=200", "StudyDate=20260314", "StudyTime=092601",
-                 "Modality=PR", "PatientSex=M", "PatientAge=047Y", "StudyDescription=SPIRO", "Columns=768",
-                 "Rows=1024"});
+                 "WaveformSequence[0].SamplingFrequency=200", "StudyDate=20260314",
+                 "StudyTime=092601", "Modality=PR", "PatientSex=M", "PatientAge=047Y",
+                 "StudyDescription=SPIRO", "Columns=768", "Rows=1024"});
             // The same page as the control saves it itself.
             const std::string strPicture = dir / ("own" + n + (nType == 2 ? ".jpg" : ".bmp"));
             if (nType == 2) {
@@ -121,8 +123,10 @@ TEST_F(SpiroDicomExportTest, OneDigitMonthGivesNoDate) {
     CFlowlinDicomSource source(flowlin);
     CSpiroDicomExport exp(settings);
     ASSERT_EQ(exp.MakeDicomFile(dir / "fx/spiro_t1_f0.fvc", dir / "m.dcm", source, 1), 1);
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "m.dcm", "StudyDate=", "StudyTime=092601", "SeriesDate!",
-                              "InstitutionName=City Clinic", "ReferringPhysicianName=Dr. Kim"}), "");
+    EXPECT_EQ(
+        dcmtest::Judge({"attrs", dir / "m.dcm", "StudyDate=", "StudyTime=092601", "SeriesDate!",
+                        "InstitutionName=City Clinic", "ReferringPhysicianName=Dr. Kim"}),
+        "");
     EXPECT_EQ(dcmtest::VerifyErrors(dir / "m.dcm"), "");
 }
 
