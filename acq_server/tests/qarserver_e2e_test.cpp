@@ -572,6 +572,70 @@ TEST_F(QarServerE2E, ConversionCallsThroughAStandInControl) {
     EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
 }
 
+// Spirometry tests of the simulated spirometer in frame mode through the real spirometry
+// control (a legacy test is stored but not converted), one folder per file type: the
+// picture and the PDF judged by identify and qpdf, the text report byte for byte against
+// the hand-made file of the same test.
+TEST_F(QarServerE2E, SpirometryTestsBecomeImagePdfAndTextReportsThroughTheRealControl) {
+    int nStatus = -1;
+    RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                   ShellQuote(FLOWLIN_PATH),
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    for (const char* key : {"JPEG SPR", "PDF SPR", "TXT SPR", "TXT PAT SPR", "TXT PARAM SPR", "TXT DIAG SPR",
+                            "TXT HOSP SPR"})
+        WriteSetting(key, "1");
+    WriteSetting("JPEG Size SPR", "2");
+    WriteSetting("PDF Size SPR", "0");
+    WriteSetting("FOLDER TYPE", "2");
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string data = m_pServer->Data();
+    // A legacy test (FVC type 1 comes only that way) is stored, unanswered and not converted.
+    EXPECT_EQ(m_pServer->Device("legacy-fvc --id L1").find("REPLY"), std::string::npos);
+    ASSERT_TRUE(WaitForFile(data + "SPIRO/L1_20260304050607.fvc", 30));
+    const struct {
+        const char* script;  // the simulator's script and its test type
+        int type;
+        const char* id;
+        const char* ext;
+        const char* expected;
+    } tests[] = {{"frame-svc", 2, "S2", "svc", "device_svc.txt"},
+                 {"frame-mvv", 3, "M3", "mvv", "device_mvv.txt"},
+                 {"frame-fvc", 4, "F4", "fvc", "device_fvl.txt"},
+                 {"frame-fvc-post", 5, "F5", "fvc", "device_prepost.txt"}};
+    for (const auto& t : tests) {
+        SCOPED_TRACE(t.script);
+        const std::string before = MinuteNow();
+        EXPECT_NE(m_pServer->Device(std::string(t.script) + " --id " + t.id).find("fc0600ef"),
+                  std::string::npos);
+        const std::string name = std::string(t.id) + "_20260304050607";
+        const std::string rec = data + "SPIRO/" + name + "." + t.ext;
+        const std::string jpg = data + "JPEG/" + name + "_" + t.ext + ".jpg";
+        const std::string pdf = data + "PDF/" + name + "_" + t.ext + ".pdf";
+        const std::string txt = data + "TEXT/" + name + "_" + t.ext + ".txt";
+        ASSERT_TRUE(WaitForFile(txt, 60)) << txt;
+        EXPECT_NE(ReadFile(data + "FQarServer.ini").find(rec), std::string::npos) << rec;
+        const std::string record = ReadFile(rec);
+        ASSERT_GT(record.size(), 2u) << rec;
+        EXPECT_EQ(record[2], static_cast<char>(t.type));  // the test type byte
+        EXPECT_EQ(RunCommand("identify -format '%m %w %h' " + ShellQuote(jpg)), "JPEG 768 1024");
+        RunCommand("qpdf --check " + ShellQuote(pdf) + " >/dev/null 2>&1", &nStatus);
+        EXPECT_EQ(nStatus, 0) << pdf;
+        EXPECT_NE(RunCommand("pdftotext " + ShellQuote(pdf) + " -").find(t.id), std::string::npos);
+        std::string expected = ReadFile(std::string(REPORTS_DATA) + "/" + t.expected);
+        ASSERT_FALSE(expected.empty()) << t.expected;
+        expected = Replace(Replace(Replace(expected, "@REC@", rec), "@JPG@", jpg), "@PDF@", pdf);
+        const std::string got = ReadFile(txt);
+        EXPECT_TRUE(got == Replace(expected, "@WRITE@", before) ||
+                    got == Replace(expected, "@WRITE@", MinuteNow()))
+            << got;
+    }
+    // The legacy test, stored before the others were converted on the same thread: only the file.
+    EXPECT_EQ(RunCommand("find " + ShellQuote(data) + " -name 'L1_*' | wc -l"), "1\n");
+    EXPECT_EQ(ReadFile(data + "FQarServer.ini").find("L1_"), std::string::npos);
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
 TEST_F(QarServerE2E, ManyCartsAtOnceAreAllStoredAndListed) {
     ASSERT_TRUE(m_pServer->Start());
     const std::string out = m_pServer->Device("frame-ecg --load 4 --count 5 --id LD");

@@ -1,49 +1,21 @@
-// The ECG export against the real ECG control, loaded by ProgID and called only by
-// dispatch identifier; the files judged by pydicom (dcmjudge.py), dciodvfy and dcmdump.
+// The ECG export against the real ECG control, held by the hosts' wrapper as a viewer holds
+// it (registered from beside the program for a user without a control registry); the files
+// judged by pydicom (dcmjudge.py), dciodvfy and dcmdump.
 #include <dirent.h>
 
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include "acq_server/dicom/ekgdicomexport.h"
+#include "controlsources.h"
 #include "dcmtest.h"
-#include "ecg_control/wavelin_dispids.h"
-#include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "platform/settings.h"
 
-using namespace wavelin;
-using platform::Variant;
 using testsupport::CTempDir;
 
 namespace {
 constexpr std::time_t kClock = 1700000000;
-
-// The export's view of the control, over Invoke.
-class CWavelinSource : public IEkgDicomSource {
-public:
-    explicit CWavelinSource(platform::CDispatchControl& ctrl) : m_ctrl(ctrl) {}
-    Variant Call(platform::DISPID id, std::vector<Variant> args) {
-        Variant r;
-        EXPECT_EQ(m_ctrl.Invoke(id, args, &r), platform::DISP_OK) << id;
-        return r;
-    }
-    CString EKGGetPatientInfo(short n) override { return Call(DISPID_EKGGetPatientInfo, {n}).AsText(); }
-    CString EKGGetMisc(short n) override { return Call(DISPID_EKGGetMisc, {n}).AsText(); }
-    CString EKGGetTime() override { return Call(DISPID_EKGGetTime, {}).AsText(); }
-    BOOL EKGMakeImage(const CString& p, short a, short b, short c, short w, short f) override {
-        return Call(DISPID_EKGMakeImage, {p, a, b, c, w, f}).AsBool();
-    }
-    BOOL EKGMakeImageBMP(const CString& p, short a, short b, short c, short w, short f) override {
-        return Call(DISPID_EKGMakeImageBMP, {p, a, b, c, w, f}).AsBool();
-    }
-    short GetChType() override { return 1; }
-    short GetGain() override { return 3; }
-    short GetRhyCh() override { return 1; }
-
-private:
-    platform::CDispatchControl& m_ctrl;
-};
 
 std::vector<std::string> Listing(const std::string& strDir) {
     std::vector<std::string> names;
@@ -67,20 +39,18 @@ protected:
                                     testsupport::ShellQuote(dir / "fx"),
                                 &nStatus);
         ASSERT_EQ(nStatus, 0);
-        ASSERT_TRUE(platform::RegisterControl({kProgId, kClsid, WAVELIN_PATH}));
         std::string strError;
-        pCtrl = platform::CreateControl(kProgId, &parent, &strError);
-        ASSERT_TRUE(pCtrl) << strError;
-        pSource = std::make_unique<CWavelinSource>(*pCtrl);
+        ASSERT_TRUE(wavelin.Create(&parent, 0, &strError, CWavelin::kLibraryName)) << strError;
+        pSource = std::make_unique<CWavelinDicomSource>(wavelin);
         settings.strProfileKey = "Corvane/Lindar";
         settings.clock = [] { return kClock; };
     }
     void TearDown() override {
         pSource.reset();
-        pCtrl.reset();
+        wavelin.Destroy();
     }
     bool Open(const std::string& strName) {
-        return pSource->Call(DISPID_EKGOpenFile, {dir / ("fx/" + strName)}).AsBool();
+        return wavelin.EKGOpenFile((dir / ("fx/" + strName)).c_str()) != FALSE;
     }
     int Counter(const char* pszName) {
         return platform::CSettingsStore(settings.strProfileKey).GetInt("Environment", pszName, 0);
@@ -92,9 +62,10 @@ protected:
     bool bTmp = testsupport::WriteFile(dir / "tmp/.keep", "");
     testsupport::CEnvScope tmp{"TMPDIR", (dir / "tmp").c_str()};
     testsupport::CCodePageScope codepage{"CP1252"};
+    testsupport::CEnvScope controlDir{"CORVANE_CONTROL_DIR", WAVELIN_DIR};
     QWidget parent;
-    std::unique_ptr<platform::CDispatchControl> pCtrl;
-    std::unique_ptr<CWavelinSource> pSource;
+    CWavelin wavelin;
+    std::unique_ptr<CWavelinDicomSource> pSource;
     dicomexport::CExportSettings settings;
 };
 
@@ -112,7 +83,9 @@ const RecordCase kRecords[] = {
     {"control.ekg", "0123456789ABCDEF", "19991231", "235901", "59.0"},
 };
 
-void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.file;
+}
 
 class EkgDicomExportRecordTest : public EkgDicomExportTest,
                                  public ::testing::WithParamInterface<RecordCase> {};
@@ -137,24 +110,26 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
             const std::string n = std::to_string(nExport);
             const std::string strDcm = dir / (std::string(c.file) + n + ".dcm");
             CEkgDicomExport exp(settings);
-            ASSERT_EQ(exp.MakeDicomFile(strDcm, *pSource, nType, strRecord), 1) << c.file << " " << nType;
-            add({"attrs", strDcm, std::string("PatientID=") + c.id, std::string("StudyDate=") + c.date,
-                 std::string("StudyTime=") + c.time, "Modality=EC",
-                 std::string("PatientWeight") + (*c.weight ? "=" : "!") + c.weight,
+            pSource->m_aPictures.clear();
+            ASSERT_EQ(exp.MakeDicomFile(strDcm, *pSource, nType, strRecord), 1)
+                << c.file << " " << nType;
+            EXPECT_EQ(pSource->m_aPictures.size(), 1u);
+            add({"attrs", strDcm, std::string("PatientID=") + c.id,
+                 std::string("StudyDate=") + c.date, std::string("StudyTime=") + c.time,
+                 "Modality=EC", std::string("PatientWeight") + (*c.weight ? "=" : "!") + c.weight,
                  "SOPClassUID=1.2.840.10008.5.1.4.1.1.7",
                  "StudyInstanceUID=1.2.840.2.3000.3." + n + ".1700000000",
                  "SeriesInstanceUID=1.2.840.2.3000.3." + n + "." + n + ".1700000000",
                  "SOPInstanceUID=1.2.840.2.3000.3." + n + "." + n + "." + n + ".1700000000",
-                 "StudyID=" + n, "Manufacturer=Corvane Co., Ltd.", "SoftwareVersions=Qar Server 1.16",
-                 "PatientBirthDate=", "ContentDate!"});
+                 "StudyID=" + n, "Manufacturer=Corvane Co., Ltd.",
+                 "SoftwareVersions=Qar Server 1.16", "PatientBirthDate=", "ContentDate!"});
             add({"ecg", strDcm, strRecord});
             EXPECT_EQ(dcmtest::VerifyErrors(strDcm), "") << c.file << " " << nType;
             EXPECT_TRUE(dcmtest::DumpReads(strDcm)) << c.file;
             // The picture is the control's own, pixel for pixel or byte for byte.
             const std::string strPicture = dir / ("own" + n + (nType == 2 ? ".jpg" : ".bmp"));
-            ASSERT_TRUE(pSource->Call(nType == 2 ? DISPID_EKGMakeImage : DISPID_EKGMakeImageBMP,
-                                      {strPicture, short{1}, short{3}, short{1}, short{1024}, short{0}})
-                            .AsBool());
+            ASSERT_TRUE(nType == 2 ? wavelin.EKGMakeImage(strPicture.c_str(), 1, 3, 1, 1024, 0)
+                                   : wavelin.EKGMakeImageBMP(strPicture.c_str(), 1, 3, 1, 1024, 0));
             if (nType == 2) {
                 add({"jpeg", strDcm, strPicture});
             } else {
@@ -164,9 +139,9 @@ TEST_P(EkgDicomExportRecordTest, BecomesAValidFileWithItsSamplesAndPicture) {
     }
     if (std::string(c.file) == "server.ekg") {
         add({"attrs", dir / "server.ekg1.dcm", "PatientName=J\xc3\xa9r\xc3\xb4me Dupont",
-             "PatientSex=M", "PatientAge=057Y", "PatientSize=1.78", "ReferringPhysicianName=Dr. Weiss",
-             "InstitutionName=Clinic Nord", "WindowCenter=128", "WindowWidth=256", "Columns=1024",
-             "Rows=768"});
+             "PatientSex=M", "PatientAge=057Y", "PatientSize=1.78",
+             "ReferringPhysicianName=Dr. Weiss", "InstitutionName=Clinic Nord", "WindowCenter=128",
+             "WindowWidth=256", "Columns=1024", "Rows=768"});
     }
     if (std::string(c.file) == "control.ekg") {
         add({"attrs", dir / "control.ekg1.dcm", "PatientSex=F", "PatientAge=104D", "PatientSize!"});
@@ -187,12 +162,15 @@ TEST_F(EkgDicomExportTest, WindowFromTheServerSettings) {
     platform::CSettingsStore server("Corvane/Qar Server");
     server.WriteInt("Environment", "DICOM WIN_WIDTH", 200);
     server.WriteInt("Environment", "DICOM WIN_CENTER", 90);
-    platform::CSettingsStore(settings.strProfileKey).WriteString("OXU DICOM Store SCU", "DICOM MODALITY EKG", "ECG");
+    platform::CSettingsStore(settings.strProfileKey)
+        .WriteString("OXU DICOM Store SCU", "DICOM MODALITY EKG", "ECG");
     ASSERT_TRUE(Open("server.ekg"));
     CEkgDicomExport exp(settings);
     ASSERT_EQ(exp.MakeDicomFile(dir / "w.dcm", *pSource, 0, dir / "fx/server.ekg"), 1);
     EXPECT_TRUE(bTmp);
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "w.dcm", "WindowCenter=90", "WindowWidth=200", "Modality=ECG"}), "");
+    EXPECT_EQ(dcmtest::Judge(
+                  {"attrs", dir / "w.dcm", "WindowCenter=90", "WindowWidth=200", "Modality=ECG"}),
+              "");
 }
 
 // A failed export makes no file, leaves no picture and still takes its three numbers.
@@ -240,6 +218,7 @@ TEST_F(EkgDicomExportTest, UidsDistinctWithinOneSecond) {
     ASSERT_EQ(b.MakeDicomFile(dir / "b.dcm", *pSource, 2, dir / "fx/server.ekg"), 1);
     EXPECT_NE(a.MakeInstanceUid(), b.MakeInstanceUid());
     EXPECT_NE(a.MakeStudyUid(), b.MakeStudyUid());
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "b.dcm", "SOPInstanceUID=" + b.MakeInstanceUid()}), "");
+    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "b.dcm", "SOPInstanceUID=" + b.MakeInstanceUid()}),
+              "");
 }
 }  // namespace

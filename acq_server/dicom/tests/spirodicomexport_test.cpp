@@ -1,51 +1,20 @@
-// The spirometry export: the control's part is played by the test record library (the
-// test file read by the spirometry reader) and a picture the test draws itself.
+// The spirometry export against the real spirometry control, held by the hosts' wrapper as
+// the spirometry viewer holds it; the files judged by pydicom (dcmjudge.py) against the test
+// files read by its own code, and by dciodvfy.
 #include <dirent.h>
 
-#include <QImage>
-#include <QPainter>
+#include <QWidget>
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "acq_server/dicom/spirodicomexport.h"
+#include "controlsources.h"
 #include "dcmtest.h"
 #include "platform/folders.h"
 #include "platform/settings.h"
-#include "spiro_control/spirotestfile.h"
 
 using testsupport::CTempDir;
 
 namespace {
-class CRecordSource : public ISpiroDicomSource {
-public:
-    explicit CRecordSource(const std::string& strTest) { nOpen = test.Open(strTest, 0); }
-    CString GetInformation(short n) override {
-        auto it = overrides.find(n);
-        return it != overrides.end() ? it->second : test.GetInformation(n);
-    }
-    short GetTestType() override { return test.GetTestType(); }
-    short SaveBMP(const CString& strPath, short nWidth) override { return Save(strPath, nWidth, "BMP"); }
-    short SaveJPEG(const CString& strPath, short nWidth) override { return Save(strPath, nWidth, "JPEG"); }
-
-    short Save(const CString& strPath, short nWidth, const char* pszFormat) {
-        QImage image(nWidth, nWidth * 3 / 4, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.setPen(QPen(Qt::blue, 3));
-        painter.drawLine(10, 10, nWidth - 10, nWidth * 3 / 4 - 10);
-        painter.fillRect(40, 40, 120, 60, QColor(200, 30, 90));
-        painter.end();
-        aPictures.push_back(strPath);
-        return image.save(QString::fromStdString(strPath), pszFormat, 75) ? 0 : -1;
-    }
-
-    CSpiroTestFile test;
-    short nOpen = 0;
-    std::map<short, CString> overrides;
-    std::vector<std::string> aPictures;
-};
-
 std::vector<std::string> Listing(const std::string& strDir) {
     std::vector<std::string> names;
     if (DIR* d = opendir(strDir.c_str())) {
@@ -70,16 +39,27 @@ protected:
         ASSERT_EQ(nStatus, 0);
         settings.strProfileKey = "Corvane/Pulmetra";
         settings.clock = [] { return std::time_t{1700000000}; };
+        std::string strError;
+        ASSERT_TRUE(flowlin.Create(&parent, 0, &strError, CFlowlin::kLibraryName)) << strError;
     }
+    void TearDown() override { flowlin.Destroy(); }
+    // Opens a test of the fixtures in the control; its test type.
+    short Open(const std::string& strPath) { return flowlin.Open(strPath.c_str(), 0); }
+
     CTempDir dir;
     testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "config").c_str()};
     bool bTmp = testsupport::WriteFile(dir / "tmp/.keep", "");
     testsupport::CEnvScope tmp{"TMPDIR", (dir / "tmp").c_str()};
     testsupport::CCodePageScope codepage{"CP1252"};
+    testsupport::CEnvScope controlDir{"CORVANE_CONTROL_DIR", FLOWLIN_DIR};
     dicomexport::CExportSettings settings;
+    QWidget parent;
+    CFlowlin flowlin;
 };
 
-TEST_F(SpiroDicomExportTest, EveryKindWithEveryCurveSample) {
+// Every kind of test, each saved under a plain name and under a name of another kind, in the
+// three picture kinds: every curve sample, and the control's own picture.
+TEST_F(SpiroDicomExportTest, EveryKindWithEveryCurveSampleAndTheControlsPicture) {
     struct Case {
         const char* test;
         const char* channels;
@@ -92,32 +72,42 @@ TEST_F(SpiroDicomExportTest, EveryKindWithEveryCurveSample) {
     ASSERT_TRUE(bTmp);
     const auto tempBefore = Listing(platform::PrivateTempDir());
     std::vector<std::string> judge;
+    auto add = [&](std::vector<std::string> command) {
+        if (!judge.empty()) {
+            judge.push_back("--");
+        }
+        judge.insert(judge.end(), command.begin(), command.end());
+    };
     int nExport = 0;
     for (const Case& c : cases) {
         const std::string strTest = dir / ("fx/" + std::string(c.test));
+        ASSERT_GT(Open(strTest), 0) << c.test;
         for (const char* pszName : {"exam.dcm", "x_FVC.dcm"}) {
             const int nType = nExport++ % 3;
-            CRecordSource source(strTest);
-            ASSERT_GT(source.nOpen, 0) << c.test;
-            const std::string strDcm = dir / (std::to_string(nExport) + "/" + pszName);
-            testsupport::WriteFile(dir / (std::to_string(nExport) + "/.keep"), "");
+            const std::string n = std::to_string(nExport);
+            const std::string strDcm = dir / (n + "/" + pszName);
+            testsupport::WriteFile(dir / (n + "/.keep"), "");
+            CFlowlinDicomSource source(flowlin);
             CSpiroDicomExport exp(settings);
-            ASSERT_EQ(exp.MakeDicomFile(strTest, strDcm, source, nType), 1) << c.test << " " << pszName;
-            EXPECT_EQ(source.aPictures.size(), 1u);
+            ASSERT_EQ(exp.MakeDicomFile(strTest, strDcm, source, nType), 1)
+                << c.test << " " << pszName;
+            EXPECT_EQ(source.m_aPictures.size(), 1u);
             EXPECT_EQ(dcmtest::VerifyErrors(strDcm), "") << c.test << " " << nType;
-            for (std::vector<std::string> command :
-                 {std::vector<std::string>{"spiro", strDcm, strTest},
-                  std::vector<std::string>{
-                      "attrs", strDcm,
-                      std::string("WaveformSequence[0].NumberOfWaveformChannels=") + c.channels,
-                      std::string("WaveformSequence[0].NumberOfWaveformSamples=") + c.samples,
-                      "WaveformSequence[0].SamplingFrequency=200", "StudyDate=20260314",
-                      "StudyTime=092601", "Modality=PR", "PatientSex=M", "PatientAge=047Y",
-                      "StudyDescription=SPIRO", nType == 2 ? "Columns=768" : "Rows=576"}}) {
-                if (!judge.empty()) {
-                    judge.push_back("--");
-                }
-                judge.insert(judge.end(), command.begin(), command.end());
+            add({"spiro", strDcm, strTest});
+            add({"attrs", strDcm,
+                 std::string("WaveformSequence[0].NumberOfWaveformChannels=") + c.channels,
+                 std::string("WaveformSequence[0].NumberOfWaveformSamples=") + c.samples,
+                 "WaveformSequence[0].SamplingFrequency=200", "StudyDate=20260314",
+                 "StudyTime=092601", "Modality=PR", "PatientSex=M", "PatientAge=047Y",
+                 "StudyDescription=SPIRO", "Columns=768", "Rows=1024"});
+            // The same page as the control saves it itself.
+            const std::string strPicture = dir / ("own" + n + (nType == 2 ? ".jpg" : ".bmp"));
+            if (nType == 2) {
+                ASSERT_EQ(flowlin.SaveJPEG(strPicture.c_str(), 768), 0);
+                add({"jpeg", strDcm, strPicture});
+            } else {
+                ASSERT_EQ(flowlin.SaveBMP(strPicture.c_str(), 768), 0);
+                add({"bmp", strDcm, strPicture, nType == 1 ? "rgb" : "grey"});
             }
         }
     }
@@ -125,33 +115,18 @@ TEST_F(SpiroDicomExportTest, EveryKindWithEveryCurveSample) {
     EXPECT_EQ(Listing(platform::PrivateTempDir()), tempBefore);
 }
 
-TEST_F(SpiroDicomExportTest, PictureEqualsWhatTheControlDrew) {
-    for (int nType : {0, 1}) {
-        CRecordSource source(dir / "fx/spiro_t2_f1.svc");
-        // Keep a copy of the picture as the control made it.
-        struct CKeep : CRecordSource {
-            using CRecordSource::CRecordSource;
-            std::string strCopy;
-            short SaveBMP(const CString& p, short w) override {
-                const short n = Save(p, w, "BMP");
-                testsupport::WriteFile(strCopy, testsupport::ReadFile(p));
-                return n;
-            }
-        } keep(dir / "fx/spiro_t2_f1.svc");
-        keep.strCopy = dir / "copy.bmp";
-        CSpiroDicomExport exp(settings);
-        ASSERT_EQ(exp.MakeDicomFile(dir / "fx/spiro_t2_f1.svc", dir / "p.dcm", keep, nType), 1);
-        EXPECT_EQ(dcmtest::Judge({"bmp", dir / "p.dcm", dir / "copy.bmp", nType ? "rgb" : "grey"}), "");
-    }
-}
-
+// The control's own date text with a one-digit month is no date.
 TEST_F(SpiroDicomExportTest, OneDigitMonthGivesNoDate) {
-    CRecordSource source(dir / "fx/spiro_t1_f0.fvc");
-    source.overrides[11] = "3";
+    ASSERT_GT(Open(dir / "fx/spiro_t1_f0.fvc"), 0);
+    flowlin.SetInformation(11, "3");
+    ASSERT_EQ(flowlin.GetInformation(11), "3");
+    CFlowlinDicomSource source(flowlin);
     CSpiroDicomExport exp(settings);
     ASSERT_EQ(exp.MakeDicomFile(dir / "fx/spiro_t1_f0.fvc", dir / "m.dcm", source, 1), 1);
-    EXPECT_EQ(dcmtest::Judge({"attrs", dir / "m.dcm", "StudyDate=", "StudyTime=092601", "SeriesDate!",
-                              "InstitutionName=City Clinic", "ReferringPhysicianName=Dr. Kim"}), "");
+    EXPECT_EQ(
+        dcmtest::Judge({"attrs", dir / "m.dcm", "StudyDate=", "StudyTime=092601", "SeriesDate!",
+                        "InstitutionName=City Clinic", "ReferringPhysicianName=Dr. Kim"}),
+        "");
     EXPECT_EQ(dcmtest::VerifyErrors(dir / "m.dcm"), "");
 }
 
@@ -165,24 +140,24 @@ TEST_F(SpiroDicomExportTest, FailuresTouchNoFile) {
         const char* name;
         int nType;
         std::string test;
-        short nForcedType;  // 0: the record's own
+        bool bHeld;  // the control holds the FVC test
     } cases[] = {
-        {"image type 5", 5, strFvc, 0},
-        {"image type 3", 3, strFvc, 0},
-        {"no test in the control", 1, strFvc, -1},
-        {"test file gone", 1, dir / "fx/gone.fvc", 0},
-        {"test file of another kind", 2, dir / "fx/spiro_t2_f0.svc", 0},
+        {"image type 5", 5, strFvc, true},
+        {"image type 3", 3, strFvc, true},
+        {"no test in the control", 1, strFvc, false},
+        {"test file gone", 1, dir / "fx/gone.fvc", true},
+        {"test file of another kind", 2, dir / "fx/spiro_t2_f0.svc", true},
     };
     for (const Case& c : cases) {
-        struct CForced : CRecordSource {
-            using CRecordSource::CRecordSource;
-            short nType = 0;
-            short GetTestType() override { return nType < 0 ? 0 : nType ? nType : test.GetTestType(); }
-        } source(strFvc);
-        source.nType = c.nForcedType;
+        if (c.bHeld) {
+            ASSERT_EQ(Open(strFvc), 1) << c.name;
+        } else {
+            flowlin.Clear();
+        }
+        CFlowlinDicomSource source(flowlin);
         CSpiroDicomExport exp(settings);
         EXPECT_EQ(exp.MakeDicomFile(c.test, dir / "out/x_FVC.dcm", source, c.nType), 0) << c.name;
-        EXPECT_TRUE(source.aPictures.empty()) << c.name;
+        EXPECT_TRUE(source.m_aPictures.empty()) << c.name;
         EXPECT_EQ(Listing(dir / "out"), outBefore) << c.name;
         EXPECT_EQ(testsupport::ReadFile(dir / "out/x_FVC.dcm"), "earlier") << c.name;
         EXPECT_EQ(Listing(platform::PrivateTempDir()), tempBefore) << c.name;

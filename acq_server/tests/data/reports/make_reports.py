@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the expected text reports of the report tests, line by line from the report
-formats, with Python's own printf; the values are the tests' tables (textreport_test.cpp).
-Run it again only when a format or a table changes."""
+formats, with Python's own printf; the values are the tests' tables (textreport_test.cpp)
+and, for the server's spirometry reports through the real control, what the simulator
+sends (tools/devsim/devsim.py). Run it again only when a format, a table or the simulator's
+tests change."""
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -253,3 +255,109 @@ def server_spiro(t):
 
 save("server_fvc.txt", server_spiro(1))
 save("server_mvv.txt", server_spiro(3))
+
+
+# ---- the server's spirometry report of the simulator's tests through the real control ------
+# Frame-mode tests only: a legacy test is stored but never converted. The values are what
+# tools/devsim/devsim.py puts in its frames (its defaults, seed 1);
+# how the control hands them back follows the record's own rules: texts as sent, the race,
+# smoking, interpretation and formula names by their code tables, values as 32-bit floats,
+# the type-5 display columns taken from the stored ones. @...@ are filled by the test.
+def load_simulator():
+    import importlib.util
+    path = os.path.join(HERE, "..", "..", "..", "..", "tools", "devsim", "devsim.py")
+    found = importlib.util.spec_from_file_location("devsim", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
+    return module
+
+
+RACE = {"B": "Black", "C": "Caucasian", "O": "Oriental"}
+SMOKE = {"N": "No", "Y": "Yes"}
+SMOKE_PACK = {"Q": "Quarter pack/day", "H": "Half pack/day", "O": "One pack/day", "T": "Two pack/day",
+              "M": "More two pack/day"}
+ANALYSIS = {"NOR": "Normal", "BOO": "Borderline Obstruction", "MIO": "Mild Obstruction",
+            "MOO": "Moderate Obstruction", "SEO": "Severe Obstruction", "MIR": "Mild Restriction",
+            "MOR": "Moderate Restriction", "SER": "Severe Restriction", "VSO": "Very Severe Obstructive",
+            "O_R": "Obstructive + Restriction", "BLK": "N/A"}
+FORMULA = {0: "Morris/Polgar", 1: "Morris/Polgar", 2: "Knudson/ITS", 3: "ECCS/Quanjer", 4: "Korean(CJK)",
+           5: "Pereira"}
+# Display column of a before/after test -> the stored column (base 6-11, post 0-5).
+PREPOST_COLUMN = [6, 7, 0, 2, 11, 1, 8, 9, 10, 3, 4, 5]
+
+
+def server_device_spiro(sim, script, args):
+    kind, frames = sim.SPIRO_SCRIPTS[script]
+    assert frames
+    options = dict(option=1, long_reply=False, seed=1, format="2", formula=3, date="20260304050607",
+                   id="SIM001", name="SIM PATIENT", fvc_type=1)
+    options.update(args)
+    test = sim.SpiroTest(type("Args", (), options), kind, frames)
+    t, i = test.type, test.info
+    cell = lambda v: "%4.2f" % sim.f32(v)
+
+    def param(r, c):
+        if t == 2:
+            return cell(test.svc[r][c])
+        if t == 3:
+            return cell(test.mvv[r])
+        return cell(test.fvc[r][PREPOST_COLUMN[c] if t == 5 else c])
+
+    def table(labels, n, values, cols):
+        return "".join((labels[r] + values) % tuple(param(r, c) for c in range(cols)) for r in range(n))
+
+    # Error digits of trials 0-3 (the base fields) and 4-7 (the post fields); none sent: -1.
+    sent = test.ecode if t == 5 else test.ecode[:4]
+    digit = lambda tr, p: int(sent[tr][p]) if tr < len(sent) else -1
+    codes = lambda a, b: "%d%d%d %d%d%d" % tuple(digit(x, p) for x in (a, b) for p in range(3))
+    trial = lambda tr: "   _" if digit(tr, 0) < 0 else "   _%d%d%d" % tuple(digit(tr, p) for p in range(3))
+    formula = FORMULA[test.formula]  # types 4 and 5: the index the frame carries
+
+    s = "[Default Information]\r\n"
+    s += "- Test Time      = %s/%s/%s %s:%s\r\n" % (i[10], i[11], i[12], i[13], i[14])
+    s += "- Write Time     = @WRITE@\r\n"
+    s += "- Company        = Corvane Co., Ltd.\r\n"
+    s += "- S/W Ver.       = RovEzez Ver 1.16(20160504)\r\n"
+    s += ("- SPIRO FileName = %s\n" if t == 3 else "- SPIRO FileName = %s\r\n") % "@REC@"
+    s += "- JPEG FileName  = @JPG@\r\n- PDF FileName   = @PDF@\r\n- DICOM FileName = \r\n"
+    s += "\r\n\n[Patient Information]\r\n"
+    s += "- ID             = %s\r\n- Name           = %s\r\n" % (i[0], i[1])
+    s += "- Age            = %s\r\n- Sex            = %s\r\n" % (i[2], i[3])
+    s += "- Height         = %s cm\r\n- Weight         = %s kg\r\n" % (i[4], i[5])
+    s += "- Race           = %s\r\n- Smoke          = %s\r\n" % (RACE[i[6]], SMOKE[i[7]])
+    s += "- Smoke year     = %s year\r\n- Smoke pack     = %s\r\n" % (i[8], SMOKE_PACK[i[9]])
+    s += "- Comment        = \r\n"
+    s += "\r\n\n[Parameter Information]\r\n"
+    if t == 2:
+        s += "- Type           = SVC\r\n\n" + SVC_HEADER + table(SVC, 5, FOUR, 4)
+    elif t == 3:
+        s += "- Type           = MVV\r\n\n" + table(MVV, 3, ONE, 1)
+    elif t == 4:
+        # Frame tests are of file version 2: rows 10-13 and the error codes follow.
+        s += "- Type           = FVC\r\n\n" + FVC_HEADER + table(FVL, 14, SIX, 6)
+        s += "FVL Ecode                 %7s                  " % codes(3, test.best - 1)
+        s += "".join(trial(x) for x in (0, 1, 2)) + "\r\n"
+    elif t == 5:
+        s += "- Type           = FVC+\r\n\n" + PP_HEADER + table(FVL, 14, TWELVE, 12)
+        s += "FVL Ecode                 %7s        " % codes(7, test.post_best + 3)
+        s += "%7s                       " % codes(3, test.best - 1)
+        s += "".join(trial(x) for x in (4, 5, 6, 0, 1, 2)) + "\r\n"
+    s += "\r\n\n[Diagnosis Information]\r\n"
+    if t in (4, 5):
+        s += "- Formula        = %s\r\n" % formula
+    if t == 4:
+        s += "- Result         = %s\r\n" % ANALYSIS[test.code]
+    elif t == 5:
+        s += "- Result         = %s/%s\r\n" % (ANALYSIS[test.code], ANALYSIS[test.post_code])
+    s += "\r\n\n[Hospital Information]\r\n- Doctor         = %s\r\n- Hospital       = %s\r\n" % (i[17], i[16])
+    s += "\r\n\nCompleteFlag   = 1"
+    return s
+
+
+SIMULATOR = load_simulator()
+# (qarserver_e2e_test.cpp sends each with its own ID, so that the four tests get four files)
+for script, args, name in [("frame-svc", {"id": "S2"}, "device_svc.txt"),
+                           ("frame-mvv", {"id": "M3"}, "device_mvv.txt"),
+                           ("frame-fvc", {"id": "F4"}, "device_fvl.txt"),
+                           ("frame-fvc-post", {"id": "F5"}, "device_prepost.txt")]:
+    save(name, server_device_spiro(SIMULATOR, script, args))
