@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "pulmetra/pulmetraapp.h"
+#include "pulmetra/screennotifier.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -9,10 +10,19 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     // Before any window: a SIGTERM during start-up ends the program as Exit does.
     CPulmetraApp::InstallQuitSignals();
-    CPulmetraApp theApp;
-    if (!theApp.InitInstance(args))
-        return theApp.IsSecondInstance() ? 0 : 1;
-    const int nResult = CPulmetraApp::QuitRequested() ? 0 : app.exec();
-    theApp.ExitInstance();
+    // Messages and questions as boxes on the screen.
+    CScreenNotifier screen;
+    platform::SetNotifier(&screen);
+    int nResult = 0;
+    {
+        CPulmetraApp theApp;
+        if (!theApp.InitInstance(args)) {
+            nResult = theApp.IsSecondInstance() ? 0 : 1;
+        } else {
+            nResult = CPulmetraApp::QuitRequested() ? 0 : app.exec();
+            theApp.ExitInstance();
+        }
+    }
+    platform::SetNotifier(nullptr);
     return nResult;
 }

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QMimeData>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QUrl>
 #include <QTabBar>
@@ -33,6 +34,7 @@
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"
+#include "pulmetra/screennotifier.h"
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -917,6 +919,39 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
         EXPECT_TRUE(second.IsSecondInstance());
         EXPECT_TRUE(second.logins.empty());
         app.ExitInstance();
+    }
+}
+
+TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
+    CScreenNotifier screen;
+    struct {
+        unsigned type;
+        QMessageBox::StandardButton press;
+        int answer;
+    } cases[] = {{platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::No, platform::IDNO},
+                 {platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::Yes, platform::IDYES},
+                 {platform::MB_ICONERROR, QMessageBox::Ok, platform::IDOK}};
+    for (const auto& c : cases) {
+        QString text, title;
+        bool bHasButton = false;
+        QTimer::singleShot(200, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            title = box->windowTitle();
+            QAbstractButton* b = box->button(c.press);
+            bHasButton = b != nullptr;
+            if (b)
+                b->click();
+            else
+                box->reject();
+        });
+        // Code-page text (CP1252 here) shown as Unicode.
+        EXPECT_EQ(screen.Ask("Exame j\xE1 est\xE1 aberto.", {}, c.type), c.answer);
+        EXPECT_TRUE(bHasButton);
+        EXPECT_EQ(text, QString::fromUtf8("Exame já está aberto."));
+        EXPECT_EQ(title, "Pulmetra");
     }
 }
 
