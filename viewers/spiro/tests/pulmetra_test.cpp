@@ -609,15 +609,10 @@ TEST_F(PulmetraTest, AFailedDicomExportIsAFailedSaveAndTheWindowKeepsItsTest) {
     MakeFrame();
     const std::string strExam = Copy("spiro_t1_f2.fvc", "exam.fvc");
     ASSERT_TRUE(Doc().OpenExam(strExam, 0));
-    // A folder that does not exist: the export gives 0.
-    EXPECT_FALSE(View().SaveToPath(dir / "nowhere/exam_fvc.dcm"));
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao Gravar"});
-    EXPECT_FALSE(testsupport::Exists(dir / "nowhere/exam_fvc.dcm"));
     // A name of the user's own that reads like another test ("other_SVC.dcm" beside an
     // "other.svc"): the export is given the record the window holds and its kind.
     Copy("spiro_t2_f2.svc", "other.svc");
     Copy("spiro_t3_f2.mvv", "ot.svc");
-    notifier.calls.clear();
     EXPECT_TRUE(View().SaveToPath(dir / "other_SVC.dcm"));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."});
     EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "other_SVC.dcm") + " " +
@@ -626,6 +621,15 @@ TEST_F(PulmetraTest, AFailedDicomExportIsAFailedSaveAndTheWindowKeepsItsTest) {
     EXPECT_EQ(Active().CFlowlin::GetTestType(), 1);
     EXPECT_EQ(Active().GetRecordPath(), strExam);
     EXPECT_EQ(Title(), "Pulmetra [Local] - [exam.fvc]");
+    // A folder that does not exist, and a name a folder holds: the export gives 0.
+    ASSERT_TRUE(std::filesystem::create_directory(dir / "taken_fvc.dcm"));
+    for (const char* name : {"nowhere/exam_fvc.dcm", "taken_fvc.dcm"}) {
+        notifier.calls.clear();
+        EXPECT_FALSE(View().SaveToPath(dir / name)) << name;
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao Gravar"}) << name;
+    }
+    EXPECT_FALSE(testsupport::Exists(dir / "nowhere/exam_fvc.dcm"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "taken_fvc.dcm"));
     // A copy or picture that cannot be written is a failed save too.
     for (const char* name : {"nowhere/a.jpg", "nowhere/a.pdf", "nowhere/a.fvc"}) {
         notifier.calls.clear();
