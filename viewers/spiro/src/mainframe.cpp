@@ -26,7 +26,6 @@ using namespace pulmetra;
 CMainFrame::CMainFrame() {
     setObjectName(kClassName);
     setAcceptDrops(true);
-    m_recent.ReadList();
 }
 
 CMainFrame::~CMainFrame() {
@@ -53,11 +52,8 @@ bool CMainFrame::Create(std::string* pError) {
     m_pPrompts = MakePulmetraPrompts(this);
     m_pView->SetPrompts(m_pPrompts.get());
     m_doc.SetView(m_pView);
-    m_doc.SetTitleHandler([this](const CString&) {
-        if (CExamItem* p = m_pView->GetActiveExam())
-            m_recent.Add(p->GetPath());
-        UpdateFrameTitle();
-    });
+    // No recent-file list: the title is all the document tells the frame.
+    m_doc.SetTitleHandler([this](const CString&) { UpdateFrameTitle(); });
     // Status bar with its four indicators.
     for (const char* psz : {"", "CAP", "NUM", "SCRL"}) {
         auto* pLabel = new QLabel(psz, statusBar());
@@ -277,9 +273,4 @@ void CMainFrame::dropEvent(QDropEvent* e) {
         if (url.isLocalFile())
             m_doc.OpenExam(url.toLocalFile().toLocal8Bit().toStdString(), 0);
     e->acceptProposedAction();
-}
-
-void CMainFrame::closeEvent(QCloseEvent* e) {
-    m_recent.WriteList();
-    QMainWindow::closeEvent(e);
 }

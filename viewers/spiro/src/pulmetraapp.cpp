@@ -210,8 +210,6 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
 }
 
 int CPulmetraApp::ExitInstance() {
-    if (m_pFrame)
-        m_pFrame->Recent().WriteList();
     m_pServer.reset();
     m_lock.Unlock();
     return 0;

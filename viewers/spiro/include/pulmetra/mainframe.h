@@ -9,7 +9,6 @@
 #include "cmdmap.h"
 #include "pulmetra/pulmetradoc.h"
 #include "pulmetra/pulmetraview.h"
-#include "recentfiles.h"
 
 class QToolBar;
 class QDockWidget;
@@ -30,7 +29,6 @@ public:
     COxuPulmetraDoc& Doc() { return m_doc; }
     COxuPulmetraView* View() const { return m_pView; }
     CCommandMap& Commands() { return *m_pCommands; }
-    CRecentFileList& Recent() { return m_recent; }
     // The login hook the application answers (command 32787 calls it with empty texts).
     void SetLoginHandler(std::function<void()> fn) { m_onLogin = std::move(fn); }
 
@@ -58,7 +56,6 @@ public:
     long SendMainMessage(int nCode, int nValue) override;
 
 protected:
-    void closeEvent(QCloseEvent* e) override;
     // Files dropped on the window open as the shell's open does.
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -71,7 +68,6 @@ private:
     COxuPulmetraDoc m_doc;
     COxuPulmetraView* m_pView = nullptr;
     CCommandMap* m_pCommands = nullptr;
-    CRecentFileList m_recent{"Corvane/Pulmetra", 4};
     std::unique_ptr<IPulmetraPrompts> m_pPrompts;
     std::unique_ptr<CPulmetraBars> m_pBars;
     std::function<void()> m_onLogin;
