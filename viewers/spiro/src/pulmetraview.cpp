@@ -130,11 +130,11 @@ BOOL COxuPulmetraView::ShowExam(CExamItem* pItem, int nWnd) {
         return FALSE;
     CExamItem* pBefore = w->GetExam();
     w->setUpdatesEnabled(false);
+    // The report footer's program and maker.
     auto stamp = [w] {
-        CString strVersion = "Qar Daro";
-        strVersion += " ";
-        strVersion += "1.16(20160621)";
-        w->SetInformation(22, strVersion.c_str());
+        char szVersion[64];
+        std::snprintf(szVersion, sizeof szVersion, "%s %s", "Qar Daro", "1.16(20160621)");
+        w->SetInformation(22, szVersion);
         w->SetInformation(20, "Corvane Co., Ltd.");
     };
     stamp();

@@ -406,6 +406,13 @@ TEST_F(PulmetraTest, LayoutsActiveWindowAndTabs) {
     const QPoint p1 = View().Wnd(1)->geometry().topLeft() + QPoint(1, 1);
     EXPECT_EQ(img.pixelColor(p1), QColor(0, 0, 255));
     EXPECT_EQ(img.pixelColor(p0), QColor(255, 0, 0));
+    // The separator between the two windows: grey, edged darker.
+    Action(COxuPulmetraView::ID_LAYOUT_2H)->trigger();
+    QApplication::processEvents();
+    const QImage sep = View().grab().toImage();
+    const int nSepX = (W - 3) / 2;
+    EXPECT_EQ(sep.pixelColor(nSepX + 1, h / 2), QColor(0xA0, 0xA0, 0xA0));
+    EXPECT_EQ(sep.pixelColor(nSepX, h / 2), QColor(0x80, 0x80, 0x80));
     // Back to one window: the first becomes the active one.
     Action(COxuPulmetraView::ID_LAYOUT_1)->trigger();
     EXPECT_EQ(View().GetActiveIndex(), 0);
@@ -467,6 +474,14 @@ TEST_F(PulmetraTest, FullScreenHidesTheBarsAndEscapeLeavesIt) {
     EXPECT_TRUE(testsupport::ProcessUntil([&] { return !frame->IsFullScreen(); }, 3000));
     EXPECT_TRUE(View().Tabs()->isVisible());
     EXPECT_TRUE(frame->statusBar()->isVisible());
+    // The bars command hides and shows status bar, rebar and the side bars together.
+    Action(CMainFrame::ID_SHOW_BARS)->trigger();
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    EXPECT_FALSE(frame->findChild<CPulmetraPatientBar*>()->isVisible());
+    EXPECT_FALSE(frame->findChild<CGraphStyleBar*>()->isVisible());
+    Action(CMainFrame::ID_SHOW_BARS)->trigger();
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+    EXPECT_TRUE(frame->findChild<CPulmetraResultBar*>()->isVisible());
     // A double click in a graph window asks for full screen.
     QWidget* c = Active().Widget();
     Send(c, QEvent::MouseButtonDblClick, {20, 20}, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
