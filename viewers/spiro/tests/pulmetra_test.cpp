@@ -512,7 +512,10 @@ TEST_F(PulmetraTest, SaveAsProposesTheNameAndWritesJpegPdfDicomAndACopy) {
     const std::string strValues = FixtureDir() + "spiro_t1_f2.values";
     const std::string strId = ValuesInfo(strValues, 0);
     ASSERT_FALSE(strId.empty());
-    EXPECT_NE(RunCommand("pdftotext " + ShellQuote(dir / "exam_fvc.pdf") + " -").find(strId), std::string::npos);
+    const std::string strPdfText = RunCommand("pdftotext " + ShellQuote(dir / "exam_fvc.pdf") + " -");
+    EXPECT_NE(strPdfText.find(strId), std::string::npos);
+    // The footer names the program the view gave the control.
+    EXPECT_NE(strPdfText.find("Qar Daro 1.16(20160621)"), std::string::npos) << strPdfText;
 
     // DICOM: patient, modality, study date from the test, the curves; our counters advance.
     platform::CSettingsStore store("Corvane/Pulmetra");
