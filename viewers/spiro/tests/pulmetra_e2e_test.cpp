@@ -85,7 +85,8 @@ protected:
         int nStatus = -1;
         RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
         ASSERT_EQ(nStatus, 0);
-        // The X server, on a display number it picks itself.
+        // The X server, on a display number it picks itself; it does not reset when its
+        // last client goes (a client connecting then would be refused).
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         xvfb = fork();
@@ -96,7 +97,7 @@ protected:
             dup2(nul, 0);
             dup2(nul, 2);
             const std::string strFd = "1";
-            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
