@@ -8,18 +8,30 @@ namespace pulmetra {
 namespace {
 const char* Utf8(unsigned nID) {
     switch (nID) {
-    case IDS_SOCKETS_FAILED: return "Windows sockets initialization failed.";
-    case IDS_APP_TITLE: return "Pulmetra";
-    case IDS_UNTITLED: return "Untitled";
-    case IDS_EXAM_OPEN: return "Exame já está aberto.";
-    case IDS_EXAM_SAVED: return "Exame salvo com sucesso.";
-    case IDS_OPEN_FAILED: return "Falha ao abrir o arquivo Spiro !!!";
-    case IDS_UNEXPECTED: return "Erro Inesperado !!!";
-    case IDS_PRINT_FAILED: return "Erro de Impressão";
-    case IDS_SAVE_FAILED: return "Falha ao Gravar";
-    case IDS_OVERWRITE: return "%s 파일이 존재합니다. 덮어 쓸까요?";
-    case IDS_EMPTY_TITLE: return "Empty";
-    default: return "";
+        case IDS_SOCKETS_FAILED:
+            return "Windows sockets initialization failed.";
+        case IDS_APP_TITLE:
+            return "Pulmetra";
+        case IDS_UNTITLED:
+            return "Untitled";
+        case IDS_EXAM_OPEN:
+            return "Exame já está aberto.";
+        case IDS_EXAM_SAVED:
+            return "Exame salvo com sucesso.";
+        case IDS_OPEN_FAILED:
+            return "Falha ao abrir o arquivo Spiro !!!";
+        case IDS_UNEXPECTED:
+            return "Erro Inesperado !!!";
+        case IDS_PRINT_FAILED:
+            return "Erro de Impressão";
+        case IDS_SAVE_FAILED:
+            return "Falha ao Gravar";
+        case IDS_OVERWRITE:
+            return "%s 파일이 존재합니다. 덮어 쓸까요?";
+        case IDS_EMPTY_TITLE:
+            return "Empty";
+        default:
+            return "";
     }
 }
 }  // namespace

@@ -23,7 +23,8 @@ int CExamList::Add(CExamItem* pItem) {
 }
 
 void CExamList::RemoveAll() {
-    for (int i = 0; i < m_nSize; ++i) delete m_slots[i];
+    for (int i = 0; i < m_nSize; ++i)
+        delete m_slots[i];
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_nSize = 0;

@@ -18,7 +18,8 @@ class CFrameBars : public CPulmetraBars {
 public:
     explicit CFrameBars(CMainFrame& frame) {
         COxuPulmetraView* pView = frame.View();
-        m_pStyle = new CGraphStyleBar([pView](int nItem, int nValue) { return pView->OnStyleMessage(nItem, nValue); });
+        m_pStyle = new CGraphStyleBar(
+            [pView](int nItem, int nValue) { return pView->OnStyleMessage(nItem, nValue); });
         m_pStyle->SetCommandTarget([&frame](UINT nID) { frame.Commands().OnCommand(nID); });
         m_pPatient = new CPulmetraPatientBar;
         m_pResult = new CPulmetraResultBar;
@@ -69,8 +70,9 @@ public:
         dlg.setAcceptMode(QFileDialog::AcceptOpen);
         dlg.setFileMode(QFileDialog::ExistingFile);
         dlg.setDefaultSuffix("fvc");
-        dlg.setNameFilters(NameFilters(
-            "FVC Files (*.fvc)|*.fvc|SVC Files (*.svc)|*.svc|MVV Files (*.mvv)|*.mvv|All Files (*.*)|*.*||"));
+        dlg.setNameFilters(
+            NameFilters("FVC Files (*.fvc)|*.fvc|SVC Files (*.svc)|*.svc|MVV Files "
+                        "(*.mvv)|*.mvv|All Files (*.*)|*.*||"));
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return {};
         return dlg.selectedFiles().first().toLocal8Bit().toStdString();
@@ -79,7 +81,8 @@ public:
                         int& nFilterIndex) override {
         const QStringList filters = NameFilters(strFilter);
         // No default suffix: the view gives a name without one the chosen filter's.
-        CSpiroFileDialog dlg(false, {}, QString::fromLocal8Bit(strProposed), filters.join(";;"), m_pParent);
+        CSpiroFileDialog dlg(false, {}, QString::fromLocal8Bit(strProposed), filters.join(";;"),
+                             m_pParent);
         dlg.setOption(QFileDialog::DontConfirmOverwrite);  // the view asks itself
         dlg.m_bSaveText = bSaveText;
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())

@@ -7,7 +7,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::vector<CString> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
     // Before any window: a SIGTERM during start-up ends the program as Exit does.
     CPulmetraApp::InstallQuitSignals();
     // Messages and questions as boxes on the screen.

@@ -103,16 +103,22 @@ void CMainFrame::BuildCommands() {
 
     QMenu* pFile = menuBar()->addMenu("&File");
     pFile->addAction(c.Add(V::ID_FILE_OPEN, "&Open...\tCtrl+O", [this] { m_doc.OnFileOpen(); }));
-    pFile->addAction(c.Add(COxuPulmetraDoc::ID_CLOSE, "&Close", [this] { m_doc.OnClose(); },
-                           [this](CCmdUI& ui) { ui.Enable(m_doc.CanClose()); }));
-    pFile->addAction(c.Add(COxuPulmetraDoc::ID_CLOSE_ALL, "Close All", [this] { m_doc.OnCloseAll(); },
-                           [this](CCmdUI& ui) { ui.Enable(m_doc.HasExams()); }));
+    pFile->addAction(c.Add(
+        COxuPulmetraDoc::ID_CLOSE, "&Close", [this] { m_doc.OnClose(); },
+        [this](CCmdUI& ui) { ui.Enable(m_doc.CanClose()); }));
+    pFile->addAction(c.Add(
+        COxuPulmetraDoc::ID_CLOSE_ALL, "Close All", [this] { m_doc.OnCloseAll(); },
+        [this](CCmdUI& ui) { ui.Enable(m_doc.HasExams()); }));
     pFile->addSeparator();
-    pFile->addAction(c.Add(V::ID_FILE_SAVE_AS, "Save &As...", [&v] { v.OnFileSaveAs(); }, hasExam));
+    pFile->addAction(c.Add(
+        V::ID_FILE_SAVE_AS, "Save &As...", [&v] { v.OnFileSaveAs(); }, hasExam));
     pFile->addSeparator();
-    pFile->addAction(c.Add(V::ID_FILE_PRINT, "&Print...\tCtrl+P", [&v] { v.OnFilePrint(); }, hasExam));
-    pFile->addAction(c.Add(V::ID_FILE_PRINT_DIRECT, "Quick Print", [&v] { v.OnFilePrintDirect(); }, hasExam));
-    pFile->addAction(c.Add(V::ID_FILE_PRINT_PREVIEW, "Print Pre&view", [&v] { v.OnFilePrintPreview(); }, hasExam));
+    pFile->addAction(c.Add(
+        V::ID_FILE_PRINT, "&Print...\tCtrl+P", [&v] { v.OnFilePrint(); }, hasExam));
+    pFile->addAction(c.Add(
+        V::ID_FILE_PRINT_DIRECT, "Quick Print", [&v] { v.OnFilePrintDirect(); }, hasExam));
+    pFile->addAction(c.Add(
+        V::ID_FILE_PRINT_PREVIEW, "Print Pre&view", [&v] { v.OnFilePrintPreview(); }, hasExam));
     pFile->addSeparator();
     pFile->addAction(c.Add(V::ID_SEND_RECORD, "Send Order...", [&v] { v.OnSendRecord(); }));
     pFile->addAction(c.Add(ID_LOGIN, "Login...", [this] {
@@ -123,12 +129,15 @@ void CMainFrame::BuildCommands() {
     c.WatchMenu(pFile);
 
     QMenu* pView = menuBar()->addMenu("&View");
-    pView->addAction(c.Add(V::ID_LAYOUT_1, "1 x 1", [&v] { v.SetLayout(0); },
-                           [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 0); }));
-    pView->addAction(c.Add(V::ID_LAYOUT_2H, "1 x 2", [&v] { v.SetLayout(1); },
-                           [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 1); }));
-    pView->addAction(c.Add(V::ID_LAYOUT_2V, "2 x 1", [&v] { v.SetLayout(2); },
-                           [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 2); }));
+    pView->addAction(c.Add(
+        V::ID_LAYOUT_1, "1 x 1", [&v] { v.SetLayout(0); },
+        [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 0); }));
+    pView->addAction(c.Add(
+        V::ID_LAYOUT_2H, "1 x 2", [&v] { v.SetLayout(1); },
+        [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 1); }));
+    pView->addAction(c.Add(
+        V::ID_LAYOUT_2V, "2 x 1", [&v] { v.SetLayout(2); },
+        [&v](CCmdUI& ui) { ui.SetCheck(v.GetLayout() == 2); }));
     pView->addSeparator();
     // The two switches name their state.
     auto named = [this](unsigned nID, bool bEnabled, const QString& text, CCmdUI& ui) {
@@ -138,20 +147,22 @@ void CMainFrame::BuildCommands() {
         if (m_pBars)
             m_pBars->SetCommandState(nID, bEnabled, text);
     };
-    pView->addAction(c.Add(V::ID_FV_VT, "FV/VT", [&v] { v.OnFvVt(); }, [&v, named](CCmdUI& ui) {
-        named(V::ID_FV_VT, v.CanFvVt(), v.FvVtText(), ui);
-    }));
-    pView->addAction(c.Add(V::ID_ALL_BEST, "ALL/BEST", [&v] { v.OnAllBest(); }, [&v, named](CCmdUI& ui) {
-        named(V::ID_ALL_BEST, v.CanAllBest(), v.AllBestText(), ui);
-    }));
+    pView->addAction(c.Add(
+        V::ID_FV_VT, "FV/VT", [&v] { v.OnFvVt(); },
+        [&v, named](CCmdUI& ui) { named(V::ID_FV_VT, v.CanFvVt(), v.FvVtText(), ui); }));
+    pView->addAction(c.Add(
+        V::ID_ALL_BEST, "ALL/BEST", [&v] { v.OnAllBest(); },
+        [&v, named](CCmdUI& ui) { named(V::ID_ALL_BEST, v.CanAllBest(), v.AllBestText(), ui); }));
     pView->addAction(c.Add(V::ID_ZOOM_IN, "Zoom In", [&v] { v.OnZoomIn(); }));
     pView->addAction(c.Add(V::ID_ZOOM_OUT, "Zoom Out", [&v] { v.OnZoomOut(); }));
     pView->addAction(c.Add(V::ID_RESTORE_STYLES, "Default Style", [&v] { v.OnRestoreStyles(); }));
     pView->addSeparator();
-    pView->addAction(c.Add(V::ID_FULL_SCREEN, "Full Screen", [this] { OnFullScreen(); },
-                           [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); }));
-    pView->addAction(c.Add(ID_SHOW_BARS, "Bars", [this] { ShowAllBars(!m_bBarsVisible); },
-                           [this](CCmdUI& ui) { ui.SetCheck(m_bBarsVisible); }));
+    pView->addAction(c.Add(
+        V::ID_FULL_SCREEN, "Full Screen", [this] { OnFullScreen(); },
+        [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); }));
+    pView->addAction(c.Add(
+        ID_SHOW_BARS, "Bars", [this] { ShowAllBars(!m_bBarsVisible); },
+        [this](CCmdUI& ui) { ui.SetCheck(m_bBarsVisible); }));
     c.Add(V::ID_REFRESH, "", [this] { OnRefreshBars(); });
     c.WatchMenu(pView);
 
@@ -169,9 +180,10 @@ void CMainFrame::BuildCommands() {
     m_pToolBar = addToolBar("Standard");
     m_pToolBar->setObjectName("toolBar");
     m_pToolBar->setMovable(false);
-    for (unsigned id : {unsigned(V::ID_FILE_OPEN), unsigned(V::ID_FILE_SAVE_AS), unsigned(V::ID_FILE_PRINT),
-                        unsigned(V::ID_FV_VT), unsigned(V::ID_ALL_BEST), unsigned(V::ID_ZOOM_IN),
-                        unsigned(V::ID_ZOOM_OUT), unsigned(V::ID_FULL_SCREEN)})
+    for (unsigned id :
+         {unsigned(V::ID_FILE_OPEN), unsigned(V::ID_FILE_SAVE_AS), unsigned(V::ID_FILE_PRINT),
+          unsigned(V::ID_FV_VT), unsigned(V::ID_ALL_BEST), unsigned(V::ID_ZOOM_IN),
+          unsigned(V::ID_ZOOM_OUT), unsigned(V::ID_FULL_SCREEN)})
         m_pToolBar->addAction(c.Action(id));
     addToolBarBreak();
     c.UpdateAll();
@@ -239,8 +251,10 @@ void CMainFrame::OnCopyData(DWORD dwCode, const CString& strText) {
 void CMainFrame::ShowAllBars(bool bShow) {
     m_bBarsVisible = bShow;
     statusBar()->setVisible(bShow);
-    for (QToolBar* t : findChildren<QToolBar*>()) t->setVisible(bShow);
-    for (QDockWidget* d : findChildren<QDockWidget*>()) d->setVisible(bShow);
+    for (QToolBar* t : findChildren<QToolBar*>())
+        t->setVisible(bShow);
+    for (QDockWidget* d : findChildren<QDockWidget*>())
+        d->setVisible(bShow);
 }
 
 void CMainFrame::OnFullScreen() {

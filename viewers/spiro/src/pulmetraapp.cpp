@@ -39,11 +39,13 @@ std::vector<std::string> DataDirs() {
     std::vector<std::string> dirs{DataHome()};
     const char* p = std::getenv("XDG_DATA_DIRS");
     const QString s = QString::fromLocal8Bit(p && *p ? p : "/usr/local/share:/usr/share");
-    for (const QString& d : s.split(':', Qt::SkipEmptyParts)) dirs.push_back(d.toStdString() + "/");
+    for (const QString& d : s.split(':', Qt::SkipEmptyParts))
+        dirs.push_back(d.toStdString() + "/");
     return dirs;
 }
 
-void WriteIfMissing(const std::string& strDir, const std::string& strName, const std::string& strText) {
+void WriteIfMissing(const std::string& strDir, const std::string& strName,
+                    const std::string& strText) {
     const std::string strPath = strDir + strName;
     if (access(strPath.c_str(), F_OK) == 0 || !platform::MakeDirs(strDir))
         return;
@@ -88,8 +90,10 @@ std::vector<CString> CPulmetraApp::ClaimedExtensions() {
                 if (f.open(QIODevice::ReadOnly)) {
                     for (const QByteArray& line : f.readAll().split('\n')) {
                         const QList<QByteArray> fields = line.split(':');
-                        const QString pattern = QString::fromUtf8(fields.size() >= 2 ? fields.last() : QByteArray());
-                        if (!line.startsWith('#') && pattern.compare(glob, Qt::CaseInsensitive) == 0 &&
+                        const QString pattern =
+                            QString::fromUtf8(fields.size() >= 2 ? fields.last() : QByteArray());
+                        if (!line.startsWith('#') &&
+                            pattern.compare(glob, Qt::CaseInsensitive) == 0 &&
                             !line.contains(kMimeType))
                             bClaimed = true;
                     }
@@ -101,7 +105,8 @@ std::vector<CString> CPulmetraApp::ClaimedExtensions() {
                     continue;
                 QFile f(packages.filePath(name));
                 if (f.open(QIODevice::ReadOnly) &&
-                    QString::fromUtf8(f.readAll()).contains("pattern=\"" + glob + "\"", Qt::CaseInsensitive))
+                    QString::fromUtf8(f.readAll())
+                        .contains("pattern=\"" + glob + "\"", Qt::CaseInsensitive))
                     bClaimed = true;
             }
         }
@@ -116,7 +121,8 @@ void CPulmetraApp::RegisterShellFileTypes() {
     const std::string strExe = platform::ProgramPath();
     WriteIfMissing(strData + "applications/", kDesktopFile,
                    "[Desktop Entry]\nType=Application\nName=Pulmetra\nComment=Documento Pulmetra\n"
-                   "Exec=\"" + strExe + "\" %f\nMimeType=" + kMimeType + ";\nTerminal=false\n");
+                   "Exec=\"" +
+                       strExe + "\" %f\nMimeType=" + kMimeType + ";\nTerminal=false\n");
     const std::vector<CString> claimed = ClaimedExtensions();
     std::string strGlobs;
     for (const char* pszExt : kExtensions)
@@ -127,16 +133,20 @@ void CPulmetraApp::RegisterShellFileTypes() {
     WriteIfMissing(strData + "mime/packages/", kMimeFile,
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                   "  <mime-type type=\"" + std::string(kMimeType) + "\">\n"
-                   "    <comment>Documento Pulmetra</comment>\n" + strGlobs +
-                   "  </mime-type>\n"
-                   "</mime-info>\n");
+                   "  <mime-type type=\"" +
+                       std::string(kMimeType) +
+                       "\">\n"
+                       "    <comment>Documento Pulmetra</comment>\n" +
+                       strGlobs +
+                       "  </mime-type>\n"
+                       "</mime-info>\n");
 }
 
 void CPulmetraApp::InstallQuitSignals() {
     if (g_signalPipe[0] >= 0 || pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto* pNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* pNotifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(pNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
         char buf[16];
         while (read(g_signalPipe[0], buf, sizeof buf) > 0) {

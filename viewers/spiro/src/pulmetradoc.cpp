@@ -20,7 +20,8 @@ CString COxuPulmetraDoc::IniPath() {
 void COxuPulmetraDoc::WriteDefaults() {
     CIniFile ini(IniPath().c_str());
     if (ini.GetString(kSection, "CACHE_FOLDER", "").empty())
-        ini.WriteString(kSection, "CACHE_FOLDER", (platform::HomeDir("Pulmetra") + "Cache").c_str());
+        ini.WriteString(kSection, "CACHE_FOLDER",
+                        (platform::HomeDir("Pulmetra") + "Cache").c_str());
     if (ini.GetString(kSection, "FILE_SERVER", "").empty())
         ini.WriteString(kSection, "FILE_SERVER", "127.0.0.1");
     if (ini.GetInt(kSection, "FILE_SERVER_PORT", 0) <= 0)

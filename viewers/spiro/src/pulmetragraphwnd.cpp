@@ -76,7 +76,8 @@ BOOL CPulmetraGraphWnd::OpenExam(CExamItem* pItem) {
     return TRUE;
 }
 
-void CPulmetraGraphWnd::OnMouseMove(const QPoint& pt, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+void CPulmetraGraphWnd::OnMouseMove(const QPoint& pt, Qt::MouseButtons buttons,
+                                    Qt::KeyboardModifiers mods) {
     if (!(buttons & Qt::LeftButton))
         return;
     if (!(mods & Qt::ControlModifier)) {
@@ -103,39 +104,39 @@ bool CPulmetraGraphWnd::eventFilter(QObject* o, QEvent* e) {
     if (o != Widget())
         return QWidget::eventFilter(o, e);
     switch (e->type()) {
-    case QEvent::MouseButtonPress: {
-        auto* me = static_cast<QMouseEvent*>(e);
-        if (me->button() == Qt::LeftButton) {
-            m_bHasFile = !CFlowlin::GetInformation(0).empty();
-            m_ptLast = me->position().toPoint();
-            Widget()->grabMouse();
-            if (m_host.activate)
-                m_host.activate(*this);
-            update();
+        case QEvent::MouseButtonPress: {
+            auto* me = static_cast<QMouseEvent*>(e);
+            if (me->button() == Qt::LeftButton) {
+                m_bHasFile = !CFlowlin::GetInformation(0).empty();
+                m_ptLast = me->position().toPoint();
+                Widget()->grabMouse();
+                if (m_host.activate)
+                    m_host.activate(*this);
+                update();
+            }
+            break;
         }
-        break;
-    }
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-            Widget()->releaseMouse();
-        break;
-    case QEvent::MouseMove: {
-        auto* me = static_cast<QMouseEvent*>(e);
-        OnMouseMove(me->position().toPoint(), me->buttons(), me->modifiers());
-        break;
-    }
-    case QEvent::MouseButtonDblClick:
-        if (m_host.postToMain)
-            m_host.postToMain(32788);
-        return true;
-    case QEvent::Wheel:
-        if (m_host.wheel) {
-            m_host.wheel(static_cast<QWheelEvent*>(e)->angleDelta().y());
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+                Widget()->releaseMouse();
+            break;
+        case QEvent::MouseMove: {
+            auto* me = static_cast<QMouseEvent*>(e);
+            OnMouseMove(me->position().toPoint(), me->buttons(), me->modifiers());
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (m_host.postToMain)
+                m_host.postToMain(32788);
             return true;
-        }
-        break;
-    default:
-        break;
+        case QEvent::Wheel:
+            if (m_host.wheel) {
+                m_host.wheel(static_cast<QWheelEvent*>(e)->angleDelta().y());
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(o, e);
 }

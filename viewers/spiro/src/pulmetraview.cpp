@@ -34,7 +34,8 @@ QColor FromRef(COLORREF cr) {
 }
 
 CString Upper(CString s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
 }
 
@@ -50,7 +51,8 @@ bool HasExtension(const CString& strPath) {
 }
 
 CString ReplaceExtension(const CString& strPath, const char* pszExt) {
-    return (HasExtension(strPath) ? strPath.substr(0, strPath.find_last_of('.')) : strPath) + pszExt;
+    return (HasExtension(strPath) ? strPath.substr(0, strPath.find_last_of('.')) : strPath) +
+           pszExt;
 }
 
 bool FileExists(const CString& strPath) {
@@ -114,7 +116,8 @@ void COxuPulmetraView::SetActiveWnd(int n) {
     if (n < 0 || n > 1 || !m_wnd[n])
         return;
     m_nActive = n;
-    for (int i = 0; i < 2; ++i) m_wnd[i]->SetActiveLook(i == n);
+    for (int i = 0; i < 2; ++i)
+        m_wnd[i]->SetActiveLook(i == n);
     update();
     if (CExamItem* p = GetActiveExam())
         SelectTab(p);
@@ -150,7 +153,8 @@ BOOL COxuPulmetraView::ShowExam(CExamItem* pItem, int nWnd) {
         return FALSE;
     if (m_nActive < 0)
         m_nActive = nWnd;
-    for (int i = 0; i < 2; ++i) m_wnd[i]->SetActiveLook(i == m_nActive);
+    for (int i = 0; i < 2; ++i)
+        m_wnd[i]->SetActiveLook(i == m_nActive);
     SelectTab(pItem);
     m_host.SendCommand(ID_REFRESH);
     return TRUE;
@@ -204,7 +208,8 @@ void COxuPulmetraView::CloseAllExams() {
         if (w)
             w->ResetExam();
     m_bInTabChange = true;
-    while (m_pTabs->count() > 0) m_pTabs->removeTab(0);
+    while (m_pTabs->count() > 0)
+        m_pTabs->removeTab(0);
     m_bInTabChange = false;
     m_host.SendCommand(ID_REFRESH);
 }
@@ -311,9 +316,12 @@ void COxuPulmetraView::ApplyPens(CPulmetraGraphWnd& w) {
     w.SetPenGraph(short(m_graphPen.nStyle), short(m_graphPen.nWidth), long(m_graphPen.crColour));
     w.SetPDFPenGraph(short(m_graphPen.nStyle), short(m_graphPen.nWidth), long(m_graphPen.crColour));
     w.SetPenGraphPost(short(m_postPen.nStyle), short(m_postPen.nWidth), long(m_postPen.crColour));
-    w.SetPDFPenGraphPost(short(m_postPen.nStyle), short(m_postPen.nWidth), long(m_postPen.crColour));
-    w.SetPenReference(short(m_referencePen.nStyle), short(m_referencePen.nWidth), long(m_referencePen.crColour));
-    w.SetPDFPenReference(short(m_referencePen.nStyle), short(m_referencePen.nWidth), long(m_referencePen.crColour));
+    w.SetPDFPenGraphPost(short(m_postPen.nStyle), short(m_postPen.nWidth),
+                         long(m_postPen.crColour));
+    w.SetPenReference(short(m_referencePen.nStyle), short(m_referencePen.nWidth),
+                      long(m_referencePen.crColour));
+    w.SetPDFPenReference(short(m_referencePen.nStyle), short(m_referencePen.nWidth),
+                         long(m_referencePen.crColour));
 }
 
 void COxuPulmetraView::ApplyZoom() {
@@ -331,10 +339,17 @@ void COxuPulmetraView::ApplyZoom() {
 long COxuPulmetraView::OnStyleMessage(int nCode, int nValue) {
     CSpiroPen* pPen = nullptr;
     switch (nCode / 10) {
-    case 0: pPen = &m_gridPen; break;
-    case 1: pPen = nCode <= 13 ? &m_graphPen : &m_postPen; break;
-    case 2: pPen = &m_referencePen; break;
-    default: break;
+        case 0:
+            pPen = &m_gridPen;
+            break;
+        case 1:
+            pPen = nCode <= 13 ? &m_graphPen : &m_postPen;
+            break;
+        case 2:
+            pPen = &m_referencePen;
+            break;
+        default:
+            break;
     }
     if (nCode == 17) {
         m_nZoom = std::clamp(nValue, kMinZoom, kMaxZoom);
@@ -487,7 +502,8 @@ void COxuPulmetraView::OnFilePrint() {
     m_bPrintComment = dlg.m_bPrintComments;
     w->SetPrintDiagnosis(m_bPrintDiagnosis);
     w->SetPrintComment(m_bPrintComment);
-    if (w->PrintEx(m_strPrinter.c_str(), static_cast<short>(std::clamp(dlg.m_nCopies, 0, 32767))) < 0)
+    if (w->PrintEx(m_strPrinter.c_str(), static_cast<short>(std::clamp(dlg.m_nCopies, 0, 32767))) <
+        0)
         platform::ShowMessage(AppString(IDS_PRINT_FAILED), platform::MB_ICONERROR);
 }
 
@@ -531,7 +547,8 @@ CString COxuPulmetraView::SaveFilter(const CString& strRecordPath) {
 }
 
 CString COxuPulmetraView::DefaultSaveName(const CString& strRecordPath, int nTestType) {
-    CString strBase = strRecordPath.size() >= 3 ? strRecordPath.substr(0, strRecordPath.size() - 3) : CString();
+    CString strBase =
+        strRecordPath.size() >= 3 ? strRecordPath.substr(0, strRecordPath.size() - 3) : CString();
     if (!strBase.empty() && strBase.back() == '.')
         strBase.pop_back();
     return strBase + (nTestType == 2 ? "_svc" : nTestType == 3 ? "_mvv" : "_fvc");
@@ -556,7 +573,8 @@ void COxuPulmetraView::OnFileSaveAs() {
         if (strPath.empty())
             return;
         m_bSaveText = bSaveText;
-        CIniFile(COxuPulmetraDoc::IniPath().c_str()).WriteInt(kSection, "SAVE_COMMENT", m_bSaveText);
+        CIniFile(COxuPulmetraDoc::IniPath().c_str())
+            .WriteInt(kSection, "SAVE_COMMENT", m_bSaveText);
         const auto nSlash = strPath.find_last_of('/');
         const CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
         if (strName.find('.') == CString::npos) {
@@ -568,7 +586,8 @@ void COxuPulmetraView::OnFileSaveAs() {
             break;
         char szText[4096];
         std::snprintf(szText, sizeof szText, AppString(IDS_OVERWRITE).c_str(), strPath.c_str());
-        if (platform::ShowMessage(szText, platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES)
+        if (platform::ShowMessage(szText, platform::MB_YESNO | platform::MB_ICONQUESTION) ==
+            platform::IDYES)
             break;
         strProposed = strPath;  // back to the dialog
     }

@@ -43,7 +43,8 @@ public:
             dup2(fd, 1);
             dup2(fd, 2);
             std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            for (const auto& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execv(args[0], args.data());
             _exit(127);
@@ -83,7 +84,8 @@ protected:
         for (const char* sub : {"cfg", "data", "tmp", "run", "home"})
             ASSERT_EQ(mkdir((dir / sub).c_str(), 0700), 0);
         int nStatus = -1;
-        RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
+        RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"),
+                   &nStatus);
         ASSERT_EQ(nStatus, 0);
         // The X server, on a display number it picks itself; it does not reset when its
         // last client goes (a client connecting then would be refused).
@@ -97,14 +99,15 @@ protected:
             dup2(nul, 0);
             dup2(nul, 2);
             const std::string strFd = "1";
-            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
         std::string strNum;
         char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') strNum += c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            strNum += c;
         close(fds[0]);
         ASSERT_FALSE(strNum.empty()) << "Xvfb did not start";
         display = ":" + strNum;
@@ -127,7 +130,9 @@ protected:
     int CountTitles() {
         const std::string t = Tree();
         int n = 0;
-        for (auto p = t.find("\"Pulmetra [Local] - "); p != std::string::npos; p = t.find("\"Pulmetra [Local] - ", p + 1)) ++n;
+        for (auto p = t.find("\"Pulmetra [Local] - "); p != std::string::npos;
+             p = t.find("\"Pulmetra [Local] - ", p + 1))
+            ++n;
         return n;
     }
     // Waits until a window of this name exists.
@@ -158,8 +163,9 @@ bool HasSanitizerReport(const std::string& strLog) {
            strLog.find("LeakSanitizer") != std::string::npos;
 }
 
-
-std::string Read(const std::string& p) { return testsupport::ReadFile(p); }
+std::string Read(const std::string& p) {
+    return testsupport::ReadFile(p);
+}
 
 // The server's data list is a widget: one application for the program (offscreen itself;
 // the programs it starts get the X server).
@@ -174,10 +180,12 @@ TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
     const std::string strIni = Read(dir / "home/Pulmetra/Pulmetra.ini");
     EXPECT_NE(strIni.find("FILE_SERVER=127.0.0.1"), std::string::npos) << strIni;
     EXPECT_NE(strIni.find("FILE_SERVER_PORT=6003"), std::string::npos) << strIni;
-    EXPECT_NE(strIni.find("CACHE_FOLDER=" + dir / "home/Pulmetra/Cache"), std::string::npos) << strIni;
+    EXPECT_NE(strIni.find("CACHE_FOLDER=" + dir / "home/Pulmetra/Cache"), std::string::npos)
+        << strIni;
     // The shell registration of a new user.
     const std::string strMime = Read(dir / "data/mime/packages/corvane-pulmetra.xml");
-    for (const char* g : {"*.fvc", "*.svc", "*.mvv"}) EXPECT_NE(strMime.find(g), std::string::npos) << g;
+    for (const char* g : {"*.fvc", "*.svc", "*.mvv"})
+        EXPECT_NE(strMime.find(g), std::string::npos) << g;
     EXPECT_TRUE(testsupport::Exists(dir / "data/applications/corvane-pulmetra.desktop"));
 
     // A second start hands its file over and ends without a window.
@@ -190,13 +198,17 @@ TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
     EXPECT_EQ(third->Wait(45000), 0);
     // Raw frames: another code, and a 2,000-byte text (the channel refuses a text over
     // 1,023 bytes whole: a cut path could name another file). Nothing changes.
-    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 29 ") + ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"), "0\n");
+    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 29 ") +
+                         ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"),
+              "0\n");
     EXPECT_EQ(RunCommand(SENDER_PATH " -n PulmetraFrame 30 -b 2000; echo $?"), "0\n");
     Settle();
     EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t2_f1.svc]", 100));
     EXPECT_EQ(CountTitles(), 1);
     // Code 30 opens.
-    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 30 ") + ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"), "0\n");
+    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 30 ") +
+                         ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"),
+              "0\n");
     EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t3_f2.mvv]"));
 
     first->Signal(SIGTERM);
@@ -229,7 +241,8 @@ TEST_F(PulmetraE2E, TheServersRunPulmetraOpensTheListedTest) {
     // "Run Pulmetra": the viewer the server's settings name, the path as one argument.
     ASSERT_TRUE(std::filesystem::create_directories(dir / "Data/SPIRO 1"));
     std::filesystem::copy_file(Fx("spiro_t4_f1.fvc"), dir / "Data/SPIRO 1/P-9_20260304.fvc");
-    platform::CSettingsStore(acqsettings::kKeyPath).WriteString(acqsettings::kSection, "Pulmetra", PULMETRA_PATH);
+    platform::CSettingsStore(acqsettings::kKeyPath)
+        .WriteString(acqsettings::kSection, "Pulmetra", PULMETRA_PATH);
     CDataListCtrl list;
     list.Init();
     list.AddRecord({"2026/03/04 05:06", "P-9", dir / "Data/SPIRO 1/P-9_20260304.fvc"});
@@ -238,13 +251,15 @@ TEST_F(PulmetraE2E, TheServersRunPulmetraOpensTheListedTest) {
     const std::string strTitle = "Pulmetra [Local] - [P-9_20260304.fvc]";
     ASSERT_TRUE(WaitTitle(strTitle)) << Tree();
     // The started viewer is ended by its own process id (from its window).
-    const std::string strPid = RunCommand("xdotool search --name " + ShellQuote("^" + std::string("Pulmetra \\[Local\\]")) +
+    const std::string strPid = RunCommand("xdotool search --name " +
+                                          ShellQuote("^" + std::string("Pulmetra \\[Local\\]")) +
                                           " getwindowpid 2>/dev/null | head -1 | tr -d '\\n'");
     ASSERT_FALSE(strPid.empty());
     const pid_t pid = std::atoi(strPid.c_str());
     ASSERT_GT(pid, 1);
     kill(pid, SIGTERM);
-    for (int t = 0; t < 200 && kill(pid, 0) == 0; ++t) Settle(50);
+    for (int t = 0; t < 200 && kill(pid, 0) == 0; ++t)
+        Settle(50);
     EXPECT_NE(kill(pid, 0), 0);
 }
 
@@ -265,22 +280,26 @@ TEST_F(PulmetraE2E, ATestTheServerLibraryReceivedOpensFromItsInstanceRow) {
     const std::string strReady = host.WaitFor("READY", 60000);
     ASSERT_NE(strReady.find("ecg="), std::string::npos) << host.Text();
     const int nPort = std::atoi(strReady.substr(strReady.find("ecg=") + 4).c_str());
-    const std::string strOut = RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " + std::to_string(nPort) +
-                                          " --timeout 60 frame-fvc --id S7 --name 'ROE ANN' 2>&1");
+    const std::string strOut =
+        RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " + std::to_string(nPort) +
+                   " --timeout 60 frame-fvc --id S7 --name 'ROE ANN' 2>&1");
     EXPECT_NE(strOut.find("REPLY fc06"), std::string::npos) << strOut;
     host.Terminate();
     // ... and its instance row names the file: folder and name.
-    const std::string strRow = RunCommand("sqlite3 " + ShellQuote(strHostHome + "oxuhost/Database/oxunet.mdb") +
-                                          " 'SELECT file_folder, file_name FROM instance' 2>&1");
+    const std::string strRow =
+        RunCommand("sqlite3 " + ShellQuote(strHostHome + "oxuhost/Database/oxunet.mdb") +
+                   " 'SELECT file_folder, file_name FROM instance' 2>&1");
     const auto nBar = strRow.find('|');
     ASSERT_NE(nBar, std::string::npos) << strRow;
     std::string strName = strRow.substr(nBar + 1);
-    while (!strName.empty() && strName.back() == '\n') strName.pop_back();
+    while (!strName.empty() && strName.back() == '\n')
+        strName.pop_back();
     std::string strFolder = strRow.substr(0, nBar);
     if (strFolder.back() != '/')
         strFolder += '/';
     auto viewer = Start({strFolder + strName}, "viewer.log");
-    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [" + strName + "]")) << Read(dir / "viewer.log") << strRow;
+    EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [" + strName + "]"))
+        << Read(dir / "viewer.log") << strRow;
     viewer->Signal(SIGTERM);
     EXPECT_EQ(viewer->Wait(45000), 0);
 }
@@ -290,17 +309,20 @@ TEST_F(PulmetraE2E, AMinimisedWindowComesBackForAForwardedFile) {
     Settle(1000);
     auto first = Start({Fx("spiro_t1_f0.fvc")}, "first.log");
     ASSERT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t1_f0.fvc]")) << Read(dir / "first.log");
-    const std::string strId =
-        RunCommand("xdotool search --name '^Pulmetra \\[Local\\] - ' 2>/dev/null | head -1 | tr -d '\\n'");
+    const std::string strId = RunCommand(
+        "xdotool search --name '^Pulmetra \\[Local\\] - ' 2>/dev/null | head -1 | tr -d '\\n'");
     ASSERT_FALSE(strId.empty());
-    const std::string strState = "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
+    const std::string strState =
+        "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
     RunCommand("xdotool windowminimize " + strId);
-    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t) Settle(100);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t)
+        Settle(100);
     ASSERT_EQ(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     auto second = Start({Fx("spiro_t4_f0.fvc")}, "second.log");
     EXPECT_EQ(second->Wait(45000), 0);
     EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t4_f0.fvc]"));
-    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t)
+        Settle(100);
     EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);

@@ -55,7 +55,9 @@ TEST(PulmetraPrintPeer, TwoCopiesAreOnePdfOfTwoPages) {
     testsupport::CEnvScope homeEnv("CORVANE_HOME", home.Path().c_str());
     testsupport::CEnvScope controlDir("CORVANE_CONTROL_DIR", FLOWLIN_DIR);
     int nStatus = -1;
-    RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(fx.Path()) + " 1 2", &nStatus);
+    RunCommand(
+        std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(fx.Path()) + " 1 2",
+        &nStatus);
     ASSERT_EQ(nStatus, 0);
     testsupport::CScriptedNotifier notifier;
     CPrintPrompts prompts;

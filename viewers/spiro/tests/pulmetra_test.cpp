@@ -56,7 +56,9 @@ const std::string& FixtureDir() {
     if (!s_pDir) {
         s_pDir = new CTempDir;
         int nStatus = -1;
-        RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(s_pDir->Path()), &nStatus);
+        RunCommand(
+            std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(s_pDir->Path()),
+            &nStatus);
         EXPECT_EQ(nStatus, 0);
     }
     return s_pDir->Path();
@@ -72,12 +74,14 @@ std::vector<Fixture> AllFixtures() {
     const char* exts[] = {"", ".fvc", ".svc", ".mvv", ".fvc", ".fvc"};
     for (int t = 1; t <= 5; ++t)
         for (int f = 0; f <= 2; ++f) {
-            std::istringstream in(testsupport::ReadFile(FixtureDir() + "spiro_t" + std::to_string(t) + "_f" +
+            std::istringstream in(testsupport::ReadFile(FixtureDir() + "spiro_t" +
+                                                        std::to_string(t) + "_f" +
                                                         std::to_string(f) + ".values"));
             std::string word;
             int nType = 0, nFormat = 0, nTrials = 0;
             in >> word >> nType >> nFormat >> nTrials;
-            v.push_back({"spiro_t" + std::to_string(t) + "_f" + std::to_string(f) + exts[t], nType, nFormat, nTrials});
+            v.push_back({"spiro_t" + std::to_string(t) + "_f" + std::to_string(f) + exts[t], nType,
+                         nFormat, nTrials});
         }
     return v;
 }
@@ -94,7 +98,8 @@ std::string ValuesInfo(const std::string& strValues, int nKind) {
         if (hex == "-")
             return {};
         std::string out;
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
         return out;
     }
     return {};
@@ -103,7 +108,8 @@ std::string ValuesInfo(const std::string& strValues, int nKind) {
 class CFakePrompts : public IPulmetraPrompts {
 public:
     CString AskOpenPath() override { return openPath; }
-    CString AskSavePath(const CString& strProposed, const CString& strFilter, BOOL& bText, int& nFilter) override {
+    CString AskSavePath(const CString& strProposed, const CString& strFilter, BOOL& bText,
+                        int& nFilter) override {
         proposed.push_back(strProposed);
         filters.push_back(strFilter);
         if (saves.empty())
@@ -132,7 +138,8 @@ protected:
     void SetUp() override {
         ::setenv("CORVANE_HOME", (home.Path()).c_str(), 1);
         // The settings store of its own (the DICOM counters), also when tests run side by side.
-        config = std::make_unique<testsupport::CEnvScope>("XDG_CONFIG_HOME", (home / "config").c_str());
+        config =
+            std::make_unique<testsupport::CEnvScope>("XDG_CONFIG_HOME", (home / "config").c_str());
         ::setenv("CORVANE_CONTROL_DIR", FLOWLIN_DIR, 1);
         FixtureDir();
     }
@@ -153,13 +160,15 @@ protected:
     std::string Title() const { return frame->windowTitle().toStdString(); }
     std::vector<std::string> Messages() const {
         std::vector<std::string> v;
-        for (auto& c : notifier.calls) v.push_back(c.text);
+        for (auto& c : notifier.calls)
+            v.push_back(c.text);
         return v;
     }
     std::string Fx(const std::string& name) { return FixtureDir() + name; }
     // A copy of a fixture in this test's folder.
     std::string Copy(const std::string& name, const std::string& as) {
-        std::filesystem::copy_file(Fx(name), dir / as, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(Fx(name), dir / as,
+                                   std::filesystem::copy_options::overwrite_existing);
         return dir / as;
     }
     COxuPulmetraView& View() { return *frame->View(); }
@@ -169,17 +178,20 @@ protected:
         frame->Commands().UpdateAll();
         return frame->Commands().Action(id);
     }
-    void Send(QWidget* w, QEvent::Type type, QPoint pt, Qt::MouseButton button, Qt::MouseButtons buttons,
-              Qt::KeyboardModifiers mods) {
+    void Send(QWidget* w, QEvent::Type type, QPoint pt, Qt::MouseButton button,
+              Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
         QMouseEvent e(type, QPointF(pt), w->mapToGlobal(QPointF(pt)), button, buttons, mods);
         QApplication::sendEvent(w, &e);
     }
     // Left button down at (100, 100), moved by dy with Ctrl, released.
     void CtrlDrag(CPulmetraGraphWnd& w, int dy) {
         QWidget* c = w.Widget();
-        Send(c, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
-        Send(c, QEvent::MouseMove, {100, 100 + dy}, Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
-        Send(c, QEvent::MouseButtonRelease, {100, 100 + dy}, Qt::LeftButton, Qt::NoButton, Qt::ControlModifier);
+        Send(c, QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton,
+             Qt::ControlModifier);
+        Send(c, QEvent::MouseMove, {100, 100 + dy}, Qt::NoButton, Qt::LeftButton,
+             Qt::ControlModifier);
+        Send(c, QEvent::MouseButtonRelease, {100, 100 + dy}, Qt::LeftButton, Qt::NoButton,
+             Qt::ControlModifier);
     }
 
     CTempDir home, dir;
@@ -201,8 +213,9 @@ TEST(PulmetraExamList, GrowsByFourThenByAnEighthAndFindsFiles) {
         if (list.GetCapacity() != nLast)
             seen.emplace_back(i, nLast = list.GetCapacity());
     }
-    const std::vector<std::pair<int, int>> expected = {{0, 4},   {4, 8},   {8, 12},  {12, 16}, {16, 20}, {20, 24},
-                                                       {24, 28}, {28, 32}, {32, 36}, {36, 40}, {40, 45}, {45, 50}};
+    const std::vector<std::pair<int, int>> expected = {{0, 4},   {4, 8},   {8, 12},  {12, 16},
+                                                       {16, 20}, {20, 24}, {24, 28}, {28, 32},
+                                                       {32, 36}, {36, 40}, {40, 45}, {45, 50}};
     EXPECT_EQ(seen, expected);
     CTempDir d;
     ASSERT_TRUE(testsupport::WriteFile(d / "a.fvc", "x"));
@@ -238,13 +251,18 @@ TEST_F(PulmetraTest, EveryTypeAndFormatOpensWithItsSwitches) {
         QAction* pAll = Action(COxuPulmetraView::ID_ALL_BEST);
         EXPECT_EQ(pFv->isEnabled(), bFv);
         EXPECT_EQ(pAll->isEnabled(), bAll);
-        EXPECT_EQ(pFv->text().toStdString(), !bFv ? "FV/VT" : Active().GetFVCGraphType() ? "VT" : "FV");
-        EXPECT_EQ(pAll->text().toStdString(), !bAll ? "ALL/BEST" : Active().GetFVCGraphNum() ? "BEST" : "ALL");
+        EXPECT_EQ(pFv->text().toStdString(), !bFv                         ? "FV/VT"
+                                             : Active().GetFVCGraphType() ? "VT"
+                                                                          : "FV");
+        EXPECT_EQ(pAll->text().toStdString(), !bAll                       ? "ALL/BEST"
+                                              : Active().GetFVCGraphNum() ? "BEST"
+                                                                          : "ALL");
         if (bFv) {
             const short nBefore = Active().GetFVCGraphType();
             pFv->trigger();
             EXPECT_NE(Active().GetFVCGraphType() != 0, nBefore != 0);
-            EXPECT_EQ(Action(COxuPulmetraView::ID_FV_VT)->text().toStdString(), Active().GetFVCGraphType() ? "VT" : "FV");
+            EXPECT_EQ(Action(COxuPulmetraView::ID_FV_VT)->text().toStdString(),
+                      Active().GetFVCGraphType() ? "VT" : "FV");
         }
         if (bAll) {
             const short nBefore = Active().GetFVCGraphNum();
@@ -281,7 +299,8 @@ TEST_F(PulmetraTest, OpenedTwiceIsOneExamAndADamagedFileLeavesTheList) {
     for (const char* name : {"cut.fvc", "text.svc", "missing.mvv"}) {
         notifier.calls.clear();
         EXPECT_FALSE(Doc().OpenExam(dir / name, 0)) << name;
-        EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao abrir o arquivo Spiro !!!"}) << name;
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao abrir o arquivo Spiro !!!"})
+            << name;
         EXPECT_EQ(Doc().List().GetSize(), 2);
         // The exam shown before is shown again.
         EXPECT_EQ(Title(), "Pulmetra [Local] - [spiro_t1_f2.fvc]");
@@ -303,7 +322,8 @@ TEST_F(PulmetraTest, IniDefaultsOfAFreshInstallation) {
     EXPECT_NE(strIni.find("[SPIRO_VIEW]"), std::string::npos) << strIni;
     EXPECT_NE(strIni.find("FILE_SERVER=127.0.0.1"), std::string::npos) << strIni;
     EXPECT_NE(strIni.find("FILE_SERVER_PORT=6003"), std::string::npos) << strIni;
-    EXPECT_NE(strIni.find("CACHE_FOLDER=" + home.Path() + "Pulmetra/Cache"), std::string::npos) << strIni;
+    EXPECT_NE(strIni.find("CACHE_FOLDER=" + home.Path() + "Pulmetra/Cache"), std::string::npos)
+        << strIni;
     frame.reset();
     // The view writes its flags back at the end.
     const std::string strAfter = testsupport::ReadFile(home / "Pulmetra/Pulmetra.ini");
@@ -318,17 +338,19 @@ TEST_F(PulmetraTest, ZoomByCommandWheelAndCtrlDrag) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("spiro_t1_f2.fvc"), 0));
     EXPECT_EQ(View().GetZoom(), 3);
-    for (int i = 0; i < 9; ++i) Action(COxuPulmetraView::ID_ZOOM_IN)->trigger();
+    for (int i = 0; i < 9; ++i)
+        Action(COxuPulmetraView::ID_ZOOM_IN)->trigger();
     EXPECT_EQ(View().GetZoom(), 10);
     EXPECT_EQ(frame->ZoomEntry(), 9);
-    for (int i = 0; i < 12; ++i) Action(COxuPulmetraView::ID_ZOOM_OUT)->trigger();
+    for (int i = 0; i < 12; ++i)
+        Action(COxuPulmetraView::ID_ZOOM_OUT)->trigger();
     EXPECT_EQ(View().GetZoom(), 1);
     EXPECT_EQ(frame->ZoomEntry(), 0);
     // The wheel over a graph window steps the zoom.
     QWidget* c = Active().Widget();
     for (int delta : {120, 120, -120}) {
-        QWheelEvent e(QPointF(50, 50), c->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(50, 50), c->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(c, &e);
     }
     EXPECT_EQ(View().GetZoom(), 2);
@@ -349,7 +371,8 @@ TEST_F(PulmetraTest, ZoomByCommandWheelAndCtrlDrag) {
     Send(w, QEvent::MouseButtonRelease, {100, 160}, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     EXPECT_EQ(View().GetZoom(), 2);
     // Level 10 by dragging stays at 10.
-    for (int i = 0; i < 12; ++i) CtrlDrag(Active(), 30);
+    for (int i = 0; i < 12; ++i)
+        CtrlDrag(Active(), 30);
     EXPECT_EQ(View().GetZoom(), 10);
     EXPECT_EQ(frame->ZoomEntry(), 9);
     // Restore: level 3 everywhere, default pens.
@@ -499,9 +522,11 @@ TEST_F(PulmetraTest, SaveAsProposesTheNameAndWritesJpegPdfDicomAndACopy) {
     ASSERT_EQ(prompts.proposed.size(), 1u);
     EXPECT_EQ(prompts.proposed[0], dir / "exam_fvc");
     EXPECT_EQ(prompts.filters[0],
-              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|FVC Files (*.fvc)|*.fvc||");
+              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|FVC Files "
+              "(*.fvc)|*.fvc||");
     EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."});
-    EXPECT_EQ(RunCommand("identify -format '%m %w' " + ShellQuote(dir / "exam_fvc.jpg")), "JPEG 600");
+    EXPECT_EQ(RunCommand("identify -format '%m %w' " + ShellQuote(dir / "exam_fvc.jpg")),
+              "JPEG 600");
 
     // PDF: a sound file that names the patient.
     prompts.saves.push_back({dir / "exam_fvc", 2});
@@ -512,7 +537,8 @@ TEST_F(PulmetraTest, SaveAsProposesTheNameAndWritesJpegPdfDicomAndACopy) {
     const std::string strValues = FixtureDir() + "spiro_t1_f2.values";
     const std::string strId = ValuesInfo(strValues, 0);
     ASSERT_FALSE(strId.empty());
-    const std::string strPdfText = RunCommand("pdftotext " + ShellQuote(dir / "exam_fvc.pdf") + " -");
+    const std::string strPdfText =
+        RunCommand("pdftotext " + ShellQuote(dir / "exam_fvc.pdf") + " -");
     EXPECT_NE(strPdfText.find(strId), std::string::npos);
     // The footer names the program the view gave the control.
     EXPECT_NE(strPdfText.find("Qar Daro 1.16(20160621)"), std::string::npos) << strPdfText;
@@ -522,11 +548,14 @@ TEST_F(PulmetraTest, SaveAsProposesTheNameAndWritesJpegPdfDicomAndACopy) {
     const int nStudy = store.GetInt("Environment", "DCM STUDY ID", 0);
     prompts.saves.push_back({dir / "exam_fvc", 3});
     Action(COxuPulmetraView::ID_FILE_SAVE_AS)->trigger();
-    const std::string strDate = ValuesInfo(strValues, 10) + ValuesInfo(strValues, 11) + ValuesInfo(strValues, 12);
-    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " attrs " + ShellQuote(dir / "exam_fvc.dcm") + " PatientID=" +
-                         ShellQuote(strId) + " Modality=PR StudyDate=" + (strDate.size() == 8 ? strDate : "") +
-                         " -- spiro " + ShellQuote(dir / "exam_fvc.dcm") + " " + ShellQuote(strExam) + " 2>&1; echo $?"),
-              "0\n");
+    const std::string strDate =
+        ValuesInfo(strValues, 10) + ValuesInfo(strValues, 11) + ValuesInfo(strValues, 12);
+    EXPECT_EQ(
+        RunCommand(PYTHON_EXE " " DCMJUDGE_PY " attrs " + ShellQuote(dir / "exam_fvc.dcm") +
+                   " PatientID=" + ShellQuote(strId) +
+                   " Modality=PR StudyDate=" + (strDate.size() == 8 ? strDate : "") + " -- spiro " +
+                   ShellQuote(dir / "exam_fvc.dcm") + " " + ShellQuote(strExam) + " 2>&1; echo $?"),
+        "0\n");
     EXPECT_EQ(store.GetInt("Environment", "DCM STUDY ID", 0), nStudy + 1);
 
     // The record's own type: a copy the record reader reads with equal values.
@@ -539,34 +568,40 @@ TEST_F(PulmetraTest, SaveAsProposesTheNameAndWritesJpegPdfDicomAndACopy) {
     for (short k : {0, 1, 2, 3, 4, 5, 10, 11, 12, 13, 14, 16, 17, 18})
         EXPECT_EQ(a.GetInformation(k), b.GetInformation(k)) << k;
     EXPECT_EQ(Messages().size(), 4u);
-    for (const auto& m : Messages()) EXPECT_EQ(m, "Exame salvo com sucesso.");
+    for (const auto& m : Messages())
+        EXPECT_EQ(m, "Exame salvo com sucesso.");
     // No text report without the box.
     EXPECT_FALSE(testsupport::Exists(dir / "exam_fvc.txt"));
 }
 
 TEST_F(PulmetraTest, SaveAsNamesByTestTypeAndFilterByRecordType) {
-    const std::pair<const char*, int> names[] = {{"/a/exam.fvc", 1}, {"/a/exam.svc", 2}, {"/a/exam.mvv", 3},
-                                                 {"/a/exam.fvc", 4}, {"/a/exam.FVC", 5}, {"/a/x.svc", 3}};
-    const char* expected[] = {"/a/exam_fvc", "/a/exam_svc", "/a/exam_mvv", "/a/exam_fvc", "/a/exam_fvc", "/a/x_mvv"};
+    const std::pair<const char*, int> names[] = {{"/a/exam.fvc", 1}, {"/a/exam.svc", 2},
+                                                 {"/a/exam.mvv", 3}, {"/a/exam.fvc", 4},
+                                                 {"/a/exam.FVC", 5}, {"/a/x.svc", 3}};
+    const char* expected[] = {"/a/exam_fvc", "/a/exam_svc", "/a/exam_mvv",
+                              "/a/exam_fvc", "/a/exam_fvc", "/a/x_mvv"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(COxuPulmetraView::DefaultSaveName(names[i].first, names[i].second), expected[i]);
     EXPECT_EQ(COxuPulmetraView::SaveFilter("/a/b.svc"),
-              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|SVC Files (*.svc)|*.svc||");
+              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|SVC Files "
+              "(*.svc)|*.svc||");
     EXPECT_EQ(COxuPulmetraView::SaveFilter("/a/b.MVV"),
-              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|MVV Files (*.mvv)|*.mvv||");
+              "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm|MVV Files "
+              "(*.mvv)|*.mvv||");
     EXPECT_EQ(COxuPulmetraView::SaveFilter("/a/b.dat"),
               "JPEG Files(*.jpg)|*.jpg|PDF Files(*.pdf)|*.pdf|Dicom Files (*.dcm)|*.dcm||");
 }
 
 TEST_F(PulmetraTest, DicomCarriesTheCurvesOfEachTestKind) {
     MakeFrame();
-    for (const char* name : {"spiro_t2_f2.svc", "spiro_t3_f0.mvv", "spiro_t5_f1.fvc", "spiro_t4_f2.fvc"}) {
+    for (const char* name :
+         {"spiro_t2_f2.svc", "spiro_t3_f0.mvv", "spiro_t5_f1.fvc", "spiro_t4_f2.fvc"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(Doc().OpenExam(Fx(name), 0));
         // The file's name says nothing of the kind: it comes from the control.
         EXPECT_TRUE(View().SaveToPath(dir / "k.dcm"));
-        EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "k.dcm") + " " + ShellQuote(Fx(name)) +
-                             " 2>&1; echo $?"),
+        EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "k.dcm") +
+                             " " + ShellQuote(Fx(name)) + " 2>&1; echo $?"),
                   "0\n");
     }
 }
@@ -593,9 +628,11 @@ TEST_F(PulmetraTest, TheProgramsSaveDialogGivesTheNameTheFilterAndTheBox) {
     });
     BOOL bText = FALSE;
     int nFilter = 0;
-    const CString strPath = real->AskSavePath(dir / "exam_fvc", COxuPulmetraView::SaveFilter("/x/exam.fvc"), bText, nFilter);
+    const CString strPath = real->AskSavePath(
+        dir / "exam_fvc", COxuPulmetraView::SaveFilter("/x/exam.fvc"), bText, nFilter);
     EXPECT_EQ(shown.toStdString(), dir / "exam_fvc");
-    EXPECT_EQ(filters, (QStringList{"JPEG Files(*.jpg)", "PDF Files(*.pdf)", "Dicom Files (*.dcm)", "FVC Files (*.fvc)"}));
+    EXPECT_EQ(filters, (QStringList{"JPEG Files(*.jpg)", "PDF Files(*.pdf)", "Dicom Files (*.dcm)",
+                                    "FVC Files (*.fvc)"}));
     EXPECT_EQ(strPath, dir / "mine");
     EXPECT_EQ(nFilter, 2);
     EXPECT_TRUE(bText);
@@ -633,8 +670,8 @@ TEST_F(PulmetraTest, AFailedDicomExportIsAFailedSaveAndTheWindowKeepsItsTest) {
     Copy("spiro_t3_f2.mvv", "ot.svc");
     EXPECT_TRUE(View().SaveToPath(dir / "other_SVC.dcm"));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."});
-    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "other_SVC.dcm") + " " +
-                         ShellQuote(strExam) + " 2>&1; echo $?"),
+    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "other_SVC.dcm") +
+                         " " + ShellQuote(strExam) + " 2>&1; echo $?"),
               "0\n");
     EXPECT_EQ(Active().CFlowlin::GetTestType(), 1);
     EXPECT_EQ(Active().GetRecordPath(), strExam);
@@ -665,9 +702,11 @@ TEST_F(PulmetraTest, TheTextReportIsWrittenWholeOrGivesAFailure) {
     EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."});
     const std::string strText = testsupport::ReadFile(dir / "exam_fvc.txt");
     EXPECT_EQ(strText.rfind("[Information]\r\n", 0), 0u) << strText;
-    EXPECT_NE(strText.find("Id=" + ValuesInfo(FixtureDir() + "spiro_t4_f2.values", 0) + "\r\n"), std::string::npos);
+    EXPECT_NE(strText.find("Id=" + ValuesInfo(FixtureDir() + "spiro_t4_f2.values", 0) + "\r\n"),
+              std::string::npos);
     // The box is kept.
-    EXPECT_NE(testsupport::ReadFile(home / "Pulmetra/Pulmetra.ini").find("SAVE_COMMENT=1"), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(home / "Pulmetra/Pulmetra.ini").find("SAVE_COMMENT=1"),
+              std::string::npos);
     // A report that cannot be written: 65206, no report, nothing left behind.
     ASSERT_TRUE(std::filesystem::create_directory(dir / "blocked.txt"));
     notifier.calls.clear();
@@ -680,7 +719,6 @@ TEST_F(PulmetraTest, TheTextReportIsWrittenWholeOrGivesAFailure) {
     EXPECT_TRUE(View().SaveToPath(dir / "copy.fvc"));
     EXPECT_FALSE(testsupport::Exists(dir / "copy.txt"));
 }
-
 
 // ---- the bars in the frame ----
 
@@ -734,7 +772,8 @@ TEST_F(PulmetraTest, TheStyleBarsDefaultEntriesDrawAsTheViewsDefaultPens) {
     ASSERT_TRUE(Doc().OpenExam(Fx("shaped_t1_f0.fvc"), 1));
     QApplication::processEvents();
     auto grabs = [&] {
-        return std::make_pair(View().Wnd(0)->Widget()->grab().toImage(), View().Wnd(1)->Widget()->grab().toImage());
+        return std::make_pair(View().Wnd(0)->Widget()->grab().toImage(),
+                              View().Wnd(1)->Widget()->grab().toImage());
     };
     const auto before = grabs();
     auto* style = frame->findChild<CGraphStyleBar*>();
@@ -784,17 +823,25 @@ TEST_F(PulmetraTest, TheTextReportOfEachTestType) {
         Action(COxuPulmetraView::ID_FILE_SAVE_AS)->trigger();
         const std::string strText = testsupport::ReadFile(strBase + ".txt");
         ASSERT_FALSE(strText.empty());
-        const std::string strValues = FixtureDir() + std::string(c.name).substr(0, std::string(c.name).size() - 4) + ".values";
+        const std::string strValues =
+            FixtureDir() + std::string(c.name).substr(0, std::string(c.name).size() - 4) +
+            ".values";
         EXPECT_EQ(strText.rfind("[Information]\r\n", 0), 0u);
         // Height and weight as the test stores them, whatever its unit.
-        EXPECT_NE(strText.find("\r\nHeight=" + ValuesInfo(strValues, 4) + " cm\r\n"), std::string::npos) << strText;
-        EXPECT_NE(strText.find("\r\nWeight=" + ValuesInfo(strValues, 5) + " kg\r\n"), std::string::npos) << strText;
+        EXPECT_NE(strText.find("\r\nHeight=" + ValuesInfo(strValues, 4) + " cm\r\n"),
+                  std::string::npos)
+            << strText;
+        EXPECT_NE(strText.find("\r\nWeight=" + ValuesInfo(strValues, 5) + " kg\r\n"),
+                  std::string::npos)
+            << strText;
         const bool bDiagnosis = c.nType == 1 || c.nType == 4;
         EXPECT_EQ(strText.find("\r\nDiagnosis=") != std::string::npos, bDiagnosis) << strText;
-        EXPECT_EQ(strText.find("\r\nFVC Prediction Formula=") != std::string::npos, bDiagnosis) << strText;
+        EXPECT_EQ(strText.find("\r\nFVC Prediction Formula=") != std::string::npos, bDiagnosis)
+            << strText;
         EXPECT_NE(strText.find(c.section), std::string::npos) << strText;
         // Every line ends in CR LF.
-        for (std::size_t p = strText.find('\n'); p != std::string::npos; p = strText.find('\n', p + 1))
+        for (std::size_t p = strText.find('\n'); p != std::string::npos;
+             p = strText.find('\n', p + 1))
             ASSERT_TRUE(p > 0 && strText[p - 1] == '\r') << p;
     }
 }
@@ -871,12 +918,15 @@ TEST_F(PulmetraTest, SendOrderCarriesTheCheckedTestsMask) {
             if (!p)
                 return int(QDialog::Rejected);
             p->SetPort(rx.Port());
-            for (auto [id, text] : std::vector<std::pair<int, const char*>>{{1013, "127.0.0.1"}, {1012, "P-77"}, {1006, "Ana"}})
+            for (auto [id, text] : std::vector<std::pair<int, const char*>>{
+                     {1013, "127.0.0.1"}, {1012, "P-77"}, {1006, "Ana"}})
                 if (auto* e = p->findChild<QLineEdit*>(QString::number(id)))
                     e->setText(text);
-            for (int b : c.boxes) p->findChild<QCheckBox*>(QString::number(b))->setChecked(true);
+            for (int b : c.boxes)
+                p->findChild<QCheckBox*>(QString::number(b))->setChecked(true);
             p->accept();
-            testsupport::ProcessUntil([&] { return p->result() == QDialog::Accepted || !p->IsConnecting(); }, 5000);
+            testsupport::ProcessUntil(
+                [&] { return p->result() == QDialog::Accepted || !p->IsConnecting(); }, 5000);
             return p->result();
         };
         const size_t before = rx.orders.size();
@@ -888,7 +938,8 @@ TEST_F(PulmetraTest, SendOrderCarriesTheCheckedTestsMask) {
         EXPECT_EQ(static_cast<unsigned char>(o[3 + 113]), c.mask);
         EXPECT_NE(o.indexOf("P-77"), -1);
     }
-    EXPECT_NE(testsupport::ReadFile(home / "Pulmetra/Pulmetra.ini").find("IP_ADDRESS=127.0.0.1"), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(home / "Pulmetra/Pulmetra.ini").find("IP_ADDRESS=127.0.0.1"),
+              std::string::npos);
 }
 
 TEST_F(PulmetraTest, CommandsWithoutAWindowSayUnexpected) {
@@ -921,7 +972,9 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
         std::pair<CString, CString> login;
         const char* title;
     } cases[] = {
-        {{"-u", "ana", "-p", "pw", Fx("spiro_t2_f0.svc")}, {"ana", "pw"}, "Pulmetra [Local] - [spiro_t2_f0.svc]"},
+        {{"-u", "ana", "-p", "pw", Fx("spiro_t2_f0.svc")},
+         {"ana", "pw"},
+         "Pulmetra [Local] - [spiro_t2_f0.svc]"},
         {{"-u", "ana"}, {"", ""}, "Pulmetra [Local] - Empty"},
         {{"-p", "pw", "-sid", "S1"}, {"", ""}, "Pulmetra [Local] - Empty"},
     };
@@ -950,9 +1003,10 @@ TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
         unsigned type;
         QMessageBox::StandardButton press;
         int answer;
-    } cases[] = {{platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::No, platform::IDNO},
-                 {platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::Yes, platform::IDYES},
-                 {platform::MB_ICONERROR, QMessageBox::Ok, platform::IDOK}};
+    } cases[] = {
+        {platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::No, platform::IDNO},
+        {platform::MB_YESNO | platform::MB_ICONQUESTION, QMessageBox::Yes, platform::IDYES},
+        {platform::MB_ICONERROR, QMessageBox::Ok, platform::IDOK}};
     for (const auto& c : cases) {
         QString text, title;
         bool bHasButton = false;
@@ -981,14 +1035,16 @@ TEST(PulmetraShell, GlobsOnlyForExtensionsNoOtherProgramClaims) {
     CTempDir data;
     testsupport::CEnvScope xdg("XDG_DATA_HOME", data.Path().c_str());
     testsupport::CEnvScope dirs("XDG_DATA_DIRS", (data / "none").c_str());
-    ASSERT_TRUE(testsupport::WriteFile(data / "mime/packages/other.xml",
-                                       "<mime-info><mime-type type=\"x/y\"><glob pattern=\"*.svc\"/></mime-type></mime-info>"));
+    ASSERT_TRUE(testsupport::WriteFile(
+        data / "mime/packages/other.xml",
+        "<mime-info><mime-type type=\"x/y\"><glob pattern=\"*.svc\"/></mime-type></mime-info>"));
     CPulmetraApp::RegisterShellFileTypes();
     const std::string strXml = testsupport::ReadFile(data / "mime/packages/corvane-pulmetra.xml");
     EXPECT_NE(strXml.find("\"*.fvc\""), std::string::npos) << strXml;
     EXPECT_NE(strXml.find("\"*.mvv\""), std::string::npos) << strXml;
     EXPECT_EQ(strXml.find("\"*.svc\""), std::string::npos) << strXml;
-    EXPECT_NE(testsupport::ReadFile(data / "applications/corvane-pulmetra.desktop").find("MimeType=application/x-pulmetra-document;"),
+    EXPECT_NE(testsupport::ReadFile(data / "applications/corvane-pulmetra.desktop")
+                  .find("MimeType=application/x-pulmetra-document;"),
               std::string::npos);
     // Our own package does not count as another program's claim.
     EXPECT_EQ(CPulmetraApp::ClaimedExtensions(), std::vector<CString>{"svc"});

@@ -17,7 +17,10 @@ struct CPulmetraBars;
 class CMainFrame : public QMainWindow, public IPulmetraViewHost {
 public:
     enum : unsigned {
-        ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665, ID_LOGIN = 32787, ID_SHOW_BARS = 32796,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_LOGIN = 32787,
+        ID_SHOW_BARS = 32796,
     };
     enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
     static constexpr const char* kClassName = "PulmetraFrame";

@@ -15,11 +15,11 @@ class CPulmetraGraphWnd : public QWidget, public CFlowlin, public ISpiroDicomSou
 public:
     // What the window tells its view and the main window (messages by their numbers).
     struct Host {
-        std::function<void(CPulmetraGraphWnd&)> activate;        // left button down
-        std::function<void(int nCode, int nValue)> toView;      // message 1224
-        std::function<void(int nCode, int nValue)> toMain;      // message 1226
-        std::function<void(unsigned nID)> postToMain;           // posted command
-        std::function<void(int nDelta)> wheel;                  // the view's wheel
+        std::function<void(CPulmetraGraphWnd&)> activate;   // left button down
+        std::function<void(int nCode, int nValue)> toView;  // message 1224
+        std::function<void(int nCode, int nValue)> toMain;  // message 1226
+        std::function<void(unsigned nID)> postToMain;       // posted command
+        std::function<void(int nDelta)> wheel;              // the view's wheel
     };
     static constexpr int kMinZoom = 1, kMaxZoom = 10, kDragStep = 20;
 

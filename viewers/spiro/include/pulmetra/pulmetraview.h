@@ -32,8 +32,8 @@ public:
     virtual CString AskOpenPath() = 0;
     // The save dialog: proposed name and the filter ("Name|*.ext|...||"); the check box of
     // the text report in and out; the chosen filter (1-based). Empty when cancelled.
-    virtual CString AskSavePath(const CString& strProposed, const CString& strFilter, BOOL& bSaveText,
-                                int& nFilterIndex) = 0;
+    virtual CString AskSavePath(const CString& strProposed, const CString& strFilter,
+                                BOOL& bSaveText, int& nFilterIndex) = 0;
     // Runs a modal dialog (print, order, settings); its result code.
     virtual int RunDialog(QDialog& dlg) = 0;
 };
@@ -47,12 +47,22 @@ struct CSpiroPen {
 class COxuPulmetraView : public QWidget {
 public:
     enum : unsigned {
-        ID_FILE_OPEN = 57601, ID_FILE_SAVE_AS = 57604, ID_FILE_PRINT = 57607,
-        ID_FILE_PRINT_PREVIEW = 57609, ID_FILE_PRINT_DIRECT = 57606,
-        ID_REFRESH = 32772, ID_FV_VT = 32778, ID_ALL_BEST = 32780, ID_RESTORE_STYLES = 32784,
-        ID_FULL_SCREEN = 32788, ID_SEND_RECORD = 32789,
-        ID_LAYOUT_1 = 32790, ID_LAYOUT_2H = 32791, ID_LAYOUT_2V = 32792,
-        ID_ZOOM_IN = 32793, ID_ZOOM_OUT = 32794,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_SAVE_AS = 57604,
+        ID_FILE_PRINT = 57607,
+        ID_FILE_PRINT_PREVIEW = 57609,
+        ID_FILE_PRINT_DIRECT = 57606,
+        ID_REFRESH = 32772,
+        ID_FV_VT = 32778,
+        ID_ALL_BEST = 32780,
+        ID_RESTORE_STYLES = 32784,
+        ID_FULL_SCREEN = 32788,
+        ID_SEND_RECORD = 32789,
+        ID_LAYOUT_1 = 32790,
+        ID_LAYOUT_2H = 32791,
+        ID_LAYOUT_2V = 32792,
+        ID_ZOOM_IN = 32793,
+        ID_ZOOM_OUT = 32794,
     };
     static constexpr int kTabHeight = 20;
     static constexpr int kDefaultZoom = 3;
