@@ -115,6 +115,8 @@ protected:
         env.emplace_back("QT_QPA_PLATFORM", "xcb");
         env.emplace_back("XDG_CONFIG_HOME", (dir / "cfg").c_str());
         env.emplace_back("XDG_DATA_HOME", (dir / "data").c_str());
+        // No system MIME packages: the machine's own claims do not change what is written.
+        env.emplace_back("XDG_DATA_DIRS", (dir / "sysdata").c_str());
         env.emplace_back("XDG_RUNTIME_DIR", (dir / "run").c_str());
         env.emplace_back("TMPDIR", (dir / "tmp").c_str());
         env.emplace_back("CORVANE_HOME", (dir / "home").c_str());
@@ -305,7 +307,9 @@ TEST_F(PulmetraE2E, ATestTheServerLibraryReceivedOpensFromItsInstanceRow) {
 }
 
 TEST_F(PulmetraE2E, AMinimisedWindowComesBackForAForwardedFile) {
-    CChild wm({"/usr/bin/openbox"}, dir / "openbox.log");
+    // The window manager with the system's data folders (its themes).
+    CChild wm({"/usr/bin/env", "XDG_DATA_DIRS=/usr/local/share:/usr/share", "/usr/bin/openbox"},
+              dir / "openbox.log");
     Settle(1000);
     auto first = Start({Fx("spiro_t1_f0.fvc")}, "first.log");
     ASSERT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t1_f0.fvc]")) << Read(dir / "first.log");
