@@ -85,13 +85,15 @@ std::vector<CString> CPulmetraApp::ClaimedExtensions() {
         for (const std::string& strDir : DataDirs()) {
             const QDir mime(QString::fromStdString(strDir + "mime"));
             // The compiled glob lists and every package but ours.
+            // "type:glob" lines in globs, "weight:type:glob[:flags]" in globs2.
             for (const QString& name : {QString("globs"), QString("globs2")}) {
                 QFile f(mime.filePath(name));
+                const int nGlob = name == "globs" ? 1 : 2;
                 if (f.open(QIODevice::ReadOnly)) {
                     for (const QByteArray& line : f.readAll().split('\n')) {
                         const QList<QByteArray> fields = line.split(':');
                         const QString pattern =
-                            QString::fromUtf8(fields.size() >= 2 ? fields.last() : QByteArray());
+                            QString::fromUtf8(fields.size() > nGlob ? fields[nGlob] : QByteArray());
                         if (!line.startsWith('#') &&
                             pattern.compare(glob, Qt::CaseInsensitive) == 0 &&
                             !line.contains(kMimeType))

@@ -1038,6 +1038,14 @@ TEST(PulmetraShell, GlobsOnlyForExtensionsNoOtherProgramClaims) {
     ASSERT_TRUE(testsupport::WriteFile(
         data / "mime/packages/other.xml",
         "<mime-info><mime-type type=\"x/y\"><glob pattern=\"*.svc\"/></mime-type></mime-info>"));
+    // The compiled lists of the system's folders count too (globs2 with flags).
+    ASSERT_TRUE(testsupport::WriteFile(data / "sys/mime/globs2",
+                                       "# comment\n50:x/z:*.MVV:cs\n50:x/w:*.mvvx\n"));
+    EXPECT_EQ(CPulmetraApp::ClaimedExtensions(), std::vector<CString>{"svc"});
+    {
+        testsupport::CEnvScope sys("XDG_DATA_DIRS", (data / "sys").c_str());
+        EXPECT_EQ(CPulmetraApp::ClaimedExtensions(), (std::vector<CString>{"svc", "mvv"}));
+    }
     CPulmetraApp::RegisterShellFileTypes();
     const std::string strXml = testsupport::ReadFile(data / "mime/packages/corvane-pulmetra.xml");
     EXPECT_NE(strXml.find("\"*.fvc\""), std::string::npos) << strXml;
