@@ -55,7 +55,10 @@ QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName, c
     pDock->setObjectName(pszName);
     pDock->setWidget(pBar);
     pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    pDock->setTitleBarWidget(new QWidget(pDock));  // a bar, not a captioned window
+    // A bar, not a captioned window: an empty title.
+    auto* pTitle = new QWidget(pDock);
+    pTitle->setFixedSize(0, 0);
+    pDock->setTitleBarWidget(pTitle);
     return pDock;
 }
 
@@ -85,6 +88,8 @@ void CMainFrame::BuildBars() {
     m_pToolBand->setObjectName("toolBar");
     m_pToolBand->setToolButtonStyle(Qt::ToolButtonTextOnly);
     addToolBar(Qt::TopToolBarArea, m_pToolBand);
+    // The colour bar is wide: its band goes below the tool bar's.
+    addToolBarBreak(Qt::TopToolBarArea);
     m_pColour = new CColourBar(send, command);
     m_pColourBand = new QToolBar("Color Tool Bar", this);
     m_pColourBand->setObjectName("colourBand");
@@ -175,8 +180,11 @@ void CMainFrame::BuildBarCommands() {
     for (unsigned id : buttons) {
         if (!id)
             m_pToolBand->addSeparator();
-        else if (QAction* p = c.Action(id))
+        else if (QAction* p = c.Action(id)) {
+            // The button shows the menu text without its shortcut.
+            p->setIconText(p->text().section('\t', 0, 0).remove('&').remove("..."));
             m_pToolBand->addAction(p);
+        }
     }
     c.UpdateAll();
 }
