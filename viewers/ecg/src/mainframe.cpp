@@ -11,6 +11,7 @@
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
 #include "lindar/patientbar.h"
+#include "lindar/saveprompt.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
@@ -31,11 +32,8 @@ public:
                                                        "EKG File(*.ekg);;RAW File(*.raw);;CSE File(*.dcd)");
         return s.toLocal8Bit().toStdString();
     }
-    CString AskSavePath(const CString& strProposed, std::array<int, 4>&) override {
-        const QString s = QFileDialog::getSaveFileName(
-            m_pParent, {}, QString::fromLocal8Bit(strProposed),
-            "JPEG Files (*.jpg);;PDF Files (*.pdf);;Dicom Files (*.dcm);;EKG Files (*.ekg);;XML Files (*.xml)");
-        return s.toLocal8Bit().toStdString();
+    CString AskSavePath(const CString& strProposed, std::array<int, 4>& flags) override {
+        return AskEkgSavePath(m_pParent, strProposed, flags);
     }
     bool AskPrint(CPrintSettings&) override { return true; }
     void RunOrderDialog(const CString&, int) override {}

@@ -151,9 +151,34 @@ void CMainFrame::BuildBarCommands() {
         CAboutDialog dlg(this);
         dlg.exec();
     });
-    pColour->setStatusTip("Show or hide the colour bar");
-    pEcg->setStatusTip("Show or hide the ECG tool bar");
-    pSettings->setStatusTip("Change the viewer's settings");
+    // Fly-by help: the status bar names what a command does while the pointer is on it.
+    const std::pair<unsigned, const char*> tips[] = {
+        {COxuLindarView::ID_FILE_OPEN, "Open an existing record"},
+        {COxuLindarView::ID_FILE_SAVE_AS, "Save or export the current record"},
+        {COxuLindarView::ID_FILE_PRINT, "Print the current record"},
+        {COxuLindarView::ID_FILE_PRINT_PREVIEW, "Show the printed page"},
+        {COxuLindarDoc::ID_CLOSE, "Close the current record"},
+        {COxuLindarDoc::ID_CLOSE_ALL, "Close all records"},
+        {COxuLindarView::ID_LAYOUT_1, "One pane"},
+        {COxuLindarView::ID_LAYOUT_2, "Two panes"},
+        {COxuLindarView::ID_MEASURE, "Measure with the ruler"},
+        {COxuLindarView::ID_MAGNIFIER, "Magnify a part of the trace"},
+        {COxuLindarView::ID_PACEMAKER, "Show or hide the pacemaker marks"},
+        {ID_FULL_SCREEN, "Show the record on the whole screen"},
+        {ID_COLOUR_BAR, "Show or hide the colour bar"},
+        {ID_ECG_BAR, "Show or hide the ECG tool bar"},
+        {ID_SETTINGS, "Change the viewer's settings"},
+        {ID_APP_ABOUT, "Show the program's name and version"},
+        {ID_APP_EXIT, "Quit the program"},
+    };
+    for (auto [id, tip] : tips)
+        if (QAction* p = c.Action(id))
+            p->setStatusTip(tip);
+    // Without a tip the status bar shows the idle message.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& s) {
+        if (s.isEmpty())
+            statusBar()->showMessage("Ready");
+    });
 
     for (QAction* pMenuAction : menuBar()->actions()) {
         QMenu* pMenu = pMenuAction->menu();

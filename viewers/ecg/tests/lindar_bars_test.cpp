@@ -189,6 +189,13 @@ TEST_F(LindarBars, BarCommandsStatusBarAndFullScreen) {
         EXPECT_EQ(frame->Indicator(i)->text().toStdString(), names[i]);
         EXPECT_FALSE(frame->Indicator(i)->isEnabled());
     }
+    // Fly-by help, and the idle message back after it.
+    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), "Ready");
+    c.Action(COxuLindarView::ID_FILE_OPEN)->showStatusText(frame.get());
+    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), "Open an existing record");
+    QStatusTipEvent clear{QString()};
+    QApplication::sendEvent(frame.get(), &clear);
+    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), "Ready");
     // The rebar's tool bar carries the record commands.
     EXPECT_TRUE(frame->ToolBand()->actions().contains(c.Action(COxuLindarView::ID_FILE_SAVE_AS)));
     // Full screen hides every bar; leaving it shows them again.
@@ -457,6 +464,42 @@ TEST_F(LindarBars, TheSplashComesBeforeTheRecordOpens) {
     EXPECT_EQ(nExamsDuringSplash, 0);
     EXPECT_EQ(app.Frame()->Doc().List().GetSize(), 1);
     app.ExitInstance();
+}
+
+}  // namespace
+
+#include <QCheckBox>
+
+#include "lindar/saveprompt.h"
+#include "viewers/common/smallwindows.h"
+
+namespace {
+
+TEST_F(LindarBars, SaveAsAsksWithTheFourReportOptions) {
+    MakeFrame();
+    std::array<int, 4> flags{1, 1, 1, 1};
+    // Cancelled: no path, the options as they were.
+    WhenModal([](QWidget* w) {
+        static_cast<CEkgFileDialog*>(w)->OptionBox(0)->setChecked(false);
+        static_cast<QDialog*>(w)->reject();
+    });
+    EXPECT_EQ(AskEkgSavePath(frame.get(), dir / "control", flags), "");
+    EXPECT_EQ(flags, (std::array<int, 4>{1, 1, 1, 1}));
+    // OK on the proposed name: the default type's extension and the options as left.
+    bool bPdfDisables = false;
+    WhenModal([&bPdfDisables](QWidget* w) {
+        auto* d = static_cast<CEkgFileDialog*>(w);
+        EXPECT_TRUE(d->OptionBox(2)->isEnabled());
+        d->OptionBox(2)->setChecked(false);
+        auto* pTypes = d->findChild<QComboBox*>("fileTypeCombo");
+        pTypes->setCurrentIndex(3);  // EKG: no report options
+        bPdfDisables = !d->OptionBox(0)->isEnabled();
+        pTypes->setCurrentIndex(0);
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+    });
+    EXPECT_EQ(AskEkgSavePath(frame.get(), dir / "control", flags), dir / "control.jpg");
+    EXPECT_TRUE(bPdfDisables);
+    EXPECT_EQ(flags, (std::array<int, 4>{1, 1, 0, 1}));
 }
 
 }  // namespace
