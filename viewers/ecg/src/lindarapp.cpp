@@ -137,7 +137,7 @@ BOOL CLindarApp::InitInstance(const std::vector<CString>& args) {
     m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
         pFrame->OnCopyData(dwCode, strText);
     });
-    m_pFrame->resize(1024, 768);
+    m_pFrame->PlaceAtStart();
     m_pFrame->show();
 
     const CString strUser = cmd.GetParam("u");

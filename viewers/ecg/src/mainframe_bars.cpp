@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -257,4 +258,11 @@ void CMainFrame::OnEditComments(bool bNormal) {
         }
     }
     m_pAnalysis->SetComments(m_comments);
+}
+
+void CMainFrame::PlaceAtStart() {
+    const QScreen* pScreen = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize size = pScreen ? pScreen->geometry().size() : QSize(1024, 768);
+    move(0, 0);
+    resize(size.width(), size.height() + 20);
 }

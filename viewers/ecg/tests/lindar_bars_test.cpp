@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -463,6 +464,12 @@ TEST_F(LindarBars, TheSplashComesBeforeTheRecordOpens) {
     EXPECT_TRUE(bFrameShown);
     EXPECT_EQ(nExamsDuringSplash, 0);
     EXPECT_EQ(app.Frame()->Doc().List().GetSize(), 1);
+    // Placed at the screen's corner, its width and 20 pixels more than its height.
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(app.Frame()->pos(), QPoint(0, 0));
+    // (no narrower than its bars allow)
+    EXPECT_EQ(app.Frame()->width(), std::max(screen.width(), app.Frame()->minimumSizeHint().width()));
+    EXPECT_EQ(app.Frame()->height(), screen.height() + 20);
     app.ExitInstance();
 }
 

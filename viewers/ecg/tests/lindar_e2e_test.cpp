@@ -246,6 +246,9 @@ TEST_F(LindarE2E, TheStatusBarShowsTheCapsLockLight) {
     const std::string strId =
         RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
     ASSERT_FALSE(strId.empty());
+    // The window starts 20 pixels taller than the screen: bring its status bar into view.
+    RunCommand("xdotool windowsize " + strId + " 1100 800");
+    Settle();
     // The right end of the status bar, where the lock indicators are.
     auto shoot = [&](const char* name) {
         const std::string strGeo = RunCommand("xwininfo -display " + display + " -id " + strId +

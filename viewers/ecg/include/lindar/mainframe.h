@@ -78,6 +78,8 @@ public:
     // refills the analysis bar's tree.
     void OnEditComments(bool bNormal);
     CCommentStore& Comments() { return m_comments; }
+    // At (0, 0), the screen's width and its height plus 20 pixels.
+    void PlaceAtStart();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
