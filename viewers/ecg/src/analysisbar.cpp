@@ -15,6 +15,7 @@
 
 #include "ecg_control/wavelin_dispids.h"
 #include "lindar/comments.h"
+#include "oxuctrl/oxuctrl.h"
 #include "lindar/examlist.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
@@ -38,11 +39,12 @@ constexpr const char* kPaleTree = "QTreeWidget { background: #eeeeff; }";
 // Kinds of the predefined tree's entries (item data).
 enum { KIND_GROUP = 0, KIND_NORMAL = 1, KIND_PREDEFINED = 2 };
 
+// A title strip on the button face, as the bar's titles are drawn.
 QLabel* TitleStrip(const QString& strText, const char* pszId, QWidget* pParent) {
-    auto* p = new QLabel(strText, pParent);
+    auto* p = new CWndTitle(pParent);
+    p->setText(strText);
     p->setObjectName(pszId);
-    p->setAutoFillBackground(true);
-    p->setBackgroundRole(QPalette::Button);
+    p->SetBkColor(oxuctrl::ToColorRef(pParent->palette().color(QPalette::Button)));
     p->setFrameShape(QFrame::Panel);
     return p;
 }
@@ -57,9 +59,10 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     auto* pValues = new QFormLayout;
     const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc", "Eixo P-R-T"};
     for (int i = 0; i < 5; ++i) {
-        m_fields[i] = new QLineEdit(this);
+        auto* pField = new CExEdit(this);
+        pField->EnableKeyboardInput(FALSE);
+        m_fields[i] = pField;
         m_fields[i]->setObjectName(QString::number(1006 + i));
-        m_fields[i]->setReadOnly(true);
         m_fields[i]->setFocusPolicy(Qt::NoFocus);
         pValues->addRow(QString::fromUtf8(labels[i]), m_fields[i]);
     }
