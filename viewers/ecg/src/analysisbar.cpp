@@ -17,6 +17,7 @@
 #include "lindar/comments.h"
 #include "oxuctrl/oxuctrl.h"
 #include "lindar/examlist.h"
+#include "lindar/lindarbitmaps.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
@@ -73,6 +74,7 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     m_pResults->setHeaderHidden(true);
     m_pResults->setStyleSheet(kPaleTree);
     m_pRoot = new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
+    m_pRoot->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 0));
     pMain->addWidget(m_pResults, 2);
     pMain->addWidget(TitleStrip(QString::fromUtf8("Comentários do Médico"), "1012", this));
     m_pComment = new QPlainTextEdit(this);
@@ -96,6 +98,8 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     m_pPredef->setContextMenuPolicy(Qt::CustomContextMenu);
     m_pNormalRoot = new QTreeWidgetItem(m_pPredef, QStringList("Normal"));
     m_pPredefRoot = new QTreeWidgetItem(m_pPredef, QStringList("Predefined"));
+    for (QTreeWidgetItem* p : {m_pNormalRoot, m_pPredefRoot})
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 0));
     pMain->addWidget(m_pPredef, 3);
     connect(m_pEdit, &QPushButton::clicked, this, [this] { OnEdit(); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSaveComment(); });
@@ -122,7 +126,7 @@ void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     for (short i = 0; i < nCount; ++i) {
         const CString s = pGraph->Call(DISPID_EKGGetAnalysis, {i}).AsText();
         if (!s.empty())
-            new QTreeWidgetItem(m_pRoot, QStringList(Screen(s)));
+            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
     }
     m_pRoot->setExpanded(true);
     m_pComment->setPlainText(Screen(pGraph->Call(DISPID_EKGGetComment).AsText()));
@@ -142,6 +146,7 @@ void CAnalysisBar::SetComments(const CCommentStore& store) {
     for (const CCommentEntry& e : store.m_normal) {
         auto* p = new QTreeWidgetItem(m_pNormalRoot, QStringList(Screen(e.strKey)));
         p->setData(0, Qt::UserRole, KIND_NORMAL);
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 1));
         p->setToolTip(0, Screen(e.strText));
         m_normalTexts[e.strKey] = e.strText;
     }
@@ -152,9 +157,11 @@ void CAnalysisBar::SetComments(const CCommentStore& store) {
         if (!pGroup) {
             pGroup = new QTreeWidgetItem(m_pPredefRoot, QStringList(Screen(e.strKey)));
             pGroup->setData(0, Qt::UserRole, KIND_GROUP);
+            pGroup->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 0));
         }
         auto* p = new QTreeWidgetItem(pGroup, QStringList(Screen(e.strText)));
         p->setData(0, Qt::UserRole, KIND_PREDEFINED);
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 1));
     }
     m_pNormalRoot->setExpanded(true);
     m_pPredefRoot->setExpanded(true);

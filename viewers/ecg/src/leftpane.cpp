@@ -5,6 +5,7 @@
 #include <QToolButton>
 
 #include "lindar/analysisbar.h"
+#include "lindar/lindarbitmaps.h"
 #include "lindar/patientbar.h"
 
 CLeftPane::CLeftPane(CPatientBar* pPatient, CAnalysisBar* pAnalysis, QWidget* pParent)
@@ -15,9 +16,11 @@ CLeftPane::CLeftPane(CPatientBar* pPatient, CAnalysisBar* pAnalysis, QWidget* pP
     m_pInfo = new QPushButton(QString::fromUtf8("Informações"), this);
     m_pInfo->setObjectName(QString::number(IDC_INFO));
     m_pInfo->setCheckable(true);
+    m_pInfo->setIcon(lindar::BitmapIcon(lindar::IDB_INFO_TAB));
     m_pAnalysisTab = new QPushButton(QString::fromUtf8("Análise"), this);
     m_pAnalysisTab->setObjectName(QString::number(IDC_ANALYSIS));
     m_pAnalysisTab->setCheckable(true);
+    m_pAnalysisTab->setIcon(lindar::BitmapIcon(lindar::IDB_ANALYSIS_TAB));
     m_pMinimize = new QToolButton(this);
     m_pMinimize->setObjectName(QString::number(IDC_MINIMIZE));
     connect(m_pInfo, &QPushButton::clicked, this, [this] { ShowInfo(); });

@@ -510,3 +510,23 @@ TEST_F(LindarBars, SaveAsAsksWithTheFourReportOptions) {
 }
 
 }  // namespace
+
+#include "lindar/lindarbitmaps.h"
+
+namespace {
+
+TEST(LindarBitmaps, StripsAndButtonsWithWhiteTransparent) {
+    using namespace lindar;
+    const std::pair<UINT, QSize> sizes[] = {{IDB_RESULT_IMAGES, {32, 15}}, {IDB_COMMENT_IMAGES, {32, 15}},
+                                            {IDB_INFO_TAB, {16, 16}},      {IDB_ANALYSIS_TAB, {16, 16}},
+                                            {IDB_RULER, {16, 16}},         {IDB_MAGNIFIER, {16, 16}},
+                                            {IDB_PACEMAKER, {16, 16}}};
+    for (auto [id, size] : sizes) EXPECT_EQ(LoadBitmap(id).size(), size) << id;
+    EXPECT_TRUE(LoadBitmap(161).isNull());
+    EXPECT_TRUE(StripIcon(IDB_RESULT_IMAGES, 2).isNull());
+    const QImage cell = StripIcon(IDB_COMMENT_IMAGES, 1).pixmap(16, 15).toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(cell.pixel(0, 0)), 0);    // white: transparent
+    EXPECT_EQ(qAlpha(cell.pixel(3, 1)), 255);  // the sheet's outline
+}
+
+}  // namespace
