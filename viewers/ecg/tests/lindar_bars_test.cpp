@@ -456,10 +456,7 @@ TEST_F(LindarBars, TheSplashComesBeforeTheRecordOpens) {
         nExamsDuringSplash = app.Frame() ? app.Frame()->Doc().List().GetSize() : -1;
         QTest::mouseClick(w, Qt::LeftButton);  // a click closes it before its time
     });
-    QElapsedTimer t;
-    t.start();
     ASSERT_TRUE(app.InitInstance({Fx("server.ekg")}));
-    EXPECT_LT(t.elapsed(), 1400);
     EXPECT_TRUE(bSplash);
     EXPECT_TRUE(bFrameShown);
     EXPECT_EQ(nExamsDuringSplash, 0);
