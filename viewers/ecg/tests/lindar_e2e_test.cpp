@@ -225,3 +225,53 @@ TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
 }
 
 }  // namespace
+
+#include <cstdio>
+
+namespace {
+
+TEST_F(LindarE2E, ASignalDuringTheSplashEndsTheProgram) {
+    auto first = Start({Fx("server.ekg")}, "first.log");
+    // The frame is up with its empty title while the splash shows; the record opens after it.
+    ASSERT_TRUE(WaitTitle("Lindar - Vazio")) << testsupport::ReadFile(dir / "first.log");
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+    EXPECT_FALSE(HasSanitizerReport(testsupport::ReadFile(dir / "first.log")));
+}
+
+TEST_F(LindarE2E, TheStatusBarShowsTheCapsLockLight) {
+    auto first = Start({}, "first.log");
+    ASSERT_TRUE(WaitTitle("Lindar - Vazio"));
+    Settle(2000);  // the splash has gone
+    const std::string strId =
+        RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
+    ASSERT_FALSE(strId.empty());
+    // The window starts 20 pixels taller than the screen: bring its status bar into view.
+    RunCommand("xdotool windowsize " + strId + " 1100 800");
+    Settle();
+    // The right end of the status bar, where the lock indicators are.
+    auto shoot = [&](const char* name) {
+        const std::string strGeo = RunCommand("xwininfo -display " + display + " -id " + strId +
+                                              " | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}'");
+        int w = 0, h = 0;
+        sscanf(strGeo.c_str(), "%d %d", &w, &h);
+        RunCommand("import -display " + display + " -window " + strId + " -crop 260x26+" + std::to_string(w - 260) +
+                   "+" + std::to_string(h - 26) + " +repage " + ShellQuote(dir / name));
+    };
+    auto differ = [&](const char* a, const char* b) {
+        return RunCommand("compare -metric AE " + ShellQuote(dir / a) + " " + ShellQuote(dir / b) + " null: 2>&1");
+    };
+    shoot("off.png");
+    RunCommand("xdotool key Caps_Lock");
+    Settle(1000);
+    shoot("on.png");
+    RunCommand("xdotool key Caps_Lock");
+    Settle(1000);
+    shoot("off2.png");
+    EXPECT_NE(differ("off.png", "on.png"), "0");
+    EXPECT_EQ(differ("off.png", "off2.png"), "0");
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+}
+
+}  // namespace
