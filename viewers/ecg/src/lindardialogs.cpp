@@ -1,5 +1,7 @@
 #include "lindar/lindardialogs.h"
 
+#include <QPushButton>
+
 #include "ecg_control/host/wavelin.h"
 #include "lindar/lindargraphwnd.h"
 #include "viewers/common/devicedialogs.h"
@@ -47,6 +49,9 @@ bool RunPrintDialog(QWidget* pParent, CPrintSettings& s) {
     dlg.m_bPrintComments = s.flags[2];
     dlg.m_bPrintPacemaker = s.flags[3];
     dlg.m_pens = {ToDialog(s.grid), ToDialog(s.inner), ToDialog(s.trace)};
+    // Enter accepts, as in the system's print dialog.
+    if (auto* pOk = dlg.findChild<QPushButton*>("1"))
+        pOk->setDefault(true);
     if (dlg.exec() != QDialog::Accepted)
         return false;
     s.strPrinter = dlg.m_strPrinter.toLocal8Bit().toStdString();
