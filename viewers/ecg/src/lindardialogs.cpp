@@ -1,5 +1,6 @@
 #include "lindar/lindardialogs.h"
 
+#include <QEventLoop>
 #include <QPushButton>
 
 #include "ecg_control/host/wavelin.h"
@@ -74,7 +75,18 @@ void RunOrderDialog(QWidget* pParent, const CString& strAddress, int nPort) {
 CString RunReceiveDialog(QWidget* pParent) {
     CViewerIni ini("Lindar");
     CEcgReceiveDialog dlg(ini, pParent);
-    if (dlg.exec() != QDialog::Accepted)
+    // The dialog hides itself before it ends with its result, which would end a plain exec()
+    // as cancelled: it runs modally until it has finished.
+    int nResult = QDialog::Rejected;
+    QEventLoop loop;
+    QObject::connect(&dlg, &QDialog::finished, &loop, [&](int r) {
+        nResult = r;
+        loop.quit();
+    });
+    dlg.setWindowModality(Qt::ApplicationModal);
+    dlg.show();
+    loop.exec();
+    if (nResult != QDialog::Accepted)
         return {};
     return dlg.SavedPath();
 }
