@@ -25,6 +25,7 @@
 #include "testsupport/childprocess.h"
 #include "testsupport/testsupport.h"
 #include "viewers/common/devicedialogs.h"
+#include "viewers/common/orderdialogs.h"
 
 using testsupport::CChildProcess;
 
@@ -200,6 +201,21 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     EXPECT_TRUE(listed.contains("127.0.0.1:CART2:Cart 2")) << listed.join("|").toStdString();
     EXPECT_EQ(Messages(), std::vector<std::string>{"Not Registered equipment"});
     EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
+
+    // With one of them registered, Order opens the order dialog.
+    CIniFile((dir / "home/Lindar/Lindar.ini").c_str()).WriteString("EKG_VIEW", "EKG_REGISTERED_ID", "CART2");
+    notifier.calls.clear();
+    bool bOrder = false;
+    QTimer::singleShot(0, [&bOrder] {
+        QTest::qWaitFor([] { return qobject_cast<COrderDialog*>(QApplication::activeModalWidget()); }, 5000);
+        if (auto* pDlg = qobject_cast<COrderDialog*>(QApplication::activeModalWidget())) {
+            bOrder = true;
+            pDlg->reject();
+        }
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_ORDER));
+    EXPECT_TRUE(bOrder);
+    EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace

@@ -126,3 +126,35 @@ TEST_F(LindarPrintPeer, CancelPrintsNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The preview's print button (its result 1) runs Print: the dialog, then the page.
+TEST_F(LindarPrintPeer, ThePreviewsPrintButtonPrints) {
+    OpenNamed();
+    bool bPreview = false;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bPreview] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        auto* pDlg = qobject_cast<QDialog*>(pModal);
+        if (!pDlg || qobject_cast<CEkgPrintDialog*>(pModal) || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        bPreview = true;
+        pDlg->accept();
+    });
+    pTimer->start();
+    CSeen seen;
+    AnswerPrintDialog(seen, "1", true);
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT_PREVIEW));
+    EXPECT_TRUE(bPreview);
+    ASSERT_TRUE(seen.bShown);
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    EXPECT_NE(Text(pdf).find("Maria Oliveira"), std::string::npos);
+    EXPECT_EQ(cups.OutputFiles().size(), 1u);
+}
+
+}  // namespace
