@@ -202,6 +202,23 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     EXPECT_EQ(Messages(), std::vector<std::string>{"Not Registered equipment"});
     EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
 
+    // Chosen in the dialog, the device is registered and monitored (no cart listens here).
+    notifier.calls.clear();
+    QTimer::singleShot(0, [] {
+        QTest::qWaitFor([] { return qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget()); }, 5000);
+        if (auto* pDlg = qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget())) {
+            auto* pList = pDlg->findChild<CExComboBox*>("4105");
+            pList->setCurrentIndex(pList->findText("127.0.0.1:CART1:Cart 1"));
+            pDlg->accept();
+        }
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    CIniFile ini((dir / "home/Lindar/Lindar.ini").c_str());
+    EXPECT_EQ(ini.GetString("EKG_VIEW", "EKG_REGISTERED_ID", ""), "CART1");
+    EXPECT_EQ(ini.GetString("EKG_VIEW", "EKG_TERMINAL_IP", ""), "127.0.0.1");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !notifier.calls.empty(); }, 15000));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Monitoring Failed!!!"});
+
     // With one of them registered, Order opens the order dialog.
     CIniFile((dir / "home/Lindar/Lindar.ini").c_str()).WriteString("EKG_VIEW", "EKG_REGISTERED_ID", "CART2");
     notifier.calls.clear();
