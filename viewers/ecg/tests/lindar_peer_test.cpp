@@ -158,3 +158,45 @@ TEST_F(LindarPrintPeer, ThePreviewsPrintButtonPrints) {
 }
 
 }  // namespace
+
+namespace {
+
+int CountLines(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// A queue that refuses the first copy gets no second: 3 copies ask the print system as
+// often as 1 copy does.
+TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
+    ASSERT_TRUE(cups.AddRejectingQueue("Refuser")) << cups.Error();
+    OpenNamed();
+    auto printTo = [this](const char* copies) {
+        auto* pTimer = new QTimer;
+        pTimer->setInterval(20);
+        QObject::connect(pTimer, &QTimer::timeout, [pTimer, copies] {
+            auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+            if (!pDlg || !pDlg->isVisible())
+                return;
+            pTimer->stop();
+            pTimer->deleteLater();
+            auto* pList = pDlg->findChild<CExComboBox*>("1139");
+            pList->setCurrentIndex(pList->findText("Refuser"));
+            pDlg->findChild<CExEdit*>("1154")->setText(copies);
+            pDlg->findChild<QPushButton*>("1")->click();
+        });
+        pTimer->start();
+        frame->View()->OnFilePrint();
+        QTest::qWait(500);
+        return CountLines(testsupport::ReadFile(cups.Folder() + "/log/access_log"), "/printers/Refuser");
+    };
+    const int nOne = printTo("1");
+    ASSERT_GT(nOne, 0) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
+    const int nThree = printTo("3");
+    EXPECT_EQ(nThree, 2 * nOne) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
+    EXPECT_EQ(frame->View()->m_print.nCopies, 3);
+    EXPECT_TRUE(cups.OutputFiles().empty());
+}
+
+}  // namespace
