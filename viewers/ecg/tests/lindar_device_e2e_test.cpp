@@ -165,6 +165,26 @@ TEST_F(LindarDeviceE2E, MonitoringLocksTheBarsUntilItStops) {
     EXPECT_TRUE(CartSaid("CMD 0 1\n")) << cart.Output();  // stop
 }
 
+TEST_F(LindarDeviceE2E, ARecordingThatCannotConnectOpensNothing) {
+    Settings("1", "127.0.0.1");  // nobody listens on the device port
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_RECORDING));
+    EXPECT_FALSE(Messages().empty());
+    EXPECT_EQ(frame->Doc().List().GetSize(), 0);
+    EXPECT_EQ(View().Pane(0)->m_pExam, nullptr);
+    EXPECT_FALSE(View().Pane(0)->m_bRecording);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Lindar - Vazio");
+}
+
+TEST_F(LindarDeviceE2E, ABadSignalStopsMonitoring) {
+    Settings("1", "127.0.0.1");
+    StartCart({"--datagrams", "200", "--rate", "100", "--bad-at", "20"});
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !notifier.calls.empty(); }, 15000)) << cart.Output();
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_BAD_SIGNAL)});
+    EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
+    EXPECT_TRUE(CartSaid("CMD 0 1\n")) << cart.Output();  // stopped
+}
+
 TEST_F(LindarDeviceE2E, ACartThatRefusesGivesMonitoringFailed) {
     Settings("1", "127.0.0.1");  // nobody listens on the device port
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));

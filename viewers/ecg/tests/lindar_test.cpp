@@ -354,18 +354,25 @@ TEST_F(LindarTest, PrintRunsEachCopyUntilAFailure) {
 
 }  // namespace
 
+#include <QComboBox>
+
+#include "lindar/displaybars.h"
+
 namespace {
 
 TEST_F(LindarTest, ToolbarChoicesThenJpegEqualsWhatDispcallMakes) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
-    // Format, lead, gain and speed as the tool bar bar sends them.
-    EXPECT_EQ(View().OnBarChange(1, 2), 0);
-    EXPECT_EQ(View().OnBarChange(2, 4), 0);
-    EXPECT_EQ(View().OnBarChange(3, 2), 0);
-    EXPECT_EQ(View().OnBarChange(4, 1), 0);
+    // Format, lead, gain and speed chosen in the tool bar bar's lists.
+    CToolbarBar& bar = *frame->ToolbarBar();
+    bar.ChooseFormat(bar.Format()->findData(2));
+    bar.ChooseRhythm(bar.Rhythm()->findData(4));
+    bar.ChooseGain(bar.Gain()->findData(2));
+    bar.ChooseSpeed(bar.Speed()->findData(1));
     EXPECT_EQ(View().GetChType(), 2);
     EXPECT_EQ(View().GetRhyCh(), 4);
+    EXPECT_EQ(View().GetGain(), 2);
+    EXPECT_EQ(View().GetSpeed(), 1);
     ASSERT_EQ(View().SaveAsPath(dir / "view.jpg"), 1);
     const std::string strCalls =
         " WAVELIN2.WavelinCtrl.1 'EKGInitialize(1, 3, 2, 1, 3, 1)' 'EKGSetBackColor(16777215)' "
