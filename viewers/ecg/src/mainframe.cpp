@@ -10,6 +10,7 @@
 
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
+#include "lindar/lindardialogs.h"
 #include "lindar/patientbar.h"
 #include "lindar/saveprompt.h"
 #include "lindar/lindargraphwnd.h"
@@ -22,8 +23,8 @@
 using namespace lindar;
 
 namespace {
-// The program's own dialogs. The print, order, receive and device dialogs are the shared
-// viewer dialogs; until they are here, printing goes to the default printer once.
+// The program's own dialogs; print, order, receive and device selection are the shared
+// viewer dialogs.
 class CQtPrompts : public IViewPrompts {
 public:
     explicit CQtPrompts(QWidget* pParent) : m_pParent(pParent) {}
@@ -35,10 +36,16 @@ public:
     CString AskSavePath(const CString& strProposed, std::array<int, 4>& flags) override {
         return AskEkgSavePath(m_pParent, strProposed, flags);
     }
-    bool AskPrint(CPrintSettings&) override { return true; }
-    void RunOrderDialog(const CString&, int) override {}
-    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
-    bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
+    bool AskPrint(CPrintSettings& s) override { return lindar::RunPrintDialog(m_pParent, s); }
+    void RunOrderDialog(const CString& strAddress, int nPort) override {
+        lindar::RunOrderDialog(m_pParent, strAddress, nPort);
+    }
+    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override {
+        return lindar::RunReceiveDialog(m_pParent);
+    }
+    bool RunDeviceSelection(CLindarGraphWnd& pane) override {
+        return lindar::RunDeviceSelection(m_pParent, pane);
+    }
 
 private:
     QWidget* m_pParent;

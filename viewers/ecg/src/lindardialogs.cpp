@@ -1,0 +1,102 @@
+#include "lindar/lindardialogs.h"
+
+#include <QEventLoop>
+#include <QPushButton>
+
+#include "ecg_control/host/wavelin.h"
+#include "lindar/lindargraphwnd.h"
+#include "viewers/common/devicedialogs.h"
+#include "viewers/common/orderdialogs.h"
+#include "viewers/common/printdialogs.h"
+#include "viewers/common/receivedialog.h"
+#include "viewers/common/viewerini.h"
+
+namespace {
+
+CPrintPen ToDialog(const CPen& p) { return {p.nWidth, p.nStyle, p.crColour}; }
+CPen FromDialog(const CPrintPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
+
+// The pane's own control seen through the host wrapper the device dialog takes: calls go to
+// the pane, nothing is owned, and its events stay with the view.
+class CPaneControl : public platform::CDispatchControl {
+public:
+    explicit CPaneControl(CLindarGraphWnd& pane) : m_pane(pane) {}
+    const platform::DispInterface& Methods() const override { return kNone; }
+    const platform::DispInterface& Events() const override { return kNone; }
+    platform::DispResult Invoke(platform::DISPID id, const std::vector<platform::Variant>& args,
+                                platform::Variant* pResult) override {
+        const platform::Variant r = m_pane.Call(id, args);
+        if (pResult)
+            *pResult = r;
+        return platform::DISP_OK;
+    }
+    void SetEventSink(platform::IEventSink*) override {}
+    QWidget* Widget() override { return nullptr; }
+
+private:
+    static inline const platform::DispInterface kNone{"Pane", {}};
+    CLindarGraphWnd& m_pane;
+};
+
+}  // namespace
+
+namespace lindar {
+
+bool RunPrintDialog(QWidget* pParent, CPrintSettings& s) {
+    CEkgPrintDialog dlg(pParent);
+    dlg.m_strPrinter = QString::fromLocal8Bit(s.strPrinter);
+    dlg.m_bPrintInterpretation = s.flags[0];
+    dlg.m_bPrintParameters = s.flags[1];
+    dlg.m_bPrintComments = s.flags[2];
+    dlg.m_bPrintPacemaker = s.flags[3];
+    dlg.m_pens = {ToDialog(s.grid), ToDialog(s.inner), ToDialog(s.trace)};
+    // Enter accepts, as in the system's print dialog.
+    if (auto* pOk = dlg.findChild<QPushButton*>("1"))
+        pOk->setDefault(true);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    s.strPrinter = dlg.m_strPrinter.toLocal8Bit().toStdString();
+    s.nCopies = dlg.m_nCopies;
+    s.flags = {int(dlg.m_bPrintInterpretation), int(dlg.m_bPrintParameters), int(dlg.m_bPrintComments),
+               int(dlg.m_bPrintPacemaker)};
+    s.grid = FromDialog(dlg.m_pens[0]);
+    s.inner = FromDialog(dlg.m_pens[1]);
+    s.trace = FromDialog(dlg.m_pens[2]);
+    return true;
+}
+
+void RunOrderDialog(QWidget* pParent, const CString& strAddress, int nPort) {
+    COrderDialog dlg(pParent);
+    dlg.SetAddress(QString::fromLocal8Bit(strAddress));
+    dlg.SetPort(nPort);
+    dlg.exec();
+}
+
+CString RunReceiveDialog(QWidget* pParent) {
+    CViewerIni ini("Lindar");
+    CEcgReceiveDialog dlg(ini, pParent);
+    // The dialog hides itself before it ends with its result, which would end a plain exec()
+    // as cancelled: it runs modally until it has finished.
+    int nResult = QDialog::Rejected;
+    QEventLoop loop;
+    QObject::connect(&dlg, &QDialog::finished, &loop, [&](int r) {
+        nResult = r;
+        loop.quit();
+    });
+    dlg.setWindowModality(Qt::ApplicationModal);
+    dlg.show();
+    loop.exec();
+    if (nResult != QDialog::Accepted)
+        return {};
+    return dlg.SavedPath();
+}
+
+bool RunDeviceSelection(QWidget* pParent, CLindarGraphWnd& pane) {
+    CViewerIni ini("Lindar");
+    CWavelin wavelin;
+    wavelin.Attach(std::make_unique<CPaneControl>(pane), UINT(pane.GetID()));
+    CDeviceSelectDialog dlg(wavelin, ini, pParent);
+    return dlg.exec() == QDialog::Accepted;
+}
+
+}  // namespace lindar
