@@ -1,6 +1,5 @@
 #include "lindar/lindardialogs.h"
 
-#include <QEventLoop>
 #include <QPushButton>
 
 #include "ecg_control/host/wavelin.h"
@@ -75,18 +74,7 @@ void RunOrderDialog(QWidget* pParent, const CString& strAddress, int nPort) {
 CString RunReceiveDialog(QWidget* pParent) {
     CViewerIni ini("Lindar");
     CEcgReceiveDialog dlg(ini, pParent);
-    // The dialog hides itself before it ends with its result, which would end a plain exec()
-    // as cancelled: it runs modally until it has finished.
-    int nResult = QDialog::Rejected;
-    QEventLoop loop;
-    QObject::connect(&dlg, &QDialog::finished, &loop, [&](int r) {
-        nResult = r;
-        loop.quit();
-    });
-    dlg.setWindowModality(Qt::ApplicationModal);
-    dlg.show();
-    loop.exec();
-    if (nResult != QDialog::Accepted)
+    if (dlg.exec() != QDialog::Accepted)
         return {};
     return dlg.SavedPath();
 }
