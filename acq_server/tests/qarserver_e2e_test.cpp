@@ -19,6 +19,7 @@
 #include "platform/profile.h"
 #include "qtenv.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 namespace {
 
@@ -716,14 +717,9 @@ TEST_F(QarServerE2E, StartRemovesStaleTemporaryFiles) {
 // (right click, then the menu's entry) starts the viewer named in "Environment"/"Lindar"
 // with that record open.
 TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
-    QProcess xvfb;
-    xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
-    ASSERT_TRUE(xvfb.waitForStarted(10000)) << "Xvfb is needed";
-    QByteArray strNum;
-    while (!strNum.contains('\n') && xvfb.waitForReadyRead(10000))
-        strNum += xvfb.readAllStandardOutput();
-    const std::string display = ":" + strNum.trimmed().toStdString();
-    ASSERT_NE(display, ":");
+    testsupport::CXvfb xvfb;
+    ASSERT_TRUE(xvfb.Start()) << "Xvfb is needed";
+    const std::string display = xvfb.Display();
     const std::string x = "DISPLAY=" + display + " ";
 
     WriteSetting("Lindar", LINDAR_PATH);
@@ -784,7 +780,5 @@ TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
     RunUntil([&] { return ::kill(std::atoi(strPid.c_str()), 0) != 0; }, 20000);
     ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
     server.waitForFinished(20000);
-    xvfb.terminate();
-    xvfb.waitForFinished(10000);
 }
 #endif

@@ -1,11 +1,9 @@
 // "Lindar -p <record>" under a real X server: the record opens with the print dialog, Enter
 // (xdotool) accepts it and the page comes out of the default PDF queue of a private CUPS
 // server (pdftotext); with "-u" the same parameter is a password and nothing is printed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,57 +11,14 @@
 #include <thread>
 
 #include "testsupport/cupspeer.h"
+#include "testsupport/childprocess.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
 namespace {
-
-// A child in its own process group, killed with its group when the object goes.
-class CChild {
-public:
-    CChild(const std::vector<std::string>& argv, const std::string& strLog) {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setpgid(0, 0);
-            const int fd = open(strLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int nul = open("/dev/null", O_RDONLY);
-            dup2(nul, 0);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~CChild() {
-        if (m_pid > 0) {
-            kill(-m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    int Wait(int nMs) {
-        for (int t = 0; t < nMs; t += 20) {
-            int st = 0;
-            if (waitpid(m_pid, &st, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-    void Signal(int n) {
-        if (m_pid > 0)
-            kill(m_pid, n);
-    }
-
-private:
-    pid_t m_pid = -1;
-};
 
 class LindarPrintE2E : public ::testing::Test {
 protected:
@@ -91,26 +46,8 @@ protected:
         ASSERT_TRUE(cups.AddPdfQueue("LindarPdf")) << cups.Error();
         ASSERT_TRUE(cups.SetDefault("LindarPdf")) << cups.Error();
 
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        xvfb = fork();
-        if (xvfb == 0) {
-            setpgid(0, 0);
-            dup2(fds[1], 1);
-            const int nul = open("/dev/null", O_RDWR);
-            dup2(nul, 0);
-            dup2(nul, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string strNum;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') strNum += c;
-        close(fds[0]);
-        ASSERT_FALSE(strNum.empty()) << "Xvfb did not start";
-        display = ":" + strNum;
+        ASSERT_TRUE(xvfb.Start()) << "Xvfb did not start";
+        display = xvfb.Display();
         env.emplace_back("DISPLAY", display.c_str());
         env.emplace_back("QT_QPA_PLATFORM", "xcb");
         env.emplace_back("XDG_CONFIG_HOME", (dir / "cfg").c_str());
@@ -120,30 +57,19 @@ protected:
         env.emplace_back("CORVANE_HOME", (dir / "home").c_str());
         env.emplace_back("LSAN_OPTIONS", "suppressions=" LSAN_SUPP);
     }
-    void TearDown() override {
-        if (xvfb > 0) {
-            kill(-xvfb, SIGTERM);
-            waitpid(xvfb, nullptr, 0);
-        }
-    }
-    std::string Tree() { return RunCommand("xwininfo -display " + display + " -root -tree 2>&1"); }
-    bool WaitWindow(const std::string& strName, int nMs = 45000) {
-        for (int t = 0; t < nMs; t += 100) {
-            if (Tree().find("\"" + strName + "\"") != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-    std::unique_ptr<CChild> Start(std::vector<std::string> args, const std::string& strLog) {
+    std::string Tree() { return xvfb.Tree(); }
+    bool WaitWindow(const std::string& strName, int nMs = 45000) { return xvfb.WaitForWindow(strName, nMs); }
+    std::unique_ptr<testsupport::CChildProcess> Start(std::vector<std::string> args, const std::string& strLog) {
         args.insert(args.begin(), LINDAR_PATH);
-        return std::make_unique<CChild>(args, dir / strLog);
+        auto p = std::make_unique<testsupport::CChildProcess>();
+        EXPECT_TRUE(p->Start(args, dir / strLog));
+        return p;
     }
 
     testsupport::CTempDir dir;
     const std::string record = dir / "named.ekg";
     testsupport::CCupsPeer cups;
-    pid_t xvfb = -1;
+    testsupport::CXvfb xvfb;
     std::string display;
     std::list<testsupport::CEnvScope> env;
 };
