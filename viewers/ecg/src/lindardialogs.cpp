@@ -15,28 +15,6 @@ namespace {
 CPrintPen ToDialog(const CPen& p) { return {p.nWidth, p.nStyle, p.crColour}; }
 CPen FromDialog(const CPrintPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
 
-// The pane's own control seen through the host wrapper the device dialog takes: calls go to
-// the pane, nothing is owned, and its events stay with the view.
-class CPaneControl : public platform::CDispatchControl {
-public:
-    explicit CPaneControl(CLindarGraphWnd& pane) : m_pane(pane) {}
-    const platform::DispInterface& Methods() const override { return kNone; }
-    const platform::DispInterface& Events() const override { return kNone; }
-    platform::DispResult Invoke(platform::DISPID id, const std::vector<platform::Variant>& args,
-                                platform::Variant* pResult) override {
-        const platform::Variant r = m_pane.Call(id, args);
-        if (pResult)
-            *pResult = r;
-        return platform::DISP_OK;
-    }
-    void SetEventSink(platform::IEventSink*) override {}
-    QWidget* Widget() override { return nullptr; }
-
-private:
-    static inline const platform::DispInterface kNone{"Pane", {}};
-    CLindarGraphWnd& m_pane;
-};
-
 }  // namespace
 
 namespace lindar {
@@ -82,7 +60,8 @@ CString RunReceiveDialog(QWidget* pParent) {
 bool RunDeviceSelection(QWidget* pParent, CLindarGraphWnd& pane) {
     CViewerIni ini("Lindar");
     CWavelin wavelin;
-    wavelin.Attach(std::make_unique<CPaneControl>(pane), UINT(pane.GetID()));
+    if (pane.Control())
+        wavelin.Borrow(*pane.Control(), UINT(pane.GetID()));
     CDeviceSelectDialog dlg(wavelin, ini, pParent);
     return dlg.exec() == QDialog::Accepted;
 }

@@ -33,24 +33,6 @@
 using namespace lindar;
 
 namespace {
-// The pane's control lent to a dialog: calls reach it, its events stay with the pane.
-class CLentControl : public platform::CDispatchControl {
-public:
-    explicit CLentControl(platform::CDispatchControl& c) : m_c(c) {}
-    const platform::DispInterface& Methods() const override { return m_c.Methods(); }
-    const platform::DispInterface& Events() const override { return m_c.Events(); }
-    const platform::DispInterface& Properties() const override { return m_c.Properties(); }
-    platform::DispResult Invoke(platform::DISPID id, const std::vector<platform::Variant>& args,
-                                platform::Variant* pResult) override {
-        return m_c.Invoke(id, args, pResult);
-    }
-    void SetEventSink(platform::IEventSink*) override {}
-    QWidget* Widget() override { return m_c.Widget(); }
-
-private:
-    platform::CDispatchControl& m_c;
-};
-
 QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName, const QString& strTitle) {
     auto* pDock = new QDockWidget(strTitle, pFrame);
     pDock->setObjectName(pszName);
@@ -235,7 +217,7 @@ void CMainFrame::OnSettings() {
         pPane = m_pView->Pane(0);
     CWavelin wavelin;
     if (pPane && pPane->Control())
-        wavelin.Attach(std::make_unique<CLentControl>(*pPane->Control()));
+        wavelin.Borrow(*pPane->Control());
     CViewerIni ini("Lindar");
     CLindarSettingsDialog dlg(wavelin, ini, this);
     if (dlg.exec() != QDialog::Accepted)
