@@ -42,6 +42,7 @@
 #include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "testsupport/testsupport.h"
+#include "lindarframe.h"
 #include "viewers/common/examtree.h"
 
 using testsupport::CTempDir;
@@ -64,55 +65,19 @@ void WhenModal(std::function<void(QWidget*)> f) {
     pTimer->start();
 }
 
-class CNoPrompts : public IViewPrompts {
-public:
-    CString AskOpenPath() override { return {}; }
-    CString AskSavePath(const CString&, std::array<int, 4>&) override { return savePath; }
-    bool AskPrint(CPrintSettings&) override { return false; }
-    void RunOrderDialog(const CString&, int) override {}
-    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
-    bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
-    CString savePath;
-};
-
-class LindarBars : public ::testing::Test {
+class LindarBars : public CLindarFrameTest {
 protected:
-    void SetUp() override {
-        int nStatus = -1;
-        RunCommand(std::string(PYTHON_EXE " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
-        ASSERT_EQ(nStatus, 0);
-        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
-    }
-    void MakeFrame() {
-        frame = std::make_unique<CMainFrame>();
-        std::string strError;
-        ASSERT_TRUE(frame->Create(&strError)) << strError;
-        frame->View()->SetPrompts(&prompts);
-        frame->resize(1024, 768);
-        frame->show();
-        QApplication::processEvents();
-    }
     // The messages shown, as UTF-8.
     std::vector<std::string> Messages() const {
         std::vector<std::string> v;
         for (auto& c : notifier.calls) v.push_back(platform::ToUtf8(c.text));
         return v;
     }
-    std::string Fx(const char* name) { return dir / ("fx/" + std::string(name)); }
-    COxuLindarView& View() { return *frame->View(); }
-    COxuLindarDoc& Doc() { return frame->Doc(); }
     std::string JpegWidth(const std::string& strName) {
         prompts.savePath = dir / strName;
         EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_SAVE_AS));
         return RunCommand("identify -format %w " + ShellQuote(dir / strName));
     }
-
-    CTempDir dir;
-    testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
-    testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
-    testsupport::CScriptedNotifier notifier;
-    CNoPrompts prompts;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 // ---- settings ----

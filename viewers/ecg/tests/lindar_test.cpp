@@ -17,6 +17,7 @@
 #include "platform/folders.h"
 #include "platform/settings.h"
 #include "testsupport/testsupport.h"
+#include "lindarframe.h"
 
 using testsupport::CTempDir;
 using testsupport::RunCommand;
@@ -85,65 +86,15 @@ TEST(LindarView, AddressesAndSizes) {
 
 // ---- the program over the real control ----
 
-class CFakePrompts : public IViewPrompts {
-public:
-    CString AskOpenPath() override { return openPath; }
-    CString AskSavePath(const CString& p, std::array<int, 4>&) override {
-        proposed = p;
-        return savePath;
-    }
-    bool AskPrint(CPrintSettings& s) override {
-        ++nPrintAsked;
-        s.nCopies = nCopies;
-        s.strPrinter = printer;
-        return acceptPrint;
-    }
-    void RunOrderDialog(const CString& a, int p) override {
-        orderAddress = a;
-        orderPort = p;
-    }
-    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
-    bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
-    CString openPath, savePath, proposed, printer, orderAddress;
-    int nCopies = 1, nPrintAsked = 0, orderPort = 0;
-    bool acceptPrint = false;
-};
-
-class LindarTest : public ::testing::Test {
+class LindarTest : public CLindarFrameTest {
 protected:
-    void SetUp() override {
-        int nStatus = -1;
-        RunCommand(std::string(PYTHON_EXE " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
-        ASSERT_EQ(nStatus, 0);
-        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
-    }
-    // Makes the frame as the program does; the dialogs answered by the test.
-    void MakeFrame() {
-        frame = std::make_unique<CMainFrame>();
-        std::string strError;
-        ASSERT_TRUE(frame->Create(&strError)) << strError;
-        frame->View()->SetPrompts(&prompts);
-        frame->resize(1024, 768);
-        frame->show();
-        QApplication::processEvents();
-    }
     std::string Title() const { return frame->windowTitle().toStdString(); }
     std::vector<std::string> Messages() const {
         std::vector<std::string> v;
         for (auto& c : notifier.calls) v.push_back(c.text);
         return v;
     }
-    std::string Fx(const char* name) { return dir / ("fx/" + std::string(name)); }
-    COxuLindarView& View() { return *frame->View(); }
-    COxuLindarDoc& Doc() { return frame->Doc(); }
     void Pump(int ms = 50) { QTest::qWait(ms); }
-
-    CTempDir dir;
-    testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
-    testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
-    testsupport::CScriptedNotifier notifier;
-    CFakePrompts prompts;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(LindarTest, OpenTabsCloseAndTitles) {
