@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "acq_server/app/conversioncontrols.h"
+#include "acq_server/reports/conversioncontrols.h"
 #include "acq_server/reports/ekgtextreport.h"
 #include "acq_server/reports/outputpaths.h"
 #include "acq_server/reports/spirotextreport.h"

@@ -19,6 +19,7 @@
 #include "platform/profile.h"
 #include "qtenv.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 namespace {
 
@@ -710,3 +711,74 @@ TEST_F(QarServerE2E, StartRemovesStaleTemporaryFiles) {
     EXPECT_TRUE(Exists(strData + ".keep"));
     ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
 }
+
+#if defined(LINDAR_PATH) && defined(FLOWLIN_PATH)  // built with the viewer and the spirometry control
+// On a real X server: a record the server received is listed, and its row's "Run Lindar"
+// (right click, then the menu's entry) starts the viewer named in "Environment"/"Lindar"
+// with that record open.
+TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
+    testsupport::CXvfb xvfb;
+    ASSERT_TRUE(xvfb.Start()) << "Xvfb is needed";
+    const std::string display = xvfb.Display();
+    const std::string x = "DISPLAY=" + display + " ";
+
+    WriteSetting("Lindar", LINDAR_PATH);
+    int nStatus = -1;
+    for (const char* control : {WAVELIN_PATH, FLOWLIN_PATH}) {
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) + " " +
+                       ShellQuote(control),
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+    }
+    QProcessEnvironment env = m_pServer->Env();
+    env.insert("DISPLAY", QString::fromStdString(display));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    QProcess server;
+    server.setProcessEnvironment(env);
+    server.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", "0", "--device-search", "off", "--no-splash"});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains("listening on") && server.waitForReadyRead(20000))
+        out += server.readAllStandardOutput();
+    const int at = out.indexOf("127.0.0.1:");
+    ASSERT_GE(at, 0) << out.toStdString();
+    const int nPort = out.mid(at + 10).split(',').front().toInt();
+    const std::string strDevice = RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --quiet 0.3 --port " +
+                                             std::to_string(nPort) + " frame-ecg --id RUNL 2>&1");
+    ASSERT_NE(strDevice.find("REPLY fc0600ef"), std::string::npos) << strDevice;
+    const std::string strPath = m_pServer->Data() + "RUNL_20260304050607.ekg";
+    ASSERT_TRUE(RunUntil([&] { return ListByConfigParser().find(" " + strPath + "\n") != std::string::npos; }, 20000))
+        << ListByConfigParser();
+
+    std::string strFrame;
+    RunUntil([&] {
+        strFrame = RunCommand(x + "xdotool search --onlyvisible --name '^Qar Server$' 2>/dev/null | head -1 | tr -d '\\n'");
+        return !strFrame.empty();
+    }, 30000);
+    ASSERT_FALSE(strFrame.empty()) << server.readAllStandardError().toStdString();
+    // Row 0 (the newest record) lies under the menu bar and the column headings.
+    std::string strLindar;
+    for (int nTry = 0; nTry < 3 && strLindar.empty(); ++nTry) {
+        RunFor(500);
+        RunCommand(x + "xdotool mousemove --window " + strFrame + " 300 46 click 3");
+        RunFor(500);
+        RunCommand(x + "xdotool key Down Return");
+        RunUntil([&] {
+            strLindar = RunCommand(x + "xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
+            return !strLindar.empty();
+        }, 30000);
+    }
+    ASSERT_FALSE(strLindar.empty()) << RunCommand(x + "xwininfo -root -tree");
+    // The window shows first, then the record opens in it.
+    const std::string strTitle = "Lindar - " + strPath + "\n";
+    RunUntil([&] { return RunCommand(x + "xdotool getwindowname " + strLindar) == strTitle; }, 30000);
+    EXPECT_EQ(RunCommand(x + "xdotool getwindowname " + strLindar), strTitle);
+    // The viewer runs on its own; it is ended by its own process id.
+    const std::string strPid = RunCommand(x + "xdotool getwindowpid " + strLindar + " | tr -d '\\n'");
+    ASSERT_GT(std::atoi(strPid.c_str()), 1);
+    ::kill(std::atoi(strPid.c_str()), SIGTERM);
+    RunUntil([&] { return ::kill(std::atoi(strPid.c_str()), 0) != 0; }, 20000);
+    ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
+    server.waitForFinished(20000);
+}
+#endif

@@ -10,6 +10,7 @@
 
 #include "qtenv.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 namespace {
 
@@ -27,16 +28,11 @@ protected:
                        " " + ShellQuote(RECCTL_PATH),
                    &nStatus);
         ASSERT_EQ(nStatus, 0);
-        m_xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
-        ASSERT_TRUE(m_xvfb.waitForStarted(10000)) << "Xvfb is needed";
-        QByteArray out;
-        while (!out.contains('\n') && m_xvfb.waitForReadyRead(10000))
-            out += m_xvfb.readAllStandardOutput();
-        m_strDisplay = ":" + out.trimmed().toStdString();
-        ASSERT_NE(m_strDisplay, ":");
+        ASSERT_TRUE(m_xvfb.Start("1024x768x24")) << "Xvfb is needed";
+        m_strDisplay = m_xvfb.Display();
     }
     void TearDown() override {
-        for (QProcess* p : {&m_server, &m_trayer, &m_xvfb}) {
+        for (QProcess* p : {&m_server, &m_trayer}) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
                 p->waitForFinished(5000);
@@ -101,7 +97,8 @@ protected:
     bool FrameShown() { return !X("xdotool search --onlyvisible --name '^Qar Server$'").empty(); }
 
     testsupport::CTempDir m_dir;
-    QProcess m_xvfb, m_trayer, m_server;
+    testsupport::CXvfb m_xvfb;
+    QProcess m_trayer, m_server;
     std::string m_strDisplay;
 };
 

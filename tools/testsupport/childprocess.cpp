@@ -96,6 +96,10 @@ void CChildProcess::Kill() {
     }
 }
 
+void CChildProcess::Signal(int nSignal) {
+    if (m_pid > 0) ::kill(m_pid, nSignal);
+}
+
 std::string CChildProcess::Output() const { return ReadFile(m_strOutput); }
 
 }  // namespace testsupport

@@ -1,6 +1,6 @@
 #include "acq_server/app/mainframe.h"
 
-#include "acq_server/app/conversioncontrols.h"
+#include "acq_server/reports/conversioncontrols.h"
 
 #include <QApplication>
 #include <QCloseEvent>

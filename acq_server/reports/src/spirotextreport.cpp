@@ -113,10 +113,10 @@ bool IsImperial(ISpiroReportValues& values) {
 }
 
 std::string HeightWeight(ISpiroReportValues& values, const char* pszHeightKey,
-                         const char* pszWeightKey) {
+                         const char* pszWeightKey, bool bAsStored = false) {
     const std::string strHeight = values.GetInformation(4);
     const std::string strWeight = values.GetInformation(5);
-    if (IsImperial(values)) return ImperialLines(strHeight, strWeight, pszHeightKey, pszWeightKey);
+    if (!bAsStored && IsImperial(values)) return ImperialLines(strHeight, strWeight, pszHeightKey, pszWeightKey);
     return std::string(pszHeightKey) + strHeight + " cm\r\n" + pszWeightKey + strWeight + " kg\r\n";
 }
 
@@ -242,14 +242,15 @@ int WriteSpiroTextReport(const std::string& strPath, ISpiroReportValues& values,
     return WriteReportFile(strPath, out);
 }
 
-std::string SpiroInformationReportText(ISpiroReportValues& values) {
+std::string SpiroInformationReportText(ISpiroReportValues& values, const SSpiroInfoOptions& options) {
     const int nType = values.GetTestType();
+    const bool bPrePost = nType == 5 && options.bPrePostDiagnosis;
     std::string out = "[Information]\r\n";
     out += "Id=" + values.GetInformation(0) + "\r\n";
     out += "Name=" + values.GetInformation(1) + "\r\n";
     out += "Age=" + values.GetInformation(2) + "\r\n";
     out += "Sex=" + values.GetInformation(3) + "\r\n";
-    out += HeightWeight(values, "Height=", "Weight=");
+    out += HeightWeight(values, "Height=", "Weight=", options.bHeightWeightAsStored);
     out += "Race=" + values.GetRaceString() + "\r\n";
     out += "Smoke=" + values.GetSmokeString() + "\r\n";
     out += "Smoke year=" + values.GetInformation(8) + " year\r\n";
@@ -260,11 +261,11 @@ std::string SpiroInformationReportText(ISpiroReportValues& values) {
     out += "Comment=" + values.GetInformation(18) + "\r\n";
     if (nType == 1 || nType == 4) {
         out += "Diagnosis=" + values.GetAnalysisString() + "\r\n";
-    } else if (nType == 5) {
+    } else if (bPrePost) {
         const std::string strBase = values.GetAnalysisString();
         out += "Diagnosis=" + strBase + "/" + values.GetAnalysisStringPost() + "\r\n";
     }
-    if (nType == 1 || nType == 4 || nType == 5) {
+    if (nType == 1 || nType == 4 || bPrePost) {
         out += "FVC Prediction Formula=" + values.GetFormulaString() + "\r\n";
     }
     switch (nType) {

@@ -74,6 +74,30 @@ void CControlWrapper::Attach(std::unique_ptr<platform::CDispatchControl> pContro
         m_pControl->SetEventSink(this);
 }
 
+namespace {
+// A control lent by its owner: calls pass through, events are not taken from the owner.
+class CLentControl : public platform::CDispatchControl {
+public:
+    explicit CLentControl(platform::CDispatchControl& c) : m_c(c) {}
+    const platform::DispInterface& Methods() const override { return m_c.Methods(); }
+    const platform::DispInterface& Events() const override { return m_c.Events(); }
+    const platform::DispInterface& Properties() const override { return m_c.Properties(); }
+    platform::DispResult Invoke(platform::DISPID id, const std::vector<platform::Variant>& args,
+                                platform::Variant* pResult) override {
+        return m_c.Invoke(id, args, pResult);
+    }
+    void SetEventSink(platform::IEventSink*) override {}
+    QWidget* Widget() override { return m_c.Widget(); }
+
+private:
+    platform::CDispatchControl& m_c;
+};
+}  // namespace
+
+void CControlWrapper::Borrow(platform::CDispatchControl& control, UINT nCtrlId) {
+    Attach(std::make_unique<CLentControl>(control), nCtrlId);
+}
+
 void CControlWrapper::Destroy() {
     if (m_pControl)
         m_pControl->SetEventSink(nullptr);

@@ -187,6 +187,23 @@ TEST(WavelinHost, EventsReachTheHandlerWithTheirControlId) {
     EXPECT_EQ(b.Control(), nullptr);
 }
 
+TEST(WavelinHost, ABorrowedControlIsCalledButItsEventsStayWithItsOwner) {
+    CWavelin owner, borrower;
+    auto owned = std::make_unique<CRecordingControl>();
+    CRecordingControl* p = owned.get();
+    owner.Attach(std::move(owned), 1054);
+    std::vector<UINT> seen;
+    owner.SetEventHandler([&](UINT id, DISPID, const std::vector<Variant>&) { seen.push_back(id); });
+    borrower.Borrow(*owner.Control(), 7);
+    EXPECT_EQ(borrower.EKGGetConnectedEKGCnt(), 58);
+    EXPECT_EQ(p->m_nLastId, 58);
+    p->Fire(wavelin::EVENTID_EKGRecordCompleted, {});
+    borrower.Destroy();  // the owner's control lives on and keeps its sink
+    p->Fire(wavelin::EVENTID_EKGRecordCompleted, {});
+    EXPECT_EQ(seen, (std::vector<UINT>{1054, 1054}));
+    EXPECT_EQ(owner.EKGGetConnectedEKGCnt(), 58);
+}
+
 // The real control library: the private configuration folder of the test has no control
 // registry, so the wrapper registers the library it finds and then creates the control.
 TEST(WavelinHost, ANewUserGetsTheControlRegisteredBesideTheProgram) {

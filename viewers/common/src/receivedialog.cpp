@@ -289,6 +289,9 @@ void CEcgReceiveDialog::Finish(bool bOk) {
     m_pMessage->clear();
     m_pProgress->setValue(0);
     m_pCancel->setEnabled(false);
+    // Hiding ends a modal run with the result the dialog holds: set it first, so that a
+    // plain exec() reports a saved record as accepted.
+    setResult(bOk ? QDialog::Accepted : QDialog::Rejected);
     hide();
     m_bDone = true;
     if (bOk)

@@ -111,10 +111,9 @@ CAboutDialog::CAboutDialog(QWidget* pParent) : QDialog(pParent) {
 
 // CEkgFileDialog
 
-CEkgFileDialog::CEkgFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
-                               const QString& filter, QWidget* pParent)
+CViewerFileDialog::CViewerFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
+                                     const QString& filter, QWidget* pParent)
     : QFileDialog(pParent) {
-    // Our own widgets go into the dialog, so it is Qt's dialog, not the desktop's.
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     setDefaultSuffix(defExt);
@@ -122,6 +121,10 @@ CEkgFileDialog::CEkgFileDialog(bool bOpen, const QString& defExt, const QString&
     if (!fileName.isEmpty())
         selectFile(fileName);
 }
+
+CEkgFileDialog::CEkgFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
+                               const QString& filter, QWidget* pParent)
+    : CViewerFileDialog(bOpen, defExt, fileName, filter, pParent) {}
 
 void CEkgFileDialog::InitOptions() {
     if (m_bInit)

@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -12,7 +14,10 @@
 #include <QVBoxLayout>
 
 #include "ecg_control/wavelin_dispids.h"
+#include "lindar/comments.h"
+#include "oxuctrl/oxuctrl.h"
 #include "lindar/examlist.h"
+#include "lindar/lindarbitmaps.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
@@ -30,42 +35,76 @@ CString Bytes(const QString& s) {
 CString Utf8ToCodePage(const char* p) {
     return Bytes(QString::fromUtf8(p));
 }
+
+constexpr const char* kPaleTree = "QTreeWidget { background: #eeeeff; }";
+// Kinds of the predefined tree's entries (item data).
+enum { KIND_GROUP = 0, KIND_NORMAL = 1, KIND_PREDEFINED = 2 };
+
+// A title strip on the button face, as the bar's titles are drawn.
+QLabel* TitleStrip(const QString& strText, const char* pszId, QWidget* pParent) {
+    auto* p = new CWndTitle(pParent);
+    p->setText(strText);
+    p->setObjectName(pszId);
+    p->SetBkColor(oxuctrl::ToColorRef(pParent->palette().color(QPalette::Button)));
+    p->setFrameShape(QFrame::Panel);
+    return p;
+}
 }  // namespace
 
 CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     setObjectName("analysisBar");
-    auto* pMain = new QHBoxLayout(this);
+    // One column, as a page of the left pane: values, statements, comment, predefined tree.
+    auto* pMain = new QVBoxLayout(this);
+    pMain->setContentsMargins(2, 2, 2, 2);
+    pMain->addWidget(TitleStrip(QString::fromUtf8("Análise"), "1005", this));
     auto* pValues = new QFormLayout;
     const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc", "Eixo P-R-T"};
     for (int i = 0; i < 5; ++i) {
-        m_fields[i] = new QLineEdit(this);
-        m_fields[i]->setReadOnly(true);
+        auto* pField = new CExEdit(this);
+        pField->EnableKeyboardInput(FALSE);
+        m_fields[i] = pField;
+        m_fields[i]->setObjectName(QString::number(1006 + i));
         m_fields[i]->setFocusPolicy(Qt::NoFocus);
         pValues->addRow(QString::fromUtf8(labels[i]), m_fields[i]);
     }
-    auto* pBox = new QVBoxLayout;
-    pBox->addWidget(new QLabel(QString::fromUtf8("Análise"), this));
-    pBox->addLayout(pValues);
-    pMain->addLayout(pBox);
+    pMain->addLayout(pValues);
+    pMain->addWidget(TitleStrip(QString::fromUtf8("Resultado da Análise"), "1011", this));
     m_pResults = new QTreeWidget(this);
-    m_pResults->setHeaderLabel(QString::fromUtf8("Resultado da Análise"));
+    m_pResults->setObjectName("1013");
+    m_pResults->setHeaderHidden(true);
+    m_pResults->setStyleSheet(kPaleTree);
     m_pRoot = new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
-    pMain->addWidget(m_pResults);
-    auto* pComment = new QVBoxLayout;
-    pComment->addWidget(new QLabel(QString::fromUtf8("Comentários do Médico"), this));
+    m_pRoot->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 0));
+    pMain->addWidget(m_pResults, 2);
+    pMain->addWidget(TitleStrip(QString::fromUtf8("Comentários do Médico"), "1012", this));
     m_pComment = new QPlainTextEdit(this);
+    m_pComment->setObjectName("1014");
     m_pComment->setReadOnly(true);
-    pComment->addWidget(m_pComment);
+    pMain->addWidget(m_pComment, 2);
     auto* pButtons = new QHBoxLayout;
     m_pEdit = new QPushButton("Editar", this);
+    m_pEdit->setObjectName("1043");
     m_pEdit->setCheckable(true);
     m_pSave = new QPushButton(QString::fromUtf8("Salvar Comentário"), this);
+    m_pSave->setObjectName("1022");
     pButtons->addWidget(m_pEdit);
     pButtons->addWidget(m_pSave);
-    pComment->addLayout(pButtons);
-    pMain->addLayout(pComment);
+    pMain->addLayout(pButtons);
+    pMain->addWidget(TitleStrip(QString::fromUtf8("Comentário  Predefinido"), "1015", this));
+    m_pPredef = new QTreeWidget(this);
+    m_pPredef->setObjectName("1037");
+    m_pPredef->setHeaderHidden(true);
+    m_pPredef->setStyleSheet(kPaleTree);
+    m_pPredef->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pNormalRoot = new QTreeWidgetItem(m_pPredef, QStringList("Normal"));
+    m_pPredefRoot = new QTreeWidgetItem(m_pPredef, QStringList("Predefined"));
+    for (QTreeWidgetItem* p : {m_pNormalRoot, m_pPredefRoot})
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 0));
+    pMain->addWidget(m_pPredef, 3);
     connect(m_pEdit, &QPushButton::clicked, this, [this] { OnEdit(); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSaveComment(); });
+    connect(m_pPredef, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* p, int) { AddEntry(p); });
+    connect(m_pPredef, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) { OnPredefContextMenu(pt); });
 }
 
 void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
@@ -87,7 +126,7 @@ void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     for (short i = 0; i < nCount; ++i) {
         const CString s = pGraph->Call(DISPID_EKGGetAnalysis, {i}).AsText();
         if (!s.empty())
-            new QTreeWidgetItem(m_pRoot, QStringList(Screen(s)));
+            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
     }
     m_pRoot->setExpanded(true);
     m_pComment->setPlainText(Screen(pGraph->Call(DISPID_EKGGetComment).AsText()));
@@ -97,6 +136,83 @@ void CAnalysisBar::EnableComment(bool bOn) {
     m_pComment->setEnabled(bOn);
     m_pEdit->setEnabled(bOn);
     m_pSave->setEnabled(bOn);
+    m_pPredef->setEnabled(bOn);
+}
+
+void CAnalysisBar::SetComments(const CCommentStore& store) {
+    qDeleteAll(m_pNormalRoot->takeChildren());
+    qDeleteAll(m_pPredefRoot->takeChildren());
+    m_normalTexts.clear();
+    for (const CCommentEntry& e : store.m_normal) {
+        auto* p = new QTreeWidgetItem(m_pNormalRoot, QStringList(Screen(e.strKey)));
+        p->setData(0, Qt::UserRole, KIND_NORMAL);
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 1));
+        p->setToolTip(0, Screen(e.strText));
+        m_normalTexts[e.strKey] = e.strText;
+    }
+    // Groups in the order they first appear, each with its comments.
+    std::map<CString, QTreeWidgetItem*> groups;
+    for (const CCommentEntry& e : store.m_predefined) {
+        QTreeWidgetItem*& pGroup = groups[e.strKey];
+        if (!pGroup) {
+            pGroup = new QTreeWidgetItem(m_pPredefRoot, QStringList(Screen(e.strKey)));
+            pGroup->setData(0, Qt::UserRole, KIND_GROUP);
+            pGroup->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 0));
+        }
+        auto* p = new QTreeWidgetItem(pGroup, QStringList(Screen(e.strText)));
+        p->setData(0, Qt::UserRole, KIND_PREDEFINED);
+        p->setIcon(0, lindar::StripIcon(lindar::IDB_COMMENT_IMAGES, 1));
+    }
+    m_pNormalRoot->setExpanded(true);
+    m_pPredefRoot->setExpanded(true);
+}
+
+bool CAnalysisBar::EntryText(QTreeWidgetItem* pItem, CString& strText) const {
+    if (!pItem)
+        return false;
+    if (pItem->parent() == m_pNormalRoot) {
+        auto it = m_normalTexts.find(Bytes(pItem->text(0)));
+        strText = it == m_normalTexts.end() ? CString() : it->second;
+        return true;
+    }
+    if (pItem->parent() && pItem->parent()->parent() == m_pPredefRoot) {
+        strText = Bytes(pItem->text(0));
+        return true;
+    }
+    return false;
+}
+
+void CAnalysisBar::AddEntry(QTreeWidgetItem* pItem) {
+    CString strText;
+    if (!EntryText(pItem, strText))
+        return;
+    if (strText.empty()) {
+        platform::ShowMessage(Utf8ToCodePage("Texto do \"Resultado Normal\" não encontrado."),
+                              platform::MB_ICONERROR);
+        return;
+    }
+    QString strComment = m_pComment->toPlainText();
+    if (!strComment.isEmpty())
+        strComment += "\n";
+    strComment += Screen(strText).replace("\r\n", "\n");
+    m_pComment->setPlainText(strComment);
+}
+
+void CAnalysisBar::OnPredefContextMenu(const QPoint& pt) {
+    QTreeWidgetItem* pItem = m_pPredef->itemAt(pt);
+    CString strText;
+    QMenu menu(QString::fromUtf8("Resultado"), this);
+    QAction* pAdd = menu.addAction(QString::fromUtf8("Adicionar Comentário"));
+    pAdd->setEnabled(EntryText(pItem, strText));
+    QAction* pNormal = menu.addAction("Editar Resultado Normal...");
+    QAction* pPredef = menu.addAction("Editar Resultado Predefinido...");
+    QAction* pChosen = menu.exec(m_pPredef->viewport()->mapToGlobal(pt));
+    if (pChosen == pAdd)
+        AddEntry(pItem);
+    else if (pChosen == pNormal && m_command)
+        m_command(ID_EDIT_NORMAL);
+    else if (pChosen == pPredef && m_command)
+        m_command(ID_EDIT_PREDEFINED);
 }
 
 void CAnalysisBar::OnEdit() {
@@ -122,12 +238,41 @@ void CAnalysisBar::OnSaveComment() {
 CParamListBar::CParamListBar(QWidget* pParent) : QWidget(pParent) {
     setObjectName("paramListBar");
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(new QLabel(QString::fromUtf8("Parâmetros"), this));
-    m_pTable = new QTableWidget(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    m_pMinimize = new QToolButton(this);
+    m_pMinimize->setObjectName("1006");
+    m_pMinimize->setFixedSize(50, 6);
+    pLayout->addWidget(m_pMinimize, 0, Qt::AlignRight);
+    m_pBody = new QWidget(this);
+    auto* pBody = new QVBoxLayout(m_pBody);
+    pBody->setContentsMargins(2, 0, 2, 2);
+    pBody->addWidget(TitleStrip(QString::fromUtf8("Parâmetros"), "1025", m_pBody));
+    m_pTable = new QTableWidget(m_pBody);
+    m_pTable->setObjectName("1002");
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTable->setShowGrid(true);
     m_pTable->verticalHeader()->hide();
-    pLayout->addWidget(m_pTable);
+    pBody->addWidget(m_pTable);
+    pLayout->addWidget(m_pBody);
+    connect(m_pMinimize, &QToolButton::clicked, this, [this] { SetMinimized(!m_bMinimized); });
+    // After its first set-up the bar is minimized.
+    SetMinimized(true);
+}
+
+void CParamListBar::SetMinimized(bool bOn) {
+    m_bMinimized = bOn;
+    m_pBody->setVisible(!bOn);
+    m_pMinimize->setToolTip(bOn ? "Param Restore" : "Param Minimize");
+    m_pMinimize->setArrowType(bOn ? Qt::UpArrow : Qt::DownArrow);
+    if (bOn) {
+        setFixedHeight(6);
+    } else {
+        setMinimumHeight(0);
+        setMaximumHeight(QWIDGETSIZE_MAX);
+    }
+    updateGeometry();
 }
 
 void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {

@@ -1,4 +1,5 @@
 #include "lindar/displaybars.h"
+#include "lindar/lindarbitmaps.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -43,6 +44,9 @@ CToolbarBar::CToolbarBar(DisplayMessage send, std::function<void(unsigned)> comm
     m_pRuler = button("Régua", 32793);
     m_pMagnifier = button("Lupa", 32806);
     m_pPacemaker = button("Marcapasso", 32808);
+    m_pRuler->setIcon(lindar::BitmapIcon(lindar::IDB_RULER));
+    m_pMagnifier->setIcon(lindar::BitmapIcon(lindar::IDB_MAGNIFIER));
+    m_pPacemaker->setIcon(lindar::BitmapIcon(lindar::IDB_PACEMAKER));
     connect(m_pFormat, &QComboBox::activated, this, [this](int n) { ChooseFormat(n); });
     connect(m_pRhythm, &QComboBox::activated, this, [this](int n) { ChooseRhythm(n); });
     connect(m_pGain, &QComboBox::activated, this, [this](int n) { ChooseGain(n); });

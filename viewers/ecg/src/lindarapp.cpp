@@ -14,6 +14,7 @@
 #include "oxuutil/singleinstanceserver.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
+#include "viewers/common/smallwindows.h"
 
 using namespace lindar;
 
@@ -48,6 +49,7 @@ void WriteIfMissing(const std::string& strDir, const std::string& strName, const
 }
 
 int g_signalPipe[2] = {-1, -1};
+bool g_bQuitRequested = false;
 
 extern "C" void OnQuitSignal(int) {
     const char c = 1;
@@ -80,6 +82,7 @@ void CLindarApp::InstallQuitSignals() {
         char buf[16];
         while (read(g_signalPipe[0], buf, sizeof buf) > 0) {
         }
+        g_bQuitRequested = true;
         QCoreApplication::exit(0);
     });
     struct sigaction sa {};
@@ -89,6 +92,20 @@ void CLindarApp::InstallQuitSignals() {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
+
+bool CLindarApp::QuitRequested() {
+    return g_bQuitRequested;
+}
+
+namespace {
+// The splash, modal over the frame; it closes itself after its time or on a click.
+void ShowSplash(QWidget* pParent) {
+    if (g_bQuitRequested)
+        return;
+    CSplashDialog splash(pParent);
+    splash.exec();
+}
+}  // namespace
 
 BOOL CLindarApp::InitInstance(const std::vector<CString>& args) {
     // Socket and OLE start-up, and the automation server, have no counterpart here.
@@ -120,13 +137,15 @@ BOOL CLindarApp::InitInstance(const std::vector<CString>& args) {
     m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
         pFrame->OnCopyData(dwCode, strText);
     });
-    m_pFrame->resize(1024, 768);
+    m_pFrame->PlaceAtStart();
     m_pFrame->show();
 
     const CString strUser = cmd.GetParam("u");
     const CString strPassword = cmd.GetParam("p");
     if (!strUser.empty() && !strPassword.empty())
         Login(strUser, strPassword);
+
+    ShowSplash(m_pFrame.get());
 
     const CString strFile = cmd.GetParam(0);
     // "-p" names a record to print only without "-u"; with it, it is the password.

@@ -4,6 +4,8 @@
 #include "lindar/lindarview.h"
 #include "platform/notifier.h"
 
+#include <unistd.h>
+
 using namespace lindar;
 
 void COxuLindarDoc::SetTitle(const CString& s) {
@@ -58,4 +60,12 @@ void COxuLindarDoc::OnCloseAll() {
         m_pView->CloseAllExams();
     m_list.RemoveAll();
     UpdateTitle();
+}
+
+BOOL COxuLindarDoc::OnOpenDocument(const CString& strPath) {
+    if (access(strPath.c_str(), R_OK) != 0) {
+        platform::ShowMessage(lindar::LoadStr(lindar::IDS_OPEN_FAILED), platform::MB_ICONERROR);
+        return FALSE;
+    }
+    return OpenExam(strPath, 0);
 }

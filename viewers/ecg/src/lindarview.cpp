@@ -19,6 +19,7 @@
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
+#include "viewers/common/receivedialog.h"
 
 using platform::Variant;
 using namespace wavelin;
@@ -504,7 +505,7 @@ void COxuLindarView::OnMonitoring() {
     CLindarGraphWnd* pCur = GetCurrentGraph();
     if (!pCur)
         return;
-    pCur->Call(DISPID_EKGSetLanguage, {short(0)});
+    pCur->Call(DISPID_EKGSetLanguage, {LanguageIndex()});
     if (pCur->m_bMonitoring) {
         pCur->Call(DISPID_EKGStopMonitoring);
         pCur->m_bMonitoring = FALSE;

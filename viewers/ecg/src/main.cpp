@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     CLindarApp theApp;
     if (!theApp.InitInstance(args))
         return theApp.IsSecondInstance() ? 0 : 1;
-    const int nResult = app.exec();
+    // A quit signal during start-up (the splash runs its own loop) ends the program here.
+    const int nResult = CLindarApp::QuitRequested() ? 0 : app.exec();
     theApp.ExitInstance();
     return nResult;
 }

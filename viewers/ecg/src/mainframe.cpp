@@ -10,7 +10,9 @@
 
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
+#include "lindar/lindardialogs.h"
 #include "lindar/patientbar.h"
+#include "lindar/saveprompt.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
@@ -21,8 +23,8 @@
 using namespace lindar;
 
 namespace {
-// The program's own dialogs. The print, order, receive and device dialogs are the shared
-// viewer dialogs; until they are here, printing goes to the default printer once.
+// The program's own dialogs; print, order, receive and device selection are the shared
+// viewer dialogs.
 class CQtPrompts : public IViewPrompts {
 public:
     explicit CQtPrompts(QWidget* pParent) : m_pParent(pParent) {}
@@ -31,16 +33,19 @@ public:
                                                        "EKG File(*.ekg);;RAW File(*.raw);;CSE File(*.dcd)");
         return s.toLocal8Bit().toStdString();
     }
-    CString AskSavePath(const CString& strProposed, std::array<int, 4>&) override {
-        const QString s = QFileDialog::getSaveFileName(
-            m_pParent, {}, QString::fromLocal8Bit(strProposed),
-            "JPEG Files (*.jpg);;PDF Files (*.pdf);;Dicom Files (*.dcm);;EKG Files (*.ekg);;XML Files (*.xml)");
-        return s.toLocal8Bit().toStdString();
+    CString AskSavePath(const CString& strProposed, std::array<int, 4>& flags) override {
+        return AskEkgSavePath(m_pParent, strProposed, flags);
     }
-    bool AskPrint(CPrintSettings&) override { return true; }
-    void RunOrderDialog(const CString&, int) override {}
-    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
-    bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
+    bool AskPrint(CPrintSettings& s) override { return lindar::RunPrintDialog(m_pParent, s); }
+    void RunOrderDialog(const CString& strAddress, int nPort) override {
+        lindar::RunOrderDialog(m_pParent, strAddress, nPort);
+    }
+    CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override {
+        return lindar::RunReceiveDialog(m_pParent);
+    }
+    bool RunDeviceSelection(CLindarGraphWnd& pane) override {
+        return lindar::RunDeviceSelection(m_pParent, pane);
+    }
 
 private:
     QWidget* m_pParent;
@@ -63,37 +68,7 @@ bool CMainFrame::Create(std::string* pError) {
     setCentralWidget(m_pView);
     if (!m_pView->Create(pError))
         return false;
-    // The bottom panes: analysis bar and parameter list.
-    m_pAnalysis = new CAnalysisBar;
-    m_pParams = new CParamListBar;
-    for (QWidget* pBar : {static_cast<QWidget*>(m_pAnalysis), static_cast<QWidget*>(m_pParams)}) {
-        auto* pDock = new QDockWidget(this);
-        pDock->setObjectName(pBar->objectName() + "Dock");
-        pDock->setWidget(pBar);
-        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-        addDockWidget(Qt::BottomDockWidgetArea, pDock);
-    }
-    // The top panes: tool bar bar and colour bar, both talking to the view by message 1224.
-    auto send = [this](int nItem, int nValue) { return m_pView->OnBarChange(nItem, nValue); };
-    auto command = [this](unsigned nID) { m_pCommands->OnCommand(nID); };
-    m_pToolbar = new CToolbarBar(send, command);
-    m_pColour = new CColourBar(send, command);
-    for (QWidget* pBar : {static_cast<QWidget*>(m_pColour), static_cast<QWidget*>(m_pToolbar)}) {
-        auto* pDock = new QDockWidget(this);
-        pDock->setObjectName(pBar->objectName() + "Dock");
-        pDock->setWidget(pBar);
-        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-        addDockWidget(Qt::TopDockWidgetArea, pDock);
-    }
-    // The left pane: the patient bar.
-    m_pPatient = new CPatientBar;
-    {
-        auto* pDock = new QDockWidget(this);
-        pDock->setObjectName("patientBarDock");
-        pDock->setWidget(m_pPatient);
-        pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-        addDockWidget(Qt::LeftDockWidgetArea, pDock);
-    }
+    BuildBars();
     m_pPrompts = std::make_unique<CQtPrompts>(this);
     m_pView->SetPrompts(m_pPrompts.get());
     m_doc.SetView(m_pView);
@@ -110,9 +85,13 @@ bool CMainFrame::Create(std::string* pError) {
             PostCommand(ID_FULL_SCREEN);
     });
     BuildCommands();
+    BuildBarCommands();
     // The idle pass that keeps the bars' buttons in step.
     auto* pIdle = new QTimer(this);
-    connect(pIdle, &QTimer::timeout, this, [this] { m_pCommands->UpdateAll(); });
+    connect(pIdle, &QTimer::timeout, this, [this] {
+        m_pCommands->UpdateAll();
+        UpdateIndicators();
+    });
     pIdle->start(250);
     m_doc.SetTitle(LoadStr(IDS_EMPTY_TITLE));
     return true;
@@ -273,12 +252,14 @@ void CMainFrame::OnFullScreen() {
     }
     if (!m_bFullScreen) {
         m_savedGeometry = saveGeometry();
+        ShowBarsForFullScreen(false);
         menuBar()->hide();
         m_bFullScreen = true;
         showFullScreen();
         m_pView->SetFullScreen(true);
     } else {
         menuBar()->show();
+        ShowBarsForFullScreen(true);
         m_bFullScreen = false;
         showNormal();
         restoreGeometry(m_savedGeometry);

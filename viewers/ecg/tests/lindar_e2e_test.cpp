@@ -1,10 +1,8 @@
 // Lindar as a new user starts it (empty XDG folders, no control registry) under a real X
 // server: the window's name (xwininfo), the hand-over of a second start, raw frames, the
 // exit on SIGTERM without a sanitizer report, and a killed first instance.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -14,60 +12,15 @@
 #include <memory>
 #include <thread>
 
+#include "testsupport/childprocess.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 using testsupport::CTempDir;
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
 namespace {
-
-// A child in its own process group, killed with its group when the object goes.
-class CChild {
-public:
-    CChild(const std::vector<std::string>& argv, const std::string& strLog) {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setpgid(0, 0);
-            const int fd = open(strLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int nul = open("/dev/null", O_RDONLY);
-            dup2(nul, 0);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~CChild() {
-        if (m_pid > 0) {
-            kill(-m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    // The exit status, or -1 when it did not end within the time.
-    int Wait(int nMs) {
-        for (int t = 0; t < nMs; t += 20) {
-            int st = 0;
-            if (waitpid(m_pid, &st, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-    void Signal(int n) {
-        if (m_pid > 0)
-            kill(m_pid, n);
-    }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-};
 
 class LindarE2E : public ::testing::Test {
 protected:
@@ -78,27 +31,8 @@ protected:
         RunCommand(std::string(PYTHON_EXE " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
         ASSERT_EQ(nStatus, 0);
         // The X server, on a display number it picks itself.
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        xvfb = fork();
-        if (xvfb == 0) {
-            setpgid(0, 0);
-            dup2(fds[1], 1);
-            const int nul = open("/dev/null", O_RDWR);
-            dup2(nul, 0);
-            dup2(nul, 2);
-            const std::string strFd = "1";
-            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string strNum;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') strNum += c;
-        close(fds[0]);
-        ASSERT_FALSE(strNum.empty()) << "Xvfb did not start";
-        display = ":" + strNum;
+        ASSERT_TRUE(xvfb.Start()) << "Xvfb did not start";
+        display = xvfb.Display();
         env.emplace_back("DISPLAY", display.c_str());
         env.emplace_back("QT_QPA_PLATFORM", "xcb");
         env.emplace_back("XDG_CONFIG_HOME", (dir / "cfg").c_str());
@@ -108,37 +42,25 @@ protected:
         env.emplace_back("CORVANE_HOME", (dir / "home").c_str());
         env.emplace_back("LSAN_OPTIONS", "suppressions=" LSAN_SUPP);
     }
-    void TearDown() override {
-        if (xvfb > 0) {
-            kill(-xvfb, SIGTERM);
-            waitpid(xvfb, nullptr, 0);
-        }
-    }
-    std::string Tree() { return RunCommand("xwininfo -display " + display + " -root -tree 2>&1"); }
+    std::string Tree() { return xvfb.Tree(); }
     int CountTitles() {
         const std::string t = Tree();
         int n = 0;
         for (auto p = t.find("\"Lindar - "); p != std::string::npos; p = t.find("\"Lindar - ", p + 1)) ++n;
         return n;
     }
-    // Waits until a window of this name exists.
-    bool WaitTitle(const std::string& strTitle, int nMs = 45000) {
-        for (int t = 0; t < nMs; t += 100) {
-            if (Tree().find("\"" + strTitle + "\"") != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-    std::unique_ptr<CChild> Start(std::vector<std::string> args, const std::string& strLog) {
+    bool WaitTitle(const std::string& strTitle, int nMs = 45000) { return xvfb.WaitForWindow(strTitle, nMs); }
+    std::unique_ptr<testsupport::CChildProcess> Start(std::vector<std::string> args, const std::string& strLog) {
         args.insert(args.begin(), LINDAR_PATH);
-        return std::make_unique<CChild>(args, dir / strLog);
+        auto p = std::make_unique<testsupport::CChildProcess>();
+        EXPECT_TRUE(p->Start(args, dir / strLog));
+        return p;
     }
     std::string Fx(const char* n) { return dir / ("fx/" + std::string(n)); }
     static void Settle(int ms = 700) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     CTempDir dir;
-    pid_t xvfb = -1;
+    testsupport::CXvfb xvfb;
     std::string display;
     std::list<testsupport::CEnvScope> env;
 };
@@ -204,7 +126,8 @@ TEST_F(LindarE2E, WithoutAFileTheTitleIsEmpty) {
 namespace {
 
 TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
-    CChild wm({"/usr/bin/openbox"}, dir / "openbox.log");
+    testsupport::CChildProcess wm;
+    ASSERT_TRUE(wm.Start({"/usr/bin/openbox"}, dir / "openbox.log"));
     Settle(1000);
     auto first = Start({Fx("server.ekg")}, "first.log");
     ASSERT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")));
@@ -220,6 +143,56 @@ TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
     for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
     EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+}
+
+}  // namespace
+
+#include <cstdio>
+
+namespace {
+
+TEST_F(LindarE2E, ASignalDuringTheSplashEndsTheProgram) {
+    auto first = Start({Fx("server.ekg")}, "first.log");
+    // The frame is up with its empty title while the splash shows; the record opens after it.
+    ASSERT_TRUE(WaitTitle("Lindar - Vazio")) << testsupport::ReadFile(dir / "first.log");
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
+    EXPECT_FALSE(HasSanitizerReport(testsupport::ReadFile(dir / "first.log")));
+}
+
+TEST_F(LindarE2E, TheStatusBarShowsTheCapsLockLight) {
+    auto first = Start({}, "first.log");
+    ASSERT_TRUE(WaitTitle("Lindar - Vazio"));
+    Settle(2000);  // the splash has gone
+    const std::string strId =
+        RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
+    ASSERT_FALSE(strId.empty());
+    // The window starts 20 pixels taller than the screen: bring its status bar into view.
+    RunCommand("xdotool windowsize " + strId + " 1100 800");
+    Settle();
+    // The right end of the status bar, where the lock indicators are.
+    auto shoot = [&](const char* name) {
+        const std::string strGeo = RunCommand("xwininfo -display " + display + " -id " + strId +
+                                              " | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}'");
+        int w = 0, h = 0;
+        sscanf(strGeo.c_str(), "%d %d", &w, &h);
+        RunCommand("import -display " + display + " -window " + strId + " -crop 260x26+" + std::to_string(w - 260) +
+                   "+" + std::to_string(h - 26) + " +repage " + ShellQuote(dir / name));
+    };
+    auto differ = [&](const char* a, const char* b) {
+        return RunCommand("compare -metric AE " + ShellQuote(dir / a) + " " + ShellQuote(dir / b) + " null: 2>&1");
+    };
+    shoot("off.png");
+    RunCommand("xdotool key Caps_Lock");
+    Settle(1000);
+    shoot("on.png");
+    RunCommand("xdotool key Caps_Lock");
+    Settle(1000);
+    shoot("off2.png");
+    EXPECT_NE(differ("off.png", "on.png"), "0");
+    EXPECT_EQ(differ("off.png", "off2.png"), "0");
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);
 }

@@ -25,6 +25,8 @@ public:
     // Waits until the output holds the text; FALSE at the time-out.
     bool WaitForText(const std::string& text, int timeoutMs) const;
     void Kill();
+    // Sends a signal to the program itself (not its group).
+    void Signal(int nSignal);
     std::string Output() const;
     bool Running() const { return m_pid > 0; }
 

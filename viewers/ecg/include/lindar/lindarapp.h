@@ -31,6 +31,9 @@ public:
     static void RegisterShellFileTypes();
     // SIGTERM and SIGINT end the event loop as Exit does.
     static void InstallQuitSignals();
+    // A quit signal came before the main event loop ran (during the splash, say): the
+    // program ends instead of entering it.
+    static bool QuitRequested();
 
 private:
     CSingleInstanceLock m_lock;

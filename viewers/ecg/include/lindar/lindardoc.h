@@ -15,6 +15,9 @@ public:
     void SetTitleHandler(std::function<void(const CString&)> h) { m_onTitle = std::move(h); }
 
     BOOL OpenExam(const CString& strPath, int nPane);
+    // The road of the shell's open requests and of files dropped on the frame: the file must
+    // be readable, then it opens as an exam in pane 0.
+    BOOL OnOpenDocument(const CString& strPath);
     void RemoveExam(CExamItem* pItem) { m_list.Remove(pItem); }
     void UpdateTitle();
     void OnClose();

@@ -23,6 +23,8 @@ public:
     bool IsCreated() const { return m_pCtrl != nullptr; }
     int GetID() const { return m_nID; }
     QWidget* ControlWidget() const;
+    // The control itself, for a dialog that works on the pane's control (null before Create).
+    platform::CDispatchControl* Control() const { return m_pCtrl.get(); }
     void SetEventHandler(EventHandler h) { m_onEvent = std::move(h); }
 
     // A late-bound call; a failed call gives an empty result.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cmdmap.h"
+#include "lindar/comments.h"
 #include "lindar/lindardoc.h"
 #include "lindar/lindarview.h"
 #include "recentfiles.h"
@@ -14,6 +15,10 @@ class CPatientBar;
 class CColourBar;
 class CToolbarBar;
 class CParamListBar;
+class CLeftPane;
+class QDockWidget;
+class QLabel;
+class QToolBar;
 
 class CMainFrame : public QMainWindow, public IViewHost {
 public:
@@ -56,12 +61,36 @@ public:
     // The updater's path: beside the program.
     static CString UpgradePath();
 
+    // The bars: rebar (tool bar and colour bar bands), status bar, tool bar bar (top or
+    // bottom), left pane (patient and analysis pages), parameter list (bottom).
+    CLeftPane* LeftPane() const { return m_pLeftPane; }
+    QToolBar* ToolBand() const { return m_pToolBand; }
+    QToolBar* ColourBand() const { return m_pColourBand; }
+    QDockWidget* ToolbarDock() const { return m_pToolbarDock; }
+    QDockWidget* LeftDock() const { return m_pLeftDock; }
+    QDockWidget* ParamsDock() const { return m_pParamsDock; }
+    // Caps, num and scroll lock in the status bar.
+    QLabel* Indicator(int n) const { return m_pIndicators[n]; }
+    // The settings dialog with the current pane's control; after OK the view takes the new
+    // JPEG size, cell sizes and comment setting.
+    void OnSettings();
+    // The "Normal" or "Predefined" comment list in the list dialog; OK saves the file and
+    // refills the analysis bar's tree.
+    void OnEditComments(bool bNormal);
+    CCommentStore& Comments() { return m_comments; }
+    // At (0, 0), the screen's width and its height plus 20 pixels.
+    void PlaceAtStart();
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
     void BuildCommands();
+    void BuildBars();
+    void BuildBarCommands();
+    void ShowBarsForFullScreen(bool bShow);
+    void UpdateIndicators();
 
     COxuLindarDoc m_doc;
     COxuLindarView* m_pView = nullptr;
@@ -76,4 +105,12 @@ private:
     CToolbarBar* m_pToolbar = nullptr;
     CPatientBar* m_pPatient = nullptr;
     CColourBar* m_pColour = nullptr;
+    CLeftPane* m_pLeftPane = nullptr;
+    QToolBar* m_pToolBand = nullptr;
+    QToolBar* m_pColourBand = nullptr;
+    QDockWidget* m_pToolbarDock = nullptr;
+    QDockWidget* m_pLeftDock = nullptr;
+    QDockWidget* m_pParamsDock = nullptr;
+    QLabel* m_pIndicators[3] = {};
+    CCommentStore m_comments;
 };

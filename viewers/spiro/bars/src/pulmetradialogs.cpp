@@ -94,15 +94,7 @@ void CPulmetraSettingsDialog::accept() {
 
 CSpiroFileDialog::CSpiroFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
                                    const QString& filter, QWidget* pParent)
-    : QFileDialog(pParent) {
-    // Our own box goes into the dialog, so it is Qt's dialog, not the desktop's.
-    setOption(QFileDialog::DontUseNativeDialog, true);
-    setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    setDefaultSuffix(defExt);
-    setNameFilters(filter.split(";;", Qt::SkipEmptyParts));
-    if (!fileName.isEmpty())
-        selectFile(fileName);
-}
+    : CViewerFileDialog(bOpen, defExt, fileName, filter, pParent) {}
 
 void CSpiroFileDialog::InitCheckBox() {
     if (m_pBox)

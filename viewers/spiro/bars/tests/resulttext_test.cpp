@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "barsfixture.h"
+#include "acq_server/reports/conversioncontrols.h"
 #include "pulmetra/bars/resulttext.h"
 
 using barstest::CRealControl;
@@ -50,7 +51,7 @@ TEST_F(PulmetraResultText, PoundTestsKeepTheirStoredNumbersAndOnlyTypesOneAndFou
         const std::string path = barstest::FixtureDir() + FixtureName(t);
         ASSERT_EQ(control->Open(path.c_str(), 0), t);
         const std::string text =
-            pulmetra::ResultText(*std::make_unique<pulmetra::CFlowlinReportValues>(*control));
+            pulmetra::ResultText(*std::make_unique<CFlowlinConversion>(*control));
         const bool bPound = t == 2 || t == 5;
         EXPECT_EQ(control->IsPound(), bPound ? TRUE : FALSE);
         EXPECT_NE(text.find(bPound ? "Weight=150 kg\r\n" : "Weight=72 kg\r\n"), std::string::npos);

@@ -24,7 +24,12 @@ int WriteSpiroDiagnosisSection(std::string& out, ISpiroReportValues& values);
 int WriteSpiroHospitalSection(std::string& out, ISpiroReportValues& values);
 
 // The information report's text, and the file: 1 when written, 0 otherwise.
-std::string SpiroInformationReportText(ISpiroReportValues& values);
+// Where the spirometry viewer's own information report differs from the server's.
+struct SSpiroInfoOptions {
+    bool bHeightWeightAsStored = false;  // " cm"/" kg" after the stored values, whatever the unit flag
+    bool bPrePostDiagnosis = true;       // pre/post tests get their diagnosis and formula lines
+};
+std::string SpiroInformationReportText(ISpiroReportValues& values, const SSpiroInfoOptions& options = {});
 int WriteSpiroInformationReport(const std::string& strPath, ISpiroReportValues& values);
 
 }  // namespace acq_reports

@@ -33,6 +33,9 @@ public:
                 std::string* pError = nullptr, const char* pszLibraryName = nullptr);
     // Takes a control made elsewhere (tests hand in their own).
     void Attach(std::unique_ptr<platform::CDispatchControl> pControl, UINT nCtrlId = 0);
+    // Calls another holder's control without owning it (a dialog working on a view's control):
+    // the control's events stay with its owner. The control must outlive this wrapper's use.
+    void Borrow(platform::CDispatchControl& control, UINT nCtrlId = 0);
     bool IsCreated() const { return m_pControl != nullptr; }
     void Destroy();
     platform::CDispatchControl* Control() const { return m_pControl.get(); }

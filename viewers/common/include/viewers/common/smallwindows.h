@@ -46,9 +46,19 @@ private:
     CButtonST* m_pOk;
 };
 
+// Qt's own file dialog (not the desktop's, so that a viewer can add its boxes to it) in the
+// framework's terms: open or save, default extension, proposed name, and a filter in Qt's
+// form ("JPEG Files(*.jpg);;PDF Files(*.pdf)").
+class CViewerFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    CViewerFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
+                      const QString& filter, QWidget* pParent = nullptr);
+};
+
 // The save dialog: four options below the file-type list, enabled for the first two types
 // of the filter (JPEG, PDF) only, stored back when the dialog ends.
-class CEkgFileDialog : public QFileDialog {
+class CEkgFileDialog : public CViewerFileDialog {
     Q_OBJECT
 public:
     enum { OPT_INTERPRETATION, OPT_MEASUREMENTS, OPT_COMMENT, OPT_PACEMAKER };

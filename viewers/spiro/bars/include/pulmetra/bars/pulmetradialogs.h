@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/wintypes.h"
+#include "viewers/common/smallwindows.h"
 
 class CButtonST;
 class CExEdit;
@@ -50,7 +51,7 @@ private:
     std::string m_strCacheFolder;
 };
 
-class CSpiroFileDialog : public QFileDialog {
+class CSpiroFileDialog : public CViewerFileDialog {
     Q_OBJECT
 public:
     enum : UINT { IDC_SAVE_TEXT = 1001 };

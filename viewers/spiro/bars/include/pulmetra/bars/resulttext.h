@@ -15,29 +15,6 @@ class CFlowlin;
 
 namespace pulmetra {
 
-// The control's values as the reports read them.
-class CFlowlinReportValues : public acq_reports::ISpiroReportValues {
-public:
-    explicit CFlowlinReportValues(CFlowlin& control) : m_f(control) {}
-    std::string GetInformation(int nKind) override;
-    std::string GetRaceString() override;
-    std::string GetSmokeString() override;
-    std::string GetSmokePackString() override;
-    std::string GetFormulaString() override;
-    std::string GetAnalysisString() override;
-    std::string GetAnalysisStringPost() override;
-    short GetTestType() override;
-    short GetFileVersion() override;
-    short GetParamCount(short nTestType, short nFileVer) override;
-    float GetParam(short nTestType, short nKind, short nDepth) override;
-    short GetEcode(short nTrial, short nPosition) override;
-    short GetBestNo() override;
-    short GetBestNoPost() override;
-
-private:
-    CFlowlin& m_f;
-};
-
 // The report's bytes (lines end in CR LF).
 std::string ResultText(acq_reports::ISpiroReportValues& values);
 // Writes the report through a temporary file in the target's folder and renames it into

@@ -1,5 +1,6 @@
 #pragma once
-// The conversions' view of the server's two hidden controls: each call goes straight to
+// The conversions' and reports' view of the two controls through their host wrappers (the
+// server's hidden controls, the spirometry viewer's window): each call goes straight to
 // the wrapper's method of the same name.
 #include "ecg_control/host/wavelin.h"
 #include "spiro_control/host/flowlin.h"

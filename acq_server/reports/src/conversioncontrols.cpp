@@ -1,4 +1,4 @@
-#include "acq_server/app/conversioncontrols.h"
+#include "acq_server/reports/conversioncontrols.h"
 
 bool CWavelinConversion::EKGOpenFile(const std::string& p) { return m_w.EKGOpenFile(p.c_str()) != FALSE; }
 bool CWavelinConversion::EKGSetGraphPen(short s, short w, std::uint32_t c) {

@@ -1,0 +1,250 @@
+// The frame's bars and the commands that go with them: rebar, status bar, tool bar bar,
+// left pane, parameter list; settings, the comment lists, file drops.
+#include <QAction>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <cstdlib>
+#include <memory>
+
+#include "ecg_control/host/wavelin.h"
+#include "lindar/analysisbar.h"
+#include "lindar/displaybars.h"
+#include "lindar/droptargets.h"
+#include "lindar/leftpane.h"
+#include "lindar/lindargraphwnd.h"
+#include "lindar/lindarstrings.h"
+#include "lindar/mainframe.h"
+#include "lindar/patientbar.h"
+#include "platform/notifier.h"
+#include "viewers/common/devicedialogs.h"
+#include "viewers/common/smallwindows.h"
+#include "viewers/common/viewerini.h"
+
+#if defined(LINDAR_WITH_XCB)
+#include <xcb/xcb.h>
+#endif
+
+using namespace lindar;
+
+namespace {
+QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName, const QString& strTitle) {
+    auto* pDock = new QDockWidget(strTitle, pFrame);
+    pDock->setObjectName(pszName);
+    pDock->setWidget(pBar);
+    pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    // A bar, not a captioned window: an empty title.
+    auto* pTitle = new QWidget(pDock);
+    pTitle->setFixedSize(0, 0);
+    pDock->setTitleBarWidget(pTitle);
+    return pDock;
+}
+
+// The keyboard's lock lights (bit 0 caps, 1 num, 2 scroll), where the window system tells.
+unsigned LockLights() {
+#if defined(LINDAR_WITH_XCB)
+    auto* pX11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!pX11 || !pX11->connection())
+        return 0;
+    xcb_connection_t* c = pX11->connection();
+    xcb_get_keyboard_control_reply_t* r = xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr);
+    const unsigned n = r ? r->led_mask : 0;
+    std::free(r);
+    return n;
+#else
+    return 0;
+#endif
+}
+}  // namespace
+
+void CMainFrame::BuildBars() {
+    auto send = [this](int nItem, int nValue) { return m_pView->OnBarChange(nItem, nValue); };
+    auto command = [this](unsigned nID) { m_pCommands->OnCommand(nID); };
+
+    // The rebar: the tool bar and the colour bar, each a band with a gripper.
+    m_pToolBand = new QToolBar("Toolbar", this);
+    m_pToolBand->setObjectName("toolBar");
+    m_pToolBand->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addToolBar(Qt::TopToolBarArea, m_pToolBand);
+    // The colour bar is wide: its band goes below the tool bar's.
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_pColour = new CColourBar(send, command);
+    m_pColourBand = new QToolBar("Color Tool Bar", this);
+    m_pColourBand->setObjectName("colourBand");
+    m_pColourBand->addWidget(m_pColour);
+    addToolBar(Qt::TopToolBarArea, m_pColourBand);
+
+    // The status bar: the message pane and the caps, num and scroll lock indicators.
+    const char* indicators[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_pIndicators[i] = new QLabel(indicators[i], this);
+        m_pIndicators[i]->setObjectName(QString("indicator") + indicators[i]);
+        m_pIndicators[i]->setFrameShape(QFrame::Panel);
+        m_pIndicators[i]->setFrameShadow(QFrame::Sunken);
+        m_pIndicators[i]->setEnabled(false);
+        statusBar()->addPermanentWidget(m_pIndicators[i]);
+    }
+    statusBar()->showMessage("Ready");
+
+    // The tool bar bar at the top, dockable top and bottom.
+    m_pToolbar = new CToolbarBar(send, command);
+    m_pToolbarDock = MakeDock(this, m_pToolbar, "ecgToolBarDock", "ECG Tool Bar");
+    m_pToolbarDock->setFeatures(QDockWidget::DockWidgetMovable);
+    m_pToolbarDock->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+    addDockWidget(Qt::TopDockWidgetArea, m_pToolbarDock);
+
+    // The left pane with its two pages.
+    m_pPatient = new CPatientBar;
+    m_pAnalysis = new CAnalysisBar;
+    m_pLeftPane = new CLeftPane(m_pPatient, m_pAnalysis);
+    m_pLeftDock = MakeDock(this, m_pLeftPane, "leftPaneDock", "");
+    addDockWidget(Qt::LeftDockWidgetArea, m_pLeftDock);
+
+    // The parameter list at the bottom.
+    m_pParams = new CParamListBar;
+    m_pParamsDock = MakeDock(this, m_pParams, "paramListDock", "");
+    addDockWidget(Qt::BottomDockWidgetArea, m_pParamsDock);
+
+    // The comment lists of the analysis bar, and its two editing commands.
+    m_comments.Load();
+    m_pAnalysis->SetComments(m_comments);
+    m_pAnalysis->SetCommandSink(command);
+
+    // Exams dragged from an exam tree are the view's; files from the desktop open as exams.
+    (new CExamDropTarget(m_pView))->Register(m_pView);
+    new CFileDropTarget(this, [this](const CString& strPath) { m_doc.OnOpenDocument(strPath); });
+}
+
+void CMainFrame::BuildBarCommands() {
+    CCommandMap& c = *m_pCommands;
+    auto toggle = [](QWidget* p) { p->setVisible(p->isHidden()); };
+    QAction* pColour = c.Add(ID_COLOUR_BAR, "Color Tool Bar", [this, toggle] { toggle(m_pColourBand); },
+                             [this](CCmdUI& ui) { ui.SetCheck(!m_pColourBand->isHidden()); });
+    QAction* pEcg = c.Add(ID_ECG_BAR, "ECG Tool Bar", [this, toggle] { toggle(m_pToolbarDock); },
+                          [this](CCmdUI& ui) { ui.SetCheck(!m_pToolbarDock->isHidden()); });
+    QAction* pSettings = c.Add(ID_SETTINGS, "Settings...", [this] { OnSettings(); });
+    QAction* pNormal = c.Add(ID_EDIT_NORMAL, "Editar Resultado Normal...", [this] { OnEditComments(true); });
+    QAction* pPredef = c.Add(ID_EDIT_PREDEF, "Editar Resultado Predefinido...", [this] { OnEditComments(false); });
+    c.Add(ID_APP_ABOUT, "About...", [this] {
+        CAboutDialog dlg(this);
+        dlg.exec();
+    });
+    // Fly-by help: the status bar names what a command does while the pointer is on it.
+    const std::pair<unsigned, const char*> tips[] = {
+        {COxuLindarView::ID_FILE_OPEN, "Open an existing record"},
+        {COxuLindarView::ID_FILE_SAVE_AS, "Save or export the current record"},
+        {COxuLindarView::ID_FILE_PRINT, "Print the current record"},
+        {COxuLindarView::ID_FILE_PRINT_PREVIEW, "Show the printed page"},
+        {COxuLindarDoc::ID_CLOSE, "Close the current record"},
+        {COxuLindarDoc::ID_CLOSE_ALL, "Close all records"},
+        {COxuLindarView::ID_LAYOUT_1, "One pane"},
+        {COxuLindarView::ID_LAYOUT_2, "Two panes"},
+        {COxuLindarView::ID_MEASURE, "Measure with the ruler"},
+        {COxuLindarView::ID_MAGNIFIER, "Magnify a part of the trace"},
+        {COxuLindarView::ID_PACEMAKER, "Show or hide the pacemaker marks"},
+        {ID_FULL_SCREEN, "Show the record on the whole screen"},
+        {ID_COLOUR_BAR, "Show or hide the colour bar"},
+        {ID_ECG_BAR, "Show or hide the ECG tool bar"},
+        {ID_SETTINGS, "Change the viewer's settings"},
+        {ID_APP_ABOUT, "Show the program's name and version"},
+        {ID_APP_EXIT, "Quit the program"},
+    };
+    for (auto [id, tip] : tips)
+        if (QAction* p = c.Action(id))
+            p->setStatusTip(tip);
+    // Without a tip the status bar shows the idle message.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& s) {
+        if (s.isEmpty())
+            statusBar()->showMessage("Ready");
+    });
+
+    for (QAction* pMenuAction : menuBar()->actions()) {
+        QMenu* pMenu = pMenuAction->menu();
+        if (!pMenu)
+            continue;
+        if (pMenu->title() == "&View") {
+            pMenu->addSeparator();
+            pMenu->addAction(pEcg);
+            pMenu->addAction(pColour);
+        } else if (pMenu->title() == "&Tools") {
+            pMenu->addAction(pSettings);
+            pMenu->addSeparator();
+            pMenu->addAction(pNormal);
+            pMenu->addAction(pPredef);
+        }
+    }
+
+    // The tool bar's buttons.
+    const unsigned buttons[] = {COxuLindarView::ID_FILE_OPEN, COxuLindarView::ID_FILE_SAVE_AS,
+                                COxuLindarView::ID_FILE_PRINT, 0, COxuLindarView::ID_LAYOUT_1,
+                                COxuLindarView::ID_LAYOUT_2, 0, COxuLindarView::ID_MEASURE,
+                                COxuLindarView::ID_MAGNIFIER, COxuLindarView::ID_PACEMAKER, 0,
+                                ID_FULL_SCREEN, ID_APP_ABOUT};
+    for (unsigned id : buttons) {
+        if (!id)
+            m_pToolBand->addSeparator();
+        else if (QAction* p = c.Action(id)) {
+            // The button shows the menu text without its shortcut.
+            p->setIconText(p->text().section('\t', 0, 0).remove('&').remove("..."));
+            m_pToolBand->addAction(p);
+        }
+    }
+    c.UpdateAll();
+}
+
+void CMainFrame::ShowBarsForFullScreen(bool bShow) {
+    for (QWidget* p : std::initializer_list<QWidget*>{statusBar(), m_pToolBand, m_pColourBand, m_pLeftDock,
+                                                      m_pToolbarDock, m_pParamsDock})
+        if (p)
+            p->setVisible(bShow);
+}
+
+void CMainFrame::UpdateIndicators() {
+    const unsigned nLights = LockLights();
+    for (int i = 0; i < 3; ++i)
+        if (m_pIndicators[i])
+            m_pIndicators[i]->setEnabled((nLights >> i) & 1u);
+}
+
+void CMainFrame::OnSettings() {
+    CLindarGraphWnd* pPane = m_pView->GetCurrentGraph();
+    if (!pPane)
+        pPane = m_pView->Pane(0);
+    CWavelin wavelin;
+    if (pPane && pPane->Control())
+        wavelin.Borrow(*pPane->Control());
+    CViewerIni ini("Lindar");
+    CLindarSettingsDialog dlg(wavelin, ini, this);
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    m_pView->m_nJpegSize = std::atoi(ini.GetString(kEkgView, "JPEG_SIZE", "3").c_str());
+    m_pView->ApplyCellSizes();
+    m_pView->m_nSaveComment = std::atoi(ini.GetString(kEkgView, "SAVE_COMMENT", "1").c_str());
+}
+
+void CMainFrame::OnEditComments(bool bNormal) {
+    m_comments.Load();
+    std::vector<CCommentEntry>& list = bNormal ? m_comments.m_normal : m_comments.m_predefined;
+    CCommentListDialog dlg(bNormal ? "Resultado Normal" : "Resultado Predefinido", bNormal ? "Nome" : "Grupo",
+                           bNormal ? "Texto" : QString::fromUtf8("Comentário"), list, this);
+    if (dlg.exec() == QDialog::Accepted) {
+        list = dlg.Rows();
+        if (!m_comments.Save()) {
+            platform::ShowMessage(LoadStr(IDS_SAVE_FAILED), platform::MB_ICONERROR);
+            m_comments.Load();
+        }
+    }
+    m_pAnalysis->SetComments(m_comments);
+}
+
+void CMainFrame::PlaceAtStart() {
+    const QScreen* pScreen = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize size = pScreen ? pScreen->geometry().size() : QSize(1024, 768);
+    move(0, 0);
+    resize(size.width(), size.height() + 20);
+}

@@ -1,0 +1,258 @@
+// Lindar's device commands over the real ECG control against the simulated cart and finder
+// devices of tools/devsim, all on 127.0.0.1: Record opens the new record, Monitoring locks the
+// display bars (or reports a cart that refuses), Order and Monitoring with two devices found
+// and none registered.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "ecg_control/wavelin_dispids.h"
+#include "lindar/displaybars.h"
+#include "lindar/examlist.h"
+#include "lindar/lindargraphwnd.h"
+#include "lindar/lindarstrings.h"
+#include "lindar/mainframe.h"
+#include "oxuctrl/oxuctrl.h"
+#include "oxuutil/inifile.h"
+#include "platform/dispatch.h"
+#include "testsupport/childprocess.h"
+#include "testsupport/testsupport.h"
+#include "viewers/common/devicedialogs.h"
+#include "viewers/common/orderdialogs.h"
+
+using testsupport::CChildProcess;
+
+namespace {
+
+const std::string kDevsim = std::string(SOURCE_ROOT) + "/tools/devsim/devsim.py";
+
+int FreePort(int type) {
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t n = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+class LindarDeviceE2E : public ::testing::Test {
+protected:
+    // The control reads its ports once, when its library loads: one set for the whole run.
+    static void SetUpTestSuite() {
+        s_nDevicePort = FreePort(SOCK_STREAM);
+        s_nMonitorPort = FreePort(SOCK_DGRAM);
+        s_nFinderPort = FreePort(SOCK_DGRAM);
+        ::setenv("CORVANE_EKG_DEVICE_PORT", std::to_string(s_nDevicePort).c_str(), 1);
+        ::setenv("CORVANE_EKG_MONITOR_PORT", std::to_string(s_nMonitorPort).c_str(), 1);
+        ::setenv("CORVANE_EKG_FINDER_PORT", std::to_string(s_nFinderPort).c_str(), 1);
+        ::setenv("CORVANE_EKG_FINDER_TARGET_PORT", std::to_string(FreePort(SOCK_DGRAM)).c_str(), 1);
+        ::setenv("CORVANE_DISCOVERY", "loopback", 1);
+        ::setenv("CORVANE_EKG_STATUS_MS", "1000", 1);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
+        frame = std::make_unique<CMainFrame>();
+        std::string strError;
+        ASSERT_TRUE(frame->Create(&strError)) << strError;
+        frame->resize(1024, 768);
+        frame->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        frame.reset();
+        cart.Kill();
+    }
+    void StartCart(std::vector<std::string> extra) {
+        std::vector<std::string> argv = {"/usr/bin/python3", kDevsim, "cart", "--port", std::to_string(s_nDevicePort),
+                                         "--monitor-port", std::to_string(s_nMonitorPort)};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(cart.Start(argv, dir / "cart.log"));
+        ASSERT_FALSE(cart.WaitForLine("LISTEN ", 20000).empty()) << cart.Output();
+    }
+    // Waits for a line of the cart while the program's events run (the link lives in them).
+    bool CartSaid(const std::string& strText) {
+        return QTest::qWaitFor([&] { return cart.Output().find(strText) != std::string::npos; }, 10000);
+    }
+    void Settings(const char* type, const char* address) {
+        CIniFile ini((dir / "home/Lindar/Lindar.ini").c_str());
+        ini.WriteString("EKG_VIEW", "EKG_CONFIG_IP_TYPE", type);
+        ini.WriteString("EKG_VIEW", "EKG_TERMINAL_IP", address);
+        ini.WriteString("EKG_VIEW", "EKG_REGISTERED_ID", "");
+    }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> v;
+        for (auto& c : notifier.calls) v.push_back(c.text);
+        return v;
+    }
+    COxuLindarView& View() { return *frame->View(); }
+    bool Locked() {
+        CToolbarBar* pTools = frame->ToolbarBar();
+        CColourBar* pColour = frame->ColourBar();
+        return !pTools->Format()->isEnabled() && !pColour->StyleList(0)->isEnabled() &&
+               !pColour->WidthList(2)->isEnabled();
+    }
+    // Two finder devices announce themselves to the control's finder; true when it lists both.
+    bool TwoDevicesFound() {
+        for (int i = 0; i < 2; ++i) {
+            const std::string strId = "CART" + std::to_string(i + 1);
+            if (!devices[i].Start({"/usr/bin/python3", kDevsim, "finder-device", "--port", "0", "--id", strId, "--text",
+                                   "Cart " + std::to_string(i + 1), "--ask", std::to_string(s_nFinderPort),
+                                   "--answer-port", std::to_string(s_nFinderPort), "--seconds", "20"},
+                                  dir / (strId + ".log")))
+                return false;
+        }
+        return QTest::qWaitFor(
+            [this] { return View().Pane(0)->Call(wavelin::DISPID_EKGGetConnectedEKGCnt).AsShort() == 2; }, 10000);
+    }
+
+    static inline int s_nDevicePort = 0, s_nMonitorPort = 0, s_nFinderPort = 0;
+    testsupport::CTempDir dir;
+    testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
+    testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
+    testsupport::CScriptedNotifier notifier;
+    CChildProcess cart;
+    CChildProcess devices[2];
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(LindarDeviceE2E, RecordOpensTheNewRecordInPaneZero) {
+    Settings("1", "127.0.0.1");
+    StartCart({"--rate-bpm", "75"});
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_RECORDING));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso !!!"}) << cart.Output();
+    CLindarGraphWnd* pPane = View().Pane(0);
+    ASSERT_NE(pPane->m_pExam, nullptr);
+    const std::string strPath = pPane->m_pExam->GetPath();
+    EXPECT_EQ(strPath.rfind(dir / "home/Lindar/PCData/", 0), 0u) << strPath;
+    EXPECT_EQ(pPane->Call(wavelin::DISPID_EKGGetPatientInfo, {short(0)}).AsText(), "CART-0042");
+    EXPECT_EQ(frame->Doc().List().GetSize(), 1);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Lindar - " + strPath);
+    EXPECT_FALSE(pPane->m_bRecording);
+}
+
+TEST_F(LindarDeviceE2E, MonitoringLocksTheBarsUntilItStops) {
+    Settings("1", "127.0.0.1");
+    StartCart({"--datagrams", "3000", "--rate", "100"});
+    EXPECT_FALSE(Locked());
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    CLindarGraphWnd* pPane = View().Pane(0);
+    EXPECT_TRUE(pPane->m_bMonitoring);
+    EXPECT_TRUE(Locked());
+    EXPECT_EQ(View().GetChType(), 0);
+    EXPECT_EQ(View().GetSpeed(), 2);
+    EXPECT_EQ(frame->ToolbarBar()->Format()->currentData().toInt(), 0);
+    EXPECT_TRUE(CartSaid("CMD 0 0\n")) << cart.Output();  // start monitoring
+    // The menu follows: no layout change, no measurement, no recording while monitoring.
+    EXPECT_FALSE(frame->Commands().Query(COxuLindarView::ID_LAYOUT_2).m_bEnabled);
+    EXPECT_FALSE(frame->Commands().Query(COxuLindarView::ID_MEASURE).m_bEnabled);
+    EXPECT_FALSE(frame->Commands().Query(COxuLindarView::ID_RECORDING).m_bEnabled);
+    EXPECT_TRUE(frame->Commands().Query(COxuLindarView::ID_MONITORING).m_bChecked);
+    QTest::qWait(1500);
+    EXPECT_TRUE(Messages().empty()) << Messages().front();
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    EXPECT_FALSE(pPane->m_bMonitoring);
+    EXPECT_FALSE(Locked());
+    EXPECT_TRUE(CartSaid("CMD 0 1\n")) << cart.Output();  // stop
+}
+
+TEST_F(LindarDeviceE2E, ARecordingThatCannotConnectOpensNothing) {
+    Settings("1", "127.0.0.1");  // nobody listens on the device port
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_RECORDING));
+    EXPECT_FALSE(Messages().empty());
+    EXPECT_EQ(frame->Doc().List().GetSize(), 0);
+    EXPECT_EQ(View().Pane(0)->m_pExam, nullptr);
+    EXPECT_FALSE(View().Pane(0)->m_bRecording);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Lindar - Vazio");
+}
+
+TEST_F(LindarDeviceE2E, ABadSignalStopsMonitoring) {
+    Settings("1", "127.0.0.1");
+    StartCart({"--datagrams", "200", "--rate", "100", "--bad-at", "20"});
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !notifier.calls.empty(); }, 15000)) << cart.Output();
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_BAD_SIGNAL)});
+    EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
+    EXPECT_TRUE(CartSaid("CMD 0 1\n")) << cart.Output();  // stopped
+}
+
+TEST_F(LindarDeviceE2E, ACartThatRefusesGivesMonitoringFailed) {
+    Settings("1", "127.0.0.1");  // nobody listens on the device port
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !notifier.calls.empty(); }, 15000));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Monitoring Failed!!!"});
+    EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
+    EXPECT_FALSE(Locked());
+}
+
+TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
+    Settings("0", "");
+    ASSERT_TRUE(TwoDevicesFound()) << devices[0].Output() << devices[1].Output();
+    // Order does not choose: the address is invalid.
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_ORDER));
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_BAD_IP)});
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // Monitoring asks which device; cancelled, nothing is registered.
+    notifier.calls.clear();
+    QStringList listed;
+    QTimer::singleShot(0, [&listed] {
+        QTest::qWaitFor([] { return qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget()); }, 5000);
+        auto* pDlg = qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget());
+        if (!pDlg)
+            return;
+        auto* pList = pDlg->findChild<CExComboBox*>("4105");
+        for (int i = 0; i < pList->count(); ++i) listed << pList->itemText(i);
+        pDlg->reject();
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    EXPECT_EQ(listed.size(), 3) << listed.join("|").toStdString();
+    EXPECT_EQ(listed.value(0), "NONE");
+    EXPECT_TRUE(listed.contains("127.0.0.1:CART1:Cart 1")) << listed.join("|").toStdString();
+    EXPECT_TRUE(listed.contains("127.0.0.1:CART2:Cart 2")) << listed.join("|").toStdString();
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Not Registered equipment"});
+    EXPECT_FALSE(View().Pane(0)->m_bMonitoring);
+
+    // Chosen in the dialog, the device is registered and monitored (no cart listens here).
+    notifier.calls.clear();
+    QTimer::singleShot(0, [] {
+        QTest::qWaitFor([] { return qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget()); }, 5000);
+        if (auto* pDlg = qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget())) {
+            auto* pList = pDlg->findChild<CExComboBox*>("4105");
+            pList->setCurrentIndex(pList->findText("127.0.0.1:CART1:Cart 1"));
+            pDlg->accept();
+        }
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    CIniFile ini((dir / "home/Lindar/Lindar.ini").c_str());
+    EXPECT_EQ(ini.GetString("EKG_VIEW", "EKG_REGISTERED_ID", ""), "CART1");
+    EXPECT_EQ(ini.GetString("EKG_VIEW", "EKG_TERMINAL_IP", ""), "127.0.0.1");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !notifier.calls.empty(); }, 15000));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Monitoring Failed!!!"});
+
+    // With one of them registered, Order opens the order dialog.
+    CIniFile((dir / "home/Lindar/Lindar.ini").c_str()).WriteString("EKG_VIEW", "EKG_REGISTERED_ID", "CART2");
+    notifier.calls.clear();
+    bool bOrder = false;
+    QTimer::singleShot(0, [&bOrder] {
+        QTest::qWaitFor([] { return qobject_cast<COrderDialog*>(QApplication::activeModalWidget()); }, 5000);
+        if (auto* pDlg = qobject_cast<COrderDialog*>(QApplication::activeModalWidget())) {
+            bOrder = true;
+            pDlg->reject();
+        }
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_ORDER));
+    EXPECT_TRUE(bOrder);
+    EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// Lindar's Print through the shared print dialog, as a user answers it, to the default PDF
+// queue of a private CUPS server: the printed files are judged by pdfinfo and pdftotext.
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "ecg_control/wavelin_dispids.h"
+#include "lindar/lindargraphwnd.h"
+#include "lindar/mainframe.h"
+#include "oxuctrl/oxuctrl.h"
+#include "platform/dispatch.h"
+#include "testsupport/cupspeer.h"
+#include "testsupport/testsupport.h"
+#include "viewers/common/printdialogs.h"
+
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+namespace {
+
+// What the user saw in the print dialog before answering it.
+struct CSeen {
+    bool bShown = false;
+    QString printer;
+    std::vector<bool> flags;
+};
+
+// Answers the next print dialog: the copies typed in, then OK (or Cancel).
+void AnswerPrintDialog(CSeen& seen, const QString& copies, bool bOk) {
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &seen, copies, bOk] {
+        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+        if (!pDlg || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        seen.bShown = true;
+        seen.printer = pDlg->findChild<CExComboBox*>("1139")->currentText();
+        for (const char* id : {"1060", "1061", "1062", "1063"})
+            seen.flags.push_back(pDlg->findChild<QCheckBox*>(id)->isChecked());
+        pDlg->findChild<CExEdit*>("1154")->setText(copies);
+        pDlg->findChild<QPushButton*>(bOk ? "1" : "2")->click();
+    });
+    pTimer->start();
+}
+
+class LindarPrintPeer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        int nStatus = -1;
+        // A record of clean beats (noise would make every page slow to render).
+        RunCommand(std::string(PYTHON_EXE " " ECGSYNTH_SCRIPT " ") + ShellQuote(dir / "synth.ekg") + " --rate 72",
+                   &nStatus);
+        ASSERT_EQ(nStatus, 0);
+        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
+        ASSERT_TRUE(cups.Start()) << cups.Error();
+        ASSERT_TRUE(cups.AddPdfQueue("LindarPdf")) << cups.Error();
+        ASSERT_TRUE(cups.SetDefault("LindarPdf")) << cups.Error();
+        frame = std::make_unique<CMainFrame>();
+        std::string strError;
+        ASSERT_TRUE(frame->Create(&strError)) << strError;
+        frame->resize(1024, 768);
+        frame->show();
+        QApplication::processEvents();
+    }
+    // Opens the record and names its patient as the patient bar would.
+    void OpenNamed() {
+        ASSERT_TRUE(frame->Doc().OpenExam(dir / "synth.ekg", 0));
+        frame->View()->Pane(0)->Call(wavelin::DISPID_EKGSetPatientInfo, {short(1), CString("Maria Oliveira")});
+    }
+    static std::string Text(const std::string& pdf) { return RunCommand("pdftotext " + ShellQuote(pdf) + " -"); }
+
+    testsupport::CTempDir dir;
+    testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
+    testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
+    testsupport::CScriptedNotifier notifier;
+    testsupport::CCupsPeer cups;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(LindarPrintPeer, ThreeCopiesPrintWithThePrintFlagsAfterAnExport) {
+    OpenNamed();
+    COxuLindarView& view = *frame->View();
+    // An export without interpretation, measurements, comment and pacemaker marks.
+    view.m_exportFlags = {0, 0, 0, 0};
+    ASSERT_EQ(view.SaveAsPath(dir / "export.pdf"), 1);
+    const std::string exported = Text(dir / "export.pdf");
+    EXPECT_EQ(exported.find("Analysis Result"), std::string::npos) << exported;
+    EXPECT_EQ(exported.find("Heart Rate"), std::string::npos) << exported;
+
+    CSeen seen;
+    AnswerPrintDialog(seen, "3", true);
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    ASSERT_TRUE(seen.bShown);
+    EXPECT_EQ(seen.printer, "LindarPdf");  // the default queue, preselected
+    EXPECT_EQ(seen.flags, std::vector<bool>(4, true));
+    EXPECT_EQ(view.m_print.nCopies, 3);
+    EXPECT_EQ(view.m_print.strPrinter, "LindarPdf");
+
+    ASSERT_FALSE(cups.WaitForOutput(60000, 3).empty()) << cups.Log();
+    const std::vector<std::string> files = cups.OutputFiles();
+    ASSERT_EQ(files.size(), 3u);
+    for (const std::string& pdf : files) {
+        const std::string info = RunCommand("pdfinfo " + ShellQuote(pdf));
+        EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+        const std::string text = Text(pdf);
+        for (const char* want : {"*** Analysis Result ***", "Heart Rate : ", "*** Doctor's Comment ***",
+                                 "Maria Oliveira"})
+            EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+    }
+}
+
+TEST_F(LindarPrintPeer, CancelPrintsNothing) {
+    OpenNamed();
+    CSeen seen;
+    AnswerPrintDialog(seen, "2", false);
+    frame->View()->OnFilePrint();
+    ASSERT_TRUE(seen.bShown);
+    EXPECT_EQ(frame->View()->m_print.nCopies, 1);
+    QTest::qWait(1500);
+    EXPECT_TRUE(cups.OutputFiles().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The preview's print button (its result 1) runs Print: the dialog, then the page.
+TEST_F(LindarPrintPeer, ThePreviewsPrintButtonPrints) {
+    OpenNamed();
+    bool bPreview = false;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bPreview] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        auto* pDlg = qobject_cast<QDialog*>(pModal);
+        if (!pDlg || qobject_cast<CEkgPrintDialog*>(pModal) || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        bPreview = true;
+        pDlg->accept();
+    });
+    pTimer->start();
+    CSeen seen;
+    AnswerPrintDialog(seen, "1", true);
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT_PREVIEW));
+    EXPECT_TRUE(bPreview);
+    ASSERT_TRUE(seen.bShown);
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    EXPECT_NE(Text(pdf).find("Maria Oliveira"), std::string::npos);
+    EXPECT_EQ(cups.OutputFiles().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+int CountLines(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// A queue that refuses the first copy gets no second: 3 copies ask the print system as
+// often as 1 copy does.
+TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
+    ASSERT_TRUE(cups.AddRejectingQueue("Refuser")) << cups.Error();
+    OpenNamed();
+    auto printTo = [this](const char* copies) {
+        auto* pTimer = new QTimer;
+        pTimer->setInterval(20);
+        QObject::connect(pTimer, &QTimer::timeout, [pTimer, copies] {
+            auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+            if (!pDlg || !pDlg->isVisible())
+                return;
+            pTimer->stop();
+            pTimer->deleteLater();
+            auto* pList = pDlg->findChild<CExComboBox*>("1139");
+            pList->setCurrentIndex(pList->findText("Refuser"));
+            pDlg->findChild<CExEdit*>("1154")->setText(copies);
+            pDlg->findChild<QPushButton*>("1")->click();
+        });
+        pTimer->start();
+        frame->View()->OnFilePrint();
+        QTest::qWait(500);
+        return CountLines(testsupport::ReadFile(cups.Folder() + "/log/access_log"), "/printers/Refuser");
+    };
+    const int nOne = printTo("1");
+    ASSERT_GT(nOne, 0) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
+    const int nThree = printTo("3");
+    EXPECT_EQ(nThree, 2 * nOne) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
+    EXPECT_EQ(frame->View()->m_print.nCopies, 3);
+    EXPECT_TRUE(cups.OutputFiles().empty());
+}
+
+}  // namespace
