@@ -1,10 +1,8 @@
 // Pulmetra as a new user starts it (empty XDG folders, no control registry) under a real X
 // server: the window's name (xwininfo), the INI defaults, the hand-over of a second start,
 // raw frames, the exit on SIGTERM without a sanitizer report, and a killed first instance.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -22,61 +20,15 @@
 #include "platform/folders.h"
 #include "platform/settings.h"
 #include "testsupport/qtapp.h"
+#include "testsupport/childprocess.h"
 #include "testsupport/testsupport.h"
+#include "testsupport/xvfb.h"
 
 using testsupport::CTempDir;
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
 namespace {
-
-// A child in its own process group, killed with its group when the object goes.
-class CChild {
-public:
-    CChild(const std::vector<std::string>& argv, const std::string& strLog) {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setpgid(0, 0);
-            const int fd = open(strLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int nul = open("/dev/null", O_RDONLY);
-            dup2(nul, 0);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-    }
-    ~CChild() {
-        if (m_pid > 0) {
-            kill(-m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    // The exit status, or -1 when it did not end within the time.
-    int Wait(int nMs) {
-        for (int t = 0; t < nMs; t += 20) {
-            int st = 0;
-            if (waitpid(m_pid, &st, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-    void Signal(int n) {
-        if (m_pid > 0)
-            kill(m_pid, n);
-    }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
-};
 
 class PulmetraE2E : public ::testing::Test {
 protected:
@@ -87,30 +39,8 @@ protected:
         RunCommand(std::string(PYTHON_EXE " " SPIRO_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"),
                    &nStatus);
         ASSERT_EQ(nStatus, 0);
-        // The X server, on a display number it picks itself; it does not reset when its
-        // last client goes (a client connecting then would be refused).
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        xvfb = fork();
-        if (xvfb == 0) {
-            setpgid(0, 0);
-            dup2(fds[1], 1);
-            const int nul = open("/dev/null", O_RDWR);
-            dup2(nul, 0);
-            dup2(nul, 2);
-            const std::string strFd = "1";
-            execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-screen", "0", "1280x1024x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string strNum;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n')
-            strNum += c;
-        close(fds[0]);
-        ASSERT_FALSE(strNum.empty()) << "Xvfb did not start";
-        display = ":" + strNum;
+        ASSERT_TRUE(xvfb.Start()) << "Xvfb did not start";
+        display = xvfb.Display();
         env.emplace_back("DISPLAY", display.c_str());
         env.emplace_back("QT_QPA_PLATFORM", "xcb");
         env.emplace_back("XDG_CONFIG_HOME", (dir / "cfg").c_str());
@@ -122,13 +52,7 @@ protected:
         env.emplace_back("CORVANE_HOME", (dir / "home").c_str());
         env.emplace_back("LSAN_OPTIONS", "suppressions=" LSAN_SUPP);
     }
-    void TearDown() override {
-        if (xvfb > 0) {
-            kill(-xvfb, SIGTERM);
-            waitpid(xvfb, nullptr, 0);
-        }
-    }
-    std::string Tree() { return RunCommand("xwininfo -display " + display + " -root -tree 2>&1"); }
+    std::string Tree() { return xvfb.Tree(); }
     int CountTitles() {
         const std::string t = Tree();
         int n = 0;
@@ -137,24 +61,18 @@ protected:
             ++n;
         return n;
     }
-    // Waits until a window of this name exists.
-    bool WaitTitle(const std::string& strTitle, int nMs = 45000) {
-        for (int t = 0; t < nMs; t += 100) {
-            if (Tree().find("\"" + strTitle + "\"") != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-    std::unique_ptr<CChild> Start(std::vector<std::string> args, const std::string& strLog) {
+    bool WaitTitle(const std::string& strTitle, int nMs = 45000) { return xvfb.WaitForWindow(strTitle, nMs); }
+    std::unique_ptr<testsupport::CChildProcess> Start(std::vector<std::string> args, const std::string& strLog) {
         args.insert(args.begin(), PULMETRA_PATH);
-        return std::make_unique<CChild>(args, dir / strLog);
+        auto p = std::make_unique<testsupport::CChildProcess>();
+        EXPECT_TRUE(p->Start(args, dir / strLog));
+        return p;
     }
     std::string Fx(const char* n) { return dir / ("fx/" + std::string(n)); }
     static void Settle(int ms = 700) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     CTempDir dir;
-    pid_t xvfb = -1;
+    testsupport::CXvfb xvfb;
     std::string display;
     std::list<testsupport::CEnvScope> env;
 };
@@ -308,8 +226,9 @@ TEST_F(PulmetraE2E, ATestTheServerLibraryReceivedOpensFromItsInstanceRow) {
 
 TEST_F(PulmetraE2E, AMinimisedWindowComesBackForAForwardedFile) {
     // The window manager with the system's data folders (its themes).
-    CChild wm({"/usr/bin/env", "XDG_DATA_DIRS=/usr/local/share:/usr/share", "/usr/bin/openbox"},
-              dir / "openbox.log");
+    testsupport::CChildProcess wm;
+    ASSERT_TRUE(wm.Start({"/usr/bin/openbox"}, dir / "openbox.log",
+                         {"XDG_DATA_DIRS=/usr/local/share:/usr/share"}));
     Settle(1000);
     auto first = Start({Fx("spiro_t1_f0.fvc")}, "first.log");
     ASSERT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t1_f0.fvc]")) << Read(dir / "first.log");
