@@ -16,7 +16,7 @@
 #include "ecg_control/wavelin_dispids.h"
 #include "lindar/comments.h"
 #include "oxuctrl/oxuctrl.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindarbitmaps.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"

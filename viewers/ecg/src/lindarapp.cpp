@@ -1,13 +1,9 @@
 #include "lindar/lindarapp.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "lindar/lindarstrings.h"
 #include "lindar/mainframe.h"
@@ -15,6 +11,7 @@
 #include "platform/folders.h"
 #include "platform/notifier.h"
 #include "viewers/common/smallwindows.h"
+#include "viewerapp.h"
 
 using namespace lindar;
 
@@ -31,40 +28,13 @@ BOOL CLindarApp::Login(const CString&, const CString&) {
     return TRUE;
 }
 
-namespace {
-std::string DataHome() {
-    const char* p = std::getenv("XDG_DATA_HOME");
-    if (p && *p)
-        return std::string(p) + "/";
-    const char* h = std::getenv("HOME");
-    return std::string(h ? h : "") + "/.local/share/";
-}
-
-void WriteIfMissing(const std::string& strDir, const std::string& strName, const std::string& strText) {
-    const std::string strPath = strDir + strName;
-    if (access(strPath.c_str(), F_OK) == 0 || !platform::MakeDirs(strDir))
-        return;
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
-    out << strText;
-}
-
-int g_signalPipe[2] = {-1, -1};
-bool g_bQuitRequested = false;
-
-extern "C" void OnQuitSignal(int) {
-    const char c = 1;
-    if (g_signalPipe[1] >= 0)
-        (void)!write(g_signalPipe[1], &c, 1);
-}
-}  // namespace
-
 void CLindarApp::RegisterShellFileTypes() {
-    const std::string strData = DataHome();
+    const std::string strData = viewerapp::DataHome();
     const std::string strExe = platform::ProgramPath();
-    WriteIfMissing(strData + "applications/", "corvane-lindar.desktop",
+    viewerapp::WriteIfMissing(strData + "applications/", "corvane-lindar.desktop",
                    "[Desktop Entry]\nType=Application\nName=Lindar\nComment=Lindar Document\n"
                    "Exec=\"" + strExe + "\" %f\nMimeType=application/x-lindar-document;\nTerminal=false\n");
-    WriteIfMissing(strData + "mime/packages/", "corvane-lindar.xml",
+    viewerapp::WriteIfMissing(strData + "mime/packages/", "corvane-lindar.xml",
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
                    "  <mime-type type=\"application/x-lindar-document\">\n"
@@ -75,32 +45,17 @@ void CLindarApp::RegisterShellFileTypes() {
 }
 
 void CLindarApp::InstallQuitSignals() {
-    if (g_signalPipe[0] >= 0 || pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* pNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(pNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
-        char buf[16];
-        while (read(g_signalPipe[0], buf, sizeof buf) > 0) {
-        }
-        g_bQuitRequested = true;
-        QCoreApplication::exit(0);
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnQuitSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
+    viewerapp::InstallQuitSignals();
 }
 
 bool CLindarApp::QuitRequested() {
-    return g_bQuitRequested;
+    return viewerapp::QuitRequested();
 }
 
 namespace {
 // The splash, modal over the frame; it closes itself after its time or on a click.
 void ShowSplash(QWidget* pParent) {
-    if (g_bQuitRequested)
+    if (viewerapp::QuitRequested())
         return;
     CSplashDialog splash(pParent);
     splash.exec();

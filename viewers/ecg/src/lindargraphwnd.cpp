@@ -3,7 +3,7 @@
 #include <QResizeEvent>
 
 #include "ecg_control/wavelin_dispids.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"

@@ -13,7 +13,7 @@
 
 #include "acq_server/dicom/ekgdicomexport.h"
 #include "ecg_control/wavelin_dispids.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindardoc.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "ecg_control/wavelin_dispids.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"

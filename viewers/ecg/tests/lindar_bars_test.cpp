@@ -30,7 +30,7 @@
 #include "lindar/analysisbar.h"
 #include "lindar/comments.h"
 #include "lindar/droptargets.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/leftpane.h"
 #include "lindar/lindarapp.h"
 #include "lindar/lindargraphwnd.h"

@@ -15,7 +15,7 @@
 
 #include "ecg_control/wavelin_dispids.h"
 #include "lindar/displaybars.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
 #include "lindar/mainframe.h"

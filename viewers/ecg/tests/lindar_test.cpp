@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "ecg_control/wavelin_dispids.h"
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 #include "lindar/lindarapp.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"

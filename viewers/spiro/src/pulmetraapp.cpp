@@ -3,14 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSocketNotifier>
-#include <csignal>
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <fstream>
 
 #include "oxuutil/singleinstanceserver.h"
 #include "platform/folders.h"
@@ -18,6 +13,7 @@
 #include "pulmetra/appstrings.h"
 #include "pulmetra/mainframe.h"
 #include "viewers/common/smallwindows.h"
+#include "viewerapp.h"
 
 using namespace pulmetra;
 
@@ -27,40 +23,13 @@ constexpr const char* kMimeFile = "corvane-pulmetra.xml";
 constexpr const char* kMimeType = "application/x-pulmetra-document";
 const char* const kExtensions[] = {"fvc", "svc", "mvv"};
 
-std::string DataHome() {
-    const char* p = std::getenv("XDG_DATA_HOME");
-    if (p && *p)
-        return std::string(p) + "/";
-    const char* h = std::getenv("HOME");
-    return std::string(h ? h : "") + "/.local/share/";
-}
-
 std::vector<std::string> DataDirs() {
-    std::vector<std::string> dirs{DataHome()};
+    std::vector<std::string> dirs{viewerapp::DataHome()};
     const char* p = std::getenv("XDG_DATA_DIRS");
     const QString s = QString::fromLocal8Bit(p && *p ? p : "/usr/local/share:/usr/share");
     for (const QString& d : s.split(':', Qt::SkipEmptyParts))
         dirs.push_back(d.toStdString() + "/");
     return dirs;
-}
-
-void WriteIfMissing(const std::string& strDir, const std::string& strName,
-                    const std::string& strText) {
-    const std::string strPath = strDir + strName;
-    if (access(strPath.c_str(), F_OK) == 0 || !platform::MakeDirs(strDir))
-        return;
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
-    out << strText;
-}
-
-std::atomic<bool> g_bQuit{false};
-int g_signalPipe[2] = {-1, -1};
-
-extern "C" void OnQuitSignal(int) {
-    g_bQuit = true;
-    const char c = 1;
-    if (g_signalPipe[1] >= 0)
-        (void)!write(g_signalPipe[1], &c, 1);
 }
 }  // namespace
 
@@ -119,9 +88,9 @@ std::vector<CString> CPulmetraApp::ClaimedExtensions() {
 }
 
 void CPulmetraApp::RegisterShellFileTypes() {
-    const std::string strData = DataHome();
+    const std::string strData = viewerapp::DataHome();
     const std::string strExe = platform::ProgramPath();
-    WriteIfMissing(strData + "applications/", kDesktopFile,
+    viewerapp::WriteIfMissing(strData + "applications/", kDesktopFile,
                    "[Desktop Entry]\nType=Application\nName=Pulmetra\nComment=Documento Pulmetra\n"
                    "Exec=\"" +
                        strExe + "\" %f\nMimeType=" + kMimeType + ";\nTerminal=false\n");
@@ -132,7 +101,7 @@ void CPulmetraApp::RegisterShellFileTypes() {
             strGlobs += std::string("    <glob pattern=\"*.") + pszExt + "\"/>\n";
     if (strGlobs.empty())
         return;
-    WriteIfMissing(strData + "mime/packages/", kMimeFile,
+    viewerapp::WriteIfMissing(strData + "mime/packages/", kMimeFile,
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
                    "  <mime-type type=\"" +
@@ -145,26 +114,11 @@ void CPulmetraApp::RegisterShellFileTypes() {
 }
 
 void CPulmetraApp::InstallQuitSignals() {
-    if (g_signalPipe[0] >= 0 || pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* pNotifier =
-        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(pNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
-        char buf[16];
-        while (read(g_signalPipe[0], buf, sizeof buf) > 0) {
-        }
-        QCoreApplication::exit(0);
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnQuitSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
+    viewerapp::InstallQuitSignals();
 }
 
 bool CPulmetraApp::QuitRequested() {
-    return g_bQuit;
+    return viewerapp::QuitRequested();
 }
 
 BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) {

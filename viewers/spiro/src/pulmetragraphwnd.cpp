@@ -6,7 +6,7 @@
 
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
-#include "pulmetra/examlist.h"
+#include "viewers/common/examlist.h"
 
 using namespace pulmetra;
 

@@ -15,7 +15,7 @@
 #include "oxuutil/inifile.h"
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
-#include "pulmetra/examlist.h"
+#include "viewers/common/examlist.h"
 #include "pulmetra/pulmetradoc.h"
 #include "pulmetra/pulmetragraphwnd.h"
 #include "pulmetra/bars/resulttext.h"

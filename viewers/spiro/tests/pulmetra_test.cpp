@@ -30,7 +30,7 @@
 #include "pulmetra/bars/pulmetradialogs.h"
 #include "pulmetra/bars/resultbar.h"
 #include "pulmetra/framebars.h"
-#include "pulmetra/examlist.h"
+#include "viewers/common/examlist.h"
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"

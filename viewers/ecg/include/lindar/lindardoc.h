@@ -2,7 +2,7 @@
 // The one document of Lindar: the list of open exams.
 #include <functional>
 
-#include "lindar/examlist.h"
+#include "viewers/common/examlist.h"
 
 class COxuLindarView;
 

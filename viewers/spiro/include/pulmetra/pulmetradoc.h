@@ -3,7 +3,7 @@
 // writes the file-server and cache defaults of "SPIRO_VIEW".
 #include <functional>
 
-#include "pulmetra/examlist.h"
+#include "viewers/common/examlist.h"
 
 class COxuPulmetraView;
 

@@ -1,7 +1,11 @@
-#include "pulmetra/examlist.h"
+#include "viewers/common/examlist.h"
 
 #include <algorithm>
 #include <filesystem>
+
+CString CExamItem::GetTitle() const {
+    return m_nValid ? m_strPath : CString("Empty");
+}
 
 CString CExamItem::GetDisplayName() const {
     if (!m_nValid)
@@ -16,29 +20,30 @@ int CExamList::Add(CExamItem* pItem) {
         int nGrow = m_nGrowBy;
         if (nGrow <= 0)
             nGrow = std::clamp(m_nSize / 8, 4, 1024);
-        m_slots.resize(static_cast<std::size_t>(std::max(GetCapacity() + nGrow, nNeeded)), nullptr);
+        const int nNew = std::max(GetCapacity() + nGrow, nNeeded);
+        m_slots.resize(static_cast<std::size_t>(nNew), nullptr);
     }
     m_slots[m_nSize] = pItem;
     return m_nSize++;
 }
 
 void CExamList::RemoveAll() {
-    for (int i = 0; i < m_nSize; ++i)
-        delete m_slots[i];
+    for (int i = 0; i < m_nSize; ++i) delete m_slots[i];
     m_slots.clear();
     m_slots.shrink_to_fit();
     m_nSize = 0;
 }
 
-void CExamList::Remove(CExamItem* pItem) {
+BOOL CExamList::Remove(CExamItem* pItem) {
     for (int i = 0; i < m_nSize; ++i) {
         if (m_slots[i] == pItem) {
             delete pItem;
             std::move(m_slots.begin() + i + 1, m_slots.begin() + m_nSize, m_slots.begin() + i);
             m_slots[--m_nSize] = nullptr;
-            return;
+            break;
         }
     }
+    return TRUE;
 }
 
 namespace {

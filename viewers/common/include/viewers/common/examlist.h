@@ -1,5 +1,5 @@
 #pragma once
-// The open spirometry exams: one item per test file, owned by the list.
+// The open exams of a viewer: one item per record or test file, owned by the list.
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -7,8 +7,12 @@
 class CExamItem {
 public:
     virtual ~CExamItem() = default;
+    // The full path, or "Empty" for an item without one.
+    virtual CString GetTitle() const;
     // "[name]" of the path's file name, or "Empty".
     virtual CString GetDisplayName() const;
+    virtual int GetTag() const { return m_nTag; }
+    virtual void SetTag(int n) { m_nTag = n; }
     virtual int IsValid() const { return m_nValid; }
     virtual void SetValid(int n) { m_nValid = n; }
     virtual CString GetPath() const { return m_strPath; }
@@ -16,6 +20,7 @@ public:
 
 private:
     int m_nValid = 0;
+    int m_nTag = 0;
     CString m_strPath;
 };
 
@@ -34,10 +39,10 @@ public:
     int Add(CExamItem* pItem);
     void SetGrowBy(int n) { m_nGrowBy = n; }
     void RemoveAll();
-    // Deletes the item held in the list and closes the gap.
-    void Remove(CExamItem* pItem);
-    // The first valid item whose path names the same file ("./a.fvc" and a link to it are
-    // one file; "A.fvc" and "a.fvc" are two on Linux).
+    // Deletes the item held in the list and closes the gap; TRUE in every case.
+    BOOL Remove(CExamItem* pItem);
+    // The first valid item whose path names the same file. Files, not letter case: on
+    // Linux "A.fvc" and "a.fvc" are two records; "./a.ekg" and a link to it are one.
     CExamItem* FindByPath(const CString& strPath) const;
 
 private:

@@ -1,0 +1,18 @@
+#pragma once
+// Start-up pieces both viewers' applications share: the user's data folder for the desktop
+// entry and MIME globs, files written only when missing, and SIGTERM/SIGINT ending the
+// program as Exit does.
+#include <string>
+
+namespace viewerapp {
+
+// $XDG_DATA_HOME, or ~/.local/share, with a trailing '/'.
+std::string DataHome();
+// Writes strText to strDir + strName unless that file exists (the folder is made first).
+void WriteIfMissing(const std::string& strDir, const std::string& strName, const std::string& strText);
+// After this, SIGTERM and SIGINT end the event loop with 0; QuitRequested tells from the
+// signal on, also before the loop runs (a start-up step can then skip its modal dialog).
+void InstallQuitSignals();
+bool QuitRequested();
+
+}  // namespace viewerapp
