@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "oxuutil/singleinstancelock.h"
+#include "oxuutil/wincmdlineinfo.h"
 #include "platform/folders.h"
 
 namespace viewerapp {
@@ -61,6 +63,17 @@ void InstallQuitSignals() {
 
 bool QuitRequested() {
     return g_bQuit;
+}
+
+void ForwardToFirstInstance(const CSingleInstanceLock& lock, const std::vector<CString>& args) {
+    CWinCmdLineInfo cmd;
+    cmd.ParseCommandLine(args);
+    const CString strSid = cmd.GetParam("sid");
+    const CString strFile = cmd.GetParam(0);
+    if (!strSid.empty())
+        lock.ProcessCommandLine(strSid.c_str(), COPY_SID);
+    if (!strFile.empty())
+        lock.ProcessCommandLine(strFile.c_str(), COPY_FILE);
 }
 
 }  // namespace viewerapp

@@ -3,6 +3,11 @@
 // entry and MIME globs, files written only when missing, and SIGTERM/SIGINT ending the
 // program as Exit does.
 #include <string>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+class CSingleInstanceLock;
 
 namespace viewerapp {
 
@@ -14,5 +19,10 @@ void WriteIfMissing(const std::string& strDir, const std::string& strName, const
 // signal on, also before the loop runs (a start-up step can then skip its modal dialog).
 void InstallQuitSignals();
 bool QuitRequested();
+
+// What a second start of a viewer does: hands "-sid ID" (code 28) and the file named on its
+// command line (code 30) to the first instance through its lock.
+enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
+void ForwardToFirstInstance(const CSingleInstanceLock& lock, const std::vector<CString>& args);
 
 }  // namespace viewerapp

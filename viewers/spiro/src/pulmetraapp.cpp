@@ -125,14 +125,7 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
     // Sockets, OLE and the automation server have no counterpart here.
     if (!m_lock.Lock()) {
         m_bSecond = true;
-        CWinCmdLineInfo cmd;
-        cmd.ParseCommandLine(args);
-        const CString strSid = cmd.GetParam("sid");
-        const CString strFile = cmd.GetParam(0);
-        if (!strSid.empty())
-            m_lock.ProcessCommandLine(strSid.c_str(), CMainFrame::COPY_SID);
-        if (!strFile.empty())
-            m_lock.ProcessCommandLine(strFile.c_str(), CMainFrame::COPY_FILE);
+        viewerapp::ForwardToFirstInstance(m_lock, args);
         return FALSE;
     }
     RegisterShellFileTypes();

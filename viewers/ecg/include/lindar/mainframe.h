@@ -9,6 +9,7 @@
 #include "lindar/lindardoc.h"
 #include "lindar/lindarview.h"
 #include "recentfiles.h"
+#include "viewerapp.h"
 
 class CAnalysisBar;
 class CPatientBar;
@@ -28,7 +29,7 @@ public:
         ID_FULL_SCREEN = 32812, ID_RUN_UPGRADE = 32814, ID_REFRESH = 32799,
         ID_EDIT_NORMAL = 32798, ID_EDIT_PREDEF = 32802, ID_DISABLED_3 = 32803,
     };
-    enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
+    enum : DWORD { COPY_SID = viewerapp::COPY_SID, COPY_FILE = viewerapp::COPY_FILE };
 
     CMainFrame();
     ~CMainFrame() override;

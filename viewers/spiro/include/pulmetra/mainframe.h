@@ -9,6 +9,7 @@
 #include "cmdmap.h"
 #include "pulmetra/pulmetradoc.h"
 #include "pulmetra/pulmetraview.h"
+#include "viewerapp.h"
 
 class QToolBar;
 class QDockWidget;
@@ -22,7 +23,7 @@ public:
         ID_LOGIN = 32787,
         ID_SHOW_BARS = 32796,
     };
-    enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
+    enum : DWORD { COPY_SID = viewerapp::COPY_SID, COPY_FILE = viewerapp::COPY_FILE };
     static constexpr const char* kClassName = "PulmetraFrame";
 
     CMainFrame();
