@@ -172,29 +172,22 @@ void CPacketFileHandler::OnFinish(CDeviceLink& link) {
         Log("SendControlInfo2 TzFileError");
         return;
     }
-    // Reply 6 means the file lies whole in its place.
-    if (!m_file.Commit()) {
+    // Reply 6 means the file lies whole in its place (never over another file) and is kept.
+    const BOOL bPlaced = m_file.CommitFree();
+    CStoredRecord record;
+    record.m_nKind = m_target.m_nKind;
+    record.m_strPatientID = m_target.m_strPatientID;
+    record.m_strPath = bPlaced ? CString(m_file.Target()) : m_target.m_strPath;
+    record.m_bSame = m_file.IsSame();
+    m_target = acq::CPacketTarget();
+    if (!bPlaced || !m_context.Take(record)) {
         link.SendReply(acq::kReplyRefused, 0);
-        Log(Format("SendControlInfo2 TzFileError: %s", m_target.m_strPath.c_str()));
-        m_target = acq::CPacketTarget();
+        Log(Format("SendControlInfo2 TzFileError: %s", record.m_strPath.c_str()));
         return;
     }
     link.SendReply(acq::kReplyTaken, 0);
-    CompleteFile();
+    m_context.Stored(record);
     Log("\r\nFinish=============================");
-}
-
-void CPacketFileHandler::CompleteFile() {
-    // The path handed on is the one written at FILE, whatever the settings say now.
-    const acq::CPacketTarget target = m_target;
-    m_target = acq::CPacketTarget();
-    if (!m_context.m_onStored)
-        return;
-    CStoredRecord record;
-    record.m_nKind = target.m_nKind;
-    record.m_strPatientID = target.m_strPatientID;
-    record.m_strPath = target.m_strPath;
-    m_context.m_onStored(record);
 }
 
 void CPacketFileHandler::Acknowledge(const TzPacket& packet, CDeviceLink& link) {

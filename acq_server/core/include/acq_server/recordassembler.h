@@ -97,7 +97,9 @@ private:
     // Stores the ECG record and then calls then(bSaved): at once, or, when the context
     // commits files elsewhere, once the file is in place (input held meanwhile).
     void StoreEkg(std::function<void(BOOL)> then);
-    void HandOver(int nKind, const CString& strID, const CString& strPath);
+    // The stored record as the context takes it.
+    CStoredRecord EkgRecord() const;
+    CStoredRecord SpiroRecord(const CString& strID, const CString& strPath, BOOL bSame) const;
 
     CAcqContext& m_context;
     IRecordLink& m_link;
@@ -124,4 +126,3 @@ private:
     // Expires with the assembler: a commit that ends later knows it is gone.
     std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };
-
