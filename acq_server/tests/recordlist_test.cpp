@@ -22,29 +22,68 @@ TEST(RecordList, ListFilePathDropsOneTrailingSeparator) {
     EXPECT_EQ(CRecordList::ListFilePath("/w/Data\\"), "/w/Data/FQarServer.ini");
 }
 
-TEST(RecordList, ValuesSplitAtTheFirstTwoBlanks) {
+TEST(RecordList, EntriesReadBackEveryIDAndPath) {
     const struct {
-        const char* value;
+        const char *key, *value;
         bool ok;
         CRecordRow row;
     } cases[] = {
-        {"123 202603040506 /d/a b/123.ekg", true, {"2026/03/04 05:06", "123", "/d/a b/123.ekg"}},
-        {"A 202603040506 x", true, {"2026/03/04 05:06", "A", "x"}},
-        // An ID with a blank does not split right: the ID ends at the first blank.
-        {"J S 202603040506 /p", true, {"S", "J", "202603040506 /p"}},
-        {"123 202603040506", false, {}},
-        {"nothing", false, {}},
-        {"", false, {}},
+        {"PAT123_202603040506",
+         "123 202603040506 /d/a b/123.ekg",
+         true,
+         {"2026/03/04 05:06", "123", "/d/a b/123.ekg"}},
+        {"PATA_202603040506", "A 202603040506 x", true, {"2026/03/04 05:06", "A", "x"}},
+        // The key tells how long the ID is: blanks, "=" (written "_" in the key), ";",
+        // code-page bytes, a later record of the same ID and minute.
+        {"PATJ S_202603040506", "J S 202603040506 /p", true, {"2026/03/04 05:06", "J S", "/p"}},
+        {"PAT X Y _202603040506_3",
+         " X Y  202603040506 /p q",
+         true,
+         {"2026/03/04 05:06", " X Y ", "/p q"}},
+        {"PATA_B;C_202603040506_2",
+         "A=B;C 202603040506 /r",
+         true,
+         {"2026/03/04 05:06", "A=B;C", "/r"}},
+        {"PAT\xC9 1_202603040506",
+         "\xC9 1 202603040506 /\xC9",
+         true,
+         {"2026/03/04 05:06", "\xC9 1", "/\xC9"}},
+        // An ID that itself ends like a time.
+        {"PATX_202603040506_202603040507",
+         "X_202603040506 202603040507 /x",
+         true,
+         {"2026/03/04 05:07", "X_202603040506", "/x"}},
+        // A key that does not fit its value (an entry written by hand): the ID ends at the
+        // first blank.
+        {"PATother", "J S 202603040506 /p", true, {"S", "J", "202603040506 /p"}},
+        {"PAT1_202603040506", "123 202603040506", false, {}},
+        {"PAT1_202603040506", "nothing", false, {}},
+        {"PAT1_202603040506", "", false, {}},
     };
     for (const auto& c : cases) {
         CRecordRow row;
-        EXPECT_EQ(CRecordList::ParseValue(c.value, row), c.ok) << c.value;
+        EXPECT_EQ(CRecordList::ParseEntry(c.key, c.value, row), c.ok) << c.value;
         if (c.ok) {
             EXPECT_EQ(row, c.row) << c.value;
         }
     }
     EXPECT_EQ(CRecordList::KeyTimeToListTime("202612312359"), "2026/12/31 23:59");
     EXPECT_EQ(CRecordList::KeyTimeToListTime("2026"), "2026");
+}
+
+TEST(RecordList, IDsWithBlanksAndSignsComeBackFromTheFile) {
+    testsupport::CTempDir dir;
+    for (const char* id : {"AB CD", "A=B", ";X", " L", "\xC9\xE7"})
+        ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), id, "202603040506",
+                                                std::string("/r/") + id + ".ekg"));
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 5u);
+    const char* expected[] = {"\xC9\xE7", " L", ";X", "A=B", "AB CD"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(list.Row(i).m_strPatientID, expected[i]);
+        EXPECT_EQ(list.Row(i).m_strPath, std::string("/r/") + expected[i] + ".ekg");
+    }
 }
 
 TEST(RecordList, SecondRecordOfAPatientInOneMinuteKeepsTheFirst) {
@@ -81,10 +120,10 @@ TEST(RecordList, AnIDHoldingAnEqualSignKeepsItsEntry) {
 TEST(RecordList, EarlierDaysArePrunedWhenARecordComesAndAtStart) {
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());
-    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST",
-                                              {Entry("1", "202603030900", "/a"),
-                                               Entry("2", "202603032359", "/b"),
-                                               Entry("3", "202603040001", "/c")}));
+    ASSERT_TRUE(platform::WriteProfileSection(
+        file, "DATA_LIST",
+        {Entry("1", "202603030900", "/a"), Entry("2", "202603032359", "/b"),
+         Entry("3", "202603040001", "/c")}));
     // Start-up of the day after: only today's entry stays.
     ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260304"));
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
@@ -105,9 +144,11 @@ TEST(RecordList, BusyDayIsReadWholeAndTheNewest10000Kept) {
     const int nCount = 10050;  // about 700 KB: far beyond the old 32 KB buffer
     for (int i = 0; i < nCount; ++i) {
         const std::string id = "ID" + std::to_string(i);
-        lines.push_back(Entry(id, "202603040506", "/data/some folder/" + id + "_20260304050607.ekg"));
+        lines.push_back(
+            Entry(id, "202603040506", "/data/some folder/" + id + "_20260304050607.ekg"));
     }
-    ASSERT_TRUE(platform::WriteProfileSection(CRecordList::ListFilePath(dir.Path()), "DATA_LIST", lines));
+    ASSERT_TRUE(
+        platform::WriteProfileSection(CRecordList::ListFilePath(dir.Path()), "DATA_LIST", lines));
     CRecordList list;
     list.LoadRows(dir.Path());
     ASSERT_EQ(list.Size(), CRecordList::kMaxRows);
@@ -178,15 +219,17 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     // back alike, and a file of another shape takes the whole way.
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());
-    ASSERT_TRUE(testsupport::WriteFile(file, "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
-                                             "PAT1_202603040000=1 202603040000 /a\r\n"));
+    ASSERT_TRUE(testsupport::WriteFile(file,
+                                       "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
+                                       "PAT1_202603040000=1 202603040000 /a\r\n"));
     std::string key;
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/ab 1.ekg", &key));
     EXPECT_EQ(key, "PATab_202603040506");
     // Keys compare without case, as the profile engine does.
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "AB", "202603040506", "/p/AB.ekg", &key));
     EXPECT_EQ(key, "PATAB_202603040506_2");
-    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
+    ASSERT_TRUE(
+        CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
     EXPECT_EQ(key, "PATab_202603040506_3");
     EXPECT_EQ(testsupport::ReadFile(file),
               "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\nPAT1_202603040000=1 202603040000 /a\r\n"
@@ -199,8 +242,9 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
               std::vector<std::string>{"PATn_202603050101"});
     // The list section not last: the whole way keeps the other section.
-    ASSERT_TRUE(testsupport::WriteFile(file, "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
-                                             "[OTHER]\r\nx=1\r\n"));
+    ASSERT_TRUE(testsupport::WriteFile(file,
+                                       "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
+                                       "[OTHER]\r\nx=1\r\n"));
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "m", "202603050102", "/m", &key));
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 2u);
     EXPECT_EQ(platform::GetProfileString(file, "OTHER", "x", ""), "1");

@@ -59,8 +59,9 @@ bool AppendEntry(const std::string& strFile, const std::string& strBase,
         return false;
     const std::string lower = Lower(text);
     const std::size_t nHeader = lower.rfind("\n[");
-    const std::size_t nStart = nHeader == std::string::npos ? (lower.compare(0, 1, "[") ? std::string::npos : 0)
-                                                            : nHeader + 1;
+    const std::size_t nStart = nHeader == std::string::npos
+                                   ? (lower.compare(0, 1, "[") ? std::string::npos : 0)
+                                   : nHeader + 1;
     if (nStart == std::string::npos ||
         lower.compare(nStart, 11, Lower(std::string("[") + CRecordList::kSection + "]")) != 0)
         return false;
@@ -131,6 +132,51 @@ bool CRecordList::ParseValue(const std::string& strValue, CRecordRow& row) {
     return true;
 }
 
+namespace {
+bool AllDigits(const std::string& s, std::size_t nAt, std::size_t n) {
+    return nAt + n <= s.size() && std::all_of(s.begin() + static_cast<std::ptrdiff_t>(nAt),
+                                              s.begin() + static_cast<std::ptrdiff_t>(nAt + n),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+}
+}  // namespace
+
+bool CRecordList::ParseEntry(const std::string& strKey, const std::string& strValue,
+                             CRecordRow& row) {
+    // The key, "PAT" + ID + "_" + time (+ "_n" for a later record of that ID and minute),
+    // tells how long the ID is; the value must agree with it: ID, blank, the same time,
+    // blank, path.
+    constexpr std::size_t kTime = 12;
+    if (strKey.size() > 3 + 1 + kTime && strKey.compare(0, 3, "PAT") == 0) {
+        const std::string strBody = strKey.substr(3);
+        std::vector<std::string> candidates{strBody};
+        const std::size_t nUnder = strBody.rfind('_');
+        if (nUnder != std::string::npos &&
+            AllDigits(strBody, nUnder + 1, strBody.size() - nUnder - 1) &&
+            nUnder + 1 < strBody.size())
+            candidates.push_back(strBody.substr(0, nUnder));
+        for (const std::string& b : candidates) {
+            if (b.size() < 1 + kTime || b[b.size() - kTime - 1] != '_' ||
+                !AllDigits(b, b.size() - kTime, kTime))
+                continue;
+            const std::size_t nID = b.size() - kTime - 1;
+            const std::string strTime = b.substr(nID + 1);
+            if (strValue.size() < nID + kTime + 2 || strValue[nID] != ' ' ||
+                strValue.compare(nID + 1, kTime, strTime) != 0 || strValue[nID + 1 + kTime] != ' ')
+                continue;
+            std::string strKeyID = strValue.substr(0, nID);
+            std::replace(strKeyID.begin(), strKeyID.end(), '=', '_');
+            if (strKeyID != b.substr(0, nID))
+                continue;
+            row.m_strPatientID = strValue.substr(0, nID);
+            row.m_strTime = KeyTimeToListTime(strTime);
+            row.m_strPath = strValue.substr(nID + kTime + 2);
+            return true;
+        }
+    }
+    // An entry of another shape: the ID ends at the first blank.
+    return ParseValue(strValue, row);
+}
+
 void CRecordList::LoadRows(const std::string& strWorkingFolder) {
     CStringArray lines;
     CPrivateIniFile(ListFilePath(strWorkingFolder)).GetSection(kSection, lines);
@@ -141,7 +187,7 @@ void CRecordList::LoadRows(const std::string& strWorkingFolder) {
         if (nEq == std::string::npos || nEq == 0)
             continue;
         CRecordRow row;
-        if (ParseValue(it->substr(nEq + 1), row))
+        if (ParseEntry(it->substr(0, nEq), it->substr(nEq + 1), row))
             rows.push_back(std::move(row));
     }
     m_rows = std::move(rows);

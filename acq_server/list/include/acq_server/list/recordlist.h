@@ -37,6 +37,10 @@ public:
     // Splits a list-file value at its first two blanks (the path may hold blanks); FALSE
     // when it does not give three fields.
     static bool ParseValue(const std::string& strValue, CRecordRow& row);
+    // One entry, key and value: the key gives the ID's length, so an ID that holds blanks
+    // (or "=", ";", code-page bytes) reads back whole; an entry whose key does not fit its
+    // value is split as ParseValue does.
+    static bool ParseEntry(const std::string& strKey, const std::string& strValue, CRecordRow& row);
 
     // Fills the rows from the list file (the whole section; the newest 10,000 kept).
     // A missing or unreadable file leaves the list empty.
