@@ -93,7 +93,8 @@ TEST(Commands, TableIsWholeAndTheTrayMenuInOrder) {
         EXPECT_NE(c.pszText, nullptr) << c.nId;
     }
     const std::vector<int> tray(TrayMenu().begin(), TrayMenu().end());
-    EXPECT_EQ(tray, (std::vector<int>{32777, 32778, 0, 32775, 32774, 32782, 32784, 0, 32781, 0, 32771}));
+    EXPECT_EQ(tray,
+              (std::vector<int>{32777, 32778, 0, 32775, 32774, 32782, 32784, 0, 32781, 0, 32771}));
     for (int nId : tray) {
         if (nId) {
             EXPECT_NE(FindCommand(nId), nullptr) << nId;
@@ -107,7 +108,7 @@ TEST_F(FrameTest, StartStopAndTheMessagesOfEach) {
     CMainFrame& frame = Start();
     // No control registered here: both reported once, the start goes on.
     EXPECT_EQ(Texts(m_notifier), (std::vector<std::string>{"Fail to initialize the Wavelin!!",
-                                                            "Fail to initialize the Flowlin!!"}));
+                                                           "Fail to initialize the Flowlin!!"}));
     EXPECT_FALSE(frame.IsWavelinCreated());
     EXPECT_TRUE(frame.IsServerRunning());
     EXPECT_NE(m_pApp->Port(), 0);
@@ -115,7 +116,8 @@ TEST_F(FrameTest, StartStopAndTheMessagesOfEach) {
     EXPECT_FALSE(frame.IsCommandEnabled(ID_START_SERVER));
     m_notifier.calls.clear();
     frame.OnCommand(ID_START_SERVER);
-    EXPECT_EQ(Texts(m_notifier), std::vector<std::string>{qarstr::Str(qarstr::IDS_ALREADY_RUNNING)});
+    EXPECT_EQ(Texts(m_notifier),
+              std::vector<std::string>{qarstr::Str(qarstr::IDS_ALREADY_RUNNING)});
     EXPECT_TRUE(frame.IsServerRunning());
     frame.OnCommand(ID_STOP_SERVER);
     EXPECT_FALSE(frame.IsServerRunning());
@@ -148,13 +150,16 @@ TEST_F(FrameTest, TrayMenuStatesAndAnimation) {
     QStringList texts;
     for (QAction* a : frame.TrayMenu()->actions())
         texts << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(texts.join('|'), QString::fromUtf8("Executar Lindar|Executar Pulmetra|-|Lista de Dados|"
-                                                 "Configurações Gerais|Registro|Connect to Device|-|"
-                                                 "Executar Upgrade|-|Sair"));
+    EXPECT_EQ(texts.join('|'),
+              QString::fromUtf8("Executar Lindar|Executar Pulmetra|-|Lista de Dados|"
+                                "Configurações Gerais|Registro|Connect to Device|-|"
+                                "Executar Upgrade|-|Sair"));
     const struct {
         int nState, nIcon, nTip;
-    } states[] = {{0, 134, qarstr::IDS_TIP_RUNNING}, {1, 138, qarstr::IDS_TIP_SETTINGS},
-                  {2, 133, qarstr::IDS_TIP_RECEIVING}, {3, 137, qarstr::IDS_TIP_STOPPED}};
+    } states[] = {{0, 134, qarstr::IDS_TIP_RUNNING},
+                  {1, 138, qarstr::IDS_TIP_SETTINGS},
+                  {2, 133, qarstr::IDS_TIP_RECEIVING},
+                  {3, 137, qarstr::IDS_TIP_STOPPED}};
     for (const auto& s : states) {
         frame.SetTrayState(s.nState);
         EXPECT_EQ(frame.Tray().GetIconResource(), s.nIcon);
@@ -236,21 +241,55 @@ TEST_F(FrameTest, SettingsCommandClampsAndWrites) {
     EXPECT_EQ(platform::GetProfileInt(Profile(), "Environment", "JPEG EKG", 0), 1);
 }
 
+namespace {
+CStoredRecord Stored(int nKind, const std::string& strID, const std::string& strPath,
+                     BOOL bSame = FALSE) {
+    CStoredRecord r;
+    r.m_nKind = nKind;
+    r.m_strPatientID = strID;
+    r.m_strPath = strPath;
+    r.m_bSame = bSame;
+    return r;
+}
+}  // namespace
+
 TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
     CMainFrame& frame = Start();
-    frame.MakeFile("", "/x/a.ekg");
-    frame.MakeFile("A1", "");
+    EXPECT_FALSE(frame.TakeRecord(Stored(1, "A1", "")));
     EXPECT_EQ(frame.List().model()->rowCount(), 0);
-    frame.MakeFile("R1", Data() + "R1_1.raw");
-    frame.MakeSpiroFile("S1", Data() + "S1_1.fvc");
-    ASSERT_EQ(frame.List().model()->rowCount(), 2);
+    // A record without an ID is listed under its file's title.
+    EXPECT_TRUE(frame.TakeRecord(Stored(1, "", Data() + "_20260304050607.ekg")));
+    EXPECT_TRUE(frame.TakeRecord(Stored(1, "R1", Data() + "R1_1.raw")));
+    EXPECT_TRUE(frame.TakeRecord(Stored(2, "S1", Data() + "S1_1.fvc")));
+    // The same bytes sent again: no second row.
+    EXPECT_TRUE(frame.TakeRecord(Stored(2, "S1", Data() + "S1_1.fvc", TRUE)));
+    ASSERT_EQ(frame.List().model()->rowCount(), 3);
     EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "S1");
     EXPECT_EQ(frame.List().model()->index(1, 2).data().toString(),
               QString::fromStdString(Data() + "R1_1.raw"));
+    EXPECT_EQ(frame.List().model()->index(2, 1).data().toString(), "_20260304050607");
     const auto lines = platform::GetProfileSection(Data() + "FQarServer.ini", "DATA_LIST");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(0, 6), "PATR1_");
-    EXPECT_NE(lines[1].find(" " + Data() + "S1_1.fvc"), std::string::npos);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 19), "PAT_20260304050607_");
+    EXPECT_EQ(lines[1].substr(0, 6), "PATR1_");
+    EXPECT_NE(lines[2].find(" " + Data() + "S1_1.fvc"), std::string::npos);
+    // Without controls nothing is converted; the queue empties all the same.
+    EXPECT_TRUE(testsupport::ProcessUntil([&] { return frame.OwedConversions() == 0; }));
+}
+
+// A row whose ID holds a blank opens its record after a restart.
+TEST_F(FrameTest, ARowWithABlankInItsIDOpensAfterARestart) {
+    Start();
+    ASSERT_TRUE(
+        m_pApp->MainFrame()->TakeRecord(Stored(1, "AB CD", Data() + "AB CD_20260304050607.ekg")));
+    m_pApp.reset();
+    CMainFrame& frame = Start();
+    ASSERT_EQ(frame.List().model()->rowCount(), 1);
+    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "AB CD");
+    frame.List().setCurrentIndex(frame.List().model()->index(0, 0));
+    frame.List().OnDoubleClick();
+    ASSERT_EQ(m_launched.size(), 1u);
+    EXPECT_EQ(m_launched[0].back(), Data() + "AB CD_20260304050607.ekg");
 }
 
 TEST(Splash, ShowsOnceHidesOnAKeyOrAfterItsTime) {

@@ -39,7 +39,7 @@ CMainFrame::OrderDialogFn& OrderDialog() {
 }
 
 bool IsFile(const std::string& strPath) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -52,7 +52,9 @@ struct CNested {
 
 }  // namespace
 
-void CMainFrame::SetOrderDialog(OrderDialogFn fn) { OrderDialog() = std::move(fn); }
+void CMainFrame::SetOrderDialog(OrderDialogFn fn) {
+    OrderDialog() = std::move(fn);
+}
 
 CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(app) {
     setObjectName("mainframe");
@@ -93,7 +95,8 @@ bool CMainFrame::Create() {
         platform::ShowMessage("Fail to initialize the Wavelin!!", platform::MB_OK);
     } else {
         m_wavelin.EKGSetMisc(2, qarstr::kCompany);
-        m_wavelin.EKGSetMisc(3, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
+        m_wavelin.EKGSetMisc(3,
+                             platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
     }
     // Only a control that exists can search (calling a missing one crashed the start).
     if (m_bWavelinCreated)
@@ -105,7 +108,8 @@ bool CMainFrame::Create() {
         platform::ShowMessage("Fail to initialize the Flowlin!!", platform::MB_OK);
     } else {
         m_flowlin.SetInformation(20, qarstr::kCompany);
-        m_flowlin.SetInformation(22, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
+        m_flowlin.SetInformation(
+            22, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
     }
 
     m_bServerRunning = false;
@@ -177,7 +181,9 @@ bool CMainFrame::IsCommandEnabled(int nId) const {
     return pCmd && (!pCmd->pEnabled || (this->*pCmd->pEnabled)());
 }
 
-void CMainFrame::OnExit() { RequestExit(); }
+void CMainFrame::OnExit() {
+    RequestExit();
+}
 
 void CMainFrame::OnStartServer() {
     if (m_bServerRunning) {
@@ -228,9 +234,13 @@ void CMainFrame::OnDataList() {
     activateWindow();
 }
 
-void CMainFrame::OnRunLindar() { CDataListCtrl::Launch({m_settings.m_strLindar}); }
+void CMainFrame::OnRunLindar() {
+    CDataListCtrl::Launch({m_settings.m_strLindar});
+}
 
-void CMainFrame::OnRunPulmetra() { CDataListCtrl::Launch({m_settings.m_strPulmetra}); }
+void CMainFrame::OnRunPulmetra() {
+    CDataListCtrl::Launch({m_settings.m_strPulmetra});
+}
 
 void CMainFrame::OnRunUpgrade() {
     const std::string strUpdater = platform::ProgramDir() + "Restovar";
@@ -240,8 +250,8 @@ void CMainFrame::OnRunUpgrade() {
 
 void CMainFrame::OnOrder() {
     platform::CSettingsStore store(acqsettings::kKeyPath);
-    m_settings.m_strDeviceIP = store.GetString(acqsettings::kSection, "Device IP",
-                                               m_settings.m_strDeviceIP.c_str());
+    m_settings.m_strDeviceIP =
+        store.GetString(acqsettings::kSection, "Device IP", m_settings.m_strDeviceIP.c_str());
     CNested nested(m_nNested);
     if (OrderDialog()) {
         OrderDialog()(*this, m_settings.m_strDeviceIP, kOrderPort);
@@ -288,8 +298,12 @@ void CMainFrame::OnAppExit() {
         hide();
 }
 
-void CMainFrame::OnOpenEcg() { m_wndList.OnOpenEcg(); }
-void CMainFrame::OnOpenSpiro() { m_wndList.OnOpenSpiro(); }
+void CMainFrame::OnOpenEcg() {
+    m_wndList.OnOpenEcg();
+}
+void CMainFrame::OnOpenSpiro() {
+    m_wndList.OnOpenSpiro();
+}
 
 // Ending
 
@@ -315,7 +329,8 @@ void CMainFrame::RequestExit() {
 void CMainFrame::CloseFrame() {
     if (m_bClosing)
         return;
-    if (m_nNested > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+    if (m_nNested > 0 || m_bConverting || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget()) {
         // Still inside a dialog's or a menu's loop: cancel it and try again once it has
         // returned.
         if (auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -422,39 +437,91 @@ void CMainFrame::SaveSettings() {
 
 // Stored records
 
-void CMainFrame::BeginMakeFile(const CString& strPatientID, const CString& strPath) {
+namespace {
+// The file name without its folder and extension: the list's ID of a record without one.
+CString FileTitle(const CString& strPath) {
+    const std::size_t nSlash = strPath.find_last_of("/\\");
+    CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
+    const std::size_t nDot = strName.rfind('.');
+    if (nDot != CString::npos && nDot > 0)
+        strName.resize(nDot);
+    return strName;
+}
+}  // namespace
+
+BOOL CMainFrame::TakeRecord(const CStoredRecord& record) {
+    if (record.m_strPath.empty())
+        return FALSE;
+    if (record.m_bSame) {
+        // A device that sent its record again after a lost answer: one file, one row.
+        for (const CRecordRow& row : m_wndList.Model().List().Rows())
+            if (row.m_strPath == record.m_strPath)
+                return TRUE;
+    }
+    // Emergency records of unknown patients have no ID: listed under their file's title.
+    const CString strID =
+        record.m_strPatientID.empty() ? FileTitle(record.m_strPath) : record.m_strPatientID;
+    if (!BeginMakeFile(strID, record.m_strPath))
+        return FALSE;
+    m_owed.push_back({record.m_nKind, strID, record.m_strPath});
+    if (!m_bConverting)
+        QTimer::singleShot(0, this, [this] { ConvertNext(); });
+    return TRUE;
+}
+
+void CMainFrame::ConvertNext() {
+    // One record per turn: the tray, the dialogs and the list stay responsive between them.
+    // A control that pumps messages while it converts starts no second conversion.
+    if (m_bConverting || m_owed.empty() || m_bClosing)
+        return;
+    m_bConverting = true;
+    const COwed owed = m_owed.front();
+    m_owed.pop_front();
+    if (owed.nKind == 1)
+        MakeFile(owed.strPatientID, owed.strPath);
+    else
+        MakeSpiroFile(owed.strPatientID, owed.strPath);
+    m_bConverting = false;
+    if (!m_owed.empty())
+        QTimer::singleShot(0, this, [this] { ConvertNext(); });
+}
+
+bool CMainFrame::BeginMakeFile(const CString& strPatientID, const CString& strPath) {
     const std::time_t now = m_app.Context().Now();
+    // The row only for a record the list file keeps: a refused record comes again.
+    if (!UpdateDataList(strPatientID, CRecordList::KeyTime(now), strPath))
+        return false;
     CRecordRow row;
     row.m_strTime = CRecordList::ListTime(now);
     row.m_strPatientID = strPatientID;
     row.m_strPath = strPath;
     m_wndList.AddRecord(std::move(row));
-    UpdateDataList(strPatientID, CRecordList::KeyTime(now), strPath);
     // The FTP switch is never set in this program: nothing is queued for upload.
+    return true;
 }
 
-void CMainFrame::UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
+bool CMainFrame::UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
                                 const CString& strPath) {
-    if (!CRecordList::UpdateDataList(m_settings.m_strWorkingFolder, strPatientID, strKeyTime,
-                                     strPath))
-        m_app.Log(platform::Format("\nCMainFrame::UpdateDataList FAIL (%s)\n",
-                                   CRecordList::ListFilePath(m_settings.m_strWorkingFolder).c_str()));
+    if (CRecordList::UpdateDataList(m_settings.m_strWorkingFolder, strPatientID, strKeyTime,
+                                    strPath))
+        return true;
+    m_app.Log(platform::Format("\nCMainFrame::UpdateDataList FAIL (%s)\n",
+                               CRecordList::ListFilePath(m_settings.m_strWorkingFolder).c_str()));
+    return false;
 }
 
 void CMainFrame::MakeFile(CString strPatientID, CString strPath) {
-    if (strPatientID.empty() || strPath.empty())
+    if (strPath.empty())
         return;
-    BeginMakeFile(strPatientID, strPath);
     CWavelinConversion control(m_wavelin);
-    acq_reports::ConvertEkgRecord(m_bWavelinCreated ? &control : nullptr, strPath,
-                                  ConversionSettings(), [this](const std::string& s) { m_app.Log(s); },
-                                  m_app.Context().Now());
+    acq_reports::ConvertEkgRecord(
+        m_bWavelinCreated ? &control : nullptr, strPath, ConversionSettings(),
+        [this](const std::string& s) { m_app.Log(s); }, m_app.Context().Now());
 }
 
 void CMainFrame::MakeSpiroFile(CString strPatientID, CString strPath) {
-    if (strPatientID.empty() || strPath.empty())
+    if (strPath.empty())
         return;
-    BeginMakeFile(strPatientID, strPath);
     CFlowlinConversion control(m_flowlin);
     acq_reports::ConvertSpiroRecord(m_bFlowlinCreated ? &control : nullptr, strPath,
                                     ConversionSettings(), m_app.Context().Now());

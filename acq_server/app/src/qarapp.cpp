@@ -73,7 +73,9 @@ bool CQarOptions::Parse(int argc, char** argv, CQarOptions& o, std::string& strE
 
 CQarServerApp::CQarServerApp(CQarOptions options) : m_options(std::move(options)) {}
 
-CQarServerApp::~CQarServerApp() { ExitInstance(); }
+CQarServerApp::~CQarServerApp() {
+    ExitInstance();
+}
 
 int CQarServerApp::InitInstance() {
     CSplashWnd::EnableSplashScreen(m_options.m_bSplash && !m_options.m_bHeadless);
@@ -94,13 +96,9 @@ int CQarServerApp::InitInstance() {
     m_strLogPath = platform::HomeDir(acqsettings::kProgramName) + "ekg_debug.txt";
     m_pLog = std::fopen(m_strLogPath.c_str(), "we");
     m_context.m_log = [this](const CString& s) { Log(s); };
-    m_context.m_onStored = [this](const CStoredRecord& r) {
-        if (!m_pFrame)
-            return;
-        if (r.m_nKind == 1)
-            m_pFrame->MakeFile(r.m_strPatientID, r.m_strPath);
-        else
-            m_pFrame->MakeSpiroFile(r.m_strPatientID, r.m_strPath);
+    // Each record is listed before its device is answered, and converted afterwards.
+    m_context.m_onTaken = [this](const CStoredRecord& r) {
+        return m_pFrame ? m_pFrame->TakeRecord(r) : FALSE;
     };
     // Newer devices send finished files in packets.
     InstallPacketFileHandler(m_context);
@@ -151,18 +149,24 @@ bool CQarServerApp::StartServer() {
     }
     // The frame's timer 201 sweeps idle connections.
     m_pListen->StopIdleTimer();
-    std::printf("QarServer: listening on %s:%u, storing in %s\n", AddressText().toUtf8().constData(),
-                static_cast<unsigned>(m_pListen->Port()),
+    std::printf("QarServer: listening on %s:%u, storing in %s\n",
+                AddressText().toUtf8().constData(), static_cast<unsigned>(m_pListen->Port()),
                 m_context.m_settings.m_strWorkingFolder.c_str());
     std::fflush(stdout);
     return true;
 }
 
-void CQarServerApp::StopServer() { m_pListen.reset(); }
+void CQarServerApp::StopServer() {
+    m_pListen.reset();
+}
 
-quint16 CQarServerApp::Port() const { return m_pListen ? m_pListen->Port() : 0; }
+quint16 CQarServerApp::Port() const {
+    return m_pListen ? m_pListen->Port() : 0;
+}
 
-std::size_t CQarServerApp::ClientCount() const { return m_pListen ? m_pListen->ClientCount() : 0; }
+std::size_t CQarServerApp::ClientCount() const {
+    return m_pListen ? m_pListen->ClientCount() : 0;
+}
 
 void CQarServerApp::Log(const std::string& strText) {
     if (!m_pLog)

@@ -8,6 +8,7 @@
 // any open dialog and runs only once every nested loop has returned.
 #include <QMainWindow>
 #include <QIcon>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -15,6 +16,7 @@
 #include "ecg_control/host/wavelin.h"
 #include "spiro_control/host/flowlin.h"
 #include "acq_server/app/datalistctrl.h"
+#include "acq_server/acqcontext.h"
 #include "acq_server/app/trayicon.h"
 #include "acq_server/reports/conversions.h"
 #include "acq_server/ftp/ftpinfofile.h"
@@ -33,8 +35,8 @@ public:
 
     // The order dialog (patient order to a device): address from "Device IP" and the
     // device port. The default asks for the address in the IP setting dialog and keeps it.
-    using OrderDialogFn = std::function<void(CMainFrame& frame, const std::string& strAddress,
-                                             int nPort)>;
+    using OrderDialogFn =
+        std::function<void(CMainFrame& frame, const std::string& strAddress, int nPort)>;
     static void SetOrderDialog(OrderDialogFn fn);
     // The IP setting dialog (154) as the order dialog's "ajustes..." opens it: TRUE on OK
     // with the new address in strAddress.
@@ -83,14 +85,24 @@ public:
     void SaveSettings();
     const acqsettings::CServerSettings& Settings() const { return m_settings; }
 
-    // Stored records: ECG (".ekg"/".raw") and spirometry or other files. Each lists the
-    // record first; an empty ID or path is ignored.
+    // A stored record as the receiving path hands it over, before its device is answered:
+    // listed first (BeginMakeFile), then queued for its conversions, which run one per turn
+    // of the event loop in the order the records came. An empty ID lists the record under
+    // its file's title. The same bytes sent again and already listed are neither listed nor
+    // converted again. FALSE when the list file could not be written.
+    BOOL TakeRecord(const CStoredRecord& record);
+    // The conversions of a listed record: ECG (".ekg"; a ".raw" is only listed) and
+    // spirometry or other files. An empty path is ignored.
     void MakeFile(CString strPatientID, CString strPath);
     void MakeSpiroFile(CString strPatientID, CString strPath);
-    void BeginMakeFile(const CString& strPatientID, const CString& strPath);
+    // Lists a record: a row on top and its entry in the list file (FALSE when the file could
+    // not be written).
+    bool BeginMakeFile(const CString& strPatientID, const CString& strPath);
+    // Records listed and not yet converted.
+    std::size_t OwedConversions() const { return m_owed.size(); }
     // The settings as the conversions read them.
     acq_reports::SConversionSettings ConversionSettings() const;
-    void UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
+    bool UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
                         const CString& strPath);
 
     CDataListCtrl& List() { return m_wndList; }
@@ -112,6 +124,11 @@ protected:
     void focusInEvent(QFocusEvent* pEvent) override;
 
 private:
+    struct COwed {
+        int nKind = 0;
+        CString strPatientID, strPath;
+    };
+    void ConvertNext();
     void CreateMenus();
     void CloseFrame();
     void StartDeviceSearch();
@@ -135,6 +152,8 @@ private:
     QMenu* m_pTrayMenu = nullptr;
     std::map<int, int> m_timers;  // Qt timer id -> our id
     int m_nNested = 0;            // nested loops running now
+    std::deque<COwed> m_owed;     // listed, not yet converted, in the order taken
+    bool m_bConverting = false;
     bool m_bClosing = false;
     bool m_bExitPending = false;
 };
