@@ -1,10 +1,12 @@
 // The received-data list file and rows, and the private INI file class.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
 #include "acq_server/list/privateinifile.h"
 #include "acq_server/list/recordlist.h"
+#include "acq_server/list/recordlistfile.h"
 #include "platform/profile.h"
 #include "testsupport/testsupport.h"
 
@@ -253,4 +255,83 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     ASSERT_TRUE(CRecordList::UpdateDataList(fresh.Path(), "f", "202603050102", "/f"));
     EXPECT_EQ(testsupport::ReadFile(CRecordList::ListFilePath(fresh.Path())),
               "[DATA_LIST]\r\nPATf_202603050102=f 202603050102 /f\r\n");
+}
+
+namespace {
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+}  // namespace
+
+TEST(RecordListFile, ABusyDayIsAppendedToAndAFileChangedElsewhereIsReadAgain) {
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    std::vector<std::string> lines;
+    for (int i = 0; i < 5000; ++i)
+        lines.push_back(
+            Entry("P" + std::to_string(i), "202603040506", "/d/P" + std::to_string(i) + ".ekg"));
+    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST", lines));
+    const ino_t nBefore = Inode(file);
+    CRecordListFile list(dir.Path());
+    EXPECT_TRUE(list.Lists("/d/P4999.ekg"));
+    EXPECT_FALSE(list.Lists("/d/new.ekg"));
+    std::string key;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(list.Add("P7", "202603040506", "/d/new" + std::to_string(i) + ".ekg", &key));
+        EXPECT_EQ(key, "PATP7_202603040506_" + std::to_string(i + 2));
+    }
+    EXPECT_TRUE(list.Lists("/d/new2.ekg"));
+    // Appended: the same file, one entry more each time, nothing else moved.
+    EXPECT_EQ(Inode(file), nBefore);
+    EXPECT_EQ(platform::GetProfileSection(file, "DATA_LIST").size(), 5003u);
+    // Another program adds an entry under the next key: this writer sees it.
+    ASSERT_TRUE(platform::WriteProfileString(file, "DATA_LIST", "PATP7_202603040506_5",
+                                             "P7 202603040506 /o"));
+    ASSERT_TRUE(list.Add("P7", "202603040506", "/d/after.ekg", &key));
+    EXPECT_EQ(key, "PATP7_202603040506_6");
+    EXPECT_TRUE(list.Lists("/o"));
+    // The first record of the next day writes the file whole, without the earlier entries.
+    ASSERT_TRUE(list.Add("N", "202603050001", "/d/n.ekg", &key));
+    EXPECT_NE(Inode(file), nBefore);
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PATN_202603050001"});
+    EXPECT_FALSE(list.Lists("/d/P1.ekg"));
+    // The file removed meanwhile: made again.
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    ASSERT_TRUE(list.Add("M", "202603050002", "/d/m.ekg"));
+    EXPECT_EQ(testsupport::ReadFile(file),
+              "[DATA_LIST]\r\nPATM_202603050002=M 202603050002 /d/m.ekg\r\n");
+}
+
+TEST(ConversionMark, EntriesBehindTheMarkAreOwed) {
+    testsupport::CTempDir dir;
+    const std::string folder = dir / "work/";
+    // A folder without a list: marked, nothing owed; then every entry is.
+    EXPECT_TRUE(CConversionMark::Owed(folder).empty());
+    EXPECT_EQ(testsupport::ReadFile(CConversionMark::MarkPath(folder)), "\n");
+    for (const char* id : {"A", "B C", "D"})
+        ASSERT_TRUE(CRecordList::UpdateDataList(folder, id, "202603040506",
+                                                std::string("/r/") + id + ".ekg"));
+    auto keys = [&] {
+        std::vector<std::string> out;
+        for (const COwedEntry& e : CConversionMark::Owed(folder))
+            out.push_back(e.strKey + "|" + e.row.m_strPatientID + "|" + e.row.m_strPath);
+        return out;
+    };
+    EXPECT_EQ(keys(), (std::vector<std::string>{"PATA_202603040506|A|/r/A.ekg",
+                                                "PATB C_202603040506|B C|/r/B C.ekg",
+                                                "PATD_202603040506|D|/r/D.ekg"}));
+    ASSERT_TRUE(CConversionMark::Mark(folder, "PATB C_202603040506"));
+    EXPECT_EQ(keys(), std::vector<std::string>{"PATD_202603040506|D|/r/D.ekg"});
+    ASSERT_TRUE(CConversionMark::Mark(folder, "PATD_202603040506"));
+    EXPECT_TRUE(keys().empty());
+    // The marked entry went with its day: every entry of the new day is owed.
+    ASSERT_TRUE(CRecordList::UpdateDataList(folder, "E", "202603050001", "/r/E.ekg"));
+    EXPECT_EQ(keys(), std::vector<std::string>{"PATE_202603050001|E|/r/E.ekg"});
+    // A list kept before marks existed counts as converted.
+    testsupport::CTempDir old;
+    ASSERT_TRUE(CRecordList::UpdateDataList(old.Path(), "O", "202603040506", "/r/O.ekg"));
+    EXPECT_TRUE(CConversionMark::Owed(old.Path()).empty());
+    EXPECT_EQ(testsupport::ReadFile(CConversionMark::MarkPath(old.Path())), "PATO_202603040506\n");
 }

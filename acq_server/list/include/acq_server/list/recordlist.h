@@ -7,8 +7,7 @@
 //   PAT<ID>_<YYYYMMDDHHMM>=<ID> <YYYYMMDDHHMM> <path>
 // A key already taken (a second record of one patient in the same minute) gets "_2",
 // "_3"... so that no record replaces another. Entries of earlier days are removed when a
-// record is added and at start-up. The file is rewritten whole through the profile engine
-// (temporary file, then rename), so a reader never sees half of it.
+// record is added and at start-up. Writing it: recordlistfile.h.
 #include <ctime>
 #include <deque>
 #include <string>
