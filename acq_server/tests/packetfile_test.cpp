@@ -181,7 +181,9 @@ TEST_F(PacketFixture, LogLinesAndHandOver) {
           "CSecretarySocket::ParserCallback ------\n", "WRITE FILE : 1000 [ORDER = 0]\n",
           "WRITE FILE : 500 [ORDER = 2]\n", "RESERVED_CMD_FINISH\n",
           "\r\nFinish=============================\n", "\r\nACK Send Cmd : ff01, val =9\n",
-          "\r\nACK Send Cmd : ff02, val =2\n"})
+          "\r\nACK Send Cmd : ff02, val =2\n",
+          // Each acknowledgement built: its first four bytes.
+          "\r\nMakeCommandPacket  f1 ff 4 4 \r\n\n"})
         EXPECT_NE(m_log.find(psz), std::string::npos) << psz;
 }
 
@@ -419,7 +421,10 @@ TEST(StaleFiles, OnlyTheServersOwnTemporaryNamesGo) {
     fs::create_symlink(dir / "outside/.C_20160504101500.ekg.abcdef",
                        w + ".D_20160504101500.ekg.abcdef");
     fs::create_directory_symlink(dir / "outside", w + "linked");
-    EXPECT_EQ(acq::RemoveStaleTempFiles(w), 3u);
+    // Written within the last hour: may be a save in progress, left alone.
+    const std::time_t tNow = std::time(nullptr);
+    EXPECT_EQ(acq::RemoveStaleTempFiles(w, {}, tNow + acq::kStaleAgeSeconds - 5), 0u);
+    EXPECT_EQ(acq::RemoveStaleTempFiles(w, {}, tNow + acq::kStaleAgeSeconds + 5), 3u);
     EXPECT_EQ(FilesBelow(dir.Path()),
               (std::set<std::string>{"work/A_20160504101500.ekg", "work/.keep",
                                      "outside/.C_20160504101500.ekg.abcdef"}));
