@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -626,15 +627,24 @@ TEST_F(QarServerE2E, PacketDeviceFilesLandWholeAndAreListed) {
 }
 
 // A server killed while it wrote leaves hidden temporary files; the next start removes
-// those of its own pattern only.
+// those of its own pattern that are old enough. One written a moment ago may be another
+// program's save in progress in the same folder: it stays.
 TEST_F(QarServerE2E, StartRemovesStaleTemporaryFiles) {
     const std::string strData = m_pServer->Data();
-    ASSERT_TRUE(testsupport::WriteFile(strData + "EKG/.X_20260102030405.ekg.Ab12Cd", "x"));
+    const std::string old = strData + "EKG/.X_20260102030405.ekg.Ab12Cd";
+    const std::string fresh = strData + "EKG/.Y_20260102030405.ekg.Ef34Gh";
+    ASSERT_TRUE(testsupport::WriteFile(old, "x"));
+    ASSERT_TRUE(testsupport::WriteFile(fresh, "x"));
     ASSERT_TRUE(testsupport::WriteFile(strData + ".keep", "x"));
+    const std::time_t tOld = std::time(nullptr) - 2 * 3600;
+    const timeval times[2] = {{tOld, 0}, {tOld, 0}};
+    ASSERT_EQ(::utimes(old.c_str(), times), 0);
     ASSERT_TRUE(m_pServer->Start());
-    EXPECT_FALSE(Exists(strData + "EKG/.X_20260102030405.ekg.Ab12Cd"));
+    EXPECT_TRUE(RunUntil([&] { return !Exists(old); }, 10000));
+    EXPECT_TRUE(Exists(fresh));
     EXPECT_TRUE(Exists(strData + ".keep"));
     ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
+    EXPECT_TRUE(Exists(fresh));
 }
 
 #if defined(LINDAR_PATH) && \

@@ -38,10 +38,10 @@ protected:
             WriteSetting(key, "1");
     }
     // Waits for every output of a record (its path without ".ekg") and judges them.
-    void ExpectEcgOutputs(const std::string& strBase) {
+    void ExpectEcgOutputs(const std::string& strBase, int nSeconds = 120) {
         SCOPED_TRACE(strBase);
         for (const char* ext : kEcgOutputs)
-            ASSERT_TRUE(WaitForFile(strBase + ext, 120)) << strBase + ext;
+            ASSERT_TRUE(WaitForFile(strBase + ext, nSeconds)) << strBase + ext;
         EXPECT_EQ(RunCommand("identify -format '%m' " + ShellQuote(strBase + "_ekg.jpg")), "JPEG");
         int nStatus = -1;
         RunCommand("qpdf --check " + ShellQuote(strBase + "_ekg.pdf") + " >/dev/null 2>&1",
@@ -252,4 +252,131 @@ TEST_F(QarServerRecordsE2E, SigtermDuringABurstLeavesEveryAnsweredRecordListed) 
     for (const std::string& path : stored)
         EXPECT_EQ(RowsOf(path), 1u) << path;
     EXPECT_EQ(rows.size(), stored.size());
+}
+
+namespace {
+
+// Entries of devsim's carts mode (--expect): patient ID, whether answered, reply in ms.
+struct CCartEntry {
+    std::string id;
+    bool answered = false;
+    double ms = 0;
+};
+std::vector<CCartEntry> CartEntries(const std::string& strJson) {
+    const std::string script =
+        "import json,sys\n"
+        "for e in json.load(open(sys.argv[1])):\n"
+        "    print(e['patient_id'], 1 if e['answered'] else 0, e['reply_ms'] or 0)\n";
+    std::istringstream in(
+        RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(strJson)));
+    std::vector<CCartEntry> out;
+    for (CCartEntry e; in >> e.id >> e.answered >> e.ms;)
+        out.push_back(e);
+    return out;
+}
+
+// The records the debug log says were opened for their conversions, in that order.
+std::vector<std::string> OpenedForConversion(const std::string& strLog) {
+    std::vector<std::string> out;
+    const std::string kOpen = "CMainFrame::MakeFile Open - m_Wavelin.EKGOpenFile(";
+    for (std::size_t at = strLog.find(kOpen); at != std::string::npos;
+         at = strLog.find(kOpen, at + 1)) {
+        const std::size_t from = at + kOpen.size();
+        out.push_back(strLog.substr(from, strLog.find(")\n", from) - from));
+    }
+    return out;
+}
+
+}  // namespace
+
+// A record whose every lead swings between the 16-bit extremes (a saturated cart, or any
+// file a packet device sends) is being converted; 8 carts meanwhile get every answer, each
+// within a second, and the saturated record gets its picture, PDF, XML and text report.
+TEST_F(QarServerRecordsE2E, EveryCartIsAnsweredWhileASaturatedRecordIsConverted) {
+    EcgOutputsOn();
+    const std::string fixtures = m_dir / "fixtures/";
+    int nStatus = -1;
+    RunCommand("python3 " FIXTURES_DIR "/ekg_fixtures.py " + ShellQuote(fixtures), &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    const std::string saturated = fixtures + "saturated.ekg";
+    const std::string script =
+        "import struct,sys\n"
+        "b=bytearray(open(sys.argv[1],'rb').read())\n"
+        "for l in range(12):\n"
+        "    for i in range(5000): struct.pack_into('<h',b,l*10200+2*i,32767 if i%2==0 else "
+        "-32768)\n"
+        "open(sys.argv[2],'wb').write(b)\n";
+    RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(fixtures + "server.ekg") +
+                   " " + ShellQuote(saturated),
+               &nStatus);
+    ASSERT_EQ(nStatus, 0);
+    ASSERT_TRUE(m_pServer->Start());
+    EXPECT_NE(m_pServer
+                  ->Device("packet-files --send " + ShellQuote(saturated) +
+                           " --as SAT_20260304050607.EKG")
+                  .find("REPLY fc0600ef"),
+              std::string::npos);
+    const std::string sat = m_pServer->Data() + "SAT_20260304050607";
+    ASSERT_TRUE(
+        RunUntil([&] { return OpenedForConversion(m_pServer->DebugLog()).size() == 1; }, 30000));
+    const std::string expect = m_dir / "carts.json";
+    m_pServer->Device("--carts 8 --records 5 --id CA --expect " + ShellQuote(expect));
+    const std::vector<CCartEntry> entries = CartEntries(expect);
+    ASSERT_EQ(entries.size(), 40u);
+    for (const CCartEntry& e : entries) {
+        EXPECT_TRUE(e.answered) << e.id;
+        EXPECT_LT(e.ms, 1000) << e.id;
+    }
+    // An ordinary cost: seconds, not the minutes a stroke per sample takes.
+    ExpectEcgOutputs(sat, 60);
+    // The carts' records are converted after it.
+    ASSERT_TRUE(RunUntil([&] { return FilesNamed("CA*_ekg.xml") == 40u; }, 300000));
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+}
+
+// A burst of 20 records is being converted; a record sent meanwhile is answered before the
+// burst's conversions end, and every record is converted in the order it came.
+TEST_F(QarServerRecordsE2E, ARecordIsAnsweredWhileABurstIsConvertedAndAllAreConvertedInOrder) {
+    EcgOutputsOn();
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device("frame-ecg --load 4 --count 5 --id BR");
+    ASSERT_NE(out.find("\"stored\": 20"), std::string::npos) << out;
+    EXPECT_NE(m_pServer->Device("frame-ecg --id LATE").find("REPLY fc0600ef"), std::string::npos);
+    EXPECT_LT(OpenedForConversion(m_pServer->DebugLog()).size(), 20u);
+    EXPECT_LT(FilesNamed("BR*_ekg.xml"), 20u);
+    ASSERT_TRUE(
+        RunUntil([&] { return OpenedForConversion(m_pServer->DebugLog()).size() == 21; }, 300000));
+    ASSERT_TRUE(WaitForFile(m_pServer->Data() + "LATE_20260304050607_ekg.xml", 60));
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    // The list file holds the records in the order they came.
+    std::vector<std::string> listed;
+    const std::vector<CRecordRow> rows = Rows();
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        listed.push_back(it->m_strPath);
+    EXPECT_EQ(OpenedForConversion(m_pServer->DebugLog()), listed);
+    EXPECT_EQ(listed.back(), m_pServer->Data() + "LATE_20260304050607.ekg");
+}
+
+// Records answered and listed are owed their conversions: killed before it converted them,
+// the program converts them at its next start.
+TEST_F(QarServerRecordsE2E, ConversionsOwedAtAKillAreDoneAtTheNextStart) {
+    EcgOutputsOn();
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string out = m_pServer->Device("frame-ecg --load 2 --count 4 --id KO");
+    ASSERT_NE(out.find("\"stored\": 8"), std::string::npos) << out;
+    const std::size_t nBefore = FilesNamed("KO*_ekg.xml");
+    m_pServer->Kill();
+    EXPECT_LT(nBefore, 8u) << "the conversions were done before the kill";
+    ASSERT_TRUE(m_pServer->Start());
+    ASSERT_TRUE(RunUntil([&] { return FilesNamed("KO*_ekg.xml") == 8u; }, 300000));
+    for (const CRecordRow& row : Rows()) {
+        SCOPED_TRACE(row.m_strPath);
+        ExpectEcgOutputs(row.m_strPath.substr(0, row.m_strPath.size() - 4));
+    }
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    // Nothing is owed any more: a start converts nothing.
+    ASSERT_TRUE(m_pServer->Start());
+    RunFor(1000);
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    EXPECT_EQ(OpenedForConversion(m_pServer->DebugLog()).size(), 0u);
 }

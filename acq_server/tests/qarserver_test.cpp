@@ -24,6 +24,7 @@
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "spiro_control/flowlin_dispids.h"
+#include "streams.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
@@ -121,7 +122,7 @@ TEST_F(FrameTest, StartStopAndTheMessagesOfEach) {
     EXPECT_TRUE(frame.IsServerRunning());
     frame.OnCommand(ID_STOP_SERVER);
     EXPECT_FALSE(frame.IsServerRunning());
-    EXPECT_EQ(m_pApp->ListenSocket(), nullptr);
+    EXPECT_FALSE(m_pApp->IsListening());
     frame.OnCommand(ID_STOP_SERVER);
     EXPECT_EQ(m_notifier.calls.back().text, qarstr::Str(qarstr::IDS_SERVER_NOT_RUNNING));
     frame.OnCommand(ID_START_SERVER);
@@ -216,7 +217,7 @@ TEST_F(FrameTest, SairClosesAnOpenDialogFirst) {
     ASSERT_TRUE(testsupport::ProcessUntil([&] { return frame.IsClosing(); }, 5000));
     EXPECT_FALSE(frame.IsServerRunning());
     EXPECT_FALSE(frame.Tray().IsEnabled());
-    EXPECT_EQ(m_pApp->ListenSocket(), nullptr);
+    EXPECT_FALSE(m_pApp->IsListening());
 }
 
 TEST_F(FrameTest, SettingsCommandClampsAndWrites) {
@@ -242,37 +243,54 @@ TEST_F(FrameTest, SettingsCommandClampsAndWrites) {
 }
 
 namespace {
-CStoredRecord Stored(int nKind, const std::string& strID, const std::string& strPath,
-                     BOOL bSame = FALSE) {
-    CStoredRecord r;
-    r.m_nKind = nKind;
-    r.m_strPatientID = strID;
-    r.m_strPath = strPath;
-    r.m_bSame = bSame;
-    return r;
+// One device connection: the stream, then the server's answer (4 bytes) when it ends with
+// the frame-mode end of record; a legacy cart only waits until its bytes are taken.
+QByteArray Send(quint16 nPort, const teststream::Bytes& stream) {
+    QTcpSocket sock;
+    sock.connectToHost(QHostAddress::LocalHost, nPort);
+    EXPECT_TRUE(
+        testsupport::ProcessUntil([&] { return sock.state() == QAbstractSocket::ConnectedState; }));
+    sock.write(reinterpret_cast<const char*>(stream.data()), static_cast<qint64>(stream.size()));
+    const bool bAnswered = stream.size() >= 4 && stream[stream.size() - 4] == 0xFC;
+    QByteArray reply;
+    testsupport::ProcessUntil([&] {
+        reply += sock.readAll();
+        return bAnswered ? reply.size() >= 4 : sock.bytesToWrite() == 0;
+    });
+    testsupport::ProcessFor(100);
+    return reply;
 }
+const QByteArray kTaken("\xFC\x06\x00\xEF", 4);
 }  // namespace
 
+// Records through the receiving path of the program: listed before the answer, then shown.
 TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
     CMainFrame& frame = Start();
-    EXPECT_FALSE(frame.TakeRecord(Stored(1, "A1", "")));
-    EXPECT_EQ(frame.List().model()->rowCount(), 0);
-    // A record without an ID is listed under its file's title.
-    EXPECT_TRUE(frame.TakeRecord(Stored(1, "", Data() + "_20260304050607.ekg")));
-    EXPECT_TRUE(frame.TakeRecord(Stored(1, "R1", Data() + "R1_1.raw")));
-    EXPECT_TRUE(frame.TakeRecord(Stored(2, "S1", Data() + "S1_1.fvc")));
-    // The same bytes sent again: no second row.
-    EXPECT_TRUE(frame.TakeRecord(Stored(2, "S1", Data() + "S1_1.fvc", TRUE)));
+    teststream::EcgSpec unknown, raw, legacy;
+    unknown.strID = "";  // an emergency record of an unknown patient
+    raw.strID = "R1";
+    raw.b6000 = true;
+    legacy.strID = "L1";
+    for (teststream::EcgSpec* p : {&unknown, &raw, &legacy})
+        p->nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(unknown)), kTaken);
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(raw)), kTaken);
+    Send(m_pApp->Port(), teststream::LegacyEcg(legacy));
+    // The same record sent again: answered, not listed twice.
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(raw)), kTaken);
+    ASSERT_TRUE(testsupport::ProcessUntil([&] { return frame.List().model()->rowCount() == 3; }));
+    testsupport::ProcessFor(300);
     ASSERT_EQ(frame.List().model()->rowCount(), 3);
-    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "S1");
+    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "L1");
     EXPECT_EQ(frame.List().model()->index(1, 2).data().toString(),
-              QString::fromStdString(Data() + "R1_1.raw"));
+              QString::fromStdString(Data() + "R1_20260304050607.raw"));
+    // A record without an ID is listed under its file's title.
     EXPECT_EQ(frame.List().model()->index(2, 1).data().toString(), "_20260304050607");
     const auto lines = platform::GetProfileSection(Data() + "FQarServer.ini", "DATA_LIST");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].substr(0, 19), "PAT_20260304050607_");
     EXPECT_EQ(lines[1].substr(0, 6), "PATR1_");
-    EXPECT_NE(lines[2].find(" " + Data() + "S1_1.fvc"), std::string::npos);
+    EXPECT_NE(lines[2].find(" " + Data() + "L1_202603040506.ekg"), std::string::npos);
     // Without controls nothing is converted; the queue empties all the same.
     EXPECT_TRUE(testsupport::ProcessUntil([&] { return frame.OwedConversions() == 0; }));
 }
@@ -280,8 +298,10 @@ TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
 // A row whose ID holds a blank opens its record after a restart.
 TEST_F(FrameTest, ARowWithABlankInItsIDOpensAfterARestart) {
     Start();
-    ASSERT_TRUE(
-        m_pApp->MainFrame()->TakeRecord(Stored(1, "AB CD", Data() + "AB CD_20260304050607.ekg")));
+    teststream::EcgSpec spec;
+    spec.strID = "AB CD";
+    spec.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(spec)), kTaken);
     m_pApp.reset();
     CMainFrame& frame = Start();
     ASSERT_EQ(frame.List().model()->rowCount(), 1);

@@ -17,7 +17,7 @@
 #include "acq_server/app/qarapp.h"
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
-#include "acq_server/listensocket.h"
+#include "acq_server/list/recordlistfile.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/format.h"
@@ -60,6 +60,8 @@ CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(
     setObjectName("mainframe");
     m_settings.m_nPortNum = 2003;
     LoadSettings();
+    // What an earlier run took and did not convert, before its day's entries may go.
+    QueueOwed(m_settings.m_strWorkingFolder);
     CRecordList::PruneListFile(m_settings.m_strWorkingFolder,
                                CRecordList::KeyTime(m_app.Context().Now()).substr(0, 8));
     m_ftpInfo.Load((platform::HomeDir(acqsettings::kProgramName) + "senderinfo.cfg").c_str());
@@ -114,12 +116,13 @@ bool CMainFrame::Create() {
 
     m_bServerRunning = false;
     LoadSettings();
+    // The rows of the list file before any device comes in: a record taken from now on
+    // comes as a row of its own.
+    m_wndList.LoadRows(m_settings.m_strWorkingFolder);
     OnStartServer();
 
     m_timers[startTimer(kTrayPeriodMs)] = ID_TIMER_TRAY;
     m_timers[startTimer(m_app.Options().m_nIdleMs)] = ID_TIMER_IDLE;
-
-    m_wndList.LoadRows(m_settings.m_strWorkingFolder);
 
     // Without a tray the frame is the only way in: show it, with the tray's menu.
     if (!m_trayIcon.IsEnabled() && !m_app.Options().m_bHeadless) {
@@ -401,8 +404,8 @@ void CMainFrame::OnTimer(int nId) {
             SetTrayState(m_bServerRunning ? kTrayRunning : kTrayStopped);
         }
     } else if (nId == ID_TIMER_IDLE) {
-        if (CListenSocket* pListen = m_app.ListenSocket(); pListen && pListen->ClientCount() > 0)
-            pListen->IdleSweep();
+        if (m_app.ClientCount() > 0)
+            m_app.IdleSweep();
     }
 }
 
@@ -426,8 +429,13 @@ void CMainFrame::LoadSettings() {
     platform::CSettingsStore store(acqsettings::kKeyPath);
     acqsettings::LoadSettings(store, acqsettings::CSettingsDefaults::ForThisProgram(), m_settings);
     CAcqSettings& ctx = m_app.Context().m_settings;
+    const std::string strOldFolder = ctx.m_strWorkingFolder;
     ctx.m_strWorkingFolder = m_settings.m_strWorkingFolder;
     ctx.m_nFolderType = m_settings.m_nFolderType;
+    m_app.SettingsChanged();
+    // Another working folder: what its list still owes is converted too.
+    if (!strOldFolder.empty() && strOldFolder != ctx.m_strWorkingFolder)
+        QueueOwed(ctx.m_strWorkingFolder);
 }
 
 void CMainFrame::SaveSettings() {
@@ -437,36 +445,44 @@ void CMainFrame::SaveSettings() {
 
 // Stored records
 
-namespace {
-// The file name without its folder and extension: the list's ID of a record without one.
-CString FileTitle(const CString& strPath) {
-    const std::size_t nSlash = strPath.find_last_of("/\\");
-    CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
-    const std::size_t nDot = strName.rfind('.');
-    if (nDot != CString::npos && nDot > 0)
-        strName.resize(nDot);
-    return strName;
+void CMainFrame::OnRecordTaken(const CTakenRecord& record) {
+    BeginMakeFile(record);
+    Owe({record.m_nKind, record.m_strPatientID, record.m_strPath, record.m_strKey,
+         record.m_strWorkingFolder});
 }
-}  // namespace
 
-BOOL CMainFrame::TakeRecord(const CStoredRecord& record) {
-    if (record.m_strPath.empty())
-        return FALSE;
-    if (record.m_bSame) {
-        // A device that sent its record again after a lost answer: one file, one row.
-        for (const CRecordRow& row : m_wndList.Model().List().Rows())
-            if (row.m_strPath == record.m_strPath)
-                return TRUE;
-    }
-    // Emergency records of unknown patients have no ID: listed under their file's title.
-    const CString strID =
-        record.m_strPatientID.empty() ? FileTitle(record.m_strPath) : record.m_strPatientID;
-    if (!BeginMakeFile(strID, record.m_strPath))
-        return FALSE;
-    m_owed.push_back({record.m_nKind, strID, record.m_strPath});
-    if (!m_bConverting)
+void CMainFrame::BeginMakeFile(const CTakenRecord& record) {
+    // The list file's entry was made before the device was answered.
+    CRecordRow row;
+    row.m_strTime = CRecordList::ListTime(record.m_tArrival);
+    row.m_strPatientID = record.m_strPatientID;
+    row.m_strPath = record.m_strPath;
+    m_wndList.AddRecord(std::move(row));
+    // The FTP switch is never set in this program: nothing is queued for upload.
+}
+
+void CMainFrame::Owe(COwed owed) {
+    m_owed.push_back(std::move(owed));
+    if (!m_bConverting && m_owed.size() == 1)
         QTimer::singleShot(0, this, [this] { ConvertNext(); });
-    return TRUE;
+}
+
+void CMainFrame::QueueOwed(const std::string& strWorkingFolder) {
+    for (COwedEntry& entry : CConversionMark::Owed(strWorkingFolder)) {
+        const bool bQueued = std::any_of(m_owed.begin(), m_owed.end(), [&](const COwed& o) {
+            return o.strKey == entry.strKey && o.strWorkingFolder == strWorkingFolder;
+        });
+        if (bQueued)
+            continue;
+        const std::string& strPath = entry.row.m_strPath;
+        const std::size_t nDot = strPath.rfind('.');
+        const std::string strExt =
+            nDot == std::string::npos ? std::string() : strPath.substr(nDot + 1);
+        const int nKind =
+            strcasecmp(strExt.c_str(), "ekg") == 0 || strcasecmp(strExt.c_str(), "raw") == 0 ? 1
+                                                                                             : 2;
+        Owe({nKind, entry.row.m_strPatientID, strPath, entry.strKey, strWorkingFolder});
+    }
 }
 
 void CMainFrame::ConvertNext() {
@@ -476,38 +492,17 @@ void CMainFrame::ConvertNext() {
         return;
     m_bConverting = true;
     const COwed owed = m_owed.front();
-    m_owed.pop_front();
     if (owed.nKind == 1)
         MakeFile(owed.strPatientID, owed.strPath);
     else
         MakeSpiroFile(owed.strPatientID, owed.strPath);
+    m_owed.pop_front();
+    if (!CConversionMark::Mark(owed.strWorkingFolder, owed.strKey))
+        m_app.Log(platform::Format("Conversion mark not written: %s",
+                                   CConversionMark::MarkPath(owed.strWorkingFolder).c_str()));
     m_bConverting = false;
     if (!m_owed.empty())
         QTimer::singleShot(0, this, [this] { ConvertNext(); });
-}
-
-bool CMainFrame::BeginMakeFile(const CString& strPatientID, const CString& strPath) {
-    const std::time_t now = m_app.Context().Now();
-    // The row only for a record the list file keeps: a refused record comes again.
-    if (!UpdateDataList(strPatientID, CRecordList::KeyTime(now), strPath))
-        return false;
-    CRecordRow row;
-    row.m_strTime = CRecordList::ListTime(now);
-    row.m_strPatientID = strPatientID;
-    row.m_strPath = strPath;
-    m_wndList.AddRecord(std::move(row));
-    // The FTP switch is never set in this program: nothing is queued for upload.
-    return true;
-}
-
-bool CMainFrame::UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
-                                const CString& strPath) {
-    if (CRecordList::UpdateDataList(m_settings.m_strWorkingFolder, strPatientID, strKeyTime,
-                                    strPath))
-        return true;
-    m_app.Log(platform::Format("\nCMainFrame::UpdateDataList FAIL (%s)\n",
-                               CRecordList::ListFilePath(m_settings.m_strWorkingFolder).c_str()));
-    return false;
 }
 
 void CMainFrame::MakeFile(CString strPatientID, CString strPath) {

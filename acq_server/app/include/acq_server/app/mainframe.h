@@ -1,7 +1,8 @@
 #pragma once
-// The hidden main frame: received-data list, tray icon, the two hidden controls, the
-// settings, the tray animation and idle-connection timers, and the commands of the tray
-// menu. Everything runs on the user-interface thread.
+// The hidden main frame: received-data list, tray icon, the two hidden controls and the
+// conversions through them, the settings, the tray animation and idle-connection timers,
+// and the commands of the tray menu. Everything here runs on the user-interface thread; the
+// devices are received on a thread of their own (receiver.h), which hands each record over.
 //
 // Nothing is deleted inside its own notification: connections go through the listening
 // socket's deferred delete, and ending the program ("Sair", SIGINT/SIGTERM) first closes
@@ -16,7 +17,7 @@
 #include "ecg_control/host/wavelin.h"
 #include "spiro_control/host/flowlin.h"
 #include "acq_server/app/datalistctrl.h"
-#include "acq_server/acqcontext.h"
+#include "acq_server/app/receiver.h"
 #include "acq_server/app/trayicon.h"
 #include "acq_server/reports/conversions.h"
 #include "acq_server/ftp/ftpinfofile.h"
@@ -85,25 +86,20 @@ public:
     void SaveSettings();
     const acqsettings::CServerSettings& Settings() const { return m_settings; }
 
-    // A stored record as the receiving path hands it over, before its device is answered:
-    // listed first (BeginMakeFile), then queued for its conversions, which run one per turn
-    // of the event loop in the order the records came. An empty ID lists the record under
-    // its file's title. The same bytes sent again and already listed are neither listed nor
-    // converted again. FALSE when the list file could not be written.
-    BOOL TakeRecord(const CStoredRecord& record);
+    // A record the receiving path took (stored, entered in the list file, its device
+    // answered): a row on top (BeginMakeFile), then its conversions, queued: they run one
+    // per turn of the event loop in the order the records came, and each one done moves the
+    // list's conversion mark (what is owed survives a restart: the constructor queues it).
+    void OnRecordTaken(const CTakenRecord& record);
+    void BeginMakeFile(const CTakenRecord& record);
     // The conversions of a listed record: ECG (".ekg"; a ".raw" is only listed) and
     // spirometry or other files. An empty path is ignored.
     void MakeFile(CString strPatientID, CString strPath);
     void MakeSpiroFile(CString strPatientID, CString strPath);
-    // Lists a record: a row on top and its entry in the list file (FALSE when the file could
-    // not be written).
-    bool BeginMakeFile(const CString& strPatientID, const CString& strPath);
     // Records listed and not yet converted.
     std::size_t OwedConversions() const { return m_owed.size(); }
     // The settings as the conversions read them.
     acq_reports::SConversionSettings ConversionSettings() const;
-    bool UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
-                        const CString& strPath);
 
     CDataListCtrl& List() { return m_wndList; }
     CTrayIcon& Tray() { return m_trayIcon; }
@@ -127,7 +123,11 @@ private:
     struct COwed {
         int nKind = 0;
         CString strPatientID, strPath;
+        std::string strKey, strWorkingFolder;  // its list file entry
     };
+    void Owe(COwed owed);
+    // Queues the conversions owed in a working folder's list (entries behind its mark).
+    void QueueOwed(const std::string& strWorkingFolder);
     void ConvertNext();
     void CreateMenus();
     void CloseFrame();
