@@ -335,3 +335,31 @@ TEST(ConversionMark, EntriesBehindTheMarkAreOwed) {
     EXPECT_TRUE(CConversionMark::Owed(old.Path()).empty());
     EXPECT_EQ(testsupport::ReadFile(CConversionMark::MarkPath(old.Path())), "PATO_202603040506\n");
 }
+
+// Entries still owed their conversions stay on disk across a new day and a start.
+TEST(ConversionMark, EntriesOfAnEarlierDayStayUntilConverted) {
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    EXPECT_TRUE(CConversionMark::Owed(dir.Path()).empty());
+    for (const char* id : {"A", "B", "C"})
+        ASSERT_TRUE(
+            CRecordList::UpdateDataList(dir.Path(), id, "202603042359", std::string("/r/") + id));
+    ASSERT_TRUE(CConversionMark::Mark(dir.Path(), "PATA_202603042359"));
+    // The next day's first record: A goes, B and C wait for their conversions.
+    CRecordListFile list(dir.Path());
+    ASSERT_TRUE(list.Add("D", "202603050001", "/r/D"));
+    EXPECT_EQ(
+        platform::GetProfileKeyNames(file, "DATA_LIST"),
+        (std::vector<std::string>{"PATB_202603042359", "PATC_202603042359", "PATD_202603050001"}));
+    // Appended while they wait, not written whole each time.
+    const ino_t nInode = Inode(file);
+    ASSERT_TRUE(list.Add("E", "202603050002", "/r/E"));
+    EXPECT_EQ(Inode(file), nInode);
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260305"));
+    EXPECT_EQ(CConversionMark::Owed(dir.Path()).size(), 4u);
+    // Converted: the next start removes them.
+    ASSERT_TRUE(CConversionMark::Mark(dir.Path(), "PATC_202603042359"));
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260305"));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              (std::vector<std::string>{"PATD_202603050001", "PATE_202603050002"}));
+}

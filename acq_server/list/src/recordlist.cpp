@@ -136,7 +136,9 @@ bool CRecordList::PruneListFile(const std::string& strWorkingFolder, const std::
     if (!doc.Load(strFile) || !doc.HasSection(kSection))
         return false;
     std::vector<std::string> lines = doc.SectionLines(kSection);
-    if (!CRecordListFile::PruneLines(lines, strToday))
+    std::string strMark;
+    const bool bMarked = CConversionMark::Read(strWorkingFolder, strMark);
+    if (!CRecordListFile::PruneLines(lines, strToday, bMarked ? &strMark : nullptr))
         return true;
     doc.WriteSection(kSection, lines);
     return doc.Save(strFile);

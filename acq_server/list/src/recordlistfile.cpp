@@ -47,13 +47,22 @@ CRecordListFile::CRecordListFile(std::string strWorkingFolder)
     : m_strWorkingFolder(std::move(strWorkingFolder)),
       m_strPath(CRecordList::ListFilePath(m_strWorkingFolder)) {}
 
-bool CRecordListFile::PruneLines(std::vector<std::string>& lines, const std::string& strToday) {
+bool CRecordListFile::PruneLines(std::vector<std::string>& lines, const std::string& strToday,
+                                 const std::string* pMark) {
     std::size_t nFirst = 0;
     while (nFirst < lines.size()) {
         const std::string key = KeyOf(lines[nFirst]);
         if (!key.empty() && key.find(strToday) != std::string::npos)
             break;
         ++nFirst;
+    }
+    if (pMark) {
+        const auto itMark = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return KeyOf(line) == *pMark;
+        });
+        const std::size_t nOwed =
+            itMark == lines.end() ? 0 : static_cast<std::size_t>(itMark - lines.begin()) + 1;
+        nFirst = std::min(nFirst, nOwed);
     }
     if (nFirst == 0)
         return false;
@@ -138,7 +147,9 @@ bool CRecordListFile::WriteWhole(const std::string& strKey, const std::string& s
         return false;
     doc.WriteString(kSection, strKey.c_str(), strValue.c_str());
     std::vector<std::string> lines = doc.SectionLines(kSection);
-    if (PruneLines(lines, strToday))
+    std::string strMark;
+    const bool bMarked = CConversionMark::Read(m_strWorkingFolder, strMark);
+    if (PruneLines(lines, strToday, bMarked ? &strMark : nullptr))
         doc.WriteSection(kSection, lines);
     const bool bOk = doc.Save(m_strPath);
     m_bKnown = false;
@@ -158,8 +169,11 @@ bool CRecordListFile::Add(const std::string& strID, const std::string& strKeyTim
         strKey = strBase + "_" + std::to_string(n);
     const std::string strValue = strID + " " + strKeyTime + " " + strPath;
     const std::string strToday = strKeyTime.substr(0, 8);
-    // Entries of an earlier day go: the only case that writes the whole file.
-    const bool bPrune = !m_strFirstKey.empty() && m_strFirstKey.find(strToday) == std::string::npos;
+    // Entries of an earlier day go, once converted: the only case that writes the whole file.
+    bool bPrune = !m_strFirstKey.empty() && m_strFirstKey.find(strToday) == std::string::npos;
+    std::string strMark;
+    if (bPrune && CConversionMark::Read(m_strWorkingFolder, strMark))
+        bPrune = m_keys.count(Lower(strMark)) != 0;
     bool bOk = false;
     if (m_bExists && m_bAppendable && !bPrune) {
         bOk = Append(OneLine(strKey + "=" + strValue) + "\r\n");
@@ -189,6 +203,13 @@ std::string CConversionMark::MarkPath(const std::string& strWorkingFolder) {
     return strList.substr(0, strList.rfind('/') + 1) + kFileName;
 }
 
+bool CConversionMark::Read(const std::string& strWorkingFolder, std::string& strKey) {
+    if (!platform::ReadWholeFile(MarkPath(strWorkingFolder), strKey))
+        return false;
+    strKey = strKey.substr(0, strKey.find_first_of("\r\n"));
+    return true;
+}
+
 bool CConversionMark::Mark(const std::string& strWorkingFolder, const std::string& strKey) {
     return platform::WriteFileAtomically(MarkPath(strWorkingFolder), strKey + "\n");
 }
@@ -197,12 +218,11 @@ std::vector<COwedEntry> CConversionMark::Owed(const std::string& strWorkingFolde
     const std::vector<std::string> lines =
         platform::GetProfileSection(CRecordList::ListFilePath(strWorkingFolder), kSection);
     std::string strMark;
-    if (!platform::ReadWholeFile(MarkPath(strWorkingFolder), strMark)) {
+    if (!Read(strWorkingFolder, strMark)) {
         platform::MakeDirs(strWorkingFolder);
         Mark(strWorkingFolder, lines.empty() ? std::string() : KeyOf(lines.back()));
         return {};
     }
-    strMark = strMark.substr(0, strMark.find_first_of("\r\n"));
     std::size_t nFirst = 0;
     for (std::size_t i = lines.size(); i-- > 0;) {
         if (!strMark.empty() && KeyOf(lines[i]) == strMark) {

@@ -62,7 +62,8 @@ public:
                                const std::string& strKeyTime, const std::string& strPath,
                                std::string* pKey = nullptr);
     // Removes every entry before the first whose key holds strToday ("YYYYMMDD"); all of
-    // them when none does. The file is left alone when nothing goes.
+    // them when none does; never one still owed its conversions (recordlistfile.h). The
+    // file is left alone when nothing goes.
     static bool PruneListFile(const std::string& strWorkingFolder, const std::string& strToday);
 
 private:

@@ -30,14 +30,18 @@ public:
 
     // Enters a record (ID, "YYYYMMDDHHMM" of its arrival, path) under "PAT<ID>_<time>" ("=" in
     // the ID written "_"), or "_2", "_3"... behind it when that key is taken; entries of days
-    // before its own go. *pKey gets the key. FALSE when the file could not be written.
+    // before its own go once they are converted. *pKey gets the key. FALSE when the file could
+    // not be written.
     bool Add(const std::string& strID, const std::string& strKeyTime, const std::string& strPath,
              std::string* pKey = nullptr);
     // Whether an entry of the file names the path.
     bool Lists(const std::string& strPath);
 
-    // Drops the lines before the first key holding strToday ("YYYYMMDD"); TRUE when any went.
-    static bool PruneLines(std::vector<std::string>& lines, const std::string& strToday);
+    // Drops the lines before the first key holding strToday ("YYYYMMDD"), but none behind the
+    // conversion mark (pMark: the marked key; one the lines do not hold keeps them all): what
+    // is owed stays on disk until it is converted. TRUE when any went.
+    static bool PruneLines(std::vector<std::string>& lines, const std::string& strToday,
+                           const std::string* pMark = nullptr);
 
 private:
     // Reads the file again when it is not as this object last left it.
@@ -75,6 +79,8 @@ public:
     static constexpr const char* kFileName = ".FQarServer.converted";
 
     static std::string MarkPath(const std::string& strWorkingFolder);
+    // The marked key; FALSE when the folder has no mark.
+    static bool Read(const std::string& strWorkingFolder, std::string& strKey);
     // The entries behind the mark, oldest first; every entry when the mark names none the
     // file holds (its entry went with its day). A list without a mark gets one at its last
     // entry first: a list kept before marks existed counts as converted.
