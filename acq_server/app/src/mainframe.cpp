@@ -68,6 +68,7 @@ CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(
 }
 
 CMainFrame::~CMainFrame() {
+    WriteMark();
     // The controls go before their parent window.
     m_wavelin.Destroy();
     m_flowlin.Destroy();
@@ -497,12 +498,26 @@ void CMainFrame::ConvertNext() {
     else
         MakeSpiroFile(owed.strPatientID, owed.strPath);
     m_owed.pop_front();
-    if (!CConversionMark::Mark(owed.strWorkingFolder, owed.strKey))
-        m_app.Log(platform::Format("Conversion mark not written: %s",
-                                   CConversionMark::MarkPath(owed.strWorkingFolder).c_str()));
+    // The mark moves at most once a second and when the queue is empty: a mark behind only
+    // makes a restart convert a few records again.
+    if (owed.strWorkingFolder != m_mark.strWorkingFolder)
+        WriteMark();
+    m_mark = {owed.strWorkingFolder, owed.strKey};
+    if (m_owed.empty() || !m_markTimer.isValid() || m_markTimer.elapsed() >= kMarkPeriodMs)
+        WriteMark();
     m_bConverting = false;
     if (!m_owed.empty())
         QTimer::singleShot(0, this, [this] { ConvertNext(); });
+}
+
+void CMainFrame::WriteMark() {
+    m_markTimer.start();
+    if (m_mark.strKey.empty())
+        return;
+    if (!CConversionMark::Mark(m_mark.strWorkingFolder, m_mark.strKey))
+        m_app.Log(platform::Format("Conversion mark not written: %s",
+                                   CConversionMark::MarkPath(m_mark.strWorkingFolder).c_str()));
+    m_mark = {};
 }
 
 void CMainFrame::MakeFile(CString strPatientID, CString strPath) {

@@ -7,6 +7,7 @@
 // Nothing is deleted inside its own notification: connections go through the listening
 // socket's deferred delete, and ending the program ("Sair", SIGINT/SIGTERM) first closes
 // any open dialog and runs only once every nested loop has returned.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QIcon>
 #include <deque>
@@ -129,6 +130,7 @@ private:
     // Queues the conversions owed in a working folder's list (entries behind its mark).
     void QueueOwed(const std::string& strWorkingFolder);
     void ConvertNext();
+    void WriteMark();
     void CreateMenus();
     void CloseFrame();
     void StartDeviceSearch();
@@ -154,6 +156,11 @@ private:
     int m_nNested = 0;            // nested loops running now
     std::deque<COwed> m_owed;     // listed, not yet converted, in the order taken
     bool m_bConverting = false;
+    struct {
+        std::string strWorkingFolder, strKey;
+    } m_mark;  // the last conversion done, not yet marked
+    QElapsedTimer m_markTimer;
+    static constexpr int kMarkPeriodMs = 1000;
     bool m_bClosing = false;
     bool m_bExitPending = false;
 };
