@@ -295,6 +295,21 @@ TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
     EXPECT_TRUE(testsupport::ProcessUntil([&] { return frame.OwedConversions() == 0; }));
 }
 
+// A record that cannot be entered in the list file is not "taken": the cart hears 7 and
+// sends it again later, and nothing is shown that the list would not keep.
+TEST_F(FrameTest, ARecordTheListCannotKeepIsRefused) {
+    ASSERT_TRUE(platform::MakeDirs(Data() + "FQarServer.ini"));  // a folder where the file goes
+    CMainFrame& frame = Start();
+    teststream::EcgSpec spec;
+    spec.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(spec)), QByteArray("\xFC\x07\x00\xEF", 4));
+    testsupport::ProcessFor(300);
+    EXPECT_EQ(frame.List().model()->rowCount(), 0);
+    EXPECT_EQ(frame.OwedConversions(), 0u);
+    EXPECT_NE(testsupport::ReadFile(m_dir / "data/Corvane/QarServer/ekg_debug.txt").find("UpdateDataList FAIL"),
+              std::string::npos);
+}
+
 // A row whose ID holds a blank opens its record after a restart.
 TEST_F(FrameTest, ARowWithABlankInItsIDOpensAfterARestart) {
     Start();

@@ -129,7 +129,7 @@ private:
         if (list.Add(taken.m_strPatientID, CRecordList::KeyTime(taken.m_tArrival), taken.m_strPath,
                      &taken.m_strKey))
             return true;
-        m_context.Log(acq::Format("\nCMainFrame::UpdateDataList FAIL (%s)\n", list.Path().c_str()));
+        m_context.Log(acq::Format("\nUpdateDataList FAIL (%s)\n", list.Path().c_str()));
         return false;
     }
 
