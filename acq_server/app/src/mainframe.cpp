@@ -500,7 +500,7 @@ void CMainFrame::ConvertNext() {
     m_owed.pop_front();
     // The mark moves at most once a second and when the queue is empty: a mark behind only
     // makes a restart convert a few records again.
-    if (owed.strWorkingFolder != m_mark.strWorkingFolder)
+    if (!m_mark.strKey.empty() && owed.strWorkingFolder != m_mark.strWorkingFolder)
         WriteMark();
     m_mark = {owed.strWorkingFolder, owed.strKey};
     if (m_owed.empty() || !m_markTimer.isValid() || m_markTimer.elapsed() >= kMarkPeriodMs)

@@ -322,11 +322,8 @@ void CRecordAssembler::EndLegacyEkg() {
     PadDirectory();
     StoreEkg([this](BOOL bSaved) {
         // A legacy cart waits for no answer.
-        if (bSaved) {
-            const CStoredRecord record = EkgRecord();
-            if (m_context.Take(record))
-                m_context.Stored(record);
-        }
+        if (bSaved)
+            m_context.HandOn(EkgRecord());
         ClearRecord();
         m_builder.Reset();
     });
@@ -368,8 +365,7 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
                     record.m_strPatientID = strID;
                     record.m_strPath = pJob->m_strPath;
                     record.m_bSame = pJob->m_bSame;
-                    if (pContext->Take(record))
-                        pContext->Stored(record);
+                    pContext->HandOn(record);
                 }
                 return;
             }
@@ -423,9 +419,7 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
             m_context.Log("Spirometry test file not saved");
         } else {
             m_strPatientID = strID;
-            const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
-            if (m_context.Take(record))
-                m_context.Stored(record);
+            m_context.HandOn(SpiroRecord(strID, strPath, bSame));
         }
     }
     ClearRecord();

@@ -96,6 +96,11 @@ struct CAcqContext {
         if (m_onStored)
             m_onStored(record);
     }
+    // A record whose device waits for no answer: taken, then stored.
+    void HandOn(const CStoredRecord& record) const {
+        if (Take(record))
+            Stored(record);
+    }
     void Log(const CString& str) const {
         if (m_log)
             m_log(str);
