@@ -666,23 +666,9 @@ TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
                    &nStatus);
         ASSERT_EQ(nStatus, 0);
     }
-    QProcessEnvironment env = m_pServer->Env();
-    env.insert("DISPLAY", QString::fromStdString(display));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    QProcess server;
-    server.setProcessEnvironment(env);
-    server.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", "0", "--device-search", "off",
-                                  "--no-splash"});
-    ASSERT_TRUE(server.waitForStarted(10000));
-    QByteArray out;
-    while (!out.contains("listening on") && server.waitForReadyRead(20000))
-        out += server.readAllStandardOutput();
-    const int at = out.indexOf("127.0.0.1:");
-    ASSERT_GE(at, 0) << out.toStdString();
-    const int nPort = out.mid(at + 10).split(',').front().toInt();
-    const std::string strDevice =
-        RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --quiet 0.3 --port " +
-                   std::to_string(nPort) + " frame-ecg --id RUNL 2>&1");
+    m_pServer->SetDisplay(display);
+    ASSERT_TRUE(m_pServer->Start());
+    const std::string strDevice = m_pServer->Device("frame-ecg --id RUNL");
     ASSERT_NE(strDevice.find("REPLY fc0600ef"), std::string::npos) << strDevice;
     const std::string strPath = m_pServer->Data() + "RUNL_20260304050607.ekg";
     ASSERT_TRUE(RunUntil(
@@ -699,7 +685,7 @@ TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
             return !strFrame.empty();
         },
         30000);
-    ASSERT_FALSE(strFrame.empty()) << server.readAllStandardError().toStdString();
+    ASSERT_FALSE(strFrame.empty()) << m_pServer->Stderr();
     // Row 0 (the newest record) lies under the menu bar and the column headings.
     std::string strLindar;
     for (int nTry = 0; nTry < 3 && strLindar.empty(); ++nTry) {
@@ -727,7 +713,6 @@ TEST_F(QarServerE2E, RunLindarOpensTheListedRecordInTheViewer) {
     ASSERT_GT(std::atoi(strPid.c_str()), 1);
     ::kill(std::atoi(strPid.c_str()), SIGTERM);
     RunUntil([&] { return ::kill(std::atoi(strPid.c_str()), 0) != 0; }, 20000);
-    ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
-    server.waitForFinished(20000);
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
 }
 #endif

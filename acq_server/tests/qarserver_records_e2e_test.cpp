@@ -29,6 +29,26 @@ using testsupport::ShellQuote;
 
 constexpr const char* kEcgOutputs[] = {"_ekg.jpg", "_ekg.pdf", "_ekg.txt", "_ekg.xml"};
 
+// Entries of devsim's carts mode (--expect): patient ID, record time, whether answered,
+// reply in ms.
+struct CCartEntry {
+    std::string id, date;
+    bool answered = false;
+    double ms = 0;
+};
+std::vector<CCartEntry> CartEntries(const std::string& strJson) {
+    const std::string script =
+        "import json,sys\n"
+        "for e in json.load(open(sys.argv[1])):\n"
+        "    print(e['patient_id'], e['date'], 1 if e['answered'] else 0, e['reply_ms'] or 0)\n";
+    std::istringstream in(
+        RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(strJson)));
+    std::vector<CCartEntry> out;
+    for (CCartEntry e; in >> e.id >> e.date >> e.answered >> e.ms;)
+        out.push_back(e);
+    return out;
+}
+
 class QarServerRecordsE2E : public qare2e::CServerTest {
 protected:
     // The real ECG control registered and every ECG output on.
@@ -179,14 +199,8 @@ TEST_F(QarServerRecordsE2E, ARowWithABlankInItsIDOpensAfterARestart) {
               std::string::npos);
     ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
 
-    QProcessEnvironment env = m_pServer->Env();
-    env.insert("DISPLAY", QString::fromStdString(xvfb.Display()));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    QProcess server;
-    server.setProcessEnvironment(env);
-    server.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", "0", "--device-search", "off",
-                                  "--no-splash"});
-    ASSERT_TRUE(server.waitForStarted(10000));
+    m_pServer->SetDisplay(xvfb.Display());
+    ASSERT_TRUE(m_pServer->Start());
     const std::string x = "DISPLAY=" + xvfb.Display() + " ";
     ASSERT_TRUE(xvfb.WaitForWindow("Qar Server")) << xvfb.Tree();
     const std::string frame = RunCommand(
@@ -201,8 +215,7 @@ TEST_F(QarServerRecordsE2E, ARowWithABlankInItsIDOpensAfterARestart) {
         RunUntil([&] { return Exists(opened); }, 3000);
     }
     EXPECT_EQ(ReadFile(opened), m_pServer->Data() + "AB CD_20260304050607.ekg\n");
-    ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
-    EXPECT_TRUE(server.waitForFinished(20000));
+    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
 }
 
 // SIGTERM while 8 carts send: the program finishes what it received. Every record that lies
@@ -221,17 +234,11 @@ TEST_F(QarServerRecordsE2E, SigtermDuringABurstLeavesEveryAnsweredRecordListed) 
         [&] { return platform::GetProfileSection(list, "DATA_LIST").size() >= 24; }, 60000));
     EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
     ASSERT_TRUE(carts.waitForFinished(120000));
-    ASSERT_FALSE(ReadFile(expect).empty());
-    // The simulator's JSON: one entry per record, answered or not.
-    const std::string script =
-        "import json,sys\n"
-        "for e in json.load(open(sys.argv[1])):\n"
-        "    if e['answered']: print(e['patient_id'] + '_' + e['date'] + '.ekg')\n";
-    std::istringstream answeredText(
-        RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(expect)));
     std::vector<std::string> answered;
-    for (std::string name; answeredText >> name;)
-        answered.push_back(m_pServer->Data() + name);
+    for (const CCartEntry& e : CartEntries(expect)) {
+        if (e.answered)
+            answered.push_back(m_pServer->Data() + e.id + "_" + e.date + ".ekg");
+    }
     std::istringstream storedText(
         RunCommand("find " + ShellQuote(m_pServer->Data()) + " -name 'BU*.ekg' | sort"));
     std::vector<std::string> stored;
@@ -255,25 +262,6 @@ TEST_F(QarServerRecordsE2E, SigtermDuringABurstLeavesEveryAnsweredRecordListed) 
 }
 
 namespace {
-
-// Entries of devsim's carts mode (--expect): patient ID, whether answered, reply in ms.
-struct CCartEntry {
-    std::string id;
-    bool answered = false;
-    double ms = 0;
-};
-std::vector<CCartEntry> CartEntries(const std::string& strJson) {
-    const std::string script =
-        "import json,sys\n"
-        "for e in json.load(open(sys.argv[1])):\n"
-        "    print(e['patient_id'], 1 if e['answered'] else 0, e['reply_ms'] or 0)\n";
-    std::istringstream in(
-        RunCommand("python3 -c " + ShellQuote(script) + " " + ShellQuote(strJson)));
-    std::vector<CCartEntry> out;
-    for (CCartEntry e; in >> e.id >> e.answered >> e.ms;)
-        out.push_back(e);
-    return out;
-}
 
 // The records the debug log says were opened for their conversions, in that order.
 std::vector<std::string> OpenedForConversion(const std::string& strLog) {

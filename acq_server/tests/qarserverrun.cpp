@@ -59,7 +59,9 @@ QProcessEnvironment CServer::Env() const {
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_strRoot + "config"));
     env.insert("XDG_DATA_HOME", QString::fromStdString(m_strRoot + "data"));
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRoot + "run"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", m_strDisplay.empty() ? "offscreen" : "xcb");
+    if (!m_strDisplay.empty())
+        env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
     env.insert("RECCTL_LOG", QString::fromStdString(m_strRoot + "calls.log"));
     env.remove("CORVANE_HOME");
     return env;

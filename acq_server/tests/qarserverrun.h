@@ -29,6 +29,8 @@ public:
     ~CServer() { Kill(); }
 
     QProcessEnvironment Env() const;
+    // Runs on this X display (":N") instead of offscreen.
+    void SetDisplay(const std::string& strDisplay) { m_strDisplay = strDisplay; }
     // Starts and waits for the start line; FALSE when it ended or never said where it listens.
     bool Start(QStringList extra = {}, int nPort = 0);
     // Runs the program to its end (a start that should end by itself).
@@ -49,6 +51,7 @@ public:
 
 private:
     std::string m_strRoot;
+    std::string m_strDisplay;
     QProcess m_proc;
     int m_nPort = 0;
 };
