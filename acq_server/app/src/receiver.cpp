@@ -9,6 +9,7 @@
 #include "acq_server/list/recordlistfile.h"
 #include "acq_server/listensocket.h"
 #include "acq_server/packetfilehandler.h"
+#include "acq_server/recordassembler.h"
 #include "acq_server/secretarysocket.h"
 #include "acq_server/stalefiles.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 // Longest wait at the end for connections still handing over their last answers.
 constexpr int kEndLingerMs = 1000;
-
-// The file name without its folder and extension: the listed ID of a record without one.
-CString FileTitle(const CString& strPath) {
-    const std::size_t nSlash = strPath.find_last_of("/\\");
-    CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
-    const std::size_t nDot = strName.rfind('.');
-    if (nDot != CString::npos && nDot > 0)
-        strName.resize(nDot);
-    return strName;
-}
 
 }  // namespace
 
@@ -113,8 +104,8 @@ private:
         CTakenRecord taken;
         taken.m_nKind = record.m_nKind;
         // Emergency records of unknown patients have no ID: listed under their file's title.
-        taken.m_strPatientID =
-            record.m_strPatientID.empty() ? FileTitle(record.m_strPath) : record.m_strPatientID;
+        taken.m_strPatientID = record.m_strPatientID.empty() ? acq::FileTitle(record.m_strPath)
+                                                             : record.m_strPatientID;
         taken.m_strPath = record.m_strPath;
         taken.m_tArrival = m_context.Now();
         taken.m_strWorkingFolder = list.WorkingFolder();

@@ -30,10 +30,6 @@ CString ExtensionOf(const CString& strName) {
     return nDot == CString::npos ? CString() : strName.substr(nDot + 1);
 }
 
-CString TitleOf(const CString& strName) {
-    const std::size_t nDot = strName.rfind('.');
-    return nDot == CString::npos ? strName : strName.substr(0, nDot);
-}
 }  // namespace
 
 const char* PacketKindFolder(const CString& strExtension) {
@@ -90,7 +86,7 @@ BOOL MakePacketTarget(const CAcqSettings& settings, const CString& strName, CPac
     target.m_strPath = strFolder + strName;
     // The conversions drop a record without an ID: a name without a patient part is
     // handed on under its title.
-    target.m_strPatientID = strID.empty() ? TitleOf(strName) : strID;
+    target.m_strPatientID = strID.empty() ? FileTitle(strName) : strID;
     target.m_nKind = strcasecmp(ExtensionOf(strName).c_str(), "EKG") == 0 ? 1 : 2;
     return TRUE;
 }

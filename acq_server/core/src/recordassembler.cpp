@@ -45,6 +45,15 @@ CString SafeNamePart(CString str) {
     return strOut;
 }
 
+CString FileTitle(const CString& strPath) {
+    const std::size_t nSlash = strPath.find_last_of("/\\");
+    CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
+    const std::size_t nDot = strName.rfind('.');
+    if (nDot != CString::npos && nDot > 0)
+        strName.resize(nDot);
+    return strName;
+}
+
 BOOL HasDigit(const BYTE* p, int n) {
     return std::any_of(p, p + n, [](BYTE b) { return b >= '0' && b <= '9'; });
 }

@@ -31,6 +31,9 @@ BOOL HasDigit(const BYTE* p, int n);
 CString CleanPatientID(const BYTE* p, std::size_t n);
 // Any text made safe as a file name part: characters file names may not hold become "!".
 CString SafeNamePart(CString str);
+// A path's file name without its folder and its last extension: the listed ID of a record
+// that has none.
+CString FileTitle(const CString& strPath);
 }  // namespace acq
 
 enum class ERecordKind { None = 0, Ekg = 1, Spiro = 2 };

@@ -19,7 +19,6 @@
 #include "acq_server/acqcontext.h"
 
 class QObject;
-class QThread;
 
 // A record as the receiving path took it: stored, listed, its device answered.
 struct CTakenRecord {
