@@ -145,8 +145,8 @@ def main():
             for _ in range(args.rounds):
                 print("outputs off: " + line(run(args, args.carts, args.count, prefill)), flush=True)
     if not args.skip_on:
-        for spec in args.outputs.split(","):
-            carts, count = (int(x) for x in spec.split("x"))
+        for size in args.outputs.split(","):
+            carts, count = (int(x) for x in size.split("x"))
             print("outputs on:  " + line(run(args, carts, count, outputs=True)), flush=True)
     return 0
 

@@ -300,23 +300,24 @@ TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
 TEST_F(FrameTest, ARecordTheListCannotKeepIsRefused) {
     ASSERT_TRUE(platform::MakeDirs(Data() + "FQarServer.ini"));  // a folder where the file goes
     CMainFrame& frame = Start();
-    teststream::EcgSpec spec;
-    spec.nBlocks = 20;
-    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(spec)), QByteArray("\xFC\x07\x00\xEF", 4));
+    teststream::EcgSpec cart;
+    cart.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(cart)), QByteArray("\xFC\x07\x00\xEF", 4));
     testsupport::ProcessFor(300);
     EXPECT_EQ(frame.List().model()->rowCount(), 0);
     EXPECT_EQ(frame.OwedConversions(), 0u);
-    EXPECT_NE(testsupport::ReadFile(m_dir / "data/Corvane/QarServer/ekg_debug.txt").find("UpdateDataList FAIL"),
+    EXPECT_NE(testsupport::ReadFile(m_dir / "data/Corvane/QarServer/ekg_debug.txt")
+                  .find("UpdateDataList FAIL"),
               std::string::npos);
 }
 
 // A row whose ID holds a blank opens its record after a restart.
 TEST_F(FrameTest, ARowWithABlankInItsIDOpensAfterARestart) {
     Start();
-    teststream::EcgSpec spec;
-    spec.strID = "AB CD";
-    spec.nBlocks = 20;
-    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(spec)), kTaken);
+    teststream::EcgSpec cart;
+    cart.strID = "AB CD";
+    cart.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(cart)), kTaken);
     m_pApp.reset();
     CMainFrame& frame = Start();
     ASSERT_EQ(frame.List().model()->rowCount(), 1);
