@@ -12,7 +12,7 @@
 
 #include "common/ZeqGF.h"
 #include "gdtfs.h"
-#include "platform/folders.h"
+#include "gdthome.h"
 #include "platform/msgpump.h"
 #include "platform/profile.h"
 #include "zeqgdt/gdtutils.h"
@@ -50,14 +50,6 @@ int Threaded(const char* pszName, Fn fn) {
 }
 
 bool IsBlank(const CString& s) { return CGDTUtils::IsEmpty(s); }
-
-// The running program's name: its home folder holds the settings, temp folder and log.
-std::string ProgramName() {
-    std::string exe = platform::ProgramPath();
-    std::size_t slash = exe.find_last_of('/');
-    std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
-    return name.empty() ? std::string("ZeqGDT") : name;
-}
 
 // Wildcards as the file search takes them: "*" and "?", case ignored, "*.*" matches all.
 bool Matches(const char* pattern, const char* name) {
@@ -279,7 +271,7 @@ CString CGDTUtils::GetFileName(const CString& strPath) {
 BOOL CGDTUtils::IsEmpty(const CString& strText) { return ZeqGF::IsEmpty(strText.c_str()); }
 
 CString CGDTUtils::MakePath(const CString& strDir, const CString& strName) {
-    if (IsBlank(strDir)) return ZeqGF::MakePath(platform::HomeDir(ProgramName()).c_str(), strName.c_str());
+    if (IsBlank(strDir)) return ZeqGF::MakePath(gdthome::HomeDir().c_str(), strName.c_str());
     // A share path keeps its leading pair of separators as it was written.
     if (gdtfs::IsNetworkPath(strDir)) {
         CString dir = strDir;

@@ -22,7 +22,7 @@ class GdtUtils : public ::testing::Test {
 protected:
     testsupport::CTempDir m_home;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", m_home.Path().c_str()};
-    std::string Home() const { return m_home / "gdt_lib_tests/"; }
+    std::string Home() const { return m_home / "ZeqGDT/"; }  // the exchange's home
 };
 
 std::atomic<int> g_pumped{0};
