@@ -9,8 +9,11 @@
 #include <QUdpSocket>
 
 #include "ecg_control/control/wavelinctrl.h"
+#include "ecg_control/link/ekgfinder.h"
 #include "ecg_control/link/linksettings.h"
 #include "ecg_control/wavelin_dispids.h"
+#include "platform/msgpump.h"
+#include "platform/qtmsgpump.h"
 
 using platform::Variant;
 
@@ -208,4 +211,42 @@ TEST_F(DeviceLinkTest, CartThatDropsTheMonitoringLinkEndsTheAttemptOnce) {
     for (int tick = 0; tick < 4; ++tick) View().Link().OnTimerTick();
     EXPECT_EQ(m_log.Count(kConnected), 2);
     EXPECT_EQ(View().Link().ReceivedItems(), 5);  // the monitor socket is gone
+}
+
+// The device search waits as long as the host asked, with the host's pump installed as
+// every Qt host installs it: the host's timers keep firing, and a search that one of them
+// asks for meanwhile returns at once.
+TEST_F(DeviceLinkTest, DeviceSearchLeavesTheHostAnswering) {
+    ekglink::CEkgFinder finder;
+    ASSERT_GT(finder.ReceivePort(), 0);
+    wavelin::SetProcessFinder(&finder);
+    const platform::MessagePumpFn previous = platform::SetMessagePump(nullptr);
+    platform::InstallQtMessagePump();
+    int nTicks = 0;
+    qint64 nNestedMs = -1;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++nTicks != 3)
+            return;
+        QElapsedTimer nested;
+        nested.start();
+        Variant found;
+        m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &found);
+        nNestedMs = nested.elapsed();
+    });
+    timer.start();
+    QElapsedTimer t;
+    t.start();
+    Variant result;
+    ASSERT_EQ(m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &result), platform::DISP_OK);
+    const qint64 nMs = t.elapsed();
+    timer.stop();
+    platform::SetMessagePump(previous);
+    wavelin::SetProcessFinder(nullptr);
+    EXPECT_EQ(result.AsShort(), 1);
+    EXPECT_GE(nMs, 1500);
+    EXPECT_GE(nTicks, 1500 / 20 / 2);
+    EXPECT_GE(nNestedMs, 0);
+    EXPECT_LT(nNestedMs, 200);
 }

@@ -1,11 +1,13 @@
 // Pulmetra, the spirometry test viewer.
 #include <QApplication>
 
+#include "platform/qtmsgpump.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/screennotifier.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    platform::InstallQtMessagePump();  // long waits of the controls let the window answer
     std::vector<CString> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
