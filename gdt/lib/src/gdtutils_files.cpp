@@ -82,7 +82,9 @@ void CGDTUtils::RunThread(ThreadProc pfn, void* pParam, const CString& /*strName
     // The caller's windows keep working while the file system takes its time; an event
     // handled here may call the library again, which starts a worker of its own.
     while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        while (platform::PumpMessage() > 0) {
+        // Until nothing is pending, but never for ever: a host whose events never run dry
+        // (a zero-length timer) must still see the work end.
+        for (int n = 0; n < 100 && platform::PumpMessage() > 0; ++n) {
         }
     }
     worker.join();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "platform/msgpump.h"
@@ -155,7 +156,19 @@ TEST_F(GdtUtils, CallerPumpsWhileItWaits) {
         },
         nullptr, "slow");
     EXPECT_GE(g_nested.load(), 1);
-    platform::SetMessagePump(previous);
+
+    // A host whose events never run dry still sees the work end.
+    platform::SetMessagePump([] { return 1; });
+    auto done = std::async(std::launch::async, [] {
+        CGDTUtils::RunThread(
+            [](void*) -> unsigned {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                return 0;
+            },
+            nullptr, "slow");
+    });
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    platform::SetMessagePump(previous);  // a wait that hung ends here
 }
 
 TEST_F(GdtUtils, LocalShareCheck) {
