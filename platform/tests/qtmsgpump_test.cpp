@@ -1,4 +1,5 @@
-// The Qt program's pump: one round of pending events, only on the application's thread.
+// The Qt program's pump: one round of pending events, only on the application's thread
+// (the test program's one application: corvane_testqtapp).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,20 +9,7 @@
 #include "platform/msgpump.h"
 #include "platform/qtmsgpump.h"
 
-namespace {
-
-QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "platform_qt_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-}  // namespace
-
 TEST(QtMessagePump, RunsPendingEventsAndTellsWhenNoneIsLeft) {
-    App();
     int nRan = 0;
     QTimer::singleShot(0, [&] { ++nRan; });
     QCoreApplication::sendPostedEvents();  // the timer is armed
@@ -34,7 +22,6 @@ TEST(QtMessagePump, RunsPendingEventsAndTellsWhenNoneIsLeft) {
 }
 
 TEST(QtMessagePump, InstalledItRunsTimersOfTheWaitingThreadOnly) {
-    App();
     auto previous = platform::SetMessagePump(nullptr);
     platform::InstallQtMessagePump();
     int nTicks = 0, nInside = -1;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "gdtlog.h"
 #include "gdtpeer.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
@@ -75,14 +76,7 @@ protected:
         EXPECT_EQ(status, 0) << json;
         return json;
     }
-    std::string Log() {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        char day[16];
-        std::strftime(day, sizeof day, "%Y%m%d", &tm);
-        return ReadFile(Home() + "LOG/Log_" + day + ".txt");
-    }
+    std::string Log() { return TodaysLog(Home()); }
 
     testsupport::CTempDir m_root;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", (m_root / "home").c_str()};

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "gdtlog.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "platform/singleinstance.h"
@@ -58,14 +59,7 @@ protected:
         const int r = manager.GetNewOrder(ext, name, id, last, first, y, m, d, g, h, w, device, 0);
         return {r, r ? name + ":" + id : name};
     }
-    std::string Log() {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        char day[16];
-        std::strftime(day, sizeof day, "%Y%m%d", &tm);
-        return ReadFile(Home() + "LOG/Log_" + day + ".txt");
-    }
+    std::string Log() { return TodaysLog(Home()); }
 
     testsupport::CTempDir m_root;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", m_root.Path().c_str()};

@@ -10,6 +10,7 @@
 #include <future>
 #include <thread>
 
+#include "gdtlog.h"
 #include "platform/msgpump.h"
 #include "platform/profile.h"
 #include "testsupport/testsupport.h"
@@ -116,12 +117,7 @@ TEST_F(GdtUtils, OrdersOldestFirst) {
 
 TEST_F(GdtUtils, LogLines) {
     ASSERT_TRUE(CGDTUtils::AddLog("Order failed to transfer.[%s]", "CVNHIS.001"));
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char day[16];
-    std::strftime(day, sizeof day, "%Y%m%d", &tm);
-    const std::string log = testsupport::ReadFile(Home() + "LOG/Log_" + day + ".txt");
+    const std::string log = TodaysLog(Home());
     ASSERT_EQ(log.size(), std::string("[2026/12/10 09:30:00] Order failed to transfer.[CVNHIS.001]\r\n").size());
     EXPECT_EQ(log.substr(21), " Order failed to transfer.[CVNHIS.001]\r\n");
     // Writers in several threads lose no line.
@@ -132,7 +128,7 @@ TEST_F(GdtUtils, LogLines) {
         });
     }
     for (auto& w : writers) w.join();
-    const std::string all = testsupport::ReadFile(Home() + "LOG/Log_" + day + ".txt");
+    const std::string all = TodaysLog(Home());
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 401);
 }
 
