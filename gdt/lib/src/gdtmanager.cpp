@@ -7,6 +7,7 @@
 
 #include "gdtfs.h"
 #include "gdthome.h"
+#include "gdtthreaded.h"
 #include "zeqgdt/gdtconfig.h"
 #include "zeqgdt/gdtsentence.h"
 #include "zeqgdt/gdtutils.h"
@@ -15,56 +16,15 @@ namespace {
 
 const char kWait[] = "[WAIT].";
 
+using gdtthreaded::FileSize;
+using gdtthreaded::Threaded;
+
 // Whole-file compare, on a worker like every file-system call.
 bool SameBytes(const CString& a, const CString& b) {
-    struct Job {
-        const CString *a, *b;
-        bool same = false;
-    } job{&a, &b};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            std::string da, db;
-            j->same = gdtfs::ReadAll(*j->a, da) && gdtfs::ReadAll(*j->b, db) && da == db;
-            return 0;
-        },
-        &job, "Compare");
-    return job.same;
-}
-
-// Size of a file, on a worker like every file-system call; -1 when there is none.
-std::int64_t FileSize(const CString& path) {
-    struct Job {
-        const CString* path;
-        std::int64_t nSize = -1;
-    } job{&path};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            bool bDir = false;
-            std::int64_t n = 0;
-            if (gdtfs::Stat(*j->path, bDir, n) && !bDir) j->nSize = n;
-            return 0;
-        },
-        &job, "FileSize");
-    return job.nSize;
-}
-
-// The whole file, on a worker; FALSE when it cannot be read.
-bool ReadWhole(const CString& path, std::string& data) {
-    struct Job {
-        const CString* path;
-        std::string* data;
-        bool bRead = false;
-    } job{&path, &data};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            j->bRead = gdtfs::ReadAll(*j->path, *j->data);
-            return 0;
-        },
-        &job, "ReadWhole");
-    return job.bRead;
+    return Threaded("Compare", [&] {
+        std::string da, db;
+        return gdtfs::ReadAll(a, da) && gdtfs::ReadAll(b, db) && da == db;
+    });
 }
 
 // The record length that the file states (field 8100) is the number of bytes it holds.
@@ -85,12 +45,10 @@ bool StatesItsSize(const std::string& data) {
 constexpr int kSettleMs = 300;
 
 void Settle() {
-    CGDTUtils::RunThread(
-        [](void*) -> unsigned {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
-            return 0;
-        },
-        nullptr, "Settle");
+    Threaded("Settle", [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+        return 0;
+    });
 }
 
 // A copy into the share: whole or nothing under its final name; a file already there with
@@ -144,7 +102,7 @@ CString CGDTManager::FindNewOrder() {
 BOOL CGDTManager::IsOrderWhole(const CString& strPath) {
     // The practice software may still be writing it: a copy taken now would be cut short.
     std::string data;
-    if (!ReadWhole(strPath, data)) return FALSE;
+    if (!Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); })) return FALSE;
     if (StatesItsSize(data)) return TRUE;
     Settle();
     return FileSize(strPath) == static_cast<std::int64_t>(data.size()) ? TRUE : FALSE;

@@ -13,6 +13,7 @@
 #include "common/ZeqGF.h"
 #include "gdtfs.h"
 #include "gdthome.h"
+#include "gdtthreaded.h"
 #include "platform/msgpump.h"
 #include "platform/profile.h"
 #include "zeqgdt/gdtutils.h"
@@ -32,22 +33,7 @@ CGDTUtils::~CGDTUtils() = default;
 
 namespace {
 
-// Runs fn on a worker thread through RunThread and gives its result.
-template <class Fn>
-int Threaded(const char* pszName, Fn fn) {
-    struct Job {
-        Fn* pFn;
-        int nResult = 0;
-    } job{&fn};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            j->nResult = (*j->pFn)();
-            return 0;
-        },
-        &job, pszName);
-    return job.nResult;
-}
+using gdtthreaded::Threaded;
 
 bool IsBlank(const CString& s) { return CGDTUtils::IsEmpty(s); }
 
