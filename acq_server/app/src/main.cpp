@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     if (bFallback)
         ::setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
     QApplication qapp(argc, argv);
-    platform::InstallQtMessagePump();  // long waits of the controls let the window answer
+    platform::InstallQtMessagePump();  // long waits keep the window answering
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("QarServer");
 

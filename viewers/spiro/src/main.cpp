@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    platform::InstallQtMessagePump();  // long waits of the controls let the window answer
+    platform::InstallQtMessagePump();  // long waits keep the window answering
     std::vector<CString> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
