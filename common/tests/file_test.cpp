@@ -418,8 +418,8 @@ TEST_F(ZeqGFOtherDrive, MoveOntoAnExistingTargetDoesWhatTheAnswerSays) {
     ASSERT_TRUE(WriteFile(m_strOther + "out/b.txt", "old b"));
     CScriptedNotifier notifier;
     notifier.answers = {platform::IDYES, platform::IDNO};
-    EXPECT_TRUE(ZeqGF::MoveMulti({m_tmp / "m/a.txt", m_tmp / "m/b.txt"}, (m_strOther + "out").c_str(), nullptr,
-                                 TRUE, nullptr, 0));
+    EXPECT_TRUE(ZeqGF::MoveMulti({m_tmp / "m/a.txt", m_tmp / "m/b.txt"},
+                                 (m_strOther + "out").c_str(), nullptr, TRUE, nullptr, 0));
     EXPECT_EQ(notifier.calls.size(), 2u);
     EXPECT_EQ(ReadFile(m_strOther + "out/a.txt"), "new a");
     EXPECT_EQ(ReadFile(m_strOther + "out/b.txt"), "old b");

@@ -212,7 +212,8 @@ TEST(ZeqGFMulti, MoveMultiAcrossFileSystems) {
     ASSERT_FALSE(other.Path().empty()) << "no second file system beside $TMPDIR";
     MakeTree(tmp / "t");
     CRecorder rec;
-    EXPECT_TRUE(ZeqGF::MoveMulti({tmp / "t"}, (other.Path() + "out").c_str(), nullptr, FALSE, Record, U(rec)));
+    EXPECT_TRUE(ZeqGF::MoveMulti({tmp / "t"}, (other.Path() + "out").c_str(), nullptr, FALSE,
+                                 Record, U(rec)));
     EXPECT_EQ("eeeee", ReadFile(other.Path() + "out/s1/s2/s3/e.txt"));
     EXPECT_FALSE(Exists(tmp / "t"));
     EXPECT_EQ(5u, rec.calls.size());

@@ -128,8 +128,8 @@ TEST_F(ZeqGFQt, LongCopyLeavesTheProgramAnswering) {
     QObject::connect(&timer, &QTimer::timeout, [&] {
         nDeepest = std::max(nDeepest, ++nDepth);
         if (++nTicks == 1)
-            bNested = ZeqGF::CopyFile((dir / "small.bin").c_str(), (dir / "nested.bin").c_str(), FALSE,
-                                      FALSE, nullptr, 0);
+            bNested = ZeqGF::CopyFile((dir / "small.bin").c_str(), (dir / "nested.bin").c_str(),
+                                      FALSE, FALSE, nullptr, 0);
         --nDepth;
     });
     timer.start();

@@ -361,12 +361,14 @@ BOOL CEkgGraphWnd::FinishRecording(BOOL bDropped) {
         m_page.Invalidate();
         m_magnifier.Page().Invalidate();
         Refresh();
-        if (m_pCtrl) m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_NOT_WRITTEN);
+        if (m_pCtrl)
+            m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_NOT_WRITTEN);
         return FALSE;
     }
     if (result.outcome != ekglink::ECompletion::kCompleted) {
         ClearRecordForLink();
-        if (m_pCtrl) m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_ENGINE);
+        if (m_pCtrl)
+            m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_ENGINE);
         return FALSE;
     }
     m_page.Invalidate();
@@ -404,7 +406,8 @@ void CEkgGraphWnd::LinkRecordEnded() {
 }
 
 void CEkgGraphWnd::LinkSignalNotGood() {
-    if (!EKGStopMonitoring()) DropMonitoringLink();
+    if (!EKGStopMonitoring())
+        DropMonitoringLink();
     if (m_pCtrl) m_pCtrl->FireMonitorSignalNotGood();
 }
 

@@ -242,15 +242,19 @@ TEST_F(CartTest, RecordingThatCannotBeWrittenForTheEngineIsKept) {
         StartCart({});
         const std::string kept = m_dir / (std::string(c.what) + ".ekg");
         const std::string out =
-            Dispcall(c.setDir + "'EKGStartRecording(127.0.0.1, 3000)' '@wait(EKGRecordFail,20000)' 'EKGGetMode()' " +
-                         "'EKGGetPatientInfo(0)' 'EKGSaveFile(" + kept + ")' 'EKGClearGraph()' 'EKGOpenFile(" + kept +
-                         ")' 'EKGGetPatientInfo(1)'",
+            Dispcall(c.setDir +
+                         "'EKGStartRecording(127.0.0.1, 3000)' '@wait(EKGRecordFail,20000)' "
+                         "'EKGGetMode()' " +
+                         "'EKGGetPatientInfo(0)' 'EKGSaveFile(" + kept +
+                         ")' 'EKGClearGraph()' 'EKGOpenFile(" + kept + ")' 'EKGGetPatientInfo(1)'",
                      c.env);
         EXPECT_NE(out.find("event EKGRecordFail(2)\n"), std::string::npos) << out;
         EXPECT_EQ(Count(out, "event EKGRecordCompleted"), 0) << out;
-        EXPECT_NE(out.find("EKGGetMode = 7\nEKGGetPatientInfo = CART-0042\nEKGSaveFile = TRUE\n"), std::string::npos)
+        EXPECT_NE(out.find("EKGGetMode = 7\nEKGGetPatientInfo = CART-0042\nEKGSaveFile = TRUE\n"),
+                  std::string::npos)
             << out;
-        EXPECT_NE(out.find("EKGOpenFile = TRUE\nEKGGetPatientInfo = Jones\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("EKGOpenFile = TRUE\nEKGGetPatientInfo = Jones\n"), std::string::npos)
+            << out;
         EXPECT_GE(ReadFile(kept).size(), 12u * 10200u);
         m_cart.Kill();
     }

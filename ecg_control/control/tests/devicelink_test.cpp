@@ -246,7 +246,8 @@ TEST_F(DeviceLinkTest, DeviceSearchLeavesTheHostAnswering) {
     QElapsedTimer t;
     t.start();
     Variant result;
-    ASSERT_EQ(m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &result), platform::DISP_OK);
+    ASSERT_EQ(m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &result),
+              platform::DISP_OK);
     const qint64 nMs = t.elapsed();
     timer.stop();
     platform::SetMessagePump(previous);
@@ -285,8 +286,10 @@ public:
         }
     }
     ~CSlowCart() {
-        for (int c : m_anFillers) ::close(c);
-        for (int c : m_anAccepted) ::close(c);
+        for (int c : m_anFillers)
+            ::close(c);
+        for (int c : m_anAccepted)
+            ::close(c);
         ::close(m_fd);
     }
     int Port() const { return m_nPort; }

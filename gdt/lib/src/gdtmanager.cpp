@@ -32,9 +32,11 @@ bool StatesItsSize(const std::string& data) {
     std::size_t at = 0;
     while (at + 9 <= data.size()) {
         const std::size_t nLength = std::strtoul(data.substr(at, 3).c_str(), nullptr, 10);
-        if (nLength < 9 || at + nLength > data.size()) return false;
+        if (nLength < 9 || at + nLength > data.size())
+            return false;
         if (data.compare(at + 3, 4, "8100") == 0) {
-            return std::strtoull(data.substr(at + 7, nLength - 9).c_str(), nullptr, 10) == data.size();
+            return std::strtoull(data.substr(at + 7, nLength - 9).c_str(), nullptr, 10) ==
+                   data.size();
         }
         at += nLength;
     }
@@ -102,14 +104,17 @@ CString CGDTManager::FindNewOrder() {
 BOOL CGDTManager::IsOrderWhole(const CString& strPath) {
     // The practice software may still be writing it: a copy taken now would be cut short.
     std::string data;
-    if (!Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); })) return FALSE;
-    if (StatesItsSize(data)) return TRUE;
+    if (!Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); }))
+        return FALSE;
+    if (StatesItsSize(data))
+        return TRUE;
     Settle();
     return FileSize(strPath) == static_cast<std::int64_t>(data.size()) ? TRUE : FALSE;
 }
 
 void CGDTManager::RetryStuckOrders() {
-    if (m_stuck.empty()) return;
+    if (m_stuck.empty())
+        return;
     CGDTConfig config;
     for (auto it = m_stuck.begin(); it != m_stuck.end();) {
         if (FileSize(CGDTUtils::MakePath(config.m_strSharePath, it->first)) == it->second) {

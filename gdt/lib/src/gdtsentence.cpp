@@ -104,7 +104,8 @@ int CGDTSentence::Save(const CString& strPath) {
     const int nInsert = FindFirst(FIELD_SENTENCE_ID) + 1;
     m_fields.insert(m_fields.begin() + nInsert, new CGDTField(FIELD_SENTENCE_LENGTH, total));
     // Whole or nothing: a temporary file beside the target, then the rename over it.
-    return gdtthreaded::Threaded("Save", [&] { return gdtfs::WriteReplace(strPath, data) ? TRUE : FALSE; });
+    return gdtthreaded::Threaded("Save",
+                                 [&] { return gdtfs::WriteReplace(strPath, data) ? TRUE : FALSE; });
 }
 
 int CGDTSentence::Remove(int nIndex) {

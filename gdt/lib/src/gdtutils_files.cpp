@@ -259,7 +259,8 @@ CString CGDTUtils::GetFileName(const CString& strPath) {
 BOOL CGDTUtils::IsEmpty(const CString& strText) { return ZeqGF::IsEmpty(strText.c_str()); }
 
 CString CGDTUtils::MakePath(const CString& strDir, const CString& strName) {
-    if (IsBlank(strDir)) return ZeqGF::MakePath(gdthome::HomeDir().c_str(), strName.c_str());
+    if (IsBlank(strDir))
+        return ZeqGF::MakePath(gdthome::HomeDir().c_str(), strName.c_str());
     // A share path keeps its leading pair of separators as it was written.
     if (gdtfs::IsNetworkPath(strDir)) {
         CString dir = strDir;

@@ -202,8 +202,8 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
     auto peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
     ASSERT_TRUE(peer->Ready());
     configure(*peer);
-    WriteFile(script, "GetNewOrder\nSetOrderSendResult\t.001\t1\nAddFiles\tBIN\tbig\t" + (root / "big.bin") +
-                                           "\nMakeResultData\t.001\nUpdateResultFiles\n");
+    WriteFile(script, "GetNewOrder\nSetOrderSendResult\t.001\t1\nAddFiles\tBIN\tbig\t" +
+                          (root / "big.bin") + "\nMakeResultData\t.001\nUpdateResultFiles\n");
     // Mostrel in the background; the server goes while the attachment is on its way.
     const std::string cmd = ShellQuote(MOSTREL_PATH) + " > " + ShellQuote(root / "out.txt") + " 2>&1 &";
     RunCommand(cmd, &status);

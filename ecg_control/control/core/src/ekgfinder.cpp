@@ -210,7 +210,8 @@ void CEkgFinder::Record(const unsigned char* p) {
 }
 
 short CEkgFinder::Search(int nTimeoutMs) {
-    if (m_nSend < 0 || m_bSearching.exchange(true)) return 1;
+    if (m_nSend < 0 || m_bSearching.exchange(true))
+        return 1;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_ips.clear();

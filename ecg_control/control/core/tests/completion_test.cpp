@@ -132,8 +132,9 @@ TEST_F(CompletionTest, InputThatCannotBeWrittenKeepsTheRecording) {
     ASSERT_TRUE(WriteFile(m_dir / "file", "x"));
     Record(1000);
     m_wave.SetSample(1, 2500, 1234);
-    EXPECT_EQ(CompleteRecording(m_wave, m_info, m_morph, 1000, m_dir / "file/sub", 0, m_launcher).outcome,
-              ECompletion::kInputNotWritten);
+    EXPECT_EQ(
+        CompleteRecording(m_wave, m_info, m_morph, 1000, m_dir / "file/sub", 0, m_launcher).outcome,
+        ECompletion::kInputNotWritten);
     EXPECT_FALSE(testsupport::Exists(m_dir / "args.log"));
     EXPECT_TRUE(m_wave.HasBlock());
     EXPECT_EQ(m_wave.GetSample(1, 2500), 1234);
