@@ -34,7 +34,7 @@
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"
-#include "pulmetra/screennotifier.h"
+#include "viewers/common/screennotifier.h"
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -998,7 +998,7 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
 }
 
 TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
-    CScreenNotifier screen;
+    CScreenNotifier screen("Pulmetra");
     struct {
         unsigned type;
         QMessageBox::StandardButton press;
