@@ -55,6 +55,24 @@ CString ReplaceExtension(const CString& strPath, const char* pszExt) {
            pszExt;
 }
 
+// ".jpg" for entry 1 of "JPEG Files(*.jpg)|*.jpg|...||"; empty for an entry not there.
+CString FilterExtension(const CString& strFilter, int nEntry) {
+    std::size_t nPos = 0;
+    for (int i = 1; nPos != CString::npos; ++i) {
+        const auto nName = strFilter.find('|', nPos);
+        if (nName == CString::npos)
+            break;
+        const auto nEnd = strFilter.find('|', nName + 1);
+        const CString strPattern =
+            strFilter.substr(nName + 1, nEnd == CString::npos ? CString::npos : nEnd - nName - 1);
+        if (i == nEntry)
+            return strPattern.rfind("*.", 0) == 0 && strPattern != "*.*" ? strPattern.substr(1)
+                                                                         : CString();
+        nPos = nEnd == CString::npos ? CString::npos : nEnd + 1;
+    }
+    return {};
+}
+
 bool FileExists(const CString& strPath) {
     struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0;
@@ -577,11 +595,10 @@ void COxuPulmetraView::OnFileSaveAs() {
             .WriteInt(kSection, "SAVE_COMMENT", m_bSaveText);
         const auto nSlash = strPath.find_last_of('/');
         const CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
-        if (strName.find('.') == CString::npos) {
-            static const char* const exts[] = {".jpg", ".pdf", ".dcm"};
-            if (nFilter >= 1 && nFilter <= 3)
-                strPath += exts[nFilter - 1];
-        }
+        // A name without extension gets the chosen type's: the record's own type too, so that
+        // the copy is one the viewer opens again.
+        if (strName.find('.') == CString::npos)
+            strPath += FilterExtension(strFilter, nFilter);
         if (!FileExists(strPath))
             break;
         char szText[4096];
