@@ -13,6 +13,7 @@
 
 #include "acq_server/dicom/spirodicomexport.h"
 #include "oxuutil/inifile.h"
+#include "platform/codepage.h"
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
 #include "viewers/common/examlist.h"
@@ -601,10 +602,13 @@ void COxuPulmetraView::OnFileSaveAs() {
             strPath += FilterExtension(strFilter, nFilter);
         if (!FileExists(strPath))
             break;
+        // The question is Korean whatever the installation's code page: put together as UTF-8,
+        // the file name converted from the installation's code page.
         char szText[4096];
-        std::snprintf(szText, sizeof szText, AppString(IDS_OVERWRITE).c_str(), strPath.c_str());
-        if (platform::ShowMessage(szText, platform::MB_YESNO | platform::MB_ICONQUESTION) ==
-            platform::IDYES)
+        std::snprintf(szText, sizeof szText, AppStringUtf8(IDS_OVERWRITE).c_str(),
+                      platform::ToUtf8(strPath).c_str());
+        if (platform::ShowMessageInCodePage(
+                szText, "UTF-8", platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES)
             break;
         strProposed = strPath;  // back to the dialog
     }

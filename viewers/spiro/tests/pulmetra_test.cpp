@@ -687,6 +687,8 @@ TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
     ASSERT_GE(notifier.calls.size(), 2u);
     EXPECT_EQ(notifier.calls[0].type & platform::MB_TYPEMASK, platform::MB_YESNO);
     EXPECT_NE(notifier.calls[0].text.find(dir / "taken.jpg"), std::string::npos);
+    // Korean as written, whatever the installation's code page.
+    EXPECT_EQ(notifier.calls[0].Utf8(), dir / "taken.jpg" + " 파일이 존재합니다. 덮어 쓸까요?");
     // The second answer (Yes) overwrote it.
     EXPECT_EQ(RunCommand("identify -format '%m %w' " + ShellQuote(dir / "taken.jpg")), "JPEG 600");
     EXPECT_EQ(notifier.calls.back().text, "Exame salvo com sucesso.");
