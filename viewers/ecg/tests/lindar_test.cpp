@@ -641,3 +641,101 @@ TEST_F(LindarTest, PatientDataSavedReadsBackFromTheFile) {
 }
 
 }  // namespace
+
+#include <QAction>
+#include <QMenuBar>
+#include <QToolBar>
+#include <set>
+
+#include "lindar/commands.h"
+
+namespace {
+
+TEST(LindarCommands, OneRowPerIdEveryMenuEntryRunsSomethingAndTheToolBarNamesRows) {
+    std::set<unsigned> ids;
+    for (const lindarcmd::CCommand& c : lindarcmd::Commands()) {
+        if (!c.nId) {
+            EXPECT_NE(c.pszMenu, nullptr);  // a separator stands in a menu
+            continue;
+        }
+        EXPECT_TRUE(ids.insert(c.nId).second) << c.nId;
+        EXPECT_TRUE(c.pHandler || c.pUpdate) << c.nId;
+    }
+    // The application's commands, the view's, the document's, the frame's.
+    for (unsigned id : {57600u, 57601u, 57603u, 57606u, 57607u, 57609u, 57664u, 57665u, 32771u, 32772u, 32773u,
+                        32774u, 32792u, 32793u, 32795u, 32796u, 32797u, 32798u, 32799u, 32801u, 32802u, 32803u,
+                        32804u, 32794u, 32806u, 32807u, 32808u, 32809u, 32810u, 32811u, 32812u, 32814u, 32815u})
+        EXPECT_NE(lindarcmd::FindCommand(id), nullptr) << id;
+    for (unsigned id : lindarcmd::ToolBar())
+        EXPECT_TRUE(!id || lindarcmd::FindCommand(id)) << id;
+}
+
+TEST_F(LindarTest, TheMenusKeysRunTheirCommands) {
+    MakeFrame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    CCommandMap& c = frame->Commands();
+    // Each key the menu shows is the command's own.
+    const std::pair<unsigned, const char*> keys[] = {
+        {COxuLindarView::ID_FILE_OPEN, "Ctrl+O"}, {COxuLindarView::ID_FILE_SAVE_AS, "Ctrl+S"},
+        {COxuLindarView::ID_FILE_PRINT, "Ctrl+P"}, {COxuLindarView::ID_LAYOUT_1, "Ctrl+1"},
+        {COxuLindarView::ID_LAYOUT_2, "Ctrl+2"},   {COxuLindarDoc::ID_CLOSE, "Ctrl+F4"}};
+    for (auto [id, key] : keys)
+        EXPECT_EQ(c.Action(id)->shortcut(), QKeySequence(key)) << id;
+    auto press = [this](int nKey) {
+        QTest::keyClick(frame.get(), static_cast<Qt::Key>(nKey), Qt::ControlModifier);
+        QApplication::processEvents();
+    };
+    prompts.openPath = Fx("server.ekg");
+    press(Qt::Key_O);
+    EXPECT_EQ(Title(), "Lindar - " + Fx("server.ekg"));
+    prompts.savePath = dir / "k.ekg";
+    press(Qt::Key_S);
+    EXPECT_EQ(prompts.proposed, Fx("server"));
+    EXPECT_TRUE(testsupport::Exists(dir / "k.ekg"));
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nPrintAsked, 1);
+    press(Qt::Key_2);
+    EXPECT_EQ(View().GetLayout(), 2);
+    EXPECT_TRUE(c.Query(COxuLindarView::ID_LAYOUT_2).m_bChecked);
+    press(Qt::Key_1);
+    EXPECT_EQ(View().GetLayout(), 0);
+    press(Qt::Key_F4);
+    EXPECT_EQ(Title(), "Lindar - Vazio");
+    // The keys work also in full screen, where the menus are hidden.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    c.OnCommand(CMainFrame::ID_FULL_SCREEN);
+    ASSERT_TRUE(frame->IsFullScreen());
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nPrintAsked, 2);
+    c.OnCommand(CMainFrame::ID_FULL_SCREEN);
+}
+
+TEST_F(LindarTest, NewPrintSetupAndTheTwoLayoutsWithoutAction) {
+    MakeFrame();
+    CCommandMap& c = frame->Commands();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    // New: the framework's new document, a title only; the exam stays open.
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_NEW));
+    EXPECT_EQ(Title(), "Lindar - Vazio");
+    EXPECT_EQ(Doc().List().GetSize(), 1);
+    // Print Setup: the printer chosen is the one the print dialog opens with.
+    prompts.setupPrinter = "PdfOut";
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(View().m_print.strPrinter, "PdfOut");
+    prompts.setupPrinter.clear();  // cancelled: unchanged
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(prompts.setupShown, "PdfOut");
+    EXPECT_EQ(View().m_print.strPrinter, "PdfOut");
+    // 1 x 2 and 2 x 2 do nothing; they are checked in their layouts only.
+    for (unsigned id : {COxuLindarView::ID_LAYOUT_1X2, COxuLindarView::ID_LAYOUT_2X2}) {
+        EXPECT_FALSE(c.Query(id).m_bChecked) << id;
+        EXPECT_TRUE(c.Query(id).m_bCheckable) << id;
+        EXPECT_FALSE(c.OnCommand(id)) << id;
+    }
+    EXPECT_EQ(View().GetLayout(), 0);
+    // In the tool bar, the new document comes first.
+    EXPECT_EQ(frame->ToolBand()->actions().value(0), c.Action(CMainFrame::ID_FILE_NEW));
+}
+
+}  // namespace

@@ -49,17 +49,32 @@ public:
     // The path of the record the receive dialog saved, or empty.
     virtual CString RunReceiveDialog(CLindarGraphWnd& pane, const CString& strAddress) = 0;
     virtual bool RunDeviceSelection(CLindarGraphWnd& pane) = 0;
+    // The printer set-up: the printer chosen, FALSE when cancelled.
+    virtual bool AskPrintSetup(CString& strPrinter) { return false; }
 };
 
 class COxuLindarView : public QWidget {
 public:
     enum : unsigned {
-        ID_FILE_OPEN = 57601, ID_FILE_SAVE_AS = 57603, ID_FILE_PRINT = 57607,
-        ID_FILE_PRINT_PREVIEW = 57609, ID_LAYOUT_1 = 32771, ID_LAYOUT_1X2 = 32772,
-        ID_LAYOUT_2 = 32773, ID_LAYOUT_2X2 = 32774, ID_MEASURE = 32793, ID_MAGNIFIER = 32806,
-        ID_PACEMAKER = 32808, ID_MONITORING = 32809, ID_RECORDING = 32810,
-        ID_DEFAULT_COLOUR = 32811, ID_ORDER = 32815, ID_QRS = 32792,
-        ID_REFRESH = 32799, ID_CLOSE_ALL = 32807, ID_FULL_SCREEN = 32812,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_SAVE_AS = 57603,
+        ID_FILE_PRINT = 57607,
+        ID_FILE_PRINT_PREVIEW = 57609,
+        ID_LAYOUT_1 = 32771,
+        ID_LAYOUT_1X2 = 32772,
+        ID_LAYOUT_2 = 32773,
+        ID_LAYOUT_2X2 = 32774,
+        ID_MEASURE = 32793,
+        ID_MAGNIFIER = 32806,
+        ID_PACEMAKER = 32808,
+        ID_MONITORING = 32809,
+        ID_RECORDING = 32810,
+        ID_DEFAULT_COLOUR = 32811,
+        ID_ORDER = 32815,
+        ID_QRS = 32792,
+        ID_REFRESH = 32799,
+        ID_CLOSE_ALL = 32807,
+        ID_FULL_SCREEN = 32812,
     };
 
     COxuLindarView(COxuLindarDoc& doc, IViewHost& host, QWidget* pParent = nullptr);
@@ -67,6 +82,7 @@ public:
 
     bool Create(std::string* pError = nullptr);
     void SetPrompts(IViewPrompts* p) { m_pPrompts = p; }
+    IViewPrompts* Prompts() const { return m_pPrompts; }
 
     BOOL LoadExam(CExamItem* pItem, int nPane);
     void CloseCurrentExam();

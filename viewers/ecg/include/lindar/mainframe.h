@@ -37,6 +37,8 @@ public:
         ID_EDIT_NORMAL = 32798,
         ID_EDIT_PREDEF = 32802,
         ID_DISABLED_3 = 32803,
+        ID_FILE_NEW = 57600,
+        ID_FILE_PRINT_SETUP = 57606,
     };
     enum : DWORD { COPY_SID = viewerapp::COPY_SID, COPY_FILE = viewerapp::COPY_FILE };
 
@@ -61,6 +63,10 @@ public:
     void OnFullScreen();
     bool IsFullScreen() const { return m_bFullScreen; }
     void OnRunUpgrade();
+    // New (57600): the framework's new document: the title only (the exams stay open).
+    void OnFileNew();
+    // Print Setup (57606): the printer the print dialog then opens with.
+    void OnFilePrintSetup();
     void OnRefresh();
     // "Lindar - <document title>".
     void UpdateFrameTitle();
@@ -98,9 +104,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Menus, tool bar, keys and fly-by tips from the command table (commands.h).
     void BuildCommands();
     void BuildBars();
-    void BuildBarCommands();
     void ShowBarsForFullScreen(bool bShow);
     void UpdateIndicators();
 
