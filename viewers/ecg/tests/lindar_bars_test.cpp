@@ -43,6 +43,7 @@
 #include "platform/folders.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "viewers/common/readoutdialog.h"
 #include "viewers/common/examtree.h"
 
 using testsupport::CTempDir;

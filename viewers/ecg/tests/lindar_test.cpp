@@ -1,7 +1,9 @@
 // Lindar driven as a user would: the frame, view and document over the real ECG control,
 // offscreen; outputs judged by identify, qpdf, pdftotext, xmllint and pydicom.
 #include <QApplication>
+#include <QHeaderView>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -18,6 +20,9 @@
 #include "platform/settings.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "oxuctrl/oxuctrl.h"
+#include "viewers/common/readoutdialog.h"
+#include <QMenuBar>
 
 using testsupport::CTempDir;
 using testsupport::RunCommand;
@@ -451,6 +456,15 @@ TEST_F(LindarTest, AnalysisBarAndParameterListShowTheRecord) {
     for (int lead = 0; lead < 12; ++lead)
         for (int k = 0; k < 15; ++k)
             EXPECT_EQ(table.item(lead, k + 1)->text().toInt(), e.morph.at({lead, k})) << lead << " " << k;
+    // Every cell and heading is shown whole ("aVR" in the "Ch" column), no column narrower
+    // than its own width.
+    const int minimum[] = {30, 50, 50, 50, 52, 52, 50, 50, 50, 50, 60, 60, 65, 50, 60, 60};
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_GE(table.columnWidth(k), minimum[k]) << k;
+        EXPECT_GE(table.columnWidth(k), static_cast<QAbstractItemView&>(table).sizeHintForColumn(k)) << k;
+        EXPECT_GE(table.columnWidth(k), table.horizontalHeader()->sectionSizeHint(k)) << k;
+    }
+    EXPECT_GE(table.columnWidth(0), table.fontMetrics().horizontalAdvance("aVR"));
 
     // A saved comment reads back from the file.
     ASSERT_TRUE(testsupport::WriteFile(dir / "c.ekg", testsupport::ReadFile(Fx("control.ekg"))));
@@ -554,16 +568,21 @@ TEST_F(LindarTest, ADragWithTheMeasurementToolShowsMillisecondsAndRate) {
     QApplication::sendEvent(pPort, &move);
     QTest::mouseRelease(pPort, Qt::LeftButton, {}, to);
     Pump();
-    EXPECT_EQ(View().m_nReadWidth, 1000);
-    EXPECT_EQ(View().m_nReadRate, 60);
-    auto edits = View().Readout()->findChildren<QLineEdit*>();
-    ASSERT_EQ(edits.size(), 3);
-    EXPECT_EQ(edits[0]->text().toStdString(), "1000");
-    EXPECT_EQ(edits[1]->text().toStdString(), "60");
+    CMeasureReadoutDialog& readout = *View().Readout();
+    EXPECT_EQ(readout.objectName(), "143");
+    EXPECT_EQ(readout.Box(CMeasureReadoutDialog::IDC_WIDTH_MS)->text().toStdString(), "1000");
+    EXPECT_EQ(readout.Box(CMeasureReadoutDialog::IDC_RATE_BPM)->text().toStdString(), "60");
+    EXPECT_FALSE(readout.Box(CMeasureReadoutDialog::IDC_HEIGHT_MM)->isEnabled());
+    // Over the pane, clear of the menu bar and the bars above the view.
+    const QRect pane(View().Pane(0)->mapToGlobal(QPoint(0, 0)), View().Pane(0)->size());
+    const QRect menus(frame->menuBar()->mapToGlobal(QPoint(0, 0)), frame->menuBar()->size());
+    EXPECT_TRUE(pane.contains(readout.geometry())) << readout.geometry().x() << "," << readout.geometry().y();
+    EXPECT_FALSE(menus.intersects(readout.frameGeometry()));
     // Off again: the values cleared and the popup hidden.
     frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
-    EXPECT_FALSE(View().Readout()->isVisible());
-    EXPECT_EQ(View().m_nReadWidth, 0);
+    EXPECT_FALSE(readout.isVisible());
+    EXPECT_EQ(readout.WidthMs(), 0);
+    EXPECT_EQ(readout.HeightMm(), 0);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 class CExamItem;
 class CLindarGraphWnd;
+class CMeasureReadoutDialog;
 class COxuLindarDoc;
 class QTabBar;
 class QLineEdit;
@@ -135,9 +136,8 @@ public:
     COLORREF m_crBack = 0xffffff;
     CPen m_gridPen{0, 1, 0x8080ff}, m_innerPen{0, 1, 0xbfbfff}, m_tracePen{0, 1, 0x000000};
 
-    // The readout popup's three values (width ms, rate bpm, height mm).
-    int m_nReadWidth = 0, m_nReadRate = 0, m_nReadHeight = 0;
-    QWidget* Readout() const { return m_pReadout; }
+    // The measuring tool's popup (width ms, rate bpm, height mm).
+    CMeasureReadoutDialog* Readout() const { return m_pReadout; }
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -153,7 +153,8 @@ private:
     void SetMiscTexts(CLindarGraphWnd& w, bool bVersion);
     void ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& flags);
     CString ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegistered);
-    void UpdateReadout();
+    void ShowReadout();
+    void ClearReadout();
     CIniFile Ini() const;
 
     COxuLindarDoc& m_doc;
@@ -161,8 +162,7 @@ private:
     IViewPrompts* m_pPrompts = nullptr;
     std::array<CLindarGraphWnd*, 3> m_panes{};
     QTabBar* m_pTabs = nullptr;
-    QWidget* m_pReadout = nullptr;
-    std::array<QLineEdit*, 3> m_readEdits{};
+    CMeasureReadoutDialog* m_pReadout = nullptr;
     int m_nLayout = -1;
     int m_nCurPane = 0;
     int m_nZoomRatio = 1, m_nZoomArea = 1;
