@@ -216,10 +216,20 @@ void CExDialogBar::AddUpdateCmdID(UINT nCmdId) {
     }
 }
 
-void CExDialogBar::UpdateCmdUI() {
-    for (UINT id : m_cmds)
-        if (QAbstractButton* b = FindButton(id))
-            b->setEnabled(true);
+void CExDialogBar::UpdateCmdUI(const StateFn& state) {
+    for (UINT id : m_cmds) {
+        QAbstractButton* b = FindButton(id);
+        if (!b)
+            continue;
+        const CCmdState s = state ? state(id) : CCmdState{};
+        b->setEnabled(s.bEnabled);
+        if (s.nCheck < 0 || !b->isCheckable())
+            continue;
+        if (auto* st = qobject_cast<CButtonST*>(b))
+            st->SetCheck(s.nCheck);
+        else
+            b->setChecked(s.nCheck != 0);
+    }
 }
 
 // CWndTitle

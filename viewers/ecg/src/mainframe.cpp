@@ -101,12 +101,25 @@ bool CMainFrame::Create(std::string* pError) {
     // The idle pass that keeps the bars' buttons in step.
     auto* pIdle = new QTimer(this);
     connect(pIdle, &QTimer::timeout, this, [this] {
-        m_pCommands->UpdateAll();
+        UpdateCommandUI();
         UpdateIndicators();
     });
     pIdle->start(250);
     m_doc.SetTitle(LoadStr(IDS_EMPTY_TITLE));
     return true;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    m_pCommands->UpdateAll();
+    // The bars' buttons of frame commands show their commands' states too.
+    const CExDialogBar::StateFn state = [this](UINT nID) {
+        const CCmdUI ui = m_pCommands->Query(nID);
+        return CExDialogBar::CCmdState{ui.m_bEnabled, ui.m_bCheckable ? int(ui.m_bChecked) : -1};
+    };
+    if (m_pToolbar)
+        m_pToolbar->UpdateCmdUI(state);
+    if (m_pColour)
+        m_pColour->UpdateCmdUI(state);
 }
 
 void CMainFrame::SendCommand(unsigned nID) {
@@ -150,7 +163,7 @@ void CMainFrame::OnRefresh() {
         m_pPatient->ShowExam(p);
         m_pPatient->EnableBar(p && p->m_pExam);
     }
-    m_pCommands->UpdateAll();
+    UpdateCommandUI();
 }
 
 void CMainFrame::UpdateFrameTitle() {
@@ -194,7 +207,7 @@ void CMainFrame::OnFullScreen() {
         restoreGeometry(m_savedGeometry);
         m_pView->SetFullScreen(false);
     }
-    m_pCommands->UpdateAll();
+    UpdateCommandUI();
 }
 
 void CMainFrame::SendColourDefaults() {

@@ -758,3 +758,77 @@ TEST_F(LindarTest, NewPrintSetupAndTheTwoLayoutsWithoutAction) {
 }
 
 }  // namespace
+
+#include <QPushButton>
+
+#include "lindar/displaybars.h"
+
+namespace {
+
+TEST_F(LindarTest, TheColourBarShowsTheCurrentAndDefaultColoursAndSampleLines) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    CColourBar& bar = *frame->ColourBar();
+    auto picker = [&bar](UINT id) { return bar.findChild<CColourPicker*>(QString::number(id)); };
+    const std::pair<UINT, COLORREF> defaults[] = {
+        {1036, 0xFFFFFF}, {1035, 0x8080FF}, {1039, 0xBFBFFF}, {1042, 0x000000}};
+    for (auto [id, cr] : defaults) {
+        ASSERT_NE(picker(id), nullptr) << id;
+        EXPECT_EQ(picker(id)->GetColour(), cr) << id;
+    }
+    // A pick shows the colour and reaches the view.
+    picker(1042)->Pick(0x0000FF);
+    EXPECT_EQ(picker(1042)->GetColour(), 0x0000FFu);
+    EXPECT_EQ(View().m_tracePen.crColour, 0x0000FFu);
+    picker(1036)->Pick(0xEEEEEE);
+    EXPECT_EQ(View().m_crBack, 0xEEEEEEu);
+    // "Padrão" (a button of the frame's command): the defaults again, in the view and the bar.
+    bar.findChild<QPushButton*>("32811")->click();
+    EXPECT_EQ(View().m_tracePen.crColour, 0x000000u);
+    for (auto [id, cr] : defaults)
+        EXPECT_EQ(picker(id)->GetColour(), cr) << id;
+    // The line lists draw their samples: five styles, seven widths, each entry its pen.
+    for (UINT id : {1034u, 1038u, 1041u, 1033u, 1037u, 1040u}) {
+        auto* p = bar.findChild<CComboBoxLine*>(QString::number(id));
+        ASSERT_NE(p, nullptr) << id;
+        const bool bStyles = id == 1034 || id == 1038 || id == 1041;
+        EXPECT_EQ(p->Kind(), bStyles ? 1 : 0) << id;
+        ASSERT_EQ(p->count(), bStyles ? 5 : 7) << id;
+        for (int n = 0; n < p->count(); ++n) {
+            EXPECT_EQ(p->itemIcon(n).pixmap(p->iconSize()).toImage().convertToFormat(QImage::Format_RGB32),
+                      CComboBoxLine::LineSample(p->StyleAt(n), p->WidthAt(n), p->iconSize())
+                          .convertToFormat(QImage::Format_RGB32))
+                << id << " " << n;
+            EXPECT_EQ(bStyles ? p->StyleAt(n) : p->WidthAt(n), bStyles ? n : n + 1) << id;
+        }
+    }
+    EXPECT_TRUE(bar.IsCmdRegistered(32811));
+}
+
+TEST_F(LindarTest, TheToolButtonsAreTheFramesCommandsAndFollowThePanesTools) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    CToolbarBar& bar = *frame->ToolbarBar();
+    for (UINT id : {32793u, 32806u, 32808u, 32775u})
+        EXPECT_TRUE(bar.IsCmdRegistered(id)) << id;
+    auto button = [&bar](UINT id) { return bar.findChild<QPushButton*>(QString::number(id)); };
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(button(32793)->isChecked());
+    EXPECT_TRUE(button(32808)->isChecked());  // pacemaker marks shown
+    // The menu's measurement: the ruler button shows it.
+    frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(button(32793)->isChecked());
+    // The magnifier button runs the frame's command: the ruler is released with it.
+    button(32806)->click();
+    EXPECT_EQ(View().GetCurrentGraph()->m_nTool, 1);
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(button(32806)->isChecked());
+    EXPECT_FALSE(button(32793)->isChecked());
+    button(32808)->click();
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(View().GetCurrentGraph()->m_bPacemaker);
+    EXPECT_FALSE(button(32808)->isChecked());
+}
+
+}  // namespace

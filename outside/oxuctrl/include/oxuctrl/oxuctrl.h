@@ -108,8 +108,16 @@ public:
     explicit CExDialogBar(QWidget* pParent = nullptr);
     void SetCommandTarget(CommandFn fn) { m_onCommand = std::move(fn); }
     void AddUpdateCmdID(UINT nCmdId);
-    // Enables the registered buttons again (the frame's command update).
-    void UpdateCmdUI();
+    // What the frame's update handler of a command says: enabled, and checked (1), not
+    // checked (0) or no check state (-1).
+    struct CCmdState {
+        bool bEnabled = true;
+        int nCheck = -1;
+    };
+    using StateFn = std::function<CCmdState(UINT nCmdId)>;
+    // The frame's command update: the registered buttons follow the state the frame gives
+    // (a two-state button shows its command's check); without one they are enabled again.
+    void UpdateCmdUI(const StateFn& state = {});
     bool IsCmdRegistered(UINT nCmdId) const { return m_cmds.count(nCmdId) != 0; }
 
 signals:

@@ -68,6 +68,8 @@ public:
     // Print Setup (57606): the printer the print dialog then opens with.
     void OnFilePrintSetup();
     void OnRefresh();
+    // The update pass of every command: menus, tool bar and the bars' buttons.
+    void UpdateCommandUI();
     // "Lindar - <document title>".
     void UpdateFrameTitle();
 
