@@ -192,7 +192,7 @@ BOOL COxuLindarView::LoadExam(CExamItem* pItem, int nPane) {
     if (!pWnd)
         return FALSE;
     CExamItem* pBefore = pWnd->m_pExam;
-    if (!pWnd->OpenExam(pItem)) {
+    if (pWnd->OpenExam(pItem) != 1) {
         if (pBefore && pBefore != pItem)
             m_panes[0]->OpenExam(pBefore);
         return FALSE;
@@ -211,6 +211,7 @@ void COxuLindarView::ShowExamTab(CExamItem* pItem) {
     if (nFound < 0) {
         nFound = m_pTabs->addTab(QString::fromLocal8Bit(pItem->GetDisplayName()));
         m_pTabs->setTabData(nFound, QVariant::fromValue(reinterpret_cast<quintptr>(pItem)));
+        m_pTabs->setTabToolTip(nFound, QString::fromLocal8Bit(pItem->GetTitle()));
     }
     m_pTabs->setCurrentIndex(nFound);
     m_bInTabChange = false;

@@ -832,3 +832,29 @@ TEST_F(LindarTest, TheToolButtonsAreTheFramesCommandsAndFollowThePanesTools) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
+    MakeFrame();
+    CLindarGraphWnd& pane = *View().Pane(0);
+    CExamItem item;
+    item.SetPath(Fx("server.ekg"));  // a readable record, but the item says it is empty
+    item.SetValid(0);
+    notifier.calls.clear();
+    EXPECT_EQ(pane.OpenExam(&item), 0);
+    EXPECT_EQ(pane.m_pExam, nullptr);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao abrir o arquivo (*.ekg) !!!"});
+    EXPECT_EQ(pane.Call(wavelin::DISPID_EKGGetPatientInfo, {short(0)}).AsText(), "");
+    item.SetValid(1);
+    EXPECT_EQ(pane.OpenExam(&item), 1);
+    EXPECT_EQ(pane.m_pExam, &item);
+    pane.ClearExam();
+    // A tab's tooltip is its exam's whole path.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
+    EXPECT_EQ(View().Tabs()->tabToolTip(0).toStdString(), Fx("server.ekg"));
+    EXPECT_EQ(View().Tabs()->tabToolTip(1).toStdString(), Fx("control.ekg"));
+}
+
+}  // namespace
