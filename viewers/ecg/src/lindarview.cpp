@@ -19,6 +19,7 @@
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
+#include "oxuctrl/oxuctrl.h"
 #include "viewers/common/readoutdialog.h"
 #include "viewers/common/receivedialog.h"
 
@@ -65,6 +66,28 @@ COxuLindarView::COxuLindarView(COxuLindarDoc& doc, IViewHost& host, QWidget* pPa
 }
 
 COxuLindarView::~COxuLindarView() = default;
+
+// In layout 2 the view's own mouse messages (the gap between the panes) go first to the
+// divider: a drag moves it, a finished drag repaints the frames round the panes.
+void COxuLindarView::mousePressEvent(QMouseEvent* e) {
+    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e))
+        return e->accept();
+    QWidget::mousePressEvent(e);
+}
+
+void COxuLindarView::mouseMoveEvent(QMouseEvent* e) {
+    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e))
+        return e->accept();
+    QWidget::mouseMoveEvent(e);
+}
+
+void COxuLindarView::mouseReleaseEvent(QMouseEvent* e) {
+    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e)) {
+        update();
+        return e->accept();
+    }
+    QWidget::mouseReleaseEvent(e);
+}
 
 CIniFile COxuLindarView::Ini() const {
     return CIniFile((platform::HomeDir("Lindar") + "Lindar.ini").c_str());
@@ -118,6 +141,10 @@ bool COxuLindarView::Create(std::string* pError) {
             p.hide();
         }
     }
+    // The divider of layout 2, between pane 0 above and pane 1 below.
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this);
+    m_pSplit->AddDivider(0, m_panes[0], m_panes[1], 0);
+    setMouseTracking(true);
     // The readout popup, hidden until the measuring tool is on.
     m_pReadout = new CMeasureReadoutDialog(this);
     m_pReadout->hide();
@@ -740,10 +767,9 @@ void COxuLindarView::Reposition() {
         return;
     }
     if (m_nLayout == 2) {
-        const int nMid = (h - kTabHeight) / 2;
-        m_panes[0]->setGeometry(2, 2, std::max(1, w - 4), std::max(1, nMid - 4));
-        m_panes[1]->setGeometry(2, nMid + 2, std::max(1, w - 4),
-                                std::max(1, h - kTabHeight - 2 - nMid - 2));
+        // Above and below the divider; pane 1 ends 22 pixels above the bottom.
+        m_pSplit->SetSpan(QRect(2, 2, std::max(1, w - 4), std::max(1, h - kTabHeight - 4)));
+        m_pSplit->Relayout(this);
         m_panes[0]->show();
         m_panes[1]->show();
     } else {

@@ -529,8 +529,9 @@ TEST_F(LindarBars, SaveAsWithEachTypeChosenAndABareNameWritesThatType) {
         EXPECT_EQ(Messages(), std::vector<std::string>{"Gravado com sucesso."}) << strPath;
         EXPECT_NE(RunCommand(c.strCheck + ShellQuote(strPath) + " 2>&1").find(c.strExpected), std::string::npos)
             << strPath;
-        if (c.nType != 0)
+        if (c.nType != 0) {
             EXPECT_FALSE(testsupport::Exists(dir / ("fx/" + std::string(c.pszName) + ".jpg")));
+        }
     }
     // The record itself: read back by the record reader.
     WhenModal([](QWidget* w) {

@@ -858,3 +858,86 @@ TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
 }
 
 }  // namespace
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+TEST_F(LindarTest, ThePatientBarsTitleIdsUnitListAndItsTwoMessages) {
+    MakeFrame();
+    CPatientBar& bar = *frame->PatientBar();
+    auto* pTitle = bar.findChild<CWndTitle*>();
+    ASSERT_NE(pTitle, nullptr);
+    EXPECT_EQ(pTitle->text().toStdString(), "Dados do Paciente");
+    for (UINT id : {1016u, 1017u, 1026u, 1018u, 1019u, 4091u, 1021u, 1022u, 1020u, 1024u, 1025u, 1028u})
+        EXPECT_NE(bar.findChild<QLineEdit*>(QString::number(id)), nullptr) << id;
+    EXPECT_NE(bar.findChild<QPushButton*>("1097"), nullptr);
+    EXPECT_NE(bar.findChild<QPushButton*>("1027"), nullptr);
+    // A pane without a record: 65136; no pane at all: 65135.
+    notifier.calls.clear();
+    bar.ShowExam(View().Pane(0));
+    bar.OnSave();
+    bar.ShowExam(nullptr);
+    bar.OnSave();
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Dados do exame Qar inv\xE1lidos !!!", "Dados do ECG inv\xE1lidos !!!"}));
+    // While editing the unit list lies over the unit's label.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    auto* pList = bar.findChild<QComboBox*>("4111");
+    auto* pUnit = bar.findChild<QLineEdit*>("4091");
+    ASSERT_NE(pList, nullptr);
+    EXPECT_FALSE(pList->isVisible());
+    bar.OnEdit(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(pList->isVisible());
+    EXPECT_EQ(pList->mapTo(&bar, QPoint(0, 0)), pUnit->mapTo(&bar, QPoint(0, 0)));
+    EXPECT_EQ(pList->size(), pUnit->size());
+    bar.OnEdit(false);
+    EXPECT_FALSE(pList->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LindarTest, TheDividerOfTwoPanesIsDraggedAndKeepsItsShare) {
+    MakeFrame();
+    frame->Commands().OnCommand(COxuLindarView::ID_LAYOUT_2);
+    ASSERT_EQ(View().GetLayout(), 2);
+    CSplitResizeHandler& split = *View().Split();
+    QWidget* p0 = View().Pane(0);
+    QWidget* p1 = View().Pane(1);
+    const QRect d = split.GetDividerRect(0);
+    ASSERT_FALSE(d.isEmpty());
+    // The panes lie above and below the divider; pane 1 ends 22 pixels above the bottom.
+    EXPECT_EQ(p0->geometry().bottom() + 1, d.top());
+    EXPECT_EQ(p1->geometry().top(), d.bottom() + 1);
+    EXPECT_EQ(p1->geometry().bottom(), View().height() - 23);
+    EXPECT_TRUE(split.OnSetCursor(&View(), d.center().x(), d.center().y()));
+    EXPECT_EQ(View().cursor().shape(), Qt::SplitVCursor);
+    EXPECT_FALSE(split.OnSetCursor(&View(), 10, 5));
+    // A drag of 100 pixels down, as the mouse gives it to the view.
+    const int h0 = p0->height(), h1 = p1->height();
+    auto send = [this](QEvent::Type type, QPoint pt, Qt::MouseButton b, Qt::MouseButtons bs) {
+        QMouseEvent e(type, QPointF(pt), View().mapToGlobal(QPointF(pt)), b, bs, {});
+        QApplication::sendEvent(&View(), &e);
+    };
+    send(QEvent::MouseButtonPress, d.center(), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, d.center() + QPoint(0, 100), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, d.center() + QPoint(0, 100), Qt::LeftButton, Qt::NoButton);
+    EXPECT_NEAR(p0->height(), h0 + 100, 1);
+    EXPECT_NEAR(p1->height(), h1 - 100, 1);
+    // The view's new size keeps the divider's share.
+    const double dShare = split.Share();
+    frame->resize(1024, 900);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(split.Share(), dShare);
+    EXPECT_EQ(p0->geometry().bottom() + 1, split.GetDividerRect(0).top());
+    // Back in one pane, the view's mouse is its own again.
+    frame->Commands().OnCommand(COxuLindarView::ID_LAYOUT_1);
+    send(QEvent::MouseButtonPress, split.GetDividerRect(0).center(), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_FALSE(split.IsDragging());
+}
+
+}  // namespace

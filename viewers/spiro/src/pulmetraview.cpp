@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "acq_server/dicom/spirodicomexport.h"
+#include "oxuctrl/oxuctrl.h"
 #include "oxuutil/inifile.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
@@ -113,6 +114,8 @@ bool COxuPulmetraView::Create(std::string* pError) {
         m_wnd[i]->SetGridSize(static_cast<short>(10 * m_nZoom));
         ApplyPens(*m_wnd[i]);
     }
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this);
+    m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1], 0);
     m_pTabs = new QTabBar(this);
     m_pTabs->setObjectName("3000");
     m_pTabs->setFont(font);

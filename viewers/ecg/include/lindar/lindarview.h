@@ -3,6 +3,7 @@
 // control; a tab per open exam; the record commands.
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "oxuutil/inifile.h"
@@ -12,6 +13,7 @@
 class CExamItem;
 class CLindarGraphWnd;
 class CMeasureReadoutDialog;
+class CSplitResizeHandler;
 class COxuLindarDoc;
 class QTabBar;
 class QLineEdit;
@@ -95,6 +97,8 @@ public:
     int GetCurrentPane() const { return m_nCurPane; }
     void SetCurrentPane(int n);
     QTabBar* Tabs() const { return m_pTabs; }
+    // The divider between the two panes of layout 2.
+    CSplitResizeHandler* Split() const { return m_pSplit.get(); }
 
     int GetChType() const;
     int GetRhyCh() const;
@@ -141,6 +145,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
@@ -163,6 +170,7 @@ private:
     std::array<CLindarGraphWnd*, 3> m_panes{};
     QTabBar* m_pTabs = nullptr;
     CMeasureReadoutDialog* m_pReadout = nullptr;
+    std::unique_ptr<CSplitResizeHandler> m_pSplit;
     int m_nLayout = -1;
     int m_nCurPane = 0;
     int m_nZoomRatio = 1, m_nZoomArea = 1;
