@@ -69,24 +69,28 @@ COxuLindarView::~COxuLindarView() = default;
 
 // In layout 2 the view's own mouse messages (the gap between the panes) go first to the
 // divider: a drag moves it, a finished drag repaints the frames round the panes.
+bool COxuLindarView::OfferToDivider(QMouseEvent* e) {
+    if (m_nLayout != 2 || !m_pSplit || !m_pSplit->OnMouseMessage(this, e))
+        return false;
+    if (e->type() == QEvent::MouseButtonRelease)
+        update();
+    e->accept();
+    return true;
+}
+
 void COxuLindarView::mousePressEvent(QMouseEvent* e) {
-    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e))
-        return e->accept();
-    QWidget::mousePressEvent(e);
+    if (!OfferToDivider(e))
+        QWidget::mousePressEvent(e);
 }
 
 void COxuLindarView::mouseMoveEvent(QMouseEvent* e) {
-    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e))
-        return e->accept();
-    QWidget::mouseMoveEvent(e);
+    if (!OfferToDivider(e))
+        QWidget::mouseMoveEvent(e);
 }
 
 void COxuLindarView::mouseReleaseEvent(QMouseEvent* e) {
-    if (m_nLayout == 2 && m_pSplit && m_pSplit->OnMouseMessage(this, e)) {
-        update();
-        return e->accept();
-    }
-    QWidget::mouseReleaseEvent(e);
+    if (!OfferToDivider(e))
+        QWidget::mouseReleaseEvent(e);
 }
 
 CIniFile COxuLindarView::Ini() const {

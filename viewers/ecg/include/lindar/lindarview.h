@@ -160,6 +160,7 @@ private:
     void SetMiscTexts(CLindarGraphWnd& w, bool bVersion);
     void ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& flags);
     CString ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegistered);
+    bool OfferToDivider(QMouseEvent* e);
     void ShowReadout();
     void ClearReadout();
     CIniFile Ini() const;
