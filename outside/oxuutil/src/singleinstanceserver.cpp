@@ -53,7 +53,10 @@ void CSingleInstanceServer::Close() {
 }
 
 void CSingleInstanceServer::OnConnection() {
-    while (QLocalSocket* pSocket = m_pServer ? m_pServer->nextPendingConnection() : nullptr) {
+    // A frame read here may reach a callback that ends the server.
+    const QPointer<CSingleInstanceServer> pSelf(this);
+    while (QLocalSocket* pSocket =
+               pSelf && m_pServer ? m_pServer->nextPendingConnection() : nullptr) {
         connect(pSocket, &QLocalSocket::readyRead, this, [this, pSocket] { OnReadable(pSocket); });
         connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
         if (pSocket->bytesAvailable() > 0)
