@@ -1,13 +1,14 @@
 // Lindar's device commands over the real ECG control against the simulated cart and finder
 // devices of tools/devsim, all on 127.0.0.1: Record opens the new record (also one the engine
 // could not take), Monitoring locks the display bars (or reports a cart that refuses), Order
-// and Monitoring with two devices found and none registered.
+// and Monitoring with two devices found and none registered, the settings' device search.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -331,6 +332,55 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_ORDER));
     EXPECT_TRUE(bOrder);
     EXPECT_TRUE(Messages().empty());
+}
+
+// The search of the settings dialog, run from Settings as the user runs it, waits the time
+// chosen; all the while the window answers (a timer of the test keeps firing) and the device
+// that answered is listed afterwards.
+TEST_F(LindarDeviceE2E, DeviceSearchLeavesTheWindowAnswering) {
+    Settings("0", "");
+    ASSERT_TRUE(
+        devices[0].Start({"/usr/bin/python3", kDevsim, "finder-device", "--port",
+                          std::to_string(s_nFinderTargetPort), "--id", "CART5", "--text", "Cart 5",
+                          "--answer-port", std::to_string(s_nFinderPort), "--seconds", "30"},
+                         dir / "finder.log"));
+    ASSERT_FALSE(devices[0].WaitForLine("LISTEN ", 20000).empty()) << devices[0].Output();
+    int nTicks = 0;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&nTicks] { ++nTicks; });
+    int nTicksDuring = -1;
+    qint64 nSearchMs = -1;
+    QStringList listed;
+    bool bListEnabled = false;
+    QTimer::singleShot(0, [&] {
+        QTest::qWaitFor(
+            [] { return qobject_cast<CLindarSettingsDialog*>(QApplication::activeModalWidget()); },
+            5000);
+        auto* pDlg = qobject_cast<CLindarSettingsDialog*>(QApplication::activeModalWidget());
+        if (!pDlg)
+            return;
+        pDlg->findChild<CExComboBox*>("4106")->setCurrentIndex(1);  // 2 s
+        timer.start();
+        const int nBefore = nTicks;
+        QElapsedTimer search;
+        search.start();
+        pDlg->findChild<QPushButton*>("4104")->click();
+        nSearchMs = search.elapsed();
+        nTicksDuring = nTicks - nBefore;
+        timer.stop();
+        auto* pList = pDlg->findChild<CExComboBox*>("1093");
+        bListEnabled = pList->isEnabled();
+        for (int i = 0; i < pList->count(); ++i)
+            listed << pList->itemText(i);
+        pDlg->reject();
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(CMainFrame::ID_SETTINGS));
+    EXPECT_GE(nSearchMs, 2000);
+    // A tick every 20 ms: at least half of them, under load, while the search waited.
+    EXPECT_GE(nTicksDuring, 2000 / 20 / 2) << nSearchMs << " ms";
+    EXPECT_TRUE(bListEnabled);
+    EXPECT_EQ(listed, QStringList({"NONE", "127.0.0.1:CART5:Cart 5"})) << devices[0].Output();
 }
 
 }  // namespace
