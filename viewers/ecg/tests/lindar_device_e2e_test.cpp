@@ -28,6 +28,7 @@
 #include "platform/dispatch.h"
 #include "platform/folders.h"
 #include "testsupport/childprocess.h"
+#include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 #include "viewers/common/devicedialogs.h"
 #include "viewers/common/orderdialogs.h"
@@ -278,10 +279,7 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     notifier.calls.clear();
     QStringList listed;
     QTimer::singleShot(0, [&listed] {
-        QTest::qWaitFor(
-            [] { return qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget()); },
-            5000);
-        auto* pDlg = qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget());
+        auto* pDlg = testsupport::WaitForModal<CDeviceSelectDialog>();
         if (!pDlg)
             return;
         auto* pList = pDlg->findChild<CExComboBox*>("4105");
@@ -300,10 +298,7 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     // Chosen in the dialog, the device is registered and monitored (no cart listens here).
     notifier.calls.clear();
     QTimer::singleShot(0, [] {
-        QTest::qWaitFor(
-            [] { return qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget()); },
-            5000);
-        if (auto* pDlg = qobject_cast<CDeviceSelectDialog*>(QApplication::activeModalWidget())) {
+        if (auto* pDlg = testsupport::WaitForModal<CDeviceSelectDialog>()) {
             auto* pList = pDlg->findChild<CExComboBox*>("4105");
             pList->setCurrentIndex(pList->findText("127.0.0.1:CART1:Cart 1"));
             pDlg->accept();
@@ -322,9 +317,7 @@ TEST_F(LindarDeviceE2E, TwoDevicesAndNoneRegistered) {
     notifier.calls.clear();
     bool bOrder = false;
     QTimer::singleShot(0, [&bOrder] {
-        QTest::qWaitFor(
-            [] { return qobject_cast<COrderDialog*>(QApplication::activeModalWidget()); }, 5000);
-        if (auto* pDlg = qobject_cast<COrderDialog*>(QApplication::activeModalWidget())) {
+        if (auto* pDlg = testsupport::WaitForModal<COrderDialog>()) {
             bOrder = true;
             pDlg->reject();
         }
@@ -354,10 +347,7 @@ TEST_F(LindarDeviceE2E, DeviceSearchLeavesTheWindowAnswering) {
     QStringList listed;
     bool bListEnabled = false;
     QTimer::singleShot(0, [&] {
-        QTest::qWaitFor(
-            [] { return qobject_cast<CLindarSettingsDialog*>(QApplication::activeModalWidget()); },
-            5000);
-        auto* pDlg = qobject_cast<CLindarSettingsDialog*>(QApplication::activeModalWidget());
+        auto* pDlg = testsupport::WaitForModal<CLindarSettingsDialog>();
         if (!pDlg)
             return;
         pDlg->findChild<CExComboBox*>("4106")->setCurrentIndex(1);  // 2 s
