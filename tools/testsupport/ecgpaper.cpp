@@ -15,6 +15,13 @@ double FirstRun(const CPageRaster& page, double x, double y0, double y1) {
 
 }  // namespace
 
+double PulseHeight(const CPageRaster& page, const CGridLines& grid, QPointF topLeft) {
+    const double x = grid.Left() + topLeft.x(), y = grid.Top() + topLeft.y();
+    const double dTop = FirstRun(page, x + 2.5, y - 1, y + 1);
+    const double dFoot = FirstRun(page, x - 1, y + 1, y + 30);
+    return dTop >= 0 && dFoot >= 0 ? dFoot - dTop : 0;
+}
+
 CEcgPaperReading ReadEcgPaper(const CPageRaster& page, QPointF pulseTopLeft) {
     CEcgPaperReading reading;
     reading.grid = page.FindGrid();
@@ -22,12 +29,7 @@ CEcgPaperReading ReadEcgPaper(const CPageRaster& page, QPointF pulseTopLeft) {
     if (grid.xs.size() < 2 || grid.ys.size() < 2)
         return reading;
 
-    // The pulse's top line halfway along it, and its left foot 1 mm before its rise.
-    const double x = grid.Left() + pulseTopLeft.x(), y = grid.Top() + pulseTopLeft.y();
-    const double dTop = FirstRun(page, x + 2.5, y - 1, y + 1);
-    const double dFoot = FirstRun(page, x - 1, y + 1, y + 30);
-    if (dTop >= 0 && dFoot >= 0)
-        reading.dPulseHeight = dFoot - dTop;
+    reading.dPulseHeight = PulseHeight(page, grid, pulseTopLeft);
 
     std::vector<double> gaps;
     reading.rows = page.FlatTraceRows(grid.Left(), grid.Right());
@@ -56,6 +58,22 @@ CEcgPaperReading ReadEcgPaper(const CPageRaster& page, QPointF pulseTopLeft) {
         reading.dSecond = gaps[gaps.size() / 2];
     }
     return reading;
+}
+
+double WidestTraceGap(const CPageRaster& page, const CEcgPaperReading& r) {
+    double dWidest = 0;
+    for (std::size_t i = 0; i < r.rows.size() && i < r.rowMarks.size(); ++i) {
+        std::vector<double> stops = {0};
+        stops.insert(stops.end(), r.rowMarks[i].begin(), r.rowMarks[i].end());
+        stops.push_back(r.rowEnds[i]);
+        for (std::size_t k = 1; k < stops.size(); ++k) {
+            const double x0 = r.grid.Left() + stops[k - 1] + 0.5,
+                         x1 = r.grid.Left() + stops[k] - 0.5;
+            if (x1 > x0)
+                dWidest = std::max(dWidest, page.WidestGapAlongRow(r.rows[i], x0, x1, 0.3));
+        }
+    }
+    return dWidest;
 }
 
 QPointF PaperPulseTopLeft(int nFormat) {

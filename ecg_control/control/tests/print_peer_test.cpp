@@ -91,6 +91,8 @@ struct CPaperCase {
     int nSamples, nFormat;
 };
 
+void PrintTo(const CPaperCase& c, std::ostream* pOut) { *pOut << c.szName; }
+
 class PaperScale : public ::testing::TestWithParam<CPaperCase> {};
 
 TEST_P(PaperScale, TrueScaleInsideThePrintableArea) {

@@ -35,8 +35,17 @@ struct CEcgPaperReading {
 // pulseTopLeft: the first pulse's top-left corner, mm right of and below the grid's top-left
 // line crossing.
 CEcgPaperReading ReadEcgPaper(const CPageRaster& page, QPointF pulseTopLeft);
+// The height (mm) of a calibration pulse whose top-left corner lies at topLeft (mm from the
+// grid's top-left line crossing): from the centre of its top line halfway along it to the
+// centre of its left foot 1 mm before its rise; 0 when either is not found.
+double PulseHeight(const CPageRaster& page, const CGridLines& grid, QPointF topLeft);
 // The first pulse of the paper report of a lead format (0..3), as ReadEcgPaper wants it.
 QPointF PaperPulseTopLeft(int nFormat);
+// The widest gap (mm) along the trace rows of a reading, between 0.5 mm after one mark (or
+// the grid's left edge) and 0.5 mm before the next (or the row's end): 0 for solid traces,
+// the gaps of a dash or dot pattern otherwise. Under a spike's tip the row is left by the
+// trace itself, so the marks are skipped.
+double WidestTraceGap(const CPageRaster& page, const CEcgPaperReading& reading);
 // The figures of a reading on one line (for test logs and reports).
 std::string Describe(const CEcgPaperReading& reading);
 
