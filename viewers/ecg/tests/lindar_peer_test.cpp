@@ -252,3 +252,51 @@ INSTANTIATE_TEST_SUITE_P(Records, LindarPaperScale, ::testing::Values(5000, 6000
                          });
 
 }  // namespace
+
+namespace {
+
+// The trace pen picked in the print dialog is the one printed: its style list makes the
+// trace dashed, its width list 0.4 mm wide.
+TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
+    CSynthRecord rec;
+    MakeRulerRecord(rec);
+    ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
+    ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    bool bShown = false;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bShown] {
+        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+        if (!pDlg || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        bShown = true;
+        pDlg->findChild<CComboBoxLine*>("4076")->setCurrentIndex(1);  // dash
+        pDlg->findChild<CComboBoxLine*>("4075")->setCurrentIndex(4);  // 0.4 mm
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    pTimer->start();
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(frame->View()->m_print.trace.nStyle, 1);
+    EXPECT_EQ(frame->View()->m_print.trace.nWidth, 4);
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    testsupport::CPageRaster page;
+    ASSERT_TRUE(page.LoadPdf(pdf, 300)) << page.Error();
+    page.TurnUpright();
+    const auto paper = testsupport::ReadEcgPaper(page, testsupport::PaperPulseTopLeft(1));
+    ASSERT_FALSE(paper.rows.empty());
+    EXPECT_GT(testsupport::WidestTraceGap(page, paper), 0.3);
+    // The thickest cut across the first row between its label and its first spike.
+    double dThickest = 0;
+    for (double x = 5; x < 12; x += 0.25) {
+        for (const auto& run :
+             page.RunsAlongColumn(paper.grid.Left() + x, paper.rows[0] - 2, paper.rows[0] + 2))
+            dThickest = std::max(dThickest, run.dWidth);
+    }
+    EXPECT_NEAR(dThickest, 0.4, 0.1);
+}
+
+}  // namespace
