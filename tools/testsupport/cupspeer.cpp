@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "testsupport/testsupport.h"
@@ -38,49 +41,54 @@ bool SocketAnswers(const std::string& path) {
     return ok;
 }
 
-// cups-pdf.conf with Out (and the anonymous folder) replaced.
-std::string PdfConf(const std::string& out) {
-    std::string text = ReadFile(kCupsPdfConf), result;
+// A text with each line replaced by what `edit` makes of it; nullopt drops the line.
+std::string MapLines(const std::string& text,
+                     const std::function<std::optional<std::string>(const std::string&)>& edit) {
+    std::string result;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        if (line.rfind("Out ", 0) != 0 && line.rfind("AnonDirName ", 0) != 0)
-            result += line + "\n";
+        if (std::optional<std::string> line = edit(text.substr(pos, end - pos)))
+            result += *line + "\n";
         pos = end + 1;
     }
-    return result + "Out " + out + "\nAnonDirName " + out + "\n";
+    return result;
+}
+
+// cups-pdf.conf with Out (and the anonymous folder) replaced.
+std::string PdfConf(const std::string& out) {
+    return MapLines(ReadFile(kCupsPdfConf),
+                    [](const std::string& line) -> std::optional<std::string> {
+                        if (line.rfind("Out ", 0) == 0 || line.rfind("AnonDirName ", 0) == 0)
+                            return std::nullopt;
+                        return line;
+                    }) +
+           "Out " + out + "\nAnonDirName " + out + "\n";
 }
 
 // The cups-pdf PPD with every imageable area moved in by the margins and HWMargins set.
 std::string PpdWithMargins(const CPaperMargins& m) {
     const double k = 72.0 / 25.4;  // points per mm
     const double l = m.dLeft * k, b = m.dBottom * k, r = m.dRight * k, t = m.dTop * k;
-    std::string text = ReadFile(kCupsPdfPpd), result;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        char buf[256];
-        double x0, y0, x1, y1;
-        std::size_t colon = line.find(": \"");
-        if (line.rfind("*ImageableArea ", 0) == 0 && colon != std::string::npos &&
-            std::sscanf(line.c_str() + colon + 3, "%lf %lf %lf %lf", &x0, &y0, &x1, &y1) == 4) {
-            std::snprintf(buf, sizeof(buf), ": \"%.2f %.2f %.2f %.2f\"", x0 + l, y0 + b, x1 - r,
-                          y1 - t);
-            line = line.substr(0, colon) + buf;
-        } else if (line.rfind("*HWMargins:", 0) == 0) {
-            std::snprintf(buf, sizeof(buf), "*HWMargins: %.2f %.2f %.2f %.2f", l, b, r, t);
-            line = buf;
-        }
-        result += line + "\n";
-    }
-    return result;
+    return MapLines(
+        ReadFile(kCupsPdfPpd), [&](const std::string& line) -> std::optional<std::string> {
+            char buf[256];
+            double x0, y0, x1, y1;
+            const std::size_t colon = line.find(": \"");
+            if (line.rfind("*ImageableArea ", 0) == 0 && colon != std::string::npos &&
+                std::sscanf(line.c_str() + colon + 3, "%lf %lf %lf %lf", &x0, &y0, &x1, &y1) == 4) {
+                std::snprintf(buf, sizeof(buf), ": \"%.2f %.2f %.2f %.2f\"", x0 + l, y0 + b, x1 - r,
+                              y1 - t);
+                return line.substr(0, colon) + buf;
+            }
+            if (line.rfind("*HWMargins:", 0) == 0) {
+                std::snprintf(buf, sizeof(buf), "*HWMargins: %.2f %.2f %.2f %.2f", l, b, r, t);
+                return std::string(buf);
+            }
+            return line;
+        });
 }
 
 }  // namespace
