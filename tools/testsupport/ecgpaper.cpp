@@ -122,8 +122,8 @@ std::string PaperFaults(const CPageRaster& page, const CEcgPaperReading& r, cons
     check(std::abs(r.dSecond - 25) <= 0.25, "one second (25 mm)", r.dSecond);
     const QRectF printable(m.left(), m.top(), page.WidthMm() - m.left() - m.right(),
                            page.HeightMm() - m.top() - m.bottom());
-    check(page.InkOutside(printable) == 0, "ink pixels in the unprintable margin",
-          page.InkOutside(printable));
+    const int nInk = page.InkOutside(printable);
+    check(nInk == 0, "ink pixels in the unprintable margin", nInk);
     static const std::size_t kRows[4] = {12, 7, 4, 3};
     if (nFormat >= 0 && nFormat < 4)
         check(r.rows.size() == kRows[nFormat], "trace rows", double(r.rows.size()));
