@@ -2,7 +2,9 @@
 
 #include <QColorDialog>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace oxuctrl {
 
@@ -216,10 +218,20 @@ void CExDialogBar::AddUpdateCmdID(UINT nCmdId) {
     }
 }
 
-void CExDialogBar::UpdateCmdUI() {
-    for (UINT id : m_cmds)
-        if (QAbstractButton* b = FindButton(id))
-            b->setEnabled(true);
+void CExDialogBar::UpdateCmdUI(const StateFn& state) {
+    for (UINT id : m_cmds) {
+        QAbstractButton* b = FindButton(id);
+        if (!b)
+            continue;
+        const CCmdState s = state ? state(id) : CCmdState{};
+        b->setEnabled(s.bEnabled);
+        if (s.nCheck < 0 || !b->isCheckable())
+            continue;
+        if (auto* st = qobject_cast<CButtonST*>(b))
+            st->SetCheck(s.nCheck);
+        else
+            b->setChecked(s.nCheck != 0);
+    }
 }
 
 // CWndTitle
@@ -297,4 +309,77 @@ int CComboBoxLine::StyleAt(int n) const {
 }
 int CComboBoxLine::WidthAt(int n) const {
     return itemData(n, Qt::UserRole + 1).toInt();
+}
+
+// CSplitResizeHandler
+
+BOOL CSplitResizeHandler::AddDivider(int nId, QWidget* pUpper, QWidget* pLower, int) {
+    if (!pUpper || !pLower)
+        return FALSE;
+    m_nId = nId;
+    m_pUpper = pUpper;
+    m_pLower = pLower;
+    return TRUE;
+}
+
+QRect CSplitResizeHandler::GetDividerRect(int nId) const {
+    if (nId != m_nId || m_rcSpan.isEmpty())
+        return {};
+    const int nTop = m_rcSpan.top() + int(m_dShare * m_rcSpan.height()) - kThickness / 2;
+    return QRect(m_rcSpan.left(), nTop, m_rcSpan.width(), kThickness);
+}
+
+void CSplitResizeHandler::Relayout(QWidget*) {
+    if (!m_pUpper || !m_pLower || m_rcSpan.isEmpty())
+        return;
+    const QRect d = GetDividerRect(m_nId);
+    m_pUpper->setGeometry(m_rcSpan.left(), m_rcSpan.top(), m_rcSpan.width(),
+                          std::max(1, d.top() - m_rcSpan.top()));
+    m_pLower->setGeometry(m_rcSpan.left(), d.bottom() + 1, m_rcSpan.width(),
+                          std::max(1, m_rcSpan.bottom() - d.bottom()));
+}
+
+BOOL CSplitResizeHandler::OnSetCursor(QWidget* pView, int x, int y) {
+    const bool bOver = GetDividerRect(m_nId).adjusted(0, -2, 0, 2).contains(x, y) || m_bDragging;
+    if (pView) {
+        if (bOver)
+            pView->setCursor(Qt::SplitVCursor);
+        else
+            pView->unsetCursor();
+    }
+    return bOver ? TRUE : FALSE;
+}
+
+BOOL CSplitResizeHandler::OnMouseMessage(QWidget* pView, QMouseEvent* e) {
+    const QPoint pt = e->position().toPoint();
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (e->button() != Qt::LeftButton ||
+                !GetDividerRect(m_nId).adjusted(0, -2, 0, 2).contains(pt))
+                return FALSE;
+            m_bDragging = true;
+            m_nGrab = pt.y() - GetDividerRect(m_nId).center().y();
+            return TRUE;
+        case QEvent::MouseMove: {
+            OnSetCursor(pView, pt.x(), pt.y());
+            if (!m_bDragging)
+                return FALSE;
+            const int nLow = m_rcSpan.top() + kMinPane + kThickness / 2;
+            const int nHigh = m_rcSpan.bottom() - kMinPane - kThickness / 2;
+            if (nHigh <= nLow)
+                return TRUE;
+            const int y = std::clamp(pt.y() - m_nGrab, nLow, nHigh);
+            m_dShare = double(y - m_rcSpan.top()) / m_rcSpan.height();
+            Relayout(pView);
+            return TRUE;
+        }
+        case QEvent::MouseButtonRelease:
+            if (!m_bDragging || e->button() != Qt::LeftButton)
+                return FALSE;
+            m_bDragging = false;
+            Relayout(pView);
+            return TRUE;
+        default:
+            return FALSE;
+    }
 }

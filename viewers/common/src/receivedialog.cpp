@@ -252,8 +252,9 @@ void CEcgReceiveDialog::OnEKGRecordCompleted() {
         PostCancel();
         return;
     }
+    // No folder to save in: no name for the file can be made.
     if (m_strSaveFolder.empty() || !platform::MakeDirs(m_strSaveFolder))
-        return Fail(vstr::IDS_RECORD_FAILED);
+        return Fail(vstr::IDS_NO_FILE_NAME);
     // The device's ID names the file, but never a path outside the folder.
     std::string id = SafeNamePart(m_wavelin.EKGGetPatientInfo(0));
     char stamp[16] = {};

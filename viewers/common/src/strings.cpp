@@ -17,7 +17,7 @@ struct Entry {
 constexpr Entry kTable[] = {
     {IDS_PROPSHT_CAPTION, "Propriedades"},
     {IDS_ERR_INVALID_IP, "Endereço IP inválido !!"},
-    {IDS_ERR_CONNECT_TIMEOUT, "Falha ao Conectar !!"},
+    {IDS_ERR_CONNECT_TIMEOUT, "Falha ao conectar !!"},
     {IDS_ERR_NO_ID, "Entre com o ID !!"},
     {IDS_ERR_NO_NAME, "Entre com o Nome !!"},
     {IDS_ERR_NO_EXAM, "Selecione o Exame !!"},

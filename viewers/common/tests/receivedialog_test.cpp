@@ -213,7 +213,7 @@ TEST(ReceiveDialog, FailuresGiveTheirMessageAndCancelAsATable) {
          true,
          true,
          [](Env& e) { e.cart->Fire(wavelin::EVENTID_EKGRecordCompleted); },
-         {"Falha ao Gravar!!!"}},
+         {"Falha ao criar um nome para o arquivo (*.ekg) !!!"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include "lindar/analysisbar.h"
 
+#include <algorithm>
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -58,7 +60,8 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     pMain->setContentsMargins(2, 2, 2, 2);
     pMain->addWidget(TitleStrip(QString::fromUtf8("Análise"), "1005", this));
     auto* pValues = new QFormLayout;
-    const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc", "Eixo P-R-T"};
+    const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc",
+                            "Eixo P-R-T"};
     for (int i = 0; i < 5; ++i) {
         auto* pField = new CExEdit(this);
         pField->EnableKeyboardInput(FALSE);
@@ -73,7 +76,8 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     m_pResults->setObjectName("1013");
     m_pResults->setHeaderHidden(true);
     m_pResults->setStyleSheet(kPaleTree);
-    m_pRoot = new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
+    m_pRoot =
+        new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
     m_pRoot->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 0));
     pMain->addWidget(m_pResults, 2);
     pMain->addWidget(TitleStrip(QString::fromUtf8("Comentários do Médico"), "1012", this));
@@ -103,14 +107,17 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     pMain->addWidget(m_pPredef, 3);
     connect(m_pEdit, &QPushButton::clicked, this, [this] { OnEdit(); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSaveComment(); });
-    connect(m_pPredef, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* p, int) { AddEntry(p); });
-    connect(m_pPredef, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) { OnPredefContextMenu(pt); });
+    connect(m_pPredef, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* p, int) { AddEntry(p); });
+    connect(m_pPredef, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pt) { OnPredefContextMenu(pt); });
 }
 
 void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     qDeleteAll(m_pRoot->takeChildren());
     if (!pGraph || !pGraph->m_pExam) {
-        for (QLineEdit* f : m_fields) f->clear();
+        for (QLineEdit* f : m_fields)
+            f->clear();
         m_pComment->clear();
         return;
     }
@@ -126,7 +133,8 @@ void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     for (short i = 0; i < nCount; ++i) {
         const CString s = pGraph->Call(DISPID_EKGGetAnalysis, {i}).AsText();
         if (!s.empty())
-            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
+            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))
+                ->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
     }
     m_pRoot->setExpanded(true);
     m_pComment->setPlainText(Screen(pGraph->Call(DISPID_EKGGetComment).AsText()));
@@ -230,9 +238,11 @@ void CAnalysisBar::OnSaveComment() {
     QString strText = m_pComment->toPlainText();
     strText.replace("\r\n", "\n").replace("\n", "\r\n");
     m_pGraph->Call(DISPID_EKGSetComment, {Bytes(strText)});
-    const bool bOk = m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
-    platform::ShowMessage(Utf8ToCodePage(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
-                          bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
+    const bool bOk =
+        m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
+    platform::ShowMessage(
+        Utf8ToCodePage(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
+        bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
 }
 
 CParamListBar::CParamListBar(QWidget* pParent) : QWidget(pParent) {
@@ -276,10 +286,12 @@ void CParamListBar::SetMinimized(bool bOn) {
 }
 
 void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {
-    static const char* heads[] = {"Ch",    "PR int", "P amp", "P dur",   "Q amp",   "Q dur", "R amp", "R dur",
-                                  "S amp", "S dur",  "QLR dur", "QRS dur", "QRS amp", "T amp", "ST amp", "QTc int"};
+    static const char* heads[] = {"Ch",      "PR int", "P amp",  "P dur",  "Q amp",   "Q dur",
+                                  "R amp",   "R dur",  "S amp",  "S dur",  "QLR dur", "QRS dur",
+                                  "QRS amp", "T amp",  "ST amp", "QTc int"};
     static const int widths[] = {30, 50, 50, 50, 52, 52, 50, 50, 50, 50, 60, 60, 65, 50, 60, 60};
-    static const char* rows[] = {"  I", " II", "III", "aVR", "aVL", "aVF", " V1", " V2", " V3", " V4", " V5", " V6"};
+    static const char* rows[] = {"  I", " II", "III", "aVR", "aVL", "aVF",
+                                 " V1", " V2", " V3", " V4", " V5", " V6"};
     m_pTable->clear();
     m_pTable->setRowCount(0);
     m_pTable->setColumnCount(0);
@@ -300,4 +312,10 @@ void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {
             m_pTable->setItem(lead, k + 1, pItem);
         }
     }
+    // The widths are the least each column gets: this font and the cell margins may need
+    // more ("aVR" in 30 pixels would be cut to "a...").
+    for (int k = 0; k < 16; ++k)
+        m_pTable->setColumnWidth(
+            k, std::max({widths[k], static_cast<QAbstractItemView*>(m_pTable)->sizeHintForColumn(k),
+                         m_pTable->horizontalHeader()->sectionSizeHint(k)}));
 }

@@ -29,7 +29,8 @@ bool CLindarGraphWnd::Create(std::string* pError) {
         // A user for whom the control was never registered: the control installed beside
         // the program is registered as the installer would, then created.
         const std::string strLib = platform::ProgramDir() + "libWavelin.so";
-        if (access(strLib.c_str(), R_OK) == 0 && platform::RegisterControl({kProgId, kClsid, strLib}))
+        if (access(strLib.c_str(), R_OK) == 0 &&
+            platform::RegisterControl({kProgId, kClsid, strLib}))
             m_pCtrl = platform::CreateControl(kClsid, this, &strError);
     }
     if (!m_pCtrl) {
@@ -56,15 +57,20 @@ Variant CLindarGraphWnd::Call(platform::DISPID id, std::vector<Variant> args) {
     return r;
 }
 
-BOOL CLindarGraphWnd::OpenExam(CExamItem* pItem) {
+int CLindarGraphWnd::OpenExam(CExamItem* pItem) {
     if (!pItem)
-        return FALSE;
-    if (!Call(DISPID_EKGOpenFile, {pItem->GetPath()}).AsBool()) {
-        platform::ShowMessage(lindar::LoadStr(lindar::IDS_OPEN_FAILED), platform::MB_ICONERROR);
-        return FALSE;
+        return 0;
+    // An empty item is not offered to the control.
+    const int nResult =
+        pItem->IsValid() ? Call(DISPID_EKGOpenFile, {pItem->GetPath()}).AsLong() : 0;
+    if (nResult == 1) {
+        m_pExam = pItem;
+        return 1;
     }
-    m_pExam = pItem;
-    return TRUE;
+    if (nResult == 0)
+        platform::ShowMessage(lindar::LoadStr(lindar::IDS_OPEN_FAILED), platform::MB_ICONERROR);
+    // Any other answer of the control is handed back as it is, the item not kept.
+    return nResult;
 }
 
 void CLindarGraphWnd::ClearExam() {
@@ -84,7 +90,8 @@ CString CLindarGraphWnd::EKGGetTime() {
 BOOL CLindarGraphWnd::EKGMakeImage(const CString& p, short a, short b, short c, short w, short f) {
     return Call(DISPID_EKGMakeImage, {p, a, b, c, w, f}).AsBool();
 }
-BOOL CLindarGraphWnd::EKGMakeImageBMP(const CString& p, short a, short b, short c, short w, short f) {
+BOOL CLindarGraphWnd::EKGMakeImageBMP(const CString& p, short a, short b, short c, short w,
+                                      short f) {
     return Call(DISPID_EKGMakeImageBMP, {p, a, b, c, w, f}).AsBool();
 }
 

@@ -32,6 +32,12 @@ public:
     }
     CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
     bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
+    bool AskPrintSetup(CString& strPrinter) override {
+        setupShown = strPrinter;
+        strPrinter = setupPrinter;
+        return !setupPrinter.empty();
+    }
+    CString setupShown, setupPrinter;
     CString openPath, savePath, proposed, printer, orderAddress;
     int nCopies = 1, nPrintAsked = 0, orderPort = 0;
     bool acceptPrint = false;

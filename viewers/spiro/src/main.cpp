@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "pulmetra/pulmetraapp.h"
-#include "pulmetra/screennotifier.h"
+#include "viewers/common/screennotifier.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -11,9 +11,10 @@ int main(int argc, char** argv) {
         args.emplace_back(argv[i]);
     // Before any window: a SIGTERM during start-up ends the program as Exit does.
     CPulmetraApp::InstallQuitSignals();
-    // Messages and questions as boxes on the screen.
-    CScreenNotifier screen;
-    platform::SetNotifier(&screen);
+    // Messages and questions as boxes on the screen (where there is one to see them).
+    CScreenNotifier screen("Pulmetra");
+    if (CScreenNotifier::ScreenAvailable())
+        platform::SetNotifier(&screen);
     int nResult = 0;
     {
         CPulmetraApp theApp;

@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "acq_server/dicom/spirodicomexport.h"
+#include "oxuctrl/oxuctrl.h"
 #include "oxuutil/inifile.h"
+#include "platform/codepage.h"
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
 #include "viewers/common/examlist.h"
@@ -55,6 +57,24 @@ CString ReplaceExtension(const CString& strPath, const char* pszExt) {
            pszExt;
 }
 
+// ".jpg" for entry 1 of "JPEG Files(*.jpg)|*.jpg|...||"; empty for an entry not there.
+CString FilterExtension(const CString& strFilter, int nEntry) {
+    std::size_t nPos = 0;
+    for (int i = 1; nPos != CString::npos; ++i) {
+        const auto nName = strFilter.find('|', nPos);
+        if (nName == CString::npos)
+            break;
+        const auto nEnd = strFilter.find('|', nName + 1);
+        const CString strPattern =
+            strFilter.substr(nName + 1, nEnd == CString::npos ? CString::npos : nEnd - nName - 1);
+        if (i == nEntry)
+            return strPattern.rfind("*.", 0) == 0 && strPattern != "*.*" ? strPattern.substr(1)
+                                                                         : CString();
+        nPos = nEnd == CString::npos ? CString::npos : nEnd + 1;
+    }
+    return {};
+}
+
 bool FileExists(const CString& strPath) {
     struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0;
@@ -94,6 +114,8 @@ bool COxuPulmetraView::Create(std::string* pError) {
         m_wnd[i]->SetGridSize(static_cast<short>(10 * m_nZoom));
         ApplyPens(*m_wnd[i]);
     }
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this);
+    m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1], 0);
     m_pTabs = new QTabBar(this);
     m_pTabs->setObjectName("3000");
     m_pTabs->setFont(font);
@@ -577,17 +599,19 @@ void COxuPulmetraView::OnFileSaveAs() {
             .WriteInt(kSection, "SAVE_COMMENT", m_bSaveText);
         const auto nSlash = strPath.find_last_of('/');
         const CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
-        if (strName.find('.') == CString::npos) {
-            static const char* const exts[] = {".jpg", ".pdf", ".dcm"};
-            if (nFilter >= 1 && nFilter <= 3)
-                strPath += exts[nFilter - 1];
-        }
+        // A name without extension gets the chosen type's: the record's own type too, so that
+        // the copy is one the viewer opens again.
+        if (strName.find('.') == CString::npos)
+            strPath += FilterExtension(strFilter, nFilter);
         if (!FileExists(strPath))
             break;
+        // The question is Korean whatever the installation's code page: put together as UTF-8,
+        // the file name converted from the installation's code page.
         char szText[4096];
-        std::snprintf(szText, sizeof szText, AppString(IDS_OVERWRITE).c_str(), strPath.c_str());
-        if (platform::ShowMessage(szText, platform::MB_YESNO | platform::MB_ICONQUESTION) ==
-            platform::IDYES)
+        std::snprintf(szText, sizeof szText, AppStringUtf8(IDS_OVERWRITE).c_str(),
+                      platform::ToUtf8(strPath).c_str());
+        if (platform::ShowMessageInCodePage(
+                szText, "UTF-8", platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES)
             break;
         strProposed = strPath;  // back to the dialog
     }

@@ -34,7 +34,7 @@
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"
-#include "pulmetra/screennotifier.h"
+#include "viewers/common/screennotifier.h"
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -638,6 +638,39 @@ TEST_F(PulmetraTest, TheProgramsSaveDialogGivesTheNameTheFilterAndTheBox) {
     EXPECT_TRUE(bText);
 }
 
+TEST_F(PulmetraTest, SaveAsWithEachTypeChosenAndABareNameWritesThatType) {
+    MakeFrame();
+    auto real = MakePulmetraPrompts(frame.get());
+    View().SetPrompts(real.get());
+    const std::string strExam = Copy("spiro_t1_f2.fvc", "exam.fvc");
+    ASSERT_TRUE(Doc().OpenExam(strExam, 0));
+    const char* names[] = {"bare1", "bare2", "bare3", "bare4"};
+    for (int nType = 0; nType < 4; ++nType) {
+        QTimer::singleShot(300, [nType, &names] {
+            auto* d = qobject_cast<CSpiroFileDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            auto* pTypes = d->findChild<QComboBox*>("fileTypeCombo");
+            pTypes->setCurrentIndex(nType);
+            emit pTypes->activated(nType);
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(names[nType]);
+            QMetaObject::invokeMethod(d, "accept");
+        });
+        notifier.calls.clear();
+        Action(COxuPulmetraView::ID_FILE_SAVE_AS)->trigger();
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."}) << nType;
+    }
+    EXPECT_EQ(RunCommand("identify -format %m " + ShellQuote(dir / "bare1.jpg")), "JPEG");
+    int nStatus = -1;
+    RunCommand("qpdf --check " + ShellQuote(dir / "bare2.pdf"), &nStatus);
+    EXPECT_EQ(nStatus, 0);
+    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "bare3.dcm") + " " +
+                         ShellQuote(strExam) + " 2>&1; echo $?"),
+              "0\n");
+    CSpiroTestFile copy;
+    EXPECT_GE(copy.Open(dir / "bare4.fvc", 0), 0);
+}
+
 TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Copy("spiro_t2_f2.svc", "exam.svc"), 0));
@@ -654,6 +687,8 @@ TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
     ASSERT_GE(notifier.calls.size(), 2u);
     EXPECT_EQ(notifier.calls[0].type & platform::MB_TYPEMASK, platform::MB_YESNO);
     EXPECT_NE(notifier.calls[0].text.find(dir / "taken.jpg"), std::string::npos);
+    // Korean as written, whatever the installation's code page.
+    EXPECT_EQ(notifier.calls[0].Utf8(), dir / "taken.jpg" + " 파일이 존재합니다. 덮어 쓸까요?");
     // The second answer (Yes) overwrote it.
     EXPECT_EQ(RunCommand("identify -format '%m %w' " + ShellQuote(dir / "taken.jpg")), "JPEG 600");
     EXPECT_EQ(notifier.calls.back().text, "Exame salvo com sucesso.");
@@ -998,7 +1033,7 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
 }
 
 TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
-    CScreenNotifier screen;
+    CScreenNotifier screen("Pulmetra");
     struct {
         unsigned type;
         QMessageBox::StandardButton press;

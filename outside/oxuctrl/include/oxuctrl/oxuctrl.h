@@ -108,8 +108,16 @@ public:
     explicit CExDialogBar(QWidget* pParent = nullptr);
     void SetCommandTarget(CommandFn fn) { m_onCommand = std::move(fn); }
     void AddUpdateCmdID(UINT nCmdId);
-    // Enables the registered buttons again (the frame's command update).
-    void UpdateCmdUI();
+    // What the frame's update handler of a command says: enabled, and checked (1), not
+    // checked (0) or no check state (-1).
+    struct CCmdState {
+        bool bEnabled = true;
+        int nCheck = -1;
+    };
+    using StateFn = std::function<CCmdState(UINT nCmdId)>;
+    // The frame's command update: the registered buttons follow the state the frame gives
+    // (a two-state button shows its command's check); without one they are enabled again.
+    void UpdateCmdUI(const StateFn& state = {});
     bool IsCmdRegistered(UINT nCmdId) const { return m_cmds.count(nCmdId) != 0; }
 
 signals:
@@ -165,12 +173,42 @@ private:
     int m_nKind = 0;
 };
 
-// Built and destroyed by both views, which ask nothing more of it.
+// The divider between an upper and a lower window of a view, dragged with the mouse. The view
+// tells the handler the span the two windows share; the handler places them above and below
+// the divider, which keeps its share of the span when the view changes size.
 class CSplitResizeHandler {
 public:
+    static constexpr int kThickness = 4;
+    static constexpr int kMinPane = 20;  // the least height a window keeps in a drag
+
     explicit CSplitResizeHandler(QWidget* pParent = nullptr) : m_pParent(pParent) {}
+    virtual ~CSplitResizeHandler() = default;
     QWidget* Parent() const { return m_pParent; }
+
+    // A divider (id) between pUpper and pLower.
+    virtual BOOL AddDivider(int nId, QWidget* pUpper, QWidget* pLower, int nFlags);
+    // A mouse event of the view: TRUE when the handler took it (a press on the divider, the
+    // moves of its drag and the release that ends it).
+    virtual BOOL OnMouseMessage(QWidget* pView, QMouseEvent* e);
+    // The cursor at (x, y) of the view: TRUE (and the resize cursor) over the divider.
+    virtual BOOL OnSetCursor(QWidget* pView, int x, int y);
+    // Places the two windows above and below the divider.
+    virtual void Relayout(QWidget* pView);
+    // The divider's rectangle in the view.
+    virtual QRect GetDividerRect(int nId) const;
+
+    // The span the windows and the divider share, in the view.
+    void SetSpan(const QRect& rcSpan) { m_rcSpan = rcSpan; }
+    bool IsDragging() const { return m_bDragging; }
+    double Share() const { return m_dShare; }
 
 private:
     QWidget* m_pParent;
+    QWidget* m_pUpper = nullptr;
+    QWidget* m_pLower = nullptr;
+    int m_nId = 0;
+    QRect m_rcSpan;
+    double m_dShare = 0.5;
+    bool m_bDragging = false;
+    int m_nGrab = 0;
 };

@@ -14,7 +14,8 @@ class CExamItem;
 
 class CLindarGraphWnd : public QWidget, public platform::IEventSink, public IEkgDicomSource {
 public:
-    using EventHandler = std::function<void(int nCtrlID, platform::DISPID, const std::vector<platform::Variant>&)>;
+    using EventHandler =
+        std::function<void(int nCtrlID, platform::DISPID, const std::vector<platform::Variant>&)>;
 
     CLindarGraphWnd(QWidget* pParent, int nID);
     ~CLindarGraphWnd() override;
@@ -30,9 +31,10 @@ public:
     // A late-bound call; a failed call gives an empty result.
     platform::Variant Call(platform::DISPID id, std::vector<platform::Variant> args = {});
 
-    // Opens the item's file (EKGOpenFile); a failure shows the open message and keeps the
-    // previous exam.
-    BOOL OpenExam(CExamItem* pItem);
+    // Opens the item's file (EKGOpenFile): 1 keeps the item as the exam shown; an empty item
+    // (valid flag 0) or the control's 0 shows the open message and gives 0; another answer
+    // of the control is returned as it is, without the item and without a message.
+    int OpenExam(CExamItem* pItem);
     // Forgets the exam and clears the control.
     void ClearExam();
 

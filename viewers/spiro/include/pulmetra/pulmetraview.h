@@ -4,6 +4,7 @@
 // preview, the order to a spirometer and Save As.
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <functional>
 
 #include "platform/wintypes.h"
@@ -13,6 +14,7 @@ class CPulmetraGraphWnd;
 class COxuPulmetraDoc;
 class QDialog;
 class QTabBar;
+class CSplitResizeHandler;
 
 // What the view asks of its frame (commands and messages by their numbers).
 class IPulmetraViewHost {
@@ -148,6 +150,8 @@ private:
     IPulmetraPrompts* m_pPrompts = nullptr;
     std::array<CPulmetraGraphWnd*, 2> m_wnd{};
     QTabBar* m_pTabs = nullptr;
+    // The splitter handler between the two windows (built and destroyed with the view).
+    std::unique_ptr<CSplitResizeHandler> m_pSplit;
     int m_nActive = -1;
     int m_nLayout = -1;
     int m_nZoom = kDefaultZoom;
