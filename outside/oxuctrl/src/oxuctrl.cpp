@@ -313,37 +313,53 @@ int CComboBoxLine::WidthAt(int n) const {
 
 // CSplitResizeHandler
 
-BOOL CSplitResizeHandler::AddDivider(int nId, QWidget* pUpper, QWidget* pLower, int) {
-    if (!pUpper || !pLower)
+BOOL CSplitResizeHandler::AddDivider(int nId, QWidget* pFirst, QWidget* pSecond, int nFlags) {
+    if (!pFirst || !pSecond)
         return FALSE;
     m_nId = nId;
-    m_pUpper = pUpper;
-    m_pLower = pLower;
+    m_pFirst = pFirst;
+    m_pSecond = pSecond;
+    m_bSideBySide = (nFlags & kSideBySide) != 0;
+    m_bDragging = false;
     return TRUE;
 }
 
+// The divider's first pixel lies at its share of the span less the divider itself, so that
+// a share of one half leaves the first window the smaller half of an odd remainder.
 QRect CSplitResizeHandler::GetDividerRect(int nId) const {
     if (nId != m_nId || m_rcSpan.isEmpty())
         return {};
-    const int nTop = m_rcSpan.top() + int(m_dShare * m_rcSpan.height()) - kThickness / 2;
-    return QRect(m_rcSpan.left(), nTop, m_rcSpan.width(), kThickness);
+    const int nAt = Start() + int(m_dShare * (Extent() - m_nThickness));
+    return m_bSideBySide ? QRect(nAt, m_rcSpan.top(), m_nThickness, m_rcSpan.height())
+                         : QRect(m_rcSpan.left(), nAt, m_rcSpan.width(), m_nThickness);
+}
+
+QRect CSplitResizeHandler::HitRect() const {
+    const QRect d = GetDividerRect(m_nId);
+    return m_bSideBySide ? d.adjusted(-2, 0, 2, 0) : d.adjusted(0, -2, 0, 2);
 }
 
 void CSplitResizeHandler::Relayout(QWidget*) {
-    if (!m_pUpper || !m_pLower || m_rcSpan.isEmpty())
+    if (!m_pFirst || !m_pSecond || m_rcSpan.isEmpty())
         return;
     const QRect d = GetDividerRect(m_nId);
-    m_pUpper->setGeometry(m_rcSpan.left(), m_rcSpan.top(), m_rcSpan.width(),
-                          std::max(1, d.top() - m_rcSpan.top()));
-    m_pLower->setGeometry(m_rcSpan.left(), d.bottom() + 1, m_rcSpan.width(),
-                          std::max(1, m_rcSpan.bottom() - d.bottom()));
+    const QRect& s = m_rcSpan;
+    if (m_bSideBySide) {
+        m_pFirst->setGeometry(s.left(), s.top(), std::max(1, d.left() - s.left()), s.height());
+        m_pSecond->setGeometry(d.right() + 1, s.top(), std::max(1, s.right() - d.right()),
+                               s.height());
+    } else {
+        m_pFirst->setGeometry(s.left(), s.top(), s.width(), std::max(1, d.top() - s.top()));
+        m_pSecond->setGeometry(s.left(), d.bottom() + 1, s.width(),
+                               std::max(1, s.bottom() - d.bottom()));
+    }
 }
 
 BOOL CSplitResizeHandler::OnSetCursor(QWidget* pView, int x, int y) {
-    const bool bOver = GetDividerRect(m_nId).adjusted(0, -2, 0, 2).contains(x, y) || m_bDragging;
+    const bool bOver = HitRect().contains(x, y) || m_bDragging;
     if (pView) {
         if (bOver)
-            pView->setCursor(Qt::SplitVCursor);
+            pView->setCursor(m_bSideBySide ? Qt::SplitHCursor : Qt::SplitVCursor);
         else
             pView->unsetCursor();
     }
@@ -354,22 +370,24 @@ BOOL CSplitResizeHandler::OnMouseMessage(QWidget* pView, QMouseEvent* e) {
     const QPoint pt = e->position().toPoint();
     switch (e->type()) {
         case QEvent::MouseButtonPress:
-            if (e->button() != Qt::LeftButton ||
-                !GetDividerRect(m_nId).adjusted(0, -2, 0, 2).contains(pt))
+            if (e->button() != Qt::LeftButton || !HitRect().contains(pt))
                 return FALSE;
             m_bDragging = true;
-            m_nGrab = pt.y() - GetDividerRect(m_nId).center().y();
+            m_nGrab = Along(pt) - Along(GetDividerRect(m_nId).topLeft());
             return TRUE;
         case QEvent::MouseMove: {
             OnSetCursor(pView, pt.x(), pt.y());
             if (!m_bDragging)
                 return FALSE;
-            const int nLow = m_rcSpan.top() + kMinPane + kThickness / 2;
-            const int nHigh = m_rcSpan.bottom() - kMinPane - kThickness / 2;
-            if (nHigh <= nLow)
+            // The divider's first pixel, kept so that each window keeps its least extent.
+            const int nLow = Start() + kMinPane;
+            const int nHigh = Start() + Extent() - kMinPane - m_nThickness;
+            const int nRoom = Extent() - m_nThickness;
+            if (nHigh <= nLow || nRoom <= 0)
                 return TRUE;
-            const int y = std::clamp(pt.y() - m_nGrab, nLow, nHigh);
-            m_dShare = double(y - m_rcSpan.top()) / m_rcSpan.height();
+            const int nAt = std::clamp(Along(pt) - m_nGrab, nLow, nHigh);
+            // The share that gives this pixel back (a little inside it against rounding).
+            m_dShare = (nAt - Start() + 0.5) / nRoom;
             Relayout(pView);
             return TRUE;
         }

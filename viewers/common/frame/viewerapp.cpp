@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -78,12 +77,6 @@ void ForwardToFirstInstance(const CSingleInstanceLock& lock, const std::vector<C
         lock.ProcessCommandLine(strSid.c_str(), COPY_SID);
     if (!strFile.empty())
         lock.ProcessCommandLine(strFile.c_str(), COPY_FILE);
-}
-
-HandOverFn Queued(QObject* pContext, HandOverFn fn) {
-    return [pContext, fn = std::move(fn)](DWORD dwCode, const CString& strText) {
-        QTimer::singleShot(0, pContext, [fn, dwCode, strText] { fn(dwCode, strText); });
-    };
 }
 
 CString HandOverPath(const CString& strPath) {

@@ -2,14 +2,12 @@
 // Start-up pieces both viewers' applications share: the user's data folder for the desktop
 // entry and MIME globs, files written only when missing, and SIGTERM/SIGINT ending the
 // program as Exit does.
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/wintypes.h"
 
 class CSingleInstanceLock;
-class QObject;
 
 namespace viewerapp {
 
@@ -27,10 +25,6 @@ bool QuitRequested();
 // command line (code 30) to the first instance through its lock.
 enum : DWORD { COPY_SID = 28, COPY_FILE = 30 };
 void ForwardToFirstInstance(const CSingleInstanceLock& lock, const std::vector<CString>& args);
-// A second start's texts handed to fn from the event loop, not inside the read that received
-// them: what fn shows (a box has an event loop of its own) must not run under that read.
-using HandOverFn = std::function<void(DWORD dwCode, const CString& strText)>;
-HandOverFn Queued(QObject* pContext, HandOverFn fn);
 // The file as the first instance must be told it: relative to this process's folder made
 // absolute; absolute paths and addresses unchanged.
 CString HandOverPath(const CString& strPath);

@@ -15,7 +15,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "ecg_control/wavelin_dispids.h"
 #include "lindar/comments.h"
 #include "oxuctrl/oxuctrl.h"
 #include "viewers/common/examlist.h"
@@ -23,8 +22,6 @@
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
-
-using namespace wavelin;
 
 namespace {
 QString Screen(const CString& s) {
@@ -123,21 +120,21 @@ void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     }
     short v[8];
     for (short i = 0; i < 8; ++i)
-        v[i] = static_cast<short>(pGraph->Call(DISPID_EKGGetRhythmParam, {i}).AsLong());
+        v[i] = pGraph->EKGGetRhythmParam(i);
     m_fields[0]->setText(QString::asprintf("%d bpm", v[0]));
     m_fields[1]->setText(QString::asprintf("%d ms", v[1]));
     m_fields[2]->setText(QString::asprintf("%d ms", v[2]));
     m_fields[3]->setText(QString::asprintf("%d/%d ms", v[3], v[4]));
     m_fields[4]->setText(QString::asprintf("%d/%d/%d", v[5], v[6], v[7]));
-    const short nCount = pGraph->Call(DISPID_EKGGetAnalysisCnt).AsShort();
+    const short nCount = pGraph->EKGGetAnalysisCnt();
     for (short i = 0; i < nCount; ++i) {
-        const CString s = pGraph->Call(DISPID_EKGGetAnalysis, {i}).AsText();
+        const CString s = pGraph->EKGGetAnalysis(i);
         if (!s.empty())
             (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))
                 ->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
     }
     m_pRoot->setExpanded(true);
-    m_pComment->setPlainText(Screen(pGraph->Call(DISPID_EKGGetComment).AsText()));
+    m_pComment->setPlainText(Screen(pGraph->EKGGetComment()));
 }
 
 void CAnalysisBar::EnableComment(bool bOn) {
@@ -237,9 +234,8 @@ void CAnalysisBar::OnSaveComment() {
     // The record keeps CRLF line ends, as the comment box of the original system wrote them.
     QString strText = m_pComment->toPlainText();
     strText.replace("\r\n", "\n").replace("\n", "\r\n");
-    m_pGraph->Call(DISPID_EKGSetComment, {Bytes(strText)});
-    const bool bOk =
-        m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
+    m_pGraph->EKGSetComment(Bytes(strText).c_str());
+    const bool bOk = m_pGraph->EKGSaveFile(m_pGraph->m_pExam->GetPath().c_str()) == 1;
     platform::ShowMessage(
         Utf8ToCodePage(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
         bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
@@ -306,7 +302,7 @@ void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {
     for (short lead = 0; lead < 12; ++lead) {
         m_pTable->setItem(lead, 0, new QTableWidgetItem(rows[lead]));
         for (short k = 0; k < 15; ++k) {
-            const short v = pGraph->Call(DISPID_EKGGetMorphologyParam, {k, lead}).AsShort();
+            const short v = pGraph->EKGGetMorphologyParam(k, lead);
             auto* pItem = new QTableWidgetItem(QString::asprintf("%d", v));
             pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_pTable->setItem(lead, k + 1, pItem);

@@ -85,10 +85,9 @@ BOOL CLindarApp::InitInstance(const std::vector<CString>& args) {
     }
     m_pServer = std::make_unique<CSingleInstanceServer>();
     CMainFrame* pFrame = m_pFrame.get();
-    m_pServer->Listen(kLockName,
-                      viewerapp::Queued(pFrame, [pFrame](DWORD dwCode, const CString& strText) {
-                          pFrame->OnCopyData(dwCode, strText);
-                      }));
+    m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
+        pFrame->OnCopyData(dwCode, strText);
+    });
     m_pFrame->PlaceAtStart();
     m_pFrame->show();
 

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ecg_control/host/wavelin.h"
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
 #include "lindar/droptargets.h"
@@ -137,14 +136,10 @@ void CMainFrame::UpdateIndicators() {
 }
 
 void CMainFrame::OnSettings() {
+    // The current pane's control searches for devices (pane 0 when none is current).
     CLindarGraphWnd* pPane = m_pView->GetCurrentGraph();
-    if (!pPane)
-        pPane = m_pView->Pane(0);
-    CWavelin wavelin;
-    if (pPane && pPane->Control())
-        wavelin.Borrow(*pPane->Control());
     CViewerIni ini("Lindar");
-    CLindarSettingsDialog dlg(wavelin, ini, this);
+    CLindarSettingsDialog dlg(pPane ? *pPane : *m_pView->Pane(0), ini, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     m_pView->m_nJpegSize = std::atoi(ini.GetString(kEkgView, "JPEG_SIZE", "3").c_str());

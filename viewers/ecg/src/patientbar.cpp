@@ -9,14 +9,11 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "ecg_control/wavelin_dispids.h"
 #include "viewers/common/examlist.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "oxuctrl/oxuctrl.h"
 #include "platform/notifier.h"
-
-using namespace wavelin;
 
 namespace {
 QString Screen(const CString& s) {
@@ -113,7 +110,7 @@ void CPatientBar::ShowExam(CLindarGraphWnd* pGraph) {
             f->clear();
         return;
     }
-    auto info = [&](short n) { return pGraph->Call(DISPID_EKGGetPatientInfo, {n}).AsText(); };
+    auto info = [&](short n) { return pGraph->EKGGetPatientInfo(n); };
     m_fields[ID]->setText(Screen(info(0)));
     m_fields[NAME]->setText(Screen(info(1)));
     m_fields[SURNAME]->setText(Screen(info(8)));
@@ -128,9 +125,9 @@ void CPatientBar::ShowExam(CLindarGraphWnd* pGraph) {
     m_fields[WEIGHT]->setText(Screen(WeightText(info(5))));
     m_fields[HEIGHT]->setText(Screen(info(4)));
     m_fields[COMPLEMENT]->setText(Screen(info(6)));
-    m_fields[DOCTOR]->setText(Screen(pGraph->Call(DISPID_EKGGetMisc, {short(0)}).AsText()));
-    m_fields[HOSPITAL]->setText(Screen(pGraph->Call(DISPID_EKGGetMisc, {short(1)}).AsText()));
-    m_fields[TIME]->setText(Screen(TimeText(pGraph->Call(DISPID_EKGGetTime).AsText())));
+    m_fields[DOCTOR]->setText(Screen(pGraph->EKGGetMisc(0)));
+    m_fields[HOSPITAL]->setText(Screen(pGraph->EKGGetMisc(1)));
+    m_fields[TIME]->setText(Screen(TimeText(pGraph->EKGGetTime())));
 }
 
 void CPatientBar::EnableBar(bool bOn) {
@@ -185,11 +182,10 @@ void CPatientBar::OnSave() {
                                                 {8, field(SURNAME)},
                                                 {9, strUnit}};
     for (const auto& [n, v] : values)
-        m_pGraph->Call(DISPID_EKGSetPatientInfo, {n, v});
-    m_pGraph->Call(DISPID_EKGSetMisc, {short(0), field(DOCTOR)});
-    m_pGraph->Call(DISPID_EKGSetMisc, {short(1), field(HOSPITAL)});
-    const bool bOk =
-        m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
+        m_pGraph->EKGSetPatientInfo(n, v.c_str());
+    m_pGraph->EKGSetMisc(0, field(DOCTOR).c_str());
+    m_pGraph->EKGSetMisc(1, field(HOSPITAL).c_str());
+    const bool bOk = m_pGraph->EKGSaveFile(m_pGraph->m_pExam->GetPath().c_str()) == 1;
     platform::ShowMessage(
         Text(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
         bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);

@@ -99,7 +99,7 @@ TEST_F(LindarBars, SettingsReachTheViewAfterOk) {
     EXPECT_EQ(View().m_nJpegSize, 9);
 
     // OK with "1280 * 960" and a larger display size: Save As and the panes follow at once.
-    QWidget* pCtrl = View().Pane(0)->ControlWidget();
+    QWidget* pCtrl = View().Pane(0)->Widget();
     const QImage before = pCtrl->grab().toImage();
     int nDevices = -1;
     WhenModal([&nDevices](QWidget* w) {
@@ -367,7 +367,7 @@ TEST(ExamDropTarget, ScrollEffect) {
 
 TEST_F(LindarBars, TheViewTakesExamDragsAndTheFrameOpensDroppedFiles) {
     MakeFrame();
-    QWidget* pTarget = View().Pane(0)->ControlWidget();
+    QWidget* pTarget = View().Pane(0)->Widget();
     const QPoint pt(50, 50);
     auto enter = [&](const QMimeData& data, QWidget* w) {
         QDragEnterEvent e(pt, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});

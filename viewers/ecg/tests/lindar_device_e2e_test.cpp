@@ -112,7 +112,7 @@ protected:
                 return false;
         }
         return QTest::qWaitFor(
-            [this] { return View().Pane(0)->Call(wavelin::DISPID_EKGGetConnectedEKGCnt).AsShort() == 2; }, 10000);
+            [this] { return View().Pane(0)->EKGGetConnectedEKGCnt() == 2; }, 10000);
     }
 
     static inline int s_nDevicePort = 0, s_nMonitorPort = 0, s_nFinderPort = 0;
@@ -134,7 +134,7 @@ TEST_F(LindarDeviceE2E, RecordOpensTheNewRecordInPaneZero) {
     ASSERT_NE(pPane->m_pExam, nullptr);
     const std::string strPath = pPane->m_pExam->GetPath();
     EXPECT_EQ(strPath.rfind(dir / "home/Lindar/PCData/", 0), 0u) << strPath;
-    EXPECT_EQ(pPane->Call(wavelin::DISPID_EKGGetPatientInfo, {short(0)}).AsText(), "CART-0042");
+    EXPECT_EQ(pPane->EKGGetPatientInfo(0), "CART-0042");
     EXPECT_EQ(frame->Doc().List().GetSize(), 1);
     EXPECT_EQ(frame->windowTitle().toStdString(), "Lindar - " + strPath);
     EXPECT_FALSE(pPane->m_bRecording);

@@ -76,8 +76,7 @@ protected:
     // Opens the record and names its patient as the patient bar would.
     void OpenNamed() {
         ASSERT_TRUE(frame->Doc().OpenExam(dir / "synth.ekg", 0));
-        frame->View()->Pane(0)->Call(wavelin::DISPID_EKGSetPatientInfo,
-                                     {short(1), CString("Maria Oliveira")});
+        frame->View()->Pane(0)->EKGSetPatientInfo(1, "Maria Oliveira");
     }
     static std::string Text(const std::string& pdf) {
         return RunCommand("pdftotext " + ShellQuote(pdf) + " -");

@@ -84,9 +84,9 @@ TEST(LindarView, AddressesAndSizes) {
     for (auto [s, ok] : cases) EXPECT_EQ(COxuLindarView::IsValidAddress(s), ok) << s;
     const std::pair<int, int> widths[] = {{0, 800}, {1, 900}, {2, 1024}, {3, 1280}, {4, 1600}, {5, 2700}, {9, 1024}, {-1, 1024}};
     for (auto [n, w] : widths) EXPECT_EQ(COxuLindarView::JpegWidth(n), w);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("800 x 600"), 3);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("1600 x 1200"), 6);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("640 x 480"), 2);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("800 x 600"), 3);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("1600 x 1200"), 6);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("640 x 480"), 2);
 }
 
 // ---- the program over the real control ----
@@ -524,7 +524,7 @@ TEST_F(LindarTest, ToolbarBarDrivesTheCurrentPane) {
 TEST_F(LindarTest, FirstLineEntriesDrawAsTheViewsDefaultPens) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
-    QWidget* pCtrl = View().Pane(0)->ControlWidget();
+    QWidget* pCtrl = View().Pane(0)->Widget();
     const QImage before = pCtrl->grab().toImage();
     CColourBar& bar = *frame->ColourBar();
     for (int pen = 0; pen < 3; ++pen) {
@@ -558,7 +558,7 @@ TEST_F(LindarTest, ADragWithTheMeasurementToolShowsMillisecondsAndRate) {
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
     frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
     ASSERT_TRUE(View().Readout()->isVisible());
-    auto* pArea = View().Pane(0)->ControlWidget()->findChild<QAbstractScrollArea*>();
+    auto* pArea = View().Pane(0)->Widget()->findChild<QAbstractScrollArea*>();
     ASSERT_NE(pArea, nullptr);
     QWidget* pPort = pArea->viewport();
     // The panes' cell size 3 draws 3 pixels per millimetre: 25 mm at 25 mm/s are 1000 ms.
@@ -845,11 +845,12 @@ TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
     EXPECT_EQ(pane.OpenExam(&item), 0);
     EXPECT_EQ(pane.m_pExam, nullptr);
     EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao abrir o arquivo (*.ekg) !!!"});
-    EXPECT_EQ(pane.Call(wavelin::DISPID_EKGGetPatientInfo, {short(0)}).AsText(), "");
+    EXPECT_EQ(pane.EKGGetPatientInfo(0), "");
     item.SetValid(1);
     EXPECT_EQ(pane.OpenExam(&item), 1);
     EXPECT_EQ(pane.m_pExam, &item);
-    pane.ClearExam();
+    EXPECT_EQ(pane.CloseExam(), &item);
+    EXPECT_FALSE(pane.HasExam());
     // A tab's tooltip is its exam's whole path.
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
     ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
@@ -938,6 +939,64 @@ TEST_F(LindarTest, TheDividerOfTwoPanesIsDraggedAndKeepsItsShare) {
     frame->Commands().OnCommand(COxuLindarView::ID_LAYOUT_1);
     send(QEvent::MouseButtonPress, split.GetDividerRect(0).center(), Qt::LeftButton, Qt::LeftButton);
     EXPECT_FALSE(split.IsDragging());
+}
+
+}  // namespace
+
+namespace {
+
+// The stand-in control in place of the ECG control: its answers are scripted, its calls
+// logged, so that the view meets the answers the real control does not give.
+class LindarStandInTest : public LindarTest {
+protected:
+    void SetUp() override {
+        LindarTest::SetUp();
+        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, RECCTL_PATH}));
+    }
+    void Answer(const std::string& strJson) {
+        ASSERT_TRUE(testsupport::WriteFile(dir / "answers.json", strJson));
+    }
+    testsupport::CEnvScope answers{"RECCTL_ANSWERS", (dir / "answers.json").c_str()};
+    testsupport::CEnvScope log{"RECCTL_LOG", (dir / "calls.log").c_str()};
+};
+
+TEST_F(LindarStandInTest, OpenExamGivesTheControlsAnswerAndKeepsOnlyWhatOneOpened) {
+    MakeFrame();
+    CLindarGraphWnd& pane = *View().Pane(0);
+    const std::string strPath = Fx("server.ekg");
+    const std::vector<std::string> none, failed{lindar::LoadStr(lindar::IDS_OPEN_FAILED)};
+    const struct {
+        int nAnswer;
+        bool bKept, bMessage;
+    } cases[] = {{1, true, false}, {0, false, true}, {2, false, false}, {-1, false, false}};
+    for (const auto& c : cases) {
+        Answer("{\"Wavelin.EKGOpenFile\": " + std::to_string(c.nAnswer) + "}");
+        notifier.calls.clear();
+        CExamItem item;
+        item.SetValid(1);
+        item.SetPath(strPath);
+        EXPECT_EQ(pane.OpenExam(&item), c.nAnswer);
+        EXPECT_EQ(pane.HasExam(), c.bKept ? TRUE : FALSE) << c.nAnswer;
+        EXPECT_EQ(Messages(), c.bMessage ? failed : none) << c.nAnswer;
+        pane.CloseExam();
+    }
+    const std::string strCalls = testsupport::ReadFile(dir / "calls.log");
+    EXPECT_NE(strCalls.find("Wavelin.EKGOpenFile(\"" + strPath + "\")"), std::string::npos);
+
+    // Through the document: an answer of 2 opens no exam and says nothing.
+    Answer("{\"Wavelin.EKGOpenFile\": 2}");
+    notifier.calls.clear();
+    EXPECT_FALSE(Doc().OpenExam(strPath, 0));
+    EXPECT_EQ(Doc().List().GetSize(), 0);
+    EXPECT_EQ(View().Tabs()->count(), 0);
+    EXPECT_EQ(Messages(), none);
+
+    // Only the control's 1 is a saved file.
+    Answer("{\"Wavelin.EKGOpenFile\": 1, \"Wavelin.EKGSaveFile\": 2}");
+    ASSERT_TRUE(Doc().OpenExam(strPath, 0));
+    notifier.calls.clear();
+    EXPECT_EQ(View().SaveAsPath(dir / "copy.ekg"), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_SAVE_FAILED)});
 }
 
 }  // namespace

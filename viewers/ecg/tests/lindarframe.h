@@ -69,6 +69,8 @@ protected:
     testsupport::CTempDir dir;
     testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
     testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
+    // Scratch files of its own: tests that look for what a save left behind see only theirs.
+    testsupport::CEnvScope scratch{"TMPDIR", dir.Path().c_str()};
     testsupport::CScriptedNotifier notifier;
     CFakePrompts prompts;
     std::unique_ptr<CMainFrame> frame;

@@ -144,10 +144,9 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
     m_pFrame->SetLoginHandler([this] { Login({}, {}); });
     m_pServer = std::make_unique<CSingleInstanceServer>();
     CMainFrame* pFrame = m_pFrame.get();
-    m_pServer->Listen(kLockName,
-                      viewerapp::Queued(pFrame, [pFrame](DWORD dwCode, const CString& strText) {
-                          pFrame->OnCopyData(dwCode, strText);
-                      }));
+    m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
+        pFrame->OnCopyData(dwCode, strText);
+    });
     m_pFrame->showMaximized();
     m_pFrame->setAcceptDrops(true);
 

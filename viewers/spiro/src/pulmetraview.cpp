@@ -1,6 +1,7 @@
 #include "pulmetra/pulmetraview.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTabBar>
 #include <QWheelEvent>
@@ -114,8 +115,10 @@ bool COxuPulmetraView::Create(std::string* pError) {
         m_wnd[i]->SetGridSize(static_cast<short>(10 * m_nZoom));
         ApplyPens(*m_wnd[i]);
     }
-    m_pSplit = std::make_unique<CSplitResizeHandler>(this);
+    // The windows of two lie 3 pixels apart, across the divider that the user drags.
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this, kGap);
     m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1], 0);
+    setMouseTracking(true);
     m_pTabs = new QTabBar(this);
     m_pTabs->setObjectName("3000");
     m_pTabs->setFont(font);
@@ -242,6 +245,9 @@ void COxuPulmetraView::SetLayout(int nMode) {
     if (nMode < 0 || nMode > 2)
         return;
     m_nLayout = nMode;
+    if (nMode != 0)
+        m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1],
+                             nMode == 1 ? CSplitResizeHandler::kSideBySide : 0);
     if (m_nActive < 0)
         m_nActive = 0;
     if (nMode == 0 && m_nActive == 1)
@@ -251,13 +257,11 @@ void COxuPulmetraView::SetLayout(int nMode) {
 }
 
 QRect COxuPulmetraView::SeparatorRect() const {
-    const int w = width(), h = std::max(0, height() - kTabHeight);
-    const int nFirst = m_nLayout == 1 ? (w - 3) / 2 : (h - 3) / 2;
-    if (m_nLayout == 1)
-        return QRect(nFirst, 0, 4, h);
-    if (m_nLayout == 2)
-        return QRect(0, nFirst, w, 3);
-    return {};
+    if (m_nLayout != 1 && m_nLayout != 2)
+        return {};
+    // Side by side the separator is a pixel wider than the gap, over the second window's edge.
+    const QRect d = m_pSplit->GetDividerRect(0);
+    return m_nLayout == 1 ? d.adjusted(0, 0, 1, 0) : d;
 }
 
 void COxuPulmetraView::Reposition() {
@@ -265,19 +269,18 @@ void COxuPulmetraView::Reposition() {
         return;
     const int w = width(), h = std::max(0, height() - kTabHeight);
     m_pTabs->setGeometry(0, h, w, kTabHeight);
-    QRect r0, r1;
-    if (m_nLayout == 1) {
-        const int nFirst = (w - 3) / 2;
-        r0 = QRect(0, 0, nFirst, h);
-        r1 = QRect(nFirst + 3, 0, w - nFirst - 3, h);
-    } else if (m_nLayout == 2) {
-        const int nFirst = (h - 3) / 2;
-        r0 = QRect(0, 0, w, nFirst);
-        r1 = QRect(0, nFirst + 3, w, h - nFirst - 3);
-    } else {
-        r0 = QRect(0, 0, w, h);
+    const bool bTwo = m_nLayout == 1 || m_nLayout == 2;
+    if (bTwo && w > 0 && h > 0) {
+        // On either side of the divider, which keeps its share of the view.
+        m_pSplit->SetSpan(QRect(0, 0, w, h));
+        m_pSplit->Relayout(this);
+        for (CPulmetraGraphWnd* p : m_wnd)
+            if (p)
+                p->show();
+        return;
     }
-    const QRect rects[2] = {r0, r1};
+    // A window without room is hidden.
+    const QRect rects[2] = {bTwo ? QRect() : QRect(0, 0, w, h), QRect()};
     for (int i = 0; i < 2; ++i) {
         if (!m_wnd[i])
             continue;
@@ -288,6 +291,31 @@ void COxuPulmetraView::Reposition() {
             m_wnd[i]->show();
         }
     }
+}
+
+// With two windows the view's own mouse messages (the gap between them) go first to the
+// divider: a drag moves it, and the separator is drawn again where it ends.
+bool COxuPulmetraView::OfferToDivider(QMouseEvent* e) {
+    if ((m_nLayout != 1 && m_nLayout != 2) || m_bFullScreen || !m_pSplit->OnMouseMessage(this, e))
+        return false;
+    update();
+    e->accept();
+    return true;
+}
+
+void COxuPulmetraView::mousePressEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mousePressEvent(e);
+}
+
+void COxuPulmetraView::mouseMoveEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseMoveEvent(e);
+}
+
+void COxuPulmetraView::mouseReleaseEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseReleaseEvent(e);
 }
 
 void COxuPulmetraView::resizeEvent(QResizeEvent* e) {

@@ -96,6 +96,7 @@ std::string Read(const std::string& p) {
     ::testing::AddGlobalTestEnvironment(new testsupport::CWidgetAppEnvironment);
 
 TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
+    ASSERT_TRUE(xvfb.StartWindowManager());
     const std::string strName = "Pulmetra [Local] - [spiro_t1_f2.fvc]";
     auto first = Start({Fx("spiro_t1_f2.fvc")}, "first.log");
     ASSERT_TRUE(WaitTitle(strName)) << Read(dir / "first.log") << Tree();
@@ -133,6 +134,17 @@ TEST_F(PulmetraE2E, ANewUserGetsOneWindowAndTheHandOver) {
                          ShellQuote(Fx("spiro_t3_f2.mvv")) + "; echo $?"),
               "0\n");
     EXPECT_TRUE(WaitTitle("Pulmetra [Local] - [spiro_t3_f2.mvv]"));
+    // A file that is open already: said in a box on the screen (its event loop runs while
+    // the sender has hung up), then shown again.
+    testsupport::CScreenOperator op(xvfb, "^Pulmetra$");
+    op.Answer({"Return"});
+    EXPECT_EQ(RunCommand(std::string(SENDER_PATH " -n PulmetraFrame 30 ") +
+                         ShellQuote(Fx("spiro_t1_f2.fvc")) + "; echo $?"),
+              "0\n");
+    const std::vector<std::string> boxes = op.Wait();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("Exame já está aberto."), std::string::npos) << boxes[0];
+    EXPECT_TRUE(WaitTitle(strName));
 
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);

@@ -24,6 +24,7 @@
 #include <map>
 #include <sstream>
 
+#include "oxuctrl/oxuctrl.h"
 #include "platform/settings.h"
 #include "pulmetra/bars/graphstylebar.h"
 #include "pulmetra/bars/patientbar.h"
@@ -394,6 +395,74 @@ TEST_F(PulmetraTest, ZoomByCommandWheelAndCtrlDrag) {
     // Message 1224 item 17 sets the level.
     View().OnStyleMessage(17, 7);
     EXPECT_EQ(View().GetZoom(), 7);
+}
+
+// The divider between windows 2000 and 2001, one above the other and side by side: dragged
+// as the mouse gives it to the view, kept at its share when the view changes size.
+TEST_F(PulmetraTest, TheDividerBetweenTheWindowsIsDraggedAndKeepsItsShare) {
+    MakeFrame();
+    QApplication::processEvents();
+    QWidget* w0 = View().findChild<QWidget*>("2000");
+    QWidget* w1 = View().findChild<QWidget*>("2001");
+    ASSERT_TRUE(w0 && w1);
+    CSplitResizeHandler& split = *View().Split();
+    const struct {
+        unsigned nLayout;
+        bool bSide;
+        int nStep;
+    } cases[] = {{COxuPulmetraView::ID_LAYOUT_2V, false, 100},
+                 {COxuPulmetraView::ID_LAYOUT_2H, true, -150}};
+    for (const auto& c : cases) {
+        frame->resize(1024, 768);
+        QApplication::processEvents();
+        Action(c.nLayout)->trigger();
+        auto extent = [&](QWidget* w) { return c.bSide ? w->width() : w->height(); };
+        auto along = [&](const QPoint& pt) { return c.bSide ? pt.x() : pt.y(); };
+        const QPoint step = c.bSide ? QPoint(c.nStep, 0) : QPoint(0, c.nStep);
+        const QRect d = split.GetDividerRect(0);
+        ASSERT_FALSE(d.isEmpty());
+        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1, along(d.topLeft()));
+        EXPECT_EQ(along(w1->geometry().topLeft()), along(d.bottomRight()) + 1);
+        // The cursor over the divider, as the mouse moves over the view.
+        Send(&View(), QEvent::MouseMove, d.center(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(View().cursor().shape(), c.bSide ? Qt::SplitHCursor : Qt::SplitVCursor);
+        const int e0 = extent(w0), e1 = extent(w1);
+        Send(&View(), QEvent::MouseButtonPress, d.center(), Qt::LeftButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseMove, d.center() + step, Qt::NoButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseButtonRelease, d.center() + step, Qt::LeftButton,
+             Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(extent(w0), e0 + c.nStep) << c.nLayout;
+        EXPECT_EQ(extent(w1), e1 - c.nStep) << c.nLayout;
+        // The separator is drawn where the divider now lies.
+        const QRect moved = split.GetDividerRect(0);
+        EXPECT_EQ(along(moved.topLeft()), along(d.topLeft()) + c.nStep);
+        QApplication::processEvents();
+        const QImage img = View().grab().toImage();
+        EXPECT_EQ(img.pixelColor(moved.center()), QColor(0xA0, 0xA0, 0xA0)) << c.nLayout;
+        // A bigger view keeps the divider's share.
+        const double dShare = split.Share();
+        frame->resize(1200, 900);
+        QApplication::processEvents();
+        EXPECT_DOUBLE_EQ(split.Share(), dShare);
+        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1, along(split.GetDividerRect(0).topLeft()));
+        EXPECT_NEAR(double(extent(w0)) / (extent(w0) + extent(w1)), dShare, 0.01);
+        // Dragged past the end, the second window keeps its least extent.
+        const QRect far = split.GetDividerRect(0);
+        Send(&View(), QEvent::MouseButtonPress, far.center(), Qt::LeftButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseMove, far.center() + step * 20, Qt::NoButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseButtonRelease, far.center() + step * 20, Qt::LeftButton,
+             Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(extent(c.nStep > 0 ? w1 : w0), CSplitResizeHandler::kMinPane) << c.nLayout;
+    }
+    // One window: the view's mouse is its own again.
+    Action(COxuPulmetraView::ID_LAYOUT_1)->trigger();
+    Send(&View(), QEvent::MouseButtonPress, split.GetDividerRect(0).center(), Qt::LeftButton,
+         Qt::LeftButton, Qt::NoModifier);
+    EXPECT_FALSE(split.IsDragging());
 }
 
 TEST_F(PulmetraTest, LayoutsActiveWindowAndTabs) {

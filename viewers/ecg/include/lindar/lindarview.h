@@ -131,7 +131,6 @@ public:
     static bool IsValidAddress(const CString& str);
     // JPEG_SIZE index to pixels.
     static int JpegWidth(int nIndex);
-    static int CellSizeOf(const CString& strSize);
 
     int m_nJpegSize = 3;
     int m_nSaveComment = 1;
@@ -157,6 +156,10 @@ private:
     void OnTabSelected(int nIndex);
     void OnControlEvent(int nCtrlID, int nEvent, const std::vector<platform::Variant>& args);
     void ApplyPens(CLindarGraphWnd& w);
+    void ApplyGridPen(CLindarGraphWnd& w);
+    void ApplyInnerPen(CLindarGraphWnd& w);
+    void ApplyTracePen(CLindarGraphWnd& w);
+    void ApplyBackground(CLindarGraphWnd& w);
     void SetMiscTexts(CLindarGraphWnd& w, bool bVersion);
     void ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& flags);
     CString ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegistered);
