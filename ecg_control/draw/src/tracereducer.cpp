@@ -174,17 +174,15 @@ void CTraceReducer::Emit(const CPlotPoint& pt) {
 }
 
 void CTraceReducer::Stroke(const CPlotPoint& a, const CPlotPoint& b, bool bContinues) {
-    const std::int64_t nColumnA = Column(a.x), nColumnB = Column(b.x);
+    // In device pixels across.
+    const double dLeft = std::min(a.x, b.x) * m_dColumnsPerUnit + m_dColumnOffset;
+    const double dRight = std::max(a.x, b.x) * m_dColumnsPerUnit + m_dColumnOffset;
     const double dLow = std::min(a.y, b.y), dHigh = std::max(a.y, b.y);
-    const bool bOneColumn = nColumnA == nColumnB;
-    // A tall stroke within the column just drawn (or from it to a neighbour) over the
-    // height that column shows adds nothing a device can show.
-    const bool bNear = bOneColumn
-                           ? nColumnA == m_nCoveredColumn
-                           : (nColumnA == m_nCoveredColumn || nColumnB == m_nCoveredColumn) &&
-                                 (nColumnB - nColumnA == 1 || nColumnA - nColumnB == 1);
-    if (m_bCovered && bNear && (dHigh - dLow) * m_dRowsPerUnit >= kTallRows &&
-        dLow >= m_dCoveredLow && dHigh <= m_dCoveredHigh) {
+    // A tall stroke over the height already stroked less than a pixel away adds nothing a
+    // device can show: every point of it has ink within a pixel.
+    const bool bTall = (dHigh - dLow) * m_dRowsPerUnit >= kTallRows;
+    if (m_bCovered && bTall && dLow >= m_dCoveredLow && dHigh <= m_dCoveredHigh &&
+        std::max(dRight, m_dCoveredRight) - std::min(dLeft, m_dCoveredLeft) < 1.0) {
         m_bOpen = false;
         return;
     }
@@ -194,17 +192,19 @@ void CTraceReducer::Stroke(const CPlotPoint& a, const CPlotPoint& b, bool bConti
         StartPiece(a, b);
     }
     m_bOpen = true;
-    if (!bOneColumn) {
-        m_bCovered = false;
-    } else if (m_bCovered && nColumnA == m_nCoveredColumn && dLow <= m_dCoveredHigh &&
-               dHigh >= m_dCoveredLow) {
+    // What is stroked within a pixel across covers, as one height.
+    if (m_bCovered && dLow <= m_dCoveredHigh && dHigh >= m_dCoveredLow &&
+        std::max(dRight, m_dCoveredRight) - std::min(dLeft, m_dCoveredLeft) < 1.0) {
         m_dCoveredLow = std::min(m_dCoveredLow, dLow);
         m_dCoveredHigh = std::max(m_dCoveredHigh, dHigh);
+        m_dCoveredLeft = std::min(m_dCoveredLeft, dLeft);
+        m_dCoveredRight = std::max(m_dCoveredRight, dRight);
     } else {
-        m_bCovered = true;
-        m_nCoveredColumn = nColumnA;
+        m_bCovered = dRight - dLeft < 1.0;
         m_dCoveredLow = dLow;
         m_dCoveredHigh = dHigh;
+        m_dCoveredLeft = dLeft;
+        m_dCoveredRight = dRight;
     }
 }
 

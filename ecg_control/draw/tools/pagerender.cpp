@@ -51,7 +51,7 @@ QImage PaperPage(CSynthRecord& rec, int nFormat, int nGain) {
     return image;
 }
 
-QImage InkLevels(const QImage& original) {
+QImage InkLevels(const QImage& original, int nLightBelow) {
     const QImage image = original.convertToFormat(QImage::Format_RGB32);
     QImage out(image.size(), QImage::Format_Grayscale8);
     for (int y = 0; y < image.height(); ++y) {
@@ -59,7 +59,7 @@ QImage InkLevels(const QImage& original) {
         uchar* pOut = out.scanLine(y);
         for (int x = 0; x < image.width(); ++x) {
             const int r = qRed(pIn[x]);
-            pOut[x] = r < 110 ? 0 : r < 200 ? 128 : 255;
+            pOut[x] = r < 110 ? 0 : r < nLightBelow ? 128 : 255;
         }
     }
     return out;

@@ -20,9 +20,9 @@ QImage ScreenPage(CSynthRecord& rec, int nFormat, int nGain);
 // Paper page at kPaperPxPerMm with the print pens' defaults.
 QImage PaperPage(CSynthRecord& rec, int nFormat, int nGain);
 
-// Red channel in three levels: 0 ink that is dark (below 110), 128 light ink (below 200),
-// 255 none. The grid pens keep red at 255, so only traces and texts remain.
-QImage InkLevels(const QImage& image);
+// Red channel in three levels: 0 ink that is dark (below 110), 128 light ink (below
+// nLightBelow), 255 none. The grid pens keep red at 255, so only traces and texts remain.
+QImage InkLevels(const QImage& image, int nLightBelow = 200);
 
 // A record by name: "synth50", "synth60" (the made-up record, 5000 or 6000 samples, with
 // pacemaker marks) or the path of a record file (".raw" read as 60 Hz). FALSE when the

@@ -24,3 +24,5 @@ constexpr int kSynthRepLast = kSynthFirstBeat + 2 * kSynthBeatPitch + 200;
 void MakeSynthRecord(CSynthRecord& rec, int nSamples = 5000, bool bPacemaker = false);
 // Every sample of every lead set to nValue.
 void FillLeads(CWaveBuffer& wave, int nSamples, short nValue);
+// Every lead swinging between the 16-bit extremes from sample to sample (a saturated cart).
+void FillSaturated(CWaveBuffer& wave, int nSamples);

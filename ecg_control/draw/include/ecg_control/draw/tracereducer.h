@@ -2,8 +2,8 @@
 // A trace as a device can show it: at most four points per pixel column of the device (the
 // column's first, lowest, highest and last point; a column of four points or fewer keeps
 // them all), then cut to the visible rectangle, so that nothing is stroked far outside the
-// picture, and a tall stroke that only goes over what the same column (or the one before)
-// already shows is left out. Within a column the trace covers the same height as before,
+// picture, and a tall stroke that only goes over what the strokes just before it show less
+// than a pixel away is left out. Within a column the trace covers the same height as before,
 // so the picture stays the same; the work follows the device's width and height, never the
 // number of samples or their size. Pure arithmetic (no Qt): the painters, the PDF report
 // and the spirometry graphs share it.
@@ -64,10 +64,10 @@ private:
     double m_dRowsPerUnit;
     CPlotRect m_rc;
 
-    // What the last column stroked covers, from low to high y.
+    // What the last strokes cover: from low to high y, less than a device pixel across.
     bool m_bCovered = false;
-    std::int64_t m_nCoveredColumn = 0;
     double m_dCoveredLow = 0.0, m_dCoveredHigh = 0.0;
+    double m_dCoveredLeft = 0.0, m_dCoveredRight = 0.0;
 
     // The column being gathered.
     bool m_bColumn = false;
