@@ -25,6 +25,7 @@ using testsupport::CRecordingDevice;
 struct CStrokes {
     double dLength = 0.0;  // device pixels (PDF units for the PDF)
     long nPoints = 0;
+    long nPieces = 0;
     QRectF bounds;
 };
 
@@ -70,6 +71,7 @@ TEST_F(BoundedDrawing, SaturatedImageExport) {
         page.DrawReport(painter, 1, 3, 1, FALSE, 1024, 768);
         painter.end();
         aStrokes[k] = BlackPolylines(device);
+        aStrokes[k].nPieces = static_cast<long>(device.Of(CPaintRecord::kPolyline).size());
     }
     const CStrokes& s = aStrokes[0];
     // 13 traces, each at most one full strip (10 mV, about 380 px) a pixel column.
@@ -78,8 +80,10 @@ TEST_F(BoundedDrawing, SaturatedImageExport) {
     EXPECT_TRUE(QRectF(-10, -10, 1044, 788).contains(s.bounds)) << s.bounds.width();
     // Every sample at full height was 13 x 5000 strokes of some 6000 px (390 million).
     EXPECT_GT(13 * 5000 * 6000.0, 50 * s.dLength);
-    // An ordinary record for scale.
+    // An ordinary record for scale ...
     EXPECT_LT(aStrokes[1].dLength, 1.0e5);
+    // ... whose traces stay one stroke each (13 and the two pulses).
+    EXPECT_LT(aStrokes[1].nPieces, 30);
 }
 
 TEST_F(BoundedDrawing, SaturatedPaperPage) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ecg_control/draw/tracelayout.h"
 #include "ecg_control/draw/tracereducer.h"
 #include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
@@ -34,8 +35,6 @@ constexpr double kFooterRow = 5.0 * kMm;
 // default pen is 0.8 units wide) and only where the page is: a record of any content makes
 // a page of ordinary size that any viewer or printer draws at ordinary cost.
 constexpr double kTraceColumnsPerUnit = 1.0;
-// A trace's strip: its baseline +- five millivolts, as the control's other pages have it.
-constexpr double kStripCounts = 2048.0;
 
 COLORREF ToColor(long cr) {
     return static_cast<COLORREF>(cr) & 0x00FFFFFF;
@@ -246,7 +245,7 @@ void CPdfPage::Trace(int nLead, UINT nFirst, UINT nCount, double dX, double dBas
     }
     const CWaveBuffer& wave = *m_sources.pWave;
     const double dUnit = dScale * 10.0 / 4095.0 * kMm;
-    const double dStrip = kStripCounts * dUnit;
+    const double dStrip = CTraceLayout::kStripCounts * dUnit;
     CTraceReducer reducer(kTraceColumnsPerUnit, 0.0, kTraceColumnsPerUnit,
                           TraceArea(HPDF_Page_GetLineWidth(m_page), dBaseline, dStrip));
     for (UINT j = 0; j < nCount; ++j) {
