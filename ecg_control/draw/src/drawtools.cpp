@@ -165,11 +165,11 @@ void DrawBoundedPolyline(QPainter& painter, const QPoint* pPoints, int nCount,
         reducer.Add(pPoints[i].x(), pPoints[i].y());
     }
     reducer.Finish();
-    static_assert(sizeof(QPointF) == sizeof(CPlotPoint), "pieces are drawn as QPointFs");
-    for (std::size_t k = 0; k < reducer.PieceCount(); ++k) {
+    static_assert(sizeof(QPointF) == sizeof(CPlotPoint), "polylines are drawn as QPointFs");
+    for (std::size_t k = 0; k < reducer.PolylineCount(); ++k) {
         std::size_t n = 0;
-        const CPlotPoint* pPiece = reducer.Piece(k, &n);
-        painter.drawPolyline(reinterpret_cast<const QPointF*>(pPiece), static_cast<int>(n));
+        const CPlotPoint* pLine = reducer.Polyline(k, &n);
+        painter.drawPolyline(reinterpret_cast<const QPointF*>(pLine), static_cast<int>(n));
     }
 }
 

@@ -4,6 +4,9 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include "platform/notifier.h"
 
@@ -211,9 +214,23 @@ BOOL CEkgPage::RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite
         platform::ShowMessage("Fail to create bitmap!!", platform::MB_OK | platform::MB_ICONERROR);
         return FALSE;
     }
-    QPainter painter(&image);
-    DrawReport(painter, nFormat, nGain, nRhythmLead, bWhite, nWidth, nHeight);
-    painter.end();
+    const auto draw = [&] {
+        QPainter painter(&image);
+        DrawReport(painter, nFormat, nGain, nRhythmLead, bWhite, nWidth, nHeight);
+    };
+    // On one worker of the global pool, and only there: elsewhere the raster engine hands
+    // large fills out to the pool's threads, and an export is to take one core whatever the
+    // program does beside it. Without a free worker the caller draws.
+    QThreadPool* pPool = QThreadPool::globalInstance();
+    QSemaphore done;
+    if (pPool->contains(QThread::currentThread()) || !pPool->tryStart([&] {
+            draw();
+            done.release();
+        })) {
+        draw();
+        return TRUE;
+    }
+    done.acquire();
     return TRUE;
 }
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-// Liang-Barsky: the part t0..t1 of the segment a + t (b - a), 0 <= t <= 1, that lies in
+// Liang-Barsky: the stretch t0..t1 of the segment a + t (b - a), 0 <= t <= 1, that lies in
 // the rectangle; false when none does.
 bool ClipSegment(const CPlotPoint& a, const CPlotPoint& b, const CPlotRect& rc, double* pt0,
                  double* pt1) {
@@ -134,8 +134,8 @@ bool CTraceReducer::Inside(const CPlotPoint& pt) const {
     return pt.x >= m_rc.dLeft && pt.x <= m_rc.dRight && pt.y >= m_rc.dTop && pt.y <= m_rc.dBottom;
 }
 
-void CTraceReducer::StartPiece(const CPlotPoint& a, const CPlotPoint& b) {
-    // A piece of one point draws nothing: the one before it is dropped.
+void CTraceReducer::StartPolyline(const CPlotPoint& a, const CPlotPoint& b) {
+    // A polyline of one point draws nothing: the one before it is dropped.
     if (!m_anStarts.empty() && m_aPoints.size() - m_anStarts.back() < 2) {
         m_aPoints.resize(m_anStarts.back());
         m_anStarts.pop_back();
@@ -153,7 +153,7 @@ void CTraceReducer::Emit(const CPlotPoint& pt) {
         m_previous = pt;
         m_bOpen = Inside(pt);
         if (m_bOpen) {
-            StartPiece(pt, pt);
+            StartPolyline(pt, pt);
         }
         return;
     }
@@ -189,7 +189,7 @@ void CTraceReducer::Stroke(const CPlotPoint& a, const CPlotPoint& b, bool bConti
     if (m_bOpen && bContinues) {
         m_aPoints.push_back(b);
     } else {
-        StartPiece(a, b);
+        StartPolyline(a, b);
     }
     m_bOpen = true;
     // What is stroked within a pixel across covers, as one height.
@@ -216,14 +216,14 @@ void CTraceReducer::Finish() {
     }
 }
 
-const CPlotPoint* CTraceReducer::Piece(std::size_t nPiece, std::size_t* pnCount) const {
-    if (nPiece >= m_anStarts.size()) {
+const CPlotPoint* CTraceReducer::Polyline(std::size_t nPolyline, std::size_t* pnCount) const {
+    if (nPolyline >= m_anStarts.size()) {
         *pnCount = 0;
         return nullptr;
     }
-    const std::size_t nStart = m_anStarts[nPiece];
+    const std::size_t nStart = m_anStarts[nPolyline];
     const std::size_t nEnd =
-        nPiece + 1 < m_anStarts.size() ? m_anStarts[nPiece + 1] : m_aPoints.size();
+        nPolyline + 1 < m_anStarts.size() ? m_anStarts[nPolyline + 1] : m_aPoints.size();
     *pnCount = nEnd - nStart;
     return m_aPoints.data() + nStart;
 }

@@ -25,7 +25,7 @@ using testsupport::CRecordingDevice;
 struct CStrokes {
     double dLength = 0.0;  // device pixels (PDF units for the PDF)
     long nPoints = 0;
-    long nPieces = 0;
+    long nPolylines = 0;
     QRectF bounds;
 };
 
@@ -71,7 +71,7 @@ TEST_F(BoundedDrawing, SaturatedImageExport) {
         page.DrawReport(painter, 1, 3, 1, FALSE, 1024, 768);
         painter.end();
         aStrokes[k] = BlackPolylines(device);
-        aStrokes[k].nPieces = static_cast<long>(device.Of(CPaintRecord::kPolyline).size());
+        aStrokes[k].nPolylines = static_cast<long>(device.Of(CPaintRecord::kPolyline).size());
     }
     const CStrokes& s = aStrokes[0];
     // 13 traces, each at most one full strip (10 mV, about 380 px) a pixel column.
@@ -83,7 +83,7 @@ TEST_F(BoundedDrawing, SaturatedImageExport) {
     // An ordinary record for scale ...
     EXPECT_LT(aStrokes[1].dLength, 1.0e5);
     // ... whose traces stay one stroke each (13 and the two pulses).
-    EXPECT_LT(aStrokes[1].nPieces, 30);
+    EXPECT_LT(aStrokes[1].nPolylines, 30);
 }
 
 TEST_F(BoundedDrawing, SaturatedPaperPage) {

@@ -8,32 +8,32 @@
 
 namespace {
 
-using CPiece = std::vector<CPlotPoint>;
+using CLine = std::vector<CPlotPoint>;
 
 // One device column per unit; ten units a device row unless said (so that no stroke is
 // tall); a wide visible rectangle unless given.
-std::vector<CPiece> Reduce(const std::vector<CPlotPoint>& points,
-                           CPlotRect rc = CPlotRect{-1e6, -1e6, 1e6, 1e6}, double dRows = 0.1) {
+std::vector<CLine> Reduce(const std::vector<CPlotPoint>& points,
+                          CPlotRect rc = CPlotRect{-1e6, -1e6, 1e6, 1e6}, double dRows = 0.1) {
     CTraceReducer reducer(1.0, 0.0, dRows, rc);
     for (const CPlotPoint& pt : points) {
         reducer.Add(pt.x, pt.y);
     }
     reducer.Finish();
-    std::vector<CPiece> pieces;
-    for (std::size_t k = 0; k < reducer.PieceCount(); ++k) {
+    std::vector<CLine> lines;
+    for (std::size_t k = 0; k < reducer.PolylineCount(); ++k) {
         std::size_t n = 0;
-        const CPlotPoint* p = reducer.Piece(k, &n);
-        pieces.emplace_back(p, p + n);
+        const CPlotPoint* p = reducer.Polyline(k, &n);
+        lines.emplace_back(p, p + n);
     }
-    return pieces;
+    return lines;
 }
 
 TEST(TraceReducer, ColumnsOfFourOrFewerPointsAreKept) {
     const std::vector<CPlotPoint> points = {{0.1, 0}, {0.4, 0.5}, {0.7, 0.2}, {0.9, 0.3},
                                             {1.2, 1}, {1.5, 1.5}, {2.0, 1}};
-    const auto pieces = Reduce(points);
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0], points);
+    const auto lines = Reduce(points);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], points);
 }
 
 TEST(TraceReducer, DenseColumnKeepsFirstLowestHighestAndLastInTheirOrder) {
@@ -53,14 +53,14 @@ TEST(TraceReducer, DenseColumnKeepsFirstLowestHighestAndLastInTheirOrder) {
             points.push_back({0.1 * static_cast<double>(i), c.ay[i]});
         }
         points.push_back({1.5, 0});  // the next column
-        const auto pieces = Reduce(points);
-        ASSERT_EQ(pieces.size(), 1u);
+        const auto lines = Reduce(points);
+        ASSERT_EQ(lines.size(), 1u);
         std::vector<double> ay;
-        for (std::size_t i = 0; i + 1 < pieces[0].size(); ++i) {
-            ay.push_back(pieces[0][i].y);
+        for (std::size_t i = 0; i + 1 < lines[0].size(); ++i) {
+            ay.push_back(lines[0][i].y);
         }
         EXPECT_EQ(ay, c.aExpect);
-        EXPECT_EQ(pieces[0].back(), (CPlotPoint{1.5, 0}));
+        EXPECT_EQ(lines[0].back(), (CPlotPoint{1.5, 0}));
     }
 }
 
@@ -70,10 +70,10 @@ TEST(TraceReducer, PointsPerColumnFollowTheColumnsNotTheSamples) {
     for (int i = 0; i < 100000; ++i) {
         points.push_back({i / 1000.0, (i * 7919 % 201) / 100.0 - 1.0});
     }
-    const auto pieces = Reduce(points);
+    const auto lines = Reduce(points);
     std::size_t n = 0;
-    for (const CPiece& piece : pieces) {
-        n += piece.size();
+    for (const CLine& line : lines) {
+        n += line.size();
     }
     EXPECT_LE(n, 4u * 100u);
     EXPECT_GE(n, 2u * 100u);
@@ -82,19 +82,19 @@ TEST(TraceReducer, PointsPerColumnFollowTheColumnsNotTheSamples) {
 TEST(TraceReducer, SegmentsAreCutWhereTheyLeaveTheRectangle) {
     // Out through the top edge (y = 10), back in, then wholly outside, then in again.
     const CPlotRect rc{0, 0, 100, 10};
-    const auto pieces = Reduce({{1, 5}, {2, 15}, {3, 5}, {4, 50}, {5, 60}, {6, 5}, {7, 6}}, rc);
-    ASSERT_EQ(pieces.size(), 3u);
-    EXPECT_EQ(pieces[0], (CPiece{{1, 5}, {1.5, 10}}));
-    EXPECT_EQ(pieces[1], (CPiece{{2.5, 10}, {3, 5}, {3 + 5.0 / 45.0, 10}}));
-    ASSERT_EQ(pieces[2].size(), 3u);
-    EXPECT_DOUBLE_EQ(pieces[2][0].x, 5 + 50.0 / 55.0);
-    EXPECT_DOUBLE_EQ(pieces[2][0].y, 10);
-    EXPECT_EQ(pieces[2][1], (CPlotPoint{6, 5}));
-    EXPECT_EQ(pieces[2][2], (CPlotPoint{7, 6}));
+    const auto lines = Reduce({{1, 5}, {2, 15}, {3, 5}, {4, 50}, {5, 60}, {6, 5}, {7, 6}}, rc);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], (CLine{{1, 5}, {1.5, 10}}));
+    EXPECT_EQ(lines[1], (CLine{{2.5, 10}, {3, 5}, {3 + 5.0 / 45.0, 10}}));
+    ASSERT_EQ(lines[2].size(), 3u);
+    EXPECT_DOUBLE_EQ(lines[2][0].x, 5 + 50.0 / 55.0);
+    EXPECT_DOUBLE_EQ(lines[2][0].y, 10);
+    EXPECT_EQ(lines[2][1], (CPlotPoint{6, 5}));
+    EXPECT_EQ(lines[2][2], (CPlotPoint{7, 6}));
     // A segment that crosses the rectangle from outside to outside keeps its middle.
     const auto across = Reduce({{-10, 5}, {110, 5}}, rc);
     ASSERT_EQ(across.size(), 1u);
-    EXPECT_EQ(across[0], (CPiece{{0, 5}, {100, 5}}));
+    EXPECT_EQ(across[0], (CLine{{0, 5}, {100, 5}}));
     // Nothing inside: nothing drawn.
     EXPECT_TRUE(Reduce({{1, 20}, {2, 30}, {3, -40}}, CPlotRect{0, 100, 100, 200}).empty());
 }
@@ -106,11 +106,11 @@ TEST(TraceReducer, TallStrokesOverWhatIsShownAreLeftOut) {
     for (int i = 0; i < 60; ++i) {
         points.push_back({i * 0.2, i % 2 == 0 ? 1e6 : -1e6});
     }
-    const auto pieces = Reduce(points, rc, 1.0);
+    const auto lines = Reduce(points, rc, 1.0);
     double dLength = 0;
-    for (const CPiece& piece : pieces) {
-        for (std::size_t i = 1; i < piece.size(); ++i) {
-            dLength += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
+    for (const CLine& line : lines) {
+        for (std::size_t i = 1; i < line.size(); ++i) {
+            dLength += std::hypot(line[i].x - line[i - 1].x, line[i].y - line[i - 1].y);
         }
     }
     // 12 columns of 100 rows: about one stroke each, never one per sample.
@@ -128,18 +128,18 @@ TEST(TraceReducer, TallStrokesOverWhatIsShownAreLeftOut) {
     // One less than a pixel away is left out, and the trace goes on from its end.
     const auto over = Reduce({{0.1, 0}, {0.2, 50}, {0.9, 10}, {1.2, 12}}, rc, 1.0);
     ASSERT_EQ(over.size(), 2u);
-    EXPECT_EQ(over[0], (CPiece{{0.1, 0}, {0.2, 50}}));
-    EXPECT_EQ(over[1], (CPiece{{0.9, 10}, {1.2, 12}}));
+    EXPECT_EQ(over[0], (CLine{{0.1, 0}, {0.2, 50}}));
+    EXPECT_EQ(over[1], (CLine{{0.9, 10}, {1.2, 12}}));
 }
 
 TEST(TraceReducer, PointsThatAreNotNumbersAreLeftOut) {
     const double dNan = std::numeric_limits<double>::quiet_NaN();
     const double dInf = std::numeric_limits<double>::infinity();
-    const auto pieces = Reduce({{0, 0}, {dNan, 1}, {1, dInf}, {2, 2}, {1e300, 1}});
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0][0], (CPlotPoint{0, 0}));
-    EXPECT_EQ(pieces[0][1], (CPlotPoint{2, 2}));
-    EXPECT_EQ(pieces[0].size(), 3u);  // far away, cut at the rectangle
+    const auto lines = Reduce({{0, 0}, {dNan, 1}, {1, dInf}, {2, 2}, {1e300, 1}});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0][0], (CPlotPoint{0, 0}));
+    EXPECT_EQ(lines[0][1], (CPlotPoint{2, 2}));
+    EXPECT_EQ(lines[0].size(), 3u);  // far away, cut at the rectangle
 }
 
 TEST(TraceReducer, ColumnsMayRunBackwards) {
@@ -151,10 +151,10 @@ TEST(TraceReducer, ColumnsMayRunBackwards) {
     for (int i = 20; i >= 0; --i) {
         points.push_back({static_cast<double>(i), 5});
     }
-    const auto pieces = Reduce(points);
-    ASSERT_EQ(pieces.size(), 1u);
-    EXPECT_EQ(pieces[0].front(), (CPlotPoint{0, 0}));
-    EXPECT_EQ(pieces[0].back(), (CPlotPoint{0, 5}));
+    const auto lines = Reduce(points);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].front(), (CPlotPoint{0, 0}));
+    EXPECT_EQ(lines[0].back(), (CPlotPoint{0, 5}));
 }
 
 }  // namespace

@@ -252,14 +252,14 @@ void CPdfPage::Trace(int nLead, UINT nFirst, UINT nCount, double dX, double dBas
         reducer.Add(dX + j * kSampleStep, dBaseline + wave.GetSample(nLead, nFirst + j) * dUnit);
     }
     reducer.Finish();
-    for (std::size_t k = 0; k < reducer.PieceCount(); ++k) {
+    for (std::size_t k = 0; k < reducer.PolylineCount(); ++k) {
         std::size_t n = 0;
-        const CPlotPoint* pPiece = reducer.Piece(k, &n);
-        HPDF_Page_MoveTo(m_page, static_cast<HPDF_REAL>(pPiece[0].x),
-                         static_cast<HPDF_REAL>(pPiece[0].y));
+        const CPlotPoint* pLine = reducer.Polyline(k, &n);
+        HPDF_Page_MoveTo(m_page, static_cast<HPDF_REAL>(pLine[0].x),
+                         static_cast<HPDF_REAL>(pLine[0].y));
         for (std::size_t i = 1; i < n; ++i) {
-            HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(pPiece[i].x),
-                             static_cast<HPDF_REAL>(pPiece[i].y));
+            HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(pLine[i].x),
+                             static_cast<HPDF_REAL>(pLine[i].y));
         }
     }
     if (m_flags.bPacemaker) {

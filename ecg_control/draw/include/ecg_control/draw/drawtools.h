@@ -58,7 +58,7 @@ void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, doub
                double dAmpMm, double dWidth);
 
 // Strokes a polyline with the painter's pen as the device can show it: at most four points
-// per device pixel column, cut to the visible part of the device (and the clip, and the
+// per device pixel column, cut to what the device shows (and the clip, and the
 // band from nTop to nBottom when given) before stroking (see tracereducer.h). What it costs
 // follows the device's size, not the points.
 void DrawBoundedPolyline(QPainter& painter, const QPoint* pPoints, int nCount,

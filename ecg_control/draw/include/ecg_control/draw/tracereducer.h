@@ -35,15 +35,15 @@ public:
 
     // The next point of the trace (points that are not finite are left out).
     void Add(double x, double y);
-    // Ends the trace: the visible pieces are then ready.
+    // Ends the trace: its visible polylines are then ready.
     void Finish();
-    // Forgets the trace and its pieces; the columns and the rectangle stay.
+    // Forgets the trace and its polylines; the columns and the rectangle stay.
     void Clear();
 
-    // Visible pieces of the finished trace, each a polyline of two points or more.
-    std::size_t PieceCount() const { return m_anStarts.size(); }
-    const CPlotPoint* Piece(std::size_t nPiece, std::size_t* pnCount) const;
-    // Points of all pieces together.
+    // The visible polylines of the finished trace, each of two points or more.
+    std::size_t PolylineCount() const { return m_anStarts.size(); }
+    const CPlotPoint* Polyline(std::size_t nPolyline, std::size_t* pnCount) const;
+    // Points of all polylines together.
     std::size_t PointCount() const { return m_aPoints.size(); }
 
 private:
@@ -54,9 +54,9 @@ private:
     std::int64_t Column(double x) const;
     void FlushColumn();
     void Emit(const CPlotPoint& pt);
-    // Draws the visible part a..b of a segment unless the column already shows it.
+    // Draws the visible stretch a..b of a segment unless what is drawn already shows it.
     void Stroke(const CPlotPoint& a, const CPlotPoint& b, bool bContinues);
-    void StartPiece(const CPlotPoint& a, const CPlotPoint& b);
+    void StartPolyline(const CPlotPoint& a, const CPlotPoint& b);
     bool Inside(const CPlotPoint& pt) const;
 
     double m_dColumnsPerUnit;
@@ -77,7 +77,7 @@ private:
     CPlotPoint m_last, m_low, m_high;
     int m_nLow = 0, m_nHigh = 0;
 
-    // The cut: the last point handed on and whether the open piece ends at it.
+    // The cut: the last point handed on and whether the open polyline ends at it.
     bool m_bPrevious = false;
     bool m_bOpen = false;
     CPlotPoint m_previous;
