@@ -1,7 +1,6 @@
 #include "ecg_control/draw/tracereducer.h"
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -54,16 +53,6 @@ CTraceReducer::CTraceReducer(double dColumnsPerUnit, double dColumnOffset, doubl
       m_dColumnOffset(dColumnOffset),
       m_dRowsPerUnit(std::abs(dRowsPerUnit)),
       m_rc(rcVisible) {}
-
-void CTraceReducer::Clear() {
-    m_bColumn = false;
-    m_nInColumn = 0;
-    m_bPrevious = false;
-    m_bOpen = false;
-    m_bCovered = false;
-    m_aPoints.clear();
-    m_anStarts.clear();
-}
 
 std::int64_t CTraceReducer::Column(double x) const {
     // Columns far beyond any device all count as the outermost one.
@@ -175,8 +164,9 @@ void CTraceReducer::Emit(const CPlotPoint& pt) {
 
 void CTraceReducer::Stroke(const CPlotPoint& a, const CPlotPoint& b, bool bContinues) {
     // In device pixels across.
-    const double dLeft = std::min(a.x, b.x) * m_dColumnsPerUnit + m_dColumnOffset;
-    const double dRight = std::max(a.x, b.x) * m_dColumnsPerUnit + m_dColumnOffset;
+    const double dA = a.x * m_dColumnsPerUnit + m_dColumnOffset;
+    const double dB = b.x * m_dColumnsPerUnit + m_dColumnOffset;
+    const double dLeft = std::min(dA, dB), dRight = std::max(dA, dB);
     const double dLow = std::min(a.y, b.y), dHigh = std::max(a.y, b.y);
     // A tall stroke over the height already stroked less than a pixel away adds nothing a
     // device can show: every point of it has ink within a pixel.

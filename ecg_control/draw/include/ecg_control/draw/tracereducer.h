@@ -37,14 +37,10 @@ public:
     void Add(double x, double y);
     // Ends the trace: its visible polylines are then ready.
     void Finish();
-    // Forgets the trace and its polylines; the columns and the rectangle stay.
-    void Clear();
 
     // The visible polylines of the finished trace, each of two points or more.
     std::size_t PolylineCount() const { return m_anStarts.size(); }
     const CPlotPoint* Polyline(std::size_t nPolyline, std::size_t* pnCount) const;
-    // Points of all polylines together.
-    std::size_t PointCount() const { return m_aPoints.size(); }
 
 private:
     static constexpr int kKeptPerColumn = 4;
