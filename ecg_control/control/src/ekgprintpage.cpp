@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 
 #include "ecg_control/draw/reportheader.h"
+#include "ecg_control/draw/tracepainter.h"
 #include "ecg_control/reporttexts.h"
 #include "platform/format.h"
 
@@ -148,7 +149,7 @@ void CEkgPrintPage::DrawTraces(QPainter& painter) {
             std::min(layout.GetSegment(), layout.GetSamples() - layout.ColumnStart(i));
         painter.setPen(tracePen);
         if (pPoints && nCount > 0) {
-            painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), nCount);
+            DrawLayoutRow(painter, layout, i, nCount);
         }
         painter.drawText(QPoint(pos.x + 16, pos.y + 16 + 30), QString::fromLatin1(LeadName(i)));
         if (nColumns > 1 && i >= kLeadCount / nColumns) {
@@ -169,7 +170,7 @@ void CEkgPrintPage::DrawTraces(QPainter& painter) {
         const CTracePoint* pPoints = layout.LeadPoints(layout.GetChannels());
         painter.setPen(tracePen);
         if (pPoints)
-            painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), layout.GetSamples());
+            DrawLayoutRow(painter, layout, layout.GetChannels(), layout.GetSamples());
         painter.drawText(QPoint(strip.x + 16, strip.y + 16 + 30),
                          QString::fromLatin1(LeadName(m_nRhythmLead)));
     }

@@ -36,6 +36,15 @@ void FillLeads(CWaveBuffer& wave, int nSamples, short nValue) {
     }
 }
 
+void FillSaturated(CWaveBuffer& wave, int nSamples) {
+    FillLeads(wave, nSamples, 0);
+    for (int c = 0; c < 12; ++c) {
+        for (int k = 0; k < nSamples; ++k) {
+            wave.SetSample(c, static_cast<UINT>(k), k % 2 == 0 ? 32767 : -32768);
+        }
+    }
+}
+
 void MakeSynthRecord(CSynthRecord& rec, int nSamples, bool bPacemaker) {
     rec.wave.CreateLeads(static_cast<UINT>(nSamples), 2);
     rec.wave.SetUserValue(nSamples == 6000 ? 1 : 0);

@@ -24,6 +24,8 @@ constexpr int kSynthRepLast = kSynthFirstBeat + 2 * kSynthBeatPitch + 200;
 void MakeSynthRecord(CSynthRecord& rec, int nSamples = 5000, bool bPacemaker = false);
 // Every sample of every lead set to nValue.
 void FillLeads(CWaveBuffer& wave, int nSamples, short nValue);
+// Every lead swinging between the 16-bit extremes from sample to sample (a saturated cart).
+void FillSaturated(CWaveBuffer& wave, int nSamples);
 
 // A record to measure paper with: every lead flat at -0.25 mV (so that at 10 mm/mV its trace
 // runs between grid lines, not over one) with a spike 1 mV higher (three samples) at 0.5 s

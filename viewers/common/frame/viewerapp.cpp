@@ -14,6 +14,7 @@
 #include "oxuutil/singleinstancelock.h"
 #include "oxuutil/wincmdlineinfo.h"
 #include "platform/folders.h"
+#include "platform/qtmsgpump.h"
 
 namespace viewerapp {
 namespace {
@@ -27,6 +28,10 @@ extern "C" void OnQuitSignal(int) {
         (void)!write(g_signalPipe[1], &c, 1);
 }
 }  // namespace
+
+void StartApplication() {
+    platform::InstallQtMessagePump();
+}
 
 std::string DataHome() {
     const char* p = std::getenv("XDG_DATA_HOME");

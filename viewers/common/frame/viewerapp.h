@@ -1,7 +1,7 @@
 #pragma once
-// Start-up pieces both viewers' applications share: the user's data folder for the desktop
-// entry and MIME globs, files written only when missing, and SIGTERM/SIGINT ending the
-// program as Exit does.
+// Start-up pieces both viewers' applications share: the process's first set-up, the user's
+// data folder for the desktop entry and MIME globs, files written only when missing, and
+// SIGTERM/SIGINT ending the program as Exit does.
 #include <string>
 #include <vector>
 
@@ -10,6 +10,11 @@
 class CSingleInstanceLock;
 
 namespace viewerapp {
+
+// What a viewer's process sets up as soon as its application object exists, before any
+// window: the message pump, so that long waits on the window's thread (the device search,
+// long copies) keep the window answering. The programs and the tests of their windows call it.
+void StartApplication();
 
 // $XDG_DATA_HOME, or ~/.local/share, with a trailing '/'.
 std::string DataHome();

@@ -35,6 +35,7 @@ constexpr Entry kTable[] = {
     {IDS_STOPPING, "Parando Gravação de ECG..."},
     {IDS_START_RECORDING, "Iniciar Gravação de ECG"},
     {IDS_SIGNAL_NOT_GOOD, "Sinal de ECG ruim. Verifique os eletrodos e grave novamente."},
+    {IDS_SAVED_NOT_ANALYSED, "Exame salvo, mas a análise automática não pôde ser executada !!!"},
     {IDS_OPT_INTERPRETATION, "Laudo Automático"},
     {IDS_OPT_MEASUREMENTS, "Parâmetros"},
     {IDS_OPT_COMMENT, "Comentário"},

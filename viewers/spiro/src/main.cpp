@@ -1,13 +1,13 @@
 // Pulmetra, the spirometry test viewer.
 #include <QApplication>
 
-#include "platform/qtmsgpump.h"
 #include "pulmetra/pulmetraapp.h"
+#include "viewerapp.h"
 #include "viewers/common/screennotifier.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    platform::InstallQtMessagePump();  // long waits keep the window answering
+    viewerapp::StartApplication();  // long waits keep the window answering
     std::vector<CString> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
