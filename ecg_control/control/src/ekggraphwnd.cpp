@@ -570,15 +570,18 @@ short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short nGain, short nChTy
     if (!job.Begin(strQueue, strTitle, QPageLayout::Landscape, QPageSize(QPageSize::A4))) {
         return 4;
     }
-    QPrinter& printer = job.Printer();
-    const QRect rcPage = printer.pageLayout().fullRectPixels(printer.resolution());
-    const double dPxPerMm = printer.resolution() / 25.4;
-    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, rcPage.width());
+    // The page is placed in the printable area, whose corner is the painter's origin.
+    const double dPxPerMm = job.Printer().resolution() / 25.4;
+    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, job.PrintableRect().width());
     return job.End() > 0 ? 0 : 4;
 }
 
 short CEkgGraphWnd::EKGPrintPreview(short, short, short) {
-    CEkgPreviewDlg dlg(m_page, this);
+    // The page as paper shows it: pacemaker marks as EKGSetPrintPacemaker says, not the screen.
+    CEkgPage page;
+    page.CopyFrom(m_page);
+    page.Painter().ShowPacemaker(m_printFlags.bPacemaker);
+    CEkgPreviewDlg dlg(page, this);
     return static_cast<short>(dlg.Run());
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-CPrintPen ToDialog(const CPen& p) { return {p.nWidth, p.nStyle, p.crColour}; }
+CPrintPen ToDialog(const CPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
 CPen FromDialog(const CPrintPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
 
 }  // namespace

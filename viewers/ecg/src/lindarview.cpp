@@ -458,17 +458,15 @@ void COxuLindarView::OnFilePrint() {
         return;
     m_print = s;
     ApplyFlags(*pCur, m_print.flags);
-    pCur->Call(DISPID_EKGSetPrintGraphPen,
-               {short(s.trace.nWidth), short(s.trace.nStyle), Colour(s.trace.crColour)});
-    pCur->Call(DISPID_EKGSetPrintGridPen,
-               {short(s.grid.nWidth), short(s.grid.nStyle), Colour(s.grid.crColour)});
-    pCur->Call(DISPID_EKGSetPrintGridInnerPen,
-               {short(s.inner.nWidth), short(s.inner.nStyle), Colour(s.inner.crColour)});
+    // The print pens take style, then width, as every pen of the control does.
+    pCur->EKGSetPrintGraphPen(short(s.trace.nStyle), short(s.trace.nWidth), long(s.trace.crColour));
+    pCur->EKGSetPrintGridPen(short(s.grid.nStyle), short(s.grid.nWidth), long(s.grid.crColour));
+    pCur->EKGSetPrintGridInnerPen(short(s.inner.nStyle), short(s.inner.nWidth),
+                                  long(s.inner.crColour));
     SetMiscTexts(*pCur, true);
     for (int i = 0; i < std::max(1, s.nCopies); ++i) {
-        const short r = pCur->Call(DISPID_EKGPrint, {s.strPrinter, short(pCur->m_nGain),
-                                                     short(pCur->m_nChType), short(pCur->m_nRhyCh)})
-                            .AsShort();
+        const short r = pCur->EKGPrint(s.strPrinter.c_str(), short(pCur->m_nGain),
+                                       short(pCur->m_nChType), short(pCur->m_nRhyCh));
         if (r != 0)
             break;
     }

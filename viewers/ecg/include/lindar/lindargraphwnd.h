@@ -17,8 +17,6 @@ public:
     // beside the program is registered first for a user who has none registered).
     bool Create(std::string* pError = nullptr);
     int GetID() const { return m_nID; }
-    // A call by dispatch identifier, for the print command's calls.
-    using CWavelin::Call;
 
     // Opens the item's file (EKGOpenFile): 1 keeps the item as the exam shown; an empty item
     // (valid flag 0) or the control's 0 shows the open message and gives 0; another answer
