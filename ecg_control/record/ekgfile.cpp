@@ -99,17 +99,9 @@ CString WriteEngineInputFile(CWaveBuffer* pWave, const CString& strPath) {
     return strPath;
 }
 
-}  // namespace
-
-BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
-                 CMorphologyTable* pMorph, int nMainsMode) {
-    if (pWave == nullptr || pInfo == nullptr || pMorph == nullptr) {
-        return FALSE;
-    }
-    CFilePtr file = OpenForReading(strPath);
-    if (!file) {
-        return FALSE;
-    }
+// A record file's bytes from an open stream; the pointers are not null.
+BOOL ReadEkgStream(const CFilePtr& file, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
+                   CMorphologyTable* pMorph, int nMainsMode) {
     // A file's record replaces the one shown before: nothing of that one stays, even when
     // this file turns out to be short.
     pInfo->Reset();
@@ -169,6 +161,33 @@ BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pIn
         pMorph->Free();
     }
     return TRUE;
+}
+
+}  // namespace
+
+BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
+                 CMorphologyTable* pMorph, int nMainsMode) {
+    if (pWave == nullptr || pInfo == nullptr || pMorph == nullptr) {
+        return FALSE;
+    }
+    CFilePtr file = OpenForReading(strPath);
+    if (!file) {
+        return FALSE;
+    }
+    return ReadEkgStream(file, pWave, pInfo, pMorph, nMainsMode);
+}
+
+BOOL ReadEkgFileImage(const std::string& strImage, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
+                      CMorphologyTable* pMorph, int nMainsMode) {
+    if (pWave == nullptr || pInfo == nullptr || pMorph == nullptr || strImage.empty()) {
+        return FALSE;
+    }
+    // Read only: the stream never writes into the bytes it is given.
+    CFilePtr file(::fmemopen(const_cast<char*>(strImage.data()), strImage.size(), "rb"));
+    if (!file) {
+        return FALSE;
+    }
+    return ReadEkgStream(file, pWave, pInfo, pMorph, nMainsMode);
 }
 
 BOOL BuildEkgFileImage(CWaveBuffer* pWave, CEkgRecordInfo* pInfo, CMorphologyTable* pMorph,

@@ -236,6 +236,47 @@ TEST_F(FixtureFiles, ServerFileEndingsAndShortFiles) {
     EXPECT_FALSE(Open(dir / "with60.ekg", e, 1));
 }
 
+// A file's bytes in memory read as the file itself does: whole files of each kind and mode,
+// and files cut inside a lead block, inside the information block and after it.
+TEST_F(FixtureFiles, BytesInMemoryReadAsTheFile) {
+    const std::string strServer = testsupport::ReadFile(*s_pDir / "server.ekg");
+    const struct {
+        const char* pszName;
+        std::string strBytes;
+        int nMode;
+        bool bReads;
+    } kCases[] = {
+        {"server", strServer, 0, true},
+        {"server60", testsupport::ReadFile(*s_pDir / "server60.raw"), 1, true},
+        {"engine", testsupport::ReadFile(*s_pDir / "engine.ksi"), 0, true},
+        {"control", testsupport::ReadFile(*s_pDir / "control.ekg"), 0, true},
+        {"wrong mode", strServer, 1, false},
+        {"no table", strServer.substr(0, 132400), 0, true},
+        {"short info", strServer.substr(0, 132000), 0, false},
+        {"short lead", strServer.substr(0, 2 * 10200 + 5000), 0, false},
+        {"empty", std::string(), 0, false},
+    };
+    testsupport::CTempDir dir;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        ASSERT_TRUE(testsupport::WriteFile(dir / "r.ekg", c.strBytes));
+        CRecordObjects file, memory;
+        EXPECT_EQ(ReadEkgFile(dir / "r.ekg", &file.wave, &file.info, &file.morph, c.nMode) != FALSE,
+                  c.bReads);
+        EXPECT_EQ(ReadEkgFileImage(c.strBytes, &memory.wave, &memory.info, &memory.morph,
+                                   c.nMode) != FALSE,
+                  c.bReads);
+        if (!c.bReads)
+            continue;
+        std::string strFromFile, strFromMemory;
+        ASSERT_TRUE(BuildEkgFileImage(&file.wave, &file.info, &file.morph, strFromFile));
+        ASSERT_TRUE(BuildEkgFileImage(&memory.wave, &memory.info, &memory.morph, strFromMemory));
+        EXPECT_TRUE(strFromMemory == strFromFile);
+        EXPECT_EQ(memory.morph.HasBlock(), file.morph.HasBlock());
+        EXPECT_EQ(memory.wave.m_adwMarks, file.wave.m_adwMarks);
+    }
+}
+
 TEST_F(FixtureFiles, ShortCseFileIsFalse) {
     const std::string strCse = testsupport::ReadFile(*s_pDir / "cse.dcd");
     ASSERT_EQ(strCse.size(), 123000u);

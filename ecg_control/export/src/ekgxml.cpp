@@ -1,15 +1,14 @@
 #include "ecg_export/ekgxml.h"
 
 #include <array>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "ecg_control/ekgfile.h"
 #include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
-#include "platform/folders.h"
 
 namespace {
 
@@ -19,10 +18,6 @@ std::u16string Ascii(const char* szText) {
         str += static_cast<char16_t>(static_cast<unsigned char>(*p));
     }
     return str;
-}
-
-std::u16string Ascii(const CString& strText) {
-    return Ascii(strText.c_str());
 }
 
 CString Number(int nValue) {
@@ -61,16 +56,6 @@ const char* AcText(BYTE n) {
     }
 }
 
-// Removes the scratch file however the export ends.
-struct CScratchFile {
-    std::string strPath;
-    ~CScratchFile() {
-        if (!strPath.empty()) {
-            std::remove(strPath.c_str());
-        }
-    }
-};
-
 }  // namespace
 
 std::u16string CEkgXmlExport::ValueText(const CString& strText) {
@@ -108,17 +93,12 @@ BOOL CEkgXmlExport::Load(const CEkgRecordSources& sources) {
     }
     const int nMainsMode = nSamples == ekgfile::SamplesForMode(1) ? 1 : 0;
 
-    CScratchFile scratch{platform::MakeTempFile("ekgxml-", ".ekg")};
-    if (scratch.strPath.empty()) {
-        return FALSE;
-    }
     // A record without a lead measurement table is saved with an empty one.
     CMorphologyTable emptyMorph;
     CMorphologyTable* pMorph = sources.pMorph ? sources.pMorph : &emptyMorph;
-    if (!WriteEkgFile(scratch.strPath, sources.pWave, sources.pInfo, pMorph)) {
-        return FALSE;
-    }
-    if (!ReadEkgFile(scratch.strPath, &m_wave, &m_info, &m_morph, nMainsMode)) {
+    std::string strImage;
+    if (!BuildEkgFileImage(sources.pWave, sources.pInfo, pMorph, strImage) ||
+        !ReadEkgFileImage(strImage, &m_wave, &m_info, &m_morph, nMainsMode)) {
         return FALSE;
     }
     m_info.m_patient.m_nUnit = sources.pInfo->m_patient.m_nUnit;
@@ -166,18 +146,21 @@ void CEkgXmlExport::WaveData(int nLead) {
                                               "V1",     "V2",      "V3",       "V4",  "V5",  "V6"};
     Open("WaveData");
     Leaf("Channel", kChannels[nLead]);
-    std::string strData = "<Data>";
     const UINT nSamples = m_wave.GetSamplesPerChannel();
+    // Up to 12 characters a sample ("-2147483648 "), 5,000 or 6,000 samples a line.
+    std::u16string strData = u"<Data>";
+    strData.reserve(strData.size() + static_cast<std::size_t>(nSamples) * 12 + 8);
     char buffer[16];
     for (UINT i = 0; i < nSamples; ++i) {
         // Microvolts, truncated toward zero.
         const int nMicrovolts =
             static_cast<int>(m_wave.GetSample(nLead, i) * ekgexport::kMicrovoltsPerUnit);
-        std::snprintf(buffer, sizeof buffer, "%d ", nMicrovolts);
-        strData += buffer;
+        char* pEnd = std::to_chars(buffer, buffer + sizeof buffer, nMicrovolts).ptr;
+        *pEnd++ = ' ';
+        strData.append(buffer, pEnd);
     }
-    strData += "</Data>";
-    Line(Ascii(strData));
+    strData += u"</Data>";
+    Line(strData);
     Leaf("Annotation", CString());
     Close("WaveData");
 }
@@ -288,13 +271,13 @@ BOOL CEkgXmlExport::WriteDocument(const CString& strPath) {
         return FALSE;
     }
     const std::u16string strDocument = BuildDocument();
-    std::string strBytes;
-    strBytes.reserve(2 + strDocument.size() * 2);
-    strBytes += '\xFF';
-    strBytes += '\xFE';
+    std::string strBytes(2 + strDocument.size() * 2, '\0');
+    strBytes[0] = '\xFF';
+    strBytes[1] = '\xFE';
+    char* p = strBytes.data() + 2;
     for (char16_t ch : strDocument) {
-        strBytes += static_cast<char>(ch & 0xFF);
-        strBytes += static_cast<char>((ch >> 8) & 0xFF);
+        *p++ = static_cast<char>(ch & 0xFF);
+        *p++ = static_cast<char>((ch >> 8) & 0xFF);
     }
     return platform::WriteFileAtomically(strPath, strBytes) ? TRUE : FALSE;
 }

@@ -47,6 +47,10 @@ constexpr const char* kEngineInputName = "__temp.raw";
 BOOL ReadEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
                  CMorphologyTable* pMorph, int nMainsMode);
 
+// The same from the bytes of a whole file (BuildEkgFileImage's), read as the file would be.
+BOOL ReadEkgFileImage(const std::string& strImage, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,
+                      CMorphologyTable* pMorph, int nMainsMode);
+
 // Writes the whole record through a temporary file renamed over the target. An empty
 // path means "ekg.ksi" in the private temporary folder. FALSE on any failed write.
 BOOL WriteEkgFile(const CString& strPath, CWaveBuffer* pWave, CEkgRecordInfo* pInfo,

@@ -2,7 +2,7 @@
 // UTF-16LE XML export of an ECG record (byte order mark, CRLF line ends, tab indentation):
 // patient, study and record data, device and filter settings, global measurements,
 // statements and the 12 leads' samples in microvolts. It exports what the record file
-// holds: the record is saved to a private scratch file and read back first.
+// holds: the record is turned into its file's bytes and read back from them first.
 #include <string>
 
 #include "ecg_control/ekgrecord.h"
@@ -14,10 +14,11 @@ class CEkgXmlExport {
 public:
     CEkgXmlExport() = default;
 
-    // Saves the record to a uniquely named scratch file, reads it back in the record's own
-    // mode (5000 or 6000 samples a lead) and deletes the scratch file. The height/weight
-    // unit, which the file does not keep, is taken from the record. FALSE when the record
-    // has no samples of a record file's shape, or the save or the read fails.
+    // Makes the bytes a save of the record would write and reads them back in the record's
+    // own mode (5000 or 6000 samples a lead), as a reopened file (no file is written). The
+    // height/weight unit, which the file does not keep, is taken from the record. FALSE
+    // when the record has no samples of a record file's shape, or the bytes cannot be made
+    // or read.
     BOOL Load(const CEkgRecordSources& sources);
     // Writes the document through a temporary file renamed over the target; FALSE when it
     // holds no samples or the file cannot be written (the target is then untouched).
