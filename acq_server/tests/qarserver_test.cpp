@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <set>
 #include <QLabel>
 #include <QMenu>
@@ -293,6 +294,33 @@ TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
     EXPECT_NE(lines[2].find(" " + Data() + "L1_202603040506.ekg"), std::string::npos);
     // Without controls nothing is converted; the queue empties all the same.
     EXPECT_TRUE(testsupport::ProcessUntil([&] { return frame.OwedConversions() == 0; }));
+}
+
+// Records that come faster than one a second move the conversion mark once a second at the
+// most (not once for each, which would sync the disk as often as the receiving path does),
+// and within a second of the queue's end it names the last one without any stop.
+TEST_F(FrameTest, TheConversionMarkMovesOnceASecondAndFollowsTheQueuesEnd) {
+    CMainFrame& frame = Start();
+    const std::string strMark = Data() + ".FQarServer.converted";
+    std::set<std::string> seen;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 6; ++i) {
+        teststream::EcgSpec cart;
+        cart.strID = "M" + std::to_string(i);
+        cart.nBlocks = 20;
+        EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(cart)), kTaken);
+        seen.insert(testsupport::ReadFile(strMark));
+    }
+    // The mark of the start, and one a second after it.
+    EXPECT_LE(seen.size(), 2 + static_cast<std::size_t>(timer.elapsed() / 1000));
+    const auto lines = platform::GetProfileSection(Data() + "FQarServer.ini", "DATA_LIST");
+    ASSERT_EQ(lines.size(), 6u);
+    const std::string strLast = lines.back().substr(0, lines.back().find('='));
+    EXPECT_TRUE(testsupport::ProcessUntil(
+        [&] { return testsupport::ReadFile(strMark) == strLast + "\n"; }, 3000))
+        << testsupport::ReadFile(strMark);
+    EXPECT_EQ(frame.OwedConversions(), 0u);
 }
 
 // A record that cannot be entered in the list file is not "taken": the cart hears 7 and

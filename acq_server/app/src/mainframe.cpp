@@ -58,6 +58,8 @@ void CMainFrame::SetOrderDialog(OrderDialogFn fn) {
 
 CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(app) {
     setObjectName("mainframe");
+    m_markWrite.setSingleShot(true);
+    connect(&m_markWrite, &QTimer::timeout, this, [this] { WriteMark(); });
     m_settings.m_nPortNum = 2003;
     LoadSettings();
     // What an earlier run took and did not convert, before its day's entries may go.
@@ -498,19 +500,24 @@ void CMainFrame::ConvertNext() {
     else
         MakeSpiroFile(owed.strPatientID, owed.strPath);
     m_owed.pop_front();
-    // The mark moves at most once a second and when the queue is empty: a mark behind only
-    // makes a restart convert a few records again.
+    // The mark moves at most once a second, and within a second of the queue's end: a mark
+    // behind only makes a restart convert a few records again, while a mark written for
+    // every record would sync the disk as often as the receiving path does.
     if (!m_mark.strKey.empty() && owed.strWorkingFolder != m_mark.strWorkingFolder)
         WriteMark();
     m_mark = {owed.strWorkingFolder, owed.strKey};
-    if (m_owed.empty() || !m_markTimer.isValid() || m_markTimer.elapsed() >= kMarkPeriodMs)
+    const qint64 nSince = m_markTimer.isValid() ? m_markTimer.elapsed() : kMarkPeriodMs;
+    if (nSince >= kMarkPeriodMs)
         WriteMark();
+    else if (m_owed.empty() && !m_markWrite.isActive())
+        m_markWrite.start(static_cast<int>(kMarkPeriodMs - nSince));
     m_bConverting = false;
     if (!m_owed.empty())
         QTimer::singleShot(0, this, [this] { ConvertNext(); });
 }
 
 void CMainFrame::WriteMark() {
+    m_markWrite.stop();
     m_markTimer.start();
     if (m_mark.strKey.empty())
         return;

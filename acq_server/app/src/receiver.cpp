@@ -49,6 +49,7 @@ public:
         m_pListen->StopIdleTimer();
         m_owner.m_nLastError = 0;
         m_owner.m_nPort = m_pListen->Port();
+        ListFile().Refresh();
         SweepStaleFiles();
         return true;
     }

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QIcon>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <map>
@@ -158,8 +159,9 @@ private:
     bool m_bConverting = false;
     struct {
         std::string strWorkingFolder, strKey;
-    } m_mark;  // the last conversion done, not yet marked
-    QElapsedTimer m_markTimer;
+    } m_mark;                   // the last conversion done, not yet marked
+    QElapsedTimer m_markTimer;  // since the mark was last written
+    QTimer m_markWrite;         // writes it once the queue has ended within the period
     static constexpr int kMarkPeriodMs = 1000;
     bool m_bClosing = false;
     bool m_bExitPending = false;

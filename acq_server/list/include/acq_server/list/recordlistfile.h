@@ -36,6 +36,9 @@ public:
              std::string* pKey = nullptr);
     // Whether an entry of the file names the path.
     bool Lists(const std::string& strPath);
+    // Reads the file again when it is not as this object last left it (every call above does
+    // so first); a long day's list is thus read before the first device waits on it.
+    void Refresh();
 
     // Drops the lines before the first key holding strToday ("YYYYMMDD"), but none behind the
     // conversion mark (pMark: the marked key; one the lines do not hold keeps them all): what
@@ -44,8 +47,6 @@ public:
                            const std::string* pMark = nullptr);
 
 private:
-    // Reads the file again when it is not as this object last left it.
-    void Refresh();
     void Index(const std::string& strText);
     bool Append(const std::string& strLine);
     bool WriteWhole(const std::string& strKey, const std::string& strValue,
