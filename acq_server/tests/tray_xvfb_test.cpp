@@ -1,5 +1,6 @@
 // QarServer on a real X server (Xvfb): with a tray (trayer) its icon is embedded there and
-// no window shows; without a tray the frame shows itself and its menu's exit ends it.
+// no window shows; without a tray the frame shows itself and its menu's exit ends it; its
+// messages are boxes on the screen that the operator reads and answers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <filesystem>
 
 #include "qtenv.h"
 #include "testsupport/testsupport.h"
@@ -24,8 +26,8 @@ protected:
         ::mkdir((m_dir / "run").c_str(), 0700);
         int nStatus = -1;
         // A control under both identities: no "Fail to initialize" box waits on screen.
-        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " + ShellQuote(REGCTL_PATH) +
-                       " " + ShellQuote(RECCTL_PATH),
+        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " +
+                       ShellQuote(REGCTL_PATH) + " " + ShellQuote(RECCTL_PATH),
                    &nStatus);
         ASSERT_EQ(nStatus, 0);
         ASSERT_TRUE(m_xvfb.Start("1024x768x24")) << "Xvfb is needed";
@@ -84,9 +86,11 @@ protected:
         std::size_t pos = tree.find('\n', at);
         while (pos != std::string::npos && pos + 1 < tree.size()) {
             const std::size_t next = tree.find('\n', pos + 1);
-            const std::string line = tree.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
+            const std::string line = tree.substr(
+                pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1);
             const std::size_t lineIndent = line.find_first_not_of(' ');
-            if (lineIndent != std::string::npos && lineIndent <= indent && line.find("0x") == lineIndent)
+            if (lineIndent != std::string::npos && lineIndent <= indent &&
+                line.find("0x") == lineIndent)
                 return false;  // past the panel's children
             if (line.find("(\"QarServer\" \"QarServer\")") != std::string::npos)
                 return true;
@@ -108,10 +112,11 @@ TEST_F(TrayXvfb, IconIsEmbeddedInTheTrayAndNoWindowShows) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
     m_trayer.setProcessEnvironment(env);
-    m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
-                              "200", "--height", "32"});
+    m_trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                              "--width", "200", "--height", "32"});
     ASSERT_TRUE(m_trayer.waitForStarted(10000)) << "trayer is needed";
-    ASSERT_TRUE(Poll([&] { return X("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }));
+    ASSERT_TRUE(
+        Poll([&] { return X("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }));
     ASSERT_TRUE(StartServer());
     EXPECT_TRUE(Poll([&] { return IconEmbedded(); })) << X("xwininfo -root -tree");
     EXPECT_FALSE(FrameShown());
@@ -135,5 +140,28 @@ TEST_F(TrayXvfb, WithoutATrayTheFrameShowsAndItsExitEndsTheProgram) {
     EXPECT_EQ(m_server.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_server.exitCode(), 0);
     const std::string err = m_server.readAllStandardError().toStdString();
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+}
+
+// Without its controls the program says so on the screen in the package's boxes (captioned
+// "Qar Server", copied as text with Ctrl+C), waits for each to be answered and goes on.
+TEST_F(TrayXvfb, MessagesAreBoxesOnTheScreenThatTheOperatorAnswers) {
+    std::filesystem::remove_all(m_dir / "config");  // no control registered
+    ASSERT_TRUE(m_xvfb.StartWindowManager());
+    testsupport::CScreenOperator op(m_xvfb, "^Qar Server$");
+    op.Answer({"Return", "Return"});
+    ASSERT_TRUE(StartServer());
+    const std::vector<std::string> boxes = op.Wait();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[0].find("\nQar Server\n"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("Fail to initialize the Wavelin!!"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[1].find("Fail to initialize the Flowlin!!"), std::string::npos) << boxes[1];
+    EXPECT_NE(boxes[1].find("OK"), std::string::npos) << boxes[1];
+    ::kill(static_cast<pid_t>(m_server.processId()), SIGTERM);
+    ASSERT_TRUE(m_server.waitForFinished(20000));
+    EXPECT_EQ(m_server.exitCode(), 0);
+    // On a screen nothing is said on standard error instead.
+    const std::string err = m_server.readAllStandardError().toStdString();
+    EXPECT_EQ(err.find("Fail to initialize"), std::string::npos) << err;
     EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
 }

@@ -94,7 +94,9 @@ void Pause(int nMs) {
 }  // namespace
 
 std::string CXvfb::X(const std::string& strCommand) const {
-    return RunCommand("DISPLAY=" + m_strDisplay + " " + strCommand);
+    // Exported: every command of a list goes to this display, not only the first (a test
+    // process may have no DISPLAY of its own).
+    return RunCommand("export DISPLAY=" + m_strDisplay + "; " + strCommand);
 }
 
 bool CXvfb::StartWindowManager() {

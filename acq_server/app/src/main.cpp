@@ -2,7 +2,6 @@
 // runs headless: no tray or splash, messages to standard error with an absent operator's
 // answers, SIGINT and SIGTERM end it as "Sair" does.
 #include <QApplication>
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
@@ -15,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/notifier.h"
 #include "platform/qtmsgpump.h"
+#include "platform/screennotifier.h"
 
 namespace {
 
@@ -28,40 +28,11 @@ void OnSignal(int) {
 class CConsoleNotifier : public platform::INotifier {
 public:
     int Ask(const std::string& text, const std::string& caption, unsigned type) override {
-        std::fprintf(stderr, "QarServer: %s%s%s\n", caption.empty() ? "" : platform::ToUtf8(caption).c_str(),
+        std::fprintf(stderr, "QarServer: %s%s%s\n",
+                     caption.empty() ? "" : platform::ToUtf8(caption).c_str(),
                      caption.empty() ? "" : ": ", platform::ToUtf8(text).c_str());
         std::fflush(stderr);
         return platform::DefaultAnswer(type);
-    }
-};
-
-// Message boxes on screen.
-class CScreenNotifier : public platform::INotifier {
-public:
-    int Ask(const std::string& text, const std::string& caption, unsigned type) override {
-        QMessageBox box;
-        box.setText(QString::fromStdString(platform::ToUtf8(text)));
-        box.setWindowTitle(caption.empty() ? QString("Qar Server")
-                                           : QString::fromStdString(platform::ToUtf8(caption)));
-        switch (type & platform::MB_TYPEMASK) {
-            case platform::MB_OKCANCEL:
-                box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-                break;
-            case platform::MB_YESNOCANCEL:
-                box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-                break;
-            case platform::MB_YESNO:
-                box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-                break;
-            default:
-                box.setStandardButtons(QMessageBox::Ok);
-        }
-        switch (box.exec()) {
-            case QMessageBox::Ok: return platform::IDOK;
-            case QMessageBox::Yes: return platform::IDYES;
-            case QMessageBox::No: return platform::IDNO;
-            default: return platform::IDCANCEL;
-        }
     }
 };
 
@@ -74,8 +45,8 @@ int main(int argc, char** argv) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // An X display that cannot be reached (a stale DISPLAY) leaves the server headless
     // instead of ending it.
-    const bool bFallback = !bHeadless && !std::getenv("QT_QPA_PLATFORM") &&
-                           !std::getenv("WAYLAND_DISPLAY");
+    const bool bFallback =
+        !bHeadless && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("WAYLAND_DISPLAY");
     if (bFallback)
         ::setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
     QApplication qapp(argc, argv);
@@ -93,13 +64,15 @@ int main(int argc, char** argv) {
     options.m_bHeadless = bHeadless || (bFallback && strPlatform == "offscreen");
     options.m_bScreen = !bHeadless && strPlatform != "offscreen" && strPlatform != "minimal";
 
+    // Headless, the messages go to standard error; on a screen they are the package's boxes.
     CConsoleNotifier console;
-    CScreenNotifier screen;
-    platform::SetNotifier(options.m_bScreen ? static_cast<platform::INotifier*>(&screen) : &console);
+    platform::CScreenNotifier screen("Qar Server");
+    platform::SetNotifier(options.m_bScreen ? static_cast<platform::INotifier*>(&screen)
+                                            : &console);
 
     if (::pipe2(g_signalPipe, O_CLOEXEC) != 0)
         return 1;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

@@ -10,7 +10,7 @@
 #include "lindar/patientbar.h"
 #include "platform/codepage.h"
 #include "testsupport/xscreenenv.h"
-#include "viewers/common/screennotifier.h"
+#include "platform/screennotifier.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ protected:
         pPrevious = platform::SetNotifier(&screen);
     }
     void TearDown() override { platform::SetNotifier(pPrevious); }
-    CScreenNotifier screen{"Lindar"};
+    platform::CScreenNotifier screen{"Lindar"};
     platform::INotifier* pPrevious = nullptr;
 };
 

@@ -3,7 +3,7 @@
 
 #include "pulmetra/pulmetraapp.h"
 #include "viewerapp.h"
-#include "viewers/common/screennotifier.h"
+#include "platform/screennotifier.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
     // Before any window: a SIGTERM during start-up ends the program as Exit does.
     CPulmetraApp::InstallQuitSignals();
     // Messages and questions as boxes on the screen (where there is one to see them).
-    CScreenNotifier screen("Pulmetra");
-    if (CScreenNotifier::ScreenAvailable())
+    platform::CScreenNotifier screen("Pulmetra");
+    if (platform::CScreenNotifier::ScreenAvailable())
         platform::SetNotifier(&screen);
     int nResult = 0;
     {

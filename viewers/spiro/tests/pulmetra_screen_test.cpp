@@ -21,7 +21,7 @@
 #include "testsupport/testsupport.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/xscreenenv.h"
-#include "viewers/common/screennotifier.h"
+#include "platform/screennotifier.h"
 
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
@@ -61,7 +61,7 @@ protected:
     testsupport::CTempDir dir;
     testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
     testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
-    CScreenNotifier screen{"Pulmetra"};
+    platform::CScreenNotifier screen{"Pulmetra"};
     platform::INotifier* pPrevious = nullptr;
     std::unique_ptr<IPulmetraPrompts> prompts;
     std::unique_ptr<CMainFrame> frame;

@@ -35,7 +35,7 @@
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"
-#include "viewers/common/screennotifier.h"
+#include "platform/screennotifier.h"
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -431,8 +431,8 @@ TEST_F(PulmetraTest, TheDividerBetweenTheWindowsIsDraggedAndKeepsItsShare) {
              Qt::NoModifier);
         Send(&View(), QEvent::MouseMove, d.center() + step, Qt::NoButton, Qt::LeftButton,
              Qt::NoModifier);
-        Send(&View(), QEvent::MouseButtonRelease, d.center() + step, Qt::LeftButton,
-             Qt::NoButton, Qt::NoModifier);
+        Send(&View(), QEvent::MouseButtonRelease, d.center() + step, Qt::LeftButton, Qt::NoButton,
+             Qt::NoModifier);
         EXPECT_EQ(extent(w0), e0 + c.nStep) << c.nLayout;
         EXPECT_EQ(extent(w1), e1 - c.nStep) << c.nLayout;
         // The separator is drawn where the divider now lies.
@@ -446,7 +446,8 @@ TEST_F(PulmetraTest, TheDividerBetweenTheWindowsIsDraggedAndKeepsItsShare) {
         frame->resize(1200, 900);
         QApplication::processEvents();
         EXPECT_DOUBLE_EQ(split.Share(), dShare);
-        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1, along(split.GetDividerRect(0).topLeft()));
+        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1,
+                  along(split.GetDividerRect(0).topLeft()));
         EXPECT_NEAR(double(extent(w0)) / (extent(w0) + extent(w1)), dShare, 0.01);
         // Dragged past the end, the second window keeps its least extent.
         const QRect far = split.GetDividerRect(0);
@@ -733,8 +734,8 @@ TEST_F(PulmetraTest, SaveAsWithEachTypeChosenAndABareNameWritesThatType) {
     int nStatus = -1;
     RunCommand("qpdf --check " + ShellQuote(dir / "bare2.pdf"), &nStatus);
     EXPECT_EQ(nStatus, 0);
-    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "bare3.dcm") + " " +
-                         ShellQuote(strExam) + " 2>&1; echo $?"),
+    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "bare3.dcm") +
+                         " " + ShellQuote(strExam) + " 2>&1; echo $?"),
               "0\n");
     CSpiroTestFile copy;
     EXPECT_GE(copy.Open(dir / "bare4.fvc", 0), 0);
@@ -1102,7 +1103,7 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
 }
 
 TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
-    CScreenNotifier screen("Pulmetra");
+    platform::CScreenNotifier screen("Pulmetra");
     struct {
         unsigned type;
         QMessageBox::StandardButton press;

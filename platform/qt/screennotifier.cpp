@@ -1,4 +1,4 @@
-#include "viewers/common/screennotifier.h"
+#include "platform/screennotifier.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -8,6 +8,8 @@
 
 #include "platform/codepage.h"
 
+namespace platform {
+
 CScreenNotifier::CScreenNotifier(std::string strProgram) : m_strProgram(std::move(strProgram)) {}
 
 bool CScreenNotifier::ScreenAvailable() {
@@ -16,45 +18,44 @@ bool CScreenNotifier::ScreenAvailable() {
 }
 
 int CScreenNotifier::Ask(const std::string& text, const std::string& caption, unsigned type) {
-    return Show(platform::ToUtf8(text), caption, type);
+    return Show(ToUtf8(text), caption, type);
 }
 
 int CScreenNotifier::AskInCodePage(const std::string& text, const std::string& codePage,
                                    const std::string& caption, unsigned type) {
-    return Show(platform::ToUtf8(text, codePage), caption, type);
+    return Show(ToUtf8(text, codePage), caption, type);
 }
 
 int CScreenNotifier::Show(const std::string& utf8Text, const std::string& caption, unsigned type) {
     QMessageBox box(QApplication::activeWindow());
     box.setText(QString::fromStdString(utf8Text));
-    box.setWindowTitle(
-        QString::fromStdString(caption.empty() ? m_strProgram : platform::ToUtf8(caption)));
+    box.setWindowTitle(QString::fromStdString(caption.empty() ? m_strProgram : ToUtf8(caption)));
     switch (type & 0xF0) {
-        case platform::MB_ICONERROR:
+        case MB_ICONERROR:
             box.setIcon(QMessageBox::Critical);
             break;
-        case platform::MB_ICONQUESTION:
+        case MB_ICONQUESTION:
             box.setIcon(QMessageBox::Question);
             break;
-        case platform::MB_ICONWARNING:
+        case MB_ICONWARNING:
             box.setIcon(QMessageBox::Warning);
             break;
-        case platform::MB_ICONINFORMATION:
+        case MB_ICONINFORMATION:
             box.setIcon(QMessageBox::Information);
             break;
         default:
             break;
     }
-    switch (type & platform::MB_TYPEMASK) {
-        case platform::MB_OKCANCEL:
+    switch (type & MB_TYPEMASK) {
+        case MB_OKCANCEL:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setDefaultButton(QMessageBox::Ok);
             break;
-        case platform::MB_YESNOCANCEL:
+        case MB_YESNOCANCEL:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setDefaultButton(QMessageBox::Yes);
             break;
-        case platform::MB_YESNO:
+        case MB_YESNO:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
             break;
@@ -76,13 +77,14 @@ int CScreenNotifier::Show(const std::string& utf8Text, const std::string& captio
     });
     switch (box.exec()) {
         case QMessageBox::Ok:
-            return platform::IDOK;
+            return IDOK;
         case QMessageBox::Yes:
-            return platform::IDYES;
+            return IDYES;
         case QMessageBox::No:
-            return platform::IDNO;
+            return IDNO;
         default:
-            return (type & platform::MB_TYPEMASK) == platform::MB_YESNO ? platform::IDNO
-                                                                        : platform::IDCANCEL;
+            return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
     }
 }
+
+}  // namespace platform

@@ -1,14 +1,15 @@
 #pragma once
-// A viewer's message boxes on the screen: the notifier's texts as Qt message boxes with the
+// A program's message boxes on the screen: the notifier's texts as Qt message boxes with the
 // buttons and icon the caller asked for, the first button the default (Yes of Yes/No, as
-// the system's boxes have it), converted from the code page each text is written in.
+// the system's boxes have it), converted from the code page each text is written in. Every
+// window program of the package installs one where a screen can be seen.
 #include <string>
 
 #include "platform/notifier.h"
 
-class QMessageBox;
+namespace platform {
 
-class CScreenNotifier : public platform::INotifier {
+class CScreenNotifier : public INotifier {
 public:
     // strProgram is the caption of a box that names none.
     explicit CScreenNotifier(std::string strProgram);
@@ -24,3 +25,5 @@ private:
     int Show(const std::string& utf8Text, const std::string& caption, unsigned type);
     std::string m_strProgram;
 };
+
+}  // namespace platform
