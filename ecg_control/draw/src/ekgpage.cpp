@@ -1,6 +1,8 @@
 #include "ecg_control/draw/ekgpage.h"
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -12,6 +14,56 @@
 
 namespace {
 int g_nBitmapWidthLimit = 0;
+
+// The paper of the last report image (background and grid: the same pixels for every record
+// drawn at that size on that grid), kept so that the next image starts from it instead of
+// stroking the grid's lines again, which costs more than the record itself. Pages larger than
+// the full-size one are not kept.
+struct CPaperKey {
+    int nWidth = 0, nHeight = 0;
+    int nCell = 0, nColumns = 0, nRows = 0, nBorder = 0;
+    COLORREF crBackground = 0;
+    BOOL bShowInner = FALSE;
+    CPenSpec grid, inner;
+    bool operator==(const CPaperKey&) const = default;
+};
+
+CPaperKey PaperKey(const CEkgGrid& grid, const QImage& image) {
+    return {image.width(),         image.height(),        grid.GetCellSize(),   grid.GetColumns(),
+            grid.GetRows(),        grid.GetBorder(),      grid.GetBackground(), grid.GetShowInner(),
+            grid.GetGridPenSpec(), grid.GetInnerPenSpec()};
+}
+
+std::mutex g_paperLock;
+CPaperKey g_paperKey;
+QImage g_paper;
+
+bool Keepable(const QImage& image) {
+    return static_cast<qint64>(image.width()) * image.height() <=
+           static_cast<qint64>(CEkgPage::kReportWidth) * CEkgPage::kReportHeight;
+}
+
+// Copies the kept paper into the image when it is the paper this image needs.
+bool TakeKeptPaper(const CEkgGrid& grid, QImage& image) {
+    const std::lock_guard<std::mutex> lock(g_paperLock);
+    if (g_paper.isNull() || !(g_paperKey == PaperKey(grid, image)) ||
+        g_paper.format() != image.format() || g_paper.sizeInBytes() != image.sizeInBytes()) {
+        return false;
+    }
+    std::memcpy(image.bits(), g_paper.constBits(), static_cast<std::size_t>(image.sizeInBytes()));
+    return true;
+}
+
+void KeepPaper(const CEkgGrid& grid, const QImage& image) {
+    if (!Keepable(image)) {
+        return;
+    }
+    QImage copy = image.copy();
+    const std::lock_guard<std::mutex> lock(g_paperLock);
+    g_paperKey = PaperKey(grid, image);
+    g_paper = std::move(copy);
+}
+
 }  // namespace
 
 void CEkgPage::SetBitmapWidthLimit(int nWidth) {
@@ -114,14 +166,23 @@ BOOL CEkgPage::DrawSweep(QPainter& painter, int nItem, int nScrollX, int nScroll
 }
 
 void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
+    DrawReportPaper(painter, x, y);
+    DrawReportRecord(painter, x, y, bRelease);
+}
+
+void CEkgPage::DrawReportPaper(QPainter& painter, int x, int y) const {
+    const int c = m_grid.GetCellSize();
+    const int L = 5 * c;
+    painter.fillRect(QRect(x, y, m_grid.GetWidth() + 10 * c, m_grid.GetHeight() + 15 * c),
+                     ColorFromRef(m_grid.GetBackground()));
+    m_grid.Draw(painter, x + L - m_grid.GetBorderPixels(), y + 2 * L - m_grid.GetBorderPixels());
+}
+
+void CEkgPage::DrawReportRecord(QPainter& painter, int x, int y, BOOL bRelease) {
     const int c = m_grid.GetCellSize();
     const int L = 5 * c;
     const int nFormat = m_painter.Layout().GetFormat();
     const int nGain = m_painter.Layout().GetGain();
-
-    painter.fillRect(QRect(x, y, m_grid.GetWidth() + 10 * c, m_grid.GetHeight() + 15 * c),
-                     ColorFromRef(m_grid.GetBackground()));
-    m_grid.Draw(painter, x + L - m_grid.GetBorderPixels(), y + 2 * L - m_grid.GetBorderPixels());
 
     if (nFormat >= 0 && nFormat <= 3) {
         static const int s_anTraceTop[4] = {15, 20, 15, 50};
@@ -168,6 +229,11 @@ void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
 
 void CEkgPage::DrawReport(QPainter& painter, int nFormat, int nGain, int nRhythmLead, BOOL bWhite,
                           int nWidth, int nHeight) {
+    SetUpReport(nFormat, nGain, nRhythmLead, bWhite);
+    DrawReportOn(painter, nWidth, nHeight, TRUE, TRUE);
+}
+
+void CEkgPage::SetUpReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite) {
     m_painter.SetFormat(nFormat);
     m_painter.SetGain(nGain);
     m_painter.SetSpeed(2);
@@ -179,8 +245,13 @@ void CEkgPage::DrawReport(QPainter& painter, int nFormat, int nGain, int nRhythm
     if (bWhite) {
         m_grid.SetBackground(0xFFFFFF);
     }
+}
+
+void CEkgPage::DrawReportOn(QPainter& painter, int nWidth, int nHeight, BOOL bPaper, BOOL bRecord) {
     painter.save();
-    painter.fillRect(QRect(0, 0, nWidth, nHeight), ColorFromRef(m_grid.GetBackground()));
+    if (bPaper) {
+        painter.fillRect(QRect(0, 0, nWidth, nHeight), ColorFromRef(m_grid.GetBackground()));
+    }
     const BOOL bScaled = nWidth != kReportWidth || nHeight != kReportHeight;
     if (bScaled) {
         // The full-size page drawn at another size, pens and fonts with it, looks as that
@@ -191,7 +262,12 @@ void CEkgPage::DrawReport(QPainter& painter, int nFormat, int nGain, int nRhythm
                       static_cast<double>(nHeight) / kReportHeight);
     }
     m_painter.SetThinPensScale(bScaled);
-    DrawReportPage(painter, kReportOriginX, kReportOriginY, TRUE);
+    if (bPaper) {
+        DrawReportPaper(painter, kReportOriginX, kReportOriginY);
+    }
+    if (bRecord) {
+        DrawReportRecord(painter, kReportOriginX, kReportOriginY, TRUE);
+    }
     m_painter.SetThinPensScale(FALSE);
     painter.restore();
 }
@@ -215,8 +291,16 @@ BOOL CEkgPage::RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite
         return FALSE;
     }
     const auto draw = [&] {
+        SetUpReport(nFormat, nGain, nRhythmLead, bWhite);
+        if (!TakeKeptPaper(m_grid, image)) {
+            {
+                QPainter painter(&image);
+                DrawReportOn(painter, nWidth, nHeight, TRUE, FALSE);
+            }
+            KeepPaper(m_grid, image);
+        }
         QPainter painter(&image);
-        DrawReport(painter, nFormat, nGain, nRhythmLead, bWhite, nWidth, nHeight);
+        DrawReportOn(painter, nWidth, nHeight, FALSE, TRUE);
     };
     // On one worker of the global pool, and only there: elsewhere the raster engine hands
     // large fills out to the pool's threads, and an export is to take one core whatever the

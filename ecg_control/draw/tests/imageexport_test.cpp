@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include <QImage>
+#include <QPainter>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "ecg_control/draw/ekgpage.h"
@@ -118,6 +120,51 @@ TEST_F(ImageExportTest, OnlyTheBitmapOfTheAskedSizeIsNeeded) {
     QImage image;
     ASSERT_TRUE(m_page.RenderReport(1, 3, 1, FALSE, 640, image));
     EXPECT_EQ(image.size(), QSize(640, 480));
+}
+
+// Images of one size and grid start from the paper an earlier one drew: each is still, byte
+// for byte, the page drawn whole, whatever format, record, size and grid come between.
+TEST_F(ImageExportTest, AnImageOverTheKeptPaperIsThePageDrawnWhole) {
+    CSynthRecord saturated;
+    MakeSynthRecord(saturated);
+    FillSaturated(saturated.wave, 5000);
+    const struct {
+        const char* pszStep;
+        int nFormat, nWidth;
+        BOOL bWhite;
+        std::function<void(CEkgPage&)> change;
+    } kSteps[] = {
+        {"first", 1, 1024, FALSE, nullptr},
+        {"same again", 1, 1024, FALSE, nullptr},
+        {"another format", 0, 1024, FALSE, nullptr},
+        {"another record", 2, 1024, FALSE,
+         [&](CEkgPage& p) {
+             p.Attach(&saturated.wave, &saturated.info, &saturated.morph, nullptr);
+         }},
+        {"another inner pen", 2, 1024, FALSE,
+         [](CEkgPage& p) { p.Grid().SetInnerPen(PS_SOLID, 1, RGB(0, 200, 0)); }},
+        {"another size", 2, 800, FALSE, nullptr},
+        {"back to the size", 3, 1024, FALSE, nullptr},
+        {"another background", 1, 1024, FALSE,
+         [](CEkgPage& p) { p.Grid().SetBackground(RGB(255, 255, 200)); }},
+        {"white", 1, 1024, TRUE, nullptr},
+        {"full size", 1, CEkgPage::kReportWidth, FALSE, nullptr},
+        {"full size again", 1, CEkgPage::kReportWidth, FALSE, nullptr},
+    };
+    for (const auto& step : kSteps) {
+        SCOPED_TRACE(step.pszStep);
+        if (step.change)
+            step.change(m_page);
+        QImage image;
+        ASSERT_TRUE(m_page.RenderReport(step.nFormat, 3, 1, step.bWhite, step.nWidth, image));
+        QImage whole(image.size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&whole);
+            m_page.DrawReport(painter, step.nFormat, 3, 1, step.bWhite, whole.width(),
+                              whole.height());
+        }
+        EXPECT_TRUE(image == whole);
+    }
 }
 
 TEST_F(ImageExportTest, NoBitmapAtAllIsReported) {

@@ -101,6 +101,14 @@ public:
     static void SetBitmapWidthLimit(int nWidth);
 
 private:
+    // The report's settings (DrawReport's first step).
+    void SetUpReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite);
+    // The set-up report on a device of nWidth x nHeight: its paper (background and grid),
+    // its record (traces, texts, pulses) or both; the record drawn over the paper alone gives
+    // the same pixels as both at once.
+    void DrawReportOn(QPainter& painter, int nWidth, int nHeight, BOOL bPaper, BOOL bRecord);
+    void DrawReportPaper(QPainter& painter, int x, int y) const;
+    void DrawReportRecord(QPainter& painter, int x, int y, BOOL bRelease);
     BOOL MakeImageFile(const CString& strPath, int nFormat, int nGain, int nRhythmLead, int nWidth,
                        BOOL bSmooth, BOOL bBmp);
 
