@@ -43,6 +43,18 @@ long long Activity(const std::int32_t* x, int k) {
     return nSum;
 }
 
+// The same activity on the signal smoothed over five samples (sums of five, so five times
+// as large), less moved by noise.
+long long SmoothedActivity(const std::int32_t* x, int k) {
+    auto Sum5 = [x](int m) {
+        return static_cast<long long>(x[m - 2]) + x[m - 1] + x[m] + x[m + 1] + x[m + 2];
+    };
+    long long nSum = 0;
+    for (int m = k; m <= k + 9; ++m)
+        nSum += std::llabs(Sum5(m + 2) - Sum5(m));
+    return nSum;
+}
+
 // The straight line between the row's values at s and e replaces s .. e.
 void Bridge(const std::int32_t* x, std::int32_t* y, int s, int e) {
     if (e <= s)
@@ -226,6 +238,21 @@ void FindIsoelectricPoints(CEngineData& d) {
                 if (s < nBestActivity) {
                     nBestActivity = s;
                     nBest = k;
+                }
+            }
+            if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
+                Activity(x, a) >= 20.48) {
+                // No room after the T end found, and the signal still moves there: that end
+                // lies late (the smoothing of its envelope and its margin), up to inside the
+                // next P wave when the P follows the T closely. The quietest point of the
+                // smoothed signal just before it is the point after the T wave.
+                nBestActivity = SmoothedActivity(x, a);
+                for (int k = a - 1; k >= std::max(a - 25, 2); --k) {
+                    const long long s = SmoothedActivity(x, k);
+                    if (s < nBestActivity) {
+                        nBestActivity = s;
+                        nBest = k;
+                    }
                 }
             }
             p.IsoAfterT[l][i] = nBest;

@@ -82,8 +82,8 @@ void DetectSinusPause(CEngineData& d, int, int) {
     const int N = RhythmBeats(d);
     const double dLimit = RhythmThresholds(d).dPauseRatio * BaseInterval(d);
     for (int i = 1; i <= N - 1; ++i) {
-        const bool bSinus = i == 1 ? (B[1] == 1 && B[2] == 1)
-                                   : (B[i - 1] == 1 && B[i] == 1 && B[i + 1] == 1);
+        const bool bSinus =
+            i == 1 ? (B[1] == 1 && B[2] == 1) : (B[i - 1] == 1 && B[i] == 1 && B[i + 1] == 1);
         if (bSinus && RR(d, i) > dLimit) {
             Set(d, 157);
             d.Rhythm.PauseLength = RR(d, i);
@@ -228,8 +228,12 @@ void DetectAtrialFlutter(CEngineData& d) {
             H = k;
         }
     }
-    if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) || (a > 0.4 * n && b90 > 0.8 * n) ||
-        (n > 1 && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0))
+    // Every interval of a regular rhythm holds two waves, its T and its P, and P waves of an
+    // ectopic atrial rhythm can point below -90 degrees: a steady count and such axes speak
+    // for flutter only when the atria beat faster, with more waves to the interval.
+    const bool bFastAtria = n > 1 && T / (n - 1) > 2;
+    if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) || (bFastAtria && a > 0.4 * n && b90 > 0.8 * n) ||
+        (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0))
         Set(d, 124);
 }
 

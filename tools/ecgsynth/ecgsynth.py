@@ -66,6 +66,7 @@ Disturbances (microvolts):
   --random            every sample random 16-bit (fuzz input)
   --seed N            random seed (default 1)
   --truncate BYTES    cut the written file to this size
+  --single LEAD       one lead in every channel, as a cart that records a single lead
 
 Truth (OUT.json): record positions (analysis frame, 0..4999); add 500 for the engine's
 detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "p_offset",
@@ -497,6 +498,12 @@ def main(argv):
                 v = max(-32768, min(32767, v))
             row.append(v)
         samples.append(row)
+    if "single" in args:
+        # A cart that records one lead writes that lead into every channel.
+        if args["single"] not in LEADS:
+            raise SystemExit("ecgsynth: unknown lead %s in --single" % args["single"])
+        one = samples[LEADS.index(args["single"])]
+        samples = [list(one) for _ in range(12)]
 
     if ext == ".dcd":
         data = bytearray(b"H" * 3000)
