@@ -47,20 +47,30 @@ long long Sum5(const std::int32_t* x, int m) {
     return static_cast<long long>(x[m - 2]) + x[m - 1] + x[m] + x[m + 1] + x[m + 2];
 }
 
-long long Sum10(const std::int32_t* x, int k) {
-    long long nSum = 0;
-    for (int m = k; m <= k + 9; ++m)
-        nSum += x[m];
-    return nSum;
-}
-
-// The same activity on the signal smoothed over five samples (sums of five, so five times
-// as large), less moved by noise.
+// The activity on the signal smoothed over five samples (sums of five), less moved by noise.
 long long SmoothedActivity(const std::int32_t* x, int k) {
     long long nSum = 0;
     for (int m = k; m <= k + 9; ++m)
         nSum += std::llabs(Sum5(x, m + 2) - Sum5(x, m));
     return nSum;
+}
+
+// A T end found lies late (the smoothing of its envelope and its margin), up to inside the
+// next P wave when the P follows the T closely. The point after the T wave is then the
+// quietest point in the 25 samples before it that lies at the level of the PR segment (a
+// wave's peak is quiet too, but off that level); the T end itself when none is quieter.
+int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
+    int nBest = a;
+    long long nBestActivity = SmoothedActivity(x, a);
+    for (int k = a - 1; k >= std::max(a - 25, 2); --k) {
+        const long long s = SmoothedActivity(x, k);
+        if (s < nBestActivity &&
+            std::fabs(Sum5(x, k) / 5.0 - static_cast<double>(nLevel)) < 20.48) {
+            nBestActivity = s;
+            nBest = k;
+        }
+    }
+    return nBest;
 }
 
 // The straight line between the row's values at s and e replaces s .. e.
@@ -237,12 +247,28 @@ void FindIsoelectricPoints(CEngineData& d) {
                 a = 0;
             a = std::clamp(a, 0, kInputSamples - 12);
 
+            // The quietest ten samples shortly after the previous T wave.
+            const int u = std::min({q.qrs_onset[i] - 125, a + 75, kInputSamples - 12});
+            int nBest = a;
+            long long nBestActivity = 4096;
+            for (int k = a + 5; k <= u; ++k) {
+                const long long s = Activity(x, k);
+                if (s < nBestActivity) {
+                    nBestActivity = s;
+                    nBest = k;
+                }
+            }
+            p.IsoAfterT[l][i] = nBest;
+
             // The quietest ten samples near the QRS onset that stay at the onset's level.
             const int qo = std::clamp(q.qrs_onset[i], 0, kLastFrame);
-            int nBest = qo;
-            long long nBestActivity = 4096;
+            nBest = qo;
+            nBestActivity = 4096;
             for (int k = std::max(qo - 5, 0); k <= std::min(qo + 25, kInputSamples - 12); ++k) {
-                const long long nMean = Sum10(x, k) / 10;
+                long long nSum = 0;
+                for (int m = k; m <= k + 9; ++m)
+                    nSum += x[m];
+                const long long nMean = nSum / 10;
                 if (!(std::fabs(static_cast<double>(nMean - x[qo])) < 20.48))
                     continue;
                 const long long s = Activity(x, k);
@@ -253,36 +279,14 @@ void FindIsoelectricPoints(CEngineData& d) {
             }
             p.IsoBeforeQrs[l][i] = nBest;
 
-            // The quietest ten samples shortly after the previous T wave.
-            const int u = std::min({q.qrs_onset[i] - 125, a + 75, kInputSamples - 12});
-            nBest = a;
-            nBestActivity = 4096;
-            for (int k = a + 5; k <= u; ++k) {
-                const long long s = Activity(x, k);
-                if (s < nBestActivity) {
-                    nBestActivity = s;
-                    nBest = k;
-                }
-            }
+            // No room after the T end, and the signal still moves there: the end lies late.
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
-                // No room after the T end found, and the signal still moves there: that end
-                // lies late (the smoothing of its envelope and its margin), up to inside the
-                // next P wave when the P follows the T closely. The point after the T wave is
-                // then the quietest point just before it at the level of the PR segment (a
-                // wave's peak is quiet too, but off that level).
-                const long long nLevel = Sum10(x, p.IsoBeforeQrs[l][i]);
-                nBestActivity = SmoothedActivity(x, a);
-                for (int k = a - 1; k >= std::max(a - 25, 2); --k) {
-                    const long long s = SmoothedActivity(x, k);
-                    const long long nOff = std::llabs(2 * Sum5(x, k) - nLevel);
-                    if (s < nBestActivity && nOff < 10 * 20.48) {
-                        nBestActivity = s;
-                        nBest = k;
-                    }
-                }
+                long long nLevel = 0;
+                for (int m = nBest; m <= nBest + 9; ++m)
+                    nLevel += x[m];
+                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel / 10);
             }
-            p.IsoAfterT[l][i] = nBest;
         }
     }
 }

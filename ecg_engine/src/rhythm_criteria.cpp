@@ -82,8 +82,8 @@ void DetectSinusPause(CEngineData& d, int, int) {
     const int N = RhythmBeats(d);
     const double dLimit = RhythmThresholds(d).dPauseRatio * BaseInterval(d);
     for (int i = 1; i <= N - 1; ++i) {
-        const bool bSinus =
-            i == 1 ? (B[1] == 1 && B[2] == 1) : (B[i - 1] == 1 && B[i] == 1 && B[i + 1] == 1);
+        const bool bSinus = i == 1 ? (B[1] == 1 && B[2] == 1)
+                                   : (B[i - 1] == 1 && B[i] == 1 && B[i + 1] == 1);
         if (bSinus && RR(d, i) > dLimit) {
             Set(d, 157);
             d.Rhythm.PauseLength = RR(d, i);

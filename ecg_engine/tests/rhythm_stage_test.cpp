@@ -427,6 +427,32 @@ TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclu
     }
 }
 
+// A regular rhythm's intervals hold two waves, the T and the P; flutter needs more.
+TEST(RhythmCriteria, FlutterNeedsMoreAtrialWavesThanTheTAndThePOfEachInterval) {
+    struct {
+        const char* name;
+        int pAxis, pAmpII, nOddAxis, nAtrialWaves;
+        int expected;
+    } cases[] = {
+        // Every P wave below -90 degrees and small in II (the axis rule).
+        {"ectopic atrial rhythm, inverted P waves", -110, -50, 0, 2, 0},
+        {"negative flutter waves, three to the interval", -110, -50, 0, 3, 1},
+        // Small sinus P waves and one P axis below -90 (the steady-count rule).
+        {"sinus rhythm, one odd P axis", 60, 60, -120, 2, 0},
+        {"steady count of four waves, one odd P axis", 60, 60, -120, 4, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<SBeat> beats = Repeat({SBeat{800, 160, 90, 60, {c.pAxis}, c.pAmpII}}, 12);
+        if (c.nOddAxis)
+            beats[5].pAxes = {c.nOddAxis};
+        auto d = Record(beats);
+        for (int i = 0; i + 1 < 12; ++i)
+            d->PWave.AtrialCount[i] = c.nAtrialWaves;
+        DetectAtrialFlutter(*d);
+        EXPECT_EQ(d->Rhythm.RhythmFindings[124], c.expected) << c.name;
+    }
+}
+
 TEST(FinishStatements, ClassAndPoorQualityTextsComeFromTheChosenLanguage) {
     for (int nLanguage : {0, 3, 5}) {
         auto d = Record(Repeat({Sinus()}, 5), 75);

@@ -129,6 +129,39 @@ TEST(TWaveEnd, ThresholdScanCases) {
     }
 }
 
+// A hump after a short gap belongs to the T unless the signal had come back to the level it
+// has before the next QRS: then it is the next P wave and the end found stays.
+TEST(TWaveEnd, WaveAfterTheSignalCameBackIsTheNextPWave) {
+    struct {
+        const char* name;
+        int nLevelInGap;  // the smoothed signal between the two humps
+        int expected;
+    } cases[] = {
+        {"back at the level: the next P wave", 0, 1106},
+        {"still off the level: the second half of the T", 60, 1206},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        SetBeats(*d, {{900, 1000}});
+        auto& t = d->TWave;
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            t.WindowStart[r][0] = 1000;
+            t.WindowEnd[r][0] = 1300;
+            t.TEndThreshold[r][0] = 100;
+            t.TEnvelope[r].fill(10);
+            t.MeanRow[r].fill(0);
+            for (int j = 1000; j <= 1200; ++j) {
+                if (j <= 1100 || j >= 1140)
+                    t.TEnvelope[r][j] = 500;
+                // A T wave, the gap, then a wave of 40 units.
+                t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nLevelInGap : 40);
+            }
+        }
+        FindTOffsets(*d);
+        EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
+    }
+}
+
 TEST(TWaveEnd, TwoUsableLeadsTakeTheFirstLeadsEnd) {
     auto d = FreshData();
     SetBeats(*d, {{900, 1000}});
@@ -287,6 +320,36 @@ TEST(PWave, RecordPAxisCountsEveryPWave) {
     EXPECT_EQ(p.Paxis[13 * kMaxPWavesPerBeat], 90);
     // 65 axes of 59 and 100 of 90: the 82nd smallest of 165 is 90.
     EXPECT_EQ(p.RecordPAxis, 90);
+}
+
+// At high rates the T end found leaves no room for the quiet point after it and may lie
+// inside the next P wave: the P search then starts at the quietest point before it that lies
+// at the PR segment's level.
+TEST(PWave, PointAfterALateTEndLiesBeforeThePWave) {
+    constexpr int kPOnset = 1150, kPLength = 32, kQrs = 1214;
+    struct {
+        const char* name;
+        int tEnd;
+        int lo, hi;  // where the point after the T wave lies
+    } cases[] = {
+        {"T end inside the P wave", kPOnset + 6, kPOnset - 25, kPOnset - 4},
+        {"quiet T end stays", kPOnset - 40, kPOnset - 40, kPOnset - 40},
+        {"no T end before the QRS stays", kQrs + 4, kQrs + 4, kQrs + 4},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        SetBeats(*d, {{1000, 1048}, {kQrs, kQrs + 48}});
+        d->TWave.TOffset[0] = c.tEnd;
+        // Lead II: a P wave of 100 units on a flat line, the T ended before it.
+        for (int k = 0; k < kPLength; ++k)
+            d->InputLeads[1][kPOnset + k] = static_cast<std::int16_t>(
+                std::lround(50.0 - 50.0 * std::cos(2.0 * M_PI * (k + 0.5) / kPLength)));
+        BuildTwelveLeadBuffer(*d);
+        FindIsoelectricPoints(*d);
+        const int nPoint = d->PWave.IsoAfterT[LeadII][1];
+        EXPECT_GE(nPoint, c.lo) << c.name;
+        EXPECT_LE(nPoint, c.hi) << c.name;
+    }
 }
 
 TEST(PWave, FlatRecordHasNoPWaves) {
