@@ -99,46 +99,22 @@ TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
 }
 
 TEST(TWaveEnd, ThresholdScanCases) {
-    // Envelope rows set by hand: window 1000..1300, threshold 100.
+    // Envelope rows set by hand: window 1000..1300, threshold 100. The smoothed signal is 80
+    // over the first hump and 0 from 1201 on, the level before the next QRS.
     struct {
         const char* name;
         std::vector<std::pair<int, int>> humps;  // [from, to] above the threshold
+        int nGapLevel, nLaterWave;  // the smoothed signal after the first hump and over the rest
         int expected;
     } cases[] = {
-        {"never above", {}, 1305},
-        {"one hump", {{1000, 1100}}, 1106},
-        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 1206},
-        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 1106},
-    };
-    for (const auto& c : cases) {
-        auto d = FreshData();
-        SetBeats(*d, {{900, 1000}});
-        auto& t = d->TWave;
-        for (int r = 0; r < kIndependentLeads; ++r) {
-            t.WindowStart[r][0] = 1000;
-            t.WindowEnd[r][0] = 1300;
-            t.TEndThreshold[r][0] = 100;
-            t.TEnvelope[r].fill(10);
-            for (auto [from, to] : c.humps) {
-                for (int j = from; j <= to; ++j)
-                    t.TEnvelope[r][j] = 500;
-            }
-        }
-        FindTOffsets(*d);
-        EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
-    }
-}
-
-// A hump after a short gap belongs to the T unless the signal had come back to the level it
-// has before the next QRS: then it is the next P wave and the end found stays.
-TEST(TWaveEnd, WaveAfterTheSignalCameBackIsTheNextPWave) {
-    struct {
-        const char* name;
-        int nLevelInGap;  // the smoothed signal between the two humps
-        int expected;
-    } cases[] = {
-        {"back at the level: the next P wave", 0, 1106},
-        {"still off the level: the second half of the T", 60, 1206},
+        {"never above", {}, 0, 0, 1305},
+        {"one hump", {{1000, 1100}}, 0, 0, 1106},
+        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 60, 40, 1206},
+        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 60, 40, 1106},
+        // A hump after a short gap belongs to the T unless the signal had come back to its
+        // level before the next QRS: then it is the next P wave and the end found stays.
+        {"short gap back at the level: the next P wave", {{1000, 1100}, {1140, 1200}}, 0, 40, 1106},
+        {"short gap back at the level, nothing after it", {{1000, 1100}, {1140, 1200}}, 0, 0, 1206},
     };
     for (const auto& c : cases) {
         auto d = FreshData();
@@ -150,12 +126,12 @@ TEST(TWaveEnd, WaveAfterTheSignalCameBackIsTheNextPWave) {
             t.TEndThreshold[r][0] = 100;
             t.TEnvelope[r].fill(10);
             t.MeanRow[r].fill(0);
-            for (int j = 1000; j <= 1200; ++j) {
-                if (j <= 1100 || j >= 1140)
+            for (auto [from, to] : c.humps) {
+                for (int j = from; j <= to; ++j)
                     t.TEnvelope[r][j] = 500;
-                // A T wave, the gap, then a wave of 40 units.
-                t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nLevelInGap : 40);
             }
+            for (int j = 1000; j <= 1200; ++j)
+                t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nGapLevel : c.nLaterWave);
         }
         FindTOffsets(*d);
         EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
