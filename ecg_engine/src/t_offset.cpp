@@ -216,13 +216,27 @@ void FindTOffsets(CEngineData& d) {
             bool bAbove = false;
             int nGap = 0;
             int R = e;
+            // Only a window that reaches the next QRS can hold the next P wave.
+            const bool bNextP = i + 1 < nBeats && e == d.Detection.IOQm.qrs_onset[i + 1] - 1;
+            int nWave = 0;  // how far the signal has left its level since the T began
             for (int j = s; j <= e; ++j) {
+                if (j >= s + 11)
+                    nWave = std::max(nWave, std::abs(a[j] - a[e]));
+                // The next P wave may follow so closely that the envelope never falls below
+                // the threshold: where it dips with the signal back at its level after the T,
+                // and a wave follows, the T has ended.
+                if (bNextP && bAbove && j > s && j < e && env[j] < env[j - 1] &&
+                    env[j] <= env[j + 1] && nWave >= 20.48 && std::abs(a[j] - a[e]) < 20.48 &&
+                    LeavesLevel(a, j + 1, e, a[e])) {
+                    R = j;
+                    break;
+                }
                 if (env[j] > T && !bAbove) {
                     // A wave after a long gap does not move the end; after a short one the
                     // end found so far is dropped, unless the signal had come back to the
                     // level before the next QRS there: then the wave is the next P wave.
-                    if (nGap < 50 && j >= 51 && R != 0 && R != e && std::abs(a[R] - a[e]) < 20.48 &&
-                        LeavesLevel(a, j, e, a[e]))
+                    if (bNextP && nGap < 50 && j >= 51 && R != 0 && R != e &&
+                        std::abs(a[R] - a[e]) < 20.48 && LeavesLevel(a, j, e, a[e]))
                         break;
                     if (nGap < 50 && j >= 51)
                         R = 0;

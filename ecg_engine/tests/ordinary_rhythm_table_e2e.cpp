@@ -63,10 +63,11 @@ std::string SinusStatement(int nRate) {
 
 struct SSinusCase {
     int nRate, nPr, nSt;  // ecgsynth PR and ST segments, samples of 2 ms
-    int nP;               // P amplitude (uV)
+    int nP, nT = 300;     // P and T amplitudes (uV)
     std::string Options() const {
         return "--rate " + std::to_string(nRate) + " --pr " + std::to_string(nPr) + " --st " +
-               std::to_string(nSt) + " --p " + std::to_string(nP) + kResting;
+               std::to_string(nSt) + " --p " + std::to_string(nP) + " --t " + std::to_string(nT) +
+               kResting;
     }
     friend void PrintTo(const SSinusCase& c, std::ostream* os) { *os << c.Options(); }
 };
@@ -86,6 +87,9 @@ std::vector<SSinusCase> SinusCases() {
         if (nRate >= 110)
             cases.push_back({nRate, 40, 40, 150});  // clear P waves
     }
+    // A tall P wave, and a low T wave, close to each other.
+    cases.push_back({120, 30, 30, 200});
+    cases.push_back({120, 30, 30, 100, 150});
     return cases;
 }
 
@@ -114,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases())
                              const auto& c = info.param;
                              return "Sinus" + std::to_string(c.nRate) + "Pr" +
                                     std::to_string(c.nPr) + "St" + std::to_string(c.nSt) + "P" +
-                                    std::to_string(c.nP);
+                                    std::to_string(c.nP) + "T" + std::to_string(c.nT);
                          });
 
 // Carts that record one lead write it into every channel: clear P waves near 110 per minute

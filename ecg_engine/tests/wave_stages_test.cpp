@@ -105,20 +105,44 @@ TEST(TWaveEnd, ThresholdScanCases) {
         const char* name;
         std::vector<std::pair<int, int>> humps;  // [from, to] above the threshold
         int nGapLevel, nLaterWave;  // the smoothed signal after the first hump and over the rest
+        int nDip;                   // a dip of the envelope above the threshold (0: none)
+        bool bNextQrs;              // the window ends at the next QRS
         int expected;
     } cases[] = {
-        {"never above", {}, 0, 0, 1305},
-        {"one hump", {{1000, 1100}}, 0, 0, 1106},
-        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 60, 40, 1206},
-        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 60, 40, 1106},
+        {"never above", {}, 0, 0, 0, true, 1305},
+        {"one hump", {{1000, 1100}}, 0, 0, 0, true, 1106},
+        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 60, 40, 0, true, 1206},
+        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 60, 40, 0, true, 1106},
         // A hump after a short gap belongs to the T unless the signal had come back to its
         // level before the next QRS: then it is the next P wave and the end found stays.
-        {"short gap back at the level: the next P wave", {{1000, 1100}, {1140, 1200}}, 0, 40, 1106},
-        {"short gap back at the level, nothing after it", {{1000, 1100}, {1140, 1200}}, 0, 0, 1206},
+        {"short gap back at the level: the next P wave",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         40,
+         0,
+         true,
+         1106},
+        {"short gap back at the level, nothing after it",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         0,
+         0,
+         true,
+         1206},
+        {"short gap back at the level, the window ends before the next QRS",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         40,
+         0,
+         false,
+         1206},
+        // The next P wave so close that the envelope only dips between the two.
+        {"dip back at the level: the next P wave", {{1000, 1200}}, 0, 40, 1120, true, 1125},
+        {"dip off the level: inside the T", {{1000, 1200}}, 60, 40, 1120, true, 1206},
     };
     for (const auto& c : cases) {
         auto d = FreshData();
-        SetBeats(*d, {{900, 1000}});
+        SetBeats(*d, {{900, 1000}, {c.bNextQrs ? 1301 : 1400, 1450}});
         auto& t = d->TWave;
         for (int r = 0; r < kIndependentLeads; ++r) {
             t.WindowStart[r][0] = 1000;
@@ -128,7 +152,8 @@ TEST(TWaveEnd, ThresholdScanCases) {
             t.MeanRow[r].fill(0);
             for (auto [from, to] : c.humps) {
                 for (int j = from; j <= to; ++j)
-                    t.TEnvelope[r][j] = 500;
+                    t.TEnvelope[r][j] =
+                        c.nDip ? 500 - std::max(0, 200 - 10 * std::abs(j - c.nDip)) : 500;
             }
             for (int j = 1000; j <= 1200; ++j)
                 t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nGapLevel : c.nLaterWave);
