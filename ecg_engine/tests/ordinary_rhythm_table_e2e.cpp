@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases())
 TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
     for (const char* pszLead : {"II", "V5", "I"}) {
         SCOPED_TRACE(pszLead);
-        ExpectSinus(StatementsOfEveryRun("--rate 110 --pr 40 --st 40 --p 150 --single " +
+        ExpectSinus(StatementsOfEveryRun("--rate 110 --pr 40 --st 40 --p 150 --onelead " +
                                          std::string(pszLead) + kResting),
                     "Sinus Tachycardia(HR:100-130)");
     }

@@ -66,7 +66,8 @@ Disturbances (microvolts):
   --random            every sample random 16-bit (fuzz input)
   --seed N            random seed (default 1)
   --truncate BYTES    cut the written file to this size
-  --single LEAD       one lead in every channel, as a cart that records a single lead
+  --onelead NAME      one lead in every channel, as a single-lead recorder writes (after the
+                      disturbances; the truth keeps the 12-lead values)
 
 Truth (OUT.json): record positions (analysis frame, 0..4999); add 500 for the engine's
 detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "p_offset",
@@ -484,6 +485,12 @@ def main(argv):
         li = rnd.choice((0, 1, 6, 7, 8, 9, 10, 11))
         uv[li][rnd.randrange(N)] += rnd.choice((-5000.0, 5000.0))
 
+    if "onelead" in args:
+        if args["onelead"] not in LEADS:
+            raise SystemExit("ecgsynth: unknown lead %s in --onelead" % args["onelead"])
+        one = uv[LEADS.index(args["onelead"])]
+        uv = [list(one) for _ in range(12)]
+
     gain = 40.0 if "saturate" in flags else 1.0
     samples = []
     for li in range(12):
@@ -498,12 +505,6 @@ def main(argv):
                 v = max(-32768, min(32767, v))
             row.append(v)
         samples.append(row)
-    if "single" in args:
-        # A cart that records one lead writes that lead into every channel.
-        if args["single"] not in LEADS:
-            raise SystemExit("ecgsynth: unknown lead %s in --single" % args["single"])
-        one = samples[LEADS.index(args["single"])]
-        samples = [list(one) for _ in range(12)]
 
     if ext == ".dcd":
         data = bytearray(b"H" * 3000)
