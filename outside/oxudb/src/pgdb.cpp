@@ -1,10 +1,13 @@
 // PostgreSQL backend on libpq. The host is "host[:port]" or a socket folder ("/..."). A
 // connection that broke (server restarted) is reset at the next transaction start, so the
-// records after an outage are stored once the server is back.
+// records after an outage are stored once the server is back. A lock held by another
+// session is waited for at most the busy time-out (the server's lock time-out).
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "oxudb/serverdb.h"
 
@@ -54,8 +57,12 @@ public:
                 strHost.erase(nColon);
             }
         }
-        const char* keys[] = {"host",     "port",           "dbname",          "user",
-                              "password", "connect_timeout", "client_encoding", nullptr};
+        const std::string strOptions =
+            "-c lock_timeout=" +
+            std::to_string(target.nBusyTimeoutMs > 0 ? target.nBusyTimeoutMs : 1);
+        const char* keys[] = {
+            "host",    "port", "dbname", "user", "password", "connect_timeout", "client_encoding",
+            "options", nullptr};
         const char* values[] = {strHost.c_str(),
                                 strPort.empty() ? nullptr : strPort.c_str(),
                                 target.strName.c_str(),
@@ -63,6 +70,7 @@ public:
                                 target.strPassword.empty() ? nullptr : target.strPassword.c_str(),
                                 "10",
                                 "UTF8",
+                                strOptions.c_str(),
                                 nullptr};
         m_pConn = PQconnectdbParams(keys, values, 0);
         if (!m_pConn || PQstatus(m_pConn) != CONNECTION_OK) {
@@ -75,6 +83,12 @@ public:
     }
 
     void Close() override {
+        {
+            std::lock_guard<std::mutex> lock(m_cancelMutex);
+            if (m_pCancel)
+                PQfreeCancel(m_pCancel);
+            m_pCancel = nullptr;
+        }
         if (m_pConn)
             PQfinish(m_pConn);
         m_pConn = nullptr;
@@ -86,6 +100,8 @@ public:
                  CDbResult* pResult) override {
         if (!m_pConn)
             return Fail("the database is not open");
+        if (m_bInterrupt)
+            return Fail(kInterrupted);
         // Outside a transaction a statement on a connection the server dropped (restart)
         // is tried once more on a new one; inside one the transaction is lost anyway.
         if (!m_bInTransaction && PQstatus(m_pConn) != CONNECTION_OK)
@@ -165,6 +181,8 @@ public:
     bool Begin() override {
         if (!m_pConn)
             return Fail("the database is not open");
+        if (m_bInterrupt)
+            return Fail(kInterrupted);
         if (PQstatus(m_pConn) != CONNECTION_OK && !Reset())
             return false;
         if (!ExecuteScript("BEGIN ISOLATION LEVEL READ COMMITTED") &&
@@ -190,8 +208,17 @@ public:
     }
     const char* BlobType() const override { return "BYTEA"; }
     std::string LastError() const override { return m_strError; }
+    void Interrupt(bool bOn) override {
+        m_bInterrupt = bOn;
+        std::lock_guard<std::mutex> lock(m_cancelMutex);
+        char szError[256];
+        if (bOn && m_pCancel)
+            PQcancel(m_pCancel, szError, sizeof szError);
+    }
 
 private:
+    static constexpr const char* kInterrupted = "interrupted: the server is stopping";
+
     bool Fail(const std::string& str) {
         m_strError = str;
         while (!m_strError.empty() && (m_strError.back() == '\n' || m_strError.back() == ' '))
@@ -199,20 +226,30 @@ private:
         return false;
     }
     bool Reset() {
+        if (m_bInterrupt)
+            return Fail(kInterrupted);
         PQreset(m_pConn);
         if (PQstatus(m_pConn) != CONNECTION_OK)
             return Fail(PQerrorMessage(m_pConn));
         Quiet();
         return true;
     }
-    // Notices (such as "already exists, skipping") are not errors of ours.
+    // Notices (such as "already exists, skipping") are not errors of ours. The cancel
+    // handle of the (new) session is made here, for Interrupt on another thread.
     void Quiet() {
         PQsetNoticeProcessor(m_pConn, [](void*, const char*) {}, nullptr);
+        std::lock_guard<std::mutex> lock(m_cancelMutex);
+        if (m_pCancel)
+            PQfreeCancel(m_pCancel);
+        m_pCancel = PQgetCancel(m_pConn);
     }
 
     PGconn* m_pConn = nullptr;
     bool m_bInTransaction = false;
     std::string m_strError;
+    std::mutex m_cancelMutex;
+    PGcancel* m_pCancel = nullptr;
+    std::atomic<bool> m_bInterrupt{false};
 };
 
 }  // namespace

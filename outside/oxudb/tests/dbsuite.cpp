@@ -1,6 +1,7 @@
 #include "dbsuite.h"
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 #include <vector>
@@ -85,6 +86,15 @@ TEST_P(DbSuite, KeysCountUpPerCounter) {
     EXPECT_EQ(m_db.TakeKey("study_key"), 2);
     EXPECT_EQ(m_db.TakeKey("series_key"), 1);
     EXPECT_EQ(m_db.TakeKey("no_such_counter"), 0);
+    // Keys for several records in one statement, inside their transaction.
+    ASSERT_TRUE(m_db.BeginTransaction());
+    EXPECT_EQ(m_db.TakeKeys("study_key", 5), 3);
+    ASSERT_TRUE(m_db.Rollback());
+    EXPECT_EQ(m_db.TakeKey("study_key"), 3);  // the rollback gave them back
+    ASSERT_TRUE(m_db.BeginTransaction());
+    EXPECT_EQ(m_db.TakeKeys("study_key", 5), 4);
+    ASSERT_TRUE(m_db.Commit());
+    EXPECT_EQ(m_db.TakeKey("study_key"), 9);
 }
 
 TEST_P(DbSuite, RecordRowsCommitAndReadBack) {
@@ -206,6 +216,42 @@ TEST_P(DbWriters, KeysOfConcurrentWritersNeverCollide) {
     EXPECT_EQ(One(m_db, "SELECT COUNT(DISTINCT instance_uid) FROM waveform"),
               std::to_string(nTotal));
     EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM patient"), std::to_string(kWriters));
+}
+
+// A writer that waits for another's lock gives up at the busy time-out with the
+// database's reason, and at once when it is interrupted (a server that stops).
+TEST_P(DbWriters, AWaitForAnotherWritersLockEndsAtTheBusyTimeOutOrAtAnInterrupt) {
+    // Connected first: connecting writes too (the schema's rows).
+    COxuDbConnect holder, timed, interrupted;
+    timed.SetBusyTimeout(300);
+    interrupted.SetBusyTimeout(60000);
+    for (COxuDbConnect* p : {&holder, &timed, &interrupted})
+        ASSERT_TRUE(GetParam().connect(*p)) << p->GetLastError();
+    ASSERT_TRUE(holder.BeginTransaction());
+    ASSERT_GT(holder.TakeKey("study_key"), 0);  // the counter's row is held until the end
+    for (COxuDbConnect* p : {&timed, &interrupted}) {
+        const bool bInterrupt = p == &interrupted;
+        std::thread interrupt([&] {
+            if (!bInterrupt)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            p->Interrupt(TRUE);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const bool bTaken = p->BeginTransaction() && p->TakeKey("study_key") > 0;
+        const auto waited = std::chrono::steady_clock::now() - start;
+        interrupt.join();
+        EXPECT_FALSE(bTaken) << bInterrupt;
+        EXPECT_LT(waited, std::chrono::seconds(10)) << bInterrupt;
+        if (!bInterrupt)
+            EXPECT_NE(p->GetLastError().find("lock"), std::string::npos) << p->GetLastError();
+        p->Rollback();
+        p->Interrupt(FALSE);
+    }
+    holder.Rollback();
+    // Both work again once the other writer is done.
+    EXPECT_EQ(timed.TakeKey("study_key"), 1) << timed.GetLastError();
+    EXPECT_EQ(interrupted.TakeKey("study_key"), 2) << interrupted.GetLastError();
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #pragma once
 // Server sockets of the socket library on standalone Asio. Each server runs one
 // io_context on one network thread of its own, started by Listen and joined by Stop; the
-// ECG server also runs one work thread that hands the stored records to the work
-// callback one at a time. Host calls (Listen, Stop, setters) are made from one host
+// ECG server also runs one work thread that hands the owed records to the work callback,
+// all that wait at once. Host calls (Listen, Stop, setters) are made from one host
 // thread; the callbacks come on the library's threads (oxucallbacks.h).
 #include <atomic>
 #include <ctime>
@@ -109,29 +109,40 @@ protected:
 namespace oxucomm {
 class CWorkQueue;
 }
+class COxuOwedRecords;
+struct COxuOwed;
 
 // Receives records from devices: the device link of the acquisition server per
-// connection, records stored in the storage folder, handed to the work callback.
+// connection, records stored in the storage folder, owed on disk (oxuowed.h) before the
+// device is answered, and handed to the work callback by the work thread.
 class OXU_EXPORT COxuEcgServerSocket : public COxuServerSocket {
 public:
     COxuEcgServerSocket();
     ~COxuEcgServerSocket() override;
+    // Also starts the work thread, which first takes up what an earlier run left owed in
+    // the storage folder.
     int Listen(int nPort) override;
-    // Returns once every record received so far was worked.
+    // Returns within a few seconds whatever the database does: the records received are
+    // worked for at most kStopGraceMs, the rest stays owed for the next start.
     void Stop() override;
     void SetWorkCallback(COxuSocketWorkCallback* pWork) override;
 
-    // Records waiting for the work callback.
+    // Records owed and not yet finished.
     int GetPendingCount() const;
+    // The database is back (connected): every owed record is tried at once.
+    void WakeWork();
 
-    // Queues a stored record for the work thread (network thread).
-    void HandRecord(COxuBaseFile* pFile);
+    // Makes the record owed: its marker on disk, then the work thread (network thread).
+    BOOL OweRecord(COxuOwed& owed, CString& strError);
+
+    static constexpr int kStopGraceMs = 2000;
 
 protected:
     std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
 
 private:
     std::atomic<COxuSocketWorkCallback*> m_pWork{nullptr};
+    std::unique_ptr<COxuOwedRecords> m_pOwed;
     std::unique_ptr<oxucomm::CWorkQueue> m_pQueue;
 };
 

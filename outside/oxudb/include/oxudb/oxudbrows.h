@@ -54,6 +54,9 @@ public:
     explicit COxuDbPatient(COxuDbConnect* pConnect = nullptr);
     // Inserts the patient, or updates the row of that ID.
     int Save() override;
+    // Inserts the patient only when no row has its ID: 1 when inserted, 0 when the ID is
+    // taken (also by a writer whose transaction is still open), -1 on failure.
+    int SaveNew();
     CString m_strPatientID, m_strName, m_strBirthDate, m_strSex, m_strComments;
 };
 

@@ -33,6 +33,8 @@ struct CDbResult {
 struct CDbTarget {
     bool bSqlite = true;
     std::string strHost, strName, strUser, strPassword;
+    // How long a statement waits for another writer's lock before it fails.
+    int nBusyTimeoutMs = 30000;
 };
 
 class IServerDb {
@@ -53,6 +55,11 @@ public:
     virtual bool LockSchema() = 0;
     virtual const char* BlobType() const = 0;
     virtual std::string LastError() const = 0;
+    // Callable from any thread while the database is open: while on, a wait for a lock or
+    // a running statement ends at once, and statements and transactions fail until it is
+    // off again (rollback still works), so that a stopping server never waits for its
+    // database.
+    virtual void Interrupt(bool bOn) = 0;
 };
 
 std::unique_ptr<IServerDb> MakeSqliteDb();
