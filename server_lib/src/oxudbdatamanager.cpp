@@ -303,6 +303,9 @@ COxuDbDataManager::EStore COxuDbDataManager::StoreRows(std::vector<CItem*>& apIt
             return fail("Fail to take the keys of the records: " + m_pConnect->GetLastError(),
                         EStore::Database);
     }
+    // The rows go out without waiting for each answer (the server works while the next
+    // are made); a failure shows at the latest at the flush.
+    m_pConnect->SetQueueing(TRUE);
     int k = 0;
     for (CItem* pItem : apItems) {
         CItem& item = *pItem;
@@ -315,10 +318,14 @@ COxuDbDataManager::EStore COxuDbDataManager::StoreRows(std::vector<CItem*>& apIt
         CString strID = item.bEkg ? static_cast<COxuEkgFile*>(item.pFile)->GetID()
                                   : static_cast<COxuSpiroFile*>(item.pFile)->m_strID;
         FillRows(item, keys, strID);
-        if (!SaveDbData(item.rows))
-            return fail("The rows of " + item.pFile->GetFilePath() + " were not saved",
-                        EStore::Record);
+        if (!SaveDbData(item.rows)) {
+            m_pConnect->SetQueueing(FALSE);
+            return fail("The rows of " + item.pFile->GetFilePath() + " were not saved", Blame());
+        }
     }
+    m_pConnect->SetQueueing(FALSE);
+    if (!m_pConnect->Flush())
+        return fail("Fail to save the records' rows (" + m_pConnect->GetLastError() + ")", Blame());
     if (!m_pConnect->Commit()) {
         Log("Fail to commit the records' data: " + m_pConnect->GetLastError());
         for (CItem* pItem : apItems)
@@ -329,6 +336,12 @@ COxuDbDataManager::EStore COxuDbDataManager::StoreRows(std::vector<CItem*>& apIt
     for (CItem* pItem : apItems)
         pItem->bStored = true;
     return EStore::Ok;
+}
+
+// A failure of the record's own values (a constraint, a value that does not fit) is the
+// record's; any other is the database's (locked, away, interrupted).
+COxuDbDataManager::EStore COxuDbDataManager::Blame() const {
+    return m_pConnect->IsDataError() ? EStore::Record : EStore::Database;
 }
 
 // A record without patient ID gets a patient of its own, named after its record file: the

@@ -1,8 +1,10 @@
 // The ECG server: each connection runs the acquisition server's device link on the
 // storage folder. A record it stored becomes owed (its marker synced) before the device
-// reads its answer: the replies the link sends while it handles received bytes are held
-// until the end of that call, and a reply whose record could not be made owed becomes a
-// refusal. The work thread then hands the owed records to the work callback.
+// reads its answer: the link's replies are held while it works and while the markers of
+// its records are written, and a reply whose record could not be made owed becomes a
+// refusal. Record files and markers are synced on a few threads of their own, so that the
+// connections' syncs overlap. The work thread then hands the owed records to the work
+// callback.
 #include <algorithm>
 
 #include "acq_server/devicelink.h"
@@ -64,31 +66,63 @@ public:
         m_context.m_spiroFactory = [this] {
             return std::make_unique<CSpiroWatch>(MakeSpiroRecord(), m_aSavedTests);
         };
+        // The record file's sync runs on the server's sync threads, so that the syncs of
+        // several connections overlap; its answer comes back here.
+        m_context.m_commit = [this](std::function<bool()> work, std::function<void(bool)> done) {
+            auto self = shared_from_this();
+            m_server.RunSync(
+                [this, self, work = std::move(work), done = std::move(done)]() mutable {
+                    const bool bOk = work();
+                    asio::post(m_core.Io(), [this, self, bOk, done = std::move(done)] {
+                        Dispatch([&] { return (done(bOk), true); });
+                    });
+                });
+        };
         m_pLink = std::make_unique<CDeviceLink>(
             m_context, [this](const BYTE* p, std::size_t n) { return Reply(p, n); });
     }
 
 protected:
     bool OnData(const BYTE* p, std::size_t n) override {
-        m_bHolding = true;
-        const bool bOk = m_pLink->OnReceive(p, n) != FALSE;
-        m_bHolding = false;
+        if (m_bCloseWhenAnswered)
+            return true;  // closing: nothing more is taken
+        return Dispatch([&] { return m_pLink->OnReceive(p, n) != FALSE; });
+    }
+
+private:
+    // Runs a step of the link; its answers wait until the records they answer are owed.
+    bool Dispatch(const std::function<bool()>& step) {
+        ++m_nHolding;
+        const bool bOk = step();
+        --m_nHolding;
         // Tests saved but not handed over (legacy spirometry) are owed too.
         for (const auto& [strPath, strID] : m_aSavedTests)
             Owe("SPIRO", strPath, strID);
         m_aSavedTests.clear();
-        for (const auto& aby : m_aHeld)
-            Send(aby.data(), aby.size());
-        m_aHeld.clear();
+        if (!bOk && (m_nOwing > 0 || !m_aHeld.empty())) {
+            m_bCloseWhenAnswered = true;  // the answers go out first
+            Flush();
+            return true;
+        }
+        Flush();
         return bOk;
     }
 
-private:
     BOOL Reply(const BYTE* p, std::size_t n) {
-        if (!m_bHolding)
+        if (m_nHolding == 0 && m_nOwing == 0 && m_aHeld.empty())
             return Send(p, n) ? TRUE : FALSE;
         m_aHeld.emplace_back(p, p + n);
         return TRUE;
+    }
+
+    void Flush() {
+        if (m_nHolding > 0 || m_nOwing > 0)
+            return;
+        for (const auto& aby : m_aHeld)
+            Send(aby.data(), aby.size());
+        m_aHeld.clear();
+        if (m_bCloseWhenAnswered)
+            CloseAfterWrites();
     }
 
     void OnStored(const CStoredRecord& record) {
@@ -98,39 +132,55 @@ private:
             if (it != m_aSavedTests.end())
                 m_aSavedTests.erase(it);
         }
-        if (record.m_nKind != 1 && record.m_nKind != 2)
-            return;
-        if (!Owe(record.m_nKind == 1 ? "EKG" : "SPIRO", record.m_strPath, record.m_strPatientID) &&
-            !m_aHeld.empty() && IsTakenReply(m_aHeld.back())) {
-            // The answer was just given for this record: the device is told to send again.
-            const BYTE abyRefused[4] = {0xFC, 7, 0, 0xEF};
-            m_aHeld.back().assign(abyRefused, abyRefused + 4);
-        }
+        if (record.m_nKind == 1 || record.m_nKind == 2)
+            Owe(record.m_nKind == 1 ? "EKG" : "SPIRO", record.m_strPath, record.m_strPatientID);
     }
 
-    bool Owe(const char* pszKind, const CString& strPath, const CString& strID) {
+    // The marker is written on a sync thread; the answers wait for it.
+    void Owe(const char* pszKind, const CString& strPath, const CString& strID) {
         COxuOwed owed;
         owed.m_strKind = pszKind;
         owed.m_strPath = strPath;
         owed.m_strID = strID;
         owed.m_strPeer = GetConnectPeerName();
-        CString strError;
-        if (!m_server.OweRecord(owed, strError)) {
-            if (COxuSocketLogger* p = m_server.GetLogger())
-                p->Log("The record cannot be kept owed on disk, the device is refused: %s (%s)",
-                       strPath.c_str(), strError.c_str());
-            return false;
-        }
-        if (COxuSocketCallback* p = m_server.GetCallback())
-            p->OnReceive(owed.m_strPeer.c_str(), pszKind, strPath.c_str());
-        return true;
+        // The answer was just given for this record (frame mode), or there is none.
+        const bool bAnswered = !m_aHeld.empty() && IsTakenReply(m_aHeld.back());
+        const std::size_t nAnswer = m_aHeld.size() - 1;
+        ++m_nOwing;
+        auto self = shared_from_this();
+        m_server.RunSync([this, self, owed, bAnswered, nAnswer]() mutable {
+            CString strError;
+            const BOOL bOwed = m_server.WriteOwed(owed, strError);
+            asio::post(m_core.Io(), [this, self, owed, bOwed, strError, bAnswered, nAnswer] {
+                --m_nOwing;
+                if (bOwed) {
+                    if (COxuSocketCallback* p = m_server.GetCallback())
+                        p->OnReceive(owed.m_strPeer.c_str(), owed.m_strKind.c_str(),
+                                     owed.m_strPath.c_str());
+                    m_server.QueueOwed(owed);
+                } else {
+                    if (COxuSocketLogger* p = m_server.GetLogger())
+                        p->Log(
+                            "The record cannot be kept owed on disk, the device is refused: %s "
+                            "(%s)",
+                            owed.m_strPath.c_str(), strError.c_str());
+                    // The device is told to send it again.
+                    const BYTE abyRefused[4] = {0xFC, 7, 0, 0xEF};
+                    if (bAnswered && nAnswer < m_aHeld.size())
+                        m_aHeld[nAnswer].assign(abyRefused, abyRefused + 4);
+                }
+                Flush();
+            });
+        });
     }
 
     COxuEcgServerSocket& m_server;
     // Before the link, which holds the watch that fills it.
     std::vector<std::pair<CString, CString>> m_aSavedTests;  // path, patient ID
     std::vector<std::vector<BYTE>> m_aHeld;
-    bool m_bHolding = false;
+    int m_nHolding = 0;
+    int m_nOwing = 0;  // markers being written
+    bool m_bCloseWhenAnswered = false;
     CAcqContext m_context;
     std::unique_ptr<CDeviceLink> m_pLink;
 };
@@ -163,16 +213,23 @@ int COxuEcgServerSocket::Listen(int nPort) {
                 pWork->Interrupt(bOn);
         },
         log);
+    m_pSync = std::make_unique<asio::thread_pool>(kSyncThreads);
     if (!COxuServerSocket::Listen(nPort)) {
-        m_pQueue->Stop(kStopGraceMs);
-        m_pQueue.reset();
+        Stop();
         return FALSE;
     }
     return TRUE;
 }
 
 void COxuEcgServerSocket::Stop() {
-    COxuServerSocket::Stop();  // no record arrives after this
+    // No record arrives after this; the syncs under way end (their records are owed on
+    // disk when their markers were written, and answered at the next try of the device).
+    if (m_pCore)
+        m_pCore->Stop();
+    if (m_pSync)
+        m_pSync->join();
+    COxuServerSocket::Stop();
+    m_pSync.reset();
     if (m_pQueue)
         m_pQueue->Stop(kStopGraceMs);
     m_pQueue.reset();
@@ -191,15 +248,17 @@ void COxuEcgServerSocket::WakeWork() {
         m_pQueue->Wake();
 }
 
-BOOL COxuEcgServerSocket::OweRecord(COxuOwed& owed, CString& strError) {
-    if (!m_pOwed || !m_pQueue) {
-        strError = "the server is not running";
-        return FALSE;
-    }
-    if (!m_pOwed->Add(owed, strError))
-        return FALSE;
-    m_pQueue->Push(owed);
-    return TRUE;
+void COxuEcgServerSocket::RunSync(std::function<void()> fn) {
+    asio::post(*m_pSync, std::move(fn));
+}
+
+BOOL COxuEcgServerSocket::WriteOwed(COxuOwed& owed, CString& strError) const {
+    return m_pOwed->Add(owed, strError);
+}
+
+void COxuEcgServerSocket::QueueOwed(const COxuOwed& owed) {
+    if (m_pQueue)
+        m_pQueue->Push(owed);
 }
 
 std::shared_ptr<oxucomm::CSession> COxuEcgServerSocket::NewSession(oxucomm::CServerCore& core) {

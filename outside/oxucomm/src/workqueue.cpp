@@ -34,6 +34,7 @@ CWorkQueue::CWorkQueue(const COxuOwedRecords& owed, std::vector<COxuOwed> aFound
         m_waiting.push_back(std::move(entry));
     }
     m_thread = std::thread([this] { Run(); });
+    m_remover = std::thread([this] { Remove(); });
 }
 
 CWorkQueue::~CWorkQueue() {
@@ -90,6 +91,12 @@ void CWorkQueue::Stop(int nGraceMs) {
     m_thread.join();
     if (bAbort && m_fnInterrupt)
         m_fnInterrupt(FALSE);
+    {
+        std::lock_guard<std::mutex> lock(m_removeMutex);
+        m_bRemoveEnds = true;
+    }
+    m_removeCv.notify_all();
+    m_remover.join();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_waiting.empty() && m_fnLog)
         m_fnLog(platform::Format("%zu records stay owed for the next start", m_waiting.size()));
@@ -209,9 +216,28 @@ void CWorkQueue::Work(std::vector<CEntry>& batch) {
                 }
         m_astrBusy.clear();
     }
-    for (const auto& owed : aDone)
-        m_owed.Remove(owed);
+    if (!aDone.empty()) {
+        std::lock_guard<std::mutex> lock(m_removeMutex);
+        m_aToRemove.insert(m_aToRemove.end(), std::make_move_iterator(aDone.begin()),
+                           std::make_move_iterator(aDone.end()));
+    }
+    m_removeCv.notify_all();
     m_cv.notify_all();
+}
+
+void CWorkQueue::Remove() {
+    std::unique_lock<std::mutex> lock(m_removeMutex);
+    for (;;) {
+        m_removeCv.wait(lock, [this] { return m_bRemoveEnds || !m_aToRemove.empty(); });
+        if (m_aToRemove.empty())
+            return;  // ending, and every finished record's marker is gone
+        std::vector<COxuOwed> aRemove;
+        aRemove.swap(m_aToRemove);
+        lock.unlock();
+        for (const auto& owed : aRemove)
+            m_owed.Remove(owed);
+        lock.lock();
+    }
 }
 
 }  // namespace oxucomm

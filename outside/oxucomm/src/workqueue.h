@@ -4,7 +4,9 @@
 // the callback can store them in one transaction. A record the callback did not finish
 // stays owed: it is tried again after a growing pause; when none of a batch was finished
 // (the database away) its records are tried again at once as soon as another batch
-// succeeds or Wake says the database is back. A finished record's marker is removed.
+// succeeds or Wake says the database is back. A finished record's marker is removed by a
+// thread of its own (a removal waits for the file system's journal, and one lost to a
+// crash only means the record is worked again and finds its rows).
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -23,7 +25,7 @@ public:
     using WorkFn = std::function<void(const std::vector<COxuBaseFile*>&, std::vector<BOOL>&)>;
     using InterruptFn = std::function<void(BOOL)>;
     using LogFn = std::function<void(const CString&)>;
-    static constexpr std::size_t kBatch = 50;
+    static constexpr std::size_t kBatch = 100;
 
     // Starts the thread with the records given (what an earlier run left owed).
     CWorkQueue(const COxuOwedRecords& owed, std::vector<COxuOwed> aFound, WorkFn fnWork,
@@ -57,6 +59,7 @@ private:
     bool IsQueued(const CString& strPath) const;
     std::vector<CEntry> TakeBatch(std::unique_lock<std::mutex>& lock);
     void Work(std::vector<CEntry>& batch);
+    void Remove();
 
     const COxuOwedRecords& m_owed;
     WorkFn m_fnWork;
@@ -70,6 +73,12 @@ private:
     bool m_bAbort = false;
     bool m_bEnded = false;
     std::thread m_thread;
+    // Markers of finished records, removed by the second thread.
+    std::mutex m_removeMutex;
+    std::condition_variable m_removeCv;
+    std::vector<COxuOwed> m_aToRemove;
+    bool m_bRemoveEnds = false;
+    std::thread m_remover;
 };
 
 }  // namespace oxucomm

@@ -113,6 +113,7 @@ BOOL COxuDbConnect::PrepareSchema() {
         m_strLastError = db.LastError();
         return FALSE;
     }
+    db.TuneStorage();
     if (result.rows.size() != 2 || result.rows[0][0] != "uid_root" ||
         result.rows[1][2] != std::to_string(oxudb::kSchemaVersion)) {
         m_strLastError = "The database holds another schema version";
@@ -153,6 +154,19 @@ BOOL COxuDbConnect::Commit() {
     m_strLastError = m_pDb->LastError();
     m_pDb->Rollback();
     return FALSE;
+}
+
+BOOL COxuDbConnect::Flush() {
+    if (!m_pDb)
+        return FALSE;
+    if (m_pDb->Flush())
+        return TRUE;
+    m_strLastError = m_pDb->LastError();
+    return FALSE;
+}
+
+BOOL COxuDbConnect::IsDataError() const {
+    return m_pDb && m_pDb->IsDataError() ? TRUE : FALSE;
 }
 
 BOOL COxuDbConnect::Rollback() {

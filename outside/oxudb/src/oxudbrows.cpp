@@ -50,7 +50,9 @@ int COxuDbObject::Write(const std::vector<const char*>& astrColumns,
     strSql += ") VALUES (" + strValues + ")";
     if (pszConflict)
         strSql += std::string(" ON CONFLICT (") + pszConflict + ") DO UPDATE SET " + strUpdate;
-    if (!pDb->Execute(strSql, params)) {
+    const bool bOk =
+        m_pConnect->IsQueueing() ? pDb->Queue(strSql, params) : pDb->Execute(strSql, params);
+    if (!bOk) {
         m_strLastError = pDb->LastError();
         return 0;
     }

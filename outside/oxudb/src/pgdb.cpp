@@ -102,6 +102,8 @@ public:
             return Fail("the database is not open");
         if (m_bInterrupt)
             return Fail(kInterrupted);
+        if (m_bPipeline && !Flush())
+            return false;
         // Outside a transaction a statement on a connection the server dropped (restart)
         // is tried once more on a new one; inside one the transaction is lost anyway.
         if (!m_bInTransaction && PQstatus(m_pConn) != CONNECTION_OK)
@@ -114,34 +116,12 @@ public:
     }
 
     bool Run(const std::string& sql, const std::vector<CDbParam>& params, CDbResult* pResult) {
-        std::vector<std::string> texts(params.size());
-        std::vector<const char*> values(params.size());
-        std::vector<int> lengths(params.size()), formats(params.size());
-        for (std::size_t i = 0; i < params.size(); ++i) {
-            const CDbParam& p = params[i];
-            switch (p.eKind) {
-                case CDbParam::EKind::Text:
-                    values[i] = p.strValue.c_str();
-                    break;
-                case CDbParam::EKind::Int:
-                    texts[i] = std::to_string(p.nValue);
-                    values[i] = texts[i].c_str();
-                    break;
-                case CDbParam::EKind::Blob:
-                    values[i] = p.strValue.data();
-                    lengths[i] = static_cast<int>(p.strValue.size());
-                    formats[i] = 1;
-                    break;
-                case CDbParam::EKind::Null:
-                    values[i] = nullptr;
-                    break;
-            }
-        }
-        PGresult* pRes = PQexecParams(m_pConn, sql.c_str(), static_cast<int>(params.size()),
-                                      nullptr, values.data(), lengths.data(), formats.data(), 0);
+        const CParams p(params);
+        PGresult* pRes = PQexecParams(m_pConn, sql.c_str(), p.Count(), nullptr, p.values.data(),
+                                      p.lengths.data(), p.formats.data(), 0);
         const ExecStatusType eStatus = pRes ? PQresultStatus(pRes) : PGRES_FATAL_ERROR;
         if (eStatus != PGRES_COMMAND_OK && eStatus != PGRES_TUPLES_OK) {
-            Fail(pRes ? PQresultErrorMessage(pRes) : PQerrorMessage(m_pConn));
+            FailResult(pRes);
             PQclear(pRes);
             return false;
         }
@@ -173,8 +153,66 @@ public:
         const ExecStatusType eStatus = pRes ? PQresultStatus(pRes) : PGRES_FATAL_ERROR;
         const bool bOk = eStatus == PGRES_COMMAND_OK || eStatus == PGRES_TUPLES_OK;
         if (!bOk)
-            Fail(pRes ? PQresultErrorMessage(pRes) : PQerrorMessage(m_pConn));
+            FailResult(pRes);
         PQclear(pRes);
+        return bOk;
+    }
+
+    // Inside a transaction the statements go out in pipeline mode: the server works them
+    // while the next are made, and their answers are read at Flush.
+    bool Queue(const std::string& sql, const std::vector<CDbParam>& params) override {
+        if (!m_pConn || !m_bInTransaction || m_bInterrupt)
+            return Execute(sql, params, nullptr);
+        if (!m_bPipeline) {
+            if (!PQenterPipelineMode(m_pConn))
+                return Execute(sql, params, nullptr);
+            m_bPipeline = true;
+        }
+        const CParams p(params);
+        if (!PQsendQueryParams(m_pConn, sql.c_str(), p.Count(), nullptr, p.values.data(),
+                               p.lengths.data(), p.formats.data(), 0)) {
+            FailResult(nullptr);
+            Flush();
+            return false;
+        }
+        return true;
+    }
+
+    bool Flush() override {
+        if (!m_bPipeline)
+            return true;
+        bool bOk = PQpipelineSync(m_pConn) == 1;
+        if (!bOk)
+            FailResult(nullptr);
+        // The answers up to the sync; the first failure is the one to tell.
+        for (int nNulls = 0; bOk || PQstatus(m_pConn) == CONNECTION_OK;) {
+            PGresult* pRes = PQgetResult(m_pConn);
+            if (!pRes) {
+                // One empty result ends each statement's answers; two in a row: nothing
+                // more will come (the connection broke).
+                if (++nNulls > 1) {
+                    if (bOk)
+                        FailResult(nullptr);
+                    bOk = false;
+                    break;
+                }
+                continue;
+            }
+            nNulls = 0;
+            const ExecStatusType eStatus = PQresultStatus(pRes);
+            if (eStatus == PGRES_PIPELINE_SYNC) {
+                PQclear(pRes);
+                break;
+            }
+            if (bOk && eStatus != PGRES_COMMAND_OK && eStatus != PGRES_TUPLES_OK &&
+                eStatus != PGRES_PIPELINE_ABORTED) {
+                FailResult(pRes);
+                bOk = false;
+            }
+            PQclear(pRes);
+        }
+        PQexitPipelineMode(m_pConn);
+        m_bPipeline = false;
         return bOk;
     }
 
@@ -193,10 +231,15 @@ public:
         return true;
     }
     bool Commit() override {
+        const bool bFlushed = Flush();
         m_bInTransaction = false;
-        return ExecuteScript("COMMIT");
+        return bFlushed && ExecuteScript("COMMIT");
     }
     bool Rollback() override {
+        const std::string strError = m_strError, strState = m_strState;
+        Flush();
+        m_strError = strError;  // the failure that led here is the one to tell
+        m_strState = strState;
         m_bInTransaction = false;
         if (!m_pConn || PQstatus(m_pConn) != CONNECTION_OK)
             return true;  // the server ended the transaction with the connection
@@ -206,8 +249,23 @@ public:
         return ExecuteScript("SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockId) +
                              ")");
     }
+    // The waveform values are compressed with lz4 rather than pglz, which took most of a
+    // record's time in the server (servers before 14 or without lz4 keep pglz).
+    void TuneStorage() override {
+        CDbResult result;
+        if (!Execute("SELECT attcompression FROM pg_attribute WHERE attrelid = "
+                     "'waveform'::regclass AND attname = 'wave_data'",
+                     {}, &result) ||
+            result.rows.size() != 1 || result.rows[0][0] == "l")
+            return;
+        ExecuteScript("ALTER TABLE waveform ALTER COLUMN wave_data SET COMPRESSION lz4");
+    }
     const char* BlobType() const override { return "BYTEA"; }
     std::string LastError() const override { return m_strError; }
+    // Classes 22 (data exception) and 23 (integrity constraint violation).
+    bool IsDataError() const override {
+        return m_strState.rfind("22", 0) == 0 || m_strState.rfind("23", 0) == 0;
+    }
     void Interrupt(bool bOn) override {
         m_bInterrupt = bOn;
         std::lock_guard<std::mutex> lock(m_cancelMutex);
@@ -221,10 +279,52 @@ private:
 
     bool Fail(const std::string& str) {
         m_strError = str;
+        m_strState.clear();
         while (!m_strError.empty() && (m_strError.back() == '\n' || m_strError.back() == ' '))
             m_strError.pop_back();
         return false;
     }
+    // The server's answer (or the connection's message without one), with its SQLSTATE.
+    bool FailResult(const PGresult* pRes) {
+        Fail(pRes ? PQresultErrorMessage(pRes) : PQerrorMessage(m_pConn));
+        const char* pszState = pRes ? PQresultErrorField(pRes, PG_DIAG_SQLSTATE) : nullptr;
+        m_strState = pszState ? pszState : "";
+        return false;
+    }
+
+    // A statement's parameters as libpq takes them: texts, and blobs in binary form.
+    struct CParams {
+        explicit CParams(const std::vector<CDbParam>& params)
+            : texts(params.size()),
+              values(params.size()),
+              lengths(params.size()),
+              formats(params.size()) {
+            for (std::size_t i = 0; i < params.size(); ++i) {
+                const CDbParam& p = params[i];
+                switch (p.eKind) {
+                    case CDbParam::EKind::Text:
+                        values[i] = p.strValue.c_str();
+                        break;
+                    case CDbParam::EKind::Int:
+                        texts[i] = std::to_string(p.nValue);
+                        values[i] = texts[i].c_str();
+                        break;
+                    case CDbParam::EKind::Blob:
+                        values[i] = p.strValue.data();
+                        lengths[i] = static_cast<int>(p.strValue.size());
+                        formats[i] = 1;
+                        break;
+                    case CDbParam::EKind::Null:
+                        values[i] = nullptr;
+                        break;
+                }
+            }
+        }
+        int Count() const { return static_cast<int>(values.size()); }
+        std::vector<std::string> texts;
+        std::vector<const char*> values;
+        std::vector<int> lengths, formats;
+    };
     bool Reset() {
         if (m_bInterrupt)
             return Fail(kInterrupted);
@@ -246,7 +346,8 @@ private:
 
     PGconn* m_pConn = nullptr;
     bool m_bInTransaction = false;
-    std::string m_strError;
+    bool m_bPipeline = false;
+    std::string m_strError, m_strState;
     std::mutex m_cancelMutex;
     PGcancel* m_pCancel = nullptr;
     std::atomic<bool> m_bInterrupt{false};

@@ -48,9 +48,9 @@ public:
     bool Execute(const std::string& sql, const std::vector<CDbParam>& params,
                  CDbResult* pResult) override {
         if (!m_pDb)
-            return Fail("the database is not open");
+            return Fail("the database is not open", SQLITE_ERROR);
         if (m_bInterrupt)
-            return Fail(kInterrupted);
+            return Fail(kInterrupted, SQLITE_INTERRUPT);
         sqlite3_stmt* pStmt = nullptr;
         if (sqlite3_prepare_v2(m_pDb, sql.c_str(), static_cast<int>(sql.size()), &pStmt,
                                nullptr) != SQLITE_OK)
@@ -86,7 +86,7 @@ public:
 
     bool ExecuteScript(const std::string& sql) override {
         if (!m_pDb)
-            return Fail("the database is not open");
+            return Fail("the database is not open", SQLITE_ERROR);
         char* pszError = nullptr;
         if (sqlite3_exec(m_pDb, sql.c_str(), nullptr, nullptr, &pszError) != SQLITE_OK) {
             Fail(pszError ? pszError : sqlite3_errmsg(m_pDb));
@@ -97,7 +97,8 @@ public:
     }
 
     bool Begin() override {
-        return m_bInterrupt ? Fail(kInterrupted) : ExecuteScript("BEGIN IMMEDIATE");
+        return m_bInterrupt ? Fail(kInterrupted, SQLITE_INTERRUPT)
+                            : ExecuteScript("BEGIN IMMEDIATE");
     }
     bool Commit() override { return ExecuteScript("COMMIT"); }
     bool Rollback() override {
@@ -108,6 +109,10 @@ public:
     bool LockSchema() override { return true; }  // BEGIN IMMEDIATE holds the write lock
     const char* BlobType() const override { return "BLOB"; }
     std::string LastError() const override { return m_strError; }
+    bool IsDataError() const override {
+        return m_nErrorCode == SQLITE_CONSTRAINT || m_nErrorCode == SQLITE_MISMATCH ||
+               m_nErrorCode == SQLITE_TOOBIG || m_nErrorCode == SQLITE_RANGE;
+    }
     void Interrupt(bool bOn) override {
         m_bInterrupt = bOn;
         if (bOn && m_pDb)
@@ -117,8 +122,10 @@ public:
 private:
     static constexpr const char* kInterrupted = "interrupted: the server is stopping";
 
-    bool Fail(const std::string& str) {
+    // nCode: the failure's SQLite code; by default the connection's last one.
+    bool Fail(const std::string& str, int nCode = -1) {
         m_strError = str;
+        m_nErrorCode = nCode >= 0 ? nCode : m_pDb ? sqlite3_errcode(m_pDb) : SQLITE_ERROR;
         return false;
     }
 
@@ -137,7 +144,7 @@ private:
 
     bool Bind(sqlite3_stmt* pStmt, const std::vector<CDbParam>& params) {
         if (static_cast<int>(params.size()) != sqlite3_bind_parameter_count(pStmt))
-            return Fail("parameter count does not match the statement");
+            return Fail("parameter count does not match the statement", SQLITE_MISUSE);
         for (std::size_t i = 0; i < params.size(); ++i) {
             const int n = static_cast<int>(i) + 1;
             const CDbParam& p = params[i];
@@ -168,6 +175,7 @@ private:
 
     sqlite3* m_pDb = nullptr;
     std::string m_strError;
+    int m_nErrorCode = SQLITE_OK;
     int m_nBusyTimeoutMs = 30000;
     std::chrono::steady_clock::time_point m_busySince;
     std::atomic<bool> m_bInterrupt{false};

@@ -141,6 +141,32 @@ TEST_P(DbSuite, RollbackLeavesNoRow) {
     EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM study"), "1");
 }
 
+// Rows sent without waiting for each answer: the good ones are in after the flush, a
+// refused one shows there as the record's own fault.
+TEST_P(DbSuite, QueuedRowsShowTheirFailureAtTheFlushAsADataError) {
+    CRecordRows rows(m_db);
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    EXPECT_TRUE(rows.Save());
+    EXPECT_TRUE(m_db.Flush()) << m_db.GetLastError();
+    COxuDbStudy again = rows.study;  // the same key once more
+    const bool bSent = again.Save() > 0;
+    const bool bFlushed = m_db.Flush();
+    EXPECT_FALSE(bSent && bFlushed);
+    EXPECT_TRUE(m_db.IsDataError()) << m_db.GetLastError();
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Rollback());
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM study"), "0");
+
+    CRecordRows next(m_db);
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    EXPECT_TRUE(next.Save());
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Commit()) << m_db.GetLastError();  // the commit flushes first
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM waveform"), "1");
+}
+
 TEST_P(DbSuite, PatientIsInsertedOnceAndUpdated) {
     for (const char* name : {"DOE JOHN", "DOE JANE"}) {
         COxuDbPatient patient(&m_db);
@@ -245,6 +271,7 @@ TEST_P(DbWriters, AWaitForAnotherWritersLockEndsAtTheBusyTimeOutOrAtAnInterrupt)
         EXPECT_LT(waited, std::chrono::seconds(10)) << bInterrupt;
         if (!bInterrupt)
             EXPECT_NE(p->GetLastError().find("lock"), std::string::npos) << p->GetLastError();
+        EXPECT_FALSE(p->IsDataError()) << p->GetLastError();  // the database's, not a record's
         p->Rollback();
         p->Interrupt(FALSE);
     }

@@ -77,6 +77,7 @@ private:
     enum class EStore { Ok, Database, Record };
     // The rows of the items in one transaction, all or none.
     EStore StoreRows(std::vector<CItem*>& apItems);
+    EStore Blame() const;
     BOOL FindRows(CItem& item);
     BOOL SaveUnknownPatient(CRows& rows, const CString& strTitle);
     void FillRows(CItem& item, const CKeys& keys, const CString& strPatientID);

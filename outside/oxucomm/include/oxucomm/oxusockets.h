@@ -6,6 +6,7 @@
 // thread; the callbacks come on the library's threads (oxucallbacks.h).
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -106,6 +107,9 @@ protected:
     std::unique_ptr<oxucomm::CServerCore> m_pCore;
 };
 
+namespace asio {
+class thread_pool;
+}
 namespace oxucomm {
 class CWorkQueue;
 }
@@ -132,10 +136,16 @@ public:
     // The database is back (connected): every owed record is tried at once.
     void WakeWork();
 
-    // Makes the record owed: its marker on disk, then the work thread (network thread).
-    BOOL OweRecord(COxuOwed& owed, CString& strError);
+    // Inside, for the connections: runs a sync (record file, marker) on a sync thread;
+    // writes a record's marker; hands an owed record to the work thread.
+    void RunSync(std::function<void()> fn);
+    BOOL WriteOwed(COxuOwed& owed, CString& strError) const;
+    void QueueOwed(const COxuOwed& owed);
 
     static constexpr int kStopGraceMs = 2000;
+    // Enough to overlap the two syncs of each record (file, marker) across connections;
+    // more would answer faster than one database connection stores the rows.
+    static constexpr int kSyncThreads = 4;
 
 protected:
     std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
@@ -144,6 +154,7 @@ private:
     std::atomic<COxuSocketWorkCallback*> m_pWork{nullptr};
     std::unique_ptr<COxuOwedRecords> m_pOwed;
     std::unique_ptr<oxucomm::CWorkQueue> m_pQueue;
+    std::unique_ptr<asio::thread_pool> m_pSync;
 };
 
 // The file server: it has no protocol of its own; each connection is logged and closed.

@@ -39,6 +39,13 @@ public:
     BOOL BeginTransaction();
     BOOL Commit();
     BOOL Rollback();
+    // While on, rows save themselves without waiting for the server's answer (see
+    // oxudb::IServerDb::Queue); Flush gives the first failure of what went out.
+    void SetQueueing(BOOL bOn) { m_bQueueing = bOn; }
+    BOOL IsQueueing() const { return m_bQueueing; }
+    BOOL Flush();
+    // Whether the last failure refused a statement's values (oxudb::IServerDb::IsDataError).
+    BOOL IsDataError() const;
 
     // The next free keys of a counter ("study_key", "series_key", "instance_key"). Outside
     // a transaction the key is committed at once; inside one it is held by that
@@ -62,6 +69,7 @@ private:
     CString m_strLastError;
     BOOL m_bSqlite = TRUE;
     int m_nBusyTimeoutMs = 30000;
+    BOOL m_bQueueing = FALSE;
     // The parameters of the last Connect, for Reconnect.
     BOOL m_bConnectTried = FALSE;
     CString m_strHost, m_strName, m_strUser, m_strPasswd;

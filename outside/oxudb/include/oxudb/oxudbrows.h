@@ -33,7 +33,8 @@ public:
     void SetLastError(const CString& str) { m_strLastError = str; }
     COxuDbCommand& GetRecordSet() { return m_command; }
     virtual int GetData(COxuDbCommand*) { return 0; }
-    // Above 0 when the row was written.
+    // Above 0 when the row was written (or, while the connection queues, sent: its
+    // failure then shows at the connection's Flush).
     virtual int Save() { return 0; }
 
 protected:
