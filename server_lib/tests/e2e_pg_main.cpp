@@ -46,6 +46,7 @@ CE2eBackend Postgres() {
         return p;
     };
     b.stop = [] { return Cluster().Stop(); };
+    b.freeze = [](bool bFreeze) { return Cluster().Freeze(bFreeze); };
     b.restart = [] { return Cluster().Restart(); };
     b.bPeers = true;
     return b;

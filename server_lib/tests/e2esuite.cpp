@@ -402,7 +402,8 @@ TEST_P(OxuE2e, ALockHeldPastTheBusyTimeOutDelaysTheRowsButLosesNone) {
     EXPECT_EQ(log.find("key or UID is missing"), std::string::npos) << log;
 }
 
-// A stop does not wait for a locked database: what is not stored waits for the next start.
+// A stop does not wait for a locked database, nor for a server that hangs: what is not
+// stored waits for the next start.
 TEST_P(OxuE2e, AStopTakesSecondsWhateverTheDatabaseDoes) {
     CRun run(GetParam());  // the busy time-out of 30 s
     auto lock = run.Lock();
@@ -412,6 +413,24 @@ TEST_P(OxuE2e, AStopTakesSecondsWhateverTheDatabaseDoes) {
     EXPECT_EQ(WEXITSTATUS(run.Host().Terminate()), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     lock.reset();
+    if (GetParam().freeze) {
+        run.Restart();
+        ASSERT_EQ(run.WaitForSql("SELECT patient_id FROM study", "W1", 30000), "W1") << run.Log();
+        ASSERT_TRUE(GetParam().freeze(true));
+        EXPECT_NE(run.Devsim("frame-ecg --id W2").find("REPLY fc0600ef"), std::string::npos);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the work hangs with it
+        const auto hung = std::chrono::steady_clock::now();
+        EXPECT_EQ(WEXITSTATUS(run.Host().Terminate()), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - hung, std::chrono::seconds(10));
+        ASSERT_TRUE(GetParam().freeze(false));
+        run.Restart();
+        EXPECT_EQ(
+            run.WaitForSql("SELECT patient_id FROM study ORDER BY patient_id", "W1\nW2", 30000),
+            "W1\nW2")
+            << run.Log();
+        run.Host().Terminate();
+        return;
+    }
     run.Restart();
     EXPECT_EQ(run.WaitForSql("SELECT patient_id FROM study", "W1", 30000), "W1") << run.Log();
     run.Host().Terminate();

@@ -4,7 +4,12 @@
 // session is waited for at most the busy time-out (the server's lock time-out).
 #include <libpq-fe.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -60,21 +65,36 @@ public:
         const std::string strOptions =
             "-c lock_timeout=" +
             std::to_string(target.nBusyTimeoutMs > 0 ? target.nBusyTimeoutMs : 1);
-        const char* keys[] = {
-            "host",    "port", "dbname", "user", "password", "connect_timeout", "client_encoding",
-            "options", nullptr};
+        // A server over TCP that no longer answers (off, cable out) is noticed in seconds.
+        const char* keys[] = {"host",
+                              "port",
+                              "dbname",
+                              "user",
+                              "password",
+                              "client_encoding",
+                              "options",
+                              "keepalives_idle",
+                              "keepalives_interval",
+                              "keepalives_count",
+                              "tcp_user_timeout",
+                              nullptr};
         const char* values[] = {strHost.c_str(),
                                 strPort.empty() ? nullptr : strPort.c_str(),
                                 target.strName.c_str(),
                                 target.strUser.c_str(),
                                 target.strPassword.empty() ? nullptr : target.strPassword.c_str(),
-                                "10",
                                 "UTF8",
                                 strOptions.c_str(),
+                                "10",
+                                "5",
+                                "3",
+                                "30000",
                                 nullptr};
-        m_pConn = PQconnectdbParams(keys, values, 0);
-        if (!m_pConn || PQstatus(m_pConn) != CONNECTION_OK) {
+        m_pConn = PQconnectStartParams(keys, values, 0);
+        if (!m_pConn || !Connected()) {
             m_strError = m_pConn ? PQerrorMessage(m_pConn) : "out of memory";
+            if (m_bInterrupt)
+                m_strError = kInterrupted;
             Close();
             return false;
         }
@@ -84,10 +104,8 @@ public:
 
     void Close() override {
         {
-            std::lock_guard<std::mutex> lock(m_cancelMutex);
-            if (m_pCancel)
-                PQfreeCancel(m_pCancel);
-            m_pCancel = nullptr;
+            std::lock_guard<std::mutex> lock(m_socketMutex);
+            m_nSocket = -1;
         }
         if (m_pConn)
             PQfinish(m_pConn);
@@ -266,12 +284,14 @@ public:
     bool IsDataError() const override {
         return m_strState.rfind("22", 0) == 0 || m_strState.rfind("23", 0) == 0;
     }
+    // The session's socket is shut: whatever libpq waits for (a lock, a server that hangs
+    // or went off the network) ends at once, and the server rolls the transaction back. The
+    // next transaction connects afresh.
     void Interrupt(bool bOn) override {
         m_bInterrupt = bOn;
-        std::lock_guard<std::mutex> lock(m_cancelMutex);
-        char szError[256];
-        if (bOn && m_pCancel)
-            PQcancel(m_pCancel, szError, sizeof szError);
+        std::lock_guard<std::mutex> lock(m_socketMutex);
+        if (bOn && m_nSocket >= 0)
+            ::shutdown(m_nSocket, SHUT_RDWR);
     }
 
 private:
@@ -328,28 +348,50 @@ private:
     bool Reset() {
         if (m_bInterrupt)
             return Fail(kInterrupted);
-        PQreset(m_pConn);
-        if (PQstatus(m_pConn) != CONNECTION_OK)
-            return Fail(PQerrorMessage(m_pConn));
+        {
+            std::lock_guard<std::mutex> lock(m_socketMutex);
+            m_nSocket = -1;  // libpq closes it now
+        }
+        if (!PQresetStart(m_pConn) || !Connected())
+            return Fail(m_bInterrupt ? kInterrupted : PQerrorMessage(m_pConn));
         Quiet();
         return true;
     }
-    // Notices (such as "already exists, skipping") are not errors of ours. The cancel
-    // handle of the (new) session is made here, for Interrupt on another thread.
+    // Drives a connection started by PQconnectStartParams or PQresetStart to its end,
+    // in short waits that an interrupt ends, within the time-out of a connection.
+    bool Connected() {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(kConnectSeconds);
+        PostgresPollingStatusType eStep = PGRES_POLLING_WRITING;
+        while (PQstatus(m_pConn) != CONNECTION_BAD && eStep != PGRES_POLLING_OK &&
+               eStep != PGRES_POLLING_FAILED) {
+            if (m_bInterrupt || std::chrono::steady_clock::now() > deadline)
+                return false;
+            pollfd pfd{PQsocket(m_pConn),
+                       static_cast<short>(eStep == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+            const int n = ::poll(&pfd, 1, 100);
+            if (n < 0 && errno != EINTR)
+                return false;
+            if (n > 0)
+                eStep = PQconnectPoll(m_pConn);
+        }
+        return PQstatus(m_pConn) == CONNECTION_OK;
+    }
+    // Notices (such as "already exists, skipping") are not errors of ours. The socket of
+    // the (new) session is kept for Interrupt on another thread.
     void Quiet() {
         PQsetNoticeProcessor(m_pConn, [](void*, const char*) {}, nullptr);
-        std::lock_guard<std::mutex> lock(m_cancelMutex);
-        if (m_pCancel)
-            PQfreeCancel(m_pCancel);
-        m_pCancel = PQgetCancel(m_pConn);
+        std::lock_guard<std::mutex> lock(m_socketMutex);
+        m_nSocket = PQsocket(m_pConn);
     }
 
+    static constexpr int kConnectSeconds = 10;
     PGconn* m_pConn = nullptr;
     bool m_bInTransaction = false;
     bool m_bPipeline = false;
     std::string m_strError, m_strState;
-    std::mutex m_cancelMutex;
-    PGcancel* m_pCancel = nullptr;
+    std::mutex m_socketMutex;
+    int m_nSocket = -1;
     std::atomic<bool> m_bInterrupt{false};
 };
 
