@@ -17,8 +17,6 @@
 
 namespace {
 
-class CEcgSession;
-
 // The connection's spirometry record, watched: a test saved on the legacy path is handed
 // over by no one, so the session learns of every saved test here.
 class CSpiroWatch : public ISpiroRecord {

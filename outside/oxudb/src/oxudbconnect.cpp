@@ -137,32 +137,32 @@ BOOL COxuDbConnect::IsConnect() const {
     return m_pDb && m_pDb->IsOpen() ? TRUE : FALSE;
 }
 
-BOOL COxuDbConnect::BeginTransaction() {
-    if (!m_pDb)
+// One call of the backend; its reason kept when it fails.
+BOOL COxuDbConnect::Call(bool (oxudb::IServerDb::*pfn)()) {
+    if (!m_pDb) {
+        m_strLastError = "The database is not connected";
         return FALSE;
-    if (m_pDb->Begin())
+    }
+    if ((m_pDb.get()->*pfn)())
         return TRUE;
     m_strLastError = m_pDb->LastError();
     return FALSE;
 }
 
+BOOL COxuDbConnect::BeginTransaction() {
+    return Call(&oxudb::IServerDb::Begin);
+}
+
 BOOL COxuDbConnect::Commit() {
-    if (!m_pDb)
-        return FALSE;
-    if (m_pDb->Commit())
+    if (Call(&oxudb::IServerDb::Commit))
         return TRUE;
-    m_strLastError = m_pDb->LastError();
-    m_pDb->Rollback();
+    if (m_pDb)
+        m_pDb->Rollback();
     return FALSE;
 }
 
 BOOL COxuDbConnect::Flush() {
-    if (!m_pDb)
-        return FALSE;
-    if (m_pDb->Flush())
-        return TRUE;
-    m_strLastError = m_pDb->LastError();
-    return FALSE;
+    return Call(&oxudb::IServerDb::Flush);
 }
 
 BOOL COxuDbConnect::IsDataError() const {

@@ -63,6 +63,7 @@ public:
 
 private:
     BOOL PrepareSchema();
+    BOOL Call(bool (oxudb::IServerDb::*pfn)());
 
     std::unique_ptr<oxudb::IServerDb> m_pDb;
     CString m_strUidRoot;
