@@ -255,23 +255,34 @@ void COxuDbDataManager::SaveAll(const std::vector<COxuBaseFile*>& apFiles,
     }
 }
 
-BOOL COxuDbDataManager::FindRows(CItem& item) {
+// The rows the records' files have already, all in one query (a retry or a resend).
+BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
+    CString strSql =
+        "SELECT i.file_name, i.file_folder, i.study_key, i.series_key, i.instance_key, "
+        "s.patient_id FROM instance i JOIN study s ON s.study_key = i.study_key "
+        "WHERE i.file_name IN (";
+    CStringArray astrNames;
+    for (CItem* pItem : apItems) {
+        strSql += (astrNames.empty() ? "$" : ", $") + std::to_string(astrNames.size() + 1);
+        astrNames.push_back(pItem->pFile->GetFileName());
+        pItem->bExisting = false;
+    }
+    strSql += ") ORDER BY i.instance_key DESC";  // the first rows of a file are the ones kept
     CSQLQuery query(m_pConnect);
-    if (!query.Open("SELECT i.study_key, i.series_key, i.instance_key, s.patient_id "
-                    "FROM instance i JOIN study s ON s.study_key = i.study_key "
-                    "WHERE i.file_name = $1 AND i.file_folder = $2 ORDER BY i.instance_key",
-                    {item.pFile->GetFileName(), item.pFile->GetFolder()})) {
-        Log("Fail to look up the rows of " + item.pFile->GetFilePath() + " (" +
-            query.GetLastError() + ")");
+    if (!query.Open(strSql.c_str(), astrNames)) {
+        Log("Fail to look up the records' rows (" + query.GetLastError() + ")");
         return FALSE;
     }
-    item.bExisting = !query.IsEOF();
-    if (item.bExisting) {
-        item.keys.nStudy = std::atoll(query.GetValue(0).c_str());
-        item.keys.nSeries = std::atoll(query.GetValue(1).c_str());
-        item.keys.nInstance = std::atoll(query.GetValue(2).c_str());
-        item.strPatientID = query.GetValue(3);
-    }
+    for (query.MoveFirst(); !query.IsEOF(); query.MoveNext())
+        for (CItem* pItem : apItems)
+            if (pItem->pFile->GetFileName() == query.GetValue(0) &&
+                pItem->pFile->GetFolder() == query.GetValue(1)) {
+                pItem->bExisting = true;
+                pItem->keys.nStudy = std::atoll(query.GetValue(2).c_str());
+                pItem->keys.nSeries = std::atoll(query.GetValue(3).c_str());
+                pItem->keys.nInstance = std::atoll(query.GetValue(4).c_str());
+                pItem->strPatientID = query.GetValue(5);
+            }
     return TRUE;
 }
 
@@ -287,12 +298,11 @@ COxuDbDataManager::EStore COxuDbDataManager::StoreRows(std::vector<CItem*>& apIt
             pItem->bExisting = false;
         return e;
     };
+    if (!FindRows(apItems))
+        return fail("The records wait for the database", EStore::Database);
     int nNew = 0;
-    for (CItem* pItem : apItems) {
-        if (!FindRows(*pItem))
-            return fail("The records wait for the database", EStore::Database);
+    for (CItem* pItem : apItems)
         nNew += pItem->bExisting ? 0 : 1;
-    }
     // The keys of all new records in one statement per counter.
     CKeys first;
     if (nNew > 0) {

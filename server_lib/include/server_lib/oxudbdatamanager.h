@@ -78,7 +78,7 @@ private:
     // The rows of the items in one transaction, all or none.
     EStore StoreRows(std::vector<CItem*>& apItems);
     EStore Blame() const;
-    BOOL FindRows(CItem& item);
+    BOOL FindRows(std::vector<CItem*>& apItems);
     BOOL SaveUnknownPatient(CRows& rows, const CString& strTitle);
     void FillRows(CItem& item, const CKeys& keys, const CString& strPatientID);
     void FillEkgRows(CRows& rows, COxuEkgFile& f, const CKeys& keys, const CString& strID);
