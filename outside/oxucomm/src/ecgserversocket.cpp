@@ -17,38 +17,6 @@
 
 namespace {
 
-// The connection's spirometry record, watched: a test saved on the legacy path is handed
-// over by no one, so the session learns of every saved test here.
-class CSpiroWatch : public ISpiroRecord {
-public:
-    CSpiroWatch(std::unique_ptr<ISpiroRecord> pInner,
-                std::vector<std::pair<CString, CString>>& saved)
-        : m_pInner(std::move(pInner)), m_saved(saved) {}
-    void Reset() override { m_pInner->Reset(); }
-    void AddDeviceMessage(BYTE nTag, const BYTE* pMessage, std::size_t nLength) override {
-        m_pInner->AddDeviceMessage(nTag, pMessage, nLength);
-    }
-    void SetFrameHeader(int nOption, const BYTE* pFrame, std::size_t nLength) override {
-        m_pInner->SetFrameHeader(nOption, pFrame, nLength);
-    }
-    void AddFrameData(int nOption, BYTE nSubType, const BYTE* pFrame,
-                      std::size_t nLength) override {
-        m_pInner->AddFrameData(nOption, nSubType, pFrame, nLength);
-    }
-    int GetTestType() const override { return m_pInner->GetTestType(); }
-    BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID) override {
-        const BOOL bSaved = m_pInner->Save(context, strPath, strPatientID);
-        if (bSaved)
-            m_saved.emplace_back(strPath, strPatientID);
-        return bSaved;
-    }
-    const CSpiroTestFile* GetTestFile() const override { return m_pInner->GetTestFile(); }
-
-private:
-    std::unique_ptr<ISpiroRecord> m_pInner;
-    std::vector<std::pair<CString, CString>>& m_saved;
-};
-
 bool IsTakenReply(const std::vector<BYTE>& aby) {
     return (aby.size() == 4 && aby[0] == 0xFC && aby[1] == 6 && aby[3] == 0xEF) ||
            (aby.size() == acq::kLongReply && aby[0] == 0xFD && aby[1] == 0xC2 && aby[2] == 0xBC);
@@ -61,9 +29,6 @@ public:
         m_context.m_settings.m_strWorkingFolder = server.GetStoragePath();
         m_context.m_settings.m_nFolderType = 0;
         m_context.m_onStored = [this](const CStoredRecord& record) { OnStored(record); };
-        m_context.m_spiroFactory = [this] {
-            return std::make_unique<CSpiroWatch>(MakeSpiroRecord(), m_aSavedTests);
-        };
         // The record file's sync runs on the server's sync threads, so that the syncs of
         // several connections overlap; its answer comes back here.
         m_context.m_commit = [this](std::function<bool()> work, std::function<void(bool)> done) {
@@ -93,10 +58,6 @@ private:
         ++m_nHolding;
         const bool bOk = step();
         --m_nHolding;
-        // Tests saved but not handed over (legacy spirometry) are owed too.
-        for (const auto& [strPath, strID] : m_aSavedTests)
-            Owe("SPIRO", strPath, strID);
-        m_aSavedTests.clear();
         if (!bOk && (m_nOwing > 0 || !m_aHeld.empty())) {
             m_bCloseWhenAnswered = true;  // the answers go out first
             Flush();
@@ -124,12 +85,6 @@ private:
     }
 
     void OnStored(const CStoredRecord& record) {
-        if (record.m_nKind == 2) {
-            auto it = std::find_if(m_aSavedTests.begin(), m_aSavedTests.end(),
-                                   [&](const auto& t) { return t.first == record.m_strPath; });
-            if (it != m_aSavedTests.end())
-                m_aSavedTests.erase(it);
-        }
         if (record.m_nKind == 1 || record.m_nKind == 2)
             Owe(record.m_nKind == 1 ? "EKG" : "SPIRO", record.m_strPath, record.m_strPatientID);
     }
@@ -173,8 +128,6 @@ private:
     }
 
     COxuEcgServerSocket& m_server;
-    // Before the link, which holds the watch that fills it.
-    std::vector<std::pair<CString, CString>> m_aSavedTests;  // path, patient ID
     std::vector<std::vector<BYTE>> m_aHeld;
     int m_nHolding = 0;
     int m_nOwing = 0;  // markers being written
