@@ -88,9 +88,10 @@ private:
 };
 
 std::vector<std::vector<int>> Channels(const std::string& expect) {
-    std::istringstream in(RunCommand(
-        "python3 -c 'import json,sys; [print(*c) for c in "
-        "json.load(open(sys.argv[1]))[\"channels\"]]' " + ShellQuote(expect)));
+    std::istringstream in(
+        RunCommand("python3 -c 'import json,sys; [print(*c) for c in "
+                   "json.load(open(sys.argv[1]))[\"channels\"]]' " +
+                   ShellQuote(expect)));
     std::vector<std::vector<int>> channels;
     for (std::string line; std::getline(in, line);) {
         std::istringstream values(line);
@@ -122,7 +123,8 @@ TEST_P(OxuE2e, AnEcgRecordOverTcpBecomesFiveRows) {
     EXPECT_EQ(run.Sql("SELECT modality, series_number, manufacturer, institution, model_name, "
                       "software FROM series"),
               "ECG|1|Corvane Co., Ltd.|CLINIC|EKG ####|OXU Net Server 1.0.1");
-    const std::string instance = run.Sql("SELECT content_datetime, file_folder, file_name FROM instance");
+    const std::string instance =
+        run.Sql("SELECT content_datetime, file_folder, file_name FROM instance");
     const std::string folder = run.Home() + "DataDB";
     EXPECT_EQ(instance.substr(0, 13 + folder.size()), "202603040506|" + folder) << instance;
     const std::string name = instance.substr(instance.rfind('|') + 1);
@@ -161,7 +163,8 @@ TEST_P(OxuE2e, EveryRecordAnsweredInASigtermBurstHasItsRows) {
     std::vector<std::string> outs(kDevices);
     std::vector<std::thread> devices;
     for (int i = 0; i < kDevices; ++i)
-        devices.emplace_back([&, i] { outs[i] = run.Devsim("frame-ecg --id B" + std::to_string(i)); });
+        devices.emplace_back(
+            [&, i] { outs[i] = run.Devsim("frame-ecg --id B" + std::to_string(i)); });
     // SIGTERM once a few records are in, while the others are on their way.
     for (int i = 0; i < 600; ++i) {
         int nIn = 0;
@@ -181,7 +184,8 @@ TEST_P(OxuE2e, EveryRecordAnsweredInASigtermBurstHasItsRows) {
         nAnswered += bTaken;
         if (bTaken)
             EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM study s JOIN waveform w ON w.study_key = "
-                              "s.study_key WHERE s.patient_id = '" + id + "'"),
+                              "s.study_key WHERE s.patient_id = '" +
+                              id + "'"),
                       "1")
                 << id;
     }
@@ -214,7 +218,8 @@ TEST_P(OxuE2e, ADatabaseAwayMidRunLosesNoRowsLater) {
     ASSERT_TRUE(GetParam().stop());
     EXPECT_NE(run.Devsim("frame-ecg --id A2").find("REPLY fc0600ef"), std::string::npos);
     EXPECT_NE(run.Devsim("frame-ecg --id A3").find("REPLY fc0600ef"), std::string::npos);
-    EXPECT_FALSE(run.Host().WaitFor("MESSAGE Fail to save EKG file data to Database!!!", 30000).empty())
+    EXPECT_FALSE(
+        run.Host().WaitFor("MESSAGE Fail to save EKG file data to Database!!!", 30000).empty())
         << run.Host().Text();
     std::this_thread::sleep_until(away + std::chrono::seconds(20));
     ASSERT_TRUE(GetParam().restart());
@@ -242,7 +247,8 @@ TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
     CRun run(GetParam(), {}, [](CIniFile& ini) {
         ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
         ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
-        const std::string bin = std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
+        const std::string bin =
+            std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
         ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
         ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
     });
@@ -257,8 +263,8 @@ TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
     const std::string uid = run.Sql("SELECT instance_uid FROM instance");
     int nStatus = -1;
     const std::string judged = RunCommand(
-        "/usr/bin/python3 " + ShellQuote(DCMJUDGE_PY) + " ecg " + ShellQuote(dcm) + " " + ShellQuote(record) +
-            " -- attrs " + ShellQuote(dcm) + " SOPInstanceUID=" + uid +
+        "/usr/bin/python3 " + ShellQuote(DCMJUDGE_PY) + " ecg " + ShellQuote(dcm) + " " +
+            ShellQuote(record) + " -- attrs " + ShellQuote(dcm) + " SOPInstanceUID=" + uid +
             " SOPClassUID=1.2.840.10008.5.1.4.1.1.9.1.1 PatientID=D1 Modality=ECG"
             " WaveformSequence[0].WaveformPaddingValue! 2>&1",
         &nStatus);
@@ -268,7 +274,8 @@ TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
     // The gateway runs detached: wait for its picture.
     std::string identify;
     for (int i = 0; i < 300 && identify.empty(); ++i) {
-        identify = RunCommand("identify -format '%m %w %h' " + ShellQuote(record + ".jpg") + " 2>/dev/null");
+        identify = RunCommand("identify -format '%m %w %h' " + ShellQuote(record + ".jpg") +
+                              " 2>/dev/null");
         if (identify.empty())
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -283,8 +290,8 @@ namespace {
 
 std::string CheckRows(const CE2eBackend& backend, const std::string& expect,
                       const std::string& home, int* pStatus) {
-    return RunCommand("/usr/bin/python3 " + ShellQuote(OXUROWS_CHECK_PY) + " " + ShellQuote(expect) +
-                          " " + backend.checkArgs(home) + " 2>&1",
+    return RunCommand("/usr/bin/python3 " + ShellQuote(OXUROWS_CHECK_PY) + " " +
+                          ShellQuote(expect) + " " + backend.checkArgs(home) + " 2>&1",
                       pStatus);
 }
 
@@ -293,7 +300,8 @@ std::string CheckRows(const CE2eBackend& backend, const std::string& expect,
 TEST_P(OxuE2e, CartsAtOnceLoseNoRecord) {
     CRun run(GetParam());
     const std::string expect = run.Dir("carts.json");
-    const std::string out = run.Devsim("--carts 10 --records 3 --id L --expect " + ShellQuote(expect));
+    const std::string out =
+        run.Devsim("--carts 10 --records 3 --id L --expect " + ShellQuote(expect));
     run.Host().Terminate();
     EXPECT_NE(out.find("\"answered\": 30"), std::string::npos) << out;
     int nStatus = -1;
@@ -306,11 +314,19 @@ TEST_P(OxuE2e, TwoHostsOnOneDatabaseShareNoKeyOrUid) {
     CRun first(GetParam());
     CIniFile firstIni((first.Home() + "Oxu.ini").c_str());
     const CString strHost = firstIni.GetString("OXU_DB", "DB_HOST");
-    CRun second(GetParam(), {}, [&](CIniFile& ini) { ini.WriteString("OXU_DB", "DB_HOST", strHost.c_str()); },
-                /*bReset=*/false);
+    CRun second(
+        GetParam(), {},
+        [&](CIniFile& ini) { ini.WriteString("OXU_DB", "DB_HOST", strHost.c_str()); },
+        /*bReset=*/false);
     std::string outs[2];
-    std::thread a([&] { outs[0] = first.Devsim("--carts 5 --records 3 --id H --expect " + ShellQuote(first.Dir("a.json"))); });
-    std::thread b([&] { outs[1] = second.Devsim("--carts 5 --records 3 --id K --expect " + ShellQuote(second.Dir("b.json"))); });
+    std::thread a([&] {
+        outs[0] = first.Devsim("--carts 5 --records 3 --id H --expect " +
+                               ShellQuote(first.Dir("a.json")));
+    });
+    std::thread b([&] {
+        outs[1] = second.Devsim("--carts 5 --records 3 --id K --expect " +
+                                ShellQuote(second.Dir("b.json")));
+    });
     a.join();
     b.join();
     first.Host().Terminate();
@@ -469,6 +485,21 @@ TEST_P(OxuE2e, ARecordSentTwiceHasOneSetOfRows) {
     EXPECT_EQ(RunCommand("ls " + ShellQuote(run.Home() + "DataDB")), "R1_20260304050607.ekg\n");
     EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM instance"), "1");
     EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM study"), "1");
+}
+
+// A retake under the same name (another record, same patient and minute) keeps both.
+TEST_P(OxuE2e, TwoRecordsOfOneNameKeepBothFilesAndRows) {
+    CRun run(GetParam());
+    for (const char* pszSeed : {"1", "2"})
+        EXPECT_NE(
+            run.Devsim(std::string("frame-ecg --id R1 --date 20260304050607 --seed ") + pszSeed)
+                .find("REPLY fc0600ef"),
+            std::string::npos);
+    run.Host().Terminate();
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(run.Home() + "DataDB")),
+              "R1_20260304050607.ekg\nR1_20260304050607_2.ekg\n");
+    EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM instance"), "2");
+    EXPECT_EQ(run.Sql("SELECT COUNT(DISTINCT file_name) FROM instance"), "2");
 }
 
 }  // namespace
