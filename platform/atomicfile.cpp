@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -32,6 +33,58 @@ void SyncFolder(const std::string& dir) {
         close(fd);
     }
 }
+
+// "folder/title_n.ext" of "folder/title.ext".
+std::string NumberedName(const std::string& path, int n) {
+    const size_t slash = path.rfind('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= start) dot = path.size();
+    return path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+}
+
+// Moves from onto to unless to exists: 0, EEXIST when to is taken, else the error.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // A file system without that flag: a hard link cannot replace either.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+    struct stat st{};
+    if (lstat(to.c_str(), &st) == 0) return EEXIST;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// Whether two regular files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+    struct stat sa{}, sb{};
+    if (lstat(a.c_str(), &sa) != 0 || lstat(b.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode) ||
+        sa.st_size != sb.st_size)
+        return false;
+    const int fa = open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fb = open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    bool same = fa >= 0 && fb >= 0;
+    static constexpr size_t kChunk = 65536;
+    std::string ba(kChunk, '\0'), bb(kChunk, '\0');
+    while (same) {
+        const ssize_t na = read(fa, ba.data(), kChunk);
+        if (na <= 0) {
+            same = na == 0;
+            break;
+        }
+        const ssize_t nb = read(fb, bb.data(), static_cast<size_t>(na));
+        same = nb == na && std::equal(ba.begin(), ba.begin() + na, bb.begin());
+    }
+    if (fa >= 0) close(fa);
+    if (fb >= 0) close(fb);
+    return same;
+}
+
+// Free names tried before giving up.
+constexpr int kMaxFreeNames = 100000;
 
 }  // namespace
 
@@ -95,7 +148,38 @@ bool CAtomicFile::Commit() {
     return false;
 }
 
+bool CAtomicFile::CommitFree() {
+    m_bSame = false;
+    if (m_fd < 0) return false;
+    bool ok = !m_bFailed && fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    for (int n = 1; ok && n <= kMaxFreeNames; ++n) {
+        const std::string name = n == 1 ? m_strTarget : NumberedName(m_strTarget, n);
+        const int nError = RenameNoReplace(m_strTemp, name);
+        if (nError == 0) {
+            m_strTemp.clear();
+            m_strTarget = name;
+            size_t slash = name.rfind('/');
+            SyncFolder(slash == std::string::npos ? std::string() : name.substr(0, slash + 1));
+            return true;
+        }
+        if (nError != EEXIST) break;
+        if (SameBytes(m_strTemp, name)) {
+            unlink(m_strTemp.c_str());
+            m_strTemp.clear();
+            m_strTarget = name;
+            m_bSame = true;
+            return true;
+        }
+    }
+    unlink(m_strTemp.c_str());
+    m_strTemp.clear();
+    return false;
+}
+
 void CAtomicFile::Discard() {
+    m_bSame = false;
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/codepage.h"
+
 namespace platform {
 
 namespace {
@@ -22,6 +24,11 @@ CStderrNotifier g_stderrNotifier;
 std::atomic<INotifier*> g_pNotifier{nullptr};
 
 }  // namespace
+
+int INotifier::AskInCodePage(const std::string& text, const std::string& codePage,
+                             const std::string& caption, unsigned type) {
+    return Ask(FromUtf8(ToUtf8(text, codePage)), caption, type);
+}
 
 INotifier& Notifier() {
     INotifier* p = g_pNotifier.load();

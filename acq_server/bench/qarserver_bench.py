@@ -4,14 +4,20 @@
 Starts a (Release) QarServer headless with private folders on a free loopback port, lets
 devsim's load mode send frame-mode ECG records from K carts at once, and reports records
 per second received, stored and listed, and the time from a record's last byte to its
-reply (p50/p99): once with an empty list file and once with 5,000 of today's entries
-already in it.
+reply (p50/p99): with the outputs off, once with an empty list file and once with 5,000
+of today's entries already in it; then with every ECG output on ("JPEG EKG", "PDF EKG",
+"TXT EKG", "XML EKG", the real ECG control beside the server registered for the run),
+where it also waits for the conversions and reports how many records were converted and
+how fast the conversions went (records per second from the first record sent to the last
+XML written).
 
-    qarserver_bench.py --server build-release/bin/QarServer [--carts 8] [--count 50]
+    qarserver_bench.py --server build-rel/bin/QarServer [--carts 8] [--count 50]
+                       [--outputs 8x50,50x20] [--skip-off] [--skip-on]
 """
 
 import argparse
 import configparser
+import glob
 import json
 import os
 import signal
@@ -22,9 +28,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEVSIM = os.path.join(HERE, "..", "..", "tools", "devsim", "devsim.py")
+ECG_OUTPUTS = ("JPEG EKG", "PDF EKG", "TXT EKG", "XML EKG")
 
 
-def start(server, root):
+def environment(root):
     env = dict(os.environ)
     env.update({"XDG_CONFIG_HOME": os.path.join(root, "config"),
                 "XDG_DATA_HOME": os.path.join(root, "data"),
@@ -32,9 +39,13 @@ def start(server, root):
                 "TMPDIR": os.path.join(root, "tmp")})
     for k in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "CORVANE_HOME"):
         env.pop(k, None)
+    return env
+
+
+def start(server, root):
     proc = subprocess.Popen([server, "--address", "127.0.0.1", "--port", "0",
-                             "--device-search", "off"], env=env, stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True)
+                             "--device-search", "off"], env=environment(root),
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     line = proc.stdout.readline()
     port = int(line.split("127.0.0.1:")[1].split(",")[0])
     folder = line.split("storing in ")[1].strip()
@@ -43,7 +54,7 @@ def start(server, root):
 
 def stop(proc):
     proc.send_signal(signal.SIGTERM)
-    proc.wait(timeout=30)
+    proc.wait(timeout=120)
 
 
 def listed(folder):
@@ -53,10 +64,29 @@ def listed(folder):
     return len(c.items("DATA_LIST")) if c.has_section("DATA_LIST") else 0
 
 
-def run(args, prefill):
+def converted(folder):
+    return len(glob.glob(os.path.join(folder, "*_ekg.xml")))
+
+
+def switch_outputs_on(server, root):
+    """Every ECG output on, and the real ECG control beside the server registered."""
+    bin_dir = os.path.dirname(os.path.abspath(server))
+    subprocess.run([os.path.join(bin_dir, "regctl"), os.path.join(bin_dir, "libWavelin.so")],
+                   env=environment(root), check=True, capture_output=True)
+    profile = os.path.join(root, "config", "Corvane", "Corvane", "Qar Server.ini")
+    os.makedirs(os.path.dirname(profile), exist_ok=True)
+    with open(profile, "w", newline="") as f:
+        f.write("[Environment]\r\n")
+        for key in ECG_OUTPUTS:
+            f.write("%s=1\r\n" % key)
+
+
+def run(args, carts, count, prefill=0, outputs=False):
     with tempfile.TemporaryDirectory() as root:
         for d in ("run", "tmp"):
             os.makedirs(os.path.join(root, d), mode=0o700)
+        if outputs:
+            switch_outputs_on(args.server, root)
         proc, port, folder = start(args.server, root)
         if prefill:
             stop(proc)
@@ -68,14 +98,35 @@ def run(args, prefill):
                             % (i, today, i, today, folder, i))
             proc, port, folder = start(args.server, root)
         before = listed(folder)
+        began = time.perf_counter()
         out = subprocess.run([sys.executable, DEVSIM, "--port", str(port), "frame-ecg",
-                              "--load", str(args.carts), "--count", str(args.count),
-                              "--timeout", "60"], capture_output=True, text=True)
-        stop(proc)
+                              "--load", str(carts), "--count", str(count),
+                              "--timeout", "600"], capture_output=True, text=True)
         result = json.loads(out.stdout.strip().splitlines()[-1])
+        if outputs:
+            # The conversions go on after the last reply: wait for them (or for a minute
+            # without progress).
+            done, last, stalled = converted(folder), time.perf_counter(), time.perf_counter()
+            while done < result["stored"] and time.perf_counter() - stalled < 60:
+                time.sleep(0.1)
+                n = converted(folder)
+                if n != done:
+                    done, last, stalled = n, time.perf_counter(), time.perf_counter()
+            result["converted"] = done
+            result["conversions_per_second"] = round(done / (last - began), 1) if done else 0
+        stop(proc)
         result["listed"] = listed(folder) - before
         result["list_entries_before"] = before
         return result
+
+
+def line(r):
+    text = ("%2d carts, list entries %5d: %4d records, %4d stored, %4d listed, "
+            % (r["carts"], r["list_entries_before"], r["records"], r["stored"], r["listed"]))
+    if "converted" in r:
+        text += "%4d converted (%5.1f/s), " % (r["converted"], r["conversions_per_second"])
+    return text + ("%6.1f records/s, reply p50 %6.1f ms, p99 %6.1f ms"
+                   % (r["records_per_second"], r["reply_ms_p50"] or -1, r["reply_ms_p99"] or -1))
 
 
 def main():
@@ -84,15 +135,19 @@ def main():
     p.add_argument("--carts", type=int, default=8)
     p.add_argument("--count", type=int, default=50, help="records per cart")
     p.add_argument("--rounds", type=int, default=3)
+    p.add_argument("--outputs", default="8x50,50x20",
+                   help="runs with every ECG output on: CARTSxRECORDS, comma separated")
+    p.add_argument("--skip-off", action="store_true", help="no runs with the outputs off")
+    p.add_argument("--skip-on", action="store_true", help="no runs with the outputs on")
     args = p.parse_args()
-    for prefill in (0, 5000):
-        for _ in range(args.rounds):
-            r = run(args, prefill)
-            print("list entries %5d: %4d records, %4d stored, %4d listed, %6.1f records/s, "
-                  "reply p50 %6.1f ms, p99 %6.1f ms"
-                  % (r["list_entries_before"], r["records"], r["stored"], r["listed"],
-                     r["records_per_second"], r["reply_ms_p50"] or -1, r["reply_ms_p99"] or -1),
-                  flush=True)
+    if not args.skip_off:
+        for prefill in (0, 5000):
+            for _ in range(args.rounds):
+                print("outputs off: " + line(run(args, args.carts, args.count, prefill)), flush=True)
+    if not args.skip_on:
+        for size in args.outputs.split(","):
+            carts, count = (int(x) for x in size.split("x"))
+            print("outputs on:  " + line(run(args, carts, count, outputs=True)), flush=True)
     return 0
 
 

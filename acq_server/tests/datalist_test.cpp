@@ -2,10 +2,12 @@
 // header sorting and the stored column order.
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QTest>
 
 #include "acq_server/app/commands.h"
 #include "acq_server/app/datalistctrl.h"
+#include "acq_server/app/icons.h"
 #include "acq_server/settings/serversettings.h"
 #include "platform/settings.h"
 #include "testsupport/qtapp.h"
@@ -93,7 +95,8 @@ TEST_F(DataListTest, DoubleClickOpensByExtensionWithThePathAsOneArgument) {
     list.OnDoubleClick();
     ASSERT_EQ(m_launched.size(), 2u);
     EXPECT_EQ(m_launched[0], (std::vector<std::string>{"/opt/v/Lindar", "/d/with blank/e_1.ekg"}));
-    EXPECT_EQ(m_launched[1], (std::vector<std::string>{"/opt/v/Pulmetra", "/d/with blank/s_1.FVC"}));
+    EXPECT_EQ(m_launched[1],
+              (std::vector<std::string>{"/opt/v/Pulmetra", "/d/with blank/s_1.FVC"}));
     Select(list, 2);
     list.OnDoubleClick();
     EXPECT_EQ(m_launched.size(), 2u);
@@ -135,16 +138,76 @@ TEST_F(DataListTest, HeaderClicksSortAndReverse) {
     click(1);
     click(0);
     EXPECT_EQ(list.sorts, (std::vector<int>{2, -2, 1}));
-    EXPECT_FALSE(list.header()->isSortIndicatorShown());
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(list.Header()->Arrow(c), -1);
     list.SetTitle("Lista");
     EXPECT_TRUE(list.SortArrowsEnabled());
+    // The sorted column shows image 0 (ascending) or 1 (descending), the others their text.
     click(2);
-    EXPECT_TRUE(list.header()->isSortIndicatorShown());
-    EXPECT_EQ(list.header()->sortIndicatorSection(), 2);
-    EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(list.Header()->Arrow(2), 0);
+    EXPECT_EQ(list.Header()->Arrow(0), -1);
     click(2);
-    EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list.Header()->Arrow(2), 1);
     EXPECT_EQ(list.SortState(), -3);
+    click(0);
+    EXPECT_EQ(list.Header()->Arrow(0), 0);
+    EXPECT_EQ(list.Header()->Arrow(2), -1);
+    EXPECT_FALSE(list.header()->isSortIndicatorShown());
+    // The arrow drawn at the right of the column's text.
+    const QImage header = list.header()->grab().toImage();
+    const int nRight = list.header()->sectionViewportPosition(0) + list.header()->sectionSize(0);
+    bool bDark = false;
+    for (int x = nRight - 20; x < nRight; ++x)
+        for (int y = 0; y < header.height(); ++y)
+            bDark = bDark || qGray(header.pixel(x, y)) < 100;
+    EXPECT_TRUE(bDark);
+}
+
+TEST_F(DataListTest, ArrowsColoursSelectedItemDataAndCaption) {
+    // The arrows: bitmaps 139 (up) and 138 (down), 9 x 5, their white transparent.
+    const QImage up = qaricons::Bitmap(139).toImage(), down = qaricons::Bitmap(138).toImage();
+    ASSERT_EQ(up.size(), QSize(9, 5));
+    ASSERT_EQ(down.size(), QSize(9, 5));
+    EXPECT_NE(up.pixel(4, 0), QColor(Qt::white).rgb());
+    EXPECT_EQ(up.pixel(0, 0), QColor(Qt::white).rgb());
+    EXPECT_NE(down.pixel(4, 4), QColor(Qt::white).rgb());
+    EXPECT_EQ(down.pixel(0, 4), QColor(Qt::white).rgb());
+
+    class CDataModel : public CPlainModel {
+    public:
+        QVariant data(const QModelIndex& i, int role) const override {
+            return role == Qt::UserRole ? QVariant(qulonglong(100 + i.row()))
+                                        : CPlainModel::data(i, role);
+        }
+    } model;
+    CExListCtrl list;
+    list.SetListModel(&model);
+    list.SetColumns({"A", "B"}, {50, 50}, {});
+    EXPECT_EQ(list.GetSelectedItemData(), 0u);
+    list.setCurrentIndex(model.index(1, 0));
+    EXPECT_EQ(list.GetSelectedItemData(), 101u);
+    // Colours: the system's window colours until set.
+    EXPECT_EQ(list.BackColor(), list.palette().color(QPalette::Base));
+    list.SetBackColor(QColor(10, 20, 30));
+    list.SetTextColor(QColor(200, 210, 220));
+    EXPECT_EQ(list.palette().color(QPalette::Base), QColor(10, 20, 30));
+    EXPECT_EQ(list.palette().color(QPalette::Text), QColor(200, 210, 220));
+    // The caption band: light grey and white, the title in the caption font (normal weight).
+    EXPECT_EQ(list.CaptionFont().weight(), QFont::Normal);
+    list.SetTitle("Dados");
+    QImage band(200, CExListCtrl::kCaptionHeight, QImage::Format_RGB32);
+    band.fill(Qt::red);
+    {
+        QPainter painter(&band);
+        list.DrawCaption(painter, band.rect());
+    }
+    EXPECT_EQ(band.pixel(100, 0), QColor(Qt::white).rgb());
+    EXPECT_EQ(band.pixel(150, 12), QColor(212, 208, 200).rgb());
+    int nText = 0;
+    for (int x = 0; x < 60; ++x)
+        for (int y = 2; y < CExListCtrl::kCaptionHeight - 2; ++y)
+            nText += qGray(band.pixel(x, y)) < 100;
+    EXPECT_GT(nText, 10);
 }
 
 TEST_F(DataListTest, ColumnOrderIsStoredUnderTheTitle) {
@@ -169,10 +232,10 @@ TEST_F(DataListTest, ColumnOrderIsStoredUnderTheTitle) {
     }
     // An order that does not fit the columns is ignored.
     const std::vector<std::vector<std::uint8_t>> bad = {
-        {1, 0, 0, 0, 0, 0, 0, 0},                        // two of three
-        {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},            // a column twice
-        {7, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0},            // no such column
-        {1, 0, 0, 0, 0, 0, 0},                           // not whole numbers
+        {1, 0, 0, 0, 0, 0, 0, 0},              // two of three
+        {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0},  // a column twice
+        {7, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0},  // no such column
+        {1, 0, 0, 0, 0, 0, 0},                 // not whole numbers
     };
     for (const auto& b : bad) {
         store.WriteBinary("Other", "Other_Order", b.data(), b.size());

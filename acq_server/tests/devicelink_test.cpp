@@ -2,6 +2,8 @@
 // record files, played without a socket.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstring>
 #include <random>
 
@@ -38,6 +40,12 @@ protected:
             m_lead3ok.push_back(true);
         };
         MakeLink();
+    }
+    // Each case of a table starts with an empty folder: a record never replaces an earlier
+    // one of the same name.
+    void EmptyFolder() {
+        for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
+            std::filesystem::remove_all(e.path());
     }
     void MakeLink() {
         m_pLink = std::make_unique<CDeviceLink>(m_context, [this](const BYTE* p, std::size_t n) {
@@ -205,6 +213,7 @@ TEST_F(LinkFixture, FrameRecordReplies) {
         bool b6000, bLong;
     } cases[] = {{1, false, false}, {2, true, false}, {3, false, true}, {1, true, true}};
     for (const auto& c : cases) {
+        EmptyFolder();
         MakeLink();
         m_sent.clear();
         m_stored.clear();
@@ -341,6 +350,7 @@ TEST_F(LinkFixture, DateWithoutDigitsNamesByLocalTime) {
         ASSERT_EQ(legacy[58], 0x21);
         std::fill(legacy.begin() + 58 + 2, legacy.begin() + 58 + 14, nFill);
         for (const Bytes* pStream : {&frames, &legacy}) {
+            EmptyFolder();
             MakeLink();
             m_stored.clear();
             ASSERT_TRUE(Play(*pStream));
@@ -538,6 +548,63 @@ TEST_F(LinkFixture, UnwritableFolderAnswersRefused) {
     m_sent.clear();
     ASSERT_TRUE(Play(Bytes{0xFA, 2, 1, 0xEF, 0xFC, 0x05, 0x00, 0xEF}));
     EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF}));
+}
+
+// A legacy cart's names stop at the minute: another record of that name gets a free one,
+// the same record sent again is that one file.
+TEST_F(LinkFixture, ATakenNameGetsAFreeOneAndTheSameRecordStaysOne) {
+    EcgSpec first, retake;
+    first.nBlocks = retake.nBlocks = 20;
+    retake.nSeed = 3;
+    for (const EcgSpec* p : {&first, &retake, &first}) {
+        ASSERT_TRUE(Play(teststream::LegacyEcg(*p)));
+        ASSERT_TRUE(Play(teststream::FrameEcg(*p)));
+    }
+    ASSERT_EQ(m_stored.size(), 6u);
+    const std::string legacy = m_dir.Path() + "PAT0042_202603040506";
+    const std::string frame = m_dir.Path() + "PAT0042_20260304050607";
+    const struct {
+        std::string path;
+        BOOL bSame;
+    } expected[] = {{legacy + ".ekg", FALSE},  {frame + ".ekg", FALSE}, {legacy + "_2.ekg", FALSE},
+                    {frame + "_2.ekg", FALSE}, {legacy + ".ekg", TRUE}, {frame + ".ekg", TRUE}};
+    for (std::size_t i = 0; i < m_stored.size(); ++i) {
+        EXPECT_EQ(m_stored[i].m_strPath, expected[i].path) << i;
+        EXPECT_EQ(m_stored[i].m_bSame, expected[i].bSame) << i;
+    }
+    CheckEcgFile(StoredFile(0), first);
+    CheckEcgFile(StoredFile(2), retake, 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}), 4);
+    // Every frame-mode record was answered "taken".
+    EXPECT_EQ(m_sent.size(), 12u);
+}
+
+// The context keeps a record before its device hears "taken"; a record it cannot keep is
+// refused.
+TEST_F(LinkFixture, TheDeviceIsAnsweredOnceTheRecordIsKept) {
+    EcgSpec desc;
+    desc.nBlocks = 10;
+    std::vector<std::size_t> sentWhenTaken;
+    BOOL bKeep = TRUE;
+    m_context.m_onTaken = [&](const CStoredRecord& r) {
+        EXPECT_EQ(testsupport::ReadFile(r.m_strPath).size(), 132640u);
+        sentWhenTaken.push_back(m_sent.size());
+        return bKeep;
+    };
+    ASSERT_TRUE(Play(teststream::FrameEcg(desc)));
+    EXPECT_EQ(sentWhenTaken, std::vector<std::size_t>{0});
+    EXPECT_EQ(m_sent, (Bytes{0xFC, 0x06, 0x00, 0xEF}));
+    EXPECT_EQ(m_stored.size(), 1u);
+    bKeep = FALSE;
+    m_sent.clear();
+    desc.nSeed = 1;
+    ASSERT_TRUE(Play(teststream::FrameEcg(desc)));
+    EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF}));
+    EXPECT_EQ(m_stored.size(), 1u);
+    // A legacy record is kept the same way, without an answer.
+    ASSERT_TRUE(Play(teststream::LegacyEcg(desc)));
+    EXPECT_EQ(sentWhenTaken.size(), 3u);
+    EXPECT_EQ(m_stored.size(), 1u);
 }
 
 TEST_F(LinkFixture, StoresKeepTheirLimits) {

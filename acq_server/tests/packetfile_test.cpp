@@ -87,7 +87,8 @@ Bytes Transfer(const std::string& strName, const Bytes& content,
     return Cat({out, Finish()});
 }
 Bytes Ack(int nCmd, bool bChecksum) {
-    Bytes a = {0xF1, 0xFF, 0x04, 0x04, static_cast<BYTE>(nCmd & 0xFF), static_cast<BYTE>(nCmd >> 8)};
+    Bytes a = {
+        0xF1, 0xFF, 0x04, 0x04, static_cast<BYTE>(nCmd & 0xFF), static_cast<BYTE>(nCmd >> 8)};
     BYTE check = 0;
     if (bChecksum)
         for (BYTE b : a)
@@ -180,7 +181,9 @@ TEST_F(PacketFixture, LogLinesAndHandOver) {
           "CSecretarySocket::ParserCallback ------\n", "WRITE FILE : 1000 [ORDER = 0]\n",
           "WRITE FILE : 500 [ORDER = 2]\n", "RESERVED_CMD_FINISH\n",
           "\r\nFinish=============================\n", "\r\nACK Send Cmd : ff01, val =9\n",
-          "\r\nACK Send Cmd : ff02, val =2\n"})
+          "\r\nACK Send Cmd : ff02, val =2\n",
+          // Each acknowledgement built: its first four bytes.
+          "\r\nMakeCommandPacket  f1 ff 4 4 \r\n\n"})
         EXPECT_NE(m_log.find(psz), std::string::npos) << psz;
 }
 
@@ -266,15 +269,24 @@ TEST_F(PacketFixture, HostileNamesAreRefusedAndLaterFilesTaken) {
         std::string strName;
         int nType;
     } cases[] = {
-        {"../x_20160504101500.EKG", 0}, {"../x_20160504101500.EKG", 1},
-        {"../x_20160504101500.EKG", 2}, {"a/b_20160504101500.mwf", 0},
-        {"a/b_20160504101500.mwf", 1},  {"..\\x_20160504101500.mwf", 0},
-        {"..\\x_20160504101500.mwf", 2}, {"C:x", 0},
-        {"C:x_20160504101500.mwf", 1},  {".._20160504101500.mwf", 1},
-        {"._20160504101500.mwf", 1},    {"", 0},
-        {".", 0},                       {"..", 0},
-        {"..", 1},                      {"a\tb_20160504101500.mwf", 0},
-        {"a\x7f_20160504101500.mwf", 1}, {"EXISTING_20160504101500.mwf", 0},
+        {"../x_20160504101500.EKG", 0},
+        {"../x_20160504101500.EKG", 1},
+        {"../x_20160504101500.EKG", 2},
+        {"a/b_20160504101500.mwf", 0},
+        {"a/b_20160504101500.mwf", 1},
+        {"..\\x_20160504101500.mwf", 0},
+        {"..\\x_20160504101500.mwf", 2},
+        {"C:x", 0},
+        {"C:x_20160504101500.mwf", 1},
+        {".._20160504101500.mwf", 1},
+        {"._20160504101500.mwf", 1},
+        {"", 0},
+        {".", 0},
+        {"..", 0},
+        {"..", 1},
+        {"a\tb_20160504101500.mwf", 0},
+        {"a\x7f_20160504101500.mwf", 1},
+        {"EXISTING_20160504101500.mwf", 0},
         {"/etc/x_20160504101500.mwf", 0},
     };
     for (const auto& c : cases) {
@@ -321,14 +333,25 @@ TEST_F(PacketFixture, UnfinishedTransfersLeaveNoPartialFile) {
     Play(Cat({File("FIRST_20160504101500.mwf", 2000), Data(0, Content(1000)),
               Transfer("SECOND_20160504101500.mwf", Content(700, 3))}));
     EXPECT_EQ(m_sent, Cat({Ack(0xFF01, false), Ack(0xFF01, false), kTaken, Ack(0xFF02, false)}));
-    EXPECT_EQ(FilesBelow(m_strWork),
-              (std::set<std::string>{strName, "SECOND_20160504101500.mwf"}));
+    EXPECT_EQ(FilesBelow(m_strWork), (std::set<std::string>{strName, "SECOND_20160504101500.mwf"}));
     EXPECT_EQ(Read(m_strWork + "SECOND_20160504101500.mwf"), Str(Content(700, 3)));
 
-    // The new file replaces the old one only once it is whole.
-    m_sent.clear();
-    Play(Transfer(strName, Content(1500)));
-    EXPECT_EQ(Read(m_strWork + strName), Str(Content(1500)));
+    // A whole file of that name never replaces the old one: it gets a free name, and the
+    // same bytes sent again stay that one file.
+    for (int i = 0; i < 2; ++i) {
+        m_sent.clear();
+        Play(Transfer(strName, Content(1500)));
+        EXPECT_EQ(m_sent, Cat({Ack(0xFF01, false), kTaken, Ack(0xFF02, false)}));
+    }
+    EXPECT_EQ(Read(m_strWork + strName), "OLD");
+    EXPECT_EQ(Read(m_strWork + "777_20160504101500_2.mwf"), Str(Content(1500)));
+    ASSERT_EQ(m_stored.size(), 3u);
+    EXPECT_EQ(m_stored[1].m_strPath, m_strWork + "777_20160504101500_2.mwf");
+    EXPECT_FALSE(m_stored[1].m_bSame);
+    EXPECT_EQ(m_stored[2].m_strPath, m_strWork + "777_20160504101500_2.mwf");
+    EXPECT_TRUE(m_stored[2].m_bSame);
+    EXPECT_EQ(FilesBelow(m_strWork), (std::set<std::string>{strName, "777_20160504101500_2.mwf",
+                                                            "SECOND_20160504101500.mwf"}));
 }
 
 TEST_F(PacketFixture, SettingsChangedMidTransferKeepThePathWritten) {
@@ -348,12 +371,18 @@ TEST(PacketNames, PatientPartAndSafety) {
         const char* pszID;
         bool bSafe;
     } cases[] = {
-        {"777_20160504101500.mwf", "777", true}, {"A_B_C_20160504101500.EKG", "ABC", true},
-        {"20160504101500.EKG", "", true},        {"_20160504101500.EKG", "", true},
-        {"x", "", true},                         {"", "", false},
-        {"a:b", "", false},                      {"a\\b", "", false},
-        {"a/b", "", false},                      {".", "", false},
-        {"..", "", false},                       {"...", "", true},
+        {"777_20160504101500.mwf", "777", true},
+        {"A_B_C_20160504101500.EKG", "ABC", true},
+        {"20160504101500.EKG", "", true},
+        {"_20160504101500.EKG", "", true},
+        {"x", "", true},
+        {"", "", false},
+        {"a:b", "", false},
+        {"a\\b", "", false},
+        {"a/b", "", false},
+        {".", "", false},
+        {"..", "", false},
+        {"...", "", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(acq::PacketPatientID(c.pszName), c.pszID) << c.pszName;
@@ -369,13 +398,13 @@ TEST(StaleFiles, OnlyTheServersOwnTemporaryNamesGo) {
         {".777_20160504101500.mwf.AbC123", true},
         {".PAT0042_202603040506.ekg.zzzzzz", true},
         {".P_20260102030405.fvc.a1B2c3", true},
-        {".777_20160504101500.mwf.AbC12", false},     // suffix too short
-        {".777_20160504101500.mwf.AbC12!", false},    // not a letter or digit
-        {"777_20160504101500.mwf.AbC123", false},     // not hidden
-        {".notes.txt.AbC123", false},                 // no record time
-        {".777_2016050410.mwf.AbC123", false},        // time too short
+        {".777_20160504101500.mwf.AbC12", false},   // suffix too short
+        {".777_20160504101500.mwf.AbC12!", false},  // not a letter or digit
+        {"777_20160504101500.mwf.AbC123", false},   // not hidden
+        {".notes.txt.AbC123", false},               // no record time
+        {".777_2016050410.mwf.AbC123", false},      // time too short
         {".FQarServer.ini.AbC123", false},
-        {".777_20160504101500.AbC123", false},        // no extension
+        {".777_20160504101500.AbC123", false},  // no extension
         {".hidden", false},
     };
     for (const auto& c : cases)
@@ -383,15 +412,19 @@ TEST(StaleFiles, OnlyTheServersOwnTemporaryNamesGo) {
 
     testsupport::CTempDir dir;
     const std::string w = dir / "work/";
-    for (const char* p : {"work/.A_20160504101500.ekg.Q1w2E3", "work/P/.P_20160504101500.ekg.abcdef",
-                          "work/EKG/.B_202601020304.ekg.ABCDEF", "work/A_20160504101500.ekg",
-                          "work/.keep", "outside/.C_20160504101500.ekg.abcdef"})
+    for (const char* p :
+         {"work/.A_20160504101500.ekg.Q1w2E3", "work/P/.P_20160504101500.ekg.abcdef",
+          "work/EKG/.B_202601020304.ekg.ABCDEF", "work/A_20160504101500.ekg", "work/.keep",
+          "outside/.C_20160504101500.ekg.abcdef"})
         ASSERT_TRUE(testsupport::WriteFile(dir / p, "x"));
     // A link of the pattern is not followed and not removed.
     fs::create_symlink(dir / "outside/.C_20160504101500.ekg.abcdef",
                        w + ".D_20160504101500.ekg.abcdef");
     fs::create_directory_symlink(dir / "outside", w + "linked");
-    EXPECT_EQ(acq::RemoveStaleTempFiles(w), 3u);
+    // Written within the last hour: may be a save in progress, left alone.
+    const std::time_t tNow = std::time(nullptr);
+    EXPECT_EQ(acq::RemoveStaleTempFiles(w, {}, tNow + acq::kStaleAgeSeconds - 5), 0u);
+    EXPECT_EQ(acq::RemoveStaleTempFiles(w, {}, tNow + acq::kStaleAgeSeconds + 5), 3u);
     EXPECT_EQ(FilesBelow(dir.Path()),
               (std::set<std::string>{"work/A_20160504101500.ekg", "work/.keep",
                                      "outside/.C_20160504101500.ekg.abcdef"}));

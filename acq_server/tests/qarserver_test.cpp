@@ -24,6 +24,7 @@
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "spiro_control/flowlin_dispids.h"
+#include "streams.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 
@@ -93,7 +94,8 @@ TEST(Commands, TableIsWholeAndTheTrayMenuInOrder) {
         EXPECT_NE(c.pszText, nullptr) << c.nId;
     }
     const std::vector<int> tray(TrayMenu().begin(), TrayMenu().end());
-    EXPECT_EQ(tray, (std::vector<int>{32777, 32778, 0, 32775, 32774, 32782, 32784, 0, 32781, 0, 32771}));
+    EXPECT_EQ(tray,
+              (std::vector<int>{32777, 32778, 0, 32775, 32774, 32782, 32784, 0, 32781, 0, 32771}));
     for (int nId : tray) {
         if (nId) {
             EXPECT_NE(FindCommand(nId), nullptr) << nId;
@@ -107,7 +109,7 @@ TEST_F(FrameTest, StartStopAndTheMessagesOfEach) {
     CMainFrame& frame = Start();
     // No control registered here: both reported once, the start goes on.
     EXPECT_EQ(Texts(m_notifier), (std::vector<std::string>{"Fail to initialize the Wavelin!!",
-                                                            "Fail to initialize the Flowlin!!"}));
+                                                           "Fail to initialize the Flowlin!!"}));
     EXPECT_FALSE(frame.IsWavelinCreated());
     EXPECT_TRUE(frame.IsServerRunning());
     EXPECT_NE(m_pApp->Port(), 0);
@@ -115,11 +117,12 @@ TEST_F(FrameTest, StartStopAndTheMessagesOfEach) {
     EXPECT_FALSE(frame.IsCommandEnabled(ID_START_SERVER));
     m_notifier.calls.clear();
     frame.OnCommand(ID_START_SERVER);
-    EXPECT_EQ(Texts(m_notifier), std::vector<std::string>{qarstr::Str(qarstr::IDS_ALREADY_RUNNING)});
+    EXPECT_EQ(Texts(m_notifier),
+              std::vector<std::string>{qarstr::Str(qarstr::IDS_ALREADY_RUNNING)});
     EXPECT_TRUE(frame.IsServerRunning());
     frame.OnCommand(ID_STOP_SERVER);
     EXPECT_FALSE(frame.IsServerRunning());
-    EXPECT_EQ(m_pApp->ListenSocket(), nullptr);
+    EXPECT_FALSE(m_pApp->IsListening());
     frame.OnCommand(ID_STOP_SERVER);
     EXPECT_EQ(m_notifier.calls.back().text, qarstr::Str(qarstr::IDS_SERVER_NOT_RUNNING));
     frame.OnCommand(ID_START_SERVER);
@@ -148,13 +151,16 @@ TEST_F(FrameTest, TrayMenuStatesAndAnimation) {
     QStringList texts;
     for (QAction* a : frame.TrayMenu()->actions())
         texts << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(texts.join('|'), QString::fromUtf8("Executar Lindar|Executar Pulmetra|-|Lista de Dados|"
-                                                 "Configurações Gerais|Registro|Connect to Device|-|"
-                                                 "Executar Upgrade|-|Sair"));
+    EXPECT_EQ(texts.join('|'),
+              QString::fromUtf8("Executar Lindar|Executar Pulmetra|-|Lista de Dados|"
+                                "Configurações Gerais|Registro|Connect to Device|-|"
+                                "Executar Upgrade|-|Sair"));
     const struct {
         int nState, nIcon, nTip;
-    } states[] = {{0, 134, qarstr::IDS_TIP_RUNNING}, {1, 138, qarstr::IDS_TIP_SETTINGS},
-                  {2, 133, qarstr::IDS_TIP_RECEIVING}, {3, 137, qarstr::IDS_TIP_STOPPED}};
+    } states[] = {{0, 134, qarstr::IDS_TIP_RUNNING},
+                  {1, 138, qarstr::IDS_TIP_SETTINGS},
+                  {2, 133, qarstr::IDS_TIP_RECEIVING},
+                  {3, 137, qarstr::IDS_TIP_STOPPED}};
     for (const auto& s : states) {
         frame.SetTrayState(s.nState);
         EXPECT_EQ(frame.Tray().GetIconResource(), s.nIcon);
@@ -211,7 +217,7 @@ TEST_F(FrameTest, SairClosesAnOpenDialogFirst) {
     ASSERT_TRUE(testsupport::ProcessUntil([&] { return frame.IsClosing(); }, 5000));
     EXPECT_FALSE(frame.IsServerRunning());
     EXPECT_FALSE(frame.Tray().IsEnabled());
-    EXPECT_EQ(m_pApp->ListenSocket(), nullptr);
+    EXPECT_FALSE(m_pApp->IsListening());
 }
 
 TEST_F(FrameTest, SettingsCommandClampsAndWrites) {
@@ -236,21 +242,90 @@ TEST_F(FrameTest, SettingsCommandClampsAndWrites) {
     EXPECT_EQ(platform::GetProfileInt(Profile(), "Environment", "JPEG EKG", 0), 1);
 }
 
+namespace {
+// One device connection: the stream, then the server's answer (4 bytes) when it ends with
+// the frame-mode end of record; a legacy cart only waits until its bytes are taken.
+QByteArray Send(quint16 nPort, const teststream::Bytes& stream) {
+    QTcpSocket sock;
+    sock.connectToHost(QHostAddress::LocalHost, nPort);
+    EXPECT_TRUE(
+        testsupport::ProcessUntil([&] { return sock.state() == QAbstractSocket::ConnectedState; }));
+    sock.write(reinterpret_cast<const char*>(stream.data()), static_cast<qint64>(stream.size()));
+    const bool bAnswered = stream.size() >= 4 && stream[stream.size() - 4] == 0xFC;
+    QByteArray reply;
+    testsupport::ProcessUntil([&] {
+        reply += sock.readAll();
+        return bAnswered ? reply.size() >= 4 : sock.bytesToWrite() == 0;
+    });
+    testsupport::ProcessFor(100);
+    return reply;
+}
+const QByteArray kTaken("\xFC\x06\x00\xEF", 4);
+}  // namespace
+
+// Records through the receiving path of the program: listed before the answer, then shown.
 TEST_F(FrameTest, StoredRecordsAreListedAndEntered) {
     CMainFrame& frame = Start();
-    frame.MakeFile("", "/x/a.ekg");
-    frame.MakeFile("A1", "");
-    EXPECT_EQ(frame.List().model()->rowCount(), 0);
-    frame.MakeFile("R1", Data() + "R1_1.raw");
-    frame.MakeSpiroFile("S1", Data() + "S1_1.fvc");
-    ASSERT_EQ(frame.List().model()->rowCount(), 2);
-    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "S1");
+    teststream::EcgSpec unknown, raw, legacy;
+    unknown.strID = "";  // an emergency record of an unknown patient
+    raw.strID = "R1";
+    raw.b6000 = true;
+    legacy.strID = "L1";
+    for (teststream::EcgSpec* p : {&unknown, &raw, &legacy})
+        p->nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(unknown)), kTaken);
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(raw)), kTaken);
+    Send(m_pApp->Port(), teststream::LegacyEcg(legacy));
+    // The same record sent again: answered, not listed twice.
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(raw)), kTaken);
+    ASSERT_TRUE(testsupport::ProcessUntil([&] { return frame.List().model()->rowCount() == 3; }));
+    testsupport::ProcessFor(300);
+    ASSERT_EQ(frame.List().model()->rowCount(), 3);
+    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "L1");
     EXPECT_EQ(frame.List().model()->index(1, 2).data().toString(),
-              QString::fromStdString(Data() + "R1_1.raw"));
+              QString::fromStdString(Data() + "R1_20260304050607.raw"));
+    // A record without an ID is listed under its file's title.
+    EXPECT_EQ(frame.List().model()->index(2, 1).data().toString(), "_20260304050607");
     const auto lines = platform::GetProfileSection(Data() + "FQarServer.ini", "DATA_LIST");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].substr(0, 6), "PATR1_");
-    EXPECT_NE(lines[1].find(" " + Data() + "S1_1.fvc"), std::string::npos);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 19), "PAT_20260304050607_");
+    EXPECT_EQ(lines[1].substr(0, 6), "PATR1_");
+    EXPECT_NE(lines[2].find(" " + Data() + "L1_202603040506.ekg"), std::string::npos);
+    // Without controls nothing is converted; the queue empties all the same.
+    EXPECT_TRUE(testsupport::ProcessUntil([&] { return frame.OwedConversions() == 0; }));
+}
+
+// A record that cannot be entered in the list file is not "taken": the cart hears 7 and
+// sends it again later, and nothing is shown that the list would not keep.
+TEST_F(FrameTest, ARecordTheListCannotKeepIsRefused) {
+    ASSERT_TRUE(platform::MakeDirs(Data() + "FQarServer.ini"));  // a folder where the file goes
+    CMainFrame& frame = Start();
+    teststream::EcgSpec cart;
+    cart.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(cart)), QByteArray("\xFC\x07\x00\xEF", 4));
+    testsupport::ProcessFor(300);
+    EXPECT_EQ(frame.List().model()->rowCount(), 0);
+    EXPECT_EQ(frame.OwedConversions(), 0u);
+    EXPECT_NE(testsupport::ReadFile(m_dir / "data/Corvane/QarServer/ekg_debug.txt")
+                  .find("UpdateDataList FAIL"),
+              std::string::npos);
+}
+
+// A row whose ID holds a blank opens its record after a restart.
+TEST_F(FrameTest, ARowWithABlankInItsIDOpensAfterARestart) {
+    Start();
+    teststream::EcgSpec cart;
+    cart.strID = "AB CD";
+    cart.nBlocks = 20;
+    EXPECT_EQ(Send(m_pApp->Port(), teststream::FrameEcg(cart)), kTaken);
+    m_pApp.reset();
+    CMainFrame& frame = Start();
+    ASSERT_EQ(frame.List().model()->rowCount(), 1);
+    EXPECT_EQ(frame.List().model()->index(0, 1).data().toString(), "AB CD");
+    frame.List().setCurrentIndex(frame.List().model()->index(0, 0));
+    frame.List().OnDoubleClick();
+    ASSERT_EQ(m_launched.size(), 1u);
+    EXPECT_EQ(m_launched[0].back(), Data() + "AB CD_20260304050607.ekg");
 }
 
 TEST(Splash, ShowsOnceHidesOnAKeyOrAfterItsTime) {

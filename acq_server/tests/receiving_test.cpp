@@ -2,6 +2,7 @@
 // server: packet devices sending finished files, many carts connecting at once, the
 // open-file limit, replies going out at once, idle connections' memory, a full disk.
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include "acq_server/listensocket.h"
+#include "acq_server/stalefiles.h"
 #include "qtenv.h"
 #include "streams.h"
 #include "testsupport/testsupport.h"
@@ -37,16 +39,17 @@ public:
                    QStringList extra = {}) {
         TestApp();
         const QStringList args =
-            QStringList{"--folder", QString::fromStdString(strFolder), "--port", "0", "--log"} + extra;
+            QStringList{"--folder", QString::fromStdString(strFolder), "--port", "0", "--log"} +
+            extra;
         // Output to a file: a pipe nobody reads while the test blocks would stop the harness.
         m_strOut = strFolder + "../acqd_" + std::to_string(::getpid()) + "_" +
                    std::to_string(++s_nRuns) + ".out";
         m_process.setStandardOutputFile(QString::fromStdString(m_strOut));
         m_process.setProgram("/bin/sh");
         // SIGXFSZ ignored: a write past the file size limit fails instead of killing.
-        m_process.setArguments(QStringList{"-c", "trap '' XFSZ; " + strLimits + " exec \"$0\" \"$@\"",
-                                           ACQD_PATH} +
-                               args);
+        m_process.setArguments(
+            QStringList{"-c", "trap '' XFSZ; " + strLimits + " exec \"$0\" \"$@\"", ACQD_PATH} +
+            args);
         m_process.start();
         m_bStarted = RunUntil([&] {
             Read();
@@ -192,7 +195,8 @@ TEST(Receiving, PacketDeviceFilesLandWholeAndAreTold) {
                                 testsupport::ShellQuote(strFixtures) + " 1 2 2>&1",
                             &nStatus);
     ASSERT_EQ(nStatus, 0);
-    testsupport::RunCommand("qpdf --empty " + testsupport::ShellQuote(strFixtures + "e.pdf"), &nStatus);
+    testsupport::RunCommand("qpdf --empty " + testsupport::ShellQuote(strFixtures + "e.pdf"),
+                            &nStatus);
     ASSERT_EQ(nStatus, 0);
     const std::string strWork = dir / "work/";
     for (int nType : {0, 1, 2}) {
@@ -213,12 +217,13 @@ TEST(Receiving, PacketDeviceFilesLandWholeAndAreTold) {
         for (const QByteArray& l : sim.lines)
             if (l.startsWith("REPLY "))
                 replies.push_back(l.mid(6));
-        const QList<QByteArray> expected = {"f1ff040400ff00", "f1ff040401ff00",
-                                            "fc0600ef", "f1ff040402ff00", "f1ff040401ff00",
-                                            "fc0600ef", "f1ff040402ff00", "f1ff040401ff00",
-                                            "fc0600ef", "f1ff040402ff00"};
+        const QList<QByteArray> expected = {"f1ff040400ff00", "f1ff040401ff00", "fc0600ef",
+                                            "f1ff040402ff00", "f1ff040401ff00", "fc0600ef",
+                                            "f1ff040402ff00", "f1ff040401ff00", "fc0600ef",
+                                            "f1ff040402ff00"};
         EXPECT_EQ(replies, expected);
-        const char* folders[3][3] = {{"", "", ""}, {"P77/", "P77/", "P77/"}, {"EKG/", "SPIRO/", "PDF/"}};
+        const char* folders[3][3] = {
+            {"", "", ""}, {"P77/", "P77/", "P77/"}, {"EKG/", "SPIRO/", "PDF/"}};
         const struct {
             const char* pszName;
             const char* pszSource;
@@ -229,10 +234,11 @@ TEST(Receiving, PacketDeviceFilesLandWholeAndAreTold) {
         ASSERT_TRUE(RunUntil([&] { return acqd.Read().count("STORED") >= 3; }));
         for (int i = 0; i < 3; ++i) {
             const std::string strPath = strWork + folders[nType][i] + files[i].pszName;
-            EXPECT_EQ(testsupport::ReadFile(strPath), testsupport::ReadFile(strFixtures + files[i].pszSource))
+            EXPECT_EQ(testsupport::ReadFile(strPath),
+                      testsupport::ReadFile(strFixtures + files[i].pszSource))
                 << strPath;
-            const std::string strLine = "STORED kind=" + std::to_string(files[i].nKind) +
-                                        " id=P77 path=" + strPath + "\n";
+            const std::string strLine =
+                "STORED kind=" + std::to_string(files[i].nKind) + " id=P77 path=" + strPath + "\n";
             EXPECT_TRUE(acqd.Read().contains(strLine.c_str())) << strLine;
         }
         EXPECT_EQ(FilesBelow(strWork).size(), 3u);
@@ -283,11 +289,10 @@ TEST(Receiving, FailedWriteAnswersRefusedAndLeavesNothing) {
     ASSERT_TRUE(testsupport::WriteFile(dir / "small.bin", std::string(3000, 's')));
     CAcqd acqd(strWork, "ulimit -f 200;");  // 200 blocks of 512 bytes
     ASSERT_TRUE(acqd.Started());
-    const CSim sim = RunDevsim({"--port", QString::number(acqd.Port()), "--quiet", "0.4",
-                                "packet-files", "--send", QString::fromStdString(dir / "big.bin"),
-                                "--as", "BIG_20160504101500.mwf", "--send",
-                                QString::fromStdString(dir / "small.bin"), "--as",
-                                "SMALL_20160504101500.mwf"});
+    const CSim sim = RunDevsim(
+        {"--port", QString::number(acqd.Port()), "--quiet", "0.4", "packet-files", "--send",
+         QString::fromStdString(dir / "big.bin"), "--as", "BIG_20160504101500.mwf", "--send",
+         QString::fromStdString(dir / "small.bin"), "--as", "SMALL_20160504101500.mwf"});
     QList<QByteArray> answers;
     for (const QByteArray& l : sim.lines)
         if (l.startsWith("REPLY fc"))
@@ -427,16 +432,23 @@ TEST(Receiving, ReplyIsOnTheWireBeforeTheNextRecordIsStored) {
     }
 }
 
-// A start removes what a killed run left half written, and nothing else.
+// A start removes what a killed run left half written, and nothing else; a temporary
+// file written a moment ago may be a save in progress and stays.
 TEST(Receiving, StartRemovesStaleTemporaryFiles) {
     testsupport::CTempDir dir;
+    const std::time_t tOld = std::time(nullptr) - 2 * acq::kStaleAgeSeconds;
+    const timeval times[2] = {{tOld, 0}, {tOld, 0}};
     for (const char* p : {"EKG/.X_20260102030405.ekg.Ab12Cd", ".Y_20260102030405.ekg.zzzzzz",
-                          "Y_20260102030405.ekg", ".notes"})
+                          "Y_20260102030405.ekg", ".notes"}) {
         ASSERT_TRUE(testsupport::WriteFile(dir / p, "x"));
+        ASSERT_EQ(::utimes((dir / p).c_str(), times), 0);
+    }
+    ASSERT_TRUE(testsupport::WriteFile(dir / ".Z_20260102030405.ekg.yyyyyy", "x"));
     CAcqd acqd(dir.Path());
     ASSERT_TRUE(acqd.Started());
     EXPECT_TRUE(acqd.Read().contains("REMOVED 2 stale temporary files"));
-    EXPECT_EQ(FilesBelow(dir.Path()), (std::set<std::string>{"Y_20260102030405.ekg", ".notes"}));
+    EXPECT_EQ(FilesBelow(dir.Path()), (std::set<std::string>{"Y_20260102030405.ekg", ".notes",
+                                                             ".Z_20260102030405.ekg.yyyyyy"}));
 }
 
 }  // namespace

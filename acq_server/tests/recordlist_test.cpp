@@ -1,10 +1,12 @@
 // The received-data list file and rows, and the private INI file class.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
 #include "acq_server/list/privateinifile.h"
 #include "acq_server/list/recordlist.h"
+#include "acq_server/list/recordlistfile.h"
 #include "platform/profile.h"
 #include "testsupport/testsupport.h"
 
@@ -22,29 +24,68 @@ TEST(RecordList, ListFilePathDropsOneTrailingSeparator) {
     EXPECT_EQ(CRecordList::ListFilePath("/w/Data\\"), "/w/Data/FQarServer.ini");
 }
 
-TEST(RecordList, ValuesSplitAtTheFirstTwoBlanks) {
+TEST(RecordList, EntriesReadBackEveryIDAndPath) {
     const struct {
-        const char* value;
+        const char *key, *value;
         bool ok;
         CRecordRow row;
     } cases[] = {
-        {"123 202603040506 /d/a b/123.ekg", true, {"2026/03/04 05:06", "123", "/d/a b/123.ekg"}},
-        {"A 202603040506 x", true, {"2026/03/04 05:06", "A", "x"}},
-        // An ID with a blank does not split right: the ID ends at the first blank.
-        {"J S 202603040506 /p", true, {"S", "J", "202603040506 /p"}},
-        {"123 202603040506", false, {}},
-        {"nothing", false, {}},
-        {"", false, {}},
+        {"PAT123_202603040506",
+         "123 202603040506 /d/a b/123.ekg",
+         true,
+         {"2026/03/04 05:06", "123", "/d/a b/123.ekg"}},
+        {"PATA_202603040506", "A 202603040506 x", true, {"2026/03/04 05:06", "A", "x"}},
+        // The key tells how long the ID is: blanks, "=" (written "_" in the key), ";",
+        // code-page bytes, a later record of the same ID and minute.
+        {"PATJ S_202603040506", "J S 202603040506 /p", true, {"2026/03/04 05:06", "J S", "/p"}},
+        {"PAT X Y _202603040506_3",
+         " X Y  202603040506 /p q",
+         true,
+         {"2026/03/04 05:06", " X Y ", "/p q"}},
+        {"PATA_B;C_202603040506_2",
+         "A=B;C 202603040506 /r",
+         true,
+         {"2026/03/04 05:06", "A=B;C", "/r"}},
+        {"PAT\xC9 1_202603040506",
+         "\xC9 1 202603040506 /\xC9",
+         true,
+         {"2026/03/04 05:06", "\xC9 1", "/\xC9"}},
+        // An ID that itself ends like a time.
+        {"PATX_202603040506_202603040507",
+         "X_202603040506 202603040507 /x",
+         true,
+         {"2026/03/04 05:07", "X_202603040506", "/x"}},
+        // A key that does not fit its value (an entry written by hand): the ID ends at the
+        // first blank.
+        {"PATother", "J S 202603040506 /p", true, {"S", "J", "202603040506 /p"}},
+        {"PAT1_202603040506", "123 202603040506", false, {}},
+        {"PAT1_202603040506", "nothing", false, {}},
+        {"PAT1_202603040506", "", false, {}},
     };
     for (const auto& c : cases) {
         CRecordRow row;
-        EXPECT_EQ(CRecordList::ParseValue(c.value, row), c.ok) << c.value;
+        EXPECT_EQ(CRecordList::ParseEntry(c.key, c.value, row), c.ok) << c.value;
         if (c.ok) {
             EXPECT_EQ(row, c.row) << c.value;
         }
     }
     EXPECT_EQ(CRecordList::KeyTimeToListTime("202612312359"), "2026/12/31 23:59");
     EXPECT_EQ(CRecordList::KeyTimeToListTime("2026"), "2026");
+}
+
+TEST(RecordList, IDsWithBlanksAndSignsComeBackFromTheFile) {
+    testsupport::CTempDir dir;
+    for (const char* id : {"AB CD", "A=B", ";X", " L", "\xC9\xE7"})
+        ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), id, "202603040506",
+                                                std::string("/r/") + id + ".ekg"));
+    CRecordList list;
+    list.LoadRows(dir.Path());
+    ASSERT_EQ(list.Size(), 5u);
+    const char* expected[] = {"\xC9\xE7", " L", ";X", "A=B", "AB CD"};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(list.Row(i).m_strPatientID, expected[i]);
+        EXPECT_EQ(list.Row(i).m_strPath, std::string("/r/") + expected[i] + ".ekg");
+    }
 }
 
 TEST(RecordList, SecondRecordOfAPatientInOneMinuteKeepsTheFirst) {
@@ -81,10 +122,10 @@ TEST(RecordList, AnIDHoldingAnEqualSignKeepsItsEntry) {
 TEST(RecordList, EarlierDaysArePrunedWhenARecordComesAndAtStart) {
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());
-    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST",
-                                              {Entry("1", "202603030900", "/a"),
-                                               Entry("2", "202603032359", "/b"),
-                                               Entry("3", "202603040001", "/c")}));
+    ASSERT_TRUE(platform::WriteProfileSection(
+        file, "DATA_LIST",
+        {Entry("1", "202603030900", "/a"), Entry("2", "202603032359", "/b"),
+         Entry("3", "202603040001", "/c")}));
     // Start-up of the day after: only today's entry stays.
     ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260304"));
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
@@ -105,9 +146,11 @@ TEST(RecordList, BusyDayIsReadWholeAndTheNewest10000Kept) {
     const int nCount = 10050;  // about 700 KB: far beyond the old 32 KB buffer
     for (int i = 0; i < nCount; ++i) {
         const std::string id = "ID" + std::to_string(i);
-        lines.push_back(Entry(id, "202603040506", "/data/some folder/" + id + "_20260304050607.ekg"));
+        lines.push_back(
+            Entry(id, "202603040506", "/data/some folder/" + id + "_20260304050607.ekg"));
     }
-    ASSERT_TRUE(platform::WriteProfileSection(CRecordList::ListFilePath(dir.Path()), "DATA_LIST", lines));
+    ASSERT_TRUE(
+        platform::WriteProfileSection(CRecordList::ListFilePath(dir.Path()), "DATA_LIST", lines));
     CRecordList list;
     list.LoadRows(dir.Path());
     ASSERT_EQ(list.Size(), CRecordList::kMaxRows);
@@ -178,15 +221,17 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     // back alike, and a file of another shape takes the whole way.
     testsupport::CTempDir dir;
     const std::string file = CRecordList::ListFilePath(dir.Path());
-    ASSERT_TRUE(testsupport::WriteFile(file, "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
-                                             "PAT1_202603040000=1 202603040000 /a\r\n"));
+    ASSERT_TRUE(testsupport::WriteFile(file,
+                                       "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\n"
+                                       "PAT1_202603040000=1 202603040000 /a\r\n"));
     std::string key;
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/ab 1.ekg", &key));
     EXPECT_EQ(key, "PATab_202603040506");
     // Keys compare without case, as the profile engine does.
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "AB", "202603040506", "/p/AB.ekg", &key));
     EXPECT_EQ(key, "PATAB_202603040506_2");
-    ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
+    ASSERT_TRUE(
+        CRecordList::UpdateDataList(dir.Path(), "ab", "202603040506", "/p/x\r\ny.ekg", &key));
     EXPECT_EQ(key, "PATab_202603040506_3");
     EXPECT_EQ(testsupport::ReadFile(file),
               "[OTHER]\r\nx=1\r\n[DATA_LIST]\r\nPAT1_202603040000=1 202603040000 /a\r\n"
@@ -199,8 +244,9 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
               std::vector<std::string>{"PATn_202603050101"});
     // The list section not last: the whole way keeps the other section.
-    ASSERT_TRUE(testsupport::WriteFile(file, "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
-                                             "[OTHER]\r\nx=1\r\n"));
+    ASSERT_TRUE(testsupport::WriteFile(file,
+                                       "[DATA_LIST]\r\nPATn_202603050101=n 202603050101 /n\r\n"
+                                       "[OTHER]\r\nx=1\r\n"));
     ASSERT_TRUE(CRecordList::UpdateDataList(dir.Path(), "m", "202603050102", "/m", &key));
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST").size(), 2u);
     EXPECT_EQ(platform::GetProfileString(file, "OTHER", "x", ""), "1");
@@ -209,4 +255,111 @@ TEST(RecordList, ABusyDayAppendsAndReadsBackLikeAWholeWrite) {
     ASSERT_TRUE(CRecordList::UpdateDataList(fresh.Path(), "f", "202603050102", "/f"));
     EXPECT_EQ(testsupport::ReadFile(CRecordList::ListFilePath(fresh.Path())),
               "[DATA_LIST]\r\nPATf_202603050102=f 202603050102 /f\r\n");
+}
+
+namespace {
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+}  // namespace
+
+TEST(RecordListFile, ABusyDayIsAppendedToAndAFileChangedElsewhereIsReadAgain) {
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    std::vector<std::string> lines;
+    for (int i = 0; i < 5000; ++i)
+        lines.push_back(
+            Entry("P" + std::to_string(i), "202603040506", "/d/P" + std::to_string(i) + ".ekg"));
+    ASSERT_TRUE(platform::WriteProfileSection(file, "DATA_LIST", lines));
+    const ino_t nBefore = Inode(file);
+    CRecordListFile list(dir.Path());
+    EXPECT_TRUE(list.Lists("/d/P4999.ekg"));
+    EXPECT_FALSE(list.Lists("/d/new.ekg"));
+    std::string key;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(list.Add("P7", "202603040506", "/d/new" + std::to_string(i) + ".ekg", &key));
+        EXPECT_EQ(key, "PATP7_202603040506_" + std::to_string(i + 2));
+    }
+    EXPECT_TRUE(list.Lists("/d/new2.ekg"));
+    // Appended: the same file, one entry more each time, nothing else moved.
+    EXPECT_EQ(Inode(file), nBefore);
+    EXPECT_EQ(platform::GetProfileSection(file, "DATA_LIST").size(), 5003u);
+    // Another program adds an entry under the next key: this writer sees it.
+    ASSERT_TRUE(platform::WriteProfileString(file, "DATA_LIST", "PATP7_202603040506_5",
+                                             "P7 202603040506 /o"));
+    ASSERT_TRUE(list.Add("P7", "202603040506", "/d/after.ekg", &key));
+    EXPECT_EQ(key, "PATP7_202603040506_6");
+    EXPECT_TRUE(list.Lists("/o"));
+    // The first record of the next day writes the file whole, without the earlier entries.
+    ASSERT_TRUE(list.Add("N", "202603050001", "/d/n.ekg", &key));
+    EXPECT_NE(Inode(file), nBefore);
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              std::vector<std::string>{"PATN_202603050001"});
+    EXPECT_FALSE(list.Lists("/d/P1.ekg"));
+    // The file removed meanwhile: made again.
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    ASSERT_TRUE(list.Add("M", "202603050002", "/d/m.ekg"));
+    EXPECT_EQ(testsupport::ReadFile(file),
+              "[DATA_LIST]\r\nPATM_202603050002=M 202603050002 /d/m.ekg\r\n");
+}
+
+TEST(ConversionMark, EntriesBehindTheMarkAreOwed) {
+    testsupport::CTempDir dir;
+    const std::string folder = dir / "work/";
+    // A folder without a list: marked, nothing owed; then every entry is.
+    EXPECT_TRUE(CConversionMark::Owed(folder).empty());
+    EXPECT_EQ(testsupport::ReadFile(CConversionMark::MarkPath(folder)), "\n");
+    for (const char* id : {"A", "B C", "D"})
+        ASSERT_TRUE(CRecordList::UpdateDataList(folder, id, "202603040506",
+                                                std::string("/r/") + id + ".ekg"));
+    auto keys = [&] {
+        std::vector<std::string> out;
+        for (const COwedEntry& e : CConversionMark::Owed(folder))
+            out.push_back(e.strKey + "|" + e.row.m_strPatientID + "|" + e.row.m_strPath);
+        return out;
+    };
+    EXPECT_EQ(keys(), (std::vector<std::string>{"PATA_202603040506|A|/r/A.ekg",
+                                                "PATB C_202603040506|B C|/r/B C.ekg",
+                                                "PATD_202603040506|D|/r/D.ekg"}));
+    ASSERT_TRUE(CConversionMark::Mark(folder, "PATB C_202603040506"));
+    EXPECT_EQ(keys(), std::vector<std::string>{"PATD_202603040506|D|/r/D.ekg"});
+    ASSERT_TRUE(CConversionMark::Mark(folder, "PATD_202603040506"));
+    EXPECT_TRUE(keys().empty());
+    // The marked entry went with its day: every entry of the new day is owed.
+    ASSERT_TRUE(CRecordList::UpdateDataList(folder, "E", "202603050001", "/r/E.ekg"));
+    EXPECT_EQ(keys(), std::vector<std::string>{"PATE_202603050001|E|/r/E.ekg"});
+    // A list kept before marks existed counts as converted.
+    testsupport::CTempDir old;
+    ASSERT_TRUE(CRecordList::UpdateDataList(old.Path(), "O", "202603040506", "/r/O.ekg"));
+    EXPECT_TRUE(CConversionMark::Owed(old.Path()).empty());
+    EXPECT_EQ(testsupport::ReadFile(CConversionMark::MarkPath(old.Path())), "PATO_202603040506\n");
+}
+
+// Entries still owed their conversions stay on disk across a new day and a start.
+TEST(ConversionMark, EntriesOfAnEarlierDayStayUntilConverted) {
+    testsupport::CTempDir dir;
+    const std::string file = CRecordList::ListFilePath(dir.Path());
+    EXPECT_TRUE(CConversionMark::Owed(dir.Path()).empty());
+    for (const char* id : {"A", "B", "C"})
+        ASSERT_TRUE(
+            CRecordList::UpdateDataList(dir.Path(), id, "202603042359", std::string("/r/") + id));
+    ASSERT_TRUE(CConversionMark::Mark(dir.Path(), "PATA_202603042359"));
+    // The next day's first record: A goes, B and C wait for their conversions.
+    CRecordListFile list(dir.Path());
+    ASSERT_TRUE(list.Add("D", "202603050001", "/r/D"));
+    EXPECT_EQ(
+        platform::GetProfileKeyNames(file, "DATA_LIST"),
+        (std::vector<std::string>{"PATB_202603042359", "PATC_202603042359", "PATD_202603050001"}));
+    // Appended while they wait, not written whole each time.
+    const ino_t nInode = Inode(file);
+    ASSERT_TRUE(list.Add("E", "202603050002", "/r/E"));
+    EXPECT_EQ(Inode(file), nInode);
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260305"));
+    EXPECT_EQ(CConversionMark::Owed(dir.Path()).size(), 4u);
+    // Converted: the next start removes them.
+    ASSERT_TRUE(CConversionMark::Mark(dir.Path(), "PATC_202603042359"));
+    ASSERT_TRUE(CRecordList::PruneListFile(dir.Path(), "20260305"));
+    EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
+              (std::vector<std::string>{"PATD_202603050001", "PATE_202603050002"}));
 }

@@ -322,7 +322,11 @@ TEST_F(SpiroLink, LegacyTestStoredWithoutAnswer) {
     Append(s, Bytes{0x89, 0});
     ASSERT_TRUE(Play(s, 5));
     EXPECT_TRUE(m_sent.empty());
-    EXPECT_TRUE(m_stored.empty());
+    // Handed on as a frame-mode test is, without an answer.
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_EQ(m_stored[0].m_nKind, 2);
+    EXPECT_EQ(m_stored[0].m_strPatientID, "LG1");
+    EXPECT_EQ(m_stored[0].m_strPath, m_dir / "LG1_20260304050607.mvv");
     CSpiroTestFile f;
     Open(m_dir / "LG1_20260304050607.mvv", f, 3);
     EXPECT_FLOAT_EQ(f.m_Param.m_afMvv[1], 25.0f);

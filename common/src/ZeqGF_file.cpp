@@ -778,15 +778,18 @@ BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack 
     std::string src = zeqgf::Native(lpszSrc), dst = zeqgf::Native(lpszDst);
     if (SameFile(src, dst))
         return FALSE;
+    // A target is replaced only when the user said Yes to replacing it, and then only by a
+    // move that copies (one file system renames, and a rename never replaces).
+    bool bReplace = false;
     if (bAsk && IsExist(dst.c_str())) {
         int nAnswer = AskOverwrite();
         if (nAnswer == platform::IDCANCEL)
             return FALSE;
         if (nAnswer == platform::IDNO)
             return TRUE;
+        bReplace = true;
     }
-    // A move never replaces an existing target, on one file system or across two.
-    if (IsExist(dst.c_str()))
+    if (!bReplace && IsExist(dst.c_str()))
         return FALSE;
     uint64_t nSize = GetFileSize(src.c_str(), FALSE);
     std::string dir = ExtractDir(dst.c_str());
@@ -817,7 +820,7 @@ BOOL ZeqGF::MoveFile(LPCSTR lpszSrc, LPCSTR lpszDst, BOOL bAsk, ZeqFileCallBack 
     ZeqFileCallBackParam param;
     param.nTotalFiles = 1;
     param.nTotalBytes = nSize;
-    if (!CopyLoop(src, dst, pfnCallBack, nUserData, &param, TRUE)) {
+    if (!CopyLoop(src, dst, pfnCallBack, nUserData, &param, bReplace ? FALSE : TRUE)) {
         return FALSE;
     }
     // The source goes only once the copy is complete; a source that will not go leaves
@@ -1045,6 +1048,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
             return FALSE;
         uint64_t nSize = FileSizeNative(item.strPath);
         struct stat stDst;
+        bool bReplace = false;  // the user said Yes to replacing this target
         if (bAsk && StatNative(dst, stDst)) {
             int nAnswer = AskOverwrite();
             if (nAnswer == platform::IDCANCEL)
@@ -1054,6 +1058,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
                     return FALSE;
                 continue;
             }
+            bReplace = true;
         }
         if (!bMove) {
             if (!CopyLoop(item.strPath, dst, pfnCallBack, nUserData, &param, FALSE)) {
@@ -1073,7 +1078,7 @@ BOOL ZeqGF::MultiOperation(const CStringArray& listIn, LPCSTR lpszTargetDir, LPC
         if (bSameDrive && errno != EXDEV)
             return FALSE;
         // Across file systems: a complete copy first, then the source goes.
-        if (!CopyLoop(item.strPath, dst, pfnCallBack, nUserData, &param, TRUE)) {
+        if (!CopyLoop(item.strPath, dst, pfnCallBack, nUserData, &param, bReplace ? FALSE : TRUE)) {
             return FALSE;
         }
         if (unlink(item.strPath.c_str()) != 0)

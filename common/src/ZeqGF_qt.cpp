@@ -1,13 +1,12 @@
 // The Qt side of ZeqGF: the 3-D frame and the one-round message pump.
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
 #include <QRect>
-#include <QThread>
 
 #include "common/ZeqGF.h"
+#include "platform/qtmsgpump.h"
 
 namespace {
 
@@ -41,15 +40,5 @@ void ZeqGF::Draw3DFrame(QPainter* pDC, const QRect& rect, BOOL bSingle, BOOL bRa
 }
 
 void ZeqGF::PeekMsg(MSG& msg) {
-    msg.nDispatched = 0;
-    if (!QCoreApplication::instance())
-        return;
-    // What QCoreApplication::processEvents does, without waiting, but telling whether
-    // anything ran.
-    QAbstractEventDispatcher* pDispatcher = QThread::currentThread()->eventDispatcher();
-    if (pDispatcher) {
-        msg.nDispatched = pDispatcher->processEvents(QEventLoop::AllEvents) ? 1 : 0;
-    } else {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
+    msg.nDispatched = platform::PumpQtEvents();
 }

@@ -15,6 +15,7 @@
 
 #include "common/ZeqGF.h"
 #include "platform/notifier.h"
+#include "otherfs.h"
 #include "progress_recorder.h"
 #include "testsupport/testsupport.h"
 
@@ -344,26 +345,15 @@ TEST(ZeqGFFile, MoveWithinOneFileSystem) {
         ZeqGF::MoveFile((tmp / "c.bin").c_str(), (tmp / "new/b?.bin").c_str(), FALSE, nullptr, 0));
 }
 
-// A second file system for moves that must copy: /dev/shm when it is one.
+// Moves onto a second file system, which must copy.
 class ZeqGFOtherDrive : public ::testing::Test {
 protected:
     void SetUp() override {
-        struct stat a, b;
-        std::string shm = "/dev/shm/corvane-zeqgf-XXXXXX";
-        if (stat(m_tmp.Path().c_str(), &a) != 0 || stat("/dev/shm", &b) != 0 ||
-            a.st_dev == b.st_dev || !mkdtemp(shm.data())) {
-            GTEST_SKIP() << "no second file system beside $TMPDIR";
-        }
-        m_strOther = shm + "/";
-    }
-    void TearDown() override {
-        if (!m_strOther.empty()) {
-            CStringArray list{m_strOther};
-            ZeqGF::DeleteMulti(list, nullptr, FALSE, nullptr, 0);
-            rmdir(m_strOther.c_str());
-        }
+        ASSERT_FALSE(m_other.Path().empty()) << "no second file system beside $TMPDIR";
+        m_strOther = m_other.Path();
     }
     CTempDir m_tmp;
+    COtherFileSystem m_other{m_tmp.Path()};
     std::string m_strOther;
 };
 
@@ -389,6 +379,52 @@ TEST_F(ZeqGFOtherDrive, MoveCopiesThenDeletesTheSource) {
     EXPECT_FALSE(ZeqGF::MoveFile((m_tmp / "b.bin").c_str(), dst.c_str(), FALSE, nullptr, 0));
     EXPECT_EQ(Bytes(10000), ReadFile(dst));
     EXPECT_TRUE(Exists(m_tmp / "b.bin"));
+}
+
+// The question "Overwrite ?" means what it says when the move has to copy: Yes replaces the
+// target whole (and the source goes), No keeps both, Cancel fails; unasked, nothing is
+// replaced.
+TEST_F(ZeqGFOtherDrive, MoveOntoAnExistingTargetDoesWhatTheAnswerSays) {
+    const std::string src = m_tmp / "s.bin", dst = m_strOther + "t.bin";
+    struct Case {
+        int nAnswer;
+        BOOL bResult;
+        bool bReplaced;
+    } cases[] = {
+        {platform::IDYES, TRUE, true},
+        {platform::IDNO, TRUE, false},
+        {platform::IDCANCEL, FALSE, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nAnswer);
+        ASSERT_TRUE(WriteFile(src, Bytes(9000)));
+        ASSERT_TRUE(WriteFile(dst, "old"));
+        CScriptedNotifier notifier;
+        notifier.answers = {c.nAnswer};
+        EXPECT_EQ(c.bResult, ZeqGF::MoveFile(src.c_str(), dst.c_str(), TRUE, nullptr, 0));
+        ASSERT_EQ(notifier.calls.size(), 1u);
+        EXPECT_EQ(notifier.calls[0].text, "Overwrite ?");
+        EXPECT_EQ(ReadFile(dst), c.bReplaced ? Bytes(9000) : "old");
+        EXPECT_EQ(Exists(src), !c.bReplaced);
+    }
+    ASSERT_TRUE(WriteFile(src, "new"));
+    EXPECT_FALSE(ZeqGF::MoveFile(src.c_str(), dst.c_str(), FALSE, nullptr, 0));
+    EXPECT_EQ(ReadFile(dst), "old");
+
+    // Several files: the one answered Yes is replaced, the one answered No stays.
+    ASSERT_TRUE(WriteFile(m_tmp / "m/a.txt", "new a"));
+    ASSERT_TRUE(WriteFile(m_tmp / "m/b.txt", "new b"));
+    ASSERT_TRUE(WriteFile(m_strOther + "out/a.txt", "old a"));
+    ASSERT_TRUE(WriteFile(m_strOther + "out/b.txt", "old b"));
+    CScriptedNotifier notifier;
+    notifier.answers = {platform::IDYES, platform::IDNO};
+    EXPECT_TRUE(ZeqGF::MoveMulti({m_tmp / "m/a.txt", m_tmp / "m/b.txt"},
+                                 (m_strOther + "out").c_str(), nullptr, TRUE, nullptr, 0));
+    EXPECT_EQ(notifier.calls.size(), 2u);
+    EXPECT_EQ(ReadFile(m_strOther + "out/a.txt"), "new a");
+    EXPECT_EQ(ReadFile(m_strOther + "out/b.txt"), "old b");
+    EXPECT_FALSE(Exists(m_tmp / "m/a.txt"));
+    EXPECT_TRUE(Exists(m_tmp / "m/b.txt"));
 }
 
 TEST(ZeqGFFile, DeleteAndTrash) {

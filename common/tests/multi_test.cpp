@@ -6,6 +6,7 @@
 
 #include "common/ZeqGF.h"
 #include "platform/notifier.h"
+#include "otherfs.h"
 #include "progress_recorder.h"
 #include "testsupport/testsupport.h"
 
@@ -207,23 +208,17 @@ TEST(ZeqGFMulti, MoveDirWithinOneFileSystem) {
 
 TEST(ZeqGFMulti, MoveMultiAcrossFileSystems) {
     CTempDir tmp;
-    struct stat a, b;
-    std::string shm = "/dev/shm/corvane-zeqgf-XXXXXX";
-    if (stat(tmp.Path().c_str(), &a) != 0 || stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev ||
-        !mkdtemp(shm.data())) {
-        GTEST_SKIP() << "no second file system beside $TMPDIR";
-    }
+    COtherFileSystem other(tmp.Path());
+    ASSERT_FALSE(other.Path().empty()) << "no second file system beside $TMPDIR";
     MakeTree(tmp / "t");
     CRecorder rec;
-    BOOL bMoved =
-        ZeqGF::MoveMulti({tmp / "t"}, (shm + "/out").c_str(), nullptr, FALSE, Record, U(rec));
-    std::string moved = ReadFile(shm + "/out/s1/s2/s3/e.txt");
-    ZeqGF::DeleteMulti({shm}, nullptr, FALSE, nullptr, 0);
-    EXPECT_TRUE(bMoved);
-    EXPECT_EQ("eeeee", moved);
+    EXPECT_TRUE(ZeqGF::MoveMulti({tmp / "t"}, (other.Path() + "out").c_str(), nullptr, FALSE,
+                                 Record, U(rec)));
+    EXPECT_EQ("eeeee", ReadFile(other.Path() + "out/s1/s2/s3/e.txt"));
     EXPECT_FALSE(Exists(tmp / "t"));
     EXPECT_EQ(5u, rec.calls.size());
-    EXPECT_FALSE(Exists(shm));
+    ZeqGF::DeleteMulti({other.Path()}, nullptr, FALSE, nullptr, 0);
+    EXPECT_FALSE(Exists(other.Path()));
 }
 
 TEST(ZeqGFMulti, NamesReadFromAFolderAreTakenAsTheyAre) {

@@ -6,8 +6,14 @@
 #include <QPainter>
 #include <QPalette>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "common/ZeqGF.h"
+#include "platform/msgpump.h"
+#include "platform/qtmsgpump.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
@@ -97,4 +103,43 @@ TEST_F(ZeqGFQt, PeekMsgRunsPendingWorkWithoutWaiting) {
     later.start(10000);
     ZeqGF::PeekMsg(msg);
     EXPECT_TRUE(later.isActive());
+}
+
+namespace {
+// Slows the copy down to about a millisecond a block, as a slow disk or share would.
+int SlowBlock(ZeqFileCallBackParam*, uintptr_t) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 0;
+}
+}  // namespace
+
+// The program's timers keep running while a long copy works on its thread; one that
+// starts a copy of its own gets it done, and events never nest inside it.
+TEST_F(ZeqGFQt, LongCopyLeavesTheProgramAnswering) {
+    testsupport::CTempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(dir / "big.bin", std::string(400 * 4096, 'b')));
+    ASSERT_TRUE(testsupport::WriteFile(dir / "small.bin", "small"));
+    auto previous = platform::SetMessagePump(nullptr);
+    platform::InstallQtMessagePump();
+    int nTicks = 0, nDepth = 0, nDeepest = 0;
+    BOOL bNested = FALSE;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        nDeepest = std::max(nDeepest, ++nDepth);
+        if (++nTicks == 1)
+            bNested = ZeqGF::CopyFile((dir / "small.bin").c_str(), (dir / "nested.bin").c_str(),
+                                      FALSE, FALSE, nullptr, 0);
+        --nDepth;
+    });
+    timer.start();
+    EXPECT_TRUE(ZeqGF::CopyFile((dir / "big.bin").c_str(), (dir / "copy.bin").c_str(), FALSE, FALSE,
+                                SlowBlock, 0));
+    timer.stop();
+    platform::SetMessagePump(previous);
+    EXPECT_GE(nTicks, 10);
+    EXPECT_EQ(nDeepest, 1);
+    EXPECT_TRUE(bNested);
+    EXPECT_EQ(testsupport::ReadFile(dir / "nested.bin"), "small");
+    EXPECT_EQ(testsupport::ReadFile(dir / "copy.bin").size(), 400u * 4096u);
 }

@@ -27,9 +27,7 @@ const std::string& EcgLikePath() {
 std::string SynthRecord(const char* pszName, const char* pszOptions) {
     const std::string strFolder = ecg_engine_test::FolderOf(EcgLikePath());
     const std::string strPath = strFolder + pszName;
-    std::string strHere = __FILE__;
-    const std::string strScript =
-        strHere.substr(0, strHere.rfind("/ecg_engine/")) + "/tools/ecgsynth/ecgsynth.py";
+    const std::string strScript = ECGSYNTH_SCRIPT;
     const std::string strCommand =
         "/usr/bin/python3 '" + strScript + "' '" + strPath + "' " + pszOptions + " >/dev/null";
     return std::system(strCommand.c_str()) == 0 ? strPath : std::string();

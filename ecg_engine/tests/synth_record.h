@@ -15,10 +15,7 @@
 
 namespace ecg_engine_test {
 
-inline std::string SynthScript() {
-    std::string strHere = __FILE__;
-    return strHere.substr(0, strHere.rfind("/ecg_engine/")) + "/tools/ecgsynth/ecgsynth.py";
-}
+inline std::string SynthScript() { return ECGSYNTH_SCRIPT; }
 
 // What the generator says about a record (record positions, 0..4999).
 struct SSynthTruth {

@@ -26,6 +26,8 @@ TEST(Variant, CoercesLikeTheDispatchMachinery) {
         {Variant("1.5"), VT_R4, true, Variant(1.5f)},
         {Variant(short(0)), VT_BOOL, true, Variant::FromBool(false)},
         {Variant("TRUE"), VT_BOOL, true, Variant::FromBool(true)},
+        {Variant::FromBOOL(2), VT_BOOL, true, Variant::FromBOOL(2)},
+        {Variant::FromBOOL(-1), VT_I4, true, Variant(std::int32_t(-1))},
         {Variant(std::int32_t(-7)), VT_BSTR, true, Variant("-7")},
         {Variant(), VT_I4, true, Variant(std::int32_t(0))},
         {Variant(), VT_BSTR, true, Variant("")},

@@ -126,3 +126,35 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(data, "old");
     EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 1").c_str()), 0);
 }
+
+TEST(AtomicFile, CommitFreeNeverReplacesAndKeepsSameBytesOnce) {
+    testsupport::CTempDir dir;
+    const std::string f = dir / "P1_202603040506.ekg";
+    auto commit = [](const std::string& path, const std::string& data, bool& bSame) {
+        CAtomicFile file;
+        EXPECT_TRUE(file.Open(path));
+        EXPECT_TRUE(file.Write(data));
+        EXPECT_TRUE(file.CommitFree());
+        bSame = file.IsSame();
+        return file.Target();
+    };
+    bool bSame = true;
+    EXPECT_EQ(commit(f, "first", bSame), f);
+    EXPECT_FALSE(bSame);
+    // Other bytes of the same length go under the next free name; the first stays.
+    EXPECT_EQ(commit(f, "other", bSame), dir / "P1_202603040506_2.ekg");
+    EXPECT_FALSE(bSame);
+    EXPECT_EQ(commit(f, "third bytes", bSame), dir / "P1_202603040506_3.ekg");
+    // Bytes that already lie under a name are that file.
+    EXPECT_EQ(commit(f, "other", bSame), dir / "P1_202603040506_2.ekg");
+    EXPECT_TRUE(bSame);
+    EXPECT_EQ(testsupport::ReadFile(f), "first");
+    EXPECT_EQ(testsupport::ReadFile(dir / "P1_202603040506_2.ekg"), "other");
+    // A folder in the way is passed over; names without an extension or with a dot in the
+    // folder get the number at their end.
+    ASSERT_EQ(mkdir((dir / "d.x").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((dir / "d.x/n").c_str(), 0700), 0);
+    EXPECT_EQ(commit(dir / "d.x/n", "z", bSame), dir / "d.x/n_2");
+    EXPECT_EQ(commit(dir / "d.x/n", "y", bSame), dir / "d.x/n_3");
+    EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 4").c_str()), 0);
+}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/msgpump.h"
 #include "testsupport/testsupport.h"
 
@@ -35,4 +37,21 @@ TEST(MessagePump, RunsTheInstalledPump) {
     EXPECT_EQ(PumpMessage(), 2);
     SetMessagePump(prev);
     EXPECT_EQ(PumpMessage(), 0);
+}
+
+// An event the pump runs that pumps again (a search started from a timer) gets nothing:
+// events never nest, and the outer pumping goes on.
+TEST(MessagePump, NestedPumpingIsRefused) {
+    static int nested = -1, depth = 0, deepest = 0;
+    auto prev = SetMessagePump([]() {
+        deepest = std::max(deepest, ++depth);
+        nested = PumpMessage();
+        --depth;
+        return 1;
+    });
+    EXPECT_EQ(PumpMessage(), 1);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(PumpMessage(), 1);  // the guard was lifted again
+    SetMessagePump(prev);
 }

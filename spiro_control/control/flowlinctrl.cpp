@@ -290,8 +290,9 @@ short CFlowlinCtrl::Print() {
     if (nCopies < 1) {
         return 2;
     }
-    // The copies become pages of one document; the queue prints each page once.
-    return PrintReportCopies(m_export, printer.printerName(), nCopies);
+    // The copies become pages of one document; the queue prints each page once, on the
+    // paper, orientation, sides and tray chosen in the dialog.
+    return PrintReportCopies(m_export, printer.printerName(), nCopies, &printer);
 }
 
 short CFlowlinCtrl::PrintEx(const CString& strPrinter, short nCopies) {

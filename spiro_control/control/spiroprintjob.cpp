@@ -18,7 +18,8 @@ class CQtPrintJob : public ISpiroPrintJob {
 public:
     CQtPrintJob() : m_printer(QPrinter::HighResolution) {}
 
-    bool Begin(const QString& strPrinter, const QString& strTitle) override {
+    bool Begin(const QString& strPrinter, const QString& strTitle,
+               const QPrinter* pChosen) override {
         const QPrinterInfo info = strPrinter.isEmpty() ? QPrinterInfo::defaultPrinter()
                                                        : QPrinterInfo::printerInfo(strPrinter);
         if (info.isNull()) {
@@ -26,7 +27,12 @@ public:
         }
         m_printer.setPrinterName(info.printerName());
         m_printer.setDocName(strTitle);
-        m_printer.setPageOrientation(QPageLayout::Portrait);
+        if (pChosen) {
+            m_printer.setPageLayout(pChosen->pageLayout());
+            m_printer.setDuplex(pChosen->duplex());
+        } else {
+            m_printer.setPageOrientation(QPageLayout::Portrait);
+        }
         m_printer.setCopyCount(1);
         return m_painter.begin(&m_printer);
     }
@@ -55,16 +61,19 @@ private:
 #ifdef FLOWLIN_HAVE_PRINTJOB
 class CHelperPrintJob : public ISpiroPrintJob {
 public:
-    bool Begin(const QString& strPrinter, const QString& strTitle) override {
-        return m_job.Begin(strPrinter, strTitle, QPageLayout::Portrait);
+    bool Begin(const QString& strPrinter, const QString& strTitle,
+               const QPrinter* pChosen) override {
+        CPrintSetup setup = pChosen ? CPrintSetup::FromPrinter(*pChosen) : CPrintSetup();
+        setup.strPrinter = strPrinter;
+        return m_job.Begin(setup, strTitle);
     }
     QPainter& Painter() override { return m_job.Painter(); }
     CSpiroPageMetrics Page() override {
-        QPrinter& printer = m_job.Printer();
+        const QRect rc = m_job.PrintableRect();
         CSpiroPageMetrics page;
-        page.nWidthPx = printer.width();
-        page.nHeightPx = printer.height();
-        page.dWidthMm = printer.widthMM();
+        page.nWidthPx = rc.width();
+        page.nHeightPx = rc.height();
+        page.dWidthMm = rc.width() * 25.4 / m_job.Printer().resolution();
         return page;
     }
     bool NewPage() override { return m_job.NewPage(); }
@@ -99,9 +108,10 @@ SpiroPrintJobFactory SetSpiroPrintJobFactory(SpiroPrintJobFactory pfnFactory) {
     return pfnOld;
 }
 
-short PrintReportCopies(CSpiroExport& exporter, const QString& strPrinter, int nCopies) {
+short PrintReportCopies(CSpiroExport& exporter, const QString& strPrinter, int nCopies,
+                        const QPrinter* pChosen) {
     std::unique_ptr<ISpiroPrintJob> pJob = MakeSpiroPrintJob();
-    if (!pJob || !pJob->Begin(strPrinter, QStringLiteral("SpiroPrint"))) {
+    if (!pJob || !pJob->Begin(strPrinter, QStringLiteral("SpiroPrint"), pChosen)) {
         return spiroout::kErrPrinter;
     }
     for (int i = 0; i < nCopies; ++i) {

@@ -159,7 +159,7 @@ void CSpiroExport::DrawFlowVolumeCurve(QPainter& dc, const CFrame& f, BOOL bPost
         }
         points << QPoint(Pos(x), y);
     }
-    dc.drawPolyline(points);
+    DrawBoundedPolyline(dc, points);
 }
 
 void CSpiroExport::DrawVolumeTimeCurve(QPainter& dc, const CFrame& f, BOOL bPost, int nTrial,
@@ -190,7 +190,7 @@ void CSpiroExport::DrawVolumeTimeCurve(QPainter& dc, const CFrame& f, BOOL bPost
             points << QPoint(Pos(f.gx + (i + nCount) / p), Pos(nZero - dVpx));
         }
     }
-    dc.drawPolyline(points);
+    DrawBoundedPolyline(dc, points);
 }
 
 // The measured curves of the base trials with their legend: all trials, or the best one
@@ -399,7 +399,7 @@ void CSpiroExport::DrawSlowVitalCapacity(QPainter& dc, int x, int y, int w, int 
             const double s = Sample(m_pFile->m_Curve.GetSvcSample(nBest - 1, i + 1));
             points << QPoint(Pos(f.gx + i / p), Pos(nMid + g * s));
         }
-        dc.drawPolyline(points);
+        DrawBoundedPolyline(dc, points);
     }
     dc.restore();
 }
@@ -433,6 +433,6 @@ void CSpiroExport::DrawMvv(QPainter& dc, int x, int y, int w, int hgt, int sx, i
             break;
         }
     }
-    dc.drawPolyline(points);
+    DrawBoundedPolyline(dc, points);
     dc.restore();
 }

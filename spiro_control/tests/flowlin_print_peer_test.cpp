@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
@@ -87,6 +90,47 @@ TEST_F(FlowlinPrint, DialogCopiesArePagesAndCancelPrintsNothing) {
     // Only the accepted dialog printed: one document of two pages.
     Judge(m_cups.WaitForOutput(30000), 2);
     EXPECT_EQ(m_cups.OutputFiles().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The paper, orientation and sides chosen in the dialog (the paper and orientation in its
+// printer properties) are those of the job: the document the job handed in is A5 landscape.
+TEST_F(FlowlinPrint, DialogPaperOrientationAndSidesReachTheQueue) {
+    bool bProperties = false, bDuplex = false;
+    QTimer::singleShot(0, [&] {
+        auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(pDialog, nullptr);
+        QTimer::singleShot(0, [&] {
+            auto* pProperties = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(pProperties, nullptr);
+            auto* pSize = pProperties->findChild<QComboBox*>("pageSizeCombo");
+            auto* pLandscape = pProperties->findChild<QRadioButton*>("landscape");
+            ASSERT_TRUE(pSize && pLandscape);
+            const int nA5 = pSize->findText("A5", Qt::MatchStartsWith);
+            ASSERT_GE(nA5, 0);
+            pSize->setCurrentIndex(nA5);
+            pLandscape->click();
+            bProperties = true;
+            pProperties->accept();
+        });
+        pDialog->findChild<QPushButton*>("properties")->click();
+        if (auto* pLong = pDialog->findChild<QRadioButton*>("duplexLong");
+            pLong && pLong->isEnabled()) {
+            pLong->click();
+            bDuplex = true;
+        }
+        pDialog->accept();
+    });
+    EXPECT_EQ(Call("Print", {}), 0);
+    ASSERT_TRUE(bProperties);
+    Judge(m_cups.WaitForOutput(30000), 1);
+    const std::string sent = RunCommand("pdfinfo " + ShellQuote(m_cups.LastJobDocument()));
+    EXPECT_NE(sent.find("595 x 420 pts (A5)"), std::string::npos) << sent;
+    EXPECT_EQ(m_cups.JobAttribute(m_cups.LastJobId(), "sides"),
+              bDuplex ? "two-sided-long-edge" : "one-sided");
 }
 
 }  // namespace

@@ -257,7 +257,9 @@ TEST_F(FlowlinCtrl, CancelledPrintDialogPrintsNothing) {
     static int s_nJobs = 0;
     s_nJobs = 0;
     struct CCountingJob : ISpiroPrintJob {
-        bool Begin(const QString&, const QString&) override { return ++s_nJobs, false; }
+        bool Begin(const QString&, const QString&, const QPrinter*) override {
+            return ++s_nJobs, false;
+        }
         QPainter& Painter() override { return m_painter; }
         QPainter m_painter;
         CSpiroPageMetrics Page() override { return {}; }
@@ -295,7 +297,7 @@ TEST_F(FlowlinCtrl, DialogCopiesBecomePages) {
     struct CPageCountingJob : ISpiroPrintJob {
         QImage m_image{200, 280, QImage::Format_RGB32};
         QPainter m_painter;
-        bool Begin(const QString&, const QString& strTitle) override {
+        bool Begin(const QString&, const QString& strTitle, const QPrinter*) override {
             s_strTitle = strTitle;
             s_nPages = 1;
             return m_painter.begin(&m_image);

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
-#include "platform/msgpump.h"
+#include "platform/qtmsgpump.h"
 
 using namespace platform;
 
@@ -97,16 +97,11 @@ bool ParseCall(const std::string& call, std::string& name, std::vector<Variant>&
     return !name.empty() && !bQuote;
 }
 
-int PumpQt() {
-    QCoreApplication::processEvents();
-    return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    SetMessagePump(&PumpQt);
+    platform::InstallQtMessagePump();
     int nWaitMs = 0;
     int i = 1;
     if (i + 1 < argc && std::strcmp(argv[i], "-w") == 0) {

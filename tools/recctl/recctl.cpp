@@ -8,8 +8,9 @@
 // the JSON object in the file named by RECCTL_ANSWERS holds an answer: the key "Name(args)"
 // as the call is logged (for example "Flowlin.GetInformation(0)") is looked up first, then
 // "Name" alone ("Wavelin.EKGOpenFile"); numbers, texts and true/false convert to the
-// declared result type. The file is read at each call, so a test may change it between
-// records.
+// declared result type, a number given for a BOOL result staying that number (a control
+// may answer 2 or -1 where 1 is meant). The file is read at each call, so a test may
+// change it between records.
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,7 +72,8 @@ Variant Scripted(const std::string& strCall, const std::string& strName, VARTYPE
         case VT_R4: return Variant(static_cast<float>(v.toDouble()));
         case VT_R8: return Variant(v.toDouble());
         case VT_BSTR: return Variant(v.toString().toStdString().c_str());
-        case VT_BOOL: return Variant::FromBool(v.isBool() ? v.toBool() : v.toInt() != 0);
+        case VT_BOOL:
+            return v.isBool() ? Variant::FromBool(v.toBool()) : Variant::FromBOOL(v.toInt());
         default: return {};
     }
 }

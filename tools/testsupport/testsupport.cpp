@@ -85,8 +85,19 @@ CScriptedNotifier::CScriptedNotifier() : m_pPrevious(platform::SetNotifier(this)
 
 CScriptedNotifier::~CScriptedNotifier() { platform::SetNotifier(m_pPrevious); }
 
+int CScriptedNotifier::AskInCodePage(const std::string& text, const std::string& codePage,
+                                     const std::string& caption, unsigned type) {
+    const int nAnswer = Ask(text, caption, type);
+    calls.back().codePage = codePage;
+    return nAnswer;
+}
+
+std::string CScriptedNotifier::Call::Utf8() const {
+    return platform::ToUtf8(text, codePage);
+}
+
 int CScriptedNotifier::Ask(const std::string& text, const std::string& caption, unsigned type) {
-    calls.push_back({text, caption, type});
+    calls.push_back({text, caption, type, {}});
     if (answers.empty()) return platform::DefaultAnswer(type);
     int a = answers.front();
     answers.pop_front();

@@ -10,11 +10,14 @@
 #include <chrono>
 #include <thread>
 
+#include "testsupport/childprocess.h"
 #include "testsupport/testsupport.h"
 
 namespace testsupport {
 
-CXvfb::~CXvfb() { Stop(); }
+CXvfb::~CXvfb() {
+    Stop();
+}
 
 bool CXvfb::Start(const std::string& strScreen) {
     Stop();
@@ -61,6 +64,7 @@ bool CXvfb::Start(const std::string& strScreen) {
 }
 
 void CXvfb::Stop() {
+    m_pWm.reset();
     if (m_pid > 0) {
         ::kill(-m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
@@ -81,6 +85,112 @@ bool CXvfb::WaitForWindow(const std::string& strName, int nTimeoutMs) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return true;
+}
+
+namespace {
+void Pause(int nMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
+}
+}  // namespace
+
+std::string CXvfb::X(const std::string& strCommand) const {
+    return RunCommand("DISPLAY=" + m_strDisplay + " " + strCommand);
+}
+
+bool CXvfb::StartWindowManager() {
+    if (m_strDisplay.empty())
+        return false;
+    m_pWm = std::make_unique<CChildProcess>();
+    // The window manager's themes are in the system's data folders.
+    if (!m_pWm->Start({"/usr/bin/openbox"}, "/dev/null",
+                      {"DISPLAY=" + m_strDisplay, "XDG_DATA_DIRS=/usr/local/share:/usr/share"}))
+        return false;
+    // Up when it has taken the root window's supporting-WM property.
+    for (int t = 0; t < 100; ++t) {
+        if (X("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
+            std::string::npos)
+            return true;
+        Pause(100);
+    }
+    return false;
+}
+
+std::string CXvfb::WaitForWindowId(const std::string& strNameRegex, int nTimeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (true) {
+        std::string strId = X("xdotool search --onlyvisible --name " + ShellQuote(strNameRegex) +
+                              " 2>/dev/null | head -1");
+        while (!strId.empty() && (strId.back() == '\n' || strId.back() == ' '))
+            strId.pop_back();
+        if (!strId.empty())
+            return strId;
+        if (std::chrono::steady_clock::now() > deadline)
+            return {};
+        Pause(100);
+    }
+}
+
+bool CXvfb::IsViewable(const std::string& strId) const {
+    return X("xwininfo -id " + strId + " 2>/dev/null").find("IsViewable") != std::string::npos;
+}
+
+void CXvfb::Key(const std::string& strId, const std::string& strKeys) const {
+    X("xdotool windowactivate --sync " + strId + " 2>/dev/null; xdotool key --clearmodifiers " +
+      strKeys);
+}
+
+std::string CXvfb::CopyText(const std::string& strId) const {
+    for (int t = 0; t < 20; ++t) {
+        Key(strId, "ctrl+c");
+        Pause(150);
+        const std::string strText = X("timeout 5 xclip -o -selection clipboard 2>/dev/null");
+        if (strText.find("---") != std::string::npos)
+            return strText;
+    }
+    return {};
+}
+
+bool CXvfb::Grab(const std::string& strId, const std::string& strPngPath) const {
+    int nStatus = -1;
+    RunCommand(
+        "DISPLAY=" + m_strDisplay + " import -window " + strId + " " + ShellQuote(strPngPath),
+        &nStatus);
+    return nStatus == 0;
+}
+
+CScreenOperator::CScreenOperator(const CXvfb& x, std::string strBoxNameRegex)
+    : m_x(x), m_strRegex(std::move(strBoxNameRegex)) {}
+
+CScreenOperator::~CScreenOperator() {
+    Wait();
+}
+
+void CScreenOperator::Answer(std::vector<std::string> keys, int nTimeoutMs) {
+    Wait();
+    m_texts.clear();
+    m_thread = std::thread([this, keys = std::move(keys), nTimeoutMs] {
+        std::string strLast;
+        for (const std::string& strKey : keys) {
+            const std::string strId = m_x.WaitForWindowId(m_strRegex, nTimeoutMs);
+            if (strId.empty())
+                return;
+            // A box answered just before may still hold the clipboard: wait for this one's.
+            std::string strText;
+            for (int t = 0; t < 10 && (strText.empty() || strText == strLast); ++t)
+                strText = m_x.CopyText(strId);
+            m_texts.push_back(strText);
+            strLast = strText;
+            m_x.Key(strId, strKey);
+            for (int t = 0; t < 100 && m_x.IsViewable(strId); ++t)
+                Pause(100);
+        }
+    });
+}
+
+std::vector<std::string> CScreenOperator::Wait() {
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_texts;
 }
 
 }  // namespace testsupport

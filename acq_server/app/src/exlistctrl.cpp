@@ -1,10 +1,38 @@
 #include "acq_server/app/exlistctrl.h"
 
-#include <QLabel>
+#include <QFontDatabase>
+#include <QPainter>
 #include <algorithm>
 #include <cstdint>
 
+#include "acq_server/app/icons.h"
 #include "platform/settings.h"
+
+namespace {
+
+// The caption band above the rows; the list paints it.
+class CCaptionBand : public QWidget {
+public:
+    explicit CCaptionBand(CExListCtrl& list) : QWidget(&list), m_list(list) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        m_list.DrawCaption(painter, rect());
+    }
+
+private:
+    CExListCtrl& m_list;
+};
+
+// An arrow bitmap with its white made transparent.
+QPixmap Masked(const QPixmap& bitmap) {
+    QPixmap pm = bitmap;
+    pm.setMask(bitmap.createMaskFromColor(Qt::white));
+    return pm;
+}
+
+}  // namespace
 
 // Model
 
@@ -86,9 +114,33 @@ bool CExHeaderCtrl::RestoreOrder(const std::string& strKeyPath, const std::strin
     return ApplyOrder(order);
 }
 
+void CExHeaderCtrl::SetArrow(int nSection, int nImage) {
+    const bool bValid =
+        nSection >= 0 && nImage >= 0 && nImage < static_cast<int>(m_arrowImages.size());
+    m_nArrowSection = bValid ? nSection : -1;
+    m_nArrowImage = bValid ? nImage : -1;
+    viewport()->update();
+}
+
+void CExHeaderCtrl::paintSection(QPainter* pPainter, const QRect& rect, int nSection) const {
+    QHeaderView::paintSection(pPainter, rect, nSection);
+    const int nImage = Arrow(nSection);
+    if (nImage < 0)
+        return;
+    const QPixmap& pm = m_arrowImages[static_cast<std::size_t>(nImage)];
+    const int x = rect.right() - pm.width() - 6;
+    if (x <= rect.left())
+        return;
+    pPainter->save();
+    pPainter->setClipRect(rect);
+    pPainter->drawPixmap(x, rect.center().y() - pm.height() / 2, pm);
+    pPainter->restore();
+}
+
 // List
 
-CExListCtrl::CExListCtrl(QWidget* pParent) : QTreeView(pParent), m_pHeader(new CExHeaderCtrl(this)) {
+CExListCtrl::CExListCtrl(QWidget* pParent)
+    : QTreeView(pParent), m_pHeader(new CExHeaderCtrl(this)) {
     setHeader(m_pHeader);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -98,9 +150,13 @@ CExListCtrl::CExListCtrl(QWidget* pParent) : QTreeView(pParent), m_pHeader(new C
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_pHeader, &QHeaderView::sectionClicked, this, &CExListCtrl::OnHeaderClick);
-    m_pCaption = new QLabel(this);
+    // The system's message font, of normal weight.
+    m_captionFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    m_captionFont.setWeight(QFont::Normal);
+    m_backColor = palette().color(QPalette::Base);
+    m_textColor = palette().color(QPalette::Text);
+    m_pCaption = new CCaptionBand(*this);
     m_pCaption->setObjectName("caption");
-    m_pCaption->setStyleSheet("background: #d4d0c8; border-bottom: 1px solid white; padding-left: 6px;");
     ShowCaption(true);
 }
 
@@ -116,7 +172,10 @@ void CExListCtrl::SetListModel(CExListModel* pModel) {
 
 void CExListCtrl::SetTitle(const QString& strTitle) {
     m_strTitle = strTitle;
-    m_pCaption->setText(strTitle);
+    m_pCaption->update();
+    // The arrows once: ascending from bitmap 139, descending from 138, white transparent.
+    if (!m_bSortArrows)
+        m_pHeader->SetArrowImages({Masked(qaricons::Bitmap(139)), Masked(qaricons::Bitmap(138))});
     m_bSortArrows = true;
     m_bSubclassed = true;
     m_pHeader->RestoreOrder(m_strKeyPath, strTitle.toStdString());
@@ -149,8 +208,43 @@ void CExListCtrl::SetImageList(const QPixmap& bitmap) {
         m_pModel->SetRowImage(bitmap);
 }
 
+void CExListCtrl::SetBackColor(const QColor& color) {
+    m_backColor = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, color);
+    setPalette(pal);
+}
+
+void CExListCtrl::SetTextColor(const QColor& color) {
+    m_textColor = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Text, color);
+    setPalette(pal);
+}
+
+quintptr CExListCtrl::GetSelectedItemData() const {
+    const int nRow = SelectedRow();
+    if (nRow < 0 || !m_pModel)
+        return 0;
+    return static_cast<quintptr>(m_pModel->index(nRow, 0).data(Qt::UserRole).toULongLong());
+}
+
+void CExListCtrl::DrawCaption(QPainter& painter, const QRect& rect) const {
+    painter.fillRect(rect, QColor(212, 208, 200));
+    painter.setPen(Qt::white);
+    painter.drawLine(rect.topLeft(), rect.topRight());
+    painter.drawLine(rect.topLeft(), rect.bottomLeft());
+    painter.setPen(QColor(128, 128, 128));
+    painter.drawLine(rect.bottomLeft(), rect.bottomRight());
+    painter.drawLine(rect.topRight(), rect.bottomRight());
+    painter.setFont(m_captionFont);
+    painter.setPen(Qt::black);
+    painter.drawText(rect.adjusted(6, 0, -6, 0), Qt::AlignLeft | Qt::AlignVCenter, m_strTitle);
+}
+
 int CExListCtrl::SelectedRow() const {
-    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    const QModelIndexList rows =
+        selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -165,10 +259,10 @@ void CExListCtrl::OnHeaderClick(int nColumn) {
 
 void CExListCtrl::UpdateArrows() {
     const int nColumn = std::abs(m_nSortState) - 1;
+    m_pHeader->setSortIndicatorShown(false);
     if (!m_bSortArrows || nColumn < 0) {
-        m_pHeader->setSortIndicatorShown(false);
+        m_pHeader->SetArrow(-1, -1);
         return;
     }
-    m_pHeader->setSortIndicatorShown(true);
-    m_pHeader->setSortIndicator(nColumn, m_nSortState > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    m_pHeader->SetArrow(nColumn, m_nSortState > 0 ? 0 : 1);
 }

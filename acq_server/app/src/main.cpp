@@ -14,6 +14,7 @@
 #include "acq_server/app/qarapp.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
+#include "platform/qtmsgpump.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     if (bFallback)
         ::setenv("QT_QPA_PLATFORM", "xcb;offscreen", 1);
     QApplication qapp(argc, argv);
+    platform::InstallQtMessagePump();  // long waits keep the window answering
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("QarServer");
 

@@ -17,7 +17,7 @@
 #include "acq_server/app/qarapp.h"
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
-#include "acq_server/listensocket.h"
+#include "acq_server/list/recordlistfile.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/format.h"
@@ -39,7 +39,7 @@ CMainFrame::OrderDialogFn& OrderDialog() {
 }
 
 bool IsFile(const std::string& strPath) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -52,18 +52,23 @@ struct CNested {
 
 }  // namespace
 
-void CMainFrame::SetOrderDialog(OrderDialogFn fn) { OrderDialog() = std::move(fn); }
+void CMainFrame::SetOrderDialog(OrderDialogFn fn) {
+    OrderDialog() = std::move(fn);
+}
 
 CMainFrame::CMainFrame(CQarServerApp& app) : m_icon(qaricons::Icon(128)), m_app(app) {
     setObjectName("mainframe");
     m_settings.m_nPortNum = 2003;
     LoadSettings();
+    // What an earlier run took and did not convert, before its day's entries may go.
+    QueueOwed(m_settings.m_strWorkingFolder);
     CRecordList::PruneListFile(m_settings.m_strWorkingFolder,
                                CRecordList::KeyTime(m_app.Context().Now()).substr(0, 8));
     m_ftpInfo.Load((platform::HomeDir(acqsettings::kProgramName) + "senderinfo.cfg").c_str());
 }
 
 CMainFrame::~CMainFrame() {
+    WriteMark();
     // The controls go before their parent window.
     m_wavelin.Destroy();
     m_flowlin.Destroy();
@@ -93,7 +98,8 @@ bool CMainFrame::Create() {
         platform::ShowMessage("Fail to initialize the Wavelin!!", platform::MB_OK);
     } else {
         m_wavelin.EKGSetMisc(2, qarstr::kCompany);
-        m_wavelin.EKGSetMisc(3, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
+        m_wavelin.EKGSetMisc(3,
+                             platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
     }
     // Only a control that exists can search (calling a missing one crashed the start).
     if (m_bWavelinCreated)
@@ -105,17 +111,19 @@ bool CMainFrame::Create() {
         platform::ShowMessage("Fail to initialize the Flowlin!!", platform::MB_OK);
     } else {
         m_flowlin.SetInformation(20, qarstr::kCompany);
-        m_flowlin.SetInformation(22, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
+        m_flowlin.SetInformation(
+            22, platform::Format("%s %s", qarstr::kProduct, qarstr::kVersion).c_str());
     }
 
     m_bServerRunning = false;
     LoadSettings();
+    // The rows of the list file before any device comes in: a record taken from now on
+    // comes as a row of its own.
+    m_wndList.LoadRows(m_settings.m_strWorkingFolder);
     OnStartServer();
 
     m_timers[startTimer(kTrayPeriodMs)] = ID_TIMER_TRAY;
     m_timers[startTimer(m_app.Options().m_nIdleMs)] = ID_TIMER_IDLE;
-
-    m_wndList.LoadRows(m_settings.m_strWorkingFolder);
 
     // Without a tray the frame is the only way in: show it, with the tray's menu.
     if (!m_trayIcon.IsEnabled() && !m_app.Options().m_bHeadless) {
@@ -177,7 +185,9 @@ bool CMainFrame::IsCommandEnabled(int nId) const {
     return pCmd && (!pCmd->pEnabled || (this->*pCmd->pEnabled)());
 }
 
-void CMainFrame::OnExit() { RequestExit(); }
+void CMainFrame::OnExit() {
+    RequestExit();
+}
 
 void CMainFrame::OnStartServer() {
     if (m_bServerRunning) {
@@ -228,9 +238,13 @@ void CMainFrame::OnDataList() {
     activateWindow();
 }
 
-void CMainFrame::OnRunLindar() { CDataListCtrl::Launch({m_settings.m_strLindar}); }
+void CMainFrame::OnRunLindar() {
+    CDataListCtrl::Launch({m_settings.m_strLindar});
+}
 
-void CMainFrame::OnRunPulmetra() { CDataListCtrl::Launch({m_settings.m_strPulmetra}); }
+void CMainFrame::OnRunPulmetra() {
+    CDataListCtrl::Launch({m_settings.m_strPulmetra});
+}
 
 void CMainFrame::OnRunUpgrade() {
     const std::string strUpdater = platform::ProgramDir() + "Restovar";
@@ -240,8 +254,8 @@ void CMainFrame::OnRunUpgrade() {
 
 void CMainFrame::OnOrder() {
     platform::CSettingsStore store(acqsettings::kKeyPath);
-    m_settings.m_strDeviceIP = store.GetString(acqsettings::kSection, "Device IP",
-                                               m_settings.m_strDeviceIP.c_str());
+    m_settings.m_strDeviceIP =
+        store.GetString(acqsettings::kSection, "Device IP", m_settings.m_strDeviceIP.c_str());
     CNested nested(m_nNested);
     if (OrderDialog()) {
         OrderDialog()(*this, m_settings.m_strDeviceIP, kOrderPort);
@@ -288,8 +302,12 @@ void CMainFrame::OnAppExit() {
         hide();
 }
 
-void CMainFrame::OnOpenEcg() { m_wndList.OnOpenEcg(); }
-void CMainFrame::OnOpenSpiro() { m_wndList.OnOpenSpiro(); }
+void CMainFrame::OnOpenEcg() {
+    m_wndList.OnOpenEcg();
+}
+void CMainFrame::OnOpenSpiro() {
+    m_wndList.OnOpenSpiro();
+}
 
 // Ending
 
@@ -315,7 +333,8 @@ void CMainFrame::RequestExit() {
 void CMainFrame::CloseFrame() {
     if (m_bClosing)
         return;
-    if (m_nNested > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+    if (m_nNested > 0 || m_bConverting || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget()) {
         // Still inside a dialog's or a menu's loop: cancel it and try again once it has
         // returned.
         if (auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -386,8 +405,8 @@ void CMainFrame::OnTimer(int nId) {
             SetTrayState(m_bServerRunning ? kTrayRunning : kTrayStopped);
         }
     } else if (nId == ID_TIMER_IDLE) {
-        if (CListenSocket* pListen = m_app.ListenSocket(); pListen && pListen->ClientCount() > 0)
-            pListen->IdleSweep();
+        if (m_app.ClientCount() > 0)
+            m_app.IdleSweep();
     }
 }
 
@@ -411,8 +430,13 @@ void CMainFrame::LoadSettings() {
     platform::CSettingsStore store(acqsettings::kKeyPath);
     acqsettings::LoadSettings(store, acqsettings::CSettingsDefaults::ForThisProgram(), m_settings);
     CAcqSettings& ctx = m_app.Context().m_settings;
+    const std::string strOldFolder = ctx.m_strWorkingFolder;
     ctx.m_strWorkingFolder = m_settings.m_strWorkingFolder;
     ctx.m_nFolderType = m_settings.m_nFolderType;
+    m_app.SettingsChanged();
+    // Another working folder: what its list still owes is converted too.
+    if (!strOldFolder.empty() && strOldFolder != ctx.m_strWorkingFolder)
+        QueueOwed(ctx.m_strWorkingFolder);
 }
 
 void CMainFrame::SaveSettings() {
@@ -422,39 +446,92 @@ void CMainFrame::SaveSettings() {
 
 // Stored records
 
-void CMainFrame::BeginMakeFile(const CString& strPatientID, const CString& strPath) {
-    const std::time_t now = m_app.Context().Now();
+void CMainFrame::OnRecordTaken(const CTakenRecord& record) {
+    BeginMakeFile(record);
+    Owe({record.m_nKind, record.m_strPatientID, record.m_strPath, record.m_strKey,
+         record.m_strWorkingFolder});
+}
+
+void CMainFrame::BeginMakeFile(const CTakenRecord& record) {
+    // The list file's entry was made before the device was answered.
     CRecordRow row;
-    row.m_strTime = CRecordList::ListTime(now);
-    row.m_strPatientID = strPatientID;
-    row.m_strPath = strPath;
+    row.m_strTime = CRecordList::ListTime(record.m_tArrival);
+    row.m_strPatientID = record.m_strPatientID;
+    row.m_strPath = record.m_strPath;
     m_wndList.AddRecord(std::move(row));
-    UpdateDataList(strPatientID, CRecordList::KeyTime(now), strPath);
     // The FTP switch is never set in this program: nothing is queued for upload.
 }
 
-void CMainFrame::UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
-                                const CString& strPath) {
-    if (!CRecordList::UpdateDataList(m_settings.m_strWorkingFolder, strPatientID, strKeyTime,
-                                     strPath))
-        m_app.Log(platform::Format("\nCMainFrame::UpdateDataList FAIL (%s)\n",
-                                   CRecordList::ListFilePath(m_settings.m_strWorkingFolder).c_str()));
+void CMainFrame::Owe(COwed owed) {
+    m_owed.push_back(std::move(owed));
+    if (!m_bConverting && m_owed.size() == 1)
+        QTimer::singleShot(0, this, [this] { ConvertNext(); });
+}
+
+void CMainFrame::QueueOwed(const std::string& strWorkingFolder) {
+    for (COwedEntry& entry : CConversionMark::Owed(strWorkingFolder)) {
+        const bool bQueued = std::any_of(m_owed.begin(), m_owed.end(), [&](const COwed& o) {
+            return o.strKey == entry.strKey && o.strWorkingFolder == strWorkingFolder;
+        });
+        if (bQueued)
+            continue;
+        const std::string& strPath = entry.row.m_strPath;
+        const std::size_t nDot = strPath.rfind('.');
+        const std::string strExt =
+            nDot == std::string::npos ? std::string() : strPath.substr(nDot + 1);
+        const int nKind =
+            strcasecmp(strExt.c_str(), "ekg") == 0 || strcasecmp(strExt.c_str(), "raw") == 0 ? 1
+                                                                                             : 2;
+        Owe({nKind, entry.row.m_strPatientID, strPath, entry.strKey, strWorkingFolder});
+    }
+}
+
+void CMainFrame::ConvertNext() {
+    // One record per turn: the tray, the dialogs and the list stay responsive between them.
+    // A control that pumps messages while it converts starts no second conversion.
+    if (m_bConverting || m_owed.empty() || m_bClosing)
+        return;
+    m_bConverting = true;
+    const COwed owed = m_owed.front();
+    if (owed.nKind == 1)
+        MakeFile(owed.strPatientID, owed.strPath);
+    else
+        MakeSpiroFile(owed.strPatientID, owed.strPath);
+    m_owed.pop_front();
+    // The mark moves at most once a second and when the queue is empty: a mark behind only
+    // makes a restart convert a few records again.
+    if (!m_mark.strKey.empty() && owed.strWorkingFolder != m_mark.strWorkingFolder)
+        WriteMark();
+    m_mark = {owed.strWorkingFolder, owed.strKey};
+    if (m_owed.empty() || !m_markTimer.isValid() || m_markTimer.elapsed() >= kMarkPeriodMs)
+        WriteMark();
+    m_bConverting = false;
+    if (!m_owed.empty())
+        QTimer::singleShot(0, this, [this] { ConvertNext(); });
+}
+
+void CMainFrame::WriteMark() {
+    m_markTimer.start();
+    if (m_mark.strKey.empty())
+        return;
+    if (!CConversionMark::Mark(m_mark.strWorkingFolder, m_mark.strKey))
+        m_app.Log(platform::Format("Conversion mark not written: %s",
+                                   CConversionMark::MarkPath(m_mark.strWorkingFolder).c_str()));
+    m_mark = {};
 }
 
 void CMainFrame::MakeFile(CString strPatientID, CString strPath) {
-    if (strPatientID.empty() || strPath.empty())
+    if (strPath.empty())
         return;
-    BeginMakeFile(strPatientID, strPath);
     CWavelinConversion control(m_wavelin);
-    acq_reports::ConvertEkgRecord(m_bWavelinCreated ? &control : nullptr, strPath,
-                                  ConversionSettings(), [this](const std::string& s) { m_app.Log(s); },
-                                  m_app.Context().Now());
+    acq_reports::ConvertEkgRecord(
+        m_bWavelinCreated ? &control : nullptr, strPath, ConversionSettings(),
+        [this](const std::string& s) { m_app.Log(s); }, m_app.Context().Now());
 }
 
 void CMainFrame::MakeSpiroFile(CString strPatientID, CString strPath) {
-    if (strPatientID.empty() || strPath.empty())
+    if (strPath.empty())
         return;
-    BeginMakeFile(strPatientID, strPath);
     CFlowlinConversion control(m_flowlin);
     acq_reports::ConvertSpiroRecord(m_bFlowlinCreated ? &control : nullptr, strPath,
                                     ConversionSettings(), m_app.Context().Now());

@@ -10,11 +10,8 @@
 #include "acq_server/app/mainframe.h"
 #include "acq_server/app/splashwnd.h"
 #include "acq_server/app/strings.h"
-#include "acq_server/listensocket.h"
-#include "acq_server/packetfilehandler.h"
-#include "acq_server/secretarysocket.h"
+#include "acq_server/app/receiver.h"
 #include "acq_server/settings/serversettings.h"
-#include "acq_server/stalefiles.h"
 #include "platform/folders.h"
 #include "platform/format.h"
 #include "platform/notifier.h"
@@ -73,7 +70,9 @@ bool CQarOptions::Parse(int argc, char** argv, CQarOptions& o, std::string& strE
 
 CQarServerApp::CQarServerApp(CQarOptions options) : m_options(std::move(options)) {}
 
-CQarServerApp::~CQarServerApp() { ExitInstance(); }
+CQarServerApp::~CQarServerApp() {
+    ExitInstance();
+}
 
 int CQarServerApp::InitInstance() {
     CSplashWnd::EnableSplashScreen(m_options.m_bSplash && !m_options.m_bHeadless);
@@ -94,16 +93,13 @@ int CQarServerApp::InitInstance() {
     m_strLogPath = platform::HomeDir(acqsettings::kProgramName) + "ekg_debug.txt";
     m_pLog = std::fopen(m_strLogPath.c_str(), "we");
     m_context.m_log = [this](const CString& s) { Log(s); };
-    m_context.m_onStored = [this](const CStoredRecord& r) {
-        if (!m_pFrame)
-            return;
-        if (r.m_nKind == 1)
-            m_pFrame->MakeFile(r.m_strPatientID, r.m_strPath);
-        else
-            m_pFrame->MakeSpiroFile(r.m_strPatientID, r.m_strPath);
-    };
-    // Newer devices send finished files in packets.
-    InstallPacketFileHandler(m_context);
+    // Each record is listed before its device is answered and then handed to the frame,
+    // which converts it.
+    m_pReceiver =
+        std::make_unique<CReceiver>(m_context, &m_uiThread, [this](const CTakenRecord& r) {
+            if (m_pFrame)
+                m_pFrame->OnRecordTaken(r);
+        });
     if (m_options.m_search == CQarOptions::DeviceSearch::Loopback)
         ::setenv("CORVANE_DISCOVERY", "loopback", 1);
 
@@ -116,10 +112,10 @@ int CQarServerApp::InitInstance() {
 }
 
 void CQarServerApp::ExitInstance() {
-    m_pListen.reset();
+    // The receiving path ends first: what it received is listed and answered, and nothing
+    // is handed to the frame afterwards.
+    m_pReceiver.reset();
     m_pFrame.reset();
-    // Connections closed on the way out are freed now, not left to a loop that has ended.
-    CSecretarySocket::CloseLingering();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (m_pLog) {
         std::fclose(m_pLog);
@@ -132,11 +128,9 @@ QString CQarServerApp::AddressText() const {
 }
 
 bool CQarServerApp::StartServer() {
-    m_pListen.reset();
-    // What a killed run left half written goes before devices come in.
-    acq::RemoveStaleTempFiles(m_context.m_settings.m_strWorkingFolder, m_context.m_log);
-    m_pListen = std::make_unique<CListenSocket>(m_context);
-    m_pListen->SetIdlePeriod(m_options.m_nIdleMs);
+    if (!m_pReceiver)
+        return false;
+    m_pReceiver->Stop();
     QHostAddress address = m_options.m_strAddress.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4)
                                                             : QHostAddress(m_options.m_strAddress);
     if (address.isNull() || address.protocol() != QAbstractSocket::IPv4Protocol) {
@@ -144,27 +138,48 @@ bool CQarServerApp::StartServer() {
         platform::ShowMessage("Fail to create server socket", platform::MB_OK);
         return false;
     }
-    if (!m_pListen->Listen(address, static_cast<quint16>(m_options.m_nPort))) {
-        Log(platform::Format("Fail to listen server socket (%d)", m_pListen->LastError()));
+    if (!m_pReceiver->Start(address, static_cast<quint16>(m_options.m_nPort), m_options.m_nIdleMs,
+                            m_context.m_settings)) {
+        Log(platform::Format("Fail to listen server socket (%d)", m_pReceiver->LastError()));
         platform::ShowMessage("Fail to listen server socket", platform::MB_OK);
         return false;
     }
-    // The frame's timer 201 sweeps idle connections.
-    m_pListen->StopIdleTimer();
-    std::printf("QarServer: listening on %s:%u, storing in %s\n", AddressText().toUtf8().constData(),
-                static_cast<unsigned>(m_pListen->Port()),
+    std::printf("QarServer: listening on %s:%u, storing in %s\n",
+                AddressText().toUtf8().constData(), static_cast<unsigned>(m_pReceiver->Port()),
                 m_context.m_settings.m_strWorkingFolder.c_str());
     std::fflush(stdout);
     return true;
 }
 
-void CQarServerApp::StopServer() { m_pListen.reset(); }
+void CQarServerApp::StopServer() {
+    if (m_pReceiver)
+        m_pReceiver->Stop();
+}
 
-quint16 CQarServerApp::Port() const { return m_pListen ? m_pListen->Port() : 0; }
+bool CQarServerApp::IsListening() const {
+    return m_pReceiver && m_pReceiver->IsListening();
+}
 
-std::size_t CQarServerApp::ClientCount() const { return m_pListen ? m_pListen->ClientCount() : 0; }
+quint16 CQarServerApp::Port() const {
+    return m_pReceiver ? m_pReceiver->Port() : 0;
+}
+
+std::size_t CQarServerApp::ClientCount() const {
+    return m_pReceiver ? m_pReceiver->ClientCount() : 0;
+}
+
+void CQarServerApp::IdleSweep() {
+    if (m_pReceiver)
+        m_pReceiver->IdleSweep();
+}
+
+void CQarServerApp::SettingsChanged() {
+    if (m_pReceiver)
+        m_pReceiver->SetSettings(m_context.m_settings);
+}
 
 void CQarServerApp::Log(const std::string& strText) {
+    const std::lock_guard<std::mutex> lock(m_logLock);
     if (!m_pLog)
         return;
     std::fputs(strText.c_str(), m_pLog);

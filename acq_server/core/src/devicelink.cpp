@@ -121,6 +121,7 @@ CDeviceLink::CDeviceLink(CAcqContext& context, SendFn send)
     m_parser.SetCallback(&CDeviceLink::ParserCallback, this);
     m_parser.SetLog(context.m_log);
     m_state.Reset();
+    m_state.m_log = context.m_log;
     if (context.m_packetFactory)
         m_pPacketHandler = context.m_packetFactory();
 }

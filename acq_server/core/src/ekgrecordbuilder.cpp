@@ -36,6 +36,7 @@ void CEkgRecordBuilder::Reset() {
     m_pJob.reset();
     m_abyMeasure.fill(0);
     m_anPace.clear();
+    m_bSame = FALSE;
 }
 
 void CEkgRecordBuilder::SetPaceList(const WORD* pPositions, int nCount) {
@@ -63,6 +64,8 @@ std::unique_ptr<CEkgFileJob> CEkgRecordBuilder::TakeJob() {
 void CEkgRecordBuilder::TakeBack(CEkgFileJob& job) {
     if (job.m_leads.HasBlock())
         m_leads.MoveFrom(job.m_leads);
+    m_strFilePath = job.m_strPath;
+    m_bSame = job.m_bSame;
 }
 
 BOOL CEkgFileJob::Write() {
@@ -73,7 +76,8 @@ BOOL CEkgFileJob::Write() {
     const BYTE* pLeads = m_leads.Lock();
     for (int l = 0; l < kLeads && bWritten; ++l) {
         if (pLeads) {
-            bWritten = out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, m_nLeadBytes);
+            bWritten =
+                out.Write(pLeads + static_cast<std::size_t>(l) * kLeadSamples * 2, m_nLeadBytes);
         } else {
             const std::vector<BYTE> zero(m_nLeadBytes, 0);
             bWritten = out.Write(zero.data(), zero.size());
@@ -81,8 +85,12 @@ BOOL CEkgFileJob::Write() {
     }
     if (pLeads)
         m_leads.Unlock();
-    return bWritten && out.Write(m_abyInfo.data(), kInfoSize) &&
-           out.Write(m_abyMeasure.data(), kMeasureSize) && out.Commit();
+    if (!bWritten || !out.Write(m_abyInfo.data(), kInfoSize) ||
+        !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree())
+        return FALSE;
+    m_strPath = out.Target();
+    m_bSame = out.IsSame();
+    return TRUE;
 }
 
 BOOL CEkgRecordBuilder::PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
@@ -126,7 +134,9 @@ void CEkgRecordBuilder::MakeLeads(BOOL b6000) {
             continue;
         for (int f = 0; f < 5 && nFrame < kLeadSamples; ++f, ++nFrame) {
             const BYTE* s = p + 2 + f * kChannels * 2;
-            auto channel = [s](int c) { return static_cast<int>(static_cast<short>((s[2 * c] << 8) | s[2 * c + 1])); };
+            auto channel = [s](int c) {
+                return static_cast<int>(static_cast<short>((s[2 * c] << 8) | s[2 * c + 1]));
+            };
             const int nI = channel(0);
             const int nII = channel(1);
             const short nIII = static_cast<short>(nII - nI);

@@ -30,10 +30,6 @@ CString ExtensionOf(const CString& strName) {
     return nDot == CString::npos ? CString() : strName.substr(nDot + 1);
 }
 
-CString TitleOf(const CString& strName) {
-    const std::size_t nDot = strName.rfind('.');
-    return nDot == CString::npos ? strName : strName.substr(0, nDot);
-}
 }  // namespace
 
 const char* PacketKindFolder(const CString& strExtension) {
@@ -90,7 +86,7 @@ BOOL MakePacketTarget(const CAcqSettings& settings, const CString& strName, CPac
     target.m_strPath = strFolder + strName;
     // The conversions drop a record without an ID: a name without a patient part is
     // handed on under its title.
-    target.m_strPatientID = strID.empty() ? TitleOf(strName) : strID;
+    target.m_strPatientID = strID.empty() ? FileTitle(strName) : strID;
     target.m_nKind = strcasecmp(ExtensionOf(strName).c_str(), "EKG") == 0 ? 1 : 2;
     return TRUE;
 }
@@ -172,29 +168,22 @@ void CPacketFileHandler::OnFinish(CDeviceLink& link) {
         Log("SendControlInfo2 TzFileError");
         return;
     }
-    // Reply 6 means the file lies whole in its place.
-    if (!m_file.Commit()) {
+    // Reply 6 means the file lies whole in its place (never over another file) and is kept.
+    const BOOL bPlaced = m_file.CommitFree();
+    CStoredRecord record;
+    record.m_nKind = m_target.m_nKind;
+    record.m_strPatientID = m_target.m_strPatientID;
+    record.m_strPath = bPlaced ? CString(m_file.Target()) : m_target.m_strPath;
+    record.m_bSame = m_file.IsSame();
+    m_target = acq::CPacketTarget();
+    if (!bPlaced || !m_context.Take(record)) {
         link.SendReply(acq::kReplyRefused, 0);
-        Log(Format("SendControlInfo2 TzFileError: %s", m_target.m_strPath.c_str()));
-        m_target = acq::CPacketTarget();
+        Log(Format("SendControlInfo2 TzFileError: %s", record.m_strPath.c_str()));
         return;
     }
     link.SendReply(acq::kReplyTaken, 0);
-    CompleteFile();
+    m_context.Stored(record);
     Log("\r\nFinish=============================");
-}
-
-void CPacketFileHandler::CompleteFile() {
-    // The path handed on is the one written at FILE, whatever the settings say now.
-    const acq::CPacketTarget target = m_target;
-    m_target = acq::CPacketTarget();
-    if (!m_context.m_onStored)
-        return;
-    CStoredRecord record;
-    record.m_nKind = target.m_nKind;
-    record.m_strPatientID = target.m_strPatientID;
-    record.m_strPath = target.m_strPath;
-    m_context.m_onStored(record);
 }
 
 void CPacketFileHandler::Acknowledge(const TzPacket& packet, CDeviceLink& link) {

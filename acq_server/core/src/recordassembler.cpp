@@ -45,6 +45,15 @@ CString SafeNamePart(CString str) {
     return strOut;
 }
 
+CString FileTitle(const CString& strPath) {
+    const std::size_t nSlash = strPath.find_last_of("/\\");
+    CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
+    const std::size_t nDot = strName.rfind('.');
+    if (nDot != CString::npos && nDot > 0)
+        strName.resize(nDot);
+    return strName;
+}
+
 BOOL HasDigit(const BYTE* p, int n) {
     return std::any_of(p, p + n, [](BYTE b) { return b >= '0' && b <= '9'; });
 }
@@ -132,7 +141,8 @@ void CRecordAssembler::StoreBlock(BYTE nTag, const BYTE* pSamples) {
         return;
     }
     if (m_abyBlocks.empty())
-        m_abyBlocks = acq::CRecordMemory::TakeBytes(static_cast<std::size_t>(kMaxBlocks) * kBlockSize);
+        m_abyBlocks =
+            acq::CRecordMemory::TakeBytes(static_cast<std::size_t>(kMaxBlocks) * kBlockSize);
     BYTE* pSlot = m_abyBlocks.data() + static_cast<std::size_t>(m_nBlockCount) * kBlockSize;
     pSlot[0] = nTag;
     pSlot[1] = 0x50;
@@ -211,8 +221,8 @@ void CRecordAssembler::EkgMessage(const BYTE* p, std::size_t n) {
             const std::size_t nText = std::min<std::size_t>(L, nBody);
             const CString strUtf8(reinterpret_cast<const char*>(p + 2), nText);
             // The ID names the record file: keep the name within what a folder can hold.
-            m_strPatientID =
-                platform::CutToRoom(acq::SafeNamePart(platform::FromUtf8(strUtf8)), acq::kMaxNameID);
+            m_strPatientID = platform::CutToRoom(acq::SafeNamePart(platform::FromUtf8(strUtf8)),
+                                                 acq::kMaxNameID);
             break;
         }
         case 0x21:
@@ -320,8 +330,9 @@ void CRecordAssembler::EndLegacyEkg() {
     AppendStatements();
     PadDirectory();
     StoreEkg([this](BOOL bSaved) {
+        // A legacy cart waits for no answer.
         if (bSaved)
-            HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+            m_context.HandOn(EkgRecord());
         ClearRecord();
         m_builder.Reset();
     });
@@ -350,42 +361,50 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
     std::weak_ptr<int> alive = m_pAlive;
     CAcqContext* pContext = &m_context;
     const CString strID = m_builder.GetPatientID();
-    const CString strPath = m_builder.GetFilePath();
-    m_context.m_commit([pJob] { return pJob->Write() != FALSE; },
-                       [this, alive, pContext, strID, strPath, then, pJob](bool bOk) {
-                           if (!bOk)
-                               pContext->Log(Format("Record file cannot be written: %s",
-                                                    strPath.c_str()));
-                           if (alive.expired()) {
-                               // The connection went meanwhile: the record is still listed.
-                               if (bOk && pContext->m_onStored) {
-                                   CStoredRecord record;
-                                   record.m_nKind = 1;
-                                   record.m_strPatientID = strID;
-                                   record.m_strPath = strPath;
-                                   pContext->m_onStored(record);
-                               }
-                               return;
-                           }
-                           m_builder.TakeBack(*pJob);
-                           then(bOk);
-                           m_link.HoldInput(FALSE);
-                       });
+    m_context.m_commit(
+        [pJob] { return pJob->Write() != FALSE; },
+        [this, alive, pContext, strID, then, pJob](bool bOk) {
+            if (!bOk)
+                pContext->Log(Format("Record file cannot be written: %s", pJob->m_strPath.c_str()));
+            if (alive.expired()) {
+                // The connection went meanwhile: the record is still kept.
+                if (bOk) {
+                    CStoredRecord record;
+                    record.m_nKind = 1;
+                    record.m_strPatientID = strID;
+                    record.m_strPath = pJob->m_strPath;
+                    record.m_bSame = pJob->m_bSame;
+                    pContext->HandOn(record);
+                }
+                return;
+            }
+            m_builder.TakeBack(*pJob);
+            then(bOk);
+            m_link.HoldInput(FALSE);
+        });
 }
 
-void CRecordAssembler::HandOver(int nKind, const CString& strID, const CString& strPath) {
-    const CAcqContext& context = m_context;
-    if (!context.m_onStored)
-        return;
+CStoredRecord CRecordAssembler::EkgRecord() const {
     CStoredRecord record;
-    record.m_nKind = nKind;
+    record.m_nKind = 1;
+    record.m_strPatientID = m_builder.GetPatientID();
+    record.m_strPath = m_builder.GetFilePath();
+    record.m_bSame = m_builder.IsSame();
+    record.m_pEkg = &m_builder;
+    if (record.m_bSame)
+        m_context.Log(Format("Record already stored: %s", record.m_strPath.c_str()));
+    return record;
+}
+
+CStoredRecord CRecordAssembler::SpiroRecord(const CString& strID, const CString& strPath,
+                                            BOOL bSame) const {
+    CStoredRecord record;
+    record.m_nKind = 2;
     record.m_strPatientID = strID;
     record.m_strPath = strPath;
-    if (nKind == 1)
-        record.m_pEkg = &m_builder;
-    else
-        record.m_pSpiro = m_pSpiro.get();
-    context.m_onStored(record);
+    record.m_bSame = bSame;
+    record.m_pSpiro = m_pSpiro.get();
+    return record;
 }
 
 void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
@@ -400,11 +419,17 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
         ++m_nSpiroMessages;
         return;
     }
-    // The legacy spirometry path stores the test and answers nothing.
+    // The legacy spirometry path stores the test and answers nothing; the test is handed on
+    // as a frame-mode one is.
     if (m_pSpiro) {
         CString strPath, strID;
-        if (!m_pSpiro->Save(m_context, strPath, strID))
+        BOOL bSame = FALSE;
+        if (!m_pSpiro->Save(m_context, strPath, strID, bSame)) {
             m_context.Log("Spirometry test file not saved");
+        } else {
+            m_strPatientID = strID;
+            m_context.HandOn(SpiroRecord(strID, strPath, bSame));
+        }
     }
     ClearRecord();
 }
@@ -588,14 +613,17 @@ void CRecordAssembler::EndFrameRecord() {
     if (m_eKind == ERecordKind::Ekg) {
         m_link.EndFrameMode();
         StoreEkg([this](BOOL bSaved) {
-            if (!bSaved)
+            // Answered "taken" only once the record is kept.
+            const CStoredRecord record = EkgRecord();
+            const BOOL bTaken = bSaved && m_context.Take(record);
+            if (!bTaken)
                 m_link.SendReply(acq::kReplyRefused, 0);
             else if (m_bLongReply)
-                m_link.SendLongReply(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+                m_link.SendLongReply(1, record.m_strPatientID, record.m_strPath);
             else
                 m_link.SendReply(acq::kReplyTaken, 0);
-            if (bSaved)
-                HandOver(1, m_builder.GetPatientID(), m_builder.GetFilePath());
+            if (bTaken)
+                m_context.Stored(record);
             ClearRecord();
             m_builder.Reset();
         });
@@ -603,8 +631,10 @@ void CRecordAssembler::EndFrameRecord() {
     }
     if (m_eKind == ERecordKind::Spiro) {
         CString strPath, strID;
-        const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_context, strPath, strID);
-        if (!bSaved) {
+        BOOL bSame = FALSE;
+        const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_context, strPath, strID, bSame);
+        const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
+        if (!bSaved || !m_context.Take(record)) {
             m_link.SendReply(acq::kReplyRefused, 0);
         } else {
             if (m_bLongReply) {
@@ -615,7 +645,7 @@ void CRecordAssembler::EndFrameRecord() {
                 m_link.SendReply(acq::kReplyTaken, 0);
             }
             m_strPatientID = strID;
-            HandOver(2, strID, strPath);
+            m_context.Stored(record);
         }
         ClearRecord();
         return;
@@ -624,4 +654,3 @@ void CRecordAssembler::EndFrameRecord() {
     m_link.SendReply(acq::kReplyRefused, 0);
     ClearRecord();
 }
-

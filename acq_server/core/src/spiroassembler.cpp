@@ -5,6 +5,7 @@
 
 #include "acq_server/devicelink.h"
 #include "acq_server/ekgrecordbuilder.h"
+#include "platform/atomicfile.h"
 #include "spiro_control/spirolayout.h"
 
 using acq::Format;
@@ -64,8 +65,10 @@ CString CSpiroAssembler::RecordTime(std::time_t tNow) const {
         FieldNumber(m_file.GetInformation(15), 2));
 }
 
-BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString& strPatientID) {
+BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString& strPatientID,
+                           BOOL& bSame) {
     strPath.clear();
+    bSame = FALSE;
     strPatientID = FilePatientID();
     const int nType = m_file.GetTestType();
     const CString strExt = spirofile::FileExtension(nType);
@@ -82,10 +85,19 @@ BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString
         context.Log("Spirometry folder not created");
         return FALSE;
     }
-    const short nResult = m_file.Save(strPath);
+    std::vector<BYTE> abImage;
+    const short nResult = m_file.MakeImage(abImage);
     if (nResult != spirofile::kOk) {
         context.Log(Format("Spirometry test file not written: %d", nResult));
         return FALSE;
     }
+    // Two tests of one patient and second keep a file each.
+    platform::CAtomicFile file;
+    if (!file.Open(strPath) || !file.Write(abImage.data(), abImage.size()) || !file.CommitFree()) {
+        context.Log(Format("Spirometry test file not written: %s", strPath.c_str()));
+        return FALSE;
+    }
+    strPath = file.Target();
+    bSame = file.IsSame();
     return TRUE;
 }

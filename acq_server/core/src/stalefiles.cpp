@@ -1,5 +1,7 @@
 #include "acq_server/stalefiles.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -36,7 +38,8 @@ BOOL IsStaleRecordTemp(const CString& strName) {
         if (strRecord[i] != '_')
             continue;
         std::size_t nDigits = 0;
-        while (i + 1 + nDigits < nDot && std::isdigit(static_cast<unsigned char>(strRecord[i + 1 + nDigits])))
+        while (i + 1 + nDigits < nDot &&
+               std::isdigit(static_cast<unsigned char>(strRecord[i + 1 + nDigits])))
             ++nDigits;
         if (nDigits >= 12)
             return TRUE;
@@ -44,19 +47,25 @@ BOOL IsStaleRecordTemp(const CString& strName) {
     return FALSE;
 }
 
-std::size_t RemoveStaleTempFiles(const CString& strWorkingFolder, const LogSink& log) {
+std::size_t RemoveStaleTempFiles(const CString& strWorkingFolder, const LogSink& log,
+                                 std::time_t tNow) {
     namespace fs = std::filesystem;
     std::size_t nRemoved = 0;
     if (strWorkingFolder.empty())
         return 0;
+    const std::time_t tOldest = (tNow ? tNow : std::time(nullptr)) - kStaleAgeSeconds;
     std::error_code ec;
-    fs::recursive_directory_iterator it(strWorkingFolder, fs::directory_options::skip_permission_denied, ec);
+    fs::recursive_directory_iterator it(strWorkingFolder,
+                                        fs::directory_options::skip_permission_denied, ec);
     for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::file_status st = it->symlink_status(ec);
         if (ec || !fs::is_regular_file(st))
             continue;
         const CString strName = it->path().filename().string();
         if (!IsStaleRecordTemp(strName))
+            continue;
+        struct stat written {};
+        if (::lstat(it->path().c_str(), &written) != 0 || written.st_mtime > tOldest)
             continue;
         std::error_code ecRemove;
         if (fs::remove(it->path(), ecRemove)) {

@@ -168,6 +168,9 @@ int MakeCommandPacket(std::vector<BYTE>& out, WORD nCommand, const TzValue& valu
     out.assign(nTotal, 0);
     WriteValue(value, out.data() + 4, static_cast<std::size_t>(nSize), nOrder, state.m_nHostOrder);
     WriteCommandHeader(out.data(), nTotal, nCommand, value.m_nType, nOrder, state);
+    if (state.m_log)
+        state.m_log(
+            acq::Format("\r\nMakeCommandPacket  %x %x %x %x \r\n", out[0], out[1], out[2], out[3]));
     return static_cast<int>(nTotal);
 }
 

@@ -1,5 +1,6 @@
 #include "acq_server/listensocket.h"
 
+#include <QCoreApplication>
 #include <QTcpSocket>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -31,17 +32,30 @@ CListenSocket::CListenSocket(CAcqContext& context, QObject* pParent)
 void CListenSocket::CCommitRunner::operator()(std::function<bool()> work,
                                               std::function<void(bool)> done) const {
     CListenSocket* pOwner = m_pOwner;
+    ++pOwner->m_nCommits;
     pOwner->m_commitPool.start([pOwner, work = std::move(work), done = std::move(done)]() mutable {
         const bool bOk = work();
         QMetaObject::invokeMethod(
-            pOwner, [done = std::move(done), bOk] { done(bOk); }, Qt::QueuedConnection);
+            pOwner,
+            [pOwner, done = std::move(done), bOk] {
+                --pOwner->m_nCommits;
+                done(bOk);
+            },
+            Qt::QueuedConnection);
     });
+}
+
+void CListenSocket::FinishCommits() {
+    // Their ends run here and now: each record is kept and answered while its connection
+    // is still open. What a connection held meanwhile may end another record: that one too.
+    while (m_nCommits > 0) {
+        m_commitPool.waitForDone();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
 }
 
 CListenSocket::~CListenSocket() {
     Close();
-    // Files being synced are put in place; their answers go with this object.
-    m_commitPool.waitForDone();
     // A listener made to replace this one keeps its own runner.
     const auto* pRunner = m_context.m_commit.target<CCommitRunner>();
     if (pRunner && pRunner->m_pOwner == this)
@@ -98,6 +112,9 @@ void CListenSocket::Close() {
         m_fd = -1;
     }
     m_nPort = 0;
+    // Nothing new is read from here on (no event is handled): what was received is finished
+    // before the connections go.
+    FinishCommits();
     RemoveAllClients();
 }
 

@@ -51,6 +51,10 @@ void CSecretarySocket::CloseLingering() {
     }
 }
 
+std::size_t CSecretarySocket::LingeringCount() {
+    return LingeringSockets().size();
+}
+
 void CSecretarySocket::Shutdown() {
     if (!m_pSocket)
         return;
@@ -69,7 +73,8 @@ void CSecretarySocket::Shutdown() {
     // Closing at once with its bytes unread would reset the connection, and a reset can
     // destroy the refusal before the device reads it.
     LingeringSockets().insert(pSocket);
-    QObject::connect(pSocket, &QObject::destroyed, [pSocket] { LingeringSockets().erase(pSocket); });
+    QObject::connect(pSocket, &QObject::destroyed,
+                     [pSocket] { LingeringSockets().erase(pSocket); });
     QObject::connect(pSocket, &QTcpSocket::readyRead, pSocket, [pSocket] { pSocket->readAll(); });
     QObject::connect(pSocket, &QTcpSocket::disconnected, pSocket, &QObject::deleteLater);
     QObject::connect(pSocket, &QAbstractSocket::errorOccurred, pSocket, [pSocket] {

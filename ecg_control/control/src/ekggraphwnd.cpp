@@ -1,5 +1,6 @@
 #include "ecg_control/control/ekggraphwnd.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "ecg_control/ekgfile.h"
 #include "ecg_control/link/linksettings.h"
 #include "ecg_control/link/recordcompletion.h"
+#include "ecg_control/wavelin_dispids.h"
 #include "platform/sockerr.h"
 #include "platform/folders.h"
 #include "urlfetch.h"
@@ -272,18 +274,32 @@ BOOL CEkgGraphWnd::EKGStartMonitoring(const CString& strIp, short) {
 }
 
 BOOL CEkgGraphWnd::EKGStopMonitoring() {
-    m_statusTimer.stop();
     if (m_nMode != kModeMonitorConnect && m_nMode != kModeMonitorData) {
+        m_statusTimer.stop();
         return FALSE;
     }
-    if (!m_link.SendDeviceCommand(0, 1)) {
+    // A link still being made has no cart to tell: the attempt ends here, so that a
+    // connection made later cannot start monitoring behind the host's back. A cart that
+    // cannot be told keeps its link, with the status timer (lead faults, stall check).
+    const BOOL bConnected = m_link.LinkState() == CEkgDeviceLink::kConnected;
+    if (bConnected && !m_link.SendDeviceCommand(0, 1)) {
         return FALSE;
     }
+    m_statusTimer.stop();
     Refresh();
     m_link.EndAttempt();
     m_nMode = kModeMonitorStopped;
     m_link.CloseLink();
     return TRUE;
+}
+
+// Monitoring ends without telling the cart (it can no longer hear).
+void CEkgGraphWnd::DropMonitoringLink() {
+    m_statusTimer.stop();
+    m_link.EndAttempt();
+    m_link.CloseLink();
+    EKGShowInnerGrid(1);
+    m_nMode = kModeNone;
 }
 
 BOOL CEkgGraphWnd::EKGStartRecording(const CString& strIp, short nTimeout) {
@@ -339,9 +355,20 @@ BOOL CEkgGraphWnd::FinishRecording(BOOL bDropped) {
     CEngineLauncher launcher;
     const ekglink::CCompletionResult result = ekglink::CompleteRecording(
         m_wave, m_info, m_morph, nItems, m_strEngineDir, m_nLanguage, launcher);
+    if (result.outcome == ekglink::ECompletion::kInputNotWritten) {
+        // The patient need not be recorded again: the recording stays shown, not analysed,
+        // and the host can keep it with EKGSaveFile.
+        m_page.Invalidate();
+        m_magnifier.Page().Invalidate();
+        Refresh();
+        if (m_pCtrl)
+            m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_NOT_WRITTEN);
+        return FALSE;
+    }
     if (result.outcome != ekglink::ECompletion::kCompleted) {
         ClearRecordForLink();
-        if (m_pCtrl) m_pCtrl->FireEKGRecordFail(1);
+        if (m_pCtrl)
+            m_pCtrl->FireEKGRecordFail(wavelin::RECORDFAIL_ENGINE);
         return FALSE;
     }
     m_page.Invalidate();
@@ -360,10 +387,7 @@ void CEkgGraphWnd::LinkMonitorDropped() {
             return;
         }
         if (!EKGStopMonitoring()) {
-            m_link.EndAttempt();
-            m_link.CloseLink();
-            EKGShowInnerGrid(1);
-            m_nMode = kModeNone;
+            DropMonitoringLink();
         }
         if (m_pCtrl) m_pCtrl->FireEKGConnected(platform::kWsaEtimedout, -1);
     });
@@ -382,7 +406,8 @@ void CEkgGraphWnd::LinkRecordEnded() {
 }
 
 void CEkgGraphWnd::LinkSignalNotGood() {
-    EKGStopMonitoring();
+    if (!EKGStopMonitoring())
+        DropMonitoringLink();
     if (m_pCtrl) m_pCtrl->FireMonitorSignalNotGood();
 }
 
@@ -427,6 +452,12 @@ void CEkgGraphWnd::SetMainsMode(int nMode) {
 
 BOOL CEkgGraphWnd::EKGOpenFile(const CString& strPath) {
     StopLink();
+    // Only a regular file is read: a pipe would wait for a writer, a device never end.
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        EKGClearGraph();
+        return FALSE;
+    }
     SetMainsMode(0);
     CString strExt = strPath.size() >= 4 ? strPath.substr(strPath.size() - 3) : CString();
     for (char& c : strExt) {
@@ -539,15 +570,18 @@ short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short nGain, short nChTy
     if (!job.Begin(strQueue, strTitle, QPageLayout::Landscape, QPageSize(QPageSize::A4))) {
         return 4;
     }
-    QPrinter& printer = job.Printer();
-    const QRect rcPage = printer.pageLayout().fullRectPixels(printer.resolution());
-    const double dPxPerMm = printer.resolution() / 25.4;
-    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, rcPage.width());
+    // The page is placed in the printable area, whose corner is the painter's origin.
+    const double dPxPerMm = job.Printer().resolution() / 25.4;
+    m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, job.PrintableRect().width());
     return job.End() > 0 ? 0 : 4;
 }
 
 short CEkgGraphWnd::EKGPrintPreview(short, short, short) {
-    CEkgPreviewDlg dlg(m_page, this);
+    // The page as paper shows it: pacemaker marks as EKGSetPrintPacemaker says, not the screen.
+    CEkgPage page;
+    page.CopyFrom(m_page);
+    page.Painter().ShowPacemaker(m_printFlags.bPacemaker);
+    CEkgPreviewDlg dlg(page, this);
     return static_cast<short>(dlg.Run());
 }
 

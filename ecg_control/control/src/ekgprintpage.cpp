@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 
 #include "ecg_control/draw/reportheader.h"
+#include "ecg_control/draw/tracepainter.h"
 #include "ecg_control/reporttexts.h"
 #include "platform/format.h"
 
@@ -20,17 +21,24 @@ QPen PaperPen(const CPenSpec& penSpec) {
 
 int PulseHeight(int nGainCode) {
     switch (nGainCode) {
-    case 1: return 25;
-    case 2: return 50;
-    case 4: return 200;
-    default: return 100;
+        case 1:
+            return 25;
+        case 2:
+            return 50;
+        case 4:
+            return 200;
+        default:
+            return 100;
     }
 }
 
-QString Q(const CString& s) { return ToQString(s); }
+QString Q(const CString& s) {
+    return ToQString(s);
+}
 
 CString WithoutLineBreaks(CString s) {
-    for (std::size_t pos; (pos = s.find("\r\n")) != CString::npos;) s.erase(pos, 2);
+    for (std::size_t pos; (pos = s.find("\r\n")) != CString::npos;)
+        s.erase(pos, 2);
     return s;
 }
 
@@ -62,7 +70,8 @@ BOOL CEkgPrintPage::SetGridInnerPen(int nStyle, int nWidth, COLORREF cr) {
 }
 
 BOOL CEkgPrintPage::Prepare(int nFormat, int nGain, int nRhythmLead) {
-    if (!m_pWave || !m_pWave->HasBlock() || m_pWave->GetSamplesPerChannel() == 0) return FALSE;
+    if (!m_pWave || !m_pWave->HasBlock() || m_pWave->GetSamplesPerChannel() == 0)
+        return FALSE;
     m_nFormat = nFormat;
     m_nGain = nGain;
     m_nRhythmLead = nRhythmLead;
@@ -81,10 +90,11 @@ std::vector<CEkgPrintPage::CPulse> CEkgPrintPage::Pulses() const {
     return {{50, y, nFirst}, {1300, y, nSecond}};
 }
 
-void CEkgPrintPage::Draw(QPainter& painter, double dPxPerMmX, double dPxPerMmY, int nPageWidth) {
+void CEkgPrintPage::Draw(QPainter& painter, double dPxPerMmX, double dPxPerMmY,
+                         int nPrintableWidth) {
     const int nLeft = static_cast<int>(21 * dPxPerMmX);
     const int nTop = static_cast<int>(9 * dPxPerMmY);
-    const int nRight = nPageWidth - static_cast<int>(20 * dPxPerMmX);
+    const int nRight = nPrintableWidth - static_cast<int>(20 * dPxPerMmX);
     const int nBottom = nTop + static_cast<int>(185 * dPxPerMmY);
     painter.save();
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -107,7 +117,8 @@ void CEkgPrintPage::DrawGrid(QPainter& painter) const {
         painter.drawLine(x, i % 5 == 0 ? -30 : 0, x, nHeight);
         if (i < kGridColumns) {
             painter.setPen(inner);
-            for (int k = 1; k < 5; ++k) painter.drawLine(x + 10 * k, 0, x + 10 * k, nHeight);
+            for (int k = 1; k < 5; ++k)
+                painter.drawLine(x + 10 * k, 0, x + 10 * k, nHeight);
         }
     }
     for (int j = 0; j <= kGridRows; ++j) {
@@ -116,7 +127,8 @@ void CEkgPrintPage::DrawGrid(QPainter& painter) const {
         painter.drawLine(j % 5 == 0 ? -30 : 0, y, nWidth, y);
         if (j < kGridRows) {
             painter.setPen(inner);
-            for (int k = 1; k < 5; ++k) painter.drawLine(0, y + 10 * k, nWidth, y + 10 * k);
+            for (int k = 1; k < 5; ++k)
+                painter.drawLine(0, y + 10 * k, nWidth, y + 10 * k);
         }
     }
 }
@@ -133,10 +145,11 @@ void CEkgPrintPage::DrawTraces(QPainter& painter) {
     for (int i = 0; i < nLeads; ++i) {
         const CTracePoint pos = layout.GetCellPosition(i);
         const CTracePoint* pPoints = layout.LeadPoints(i);
-        const int nCount = std::min(layout.GetSegment(), layout.GetSamples() - layout.ColumnStart(i));
+        const int nCount =
+            std::min(layout.GetSegment(), layout.GetSamples() - layout.ColumnStart(i));
         painter.setPen(tracePen);
         if (pPoints && nCount > 0) {
-            painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), nCount);
+            DrawLayoutRow(painter, layout, i, nCount);
         }
         painter.drawText(QPoint(pos.x + 16, pos.y + 16 + 30), QString::fromLatin1(LeadName(i)));
         if (nColumns > 1 && i >= kLeadCount / nColumns) {
@@ -150,21 +163,27 @@ void CEkgPrintPage::DrawTraces(QPainter& painter) {
             painter.drawLine(pFid[k].x, pFid[k].y - 20, pFid[k].x, pFid[k].y + 20);
         }
     }
-    const BOOL bStrip = m_nFormat != kFormat12x1 && m_nFormat != kFormatBeat && layout.HasRhythmStrip();
+    const BOOL bStrip =
+        m_nFormat != kFormat12x1 && m_nFormat != kFormatBeat && layout.HasRhythmStrip();
     if (bStrip) {
         const CTracePoint strip = layout.GetRhythmPosition();
         const CTracePoint* pPoints = layout.LeadPoints(layout.GetChannels());
         painter.setPen(tracePen);
-        if (pPoints) painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), layout.GetSamples());
-        painter.drawText(QPoint(strip.x + 16, strip.y + 16 + 30), QString::fromLatin1(LeadName(m_nRhythmLead)));
+        if (pPoints)
+            DrawLayoutRow(painter, layout, layout.GetChannels(), layout.GetSamples());
+        painter.drawText(QPoint(strip.x + 16, strip.y + 16 + 30),
+                         QString::fromLatin1(LeadName(m_nRhythmLead)));
     }
     if (m_bPacemaker) {
         std::vector<int> rows;
-        for (int r = 0; r < layout.GetRows() && r < nLeads; ++r) rows.push_back(layout.GetCellPosition(r).y);
-        if (bStrip) rows.push_back(layout.GetRhythmPosition().y);
+        for (int r = 0; r < layout.GetRows() && r < nLeads; ++r)
+            rows.push_back(layout.GetCellPosition(r).y);
+        if (bStrip)
+            rows.push_back(layout.GetRhythmPosition().y);
         for (DWORD dwMark : layout.GetPixelMarks()) {
             const int x = static_cast<int>(dwMark) - 1;
-            for (int y : rows) painter.fillRect(QRect(x, y - 50, 3, 40), traceColor);
+            for (int y : rows)
+                painter.fillRect(QRect(x, y - 50, 3, 40), traceColor);
         }
     }
     QPen pulsePen(Qt::black, 3);
@@ -181,7 +200,8 @@ void CEkgPrintPage::DrawTraces(QPainter& painter) {
 }
 
 void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
-    if (!m_pInfo) return;
+    if (!m_pInfo)
+        return;
     QFont regular("Arial"), bold("Arial");
     regular.setPointSizeF(9);
     bold.setPointSizeF(10);
@@ -193,15 +213,18 @@ void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
     painter.setFont(regular);
     auto box = [&](int x0, int y0, int cw, int rh, int col, int row, const CString& text,
                    int flags = 0) {
-        painter.drawText(QRect(x0 + col * cw, y0 + row * rh, cw, rh), flags ? flags : nLeftFlags, Q(text));
+        painter.drawText(QRect(x0 + col * cw, y0 + row * rh, cw, rh), flags ? flags : nLeftFlags,
+                         Q(text));
     };
     const CEkgRecordInfo& info = *m_pInfo;
     const CEkgPatientInfo& p = info.m_patient;
 
     painter.setFont(bold);
-    static const char* const s_aszTitles[] = {"  12Channel Rhythm Report", "6Channel + 1 Rhythm Report",
-                                              "3Channel + 1 Rhythm Report", "Representative Beat Report"};
-    box(0, nTop - 5 * lh, W, lh, 0, 0, (m_nFormat >= 0 && m_nFormat <= 3) ? s_aszTitles[m_nFormat] : "",
+    static const char* const s_aszTitles[] = {
+        "  12Channel Rhythm Report", "6Channel + 1 Rhythm Report", "3Channel + 1 Rhythm Report",
+        "Representative Beat Report"};
+    box(0, nTop - 5 * lh, W, lh, 0, 0,
+        (m_nFormat >= 0 && m_nFormat <= 3) ? s_aszTitles[m_nFormat] : "",
         Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip);
     painter.setFont(regular);
 
@@ -209,16 +232,16 @@ void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
     const CString strTime = info.GetTime();
     CString strDate;
     if (strTime.size() >= 12) {
-        strDate = platform::Format("%s-%s-%s  %s:%s", strTime.substr(0, 4).c_str(), strTime.substr(4, 2).c_str(),
-                                   strTime.substr(6, 2).c_str(), strTime.substr(8, 2).c_str(),
-                                   strTime.substr(10, 2).c_str());
+        strDate = platform::Format("%s-%s-%s  %s:%s", strTime.substr(0, 4).c_str(),
+                                   strTime.substr(4, 2).c_str(), strTime.substr(6, 2).c_str(),
+                                   strTime.substr(8, 2).c_str(), strTime.substr(10, 2).c_str());
     }
     box(0, py, pw, lh, 0, 0, strDate);
     box(0, py, pw, lh, 0, 1, platform::Format("ID   : %s", p.m_strID.c_str()));
     box(0, py, pw, lh, 0, 2, platform::Format("Name : %s ", p.m_strName.c_str()));
     box(0, py, pw, lh, 0, 3, platform::Format("Surname : %s ", p.m_strSurname.c_str()));
     const int nAge = std::atoi(p.m_strAge.c_str());
-    const char* pszAge = p.m_strAgeUnit == "2" ? "Age : %3ddays Sex : %s"
+    const char* pszAge = p.m_strAgeUnit == "2"   ? "Age : %3ddays Sex : %s"
                          : p.m_strAgeUnit == "1" ? "Age : %3dweeks Sex : %s"
                                                  : "Age : %3dyrs. Sex : %s";
     box(0, py, pw, lh, 0, 4, platform::Format(pszAge, nAge, p.m_strSex.c_str()));
@@ -234,9 +257,10 @@ void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
             platform::Format("   Heart Rate : %d bpm", info.GetGlobalValue(0)),
             platform::Format("   PR int. : %d ms", info.GetGlobalValue(1)),
             platform::Format("   QRS dur. : %d ms", info.GetGlobalValue(2)),
-            platform::Format("   QT/QTc : %d/%d ms", info.GetGlobalValue(3), info.GetGlobalValue(4)),
-            platform::Format("   P-R-T axes : %d-%d-%d", info.GetGlobalValue(5), info.GetGlobalValue(6),
-                             info.GetGlobalValue(7)),
+            platform::Format("   QT/QTc : %d/%d ms", info.GetGlobalValue(3),
+                             info.GetGlobalValue(4)),
+            platform::Format("   P-R-T axes : %d-%d-%d", info.GetGlobalValue(5),
+                             info.GetGlobalValue(6), info.GetGlobalValue(7)),
         };
         for (int k = 0; k < 5; ++k) {
             if (m_nFormat == kFormatBeat) {
@@ -251,7 +275,8 @@ void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
         box(W / 3, my, 2 * W / 3, lh, 0, 0, "*** Analysis Result *** (Unconfirmed Report)");
         n = 0;
         for (const CString& s : info.GetStatements()) {
-            if (s.empty()) break;
+            if (s.empty())
+                break;
             box(W / 3, my, 2 * W / 3, lh, 0, n + 1, WithoutLineBreaks(s));
             ++n;
         }
@@ -263,14 +288,18 @@ void CEkgPrintPage::DrawTexts(QPainter& painter, int W, int nTop, int nBottom) {
     }
     if (m_nFormat == kFormatBeat && m_pMorph) {
         static const char* const s_aszHeads[CMorphologyTable::kKinds] = {
-            "PR", "PA", "PD", "QA", "QD", "RA", "RD", "SA", "SD", "QLRD", "QRSD", "QRSA", "TA", "STA", "QTc"};
+            "PR", "PA",   "PD",   "QA",   "QD", "RA",  "RD", "SA",
+            "SD", "QLRD", "QRSD", "QRSA", "TA", "STA", "QTc"};
         const int cw = W / 25, rh = static_cast<int>(1.2 * lh);
-        const int nRight = Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip;
-        for (int k = 0; k < CMorphologyTable::kKinds; ++k) box(W / 3, my, cw, rh, k + 1, 1, s_aszHeads[k], nRight);
+        const int nRight =
+            Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip;
+        for (int k = 0; k < CMorphologyTable::kKinds; ++k)
+            box(W / 3, my, cw, rh, k + 1, 1, s_aszHeads[k], nRight);
         for (int i = 0; i < kLeadCount; ++i) {
             box(W / 3, my, cw, rh, 0, i + 2, LeadName(i), nRight);
             for (int k = 0; k < CMorphologyTable::kKinds; ++k) {
-                box(W / 3, my, cw, rh, k + 1, i + 2, platform::Format("%6d", m_pMorph->Value(i, 3 + k)), nRight);
+                box(W / 3, my, cw, rh, k + 1, i + 2,
+                    platform::Format("%6d", m_pMorph->Value(i, 3 + k)), nRight);
             }
         }
     }

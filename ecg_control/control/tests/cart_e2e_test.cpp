@@ -226,6 +226,40 @@ TEST_F(CartTest, StubEngineGetsItsArgumentsAndItsFailuresFailTheRecording) {
     }
 }
 
+// The engine's input cannot be written (the host's folder, or the engine folder, lies under
+// a file): the host hears so, and the recording stays loaded for it to save.
+TEST_F(CartTest, RecordingThatCannotBeWrittenForTheEngineIsKept) {
+    ASSERT_TRUE(testsupport::WriteFile(m_dir / "file", "x"));
+    struct Case {
+        const char* what;
+        std::string setDir, env;
+    } cases[] = {
+        {"host folder", "", "CORVANE_HOME=" + ShellQuote(m_dir / "file/home")},
+        {"engine folder", "'EKGSetDiagTempDir(" + m_dir / "file/eng" + ")' ", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartCart({});
+        const std::string kept = m_dir / (std::string(c.what) + ".ekg");
+        const std::string out =
+            Dispcall(c.setDir +
+                         "'EKGStartRecording(127.0.0.1, 3000)' '@wait(EKGRecordFail,20000)' "
+                         "'EKGGetMode()' " +
+                         "'EKGGetPatientInfo(0)' 'EKGSaveFile(" + kept +
+                         ")' 'EKGClearGraph()' 'EKGOpenFile(" + kept + ")' 'EKGGetPatientInfo(1)'",
+                     c.env);
+        EXPECT_NE(out.find("event EKGRecordFail(2)\n"), std::string::npos) << out;
+        EXPECT_EQ(Count(out, "event EKGRecordCompleted"), 0) << out;
+        EXPECT_NE(out.find("EKGGetMode = 7\nEKGGetPatientInfo = CART-0042\nEKGSaveFile = TRUE\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("EKGOpenFile = TRUE\nEKGGetPatientInfo = Jones\n"), std::string::npos)
+            << out;
+        EXPECT_GE(ReadFile(kept).size(), 12u * 10200u);
+        m_cart.Kill();
+    }
+}
+
 TEST_F(CartTest, MonitoringThroughDispcall) {
     StartCart({"--datagrams", "400", "--rate", "100", "--flags", "0:0,0:0,21:a0,0:0"});
     const std::string out = Dispcall("'EKGStartMonitoring(127.0.0.1, 1000)' '@wait(EKGConnected,10000)' "

@@ -2,15 +2,25 @@
 // Qt sockets; the window's timer ticks are driven by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ecg_control/control/wavelinctrl.h"
+#include "ecg_control/link/ekgfinder.h"
 #include "ecg_control/link/linksettings.h"
 #include "ecg_control/wavelin_dispids.h"
+#include "platform/msgpump.h"
+#include "platform/qtmsgpump.h"
 
 using platform::Variant;
 
@@ -208,4 +218,122 @@ TEST_F(DeviceLinkTest, CartThatDropsTheMonitoringLinkEndsTheAttemptOnce) {
     for (int tick = 0; tick < 4; ++tick) View().Link().OnTimerTick();
     EXPECT_EQ(m_log.Count(kConnected), 2);
     EXPECT_EQ(View().Link().ReceivedItems(), 5);  // the monitor socket is gone
+}
+
+// The device search waits as long as the host asked, with the host's pump installed as
+// every Qt host installs it: the host's timers keep firing, and a search that one of them
+// asks for meanwhile returns at once.
+TEST_F(DeviceLinkTest, DeviceSearchLeavesTheHostAnswering) {
+    ekglink::CEkgFinder finder;
+    ASSERT_GT(finder.ReceivePort(), 0);
+    wavelin::SetProcessFinder(&finder);
+    const platform::MessagePumpFn previous = platform::SetMessagePump(nullptr);
+    platform::InstallQtMessagePump();
+    int nTicks = 0;
+    qint64 nNestedMs = -1;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++nTicks != 3)
+            return;
+        QElapsedTimer nested;
+        nested.start();
+        Variant found;
+        m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &found);
+        nNestedMs = nested.elapsed();
+    });
+    timer.start();
+    QElapsedTimer t;
+    t.start();
+    Variant result;
+    ASSERT_EQ(m_pCtrl->InvokeByName("EKGConnectedSearch", {Variant(short(1500))}, &result),
+              platform::DISP_OK);
+    const qint64 nMs = t.elapsed();
+    timer.stop();
+    platform::SetMessagePump(previous);
+    wavelin::SetProcessFinder(nullptr);
+    EXPECT_EQ(result.AsShort(), 1);
+    EXPECT_GE(nMs, 1500);
+    EXPECT_GE(nTicks, 1500 / 20 / 2);
+    EXPECT_GE(nNestedMs, 0);
+    EXPECT_LT(nNestedMs, 200);
+}
+
+namespace {
+
+// A cart that is slow to take connections: its listen queue is full, so a connect waits
+// (its first tries are dropped) until the cart starts accepting.
+class CSlowCart {
+public:
+    CSlowCart() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof a;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 0);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &n);
+        m_nPort = ntohs(a.sin_port);
+        for (int i = 0; i < 2; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            sockaddr_in own{};
+            socklen_t m = sizeof own;
+            ::getsockname(c, reinterpret_cast<sockaddr*>(&own), &m);
+            m_anFillerPorts.push_back(ntohs(own.sin_port));
+            m_anFillers.push_back(c);
+        }
+    }
+    ~CSlowCart() {
+        for (int c : m_anFillers)
+            ::close(c);
+        for (int c : m_anAccepted)
+            ::close(c);
+        ::close(m_fd);
+    }
+    int Port() const { return m_nPort; }
+    // Takes what is waiting; the number of connections that were not its own fillers.
+    int Accept() {
+        for (;;) {
+            sockaddr_in peer{};
+            socklen_t n = sizeof peer;
+            const int c = ::accept(m_fd, reinterpret_cast<sockaddr*>(&peer), &n);
+            if (c < 0)
+                return m_nOthers;
+            m_anAccepted.push_back(c);
+            if (std::find(m_anFillerPorts.begin(), m_anFillerPorts.end(), ntohs(peer.sin_port)) ==
+                m_anFillerPorts.end())
+                ++m_nOthers;
+        }
+    }
+
+private:
+    int m_fd = -1, m_nPort = 0, m_nOthers = 0;
+    std::vector<int> m_anFillers, m_anAccepted, m_anFillerPorts;
+};
+
+}  // namespace
+
+// The host stops monitoring while the connection is still being made: monitoring ends
+// there, and the cart that later takes connections never sees this control.
+TEST_F(DeviceLinkTest, StopWhileConnectingEndsTheAttempt) {
+    CSlowCart cart;
+    ekglink::CLinkSettings::Current().nDevicePort = cart.Port();
+    ASSERT_TRUE(View().EKGStartMonitoring("127.0.0.1", 1000));
+    Pump(300);
+    ASSERT_EQ(View().Link().LinkState(), CEkgDeviceLink::kConnecting);
+    EXPECT_TRUE(View().EKGStopMonitoring());
+    EXPECT_EQ(View().EKGGetMode(), CEkgGraphWnd::kModeMonitorStopped);
+    EXPECT_EQ(View().Link().LinkState(), CEkgDeviceLink::kClosed);
+    EXPECT_FALSE(View().StatusTimer().isActive());
+    // The cart takes connections now; the control's next try would get through.
+    int nOthers = 0;
+    for (int i = 0; i < 30; ++i) {
+        nOthers = cart.Accept();
+        Pump(100);
+    }
+    EXPECT_EQ(nOthers, 0);
+    EXPECT_EQ(View().EKGGetMode(), CEkgGraphWnd::kModeMonitorStopped);
+    EXPECT_EQ(m_log.Count(kConnected), 0);
 }

@@ -1,6 +1,8 @@
 // The view window driven the way a host and a user drive it: records opened through the
 // dispatch methods, the mouse tools by mouse events on an offscreen window.
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ecg_control/control/wavelinctrl.h"
 #include "ecg_control/ekgfile.h"
@@ -173,6 +176,30 @@ TEST_F(GraphWndTest, OpensEachKindOfRecordFile) {
     EXPECT_EQ(Call("EKGGetMode").AsShort(), 0);
     EXPECT_FALSE(View().Wave().HasBlock());
     EXPECT_EQ(Call("EKGGetPatientInfo", {Variant(short(0))}).AsText(), "");
+}
+
+// A pipe, a folder or a device under a record's name is refused at once: the host never
+// waits for a writer that does not come.
+TEST_F(GraphWndTest, OnlyRegularFilesAreOpened) {
+    ASSERT_TRUE(Call("EKGOpenFile", {Variant(FixtureDir() + "server.ekg")}).AsBool());
+    const std::string fifo = m_dir / "pipe.ekg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Should the open wait after all, a writer comes by after two seconds and leaves.
+    std::thread rescue([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    for (const std::string& path : {fifo, m_dir.Path(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(Call("EKGOpenFile", {Variant(path)}).AsBool());
+        EXPECT_LT(t.elapsed(), 1000);
+        EXPECT_EQ(Call("EKGGetMode").AsShort(), 0);
+    }
+    rescue.join();
 }
 
 TEST_F(GraphWndTest, SaveWritesTheRecordAndClearEmptiesIt) {

@@ -9,19 +9,23 @@
 #include "ecg_control/control/ekggraphwnd.h"
 #include "ecg_control/control/ekgpreviewdlg.h"
 #include "ecg_control/control/ekgprintpage.h"
-#include "printprobe.h"
+#include "ecg_control/ekgfile.h"
+#include "testsupport/ecgpaper.h"
 #include "synthrecord.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
-QImage PaperRaster(CEkgPrintPage& page) {
-    QImage image(2970, 2100, QImage::Format_RGB32);  // A4 landscape at 10 px/mm
+// The page on A4 landscape at 10 pixels a millimetre, all of it printable.
+testsupport::CPageRaster PaperRaster(CEkgPrintPage& page) {
+    QImage image(2970, 2100, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setDotsPerMeterX(10000);  // fonts are measured on the device, as on a printer
     image.setDotsPerMeterY(10000);
     QPainter painter(&image);
     page.Draw(painter, 10.0, 10.0, image.width());
-    return image;
+    painter.end();
+    return testsupport::CPageRaster(image, 254);
 }
 
 }  // namespace
@@ -34,37 +38,37 @@ TEST(PrintPage, GridAndPulsesAtTrueScale) {
     struct Case {
         int nGain, nFormat;
         int first, second;  // pulse heights, 0.1 mm
-    } cases[] = {{0, 0, 100, 50}, {3, 0, 100, 100}, {1, 1, 25, 25}, {4, 2, 200, 200}, {2, 3, 50, 50}};
+    } cases[] = {
+        {0, 0, 100, 50}, {3, 0, 100, 100}, {1, 1, 25, 25}, {4, 2, 200, 200}, {2, 3, 50, 50}};
     for (const Case& c : cases) {
         ASSERT_TRUE(page.Prepare(c.nFormat, c.nGain, 1));
         const auto pulses = page.Pulses();
         ASSERT_EQ(pulses.size(), 2u);
         EXPECT_EQ(pulses[0].nHeight, c.first) << c.nGain;
         EXPECT_EQ(pulses[1].nHeight, c.second) << c.nGain;
-        const QImage image = PaperRaster(page);
-        const QRect grid = printprobe::GridBox(image);
-        // 250 x 185 mm from (21, 9) mm, and the 3 mm ticks of every fifth line.
-        EXPECT_NEAR(grid.left(), 210 - 30, 2);
-        EXPECT_NEAR(grid.top(), 90 - 30, 2);
-        EXPECT_NEAR(grid.right(), 210 + 2500, 2);
-        EXPECT_NEAR(grid.bottom(), 90 + 1850, 2);
-        if (c.nFormat == 0) {
-            const auto runs = printprobe::PulseRuns(image, grid, 15);
-            EXPECT_TRUE(printprobe::HasRunNear(runs, c.first, 3)) << c.nGain;
-            EXPECT_TRUE(printprobe::HasRunNear(runs, c.second, 3)) << c.nGain;
+        const testsupport::CPageRaster raster = PaperRaster(page);
+        const testsupport::CGridLines grid = raster.FindGrid();
+        // 50 x 37 boxes of 5 mm from (21, 9) mm.
+        EXPECT_EQ(grid.xs.size(), 51u);
+        EXPECT_EQ(grid.ys.size(), 38u);
+        EXPECT_NEAR(grid.Left(), 21, 0.15);
+        EXPECT_NEAR(grid.Top(), 9, 0.15);
+        EXPECT_NEAR(grid.PitchX(), 5, 0.01);
+        EXPECT_NEAR(grid.PitchY(), 5, 0.01);
+        if (c.nFormat == 0) {  // beside the grid, clear of the traces
+            for (int k = 0; k < 2; ++k) {
+                const QPointF topLeft(pulses[k].x / 10.0, pulses[k].y / 10.0);
+                EXPECT_NEAR(testsupport::PulseHeight(raster, grid, topLeft),
+                            pulses[k].nHeight / 10.0, 0.15)
+                    << c.nGain << " pulse " << k;
+            }
         }
     }
     // The title and patient block stand in the top margin, the footer under the grid.
     ASSERT_TRUE(page.Prepare(0, 3, 1));
-    const QImage image = PaperRaster(page);
-    auto dark = [&](QRect rc) {
-        int n = 0;
-        for (int y = rc.top(); y <= rc.bottom(); ++y)
-            for (int x = rc.left(); x <= rc.right(); ++x) n += qGray(image.pixel(x, y)) < 80;
-        return n;
-    };
-    EXPECT_GT(dark(QRect(1000, 0, 900, 40)), 100);   // title, centred
-    EXPECT_GT(dark(QRect(1000, 1950, 900, 100)), 100);  // footer
+    const testsupport::CPageRaster raster = PaperRaster(page);
+    EXPECT_GT(raster.DarkInside(QRectF(100, 0, 90, 4)), 100);     // title, centred
+    EXPECT_GT(raster.DarkInside(QRectF(100, 195, 90, 10)), 100);  // footer
     CEkgPrintPage empty;
     EXPECT_FALSE(empty.Prepare(1, 3, 1));
 }
@@ -85,12 +89,14 @@ TEST(PrintPreview, GreyAreaPageAndButtons) {
     // Something of the report lies on the page.
     int nDark = 0;
     for (int y = 52; y < 672; y += 2)
-        for (int x = 25; x < 845; x += 2) nDark += qGray(image.pixel(x, y)) < 100;
+        for (int x = 25; x < 845; x += 2)
+            nDark += qGray(image.pixel(x, y)) < 100;
     EXPECT_GT(nDark, 200);
 
     for (const char* button : {"PrintButton", "CloseButton"}) {
         CEkgPreviewDlg run(page);
-        QTimer::singleShot(0, &run, [&run, button] { run.findChild<QPushButton*>(button)->click(); });
+        QTimer::singleShot(0, &run,
+                           [&run, button] { run.findChild<QPushButton*>(button)->click(); });
         EXPECT_EQ(run.Run(), std::string(button) == "PrintButton" ? 1 : 2);
     }
 }
@@ -107,4 +113,32 @@ TEST(PrintPreview, ViewIgnoresItsArgumentsAndAnswersWhatWasPressed) {
         CEkgPreviewDlg::SetRunner(previous);
     }
     EXPECT_EQ(shown, QSize(880, 720));
+}
+
+// The preview shows the page as paper shows it: pacemaker marks follow EKGSetPrintPacemaker,
+// whatever the screen's EKGShowPacemaker says.
+TEST(PrintPreview, PacemakerMarksFollowThePrintSwitch) {
+    testsupport::CTempDir dir;
+    CSynthRecord rec;
+    MakeSynthRecord(rec, 5000, true);
+    ASSERT_TRUE(WriteEkgFile(dir / "paced.ekg", &rec.wave, &rec.info, &rec.morph));
+    CEkgGraphWnd view;
+    ASSERT_TRUE(view.EKGOpenFile(dir / "paced.ekg"));
+    ASSERT_FALSE(view.Wave().m_adwMarks.empty());
+    auto preview = [&view](short bScreen, short bPrint) {
+        view.EKGShowPacemaker(bScreen);
+        view.EKGSetPrintPacemaker(bPrint);
+        QImage shown;
+        const auto previous = CEkgPreviewDlg::SetRunner([&shown](CEkgPreviewDlg& dlg) {
+            shown = dlg.Render();
+            return 2;
+        });
+        EXPECT_EQ(view.EKGPrintPreview(3, 1, 1), 2);
+        CEkgPreviewDlg::SetRunner(previous);
+        return shown;
+    };
+    const QImage without = preview(0, 0), with = preview(1, 1);
+    EXPECT_NE(with, without);  // the marks are drawn at all
+    EXPECT_EQ(preview(1, 0), without);
+    EXPECT_EQ(preview(0, 1), with);
 }

@@ -43,7 +43,7 @@ void BM_RenderReport(benchmark::State& state) {
         CEkgPage page;
         page.Attach(&rec.wave, &rec.info, &rec.morph, &rec.device);
         QImage image;
-        if (!page.RenderReport(1, 3, 1, FALSE, image)) {
+        if (!page.RenderReport(1, 3, 1, FALSE, CEkgPage::kReportWidth, image)) {
             state.SkipWithError("RenderReport failed");
             break;
         }

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QStringList>
 
+#include "ecg_control/draw/tracereducer.h"
 #include "platform/codepage.h"
 
 QColor ColorFromRef(COLORREF cr) {
@@ -124,6 +125,52 @@ void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, doub
         {x + px(dStartMm + 2 + 5 * dWidth), nBase},
     };
     painter.drawPolyline(points, 6);
+}
+
+void DrawBoundedPolyline(QPainter& painter, const QPoint* pPoints, int nCount,
+                         const std::optional<std::pair<int, int>>& band) {
+    if (pPoints == nullptr || nCount < 2 || painter.pen().style() == Qt::NoPen) {
+        return;
+    }
+    const QTransform xf = painter.combinedTransform();
+    const QPaintDevice* pDevice = painter.device();
+    if (pDevice == nullptr || xf.type() > QTransform::TxScale || !xf.isInvertible()) {
+        painter.drawPolyline(pPoints, nCount);
+        return;
+    }
+    // What can be seen, widened by the pen (its caps and joins included) and two pixels.
+    const double dScaleX = std::abs(xf.m11()), dScaleY = std::abs(xf.m22());
+    const QPen pen = painter.pen();
+    const double dPen =
+        std::max(pen.widthF(), 1.0) * (pen.isCosmetic() ? 1.0 : std::max(dScaleX, dScaleY));
+    const double dMargin = 2.0 * dPen + 2.0;
+    QRectF rcVisible = xf.inverted().mapRect(QRectF(0, 0, pDevice->width(), pDevice->height()));
+    if (painter.hasClipping()) {
+        rcVisible = rcVisible.intersected(painter.clipBoundingRect());
+    }
+    if (band) {
+        const double dTop = std::max(rcVisible.top(), static_cast<double>(band->first));
+        const double dBottom = std::min(rcVisible.bottom(), static_cast<double>(band->second));
+        rcVisible.setTop(dTop);
+        rcVisible.setBottom(dBottom);
+    }
+    if (rcVisible.isEmpty()) {
+        return;
+    }
+    rcVisible.adjust(-dMargin / dScaleX, -dMargin / dScaleY, dMargin / dScaleX, dMargin / dScaleY);
+    CTraceReducer reducer(
+        xf.m11(), xf.dx(), xf.m22(),
+        CPlotRect{rcVisible.left(), rcVisible.top(), rcVisible.right(), rcVisible.bottom()});
+    for (int i = 0; i < nCount; ++i) {
+        reducer.Add(pPoints[i].x(), pPoints[i].y());
+    }
+    reducer.Finish();
+    static_assert(sizeof(QPointF) == sizeof(CPlotPoint), "polylines are drawn as QPointFs");
+    for (std::size_t k = 0; k < reducer.PolylineCount(); ++k) {
+        std::size_t n = 0;
+        const CPlotPoint* pLine = reducer.Polyline(k, &n);
+        painter.drawPolyline(reinterpret_cast<const QPointF*>(pLine), static_cast<int>(n));
+    }
 }
 
 QString ToQString(const CString& strText) {

@@ -4,18 +4,15 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include "platform/notifier.h"
 
 namespace {
 int g_nBitmapWidthLimit = 0;
 }  // namespace
-
-CEkgPage::CBitmapTry CEkgPage::BitmapTry(int k) {
-    const int nWidth = 2700 - 270 * k;
-    const int nHeight = (16200 - 1620 * k) / 8;
-    return CBitmapTry{nWidth, nHeight, 10 - k, 50 - 5 * k, (nHeight - (2000 - 200 * k)) / 2};
-}
 
 void CEkgPage::SetBitmapWidthLimit(int nWidth) {
     g_nBitmapWidthLimit = nWidth;
@@ -48,6 +45,10 @@ void CEkgPage::SetCellSize(int n) {
     m_painter.SetCellSize(n);
 }
 
+void CEkgPage::FitTracesToGrid() {
+    m_painter.Layout().SetPaperColumns(m_grid.GetColumns());
+}
+
 void CEkgPage::SetColumnsRowsForMode(int nMainsMode, int nSpeed) {
     int nColumns = nMainsMode == 1 ? 60 : 50;
     if (nSpeed == 4) {
@@ -61,6 +62,7 @@ BOOL CEkgPage::DrawPart(QPainter& painter, QRect rcPart, int nOffsetX, int nOffs
         return FALSE;
     }
     const QRect rc = rcPart;
+    FitTracesToGrid();
     painter.fillRect(rc, ColorFromRef(m_grid.GetBackground()));
     m_grid.DrawClipped(painter, rc, nOffsetX, nOffsetY);
     const int nBorder = m_grid.GetBorderPixels();
@@ -74,6 +76,7 @@ BOOL CEkgPage::DrawAll(QPainter& painter, int x, int y) {
 BOOL CEkgPage::RedrawRange(QPainter& painter, int nFirst, int nLast, int nScrollX, int nScrollY,
                            int nVisibleWidth) {
     CTraceLayout& layout = m_painter.Layout();
+    FitTracesToGrid();
     if (!layout.Compute(0, 0)) {
         return FALSE;
     }
@@ -122,6 +125,7 @@ void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
 
     if (nFormat >= 0 && nFormat <= 3) {
         static const int s_anTraceTop[4] = {15, 20, 15, 50};
+        FitTracesToGrid();
         m_painter.Draw(painter, x + L, y + s_anTraceTop[nFormat] * c);
         if (bRelease) {
             // The next drawing lays the traces out again at its own origin.
@@ -162,69 +166,79 @@ void CEkgPage::DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease) {
     painter.restore();
 }
 
-BOOL CEkgPage::RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite, QImage& image,
-                            int* pnCell) {
+void CEkgPage::DrawReport(QPainter& painter, int nFormat, int nGain, int nRhythmLead, BOOL bWhite,
+                          int nWidth, int nHeight) {
+    m_painter.SetFormat(nFormat);
+    m_painter.SetGain(nGain);
+    m_painter.SetSpeed(2);
+    m_painter.SetRhythmLead(nRhythmLead);
+    m_painter.SetCellSize(kReportCell);
+    m_grid.SetColumnsRows(50, 37);
+    m_grid.SetCellSize(kReportCell);
+    m_grid.SetBorder(3);
+    if (bWhite) {
+        m_grid.SetBackground(0xFFFFFF);
+    }
+    painter.save();
+    painter.fillRect(QRect(0, 0, nWidth, nHeight), ColorFromRef(m_grid.GetBackground()));
+    const BOOL bScaled = nWidth != kReportWidth || nHeight != kReportHeight;
+    if (bScaled) {
+        // The full-size page drawn at another size, pens and fonts with it, looks as that
+        // page resampled would.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.scale(static_cast<double>(nWidth) / kReportWidth,
+                      static_cast<double>(nHeight) / kReportHeight);
+    }
+    m_painter.SetThinPensScale(bScaled);
+    DrawReportPage(painter, kReportOriginX, kReportOriginY, TRUE);
+    m_painter.SetThinPensScale(FALSE);
+    painter.restore();
+}
+
+BOOL CEkgPage::RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite, int nWidth,
+                            QImage& image) {
+    image = QImage();
     // Text and fonts need the application's screen side.
-    if (QGuiApplication::instance() == nullptr) {
+    if (QGuiApplication::instance() == nullptr || nWidth <= 0 || nWidth > kMaxImageWidth) {
         return FALSE;
     }
-    CBitmapTry chosen{};
-    image = QImage();
-    for (int k = 0; k < 6; ++k) {
-        const CBitmapTry t = BitmapTry(k);
-        if (g_nBitmapWidthLimit > 0 && t.nWidth > g_nBitmapWidthLimit) {
-            continue;
-        }
-        image = QImage(t.nWidth, t.nHeight, QImage::Format_RGB32);
-        if (!image.isNull()) {
-            chosen = t;
-            break;
-        }
+    const int nHeight = nWidth * 6 / 8;
+    if (nHeight <= 0) {
+        return FALSE;
+    }
+    if (g_nBitmapWidthLimit <= 0 || nWidth <= g_nBitmapWidthLimit) {
+        image = QImage(nWidth, nHeight, QImage::Format_RGB32);
     }
     if (image.isNull()) {
         platform::ShowMessage("Fail to create bitmap!!", platform::MB_OK | platform::MB_ICONERROR);
         return FALSE;
     }
-    m_painter.SetFormat(nFormat);
-    m_painter.SetGain(nGain);
-    m_painter.SetSpeed(2);
-    m_painter.SetRhythmLead(nRhythmLead);
-    m_painter.SetCellSize(chosen.nCell);
-    m_grid.SetColumnsRows(50, 37);
-    m_grid.SetCellSize(chosen.nCell);
-    m_grid.SetBorder(3);
-    if (bWhite) {
-        m_grid.SetBackground(0xFFFFFF);
+    const auto draw = [&] {
+        QPainter painter(&image);
+        DrawReport(painter, nFormat, nGain, nRhythmLead, bWhite, nWidth, nHeight);
+    };
+    // On one worker of the global pool, and only there: elsewhere the raster engine hands
+    // large fills out to the pool's threads, and an export is to take one core whatever the
+    // program does beside it. Without a free worker the caller draws.
+    QThreadPool* pPool = QThreadPool::globalInstance();
+    QSemaphore done;
+    if (pPool->contains(QThread::currentThread()) || !pPool->tryStart([&] {
+            draw();
+            done.release();
+        })) {
+        draw();
+        return TRUE;
     }
-    image.fill(ColorFromRef(m_grid.GetBackground()));
-    QPainter painter(&image);
-    DrawReportPage(painter, chosen.nOriginX, chosen.nOriginY, TRUE);
-    painter.end();
-    if (pnCell != nullptr) {
-        *pnCell = chosen.nCell;
-    }
+    done.acquire();
     return TRUE;
 }
 
 BOOL CEkgPage::MakeReportDib(int nFormat, int nGain, int nRhythmLead, int nWidth, BOOL bSmooth,
                              BOOL bWhite, CDibBytes& dibBytes) {
-    if (nWidth <= 0) {
-        return FALSE;
-    }
-    nWidth = std::min(nWidth, kMaxImageWidth);
     QImage image;
-    if (!RenderReport(nFormat, nGain, nRhythmLead, bWhite, image)) {
+    if (!RenderReport(nFormat, nGain, nRhythmLead, bWhite, nWidth, image)) {
         return FALSE;
-    }
-    if (image.width() != nWidth) {
-        const int nHeight = nWidth * 6 / 8;
-        if (nHeight <= 0) {
-            return FALSE;
-        }
-        image = image.scaled(nWidth, nHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (image.isNull()) {
-            return FALSE;
-        }
     }
     dibBytes = dib::FromImage(image);
     if (bSmooth) {
@@ -278,6 +292,7 @@ void CEkgMagnifier::SetMainsMode(int nMainsMode) {
 }
 
 void CEkgMagnifier::Draw(QPainter& painter, int px, int py, int x, int y, int nViewGridWidth) {
+    m_page.FitTracesToGrid();
     const int nSide = GetSide();
     const int nGlassWidth = m_page.Grid().GetWidth();
     if (nViewGridWidth <= 0 || nGlassWidth <= 0 || nSide <= 0) {

@@ -20,6 +20,7 @@ CTraceLayout::~CTraceLayout() {
 void CTraceLayout::Free() {
     m_nChannels = 0;
     m_nSamples = 0;
+    m_nShown = 0;
     m_adwPixelMarks.clear();
     m_bOriginFlag = TRUE;
     m_bDirty = TRUE;
@@ -87,6 +88,15 @@ void CTraceLayout::CopySettings(const CTraceLayout& other) {
         Attach(other.m_pWave, other.m_pInfo, other.m_pMorph);
     }
     SetSettings(other.m_nFormat, other.m_nGain, other.m_nSpeed, other.m_nRhythmLead, other.m_nCell);
+    SetPaperColumns(other.m_nPaperColumns);
+}
+
+void CTraceLayout::SetPaperColumns(int nColumns) {
+    nColumns = std::max(nColumns, 0);
+    if (nColumns != m_nPaperColumns) {
+        m_nPaperColumns = nColumns;
+        m_bDirty = TRUE;
+    }
 }
 
 const CTracePoint* CTraceLayout::LeadPoints(int nLead) const {
@@ -106,6 +116,22 @@ CTracePoint CTraceLayout::GetCellPosition(int nIndex) const {
         return kNoPosition;
     }
     return m_aCellPos[nIndex];
+}
+
+BOOL CTraceLayout::GetStrip(int nRow, int* pnTop, int* pnBottom) const {
+    int nLead = nRow;
+    CTracePoint base;
+    if (nRow >= 0 && nRow < std::min(m_nChannels, kLeadCount)) {
+        base = m_aCellPos[nRow];
+    } else if (nRow == m_nChannels && HasRhythmStrip()) {
+        nLead = m_nRhythmLead;
+        base = m_aCellPos[kLeadCount];
+    } else {
+        return FALSE;
+    }
+    *pnTop = base.y - Height(nLead, kStripCounts);
+    *pnBottom = base.y - Height(nLead, -kStripCounts);
+    return TRUE;
 }
 
 int CTraceLayout::GainFactor(int nGain) {
@@ -161,13 +187,13 @@ BOOL CTraceLayout::Compute(int nOriginX, int nOriginY) {
     m_adwPixelMarks.clear();
     const int nMainsMode = m_pWave->GetUserValue() == 1 ? 1 : 0;
     Scale(nMainsMode);
-    UpdateLayout(nMainsMode);
+    UpdateLayout(m_nShownWidth);
     ComputeX();
     ComputeY();
     for (DWORD dwMark : m_pWave->m_adwMarks) {
-        // A mark that is no sample of the record (a device may send any position) would
-        // stand beyond the traces, or past what a pixel position can hold.
-        if (dwMark < static_cast<DWORD>(m_nSamples)) {
+        // A mark that is no shown sample of the record (a device may send any position)
+        // would stand beyond the traces, or past what a pixel position can hold.
+        if (dwMark < static_cast<DWORD>(m_nShown)) {
             m_adwPixelMarks.push_back(static_cast<DWORD>(dwMark * m_dPixelsPerSample));
         }
     }
@@ -194,7 +220,9 @@ BOOL CTraceLayout::PrepareBuffer() {
 }
 
 void CTraceLayout::Scale(int nMainsMode) {
-    int nWidth = m_nLarge * (nMainsMode ? 60 : 50);
+    // The whole record is 50 large boxes (60 in 60 Hz mode) at 25 mm/s.
+    const int nBoxes = nMainsMode ? 60 : 50;
+    int nWidth = m_nLarge * nBoxes;
     if (m_nSpeed == 1) {
         nWidth /= 2;
     } else if (m_nSpeed == 4) {
@@ -202,6 +230,16 @@ void CTraceLayout::Scale(int nMainsMode) {
     }
     const int nSource = static_cast<int>(m_pWave->GetSamplesPerChannel());
     m_dPixelsPerSample = m_nSamples ? static_cast<double>(nWidth) / m_nSamples : 0.0;
+    // A paper narrower than the record at this speed shows the record's start, as much as
+    // it holds, at the same scale.
+    m_nShown = m_nSamples;
+    m_nShownWidth = m_nLarge * nBoxes;
+    const std::int64_t nPaper = static_cast<std::int64_t>(m_nLarge) * m_nPaperColumns;
+    if (m_nPaperColumns > 0 && nWidth > nPaper && m_nSamples > 0) {
+        m_nShown = static_cast<int>(static_cast<std::int64_t>(m_nSamples) * nPaper / nWidth);
+        m_nShownWidth =
+            static_cast<int>(static_cast<std::int64_t>(m_nLarge) * nBoxes * m_nShown / m_nSamples);
+    }
     m_dSampleRatio = m_nSamples ? static_cast<double>(m_nSamples) / nSource : 0.0;
     const int nProduct = m_nGain == 1 ? (m_nLarge * 10) / 2 : m_nLarge * GainFactor(m_nGain);
     // 409.5 sample counts are one millivolt at the gain's millimetres per millivolt.
@@ -234,19 +272,19 @@ void CTraceLayout::PlaceCells(int nColumns, int nRows, int nSegment, int nFirst,
     }
 }
 
-void CTraceLayout::UpdateLayout(int nMainsMode) {
-    const int f = (nMainsMode ? 60 : 50) * m_nLarge;
+void CTraceLayout::UpdateLayout(int nWidth) {
+    const int f = nWidth;
     const int s = m_nSpeed;
     switch (m_nFormat) {
         case kFormat12x1:
-            PlaceCells(1, 12, m_nSamples, 2, 3, s == 4 ? 2 * f : s == 2 ? f : f / 2);
+            PlaceCells(1, 12, m_nShown, 2, 3, s == 4 ? 2 * f : s == 2 ? f : f / 2);
             break;
         case kFormat6x2:
-            PlaceCells(2, 6, m_nSamples / 2, 3, 5, s == 4 ? f : s == 2 ? f / 2 : f / 4 + 1);
+            PlaceCells(2, 6, m_nShown / 2, 3, 5, s == 4 ? f : s == 2 ? f / 2 : f / 4 + 1);
             break;
         case kFormat3x4:
         case kFormatBeat:
-            PlaceCells(4, 3, m_nSamples / 4, 8, 8, s == 4 ? f / 2 : s == 2 ? f / 4 + 1 : f / 8 + 1);
+            PlaceCells(4, 3, m_nShown / 4, 8, 8, s == 4 ? f / 2 : s == 2 ? f / 4 + 1 : f / 8 + 1);
             break;
         default:
             // An unknown format keeps the arrangement it found.
@@ -257,7 +295,7 @@ void CTraceLayout::UpdateLayout(int nMainsMode) {
 
 void CTraceLayout::ComputeX() {
     const int nLeads = std::min(m_nChannels, kLeadCount);
-    const int nTo = m_nSamples - 1;
+    const int nTo = m_nShown - 1;
     for (int i = 0; i < nLeads; ++i) {
         const int nStart = ColumnStart(i);
         const int nFirst = std::max(0, nStart);
@@ -306,7 +344,9 @@ void CTraceLayout::ComputeY() {
     m_aFiducials.fill(CTracePoint{});
     m_nFiducials = 0;
     const int nLeads = std::min(m_nChannels, kLeadCount);
-    const int nTo = m_nSamples - 1;
+    const int nTo = m_nShown - 1;
+    // A representative beat may lie anywhere in the record.
+    const int nRecordEnd = m_nSamples - 1;
     for (int i = 0; i < nLeads; ++i) {
         CTracePoint* pRow = Row(i);
         const int nY = m_aCellPos[i].y;
@@ -329,9 +369,9 @@ void CTraceLayout::ComputeY() {
             }
             // The beat's bounds come from the file: keep them inside the record, and a
             // beat that lies wholly outside it (or has none) draws a flat baseline.
-            BOOL bBeat = !(nBegin == 0 && nEnd == 0) && nBegin <= nTo && nEnd >= 0;
+            BOOL bBeat = !(nBegin == 0 && nEnd == 0) && nBegin <= nRecordEnd && nEnd >= 0;
             nBegin = std::max(nBegin, 0);
-            nEnd = std::min(nEnd, nTo);
+            nEnd = std::min(nEnd, nRecordEnd);
             if (nEnd < nBegin) {
                 bBeat = FALSE;
             }
@@ -389,10 +429,11 @@ void CTraceLayout::ComputeY() {
 CPrintTraceLayout::CPrintTraceLayout() {
     SetSpeed(2);
     m_bFixedSpeed = TRUE;
+    SetPaperColumns(kPaperColumns);
 }
 
-void CPrintTraceLayout::UpdateLayout(int nMainsMode) {
-    const int f = (nMainsMode ? 60 : 50) * GetLargeCell();
+void CPrintTraceLayout::UpdateLayout(int nWidth) {
+    const int f = nWidth;
     const int nSamples = GetSamples();
     switch (GetFormat()) {
         case kFormat12x1:
@@ -408,7 +449,7 @@ void CPrintTraceLayout::UpdateLayout(int nMainsMode) {
             PlaceCells(4, 3, nSamples / 4, 16, 8, f / 4 + 1);
             break;
         default:
-            CTraceLayout::UpdateLayout(nMainsMode);
+            CTraceLayout::UpdateLayout(nWidth);
             break;
     }
 }

@@ -8,6 +8,29 @@
 
 static_assert(sizeof(QPoint) == sizeof(CTracePoint), "layout points are drawn as QPoints");
 
+namespace {
+
+// A one-pixel pen of the page instead of the device.
+QPen ScaledThinPen(QPen pen) {
+    if (pen.isCosmetic()) {
+        pen.setCosmetic(false);
+        pen.setWidthF(1.0);
+    }
+    return pen;
+}
+
+}  // namespace
+
+void DrawLayoutRow(QPainter& painter, const CTraceLayout& layout, int nRow, int nCount) {
+    const CTracePoint* pPoints = layout.LeadPoints(nRow);
+    int nTop = 0, nBottom = 0;
+    if (pPoints == nullptr || nCount <= 0 || !layout.GetStrip(nRow, &nTop, &nBottom)) {
+        return;
+    }
+    DrawBoundedPolyline(painter, reinterpret_cast<const QPoint*>(pPoints),
+                        std::min(nCount, layout.GetSamples()), std::make_pair(nTop, nBottom));
+}
+
 CTracePainter::CTracePainter() {
     m_pen = MakePen(m_penSpec);
 }
@@ -97,15 +120,19 @@ void CTracePainter::DrawTraces(QPainter& painter, int nMarkWidth) {
                                                                                  : kLeadCount;
     const auto markPen = MakePen(CPenSpec{
         m_penSpec.nStyle, m_penSpec.nWidth <= 1 ? 2 : 2 * m_penSpec.nWidth, m_penSpec.crColor});
+    std::optional<QPen> tracePen = m_pen;
+    if (tracePen && m_bScaleThinPens) {
+        tracePen = ScaledThinPen(*tracePen);
+    }
     painter.setBackgroundMode(Qt::TransparentMode);
     for (int i = 0; i < nLeads; ++i) {
         const CTracePoint pos = layout.GetCellPosition(i);
         const CTracePoint* pPoints = layout.LeadPoints(i);
-        if (m_pen) {
-            painter.setPen(*m_pen);
+        if (tracePen) {
+            painter.setPen(*tracePen);
         }
         if (pPoints != nullptr && nSegment > 0) {
-            painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), nSegment);
+            DrawLayoutRow(painter, layout, i, nSegment);
         }
         DrawLabel(painter, pos.x + nCell, pos.y + nCell, i);
         if (i >= nLaterColumn) {
@@ -119,11 +146,11 @@ void CTracePainter::DrawTraces(QPainter& painter, int nMarkWidth) {
     const CTracePoint strip = layout.GetRhythmPosition();
     if (bStrip) {
         const CTracePoint* pPoints = layout.LeadPoints(layout.GetChannels());
-        if (m_pen) {
-            painter.setPen(*m_pen);
+        if (tracePen) {
+            painter.setPen(*tracePen);
         }
         if (pPoints != nullptr) {
-            painter.drawPolyline(reinterpret_cast<const QPoint*>(pPoints), layout.GetSamples());
+            DrawLayoutRow(painter, layout, layout.GetChannels(), layout.GetSamples());
         }
         DrawLabel(painter, strip.x + nCell, strip.y + nCell, layout.GetRhythmLead());
     }
@@ -145,8 +172,8 @@ void CTracePainter::DrawTraces(QPainter& painter, int nMarkWidth) {
         }
     }
     if (nFormat == kFormatBeat) {
-        if (m_pen) {
-            painter.setPen(*m_pen);
+        if (tracePen) {
+            painter.setPen(*tracePen);
         }
         const CTracePoint* pFid = layout.GetFiducials();
         for (int k = 0; k < layout.GetFiducialCount(); ++k) {

@@ -70,13 +70,17 @@ TEST_F(ImageExportTest, WidthsHeightsAndLimits) {
         BOOL bResult;
         int nExpectWidth, nExpectHeight;
     } cases[] = {
-        {2700, TRUE, 2700, 2025},  // the rendered page unchanged
+        {2700, TRUE, 2700, 2025},  // the full-size page itself
         {1600, TRUE, 1600, 1200},
         {3, TRUE, 3, 2},
         {1, FALSE, 0, 0},  // no rows at all
         {0, FALSE, 0, 0},
         {-800, FALSE, 0, 0},
-        {1000000, TRUE, CEkgPage::kMaxImageWidth, CEkgPage::kMaxImageWidth * 6 / 8},
+        {CEkgPage::kMaxImageWidth, TRUE, CEkgPage::kMaxImageWidth,
+         CEkgPage::kMaxImageWidth * 6 / 8},
+        // A size the export will not make is refused, never silently another size.
+        {CEkgPage::kMaxImageWidth + 1, FALSE, 0, 0},
+        {32767, FALSE, 0, 0},
     };
     for (const auto& c : cases) {
         const std::string strPath = m_dir / ("w" + std::to_string(c.nWidth) + ".bmp");
@@ -105,29 +109,20 @@ TEST_F(ImageExportTest, EmptyPathAndUnwritableTargetFail) {
     EXPECT_EQ(RunCommand("ls -A " + ShellQuote(m_dir.Path())), "old.jpg\n");
 }
 
-TEST_F(ImageExportTest, SmallerBitmapsWhenMemoryIsShort) {
-    for (int k = 0; k < 6; ++k) {
-        const CEkgPage::CBitmapTry t = CEkgPage::BitmapTry(k);
-        CEkgPage::SetBitmapWidthLimit(t.nWidth);
-        QImage image;
-        int nCell = 0;
-        ASSERT_TRUE(m_page.RenderReport(1, 3, 1, FALSE, image, &nCell));
-        EXPECT_EQ(image.size(), QSize(t.nWidth, t.nHeight));
-        EXPECT_EQ(nCell, 10 - k);
-    }
-    EXPECT_EQ(CEkgPage::BitmapTry(3).nHeight, 1417);
-    EXPECT_EQ(CEkgPage::BitmapTry(3).nOriginY, 8);
-    EXPECT_EQ(CEkgPage::BitmapTry(5).nOriginX, 25);
-    // The requested width still holds with a smaller page.
-    CEkgPage::SetBitmapWidthLimit(2000);
+TEST_F(ImageExportTest, OnlyTheBitmapOfTheAskedSizeIsNeeded) {
+    // The page is drawn at the asked size: no bitmap of the full-size page is made.
+    CEkgPage::SetBitmapWidthLimit(800);
     const std::string strPath = m_dir / "small.jpg";
     ASSERT_TRUE(m_page.MakeImage(strPath, 1, 3, 1, 800, FALSE));
     EXPECT_EQ(RunCommand("identify -format '%w %h' " + ShellQuote(strPath)), "800 600");
+    QImage image;
+    ASSERT_TRUE(m_page.RenderReport(1, 3, 1, FALSE, 640, image));
+    EXPECT_EQ(image.size(), QSize(640, 480));
 }
 
 TEST_F(ImageExportTest, NoBitmapAtAllIsReported) {
     testsupport::CScriptedNotifier notifier;
-    CEkgPage::SetBitmapWidthLimit(1000);
+    CEkgPage::SetBitmapWidthLimit(799);
     const std::string strPath = m_dir / "none.jpg";
     EXPECT_FALSE(m_page.MakeImage(strPath, 1, 3, 1, 800, FALSE));
     ASSERT_EQ(notifier.calls.size(), 1u);

@@ -126,7 +126,8 @@ TEST_F(ReportTextTest, TitlesCaptionsAndFilterTexts) {
     EXPECT_EQ(ekgreport::ScaleCaption(4), "All Channels:20mm/mV.    25.0mm/sec.");
     EXPECT_EQ(ekgreport::ScaleCaption(5), "");
     CEkgRecordInfo info;
-    EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()), "  0Hz-40Hz, AC 60Hz.    ");  // nothing set
+    EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()),
+              "  0Hz-40Hz, AC 60Hz.    ");  // nothing set
     info.SetFilterInfo(0, 0, 0, 1);
     EXPECT_EQ(ekgreport::FilterText(info.GetFilterItem()), "  0Hz-LPF Off, AC Off, EMG.    ");
     info.SetFilterInfo(2, 3, 1, 0);
@@ -170,9 +171,7 @@ protected:
         page.Attach(&m_rec.wave, bTexts ? &m_rec.info : nullptr, &m_rec.morph, &m_rec.device);
         page.Painter().SetEnabled(bTraces);
         QImage image;
-        int nCell = 0;
-        EXPECT_TRUE(page.RenderReport(nFormat, nGain, 0, FALSE, image, &nCell));
-        EXPECT_EQ(nCell, 10);
+        EXPECT_TRUE(page.RenderReport(nFormat, nGain, 0, FALSE, 2700, image));
         EXPECT_EQ(image.size(), QSize(2700, 2025));
         return image;
     }

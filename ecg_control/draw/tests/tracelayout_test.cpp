@@ -137,6 +137,111 @@ TEST_F(TraceLayoutTest, SixtyHertzRecordIsThreeHundredMillimetres) {
     EXPECT_EQ(layout.LeadPoints(0)[4999].x, 2499);  // 250 mm
 }
 
+// A record wider than its paper shows its start, as much as the paper holds, at the same
+// scale; what fits is shown whole.
+TEST_F(TraceLayoutTest, PaperHoldsWhatFitsAtTrueScale) {
+    struct {
+        int nSamples, nPaper, nSpeed, nShown;
+    } cases[] = {
+        {6000, 50, 2, 5000},  // the report page: the first 10 s of a 60 Hz record
+        {6000, 60, 2, 6000},  // the 60 Hz screen grid
+        {6000, 0, 2, 6000},   // no paper given
+        {6000, 50, 1, 6000},  // 12.5 mm/s: 30 boxes
+        {6000, 120, 4, 6000}, {6000, 100, 4, 5000}, {5000, 50, 2, 5000}, {5000, 40, 2, 4000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.nSamples << " samples, paper " << c.nPaper << ", speed " << c.nSpeed);
+        FillLeads(m_rec.wave, c.nSamples, 0);
+        m_rec.wave.AddMark(4999);
+        m_rec.wave.AddMark(5000);
+        CTraceLayout layout;
+        Attach(layout);
+        layout.SetSettings(1, 3, c.nSpeed, 1, 10);
+        layout.SetPaperColumns(c.nPaper);
+        ASSERT_TRUE(layout.Compute());
+        EXPECT_EQ(layout.GetSamples(), c.nShown);
+        EXPECT_EQ(layout.GetSegment(), c.nShown / 2);
+        // Pixels per sample never change with the paper.
+        const double dSpeed = c.nSpeed == 1 ? 0.5 : c.nSpeed == 4 ? 2 : 1;
+        EXPECT_DOUBLE_EQ(layout.GetPixelsPerSample(), 0.5 * dSpeed);
+        // At 25 mm/s the second column starts where the first ends; the strip ends with
+        // the paper; marks beyond what is shown are left out.
+        if (c.nSpeed == 2) {
+            EXPECT_EQ(layout.GetCellPosition(6).x,
+                      static_cast<int>(c.nShown / 2 * layout.GetPixelsPerSample()));
+        }
+        EXPECT_EQ(layout.LeadPoints(12)[c.nShown - 1].x,
+                  static_cast<int>((c.nShown - 1) * layout.GetPixelsPerSample()));
+        EXPECT_EQ(layout.GetPixelMarks().size(),
+                  (c.nShown > 4999 ? 1u : 0u) + (c.nShown > 5000 ? 1u : 0u));
+        m_rec.wave.m_adwMarks.clear();
+    }
+}
+
+TEST_F(TraceLayoutTest, SixtyHertzOnAPageOfPaperSizeIsLaidOutAsItsFirstTenSeconds) {
+    for (int nFormat = 0; nFormat < 4; ++nFormat) {
+        SCOPED_TRACE(nFormat);
+        CTraceLayout aLayouts[2];
+        for (int k = 0; k < 2; ++k) {
+            MakeSynthRecord(m_rec, k == 0 ? 6000 : 5000);
+            Attach(aLayouts[k]);
+            aLayouts[k].SetSettings(nFormat, 3, 2, 1, 10);
+            aLayouts[k].SetPaperColumns(50);
+            ASSERT_TRUE(aLayouts[k].Compute(100, 162));
+            if (k == 0) {
+                continue;
+            }
+            const CTraceLayout& a = aLayouts[0];
+            const CTraceLayout& b = aLayouts[1];
+            EXPECT_EQ(a.GetSamples(), 5000);
+            EXPECT_EQ(a.GetSegment(), b.GetSegment());
+            for (int i = 0; i <= 12; ++i) {
+                EXPECT_EQ(a.GetCellPosition(i).x, b.GetCellPosition(i).x) << i;
+                EXPECT_EQ(a.GetCellPosition(i).y, b.GetCellPosition(i).y) << i;
+            }
+            for (int i = 0; i < 12; ++i) {
+                for (int j = 0; j < a.GetSegment(); ++j) {
+                    ASSERT_EQ(a.LeadPoints(i)[j].x, b.LeadPoints(i)[j].x) << i << " " << j;
+                    ASSERT_EQ(a.LeadPoints(i)[j].y, b.LeadPoints(i)[j].y) << i << " " << j;
+                }
+            }
+        }
+    }
+    // The paper layout's paper is 250 mm.
+    MakeSynthRecord(m_rec, 6000);
+    CPrintTraceLayout paper;
+    Attach(paper);
+    paper.SetSettings(0, 3, 2, 1, 10);
+    ASSERT_TRUE(paper.Compute());
+    EXPECT_EQ(paper.GetPaperColumns(), 50);
+    EXPECT_EQ(paper.GetSamples(), 5000);
+    EXPECT_EQ(paper.LeadPoints(0)[4999].x, 2499);
+}
+
+TEST_F(TraceLayoutTest, StripIsFiveMillivoltsEitherSideAtTheRowsScale) {
+    FillLeads(m_rec.wave, 5000, 0);
+    CTraceLayout layout;
+    Attach(layout);
+    layout.SetSettings(1, 0, 2, 7, 10);  // gain code 0: chest leads at half height
+    ASSERT_TRUE(layout.Compute());
+    int nTop = 0, nBottom = 0;
+    ASSERT_TRUE(layout.GetStrip(0, &nTop, &nBottom));
+    // 2048 counts at 50 px/mm x 20 / 4095 a count: 500 px (50 mm at 10 mm/mV).
+    EXPECT_EQ(layout.GetCellPosition(0).y - nTop, 500);
+    EXPECT_EQ(nBottom - layout.GetCellPosition(0).y, 500);
+    ASSERT_TRUE(layout.GetStrip(6, &nTop, &nBottom));
+    EXPECT_EQ(layout.GetCellPosition(6).y - nTop, 250);
+    // The rhythm strip at its lead's scale (V2).
+    ASSERT_TRUE(layout.GetStrip(12, &nTop, &nBottom));
+    EXPECT_EQ(layout.GetRhythmPosition().y - nTop, 250);
+    EXPECT_FALSE(layout.GetStrip(13, &nTop, &nBottom));
+    EXPECT_FALSE(layout.GetStrip(-1, &nTop, &nBottom));
+    layout.SetFormat(0);
+    ASSERT_TRUE(layout.Compute());
+    EXPECT_FALSE(layout.GetStrip(12, &nTop, &nBottom));  // no rhythm strip in format 0
+}
+
 TEST_F(TraceLayoutTest, RecomputesOnlyWhenSomethingChanged) {
     FillLeads(m_rec.wave, 5000, 100);
     CTraceLayout layout;

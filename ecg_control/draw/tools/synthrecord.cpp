@@ -36,6 +36,15 @@ void FillLeads(CWaveBuffer& wave, int nSamples, short nValue) {
     }
 }
 
+void FillSaturated(CWaveBuffer& wave, int nSamples) {
+    FillLeads(wave, nSamples, 0);
+    for (int c = 0; c < 12; ++c) {
+        for (int k = 0; k < nSamples; ++k) {
+            wave.SetSample(c, static_cast<UINT>(k), k % 2 == 0 ? 32767 : -32768);
+        }
+    }
+}
+
 void MakeSynthRecord(CSynthRecord& rec, int nSamples, bool bPacemaker) {
     rec.wave.CreateLeads(static_cast<UINT>(nSamples), 2);
     rec.wave.SetUserValue(nSamples == 6000 ? 1 : 0);
@@ -104,5 +113,27 @@ void MakeSynthRecord(CSynthRecord& rec, int nSamples, bool bPacemaker) {
         for (int k = 0; k < 15; ++k) {
             rec.morph.SetValue(i, 3 + k, static_cast<short>(10 * i + k));
         }
+    }
+}
+
+void MakeRulerRecord(CSynthRecord& rec, int nSamples) {
+    const short nLevel = -102;  // -0.25 mV
+    FillLeads(rec.wave, nSamples, nLevel);
+    for (int c = 0; c < 12; ++c) {
+        for (int k = kRulerFirstSpike; k + 1 < nSamples; k += kRulerSpikePitch) {
+            rec.wave.SetSample(c, static_cast<UINT>(k - 1), nLevel + 205);
+            rec.wave.SetSample(c, static_cast<UINT>(k), nLevel + 410);  // 1 mV higher
+            rec.wave.SetSample(c, static_cast<UINT>(k + 1), nLevel + 205);
+        }
+    }
+    rec.info.Reset();
+    rec.info.SetPatientInfo(0, "RULER-1");
+    rec.info.SetPatientInfo(1, "Ruler");
+    rec.info.SetTime(2026, 12, 9, 10, 30);
+    rec.morph.Create();
+    for (int i = 0; i < 12; ++i) {
+        rec.morph.SetValue(i, 0, 1);
+        rec.morph.SetValue(i, 1, kRulerRepFirst);
+        rec.morph.SetValue(i, 2, kRulerRepLast);
     }
 }

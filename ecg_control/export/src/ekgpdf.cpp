@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "ecg_control/draw/tracelayout.h"
+#include "ecg_control/draw/tracereducer.h"
 #include "ecg_control/reporttexts.h"
 #include "platform/atomicfile.h"
 #include "platform/codepage.h"
@@ -29,6 +31,10 @@ constexpr double kTitleSize = 3.0 * kMm;            // 8.5 units
 constexpr double kTextSize = 2.5 * kMm;             // 7.1 units
 constexpr double kHeaderRow = 3.0 * kMm;
 constexpr double kFooterRow = 5.0 * kMm;
+// Traces are drawn by columns of one PDF unit (1/72 inch, 0.35 mm; the trace line of the
+// default pen is 0.8 units wide) and only where the page is: a record of any content makes
+// a page of ordinary size that any viewer or printer draws at ordinary cost.
+constexpr double kTraceColumnsPerUnit = 1.0;
 
 COLORREF ToColor(long cr) {
     return static_cast<COLORREF>(cr) & 0x00FFFFFF;
@@ -116,6 +122,9 @@ private:
              const CString& strText, HPDF_TextAlignment align = HPDF_TALIGN_LEFT);
     CString PdfText(const CString& strText) const;
     UINT Samples() const;
+    // The page, widened by the trace line, within the trace's strip (its baseline +- five
+    // millivolts, as on every page of the control).
+    CPlotRect TraceArea(double dLineWidth, double dBaseline, double dStrip) const;
 
     HPDF_Doc m_doc;
     HPDF_Page m_page;
@@ -236,13 +245,21 @@ void CPdfPage::Trace(int nLead, UINT nFirst, UINT nCount, double dX, double dBas
     }
     const CWaveBuffer& wave = *m_sources.pWave;
     const double dUnit = dScale * 10.0 / 4095.0 * kMm;
+    const double dStrip = CTraceLayout::kStripCounts * dUnit;
+    CTraceReducer reducer(kTraceColumnsPerUnit, 0.0, kTraceColumnsPerUnit,
+                          TraceArea(HPDF_Page_GetLineWidth(m_page), dBaseline, dStrip));
     for (UINT j = 0; j < nCount; ++j) {
-        const double x = dX + j * kSampleStep;
-        const double y = dBaseline + wave.GetSample(nLead, nFirst + j) * dUnit;
-        if (j == 0) {
-            HPDF_Page_MoveTo(m_page, x, y);
-        } else {
-            HPDF_Page_LineTo(m_page, x, y);
+        reducer.Add(dX + j * kSampleStep, dBaseline + wave.GetSample(nLead, nFirst + j) * dUnit);
+    }
+    reducer.Finish();
+    for (std::size_t k = 0; k < reducer.PolylineCount(); ++k) {
+        std::size_t n = 0;
+        const CPlotPoint* pLine = reducer.Polyline(k, &n);
+        HPDF_Page_MoveTo(m_page, static_cast<HPDF_REAL>(pLine[0].x),
+                         static_cast<HPDF_REAL>(pLine[0].y));
+        for (std::size_t i = 1; i < n; ++i) {
+            HPDF_Page_LineTo(m_page, static_cast<HPDF_REAL>(pLine[i].x),
+                             static_cast<HPDF_REAL>(pLine[i].y));
         }
     }
     if (m_flags.bPacemaker) {
@@ -255,6 +272,13 @@ void CPdfPage::Trace(int nLead, UINT nFirst, UINT nCount, double dX, double dBas
         }
     }
     HPDF_Page_Stroke(m_page);
+}
+
+CPlotRect CPdfPage::TraceArea(double dLineWidth, double dBaseline, double dStrip) const {
+    const double dMargin = 2.0 * dLineWidth + 1.0;
+    return CPlotRect{-dMargin, std::max(-dMargin, dBaseline - dStrip),
+                     HPDF_Page_GetWidth(m_page) + dMargin,
+                     std::min(HPDF_Page_GetHeight(m_page) + dMargin, dBaseline + dStrip)};
 }
 
 void CPdfPage::Separator(double dX, double dBaseline) {

@@ -15,8 +15,9 @@ Variant L(long n) {
 Variant T(const char* psz) {
     return Variant(psz);
 }
+// A BOOL result as the control gives it: a host may tell 1 from another non-zero answer.
 BOOL B(const Variant& v) {
-    return v.AsBool() ? TRUE : FALSE;
+    return static_cast<BOOL>(v.AsLong());
 }
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "ecg_control/wavelin_dispids.h"
 #include "platform/dispatch.h"
 #include "testsupport/qtapp.h"
+#include "testsupport/testsupport.h"
 
 using platform::DISPID;
 using platform::Variant;
@@ -208,6 +209,9 @@ TEST(WavelinHost, ABorrowedControlIsCalledButItsEventsStayWithItsOwner) {
 // registry, so the wrapper registers the library it finds and then creates the control.
 TEST(WavelinHost, ANewUserGetsTheControlRegisteredBesideTheProgram) {
     ::setenv("CORVANE_CONTROL_DIR", WAVELIN_DIR, 1);
+    // A registry of its own: other tests of the run register the control in theirs.
+    testsupport::CTempDir config;
+    testsupport::CEnvScope configHome("XDG_CONFIG_HOME", config.Path().c_str());
     platform::UnregisterControl(wavelin::kProgId);
     QWidget parent;
     CWavelin w;

@@ -2,7 +2,7 @@
 // the exchange folder the settings name (a local folder or a share), and the cost of one
 // threaded operation.
 //   gdt_bench <share folder as seen locally> <cycles>
-// The settings file of the running program must point its SHARE PATH at that folder (for
+// The exchange's settings file (in ZeqGDT's home) must point its SHARE PATH at that folder (for
 // a share: the share path, user and password); orders are written into the local folder.
 #include <chrono>
 #include <cstdio>

@@ -1,10 +1,34 @@
 #include "zeqgdt/gdtconfig.h"
 
+#include "gdtsettings.h"
 #include "zeqgdt/gdtutils.h"
 
-namespace {
-const char kSection[] = "SECTION GDT";
+namespace gdtsettings {
+
+const std::vector<CSetting>& Settings() {
+    static const std::vector<CSetting> settings = {
+        {"USE NETWORK PATH", nullptr, &CGDTConfig::m_bUseNetworkPath, "0", false},
+        {"SHARE PATH", &CGDTConfig::m_strSharePath, nullptr, "GDTShare", true},
+        {"NETWORK USER", &CGDTConfig::m_strNetworkUser, nullptr, "", false},
+        {"NETWORK PASSWORD", &CGDTConfig::m_strNetworkPassword, nullptr, "", false},
+        {"RECEIVER NAME", &CGDTConfig::m_strReceiverName, nullptr, "HIS", false},
+        {"SENDER NAME", &CGDTConfig::m_strSenderName, nullptr, "CORVANE", false},
+        {"RECEIVER SHORT NAME", &CGDTConfig::m_strReceiverShortName, nullptr, "HIS", false},
+        {"SENDER SHORT NAME", &CGDTConfig::m_strSenderShortName, nullptr, "CVN", false},
+        {"DATE FORMAT", &CGDTConfig::m_strDateFormat, nullptr, "MMDDYYYY", false},
+        {"USE MULTI ORDER", nullptr, &CGDTConfig::m_bUseMultiOrder, "0", false},
+        {"ZeqGDT CALL PROGRAM", &CGDTConfig::m_strCallProgram, nullptr, "", false},
+    };
+    return settings;
 }
+
+CString DefaultText(const CSetting& s, const CString& strHome) {
+    return s.bPath ? CGDTUtils::MakePath(strHome, s.pszDefault) : CString(s.pszDefault);
+}
+
+}  // namespace gdtsettings
+
+using gdtsettings::kSection;
 
 CGDTConfig::CGDTConfig() {
     m_strIniPath = CGDTUtils::MakePath("", "ZeqGDT.ini");
@@ -15,33 +39,29 @@ CGDTConfig::CGDTConfig() {
 CGDTConfig::~CGDTConfig() = default;
 
 void CGDTConfig::Load() {
-    const CString& ini = m_strIniPath;
-    m_bUseNetworkPath = CGDTUtils::IniReadInt(ini, kSection, "USE NETWORK PATH", 0) ? TRUE : FALSE;
-    m_strSharePath = CGDTUtils::IniReadString(ini, kSection, "SHARE PATH", CGDTUtils::MakePath("", "GDTShare"));
-    m_strNetworkUser = CGDTUtils::IniReadString(ini, kSection, "NETWORK USER", "");
-    m_strNetworkPassword = CGDTUtils::IniReadString(ini, kSection, "NETWORK PASSWORD", "");
-    m_strReceiverName = CGDTUtils::IniReadString(ini, kSection, "RECEIVER NAME", "HIS");
-    m_strSenderName = CGDTUtils::IniReadString(ini, kSection, "SENDER NAME", "CORVANE");
-    m_strReceiverShortName = CGDTUtils::IniReadString(ini, kSection, "RECEIVER SHORT NAME", "HIS");
-    m_strSenderShortName = CGDTUtils::IniReadString(ini, kSection, "SENDER SHORT NAME", "CVN");
-    m_strDateFormat = CGDTUtils::IniReadString(ini, kSection, "DATE FORMAT", "MMDDYYYY");
-    m_bUseMultiOrder = CGDTUtils::IniReadInt(ini, kSection, "USE MULTI ORDER", 0) ? TRUE : FALSE;
-    m_strCallProgram = CGDTUtils::IniReadString(ini, kSection, "ZeqGDT CALL PROGRAM", "");
-    if (!CGDTUtils::IsDir(m_strTempPath)) CGDTUtils::CreateDir(m_strTempPath);
-    if (!CGDTUtils::IsFile(ini)) Save();
+    for (const auto& s : gdtsettings::Settings()) {
+        const CString strDefault = gdtsettings::DefaultText(s, "");
+        if (s.pFlag) {
+            this->*s.pFlag = CGDTUtils::IniReadInt(m_strIniPath, kSection, s.pszKey,
+                                                   CGDTUtils::GetInt(strDefault))
+                                 ? TRUE
+                                 : FALSE;
+        } else {
+            this->*s.pText = CGDTUtils::IniReadString(m_strIniPath, kSection, s.pszKey, strDefault);
+        }
+    }
+    if (!CGDTUtils::IsDir(m_strTempPath))
+        CGDTUtils::CreateDir(m_strTempPath);
+    if (!CGDTUtils::IsFile(m_strIniPath))
+        Save();
 }
 
 void CGDTConfig::Save() {
-    const CString& ini = m_strIniPath;
-    CGDTUtils::IniWriteInt(ini, kSection, "USE NETWORK PATH", m_bUseNetworkPath ? 1 : 0);
-    CGDTUtils::IniWriteString(ini, kSection, "SHARE PATH", m_strSharePath);
-    CGDTUtils::IniWriteString(ini, kSection, "NETWORK USER", m_strNetworkUser);
-    CGDTUtils::IniWriteString(ini, kSection, "NETWORK PASSWORD", m_strNetworkPassword);
-    CGDTUtils::IniWriteString(ini, kSection, "RECEIVER NAME", m_strReceiverName);
-    CGDTUtils::IniWriteString(ini, kSection, "SENDER NAME", m_strSenderName);
-    CGDTUtils::IniWriteString(ini, kSection, "RECEIVER SHORT NAME", m_strReceiverShortName);
-    CGDTUtils::IniWriteString(ini, kSection, "SENDER SHORT NAME", m_strSenderShortName);
-    CGDTUtils::IniWriteString(ini, kSection, "DATE FORMAT", m_strDateFormat);
-    CGDTUtils::IniWriteInt(ini, kSection, "USE MULTI ORDER", m_bUseMultiOrder ? 1 : 0);
-    CGDTUtils::IniWriteString(ini, kSection, "ZeqGDT CALL PROGRAM", m_strCallProgram);
+    for (const auto& s : gdtsettings::Settings()) {
+        if (s.pFlag) {
+            CGDTUtils::IniWriteInt(m_strIniPath, kSection, s.pszKey, this->*s.pFlag ? 1 : 0);
+        } else {
+            CGDTUtils::IniWriteString(m_strIniPath, kSection, s.pszKey, this->*s.pText);
+        }
+    }
 }

@@ -14,7 +14,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/folders.h"
+#include "gdthome.h"
 #include "platform/profile.h"
 
 namespace gdtfs {
@@ -163,9 +163,7 @@ bool IsNetworkPath(const std::string& path) {
 }
 
 Credentials ConfiguredCredentials() {
-    std::string exe = platform::ProgramPath();
-    std::string program = exe.substr(exe.find_last_of('/') + 1);
-    std::string ini = platform::HomeDir(program.empty() ? "ZeqGDT" : program) + "ZeqGDT.ini";
+    const std::string ini = gdthome::HomeDir() + "ZeqGDT.ini";
     return {platform::GetProfileString(ini, "SECTION GDT", "NETWORK USER", ""),
             platform::GetProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", "")};
 }

@@ -1,8 +1,13 @@
 #include "zeqgdt/gdtmanager.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "gdtfs.h"
+#include "gdthome.h"
+#include "gdtthreaded.h"
 #include "zeqgdt/gdtconfig.h"
 #include "zeqgdt/gdtsentence.h"
 #include "zeqgdt/gdtutils.h"
@@ -11,21 +16,41 @@ namespace {
 
 const char kWait[] = "[WAIT].";
 
+using gdtthreaded::FileSize;
+using gdtthreaded::Threaded;
+
 // Whole-file compare, on a worker like every file-system call.
 bool SameBytes(const CString& a, const CString& b) {
-    struct Job {
-        const CString *a, *b;
-        bool same = false;
-    } job{&a, &b};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            std::string da, db;
-            j->same = gdtfs::ReadAll(*j->a, da) && gdtfs::ReadAll(*j->b, db) && da == db;
-            return 0;
-        },
-        &job, "Compare");
-    return job.same;
+    return Threaded("Compare", [&] {
+        std::string da, db;
+        return gdtfs::ReadAll(a, da) && gdtfs::ReadAll(b, db) && da == db;
+    });
+}
+
+// The record length that the file states (field 8100) is the number of bytes it holds.
+bool StatesItsSize(const std::string& data) {
+    std::size_t at = 0;
+    while (at + 9 <= data.size()) {
+        const std::size_t nLength = std::strtoul(data.substr(at, 3).c_str(), nullptr, 10);
+        if (nLength < 9 || at + nLength > data.size())
+            return false;
+        if (data.compare(at + 3, 4, "8100") == 0) {
+            return std::strtoull(data.substr(at + 7, nLength - 9).c_str(), nullptr, 10) ==
+                   data.size();
+        }
+        at += nLength;
+    }
+    return false;
+}
+
+// The pause between two looks at an order being written; the caller's events keep running.
+constexpr int kSettleMs = 300;
+
+void Settle() {
+    Threaded("Settle", [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+        return 0;
+    });
 }
 
 // A copy into the share: whole or nothing under its final name; a file already there with
@@ -37,7 +62,10 @@ bool CopyToShare(const CString& source, const CString& target) {
 
 }  // namespace
 
-CGDTManager::CGDTManager() { RemoveAllWaitOrderLists(); }
+CGDTManager::CGDTManager() {
+    gdthome::HandOverOwnHome();
+    RemoveAllWaitOrderLists();
+}
 
 CGDTManager::~CGDTManager() { Clear(); }
 
@@ -73,10 +101,37 @@ CString CGDTManager::FindNewOrder() {
     return {};
 }
 
+BOOL CGDTManager::IsOrderWhole(const CString& strPath) {
+    // The practice software may still be writing it: a copy taken now would be cut short.
+    std::string data;
+    if (!Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); }))
+        return FALSE;
+    if (StatesItsSize(data))
+        return TRUE;
+    Settle();
+    return FileSize(strPath) == static_cast<std::int64_t>(data.size()) ? TRUE : FALSE;
+}
+
+void CGDTManager::RetryStuckOrders() {
+    if (m_stuck.empty())
+        return;
+    CGDTConfig config;
+    for (auto it = m_stuck.begin(); it != m_stuck.end();) {
+        if (FileSize(CGDTUtils::MakePath(config.m_strSharePath, it->first)) == it->second) {
+            ++it;
+            continue;
+        }
+        // Rewritten or gone: the wait copy goes, and a rewritten order is new again.
+        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, kWait + it->first));
+        it = m_stuck.erase(it);
+    }
+}
+
 int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& strPatientID,
                              CString& strLastName, CString& strFirstName, int& nBirthYear,
                              int& nBirthMonth, int& nBirthDay, eGENDER& eGender, double& dHeight,
                              double& dWeight, CString& strDeviceCode, int /*nReserved*/) {
+    RetryStuckOrders();
     const CString n = FindNewOrder();
     strOrderName = n;
     if (n.empty()) return FALSE;
@@ -86,6 +141,11 @@ int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& st
         CGDTUtils::AddLog("The order file does not exist.[%s]", n.c_str());
         return FALSE;
     }
+    if (!IsOrderWhole(share)) {
+        CGDTUtils::AddLog("The order file is still being written.[%s]", n.c_str());
+        return FALSE;
+    }
+    const std::int64_t nSize = FileSize(share);
     const CString wait = CGDTUtils::MakePath(config.m_strTempPath, kWait + n);
     if (!CGDTUtils::CopyFileA(share, wait)) {
         CGDTUtils::AddLog("Failed to copy the order file in the temporary folder.[%s]", n.c_str());
@@ -94,10 +154,13 @@ int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& st
     strExt = CGDTUtils::GetFileExt(n);
     CGDTSentence order;
     if (!order.Load(wait)) {
-        // The wait copy stays: the order is not offered again until the next manager.
+        // The wait copy stays, so that newer orders are taken meanwhile; the order is tried
+        // again once its file in the share changes (or by the next manager).
+        m_stuck[n] = nSize;
         CGDTUtils::AddLog("Failed to open the order file.[%s]", n.c_str());
         return FALSE;
     }
+    m_stuck.erase(n);
     strPatientID = order.GetFieldValue(FIELD_PATIENT_ID);
     strLastName = order.GetFieldValue(FIELD_LAST_NAME);
     strFirstName = order.GetFieldValue(FIELD_FIRST_NAME);

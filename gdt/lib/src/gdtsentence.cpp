@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "gdtfs.h"
+#include "gdtthreaded.h"
 #include "platform/codepage.h"
 #include "zeqgdt/gdtutils.h"
 
@@ -42,19 +43,7 @@ int CGDTSentence::Load(const CString& strPath) {
     Clear();
     CGDTFile file;
     if (!CGDTUtils::FileOpen(file, strPath, CGDTFile::modeRead)) return FALSE;
-    struct SizeJob {
-        const CString* path;
-        std::int64_t size = -1;
-    } size{&strPath};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<SizeJob*>(p);
-            bool bDir = false;
-            if (!gdtfs::Stat(*j->path, bDir, j->size)) j->size = -1;
-            return 0;
-        },
-        &size, "FileSize");
-    const std::int64_t nFileSize = size.size;
+    const std::int64_t nFileSize = gdtthreaded::FileSize(strPath);
     std::int64_t nSum = 0;
     for (;;) {
         int nLength = 0;
@@ -115,19 +104,8 @@ int CGDTSentence::Save(const CString& strPath) {
     const int nInsert = FindFirst(FIELD_SENTENCE_ID) + 1;
     m_fields.insert(m_fields.begin() + nInsert, new CGDTField(FIELD_SENTENCE_LENGTH, total));
     // Whole or nothing: a temporary file beside the target, then the rename over it.
-    struct Job {
-        const CString* path;
-        const CString* data;
-        int result;
-    } job{&strPath, &data, 0};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            j->result = gdtfs::WriteReplace(*j->path, *j->data) ? TRUE : FALSE;
-            return 0;
-        },
-        &job, "Save");
-    return job.result;
+    return gdtthreaded::Threaded("Save",
+                                 [&] { return gdtfs::WriteReplace(strPath, data) ? TRUE : FALSE; });
 }
 
 int CGDTSentence::Remove(int nIndex) {

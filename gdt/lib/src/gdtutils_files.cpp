@@ -12,7 +12,8 @@
 
 #include "common/ZeqGF.h"
 #include "gdtfs.h"
-#include "platform/folders.h"
+#include "gdthome.h"
+#include "gdtthreaded.h"
 #include "platform/msgpump.h"
 #include "platform/profile.h"
 #include "zeqgdt/gdtutils.h"
@@ -32,32 +33,9 @@ CGDTUtils::~CGDTUtils() = default;
 
 namespace {
 
-// Runs fn on a worker thread through RunThread and gives its result.
-template <class Fn>
-int Threaded(const char* pszName, Fn fn) {
-    struct Job {
-        Fn* pFn;
-        int nResult = 0;
-    } job{&fn};
-    CGDTUtils::RunThread(
-        [](void* p) -> unsigned {
-            auto* j = static_cast<Job*>(p);
-            j->nResult = (*j->pFn)();
-            return 0;
-        },
-        &job, pszName);
-    return job.nResult;
-}
+using gdtthreaded::Threaded;
 
 bool IsBlank(const CString& s) { return CGDTUtils::IsEmpty(s); }
-
-// The running program's name: its home folder holds the settings, temp folder and log.
-std::string ProgramName() {
-    std::string exe = platform::ProgramPath();
-    std::size_t slash = exe.find_last_of('/');
-    std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
-    return name.empty() ? std::string("ZeqGDT") : name;
-}
 
 // Wildcards as the file search takes them: "*" and "?", case ignored, "*.*" matches all.
 bool Matches(const char* pattern, const char* name) {
@@ -90,7 +68,9 @@ void CGDTUtils::RunThread(ThreadProc pfn, void* pParam, const CString& /*strName
     // The caller's windows keep working while the file system takes its time; an event
     // handled here may call the library again, which starts a worker of its own.
     while (ended.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-        while (platform::PumpMessage() > 0) {
+        // Until nothing is pending, but never for ever: a host whose events never run dry
+        // (a zero-length timer) must still see the work end.
+        for (int n = 0; n < 100 && platform::PumpMessage() > 0; ++n) {
         }
     }
     worker.join();
@@ -279,7 +259,8 @@ CString CGDTUtils::GetFileName(const CString& strPath) {
 BOOL CGDTUtils::IsEmpty(const CString& strText) { return ZeqGF::IsEmpty(strText.c_str()); }
 
 CString CGDTUtils::MakePath(const CString& strDir, const CString& strName) {
-    if (IsBlank(strDir)) return ZeqGF::MakePath(platform::HomeDir(ProgramName()).c_str(), strName.c_str());
+    if (IsBlank(strDir))
+        return ZeqGF::MakePath(gdthome::HomeDir().c_str(), strName.c_str());
     // A share path keeps its leading pair of separators as it was written.
     if (gdtfs::IsNetworkPath(strDir)) {
         CString dir = strDir;

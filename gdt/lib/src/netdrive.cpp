@@ -84,7 +84,9 @@ BOOL CNetDriveList::Check(const CString& strPath, const CString& strUser, const 
             nResult = check->nResult;
         }
         if (nResult != 0 || std::chrono::steady_clock::now() >= deadline) break;
-        while (platform::PumpMessage() > 0) {
+        // Until nothing is pending, but never for ever: a host whose events never run dry
+        // (a zero-length timer) must still see the work end.
+        for (int n = 0; n < 100 && platform::PumpMessage() > 0; ++n) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "gdtlog.h"
 #include "gdtpeer.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
@@ -41,11 +42,12 @@ protected:
         platform::WriteProfileString(ini, "SECTION GDT", "NETWORK USER", user.c_str());
         platform::WriteProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", password.c_str());
     }
-    std::string Home() const { return m_root / "home/Mostrel/"; }
+    // The exchange's home, which the bridge prepares and the measuring program reads.
+    std::string Home() const { return m_root / "home/ZeqGDT/"; }
     std::string Temp() const { return Home() + "GDTTmp/"; }
     // Runs the calls (one a line, arguments separated by tabs) and gives the printed lines.
     std::vector<std::string> Run(const std::string& script) {
-        WriteFile(Home() + "Mostrel.script", script);
+        WriteFile(m_root / "home/Mostrel/Mostrel.script", script);
         int status = -1;
         const std::string out = RunCommand(ShellQuote(MOSTREL_PATH), &status);
         EXPECT_EQ(status, 0) << out;
@@ -74,14 +76,7 @@ protected:
         EXPECT_EQ(status, 0) << json;
         return json;
     }
-    std::string Log() {
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        char day[16];
-        std::strftime(day, sizeof day, "%Y%m%d", &tm);
-        return ReadFile(Home() + "LOG/Log_" + day + ".txt");
-    }
+    std::string Log() { return TodaysLog(Home()); }
 
     testsupport::CTempDir m_root;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", (m_root / "home").c_str()};
@@ -191,7 +186,8 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
     testsupport::CEnvScope timeout("CORVANE_GDT_SMB_TIMEOUT_MS", "2000");
     const std::string share = root / "share/";
     ::mkdir(share.c_str(), 0777);
-    const std::string home = root / "home/Mostrel/";
+    const std::string home = root / "home/ZeqGDT/";
+    const std::string script = root / "home/Mostrel/Mostrel.script";
     platform::MakeDirs(home);
     auto configure = [&](const CSmbPeer& peer) {
         platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "SHARE PATH", peer.Share().c_str());
@@ -206,8 +202,8 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
     auto peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
     ASSERT_TRUE(peer->Ready());
     configure(*peer);
-    WriteFile(home + "Mostrel.script", "GetNewOrder\nSetOrderSendResult\t.001\t1\nAddFiles\tBIN\tbig\t" + (root / "big.bin") +
-                                           "\nMakeResultData\t.001\nUpdateResultFiles\n");
+    WriteFile(script, "GetNewOrder\nSetOrderSendResult\t.001\t1\nAddFiles\tBIN\tbig\t" +
+                          (root / "big.bin") + "\nMakeResultData\t.001\nUpdateResultFiles\n");
     // Mostrel in the background; the server goes while the attachment is on its way.
     const std::string cmd = ShellQuote(MOSTREL_PATH) + " > " + ShellQuote(root / "out.txt") + " 2>&1 &";
     RunCommand(cmd, &status);
@@ -227,35 +223,78 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
     peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
     ASSERT_TRUE(peer->Ready());
     configure(*peer);
-    WriteFile(home + "Mostrel.script", "UpdateResultFiles\n");
+    WriteFile(script, "UpdateResultFiles\n");
     EXPECT_EQ(RunCommand(ShellQuote(MOSTREL_PATH), &status), "UpdateResultFiles\t1\n");
     EXPECT_EQ(testsupport::ReadFile(share + "HISCVN.001.000.bin").size(), 20u << 20);
     EXPECT_TRUE(Exists(share + "HISCVN.001"));
 }
+
+namespace {
+
+// A copy of the bridge with the measuring program beside it, as they are installed.
+void InstallBridge(const std::string& bin) {
+    int status = -1;
+    RunCommand("mkdir -p " + ShellQuote(bin) + " && cp " + ShellQuote(ZEQGDT_PATH) + " " +
+                   ShellQuote(bin) + " && cp " + ShellQuote(MOSTREL_PATH) + " " + ShellQuote(bin) +
+                   " && cp $(dirname " + ShellQuote(ZEQGDT_PATH) + ")/libZeqGDTLib.so $(dirname " +
+                   ShellQuote(ZEQGDT_PATH) + ")/libcorvane_platform.so " + ShellQuote(bin),
+               &status);
+    ASSERT_EQ(status, 0);
+}
+
+bool WaitFor(const std::string& path) {
+    for (int i = 0; i < 100 && !Exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return Exists(path);
+}
+
+}  // namespace
 
 // Practice software starts the bridge in an empty home: settings, temp folder, the
 // measuring program started.
 TEST(GdtBridge, PreparesAndStartsTheMeasuringProgram) {
     testsupport::CTempDir root;
     testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
-    // A copy of the bridge with a Mostrel beside it that leaves a marker.
+    // Its Mostrel leaves a marker.
     const std::string bin = root / "bin/";
-    int status = -1;
-    RunCommand("mkdir -p " + ShellQuote(bin) + " && cp " + ShellQuote(ZEQGDT_PATH) + " " + ShellQuote(bin) +
-                   " && cp " + ShellQuote(MOSTREL_PATH) + " " + ShellQuote(bin) + " && cp $(dirname " +
-                   ShellQuote(ZEQGDT_PATH) + ")/libZeqGDTLib.so $(dirname " + ShellQuote(ZEQGDT_PATH) +
-                   ")/libcorvane_platform.so " + ShellQuote(bin),
-               &status);
-    ASSERT_EQ(status, 0);
+    InstallBridge(bin);
     WriteFile(root / "home/Mostrel/Mostrel.script", "Marker\t" + (root / "marker") + "\n");
+    int status = -1;
     RunCommand(ShellQuote(bin + "ZeqGDT"), &status);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(Exists(root / "home/ZeqGDT/ZeqGDT.ini"));
     EXPECT_TRUE(Exists(root / "home/ZeqGDT/GDTTmp"));
-    for (int i = 0; i < 100 && !Exists(root / "marker"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(Exists(root / "marker"));
+    EXPECT_TRUE(WaitFor(root / "marker"));
     // Without the measuring program: still 0, nothing shown.
     RunCommand("rm " + ShellQuote(bin + "Mostrel"), &status);
     RunCommand(ShellQuote(bin + "ZeqGDT") + " 2>&1", &status);
     EXPECT_EQ(status, 0);
+}
+
+// The operator edits the settings the bridge prepared; the measuring program it starts
+// takes its orders from the share named there, into the one temp folder.
+TEST(GdtBridge, AnEditOfTheBridgeSettingsMovesTheExchange) {
+    testsupport::CTempDir root;
+    testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
+    const std::string bin = root / "bin/";
+    InstallBridge(bin);
+    int status = -1;
+    RunCommand(ShellQuote(bin + "ZeqGDT"), &status);
+    const std::string ini = root / "home/ZeqGDT/ZeqGDT.ini";
+    ASSERT_TRUE(Exists(ini));
+    const std::string share = root / "practice/";
+    ::mkdir(share.c_str(), 0777);
+    platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", share.c_str());
+    RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " + ShellQuote(share + "CVNHIS.001") +
+                   " --field 3000=P7",
+               &status);
+    ASSERT_EQ(status, 0);
+    WriteFile(root / "home/Mostrel/Mostrel.script",
+              std::string("GetNewOrder\n") + kAccept + "Marker\t" + (root / "marker") + "\n");
+    RunCommand(ShellQuote(bin + "ZeqGDT"), &status);
+    EXPECT_EQ(status, 0);
+    ASSERT_TRUE(WaitFor(root / "marker"));
+    EXPECT_EQ(ReadFile(root / "home/ZeqGDT/GDTTmp/CVNHIS.001"), ReadFile(share + "CVNHIS.001"));
+    EXPECT_FALSE(Exists(root / "home/Mostrel/ZeqGDT.ini"));
+    EXPECT_FALSE(Exists(root / "home/Mostrel/GDTTmp"));
 }

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
+#include "gdtlog.h"
 #include "platform/msgpump.h"
 #include "platform/profile.h"
 #include "testsupport/testsupport.h"
@@ -22,7 +24,7 @@ class GdtUtils : public ::testing::Test {
 protected:
     testsupport::CTempDir m_home;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", m_home.Path().c_str()};
-    std::string Home() const { return m_home / "gdt_lib_tests/"; }
+    std::string Home() const { return m_home / "ZeqGDT/"; }  // the exchange's home
 };
 
 std::atomic<int> g_pumped{0};
@@ -115,12 +117,7 @@ TEST_F(GdtUtils, OrdersOldestFirst) {
 
 TEST_F(GdtUtils, LogLines) {
     ASSERT_TRUE(CGDTUtils::AddLog("Order failed to transfer.[%s]", "CVNHIS.001"));
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char day[16];
-    std::strftime(day, sizeof day, "%Y%m%d", &tm);
-    const std::string log = testsupport::ReadFile(Home() + "LOG/Log_" + day + ".txt");
+    const std::string log = TodaysLog(Home());
     ASSERT_EQ(log.size(), std::string("[2026/12/10 09:30:00] Order failed to transfer.[CVNHIS.001]\r\n").size());
     EXPECT_EQ(log.substr(21), " Order failed to transfer.[CVNHIS.001]\r\n");
     // Writers in several threads lose no line.
@@ -131,7 +128,7 @@ TEST_F(GdtUtils, LogLines) {
         });
     }
     for (auto& w : writers) w.join();
-    const std::string all = testsupport::ReadFile(Home() + "LOG/Log_" + day + ".txt");
+    const std::string all = TodaysLog(Home());
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 401);
 }
 
@@ -155,7 +152,19 @@ TEST_F(GdtUtils, CallerPumpsWhileItWaits) {
         },
         nullptr, "slow");
     EXPECT_GE(g_nested.load(), 1);
-    platform::SetMessagePump(previous);
+
+    // A host whose events never run dry still sees the work end.
+    platform::SetMessagePump([] { return 1; });
+    auto done = std::async(std::launch::async, [] {
+        CGDTUtils::RunThread(
+            [](void*) -> unsigned {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                return 0;
+            },
+            nullptr, "slow");
+    });
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    platform::SetMessagePump(previous);  // a wait that hung ends here
 }
 
 TEST_F(GdtUtils, LocalShareCheck) {

@@ -2,7 +2,9 @@
 
 #include <QColorDialog>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace oxuctrl {
 
@@ -216,10 +218,20 @@ void CExDialogBar::AddUpdateCmdID(UINT nCmdId) {
     }
 }
 
-void CExDialogBar::UpdateCmdUI() {
-    for (UINT id : m_cmds)
-        if (QAbstractButton* b = FindButton(id))
-            b->setEnabled(true);
+void CExDialogBar::UpdateCmdUI(const StateFn& state) {
+    for (UINT id : m_cmds) {
+        QAbstractButton* b = FindButton(id);
+        if (!b)
+            continue;
+        const CCmdState s = state ? state(id) : CCmdState{};
+        b->setEnabled(s.bEnabled);
+        if (s.nCheck < 0 || !b->isCheckable())
+            continue;
+        if (auto* st = qobject_cast<CButtonST*>(b))
+            st->SetCheck(s.nCheck);
+        else
+            b->setChecked(s.nCheck != 0);
+    }
 }
 
 // CWndTitle
@@ -297,4 +309,95 @@ int CComboBoxLine::StyleAt(int n) const {
 }
 int CComboBoxLine::WidthAt(int n) const {
     return itemData(n, Qt::UserRole + 1).toInt();
+}
+
+// CSplitResizeHandler
+
+BOOL CSplitResizeHandler::AddDivider(int nId, QWidget* pFirst, QWidget* pSecond, int nFlags) {
+    if (!pFirst || !pSecond)
+        return FALSE;
+    m_nId = nId;
+    m_pFirst = pFirst;
+    m_pSecond = pSecond;
+    m_bSideBySide = (nFlags & kSideBySide) != 0;
+    m_bDragging = false;
+    return TRUE;
+}
+
+// The divider's first pixel lies at its share of the span less the divider itself, so that
+// a share of one half leaves the first window the smaller half of an odd remainder.
+QRect CSplitResizeHandler::GetDividerRect(int nId) const {
+    if (nId != m_nId || m_rcSpan.isEmpty())
+        return {};
+    const int nAt = Start() + int(m_dShare * (Extent() - m_nThickness));
+    return m_bSideBySide ? QRect(nAt, m_rcSpan.top(), m_nThickness, m_rcSpan.height())
+                         : QRect(m_rcSpan.left(), nAt, m_rcSpan.width(), m_nThickness);
+}
+
+QRect CSplitResizeHandler::HitRect() const {
+    const QRect d = GetDividerRect(m_nId);
+    return m_bSideBySide ? d.adjusted(-2, 0, 2, 0) : d.adjusted(0, -2, 0, 2);
+}
+
+void CSplitResizeHandler::Relayout(QWidget*) {
+    if (!m_pFirst || !m_pSecond || m_rcSpan.isEmpty())
+        return;
+    const QRect d = GetDividerRect(m_nId);
+    const QRect& s = m_rcSpan;
+    if (m_bSideBySide) {
+        m_pFirst->setGeometry(s.left(), s.top(), std::max(1, d.left() - s.left()), s.height());
+        m_pSecond->setGeometry(d.right() + 1, s.top(), std::max(1, s.right() - d.right()),
+                               s.height());
+    } else {
+        m_pFirst->setGeometry(s.left(), s.top(), s.width(), std::max(1, d.top() - s.top()));
+        m_pSecond->setGeometry(s.left(), d.bottom() + 1, s.width(),
+                               std::max(1, s.bottom() - d.bottom()));
+    }
+}
+
+BOOL CSplitResizeHandler::OnSetCursor(QWidget* pView, int x, int y) {
+    const bool bOver = HitRect().contains(x, y) || m_bDragging;
+    if (pView) {
+        if (bOver)
+            pView->setCursor(m_bSideBySide ? Qt::SplitHCursor : Qt::SplitVCursor);
+        else
+            pView->unsetCursor();
+    }
+    return bOver ? TRUE : FALSE;
+}
+
+BOOL CSplitResizeHandler::OnMouseMessage(QWidget* pView, QMouseEvent* e) {
+    const QPoint pt = e->position().toPoint();
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (e->button() != Qt::LeftButton || !HitRect().contains(pt))
+                return FALSE;
+            m_bDragging = true;
+            m_nGrab = Along(pt) - Along(GetDividerRect(m_nId).topLeft());
+            return TRUE;
+        case QEvent::MouseMove: {
+            OnSetCursor(pView, pt.x(), pt.y());
+            if (!m_bDragging)
+                return FALSE;
+            // The divider's first pixel, kept so that each window keeps its least extent.
+            const int nLow = Start() + kMinPane;
+            const int nHigh = Start() + Extent() - kMinPane - m_nThickness;
+            const int nRoom = Extent() - m_nThickness;
+            if (nHigh <= nLow || nRoom <= 0)
+                return TRUE;
+            const int nAt = std::clamp(Along(pt) - m_nGrab, nLow, nHigh);
+            // The share that gives this pixel back (a little inside it against rounding).
+            m_dShare = (nAt - Start() + 0.5) / nRoom;
+            Relayout(pView);
+            return TRUE;
+        }
+        case QEvent::MouseButtonRelease:
+            if (!m_bDragging || e->button() != Qt::LeftButton)
+                return FALSE;
+            m_bDragging = false;
+            Relayout(pView);
+            return TRUE;
+        default:
+            return FALSE;
+    }
 }

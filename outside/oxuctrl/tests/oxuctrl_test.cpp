@@ -109,6 +109,16 @@ TEST(OxuCtrl, ARegisteredBarCommandReachesTheFrameAndStaysEnabled) {
     bar.AddUpdateCmdID(32790);
     QTest::mouseClick(registered, Qt::LeftButton);
     EXPECT_EQ(frame.size(), 2u);
+    // The frame's state: a two-state button shows its command's check, and a disabled command
+    // disables it.
+    registered->setCheckable(true);
+    registered->setChecked(false);
+    bar.UpdateCmdUI([](UINT id) { return CExDialogBar::CCmdState{id != 32790, 1}; });
+    EXPECT_TRUE(registered->isChecked());
+    EXPECT_FALSE(registered->isEnabled());
+    bar.UpdateCmdUI([](UINT) { return CExDialogBar::CCmdState{true, 0}; });
+    EXPECT_FALSE(registered->isChecked());
+    EXPECT_TRUE(registered->isEnabled());
 }
 
 TEST(OxuCtrl, ColourPickerShowsAndNotifies) {

@@ -2,8 +2,10 @@
 // instance that holds the lock.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -55,7 +57,8 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QElapsedTimer settle;
         settle.start();
-        while (settle.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (settle.elapsed() < 100)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     testsupport::CTempDir dir;
     testsupport::CEnvScope runtime{"XDG_RUNTIME_DIR", dir.Path().c_str()};
@@ -66,7 +69,8 @@ protected:
 TEST_F(ChannelTest, FramesReachTheHolderInOrderAndLongTextsAreDropped) {
     ASSERT_TRUE(lock.Lock());
     CSingleInstanceServer server;
-    ASSERT_TRUE(server.Listen("ChannelTestFrame", [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
+    ASSERT_TRUE(server.Listen("ChannelTestFrame",
+                              [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
     CSingleInstanceLock second;
     second.SetApp(nullptr, "ChannelTestFrame", "");
     EXPECT_FALSE(second.Lock());
@@ -84,9 +88,11 @@ TEST_F(ChannelTest, FramesReachTheHolderInOrderAndLongTextsAreDropped) {
 TEST_F(ChannelTest, AFrameSplitIntoPiecesIsOneFrame) {
     ASSERT_TRUE(lock.Lock());
     CSingleInstanceServer server;
-    ASSERT_TRUE(server.Listen("ChannelTestFrame", [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
+    ASSERT_TRUE(server.Listen("ChannelTestFrame",
+                              [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
     QLocalSocket sock;
-    sock.connectToServer(QString::fromStdString(CSingleInstanceLock::ChannelPath("ChannelTestFrame")));
+    sock.connectToServer(
+        QString::fromStdString(CSingleInstanceLock::ChannelPath("ChannelTestFrame")));
     ASSERT_TRUE(sock.waitForConnected(2000));
     const char frame[] = {30, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c'};
     for (char c : frame) {
@@ -115,10 +121,71 @@ TEST_F(ChannelTest, ASocketLeftByAKilledHolderDoesNotBlock) {
     EXPECT_FALSE(second.ProcessCommandLine("x", 30));  // nobody listens
     ASSERT_TRUE(lock.Lock());
     CSingleInstanceServer server;
-    ASSERT_TRUE(server.Listen("ChannelTestFrame", [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
+    ASSERT_TRUE(server.Listen("ChannelTestFrame",
+                              [&](DWORD c, const CString& s) { got.emplace_back(c, s); }));
     EXPECT_TRUE(second.ProcessCommandLine("y", 30));
     WaitFor(1);
     ASSERT_EQ(got.size(), 1u);
+}
+
+// What a box does to the channel: its event loop runs inside the handler, and there the peer
+// hangs up and its socket is deleted, and more hand-overs arrive.
+TEST_F(ChannelTest, AHandlerThatRunsAnEventLoopOutlivesItsConnection) {
+    ASSERT_TRUE(lock.Lock());
+    CSingleInstanceServer server;
+    CSingleInstanceLock second;
+    second.SetApp(nullptr, "ChannelTestFrame", "");
+    ASSERT_TRUE(server.Listen("ChannelTestFrame", [&](DWORD c, const CString& s) {
+        got.emplace_back(c, s);
+        if (got.size() != 1)
+            return;
+        EXPECT_TRUE(second.ProcessCommandLine("/r/c.ekg", 30));
+        QEventLoop loop;
+        QElapsedTimer t;
+        t.start();
+        while ((!server.findChildren<QLocalSocket*>().empty() || got.size() < 3) &&
+               t.elapsed() < 2000)
+            loop.processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(server.findChildren<QLocalSocket*>().empty());
+    }));
+    // Two frames in one write, then the peer hangs up.
+    {
+        QLocalSocket sock;
+        sock.connectToServer(
+            QString::fromStdString(CSingleInstanceLock::ChannelPath("ChannelTestFrame")));
+        ASSERT_TRUE(sock.waitForConnected(2000));
+        const char frames[] = {28, 0, 0, 0, 1,   0,   0,   0,   '7', 30,  0,   0,  0,
+                               8,  0, 0, 0, '/', 'r', '/', 'b', '.', 'e', 'k', 'g'};
+        sock.write(frames, sizeof frames);
+        sock.flush();
+        sock.disconnectFromServer();
+    }
+    WaitFor(3);
+    // None lost, in the order they were sent.
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0], std::make_pair(DWORD{28}, CString("7")));
+    EXPECT_EQ(got[1], std::make_pair(DWORD{30}, CString("/r/b.ekg")));
+    EXPECT_EQ(got[2], std::make_pair(DWORD{30}, CString("/r/c.ekg")));
+}
+
+TEST_F(ChannelTest, AHandlerMayEndTheServer) {
+    ASSERT_TRUE(lock.Lock());
+    auto pServer = std::make_unique<CSingleInstanceServer>();
+    ASSERT_TRUE(pServer->Listen("ChannelTestFrame", [&](DWORD c, const CString& s) {
+        got.emplace_back(c, s);
+        pServer.reset();  // the program ends on what it was told
+    }));
+    QLocalSocket sock;
+    sock.connectToServer(
+        QString::fromStdString(CSingleInstanceLock::ChannelPath("ChannelTestFrame")));
+    ASSERT_TRUE(sock.waitForConnected(2000));
+    const char frames[] = {30, 0, 0, 0, 1, 0, 0, 0, 'a', 30, 0, 0, 0, 1, 0, 0, 0, 'b'};
+    sock.write(frames, sizeof frames);
+    sock.flush();
+    WaitFor(1);
+    EXPECT_EQ(pServer, nullptr);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].second, "a");
 }
 
 }  // namespace

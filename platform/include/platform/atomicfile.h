@@ -21,6 +21,12 @@ public:
     // Flushes, closes and renames over the target; FALSE when any step (or any earlier
     // write) failed, and then the target is untouched.
     bool Commit();
+    // Commit that never replaces: the file goes under the target's name while that is free,
+    // else under the first free one of its title + "_2", "_3", ... (before the extension);
+    // a name that already holds exactly these bytes is taken as this file (written once,
+    // IsSame() then TRUE). Target() gives the name used; FALSE as Commit.
+    bool CommitFree();
+    bool IsSame() const { return m_bSame; }
     void Discard();
 
     bool IsOpen() const { return m_fd >= 0; }
@@ -29,6 +35,7 @@ public:
 private:
     int m_fd = -1;
     bool m_bFailed = false;
+    bool m_bSame = false;
     std::string m_strTarget;
     std::string m_strTemp;
 };

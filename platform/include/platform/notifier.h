@@ -25,6 +25,11 @@ public:
     virtual ~INotifier() = default;
     // text and caption are 8-bit text in the installation code page.
     virtual int Ask(const std::string& text, const std::string& caption, unsigned type) = 0;
+    // A text written in another code page than the installation's (a string of another
+    // language's table, or UTF-8): shown as it is written. By default it reaches Ask in
+    // the installation code page, with '?' for what that cannot hold.
+    virtual int AskInCodePage(const std::string& text, const std::string& codePage,
+                              const std::string& caption, unsigned type);
 };
 
 // The process's notifier: the one set last, else one that writes to standard error and
@@ -36,6 +41,11 @@ INotifier* SetNotifier(INotifier* pNotifier);
 inline int ShowMessage(const std::string& text, unsigned type = MB_OK,
                        const std::string& caption = {}) {
     return Notifier().Ask(text, caption, type);
+}
+
+inline int ShowMessageInCodePage(const std::string& text, const std::string& codePage,
+                                 unsigned type = MB_OK, const std::string& caption = {}) {
+    return Notifier().AskInCodePage(text, codePage, caption, type);
 }
 
 // The answer an absent operator gives to a box of the given type.

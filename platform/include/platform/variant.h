@@ -33,6 +33,14 @@ public:
         v.m_i = b ? 1 : 0;
         return v;
     }
+    // A BOOL as a control's code gives it: any number, non-zero being true; it crosses the
+    // interface unchanged and reads back as that number.
+    static Variant FromBOOL(std::int32_t n) {
+        Variant v;
+        v.m_vt = VT_BOOL;
+        v.m_i = n;
+        return v;
+    }
 
     VARTYPE Type() const { return m_vt; }
     bool IsEmpty() const { return m_vt == VT_EMPTY; }

@@ -169,6 +169,9 @@ TEST(FlowlinHost, ResultsComeBackUnchangedAndWithoutAControlAsFailures) {
 // library found beside the program; the server's way (no library named) does not.
 TEST(FlowlinHost, ANewUserGetsTheControlRegisteredAndItOpensATest) {
     ::setenv("CORVANE_CONTROL_DIR", FLOWLIN_DIR, 1);
+    // A registry of its own: other tests of the run register the control in theirs.
+    testsupport::CTempDir config;
+    testsupport::CEnvScope configHome("XDG_CONFIG_HOME", config.Path().c_str());
     platform::UnregisterControl(flowlin::kProgId);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QTimer>
+#include <QWidget>
 
 CCommandMap::CCommandMap(QObject* pParent) : QObject(pParent) {}
 
@@ -13,7 +14,15 @@ QAction* CCommandMap::Add(unsigned nID, const QString& strText, Handler handler,
         e.pAction->setData(nID);
         connect(e.pAction, &QAction::triggered, this, [this, nID] { OnCommand(nID); });
     }
-    e.pAction->setText(strText);
+    // "&Open ...\tCtrl+O": the text, and after the tab the keys that run the command; the
+    // frame's window carries the action, so the keys work also while the menus are hidden.
+    const qsizetype nTab = strText.indexOf('\t');
+    e.pAction->setText(nTab < 0 ? strText : strText.left(nTab));
+    if (nTab >= 0) {
+        e.pAction->setShortcut(QKeySequence(strText.mid(nTab + 1)));
+        if (auto* pWindow = qobject_cast<QWidget*>(parent()))
+            pWindow->addAction(e.pAction);
+    }
     e.handler = std::move(handler);
     e.updater = std::move(updater);
     Apply(e);
@@ -67,7 +76,8 @@ void CCommandMap::PostCommand(unsigned nID) {
 }
 
 void CCommandMap::UpdateAll() {
-    for (auto& [id, e] : m_entries) Apply(e);
+    for (auto& [id, e] : m_entries)
+        Apply(e);
 }
 
 void CCommandMap::WatchMenu(QMenu* pMenu) {

@@ -30,7 +30,8 @@ public:
 
     explicit CCommandMap(QObject* pParent = nullptr);
 
-    // The action of the id (made on first use, owned by this map).
+    // The action of the id (made on first use, owned by this map). A tab in the text puts the
+    // keys after it on the command ("&Print ...\tCtrl+P").
     QAction* Add(unsigned nID, const QString& strText, Handler handler, Updater updater = {});
     QAction* Action(unsigned nID) const;
     // Runs the command when it exists and is enabled; TRUE when it ran.

@@ -8,11 +8,13 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "oxuutil/singleinstancelock.h"
 #include "oxuutil/wincmdlineinfo.h"
 #include "platform/folders.h"
+#include "platform/qtmsgpump.h"
 
 namespace viewerapp {
 namespace {
@@ -27,6 +29,10 @@ extern "C" void OnQuitSignal(int) {
 }
 }  // namespace
 
+void StartApplication() {
+    platform::InstallQtMessagePump();
+}
+
 std::string DataHome() {
     const char* p = std::getenv("XDG_DATA_HOME");
     if (p && *p)
@@ -35,7 +41,8 @@ std::string DataHome() {
     return std::string(h ? h : "") + "/.local/share/";
 }
 
-void WriteIfMissing(const std::string& strDir, const std::string& strName, const std::string& strText) {
+void WriteIfMissing(const std::string& strDir, const std::string& strName,
+                    const std::string& strText) {
     const std::string strPath = strDir + strName;
     if (access(strPath.c_str(), F_OK) == 0 || !platform::MakeDirs(strDir))
         return;
@@ -46,7 +53,8 @@ void WriteIfMissing(const std::string& strDir, const std::string& strName, const
 void InstallQuitSignals() {
     if (g_signalPipe[0] >= 0 || pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto* pNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* pNotifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(pNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
         char buf[16];
         while (read(g_signalPipe[0], buf, sizeof buf) > 0) {
@@ -69,11 +77,21 @@ void ForwardToFirstInstance(const CSingleInstanceLock& lock, const std::vector<C
     CWinCmdLineInfo cmd;
     cmd.ParseCommandLine(args);
     const CString strSid = cmd.GetParam("sid");
-    const CString strFile = cmd.GetParam(0);
+    const CString strFile = HandOverPath(cmd.GetParam(0));
     if (!strSid.empty())
         lock.ProcessCommandLine(strSid.c_str(), COPY_SID);
     if (!strFile.empty())
         lock.ProcessCommandLine(strFile.c_str(), COPY_FILE);
+}
+
+CString HandOverPath(const CString& strPath) {
+    // The first instance runs in a folder of its own: a name relative to the caller's folder
+    // would name another file there. An address ("http://...") is no file name.
+    if (strPath.empty() || strPath.front() == '/' || strPath.find("://") != CString::npos)
+        return strPath;
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(strPath, ec);
+    return ec ? strPath : p.lexically_normal().string();
 }
 
 }  // namespace viewerapp

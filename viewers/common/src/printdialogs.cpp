@@ -138,13 +138,13 @@ CEkgPrintDialog::CEkgPrintDialog(QWidget* pParent) : CPrintDialogBase(pParent, t
         grid->addWidget(new QLabel(QString::fromUtf8(kNames[g]), group), g + 1, 0);
         m_pickers[size_t(g)] = new CColourPicker(group);
         m_pickers[size_t(g)]->setObjectName(QString::number(base));
-        m_styles[size_t(g)] = new CComboBoxLine(group);
-        m_styles[size_t(g)]->setObjectName(QString::number(base + 1));
         m_widths[size_t(g)] = new CComboBoxLine(group);
-        m_widths[size_t(g)]->setObjectName(QString::number(base + 2));
+        m_widths[size_t(g)]->setObjectName(QString::number(base + 1));
+        m_styles[size_t(g)] = new CComboBoxLine(group);
+        m_styles[size_t(g)]->setObjectName(QString::number(base + 2));
         grid->addWidget(m_pickers[size_t(g)], g + 1, 1);
-        grid->addWidget(m_styles[size_t(g)], g + 1, 2);
-        grid->addWidget(m_widths[size_t(g)], g + 1, 3);
+        grid->addWidget(m_widths[size_t(g)], g + 1, 2);
+        grid->addWidget(m_styles[size_t(g)], g + 1, 3);
     }
     Flags()->layout()->addWidget(group);
     connect(m_pMonochrome, &QCheckBox::clicked, this, &CEkgPrintDialog::OnMonochromeClicked);
@@ -157,14 +157,14 @@ void CEkgPrintDialog::Load() {
     m_pPacemaker->setChecked(m_bPrintPacemaker != 0);
     m_pMonochrome->setChecked(m_bMonochrome != 0);
     for (size_t g = 0; g < 3; ++g) {
-        m_widths[g]->Initialize(1, 0);
-        for (int w = 0; w < 5; ++w)
-            m_widths[g]->AddLine(0, w);
-        m_styles[g]->Initialize(0, 0);
-        for (int s = 0; s < 7; ++s)
-            m_styles[g]->AddLine(s, 1);
-        m_widths[g]->setCurrentIndex(m_pens[g].nWidth);
+        m_styles[g]->Initialize(1, 0);
+        for (int s = 0; s < 5; ++s)
+            m_styles[g]->AddLine(s, 0);
+        m_widths[g]->Initialize(0, 0);
+        for (int w = 0; w < 7; ++w)
+            m_widths[g]->AddLine(1, w);
         m_styles[g]->setCurrentIndex(m_pens[g].nStyle);
+        m_widths[g]->setCurrentIndex(m_pens[g].nWidth);
         m_pickers[g]->SetColour(m_pens[g].crColour);
     }
 }
@@ -192,9 +192,10 @@ void CEkgPrintDialog::accept() {
         m_pens = kMonochromePens;
     } else {
         for (size_t g = 0; g < 3; ++g) {
-            const int w = m_widths[g]->currentIndex();
+            // Nothing selected: a solid pen, one unit wide.
             const int s = m_styles[g]->currentIndex();
-            m_pens[g] = {w < 0 ? 0 : w, s < 0 ? 1 : s, m_pickers[g]->GetColour()};
+            const int w = m_widths[g]->currentIndex();
+            m_pens[g] = {s < 0 ? 0 : s, w < 0 ? 1 : w, m_pickers[g]->GetColour()};
         }
     }
     BaseStore();

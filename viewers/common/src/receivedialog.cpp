@@ -247,13 +247,19 @@ void CEcgReceiveDialog::Fail(UINT nMessage) {
 }
 
 void CEcgReceiveDialog::OnEKGRecordCompleted() {
+    SaveRecord(vstr::IDS_EXAM_SAVED, platform::MB_OK);
+}
+
+// The record the control holds, analysed or kept unanalysed, saved as a received record.
+void CEcgReceiveDialog::SaveRecord(UINT nSavedMessage, unsigned nBoxType) {
     if (m_bStopping) {
         platform::ShowMessage(vstr::LoadString(vstr::IDS_RECORD_CANCELLED), platform::MB_OK);
         PostCancel();
         return;
     }
+    // No folder to save in: no name for the file can be made.
     if (m_strSaveFolder.empty() || !platform::MakeDirs(m_strSaveFolder))
-        return Fail(vstr::IDS_RECORD_FAILED);
+        return Fail(vstr::IDS_NO_FILE_NAME);
     // The device's ID names the file, but never a path outside the folder.
     std::string id = SafeNamePart(m_wavelin.EKGGetPatientInfo(0));
     char stamp[16] = {};
@@ -270,11 +276,15 @@ void CEcgReceiveDialog::OnEKGRecordCompleted() {
     if (!m_wavelin.EKGSaveFile(path.c_str()))
         return Fail(vstr::IDS_RECORD_FAILED);
     m_strSavedPath = path;
-    platform::ShowMessage(vstr::LoadString(vstr::IDS_EXAM_SAVED), platform::MB_OK);
+    platform::ShowMessage(vstr::LoadString(nSavedMessage), nBoxType);
     Finish(true);
 }
 
-void CEcgReceiveDialog::OnEKGRecordFail(short) {
+void CEcgReceiveDialog::OnEKGRecordFail(short nCode) {
+    // The control kept a recording it could not hand to the engine: the patient's samples
+    // are saved and opened as any received record, without the analysis.
+    if (nCode == wavelin::RECORDFAIL_NOT_WRITTEN)
+        return SaveRecord(vstr::IDS_SAVED_NOT_ANALYSED, platform::MB_OK | platform::MB_ICONWARNING);
     Fail(vstr::IDS_RECORD_FAILED);
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <cstdlib>
 
@@ -117,9 +118,25 @@ CViewerFileDialog::CViewerFileDialog(bool bOpen, const QString& defExt, const QS
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(bOpen ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     setDefaultSuffix(defExt);
+    m_bFollowType = !defExt.isEmpty();
     setNameFilters(filter.split(";;", Qt::SkipEmptyParts));
     if (!fileName.isEmpty())
         selectFile(fileName);
+}
+
+QString CViewerFileDialog::FilterSuffix(const QString& filter) {
+    static const QRegularExpression kPattern(R"(\*\.(\w+))");
+    const QRegularExpressionMatch m = kPattern.match(filter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+void CViewerFileDialog::accept() {
+    if (m_bFollowType) {
+        const QString strSuffix = FilterSuffix(selectedNameFilter());
+        if (!strSuffix.isEmpty())
+            setDefaultSuffix(strSuffix);
+    }
+    QFileDialog::accept();
 }
 
 CEkgFileDialog::CEkgFileDialog(bool bOpen, const QString& defExt, const QString& fileName,

@@ -17,7 +17,7 @@ struct Entry {
 constexpr Entry kTable[] = {
     {IDS_PROPSHT_CAPTION, "Propriedades"},
     {IDS_ERR_INVALID_IP, "Endereço IP inválido !!"},
-    {IDS_ERR_CONNECT_TIMEOUT, "Falha ao Conectar !!"},
+    {IDS_ERR_CONNECT_TIMEOUT, "Falha ao conectar !!"},
     {IDS_ERR_NO_ID, "Entre com o ID !!"},
     {IDS_ERR_NO_NAME, "Entre com o Nome !!"},
     {IDS_ERR_NO_EXAM, "Selecione o Exame !!"},
@@ -35,6 +35,7 @@ constexpr Entry kTable[] = {
     {IDS_STOPPING, "Parando Gravação de ECG..."},
     {IDS_START_RECORDING, "Iniciar Gravação de ECG"},
     {IDS_SIGNAL_NOT_GOOD, "Sinal de ECG ruim. Verifique os eletrodos e grave novamente."},
+    {IDS_SAVED_NOT_ANALYSED, "Exame salvo, mas a análise automática não pôde ser executada !!!"},
     {IDS_OPT_INTERPRETATION, "Laudo Automático"},
     {IDS_OPT_MEASUREMENTS, "Parâmetros"},
     {IDS_OPT_COMMENT, "Comentário"},

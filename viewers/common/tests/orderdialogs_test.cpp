@@ -185,7 +185,7 @@ TEST(OrderDialog, NoListenerGives61205AndTheDialogIsUsableAgain) {
     dlg.accept();
     EXPECT_FALSE(dlg.isEnabled());
     ASSERT_TRUE(testsupport::ProcessUntil([&] { return !notifier.calls.empty(); }, 5000));
-    EXPECT_EQ(notifier.calls[0].text, "Falha ao Conectar !!");
+    EXPECT_EQ(notifier.calls[0].text, "Falha ao conectar !!");
     EXPECT_TRUE(dlg.isEnabled());
     EXPECT_NE(dlg.result(), QDialog::Accepted);
     EXPECT_FALSE(dlg.IsConnecting());
@@ -205,7 +205,7 @@ TEST(OrderDialog, AConnectThatNeverFinishesTimesOut) {
     EXPECT_FALSE(dlg.isEnabled());
     ASSERT_TRUE(testsupport::ProcessUntil([&] { return !notifier.calls.empty(); }, 5000));
     EXPECT_EQ(notifier.calls.size(), 1u);
-    EXPECT_EQ(notifier.calls[0].text, "Falha ao Conectar !!");
+    EXPECT_EQ(notifier.calls[0].text, "Falha ao conectar !!");
     EXPECT_TRUE(dlg.isEnabled());
     testsupport::ProcessFor(100);
     EXPECT_EQ(notifier.calls.size(), 1u);  // reported once

@@ -1,4 +1,4 @@
-// The print dialogs: flags, pens in the view's order, monochrome, and the printers of the
+// The print dialogs: flags, pens as (style, width, colour), monochrome, and the printers of the
 // print system.
 #include <gtest/gtest.h>
 
@@ -21,37 +21,43 @@ T* Child(QWidget& w, int nId) {
     return p;
 }
 
-TEST(PrintDialog, ListsCarryWidthsAndStylesAndThePensComeBackInTheViewsOrder) {
+// Each group's width list (4069, 4072, 4075) sets the pen's width and its style list (4070,
+// 4073, 4076) its style; the pens come back as (style, width, colour).
+TEST(PrintDialog, TheStyleListSetsTheStyleAndTheWidthListTheWidth) {
     CEkgPrintDialog dlg;
-    dlg.m_pens = {{{3, 1, 0x0000FF}, {0, 2, 0x00FF00}, {4, 6, 0xFF0000}}};
+    dlg.m_pens = {{{1, 3, 0x0000FF}, {2, 0, 0x00FF00}, {4, 6, 0xFF0000}}};
     dlg.m_bPrintParameters = 0;
     dlg.Load();
-    auto* widths1 = Child<CComboBoxLine>(dlg, 4070);  // labelled "style": widths 0..4
-    auto* styles1 = Child<CComboBoxLine>(dlg, 4069);  // labelled "width": styles 0..6
-    ASSERT_EQ(widths1->count(), 5);
-    ASSERT_EQ(styles1->count(), 7);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(widths1->WidthAt(i), i);
+    auto* widths1 = Child<CComboBoxLine>(dlg, 4069);
+    auto* styles1 = Child<CComboBoxLine>(dlg, 4070);
+    ASSERT_EQ(widths1->count(), 7);
+    ASSERT_EQ(styles1->count(), 5);
     for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(widths1->WidthAt(i), i);
+    for (int i = 0; i < 5; ++i)
         EXPECT_EQ(styles1->StyleAt(i), i);
     EXPECT_EQ(widths1->currentIndex(), 3);
     EXPECT_EQ(styles1->currentIndex(), 1);
+    EXPECT_EQ(Child<CComboBoxLine>(dlg, 4075)->currentIndex(), 6);
+    EXPECT_EQ(Child<CComboBoxLine>(dlg, 4076)->currentIndex(), 4);
     EXPECT_EQ(Child<CColourPicker>(dlg, 4068)->GetColour(), 0x0000FFu);
     EXPECT_EQ(Child<CColourPicker>(dlg, 4074)->GetColour(), 0xFF0000u);
     EXPECT_FALSE(Child<QCheckBox>(dlg, 1061)->isChecked());
-    // Nothing selected: width 0 from the first list, style 1 from the second.
+    // The trace made dotted and 2 wide; grid 2 with nothing selected: solid, width 1.
+    Child<CComboBoxLine>(dlg, 4076)->setCurrentIndex(2);
+    Child<CComboBoxLine>(dlg, 4075)->setCurrentIndex(2);
     Child<CComboBoxLine>(dlg, 4073)->setCurrentIndex(-1);
     Child<CComboBoxLine>(dlg, 4072)->setCurrentIndex(-1);
     Child<CColourPicker>(dlg, 4071)->Pick(0x123456);
     dlg.accept();
-    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{3, 1, 0x0000FF}));
+    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{1, 3, 0x0000FF}));
     EXPECT_EQ(dlg.m_pens[1], (CPrintPen{0, 1, 0x123456}));
-    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{4, 6, 0xFF0000}));
+    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{2, 2, 0xFF0000}));
 }
 
 TEST(PrintDialog, MonochromeGivesSolidGreyGridsAndABlackTraceWhateverThePensShow) {
     CEkgPrintDialog dlg;
-    dlg.m_pens = {{{4, 3, 0x0000FF}, {4, 3, 0x00FF00}, {0, 4, 0xFF0000}}};
+    dlg.m_pens = {{{3, 4, 0x0000FF}, {3, 4, 0x00FF00}, {4, 0, 0xFF0000}}};
     dlg.Load();
     auto* mono = Child<QCheckBox>(dlg, 4087);
     // Opening does not follow the box; a click does.
@@ -64,9 +70,9 @@ TEST(PrintDialog, MonochromeGivesSolidGreyGridsAndABlackTraceWhateverThePensShow
     dlg.accept();
     EXPECT_EQ(dlg.m_bMonochrome, 1);
     // Grids solid and 1 wide in 0x282828 and 0x7F7F7F; the trace solid, 2 wide, black.
-    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{1, 0, 0x282828}));
-    EXPECT_EQ(dlg.m_pens[1], (CPrintPen{1, 0, 0x7F7F7F}));
-    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{2, 0, 0x000000}));
+    EXPECT_EQ(dlg.m_pens[0], (CPrintPen{0, 1, 0x282828}));
+    EXPECT_EQ(dlg.m_pens[1], (CPrintPen{0, 1, 0x7F7F7F}));
+    EXPECT_EQ(dlg.m_pens[2], (CPrintPen{0, 2, 0x000000}));
     QTest::mouseClick(mono, Qt::LeftButton, {}, QPoint(5, mono->height() / 2));
     EXPECT_TRUE(Child<QWidget>(dlg, 4075)->isEnabled());
 }

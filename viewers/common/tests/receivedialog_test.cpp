@@ -8,6 +8,7 @@
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
 #include "viewers/common/receivedialog.h"
+#include "viewers/common/strings.h"
 
 using platform::Variant;
 
@@ -213,7 +214,7 @@ TEST(ReceiveDialog, FailuresGiveTheirMessageAndCancelAsATable) {
          true,
          true,
          [](Env& e) { e.cart->Fire(wavelin::EVENTID_EKGRecordCompleted); },
-         {"Falha ao Gravar!!!"}},
+         {"Falha ao criar um nome para o arquivo (*.ekg) !!!"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,6 +231,41 @@ TEST(ReceiveDialog, FailuresGiveTheirMessageAndCancelAsATable) {
         EXPECT_EQ(env.dlg->SavedPath(), "");
         EXPECT_EQ(env.cart->Last(wavelin::DISPID_EKGSaveFile) != nullptr,
                   std::string(c.name) == "save refused");
+    }
+}
+
+// A recording the control kept unanalysed (EKGRecordFail 2) is saved as a completed one
+// would be, with the user told that the analysis did not run; an engine failure (1) is not.
+TEST(ReceiveDialog, AKeptRecordingIsSavedWithoutItsAnalysisAsATable) {
+    struct Case {
+        const char* name;
+        short nCode;
+        bool bCancelFirst, bWrites;
+        int nResult;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"kept", 2, false, true, 1, {vstr::LoadString(vstr::IDS_SAVED_NOT_ANALYSED)}},
+        {"kept, save refused", 2, false, false, 0, {"Falha ao Gravar!!!"}},
+        {"kept after cancel", 2, true, true, 0, {"Cancelar a grava\xE7\xE3o !!!"}},
+        {"engine failed", 1, false, true, 0, {"Falha ao Gravar!!!"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Env env;
+        env.ini->WriteString(kEkgView, "EKG_TERMINAL_IP", "127.0.0.1");
+        env.ini->WriteString(kEkgView, "EKG_DOCTOR", "Dr. Silva");
+        env.Open();
+        if (c.bCancelFirst)
+            env.dlg->reject();
+        env.cart->bWritesFile = c.bWrites;
+        env.cart->Fire(wavelin::EVENTID_EKGRecordFail, {Variant(c.nCode)});
+        EXPECT_EQ(env.Result(), c.nResult);
+        EXPECT_EQ(env.Texts(), c.messages);
+        const std::string expected = env.home.Path() + "Lindar/PCData/4711_20240102030405.ekg";
+        EXPECT_EQ(env.dlg->SavedPath(), c.nResult == 1 ? expected : "");
+        EXPECT_EQ(testsupport::Exists(expected), c.nResult == 1);
+        const auto* misc = env.cart->Last(wavelin::DISPID_EKGSetMisc);
+        EXPECT_EQ(misc != nullptr, c.nCode == 2 && !c.bCancelFirst);
     }
 }
 

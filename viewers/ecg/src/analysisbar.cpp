@@ -1,5 +1,7 @@
 #include "lindar/analysisbar.h"
 
+#include <algorithm>
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,7 +15,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "ecg_control/wavelin_dispids.h"
 #include "lindar/comments.h"
 #include "oxuctrl/oxuctrl.h"
 #include "viewers/common/examlist.h"
@@ -21,8 +22,6 @@
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
 #include "platform/notifier.h"
-
-using namespace wavelin;
 
 namespace {
 QString Screen(const CString& s) {
@@ -58,7 +57,8 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     pMain->setContentsMargins(2, 2, 2, 2);
     pMain->addWidget(TitleStrip(QString::fromUtf8("Análise"), "1005", this));
     auto* pValues = new QFormLayout;
-    const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc", "Eixo P-R-T"};
+    const char* labels[] = {"Frequência Cardíaca", "Intervalo PR", "Duração QRS", "QT/QTc",
+                            "Eixo P-R-T"};
     for (int i = 0; i < 5; ++i) {
         auto* pField = new CExEdit(this);
         pField->EnableKeyboardInput(FALSE);
@@ -73,7 +73,8 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     m_pResults->setObjectName("1013");
     m_pResults->setHeaderHidden(true);
     m_pResults->setStyleSheet(kPaleTree);
-    m_pRoot = new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
+    m_pRoot =
+        new QTreeWidgetItem(m_pResults, QStringList(QString::fromUtf8("Resultado Automático")));
     m_pRoot->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 0));
     pMain->addWidget(m_pResults, 2);
     pMain->addWidget(TitleStrip(QString::fromUtf8("Comentários do Médico"), "1012", this));
@@ -103,33 +104,37 @@ CAnalysisBar::CAnalysisBar(QWidget* pParent) : QWidget(pParent) {
     pMain->addWidget(m_pPredef, 3);
     connect(m_pEdit, &QPushButton::clicked, this, [this] { OnEdit(); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSaveComment(); });
-    connect(m_pPredef, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* p, int) { AddEntry(p); });
-    connect(m_pPredef, &QWidget::customContextMenuRequested, this, [this](const QPoint& pt) { OnPredefContextMenu(pt); });
+    connect(m_pPredef, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* p, int) { AddEntry(p); });
+    connect(m_pPredef, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pt) { OnPredefContextMenu(pt); });
 }
 
 void CAnalysisBar::ShowValues(CLindarGraphWnd* pGraph) {
     qDeleteAll(m_pRoot->takeChildren());
     if (!pGraph || !pGraph->m_pExam) {
-        for (QLineEdit* f : m_fields) f->clear();
+        for (QLineEdit* f : m_fields)
+            f->clear();
         m_pComment->clear();
         return;
     }
     short v[8];
     for (short i = 0; i < 8; ++i)
-        v[i] = static_cast<short>(pGraph->Call(DISPID_EKGGetRhythmParam, {i}).AsLong());
+        v[i] = pGraph->EKGGetRhythmParam(i);
     m_fields[0]->setText(QString::asprintf("%d bpm", v[0]));
     m_fields[1]->setText(QString::asprintf("%d ms", v[1]));
     m_fields[2]->setText(QString::asprintf("%d ms", v[2]));
     m_fields[3]->setText(QString::asprintf("%d/%d ms", v[3], v[4]));
     m_fields[4]->setText(QString::asprintf("%d/%d/%d", v[5], v[6], v[7]));
-    const short nCount = pGraph->Call(DISPID_EKGGetAnalysisCnt).AsShort();
+    const short nCount = pGraph->EKGGetAnalysisCnt();
     for (short i = 0; i < nCount; ++i) {
-        const CString s = pGraph->Call(DISPID_EKGGetAnalysis, {i}).AsText();
+        const CString s = pGraph->EKGGetAnalysis(i);
         if (!s.empty())
-            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
+            (new QTreeWidgetItem(m_pRoot, QStringList(Screen(s))))
+                ->setIcon(0, lindar::StripIcon(lindar::IDB_RESULT_IMAGES, 1));
     }
     m_pRoot->setExpanded(true);
-    m_pComment->setPlainText(Screen(pGraph->Call(DISPID_EKGGetComment).AsText()));
+    m_pComment->setPlainText(Screen(pGraph->EKGGetComment()));
 }
 
 void CAnalysisBar::EnableComment(bool bOn) {
@@ -229,10 +234,11 @@ void CAnalysisBar::OnSaveComment() {
     // The record keeps CRLF line ends, as the comment box of the original system wrote them.
     QString strText = m_pComment->toPlainText();
     strText.replace("\r\n", "\n").replace("\n", "\r\n");
-    m_pGraph->Call(DISPID_EKGSetComment, {Bytes(strText)});
-    const bool bOk = m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
-    platform::ShowMessage(Utf8ToCodePage(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
-                          bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
+    m_pGraph->EKGSetComment(Bytes(strText).c_str());
+    const bool bOk = m_pGraph->EKGSaveFile(m_pGraph->m_pExam->GetPath().c_str()) == 1;
+    platform::ShowMessage(
+        Utf8ToCodePage(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
+        bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
 }
 
 CParamListBar::CParamListBar(QWidget* pParent) : QWidget(pParent) {
@@ -276,10 +282,12 @@ void CParamListBar::SetMinimized(bool bOn) {
 }
 
 void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {
-    static const char* heads[] = {"Ch",    "PR int", "P amp", "P dur",   "Q amp",   "Q dur", "R amp", "R dur",
-                                  "S amp", "S dur",  "QLR dur", "QRS dur", "QRS amp", "T amp", "ST amp", "QTc int"};
+    static const char* heads[] = {"Ch",      "PR int", "P amp",  "P dur",  "Q amp",   "Q dur",
+                                  "R amp",   "R dur",  "S amp",  "S dur",  "QLR dur", "QRS dur",
+                                  "QRS amp", "T amp",  "ST amp", "QTc int"};
     static const int widths[] = {30, 50, 50, 50, 52, 52, 50, 50, 50, 50, 60, 60, 65, 50, 60, 60};
-    static const char* rows[] = {"  I", " II", "III", "aVR", "aVL", "aVF", " V1", " V2", " V3", " V4", " V5", " V6"};
+    static const char* rows[] = {"  I", " II", "III", "aVR", "aVL", "aVF",
+                                 " V1", " V2", " V3", " V4", " V5", " V6"};
     m_pTable->clear();
     m_pTable->setRowCount(0);
     m_pTable->setColumnCount(0);
@@ -294,10 +302,16 @@ void CParamListBar::ShowExam(CLindarGraphWnd* pGraph) {
     for (short lead = 0; lead < 12; ++lead) {
         m_pTable->setItem(lead, 0, new QTableWidgetItem(rows[lead]));
         for (short k = 0; k < 15; ++k) {
-            const short v = pGraph->Call(DISPID_EKGGetMorphologyParam, {k, lead}).AsShort();
+            const short v = pGraph->EKGGetMorphologyParam(k, lead);
             auto* pItem = new QTableWidgetItem(QString::asprintf("%d", v));
             pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_pTable->setItem(lead, k + 1, pItem);
         }
     }
+    // The widths are the least each column gets: this font and the cell margins may need
+    // more ("aVR" in 30 pixels would be cut to "a...").
+    for (int k = 0; k < 16; ++k)
+        m_pTable->setColumnWidth(
+            k, std::max({widths[k], static_cast<QAbstractItemView*>(m_pTable)->sizeHintForColumn(k),
+                         m_pTable->horizontalHeader()->sectionSizeHint(k)}));
 }

@@ -1,7 +1,6 @@
 #include "lindar/displaybars.h"
 #include "lindar/lindarbitmaps.h"
 
-#include <QColorDialog>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,38 +11,56 @@ QComboBox* MakeList(QWidget* pParent, QHBoxLayout* pLayout, const char* pszLabel
                     std::initializer_list<std::pair<const char*, int>> entries) {
     pLayout->addWidget(new QLabel(QString::fromUtf8(pszLabel), pParent));
     auto* p = new QComboBox(pParent);
-    for (auto [text, code] : entries) p->addItem(QString::fromUtf8(text), code);
+    for (auto [text, code] : entries)
+        p->addItem(QString::fromUtf8(text), code);
     pLayout->addWidget(p);
     return p;
 }
 }  // namespace
 
-CToolbarBar::CToolbarBar(DisplayMessage send, std::function<void(unsigned)> command, QWidget* pParent)
-    : QWidget(pParent), m_send(std::move(send)) {
+CToolbarBar::CToolbarBar(DisplayMessage send, std::function<void(unsigned)> command,
+                         QWidget* pParent)
+    : CExDialogBar(pParent), m_send(std::move(send)) {
     setObjectName("toolbarBar");
     auto* pLayout = new QHBoxLayout(this);
-    m_pFormat = MakeList(this, pLayout, "Formato:", {{"12Ch", 0}, {"6Ch+1", 1}, {"3Ch+1", 2}, {"Beat Report", 3}});
+    m_pFormat = MakeList(this, pLayout,
+                         "Formato:", {{"12Ch", 0}, {"6Ch+1", 1}, {"3Ch+1", 2}, {"Beat Report", 3}});
     m_pRhythm = MakeList(this, pLayout, "Ritmo :",
-                         {{"LEAD: I", 0}, {"LEAD: II", 1}, {"LEAD: III", 2}, {"LEAD: aVR", 3}, {"LEAD: aVL", 4},
-                          {"LEAD: aVF", 5}, {"LEAD: V1", 6}, {"LEAD: V2", 7}, {"LEAD: V3", 8}, {"LEAD: V4", 9},
-                          {"LEAD: V5", 10}, {"LEAD: V6", 11}});
-    m_pGain = MakeList(this, pLayout, "Ganho:",
-                       {{"Auto", 0}, {"2.5mm/mV", 1}, {"5mm/mV", 2}, {"10mm/mV", 3}, {"20mm/mV", 4}});
-    m_pSpeed = MakeList(this, pLayout, "Velocidade:", {{"12.5mm/sec", 1}, {"25mm/sec ", 2}, {"50mm/sec", 4}});
+                         {{"LEAD: I", 0},
+                          {"LEAD: II", 1},
+                          {"LEAD: III", 2},
+                          {"LEAD: aVR", 3},
+                          {"LEAD: aVL", 4},
+                          {"LEAD: aVF", 5},
+                          {"LEAD: V1", 6},
+                          {"LEAD: V2", 7},
+                          {"LEAD: V3", 8},
+                          {"LEAD: V4", 9},
+                          {"LEAD: V5", 10},
+                          {"LEAD: V6", 11}});
+    m_pGain = MakeList(
+        this, pLayout,
+        "Ganho:", {{"Auto", 0}, {"2.5mm/mV", 1}, {"5mm/mV", 2}, {"10mm/mV", 3}, {"20mm/mV", 4}});
+    m_pSpeed = MakeList(this, pLayout,
+                        "Velocidade:", {{"12.5mm/sec", 1}, {"25mm/sec ", 2}, {"50mm/sec", 4}});
     m_pFormat->setCurrentIndex(1);
     m_pRhythm->setCurrentIndex(1);
     m_pGain->setCurrentIndex(2);
     m_pSpeed->setCurrentIndex(1);
     auto button = [&](const char* text, unsigned id) {
         auto* p = new QPushButton(QString::fromUtf8(text), this);
+        p->setObjectName(QString::number(id));
         p->setCheckable(true);
-        connect(p, &QPushButton::clicked, this, [command, id] { command(id); });
         pLayout->addWidget(p);
         return p;
     };
-    m_pRuler = button("Régua", 32793);
-    m_pMagnifier = button("Lupa", 32806);
-    m_pPacemaker = button("Marcapasso", 32808);
+    m_pRuler = button("Régua", ID_RULER);
+    m_pMagnifier = button("Lupa", ID_MAGNIFIER);
+    m_pPacemaker = button("Marcapasso", ID_PACEMAKER);
+    // The buttons are the frame's commands; their checks follow the frame's update pass.
+    SetCommandTarget(std::move(command));
+    for (UINT id : {ID_RULER, ID_MAGNIFIER, ID_PACEMAKER, ID_EXTRA})
+        AddUpdateCmdID(id);
     m_pRuler->setIcon(lindar::BitmapIcon(lindar::IDB_RULER));
     m_pMagnifier->setIcon(lindar::BitmapIcon(lindar::IDB_MAGNIFIER));
     m_pPacemaker->setIcon(lindar::BitmapIcon(lindar::IDB_PACEMAKER));
@@ -98,9 +115,15 @@ void CToolbarBar::SelectFormat(int nCode) {
     m_nLastFormat = n;
     m_pRhythm->setEnabled(nCode != 0);
 }
-void CToolbarBar::SelectRhythm(int nCode) { SelectByCode(m_pRhythm, nCode); }
-void CToolbarBar::SelectGain(int nCode) { SelectByCode(m_pGain, nCode); }
-void CToolbarBar::SelectSpeed(int nCode) { SelectByCode(m_pSpeed, nCode); }
+void CToolbarBar::SelectRhythm(int nCode) {
+    SelectByCode(m_pRhythm, nCode);
+}
+void CToolbarBar::SelectGain(int nCode) {
+    SelectByCode(m_pGain, nCode);
+}
+void CToolbarBar::SelectSpeed(int nCode) {
+    SelectByCode(m_pSpeed, nCode);
+}
 
 void CToolbarBar::SetMonitoring(bool bOn) {
     if (bOn == m_bMonitoring)
@@ -118,43 +141,74 @@ void CToolbarBar::SetMonitoring(bool bOn) {
 }
 
 CColourBar::CColourBar(DisplayMessage send, std::function<void(unsigned)> command, QWidget* pParent)
-    : QWidget(pParent), m_send(std::move(send)) {
+    : CExDialogBar(pParent), m_send(std::move(send)) {
     setObjectName("colourBar");
     auto* pLayout = new QHBoxLayout(this);
     auto* pDefault = new QPushButton(QString::fromUtf8("Padrão"), this);
-    connect(pDefault, &QPushButton::clicked, this, [command] { command(32811); });
+    pDefault->setObjectName(QString::number(ID_DEFAULT));
     pLayout->addWidget(pDefault);
-    auto* pBack = new QPushButton("Fundo", this);
-    connect(pBack, &QPushButton::clicked, this, [this] {
-        const QColor c = QColorDialog::getColor(Qt::white, this);
-        if (c.isValid())
-            PickColour(20, static_cast<COLORREF>(c.red() | (c.green() << 8) | (c.blue() << 16)));
-    });
-    pLayout->addWidget(pBack);
+    auto picker = [this, pLayout](UINT nId, int nItem, const char* pszLabel) {
+        pLayout->addWidget(new QLabel(QString::fromUtf8(pszLabel), this));
+        auto* p = new CColourPicker(this);
+        p->setObjectName(QString::number(nId));
+        connect(p, &CColourPicker::colourPicked, this,
+                [this, nItem](unsigned cr) { m_send(nItem, int(cr)); });
+        pLayout->addWidget(p);
+        return p;
+    };
+    m_pBack = picker(IDC_BACK, 20, "Fundo");
     const char* names[] = {"Grade1", "Grade 2", "ECG"};
-    const int colourItems[] = {5, 8, 11};
+    const UINT ids[3][3] = {{IDC_GRID1, IDC_GRID1_STYLE, IDC_GRID1_WIDTH},
+                            {IDC_GRID2, IDC_GRID2_STYLE, IDC_GRID2_WIDTH},
+                            {IDC_TRACE, IDC_TRACE_STYLE, IDC_TRACE_WIDTH}};
     for (int pen = 0; pen < 3; ++pen) {
-        auto* pColour = new QPushButton(names[pen], this);
-        const int nItem = colourItems[pen];
-        connect(pColour, &QPushButton::clicked, this, [this, nItem] {
-            const QColor c = QColorDialog::getColor(Qt::black, this);
-            if (c.isValid())
-                PickColour(nItem, static_cast<COLORREF>(c.red() | (c.green() << 8) | (c.blue() << 16)));
-        });
-        pLayout->addWidget(pColour);
-        m_pStyles[pen] = new QComboBox(this);
-        for (const char* s : {"solid", "dash", "dot", "dash dot", "dash dot dot"}) m_pStyles[pen]->addItem(s);
-        m_pWidths[pen] = new QComboBox(this);
-        for (int w = 1; w <= 7; ++w) m_pWidths[pen]->addItem(QString::number(w));
-        pLayout->addWidget(m_pStyles[pen]);
-        pLayout->addWidget(m_pWidths[pen]);
-        connect(m_pStyles[pen], &QComboBox::activated, this, [this, pen](int n) { ChooseStyle(pen, n); });
-        connect(m_pWidths[pen], &QComboBox::activated, this, [this, pen](int n) { ChooseWidth(pen, n); });
+        m_pPickers[pen] = picker(ids[pen][0], 5 + 3 * pen, names[pen]);
+        // Entry i of a style list is pen style i, of a width list width i + 1: each sample is
+        // drawn with the pen it gives (the first ones are the view's default pens).
+        m_pStyles[pen] = new CComboBoxLine(this);
+        m_pStyles[pen]->setObjectName(QString::number(ids[pen][1]));
+        m_pStyles[pen]->Initialize(1);
+        for (int nStyle = 0; nStyle < 5; ++nStyle)
+            m_pStyles[pen]->AddLine(nStyle, 1);
+        m_pWidths[pen] = new CComboBoxLine(this);
+        m_pWidths[pen]->setObjectName(QString::number(ids[pen][2]));
+        m_pWidths[pen]->Initialize(0);
+        for (int nWidth = 1; nWidth <= 7; ++nWidth)
+            m_pWidths[pen]->AddLine(0, nWidth);
+        for (CComboBoxLine* p : {m_pStyles[pen], m_pWidths[pen]}) {
+            for (int n = 0; n < p->count(); ++n)
+                p->setItemData(n, QSize(64, 14), Qt::SizeHintRole);
+            pLayout->addWidget(p);
+        }
+        connect(m_pStyles[pen], &QComboBox::activated, this,
+                [this, pen](int n) { ChooseStyle(pen, n); });
+        connect(m_pWidths[pen], &QComboBox::activated, this,
+                [this, pen](int n) { ChooseWidth(pen, n); });
+    }
+    SetCommandTarget(std::move(command));
+    AddUpdateCmdID(ID_DEFAULT);
+    SetDefaults();
+}
+
+CColourPicker* CColourBar::Picker(int nItem) const {
+    switch (nItem) {
+        case 5:
+            return m_pPickers[0];
+        case 8:
+            return m_pPickers[1];
+        case 11:
+            return m_pPickers[2];
+        case 20:
+            return m_pBack;
+        default:
+            return nullptr;
     }
 }
 
 void CColourBar::PickColour(int nItem, COLORREF cr) {
-    m_send(nItem, static_cast<int>(cr));
+    // As a pick in the picker's dialog: the picker shows it and the view is told.
+    if (CColourPicker* p = Picker(nItem))
+        p->Pick(cr);
 }
 
 // Entry i of a style list is pen style i (the first is the view's solid default); entry i
@@ -173,6 +227,10 @@ void CColourBar::ChooseWidth(int nPen, int nIndex) {
 }
 
 void CColourBar::SetDefaults() {
+    m_pBack->SetColour(kDefaultBack);
+    m_pPickers[0]->SetColour(kDefaultGrid1);
+    m_pPickers[1]->SetColour(kDefaultGrid2);
+    m_pPickers[2]->SetColour(kDefaultTrace);
     for (int pen = 0; pen < 3; ++pen) {
         m_pStyles[pen]->setCurrentIndex(0);
         m_pWidths[pen]->setCurrentIndex(0);

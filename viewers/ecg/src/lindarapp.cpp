@@ -31,17 +31,20 @@ BOOL CLindarApp::Login(const CString&, const CString&) {
 void CLindarApp::RegisterShellFileTypes() {
     const std::string strData = viewerapp::DataHome();
     const std::string strExe = platform::ProgramPath();
-    viewerapp::WriteIfMissing(strData + "applications/", "corvane-lindar.desktop",
-                   "[Desktop Entry]\nType=Application\nName=Lindar\nComment=Lindar Document\n"
-                   "Exec=\"" + strExe + "\" %f\nMimeType=application/x-lindar-document;\nTerminal=false\n");
-    viewerapp::WriteIfMissing(strData + "mime/packages/", "corvane-lindar.xml",
-                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                   "  <mime-type type=\"application/x-lindar-document\">\n"
-                   "    <comment>Lindar Document</comment>\n"
-                   "    <glob pattern=\"*.ekg\"/>\n"
-                   "  </mime-type>\n"
-                   "</mime-info>\n");
+    viewerapp::WriteIfMissing(
+        strData + "applications/", "corvane-lindar.desktop",
+        "[Desktop Entry]\nType=Application\nName=Lindar\nComment=Lindar Document\n"
+        "Exec=\"" +
+            strExe + "\" %f\nMimeType=application/x-lindar-document;\nTerminal=false\n");
+    viewerapp::WriteIfMissing(
+        strData + "mime/packages/", "corvane-lindar.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+        "  <mime-type type=\"application/x-lindar-document\">\n"
+        "    <comment>Lindar Document</comment>\n"
+        "    <glob pattern=\"*.ekg\"/>\n"
+        "  </mime-type>\n"
+        "</mime-info>\n");
 }
 
 void CLindarApp::InstallQuitSignals() {

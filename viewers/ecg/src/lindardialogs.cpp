@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 
-#include "ecg_control/host/wavelin.h"
 #include "lindar/lindargraphwnd.h"
 #include "viewers/common/devicedialogs.h"
 #include "viewers/common/orderdialogs.h"
@@ -12,7 +11,7 @@
 
 namespace {
 
-CPrintPen ToDialog(const CPen& p) { return {p.nWidth, p.nStyle, p.crColour}; }
+CPrintPen ToDialog(const CPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
 CPen FromDialog(const CPrintPen& p) { return {p.nStyle, p.nWidth, p.crColour}; }
 
 }  // namespace
@@ -59,10 +58,7 @@ CString RunReceiveDialog(QWidget* pParent) {
 
 bool RunDeviceSelection(QWidget* pParent, CLindarGraphWnd& pane) {
     CViewerIni ini("Lindar");
-    CWavelin wavelin;
-    if (pane.Control())
-        wavelin.Borrow(*pane.Control(), UINT(pane.GetID()));
-    CDeviceSelectDialog dlg(wavelin, ini, pParent);
+    CDeviceSelectDialog dlg(pane, ini, pParent);
     return dlg.exec() == QDialog::Accepted;
 }
 

@@ -1,104 +1,74 @@
 #include "lindar/lindargraphwnd.h"
 
 #include <QResizeEvent>
+#include <cstdlib>
 
-#include "ecg_control/wavelin_dispids.h"
-#include "viewers/common/examlist.h"
 #include "lindar/lindarstrings.h"
-#include "platform/folders.h"
 #include "platform/notifier.h"
-
-#include <unistd.h>
-
-using platform::Variant;
-using namespace wavelin;
+#include "viewers/common/examlist.h"
+#include "viewers/common/viewerini.h"
 
 CLindarGraphWnd::CLindarGraphWnd(QWidget* pParent, int nID) : QWidget(pParent), m_nID(nID) {}
 
 CLindarGraphWnd::~CLindarGraphWnd() {
-    if (m_pCtrl)
-        m_pCtrl->SetEventSink(nullptr);
-    m_pCtrl.reset();
+    Destroy();
 }
 
 bool CLindarGraphWnd::Create(std::string* pError) {
-    std::string strError;
-    m_pCtrl = platform::CreateControl(kClsid, this, &strError);
-    platform::ControlRegistration reg;
-    if (!m_pCtrl && !platform::FindControl(kClsid, reg)) {
-        // A user for whom the control was never registered: the control installed beside
-        // the program is registered as the installer would, then created.
-        const std::string strLib = platform::ProgramDir() + "libWavelin.so";
-        if (access(strLib.c_str(), R_OK) == 0 && platform::RegisterControl({kProgId, kClsid, strLib}))
-            m_pCtrl = platform::CreateControl(kClsid, this, &strError);
-    }
-    if (!m_pCtrl) {
-        if (pError)
-            *pError = strError;
+    if (!CWavelin::Create(this, static_cast<UINT>(m_nID), pError, CWavelin::kLibraryName))
         return false;
-    }
-    m_pCtrl->SetEventSink(this);
-    if (QWidget* w = m_pCtrl->Widget()) {
+    if (QWidget* w = Widget()) {
         w->setGeometry(rect());
         w->show();
     }
     return true;
 }
 
-QWidget* CLindarGraphWnd::ControlWidget() const {
-    return m_pCtrl ? m_pCtrl->Widget() : nullptr;
-}
-
-Variant CLindarGraphWnd::Call(platform::DISPID id, std::vector<Variant> args) {
-    Variant r;
-    if (!m_pCtrl || m_pCtrl->Invoke(id, args, &r) != platform::DISP_OK)
-        return Variant();
-    return r;
-}
-
-BOOL CLindarGraphWnd::OpenExam(CExamItem* pItem) {
+int CLindarGraphWnd::OpenExam(CExamItem* pItem) {
     if (!pItem)
-        return FALSE;
-    if (!Call(DISPID_EKGOpenFile, {pItem->GetPath()}).AsBool()) {
-        platform::ShowMessage(lindar::LoadStr(lindar::IDS_OPEN_FAILED), platform::MB_ICONERROR);
-        return FALSE;
+        return 0;
+    // An empty item is not offered to the control.
+    const int nResult = pItem->IsValid() ? EKGOpenFile(pItem->GetPath().c_str()) : 0;
+    if (nResult == 1) {
+        m_pExam = pItem;
+        return 1;
     }
-    m_pExam = pItem;
-    return TRUE;
+    if (nResult == 0)
+        platform::ShowMessage(lindar::LoadStr(lindar::IDS_OPEN_FAILED), platform::MB_ICONERROR);
+    // Any other answer of the control is handed back as it is, the item not kept.
+    return nResult;
 }
 
-void CLindarGraphWnd::ClearExam() {
+CExamItem* CLindarGraphWnd::CloseExam() {
+    CExamItem* pShown = m_pExam;
     m_pExam = nullptr;
-    Call(DISPID_EKGClearGraph);
+    EKGClearGraph();
+    return pShown;
 }
 
-CString CLindarGraphWnd::EKGGetPatientInfo(short n) {
-    return Call(DISPID_EKGGetPatientInfo, {n}).AsText();
+short CLindarGraphWnd::CellSizeOf(const CString& strSize) {
+    switch (std::atoi(strSize.c_str())) {
+        case 800:
+            return 3;
+        case 1024:
+            return 4;
+        case 1280:
+            return 5;
+        case 1600:
+            return 6;
+        default:
+            return 2;
+    }
 }
-CString CLindarGraphWnd::EKGGetMisc(short n) {
-    return Call(DISPID_EKGGetMisc, {n}).AsText();
-}
-CString CLindarGraphWnd::EKGGetTime() {
-    return Call(DISPID_EKGGetTime).AsText();
-}
-BOOL CLindarGraphWnd::EKGMakeImage(const CString& p, short a, short b, short c, short w, short f) {
-    return Call(DISPID_EKGMakeImage, {p, a, b, c, w, f}).AsBool();
-}
-BOOL CLindarGraphWnd::EKGMakeImageBMP(const CString& p, short a, short b, short c, short w, short f) {
-    return Call(DISPID_EKGMakeImageBMP, {p, a, b, c, w, f}).AsBool();
+
+short CLindarGraphWnd::GetCellSizeSetting(bool bFullScreen) {
+    const CViewerIni ini("Lindar");
+    return CellSizeOf(bFullScreen ? ini.GetString(kEkgView, "DISP_FULL_SIZE", "1024 x 768")
+                                  : ini.GetString(kEkgView, "DISP_DEFAULT_SIZE", "800 x 600"));
 }
 
 void CLindarGraphWnd::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (QWidget* w = ControlWidget())
+    if (QWidget* w = Widget())
         w->setGeometry(rect());
-}
-
-void CLindarGraphWnd::mousePressEvent(QMouseEvent* e) {
-    QWidget::mousePressEvent(e);
-}
-
-void CLindarGraphWnd::OnEvent(platform::DISPID dispid, const std::vector<Variant>& args) {
-    if (m_onEvent)
-        m_onEvent(m_nID, dispid, args);
 }

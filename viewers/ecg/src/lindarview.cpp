@@ -19,6 +19,8 @@
 #include "lindar/lindarstrings.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
+#include "oxuctrl/oxuctrl.h"
+#include "viewers/common/readoutdialog.h"
 #include "viewers/common/receivedialog.h"
 
 using platform::Variant;
@@ -47,7 +49,8 @@ CString UpperExt(const CString& strPath) {
     if (nDot == CString::npos || (nSlash != CString::npos && nDot < nSlash))
         return {};
     CString s = strPath.substr(nDot + 1);
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
 }
 }  // namespace
@@ -64,18 +67,34 @@ COxuLindarView::COxuLindarView(COxuLindarDoc& doc, IViewHost& host, QWidget* pPa
 
 COxuLindarView::~COxuLindarView() = default;
 
-CIniFile COxuLindarView::Ini() const {
-    return CIniFile((platform::HomeDir("Lindar") + "Lindar.ini").c_str());
+// In layout 2 the view's own mouse messages (the gap between the panes) go first to the
+// divider: a drag moves it, a finished drag repaints the frames round the panes.
+bool COxuLindarView::OfferToDivider(QMouseEvent* e) {
+    if (m_nLayout != 2 || !m_pSplit || !m_pSplit->OnMouseMessage(this, e))
+        return false;
+    if (e->type() == QEvent::MouseButtonRelease)
+        update();
+    e->accept();
+    return true;
 }
 
-int COxuLindarView::CellSizeOf(const CString& strSize) {
-    switch (std::atoi(strSize.c_str())) {
-    case 800: return 3;
-    case 1024: return 4;
-    case 1280: return 5;
-    case 1600: return 6;
-    default: return 2;
-    }
+void COxuLindarView::mousePressEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mousePressEvent(e);
+}
+
+void COxuLindarView::mouseMoveEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseMoveEvent(e);
+}
+
+void COxuLindarView::mouseReleaseEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseReleaseEvent(e);
+}
+
+CIniFile COxuLindarView::Ini() const {
+    return CIniFile((platform::HomeDir("Lindar") + "Lindar.ini").c_str());
 }
 
 int COxuLindarView::JpegWidth(int n) {
@@ -84,42 +103,36 @@ int COxuLindarView::JpegWidth(int n) {
 }
 
 bool COxuLindarView::Create(std::string* pError) {
-    CIniFile ini = Ini();
-    const short nCell = static_cast<short>(CellSizeOf(ini.GetString(kSection, "DISP_DEFAULT_SIZE", "800 x 600")));
-    const short nFull = static_cast<short>(CellSizeOf(ini.GetString(kSection, "DISP_FULL_SIZE", "1024 x 768")));
+    const short nCell = CLindarGraphWnd::GetCellSizeSetting(false);
+    const short nFull = CLindarGraphWnd::GetCellSizeSetting(true);
     for (int i = 0; i < 3; ++i) {
         m_panes[i] = new CLindarGraphWnd(this, 2000 + i);
         if (!m_panes[i]->Create(pError))
             return false;
-        m_panes[i]->SetEventHandler([this](int id, platform::DISPID ev, const std::vector<Variant>& a) {
-            OnControlEvent(id, ev, a);
-        });
+        m_panes[i]->SetEventHandler(
+            [this](UINT id, platform::DISPID ev, const std::vector<Variant>& a) {
+                OnControlEvent(static_cast<int>(id), ev, a);
+            });
         m_panes[i]->installEventFilter(this);
-        if (QWidget* w = m_panes[i]->ControlWidget())
+        if (QWidget* w = m_panes[i]->Widget())
             w->installEventFilter(this);
         CLindarGraphWnd& p = *m_panes[i];
-        p.Call(DISPID_EKGSetBackColor, {Colour(0xffffff)});
+        p.EKGSetBackColor(0xffffff);
         if (i < 2) {
-            p.Call(DISPID_EKGInitialize, {short(1), short(3), short(2), short(1), nCell, short(1)});
+            p.EKGInitialize(1, 3, 2, 1, nCell, 1);
             if (i == 0)
-                p.Call(DISPID_EKGSetIPExchangeType, {short(16)});
+                p.EKGSetIPExchangeType(16);
         } else {
-            p.Call(DISPID_EKGSetCellSize, {nFull});
+            p.EKGSetCellSize(nFull);
             p.hide();
         }
     }
-    // The readout popup: width, rate, height.
-    m_pReadout = new QWidget(this, Qt::Tool);
-    auto* pForm = new QFormLayout(m_pReadout);
-    const char* labels[] = {"ms", "bpm", "mm"};
-    for (int i = 0; i < 3; ++i) {
-        m_readEdits[i] = new QLineEdit(m_pReadout);
-        m_readEdits[i]->setReadOnly(true);
-        m_readEdits[i]->setFocusPolicy(Qt::NoFocus);
-        m_readEdits[i]->setStyleSheet("background: #eeeeff; color: black;");
-        pForm->addRow(labels[i], m_readEdits[i]);
-    }
-    UpdateReadout();
+    // The divider of layout 2, between pane 0 above and pane 1 below.
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this);
+    m_pSplit->AddDivider(0, m_panes[0], m_panes[1], 0);
+    setMouseTracking(true);
+    // The readout popup, hidden until the measuring tool is on.
+    m_pReadout = new CMeasureReadoutDialog(this);
     m_pReadout->hide();
 
     m_pTabs = new QTabBar(this);
@@ -131,11 +144,19 @@ bool COxuLindarView::Create(std::string* pError) {
     return true;
 }
 
-void COxuLindarView::UpdateReadout() {
-    const int values[] = {m_nReadWidth, m_nReadRate, m_nReadHeight};
-    for (int i = 0; i < 3; ++i)
-        if (m_readEdits[i])
-            m_readEdits[i]->setText(QString::number(values[i]));
+void COxuLindarView::ShowReadout() {
+    // Over the top right corner of the current pane, never over the menus and bars.
+    CLindarGraphWnd* pCur = GetCurrentGraph();
+    QWidget* pArea = pCur ? static_cast<QWidget*>(pCur) : this;
+    m_pReadout->adjustSize();
+    const QPoint at(std::max(0, pArea->width() - m_pReadout->width() - 8), 8);
+    m_pReadout->move(pArea->mapToGlobal(at));
+    m_pReadout->show();
+}
+
+void COxuLindarView::ClearReadout() {
+    m_pReadout->SetHeight(0);
+    m_pReadout->hide();
 }
 
 CLindarGraphWnd* COxuLindarView::GetCurrentGraph() const {
@@ -184,7 +205,7 @@ BOOL COxuLindarView::LoadExam(CExamItem* pItem, int nPane) {
     if (!pWnd)
         return FALSE;
     CExamItem* pBefore = pWnd->m_pExam;
-    if (!pWnd->OpenExam(pItem)) {
+    if (pWnd->OpenExam(pItem) != 1) {
         if (pBefore && pBefore != pItem)
             m_panes[0]->OpenExam(pBefore);
         return FALSE;
@@ -203,6 +224,7 @@ void COxuLindarView::ShowExamTab(CExamItem* pItem) {
     if (nFound < 0) {
         nFound = m_pTabs->addTab(QString::fromLocal8Bit(pItem->GetDisplayName()));
         m_pTabs->setTabData(nFound, QVariant::fromValue(reinterpret_cast<quintptr>(pItem)));
+        m_pTabs->setTabToolTip(nFound, QString::fromLocal8Bit(pItem->GetTitle()));
     }
     m_pTabs->setCurrentIndex(nFound);
     m_bInTabChange = false;
@@ -228,7 +250,7 @@ void COxuLindarView::CloseCurrentExam() {
     // deleted below.
     for (CLindarGraphWnd* w : m_panes)
         if (w && w->m_pExam == pItem)
-            w->ClearExam();
+            w->CloseExam();
     m_bInTabChange = true;
     for (int i = 0; i < m_pTabs->count(); ++i)
         if (m_pTabs->tabData(i).value<quintptr>() == reinterpret_cast<quintptr>(pItem)) {
@@ -242,10 +264,11 @@ void COxuLindarView::CloseCurrentExam() {
 void COxuLindarView::CloseAllExams() {
     for (CLindarGraphWnd* w : m_panes)
         if (w)
-            w->ClearExam();
+            w->CloseExam();
     m_host.SendCommand(ID_REFRESH);
     m_bInTabChange = true;
-    while (m_pTabs->count() > 0) m_pTabs->removeTab(0);
+    while (m_pTabs->count() > 0)
+        m_pTabs->removeTab(0);
     m_bInTabChange = false;
 }
 
@@ -255,51 +278,103 @@ long COxuLindarView::OnBarChange(int nCode, int nValue) {
         return -1;
     const short v = static_cast<short>(nValue);
     switch (nCode) {
-    case 1: pCur->m_nChType = nValue; pCur->Call(DISPID_EKGSetChType, {v}); break;
-    case 2: pCur->m_nRhyCh = nValue; pCur->Call(DISPID_EKGSetRhyCh, {v}); break;
-    case 3: pCur->m_nGain = nValue; pCur->Call(DISPID_EKGSetGain, {v}); break;
-    case 4: pCur->m_nSpeed = nValue; pCur->Call(DISPID_EKGSetSpeed, {v}); break;
-    case 5: m_gridPen.crColour = static_cast<COLORREF>(nValue); break;
-    case 6: m_gridPen.nStyle = nValue; break;
-    case 7: m_gridPen.nWidth = nValue; break;
-    case 8: m_innerPen.crColour = static_cast<COLORREF>(nValue); break;
-    case 9: m_innerPen.nStyle = nValue; break;
-    case 10: m_innerPen.nWidth = nValue; break;
-    case 11: m_tracePen.crColour = static_cast<COLORREF>(nValue); break;
-    case 12: m_tracePen.nStyle = nValue; break;
-    case 13: m_tracePen.nWidth = nValue; break;
-    case 20: m_crBack = static_cast<COLORREF>(nValue); break;
-    default: return 0;
+        case 1:
+            pCur->m_nChType = nValue;
+            pCur->EKGSetChType(v);
+            break;
+        case 2:
+            pCur->m_nRhyCh = nValue;
+            pCur->EKGSetRhyCh(v);
+            break;
+        case 3:
+            pCur->m_nGain = nValue;
+            pCur->EKGSetGain(v);
+            break;
+        case 4:
+            pCur->m_nSpeed = nValue;
+            pCur->EKGSetSpeed(v);
+            break;
+        case 5:
+            m_gridPen.crColour = static_cast<COLORREF>(nValue);
+            break;
+        case 6:
+            m_gridPen.nStyle = nValue;
+            break;
+        case 7:
+            m_gridPen.nWidth = nValue;
+            break;
+        case 8:
+            m_innerPen.crColour = static_cast<COLORREF>(nValue);
+            break;
+        case 9:
+            m_innerPen.nStyle = nValue;
+            break;
+        case 10:
+            m_innerPen.nWidth = nValue;
+            break;
+        case 11:
+            m_tracePen.crColour = static_cast<COLORREF>(nValue);
+            break;
+        case 12:
+            m_tracePen.nStyle = nValue;
+            break;
+        case 13:
+            m_tracePen.nWidth = nValue;
+            break;
+        case 20:
+            m_crBack = static_cast<COLORREF>(nValue);
+            break;
+        default:
+            return 0;
     }
     for (int i = 0; i < 2; ++i) {
         CLindarGraphWnd& w = *m_panes[i];
-        if (nCode >= 5 && nCode <= 7) {
-            w.Call(DISPID_EKGSetGridPen, {short(m_gridPen.nStyle), short(m_gridPen.nWidth), Colour(m_gridPen.crColour)});
-            w.Call(DISPID_SetGrid, {short(m_gridPen.nStyle), short(m_gridPen.nWidth), Colour(m_gridPen.crColour)});
-        } else if (nCode >= 8 && nCode <= 10) {
-            w.Call(DISPID_EKGSetGridInnerPen, {short(m_innerPen.nStyle), short(m_innerPen.nWidth), Colour(m_innerPen.crColour)});
-            w.Call(DISPID_SetGrid_Inner, {short(m_innerPen.nStyle), short(m_innerPen.nWidth), Colour(m_innerPen.crColour)});
-        } else if (nCode >= 11 && nCode <= 13) {
-            w.Call(DISPID_EKGSetGraphPen, {short(m_tracePen.nStyle), short(m_tracePen.nWidth), Colour(m_tracePen.crColour)});
-            w.Call(DISPID_SetGraph, {short(m_tracePen.nStyle), short(m_tracePen.nWidth), Colour(m_tracePen.crColour)});
-        } else if (nCode == 20) {
-            w.Call(DISPID_EKGSetBackColor, {Colour(m_crBack)});
-            w.Call(DISPID_SetBackColor, {Colour(m_crBack)});
-        }
+        if (nCode >= 5 && nCode <= 7)
+            ApplyGridPen(w);
+        else if (nCode >= 8 && nCode <= 10)
+            ApplyInnerPen(w);
+        else if (nCode >= 11 && nCode <= 13)
+            ApplyTracePen(w);
+        else if (nCode == 20)
+            ApplyBackground(w);
     }
     return 0;
 }
 
+// Each screen pen goes to the control's drawing and to its PDF output.
+void COxuLindarView::ApplyGridPen(CLindarGraphWnd& w) {
+    const CPen& p = m_gridPen;
+    w.EKGSetGridPen(short(p.nStyle), short(p.nWidth), long(p.crColour));
+    w.SetGrid(short(p.nStyle), short(p.nWidth), long(p.crColour));
+}
+
+void COxuLindarView::ApplyInnerPen(CLindarGraphWnd& w) {
+    const CPen& p = m_innerPen;
+    w.EKGSetGridInnerPen(short(p.nStyle), short(p.nWidth), long(p.crColour));
+    w.SetGrid_Inner(short(p.nStyle), short(p.nWidth), long(p.crColour));
+}
+
+void COxuLindarView::ApplyTracePen(CLindarGraphWnd& w) {
+    const CPen& p = m_tracePen;
+    w.EKGSetGraphPen(short(p.nStyle), short(p.nWidth), long(p.crColour));
+    w.SetGraph(short(p.nStyle), short(p.nWidth), long(p.crColour));
+}
+
+void COxuLindarView::ApplyBackground(CLindarGraphWnd& w) {
+    w.EKGSetBackColor(long(m_crBack));
+    w.SetBackColor(long(m_crBack));
+}
+
 void COxuLindarView::SetMiscTexts(CLindarGraphWnd& w, bool bVersion) {
-    w.Call(DISPID_EKGSetMisc, {short(3), bVersion ? CString(kVersion) : LoadStr(IDS_PRODUCT)});
-    w.Call(DISPID_EKGSetMisc, {short(2), LoadStr(IDS_COMPANY)});
+    w.EKGSetMisc(3, bVersion ? kVersion : LoadStr(IDS_PRODUCT).c_str());
+    w.EKGSetMisc(2, LoadStr(IDS_COMPANY).c_str());
 }
 
 void COxuLindarView::ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& f) {
-    w.Call(DISPID_EKGSetPrintDiag, {short(f[0])});
-    w.Call(DISPID_EKGSetPrintParam, {short(f[1])});
-    w.Call(DISPID_EKGSetPrintComment, {short(f[2])});
-    w.Call(DISPID_EKGSetPrintPacemaker, {short(f[3])});
+    w.EKGSetPrintDiag(short(f[0]));
+    w.EKGSetPrintParam(short(f[1]));
+    w.EKGSetPrintComment(short(f[2]));
+    w.EKGSetPrintPacemaker(short(f[3]));
 }
 
 void COxuLindarView::OnFileOpen() {
@@ -334,25 +409,27 @@ int COxuLindarView::SaveAsPath(const CString& strPath) {
     if (!pCur || !pCur->m_pExam)
         return 0;
     const CString strExt = UpperExt(strPath);
-    if (strExt != "EKG" && strExt != "PDF" && strExt != "JPG" && strExt != "DCM" && strExt != "XML") {
+    if (strExt != "EKG" && strExt != "PDF" && strExt != "JPG" && strExt != "DCM" &&
+        strExt != "XML") {
         platform::ShowMessage(LoadStr(IDS_BAD_FORMAT), platform::MB_ICONERROR);
         return 0;
     }
     BOOL bResult = FALSE;
     if (strExt == "EKG") {
-        bResult = pCur->Call(DISPID_EKGSaveFile, {strPath}).AsBool();
+        bResult = pCur->EKGSaveFile(strPath.c_str());
     } else {
         const short nWidth = static_cast<short>(JpegWidth(m_nJpegSize));
         SetMiscTexts(*pCur, true);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ApplyFlags(*pCur, m_exportFlags);
-        const short ch = short(pCur->m_nChType), gain = short(pCur->m_nGain), rhy = short(pCur->m_nRhyCh);
+        const short ch = short(pCur->m_nChType), gain = short(pCur->m_nGain),
+                    rhy = short(pCur->m_nRhyCh);
         if (strExt == "PDF") {
-            bResult = pCur->Call(DISPID_EKGMakePDF, {strPath, ch, gain, rhy, nWidth}).AsBool();
+            bResult = pCur->EKGMakePDF(strPath.c_str(), ch, gain, rhy, nWidth);
         } else if (strExt == "JPG") {
-            bResult = pCur->Call(DISPID_EKGMakeImage, {strPath, ch, gain, rhy, nWidth, short(0)}).AsBool();
+            bResult = pCur->EKGMakeImage(strPath, ch, gain, rhy, nWidth, 0);
         } else if (strExt == "XML") {
-            bResult = pCur->Call(DISPID_EKGMakeXML, {strPath}).AsBool();
+            bResult = pCur->EKGMakeXML(strPath.c_str());
         } else {
             int nType = std::atoi(Ini().GetString(kSection, "DICOM TYPE", "0").c_str());
             if (nType > 1)
@@ -365,9 +442,11 @@ int COxuLindarView::SaveAsPath(const CString& strPath) {
         ApplyFlags(*pCur, m_print.flags);
         QApplication::restoreOverrideCursor();
     }
-    platform::ShowMessage(LoadStr(bResult ? IDS_SAVE_OK : IDS_SAVE_FAILED),
-                          bResult ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
-    return bResult ? 1 : 0;
+    // Only the control's 1 is a saved file.
+    const bool bSaved = bResult == TRUE;
+    platform::ShowMessage(LoadStr(bSaved ? IDS_SAVE_OK : IDS_SAVE_FAILED),
+                          bSaved ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
+    return bSaved ? 1 : 0;
 }
 
 void COxuLindarView::OnFilePrint() {
@@ -379,13 +458,15 @@ void COxuLindarView::OnFilePrint() {
         return;
     m_print = s;
     ApplyFlags(*pCur, m_print.flags);
-    pCur->Call(DISPID_EKGSetPrintGraphPen, {short(s.trace.nWidth), short(s.trace.nStyle), Colour(s.trace.crColour)});
-    pCur->Call(DISPID_EKGSetPrintGridPen, {short(s.grid.nWidth), short(s.grid.nStyle), Colour(s.grid.crColour)});
-    pCur->Call(DISPID_EKGSetPrintGridInnerPen, {short(s.inner.nWidth), short(s.inner.nStyle), Colour(s.inner.crColour)});
+    // The print pens take style, then width, as every pen of the control does.
+    pCur->EKGSetPrintGraphPen(short(s.trace.nStyle), short(s.trace.nWidth), long(s.trace.crColour));
+    pCur->EKGSetPrintGridPen(short(s.grid.nStyle), short(s.grid.nWidth), long(s.grid.crColour));
+    pCur->EKGSetPrintGridInnerPen(short(s.inner.nStyle), short(s.inner.nWidth),
+                                  long(s.inner.crColour));
     SetMiscTexts(*pCur, true);
     for (int i = 0; i < std::max(1, s.nCopies); ++i) {
-        const short r = pCur->Call(DISPID_EKGPrint, {s.strPrinter, short(pCur->m_nGain), short(pCur->m_nChType),
-                                                     short(pCur->m_nRhyCh)}).AsShort();
+        const short r = pCur->EKGPrint(s.strPrinter.c_str(), short(pCur->m_nGain),
+                                       short(pCur->m_nChType), short(pCur->m_nRhyCh));
         if (r != 0)
             break;
     }
@@ -397,8 +478,8 @@ void COxuLindarView::OnFilePrintPreview() {
         return;
     SetMiscTexts(*pCur, true);
     ApplyFlags(*pCur, m_print.flags);
-    const short r = pCur->Call(DISPID_EKGPrintPreview, {short(pCur->m_nGain), short(pCur->m_nChType),
-                                                        short(pCur->m_nRhyCh)}).AsShort();
+    const short r =
+        pCur->EKGPrintPreview(short(pCur->m_nGain), short(pCur->m_nChType), short(pCur->m_nRhyCh));
     if (r == 1)
         OnFilePrint();
 }
@@ -429,13 +510,11 @@ void COxuLindarView::OnMeasure() {
         return;
     pCur->m_nTool = pCur->m_nTool == 2 ? 0 : 2;
     if (pCur->m_nTool == 2) {
-        m_pReadout->show();
-        pCur->Call(DISPID_EKGEnableMeasure, {short(1)});
+        ShowReadout();
+        pCur->EKGEnableMeasure(1);
     } else {
-        m_nReadWidth = m_nReadRate = m_nReadHeight = 0;
-        UpdateReadout();
-        m_pReadout->hide();
-        pCur->Call(DISPID_EKGEnableMeasure, {short(0)});
+        ClearReadout();
+        pCur->EKGEnableMeasure(0);
     }
     pCur->update();
 }
@@ -446,13 +525,11 @@ void COxuLindarView::OnMagnifier() {
         return;
     pCur->m_nTool = pCur->m_nTool == 1 ? 0 : 1;
     const bool bOn = pCur->m_nTool == 1;
-    pCur->Call(DISPID_EKGEnableMagnifyGlass, {short(bOn), short(ZoomCell(m_nZoomRatio)), short(ZoomGrid(m_nZoomArea))});
+    pCur->EKGEnableMagnifyGlass(short(bOn), short(ZoomCell(m_nZoomRatio)),
+                                short(ZoomGrid(m_nZoomArea)));
     pCur->update();
-    if (bOn) {
-        m_nReadWidth = m_nReadRate = m_nReadHeight = 0;
-        UpdateReadout();
-        m_pReadout->hide();
-    }
+    if (bOn)
+        ClearReadout();
 }
 
 void COxuLindarView::OnPacemaker() {
@@ -460,7 +537,7 @@ void COxuLindarView::OnPacemaker() {
     if (!pCur || pCur->m_bMonitoring)
         return;
     pCur->m_bPacemaker = !pCur->m_bPacemaker;
-    pCur->Call(DISPID_EKGShowPacemaker, {short(pCur->m_bPacemaker)});
+    pCur->EKGShowPacemaker(short(pCur->m_bPacemaker));
     pCur->update();
 }
 
@@ -477,20 +554,20 @@ CString COxuLindarView::ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegi
     *pHaveRegistered = !strRegistered.empty();
     if (!pCur)
         return {};
-    const int nCount = pCur->Call(DISPID_EKGGetConnectedEKGCnt).AsShort();
+    const short nCount = pCur->EKGGetConnectedEKGCnt();
     if (nCount <= 0)
         return {};
     if (!strRegistered.empty()) {
-        for (int i = 0; i < nCount; ++i)
-            if (pCur->Call(DISPID_EKGGetConnectedEKGID, {short(i)}).AsText() == strRegistered)
-                return pCur->Call(DISPID_EKGGetConnectedEKGIP, {short(i)}).AsText();
+        for (short i = 0; i < nCount; ++i)
+            if (pCur->EKGGetConnectedEKGID(i) == strRegistered)
+                return pCur->EKGGetConnectedEKGIP(i);
         return {};
     }
     if (!bMayAsk)
         return {};
     if (nCount == 1) {
-        const CString strIP = pCur->Call(DISPID_EKGGetConnectedEKGIP, {short(0)}).AsText();
-        const CString strID = pCur->Call(DISPID_EKGGetConnectedEKGID, {short(0)}).AsText();
+        const CString strIP = pCur->EKGGetConnectedEKGIP(0);
+        const CString strID = pCur->EKGGetConnectedEKGID(0);
         ini.WriteString(kSection, "EKG_TERMINAL_IP", strIP.c_str());
         ini.WriteString(kSection, "EKG_REGISTERED_ID", strID.c_str());
         return strIP;
@@ -505,9 +582,9 @@ void COxuLindarView::OnMonitoring() {
     CLindarGraphWnd* pCur = GetCurrentGraph();
     if (!pCur)
         return;
-    pCur->Call(DISPID_EKGSetLanguage, {LanguageIndex()});
+    pCur->EKGSetLanguage(LanguageIndex());
     if (pCur->m_bMonitoring) {
-        pCur->Call(DISPID_EKGStopMonitoring);
+        pCur->EKGStopMonitoring();
         pCur->m_bMonitoring = FALSE;
         m_host.SendCommand(ID_REFRESH);
         return;
@@ -524,14 +601,15 @@ void COxuLindarView::OnMonitoring() {
             platform::ShowMessage("Not Registered equipment", platform::MB_ICONERROR);
         return;
     }
-    pCur->Call(DISPID_EKGLockUpdate);
-    pCur->Call(DISPID_EKGSetChType, {short(0)});
-    pCur->Call(DISPID_EKGSetSpeed, {short(2)});
-    pCur->Call(DISPID_EKGUnlockUpdate);
+    // One redraw for both changes.
+    pCur->setUpdatesEnabled(false);
+    pCur->EKGSetChType(0);
+    pCur->EKGSetSpeed(2);
+    pCur->setUpdatesEnabled(true);
     pCur->m_nChType = 0;
     pCur->m_nSpeed = 2;
     m_host.SendCommand(ID_REFRESH);
-    pCur->Call(DISPID_EKGStartMonitoring, {strAddress, short(3000)});
+    pCur->EKGStartMonitoring(strAddress.c_str(), 3000);
     pCur->m_bMonitoring = TRUE;
     m_host.SendCommand(ID_REFRESH);
 }
@@ -564,14 +642,10 @@ void COxuLindarView::OnRecording() {
 }
 
 void COxuLindarView::ApplyPens(CLindarGraphWnd& w) {
-    w.Call(DISPID_EKGSetGridPen, {short(m_gridPen.nStyle), short(m_gridPen.nWidth), Colour(m_gridPen.crColour)});
-    w.Call(DISPID_SetGrid, {short(m_gridPen.nStyle), short(m_gridPen.nWidth), Colour(m_gridPen.crColour)});
-    w.Call(DISPID_EKGSetGraphPen, {short(m_tracePen.nStyle), short(m_tracePen.nWidth), Colour(m_tracePen.crColour)});
-    w.Call(DISPID_SetGraph, {short(m_tracePen.nStyle), short(m_tracePen.nWidth), Colour(m_tracePen.crColour)});
-    w.Call(DISPID_EKGSetGridInnerPen, {short(m_innerPen.nStyle), short(m_innerPen.nWidth), Colour(m_innerPen.crColour)});
-    w.Call(DISPID_SetGrid_Inner, {short(m_innerPen.nStyle), short(m_innerPen.nWidth), Colour(m_innerPen.crColour)});
-    w.Call(DISPID_EKGSetBackColor, {Colour(m_crBack)});
-    w.Call(DISPID_SetBackColor, {Colour(m_crBack)});
+    ApplyGridPen(w);
+    ApplyTracePen(w);
+    ApplyInnerPen(w);
+    ApplyBackground(w);
 }
 
 void COxuLindarView::OnDefaultColour() {
@@ -580,7 +654,8 @@ void COxuLindarView::OnDefaultColour() {
     m_innerPen = {0, 1, 0xbfbfff};
     m_tracePen = {0, 1, 0x000000};
     m_host.SendColourDefaults();
-    for (int i = 0; i < 2; ++i) ApplyPens(*m_panes[i]);
+    for (int i = 0; i < 2; ++i)
+        ApplyPens(*m_panes[i]);
 }
 
 bool COxuLindarView::IsValidAddress(const CString& s) {
@@ -639,31 +714,29 @@ void COxuLindarView::SetFullScreen(bool bOn) {
             pFull->m_nRhyCh = pCur->m_nRhyCh;
             pFull->m_nGain = pCur->m_nGain;
             pFull->m_nSpeed = pCur->m_nSpeed;
-            pFull->Call(DISPID_EKGSetChType, {short(pCur->m_nChType)});
-            pFull->Call(DISPID_EKGSetRhyCh, {short(pCur->m_nRhyCh)});
-            pFull->Call(DISPID_EKGSetGain, {short(pCur->m_nGain)});
-            pFull->Call(DISPID_EKGSetSpeed, {short(pCur->m_nSpeed)});
-            pFull->Call(DISPID_EKGEnableMagnifyGlass, {short(pCur->m_nTool == 1), short(ZoomCell(m_nZoomRatio)),
-                                                       short(ZoomGrid(m_nZoomArea))});
-            pFull->Call(DISPID_EKGEnableMeasure, {short(pCur->m_nTool == 2)});
+            pFull->EKGSetChType(short(pCur->m_nChType));
+            pFull->EKGSetRhyCh(short(pCur->m_nRhyCh));
+            pFull->EKGSetGain(short(pCur->m_nGain));
+            pFull->EKGSetSpeed(short(pCur->m_nSpeed));
+            pFull->EKGEnableMagnifyGlass(short(pCur->m_nTool == 1), short(ZoomCell(m_nZoomRatio)),
+                                         short(ZoomGrid(m_nZoomArea)));
+            pFull->EKGEnableMeasure(short(pCur->m_nTool == 2));
         }
         pFull->show();
         pFull->raise();
     } else {
         m_pTabs->show();
         pFull->hide();
-        pFull->ClearExam();
+        pFull->CloseExam();
         Reposition();
     }
 }
 
 void COxuLindarView::ApplyCellSizes() {
-    CIniFile ini = Ini();
-    const short nCell = static_cast<short>(CellSizeOf(ini.GetString(kSection, "DISP_DEFAULT_SIZE", "800 x 600")));
-    const short nFull = static_cast<short>(CellSizeOf(ini.GetString(kSection, "DISP_FULL_SIZE", "1024 x 768")));
-    m_panes[0]->Call(DISPID_EKGSetCellSize, {nCell});
-    m_panes[1]->Call(DISPID_EKGSetCellSize, {nCell});
-    m_panes[2]->Call(DISPID_EKGSetCellSize, {nFull});
+    const short nCell = CLindarGraphWnd::GetCellSizeSetting(false);
+    m_panes[0]->EKGSetCellSize(nCell);
+    m_panes[1]->EKGSetCellSize(nCell);
+    m_panes[2]->EKGSetCellSize(CLindarGraphWnd::GetCellSizeSetting(true));
 }
 
 void COxuLindarView::Reposition() {
@@ -676,9 +749,9 @@ void COxuLindarView::Reposition() {
         return;
     }
     if (m_nLayout == 2) {
-        const int nMid = (h - kTabHeight) / 2;
-        m_panes[0]->setGeometry(2, 2, std::max(1, w - 4), std::max(1, nMid - 4));
-        m_panes[1]->setGeometry(2, nMid + 2, std::max(1, w - 4), std::max(1, h - kTabHeight - 2 - nMid - 2));
+        // Above and below the divider; pane 1 ends 22 pixels above the bottom.
+        m_pSplit->SetSpan(QRect(2, 2, std::max(1, w - 4), std::max(1, h - kTabHeight - 4)));
+        m_pSplit->Relayout(this);
         m_panes[0]->show();
         m_panes[1]->show();
     } else {
@@ -723,35 +796,34 @@ bool COxuLindarView::eventFilter(QObject* o, QEvent* e) {
 void COxuLindarView::OnControlEvent(int nCtrlID, int nEvent, const std::vector<Variant>& args) {
     CLindarGraphWnd* pCur = GetCurrentGraph();
     switch (nEvent) {
-    case EVENTID_EKGConnected:
-        if (nCtrlID == 2000 && pCur && pCur->m_bMonitoring && !args.empty() && args[0].AsLong() != 0) {
-            pCur->m_bMonitoring = FALSE;
-            platform::ShowMessage("Monitoring Failed!!!", platform::MB_ICONERROR);
-            m_host.SendCommand(ID_REFRESH);
-        }
-        break;
-    case EVENTID_EKGMeasureWidth:
-        m_nReadWidth = args.size() > 0 ? args[0].AsLong() : 0;
-        m_nReadRate = args.size() > 1 ? args[1].AsLong() : 0;
-        UpdateReadout();
-        break;
-    case EVENTID_EKGMeasureHeight:
-        m_nReadHeight = args.size() > 0 ? args[0].AsLong() : 0;
-        UpdateReadout();
-        break;
-    case EVENTID_EKGPrintStart:
-    case EVENTID_EKGPrintButton:
-        if (nCtrlID != 2002)
-            m_host.PostCommand(ID_FILE_PRINT);
-        break;
-    case EVENTID_MonitorSignalNotGood:
-        if (nCtrlID == 2000 && pCur) {
-            pCur->Call(DISPID_EKGStopMonitoring);
-            pCur->m_bMonitoring = FALSE;
-            platform::ShowMessage(LoadStr(IDS_BAD_SIGNAL), platform::MB_ICONERROR);
-        }
-        break;
-    default:
-        break;
+        case EVENTID_EKGConnected:
+            if (nCtrlID == 2000 && pCur && pCur->m_bMonitoring && !args.empty() &&
+                args[0].AsLong() != 0) {
+                pCur->m_bMonitoring = FALSE;
+                platform::ShowMessage("Monitoring Failed!!!", platform::MB_ICONERROR);
+                m_host.SendCommand(ID_REFRESH);
+            }
+            break;
+        case EVENTID_EKGMeasureWidth:
+            m_pReadout->SetWidth(args.size() > 0 ? args[0].AsLong() : 0,
+                                 args.size() > 1 ? args[1].AsLong() : 0);
+            break;
+        case EVENTID_EKGMeasureHeight:
+            m_pReadout->SetHeight(args.size() > 0 ? args[0].AsLong() : 0);
+            break;
+        case EVENTID_EKGPrintStart:
+        case EVENTID_EKGPrintButton:
+            if (nCtrlID != 2002)
+                m_host.PostCommand(ID_FILE_PRINT);
+            break;
+        case EVENTID_MonitorSignalNotGood:
+            if (nCtrlID == 2000 && pCur) {
+                pCur->EKGStopMonitoring();
+                pCur->m_bMonitoring = FALSE;
+                platform::ShowMessage(LoadStr(IDS_BAD_SIGNAL), platform::MB_ICONERROR);
+            }
+            break;
+        default:
+            break;
     }
 }

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QShortcut>
 #include <QTimer>
 
@@ -29,8 +31,8 @@ class CQtPrompts : public IViewPrompts {
 public:
     explicit CQtPrompts(QWidget* pParent) : m_pParent(pParent) {}
     CString AskOpenPath() override {
-        const QString s = QFileDialog::getOpenFileName(m_pParent, {}, {},
-                                                       "EKG File(*.ekg);;RAW File(*.raw);;CSE File(*.dcd)");
+        const QString s = QFileDialog::getOpenFileName(
+            m_pParent, {}, {}, "EKG File(*.ekg);;RAW File(*.raw);;CSE File(*.dcd)");
         return s.toLocal8Bit().toStdString();
     }
     CString AskSavePath(const CString& strProposed, std::array<int, 4>& flags) override {
@@ -45,6 +47,17 @@ public:
     }
     bool RunDeviceSelection(CLindarGraphWnd& pane) override {
         return lindar::RunDeviceSelection(m_pParent, pane);
+    }
+    bool AskPrintSetup(CString& strPrinter) override {
+        QPrinter printer;
+        if (!strPrinter.empty())
+            printer.setPrinterName(QString::fromLocal8Bit(strPrinter));
+        QPrintDialog dlg(&printer, m_pParent);
+        dlg.setWindowTitle("Print Setup");
+        if (dlg.exec() != QDialog::Accepted)
+            return false;
+        strPrinter = printer.printerName().toLocal8Bit().toStdString();
+        return true;
     }
 
 private:
@@ -85,11 +98,10 @@ bool CMainFrame::Create(std::string* pError) {
             PostCommand(ID_FULL_SCREEN);
     });
     BuildCommands();
-    BuildBarCommands();
     // The idle pass that keeps the bars' buttons in step.
     auto* pIdle = new QTimer(this);
     connect(pIdle, &QTimer::timeout, this, [this] {
-        m_pCommands->UpdateAll();
+        UpdateCommandUI();
         UpdateIndicators();
     });
     pIdle->start(250);
@@ -97,87 +109,17 @@ bool CMainFrame::Create(std::string* pError) {
     return true;
 }
 
-void CMainFrame::BuildCommands() {
-    CCommandMap& c = *m_pCommands;
-    COxuLindarView& v = *m_pView;
-    auto hasExam = [&v](CCmdUI& ui) { ui.Enable(v.GetCurrentExam() != nullptr); };
-    auto monitoring = [&v] {
-        auto* p = v.GetCurrentGraph();
-        return p && p->m_bMonitoring;
+void CMainFrame::UpdateCommandUI() {
+    m_pCommands->UpdateAll();
+    // The bars' buttons of frame commands show their commands' states too.
+    const CExDialogBar::StateFn state = [this](UINT nID) {
+        const CCmdUI ui = m_pCommands->Query(nID);
+        return CExDialogBar::CCmdState{ui.m_bEnabled, ui.m_bCheckable ? int(ui.m_bChecked) : -1};
     };
-    auto recording = [&v] {
-        auto* p = v.GetCurrentGraph();
-        return p && p->m_bRecording;
-    };
-    auto tool = [&v] {
-        auto* p = v.GetCurrentGraph();
-        return p ? p->m_nTool : -1;
-    };
-
-    QMenu* pFile = menuBar()->addMenu("&File");
-    pFile->addAction(c.Add(COxuLindarView::ID_FILE_OPEN, "&Open ...\tCtrl+O", [&v] { v.OnFileOpen(); },
-                           [monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); }));
-    pFile->addAction(c.Add(COxuLindarDoc::ID_CLOSE, "&Close", [this] { m_doc.OnClose(); },
-                           [this](CCmdUI& ui) { ui.Enable(m_doc.CanClose()); }));
-    pFile->addAction(c.Add(COxuLindarDoc::ID_CLOSE_ALL, "Close All", [this] { m_doc.OnCloseAll(); },
-                           [this](CCmdUI& ui) { ui.Enable(m_doc.CanCloseAll()); }));
-    pFile->addAction(c.Add(COxuLindarView::ID_FILE_SAVE_AS, "Save As...", [&v] { v.OnFileSaveAs(); }, hasExam));
-    pFile->addAction(c.Add(COxuLindarView::ID_FILE_PRINT, "&Print ...\tCtrl+P", [&v] { v.OnFilePrint(); }, hasExam));
-    pFile->addAction(c.Add(COxuLindarView::ID_FILE_PRINT_PREVIEW, "Print Pre&view", [&v] { v.OnFilePrintPreview(); }, hasExam));
-    pFile->addAction(c.Add(ID_LOGOFF, "&Logoff", [this] { PostCommand(ID_LOGOFF_DONE); },
-                           [](CCmdUI& ui) { ui.Enable(false); }));
-    c.Add(ID_LOGOFF_DONE, "", [] {});
-    pFile->addAction(c.Add(ID_APP_EXIT, "E&xit", [this] { close(); }));
-    c.WatchMenu(pFile);
-
-    QMenu* pView = menuBar()->addMenu("&View");
-    pView->addAction(c.Add(COxuLindarView::ID_LAYOUT_1, "1 x 1\tCtrl+1", [&v] { v.OnLayout(0); },
-                           [&v, monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(v.GetLayout() == 0); }));
-    pView->addAction(c.Add(COxuLindarView::ID_LAYOUT_2, "2 x 1\tCtrl+2", [&v] { v.OnLayout(2); },
-                           [&v, monitoring](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(v.GetLayout() == 2); }));
-    pView->addAction(c.Add(COxuLindarView::ID_MEASURE, "Measurement", [&v] { v.OnMeasure(); },
-                           [monitoring, tool](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(tool() == 2); }));
-    pView->addAction(c.Add(COxuLindarView::ID_MAGNIFIER, "Magnifying Glass", [&v] { v.OnMagnifier(); },
-                           [monitoring, tool](CCmdUI& ui) { ui.Enable(!monitoring()); ui.SetCheck(tool() == 1); }));
-    pView->addAction(c.Add(COxuLindarView::ID_PACEMAKER, "Pacemaker", [&v] { v.OnPacemaker(); },
-                           [&v, monitoring](CCmdUI& ui) {
-                               auto* p = v.GetCurrentGraph();
-                               ui.Enable(!monitoring());
-                               ui.SetCheck(p && p->m_bPacemaker);
-                           }));
-    pView->addAction(c.Add(COxuLindarView::ID_DEFAULT_COLOUR, "Default color", [&v] { v.OnDefaultColour(); }));
-    pView->addAction(c.Add(ID_FULL_SCREEN, "Full Screen Mode", [this] { OnFullScreen(); },
-                           [this](CCmdUI& ui) { ui.SetCheck(m_bFullScreen); }));
-    c.WatchMenu(pView);
-
-    QMenu* pEcg = menuBar()->addMenu("&ECG");
-    pEcg->addAction(c.Add(COxuLindarView::ID_MONITORING, "Monitoring", [&v] { v.OnMonitoring(); },
-                          [&v, monitoring, recording](CCmdUI& ui) {
-                              ui.Enable(v.GetLayout() == 0 && !recording());
-                              ui.SetCheck(monitoring());
-                          }));
-    pEcg->addAction(c.Add(COxuLindarView::ID_RECORDING, "Record", [&v] { v.OnRecording(); },
-                          [&v, monitoring, recording](CCmdUI& ui) {
-                              ui.Enable(v.GetLayout() == 0 && !monitoring());
-                              ui.SetCheck(recording());
-                          }));
-    pEcg->addAction(c.Add(COxuLindarView::ID_ORDER, "Order ...", [&v] { v.OnOrder(); }));
-    c.Add(COxuLindarView::ID_QRS, "QRS", {}, [](CCmdUI& ui) { ui.Enable(false); });
-    c.WatchMenu(pEcg);
-
-    QMenu* pTools = menuBar()->addMenu("&Tools");
-    pTools->addAction(c.Add(ID_RUN_UPGRADE, "Run Upgrade...", [this] { OnRunUpgrade(); }));
-    for (unsigned id : {unsigned(ID_EDIT_NORMAL), unsigned(ID_EDIT_PREDEF), unsigned(ID_DISABLED_3)})
-        c.Add(id, "", {}, [](CCmdUI& ui) { ui.Enable(false); });
-    c.Add(ID_REFRESH, "", [this] { OnRefresh(); });
-    c.WatchMenu(pTools);
-
-    QMenu* pHelp = menuBar()->addMenu("&Help");
-    pHelp->addAction(c.Add(ID_APP_ABOUT, "About...", [this] {
-        platform::ShowMessage(LoadStr(IDS_PRODUCT), platform::MB_ICONINFORMATION, LoadStr(IDS_APP_TITLE));
-    }));
-    c.WatchMenu(pHelp);
-    c.UpdateAll();
+    if (m_pToolbar)
+        m_pToolbar->UpdateCmdUI(state);
+    if (m_pColour)
+        m_pColour->UpdateCmdUI(state);
 }
 
 void CMainFrame::SendCommand(unsigned nID) {
@@ -221,7 +163,7 @@ void CMainFrame::OnRefresh() {
         m_pPatient->ShowExam(p);
         m_pPatient->EnableBar(p && p->m_pExam);
     }
-    m_pCommands->UpdateAll();
+    UpdateCommandUI();
 }
 
 void CMainFrame::UpdateFrameTitle() {
@@ -265,7 +207,7 @@ void CMainFrame::OnFullScreen() {
         restoreGeometry(m_savedGeometry);
         m_pView->SetFullScreen(false);
     }
-    m_pCommands->UpdateAll();
+    UpdateCommandUI();
 }
 
 void CMainFrame::SendColourDefaults() {

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ecg_control/host/wavelin.h"
 #include "lindar/analysisbar.h"
 #include "lindar/displaybars.h"
 #include "lindar/droptargets.h"
@@ -33,7 +32,8 @@
 using namespace lindar;
 
 namespace {
-QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName, const QString& strTitle) {
+QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName,
+                      const QString& strTitle) {
     auto* pDock = new QDockWidget(strTitle, pFrame);
     pDock->setObjectName(pszName);
     pDock->setWidget(pBar);
@@ -52,7 +52,8 @@ unsigned LockLights() {
     if (!pX11 || !pX11->connection())
         return 0;
     xcb_connection_t* c = pX11->connection();
-    xcb_get_keyboard_control_reply_t* r = xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr);
+    xcb_get_keyboard_control_reply_t* r =
+        xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr);
     const unsigned n = r ? r->led_mask : 0;
     std::free(r);
     return n;
@@ -120,86 +121,9 @@ void CMainFrame::BuildBars() {
     new CFileDropTarget(this, [this](const CString& strPath) { m_doc.OnOpenDocument(strPath); });
 }
 
-void CMainFrame::BuildBarCommands() {
-    CCommandMap& c = *m_pCommands;
-    auto toggle = [](QWidget* p) { p->setVisible(p->isHidden()); };
-    QAction* pColour = c.Add(ID_COLOUR_BAR, "Color Tool Bar", [this, toggle] { toggle(m_pColourBand); },
-                             [this](CCmdUI& ui) { ui.SetCheck(!m_pColourBand->isHidden()); });
-    QAction* pEcg = c.Add(ID_ECG_BAR, "ECG Tool Bar", [this, toggle] { toggle(m_pToolbarDock); },
-                          [this](CCmdUI& ui) { ui.SetCheck(!m_pToolbarDock->isHidden()); });
-    QAction* pSettings = c.Add(ID_SETTINGS, "Settings...", [this] { OnSettings(); });
-    QAction* pNormal = c.Add(ID_EDIT_NORMAL, "Editar Resultado Normal...", [this] { OnEditComments(true); });
-    QAction* pPredef = c.Add(ID_EDIT_PREDEF, "Editar Resultado Predefinido...", [this] { OnEditComments(false); });
-    c.Add(ID_APP_ABOUT, "About...", [this] {
-        CAboutDialog dlg(this);
-        dlg.exec();
-    });
-    // Fly-by help: the status bar names what a command does while the pointer is on it.
-    const std::pair<unsigned, const char*> tips[] = {
-        {COxuLindarView::ID_FILE_OPEN, "Open an existing record"},
-        {COxuLindarView::ID_FILE_SAVE_AS, "Save or export the current record"},
-        {COxuLindarView::ID_FILE_PRINT, "Print the current record"},
-        {COxuLindarView::ID_FILE_PRINT_PREVIEW, "Show the printed page"},
-        {COxuLindarDoc::ID_CLOSE, "Close the current record"},
-        {COxuLindarDoc::ID_CLOSE_ALL, "Close all records"},
-        {COxuLindarView::ID_LAYOUT_1, "One pane"},
-        {COxuLindarView::ID_LAYOUT_2, "Two panes"},
-        {COxuLindarView::ID_MEASURE, "Measure with the ruler"},
-        {COxuLindarView::ID_MAGNIFIER, "Magnify a part of the trace"},
-        {COxuLindarView::ID_PACEMAKER, "Show or hide the pacemaker marks"},
-        {ID_FULL_SCREEN, "Show the record on the whole screen"},
-        {ID_COLOUR_BAR, "Show or hide the colour bar"},
-        {ID_ECG_BAR, "Show or hide the ECG tool bar"},
-        {ID_SETTINGS, "Change the viewer's settings"},
-        {ID_APP_ABOUT, "Show the program's name and version"},
-        {ID_APP_EXIT, "Quit the program"},
-    };
-    for (auto [id, tip] : tips)
-        if (QAction* p = c.Action(id))
-            p->setStatusTip(tip);
-    // Without a tip the status bar shows the idle message.
-    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& s) {
-        if (s.isEmpty())
-            statusBar()->showMessage("Ready");
-    });
-
-    for (QAction* pMenuAction : menuBar()->actions()) {
-        QMenu* pMenu = pMenuAction->menu();
-        if (!pMenu)
-            continue;
-        if (pMenu->title() == "&View") {
-            pMenu->addSeparator();
-            pMenu->addAction(pEcg);
-            pMenu->addAction(pColour);
-        } else if (pMenu->title() == "&Tools") {
-            pMenu->addAction(pSettings);
-            pMenu->addSeparator();
-            pMenu->addAction(pNormal);
-            pMenu->addAction(pPredef);
-        }
-    }
-
-    // The tool bar's buttons.
-    const unsigned buttons[] = {COxuLindarView::ID_FILE_OPEN, COxuLindarView::ID_FILE_SAVE_AS,
-                                COxuLindarView::ID_FILE_PRINT, 0, COxuLindarView::ID_LAYOUT_1,
-                                COxuLindarView::ID_LAYOUT_2, 0, COxuLindarView::ID_MEASURE,
-                                COxuLindarView::ID_MAGNIFIER, COxuLindarView::ID_PACEMAKER, 0,
-                                ID_FULL_SCREEN, ID_APP_ABOUT};
-    for (unsigned id : buttons) {
-        if (!id)
-            m_pToolBand->addSeparator();
-        else if (QAction* p = c.Action(id)) {
-            // The button shows the menu text without its shortcut.
-            p->setIconText(p->text().section('\t', 0, 0).remove('&').remove("..."));
-            m_pToolBand->addAction(p);
-        }
-    }
-    c.UpdateAll();
-}
-
 void CMainFrame::ShowBarsForFullScreen(bool bShow) {
-    for (QWidget* p : std::initializer_list<QWidget*>{statusBar(), m_pToolBand, m_pColourBand, m_pLeftDock,
-                                                      m_pToolbarDock, m_pParamsDock})
+    for (QWidget* p : std::initializer_list<QWidget*>{statusBar(), m_pToolBand, m_pColourBand,
+                                                      m_pLeftDock, m_pToolbarDock, m_pParamsDock})
         if (p)
             p->setVisible(bShow);
 }
@@ -212,14 +136,10 @@ void CMainFrame::UpdateIndicators() {
 }
 
 void CMainFrame::OnSettings() {
+    // The current pane's control searches for devices (pane 0 when none is current).
     CLindarGraphWnd* pPane = m_pView->GetCurrentGraph();
-    if (!pPane)
-        pPane = m_pView->Pane(0);
-    CWavelin wavelin;
-    if (pPane && pPane->Control())
-        wavelin.Borrow(*pPane->Control());
     CViewerIni ini("Lindar");
-    CLindarSettingsDialog dlg(wavelin, ini, this);
+    CLindarSettingsDialog dlg(pPane ? *pPane : *m_pView->Pane(0), ini, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     m_pView->m_nJpegSize = std::atoi(ini.GetString(kEkgView, "JPEG_SIZE", "3").c_str());
@@ -230,7 +150,8 @@ void CMainFrame::OnSettings() {
 void CMainFrame::OnEditComments(bool bNormal) {
     m_comments.Load();
     std::vector<CCommentEntry>& list = bNormal ? m_comments.m_normal : m_comments.m_predefined;
-    CCommentListDialog dlg(bNormal ? "Resultado Normal" : "Resultado Predefinido", bNormal ? "Nome" : "Grupo",
+    CCommentListDialog dlg(bNormal ? "Resultado Normal" : "Resultado Predefinido",
+                           bNormal ? "Nome" : "Grupo",
                            bNormal ? "Texto" : QString::fromUtf8("Comentário"), list, this);
     if (dlg.exec() == QDialog::Accepted) {
         list = dlg.Rows();

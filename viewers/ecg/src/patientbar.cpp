@@ -4,16 +4,16 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
 #include <cctype>
 #include <cstdlib>
 
-#include "ecg_control/wavelin_dispids.h"
 #include "viewers/common/examlist.h"
 #include "lindar/lindargraphwnd.h"
 #include "platform/codepage.h"
+#include "oxuctrl/oxuctrl.h"
 #include "platform/notifier.h"
-
-using namespace wavelin;
 
 namespace {
 QString Screen(const CString& s) {
@@ -27,32 +27,58 @@ CString Text(const char* pszUtf8) {
     return Bytes(QString::fromUtf8(pszUtf8));
 }
 CString TrimTail(CString s, const char* pszChars) {
-    while (!s.empty() && std::strchr(pszChars, s.back())) s.pop_back();
+    while (!s.empty() && std::strchr(pszChars, s.back()))
+        s.pop_back();
     return s;
 }
 }  // namespace
 
 CPatientBar::CPatientBar(QWidget* pParent) : QWidget(pParent) {
     setObjectName("patientBar");
-    auto* pForm = new QFormLayout(this);
-    const char* labels[] = {"ID", "Nome", "Sobrenome", "Gênero", "Idade", "", "Peso (Kg)", "Altura (Cm)",
-                            "Complemento", "Médico", "Hospital", "Data/Hora"};
+    auto* pMain = new QVBoxLayout(this);
+    pMain->setContentsMargins(2, 2, 2, 2);
+    auto* pTitle = new CWndTitle(this);
+    pTitle->setObjectName("title");
+    pTitle->setText("Dados do Paciente");
+    pTitle->SetBkColor(oxuctrl::ToColorRef(palette().color(QPalette::Button)));
+    pTitle->setFrameShape(QFrame::Panel);
+    pMain->addWidget(pTitle);
+    auto* pForm = new QFormLayout;
+    pMain->addLayout(pForm);
+    const char* labels[] = {"ID",          "Nome",   "Sobrenome", "Gênero",
+                            "Idade",       "",       "Peso (Kg)", "Altura (Cm)",
+                            "Complemento", "Médico", "Hospital",  "Data/Hora"};
     const int limits[] = {16, 16, 16, 0, 3, 0, 3, 3, 0, 28, 28, 0};
+    const UINT ids[] = {1016, 1017, 1026, 1018, 1019, IDC_UNIT, 1021, 1022, 1020, 1024, 1025, 1028};
     for (int i = 0; i < FIELD_COUNT; ++i) {
         m_fields[i] = new QLineEdit(this);
+        m_fields[i]->setObjectName(QString::number(ids[i]));
         m_fields[i]->setReadOnly(true);
         if (limits[i])
             m_fields[i]->setMaxLength(limits[i]);
-        pForm->addRow(QString::fromUtf8(labels[i]), m_fields[i]);
+        if (i != UNIT) {
+            pForm->addRow(QString::fromUtf8(labels[i]), m_fields[i]);
+            continue;
+        }
+        // The unit list lies over the unit's label; it is shown only while editing.
+        auto* pCell = new QWidget(this);
+        auto* pStack = new QStackedLayout(pCell);
+        pStack->setStackingMode(QStackedLayout::StackAll);
+        m_pUnits = new QComboBox(pCell);
+        m_pUnits->setObjectName(QString::number(IDC_UNIT_LIST));
+        m_pUnits->addItems({"Year", "Week", "Day"});
+        pStack->addWidget(m_fields[i]);
+        pStack->addWidget(m_pUnits);
+        m_pUnits->hide();
+        pForm->addRow("", pCell);
     }
-    m_pUnits = new QComboBox(this);
-    m_pUnits->addItems({"Year", "Week", "Day"});
-    m_pUnits->hide();
-    pForm->addRow(m_pUnits);
     m_pEdit = new QPushButton("Editar Info", this);
+    m_pEdit->setObjectName("1097");
     m_pEdit->setCheckable(true);
     m_pSave = new QPushButton("Salvar Info", this);
+    m_pSave->setObjectName("1027");
     pForm->addRow(m_pEdit, m_pSave);
+    pMain->addStretch(1);
     connect(m_pEdit, &QPushButton::toggled, this, [this](bool b) { OnEdit(b); });
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSave(); });
     EnableBar(false);
@@ -70,23 +96,28 @@ CString CPatientBar::WeightText(const CString& str) {
 }
 
 CString CPatientBar::TimeText(const CString& s) {
-    if (s.size() != 12 || !std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); }))
+    if (s.size() != 12 ||
+        !std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); }))
         return s;
-    return s.substr(0, 4) + "/" + s.substr(4, 2) + "/" + s.substr(6, 2) + " " + s.substr(8, 2) + ":" + s.substr(10, 2);
+    return s.substr(0, 4) + "/" + s.substr(4, 2) + "/" + s.substr(6, 2) + " " + s.substr(8, 2) +
+           ":" + s.substr(10, 2);
 }
 
 void CPatientBar::ShowExam(CLindarGraphWnd* pGraph) {
     m_pGraph = pGraph;
     if (!pGraph || !pGraph->m_pExam) {
-        for (QLineEdit* f : m_fields) f->clear();
+        for (QLineEdit* f : m_fields)
+            f->clear();
         return;
     }
-    auto info = [&](short n) { return pGraph->Call(DISPID_EKGGetPatientInfo, {n}).AsText(); };
+    auto info = [&](short n) { return pGraph->EKGGetPatientInfo(n); };
     m_fields[ID]->setText(Screen(info(0)));
     m_fields[NAME]->setText(Screen(info(1)));
     m_fields[SURNAME]->setText(Screen(info(8)));
     const CString strSex = info(3);
-    m_fields[SEX]->setText(strSex == "Male" ? "Masculino" : strSex == "Female" ? "Feminino" : Screen(strSex));
+    m_fields[SEX]->setText(strSex == "Male"     ? "Masculino"
+                           : strSex == "Female" ? "Feminino"
+                                                : Screen(strSex));
     m_fields[AGE]->setText(Screen(info(2)));
     const CString strUnit = info(9);
     m_fields[UNIT]->setText(strUnit == "1" ? "Week" : strUnit == "2" ? "Day" : "Year");
@@ -94,9 +125,9 @@ void CPatientBar::ShowExam(CLindarGraphWnd* pGraph) {
     m_fields[WEIGHT]->setText(Screen(WeightText(info(5))));
     m_fields[HEIGHT]->setText(Screen(info(4)));
     m_fields[COMPLEMENT]->setText(Screen(info(6)));
-    m_fields[DOCTOR]->setText(Screen(pGraph->Call(DISPID_EKGGetMisc, {short(0)}).AsText()));
-    m_fields[HOSPITAL]->setText(Screen(pGraph->Call(DISPID_EKGGetMisc, {short(1)}).AsText()));
-    m_fields[TIME]->setText(Screen(TimeText(pGraph->Call(DISPID_EKGGetTime).AsText())));
+    m_fields[DOCTOR]->setText(Screen(pGraph->EKGGetMisc(0)));
+    m_fields[HOSPITAL]->setText(Screen(pGraph->EKGGetMisc(1)));
+    m_fields[TIME]->setText(Screen(TimeText(pGraph->EKGGetTime())));
 }
 
 void CPatientBar::EnableBar(bool bOn) {
@@ -116,11 +147,17 @@ void CPatientBar::OnEdit(bool bOn) {
         if (i != TIME)
             m_fields[i]->setReadOnly(!bOn);
     m_pUnits->setVisible(bOn);
+    if (bOn)
+        m_pUnits->raise();
 }
 
 void CPatientBar::OnSave() {
-    if (!m_pGraph || !m_pGraph->m_pExam) {
+    if (!m_pGraph) {
         platform::ShowMessage(Text("Dados do ECG inválidos !!!"), platform::MB_ICONERROR);
+        return;
+    }
+    if (!m_pGraph->m_pExam) {
+        platform::ShowMessage(Text("Dados do exame Qar inválidos !!!"), platform::MB_ICONERROR);
         return;
     }
     if (platform::ShowMessage(Text("Tem certeza que deseja salvar as alterações?"),
@@ -135,14 +172,21 @@ void CPatientBar::OnSave() {
     const QString strUnitText = m_pUnits->currentText();
     const CString strUnit = strUnitText == "Week" ? "1" : strUnitText == "Day" ? "2" : "0";
     m_fields[UNIT]->setText(strUnitText);
-    const std::pair<short, CString> values[] = {
-        {0, field(ID)},     {1, field(NAME)},   {2, TrimTail(field(AGE), "Year")},
-        {3, strSex},        {4, TrimTail(field(HEIGHT), "Cm")}, {5, TrimTail(field(WEIGHT), "Kg")},
-        {6, field(COMPLEMENT)}, {8, field(SURNAME)}, {9, strUnit}};
-    for (const auto& [n, v] : values) m_pGraph->Call(DISPID_EKGSetPatientInfo, {n, v});
-    m_pGraph->Call(DISPID_EKGSetMisc, {short(0), field(DOCTOR)});
-    m_pGraph->Call(DISPID_EKGSetMisc, {short(1), field(HOSPITAL)});
-    const bool bOk = m_pGraph->Call(DISPID_EKGSaveFile, {m_pGraph->m_pExam->GetPath()}).AsLong() == 1;
-    platform::ShowMessage(Text(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
-                          bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
+    const std::pair<short, CString> values[] = {{0, field(ID)},
+                                                {1, field(NAME)},
+                                                {2, TrimTail(field(AGE), "Year")},
+                                                {3, strSex},
+                                                {4, TrimTail(field(HEIGHT), "Cm")},
+                                                {5, TrimTail(field(WEIGHT), "Kg")},
+                                                {6, field(COMPLEMENT)},
+                                                {8, field(SURNAME)},
+                                                {9, strUnit}};
+    for (const auto& [n, v] : values)
+        m_pGraph->EKGSetPatientInfo(n, v.c_str());
+    m_pGraph->EKGSetMisc(0, field(DOCTOR).c_str());
+    m_pGraph->EKGSetMisc(1, field(HOSPITAL).c_str());
+    const bool bOk = m_pGraph->EKGSaveFile(m_pGraph->m_pExam->GetPath().c_str()) == 1;
+    platform::ShowMessage(
+        Text(bOk ? "Exame salvo com sucesso!" : "Falha ao gravar o arquivo (*.ekg)."),
+        bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);
 }

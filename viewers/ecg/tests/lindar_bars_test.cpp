@@ -43,6 +43,7 @@
 #include "platform/folders.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "viewers/common/readoutdialog.h"
 #include "viewers/common/examtree.h"
 
 using testsupport::CTempDir;
@@ -98,7 +99,7 @@ TEST_F(LindarBars, SettingsReachTheViewAfterOk) {
     EXPECT_EQ(View().m_nJpegSize, 9);
 
     // OK with "1280 * 960" and a larger display size: Save As and the panes follow at once.
-    QWidget* pCtrl = View().Pane(0)->ControlWidget();
+    QWidget* pCtrl = View().Pane(0)->Widget();
     const QImage before = pCtrl->grab().toImage();
     int nDevices = -1;
     WhenModal([&nDevices](QWidget* w) {
@@ -366,7 +367,7 @@ TEST(ExamDropTarget, ScrollEffect) {
 
 TEST_F(LindarBars, TheViewTakesExamDragsAndTheFrameOpensDroppedFiles) {
     MakeFrame();
-    QWidget* pTarget = View().Pane(0)->ControlWidget();
+    QWidget* pTarget = View().Pane(0)->Widget();
     const QPoint pt(50, 50);
     auto enter = [&](const QMimeData& data, QWidget* w) {
         QDragEnterEvent e(pt, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
@@ -489,6 +490,62 @@ TEST(LindarBitmaps, StripsAndButtonsWithWhiteTransparent) {
     const QImage cell = StripIcon(IDB_COMMENT_IMAGES, 1).pixmap(16, 15).toImage().convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(cell.pixel(0, 0)), 0);    // white: transparent
     EXPECT_EQ(qAlpha(cell.pixel(3, 1)), 255);  // the sheet's outline
+}
+
+}  // namespace
+
+#include <QLineEdit>
+
+namespace {
+
+TEST_F(LindarBars, SaveAsWithEachTypeChosenAndABareNameWritesThatType) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
+    View().SetPrompts(frame->Prompts());  // the program's own save dialog
+    const std::string strCheckDcm = std::string(PYTHON_EXE) +
+                                    " -c 'import sys, pydicom; print(pydicom.dcmread(sys.argv[1]).SOPClassUID)' ";
+    const struct {
+        int nType;
+        const char* pszName;
+        std::string strCheck, strExpected;
+    } cases[] = {
+        {0, "bare_jpg", "identify -format %m ", "JPEG"},
+        {1, "bare_pdf", "qpdf --check ", "No syntax or stream encoding errors found"},
+        {2, "bare_dcm", strCheckDcm, "1.2.840.10008.5.1.4.1.1"},
+        {4, "bare_xml", "xmllint --noout ", ""},
+    };
+    for (const auto& c : cases) {
+        WhenModal([&c](QWidget* w) {
+            auto* pTypes = w->findChild<QComboBox*>("fileTypeCombo");
+            pTypes->setCurrentIndex(c.nType);
+            emit pTypes->activated(c.nType);
+            w->findChild<QLineEdit*>("fileNameEdit")->setText(c.pszName);
+            QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection);
+        });
+        notifier.calls.clear();
+        ASSERT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_SAVE_AS));
+        const std::string strExt = std::string(c.pszName).substr(5);
+        const std::string strPath = dir / ("fx/" + std::string(c.pszName) + "." + strExt);
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Gravado com sucesso."}) << strPath;
+        EXPECT_NE(RunCommand(c.strCheck + ShellQuote(strPath) + " 2>&1").find(c.strExpected), std::string::npos)
+            << strPath;
+        if (c.nType != 0) {
+            EXPECT_FALSE(testsupport::Exists(dir / ("fx/" + std::string(c.pszName) + ".jpg")));
+        }
+    }
+    // The record itself: read back by the record reader.
+    WhenModal([](QWidget* w) {
+        auto* pTypes = w->findChild<QComboBox*>("fileTypeCombo");
+        pTypes->setCurrentIndex(3);
+        emit pTypes->activated(3);
+        w->findChild<QLineEdit*>("fileNameEdit")->setText("bare_ekg");
+        QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_SAVE_AS));
+    CWaveBuffer wave;
+    CEkgRecordInfo info;
+    CMorphologyTable morph;
+    EXPECT_TRUE(ReadEkgFile(dir / "fx/bare_ekg.ekg", &wave, &info, &morph, 0));
 }
 
 }  // namespace

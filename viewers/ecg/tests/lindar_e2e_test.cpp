@@ -28,7 +28,8 @@ protected:
         for (const char* sub : {"cfg", "data", "tmp", "run", "home"})
             ASSERT_EQ(mkdir((dir / sub).c_str(), 0700), 0);
         int nStatus = -1;
-        RunCommand(std::string(PYTHON_EXE " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"), &nStatus);
+        RunCommand(std::string(PYTHON_EXE " " EKG_FIXTURES_SCRIPT " ") + ShellQuote(dir / "fx"),
+                   &nStatus);
         ASSERT_EQ(nStatus, 0);
         // The X server, on a display number it picks itself.
         ASSERT_TRUE(xvfb.Start()) << "Xvfb did not start";
@@ -46,11 +47,16 @@ protected:
     int CountTitles() {
         const std::string t = Tree();
         int n = 0;
-        for (auto p = t.find("\"Lindar - "); p != std::string::npos; p = t.find("\"Lindar - ", p + 1)) ++n;
+        for (auto p = t.find("\"Lindar - "); p != std::string::npos;
+             p = t.find("\"Lindar - ", p + 1))
+            ++n;
         return n;
     }
-    bool WaitTitle(const std::string& strTitle, int nMs = 45000) { return xvfb.WaitForWindow(strTitle, nMs); }
-    std::unique_ptr<testsupport::CChildProcess> Start(std::vector<std::string> args, const std::string& strLog) {
+    bool WaitTitle(const std::string& strTitle, int nMs = 45000) {
+        return xvfb.WaitForWindow(strTitle, nMs);
+    }
+    std::unique_ptr<testsupport::CChildProcess> Start(std::vector<std::string> args,
+                                                      const std::string& strLog) {
         args.insert(args.begin(), LINDAR_PATH);
         auto p = std::make_unique<testsupport::CChildProcess>();
         EXPECT_TRUE(p->Start(args, dir / strLog));
@@ -72,10 +78,13 @@ bool HasSanitizerReport(const std::string& strLog) {
 }
 
 TEST_F(LindarE2E, OneWindowPerUserWithTheHandOver) {
+    ASSERT_TRUE(xvfb.StartWindowManager());
     auto first = Start({Fx("server.ekg")}, "first.log");
-    ASSERT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg"))) << testsupport::ReadFile(dir / "first.log");
+    ASSERT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")))
+        << testsupport::ReadFile(dir / "first.log");
     // The shell registration of a new user.
-    EXPECT_NE(testsupport::ReadFile(dir / "data/mime/packages/corvane-lindar.xml").find("*.ekg"), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(dir / "data/mime/packages/corvane-lindar.xml").find("*.ekg"),
+              std::string::npos);
     EXPECT_TRUE(testsupport::Exists(dir / "data/applications/corvane-lindar.desktop"));
 
     // A second start hands its file over and ends without a window.
@@ -88,19 +97,48 @@ TEST_F(LindarE2E, OneWindowPerUserWithTheHandOver) {
     auto third = Start({"-sid", "x"}, "third.log");
     EXPECT_EQ(third->Wait(45000), 0);
     // Raw frames of code 29 and of a 2,000-byte text change nothing.
-    EXPECT_EQ(RunCommand(std::string(LINDARSEND_PATH " 29 ") + ShellQuote(Fx("server.ekg")) + "; echo $?"), "0\n");
+    EXPECT_EQ(RunCommand(std::string(LINDARSEND_PATH " 29 ") + ShellQuote(Fx("server.ekg")) +
+                         "; echo $?"),
+              "0\n");
     EXPECT_EQ(RunCommand(LINDARSEND_PATH " 30 -b 2000; echo $?"), "0\n");
     Settle();
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg"), 100));
     EXPECT_EQ(CountTitles(), 1);
-    // A frame of code 30 opens (here: the first file again, already open, shown again).
-    EXPECT_EQ(RunCommand(std::string(LINDARSEND_PATH " 30 ") + ShellQuote(Fx("server.ekg")) + "; echo $?"), "0\n");
+    // A frame of code 30 opens (here: the first file again, already open: said in a box on
+    // the screen, then shown again).
+    testsupport::CScreenOperator op(xvfb, "^Lindar$");
+    op.Answer({"Return"});
+    EXPECT_EQ(RunCommand(std::string(LINDARSEND_PATH " 30 ") + ShellQuote(Fx("server.ekg")) +
+                         "; echo $?"),
+              "0\n");
+    const std::vector<std::string> boxes = op.Wait();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("Exame já está aberto."), std::string::npos) << boxes[0];
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")));
 
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);
     const std::string strLog = testsupport::ReadFile(dir / "first.log");
     EXPECT_FALSE(HasSanitizerReport(strLog)) << strLog;
+}
+
+TEST_F(LindarE2E, AFailedOpenIsABoxOnTheScreenAndARelativeHandOverOpensTheCallersFile) {
+    ASSERT_TRUE(xvfb.StartWindowManager());
+    ASSERT_TRUE(testsupport::WriteFile(dir / "bad.ekg", "no record"));
+    testsupport::CScreenOperator op(xvfb, "^Lindar$");
+    op.Answer({"Return"}, 60000);
+    auto first = Start({dir / "bad.ekg"}, "first.log");
+    const std::vector<std::string> boxes = op.Wait();
+    ASSERT_EQ(boxes.size(), 1u) << testsupport::ReadFile(dir / "first.log");
+    EXPECT_NE(boxes[0].find("Falha ao abrir o arquivo (*.ekg) !!!"), std::string::npos) << boxes[0];
+    EXPECT_TRUE(WaitTitle("Lindar - Vazio"));
+    // A second start in the records' folder names its file relative to that folder.
+    EXPECT_EQ(
+        RunCommand("cd " + ShellQuote(dir / "fx") + " && " LINDAR_PATH " control.ekg; echo $?"),
+        "0\n");
+    EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg"))) << Tree();
+    first->Signal(SIGTERM);
+    EXPECT_EQ(first->Wait(45000), 0);
 }
 
 TEST_F(LindarE2E, AKilledFirstInstanceDoesNotBlockTheNext) {
@@ -126,22 +164,23 @@ TEST_F(LindarE2E, WithoutAFileTheTitleIsEmpty) {
 namespace {
 
 TEST_F(LindarE2E, AMinimisedFirstWindowComesBackForAForwardedFile) {
-    testsupport::CChildProcess wm;
-    ASSERT_TRUE(wm.Start({"/usr/bin/openbox"}, dir / "openbox.log"));
-    Settle(1000);
+    ASSERT_TRUE(xvfb.StartWindowManager());
     auto first = Start({Fx("server.ekg")}, "first.log");
     ASSERT_TRUE(WaitTitle("Lindar - " + Fx("server.ekg")));
     const std::string strId =
         RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
     ASSERT_FALSE(strId.empty());
-    const std::string strState = "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
+    const std::string strState =
+        "xwininfo -display " + display + " -id " + strId + " | grep 'Map State'";
     RunCommand("xdotool windowminimize " + strId);
-    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t) Settle(100);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") != std::string::npos; ++t)
+        Settle(100);
     ASSERT_EQ(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     auto second = Start({Fx("control.ekg")}, "second.log");
     EXPECT_EQ(second->Wait(45000), 0);
     EXPECT_TRUE(WaitTitle("Lindar - " + Fx("control.ekg")));
-    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t) Settle(100);
+    for (int t = 0; t < 50 && RunCommand(strState).find("IsViewable") == std::string::npos; ++t)
+        Settle(100);
     EXPECT_NE(RunCommand(strState).find("IsViewable"), std::string::npos) << RunCommand(strState);
     first->Signal(SIGTERM);
     EXPECT_EQ(first->Wait(45000), 0);
@@ -174,15 +213,18 @@ TEST_F(LindarE2E, TheStatusBarShowsTheCapsLockLight) {
     Settle();
     // The right end of the status bar, where the lock indicators are.
     auto shoot = [&](const char* name) {
-        const std::string strGeo = RunCommand("xwininfo -display " + display + " -id " + strId +
-                                              " | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}'");
+        const std::string strGeo =
+            RunCommand("xwininfo -display " + display + " -id " + strId +
+                       " | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}'");
         int w = 0, h = 0;
         sscanf(strGeo.c_str(), "%d %d", &w, &h);
-        RunCommand("import -display " + display + " -window " + strId + " -crop 260x26+" + std::to_string(w - 260) +
-                   "+" + std::to_string(h - 26) + " +repage " + ShellQuote(dir / name));
+        RunCommand("import -display " + display + " -window " + strId + " -crop 260x26+" +
+                   std::to_string(w - 260) + "+" + std::to_string(h - 26) + " +repage " +
+                   ShellQuote(dir / name));
     };
     auto differ = [&](const char* a, const char* b) {
-        return RunCommand("compare -metric AE " + ShellQuote(dir / a) + " " + ShellQuote(dir / b) + " null: 2>&1");
+        return RunCommand("compare -metric AE " + ShellQuote(dir / a) + " " + ShellQuote(dir / b) +
+                          " null: 2>&1");
     };
     shoot("off.png");
     RunCommand("xdotool key Caps_Lock");

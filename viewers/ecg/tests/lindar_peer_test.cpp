@@ -7,12 +7,17 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <iostream>
+
+#include "ecg_control/ekgfile.h"
 #include "ecg_control/wavelin_dispids.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/mainframe.h"
 #include "oxuctrl/oxuctrl.h"
 #include "platform/dispatch.h"
+#include "synthrecord.h"
 #include "testsupport/cupspeer.h"
+#include "testsupport/ecgpaper.h"
 #include "testsupport/testsupport.h"
 #include "viewers/common/printdialogs.h"
 
@@ -53,7 +58,8 @@ protected:
     void SetUp() override {
         int nStatus = -1;
         // A record of clean beats (noise would make every page slow to render).
-        RunCommand(std::string(PYTHON_EXE " " ECGSYNTH_SCRIPT " ") + ShellQuote(dir / "synth.ekg") + " --rate 72",
+        RunCommand(std::string(PYTHON_EXE " " ECGSYNTH_SCRIPT " ") + ShellQuote(dir / "synth.ekg") +
+                       " --rate 72",
                    &nStatus);
         ASSERT_EQ(nStatus, 0);
         ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
@@ -70,9 +76,11 @@ protected:
     // Opens the record and names its patient as the patient bar would.
     void OpenNamed() {
         ASSERT_TRUE(frame->Doc().OpenExam(dir / "synth.ekg", 0));
-        frame->View()->Pane(0)->Call(wavelin::DISPID_EKGSetPatientInfo, {short(1), CString("Maria Oliveira")});
+        frame->View()->Pane(0)->EKGSetPatientInfo(1, "Maria Oliveira");
     }
-    static std::string Text(const std::string& pdf) { return RunCommand("pdftotext " + ShellQuote(pdf) + " -"); }
+    static std::string Text(const std::string& pdf) {
+        return RunCommand("pdftotext " + ShellQuote(pdf) + " -");
+    }
 
     testsupport::CTempDir dir;
     testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
@@ -108,8 +116,8 @@ TEST_F(LindarPrintPeer, ThreeCopiesPrintWithThePrintFlagsAfterAnExport) {
         const std::string info = RunCommand("pdfinfo " + ShellQuote(pdf));
         EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
         const std::string text = Text(pdf);
-        for (const char* want : {"*** Analysis Result ***", "Heart Rate : ", "*** Doctor's Comment ***",
-                                 "Maria Oliveira"})
+        for (const char* want : {"*** Analysis Result ***",
+                                 "Heart Rate : ", "*** Doctor's Comment ***", "Maria Oliveira"})
             EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
     }
 }
@@ -163,7 +171,8 @@ namespace {
 
 int CountLines(const std::string& text, const std::string& what) {
     int n = 0;
-    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
     return n;
 }
 
@@ -189,7 +198,8 @@ TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
         pTimer->start();
         frame->View()->OnFilePrint();
         QTest::qWait(500);
-        return CountLines(testsupport::ReadFile(cups.Folder() + "/log/access_log"), "/printers/Refuser");
+        return CountLines(testsupport::ReadFile(cups.Folder() + "/log/access_log"),
+                          "/printers/Refuser");
     };
     const int nOne = printTo("1");
     ASSERT_GT(nOne, 0) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
@@ -197,6 +207,95 @@ TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
     EXPECT_EQ(nThree, 2 * nOne) << testsupport::ReadFile(cups.Folder() + "/log/access_log");
     EXPECT_EQ(frame->View()->m_print.nCopies, 3);
     EXPECT_TRUE(cups.OutputFiles().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Lindar's Print of a ruler record (a 1 mV spike every second) on a queue whose printer
+// cannot print within 5 mm of the paper's edges, with the print pens the view starts with,
+// read at 300 dpi: true scale inside the printable area, and traces solid at width 1.
+class LindarPaperScale : public LindarPrintPeer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LindarPaperScale, TrueScaleAndSolidTraces) {
+    const int nSamples = GetParam();
+    ASSERT_TRUE(cups.AddPdfQueue("Margins5", {5, 5, 5, 5})) << cups.Error();
+    ASSERT_TRUE(cups.SetDefault("Margins5")) << cups.Error();
+    CSynthRecord rec;
+    MakeRulerRecord(rec, nSamples);
+    const std::string record = dir / (nSamples == 6000 ? "ruler.raw" : "ruler.ekg");
+    ASSERT_TRUE(WriteEkgFile(record, &rec.wave, &rec.info, &rec.morph));
+    ASSERT_TRUE(frame->Doc().OpenExam(record, 0));
+    const int nFormat = frame->View()->Pane(0)->m_nChType;
+
+    CSeen seen;
+    AnswerPrintDialog(seen, "1", true);
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    ASSERT_TRUE(seen.bShown);
+    EXPECT_EQ(seen.printer, "Margins5");
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    testsupport::CPageRaster page;
+    ASSERT_TRUE(page.LoadPdf(pdf, 300)) << page.Error();
+    page.TurnUpright();
+    const auto paper = testsupport::ReadEcgPaper(page, testsupport::PaperPulseTopLeft(nFormat));
+    std::cout << "Lindar " << nSamples << " samples: " << testsupport::Describe(paper) << "\n";
+    EXPECT_EQ(testsupport::PaperFaults(page, paper, QMarginsF(5, 5, 5, 5), nFormat), "");
+    EXPECT_EQ(testsupport::WidestTraceGap(page, paper), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, LindarPaperScale, ::testing::Values(5000, 6000),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param == 6000 ? "60Hz" : "50Hz";
+                         });
+
+}  // namespace
+
+namespace {
+
+// The trace pen picked in the print dialog is the one printed: its style list makes the
+// trace dashed, its width list 0.4 mm wide.
+TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
+    CSynthRecord rec;
+    MakeRulerRecord(rec);
+    ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
+    ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    bool bShown = false;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bShown] {
+        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+        if (!pDlg || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        bShown = true;
+        pDlg->findChild<CComboBoxLine*>("4076")->setCurrentIndex(1);  // dash
+        pDlg->findChild<CComboBoxLine*>("4075")->setCurrentIndex(4);  // 0.4 mm
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    pTimer->start();
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(frame->View()->m_print.trace.nStyle, 1);
+    EXPECT_EQ(frame->View()->m_print.trace.nWidth, 4);
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    testsupport::CPageRaster page;
+    ASSERT_TRUE(page.LoadPdf(pdf, 300)) << page.Error();
+    page.TurnUpright();
+    const auto paper = testsupport::ReadEcgPaper(page, testsupport::PaperPulseTopLeft(1));
+    ASSERT_FALSE(paper.rows.empty());
+    EXPECT_GT(testsupport::WidestTraceGap(page, paper), 0.3);
+    // The thickest cut across the first row between its label and its first spike.
+    double dThickest = 0;
+    for (double x = 5; x < 12; x += 0.25) {
+        for (const auto& run :
+             page.RunsAlongColumn(paper.grid.Left() + x, paper.rows[0] - 2, paper.rows[0] + 2))
+            dThickest = std::max(dThickest, run.dWidth);
+    }
+    EXPECT_NEAR(dThickest, 0.4, 0.1);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST(LindarServerLibE2E, ARecordOfTheInstanceRowOpens) {
     CLindarGraphWnd* pPane = frame.View()->Pane(0);
     ASSERT_NE(pPane->m_pExam, nullptr);
     EXPECT_EQ(pPane->m_pExam->GetPath(), strPath);
-    EXPECT_EQ(pPane->Call(wavelin::DISPID_EKGGetPatientInfo, {short(0)}).AsText(), "P42");
+    EXPECT_EQ(pPane->EKGGetPatientInfo(0), "P42");
     EXPECT_EQ(frame.windowTitle().toStdString(), "Lindar - " + strPath);
     app.ExitInstance();
 }

@@ -1,7 +1,9 @@
 // Lindar driven as a user would: the frame, view and document over the real ECG control,
 // offscreen; outputs judged by identify, qpdf, pdftotext, xmllint and pydicom.
 #include <QApplication>
+#include <QHeaderView>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -18,6 +20,9 @@
 #include "platform/settings.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "oxuctrl/oxuctrl.h"
+#include "viewers/common/readoutdialog.h"
+#include <QMenuBar>
 
 using testsupport::CTempDir;
 using testsupport::RunCommand;
@@ -79,9 +84,9 @@ TEST(LindarView, AddressesAndSizes) {
     for (auto [s, ok] : cases) EXPECT_EQ(COxuLindarView::IsValidAddress(s), ok) << s;
     const std::pair<int, int> widths[] = {{0, 800}, {1, 900}, {2, 1024}, {3, 1280}, {4, 1600}, {5, 2700}, {9, 1024}, {-1, 1024}};
     for (auto [n, w] : widths) EXPECT_EQ(COxuLindarView::JpegWidth(n), w);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("800 x 600"), 3);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("1600 x 1200"), 6);
-    EXPECT_EQ(COxuLindarView::CellSizeOf("640 x 480"), 2);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("800 x 600"), 3);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("1600 x 1200"), 6);
+    EXPECT_EQ(CLindarGraphWnd::CellSizeOf("640 x 480"), 2);
 }
 
 // ---- the program over the real control ----
@@ -451,6 +456,15 @@ TEST_F(LindarTest, AnalysisBarAndParameterListShowTheRecord) {
     for (int lead = 0; lead < 12; ++lead)
         for (int k = 0; k < 15; ++k)
             EXPECT_EQ(table.item(lead, k + 1)->text().toInt(), e.morph.at({lead, k})) << lead << " " << k;
+    // Every cell and heading is shown whole ("aVR" in the "Ch" column), no column narrower
+    // than its own width.
+    const int minimum[] = {30, 50, 50, 50, 52, 52, 50, 50, 50, 50, 60, 60, 65, 50, 60, 60};
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_GE(table.columnWidth(k), minimum[k]) << k;
+        EXPECT_GE(table.columnWidth(k), static_cast<QAbstractItemView&>(table).sizeHintForColumn(k)) << k;
+        EXPECT_GE(table.columnWidth(k), table.horizontalHeader()->sectionSizeHint(k)) << k;
+    }
+    EXPECT_GE(table.columnWidth(0), table.fontMetrics().horizontalAdvance("aVR"));
 
     // A saved comment reads back from the file.
     ASSERT_TRUE(testsupport::WriteFile(dir / "c.ekg", testsupport::ReadFile(Fx("control.ekg"))));
@@ -510,7 +524,7 @@ TEST_F(LindarTest, ToolbarBarDrivesTheCurrentPane) {
 TEST_F(LindarTest, FirstLineEntriesDrawAsTheViewsDefaultPens) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
-    QWidget* pCtrl = View().Pane(0)->ControlWidget();
+    QWidget* pCtrl = View().Pane(0)->Widget();
     const QImage before = pCtrl->grab().toImage();
     CColourBar& bar = *frame->ColourBar();
     for (int pen = 0; pen < 3; ++pen) {
@@ -544,7 +558,7 @@ TEST_F(LindarTest, ADragWithTheMeasurementToolShowsMillisecondsAndRate) {
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
     frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
     ASSERT_TRUE(View().Readout()->isVisible());
-    auto* pArea = View().Pane(0)->ControlWidget()->findChild<QAbstractScrollArea*>();
+    auto* pArea = View().Pane(0)->Widget()->findChild<QAbstractScrollArea*>();
     ASSERT_NE(pArea, nullptr);
     QWidget* pPort = pArea->viewport();
     // The panes' cell size 3 draws 3 pixels per millimetre: 25 mm at 25 mm/s are 1000 ms.
@@ -554,16 +568,21 @@ TEST_F(LindarTest, ADragWithTheMeasurementToolShowsMillisecondsAndRate) {
     QApplication::sendEvent(pPort, &move);
     QTest::mouseRelease(pPort, Qt::LeftButton, {}, to);
     Pump();
-    EXPECT_EQ(View().m_nReadWidth, 1000);
-    EXPECT_EQ(View().m_nReadRate, 60);
-    auto edits = View().Readout()->findChildren<QLineEdit*>();
-    ASSERT_EQ(edits.size(), 3);
-    EXPECT_EQ(edits[0]->text().toStdString(), "1000");
-    EXPECT_EQ(edits[1]->text().toStdString(), "60");
+    CMeasureReadoutDialog& readout = *View().Readout();
+    EXPECT_EQ(readout.objectName(), "143");
+    EXPECT_EQ(readout.Box(CMeasureReadoutDialog::IDC_WIDTH_MS)->text().toStdString(), "1000");
+    EXPECT_EQ(readout.Box(CMeasureReadoutDialog::IDC_RATE_BPM)->text().toStdString(), "60");
+    EXPECT_FALSE(readout.Box(CMeasureReadoutDialog::IDC_HEIGHT_MM)->isEnabled());
+    // Over the pane, clear of the menu bar and the bars above the view.
+    const QRect pane(View().Pane(0)->mapToGlobal(QPoint(0, 0)), View().Pane(0)->size());
+    const QRect menus(frame->menuBar()->mapToGlobal(QPoint(0, 0)), frame->menuBar()->size());
+    EXPECT_TRUE(pane.contains(readout.geometry())) << readout.geometry().x() << "," << readout.geometry().y();
+    EXPECT_FALSE(menus.intersects(readout.frameGeometry()));
     // Off again: the values cleared and the popup hidden.
     frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
-    EXPECT_FALSE(View().Readout()->isVisible());
-    EXPECT_EQ(View().m_nReadWidth, 0);
+    EXPECT_FALSE(readout.isVisible());
+    EXPECT_EQ(readout.WidthMs(), 0);
+    EXPECT_EQ(readout.HeightMm(), 0);
 }
 
 }  // namespace
@@ -638,6 +657,346 @@ TEST_F(LindarTest, PatientDataSavedReadsBackFromTheFile) {
     const std::string strBefore = testsupport::ReadFile(dir / "p.ekg");
     bar.OnSave();
     EXPECT_EQ(testsupport::ReadFile(dir / "p.ekg"), strBefore);
+}
+
+}  // namespace
+
+#include <QAction>
+#include <QMenuBar>
+#include <QToolBar>
+#include <set>
+
+#include "lindar/commands.h"
+
+namespace {
+
+TEST(LindarCommands, OneRowPerIdEveryMenuEntryRunsSomethingAndTheToolBarNamesRows) {
+    std::set<unsigned> ids;
+    for (const lindarcmd::CCommand& c : lindarcmd::Commands()) {
+        if (!c.nId) {
+            EXPECT_NE(c.pszMenu, nullptr);  // a separator stands in a menu
+            continue;
+        }
+        EXPECT_TRUE(ids.insert(c.nId).second) << c.nId;
+        EXPECT_TRUE(c.pHandler || c.pUpdate) << c.nId;
+    }
+    // The application's commands, the view's, the document's, the frame's.
+    for (unsigned id : {57600u, 57601u, 57603u, 57606u, 57607u, 57609u, 57664u, 57665u, 32771u, 32772u, 32773u,
+                        32774u, 32792u, 32793u, 32795u, 32796u, 32797u, 32798u, 32799u, 32801u, 32802u, 32803u,
+                        32804u, 32794u, 32806u, 32807u, 32808u, 32809u, 32810u, 32811u, 32812u, 32814u, 32815u})
+        EXPECT_NE(lindarcmd::FindCommand(id), nullptr) << id;
+    for (unsigned id : lindarcmd::ToolBar())
+        EXPECT_TRUE(!id || lindarcmd::FindCommand(id)) << id;
+}
+
+TEST_F(LindarTest, TheMenusKeysRunTheirCommands) {
+    MakeFrame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    CCommandMap& c = frame->Commands();
+    // Each key the menu shows is the command's own.
+    const std::pair<unsigned, const char*> keys[] = {
+        {COxuLindarView::ID_FILE_OPEN, "Ctrl+O"}, {COxuLindarView::ID_FILE_SAVE_AS, "Ctrl+S"},
+        {COxuLindarView::ID_FILE_PRINT, "Ctrl+P"}, {COxuLindarView::ID_LAYOUT_1, "Ctrl+1"},
+        {COxuLindarView::ID_LAYOUT_2, "Ctrl+2"},   {COxuLindarDoc::ID_CLOSE, "Ctrl+F4"}};
+    for (auto [id, key] : keys)
+        EXPECT_EQ(c.Action(id)->shortcut(), QKeySequence(key)) << id;
+    auto press = [this](int nKey) {
+        QTest::keyClick(frame.get(), static_cast<Qt::Key>(nKey), Qt::ControlModifier);
+        QApplication::processEvents();
+    };
+    prompts.openPath = Fx("server.ekg");
+    press(Qt::Key_O);
+    EXPECT_EQ(Title(), "Lindar - " + Fx("server.ekg"));
+    prompts.savePath = dir / "k.ekg";
+    press(Qt::Key_S);
+    EXPECT_EQ(prompts.proposed, Fx("server"));
+    EXPECT_TRUE(testsupport::Exists(dir / "k.ekg"));
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nPrintAsked, 1);
+    press(Qt::Key_2);
+    EXPECT_EQ(View().GetLayout(), 2);
+    EXPECT_TRUE(c.Query(COxuLindarView::ID_LAYOUT_2).m_bChecked);
+    press(Qt::Key_1);
+    EXPECT_EQ(View().GetLayout(), 0);
+    press(Qt::Key_F4);
+    EXPECT_EQ(Title(), "Lindar - Vazio");
+    // The keys work also in full screen, where the menus are hidden.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    c.OnCommand(CMainFrame::ID_FULL_SCREEN);
+    ASSERT_TRUE(frame->IsFullScreen());
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nPrintAsked, 2);
+    c.OnCommand(CMainFrame::ID_FULL_SCREEN);
+}
+
+TEST_F(LindarTest, NewPrintSetupAndTheTwoLayoutsWithoutAction) {
+    MakeFrame();
+    CCommandMap& c = frame->Commands();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    // New: the framework's new document, a title only; the exam stays open.
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_NEW));
+    EXPECT_EQ(Title(), "Lindar - Vazio");
+    EXPECT_EQ(Doc().List().GetSize(), 1);
+    // Print Setup: the printer chosen is the one the print dialog opens with.
+    prompts.setupPrinter = "PdfOut";
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(View().m_print.strPrinter, "PdfOut");
+    prompts.setupPrinter.clear();  // cancelled: unchanged
+    EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(prompts.setupShown, "PdfOut");
+    EXPECT_EQ(View().m_print.strPrinter, "PdfOut");
+    // 1 x 2 and 2 x 2 do nothing; they are checked in their layouts only.
+    for (unsigned id : {COxuLindarView::ID_LAYOUT_1X2, COxuLindarView::ID_LAYOUT_2X2}) {
+        EXPECT_FALSE(c.Query(id).m_bChecked) << id;
+        EXPECT_TRUE(c.Query(id).m_bCheckable) << id;
+        EXPECT_FALSE(c.OnCommand(id)) << id;
+    }
+    EXPECT_EQ(View().GetLayout(), 0);
+    // In the tool bar, the new document comes first.
+    EXPECT_EQ(frame->ToolBand()->actions().value(0), c.Action(CMainFrame::ID_FILE_NEW));
+}
+
+}  // namespace
+
+#include <QPushButton>
+
+#include "lindar/displaybars.h"
+
+namespace {
+
+TEST_F(LindarTest, TheColourBarShowsTheCurrentAndDefaultColoursAndSampleLines) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    CColourBar& bar = *frame->ColourBar();
+    auto picker = [&bar](UINT id) { return bar.findChild<CColourPicker*>(QString::number(id)); };
+    const std::pair<UINT, COLORREF> defaults[] = {
+        {1036, 0xFFFFFF}, {1035, 0x8080FF}, {1039, 0xBFBFFF}, {1042, 0x000000}};
+    for (auto [id, cr] : defaults) {
+        ASSERT_NE(picker(id), nullptr) << id;
+        EXPECT_EQ(picker(id)->GetColour(), cr) << id;
+    }
+    // A pick shows the colour and reaches the view.
+    picker(1042)->Pick(0x0000FF);
+    EXPECT_EQ(picker(1042)->GetColour(), 0x0000FFu);
+    EXPECT_EQ(View().m_tracePen.crColour, 0x0000FFu);
+    picker(1036)->Pick(0xEEEEEE);
+    EXPECT_EQ(View().m_crBack, 0xEEEEEEu);
+    // "Padrão" (a button of the frame's command): the defaults again, in the view and the bar.
+    bar.findChild<QPushButton*>("32811")->click();
+    EXPECT_EQ(View().m_tracePen.crColour, 0x000000u);
+    for (auto [id, cr] : defaults)
+        EXPECT_EQ(picker(id)->GetColour(), cr) << id;
+    // The line lists draw their samples: five styles, seven widths, each entry its pen.
+    for (UINT id : {1034u, 1038u, 1041u, 1033u, 1037u, 1040u}) {
+        auto* p = bar.findChild<CComboBoxLine*>(QString::number(id));
+        ASSERT_NE(p, nullptr) << id;
+        const bool bStyles = id == 1034 || id == 1038 || id == 1041;
+        EXPECT_EQ(p->Kind(), bStyles ? 1 : 0) << id;
+        ASSERT_EQ(p->count(), bStyles ? 5 : 7) << id;
+        for (int n = 0; n < p->count(); ++n) {
+            EXPECT_EQ(p->itemIcon(n).pixmap(p->iconSize()).toImage().convertToFormat(QImage::Format_RGB32),
+                      CComboBoxLine::LineSample(p->StyleAt(n), p->WidthAt(n), p->iconSize())
+                          .convertToFormat(QImage::Format_RGB32))
+                << id << " " << n;
+            EXPECT_EQ(bStyles ? p->StyleAt(n) : p->WidthAt(n), bStyles ? n : n + 1) << id;
+        }
+    }
+    EXPECT_TRUE(bar.IsCmdRegistered(32811));
+}
+
+TEST_F(LindarTest, TheToolButtonsAreTheFramesCommandsAndFollowThePanesTools) {
+    MakeFrame();
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    CToolbarBar& bar = *frame->ToolbarBar();
+    for (UINT id : {32793u, 32806u, 32808u, 32775u})
+        EXPECT_TRUE(bar.IsCmdRegistered(id)) << id;
+    auto button = [&bar](UINT id) { return bar.findChild<QPushButton*>(QString::number(id)); };
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(button(32793)->isChecked());
+    EXPECT_TRUE(button(32808)->isChecked());  // pacemaker marks shown
+    // The menu's measurement: the ruler button shows it.
+    frame->Commands().OnCommand(COxuLindarView::ID_MEASURE);
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(button(32793)->isChecked());
+    // The magnifier button runs the frame's command: the ruler is released with it.
+    button(32806)->click();
+    EXPECT_EQ(View().GetCurrentGraph()->m_nTool, 1);
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(button(32806)->isChecked());
+    EXPECT_FALSE(button(32793)->isChecked());
+    button(32808)->click();
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(View().GetCurrentGraph()->m_bPacemaker);
+    EXPECT_FALSE(button(32808)->isChecked());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
+    MakeFrame();
+    CLindarGraphWnd& pane = *View().Pane(0);
+    CExamItem item;
+    item.SetPath(Fx("server.ekg"));  // a readable record, but the item says it is empty
+    item.SetValid(0);
+    notifier.calls.clear();
+    EXPECT_EQ(pane.OpenExam(&item), 0);
+    EXPECT_EQ(pane.m_pExam, nullptr);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Falha ao abrir o arquivo (*.ekg) !!!"});
+    EXPECT_EQ(pane.EKGGetPatientInfo(0), "");
+    item.SetValid(1);
+    EXPECT_EQ(pane.OpenExam(&item), 1);
+    EXPECT_EQ(pane.m_pExam, &item);
+    EXPECT_EQ(pane.CloseExam(), &item);
+    EXPECT_FALSE(pane.HasExam());
+    // A tab's tooltip is its exam's whole path.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
+    EXPECT_EQ(View().Tabs()->tabToolTip(0).toStdString(), Fx("server.ekg"));
+    EXPECT_EQ(View().Tabs()->tabToolTip(1).toStdString(), Fx("control.ekg"));
+}
+
+}  // namespace
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+TEST_F(LindarTest, ThePatientBarsTitleIdsUnitListAndItsTwoMessages) {
+    MakeFrame();
+    CPatientBar& bar = *frame->PatientBar();
+    auto* pTitle = bar.findChild<CWndTitle*>();
+    ASSERT_NE(pTitle, nullptr);
+    EXPECT_EQ(pTitle->text().toStdString(), "Dados do Paciente");
+    for (UINT id : {1016u, 1017u, 1026u, 1018u, 1019u, 4091u, 1021u, 1022u, 1020u, 1024u, 1025u, 1028u})
+        EXPECT_NE(bar.findChild<QLineEdit*>(QString::number(id)), nullptr) << id;
+    EXPECT_NE(bar.findChild<QPushButton*>("1097"), nullptr);
+    EXPECT_NE(bar.findChild<QPushButton*>("1027"), nullptr);
+    // A pane without a record: 65136; no pane at all: 65135.
+    notifier.calls.clear();
+    bar.ShowExam(View().Pane(0));
+    bar.OnSave();
+    bar.ShowExam(nullptr);
+    bar.OnSave();
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Dados do exame Qar inv\xE1lidos !!!", "Dados do ECG inv\xE1lidos !!!"}));
+    // While editing the unit list lies over the unit's label.
+    ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
+    auto* pList = bar.findChild<QComboBox*>("4111");
+    auto* pUnit = bar.findChild<QLineEdit*>("4091");
+    ASSERT_NE(pList, nullptr);
+    EXPECT_FALSE(pList->isVisible());
+    bar.OnEdit(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(pList->isVisible());
+    EXPECT_EQ(pList->mapTo(&bar, QPoint(0, 0)), pUnit->mapTo(&bar, QPoint(0, 0)));
+    EXPECT_EQ(pList->size(), pUnit->size());
+    bar.OnEdit(false);
+    EXPECT_FALSE(pList->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LindarTest, TheDividerOfTwoPanesIsDraggedAndKeepsItsShare) {
+    MakeFrame();
+    frame->Commands().OnCommand(COxuLindarView::ID_LAYOUT_2);
+    ASSERT_EQ(View().GetLayout(), 2);
+    CSplitResizeHandler& split = *View().Split();
+    QWidget* p0 = View().Pane(0);
+    QWidget* p1 = View().Pane(1);
+    const QRect d = split.GetDividerRect(0);
+    ASSERT_FALSE(d.isEmpty());
+    // The panes lie above and below the divider; pane 1 ends 22 pixels above the bottom.
+    EXPECT_EQ(p0->geometry().bottom() + 1, d.top());
+    EXPECT_EQ(p1->geometry().top(), d.bottom() + 1);
+    EXPECT_EQ(p1->geometry().bottom(), View().height() - 23);
+    EXPECT_TRUE(split.OnSetCursor(&View(), d.center().x(), d.center().y()));
+    EXPECT_EQ(View().cursor().shape(), Qt::SplitVCursor);
+    EXPECT_FALSE(split.OnSetCursor(&View(), 10, 5));
+    // A drag of 100 pixels down, as the mouse gives it to the view.
+    const int h0 = p0->height(), h1 = p1->height();
+    auto send = [this](QEvent::Type type, QPoint pt, Qt::MouseButton b, Qt::MouseButtons bs) {
+        QMouseEvent e(type, QPointF(pt), View().mapToGlobal(QPointF(pt)), b, bs, {});
+        QApplication::sendEvent(&View(), &e);
+    };
+    send(QEvent::MouseButtonPress, d.center(), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, d.center() + QPoint(0, 100), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, d.center() + QPoint(0, 100), Qt::LeftButton, Qt::NoButton);
+    EXPECT_NEAR(p0->height(), h0 + 100, 1);
+    EXPECT_NEAR(p1->height(), h1 - 100, 1);
+    // The view's new size keeps the divider's share.
+    const double dShare = split.Share();
+    frame->resize(1024, 900);
+    QApplication::processEvents();
+    EXPECT_DOUBLE_EQ(split.Share(), dShare);
+    EXPECT_EQ(p0->geometry().bottom() + 1, split.GetDividerRect(0).top());
+    // Back in one pane, the view's mouse is its own again.
+    frame->Commands().OnCommand(COxuLindarView::ID_LAYOUT_1);
+    send(QEvent::MouseButtonPress, split.GetDividerRect(0).center(), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_FALSE(split.IsDragging());
+}
+
+}  // namespace
+
+namespace {
+
+// The stand-in control in place of the ECG control: its answers are scripted, its calls
+// logged, so that the view meets the answers the real control does not give.
+class LindarStandInTest : public LindarTest {
+protected:
+    void SetUp() override {
+        LindarTest::SetUp();
+        ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, RECCTL_PATH}));
+    }
+    void Answer(const std::string& strJson) {
+        ASSERT_TRUE(testsupport::WriteFile(dir / "answers.json", strJson));
+    }
+    testsupport::CEnvScope answers{"RECCTL_ANSWERS", (dir / "answers.json").c_str()};
+    testsupport::CEnvScope log{"RECCTL_LOG", (dir / "calls.log").c_str()};
+};
+
+TEST_F(LindarStandInTest, OpenExamGivesTheControlsAnswerAndKeepsOnlyWhatOneOpened) {
+    MakeFrame();
+    CLindarGraphWnd& pane = *View().Pane(0);
+    const std::string strPath = Fx("server.ekg");
+    const std::vector<std::string> none, failed{lindar::LoadStr(lindar::IDS_OPEN_FAILED)};
+    const struct {
+        int nAnswer;
+        bool bKept, bMessage;
+    } cases[] = {{1, true, false}, {0, false, true}, {2, false, false}, {-1, false, false}};
+    for (const auto& c : cases) {
+        Answer("{\"Wavelin.EKGOpenFile\": " + std::to_string(c.nAnswer) + "}");
+        notifier.calls.clear();
+        CExamItem item;
+        item.SetValid(1);
+        item.SetPath(strPath);
+        EXPECT_EQ(pane.OpenExam(&item), c.nAnswer);
+        EXPECT_EQ(pane.HasExam(), c.bKept ? TRUE : FALSE) << c.nAnswer;
+        EXPECT_EQ(Messages(), c.bMessage ? failed : none) << c.nAnswer;
+        pane.CloseExam();
+    }
+    const std::string strCalls = testsupport::ReadFile(dir / "calls.log");
+    EXPECT_NE(strCalls.find("Wavelin.EKGOpenFile(\"" + strPath + "\")"), std::string::npos);
+
+    // Through the document: an answer of 2 opens no exam and says nothing.
+    Answer("{\"Wavelin.EKGOpenFile\": 2}");
+    notifier.calls.clear();
+    EXPECT_FALSE(Doc().OpenExam(strPath, 0));
+    EXPECT_EQ(Doc().List().GetSize(), 0);
+    EXPECT_EQ(View().Tabs()->count(), 0);
+    EXPECT_EQ(Messages(), none);
+
+    // Only the control's 1 is a saved file.
+    Answer("{\"Wavelin.EKGOpenFile\": 1, \"Wavelin.EKGSaveFile\": 2}");
+    ASSERT_TRUE(Doc().OpenExam(strPath, 0));
+    notifier.calls.clear();
+    EXPECT_EQ(View().SaveAsPath(dir / "copy.ekg"), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_SAVE_FAILED)});
 }
 
 }  // namespace

@@ -32,6 +32,12 @@ public:
     }
     CString RunReceiveDialog(CLindarGraphWnd&, const CString&) override { return {}; }
     bool RunDeviceSelection(CLindarGraphWnd&) override { return false; }
+    bool AskPrintSetup(CString& strPrinter) override {
+        setupShown = strPrinter;
+        strPrinter = setupPrinter;
+        return !setupPrinter.empty();
+    }
+    CString setupShown, setupPrinter;
     CString openPath, savePath, proposed, printer, orderAddress;
     int nCopies = 1, nPrintAsked = 0, orderPort = 0;
     bool acceptPrint = false;
@@ -63,6 +69,8 @@ protected:
     testsupport::CTempDir dir;
     testsupport::CEnvScope home{"CORVANE_HOME", (dir / "home").c_str()};
     testsupport::CEnvScope config{"XDG_CONFIG_HOME", (dir / "cfg").c_str()};
+    // Scratch files of its own: tests that look for what a save left behind see only theirs.
+    testsupport::CEnvScope scratch{"TMPDIR", dir.Path().c_str()};
     testsupport::CScriptedNotifier notifier;
     CFakePrompts prompts;
     std::unique_ptr<CMainFrame> frame;

@@ -1,7 +1,10 @@
-// One application object for the tests that load the ECG control and draw pictures.
+// One application object for the tests that load the ECG control and draw pictures, set up
+// as the program sets up its own.
 #include <QApplication>
 
 #include <gtest/gtest.h>
+
+#include "viewerapp.h"
 
 namespace {
 class CQtEnvironment : public ::testing::Environment {
@@ -12,6 +15,7 @@ public:
         static char* s_argv[] = {s_name, nullptr};
         if (!QApplication::instance()) {
             m_pApp = new QApplication(s_argc, s_argv);
+            viewerapp::StartApplication();
         }
     }
     void TearDown() override {

@@ -36,6 +36,10 @@ const char* Utf8(unsigned nID) {
 }
 }  // namespace
 
+std::string AppStringUtf8(unsigned nID) {
+    return Utf8(nID);
+}
+
 CString AppString(unsigned nID) {
     const QString s = QString::fromUtf8(Utf8(nID));
     return platform::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(s.utf16()),

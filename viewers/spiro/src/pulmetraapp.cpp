@@ -90,10 +90,11 @@ std::vector<CString> CPulmetraApp::ClaimedExtensions() {
 void CPulmetraApp::RegisterShellFileTypes() {
     const std::string strData = viewerapp::DataHome();
     const std::string strExe = platform::ProgramPath();
-    viewerapp::WriteIfMissing(strData + "applications/", kDesktopFile,
-                   "[Desktop Entry]\nType=Application\nName=Pulmetra\nComment=Documento Pulmetra\n"
-                   "Exec=\"" +
-                       strExe + "\" %f\nMimeType=" + kMimeType + ";\nTerminal=false\n");
+    viewerapp::WriteIfMissing(
+        strData + "applications/", kDesktopFile,
+        "[Desktop Entry]\nType=Application\nName=Pulmetra\nComment=Documento Pulmetra\n"
+        "Exec=\"" +
+            strExe + "\" %f\nMimeType=" + kMimeType + ";\nTerminal=false\n");
     const std::vector<CString> claimed = ClaimedExtensions();
     std::string strGlobs;
     for (const char* pszExt : kExtensions)
@@ -101,16 +102,17 @@ void CPulmetraApp::RegisterShellFileTypes() {
             strGlobs += std::string("    <glob pattern=\"*.") + pszExt + "\"/>\n";
     if (strGlobs.empty())
         return;
-    viewerapp::WriteIfMissing(strData + "mime/packages/", kMimeFile,
-                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                   "  <mime-type type=\"" +
-                       std::string(kMimeType) +
-                       "\">\n"
-                       "    <comment>Documento Pulmetra</comment>\n" +
-                       strGlobs +
-                       "  </mime-type>\n"
-                       "</mime-info>\n");
+    viewerapp::WriteIfMissing(
+        strData + "mime/packages/", kMimeFile,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+        "  <mime-type type=\"" +
+            std::string(kMimeType) +
+            "\">\n"
+            "    <comment>Documento Pulmetra</comment>\n" +
+            strGlobs +
+            "  </mime-type>\n"
+            "</mime-info>\n");
 }
 
 void CPulmetraApp::InstallQuitSignals() {

@@ -1,6 +1,7 @@
 #include "pulmetra/pulmetraview.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTabBar>
 #include <QWheelEvent>
@@ -12,7 +13,9 @@
 #include <unistd.h>
 
 #include "acq_server/dicom/spirodicomexport.h"
+#include "oxuctrl/oxuctrl.h"
 #include "oxuutil/inifile.h"
+#include "platform/codepage.h"
 #include "platform/notifier.h"
 #include "pulmetra/appstrings.h"
 #include "viewers/common/examlist.h"
@@ -55,6 +58,24 @@ CString ReplaceExtension(const CString& strPath, const char* pszExt) {
            pszExt;
 }
 
+// ".jpg" for entry 1 of "JPEG Files(*.jpg)|*.jpg|...||"; empty for an entry not there.
+CString FilterExtension(const CString& strFilter, int nEntry) {
+    std::size_t nPos = 0;
+    for (int i = 1; nPos != CString::npos; ++i) {
+        const auto nName = strFilter.find('|', nPos);
+        if (nName == CString::npos)
+            break;
+        const auto nEnd = strFilter.find('|', nName + 1);
+        const CString strPattern =
+            strFilter.substr(nName + 1, nEnd == CString::npos ? CString::npos : nEnd - nName - 1);
+        if (i == nEntry)
+            return strPattern.rfind("*.", 0) == 0 && strPattern != "*.*" ? strPattern.substr(1)
+                                                                         : CString();
+        nPos = nEnd == CString::npos ? CString::npos : nEnd + 1;
+    }
+    return {};
+}
+
 bool FileExists(const CString& strPath) {
     struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0;
@@ -94,6 +115,10 @@ bool COxuPulmetraView::Create(std::string* pError) {
         m_wnd[i]->SetGridSize(static_cast<short>(10 * m_nZoom));
         ApplyPens(*m_wnd[i]);
     }
+    // The windows of two lie 3 pixels apart, across the divider that the user drags.
+    m_pSplit = std::make_unique<CSplitResizeHandler>(this, kGap);
+    m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1], 0);
+    setMouseTracking(true);
     m_pTabs = new QTabBar(this);
     m_pTabs->setObjectName("3000");
     m_pTabs->setFont(font);
@@ -220,6 +245,9 @@ void COxuPulmetraView::SetLayout(int nMode) {
     if (nMode < 0 || nMode > 2)
         return;
     m_nLayout = nMode;
+    if (nMode != 0)
+        m_pSplit->AddDivider(0, m_wnd[0], m_wnd[1],
+                             nMode == 1 ? CSplitResizeHandler::kSideBySide : 0);
     if (m_nActive < 0)
         m_nActive = 0;
     if (nMode == 0 && m_nActive == 1)
@@ -229,13 +257,11 @@ void COxuPulmetraView::SetLayout(int nMode) {
 }
 
 QRect COxuPulmetraView::SeparatorRect() const {
-    const int w = width(), h = std::max(0, height() - kTabHeight);
-    const int nFirst = m_nLayout == 1 ? (w - 3) / 2 : (h - 3) / 2;
-    if (m_nLayout == 1)
-        return QRect(nFirst, 0, 4, h);
-    if (m_nLayout == 2)
-        return QRect(0, nFirst, w, 3);
-    return {};
+    if (m_nLayout != 1 && m_nLayout != 2)
+        return {};
+    // Side by side the separator is a pixel wider than the gap, over the second window's edge.
+    const QRect d = m_pSplit->GetDividerRect(0);
+    return m_nLayout == 1 ? d.adjusted(0, 0, 1, 0) : d;
 }
 
 void COxuPulmetraView::Reposition() {
@@ -243,19 +269,18 @@ void COxuPulmetraView::Reposition() {
         return;
     const int w = width(), h = std::max(0, height() - kTabHeight);
     m_pTabs->setGeometry(0, h, w, kTabHeight);
-    QRect r0, r1;
-    if (m_nLayout == 1) {
-        const int nFirst = (w - 3) / 2;
-        r0 = QRect(0, 0, nFirst, h);
-        r1 = QRect(nFirst + 3, 0, w - nFirst - 3, h);
-    } else if (m_nLayout == 2) {
-        const int nFirst = (h - 3) / 2;
-        r0 = QRect(0, 0, w, nFirst);
-        r1 = QRect(0, nFirst + 3, w, h - nFirst - 3);
-    } else {
-        r0 = QRect(0, 0, w, h);
+    const bool bTwo = m_nLayout == 1 || m_nLayout == 2;
+    if (bTwo && w > 0 && h > 0) {
+        // On either side of the divider, which keeps its share of the view.
+        m_pSplit->SetSpan(QRect(0, 0, w, h));
+        m_pSplit->Relayout(this);
+        for (CPulmetraGraphWnd* p : m_wnd)
+            if (p)
+                p->show();
+        return;
     }
-    const QRect rects[2] = {r0, r1};
+    // A window without room is hidden.
+    const QRect rects[2] = {bTwo ? QRect() : QRect(0, 0, w, h), QRect()};
     for (int i = 0; i < 2; ++i) {
         if (!m_wnd[i])
             continue;
@@ -266,6 +291,31 @@ void COxuPulmetraView::Reposition() {
             m_wnd[i]->show();
         }
     }
+}
+
+// With two windows the view's own mouse messages (the gap between them) go first to the
+// divider: a drag moves it, and the separator is drawn again where it ends.
+bool COxuPulmetraView::OfferToDivider(QMouseEvent* e) {
+    if ((m_nLayout != 1 && m_nLayout != 2) || m_bFullScreen || !m_pSplit->OnMouseMessage(this, e))
+        return false;
+    update();
+    e->accept();
+    return true;
+}
+
+void COxuPulmetraView::mousePressEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mousePressEvent(e);
+}
+
+void COxuPulmetraView::mouseMoveEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseMoveEvent(e);
+}
+
+void COxuPulmetraView::mouseReleaseEvent(QMouseEvent* e) {
+    if (!OfferToDivider(e))
+        QWidget::mouseReleaseEvent(e);
 }
 
 void COxuPulmetraView::resizeEvent(QResizeEvent* e) {
@@ -577,17 +627,19 @@ void COxuPulmetraView::OnFileSaveAs() {
             .WriteInt(kSection, "SAVE_COMMENT", m_bSaveText);
         const auto nSlash = strPath.find_last_of('/');
         const CString strName = nSlash == CString::npos ? strPath : strPath.substr(nSlash + 1);
-        if (strName.find('.') == CString::npos) {
-            static const char* const exts[] = {".jpg", ".pdf", ".dcm"};
-            if (nFilter >= 1 && nFilter <= 3)
-                strPath += exts[nFilter - 1];
-        }
+        // A name without extension gets the chosen type's: the record's own type too, so that
+        // the copy is one the viewer opens again.
+        if (strName.find('.') == CString::npos)
+            strPath += FilterExtension(strFilter, nFilter);
         if (!FileExists(strPath))
             break;
+        // The question is Korean whatever the installation's code page: put together as UTF-8,
+        // the file name converted from the installation's code page.
         char szText[4096];
-        std::snprintf(szText, sizeof szText, AppString(IDS_OVERWRITE).c_str(), strPath.c_str());
-        if (platform::ShowMessage(szText, platform::MB_YESNO | platform::MB_ICONQUESTION) ==
-            platform::IDYES)
+        std::snprintf(szText, sizeof szText, AppStringUtf8(IDS_OVERWRITE).c_str(),
+                      platform::ToUtf8(strPath).c_str());
+        if (platform::ShowMessageInCodePage(
+                szText, "UTF-8", platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES)
             break;
         strProposed = strPath;  // back to the dialog
     }

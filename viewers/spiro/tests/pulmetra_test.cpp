@@ -24,6 +24,7 @@
 #include <map>
 #include <sstream>
 
+#include "oxuctrl/oxuctrl.h"
 #include "platform/settings.h"
 #include "pulmetra/bars/graphstylebar.h"
 #include "pulmetra/bars/patientbar.h"
@@ -34,7 +35,7 @@
 #include "pulmetra/mainframe.h"
 #include "pulmetra/pulmetraapp.h"
 #include "pulmetra/pulmetragraphwnd.h"
-#include "pulmetra/screennotifier.h"
+#include "viewers/common/screennotifier.h"
 #include "spiro_control/spirotestfile.h"
 #include "testsupport/qtapp.h"
 #include "testsupport/testsupport.h"
@@ -396,6 +397,74 @@ TEST_F(PulmetraTest, ZoomByCommandWheelAndCtrlDrag) {
     EXPECT_EQ(View().GetZoom(), 7);
 }
 
+// The divider between windows 2000 and 2001, one above the other and side by side: dragged
+// as the mouse gives it to the view, kept at its share when the view changes size.
+TEST_F(PulmetraTest, TheDividerBetweenTheWindowsIsDraggedAndKeepsItsShare) {
+    MakeFrame();
+    QApplication::processEvents();
+    QWidget* w0 = View().findChild<QWidget*>("2000");
+    QWidget* w1 = View().findChild<QWidget*>("2001");
+    ASSERT_TRUE(w0 && w1);
+    CSplitResizeHandler& split = *View().Split();
+    const struct {
+        unsigned nLayout;
+        bool bSide;
+        int nStep;
+    } cases[] = {{COxuPulmetraView::ID_LAYOUT_2V, false, 100},
+                 {COxuPulmetraView::ID_LAYOUT_2H, true, -150}};
+    for (const auto& c : cases) {
+        frame->resize(1024, 768);
+        QApplication::processEvents();
+        Action(c.nLayout)->trigger();
+        auto extent = [&](QWidget* w) { return c.bSide ? w->width() : w->height(); };
+        auto along = [&](const QPoint& pt) { return c.bSide ? pt.x() : pt.y(); };
+        const QPoint step = c.bSide ? QPoint(c.nStep, 0) : QPoint(0, c.nStep);
+        const QRect d = split.GetDividerRect(0);
+        ASSERT_FALSE(d.isEmpty());
+        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1, along(d.topLeft()));
+        EXPECT_EQ(along(w1->geometry().topLeft()), along(d.bottomRight()) + 1);
+        // The cursor over the divider, as the mouse moves over the view.
+        Send(&View(), QEvent::MouseMove, d.center(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(View().cursor().shape(), c.bSide ? Qt::SplitHCursor : Qt::SplitVCursor);
+        const int e0 = extent(w0), e1 = extent(w1);
+        Send(&View(), QEvent::MouseButtonPress, d.center(), Qt::LeftButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseMove, d.center() + step, Qt::NoButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseButtonRelease, d.center() + step, Qt::LeftButton,
+             Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(extent(w0), e0 + c.nStep) << c.nLayout;
+        EXPECT_EQ(extent(w1), e1 - c.nStep) << c.nLayout;
+        // The separator is drawn where the divider now lies.
+        const QRect moved = split.GetDividerRect(0);
+        EXPECT_EQ(along(moved.topLeft()), along(d.topLeft()) + c.nStep);
+        QApplication::processEvents();
+        const QImage img = View().grab().toImage();
+        EXPECT_EQ(img.pixelColor(moved.center()), QColor(0xA0, 0xA0, 0xA0)) << c.nLayout;
+        // A bigger view keeps the divider's share.
+        const double dShare = split.Share();
+        frame->resize(1200, 900);
+        QApplication::processEvents();
+        EXPECT_DOUBLE_EQ(split.Share(), dShare);
+        EXPECT_EQ(along(w0->geometry().bottomRight()) + 1, along(split.GetDividerRect(0).topLeft()));
+        EXPECT_NEAR(double(extent(w0)) / (extent(w0) + extent(w1)), dShare, 0.01);
+        // Dragged past the end, the second window keeps its least extent.
+        const QRect far = split.GetDividerRect(0);
+        Send(&View(), QEvent::MouseButtonPress, far.center(), Qt::LeftButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseMove, far.center() + step * 20, Qt::NoButton, Qt::LeftButton,
+             Qt::NoModifier);
+        Send(&View(), QEvent::MouseButtonRelease, far.center() + step * 20, Qt::LeftButton,
+             Qt::NoButton, Qt::NoModifier);
+        EXPECT_EQ(extent(c.nStep > 0 ? w1 : w0), CSplitResizeHandler::kMinPane) << c.nLayout;
+    }
+    // One window: the view's mouse is its own again.
+    Action(COxuPulmetraView::ID_LAYOUT_1)->trigger();
+    Send(&View(), QEvent::MouseButtonPress, split.GetDividerRect(0).center(), Qt::LeftButton,
+         Qt::LeftButton, Qt::NoModifier);
+    EXPECT_FALSE(split.IsDragging());
+}
+
 TEST_F(PulmetraTest, LayoutsActiveWindowAndTabs) {
     MakeFrame();
     QApplication::processEvents();
@@ -638,6 +707,39 @@ TEST_F(PulmetraTest, TheProgramsSaveDialogGivesTheNameTheFilterAndTheBox) {
     EXPECT_TRUE(bText);
 }
 
+TEST_F(PulmetraTest, SaveAsWithEachTypeChosenAndABareNameWritesThatType) {
+    MakeFrame();
+    auto real = MakePulmetraPrompts(frame.get());
+    View().SetPrompts(real.get());
+    const std::string strExam = Copy("spiro_t1_f2.fvc", "exam.fvc");
+    ASSERT_TRUE(Doc().OpenExam(strExam, 0));
+    const char* names[] = {"bare1", "bare2", "bare3", "bare4"};
+    for (int nType = 0; nType < 4; ++nType) {
+        QTimer::singleShot(300, [nType, &names] {
+            auto* d = qobject_cast<CSpiroFileDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            auto* pTypes = d->findChild<QComboBox*>("fileTypeCombo");
+            pTypes->setCurrentIndex(nType);
+            emit pTypes->activated(nType);
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(names[nType]);
+            QMetaObject::invokeMethod(d, "accept");
+        });
+        notifier.calls.clear();
+        Action(COxuPulmetraView::ID_FILE_SAVE_AS)->trigger();
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Exame salvo com sucesso."}) << nType;
+    }
+    EXPECT_EQ(RunCommand("identify -format %m " + ShellQuote(dir / "bare1.jpg")), "JPEG");
+    int nStatus = -1;
+    RunCommand("qpdf --check " + ShellQuote(dir / "bare2.pdf"), &nStatus);
+    EXPECT_EQ(nStatus, 0);
+    EXPECT_EQ(RunCommand(PYTHON_EXE " " DCMJUDGE_PY " spiro " + ShellQuote(dir / "bare3.dcm") + " " +
+                         ShellQuote(strExam) + " 2>&1; echo $?"),
+              "0\n");
+    CSpiroTestFile copy;
+    EXPECT_GE(copy.Open(dir / "bare4.fvc", 0), 0);
+}
+
 TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Copy("spiro_t2_f2.svc", "exam.svc"), 0));
@@ -654,6 +756,8 @@ TEST_F(PulmetraTest, AnExistingNameAsksAndNoReturnsToTheDialog) {
     ASSERT_GE(notifier.calls.size(), 2u);
     EXPECT_EQ(notifier.calls[0].type & platform::MB_TYPEMASK, platform::MB_YESNO);
     EXPECT_NE(notifier.calls[0].text.find(dir / "taken.jpg"), std::string::npos);
+    // Korean as written, whatever the installation's code page.
+    EXPECT_EQ(notifier.calls[0].Utf8(), dir / "taken.jpg" + " 파일이 존재합니다. 덮어 쓸까요?");
     // The second answer (Yes) overwrote it.
     EXPECT_EQ(RunCommand("identify -format '%m %w' " + ShellQuote(dir / "taken.jpg")), "JPEG 600");
     EXPECT_EQ(notifier.calls.back().text, "Exame salvo com sucesso.");
@@ -998,7 +1102,7 @@ TEST_F(PulmetraTest, StartUpCallsTheLoginHookAndOpensTheFile) {
 }
 
 TEST(PulmetraScreen, MessagesAreBoxesWithTheAskedButtons) {
-    CScreenNotifier screen;
+    CScreenNotifier screen("Pulmetra");
     struct {
         unsigned type;
         QMessageBox::StandardButton press;

@@ -39,9 +39,11 @@ public:
                               std::size_t nLength) = 0;
     // Test type of the record (1, 4, 5 FVC; 2 SVC; 3 MVV); 0 while unknown.
     virtual int GetTestType() const = 0;
-    // Writes the test file by the folder settings; TRUE with its path and the patient ID
-    // only when the whole file was written.
-    virtual BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID) = 0;
+    // Writes the test file by the folder settings, never over another file (a name taken
+    // by other bytes gets a free one); TRUE with its path and the patient ID only when the
+    // whole file was written. bSame: the same bytes already lay there (a test sent again).
+    virtual BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID,
+                      BOOL& bSame) = 0;
     // The record as the spirometry conversion reads it; null when there is none.
     virtual const CSpiroTestFile* GetTestFile() const = 0;
 };
@@ -61,6 +63,8 @@ struct CStoredRecord {
     int m_nKind = 0;  // 1 ECG, 2 spirometry
     CString m_strPatientID;
     CString m_strPath;
+    // The same bytes already lay under that name: a device sent the record again.
+    BOOL m_bSame = FALSE;
     const CEkgRecordBuilder* m_pEkg = nullptr;  // ECG: the connection's builder
     ISpiroRecord* m_pSpiro = nullptr;           // spirometry: the record's container
 };
@@ -69,6 +73,12 @@ struct CAcqContext {
     CAcqSettings m_settings;
     // The main frame's device option field (set by 0x24 messages and 0xFA frames).
     BYTE m_nDeviceOption = 0;
+    // A record lies whole in its place: m_onTaken runs before its device is answered, so
+    // that what it keeps (the owed work) is on disk before the reply; FALSE when it could not
+    // be kept, and then a device that waits for an answer is refused (7). m_onStored runs
+    // once the device was answered. Both run for records that get no answer too (legacy
+    // carts and spirometers, a connection that went while its record was put in place).
+    std::function<BOOL(const CStoredRecord&)> m_onTaken;
     std::function<void(const CStoredRecord&)> m_onStored;
     // Empty: spirometry records are refused (frame mode) or dropped (legacy).
     std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory = &MakeSpiroRecord;
@@ -81,6 +91,16 @@ struct CAcqContext {
     std::function<std::time_t()> m_clock;
     LogSink m_log;
 
+    BOOL Take(const CStoredRecord& record) const { return m_onTaken ? m_onTaken(record) : TRUE; }
+    void Stored(const CStoredRecord& record) const {
+        if (m_onStored)
+            m_onStored(record);
+    }
+    // A record whose device waits for no answer: taken, then stored.
+    void HandOn(const CStoredRecord& record) const {
+        if (Take(record))
+            Stored(record);
+    }
     void Log(const CString& str) const {
         if (m_log)
             m_log(str);

@@ -31,9 +31,11 @@ constexpr std::size_t FileSize(BOOL b6000) {
 }  // namespace ekgsrv
 
 // A record file ready to be written: it owns all it holds, so that it can be written on
-// another thread (Write: temporary file, every write checked, sync, rename).
+// another thread (Write: temporary file, every write checked, sync, rename under a free
+// name; m_strPath then names the file as it lies).
 struct CEkgFileJob {
     CString m_strPath;
+    BOOL m_bSame = FALSE;  // the same bytes already lay there
     CWaveBuffer m_leads;
     std::vector<BYTE> m_abyInfo;  // with the pacemaker list over offset 4000
     std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
@@ -49,8 +51,9 @@ public:
     CEkgRecordBuilder& operator=(const CEkgRecordBuilder&) = delete;
 
     // Copies the nBlocks stored blocks and the information block, derives the leads and
-    // the measurement block and writes the record file. TRUE only when the whole file
-    // was written.
+    // the measurement block and writes the record file; a name already taken by other
+    // bytes gets a free one (title + "_2", "_3", ...). TRUE only when the whole file was
+    // written.
     BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                     const CAcqContext& context);
     // SaveRecord up to the file itself: the leads, the blocks of the file and its name are
@@ -68,6 +71,8 @@ public:
     const CString& GetPatientID() const { return m_strPatientID; }
     const CString& GetRecordTime() const { return m_strRecordTime; }
     const CString& GetFilePath() const { return m_strFilePath; }
+    // The same bytes already lay under the file's name (the record was sent again).
+    BOOL IsSame() const { return m_bSame; }
 
     // The 12 leads (I, II, III, aVR, aVL, aVF, V1..V6), 6100 samples each; valid from
     // SaveRecord until Reset (0 outside a record).
@@ -96,5 +101,6 @@ private:
     CString m_strPatientID;
     CString m_strRecordTime;
     CString m_strFilePath;
+    BOOL m_bSame = FALSE;
     std::unique_ptr<CEkgFileJob> m_pJob;
 };

@@ -3,13 +3,15 @@
 // each finished file with FILE, sends its bytes in data packets and closes it with FINISH.
 // In: the packets that the connection's parser completes (IPacketHandler). Out: the
 // acknowledgements (0xFF04) and replies (0xFC 6/7 0 0xEF) through the connection's Send,
-// the debug log lines, and each complete file handed to the context's m_onStored like a
-// record received the legacy way (kind 1 for ".EKG" in any case, 2 for anything else).
+// the debug log lines, and each complete file handed to the context (m_onTaken before the
+// reply, m_onStored after it) like a record received the legacy way (kind 1 for ".EKG" in
+// any case, 2 for anything else).
 //
 // A file is written through a temporary file beside its target as its packets come and is
 // renamed into place only at FINISH when every write succeeded: the end of the connection,
-// a second FILE or a failed write leave no partial file and never touch an older file of
-// the same name. A device-given name never places a file outside the working folder.
+// a second FILE or a failed write leave no partial file. It never replaces another file: a
+// name taken by other bytes gets a free one (title + "_2", ...), the same bytes again stay
+// one file. A device-given name never places a file outside the working folder.
 #include <memory>
 
 #include "acq_server/acqcontext.h"
@@ -59,7 +61,6 @@ private:
     void OnStart(const TzPacket& packet, CDeviceLink& link);
     void OnFile(const TzPacket& packet);
     void OnFinish(CDeviceLink& link);
-    void CompleteFile();
     void Acknowledge(const TzPacket& packet, CDeviceLink& link);
     void Log(const CString& str) const { m_context.Log(str); }
 

@@ -31,6 +31,9 @@ BOOL HasDigit(const BYTE* p, int n);
 CString CleanPatientID(const BYTE* p, std::size_t n);
 // Any text made safe as a file name part: characters file names may not hold become "!".
 CString SafeNamePart(CString str);
+// A path's file name without its folder and its last extension: the listed ID of a record
+// that has none.
+CString FileTitle(const CString& strPath);
 }  // namespace acq
 
 enum class ERecordKind { None = 0, Ekg = 1, Spiro = 2 };
@@ -97,7 +100,9 @@ private:
     // Stores the ECG record and then calls then(bSaved): at once, or, when the context
     // commits files elsewhere, once the file is in place (input held meanwhile).
     void StoreEkg(std::function<void(BOOL)> then);
-    void HandOver(int nKind, const CString& strID, const CString& strPath);
+    // The stored record as the context takes it.
+    CStoredRecord EkgRecord() const;
+    CStoredRecord SpiroRecord(const CString& strID, const CString& strPath, BOOL bSame) const;
 
     CAcqContext& m_context;
     IRecordLink& m_link;
@@ -124,4 +129,3 @@ private:
     // Expires with the assembler: a commit that ends later knows it is gone.
     std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };
-

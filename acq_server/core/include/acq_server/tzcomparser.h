@@ -26,10 +26,12 @@ constexpr WORD RESERVED_CMD_ACK = 0xFF04;
 
 // Per-connection protocol state: the byte order of the host (0 = little-endian) and the
 // checksum switch that RESERVED_CMD_START sets. Each connection keeps its own, so one
-// device's START never changes what another device receives.
+// device's START never changes what another device receives. The builders trace the
+// packets they make into the connection's debug log.
 struct TzProtocolState {
     BYTE m_nHostOrder = 0;
     BOOL m_bChecksum = FALSE;
+    LogSink m_log;
     void Reset() {
         m_nHostOrder = 0;
         m_bChecksum = FALSE;

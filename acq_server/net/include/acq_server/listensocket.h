@@ -9,7 +9,7 @@
 // connection goes or a short retry finds a descriptor free, so the listener never spins.
 // The last step of each record file (sync and rename) runs on a few threads of its own,
 // so that the records of many carts are synced together; its end comes back to this
-// thread, where the device is answered.
+// thread, where the record is kept and its device answered. Closing finishes those first.
 #include <QHostAddress>
 #include <QObject>
 #include <QSocketNotifier>
@@ -50,7 +50,8 @@ public:
     bool IsAcceptPaused() const { return m_bAcceptPaused; }
     // For a host that runs the idle sweep from a timer of its own.
     void StopIdleTimer() { m_idleTimer.stop(); }
-    // Stops listening and removes every connection.
+    // Stops listening and removes every connection, once the records already received are
+    // finished: their files put in place, kept and answered.
     void Close();
 
     void SetIdlePeriod(int nMs);
@@ -81,6 +82,7 @@ private:
         void operator()(std::function<bool()> work, std::function<void(bool)> done) const;
     };
 
+    void FinishCommits();
     void PauseAccept(int nErrno);
     void ResumeAccept();
     bool TakeReserve();
@@ -95,6 +97,7 @@ private:
     bool m_bPauseLogged = false;
     std::vector<int> m_anReserve;
     QThreadPool m_commitPool;
+    int m_nCommits = 0;  // record files being put in place
     QTimer m_acceptRetry;
     std::mutex m_lock;  // guards the client map
     std::map<CSecretarySocket*, std::unique_ptr<CSecretarySocket>> m_clients;

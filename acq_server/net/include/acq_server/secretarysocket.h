@@ -26,6 +26,7 @@ public:
     // Closes and frees the sockets still lingering after Shutdown: for a host that ends
     // while devices are connected (nothing is left behind at exit).
     static void CloseLingering();
+    static std::size_t LingeringCount();
 
 private slots:
     void OnReceive();

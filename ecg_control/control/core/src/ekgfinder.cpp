@@ -210,7 +210,8 @@ void CEkgFinder::Record(const unsigned char* p) {
 }
 
 short CEkgFinder::Search(int nTimeoutMs) {
-    if (m_nSend < 0) return 1;
+    if (m_nSend < 0 || m_bSearching.exchange(true))
+        return 1;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_ips.clear();
@@ -224,6 +225,7 @@ short CEkgFinder::Search(int nTimeoutMs) {
     while (std::chrono::steady_clock::now() < deadline) {
         if (platform::PumpMessage() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    m_bSearching = false;
     return 1;
 }
 

@@ -27,7 +27,10 @@ CCompletionResult CompleteRecording(CWaveBuffer& wave, CEkgRecordInfo& info,
         return result;
     }
     result.strInput = WriteEngineInputTo(&wave, strEngineDir);
-    if (result.strInput.empty()) return result;
+    if (result.strInput.empty()) {
+        result.outcome = ECompletion::kInputNotWritten;
+        return result;
+    }
 
     const auto& filter = info.GetFilterItem();  // 0x22, 4, nAC, nLPF, nBF, nMF
     auto setting = [&](int i) { return static_cast<int>(static_cast<signed char>(filter[2 + i])); };

@@ -126,11 +126,17 @@ TEST_F(CompletionTest, EngineFailuresAreFailures) {
     EXPECT_EQ(Run().outcome, ECompletion::kEngineFailed);
 }
 
-TEST_F(CompletionTest, InputThatCannotBeWrittenFails) {
+// The recording is not lost: its samples stay as they came, for the host to save.
+TEST_F(CompletionTest, InputThatCannotBeWrittenKeepsTheRecording) {
     Stub(CopyResult() + "\nexit 0");
     ASSERT_TRUE(WriteFile(m_dir / "file", "x"));
     Record(1000);
-    EXPECT_EQ(CompleteRecording(m_wave, m_info, m_morph, 1000, m_dir / "file/sub", 0, m_launcher).outcome,
-              ECompletion::kEngineFailed);
+    m_wave.SetSample(1, 2500, 1234);
+    EXPECT_EQ(
+        CompleteRecording(m_wave, m_info, m_morph, 1000, m_dir / "file/sub", 0, m_launcher).outcome,
+        ECompletion::kInputNotWritten);
     EXPECT_FALSE(testsupport::Exists(m_dir / "args.log"));
+    EXPECT_TRUE(m_wave.HasBlock());
+    EXPECT_EQ(m_wave.GetSample(1, 2500), 1234);
+    EXPECT_EQ(m_info.GetPatientInfo(0), "REC-ID");
 }

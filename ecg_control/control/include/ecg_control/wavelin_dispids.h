@@ -119,6 +119,15 @@ enum WavelinEventId : platform::DISPID {
     EVENTID_EKGTriggerProgress = 15,
 };
 
+// The code EKGRecordFail carries.
+enum WavelinRecordFail : short {
+    // The analysis engine did not run or failed; the recording is dropped.
+    RECORDFAIL_ENGINE = 1,
+    // The recording could not be written for the engine ("__temp.raw"): it stays loaded,
+    // not analysed, so that the host can keep it with EKGSaveFile.
+    RECORDFAIL_NOT_WRITTEN = 2,
+};
+
 // Text arguments are 8-bit texts (LPCTSTR), text results BSTR; colours are long COLORREF.
 inline constexpr DispMember kMethods[] = {
     {DISPID_EKGLockUpdate, "EKGLockUpdate", VT_EMPTY, {}},

@@ -1,6 +1,7 @@
 #pragma once
-// The settings of the GDT exchange in "ZeqGDT.ini" (section "SECTION GDT") in the running
-// program's home folder. A short-lived value: each operation loads a fresh one.
+// The settings of the GDT exchange in "ZeqGDT.ini" (section "SECTION GDT") in the
+// exchange's home folder, which every program of the exchange shares (CGDTUtils::MakePath).
+// A short-lived value: each operation loads a fresh one.
 #include "zeqgdt/gdtdefs.h"
 
 class ZEQGDT_API CGDTConfig {

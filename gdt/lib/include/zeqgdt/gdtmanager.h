@@ -1,6 +1,8 @@
 #pragma once
 // The GDT exchange: orders the practice software leaves in the exchange folder are taken
 // one at a time into the temp folder, and results with their attachments go back.
+#include <cstdint>
+#include <map>
 #include <vector>
 
 #include "zeqgdt/gdtdefs.h"
@@ -71,6 +73,11 @@ public:
 private:
     CString FindNewOrder();
     void RemoveAllWaitOrderLists();
+    // TRUE when the share's order file is whole: its record length is its size, or its size
+    // held still between two looks.
+    static BOOL IsOrderWhole(const CString& strPath);
+    // An order that would not load is offered again once its file in the share changed.
+    void RetryStuckOrders();
     static CString GetAttachClassfyName(int nIndex);
 
     std::vector<PatientInfo> m_patient;
@@ -81,4 +88,6 @@ private:
     CStringArray m_resultTexts;
     CStringArray m_comments;
     CNetDriveList m_netDrives;
+    // Orders whose wait copy would not load, with the size their share file had then.
+    std::map<CString, std::int64_t> m_stuck;
 };

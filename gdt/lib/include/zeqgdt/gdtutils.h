@@ -75,8 +75,8 @@ public:
     static CString GetFileTitle(const CString& strPath);
     static CString GetFileName(const CString& strPath);
     static BOOL IsEmpty(const CString& strText);
-    // Folder and name with one separator; an empty folder is the running program's home
-    // folder, where the files kept beside the program live.
+    // Folder and name with one separator; an empty folder is the exchange's home folder,
+    // the bridge's, which the bridge and the measuring program it starts share.
     static CString MakePath(const CString& strDir, const CString& strName);
     static CString GetModulePath(const void* hModule);
     static void AddPathSep(CString& strPath);

@@ -108,8 +108,16 @@ public:
     explicit CExDialogBar(QWidget* pParent = nullptr);
     void SetCommandTarget(CommandFn fn) { m_onCommand = std::move(fn); }
     void AddUpdateCmdID(UINT nCmdId);
-    // Enables the registered buttons again (the frame's command update).
-    void UpdateCmdUI();
+    // What the frame's update handler of a command says: enabled, and checked (1), not
+    // checked (0) or no check state (-1).
+    struct CCmdState {
+        bool bEnabled = true;
+        int nCheck = -1;
+    };
+    using StateFn = std::function<CCmdState(UINT nCmdId)>;
+    // The frame's command update: the registered buttons follow the state the frame gives
+    // (a two-state button shows its command's check); without one they are enabled again.
+    void UpdateCmdUI(const StateFn& state = {});
     bool IsCmdRegistered(UINT nCmdId) const { return m_cmds.count(nCmdId) != 0; }
 
 signals:
@@ -165,12 +173,57 @@ private:
     int m_nKind = 0;
 };
 
-// Built and destroyed by both views, which ask nothing more of it.
+// The divider between two windows of a view, one above the other or side by side, dragged
+// with the mouse. The view tells the handler the span the two windows share; the handler
+// places them on either side of the divider, which keeps its share of the span when the
+// view changes size.
 class CSplitResizeHandler {
 public:
-    explicit CSplitResizeHandler(QWidget* pParent = nullptr) : m_pParent(pParent) {}
+    static constexpr int kThickness = 4;
+    static constexpr int kMinPane = 20;  // the least extent a window keeps in a drag
+    // AddDivider's flag: the first window on the left, the second on the right.
+    static constexpr int kSideBySide = 1;
+
+    // nThickness: the gap between the two windows.
+    explicit CSplitResizeHandler(QWidget* pParent = nullptr, int nThickness = kThickness)
+        : m_pParent(pParent), m_nThickness(nThickness) {}
+    virtual ~CSplitResizeHandler() = default;
     QWidget* Parent() const { return m_pParent; }
 
+    // A divider (id) between pFirst (upper, or left with kSideBySide) and pSecond; a divider
+    // registered again with the same windows keeps its share.
+    virtual BOOL AddDivider(int nId, QWidget* pFirst, QWidget* pSecond, int nFlags);
+    // A mouse event of the view: TRUE when the handler took it (a press on the divider, the
+    // moves of its drag and the release that ends it).
+    virtual BOOL OnMouseMessage(QWidget* pView, QMouseEvent* e);
+    // The cursor at (x, y) of the view: TRUE (and the resize cursor) over the divider.
+    virtual BOOL OnSetCursor(QWidget* pView, int x, int y);
+    // Places the two windows on either side of the divider.
+    virtual void Relayout(QWidget* pView);
+    // The divider's rectangle in the view.
+    virtual QRect GetDividerRect(int nId) const;
+
+    // The span the windows and the divider share, in the view.
+    void SetSpan(const QRect& rcSpan) { m_rcSpan = rcSpan; }
+    bool IsDragging() const { return m_bDragging; }
+    bool IsSideBySide() const { return m_bSideBySide; }
+    double Share() const { return m_dShare; }
+
 private:
+    // The span's start and extent along the drag, and a point's place along it.
+    int Start() const { return m_bSideBySide ? m_rcSpan.left() : m_rcSpan.top(); }
+    int Extent() const { return m_bSideBySide ? m_rcSpan.width() : m_rcSpan.height(); }
+    int Along(const QPoint& pt) const { return m_bSideBySide ? pt.x() : pt.y(); }
+    QRect HitRect() const;
+
     QWidget* m_pParent;
+    int m_nThickness;
+    QWidget* m_pFirst = nullptr;
+    QWidget* m_pSecond = nullptr;
+    int m_nId = 0;
+    bool m_bSideBySide = false;
+    QRect m_rcSpan;
+    double m_dShare = 0.5;
+    bool m_bDragging = false;
+    int m_nGrab = 0;
 };

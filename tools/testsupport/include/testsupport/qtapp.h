@@ -43,4 +43,13 @@ inline void ProcessFor(int nMs) {
     ProcessUntil([] { return false; }, nMs);
 }
 
+// The modal dialog of type T once it runs (from a timer queued before the command that
+// opens it); null when none came in time.
+template <class T>
+T* WaitForModal(int nTimeoutMs = 5000) {
+    ProcessUntil([] { return qobject_cast<T*>(QApplication::activeModalWidget()) != nullptr; },
+                 nTimeoutMs);
+    return qobject_cast<T*>(QApplication::activeModalWidget());
+}
+
 }  // namespace testsupport

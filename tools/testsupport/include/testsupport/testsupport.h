@@ -43,10 +43,16 @@ public:
     struct Call {
         std::string text, caption;
         unsigned type;
+        // Empty: text is in the installation code page; else the code page it was given in.
+        std::string codePage;
+        // The text as UTF-8, whatever it was given in.
+        std::string Utf8() const;
     };
     CScriptedNotifier();
     ~CScriptedNotifier() override;
     int Ask(const std::string& text, const std::string& caption, unsigned type) override;
+    int AskInCodePage(const std::string& text, const std::string& codePage,
+                      const std::string& caption, unsigned type) override;
 
     std::deque<int> answers;
     std::vector<Call> calls;

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "oxuctrl/oxuctrl.h"
 #include "platform/wintypes.h"
 
 class QComboBox;
@@ -13,9 +14,12 @@ class QPushButton;
 
 using DisplayMessage = std::function<long(int nItem, int nValue)>;
 
-class CToolbarBar : public QWidget {
+class CToolbarBar : public CExDialogBar {
 public:
-    CToolbarBar(DisplayMessage send, std::function<void(unsigned)> command, QWidget* pParent = nullptr);
+    // The frame's commands of the bar (the three buttons' and 32775), registered with it.
+    enum : UINT { ID_RULER = 32793, ID_MAGNIFIER = 32806, ID_PACEMAKER = 32808, ID_EXTRA = 32775 };
+    CToolbarBar(DisplayMessage send, std::function<void(unsigned)> command,
+                QWidget* pParent = nullptr);
     // Selects the first entry whose code is the value (-1: nothing changes).
     void SelectFormat(int nCode);
     void SelectRhythm(int nCode);
@@ -48,9 +52,26 @@ private:
     bool m_bSelecting = false;
 };
 
-class CColourBar : public QWidget {
+class CColourBar : public CExDialogBar {
 public:
-    CColourBar(DisplayMessage send, std::function<void(unsigned)> command, QWidget* pParent = nullptr);
+    enum : UINT {
+        ID_DEFAULT = 32811,
+        IDC_BACK = 1036,
+        IDC_GRID1 = 1035,
+        IDC_GRID1_STYLE = 1034,
+        IDC_GRID1_WIDTH = 1033,
+        IDC_GRID2 = 1039,
+        IDC_GRID2_STYLE = 1038,
+        IDC_GRID2_WIDTH = 1037,
+        IDC_TRACE = 1042,
+        IDC_TRACE_STYLE = 1041,
+        IDC_TRACE_WIDTH = 1040,
+    };
+    // The defaults the pickers show: background, grid 1, grid 2, trace.
+    static constexpr COLORREF kDefaultBack = 0xFFFFFF, kDefaultGrid1 = 0x8080FF,
+                              kDefaultGrid2 = 0xBFBFFF, kDefaultTrace = 0x000000;
+    CColourBar(DisplayMessage send, std::function<void(unsigned)> command,
+               QWidget* pParent = nullptr);
     void SetDefaults();
     // Monitoring: every line list to its first entry, disabled, and those sent.
     void LockPens();
@@ -59,12 +80,15 @@ public:
     void PickColour(int nItem, COLORREF cr);
     void ChooseStyle(int nPen, int nIndex);  // pen 0 grid, 1 inner grid, 2 trace
     void ChooseWidth(int nPen, int nIndex);
-    QComboBox* StyleList(int nPen) const { return m_pStyles[nPen]; }
-    QComboBox* WidthList(int nPen) const { return m_pWidths[nPen]; }
+    CComboBoxLine* StyleList(int nPen) const { return m_pStyles[nPen]; }
+    CComboBoxLine* WidthList(int nPen) const { return m_pWidths[nPen]; }
+    // The picker of item 5, 8, 11 (grid 1, grid 2, trace) or 20 (background).
+    CColourPicker* Picker(int nItem) const;
 
 private:
     DisplayMessage m_send;
-    QComboBox* m_pStyles[3] = {};
-    QComboBox* m_pWidths[3] = {};
-    bool m_bSelecting = false;
+    CColourPicker* m_pBack = nullptr;
+    CColourPicker* m_pPickers[3] = {};
+    CComboBoxLine* m_pStyles[3] = {};
+    CComboBoxLine* m_pWidths[3] = {};
 };

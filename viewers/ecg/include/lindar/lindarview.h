@@ -3,6 +3,7 @@
 // control; a tab per open exam; the record commands.
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "oxuutil/inifile.h"
@@ -11,6 +12,8 @@
 
 class CExamItem;
 class CLindarGraphWnd;
+class CMeasureReadoutDialog;
+class CSplitResizeHandler;
 class COxuLindarDoc;
 class QTabBar;
 class QLineEdit;
@@ -49,17 +52,32 @@ public:
     // The path of the record the receive dialog saved, or empty.
     virtual CString RunReceiveDialog(CLindarGraphWnd& pane, const CString& strAddress) = 0;
     virtual bool RunDeviceSelection(CLindarGraphWnd& pane) = 0;
+    // The printer set-up: the printer chosen, FALSE when cancelled.
+    virtual bool AskPrintSetup(CString& strPrinter) { return false; }
 };
 
 class COxuLindarView : public QWidget {
 public:
     enum : unsigned {
-        ID_FILE_OPEN = 57601, ID_FILE_SAVE_AS = 57603, ID_FILE_PRINT = 57607,
-        ID_FILE_PRINT_PREVIEW = 57609, ID_LAYOUT_1 = 32771, ID_LAYOUT_1X2 = 32772,
-        ID_LAYOUT_2 = 32773, ID_LAYOUT_2X2 = 32774, ID_MEASURE = 32793, ID_MAGNIFIER = 32806,
-        ID_PACEMAKER = 32808, ID_MONITORING = 32809, ID_RECORDING = 32810,
-        ID_DEFAULT_COLOUR = 32811, ID_ORDER = 32815, ID_QRS = 32792,
-        ID_REFRESH = 32799, ID_CLOSE_ALL = 32807, ID_FULL_SCREEN = 32812,
+        ID_FILE_OPEN = 57601,
+        ID_FILE_SAVE_AS = 57603,
+        ID_FILE_PRINT = 57607,
+        ID_FILE_PRINT_PREVIEW = 57609,
+        ID_LAYOUT_1 = 32771,
+        ID_LAYOUT_1X2 = 32772,
+        ID_LAYOUT_2 = 32773,
+        ID_LAYOUT_2X2 = 32774,
+        ID_MEASURE = 32793,
+        ID_MAGNIFIER = 32806,
+        ID_PACEMAKER = 32808,
+        ID_MONITORING = 32809,
+        ID_RECORDING = 32810,
+        ID_DEFAULT_COLOUR = 32811,
+        ID_ORDER = 32815,
+        ID_QRS = 32792,
+        ID_REFRESH = 32799,
+        ID_CLOSE_ALL = 32807,
+        ID_FULL_SCREEN = 32812,
     };
 
     COxuLindarView(COxuLindarDoc& doc, IViewHost& host, QWidget* pParent = nullptr);
@@ -67,6 +85,7 @@ public:
 
     bool Create(std::string* pError = nullptr);
     void SetPrompts(IViewPrompts* p) { m_pPrompts = p; }
+    IViewPrompts* Prompts() const { return m_pPrompts; }
 
     BOOL LoadExam(CExamItem* pItem, int nPane);
     void CloseCurrentExam();
@@ -78,6 +97,8 @@ public:
     int GetCurrentPane() const { return m_nCurPane; }
     void SetCurrentPane(int n);
     QTabBar* Tabs() const { return m_pTabs; }
+    // The divider between the two panes of layout 2.
+    CSplitResizeHandler* Split() const { return m_pSplit.get(); }
 
     int GetChType() const;
     int GetRhyCh() const;
@@ -110,7 +131,6 @@ public:
     static bool IsValidAddress(const CString& str);
     // JPEG_SIZE index to pixels.
     static int JpegWidth(int nIndex);
-    static int CellSizeOf(const CString& strSize);
 
     int m_nJpegSize = 3;
     int m_nSaveComment = 1;
@@ -119,12 +139,14 @@ public:
     COLORREF m_crBack = 0xffffff;
     CPen m_gridPen{0, 1, 0x8080ff}, m_innerPen{0, 1, 0xbfbfff}, m_tracePen{0, 1, 0x000000};
 
-    // The readout popup's three values (width ms, rate bpm, height mm).
-    int m_nReadWidth = 0, m_nReadRate = 0, m_nReadHeight = 0;
-    QWidget* Readout() const { return m_pReadout; }
+    // The measuring tool's popup (width ms, rate bpm, height mm).
+    CMeasureReadoutDialog* Readout() const { return m_pReadout; }
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
@@ -134,10 +156,16 @@ private:
     void OnTabSelected(int nIndex);
     void OnControlEvent(int nCtrlID, int nEvent, const std::vector<platform::Variant>& args);
     void ApplyPens(CLindarGraphWnd& w);
+    void ApplyGridPen(CLindarGraphWnd& w);
+    void ApplyInnerPen(CLindarGraphWnd& w);
+    void ApplyTracePen(CLindarGraphWnd& w);
+    void ApplyBackground(CLindarGraphWnd& w);
     void SetMiscTexts(CLindarGraphWnd& w, bool bVersion);
     void ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& flags);
     CString ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegistered);
-    void UpdateReadout();
+    bool OfferToDivider(QMouseEvent* e);
+    void ShowReadout();
+    void ClearReadout();
     CIniFile Ini() const;
 
     COxuLindarDoc& m_doc;
@@ -145,8 +173,8 @@ private:
     IViewPrompts* m_pPrompts = nullptr;
     std::array<CLindarGraphWnd*, 3> m_panes{};
     QTabBar* m_pTabs = nullptr;
-    QWidget* m_pReadout = nullptr;
-    std::array<QLineEdit*, 3> m_readEdits{};
+    CMeasureReadoutDialog* m_pReadout = nullptr;
+    std::unique_ptr<CSplitResizeHandler> m_pSplit;
     int m_nLayout = -1;
     int m_nCurPane = 0;
     int m_nZoomRatio = 1, m_nZoomArea = 1;

@@ -24,10 +24,21 @@ class QToolBar;
 class CMainFrame : public QMainWindow, public IViewHost {
 public:
     enum : unsigned {
-        ID_APP_ABOUT = 57664, ID_APP_EXIT = 57665, ID_LOGOFF = 32796, ID_LOGOFF_DONE = 32795,
-        ID_COLOUR_BAR = 32794, ID_ECG_BAR = 32804, ID_SETTINGS = 32797,
-        ID_FULL_SCREEN = 32812, ID_RUN_UPGRADE = 32814, ID_REFRESH = 32799,
-        ID_EDIT_NORMAL = 32798, ID_EDIT_PREDEF = 32802, ID_DISABLED_3 = 32803,
+        ID_APP_ABOUT = 57664,
+        ID_APP_EXIT = 57665,
+        ID_LOGOFF = 32796,
+        ID_LOGOFF_DONE = 32795,
+        ID_COLOUR_BAR = 32794,
+        ID_ECG_BAR = 32804,
+        ID_SETTINGS = 32797,
+        ID_FULL_SCREEN = 32812,
+        ID_RUN_UPGRADE = 32814,
+        ID_REFRESH = 32799,
+        ID_EDIT_NORMAL = 32798,
+        ID_EDIT_PREDEF = 32802,
+        ID_DISABLED_3 = 32803,
+        ID_FILE_NEW = 57600,
+        ID_FILE_PRINT_SETUP = 57606,
     };
     enum : DWORD { COPY_SID = viewerapp::COPY_SID, COPY_FILE = viewerapp::COPY_FILE };
 
@@ -39,6 +50,8 @@ public:
     COxuLindarView* View() const { return m_pView; }
     CCommandMap& Commands() { return *m_pCommands; }
     CRecentFileList& Recent() { return m_recent; }
+    // The program's own dialogs of the view (save, print, order, receive, device selection).
+    IViewPrompts* Prompts() const { return m_pPrompts.get(); }
     CAnalysisBar* AnalysisBar() const { return m_pAnalysis; }
     CParamListBar* ParamListBar() const { return m_pParams; }
     CToolbarBar* ToolbarBar() const { return m_pToolbar; }
@@ -50,7 +63,13 @@ public:
     void OnFullScreen();
     bool IsFullScreen() const { return m_bFullScreen; }
     void OnRunUpgrade();
+    // New (57600): the framework's new document: the title only (the exams stay open).
+    void OnFileNew();
+    // Print Setup (57606): the printer the print dialog then opens with.
+    void OnFilePrintSetup();
     void OnRefresh();
+    // The update pass of every command: menus, tool bar and the bars' buttons.
+    void UpdateCommandUI();
     // "Lindar - <document title>".
     void UpdateFrameTitle();
 
@@ -87,9 +106,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Menus, tool bar, keys and fly-by tips from the command table (commands.h).
     void BuildCommands();
     void BuildBars();
-    void BuildBarCommands();
     void ShowBarsForFullScreen(bool bShow);
     void UpdateIndicators();
 

@@ -12,7 +12,22 @@ class QPushButton;
 
 class CPatientBar : public QWidget {
 public:
-    enum Field { ID, NAME, SURNAME, SEX, AGE, UNIT, WEIGHT, HEIGHT, COMPLEMENT, DOCTOR, HOSPITAL, TIME, FIELD_COUNT };
+    enum : UINT { IDC_UNIT = 4091, IDC_UNIT_LIST = 4111 };
+    enum Field {
+        ID,
+        NAME,
+        SURNAME,
+        SEX,
+        AGE,
+        UNIT,
+        WEIGHT,
+        HEIGHT,
+        COMPLEMENT,
+        DOCTOR,
+        HOSPITAL,
+        TIME,
+        FIELD_COUNT
+    };
 
     explicit CPatientBar(QWidget* pParent = nullptr);
     void ShowExam(CLindarGraphWnd* pGraph);

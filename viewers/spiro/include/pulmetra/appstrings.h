@@ -1,6 +1,8 @@
 #pragma once
 // Pulmetra's own texts by their resource numbers, handed out as 8-bit text in the
 // installation code page (what the notifier and the control take).
+#include <string>
+
 #include "platform/wintypes.h"
 
 namespace pulmetra {
@@ -18,4 +20,8 @@ enum : unsigned {
     IDS_EMPTY_TITLE = 65208,
 };
 CString AppString(unsigned nID);
+// The text as written (UTF-8), for a text of another language than the installation's (the
+// overwrite question is Korean): shown converted from what it is written in, not through the
+// installation's code page.
+std::string AppStringUtf8(unsigned nID);
 }  // namespace pulmetra

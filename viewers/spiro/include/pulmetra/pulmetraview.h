@@ -4,6 +4,7 @@
 // preview, the order to a spirometer and Save As.
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <functional>
 
 #include "platform/wintypes.h"
@@ -13,6 +14,7 @@ class CPulmetraGraphWnd;
 class COxuPulmetraDoc;
 class QDialog;
 class QTabBar;
+class CSplitResizeHandler;
 
 // What the view asks of its frame (commands and messages by their numbers).
 class IPulmetraViewHost {
@@ -65,6 +67,7 @@ public:
         ID_ZOOM_OUT = 32794,
     };
     static constexpr int kTabHeight = 20;
+    static constexpr int kGap = 3;  // between the two windows
     static constexpr int kDefaultZoom = 3;
     static constexpr COLORREF kSeparator = 0xA0A0A0;
     // The screen and PDF pens a fresh view applies.
@@ -90,6 +93,8 @@ public:
     int GetLayout() const { return m_nLayout; }
     void SetLayout(int nMode);
     QTabBar* Tabs() const { return m_pTabs; }
+    // The divider between the two windows of layouts 1 and 2.
+    CSplitResizeHandler* Split() const { return m_pSplit.get(); }
     int GetZoom() const { return m_nZoom; }
 
     // Message 1224 of the graph-style bar and the graph windows; 0.
@@ -134,6 +139,9 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
     void Reposition();
@@ -142,12 +150,15 @@ private:
     void ApplyPens(CPulmetraGraphWnd& w);
     void ApplyZoom();
     QRect SeparatorRect() const;
+    bool OfferToDivider(QMouseEvent* e);
 
     COxuPulmetraDoc& m_doc;
     IPulmetraViewHost& m_host;
     IPulmetraPrompts* m_pPrompts = nullptr;
     std::array<CPulmetraGraphWnd*, 2> m_wnd{};
     QTabBar* m_pTabs = nullptr;
+    // The splitter handler between the two windows (built and destroyed with the view).
+    std::unique_ptr<CSplitResizeHandler> m_pSplit;
     int m_nActive = -1;
     int m_nLayout = -1;
     int m_nZoom = kDefaultZoom;

@@ -1,17 +1,18 @@
 #pragma once
 // A report-view list on Qt's item views: columns from arrays, a small image per row, an
-// optional caption band, sort arrows in the header, and a column order kept in the
-// application profile under the list's title ("<title>_Order", one 32-bit column index
-// per column in display order). Sorting itself is the derived list's (Sort).
+// optional caption band, sort arrows in the header (bitmaps 139 and 138), and a column
+// order kept in the application profile under the list's title ("<title>_Order", one
+// 32-bit column index per column in display order). Sorting itself is the derived list's
+// (Sort).
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
 #include <QHeaderView>
 #include <QPixmap>
 #include <QStringList>
 #include <QTreeView>
 #include <string>
 #include <vector>
-
-class QLabel;
 
 // The model side every extended list uses: column headings and alignments.
 class CExListModel : public QAbstractTableModel {
@@ -41,6 +42,20 @@ public:
     bool ApplyOrder(const std::vector<int>& order);
     bool SaveOrder(const std::string& strKeyPath, const std::string& strTitle) const;
     bool RestoreOrder(const std::string& strKeyPath, const std::string& strTitle);
+
+    // The sort-arrow images (0 ascending, 1 descending), and the one a column shows at the
+    // right of its text (-1: none, every other column only its text).
+    void SetArrowImages(std::vector<QPixmap> images) { m_arrowImages = std::move(images); }
+    void SetArrow(int nSection, int nImage);
+    int Arrow(int nSection) const { return nSection == m_nArrowSection ? m_nArrowImage : -1; }
+
+protected:
+    void paintSection(QPainter* pPainter, const QRect& rect, int nSection) const override;
+
+private:
+    std::vector<QPixmap> m_arrowImages;
+    int m_nArrowSection = -1;
+    int m_nArrowImage = -1;
 };
 
 class CExListCtrl : public QTreeView {
@@ -66,6 +81,17 @@ public:
     virtual void SetColumns(const QStringList& texts, const std::vector<int>& widths,
                             const std::vector<Qt::Alignment>& formats);
     virtual void SetImageList(const QPixmap& bitmap);
+    // Colours of the rows' background and text (the system's window colours by default).
+    virtual void SetBackColor(const QColor& color);
+    virtual void SetTextColor(const QColor& color);
+    QColor BackColor() const { return m_backColor; }
+    QColor TextColor() const { return m_textColor; }
+    // The item data (Qt::UserRole of column 0) of the selected row, 0 without a selection.
+    virtual quintptr GetSelectedItemData() const;
+    // Paints the caption band: a framed band in light grey and white, the title in the
+    // caption font.
+    virtual void DrawCaption(QPainter& painter, const QRect& rect) const;
+    const QFont& CaptionFont() const { return m_captionFont; }
     // The selected row, -1 without a selection.
     int SelectedRow() const;
 
@@ -85,7 +111,10 @@ private:
 
     CExListModel* m_pModel = nullptr;
     CExHeaderCtrl* m_pHeader;
-    QLabel* m_pCaption = nullptr;
+    QWidget* m_pCaption = nullptr;
+    QFont m_captionFont;
+    QColor m_backColor;
+    QColor m_textColor;
     QString m_strTitle;
     std::string m_strKeyPath = "Corvane\\Qar Server";
     int m_nSortState = -1;

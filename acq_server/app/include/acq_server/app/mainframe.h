@@ -1,13 +1,16 @@
 #pragma once
-// The hidden main frame: received-data list, tray icon, the two hidden controls, the
-// settings, the tray animation and idle-connection timers, and the commands of the tray
-// menu. Everything runs on the user-interface thread.
+// The hidden main frame: received-data list, tray icon, the two hidden controls and the
+// conversions through them, the settings, the tray animation and idle-connection timers,
+// and the commands of the tray menu. Everything here runs on the user-interface thread; the
+// devices are received on a thread of their own (receiver.h), which hands each record over.
 //
 // Nothing is deleted inside its own notification: connections go through the listening
 // socket's deferred delete, and ending the program ("Sair", SIGINT/SIGTERM) first closes
 // any open dialog and runs only once every nested loop has returned.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QIcon>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -15,6 +18,7 @@
 #include "ecg_control/host/wavelin.h"
 #include "spiro_control/host/flowlin.h"
 #include "acq_server/app/datalistctrl.h"
+#include "acq_server/app/receiver.h"
 #include "acq_server/app/trayicon.h"
 #include "acq_server/reports/conversions.h"
 #include "acq_server/ftp/ftpinfofile.h"
@@ -33,8 +37,8 @@ public:
 
     // The order dialog (patient order to a device): address from "Device IP" and the
     // device port. The default asks for the address in the IP setting dialog and keeps it.
-    using OrderDialogFn = std::function<void(CMainFrame& frame, const std::string& strAddress,
-                                             int nPort)>;
+    using OrderDialogFn =
+        std::function<void(CMainFrame& frame, const std::string& strAddress, int nPort)>;
     static void SetOrderDialog(OrderDialogFn fn);
     // The IP setting dialog (154) as the order dialog's "ajustes..." opens it: TRUE on OK
     // with the new address in strAddress.
@@ -83,15 +87,20 @@ public:
     void SaveSettings();
     const acqsettings::CServerSettings& Settings() const { return m_settings; }
 
-    // Stored records: ECG (".ekg"/".raw") and spirometry or other files. Each lists the
-    // record first; an empty ID or path is ignored.
+    // A record the receiving path took (stored, entered in the list file, its device
+    // answered): a row on top (BeginMakeFile), then its conversions, queued: they run one
+    // per turn of the event loop in the order the records came, and each one done moves the
+    // list's conversion mark (what is owed survives a restart: the constructor queues it).
+    void OnRecordTaken(const CTakenRecord& record);
+    void BeginMakeFile(const CTakenRecord& record);
+    // The conversions of a listed record: ECG (".ekg"; a ".raw" is only listed) and
+    // spirometry or other files. An empty path is ignored.
     void MakeFile(CString strPatientID, CString strPath);
     void MakeSpiroFile(CString strPatientID, CString strPath);
-    void BeginMakeFile(const CString& strPatientID, const CString& strPath);
+    // Records listed and not yet converted.
+    std::size_t OwedConversions() const { return m_owed.size(); }
     // The settings as the conversions read them.
     acq_reports::SConversionSettings ConversionSettings() const;
-    void UpdateDataList(const CString& strPatientID, const CString& strKeyTime,
-                        const CString& strPath);
 
     CDataListCtrl& List() { return m_wndList; }
     CTrayIcon& Tray() { return m_trayIcon; }
@@ -112,6 +121,16 @@ protected:
     void focusInEvent(QFocusEvent* pEvent) override;
 
 private:
+    struct COwed {
+        int nKind = 0;
+        CString strPatientID, strPath;
+        std::string strKey, strWorkingFolder;  // its list file entry
+    };
+    void Owe(COwed owed);
+    // Queues the conversions owed in a working folder's list (entries behind its mark).
+    void QueueOwed(const std::string& strWorkingFolder);
+    void ConvertNext();
+    void WriteMark();
     void CreateMenus();
     void CloseFrame();
     void StartDeviceSearch();
@@ -135,6 +154,13 @@ private:
     QMenu* m_pTrayMenu = nullptr;
     std::map<int, int> m_timers;  // Qt timer id -> our id
     int m_nNested = 0;            // nested loops running now
+    std::deque<COwed> m_owed;     // listed, not yet converted, in the order taken
+    bool m_bConverting = false;
+    struct {
+        std::string strWorkingFolder, strKey;
+    } m_mark;  // the last conversion done, not yet marked
+    QElapsedTimer m_markTimer;
+    static constexpr int kMarkPeriodMs = 1000;
     bool m_bClosing = false;
     bool m_bExitPending = false;
 };

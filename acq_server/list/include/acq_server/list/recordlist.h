@@ -7,8 +7,7 @@
 //   PAT<ID>_<YYYYMMDDHHMM>=<ID> <YYYYMMDDHHMM> <path>
 // A key already taken (a second record of one patient in the same minute) gets "_2",
 // "_3"... so that no record replaces another. Entries of earlier days are removed when a
-// record is added and at start-up. The file is rewritten whole through the profile engine
-// (temporary file, then rename), so a reader never sees half of it.
+// record is added and at start-up. Writing it: recordlistfile.h.
 #include <ctime>
 #include <deque>
 #include <string>
@@ -37,6 +36,10 @@ public:
     // Splits a list-file value at its first two blanks (the path may hold blanks); FALSE
     // when it does not give three fields.
     static bool ParseValue(const std::string& strValue, CRecordRow& row);
+    // One entry, key and value: the key gives the ID's length, so an ID that holds blanks
+    // (or "=", ";", code-page bytes) reads back whole; an entry whose key does not fit its
+    // value is split as ParseValue does.
+    static bool ParseEntry(const std::string& strKey, const std::string& strValue, CRecordRow& row);
 
     // Fills the rows from the list file (the whole section; the newest 10,000 kept).
     // A missing or unreadable file leaves the list empty.
@@ -59,7 +62,8 @@ public:
                                const std::string& strKeyTime, const std::string& strPath,
                                std::string* pKey = nullptr);
     // Removes every entry before the first whose key holds strToday ("YYYYMMDD"); all of
-    // them when none does. The file is left alone when nothing goes.
+    // them when none does; never one still owed its conversions (recordlistfile.h). The
+    // file is left alone when nothing goes.
     static bool PruneListFile(const std::string& strWorkingFolder, const std::string& strToday);
 
 private:

@@ -213,6 +213,7 @@ private:
     BOOL ToolsActive() const;
     BOOL IsMonitoring() const;
     void StopLink();
+    void DropMonitoringLink();
     BOOL FinishRecording(BOOL bDropped = FALSE);
     void ClearRecordForLink();
 

@@ -1,8 +1,8 @@
 #pragma once
 // The paper report: one A4 landscape page, grid and traces at true scale drawn in 0.1 mm
 // units from the grid's top-left corner (21 mm from the left, 9 mm from the top of the
-// page), texts in 9 pt and 10 pt bold "Arial" measured on the printer and laid out in
-// fractions of the printable width.
+// printable area), texts in 9 pt and 10 pt bold "Arial" measured on the printer and laid out
+// in fractions of the printable width.
 #include <QPainter>
 #include <vector>
 
@@ -37,9 +37,10 @@ public:
     // Takes format, gain and rhythm lead and lays the traces out; FALSE without samples or
     // when the layout cannot be made.
     BOOL Prepare(int nFormat, int nGain, int nRhythmLead);
-    // Draws the page on a device of the given resolution (pixels per mm) whose page is
-    // nPageWidth pixels wide, the painter's origin at the page's top-left corner.
-    void Draw(QPainter& painter, double dPxPerMmX, double dPxPerMmY, int nPageWidth);
+    // Draws the page on a device of the given resolution (pixels per mm) whose printable
+    // area is nPrintableWidth pixels wide, the painter's origin at that area's top-left
+    // corner (a printer cannot print nearer the paper's edges).
+    void Draw(QPainter& painter, double dPxPerMmX, double dPxPerMmY, int nPrintableWidth);
 
     // The pulses of the current format and gain.
     std::vector<CPulse> Pulses() const;

@@ -3,10 +3,12 @@
 // fonts were specified: Windows pen styles and widths, COLORREF colours, LOGFONT heights
 // and 8-bit texts in the installation code page.
 #include <optional>
+#include <utility>
 
 #include <QColor>
 #include <QFont>
 #include <QPen>
+#include <QPolygon>
 #include <QString>
 
 #include "platform/wintypes.h"
@@ -54,6 +56,16 @@ void PulseAmplitudes(int nGain, double* pdFirst, double* pdSecond);
 // (x, y) and become pixels at nCell per millimetre, truncated.
 void DrawPulse(QPainter& painter, int x, int y, int nCell, double dStartMm, double dBaseMm,
                double dAmpMm, double dWidth);
+
+// Strokes a polyline with the painter's pen as the device can show it: at most four points
+// per device pixel column, cut to what the device shows (and the clip, and the
+// band from nTop to nBottom when given) before stroking (see tracereducer.h). What it costs
+// follows the device's size, not the points.
+void DrawBoundedPolyline(QPainter& painter, const QPoint* pPoints, int nCount,
+                         const std::optional<std::pair<int, int>>& band = std::nullopt);
+inline void DrawBoundedPolyline(QPainter& painter, const QPolygon& points) {
+    DrawBoundedPolyline(painter, points.constData(), static_cast<int>(points.size()));
+}
 
 // 8-bit text in the installation code page to a QString for the screen.
 QString ToQString(const CString& strText);

@@ -14,14 +14,16 @@ class QPainter;
 
 class CEkgPage {
 public:
-    // Widths asked of the image export are capped here: twice the rendered page, beyond
-    // which resampling adds no detail but costs memory.
+    // The report page at full size: 2700 x 2025 pixels, 10 pixels a millimetre, origin
+    // (50, 12). Images of other sizes are this page drawn scaled.
+    static constexpr int kReportWidth = 2700;
+    static constexpr int kReportHeight = 2025;
+    static constexpr int kReportCell = 10;
+    static constexpr int kReportOriginX = 50;
+    static constexpr int kReportOriginY = 12;
+    // Widths above this are refused (twice the full-size page: a bitmap of that size is
+    // already 87 MB).
     static constexpr int kMaxImageWidth = 5400;
-    // Cell, bitmap size and page origin of the report bitmaps, largest first.
-    struct CBitmapTry {
-        int nWidth, nHeight, nCell, nOriginX, nOriginY;
-    };
-    static CBitmapTry BitmapTry(int k);
 
     CEkgPage();
 
@@ -49,6 +51,10 @@ public:
     // 50 x 37 large boxes, 60 x 37 in 60 Hz mode, doubled across at speed code 4.
     void SetColumnsRowsForMode(int nMainsMode, int nSpeed);
 
+    // Lays the traces out for the grid they are drawn on (a record longer than the grid
+    // shows what the grid holds); every drawing does this first.
+    void FitTracesToGrid();
+
     // Page size in pixels, border included.
     int GetWidth() const { return m_grid.GetBorderWidth(); }
     int GetHeight() const { return m_grid.GetBorderHeight(); }
@@ -70,13 +76,19 @@ public:
     // The report page at (x, y) with the current cell: paper, traces, texts, pulses. With
     // bRelease the layout's points are dropped afterwards.
     void DrawReportPage(QPainter& painter, int x, int y, BOOL bRelease);
-    // Renders the report page bitmap (the largest of the six sizes that can be had) for the
-    // format, gain and rhythm lead; bWhite forces a white background (BMP). nCell gets the
-    // cell used. FALSE (and the message "Fail to create bitmap!!") when no bitmap can be had.
-    BOOL RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite, QImage& image,
-                      int* pnCell = nullptr);
-    // The report as a 24-bit DIB resampled to nWidth x nWidth * 6 / 8 and optionally
-    // smoothed. FALSE for a width of 0 or less, or when rendering or resampling fails.
+    // Sets the page up for the report of the format, gain and rhythm lead (full-size cell,
+    // 50 x 37 grid, border 3; bWhite: white background, for BMP) and draws it on a device of
+    // nWidth x nHeight pixels: the full-size page scaled to that size, its pens and fonts
+    // with it, smoothed (antialiased) unless it is the full size itself.
+    void DrawReport(QPainter& painter, int nFormat, int nGain, int nRhythmLead, BOOL bWhite,
+                    int nWidth, int nHeight);
+    // The report as an image of nWidth x nWidth * 6 / 8 pixels. FALSE when the size is not
+    // positive or above kMaxImageWidth, or (with the message "Fail to create bitmap!!")
+    // when the bitmap cannot be had.
+    BOOL RenderReport(int nFormat, int nGain, int nRhythmLead, BOOL bWhite, int nWidth,
+                      QImage& image);
+    // The report as a 24-bit DIB nWidth x nWidth * 6 / 8, optionally smoothed; FALSE as
+    // RenderReport.
     BOOL MakeReportDib(int nFormat, int nGain, int nRhythmLead, int nWidth, BOOL bSmooth,
                        BOOL bWhite, CDibBytes& dibBytes);
     // EKGMakeImage (JPEG) and EKGMakeImageBMP (24-bit BMP).

@@ -32,6 +32,10 @@ enum : int {
 class CTraceLayout : public CGlobalBuffer {
 public:
     static constexpr int kMaxFiducials = 60;
+    // Sample counts either side of the baseline that a trace's strip holds: five
+    // millivolts, more than any heart gives. Only a saturated or broken input goes beyond,
+    // and it is cut there instead of being stroked across the whole page.
+    static constexpr int kStripCounts = 2048;
 
     CTraceLayout();
     ~CTraceLayout() override;
@@ -53,6 +57,11 @@ public:
     void SetCellSize(int nCell);
     // Takes the other layout's sources and its five settings.
     void CopySettings(const CTraceLayout& other);
+    // Large boxes across the paper the traces are drawn on (0: as wide as the record).
+    // A record wider than its paper at the speed is shown from its start for as long as
+    // the paper holds, at the same scale: a 12-second 60 Hz record on a 50-box page shows
+    // its first 10 seconds. Nothing runs off the grid.
+    void SetPaperColumns(int nColumns);
 
     // Recomputes the points when a setting, the origin or the source's shape changed.
     // 1 on success, 0 when the sample buffer is missing or empty or no point block can be
@@ -74,7 +83,10 @@ public:
     int GetRows() const { return m_nRows; }
     int GetSegment() const { return m_nSegment; }
     int GetChannels() const { return m_nChannels; }
-    int GetSamples() const { return m_nSamples; }
+    // Samples of each lead that the layout shows (the whole record, or what the paper
+    // holds); a lead row of the point block is as long as the record.
+    int GetSamples() const { return m_nShown; }
+    int GetPaperColumns() const { return m_nPaperColumns; }
     int GetOriginX() const { return m_nOriginX; }
     int GetOriginY() const { return m_nOriginY; }
     BOOL IsDirty() const { return m_bDirty; }
@@ -90,6 +102,10 @@ public:
     const std::vector<DWORD>& GetPixelMarks() const { return m_adwPixelMarks; }
     int GetFiducialCount() const { return m_nFiducials; }
     const CTracePoint* GetFiducials() const { return m_aFiducials.data(); }
+    // The strip of row nRow (a lead, or the rhythm strip as row GetChannels()): from
+    // *pnTop to *pnBottom, its baseline +- kStripCounts at the row's scale. FALSE for a
+    // row that is not drawn.
+    BOOL GetStrip(int nRow, int* pnTop, int* pnBottom) const;
     // Amplitude multiplier of a gain code.
     static int GainFactor(int nGain);
     // First sample that lead nLead shows in the current format.
@@ -99,9 +115,9 @@ public:
     CMorphologyTable* GetMorph() const { return m_pMorph; }
 
 protected:
-    // Cell arrangement for mains mode nMainsMode (0 = 50 Hz, 1 = 60 Hz); the paper layout
-    // replaces it.
-    virtual void UpdateLayout(int nMainsMode);
+    // Cell arrangement for the shown samples, nWidth pixels wide at 25 mm/s; the paper
+    // layout replaces it.
+    virtual void UpdateLayout(int nWidth);
     // Stores the arrangement and the cell positions; shared by both variants.
     void PlaceCells(int nColumns, int nRows, int nSegment, int nFirst, int nPitch, int nStep);
 
@@ -109,6 +125,7 @@ protected:
 
 private:
     BOOL PrepareBuffer();
+    // Pixels per sample, amplitude, the shown samples and their width at 25 mm/s.
     void Scale(int nMainsMode);
     void ComputeX();
     void ComputeY();
@@ -130,6 +147,9 @@ private:
     int m_nRows = 12;
     int m_nChannels = 0;
     int m_nSamples = 0;
+    int m_nShown = 0;
+    int m_nShownWidth = 0;
+    int m_nPaperColumns = 0;
     int m_nSegment = 0;
     // Arrangement of the last known format, kept for format codes above 3.
     int m_nFirst = 2, m_nPitch = 3, m_nStep = 0;
@@ -146,11 +166,13 @@ private:
     BOOL m_bOriginFlag = TRUE;
 };
 
-// Paper layout: speed fixed at 25 mm/s and its own cell arrangement.
+// Paper layout: speed fixed at 25 mm/s, a paper of 50 large boxes (250 mm) and its own
+// cell arrangement.
 class CPrintTraceLayout : public CTraceLayout {
 public:
+    static constexpr int kPaperColumns = 50;
     CPrintTraceLayout();
 
 protected:
-    void UpdateLayout(int nMainsMode) override;
+    void UpdateLayout(int nWidth) override;
 };

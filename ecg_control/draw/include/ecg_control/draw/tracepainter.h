@@ -12,6 +12,12 @@
 
 class QPainter;
 
+// Strokes the first nCount points of row nRow of the layout (a lead, or the rhythm strip as
+// row GetChannels()) with the painter's pen, bounded by the device and within the row's
+// strip (see CTraceLayout::GetStrip and DrawBoundedPolyline). Every drawing of traces goes
+// through it.
+void DrawLayoutRow(QPainter& painter, const CTraceLayout& layout, int nRow, int nCount);
+
 class CTracePainter {
 public:
     CTracePainter();
@@ -25,6 +31,9 @@ public:
     void SetSpeed(int nSpeed) { m_layout.SetSpeed(nSpeed); }
     void SetRhythmLead(int nLead) { m_layout.SetRhythmLead(nLead); }
     void SetEnabled(BOOL bEnabled) { m_bEnabled = bEnabled; }
+    // A page drawn at another size than its own stands for that page: a one-pixel
+    // (cosmetic) pen then draws one pixel of the page, scaled as the page is.
+    void SetThinPensScale(BOOL bScale) { m_bScaleThinPens = bScale; }
     void ShowPacemaker(BOOL bShow) { m_bShowPacemaker = bShow; }
     BOOL GetEnabled() const { return m_bEnabled; }
     BOOL GetShowPacemaker() const { return m_bShowPacemaker; }
@@ -56,4 +65,5 @@ private:
     BOOL m_bLabelFont = FALSE;
     BOOL m_bEnabled = TRUE;
     BOOL m_bShowPacemaker = TRUE;
+    BOOL m_bScaleThinPens = FALSE;
 };

@@ -19,12 +19,11 @@ class CComboBoxLine;
 class CExComboBox;
 class CExEdit;
 
-// One printed pen in the view's order. The list the dialog labels "style" offers widths
-// (0..4) and the one it labels "width" offers the system's pen styles (0..6), so the
-// first value of each group is the pen width and the second its style.
+// One printed pen, in the order of the control's pen methods: style (0 solid .. 4
+// dash-dot-dot), width (0..6, in 0.1 mm on paper), colour.
 struct CPrintPen {
-    int nWidth;
     int nStyle;
+    int nWidth;
     COLORREF crColour;
     bool operator==(const CPrintPen&) const = default;
 };
@@ -82,10 +81,10 @@ public:
     BOOL m_bPrintPacemaker = 1;
     BOOL m_bMonochrome = 0;
     // Grid 1, grid 2, trace.
-    std::array<CPrintPen, 3> m_pens{{{1, 0, 0x282828}, {1, 0, 0x7F7F7F}, {2, 0, 0}}};
-    // What monochrome printing always uses.
+    std::array<CPrintPen, 3> m_pens{{{0, 1, 0x282828}, {0, 1, 0x7F7F7F}, {0, 2, 0}}};
+    // What monochrome printing always uses: solid grey grids and a solid black trace.
     static constexpr std::array<CPrintPen, 3> kMonochromePens{
-        {{1, 0, 0x282828}, {1, 0, 0x7F7F7F}, {2, 0, 0}}};
+        {{0, 1, 0x282828}, {0, 1, 0x7F7F7F}, {0, 2, 0}}};
 
     // Fills the controls from the members (done when shown; tests call it directly).
     void Load();
@@ -97,8 +96,8 @@ protected:
 
 private:
     std::array<CColourPicker*, 3> m_pickers{};
-    std::array<CComboBoxLine*, 3> m_widths{};  // the lists labelled "style": 4070, 4073, 4076
-    std::array<CComboBoxLine*, 3> m_styles{};  // the lists labelled "width": 4069, 4072, 4075
+    std::array<CComboBoxLine*, 3> m_widths{};  // 4069, 4072, 4075: widths 0..6
+    std::array<CComboBoxLine*, 3> m_styles{};  // 4070, 4073, 4076: styles 0..4
     QCheckBox* m_pMonochrome;
     bool m_bLoaded = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Recording straight from the registered cart (dialog 148): a hidden ECG control records,
-// the dialog shows the progress and saves the record as "<folder>/<id>_<time>.ekg". The
+// the dialog shows the progress and saves the record as "<folder>/<id>_<time>.ekg" (also a
+// recording the control kept unanalysed because the engine could not be given it). The
 // dialog ends with OK only when the record file was saved whole; the saved path is then
 // what the view opens.
 #include <QDialog>
@@ -54,6 +55,7 @@ protected:
 private:
     void OnControlEvent(UINT nCtrlId, platform::DISPID nEvent,
                         const std::vector<platform::Variant>& args);
+    void SaveRecord(UINT nSavedMessage, unsigned nBoxType);
     void Finish(bool bOk);
     void Fail(UINT nMessage);
     void PostCancel();

@@ -48,12 +48,22 @@ private:
 
 // Qt's own file dialog (not the desktop's, so that a viewer can add its boxes to it) in the
 // framework's terms: open or save, default extension, proposed name, and a filter in Qt's
-// form ("JPEG Files(*.jpg);;PDF Files(*.pdf)").
+// form ("JPEG Files(*.jpg);;PDF Files(*.pdf)"). With a default extension, a name typed
+// without one gets the extension of the type chosen in the list, as the system's dialog
+// gives it; without, the name is handed out as typed.
 class CViewerFileDialog : public QFileDialog {
     Q_OBJECT
 public:
     CViewerFileDialog(bool bOpen, const QString& defExt, const QString& fileName,
                       const QString& filter, QWidget* pParent = nullptr);
+    // The extension a filter names ("PDF Files (*.pdf)" gives "pdf"); empty for "*.*".
+    static QString FilterSuffix(const QString& filter);
+
+public slots:
+    void accept() override;
+
+private:
+    bool m_bFollowType = false;
 };
 
 // The save dialog: four options below the file-type list, enabled for the first two types

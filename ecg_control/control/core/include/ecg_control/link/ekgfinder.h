@@ -45,7 +45,9 @@ public:
     CEkgFinder& operator=(const CEkgFinder&) = delete;
 
     // Empties the list, re-reads the adapters, sends a request on each and waits (below
-    // 1000 ms: 100 ms) letting the host's events run. Always 1, as hosts expect.
+    // 1000 ms: 100 ms) letting the host's events run. Always 1, as hosts expect. A search
+    // asked for by an event that runs during the wait returns at once: the one under way
+    // is filling the list.
     short Search(int nTimeoutMs);
     short Count();
     // 0 description "ip:id:text", 1 identifier, 2 IP text; "" outside 0..count-1.
@@ -71,6 +73,7 @@ private:
     int m_nType = 16;
     int m_nRecv = -1, m_nSend = -1, m_nReceivePort = 0;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bSearching{false};
     std::atomic<int> m_nHandled{0};
     std::thread m_thread;
 };

@@ -15,8 +15,9 @@ constexpr int kMinRecordItems = 1000;
 
 enum class ECompletion {
     kSignalNotGood,    // too few sample items
-    kEngineFailed,     // input not written, engine not started, timed out, failed, or its
-                       // result file unreadable
+    kInputNotWritten,  // the engine's input file could not be written; the samples and the
+                       // record's values are left as they were
+    kEngineFailed,     // engine not started, timed out, failed, or its result file unreadable
     kCompleted,
 };
 
