@@ -43,6 +43,36 @@ long long Activity(const std::int32_t* x, int k) {
     return nSum;
 }
 
+long long Sum5(const std::int32_t* x, int m) {
+    return static_cast<long long>(x[m - 2]) + x[m - 1] + x[m] + x[m + 1] + x[m + 2];
+}
+
+// The activity on the signal smoothed over five samples (sums of five), less moved by noise.
+long long SmoothedActivity(const std::int32_t* x, int k) {
+    long long nSum = 0;
+    for (int m = k; m <= k + 9; ++m)
+        nSum += std::llabs(Sum5(x, m + 2) - Sum5(x, m));
+    return nSum;
+}
+
+// A T end found lies late (the smoothing of its envelope and its margin), up to inside the
+// next P wave when the P follows the T closely. The point after the T wave is then the
+// quietest point in the 25 samples before it that lies at the level of the PR segment (a
+// wave's peak is quiet too, but off that level); the T end itself when none is quieter.
+int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
+    int nBest = a;
+    long long nBestActivity = SmoothedActivity(x, a);
+    for (int k = a - 1; k >= std::max(a - 25, 2); --k) {
+        const long long s = SmoothedActivity(x, k);
+        if (s < nBestActivity &&
+            std::fabs(Sum5(x, k) / 5.0 - static_cast<double>(nLevel)) < 20.48) {
+            nBestActivity = s;
+            nBest = k;
+        }
+    }
+    return nBest;
+}
+
 // The straight line between the row's values at s and e replaces s .. e.
 void Bridge(const std::int32_t* x, std::int32_t* y, int s, int e) {
     if (e <= s)
@@ -248,6 +278,15 @@ void FindIsoelectricPoints(CEngineData& d) {
                 }
             }
             p.IsoBeforeQrs[l][i] = nBest;
+
+            // No room after the T end, and the signal still moves there: the end lies late.
+            if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
+                Activity(x, a) >= 20.48) {
+                long long nLevel = 0;
+                for (int m = nBest; m <= nBest + 9; ++m)
+                    nLevel += x[m];
+                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel / 10);
+            }
         }
     }
 }

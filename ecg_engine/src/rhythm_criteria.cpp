@@ -228,8 +228,16 @@ void DetectAtrialFlutter(CEngineData& d) {
             H = k;
         }
     }
-    if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) || (a > 0.4 * n && b90 > 0.8 * n) ||
-        (n > 1 && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0))
+    // Every interval of a regular rhythm holds two waves, its T and its P, and P waves of an
+    // ectopic atrial rhythm can point below -90 degrees: a steady count and such axes speak
+    // for flutter only when the atria beat faster, with more waves to the interval. With 2:1
+    // conduction (a ventricular rate of 126 to 170) every other flutter wave lies in the QRS
+    // or the T, out of the count: there the axes alone tell.
+    const bool bFastAtria = n > 1 && T / (n - 1) > 2;
+    const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
+    if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
+        ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
+        (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0))
         Set(d, 124);
 }
 

@@ -2,6 +2,7 @@
 // independent lead, then per-lead ends, T peaks and amplitudes, QT, QTc and the T axis.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "ecg_engine/debug_output.h"
 #include "ecg_engine/engine.h"
@@ -65,6 +66,15 @@ void WindowMean(const TIn* x, std::int32_t* y, int s, int e, int h, int nDivisor
         y[j] = y[s + h];
     for (int j = e - h + 1; j <= e; ++j)
         y[j] = y[e - h];
+}
+
+// Whether the smoothed signal leaves the level somewhere in [s, e] by a wave's height.
+bool LeavesLevel(const std::int32_t* a, int s, int e, std::int32_t nLevel) {
+    for (int k = s; k <= e; ++k) {
+        if (std::abs(a[k] - nLevel) >= 20.48)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -199,16 +209,35 @@ void FindTOffsets(CEngineData& d) {
         if (!UsableQuality(d.Detection.LeadQuality[r]))
             continue;
         const std::int32_t* env = t.TEnvelope[r].data();
+        const std::int32_t* a = t.MeanRow[r].data();
         for (int i = 0; i < nBeats; ++i) {
             const int s = t.WindowStart[r][i], e = t.WindowEnd[r][i];
             const int T = t.TEndThreshold[r][i];
             bool bAbove = false;
             int nGap = 0;
             int R = e;
+            // Only a window that reaches the next QRS can hold the next P wave.
+            const bool bNextP = i + 1 < nBeats && e == d.Detection.IOQm.qrs_onset[i + 1] - 1;
+            int nWave = 0;  // how far the signal has left its level since the T began
             for (int j = s; j <= e; ++j) {
+                if (j >= s + 11)
+                    nWave = std::max(nWave, std::abs(a[j] - a[e]));
+                // The next P wave may follow so closely that the envelope never falls below
+                // the threshold: where it dips with the signal back at its level after the T,
+                // and a wave follows, the T has ended.
+                if (bNextP && bAbove && j > s && j < e && env[j] < env[j - 1] &&
+                    env[j] <= env[j + 1] && nWave >= 20.48 && std::abs(a[j] - a[e]) < 20.48 &&
+                    LeavesLevel(a, j + 1, e, a[e])) {
+                    R = j;
+                    break;
+                }
                 if (env[j] > T && !bAbove) {
                     // A wave after a long gap does not move the end; after a short one the
-                    // end found so far is dropped.
+                    // end found so far is dropped, unless the signal had come back to the
+                    // level before the next QRS there: then the wave is the next P wave.
+                    if (bNextP && nGap < 50 && j >= 51 && R != 0 && R != e &&
+                        std::abs(a[R] - a[e]) < 20.48 && LeavesLevel(a, j, e, a[e]))
+                        break;
                     if (nGap < 50 && j >= 51)
                         R = 0;
                     bAbove = true;

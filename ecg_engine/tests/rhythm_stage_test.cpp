@@ -427,6 +427,35 @@ TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclu
     }
 }
 
+// A regular rhythm's intervals hold two waves, the T and the P; flutter needs more, but for
+// 2:1 conduction, where every other flutter wave hides in the QRS or the T.
+TEST(RhythmCriteria, FlutterNeedsMoreAtrialWavesThanTheTAndThePOfEachInterval) {
+    struct {
+        const char* name;
+        int pAxis, pAmpII, nOddAxis, nAtrialWaves, nRr;
+        int expected;
+    } cases[] = {
+        // Every P wave below -90 degrees and small in II (the axis rule).
+        {"ectopic atrial rhythm, inverted P waves", -110, -50, 0, 2, 800, 0},
+        {"negative flutter waves, three to the interval", -110, -50, 0, 3, 800, 1},
+        {"negative flutter waves at 2:1, two to the interval", -110, -50, 0, 2, 430, 1},
+        // Small sinus P waves and one P axis below -90 (the steady-count rule).
+        {"sinus rhythm, one odd P axis", 60, 60, -120, 2, 800, 0},
+        {"sinus tachycardia, one odd P axis", 60, 60, -120, 2, 430, 0},
+        {"steady count of four waves, one odd P axis", 60, 60, -120, 4, 800, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<SBeat> beats = Repeat({SBeat{c.nRr, 160, 90, 60, {c.pAxis}, c.pAmpII}}, 12);
+        if (c.nOddAxis)
+            beats[5].pAxes = {c.nOddAxis};
+        auto d = Record(beats);
+        for (int i = 0; i + 1 < 12; ++i)
+            d->PWave.AtrialCount[i] = c.nAtrialWaves;
+        DetectAtrialFlutter(*d);
+        EXPECT_EQ(d->Rhythm.RhythmFindings[124], c.expected) << c.name;
+    }
+}
+
 TEST(FinishStatements, ClassAndPoorQualityTextsComeFromTheChosenLanguage) {
     for (int nLanguage : {0, 3, 5}) {
         auto d = Record(Repeat({Sinus()}, 5), 75);

@@ -103,8 +103,8 @@ const SRhythmCase kCases[] = {
     {"Sinus55", "--rate 55", {"Sinus Bradycardia(HR:50-59)", "Normal Axis", kMinimal}},
     {"Sinus75", "--rate 75", {"Normal Sinus Rhythm", "Normal Axis", kNormal}},
     {"Sinus110", "--rate 110", {"Sinus Tachycardia(HR:100-130)", "Normal Axis", "prolonged QT", kModerate}},
-    // Shorter PR and ST segments leave the P wave clear of the T wave at this rate.
-    {"Sinus140", "--rate 140 --pr 15 --st 15", {"Sinus Tachycardia(HR>130)", "Normal Axis", "prolonged QT", kModerate}},
+    // Ordinary PR and ST segments: the P wave follows the T wave closely at this rate.
+    {"Sinus140", "--rate 140", {"Sinus Tachycardia(HR>130)", "Normal Axis", "prolonged QT", kModerate}},
     {"SinusArrhythmia",
      "--script S" + Repeat(",S:860,S:960,S:860,S:760", 3),
      {"Normal Sinus Rhythm(Sinus Arrhythmia)", "Normal Axis", kNormal}},

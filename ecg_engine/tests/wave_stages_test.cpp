@@ -99,30 +99,64 @@ TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
 }
 
 TEST(TWaveEnd, ThresholdScanCases) {
-    // Envelope rows set by hand: window 1000..1300, threshold 100.
+    // Envelope rows set by hand: window 1000..1300, threshold 100. The smoothed signal is 80
+    // over the first hump and 0 from 1201 on, the level before the next QRS.
     struct {
         const char* name;
         std::vector<std::pair<int, int>> humps;  // [from, to] above the threshold
+        int nGapLevel, nLaterWave;  // the smoothed signal after the first hump and over the rest
+        int nDip;                   // a dip of the envelope above the threshold (0: none)
+        bool bNextQrs;              // the window ends at the next QRS
         int expected;
     } cases[] = {
-        {"never above", {}, 1305},
-        {"one hump", {{1000, 1100}}, 1106},
-        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 1206},
-        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 1106},
+        {"never above", {}, 0, 0, 0, true, 1305},
+        {"one hump", {{1000, 1100}}, 0, 0, 0, true, 1106},
+        {"short gap: end after the second", {{1000, 1100}, {1140, 1200}}, 60, 40, 0, true, 1206},
+        {"long gap: end after the first", {{1000, 1100}, {1160, 1200}}, 60, 40, 0, true, 1106},
+        // A hump after a short gap belongs to the T unless the signal had come back to its
+        // level before the next QRS: then it is the next P wave and the end found stays.
+        {"short gap back at the level: the next P wave",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         40,
+         0,
+         true,
+         1106},
+        {"short gap back at the level, nothing after it",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         0,
+         0,
+         true,
+         1206},
+        {"short gap back at the level, the window ends before the next QRS",
+         {{1000, 1100}, {1140, 1200}},
+         0,
+         40,
+         0,
+         false,
+         1206},
+        // The next P wave so close that the envelope only dips between the two.
+        {"dip back at the level: the next P wave", {{1000, 1200}}, 0, 40, 1120, true, 1125},
+        {"dip off the level: inside the T", {{1000, 1200}}, 60, 40, 1120, true, 1206},
     };
     for (const auto& c : cases) {
         auto d = FreshData();
-        SetBeats(*d, {{900, 1000}});
+        SetBeats(*d, {{900, 1000}, {c.bNextQrs ? 1301 : 1400, 1450}});
         auto& t = d->TWave;
         for (int r = 0; r < kIndependentLeads; ++r) {
             t.WindowStart[r][0] = 1000;
             t.WindowEnd[r][0] = 1300;
             t.TEndThreshold[r][0] = 100;
             t.TEnvelope[r].fill(10);
+            t.MeanRow[r].fill(0);
             for (auto [from, to] : c.humps) {
                 for (int j = from; j <= to; ++j)
-                    t.TEnvelope[r][j] = 500;
+                    t.TEnvelope[r][j] =
+                        c.nDip ? 500 - std::max(0, 200 - 10 * std::abs(j - c.nDip)) : 500;
             }
+            for (int j = 1000; j <= 1200; ++j)
+                t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nGapLevel : c.nLaterWave);
         }
         FindTOffsets(*d);
         EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
@@ -287,6 +321,36 @@ TEST(PWave, RecordPAxisCountsEveryPWave) {
     EXPECT_EQ(p.Paxis[13 * kMaxPWavesPerBeat], 90);
     // 65 axes of 59 and 100 of 90: the 82nd smallest of 165 is 90.
     EXPECT_EQ(p.RecordPAxis, 90);
+}
+
+// At high rates the T end found leaves no room for the quiet point after it and may lie
+// inside the next P wave: the P search then starts at the quietest point before it that lies
+// at the PR segment's level.
+TEST(PWave, PointAfterALateTEndLiesBeforeThePWave) {
+    constexpr int kPOnset = 1150, kPLength = 32, kQrs = 1214;
+    struct {
+        const char* name;
+        int tEnd;
+        int lo, hi;  // where the point after the T wave lies
+    } cases[] = {
+        {"T end inside the P wave", kPOnset + 6, kPOnset - 25, kPOnset - 4},
+        {"quiet T end stays", kPOnset - 40, kPOnset - 40, kPOnset - 40},
+        {"no T end before the QRS stays", kQrs + 4, kQrs + 4, kQrs + 4},
+    };
+    for (const auto& c : cases) {
+        auto d = FreshData();
+        SetBeats(*d, {{1000, 1048}, {kQrs, kQrs + 48}});
+        d->TWave.TOffset[0] = c.tEnd;
+        // Lead II: a P wave of 100 units on a flat line, the T ended before it.
+        for (int k = 0; k < kPLength; ++k)
+            d->InputLeads[1][kPOnset + k] = static_cast<std::int16_t>(
+                std::lround(50.0 - 50.0 * std::cos(2.0 * M_PI * (k + 0.5) / kPLength)));
+        BuildTwelveLeadBuffer(*d);
+        FindIsoelectricPoints(*d);
+        const int nPoint = d->PWave.IsoAfterT[LeadII][1];
+        EXPECT_GE(nPoint, c.lo) << c.name;
+        EXPECT_LE(nPoint, c.hi) << c.name;
+    }
 }
 
 TEST(PWave, FlatRecordHasNoPWaves) {

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Benchmark (not a test) of the server library: K carts sending N records each at once to
-# oxuhost on 127.0.0.1; prints records stored per second, the time from the last reply to
-# the last rows (the work thread's backlog), and checks the rows against what was sent.
+# oxuhost on 127.0.0.1; prints the replies per second, the time from the last reply to the
+# last row in the database (watched with the database's own client), how long the stop
+# took, and checks the rows against what was sent.
 #   oxu_bench.sh <build bin folder> sqlite|pg [dicom] [carts] [records]
 set -eu
 bin=$(cd "$1" && pwd); backend=$2; dicom=${3:-0}; carts=${4:-50}; records=${5:-100}
@@ -36,9 +37,31 @@ hostpid=$!
 for i in $(seq 1 300); do grep -q READY "$work/host.out" && break; sleep 0.1; done
 port=$(sed -n 's/^READY ecg=\([0-9]*\).*/\1/p' "$work/host.out")
 result=$(python3 "$src/tools/devsim/devsim.py" --port "$port" --timeout 120 --carts "$carts" --records "$records" --id B --expect "$work/expect.json" || true)
+answered=$(echo "$result" | sed -n 's/.*"answered": \([0-9]*\).*/\1/p')
+# Seconds from here (the last reply) until the database holds a row for every answer.
+backlog=$(python3 - "$backend" "$answered" $check <<'PY'
+import sqlite3, subprocess, sys, time
+backend, want, args = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+start = time.monotonic()
+def count():
+    q = "SELECT COUNT(*) FROM instance"
+    if backend == "pg":
+        out = subprocess.run(["psql", "-X", "-A", "-t", "-q", "-h", args[1], "-U", args[3], "-d", args[2], "-c", q],
+                             capture_output=True, text=True)
+        return int(out.stdout.strip() or 0)
+    try:
+        return sqlite3.connect("file:%s?mode=ro" % args[1], uri=True).execute(q).fetchone()[0]
+    except sqlite3.Error:
+        return 0
+while count() < want and time.monotonic() - start < 600:
+    time.sleep(0.02)
+print("%.3f" % (time.monotonic() - start))
+PY
+)
 t0=$(date +%s.%N)
 kill -TERM "$hostpid"; wait "$hostpid" || true; hostpid=
 t1=$(date +%s.%N)
 echo "backend=$backend dicom=$dicom $result"
-echo "backlog after the last reply: $(echo "$t1 - $t0" | bc) s"
+echo "last row after the last reply: $backlog s"
+echo "stop: $(echo "$t1 - $t0" | bc) s"
 /usr/bin/python3 "$src/server_lib/tests/oxurows_check.py" "$work/expect.json" $check --every 50

@@ -14,6 +14,7 @@
 #include "acq_server/ftp/ftpthread.h"
 #include "oxudb/oxudbconnect.h"
 #include "oxudb/oxudbuidgen.h"
+#include "oxudb/sqlquery.h"
 #include "platform/format.h"
 #include "platform/process.h"
 #include "server_lib/oxuserversetting.h"
@@ -89,17 +90,30 @@ void COxuDbDataManager::Log(const CString& str) {
         m_pLogger->Log("%s", str.c_str());
 }
 
-void COxuDbDataManager::FillCommonRows(CRows& r, const CString& strID, const CString& strName,
-                                       const CString& strSex, const CString& strDate,
-                                       const CString& strTime, const CString& strDoctor,
-                                       const CString& strKind, const CString& strHospital,
-                                       const COxuBaseFile& file) {
+// One record of a batch: its file, its rows and where it stands.
+struct COxuDbDataManager::CItem {
+    CItem(COxuBaseFile* p, COxuDbConnect* pConnect)
+        : pFile(p), bEkg(p->GetFileType() == "EKG"), rows(pConnect) {}
+    COxuBaseFile* pFile;
+    bool bEkg;
+    CRows rows;
+    bool bExisting = false;  // the file had its rows already (a retry or a resend)
+    CKeys keys;
+    CString strPatientID;  // of the rows found
+    bool bStored = false;
+};
+
+void COxuDbDataManager::FillCommonRows(CRows& r, const CKeys& keys, const CString& strID,
+                                       const CString& strName, const CString& strSex,
+                                       const CString& strDate, const CString& strTime,
+                                       const CString& strDoctor, const CString& strKind,
+                                       const CString& strHospital, const COxuBaseFile& file) {
     const COxuDbUIDGen uid(m_pConnect);
     r.patient.m_strPatientID = strID;
     r.patient.m_strName = strName;
     r.patient.m_strSex = strSex.substr(0, 1);
 
-    r.study.m_nStudyKey = r.study.GetNextKey();
+    r.study.m_nStudyKey = keys.nStudy;
     r.study.m_strStudyUID = uid.GenStudyUID(r.study.m_nStudyKey);
     r.study.m_strPatientID = strID;
     r.study.m_strStudyDate = strDate;
@@ -107,7 +121,7 @@ void COxuDbDataManager::FillCommonRows(CRows& r, const CString& strID, const CSt
     r.study.m_strDoctor = strDoctor;
     r.study.m_strStudyType = strKind;
 
-    r.series.m_nSeriesKey = r.series.GetNextKey();
+    r.series.m_nSeriesKey = keys.nSeries;
     r.series.m_strSeriesUID = uid.GenSeriesUID(r.study.m_nStudyKey, r.series.m_nSeriesKey);
     r.series.m_nStudyKey = r.study.m_nStudyKey;
     r.series.m_strPatientID = strID;
@@ -119,7 +133,7 @@ void COxuDbDataManager::FillCommonRows(CRows& r, const CString& strID, const CSt
     r.series.m_strInstitution = strHospital;
     r.series.m_strSoftware = "OXU Net Server 1.0.1";
 
-    r.instance.m_nInstanceKey = r.instance.GetNextKey();
+    r.instance.m_nInstanceKey = keys.nInstance;
     r.instance.m_strInstanceUID = uid.GenInstanceUID(
         r.study.m_nStudyKey, r.series.m_nSeriesKey, r.instance.m_nInstanceKey);
     r.instance.m_nSeriesKey = r.series.m_nSeriesKey;
@@ -132,19 +146,14 @@ void COxuDbDataManager::FillCommonRows(CRows& r, const CString& strID, const CSt
     r.instance.m_strFileName = file.GetFileName();
 }
 
-int COxuDbDataManager::Save(COxuEkgFile* pFile) {
-    if (!m_pConnect) {
-        Log("\n COxuDbDataManager::Save(): DB Connect is NULL");
-        return FALSE;
-    }
-    COxuEkgFile& f = *pFile;
+void COxuDbDataManager::FillEkgRows(CRows& rows, COxuEkgFile& f, const CKeys& keys,
+                                    const CString& strID) {
     CString strDate, strTime;
     if (f.GetStudyTime().size() == 12) {
         strDate = f.GetStudyTime().substr(0, 8);
         strTime = f.GetStudyTime().substr(8, 4);
     }
-    CRows rows(m_pConnect);
-    FillCommonRows(rows, f.GetID(), f.GetName(), f.GetSex(), strDate, strTime, f.GetDoctor(),
+    FillCommonRows(rows, keys, strID, f.GetName(), f.GetSex(), strDate, strTime, f.GetDoctor(),
                    "EKG", f.GetHospital(), f);
     rows.study.m_strAge = f.GetAge();
     rows.study.m_strHeight = f.GetHeight();
@@ -167,33 +176,10 @@ int COxuDbDataManager::Save(COxuEkgFile* pFile) {
     w.m_strInterpretation = "SS";
     w.m_nPadding = 0;
     w.m_abyData = OxuWaveformBytes(f);
-
-    const BOOL bSaved = SaveDbData(rows);
-
-    // The steps after the rows run whatever the database said.
-    const CString strPath = f.GetFilePath();
-    ExecuteExternalJpegGwProgram(strPath);
-    if (m_pSendFlag && *m_pSendFlag == 1)
-        SendEkgToCorvane(strPath);
-    CString strDicom;
-    if (SaveToDicom(rows, f, strDicom) == 1) {
-        if (strDicom.empty()) {
-            // Nothing was converted: there is no file to store.
-            if (COxuServerSetting().GetDicomSend() != 0)
-                Log("DICOM file was not made (DICOM_CONV is 0): the store program is not started");
-        } else {
-            ExecuteExternalDicomScuProgram(strDicom);
-        }
-    }
-    return bSaved;
 }
 
-int COxuDbDataManager::Save(COxuSpiroFile* pFile) {
-    if (!m_pConnect) {
-        Log("\n COxuDbDataManager::Save(): DB Connect is NULL");
-        return FALSE;
-    }
-    COxuSpiroFile& f = *pFile;
+void COxuDbDataManager::FillSpiroRows(CRows& rows, COxuSpiroFile& f, const CKeys& keys,
+                                      const CString& strID) {
     CString strDate, strTime;
     if (f.m_bDatePresent) {
         auto n = [](const CString& s) { return std::atoi(s.c_str()); };
@@ -202,21 +188,191 @@ int COxuDbDataManager::Save(COxuSpiroFile* pFile) {
     }
     const char* apszType[] = {"", "FVC", "SVC", "MVV"};
     const CString strType = f.m_nTestType >= 1 && f.m_nTestType <= 3 ? apszType[f.m_nTestType] : "";
-    CRows rows(m_pConnect);
-    FillCommonRows(rows, f.m_strID, f.m_strName, f.m_strSex, strDate, strTime, f.m_strDoctor,
+    FillCommonRows(rows, keys, strID, f.m_strName, f.m_strSex, strDate, strTime, f.m_strDoctor,
                    strType, f.m_strHospital, f);
     rows.series.m_strSeriesDesc = "SPIRO";
     rows.series.m_strSeriesType = "SPIRO";
     rows.series.m_strStation = "SPIRO";
     rows.waveform.m_nInstanceKey = 0;  // no waveform row
-    return SaveDbData(rows);
+}
+
+void COxuDbDataManager::FillRows(CItem& item, const CKeys& keys, const CString& strPatientID) {
+    if (item.bEkg)
+        FillEkgRows(item.rows, *static_cast<COxuEkgFile*>(item.pFile), keys, strPatientID);
+    else
+        FillSpiroRows(item.rows, *static_cast<COxuSpiroFile*>(item.pFile), keys, strPatientID);
+}
+
+int COxuDbDataManager::Save(COxuEkgFile* pFile) {
+    std::vector<BOOL> abDone(1, FALSE);
+    SaveAll({pFile}, abDone);
+    return abDone[0];
+}
+
+int COxuDbDataManager::Save(COxuSpiroFile* pFile) {
+    std::vector<BOOL> abDone(1, FALSE);
+    SaveAll({pFile}, abDone);
+    return abDone[0];
+}
+
+void COxuDbDataManager::Interrupt(BOOL bOn) {
+    m_bInterrupt = bOn != FALSE;
+    if (m_pConnect)
+        m_pConnect->Interrupt(bOn);
+}
+
+void COxuDbDataManager::SaveAll(const std::vector<COxuBaseFile*>& apFiles,
+                                std::vector<BOOL>& abDone) {
+    abDone.assign(apFiles.size(), FALSE);
+    if (!m_pConnect) {
+        Log("\n COxuDbDataManager::Save(): DB Connect is NULL");
+        return;
+    }
+    if (!m_pConnect->Reconnect()) {
+        Log("Fail to connect the database: " + m_pConnect->GetLastError());
+        return;
+    }
+    std::vector<std::unique_ptr<CItem>> aItems;
+    std::vector<CItem*> apItems;
+    for (COxuBaseFile* pFile : apFiles) {
+        aItems.push_back(std::make_unique<CItem>(pFile, m_pConnect));
+        apItems.push_back(aItems.back().get());
+    }
+    // A record whose own rows fail must not hold back the others: then each goes alone.
+    if (StoreRows(apItems) == EStore::Record && apItems.size() > 1)
+        for (CItem* pItem : apItems) {
+            std::vector<CItem*> one{pItem};
+            if (StoreRows(one) == EStore::Database)
+                break;
+        }
+    for (std::size_t i = 0; i < aItems.size(); ++i) {
+        CItem& item = *aItems[i];
+        if (!item.bStored || m_bInterrupt)
+            continue;
+        if (item.bEkg)
+            FollowUp(item);
+        abDone[i] = TRUE;
+    }
+}
+
+// The rows the records' files have already, all in one query (a retry or a resend).
+BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
+    CString strSql =
+        "SELECT i.file_name, i.file_folder, i.study_key, i.series_key, i.instance_key, "
+        "s.patient_id FROM instance i JOIN study s ON s.study_key = i.study_key "
+        "WHERE i.file_name IN (";
+    CStringArray astrNames;
+    for (CItem* pItem : apItems) {
+        strSql += (astrNames.empty() ? "$" : ", $") + std::to_string(astrNames.size() + 1);
+        astrNames.push_back(pItem->pFile->GetFileName());
+        pItem->bExisting = false;
+    }
+    strSql += ") ORDER BY i.instance_key DESC";  // the first rows of a file are the ones kept
+    CSQLQuery query(m_pConnect);
+    if (!query.Open(strSql.c_str(), astrNames)) {
+        Log("Fail to look up the records' rows (" + query.GetLastError() + ")");
+        return FALSE;
+    }
+    for (query.MoveFirst(); !query.IsEOF(); query.MoveNext())
+        for (CItem* pItem : apItems)
+            if (pItem->pFile->GetFileName() == query.GetValue(0) &&
+                pItem->pFile->GetFolder() == query.GetValue(1)) {
+                pItem->bExisting = true;
+                pItem->keys.nStudy = std::atoll(query.GetValue(2).c_str());
+                pItem->keys.nSeries = std::atoll(query.GetValue(3).c_str());
+                pItem->keys.nInstance = std::atoll(query.GetValue(4).c_str());
+                pItem->strPatientID = query.GetValue(5);
+            }
+    return TRUE;
+}
+
+COxuDbDataManager::EStore COxuDbDataManager::StoreRows(std::vector<CItem*>& apItems) {
+    if (!m_pConnect->BeginTransaction()) {
+        Log("Fail to begin a database transaction: " + m_pConnect->GetLastError());
+        return EStore::Database;
+    }
+    auto fail = [&](const CString& str, EStore e) {
+        Log(str);
+        m_pConnect->Rollback();
+        for (CItem* pItem : apItems)
+            pItem->bExisting = false;
+        return e;
+    };
+    if (!FindRows(apItems))
+        return fail("The records wait for the database", EStore::Database);
+    int nNew = 0;
+    for (CItem* pItem : apItems)
+        nNew += pItem->bExisting ? 0 : 1;
+    // The keys of all new records in one statement per counter.
+    CKeys first;
+    if (nNew > 0) {
+        first.nStudy = m_pConnect->TakeKeys("study_key", nNew);
+        first.nSeries = first.nStudy ? m_pConnect->TakeKeys("series_key", nNew) : 0;
+        first.nInstance = first.nSeries ? m_pConnect->TakeKeys("instance_key", nNew) : 0;
+        if (!first.nInstance)
+            return fail("Fail to take the keys of the records: " + m_pConnect->GetLastError(),
+                        EStore::Database);
+    }
+    // The rows go out without waiting for each answer (the server works while the next
+    // are made); a failure shows at the latest at the flush.
+    m_pConnect->SetQueueing(TRUE);
+    int k = 0;
+    for (CItem* pItem : apItems) {
+        CItem& item = *pItem;
+        if (item.bExisting) {
+            FillRows(item, item.keys, item.strPatientID);
+            continue;
+        }
+        const CKeys keys{first.nStudy + k, first.nSeries + k, first.nInstance + k};
+        ++k;
+        CString strID = item.bEkg ? static_cast<COxuEkgFile*>(item.pFile)->GetID()
+                                  : static_cast<COxuSpiroFile*>(item.pFile)->m_strID;
+        FillRows(item, keys, strID);
+        if (!SaveDbData(item.rows)) {
+            m_pConnect->SetQueueing(FALSE);
+            return fail("The rows of " + item.pFile->GetFilePath() + " were not saved", Blame());
+        }
+    }
+    m_pConnect->SetQueueing(FALSE);
+    if (!m_pConnect->Flush())
+        return fail("Fail to save the records' rows (" + m_pConnect->GetLastError() + ")", Blame());
+    if (!m_pConnect->Commit()) {
+        Log("Fail to commit the records' data: " + m_pConnect->GetLastError());
+        for (CItem* pItem : apItems)
+            pItem->bExisting = false;
+        return EStore::Database;
+    }
+    Log("Success to save all data");
+    for (CItem* pItem : apItems)
+        pItem->bStored = true;
+    return EStore::Ok;
+}
+
+// A failure of the record's own values (a constraint, a value that does not fit) is the
+// record's; any other is the database's (locked, away, interrupted).
+COxuDbDataManager::EStore COxuDbDataManager::Blame() const {
+    return m_pConnect->IsDataError() ? EStore::Record : EStore::Database;
+}
+
+// A record without patient ID gets a patient of its own, named after its record file: the
+// first of title, title_2, title_3, ... that no patient row holds yet.
+BOOL COxuDbDataManager::SaveUnknownPatient(CRows& rows, const CString& strTitle) {
+    for (int n = 1; n <= 1000; ++n) {
+        const CString strID = n == 1 ? strTitle : strTitle + "_" + std::to_string(n);
+        rows.patient.m_strPatientID = strID;
+        const int nResult = rows.patient.SaveNew();
+        if (nResult < 0)
+            return FALSE;
+        if (nResult > 0) {
+            rows.study.m_strPatientID = rows.series.m_strPatientID = strID;
+            return TRUE;
+        }
+    }
+    rows.patient.SetLastError("No free patient ID for " + strTitle);
+    return FALSE;
 }
 
 BOOL COxuDbDataManager::SaveDbData(CRows& rows) {
-    if (!m_pConnect->BeginTransaction()) {
-        Log("Fail to begin a database transaction: " + m_pConnect->GetLastError());
-        return FALSE;
-    }
     const struct {
         COxuDbObject* pRow;
         const char* pszFail;
@@ -228,18 +384,38 @@ BOOL COxuDbDataManager::SaveDbData(CRows& rows) {
     for (const auto& step : steps) {
         if (step.pRow == &rows.waveform && rows.waveform.m_nInstanceKey <= 0)
             break;
-        if (step.pRow->Save() <= 0) {
+        BOOL bSaved = FALSE;
+        if (step.pRow == &rows.patient && rows.patient.m_strPatientID.empty()) {
+            const CString& strName = rows.instance.m_strFileName;
+            bSaved = SaveUnknownPatient(rows, strName.substr(0, strName.rfind('.')));
+        } else {
+            bSaved = step.pRow->Save() > 0;
+        }
+        if (!bSaved) {
             Log(CString(step.pszFail) + " (" + step.pRow->GetLastError() + ")");
-            m_pConnect->Rollback();
             return FALSE;
         }
     }
-    if (!m_pConnect->Commit()) {
-        Log("Fail to commit the record's data: " + m_pConnect->GetLastError());
-        return FALSE;
-    }
-    Log("Success to save all data");
     return TRUE;
+}
+
+void COxuDbDataManager::FollowUp(CItem& item) {
+    // The steps after the rows: each runs whatever the one before it gave.
+    const COxuEkgFile& f = *static_cast<const COxuEkgFile*>(item.pFile);
+    const CString strPath = f.GetFilePath();
+    ExecuteExternalJpegGwProgram(strPath);
+    if (m_pSendFlag && *m_pSendFlag == 1)
+        SendEkgToCorvane(strPath);
+    CString strDicom;
+    if (SaveToDicom(item.rows, f, strDicom) == 1) {
+        if (strDicom.empty()) {
+            // Nothing was converted: there is no file to store.
+            if (COxuServerSetting().GetDicomSend() != 0)
+                Log("DICOM file was not made (DICOM_CONV is 0): the store program is not started");
+        } else {
+            ExecuteExternalDicomScuProgram(strDicom);
+        }
+    }
 }
 
 int COxuDbDataManager::SaveToDicom(const CRows& rows, const COxuEkgFile& file,

@@ -126,8 +126,12 @@ int COxuServerCom::DbConnect() {
     if (nMdb == 0 && strUser.empty())
         return fail("DB UserName is empty");
 
-    // A record being worked finishes on the old connection first.
-    std::lock_guard<std::mutex> lock(m_work.Lock());
+    // The records being worked give up at once (they stay owed and are tried again on
+    // the new connection), so that no database wait holds the host here.
+    m_work.Interrupt(TRUE);
+    std::unique_lock<std::mutex> lock(m_work.Lock());
+    m_work.Interrupt(FALSE);
+    m_dbConnect.SetBusyTimeout(setting.GetDbBusyTimeout());
     const BOOL bOk = m_dbConnect.Connect(strHost.c_str(), strName.c_str(), strUser.c_str(),
                                          strPasswd.c_str(), nMdb);
     if (bOk)
@@ -142,9 +146,13 @@ int COxuServerCom::DbConnect() {
     if (!bOk && !m_dbConnect.GetLastError().empty())
         m_ecgLog.Log("%s", m_dbConnect.GetLastError().c_str());
     m_work.InitDataManager(&m_dbConnect);
+    lock.unlock();
     m_strDbHost = strHost;
     m_strDbName = strName;
     m_strDbUser = strUser;
     m_strDbPasswd = strPasswd;
+    // What waited for the database (also what came before this call) is worked now.
+    if (m_pEcgServer)
+        m_pEcgServer->WakeWork();
     return bOk;
 }

@@ -44,6 +44,12 @@ const CString& COxuServerSetting::GetDbUser() { return GetString(kDb, "DB_USER")
 void COxuServerSetting::SetDbUser(LPCSTR lpsz) { WriteString(kDb, "DB_USER", lpsz); }
 int COxuServerSetting::GetDbAccessMdb() { return GetInt(kDb, "DB_ACCESS_MDB", 0); }
 void COxuServerSetting::SetDbAccessMdb(int n) { WriteInt(kDb, "DB_ACCESS_MDB", n); }
+int COxuServerSetting::GetDbBusyTimeout() {
+    return GetInt(kDb, "DB_BUSY_TIMEOUT", 30000);
+}
+void COxuServerSetting::SetDbBusyTimeout(int nMs) {
+    WriteInt(kDb, "DB_BUSY_TIMEOUT", nMs);
+}
 
 LPCSTR COxuServerSetting::GetDbPasswd() {
     std::memset(m_abyPasswd, 0, sizeof m_abyPasswd);

@@ -28,7 +28,25 @@ CE2eBackend Postgres() {
     b.checkArgs = [](const std::string&) {
         return "--psql " + Cluster().Host() + " " + Cluster().Name() + " " + Cluster().User();
     };
+    b.lock = [](const std::string&, const std::string& scratch) {
+        // psql holds the lock in an open transaction as long as its input stays open.
+        auto p = std::make_unique<testsupport::CChildProcess>();
+        p->Start(
+            {"python3", "-c",
+             "import subprocess, sys, time\n"
+             "p = subprocess.Popen(['psql', '-X', '-q', '-A', '-t', '-h', sys.argv[1], '-U', "
+             "'oxu', '-d', 'oxudb'], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)\n"
+             "p.stdin.write('BEGIN; LOCK TABLE oxu_info IN EXCLUSIVE MODE; SELECT 1;\\n')\n"
+             "p.stdin.flush()\n"
+             "p.stdout.readline()\n"
+             "print('LOCKED', flush=True)\n"
+             "time.sleep(3600)\n",
+             Cluster().Host()},
+            scratch + "pg-lock.out");
+        return p;
+    };
     b.stop = [] { return Cluster().Stop(); };
+    b.freeze = [](bool bFreeze) { return Cluster().Freeze(bFreeze); };
     b.restart = [] { return Cluster().Restart(); };
     b.bPeers = true;
     return b;

@@ -24,6 +24,18 @@ CE2eBackend Sqlite() {
     b.checkArgs = [](const std::string& home) {
         return "--sqlite " + testsupport::ShellQuote(home + "Database/oxunet.mdb");
     };
+    b.lock = [](const std::string& home, const std::string& scratch) {
+        auto p = std::make_unique<testsupport::CChildProcess>();
+        p->Start({"python3", "-c",
+                  "import sqlite3, sys, time\n"
+                  "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                  "db.execute('BEGIN EXCLUSIVE')\n"
+                  "print('LOCKED', flush=True)\n"
+                  "time.sleep(3600)\n",
+                  home + "Database/oxunet.mdb"},
+                 scratch + "sqlite-lock.out");
+        return p;
+    };
     return b;
 }
 

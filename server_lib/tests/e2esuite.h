@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "oxuutil/inifile.h"
+#include "testsupport/childprocess.h"
 
 namespace oxutest {
 
@@ -24,6 +26,13 @@ struct CE2eBackend {
     std::string strHexFn;
     // Takes the database away and brings it back (empty when the backend cannot).
     std::function<bool()> stop, restart;
+    // Makes the database server hang and go on again (empty when the backend has none).
+    std::function<bool(bool)> freeze;
+    // Another client that holds the database's write lock (of the host of that home)
+    // until it is killed; its output says "LOCKED" once it holds it.
+    std::function<std::unique_ptr<testsupport::CChildProcess>(const std::string& home,
+                                                              const std::string& scratch)>
+        lock;
     // Whether this program runs the outside peers (the FTP server): the peer program.
     bool bPeers = false;
 };

@@ -78,6 +78,21 @@ std::string CHostProcess::WaitFor(const std::string& prefix, int nTimeoutMs) {
     return found;
 }
 
+void CHostProcess::Kill() {
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+void CHostProcess::Signal(int nSignal) {
+    if (m_pid > 0)
+        ::kill(m_pid, nSignal);
+}
+
 int CHostProcess::Terminate() {
     if (m_pid <= 0)
         return -1;

@@ -25,6 +25,9 @@ public:
     std::string WaitFor(const std::string& prefix, int nTimeoutMs);
     // SIGTERM and wait for the end; the exit status.
     int Terminate();
+    // SIGKILL (no clean-up of any kind) and wait for the end.
+    void Kill();
+    void Signal(int nSignal);
     std::vector<std::string> Lines();
     std::string Text();
 

@@ -2,13 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "acq_server/ftp/ftpqueue.h"
 #include "acq_server/ftp/ftpthread.h"
 #include <type_traits>
+#include "oxuutil/singleinstancelock.h"
 
 #include "oxudb/oxudbconnect.h"
 #include "oxudb/oxudbuidgen.h"
-#include "oxuutil/singleinstancelock.h"
 #include "oxudb/serverdb.h"
 #include "oxudb/sqlquery.h"
 #include "server_lib/oxuservercom.h"
@@ -143,9 +146,10 @@ protected:
             str += (i ? "|" : "") + q.GetValue(i);
         return str;
     }
-    COxuEkgFile Ekg(const char* pszTime = "202603040506") {
+    COxuEkgFile Ekg(const char* pszTime = "202603040506", const char* pszID = "P1",
+                    const std::string& strName = "P1_202603040506.ekg") {
         COxuEkgFile f;
-        f.m_strID = "P1";
+        f.m_strID = pszID;
         f.m_strName = "DOE JOHN";
         f.m_strSex = "Male";
         f.m_strAge = "052";
@@ -154,7 +158,7 @@ protected:
         f.m_strHospital = "CLINIC";
         f.m_strDoctor = "DR SIM";
         f.m_strStudyTime = pszTime;
-        f.SetFilePath(m_dir / "P1_202603040506.ekg");
+        f.SetFilePath(m_dir / strName);
         for (int j = 0; j < 12; ++j)
             for (int k = 0; k < 5100; ++k)
                 f.GetLead(j)[k] = static_cast<short>((k * 13 + j * 1000) % 4000 - 2000);
@@ -201,7 +205,7 @@ TEST_F(DataManager, AnEcgRecordGivesFiveRowsWithTheirColumns) {
 
 TEST_F(DataManager, AStudyTimeNotOf12CharactersGivesEmptyDateAndTime) {
     for (const char* pszTime : {"20260304050", "", "20260304050607"}) {
-        COxuEkgFile f = Ekg(pszTime);
+        COxuEkgFile f = Ekg(pszTime, "P1", std::string("P1_") + pszTime + ".ekg");
         ASSERT_TRUE(m_manager.Save(&f));
     }
     EXPECT_EQ(One("SELECT COUNT(*) FROM study WHERE study_date = '' AND study_time = ''"), "3");
@@ -246,13 +250,120 @@ TEST_F(DataManager, SpirometryTestsGiveFourRowsAndTheirStudyType) {
               "SPIRO|SPIRO|SPIRO||ECG|H");
 }
 
-TEST_F(DataManager, AFailedRowRollsTheWholeRecordBack) {
+// A trigger of the test refuses the study rows of one patient: a record-level failure.
+void RefuseStudiesOf(COxuDbConnect& db, const char* pszID) {
+    ASSERT_TRUE(db.GetDb()->ExecuteScript(
+        std::string("CREATE TRIGGER refuse BEFORE INSERT ON study WHEN NEW.patient_id = '") +
+        pszID + "' BEGIN SELECT RAISE(ABORT, 'refused by the test'); END;"));
+}
+
+TEST_F(DataManager, AFailedRowRollsTheRecordBackAndTheNextTryStoresIt) {
+    RefuseStudiesOf(m_db, "P1");
     COxuEkgFile f = Ekg();
-    f.m_strID.clear();  // no patient ID: the patient row fails
     EXPECT_FALSE(m_manager.Save(&f));
     for (const char* table : {"patient", "study", "series", "instance", "waveform"})
         EXPECT_EQ(One((std::string("SELECT COUNT(*) FROM ") + table).c_str()), "0") << table;
-    EXPECT_NE(OxuLog().find("Fail to save Patient data"), std::string::npos);
+    // The database's own reason is logged, not a symptom of it.
+    EXPECT_NE(OxuLog().find("Fail to save Study data (refused by the test)"), std::string::npos)
+        << OxuLog();
+    ASSERT_TRUE(m_db.GetDb()->ExecuteScript("DROP TRIGGER refuse"));
+    EXPECT_TRUE(m_manager.Save(&f)) << OxuLog();
+    EXPECT_EQ(One("SELECT COUNT(*) FROM waveform"), "1");
+}
+
+TEST_F(DataManager, WaitingRecordsShareOneTransaction) {
+    std::vector<COxuEkgFile> files;
+    for (int i = 0; i < 3; ++i)
+        files.push_back(Ekg("202603040506", "P1", "P1_" + std::to_string(i) + ".ekg"));
+    std::vector<COxuBaseFile*> apFiles{&files[0], &files[1], &files[2]};
+    std::vector<BOOL> abDone;
+    m_manager.SaveAll(apFiles, abDone);
+    EXPECT_EQ(abDone, std::vector<BOOL>({TRUE, TRUE, TRUE}));
+    EXPECT_EQ(Row("SELECT GROUP_CONCAT(study_key || '.' || series_key || '.' || instance_key, ' ') "
+                  "FROM instance"),
+              "1.1.1 2.2.2 3.3.3");
+    const std::string log = OxuLog();
+    std::size_t nCommits = 0;
+    for (std::size_t n = log.find("Success to save all data"); n != std::string::npos;
+         n = log.find("Success to save all data", n + 1))
+        ++nCommits;
+    EXPECT_EQ(nCommits, 1u) << log;
+}
+
+TEST_F(DataManager, ARecordWhoseRowsFailHoldsBackNoOther) {
+    RefuseStudiesOf(m_db, "BAD");
+    COxuEkgFile a = Ekg("202603040506", "A", "A.ekg"), bad = Ekg("202603040506", "BAD", "BAD.ekg"),
+                b = Ekg("202603040506", "B", "B.ekg");
+    std::vector<BOOL> abDone;
+    m_manager.SaveAll({&a, &bad, &b}, abDone);
+    EXPECT_EQ(abDone, std::vector<BOOL>({TRUE, FALSE, TRUE}));
+    EXPECT_EQ(Row("SELECT GROUP_CONCAT(patient_id, ' ') FROM study"), "A B");
+    EXPECT_EQ(One("SELECT COUNT(*) FROM patient WHERE patient_id = 'BAD'"), "0");
+}
+
+TEST_F(DataManager, EachRecordFileGetsItsRowsOnce) {
+    COxuEkgFile f = Ekg();
+    ASSERT_TRUE(m_manager.Save(&f));
+    // Tried again after its rows were in (a kill before the marker went), or sent again.
+    COxuEkgFile again = Ekg();
+    EXPECT_TRUE(m_manager.Save(&again));
+    EXPECT_EQ(Row("SELECT COUNT(*), MAX(instance_key) FROM instance"), "1|1");
+    EXPECT_EQ(One("SELECT COUNT(*) FROM waveform"), "1");
+    EXPECT_EQ(One("SELECT int_value FROM oxu_info WHERE name = 'study_key'"), "1");
+}
+
+TEST_F(DataManager, RecordsWithoutPatientIdGetAPatientOfTheirOwn) {
+    ASSERT_TRUE(m_db.GetDb()->ExecuteScript(
+        "INSERT INTO patient (patient_id) VALUES ('_20260304050609')"));  // a real patient's ID
+    COxuEkgFile a = Ekg("202603040506", "", "_20260304050607.ekg");
+    COxuEkgFile b = Ekg("202603040506", "", "_20260304050608.ekg");
+    COxuEkgFile c = Ekg("202603040506", "", "_20260304050609.ekg");
+    COxuSpiroFile s;
+    s.m_nTestType = 1;
+    s.SetFilePath(m_dir / "_20260304050607.fvc");
+    std::vector<BOOL> abDone;
+    m_manager.SaveAll({&a, &b, &c, &s}, abDone);
+    EXPECT_EQ(abDone, std::vector<BOOL>({TRUE, TRUE, TRUE, TRUE})) << OxuLog();
+    EXPECT_EQ(Row("SELECT GROUP_CONCAT(s.patient_id || '=' || i.file_name, ' ') FROM study s "
+                  "JOIN instance i ON i.study_key = s.study_key JOIN patient p ON "
+                  "p.patient_id = s.patient_id"),
+              "_20260304050607=_20260304050607.ekg _20260304050608=_20260304050608.ekg "
+              "_20260304050609_2=_20260304050609.ekg _20260304050607_2=_20260304050607.fvc");
+    EXPECT_EQ(One("SELECT COUNT(*) FROM patient"), "5");
+}
+
+TEST_F(DataManager, ALockedDatabaseFailsWithItsReasonAndIsTriedAgain) {
+    COxuDbConnect other;
+    ASSERT_TRUE(other.Connect((m_dir / "db.sqlite").c_str(), "", "", "", 1));
+    m_db.SetBusyTimeout(200);
+    ASSERT_TRUE(m_db.Connect((m_dir / "db.sqlite").c_str(), "", "", "", 1));
+    ASSERT_TRUE(other.BeginTransaction());  // holds the write lock
+    COxuEkgFile f = Ekg();
+    EXPECT_FALSE(m_manager.Save(&f));
+    const std::string log = OxuLog();
+    EXPECT_NE(log.find("database is locked"), std::string::npos) << log;
+    EXPECT_EQ(log.find("key or UID is missing"), std::string::npos) << log;
+    other.Rollback();
+    EXPECT_TRUE(m_manager.Save(&f)) << OxuLog();
+    EXPECT_EQ(One("SELECT COUNT(*) FROM instance"), "1");
+}
+
+TEST_F(DataManager, AnInterruptEndsTheWaitForALockAtOnce) {
+    COxuDbConnect other;
+    ASSERT_TRUE(other.Connect((m_dir / "db.sqlite").c_str(), "", "", "", 1));
+    ASSERT_TRUE(other.BeginTransaction());
+    COxuEkgFile f = Ekg();
+    const auto start = std::chrono::steady_clock::now();
+    std::thread stop([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        m_manager.Interrupt(TRUE);
+    });
+    EXPECT_FALSE(m_manager.Save(&f));  // would wait the busy time-out of 30 s
+    stop.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    m_manager.Interrupt(FALSE);
+    other.Rollback();
+    EXPECT_TRUE(m_manager.Save(&f)) << OxuLog();
 }
 
 TEST_F(DataManager, WithoutAConnectionNothingIsStored) {

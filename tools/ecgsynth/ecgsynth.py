@@ -66,6 +66,8 @@ Disturbances (microvolts):
   --random            every sample random 16-bit (fuzz input)
   --seed N            random seed (default 1)
   --truncate BYTES    cut the written file to this size
+  --onelead NAME      one lead in every channel, as a single-lead recorder writes (after the
+                      disturbances; the truth keeps the 12-lead values)
 
 Truth (OUT.json): record positions (analysis frame, 0..4999); add 500 for the engine's
 detection frame. Keys: "beats" (per beat "qrs_onset", "qrs_offset", "p_onset", "p_offset",
@@ -482,6 +484,12 @@ def main(argv):
     for _ in range(int(args["spikes"])):
         li = rnd.choice((0, 1, 6, 7, 8, 9, 10, 11))
         uv[li][rnd.randrange(N)] += rnd.choice((-5000.0, 5000.0))
+
+    if "onelead" in args:
+        if args["onelead"] not in LEADS:
+            raise SystemExit("ecgsynth: unknown lead %s in --onelead" % args["onelead"])
+        one = uv[LEADS.index(args["onelead"])]
+        uv = [list(one) for _ in range(12)]
 
     gain = 40.0 if "saturate" in flags else 1.0
     samples = []

@@ -1,9 +1,10 @@
 // A minimal host of the server library: starts both servers and connects the database as
-// "Oxu.ini" says, prints every callback as one line, and ends on SIGTERM or SIGINT (after
-// the records received so far were worked).
+// "Oxu.ini" says, prints every callback as one line, connects the database (again) on
+// SIGUSR1, and ends on SIGTERM or SIGINT (within seconds; records not yet in the database
+// stay owed for the next start).
 //   oxuhost [--no-db] [--send-flag N]
 // Lines: "READY ecg=<port> file=<port> db=<0|1>", "ACCEPT <peer>", "CLOSE <peer>",
-// "RECEIVE <peer> <type> <path>", "MESSAGE <text>", "STOPPED".
+// "RECEIVE <peer> <type> <path>", "MESSAGE <text>", "DB <0|1>", "STOPPED".
 #include <signal.h>
 
 #include <cstdio>
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
     CPrinter printer;
@@ -77,9 +79,12 @@ int main(int argc, char** argv) {
                     nDb);
         std::fflush(stdout);
     }
-    int nSignal = 0;
-    sigwait(&set, &nSignal);
-    delete pServer;  // stops both servers; the ECG server works what it received
+    for (int nSignal = 0; sigwait(&set, &nSignal) == 0 && nSignal == SIGUSR1;) {
+        const int nConnected = pServer->DbConnect();
+        Say("MESSAGE %s", pServer->GetLastError());
+        Say(nConnected ? "DB 1" : "DB 0");
+    }
+    delete pServer;  // stops both servers; what is not yet worked stays owed on disk
     Say("STOPPED");
     return 0;
 }

@@ -1,12 +1,26 @@
 // The ECG server: each connection runs the acquisition server's device link on the
-// storage folder; each record it stored and answered is queued, as a record object, for
-// the work thread. Stop drains that queue, so a record answered "taken" is always worked.
+// storage folder. A record it stored becomes owed (its marker synced) before the device
+// reads its answer: the link's replies are held while it works and while the markers of
+// its records are written, and a reply whose record could not be made owed becomes a
+// refusal. Record files and markers are synced on a few threads of their own, so that the
+// connections' syncs overlap. The work thread then hands the owed records to the work
+// callback.
+#include <algorithm>
+
 #include "acq_server/devicelink.h"
 #include "oxucomm/oxufiles.h"
+#include "oxucomm/oxuowed.h"
 #include "oxucomm/oxusockets.h"
+#include "platform/format.h"
 #include "servercore.h"
+#include "workqueue.h"
 
 namespace {
+
+bool IsTakenReply(const std::vector<BYTE>& aby) {
+    return (aby.size() == 4 && aby[0] == 0xFC && aby[1] == 6 && aby[3] == 0xEF) ||
+           (aby.size() == acq::kLongReply && aby[0] == 0xFD && aby[1] == 0xC2 && aby[2] == 0xBC);
+}
 
 class CEcgSession : public oxucomm::CSession {
 public:
@@ -15,26 +29,109 @@ public:
         m_context.m_settings.m_strWorkingFolder = server.GetStoragePath();
         m_context.m_settings.m_nFolderType = 0;
         m_context.m_onStored = [this](const CStoredRecord& record) { OnStored(record); };
+        // The record file's sync runs on the server's sync threads, so that the syncs of
+        // several connections overlap; its answer comes back here.
+        m_context.m_commit = [this](std::function<bool()> work, std::function<void(bool)> done) {
+            auto self = shared_from_this();
+            m_server.RunSync(
+                [this, self, work = std::move(work), done = std::move(done)]() mutable {
+                    const bool bOk = work();
+                    asio::post(m_core.Io(), [this, self, bOk, done = std::move(done)] {
+                        Dispatch([&] { return (done(bOk), true); });
+                    });
+                });
+        };
         m_pLink = std::make_unique<CDeviceLink>(
-            m_context, [this](const BYTE* p, std::size_t n) { return Send(p, n) ? TRUE : FALSE; });
+            m_context, [this](const BYTE* p, std::size_t n) { return Reply(p, n); });
     }
 
 protected:
-    bool OnData(const BYTE* p, std::size_t n) override { return m_pLink->OnReceive(p, n) != FALSE; }
+    bool OnData(const BYTE* p, std::size_t n) override {
+        if (m_bCloseWhenAnswered)
+            return true;  // closing: nothing more is taken
+        return Dispatch([&] { return m_pLink->OnReceive(p, n) != FALSE; });
+    }
 
 private:
-    void OnStored(const CStoredRecord& record) {
-        COxuBaseFile* pFile = MakeOxuFile(record);
-        if (!pFile)
+    // Runs a step of the link; its answers wait until the records they answer are owed.
+    bool Dispatch(const std::function<bool()>& step) {
+        ++m_nHolding;
+        const bool bOk = step();
+        --m_nHolding;
+        if (!bOk && (m_nOwing > 0 || !m_aHeld.empty())) {
+            m_bCloseWhenAnswered = true;  // the answers go out first
+            Flush();
+            return true;
+        }
+        Flush();
+        return bOk;
+    }
+
+    BOOL Reply(const BYTE* p, std::size_t n) {
+        if (m_nHolding == 0 && m_nOwing == 0 && m_aHeld.empty())
+            return Send(p, n) ? TRUE : FALSE;
+        m_aHeld.emplace_back(p, p + n);
+        return TRUE;
+    }
+
+    void Flush() {
+        if (m_nHolding > 0 || m_nOwing > 0)
             return;
-        pFile->m_strPeer = GetConnectPeerName();
-        if (COxuSocketCallback* p = m_server.GetCallback())
-            p->OnReceive(pFile->m_strPeer.c_str(), pFile->GetFileType().c_str(),
-                         record.m_strPath.c_str());
-        m_server.HandRecord(pFile);
+        for (const auto& aby : m_aHeld)
+            Send(aby.data(), aby.size());
+        m_aHeld.clear();
+        if (m_bCloseWhenAnswered)
+            CloseAfterWrites();
+    }
+
+    void OnStored(const CStoredRecord& record) {
+        if (record.m_nKind == 1 || record.m_nKind == 2)
+            Owe(record.m_nKind == 1 ? "EKG" : "SPIRO", record.m_strPath, record.m_strPatientID);
+    }
+
+    // The marker is written on a sync thread; the answers wait for it.
+    void Owe(const char* pszKind, const CString& strPath, const CString& strID) {
+        COxuOwed owed;
+        owed.m_strKind = pszKind;
+        owed.m_strPath = strPath;
+        owed.m_strID = strID;
+        owed.m_strPeer = GetConnectPeerName();
+        // The answer was just given for this record (frame mode), or there is none.
+        const bool bAnswered = !m_aHeld.empty() && IsTakenReply(m_aHeld.back());
+        const std::size_t nAnswer = m_aHeld.size() - 1;
+        ++m_nOwing;
+        auto self = shared_from_this();
+        m_server.RunSync([this, self, owed, bAnswered, nAnswer]() mutable {
+            CString strError;
+            const BOOL bOwed = m_server.WriteOwed(owed, strError);
+            asio::post(m_core.Io(), [this, self, owed, bOwed, strError, bAnswered, nAnswer] {
+                --m_nOwing;
+                if (bOwed) {
+                    if (COxuSocketCallback* p = m_server.GetCallback())
+                        p->OnReceive(owed.m_strPeer.c_str(), owed.m_strKind.c_str(),
+                                     owed.m_strPath.c_str());
+                    m_server.QueueOwed(owed);
+                } else {
+                    if (COxuSocketLogger* p = m_server.GetLogger())
+                        p->Log(
+                            "The record cannot be kept owed on disk, the device is refused: %s "
+                            "(%s)",
+                            owed.m_strPath.c_str(), strError.c_str());
+                    // The device is told to send it again.
+                    const BYTE abyRefused[4] = {0xFC, 7, 0, 0xEF};
+                    if (bAnswered && nAnswer < m_aHeld.size())
+                        m_aHeld[nAnswer].assign(abyRefused, abyRefused + 4);
+                }
+                Flush();
+            });
+        });
     }
 
     COxuEcgServerSocket& m_server;
+    std::vector<std::vector<BYTE>> m_aHeld;
+    int m_nHolding = 0;
+    int m_nOwing = 0;  // markers being written
+    bool m_bCloseWhenAnswered = false;
     CAcqContext m_context;
     std::unique_ptr<CDeviceLink> m_pLink;
 };
@@ -50,21 +147,42 @@ COxuEcgServerSocket::~COxuEcgServerSocket() {
 int COxuEcgServerSocket::Listen(int nPort) {
     if (IsListening())
         return FALSE;
-    m_pQueue = std::make_unique<oxucomm::CWorkQueue>([this](COxuBaseFile* pFile) {
-        if (COxuSocketWorkCallback* pWork = m_pWork.load())
-            pWork->Work(pFile, GetCallback(), GetLogger());
-    });
+    m_pOwed = std::make_unique<COxuOwedRecords>(GetStoragePath());
+    auto log = [this](const CString& str) { Log(str); };
+    std::vector<COxuOwed> aFound = m_pOwed->Scan(log);
+    if (!aFound.empty())
+        Log(platform::Format("%zu owed records found in %s: they are worked first", aFound.size(),
+                             m_pOwed->GetFolder().c_str()));
+    m_pQueue = std::make_unique<oxucomm::CWorkQueue>(
+        *m_pOwed, std::move(aFound),
+        [this](const std::vector<COxuBaseFile*>& apFiles, std::vector<BOOL>& abDone) {
+            if (COxuSocketWorkCallback* pWork = m_pWork.load())
+                pWork->WorkAll(apFiles, abDone, GetCallback(), GetLogger());
+        },
+        [this](BOOL bOn) {
+            if (COxuSocketWorkCallback* pWork = m_pWork.load())
+                pWork->Interrupt(bOn);
+        },
+        log);
+    m_pSync = std::make_unique<asio::thread_pool>(kSyncThreads);
     if (!COxuServerSocket::Listen(nPort)) {
-        m_pQueue.reset();
+        Stop();
         return FALSE;
     }
     return TRUE;
 }
 
 void COxuEcgServerSocket::Stop() {
-    COxuServerSocket::Stop();  // no record arrives after this
+    // No record arrives after this; the syncs under way end (their records are owed on
+    // disk when their markers were written, and answered at the next try of the device).
+    if (m_pCore)
+        m_pCore->Stop();
+    if (m_pSync)
+        m_pSync->join();
+    COxuServerSocket::Stop();
+    m_pSync.reset();
     if (m_pQueue)
-        m_pQueue->Drain();
+        m_pQueue->Stop(kStopGraceMs);
     m_pQueue.reset();
 }
 
@@ -76,10 +194,22 @@ int COxuEcgServerSocket::GetPendingCount() const {
     return m_pQueue ? m_pQueue->Pending() : 0;
 }
 
-void COxuEcgServerSocket::HandRecord(COxuBaseFile* pFile) {
-    std::unique_ptr<COxuBaseFile> p(pFile);
+void COxuEcgServerSocket::WakeWork() {
     if (m_pQueue)
-        m_pQueue->Push(std::move(p));
+        m_pQueue->Wake();
+}
+
+void COxuEcgServerSocket::RunSync(std::function<void()> fn) {
+    asio::post(*m_pSync, std::move(fn));
+}
+
+BOOL COxuEcgServerSocket::WriteOwed(COxuOwed& owed, CString& strError) const {
+    return m_pOwed->Add(owed, strError);
+}
+
+void COxuEcgServerSocket::QueueOwed(const COxuOwed& owed) {
+    if (m_pQueue)
+        m_pQueue->Push(owed);
 }
 
 std::shared_ptr<oxucomm::CSession> COxuEcgServerSocket::NewSession(oxucomm::CServerCore& core) {

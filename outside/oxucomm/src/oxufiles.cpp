@@ -1,8 +1,14 @@
 #include "oxucomm/oxufiles.h"
 
-#include "acq_server/acqcontext.h"
-#include "acq_server/ekgrecordbuilder.h"
+#include <strings.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ecg_control/ekgfile.h"
 #include "ecg_control/ekgrecord.h"
+#include "platform/atomicfile.h"
+#include "platform/format.h"
 #include "spiro_control/spirotestfile.h"
 
 COxuBaseFile::~COxuBaseFile() = default;
@@ -43,31 +49,48 @@ void COxuEkgFile::TakeInfoBlock(const BYTE* pInfo) {
 
 namespace {
 
-COxuBaseFile* MakeEkg(const CStoredRecord& record) {
-    const CEkgRecordBuilder* pBuilder = record.m_pEkg;
-    if (!pBuilder || pBuilder->GetInfoBlock().size() < ekgblock::kSize)
+COxuBaseFile* ReadEkg(const CString& strPath, const CString& strID, CString& strError) {
+    std::string strBytes;
+    if (!platform::ReadWholeFile(strPath, strBytes)) {
+        strError = std::strerror(errno);
         return nullptr;
+    }
+    // The lead blocks of N samples and 200 zero bytes each, then the information block.
+    const std::size_t nExt = strPath.rfind('.');
+    const bool b6000 = nExt != CString::npos && strcasecmp(strPath.c_str() + nExt, ".raw") == 0;
+    const std::size_t nSamples = b6000 ? 6000 : 5000;
+    const std::size_t nInfo = ekgfile::InfoBlockOffset(static_cast<DWORD>(nSamples));
+    if (strBytes.size() < nInfo + ekgblock::kSize) {
+        strError = "the file is too short for an ECG record";
+        return nullptr;
+    }
+    const auto* pBytes = reinterpret_cast<const BYTE*>(strBytes.data());
     auto* pFile = new COxuEkgFile;
-    pFile->TakeInfoBlock(pBuilder->GetInfoBlock().data());
+    pFile->TakeInfoBlock(pBytes + nInfo);
     if (pFile->m_strID.empty())
-        pFile->m_strID = record.m_strPatientID;
+        pFile->m_strID = strID;
+    const std::size_t nLeadBytes = 2 * nSamples + ekgfile::kLeadTail;
     for (int j = 0; j < COxuEkgFile::kLeads; ++j) {
         short* pLead = pFile->GetLead(j);
+        const BYTE* q = pBytes + static_cast<std::size_t>(j) * nLeadBytes;
         for (int k = 0; k < COxuEkgFile::kLeadSamples; ++k)
-            pLead[k] = pBuilder->GetLeadSample(j, k);
+            pLead[k] = static_cast<short>(q[2 * k] | q[2 * k + 1] << 8);
     }
-    pFile->SetFilePath(record.m_strPath);
+    pFile->SetFilePath(strPath);
     return pFile;
 }
 
-COxuBaseFile* MakeSpiro(const CStoredRecord& record) {
-    const CSpiroTestFile* pTest = record.m_pSpiro ? record.m_pSpiro->GetTestFile() : nullptr;
-    if (!pTest)
+COxuBaseFile* ReadSpiro(const CString& strPath, const CString& strID, CString& strError) {
+    CSpiroTestFile test(TRUE);
+    const short nResult = test.Open(strPath, 0);
+    if (nResult < 0) {
+        strError = platform::Format("not a spirometry test file (%d)", nResult);
         return nullptr;
-    const CSpiroTestInfo& info = pTest->m_Info;
+    }
+    const CSpiroTestInfo& info = test.m_Info;
     auto* pFile = new COxuSpiroFile;
     pFile->m_nTestType = static_cast<BYTE>(info.m_nTestType);
-    pFile->m_strID = info.m_strID.empty() ? record.m_strPatientID : info.m_strID;
+    pFile->m_strID = info.m_strID.empty() ? strID : info.m_strID;
     pFile->m_strName = info.m_strName;
     pFile->m_strSex = info.m_strSex;
     pFile->m_strYear = info.m_strYear;
@@ -80,16 +103,19 @@ COxuBaseFile* MakeSpiro(const CStoredRecord& record) {
         info.m_strYear.find_first_of("0123456789") != CString::npos ? 1 : 0;
     pFile->m_strHospital = info.m_strHospital;
     pFile->m_strDoctor = info.m_strDoctor;
-    pFile->SetFilePath(record.m_strPath);
+    pFile->SetFilePath(strPath);
     return pFile;
 }
 
 }  // namespace
 
-COxuBaseFile* MakeOxuFile(const CStoredRecord& record) {
-    if (record.m_nKind == 1)
-        return MakeEkg(record);
-    if (record.m_nKind == 2)
-        return MakeSpiro(record);
+COxuBaseFile* ReadOxuFile(const CString& strKind, const CString& strPath, const CString& strID,
+                          CString& strError) {
+    strError.clear();
+    if (strKind == "EKG")
+        return ReadEkg(strPath, strID, strError);
+    if (strKind == "SPIRO")
+        return ReadSpiro(strPath, strID, strError);
+    strError = "no record kind " + strKind;
     return nullptr;
 }

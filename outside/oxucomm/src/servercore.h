@@ -3,8 +3,6 @@
 // the connections it owns. Only the network thread touches the acceptor and the
 // connection set; the host enters by asio::post.
 #include <array>
-#include <condition_variable>
-#include <functional>
 #include <deque>
 #include <memory>
 #include <set>
@@ -73,29 +71,6 @@ private:
     asio::io_context m_io;
     asio::ip::tcp::acceptor m_acceptor;
     std::set<std::shared_ptr<CSession>> m_sessions;
-    std::thread m_thread;
-};
-
-// Records on their way to the work callback: one thread works them in arrival order.
-class CWorkQueue {
-public:
-    using WorkFn = std::function<void(COxuBaseFile*)>;
-    explicit CWorkQueue(WorkFn fn);
-    ~CWorkQueue();
-    void Push(std::unique_ptr<COxuBaseFile> pFile);
-    // Works what is queued, then ends the thread.
-    void Drain();
-    int Pending() const;
-
-private:
-    void Run();
-
-    WorkFn m_fn;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<std::unique_ptr<COxuBaseFile>> m_queue;
-    int m_nBusy = 0;
-    bool m_bStop = false;
     std::thread m_thread;
 };
 

@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "oxucomm/oxufiles.h"
+#include "oxucomm/oxuowed.h"
 #include "oxucomm/oxusockets.h"
 #include "testsupport/testsupport.h"
 
@@ -158,6 +160,153 @@ TEST_F(OxuComm, StopReturnsOnceEveryAnsweredRecordWasWorked) {
     release.join();
     EXPECT_EQ(m_rec.ekg.size(), 4u);
     EXPECT_EQ(m_server.GetPendingCount(), 0);
+}
+
+// What stands in the storage folder's ".owed" folder: the markers' texts by file name.
+std::map<std::string, std::string> Markers(const std::string& storage) {
+    std::map<std::string, std::string> markers;
+    std::istringstream names(RunCommand("ls -A " + ShellQuote(storage + ".owed") + " 2>/dev/null"));
+    for (std::string name; std::getline(names, name);)
+        markers[name] = testsupport::ReadFile(storage + ".owed/" + name);
+    return markers;
+}
+
+TEST_F(OxuComm, TheAnswerLeavesOnlyOnceTheRecordIsOwedOnDisk) {
+    {
+        std::lock_guard<std::mutex> lock(m_rec.mutex);
+        m_rec.bHold = true;
+    }
+    const std::string out = Devsim("frame-ecg --id O1 --date 20260304050607");
+    ASSERT_NE(out.find("REPLY fc0600ef"), std::string::npos) << out;
+    // Answered: the marker is on disk while the work is still to come.
+    const auto markers = Markers(m_dir.Path());
+    ASSERT_EQ(markers.size(), 1u);
+    EXPECT_EQ(markers.begin()->first, "O1_20260304050607.ekg");
+    EXPECT_EQ(markers.begin()->second,
+              "KIND=EKG\nPATH=" + m_dir.Path() + "O1_20260304050607.ekg\nID=O1\nPEER=127.0.0.1\n");
+    m_rec.Release();
+    m_server.Stop();
+    EXPECT_EQ(m_rec.ekg.size(), 1u);
+    EXPECT_TRUE(Markers(m_dir.Path()).empty());
+}
+
+// A work callback that finishes nothing (a database that is away).
+struct CNeverDone : COxuSocketWorkCallback {
+    void WorkAll(const std::vector<COxuBaseFile*>& apFiles, std::vector<BOOL>&, COxuSocketCallback*,
+                 COxuSocketLogger*) override {
+        nCalls += static_cast<int>(apFiles.size());
+    }
+    std::atomic<int> nCalls{0};
+};
+
+TEST_F(OxuComm, AStopLeavesWhatIsNotWorkedOwedAndTheNextStartWorksItFirst) {
+    CNeverDone never;
+    m_server.SetWorkCallback(&never);
+    Devsim("--quiet 1 legacy-ecg --id K1 --name 'DOE JOHN' --date 20260304050607");
+    EXPECT_NE(Devsim("frame-fvc --id K2 --date 20250102030405").find("REPLY fc0600ef"),
+              std::string::npos);
+    const auto start = std::chrono::steady_clock::now();
+    m_server.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(COxuEcgServerSocket::kStopGraceMs + 3000));
+    EXPECT_GE(never.nCalls, 2);
+    EXPECT_EQ(Markers(m_dir.Path()).size(), 2u);
+
+    // The next start on that folder works them, read from their files, before anything new.
+    COxuEcgServerSocket next;
+    next.SetBindAddress("127.0.0.1");
+    next.SetStoragePath(m_dir.Path().c_str());
+    next.InitCallback(&m_rec);
+    next.SetWorkCallback(&m_rec);
+    ASSERT_TRUE(next.Listen(0));
+    next.Stop();
+    ASSERT_EQ(m_rec.ekg.size(), 1u);
+    EXPECT_EQ(m_rec.ekg[0].GetID(), "K1");
+    EXPECT_EQ(m_rec.ekg[0].GetName(), "DOE JOHN");
+    EXPECT_EQ(m_rec.ekg[0].GetStudyTime(), "202603040506");
+    EXPECT_EQ(m_rec.ekg[0].m_strPeer, "127.0.0.1");
+    ASSERT_EQ(m_rec.spiro.size(), 1u);
+    EXPECT_EQ(m_rec.spiro[0].m_strID, "K2");
+    EXPECT_TRUE(Markers(m_dir.Path()).empty());
+}
+
+// Legacy tests are answered nothing and handed over by no one: they are owed all the same.
+TEST_F(OxuComm, ALegacySpirometryTestReachesTheWorkThread) {
+    Devsim("--quiet 1 legacy-fvc --id L7 --date 20250102030405");
+    m_server.Stop();
+    ASSERT_EQ(m_rec.spiro.size(), 1u);
+    EXPECT_EQ(m_rec.spiro[0].m_strID, "L7");
+    EXPECT_TRUE(testsupport::Exists(m_rec.spiro[0].GetFilePath()));
+}
+
+// Finishes a record only at its second try.
+struct CSecondTime : COxuSocketWorkCallback {
+    void WorkAll(const std::vector<COxuBaseFile*>& apFiles, std::vector<BOOL>& abDone,
+                 COxuSocketCallback*, COxuSocketLogger*) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        times.push_back(std::chrono::steady_clock::now());
+        if (times.size() > 1)
+            abDone.assign(apFiles.size(), TRUE);
+    }
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> times;
+};
+
+TEST_F(OxuComm, AnUnfinishedRecordIsTriedAgainAfterAPause) {
+    CSecondTime work;
+    m_server.SetWorkCallback(&work);
+    Devsim("frame-ecg --id T1");
+    for (int i = 0; i < 100 && m_server.GetPendingCount() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(m_server.GetPendingCount(), 0);
+    std::lock_guard<std::mutex> lock(work.mutex);
+    ASSERT_EQ(work.times.size(), 2u);
+    EXPECT_GE(work.times[1] - work.times[0], std::chrono::milliseconds(400));
+    EXPECT_TRUE(Markers(m_dir.Path()).empty());
+}
+
+TEST_F(OxuComm, ARecordThatCannotBeMadeOwedIsRefused) {
+    testsupport::WriteFile(m_dir / ".owed", "a file where the folder should be");
+    EXPECT_NE(Devsim("frame-ecg --id R1").find("REPLY fc0700ef"), std::string::npos);
+    m_server.Stop();
+    EXPECT_TRUE(m_rec.ekg.empty());
+}
+
+TEST(OxuOwed, AMarkerKeepsEveryByteOfItsValues) {
+    COxuOwed owed;
+    owed.m_strKind = "EKG";
+    owed.m_strPath = "/d/a%0A b\r\n.ekg";
+    owed.m_strID = "ID=1;%";
+    owed.m_strPeer = "127.0.0.1";
+    const CString strText = COxuOwedRecords::Encode(owed);
+    EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 4);
+    COxuOwed back;
+    ASSERT_TRUE(COxuOwedRecords::Decode(strText, back));
+    EXPECT_EQ(back.m_strPath, owed.m_strPath);
+    EXPECT_EQ(back.m_strID, owed.m_strID);
+    EXPECT_EQ(back.m_strPeer, owed.m_strPeer);
+    EXPECT_FALSE(COxuOwedRecords::Decode("PATH=/x\n", back));  // no kind: not a marker
+}
+
+TEST(OxuOwed, AScanFindsTheMarkersOldestFirstAndDropsATornWrite) {
+    testsupport::CTempDir dir;
+    COxuOwedRecords owed(dir.Path());
+    for (const char* name : {"b.ekg", "a.ekg"}) {
+        COxuOwed o;
+        o.m_strKind = "EKG";
+        o.m_strPath = dir / name;
+        CString strError;
+        ASSERT_TRUE(owed.Add(o, strError)) << strError;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    testsupport::WriteFile(dir / ".owed/.c.ekg.AbC123", "KIND=EKG\n");  // a killed writer's
+    const auto found = owed.Scan();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].m_strPath, dir / "b.ekg");
+    EXPECT_EQ(found[1].m_strPath, dir / "a.ekg");
+    EXPECT_FALSE(testsupport::Exists(dir / ".owed/.c.ekg.AbC123"));
+    owed.Remove(found[0]);
+    EXPECT_EQ(owed.Scan().size(), 1u);
 }
 
 TEST_F(OxuComm, SecondListenAndBusyPortFail) {

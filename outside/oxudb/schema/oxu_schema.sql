@@ -87,3 +87,5 @@ CREATE TABLE IF NOT EXISTS waveform (
 CREATE INDEX IF NOT EXISTS study_patient ON study (patient_id);
 CREATE INDEX IF NOT EXISTS series_study ON series (study_key);
 CREATE INDEX IF NOT EXISTS instance_series ON instance (series_key);
+-- A record's rows are found by its file: they are written once per file.
+CREATE INDEX IF NOT EXISTS instance_file ON instance (file_name);

@@ -1,6 +1,7 @@
 #include "oxudb/oxudbconnect.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "oxudb/oxudbuidgen.h"
 #include "oxudb/serverdb.h"
@@ -18,7 +19,18 @@ COxuDbConnect::~COxuDbConnect() {
 BOOL COxuDbConnect::Connect(LPCSTR lpszHost, LPCSTR lpszName, LPCSTR lpszUser,
                             LPCSTR lpszPasswd, int bAccessMdb) {
     Disconnect();
+    m_bConnectTried = TRUE;
+    m_strHost = lpszHost ? lpszHost : "";
+    m_strName = lpszName ? lpszName : "";
+    m_strUser = lpszUser ? lpszUser : "";
+    m_strPasswd = lpszPasswd ? lpszPasswd : "";
+    m_bAccessMdb = bAccessMdb;
+    if (m_bInterrupt) {
+        m_strLastError = "interrupted: the server is stopping";
+        return FALSE;
+    }
     oxudb::CDbTarget target;
+    target.nBusyTimeoutMs = m_nBusyTimeoutMs;
     target.bSqlite = bAccessMdb != 0;
     target.strHost = lpszHost ? lpszHost : "";
     target.strName = lpszName ? lpszName : "";
@@ -41,12 +53,35 @@ BOOL COxuDbConnect::Connect(LPCSTR lpszHost, LPCSTR lpszName, LPCSTR lpszUser,
         m_strLastError = pDb->LastError();
         return FALSE;
     }
-    m_pDb = std::move(pDb);
+    {
+        std::lock_guard<std::mutex> lock(m_dbMutex);
+        m_pDb = std::move(pDb);
+    }
     if (!PrepareSchema()) {
-        m_pDb.reset();
+        Disconnect();
         return FALSE;
     }
     return TRUE;
+}
+
+BOOL COxuDbConnect::Reconnect() {
+    if (IsConnect())
+        return TRUE;
+    if (!m_bConnectTried) {
+        m_strLastError = "The database was never connected (DbConnect)";
+        return FALSE;
+    }
+    const CString strHost = m_strHost, strName = m_strName, strUser = m_strUser,
+                  strPasswd = m_strPasswd;
+    return Connect(strHost.c_str(), strName.c_str(), strUser.c_str(), strPasswd.c_str(),
+                   m_bAccessMdb);
+}
+
+void COxuDbConnect::Interrupt(BOOL bOn) {
+    m_bInterrupt = bOn != FALSE;
+    std::lock_guard<std::mutex> lock(m_dbMutex);
+    if (m_pDb)
+        m_pDb->Interrupt(bOn != FALSE);
 }
 
 // Creates the tables and the information rows when missing (one writer at a time), then
@@ -78,6 +113,7 @@ BOOL COxuDbConnect::PrepareSchema() {
         m_strLastError = db.LastError();
         return FALSE;
     }
+    db.TuneStorage();
     if (result.rows.size() != 2 || result.rows[0][0] != "uid_root" ||
         result.rows[1][2] != std::to_string(oxudb::kSchemaVersion)) {
         m_strLastError = "The database holds another schema version";
@@ -88,32 +124,49 @@ BOOL COxuDbConnect::PrepareSchema() {
 }
 
 void COxuDbConnect::Disconnect() {
-    if (m_pDb)
-        m_pDb->Close();
-    m_pDb.reset();
+    std::unique_ptr<oxudb::IServerDb> pDb;
+    {
+        std::lock_guard<std::mutex> lock(m_dbMutex);
+        pDb = std::move(m_pDb);
+    }
+    if (pDb)
+        pDb->Close();
 }
 
 BOOL COxuDbConnect::IsConnect() const {
     return m_pDb && m_pDb->IsOpen() ? TRUE : FALSE;
 }
 
-BOOL COxuDbConnect::BeginTransaction() {
-    if (!m_pDb)
+// One call of the backend; its reason kept when it fails.
+BOOL COxuDbConnect::Call(bool (oxudb::IServerDb::*pfn)()) {
+    if (!m_pDb) {
+        m_strLastError = "The database is not connected";
         return FALSE;
-    if (m_pDb->Begin())
+    }
+    if ((m_pDb.get()->*pfn)())
         return TRUE;
     m_strLastError = m_pDb->LastError();
     return FALSE;
 }
 
+BOOL COxuDbConnect::BeginTransaction() {
+    return Call(&oxudb::IServerDb::Begin);
+}
+
 BOOL COxuDbConnect::Commit() {
-    if (!m_pDb)
-        return FALSE;
-    if (m_pDb->Commit())
+    if (Call(&oxudb::IServerDb::Commit))
         return TRUE;
-    m_strLastError = m_pDb->LastError();
-    m_pDb->Rollback();
+    if (m_pDb)
+        m_pDb->Rollback();
     return FALSE;
+}
+
+BOOL COxuDbConnect::Flush() {
+    return Call(&oxudb::IServerDb::Flush);
+}
+
+BOOL COxuDbConnect::IsDataError() const {
+    return m_pDb && m_pDb->IsDataError() ? TRUE : FALSE;
 }
 
 BOOL COxuDbConnect::Rollback() {
@@ -122,16 +175,21 @@ BOOL COxuDbConnect::Rollback() {
     return m_pDb->Rollback() ? TRUE : FALSE;
 }
 
-std::int64_t COxuDbConnect::TakeKey(LPCSTR lpszCounter) {
-    if (!m_pDb)
+std::int64_t COxuDbConnect::TakeKeys(LPCSTR lpszCounter, int nCount) {
+    if (!m_pDb || nCount < 1) {
+        m_strLastError = m_pDb ? "No key asked for" : "The database is not connected";
         return 0;
+    }
     CDbResult result;
-    if (!m_pDb->Execute("UPDATE oxu_info SET int_value = int_value + 1 WHERE name = $1 "
+    if (!m_pDb->Execute("UPDATE oxu_info SET int_value = int_value + $1 WHERE name = $2 "
                         "RETURNING int_value",
-                        {CDbParam::Text(lpszCounter)}, &result) ||
-        result.rows.size() != 1) {
+                        {CDbParam::Int(nCount), CDbParam::Text(lpszCounter)}, &result)) {
         m_strLastError = m_pDb->LastError();
         return 0;
     }
-    return std::strtoll(result.rows[0][0].c_str(), nullptr, 10);
+    if (result.rows.size() != 1) {
+        m_strLastError = CString("No key counter ") + lpszCounter;
+        return 0;
+    }
+    return std::strtoll(result.rows[0][0].c_str(), nullptr, 10) - nCount + 1;
 }

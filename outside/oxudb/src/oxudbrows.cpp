@@ -50,7 +50,9 @@ int COxuDbObject::Write(const std::vector<const char*>& astrColumns,
     strSql += ") VALUES (" + strValues + ")";
     if (pszConflict)
         strSql += std::string(" ON CONFLICT (") + pszConflict + ") DO UPDATE SET " + strUpdate;
-    if (!pDb->Execute(strSql, params)) {
+    const bool bOk =
+        m_pConnect->IsQueueing() ? pDb->Queue(strSql, params) : pDb->Execute(strSql, params);
+    if (!bOk) {
         m_strLastError = pDb->LastError();
         return 0;
     }
@@ -68,6 +70,29 @@ int COxuDbPatient::Save() {
                  {Text(m_strPatientID), Text(m_strName), Text(m_strBirthDate), Text(m_strSex),
                   Text(m_strComments)},
                  "patient_id");
+}
+
+int COxuDbPatient::SaveNew() {
+    oxudb::IServerDb* pDb = m_pConnect ? m_pConnect->GetDb() : nullptr;
+    if (!pDb) {
+        m_strLastError = "No database connection";
+        return -1;
+    }
+    if (m_strPatientID.empty()) {
+        m_strLastError = "Patient ID is empty";
+        return -1;
+    }
+    oxudb::CDbResult result;
+    if (!pDb->Execute("INSERT INTO patient (patient_id, patient_name, birth_date, sex, comments) "
+                      "VALUES ($1, $2, $3, $4, $5) ON CONFLICT (patient_id) DO NOTHING "
+                      "RETURNING patient_id",
+                      {Text(m_strPatientID), Text(m_strName), Text(m_strBirthDate), Text(m_strSex),
+                       Text(m_strComments)},
+                      &result)) {
+        m_strLastError = pDb->LastError();
+        return -1;
+    }
+    return result.rows.empty() ? 0 : 1;
 }
 
 COxuDbStudy::COxuDbStudy(COxuDbConnect* pConnect) : COxuDbObject(pConnect, "study") {}

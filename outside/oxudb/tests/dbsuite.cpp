@@ -1,6 +1,7 @@
 #include "dbsuite.h"
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 #include <vector>
@@ -85,6 +86,15 @@ TEST_P(DbSuite, KeysCountUpPerCounter) {
     EXPECT_EQ(m_db.TakeKey("study_key"), 2);
     EXPECT_EQ(m_db.TakeKey("series_key"), 1);
     EXPECT_EQ(m_db.TakeKey("no_such_counter"), 0);
+    // Keys for several records in one statement, inside their transaction.
+    ASSERT_TRUE(m_db.BeginTransaction());
+    EXPECT_EQ(m_db.TakeKeys("study_key", 5), 3);
+    ASSERT_TRUE(m_db.Rollback());
+    EXPECT_EQ(m_db.TakeKey("study_key"), 3);  // the rollback gave them back
+    ASSERT_TRUE(m_db.BeginTransaction());
+    EXPECT_EQ(m_db.TakeKeys("study_key", 5), 4);
+    ASSERT_TRUE(m_db.Commit());
+    EXPECT_EQ(m_db.TakeKey("study_key"), 9);
 }
 
 TEST_P(DbSuite, RecordRowsCommitAndReadBack) {
@@ -129,6 +139,32 @@ TEST_P(DbSuite, RollbackLeavesNoRow) {
     ASSERT_TRUE(next.Save());
     ASSERT_TRUE(m_db.Commit());
     EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM study"), "1");
+}
+
+// Rows sent without waiting for each answer: the good ones are in after the flush, a
+// refused one shows there as the record's own fault.
+TEST_P(DbSuite, QueuedRowsShowTheirFailureAtTheFlushAsADataError) {
+    CRecordRows rows(m_db);
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    EXPECT_TRUE(rows.Save());
+    EXPECT_TRUE(m_db.Flush()) << m_db.GetLastError();
+    COxuDbStudy again = rows.study;  // the same key once more
+    const bool bSent = again.Save() > 0;
+    const bool bFlushed = m_db.Flush();
+    EXPECT_FALSE(bSent && bFlushed);
+    EXPECT_TRUE(m_db.IsDataError()) << m_db.GetLastError();
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Rollback());
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM study"), "0");
+
+    CRecordRows next(m_db);
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    EXPECT_TRUE(next.Save());
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Commit()) << m_db.GetLastError();  // the commit flushes first
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM waveform"), "1");
 }
 
 TEST_P(DbSuite, PatientIsInsertedOnceAndUpdated) {
@@ -206,6 +242,43 @@ TEST_P(DbWriters, KeysOfConcurrentWritersNeverCollide) {
     EXPECT_EQ(One(m_db, "SELECT COUNT(DISTINCT instance_uid) FROM waveform"),
               std::to_string(nTotal));
     EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM patient"), std::to_string(kWriters));
+}
+
+// A writer that waits for another's lock gives up at the busy time-out with the
+// database's reason, and at once when it is interrupted (a server that stops).
+TEST_P(DbWriters, AWaitForAnotherWritersLockEndsAtTheBusyTimeOutOrAtAnInterrupt) {
+    // Connected first: connecting writes too (the schema's rows).
+    COxuDbConnect holder, timed, interrupted;
+    timed.SetBusyTimeout(300);
+    interrupted.SetBusyTimeout(60000);
+    for (COxuDbConnect* p : {&holder, &timed, &interrupted})
+        ASSERT_TRUE(GetParam().connect(*p)) << p->GetLastError();
+    ASSERT_TRUE(holder.BeginTransaction());
+    ASSERT_GT(holder.TakeKey("study_key"), 0);  // the counter's row is held until the end
+    for (COxuDbConnect* p : {&timed, &interrupted}) {
+        const bool bInterrupt = p == &interrupted;
+        std::thread interrupt([&] {
+            if (!bInterrupt)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            p->Interrupt(TRUE);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const bool bTaken = p->BeginTransaction() && p->TakeKey("study_key") > 0;
+        const auto waited = std::chrono::steady_clock::now() - start;
+        interrupt.join();
+        EXPECT_FALSE(bTaken) << bInterrupt;
+        EXPECT_LT(waited, std::chrono::seconds(10)) << bInterrupt;
+        if (!bInterrupt)
+            EXPECT_NE(p->GetLastError().find("lock"), std::string::npos) << p->GetLastError();
+        EXPECT_FALSE(p->IsDataError()) << p->GetLastError();  // the database's, not a record's
+        p->Rollback();
+        p->Interrupt(FALSE);
+    }
+    holder.Rollback();
+    // Both work again once the other writer is done.
+    EXPECT_EQ(timed.TakeKey("study_key"), 1) << timed.GetLastError();
+    EXPECT_EQ(interrupted.TakeKey("study_key"), 2) << interrupted.GetLastError();
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
 #include "pgcluster.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <sstream>
+#include <vector>
 
 #include "testsupport/testsupport.h"
 
@@ -81,10 +85,25 @@ bool CPgCluster::Stop() {
     return Run(m_strBin + "/pg_ctl -D " + m_strDir + "/data -m fast -w stop");
 }
 
+bool CPgCluster::Freeze(bool bFreeze) {
+    const std::string strPid = testsupport::ReadFile(m_strDir + "/data/postmaster.pid");
+    const int nServer = std::atoi(strPid.c_str());
+    if (nServer <= 0)
+        return false;
+    std::vector<int> anPids{nServer};
+    std::istringstream children(RunCommand("pgrep -P " + std::to_string(nServer)));
+    for (int n; children >> n;)
+        anPids.push_back(n);
+    for (int n : anPids)
+        ::kill(n, bFreeze ? SIGSTOP : SIGCONT);
+    return true;
+}
+
 void CPgCluster::Destroy() {
     if (m_strDir.empty())
         return;
     if (m_bRunning) {
+        Freeze(false);
         m_bRunning = false;
         Run(m_strBin + "/pg_ctl -D " + m_strDir + "/data -m immediate -w stop");
     }

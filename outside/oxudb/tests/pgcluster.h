@@ -17,6 +17,9 @@ public:
     bool Start();
     bool Stop();     // fast stop; the cluster stays for Restart
     bool Restart();  // start again after Stop
+    // Stops (SIGSTOP) or lets go on (SIGCONT) the server and its processes: a server
+    // that hangs, connections and all.
+    bool Freeze(bool bFreeze);
     void Destroy();
 
     // The socket folder (the "DB_HOST" of the server library).

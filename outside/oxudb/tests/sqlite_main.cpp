@@ -1,6 +1,7 @@
 // The backend suite on SQLite: a database in memory, and a file for writers that need a
 // database of their own connections.
 #include "dbsuite.h"
+#include "oxudb/serverdb.h"
 
 #include "testsupport/testsupport.h"
 
@@ -47,6 +48,22 @@ TEST(SqliteConnect, StoredBackslashPathsWork) {
     CString strPath = dir.Path() + "Database\\oxunet.mdb";
     ASSERT_TRUE(db.Connect(strPath.c_str(), "", "", "", 1)) << db.GetLastError();
     EXPECT_TRUE(testsupport::Exists(dir / "Database/oxunet.mdb"));
+}
+
+}  // namespace oxutest
+
+namespace oxutest {
+
+// Committed means on disk: the write-ahead log is synced at every commit.
+TEST(SqliteConnect, EveryCommitIsSyncedToDisk) {
+    testsupport::CTempDir dir;
+    COxuDbConnect db;
+    ASSERT_TRUE(db.Connect((dir / "oxunet.mdb").c_str(), "", "", "", 1)) << db.GetLastError();
+    oxudb::CDbResult result;
+    ASSERT_TRUE(db.GetDb()->Execute("PRAGMA journal_mode", {}, &result));
+    EXPECT_EQ(result.rows.at(0).at(0), "wal");
+    ASSERT_TRUE(db.GetDb()->Execute("PRAGMA synchronous", {}, &result));
+    EXPECT_EQ(result.rows.at(0).at(0), "2");  // FULL
 }
 
 }  // namespace oxutest

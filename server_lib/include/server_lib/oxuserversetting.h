@@ -37,6 +37,10 @@ public:
     void SetDbPasswd(LPCSTR lpsz);
     int GetDbAccessMdb();
     void SetDbAccessMdb(int n);
+    // Ours: how long a database statement waits for another writer's lock, in
+    // milliseconds ("DB_BUSY_TIMEOUT", 30000 when not set).
+    int GetDbBusyTimeout();
+    void SetDbBusyTimeout(int nMs);
 
     void WriteDefaultDataStoragePath();
     void WriteDefaultSetting();

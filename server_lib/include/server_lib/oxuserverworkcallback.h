@@ -1,7 +1,9 @@
 #pragma once
-// The work callback the ECG server calls for each received record (on its work thread):
-// it hands the record to the data manager. DbConnect (host thread) and Work exclude each
-// other through Lock(). Not copyable: it owns the data manager.
+// The work callback the ECG server calls with the received records (on its work thread):
+// it hands them to the data manager. Without a data manager (no DbConnect yet) the
+// records stay owed until there is one. DbConnect (host thread) and the work exclude each
+// other through Lock(); Interrupt needs no lock. Not copyable: it owns the data manager.
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -17,6 +19,9 @@ public:
 
     int Work(COxuBaseFile* pFile, COxuSocketCallback* pCallback,
              COxuSocketLogger* pLogger) override;
+    void WorkAll(const std::vector<COxuBaseFile*>& apFiles, std::vector<BOOL>& abDone,
+                 COxuSocketCallback* pCallback, COxuSocketLogger* pLogger) override;
+    void Interrupt(BOOL bOn) override;
 
     // Creates the data manager when there is none; then initializes it.
     void InitDataManager(COxuDbConnect* pConnect);
@@ -27,4 +32,6 @@ private:
     const int* m_pSendFlag;
     std::unique_ptr<COxuDbDataManager> m_pManager;
     std::mutex m_mutex;
+    std::atomic<bool> m_bInterrupt{false};
+    bool m_bToldNoManager = false;
 };

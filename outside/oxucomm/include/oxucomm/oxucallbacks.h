@@ -4,6 +4,7 @@
 // the work callback and what it reports), never on the host's thread: a host that shares
 // state with its callbacks guards it.
 #include <cstdarg>
+#include <vector>
 
 #include "oxuutil/oxuexport.h"
 #include "platform/wintypes.h"
@@ -43,7 +44,8 @@ protected:
     CString m_strFileName;
 };
 
-// Called for each received record, one record at a time on the work thread.
+// Called on the work thread for the received records, which are owed until it finished
+// them (oxuowed.h).
 class OXU_EXPORT COxuSocketWorkCallback {
 public:
     COxuSocketWorkCallback() = default;
@@ -51,8 +53,22 @@ public:
     COxuSocketWorkCallback(const COxuSocketWorkCallback&) = default;
     COxuSocketWorkCallback& operator=(const COxuSocketWorkCallback&) = default;
 
+    // One record.
     virtual int Work(COxuBaseFile* /*pFile*/, COxuSocketCallback* /*pCallback*/,
                      COxuSocketLogger* /*pLogger*/) {
         return 0;
     }
+    // The records that wait, all at once (one transaction where it can): abDone[i] set
+    // when record i needs nothing more; a record left unfinished is given again later. By
+    // default each record goes to Work once and is then finished.
+    virtual void WorkAll(const std::vector<COxuBaseFile*>& apFiles, std::vector<BOOL>& abDone,
+                         COxuSocketCallback* pCallback, COxuSocketLogger* pLogger) {
+        for (std::size_t i = 0; i < apFiles.size(); ++i) {
+            Work(apFiles[i], pCallback, pLogger);
+            abDone[i] = TRUE;
+        }
+    }
+    // From the host's thread while the server stops: while on, the work in progress gives
+    // up at once (what it did not finish stays owed).
+    virtual void Interrupt(BOOL /*bOn*/) {}
 };

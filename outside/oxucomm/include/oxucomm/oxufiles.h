@@ -1,14 +1,14 @@
 #pragma once
 // Records as the socket library hands them to its work callback: an ECG record with the
 // texts of its information block and 12 leads of 5100 samples, or a spirometry test with
-// its fixed text fields. Both know the folder and name of the file the server stored.
+// its fixed text fields. Both know the folder and name of the file the server stored, and
+// both are read from that file (ReadOxuFile), the same way for a record just received and
+// for one an earlier run left owed.
 #include <array>
 #include <vector>
 
 #include "oxuutil/oxuexport.h"
 #include "platform/wintypes.h"
-
-struct CStoredRecord;
 
 class OXU_EXPORT COxuBaseFile {
 public:
@@ -78,6 +78,9 @@ public:
     CString m_strHospital, m_strDoctor;
 };
 
-// The record a device connection stored, as the work callback receives it; null when it
-// is of no kind the callback knows.
-COxuBaseFile* MakeOxuFile(const CStoredRecord& record);
+// The record file at strPath as the work callback receives it: kind "EKG" (".ekg" with
+// 5000 samples a lead, ".raw" with 6000) or "SPIRO" (".fvc", ".svc", ".mvv"). strID is
+// the patient ID the connection worked out, taken when the file holds none. Null with the
+// reason when the file cannot be read or is no record of that kind.
+COxuBaseFile* ReadOxuFile(const CString& strKind, const CString& strPath, const CString& strID,
+                          CString& strError);

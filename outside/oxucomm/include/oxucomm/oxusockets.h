@@ -1,11 +1,12 @@
 #pragma once
 // Server sockets of the socket library on standalone Asio. Each server runs one
 // io_context on one network thread of its own, started by Listen and joined by Stop; the
-// ECG server also runs one work thread that hands the stored records to the work
-// callback one at a time. Host calls (Listen, Stop, setters) are made from one host
+// ECG server also runs one work thread that hands the owed records to the work callback,
+// all that wait at once. Host calls (Listen, Stop, setters) are made from one host
 // thread; the callbacks come on the library's threads (oxucallbacks.h).
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -106,33 +107,54 @@ protected:
     std::unique_ptr<oxucomm::CServerCore> m_pCore;
 };
 
+namespace asio {
+class thread_pool;
+}
 namespace oxucomm {
 class CWorkQueue;
 }
+class COxuOwedRecords;
+struct COxuOwed;
 
 // Receives records from devices: the device link of the acquisition server per
-// connection, records stored in the storage folder, handed to the work callback.
+// connection, records stored in the storage folder, owed on disk (oxuowed.h) before the
+// device is answered, and handed to the work callback by the work thread.
 class OXU_EXPORT COxuEcgServerSocket : public COxuServerSocket {
 public:
     COxuEcgServerSocket();
     ~COxuEcgServerSocket() override;
+    // Also starts the work thread, which first takes up what an earlier run left owed in
+    // the storage folder.
     int Listen(int nPort) override;
-    // Returns once every record received so far was worked.
+    // Returns within a few seconds whatever the database does: the records received are
+    // worked for at most kStopGraceMs, the rest stays owed for the next start.
     void Stop() override;
     void SetWorkCallback(COxuSocketWorkCallback* pWork) override;
 
-    // Records waiting for the work callback.
+    // Records owed and not yet finished.
     int GetPendingCount() const;
+    // The database is back (connected): every owed record is tried at once.
+    void WakeWork();
 
-    // Queues a stored record for the work thread (network thread).
-    void HandRecord(COxuBaseFile* pFile);
+    // Inside, for the connections: runs a sync (record file, marker) on a sync thread;
+    // writes a record's marker; hands an owed record to the work thread.
+    void RunSync(std::function<void()> fn);
+    BOOL WriteOwed(COxuOwed& owed, CString& strError) const;
+    void QueueOwed(const COxuOwed& owed);
+
+    static constexpr int kStopGraceMs = 2000;
+    // Enough to overlap the two syncs of each record (file, marker) across connections;
+    // more would answer faster than one database connection stores the rows.
+    static constexpr int kSyncThreads = 4;
 
 protected:
     std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
 
 private:
     std::atomic<COxuSocketWorkCallback*> m_pWork{nullptr};
+    std::unique_ptr<COxuOwedRecords> m_pOwed;
     std::unique_ptr<oxucomm::CWorkQueue> m_pQueue;
+    std::unique_ptr<asio::thread_pool> m_pSync;
 };
 
 // The file server: it has no protocol of its own; each connection is logged and closed.

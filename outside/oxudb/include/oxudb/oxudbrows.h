@@ -33,7 +33,8 @@ public:
     void SetLastError(const CString& str) { m_strLastError = str; }
     COxuDbCommand& GetRecordSet() { return m_command; }
     virtual int GetData(COxuDbCommand*) { return 0; }
-    // Above 0 when the row was written.
+    // Above 0 when the row was written (or, while the connection queues, sent: its
+    // failure then shows at the connection's Flush).
     virtual int Save() { return 0; }
 
 protected:
@@ -54,6 +55,9 @@ public:
     explicit COxuDbPatient(COxuDbConnect* pConnect = nullptr);
     // Inserts the patient, or updates the row of that ID.
     int Save() override;
+    // Inserts the patient only when no row has its ID: 1 when inserted, 0 when the ID is
+    // taken (also by a writer whose transaction is still open), -1 on failure.
+    int SaveNew();
     CString m_strPatientID, m_strName, m_strBirthDate, m_strSex, m_strComments;
 };
 

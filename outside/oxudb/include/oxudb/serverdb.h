@@ -33,6 +33,8 @@ struct CDbResult {
 struct CDbTarget {
     bool bSqlite = true;
     std::string strHost, strName, strUser, strPassword;
+    // How long a statement waits for another writer's lock before it fails.
+    int nBusyTimeoutMs = 30000;
 };
 
 class IServerDb {
@@ -44,6 +46,13 @@ public:
     // One statement; the rows when pResult is given.
     virtual bool Execute(const std::string& sql, const std::vector<CDbParam>& params,
                          CDbResult* pResult = nullptr) = 0;
+    // A statement without rows, run now or (inside a transaction) sent on without waiting
+    // for its answer; its failure shows at the latest at Flush, which the next Execute and
+    // Commit do first.
+    virtual bool Queue(const std::string& sql, const std::vector<CDbParam>& params) {
+        return Execute(sql, params, nullptr);
+    }
+    virtual bool Flush() { return true; }
     // Several statements without parameters (the schema).
     virtual bool ExecuteScript(const std::string& sql) = 0;
     virtual bool Begin() = 0;
@@ -51,8 +60,20 @@ public:
     virtual bool Rollback() = 0;
     // Held until the end of the open transaction: makes schema creation one writer's job.
     virtual bool LockSchema() = 0;
+    // Storage settings of the backend that only make writing faster, made once per
+    // database outside a transaction; one the server cannot have changes nothing.
+    virtual void TuneStorage() {}
     virtual const char* BlobType() const = 0;
     virtual std::string LastError() const = 0;
+    // Whether the last failure refused the values of a statement (a constraint, a value
+    // that does not fit its column) rather than the database as such (locked, away,
+    // interrupted): only the record of those values is at fault.
+    virtual bool IsDataError() const = 0;
+    // Callable from any thread while the database is open: while on, a wait for a lock or
+    // a running statement ends at once, and statements and transactions fail until it is
+    // off again (rollback still works), so that a stopping server never waits for its
+    // database.
+    virtual void Interrupt(bool bOn) = 0;
 };
 
 std::unique_ptr<IServerDb> MakeSqliteDb();

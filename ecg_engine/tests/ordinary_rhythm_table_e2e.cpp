@@ -1,0 +1,161 @@
+// Both engine programs, in every analysis mode, on records made the way a cart records an
+// ordinary resting ECG: PR and ST segments of ordinary length, noise and baseline wander.
+// Sinus rhythm at every rate from 50 to 150 per minute reads as sinus rhythm of its rate
+// class, with no flutter, fibrillation or supraventricular tachycardia; so do single-lead
+// recordings and clear P waves that follow the T wave closely; flutter reads as flutter.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_runs.h"
+#include "testsupport/testsupport.h"
+
+using namespace ecg_engine_test;
+
+namespace {
+
+// An ordinary resting ECG's disturbances, the same for every record.
+const std::string kResting = " --noise 10 --drift 150 --seed 3";
+
+// The runs a record gets: Zorvik31 in mode 1 (filters as the control passes them), mode 0 and
+// mode 2 (no filtering), and Zorvik21.
+struct SRun {
+    const char* name;
+    std::vector<std::string> numbers;
+    bool bZorvik21;
+};
+const SRun kRuns[] = {
+    {"mode 1", {"1", "1", "1", "0", "1", "0"}, false},
+    {"mode 0", {"1", "1", "1", "0", "0", "0"}, false},
+    {"mode 2", {"2", "3", "1", "1", "2", "0"}, false},
+    {"Zorvik21", {"1", "1", "1", "0"}, true},
+};
+
+std::vector<Texts> StatementsOfEveryRun(const std::string& strOptions) {
+    testsupport::CTempDir dir;
+    MakeRecord(dir / "rec.raw", strOptions);
+    std::vector<Texts> all;
+    for (const auto& run : kRuns) {
+        std::vector<std::string> args = {run.bZorvik21 ? ZORVIK21_PATH : ZORVIK31_PATH,
+                                         dir / "rec.raw"};
+        args.insert(args.end(), run.numbers.begin(), run.numbers.end());
+        EXPECT_EQ(RunIn(dir.Path(), args), 0) << run.name;
+        all.push_back(StatementsOf(dir / "rec.ksi"));
+    }
+    return all;
+}
+
+// Rhythm statements that an ordinary sinus record must never carry.
+const char* const kNotSinus[] = {
+    "Flutter",    "flutter",       "Fibrillation",       "Supraventricular",
+    "Junctional", "Atrial Rhythm", "Atrial Tachycardia", "AV Block",
+    "(possible)"};
+
+std::string SinusStatement(int nRate) {
+    if (nRate < 60)
+        return "Sinus Bradycardia(HR:50-59)";
+    if (nRate < 100)
+        return "Normal Sinus Rhythm";
+    return nRate < 131 ? "Sinus Tachycardia(HR:100-130)" : "Sinus Tachycardia(HR>130)";
+}
+
+struct SSinusCase {
+    int nRate, nPr, nSt;  // ecgsynth PR and ST segments, samples of 2 ms
+    int nP, nT = 300;     // P and T amplitudes (uV)
+    std::string Options() const {
+        return "--rate " + std::to_string(nRate) + " --pr " + std::to_string(nPr) + " --st " +
+               std::to_string(nSt) + " --p " + std::to_string(nP) + " --t " + std::to_string(nT) +
+               kResting;
+    }
+    friend void PrintTo(const SSinusCase& c, std::ostream* os) { *os << c.Options(); }
+};
+
+// PR 120-200 ms and ST 60-120 ms where the T wave still fits the interval: the P wave
+// follows the T closely from about 110 per minute on.
+std::vector<SSinusCase> SinusCases() {
+    std::vector<SSinusCase> cases;
+    for (int nRate = 50; nRate <= 150; nRate += 10) {
+        if (nRate <= 120) {
+            cases.push_back({nRate, 20, 30, 100});  // PR 130 ms, ST 60 ms
+            cases.push_back({nRate, 55, 60, 100});  // PR 200 ms, ST 120 ms
+        } else {
+            cases.push_back({nRate, 30, 30, 100});  // PR 120-130 ms, ST 60 ms
+            cases.push_back({nRate, 40, 40, 100});  // PR 140-150 ms, ST 80 ms
+        }
+        if (nRate >= 110)
+            cases.push_back({nRate, 40, 40, 150});  // clear P waves
+    }
+    // A tall P wave, and a low T wave, close to each other.
+    cases.push_back({120, 30, 30, 200});
+    cases.push_back({120, 30, 30, 100, 150});
+    return cases;
+}
+
+class OrdinarySinus : public ::testing::TestWithParam<SSinusCase> {};
+
+void ExpectSinus(const std::vector<Texts>& runs, const std::string& strSinus) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Texts& statements = runs[r];
+        ASSERT_FALSE(statements.empty()) << kRuns[r].name;
+        EXPECT_EQ(statements[0], strSinus) << kRuns[r].name;
+        for (const auto& s : statements) {
+            for (const char* pszWrong : kNotSinus)
+                EXPECT_EQ(s.find(pszWrong), std::string::npos) << kRuns[r].name << ": " << s;
+        }
+    }
+}
+
+}  // namespace
+
+TEST_P(OrdinarySinus, ReadsSinusRhythmOfItsRateInEveryRun) {
+    ExpectSinus(StatementsOfEveryRun(GetParam().Options()), SinusStatement(GetParam().nRate));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases()),
+                         [](const auto& info) {
+                             const auto& c = info.param;
+                             return "Sinus" + std::to_string(c.nRate) + "Pr" +
+                                    std::to_string(c.nPr) + "St" + std::to_string(c.nSt) + "P" +
+                                    std::to_string(c.nP) + "T" + std::to_string(c.nT);
+                         });
+
+// Carts that record one lead write it into every channel: clear P waves near 110 per minute
+// in lead II, V5 or I read as sinus tachycardia.
+TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
+    for (const char* pszLead : {"II", "V5", "I"}) {
+        SCOPED_TRACE(pszLead);
+        ExpectSinus(StatementsOfEveryRun("--rate 110 --pr 40 --st 40 --p 150 --onelead " +
+                                         std::string(pszLead) + kResting),
+                    "Sinus Tachycardia(HR:100-130)");
+    }
+}
+
+// Flutter reads as flutter: with four waves to the interval, and at 2:1 conduction, with one
+// flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
+// ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
+// flutter: its intervals hold a T and a P only.
+TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
+    struct {
+        const char* name;
+        std::string options;
+        const char* expected;  // the first statement
+    } cases[] = {
+        {"4:1 flutter", "--rate 75 --p 0 --flutter 300:150", "Atrial Flutter"},
+        {"4:1 flutter of a resting ECG", "--rate 60 --p 0 --flutter 300:120" + kResting,
+         "Atrial Flutter"},
+        {"2:1 flutter", "--rate 140 --p 0 --flutter 280:150 --flutteraxis -100", "Atrial Flutter"},
+        {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
+    };
+    for (const auto& c : cases) {
+        const auto runs = StatementsOfEveryRun(c.options);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const Texts& statements = runs[r];
+            ASSERT_FALSE(statements.empty()) << c.name << ", " << kRuns[r].name;
+            EXPECT_EQ(statements[0], c.expected) << c.name << ", " << kRuns[r].name;
+            for (std::size_t k = 1; k < statements.size(); ++k)
+                EXPECT_EQ(statements[k].find("lutter"), std::string::npos)
+                    << c.name << ", " << kRuns[r].name << ": " << statements[k];
+        }
+    }
+}
