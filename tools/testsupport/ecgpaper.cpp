@@ -135,4 +135,26 @@ std::string PaperFaults(const CPageRaster& page, const CEcgPaperReading& r, cons
     return out.str();
 }
 
+std::string SpanFaults(const CEcgPaperReading& r, const CEcgPaperReading& other) {
+    std::ostringstream out;
+    out.precision(4);
+    if (r.rowMarks.size() != other.rowMarks.size()) {
+        out << "trace rows: " << r.rowMarks.size() << " against " << other.rowMarks.size() << "\n";
+        return out.str();
+    }
+    for (std::size_t i = 0; i < r.rowMarks.size(); ++i) {
+        const std::vector<double>&a = r.rowMarks[i], &b = other.rowMarks[i];
+        if (a.size() != b.size()) {
+            out << "row " << i + 1 << ": " << a.size() << " marks against " << b.size() << "\n";
+            continue;
+        }
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            if (std::abs(a[k] - b[k]) > 0.5)
+                out << "row " << i + 1 << " mark " << k + 1 << ": " << a[k] << " mm against "
+                    << b[k] << " mm\n";
+        }
+    }
+    return out.str();
+}
+
 }  // namespace testsupport

@@ -56,5 +56,9 @@ std::string Describe(const CEcgPaperReading& reading);
 // and no ink where the printer cannot print. The faults found, one a line; "" when none.
 std::string PaperFaults(const CPageRaster& page, const CEcgPaperReading& reading,
                         const QMarginsF& margins, int nFormat);
+// Where the span of a record on one page differs from that on another page of it (the paper
+// against the record's PDF): row by row the same marks, each within half a millimetre of its
+// twin. The faults found, one a line; "" when the pages agree.
+std::string SpanFaults(const CEcgPaperReading& reading, const CEcgPaperReading& other);
 
 }  // namespace testsupport
