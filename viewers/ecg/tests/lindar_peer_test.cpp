@@ -213,41 +213,81 @@ TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
 
 namespace {
 
-// Lindar's Print of a ruler record (a 1 mV spike every second) on a queue whose printer
-// cannot print within 5 mm of the paper's edges, with the print pens the view starts with,
-// read at 300 dpi: true scale inside the printable area, and traces solid at width 1.
-class LindarPaperScale : public LindarPrintPeer, public ::testing::WithParamInterface<int> {};
+// Lindar's Print of a ruler record (a 1 mV spike every second) in each channel layout, on a
+// queue whose printer cannot print within 5 mm of the paper's edges and on one that prints to
+// them, with the print pens the view starts with, read at 300 dpi: true scale inside the
+// printable area, traces solid at width 1, and the span of the record's PDF from Save As.
+struct CLindarPaperCase {
+    double dMargin;
+    int nSamples, nFormat;
+};
+
+void PrintTo(const CLindarPaperCase& c, std::ostream* pOut) {
+    *pOut << "margin " << c.dMargin << ", " << c.nSamples << " samples, format " << c.nFormat;
+}
+
+class LindarPaperScale : public LindarPrintPeer,
+                         public ::testing::WithParamInterface<CLindarPaperCase> {};
 
 TEST_P(LindarPaperScale, TrueScaleAndSolidTraces) {
-    const int nSamples = GetParam();
-    ASSERT_TRUE(cups.AddPdfQueue("Margins5", {5, 5, 5, 5})) << cups.Error();
-    ASSERT_TRUE(cups.SetDefault("Margins5")) << cups.Error();
+    const CLindarPaperCase& c = GetParam();
+    const testsupport::CPaperMargins margins{c.dMargin, c.dMargin, c.dMargin, c.dMargin};
+    ASSERT_TRUE(cups.AddPdfQueue("Paper", margins)) << cups.Error();
+    ASSERT_TRUE(cups.SetDefault("Paper")) << cups.Error();
     CSynthRecord rec;
-    MakeRulerRecord(rec, nSamples);
-    const std::string record = dir / (nSamples == 6000 ? "ruler.raw" : "ruler.ekg");
+    MakeRulerRecord(rec, c.nSamples);
+    const std::string record = dir / (c.nSamples == 6000 ? "ruler.raw" : "ruler.ekg");
     ASSERT_TRUE(WriteEkgFile(record, &rec.wave, &rec.info, &rec.morph));
     ASSERT_TRUE(frame->Doc().OpenExam(record, 0));
-    const int nFormat = frame->View()->Pane(0)->m_nChType;
+    COxuLindarView& view = *frame->View();
+    ASSERT_EQ(view.OnBarChange(1, c.nFormat), 0);  // the channel layout bar
+    ASSERT_EQ(view.Pane(0)->m_nChType, c.nFormat);
 
     CSeen seen;
     AnswerPrintDialog(seen, "1", true);
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
     ASSERT_TRUE(seen.bShown);
-    EXPECT_EQ(seen.printer, "Margins5");
+    EXPECT_EQ(seen.printer, "Paper");
     const std::string pdf = cups.WaitForOutput(60000);
     ASSERT_FALSE(pdf.empty()) << cups.Log();
+    // The ECG report's paper: A4 landscape, as the control prints it.
+    const std::string sent = RunCommand("pdfinfo " + ShellQuote(cups.LastJobDocument()));
+    EXPECT_NE(sent.find("842 x 595 pts (A4)"), std::string::npos) << sent;
     testsupport::CPageRaster page;
     ASSERT_TRUE(page.LoadPdf(pdf, 300)) << page.Error();
     page.TurnUpright();
-    const auto paper = testsupport::ReadEcgPaper(page, testsupport::PaperPulseTopLeft(nFormat));
-    std::cout << "Lindar " << nSamples << " samples: " << testsupport::Describe(paper) << "\n";
-    EXPECT_EQ(testsupport::PaperFaults(page, paper, QMarginsF(5, 5, 5, 5), nFormat), "");
+    const auto paper = testsupport::ReadEcgPaper(page, testsupport::PaperPulseTopLeft(c.nFormat));
+    std::cout << "Lindar: " << testsupport::Describe(paper) << "\n";
+    const QMarginsF upright(c.dMargin, c.dMargin, c.dMargin, c.dMargin);
+    EXPECT_EQ(testsupport::PaperFaults(page, paper, upright, c.nFormat), "");
     EXPECT_EQ(testsupport::WidestTraceGap(page, paper), 0);
+
+    // The record's PDF (whose format 3 shows quarters, not beats) shows the same span.
+    if (c.nFormat == 3)
+        return;
+    ASSERT_EQ(view.SaveAsPath(dir / "ruler.pdf"), 1);
+    testsupport::CPageRaster exported;
+    ASSERT_TRUE(exported.LoadPdf(dir / "ruler.pdf", 300)) << exported.Error();
+    EXPECT_EQ(testsupport::SpanFaults(paper, testsupport::ReadEcgPaper(exported, {})), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, LindarPaperScale, ::testing::Values(5000, 6000),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return info.param == 6000 ? "60Hz" : "50Hz";
+std::vector<CLindarPaperCase> LindarPaperCases() {
+    std::vector<CLindarPaperCase> cases;
+    for (double dMargin : {5.0, 0.0}) {
+        for (int nSamples : {5000, 6000}) {
+            for (int nFormat = 0; nFormat < 4; ++nFormat)
+                cases.push_back({dMargin, nSamples, nFormat});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, LindarPaperScale, ::testing::ValuesIn(LindarPaperCases()),
+                         [](const ::testing::TestParamInfo<CLindarPaperCase>& info) {
+                             const CLindarPaperCase& c = info.param;
+                             return "Margin" + std::to_string(int(c.dMargin)) +
+                                    (c.nSamples == 6000 ? "_60Hz" : "_50Hz") + "_Format" +
+                                    std::to_string(c.nFormat);
                          });
 
 }  // namespace
