@@ -294,6 +294,54 @@ INSTANTIATE_TEST_SUITE_P(Records, LindarPaperScale, ::testing::ValuesIn(LindarPa
 
 namespace {
 
+// Monochrome prints grey grids and a solid black trace: between the spikes of the ruler
+// record (the ink near black alone, without the grids) no row of the page has a gap.
+TEST_F(LindarPrintPeer, MonochromePrintsSolidTraces) {
+    CSynthRecord rec;
+    MakeRulerRecord(rec);
+    ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
+    ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    ASSERT_EQ(frame->View()->Pane(0)->m_nChType, 1);
+    bool bShown = false;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bShown] {
+        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
+        if (!pDlg || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        bShown = true;
+        pDlg->findChild<QCheckBox*>("4087")->click();
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    pTimer->start();
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(frame->View()->m_print.trace.nStyle, 0);
+    const std::string pdf = cups.WaitForOutput(60000);
+    ASSERT_FALSE(pdf.empty()) << cups.Log();
+    testsupport::CPageRaster page;
+    ASSERT_TRUE(page.LoadPdf(pdf, 300)) << page.Error();
+    page.TurnUpright();
+    QImage black = page.Image().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < black.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(black.scanLine(y));
+        for (int x = 0; x < black.width(); ++x) {
+            const QRgb c = line[x];
+            line[x] = std::max({qRed(c), qGreen(c), qBlue(c)}) < 30 ? 0xFF000000 : 0xFFFFFFFF;
+        }
+    }
+    const testsupport::CPageRaster traces(black, 300);
+    // The grid lies 21 mm and 9 mm inside the paper of a queue without margins.
+    const std::vector<double> rows = traces.FlatTraceRows(21, 271);
+    ASSERT_EQ(rows.size(), 7u);  // six rows of leads and the rhythm strip
+    for (double y : rows) {
+        // From 1 mm after the spike at 12.5 mm to 1 mm before the next at 37.5 mm.
+        EXPECT_EQ(traces.WidestGapAlongRow(y, 21 + 13.5, 21 + 36.5, 0.3), 0) << y << " mm";
+    }
+}
+
 // The trace pen picked in the print dialog is the one printed: its style list makes the
 // trace dashed, its width list 0.4 mm wide.
 TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
