@@ -856,11 +856,13 @@ TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
     EXPECT_EQ(pane.m_pExam, &item);
     EXPECT_EQ(pane.CloseExam(), &item);
     EXPECT_FALSE(pane.HasExam());
-    // A tab's tooltip is its exam's whole path.
+    // A tab's tooltip (tab strip 3000) is its exam's whole path.
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
     ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
-    EXPECT_EQ(View().Tabs()->tabToolTip(0).toStdString(), Fx("server.ekg"));
-    EXPECT_EQ(View().Tabs()->tabToolTip(1).toStdString(), Fx("control.ekg"));
+    auto* pTabs = View().findChild<QTabBar*>("3000");
+    ASSERT_EQ(pTabs, View().Tabs());
+    EXPECT_EQ(pTabs->tabToolTip(0).toStdString(), Fx("server.ekg"));
+    EXPECT_EQ(pTabs->tabToolTip(1).toStdString(), Fx("control.ekg"));
 }
 
 }  // namespace
