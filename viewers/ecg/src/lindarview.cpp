@@ -136,7 +136,7 @@ bool COxuLindarView::Create(std::string* pError) {
     m_pReadout->hide();
 
     m_pTabs = new QTabBar(this);
-    m_pTabs->setObjectName("examTabs");
+    m_pTabs->setObjectName("3000");  // the tab strip's control id
     m_pTabs->setFont(QFont("Tahoma", 10));
     connect(m_pTabs, &QTabBar::currentChanged, this, [this](int n) { OnTabSelected(n); });
     m_nLayout = 0;

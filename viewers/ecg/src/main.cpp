@@ -1,33 +1,7 @@
 // Lindar, the ECG record viewer.
-#include <QApplication>
-
 #include "lindar/lindarapp.h"
-#include "viewerapp.h"
-#include "platform/screennotifier.h"
+#include "viewermain.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    viewerapp::StartApplication();  // long waits keep the window answering
-    std::vector<CString> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i]);
-    // Before any window: a SIGTERM during start-up ends the program as Exit does.
-    CLindarApp::InstallQuitSignals();
-    // Messages and questions as boxes on the screen (where there is one to see them).
-    platform::CScreenNotifier screen("Lindar");
-    if (platform::CScreenNotifier::ScreenAvailable())
-        platform::SetNotifier(&screen);
-    int nResult = 0;
-    {
-        CLindarApp theApp;
-        if (!theApp.InitInstance(args)) {
-            nResult = theApp.IsSecondInstance() ? 0 : 1;
-        } else {
-            // A quit signal during start-up (the splash runs its own loop) ends the program here.
-            nResult = CLindarApp::QuitRequested() ? 0 : app.exec();
-            theApp.ExitInstance();
-        }
-    }
-    platform::SetNotifier(nullptr);
-    return nResult;
+    return viewerapp::RunViewer<CLindarApp>(argc, argv, "Lindar");
 }

@@ -746,13 +746,18 @@ TEST_F(LindarTest, NewPrintSetupAndTheTwoLayoutsWithoutAction) {
     EXPECT_TRUE(c.OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
     EXPECT_EQ(prompts.setupShown, "PdfOut");
     EXPECT_EQ(View().m_print.strPrinter, "PdfOut");
-    // 1 x 2 and 2 x 2 do nothing; they are checked in their layouts only.
-    for (unsigned id : {COxuLindarView::ID_LAYOUT_1X2, COxuLindarView::ID_LAYOUT_2X2}) {
-        EXPECT_FALSE(c.Query(id).m_bChecked) << id;
-        EXPECT_TRUE(c.Query(id).m_bCheckable) << id;
-        EXPECT_FALSE(c.OnCommand(id)) << id;
+    // 1 x 2 and 2 x 2 do nothing; they are checked in their layouts (1, 3) only, neither in
+    // one pane nor in two.
+    for (unsigned nLayout : {COxuLindarView::ID_LAYOUT_1, COxuLindarView::ID_LAYOUT_2}) {
+        ASSERT_TRUE(c.OnCommand(nLayout));
+        for (unsigned id : {COxuLindarView::ID_LAYOUT_1X2, COxuLindarView::ID_LAYOUT_2X2}) {
+            EXPECT_FALSE(c.Query(id).m_bChecked) << id;
+            EXPECT_TRUE(c.Query(id).m_bCheckable) << id;
+            EXPECT_FALSE(c.OnCommand(id)) << id;
+        }
+        EXPECT_TRUE(c.Query(nLayout).m_bChecked) << nLayout;
     }
-    EXPECT_EQ(View().GetLayout(), 0);
+    EXPECT_EQ(View().GetLayout(), 2);
     // In the tool bar, the new document comes first.
     EXPECT_EQ(frame->ToolBand()->actions().value(0), c.Action(CMainFrame::ID_FILE_NEW));
 }
@@ -851,11 +856,13 @@ TEST_F(LindarTest, AnEmptyItemIsNotOfferedToTheControlAndTabsNameTheirFiles) {
     EXPECT_EQ(pane.m_pExam, &item);
     EXPECT_EQ(pane.CloseExam(), &item);
     EXPECT_FALSE(pane.HasExam());
-    // A tab's tooltip is its exam's whole path.
+    // A tab's tooltip (tab strip 3000) is its exam's whole path.
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
     ASSERT_TRUE(Doc().OpenExam(Fx("control.ekg"), 0));
-    EXPECT_EQ(View().Tabs()->tabToolTip(0).toStdString(), Fx("server.ekg"));
-    EXPECT_EQ(View().Tabs()->tabToolTip(1).toStdString(), Fx("control.ekg"));
+    auto* pTabs = View().findChild<QTabBar*>("3000");
+    ASSERT_EQ(pTabs, View().Tabs());
+    EXPECT_EQ(pTabs->tabToolTip(0).toStdString(), Fx("server.ekg"));
+    EXPECT_EQ(pTabs->tabToolTip(1).toStdString(), Fx("control.ekg"));
 }
 
 }  // namespace

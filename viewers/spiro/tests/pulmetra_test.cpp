@@ -553,6 +553,32 @@ TEST_F(PulmetraTest, DroppedFilesOpenAndTheOpenCommandTakesTheChosenFile) {
     EXPECT_EQ(Doc().List().GetSize(), 2);
 }
 
+// The keys the File menu shows run their commands, also in full screen where the menus hide.
+TEST_F(PulmetraTest, TheMenusKeysRunTheirCommands) {
+    MakeFrame();
+    frame->activateWindow();
+    QApplication::setActiveWindow(frame.get());
+    EXPECT_EQ(Action(COxuPulmetraView::ID_FILE_OPEN)->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(Action(COxuPulmetraView::ID_FILE_PRINT)->shortcut(), QKeySequence("Ctrl+P"));
+    auto press = [this](Qt::Key key) {
+        QTest::keyClick(frame.get(), key, Qt::ControlModifier);
+        QApplication::processEvents();
+    };
+    prompts.openPath = Fx("spiro_t2_f1.svc");
+    press(Qt::Key_O);
+    EXPECT_EQ(Title(), "Pulmetra [Local] - [spiro_t2_f1.svc]");
+    prompts.onDialog = [](QDialog& dlg) {
+        EXPECT_NE(dynamic_cast<CSpiroPrintDialog*>(&dlg), nullptr);
+        return int(QDialog::Rejected);
+    };
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nDialogs, 1);
+    Action(COxuPulmetraView::ID_FULL_SCREEN)->trigger();
+    ASSERT_TRUE(frame->IsFullScreen());
+    press(Qt::Key_P);
+    EXPECT_EQ(prompts.nDialogs, 2);
+}
+
 TEST_F(PulmetraTest, FullScreenHidesTheBarsAndEscapeLeavesIt) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("spiro_t1_f2.fvc"), 0));
