@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 #include "oxudb/serverdb.h"
 
@@ -186,11 +187,20 @@ public:
                 return Execute(sql, params, nullptr);
             m_bPipeline = true;
         }
+        // A batch repeats a few statements many times: each is parsed and planned once
+        // per session, not once per row.
         const CParams p(params);
-        if (!PQsendQueryParams(m_pConn, sql.c_str(), p.Count(), nullptr, p.values.data(),
-                               p.lengths.data(), p.formats.data(), 0)) {
+        auto it = m_prepared.find(sql);
+        bool bSent = true;
+        if (it == m_prepared.end()) {
+            it = m_prepared.emplace(sql, "oxu" + std::to_string(++m_nPrepared)).first;
+            bSent = PQsendPrepare(m_pConn, it->second.c_str(), sql.c_str(), p.Count(), nullptr);
+        }
+        if (!bSent || !PQsendQueryPrepared(m_pConn, it->second.c_str(), p.Count(), p.values.data(),
+                                           p.lengths.data(), p.formats.data(), 0)) {
             FailResult(nullptr);
             Flush();
+            m_prepared.clear();
             return false;
         }
         return true;
@@ -231,6 +241,10 @@ public:
         }
         PQexitPipelineMode(m_pConn);
         m_bPipeline = false;
+        // A failed pipeline may have skipped some of its preparations: they are made anew,
+        // under new names.
+        if (!bOk)
+            m_prepared.clear();
         return bOk;
     }
 
@@ -381,6 +395,7 @@ private:
     // the (new) session is kept for Interrupt on another thread.
     void Quiet() {
         PQsetNoticeProcessor(m_pConn, [](void*, const char*) {}, nullptr);
+        m_prepared.clear();  // a new session knows none of them
         std::lock_guard<std::mutex> lock(m_socketMutex);
         m_nSocket = PQsocket(m_pConn);
     }
@@ -389,6 +404,8 @@ private:
     PGconn* m_pConn = nullptr;
     bool m_bInTransaction = false;
     bool m_bPipeline = false;
+    std::unordered_map<std::string, std::string> m_prepared;  // statement -> its name
+    unsigned long m_nPrepared = 0;
     std::string m_strError, m_strState;
     std::mutex m_socketMutex;
     int m_nSocket = -1;

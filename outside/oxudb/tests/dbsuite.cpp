@@ -167,6 +167,31 @@ TEST_P(DbSuite, QueuedRowsShowTheirFailureAtTheFlushAsADataError) {
     EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM waveform"), "1");
 }
 
+// Rows of kinds not yet sent in this session, queued behind a refused one, are skipped
+// with it; the next transaction stores them all the same.
+TEST_P(DbSuite, RowsQueuedBehindARefusedOneAreStoredByTheNextTransaction) {
+    CRecordRows first(m_db);
+    ASSERT_TRUE(first.patient.Save() > 0 && first.study.Save() > 0)  // not queued
+        << m_db.GetLastError();
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    COxuDbStudy again = first.study;  // refused: its key is taken
+    CRecordRows behind(m_db);
+    const bool bSent = again.Save() > 0 && behind.Save();
+    EXPECT_FALSE(bSent && m_db.Flush());
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Rollback());
+
+    CRecordRows next(m_db);
+    ASSERT_TRUE(m_db.BeginTransaction());
+    m_db.SetQueueing(TRUE);
+    EXPECT_TRUE(next.Save()) << m_db.GetLastError();
+    m_db.SetQueueing(FALSE);
+    ASSERT_TRUE(m_db.Commit()) << m_db.GetLastError();
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM study"), "2");
+    EXPECT_EQ(One(m_db, "SELECT COUNT(*) FROM waveform"), "1");
+}
+
 TEST_P(DbSuite, PatientIsInsertedOnceAndUpdated) {
     for (const char* name : {"DOE JOHN", "DOE JANE"}) {
         COxuDbPatient patient(&m_db);
