@@ -9,10 +9,10 @@ of today's entries already in it; then with every ECG output on ("JPEG EKG", "PD
 "TXT EKG", "XML EKG", the real ECG control beside the server registered for the run),
 where it also waits for the conversions and reports how many records were converted and
 how fast the conversions went (records per second from the first record sent to the last
-XML written).
+XML written). Every kind of run is repeated (--rounds) and the medians follow its lines.
 
     qarserver_bench.py --server build-rel/bin/QarServer [--carts 8] [--count 50]
-                       [--outputs 8x50,50x20] [--skip-off] [--skip-on]
+                       [--rounds 3] [--outputs 8x50,50x20] [--skip-off] [--skip-on]
 """
 
 import argparse
@@ -21,6 +21,7 @@ import glob
 import json
 import os
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -129,12 +130,28 @@ def line(r):
                    % (r["records_per_second"], r["reply_ms_p50"] or -1, r["reply_ms_p99"] or -1))
 
 
+def rounds(results, title):
+    """Each round's line, then the medians: on a shared machine one round says little."""
+    for r in results:
+        print(title + line(r), flush=True)
+    if len(results) > 1:
+        median = {k: statistics.median(r[k] or 0 for r in results)
+                  for k in ("records_per_second", "reply_ms_p50", "reply_ms_p99")}
+        text = "median of %d rounds: " % len(results)
+        if "converted" in results[0]:
+            text += "%5.1f conversions/s, " % statistics.median(
+                r["conversions_per_second"] for r in results)
+        print(title + text + "%6.1f records/s, reply p50 %6.1f ms, p99 %6.1f ms"
+              % (median["records_per_second"], median["reply_ms_p50"], median["reply_ms_p99"]),
+              flush=True)
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--server", required=True)
     p.add_argument("--carts", type=int, default=8)
     p.add_argument("--count", type=int, default=50, help="records per cart")
-    p.add_argument("--rounds", type=int, default=3)
+    p.add_argument("--rounds", type=int, default=3, help="runs of each kind")
     p.add_argument("--outputs", default="8x50,50x20",
                    help="runs with every ECG output on: CARTSxRECORDS, comma separated")
     p.add_argument("--skip-off", action="store_true", help="no runs with the outputs off")
@@ -142,12 +159,13 @@ def main():
     args = p.parse_args()
     if not args.skip_off:
         for prefill in (0, 5000):
-            for _ in range(args.rounds):
-                print("outputs off: " + line(run(args, args.carts, args.count, prefill)), flush=True)
+            rounds([run(args, args.carts, args.count, prefill) for _ in range(args.rounds)],
+                   "outputs off: ")
     if not args.skip_on:
         for size in args.outputs.split(","):
             carts, count = (int(x) for x in size.split("x"))
-            print("outputs on:  " + line(run(args, carts, count, outputs=True)), flush=True)
+            rounds([run(args, carts, count, outputs=True) for _ in range(args.rounds)],
+                   "outputs on:  ")
     return 0
 
 
