@@ -241,17 +241,20 @@ TEST_P(OxuE2e, ADatabaseAwayMidRunLosesNoRowsLater) {
 namespace oxutest {
 namespace {
 
+// The follow-up steps switched on: the DICOM file and the gateway's picture.
+void FollowUps(CIniFile& ini) {
+    ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
+    ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
+    const std::string bin =
+        std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
+    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
+    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
+}
+
 // The follow-up steps: the DICOM file (judged by pydicom and dciodvfy) and the gateway's
 // JPEG (judged by identify).
 TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
-    CRun run(GetParam(), {}, [](CIniFile& ini) {
-        ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
-        ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
-        const std::string bin =
-            std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
-        ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
-        ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
-    });
+    CRun run(GetParam(), {}, FollowUps);
     run.Devsim("frame-ecg --id D1 --name 'DOE JOHN'");
     ASSERT_FALSE(run.Host().WaitFor("RECEIVE", 30000).empty());
     run.Host().Terminate();
@@ -346,16 +349,6 @@ TEST_P(OxuE2e, TwoHostsOnOneDatabaseShareNoKeyOrUid) {
 
 namespace oxutest {
 namespace {
-
-// The follow-up steps switched on: the DICOM file and the gateway's picture.
-void FollowUps(CIniFile& ini) {
-    ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
-    ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
-    const std::string bin =
-        std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
-    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
-    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
-}
 
 // Waits until the file exists (the gateway runs detached).
 bool WaitForFile(const std::string& path, int nTimeoutMs) {

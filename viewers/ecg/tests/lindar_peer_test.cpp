@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 
 #include "ecg_control/ekgfile.h"
@@ -33,16 +34,25 @@ struct CSeen {
     std::vector<bool> flags;
 };
 
-// Answers the next print dialog: the copies typed in, then OK (or Cancel).
-void AnswerPrintDialog(CSeen& seen, const QString& copies, bool bOk) {
+// Queued before the command that opens it: once the next print dialog shows, the action
+// answers it.
+void OnPrintDialog(std::function<void(CEkgPrintDialog*)> act) {
     auto* pTimer = new QTimer;
     pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &seen, copies, bOk] {
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, act = std::move(act)] {
         auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
         if (!pDlg || !pDlg->isVisible())
             return;
         pTimer->stop();
         pTimer->deleteLater();
+        act(pDlg);
+    });
+    pTimer->start();
+}
+
+// Answers the next print dialog: the copies typed in, then OK (or Cancel).
+void AnswerPrintDialog(CSeen& seen, const QString& copies, bool bOk) {
+    OnPrintDialog([&seen, copies, bOk](CEkgPrintDialog* pDlg) {
         seen.bShown = true;
         seen.printer = pDlg->findChild<CExComboBox*>("1139")->currentText();
         for (const char* id : {"1060", "1061", "1062", "1063"})
@@ -50,7 +60,6 @@ void AnswerPrintDialog(CSeen& seen, const QString& copies, bool bOk) {
         pDlg->findChild<CExEdit*>("1154")->setText(copies);
         pDlg->findChild<QPushButton*>(bOk ? "1" : "2")->click();
     });
-    pTimer->start();
 }
 
 class LindarPrintPeer : public ::testing::Test {
@@ -182,20 +191,12 @@ TEST_F(LindarPrintPeer, CopiesStopAtTheFirstRefusal) {
     ASSERT_TRUE(cups.AddRejectingQueue("Refuser")) << cups.Error();
     OpenNamed();
     auto printTo = [this](const char* copies) {
-        auto* pTimer = new QTimer;
-        pTimer->setInterval(20);
-        QObject::connect(pTimer, &QTimer::timeout, [pTimer, copies] {
-            auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
-            if (!pDlg || !pDlg->isVisible())
-                return;
-            pTimer->stop();
-            pTimer->deleteLater();
+        OnPrintDialog([copies](CEkgPrintDialog* pDlg) {
             auto* pList = pDlg->findChild<CExComboBox*>("1139");
             pList->setCurrentIndex(pList->findText("Refuser"));
             pDlg->findChild<CExEdit*>("1154")->setText(copies);
             pDlg->findChild<QPushButton*>("1")->click();
         });
-        pTimer->start();
         frame->View()->OnFilePrint();
         QTest::qWait(500);
         return CountLines(testsupport::ReadFile(cups.Folder() + "/log/access_log"),
@@ -303,19 +304,11 @@ TEST_F(LindarPrintPeer, MonochromePrintsSolidTraces) {
     ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
     ASSERT_EQ(frame->View()->Pane(0)->m_nChType, 1);
     bool bShown = false;
-    auto* pTimer = new QTimer;
-    pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bShown] {
-        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
-        if (!pDlg || !pDlg->isVisible())
-            return;
-        pTimer->stop();
-        pTimer->deleteLater();
+    OnPrintDialog([&bShown](CEkgPrintDialog* pDlg) {
         bShown = true;
         pDlg->findChild<QCheckBox*>("4087")->click();
         pDlg->findChild<QPushButton*>("1")->click();
     });
-    pTimer->start();
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
     ASSERT_TRUE(bShown);
     EXPECT_EQ(frame->View()->m_print.trace.nStyle, 0);
@@ -350,20 +343,12 @@ TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
     ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
     ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
     bool bShown = false;
-    auto* pTimer = new QTimer;
-    pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &bShown] {
-        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
-        if (!pDlg || !pDlg->isVisible())
-            return;
-        pTimer->stop();
-        pTimer->deleteLater();
+    OnPrintDialog([&bShown](CEkgPrintDialog* pDlg) {
         bShown = true;
         pDlg->findChild<CComboBoxLine*>("4076")->setCurrentIndex(1);  // dash
         pDlg->findChild<CComboBoxLine*>("4075")->setCurrentIndex(4);  // 0.4 mm
         pDlg->findChild<QPushButton*>("1")->click();
     });
-    pTimer->start();
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
     ASSERT_TRUE(bShown);
     EXPECT_EQ(frame->View()->m_print.trace.nStyle, 1);
