@@ -134,6 +134,7 @@ private:
             n += nChar;
         }
         std::memcpy(slot.data(), strText.data(), static_cast<std::size_t>(n));
+        m_d.RhythmStatementLevels[m_nCount] = nLevel;
         m_d.Finish.EcgSeverity = std::max(m_d.Finish.EcgSeverity, nLevel);
     }
     void EmitText(const char* psz, int nLevel) { EmitText(std::string(psz), nLevel); }

@@ -511,12 +511,14 @@ TEST(FinishStep, StatementOrderPoorLeadAndClassText) {
     EXPECT_EQ(d2->ResultStatements.nCount, 0);
 }
 
-TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
+TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsTheCutMarkedAndTheClassTextStays) {
     auto d = FreshData();
     d->Detection.LeadQuality12[LeadV1] = LeadNoSignal;  // the detection stopped before the fold
     for (int i = 1; i < kStatementSlots; ++i) {
         CopyText(d->RhythmStatementSlots[i], ("Rhythm " + std::to_string(i)).c_str());
         CopyText(d->WaveformStatementSlots[i], ("Waveform " + std::to_string(i)).c_str());
+        d->RhythmStatementLevels[i] = i == 1 ? 4 : 2;
+        d->WaveformStatementLevels[i] = i % 2 ? 1 : 3;  // odd ones least severe
     }
     d->Finish.RhythmStatementCount = kStatementSlots - 1;
     d->Finish.WaveformStatementCount = kStatementSlots - 1;
@@ -525,6 +527,15 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     CollectResultStatements(*d);
     const auto& rs = d->ResultStatements;
     ASSERT_EQ(rs.nCount, kRecordStatementEntries);
+    // 39 statements, 17 kept: the poor-quality text, the 9 waveform statements of severity 3
+    // and of the rhythm statements (severity 2 but the first) the first 7; the least severe
+    // and the latest of equal severity went first. The mark counts what was left out.
+    EXPECT_EQ(Text(rs.aText[0]), "*** Poor data quality, interpretation may be adversely affected");
+    for (int i = 1; i <= 7; ++i)
+        EXPECT_EQ(Text(rs.aText[i]), "Rhythm " + std::to_string(i));
+    for (int k = 0; k < 9; ++k)
+        EXPECT_EQ(Text(rs.aText[8 + k]), "Waveform " + std::to_string(2 * k + 2));
+    EXPECT_EQ(Text(rs.aText[17]), "... (+22)");
     EXPECT_EQ(Text(rs.aText[18]), "[ Markedly Abnormal ECG ]");
     // The texts end before the pacemaker list's place.
     int nBytes = 0;
@@ -532,7 +543,8 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
         nBytes += static_cast<int>(Text(rs.aText[i]).size());
     EXPECT_LE(3016 + 10 * 10 + nBytes, 4000);
 
-    // Many beats leave less room: long texts give way, the class text stays last.
+    // Many beats leave less room: long texts give way, the cut is marked and the class text
+    // stays last.
     auto d2 = FreshData();
     std::string strLong(150, 'x');
     for (int i = 1; i <= 5; ++i)
@@ -541,11 +553,24 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     d2->Finish.EcgSeverity = 3;
     d2->BeatCount = 66;
     CollectResultStatements(*d2);
-    ASSERT_EQ(d2->ResultStatements.nCount, 2);
-    EXPECT_EQ(Text(d2->ResultStatements.aText[1]), "[ Moderately Abnormal ECG ]");
+    ASSERT_EQ(d2->ResultStatements.nCount, 3);
+    EXPECT_EQ(Text(d2->ResultStatements.aText[0]), strLong);
+    EXPECT_EQ(Text(d2->ResultStatements.aText[1]), "... (+4)");
+    EXPECT_EQ(Text(d2->ResultStatements.aText[2]), "[ Moderately Abnormal ECG ]");
     const std::string img = BuildResultFileImage(*d2);
-    EXPECT_LE(3016 + 660 + 150 + 27, 4000);
+    EXPECT_LE(3016 + 660 + 150 + 8 + 27, 4000);
     EXPECT_EQ(img[122400 + 4000], '\0');
+
+    // What fits is written whole, without a mark.
+    auto d3 = FreshData();
+    for (int i = 1; i <= 18; ++i)
+        CopyText(d3->WaveformStatementSlots[i], ("W" + std::to_string(i)).c_str());
+    d3->Finish.WaveformStatementCount = 18;
+    d3->Finish.EcgSeverity = 1;
+    d3->BeatCount = 66;
+    CollectResultStatements(*d3);
+    ASSERT_EQ(d3->ResultStatements.nCount, kRecordStatementEntries);
+    EXPECT_EQ(Text(d3->ResultStatements.aText[17]), "W18");
 }
 
 TEST(FinishStep, ResultImageOfAnEmptyRun) {
