@@ -111,6 +111,42 @@ void MarkSinusPAxis(CEngineData& d) {
     }
 }
 
+namespace {
+
+// P waves on a timeline of their own: the ventricles beat steadily (every interval within
+// 0.8..1.2 of the median), P waves keep no steady distance to the QRS (at least two PRs
+// outside 0.8..1.2 of the median PR, one of them longer than any PR that conducts), and more
+// than 0.4 of the beats have such a PR or no P wave before them at all (the P lies in the QRS
+// or the T). Conducted P waves keep their PR, within the uncertainty of a P onset; a block
+// that drops beats breaks the steady intervals.
+bool PWavesDissociated(CEngineData& d) {
+    const int N = RhythmBeats(d);
+    BeatList prs{};
+    int nWithP = 0;
+    for (int i = 1; i <= N; ++i) {
+        if (PR(d, i) >= 1)
+            prs[++nWithP] = PR(d, i);
+    }
+    if (nWithP < 3 || N < 4)
+        return false;
+    prs[0] = nWithP;
+    const double mPR = MedianOf(d, prs, nWithP);
+    const double mRR = MedianOf(d, d.Measurements.RRint, N);
+    for (int i = 2; i <= N; ++i) {
+        if (RR(d, i) < 0.8 * mRR || RR(d, i) > 1.2 * mRR)
+            return false;
+    }
+    int nOffPr = 0, nLongest = 0;
+    for (int k = 1; k <= nWithP; ++k) {
+        nOffPr += prs[k] < 0.8 * mPR || prs[k] > 1.2 * mPR;
+        nLongest = std::max(nLongest, prs[k]);
+    }
+    return nOffPr >= 2 && nOffPr + (N - nWithP) > 0.4 * N &&
+           nLongest > RhythmThresholds(d).nNoPrLimit;
+}
+
+}  // namespace
+
 void TypeBeats(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& t = RhythmThresholds(d);
@@ -126,8 +162,11 @@ void TypeBeats(CEngineData& d) {
     };
 
     const int N = RhythmBeats(d);
+    const bool bDissociated = PWavesDissociated(d);
+    // A P wave that keeps no steady distance to its QRS did not conduct it.
+    auto ConductedPr = [&](int i) { return bDissociated ? 0 : PR(d, i); };
     for (int i = 1; i <= N; ++i) {
-        const int nPr = PR(d, i);
+        const int nPr = ConductedPr(i);
         int nType, nLabel;
         if (r.QrsClass[i] == QrsNarrow || r.QrsClass[i] == QrsWideSupraventricular) {
             Mark(TypeListSupraventricular, i);
@@ -173,7 +212,7 @@ void TypeBeats(CEngineData& d) {
     }
 
     for (int i = 1; i <= N; ++i) {
-        const int nPr = PR(d, i);
+        const int nPr = ConductedPr(i);
         if (r.BeatLabel[i] == 3 && (nPr <= 0 || nPr > t.nNoPrLimit))
             r.BeatLabel[i] = 4;
     }

@@ -288,7 +288,8 @@ int SelectRhythmStatements(CEngineData& d) {
     }
 
     // Conduction.
-    if ((bEscape || bVentricular) && F(155)) {
+    // A complete block is stated beside the rhythm that escapes it.
+    if ((bEscape || bVentricular || bJunctional) && F(155)) {
         out.Emit(RowCompleteBlock, 4);
         nBlockLevel = 3;
         bEscapeBeatsAllowed = true;

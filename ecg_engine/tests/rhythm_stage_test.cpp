@@ -229,6 +229,55 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
          3,
          0},
         {"nothing but a regular narrow run", Repeat({Junctional(830)}, 5), 72, {}, 0, 0},
+        // Premature beats with a sinus P: their short and compensatory intervals are no
+        // sinus arrhythmia.
+        {"sinus with PACs",
+         Repeat({Sinus(800), Sinus(800), Sinus(560), Sinus(1040)}, 16),
+         75,
+         {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"},
+         2,
+         0},
+        // Frequent PVCs and couplets have no P wave and intervals of their own: the narrow
+        // beats with their P waves tell that the atria do not fibrillate.
+        {"sinus with more PVCs than sinus beats, in couplets",
+         {Sinus(800), Sinus(800), Sinus(800), Pvc(500), Pvc(480), Sinus(1100), Pvc(500), Pvc(480),
+          Sinus(1100), Pvc(500), Pvc(480), Sinus(1100), Pvc(500), Pvc(480)},
+         80,
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
+         2,
+         kVentricularMarkPvc},
+        // P waves at no steady distance to steady escape beats: a complete block, stated with
+        // the rhythm that escapes it, also at 50 to 59 per minute.
+        {"complete block, narrow escape at 45",
+         {SBeat{1333, 300}, SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 556}, SBeat{1333, 284},
+          SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 548}, SBeat{1333, 274}},
+         45,
+         {"Escape Junctional Rhythm", "Complete AV Block"},
+         4,
+         0},
+        {"complete block, narrow escape at 55",
+         {SBeat{1090, 420}, SBeat{1090, 180}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 330},
+          SBeat{1090, 90}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 240}, SBeat{1090, 470},
+          SBeat{1090, 150}},
+         55,
+         {"Junctional Rhythm", "Complete AV Block"},
+         4,
+         0},
+        {"complete block, wide escape at 45",
+         {SBeat{1333, 300, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 556, 150, -80},
+          SBeat{1333, 284, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 548, 150, -80},
+          SBeat{1333, 274, 150, -80}},
+         45,
+         {"Ventricular Rhythm", "Complete AV Block"},
+         4,
+         kVentricularMarkRhythm},
+        // Steady beats with a steady PR are conducted: no dissociation.
+        {"sinus bradycardia at 55",
+         Repeat({Sinus(1090)}, 9),
+         55,
+         {"Sinus Bradycardia(HR:50-59)"},
+         2,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
