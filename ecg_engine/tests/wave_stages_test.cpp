@@ -365,6 +365,32 @@ TEST(PWave, FlatRecordHasNoPWaves) {
     EXPECT_EQ(d->PWave.RecordPAxis, MissingValue);
 }
 
+// The atrial waves between two beats: turns of the smoothed sum of the eight independent
+// leads. A ripple of a few microvolts (noise on a flat stretch) is no wave; waves of an
+// atrial wave's height are, one for each fall after a rise.
+TEST(PWave, AtrialWavesNeedAWavesHeight) {
+    struct {
+        const char* name;
+        double dMicrovolts;  // per lead
+        int nExpected;
+    } cases[] = {{"ripple", 5, 0}, {"atrial waves", 100, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto d = FreshData();
+        // Beats at record positions 1000..1050 and 2000..2050; between them four waves of
+        // 200 samples (a flutter's 300 per minute).
+        SetBeats(*d, {{1500, 1550}, {2500, 2550}});
+        const double dUnits = c.dMicrovolts / 2.44140625;
+        for (int k = 0; k < 800; ++k) {
+            const auto v = static_cast<std::int32_t>(dUnits * std::sin(3.14159265 * k / 100.0));
+            for (int l : {LeadI, LeadII, LeadV1, LeadV2, LeadV3, LeadV4, LeadV5, LeadV6})
+                d->AnalysisLeads[l][1150 + k] = v;
+        }
+        CountAtrialActivity(*d);
+        EXPECT_EQ(d->PWave.AtrialCount[0], c.nExpected);
+    }
+}
+
 TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
     auto d = FreshData();
     SetBeats(*d, {{1000, 1050}, {1500, 1550}});
