@@ -414,6 +414,12 @@ TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
     EXPECT_EQ(m.SD[LeadV1][2], 80);
     EXPECT_EQ(m.QOnlyFlag[LeadV1][2], 1);
     EXPECT_EQ(m.ST80A[LeadV1][2], 30);
+    // Each lead's own QRS duration, which the measurement log shows per lead.
+    d->Qrs.LeadBeatList.offset[LeadV2][1] = 1063;
+    EXPECT_EQ(AssembleMeasurements(*d), 0);
+    EXPECT_EQ(m.QRSD[LeadV1][0], 2);
+    EXPECT_EQ(m.QRSD[LeadV1][2], 100);
+    EXPECT_EQ(m.QRSD[LeadV2][2], 126);
     const std::array<std::int32_t, 8> expected = {60, 150, 100, 380, 390, 40, 45, 50};
     EXPECT_EQ(m.GlobalMeasurements, expected);
 }
