@@ -26,6 +26,37 @@ int RhythmBeats(const CEngineData& d) {
     return std::clamp(d.BeatCount, 0, kRhythmBeats);
 }
 
+namespace {
+
+// Sinus beats that single ventricular beats keep apart, as in bigeminy and trigeminy: the
+// sinus rhythm goes on beneath them. A stretch of at least three sinus beats in which every
+// other beat is one ventricular beat between two sinus beats fills BeatRun.
+bool FindSinusRunAcrossSingleVentricularBeats(CEngineData& d) {
+    auto& r = d.Rhythm;
+    const auto& sinus = r.BeatTypeLists[1];
+    const auto& ventricular = r.BeatTypeLists[TypeListVentricular];
+    const int N = RhythmBeats(d);
+    int nFirst = 0, nSinus = 0;
+    for (int i = 1; i <= N + 1; ++i) {
+        const bool bSinus = i <= N && sinus[i] == 1;
+        const bool bBridged =
+            i < N && ventricular[i] == 1 && nSinus > 0 && sinus[i - 1] == 1 && sinus[i + 1] == 1;
+        if (bSinus) {
+            nFirst = nSinus == 0 ? i : nFirst;
+            ++nSinus;
+        } else if (!bBridged) {
+            if (nSinus >= 3) {
+                r.BeatRun = {nFirst, i - 1, i - nFirst};
+                return true;
+            }
+            nSinus = 0;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int RunRhythmAnalysis(CEngineData& d) {
     auto& r = d.Rhythm;
     d.Finish.RhythmStatementCount = 0;
@@ -43,6 +74,8 @@ int RunRhythmAnalysis(CEngineData& d) {
     if (FindBeatRun(d, lists[1], 3)) {
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
         DetectSinusPause(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    } else if (FindSinusRunAcrossSingleVentricularBeats(d)) {
+        ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
     }
     if (FindBeatRun(d, lists[3], 3))
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);

@@ -205,8 +205,8 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
         {"PVC bigeminy",
          Repeat({Sinus(1000), Pvc(600)}, 12),
          75,
-         // Sinus beats between the PVCs form no run of three: no sinus statement.
-         {"PVC Bigeminy"},
+         // The sinus rhythm goes on beneath the single PVCs between its beats.
+         {"Normal Sinus Rhythm", "PVC Bigeminy"},
          3,
          kVentricularMarkPvc},
         {"AF with PVC",
@@ -439,7 +439,7 @@ TEST(RhythmReport, LinesAsTheReportFileHoldsThem) {
     EXPECT_EQ(testsupport::ReadFile(dir / "1"),
               "\r\n- rec01 Rhy :  Ventricular Tachycardia\r\n"
               "- rec01 Res :  markedly abnormal\r\n"
-              "\r\n- rec02 Rhy :  PVC Bigeminy\r\n"
+              "\r\n- rec02 Rhy :  Normal Sinus Rhythm, PVC Bigeminy\r\n"
               "\r\n- rec03 Rhy :  Possible Normal Sinus Rhythm\r\n");
     // A report file that cannot be opened: no line, and the caller goes on.
     EXPECT_FALSE(WriteRhythmReport(*d, "/x/rec01.EKG", "no/such/folder/1"));
