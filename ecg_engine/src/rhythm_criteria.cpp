@@ -41,20 +41,6 @@ int SimilarIntervals(const CEngineData& d, int j, int n, double t) {
     return nCount;
 }
 
-// Median P-P interval (ms): for each beat as many as its P waves, from the following beat's
-// list; 0 without one.
-int MedianPP(CEngineData& d) {
-    const int N = RhythmBeats(d);
-    BeatList pps{};
-    for (int i = 1; i <= N - 1; ++i) {
-        const int nP = std::clamp(d.Measurements.PaxisCount[i - 1], 0, kMaxPWavesPerBeat);
-        const int nNext = std::clamp(d.Measurements.PPintCount[i], 0, kMaxPWavesPerBeat);
-        for (int k = 0; k < nP && k < nNext && pps[0] < kRhythmBeats; ++k)
-            pps[++pps[0]] = d.Measurements.PPint[i * kMaxPWavesPerBeat + k];
-    }
-    return pps[0] == 0 ? 0 : MedianOf(d, pps, pps[0]);
-}
-
 bool Outside(double v, double dMedian, double lo, double hi) {
     return v < lo * dMedian || v > hi * dMedian;
 }
@@ -395,13 +381,19 @@ void DetectTwoToOneBlock(CEngineData& d) {
         rrs[k] = RR(d, i);
         rrs[0] = k;
     }
-    if (prs[0] == 0)
-        return;
-    const double mPP = MedianPP(d);
-    if (mPP == 0)
+    // P-P intervals: for each beat as many as its P waves, from the following beat's list.
+    BeatList pps{};
+    for (int i = 1; i <= N - 1; ++i) {
+        const int nP = std::clamp(d.Measurements.PaxisCount[i - 1], 0, kMaxPWavesPerBeat);
+        const int nNext = std::clamp(d.Measurements.PPintCount[i], 0, kMaxPWavesPerBeat);
+        for (int k = 0; k < nP && k < nNext && pps[0] < kRhythmBeats; ++k)
+            pps[++pps[0]] = d.Measurements.PPint[i * kMaxPWavesPerBeat + k];
+    }
+    if (prs[0] == 0 || pps[0] == 0)
         return;
     const double mPR = MedianOf(d, prs, prs[0]);
     const double mRR = MedianOf(d, rrs, rrs[0]);
+    const double mPP = MedianOf(d, pps, pps[0]);
     for (int k = 1; k <= prs[0]; ++k) {
         if (prs[k] < 0.8 * mPR || prs[k] > 1.2 * mPR)
             return;
