@@ -144,15 +144,13 @@ void MarkSinusPAxis(CEngineData& d) {
     }
 }
 
-namespace {
-
 // P waves on a timeline of their own: the ventricles beat steadily (every interval within
 // 0.8..1.2 of the median), P waves keep no steady distance to the QRS (at least two PRs
 // outside 0.8..1.2 of the median PR, one of them longer than any PR that conducts), and more
 // than 0.4 of the beats have such a PR or no P wave before them at all (the P lies in the QRS
 // or the T). Conducted P waves keep their PR, within the uncertainty of a P onset; a block
 // that drops beats breaks the steady intervals.
-bool PWavesDissociated(CEngineData& d) {
+bool rhythm::PWavesDissociated(CEngineData& d) {
     const int N = RhythmBeats(d);
     BeatList prs{};
     int nWithP = 0;
@@ -177,8 +175,6 @@ bool PWavesDissociated(CEngineData& d) {
     return nOffPr >= 2 && nOffPr + (N - nWithP) > 0.4 * N &&
            nLongest > RhythmThresholds(d).nNoPrLimit;
 }
-
-}  // namespace
 
 void TypeBeats(CEngineData& d) {
     auto& r = d.Rhythm;

@@ -420,9 +420,11 @@ void DetectCompleteBlock(CEngineData& d) {
     const bool bExcluded = d.Variant == EEngineVariant::Zorvik31 && bSinusBradycardiaOnly;
     if (bExcluded || c1 <= dShare * N)
         return;
-    // Steady ventricles below 60 per minute beneath P waves that keep no steady PR: an
-    // escape rhythm under a complete block (escapes beat at 35 to 55 per minute).
-    if (c2 == 0 && mRR > 1000)
+    // Steady ventricles below 50 per minute, or below 60 beneath P waves on a timeline of
+    // their own: an escape rhythm under a complete block (escapes beat at 35 to 55 per
+    // minute).
+    const bool bDissociated = PWavesDissociated(d);
+    if (c2 == 0 && (mRR > 1200 || (mRR > 1000 && bDissociated)))
         Set(d, 155);
     if (Has(d, 141))
         Set(d, 155);
@@ -442,7 +444,7 @@ void DetectCompleteBlock(CEngineData& d) {
         Set(d, 185);
     // A wide escape of 40 per minute or more beneath a complete block is a ventricular
     // rhythm; a narrow one of 50 or more the junctional rhythm its run already found.
-    if (Has(d, 155) && bWide && d.HeartRate >= 40)
+    if (Has(d, 155) && bDissociated && bWide && d.HeartRate >= 40)
         Set(d, 141);
 }
 

@@ -197,7 +197,7 @@ std::string EscapeScript(const char* pszKind, int nRate) {
 TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
     const struct {
         int nEscape, nAtria;
-    } rates[] = {{35, 60}, {40, 70}, {45, 80}, {45, 63}, {50, 88}, {50, 70}, {55, 97}, {55, 77}};
+    } rates[] = {{35, 60}, {40, 66}, {45, 80}, {45, 63}, {50, 88}, {50, 70}, {55, 97}, {55, 77}};
     for (const auto& c : rates) {
         for (const char* pszKind : {"E", "EV"}) {
             const bool bWide = std::string(pszKind) == "EV";
