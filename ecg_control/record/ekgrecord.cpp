@@ -429,8 +429,11 @@ void CEkgRecordInfo::Decode(const BYTE* p) {
 
     m_patient.Decode(p);
 
+    // A writer that did not stop at the directory's 19 entries went on over the patient item:
+    // its statements are read on, and when the record cannot hold them all, the first ones
+    // stay, a mark counts those left out and the class line "[...]" keeps its place last.
     m_astrStatements.clear();
-    for (int nEntry = 0; nEntry < kMaxStatements; ++nEntry) {
+    for (int nEntry = 0; nEntry < kMaxStatementsWritten; ++nEntry) {
         const BYTE* pEntry = p + kStatementEntries + 2 * nEntry;
         if (pEntry[0] != kTagStatement || pEntry[1] == 0xFF) {
             break;
@@ -445,6 +448,18 @@ void CEkgRecordInfo::Decode(const BYTE* p) {
         const CString strText = Trim(DecodeDeviceText(strRaw));
         if (!strText.empty()) {
             m_astrStatements.push_back(strText);
+        }
+    }
+    const int nRead = static_cast<int>(m_astrStatements.size());
+    if (nRead > kMaxStatements) {
+        const bool bClass = m_astrStatements.back().front() == '[';
+        const int nKept = kMaxStatements - (bClass ? 2 : 1);
+        const CString strClass = m_astrStatements.back();
+        m_astrStatements.resize(static_cast<std::size_t>(nKept));
+        m_astrStatements.push_back("... (+" + std::to_string(nRead - nKept - (bClass ? 1 : 0)) +
+                                   ")");
+        if (bClass) {
+            m_astrStatements.push_back(strClass);
         }
     }
 

@@ -288,6 +288,48 @@ TEST(EkgRecordInfo, EncoderStatementLimits) {
     }
 }
 
+TEST(EkgRecordInfo, StatementsPastTheDirectoryKeepTheClassLineAndMarkTheCut) {
+    // A writer that did not stop at 19 entries: 21 statements and the class line, the
+    // directory running on over the patient item.
+    Block b(ekgblock::kSize, 0);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 21; ++i) {
+        texts.push_back("Statement " + std::to_string(i));
+    }
+    texts.push_back("[ Markedly Abnormal ECG ]");
+    int nPos = ekgblock::kDataArea;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        b[ekgblock::kStatementEntries + 2 * i] = ekgblock::kTagStatement;
+        b[ekgblock::kStatementEntries + 2 * i + 1] = static_cast<BYTE>(texts[i].size());
+        std::memcpy(&b[nPos], texts[i].data(), texts[i].size());
+        nPos += static_cast<int>(texts[i].size());
+    }
+    b[ekgblock::kStatementEntries + 2 * texts.size()] = ekgblock::kTagStatement;
+    b[ekgblock::kStatementEntries + 2 * texts.size() + 1] = 0xFF;
+    CEkgRecordInfo info;
+    info.Decode(b.data());
+    ASSERT_EQ(info.GetAnalysisCnt(), 19);
+    EXPECT_EQ(info.GetAnalysis(16), "Statement 16");
+    EXPECT_EQ(info.GetAnalysis(17), "... (+4)");
+    EXPECT_EQ(info.GetAnalysis(18), "[ Markedly Abnormal ECG ]");
+    // Saved again, the record keeps what it read.
+    CEkgRecordInfo back;
+    back.Decode(EncodeOf(info).data());
+    ASSERT_EQ(back.GetAnalysisCnt(), 19);
+    EXPECT_EQ(back.GetAnalysis(18), "[ Markedly Abnormal ECG ]");
+
+    // 19 entries and the patient item after them: all read, nothing marked.
+    CEkgRecordInfo nineteen;
+    for (int i = 0; i < 19; ++i) {
+        nineteen.AddStatement("S" + std::to_string(i));
+    }
+    nineteen.SetPatientInfo(0, "ID");
+    CEkgRecordInfo back19;
+    back19.Decode(EncodeOf(nineteen).data());
+    ASSERT_EQ(back19.GetAnalysisCnt(), 19);
+    EXPECT_EQ(back19.GetAnalysis(18), "S18");
+}
+
 TEST(EkgRecordInfo, EncoderArrayLimits) {
     CEkgRecordInfo info;
     for (int id = 0; id < 5; ++id) {

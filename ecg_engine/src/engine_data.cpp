@@ -92,6 +92,8 @@ int InitAnalysis(CEngineData& d) {
         s.fill('\0');
     for (auto& s : d.WaveformStatementSlots)
         s.fill('\0');
+    d.RhythmStatementLevels.fill(0);
+    d.WaveformStatementLevels.fill(0);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -28,6 +29,11 @@ constexpr int kFilterItem = 190;
 constexpr int kGlobalValues = 3000;
 constexpr int kDataArea = 3016;
 constexpr int kPaceList = 4000;  // a record file keeps its pacemaker list here
+
+// The mark of a shortened statement list, "... (+N)", and the severity that keeps the
+// poor-quality statement longer than any other.
+constexpr int kCutMarkRoom = 9;
+constexpr int kCutLastLevel = 5;
 
 const char* const kPoorQualityText =
     "*** Poor data quality, interpretation may be adversely affected";
@@ -140,25 +146,63 @@ void CollectResultStatements(CEngineData& d) {
     int nEntriesLeft = kRecordStatementEntries - (pszClass ? 1 : 0);
     int nBytesLeft = kPaceList - kDataArea - 10 * N - nClassLength;
 
-    auto Offer = [&](const char* psz, int nLength) {
-        if (nLength <= 0 || nEntriesLeft <= 0 || nLength > nBytesLeft)
-            return;
-        AppendStatement(d, psz, nLength);
-        --nEntriesLeft;
-        nBytesLeft -= nLength;
+    struct SOffered {
+        const char* psz;
+        int nLength, nLevel;
+        bool bKept;
     };
-
+    std::array<SOffered, 2 * kStatementSlots + 1> aOffered{};
+    int nOffered = 0, nEntries = 0, nBytes = 0;
+    auto Offer = [&](const char* psz, int nLength, int nLevel) {
+        if (nLength <= 0)
+            return;
+        aOffered[nOffered++] = {psz, nLength, nLevel, true};
+        ++nEntries;
+        nBytes += nLength;
+    };
     if (AnyPoorLead(d)) {
         const char* psz = TableText(d, 70, kPoorQualityText);
-        Offer(psz, static_cast<int>(strnlen(psz, kStatementSize - 1)));
+        Offer(psz, static_cast<int>(strnlen(psz, kStatementSize - 1)), kCutLastLevel);
     }
     // Statements stand in slots 1..count; slot 0 stays empty.
     const int nRhythm = std::clamp(f.RhythmStatementCount, 0, kStatementSlots - 1);
     for (int i = 1; i <= nRhythm; ++i)
-        Offer(d.RhythmStatementSlots[i].data(), TextLength(d.RhythmStatementSlots[i]));
+        Offer(d.RhythmStatementSlots[i].data(), TextLength(d.RhythmStatementSlots[i]),
+              d.RhythmStatementLevels[i]);
     const int nWaveform = std::clamp(f.WaveformStatementCount, 0, kStatementSlots - 1);
     for (int i = 1; i <= nWaveform; ++i)
-        Offer(d.WaveformStatementSlots[i].data(), TextLength(d.WaveformStatementSlots[i]));
+        Offer(d.WaveformStatementSlots[i].data(), TextLength(d.WaveformStatementSlots[i]),
+              d.WaveformStatementLevels[i]);
+
+    // When they do not all fit, the least severe go first (the latest of equal severity),
+    // and a mark with their count takes one entry, so that nobody reads the list as whole;
+    // the text report still holds them all.
+    int nDropped = 0;
+    if (nEntries > nEntriesLeft || nBytes > nBytesLeft) {
+        --nEntriesLeft;
+        nBytesLeft -= kCutMarkRoom;
+        while (nEntries > 0 && (nEntries > nEntriesLeft || nBytes > nBytesLeft)) {
+            int nLeast = -1;
+            for (int k = 0; k < nOffered; ++k) {
+                if (aOffered[k].bKept &&
+                    (nLeast < 0 || aOffered[k].nLevel <= aOffered[nLeast].nLevel))
+                    nLeast = k;
+            }
+            aOffered[nLeast].bKept = false;
+            --nEntries;
+            nBytes -= aOffered[nLeast].nLength;
+            ++nDropped;
+        }
+    }
+    for (int k = 0; k < nOffered; ++k) {
+        if (aOffered[k].bKept)
+            AppendStatement(d, aOffered[k].psz, aOffered[k].nLength);
+    }
+    if (nDropped > 0) {
+        char szMark[kCutMarkRoom + 1];
+        const int nMark = std::snprintf(szMark, sizeof szMark, "... (+%d)", nDropped);
+        AppendStatement(d, szMark, std::clamp(nMark, 0, kCutMarkRoom));
+    }
     if (pszClass && nClassLength > 0)
         AppendStatement(d, pszClass, nClassLength);
 }

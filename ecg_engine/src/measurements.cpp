@@ -121,9 +121,9 @@ int AssembleMeasurements(CEngineData& d) {
 
     for (int l = 0; l < kLeads; ++l) {
         const int C = std::min(LeadBeats(d, l), kListValues);
-        LeadBeatTable* aCounted[] = {&m.PA, &m.PD,  &m.QA,    &m.QD,    &m.RA,    &m.RD,
-                                     &m.SA, &m.SD,  &m.R2A,   &m.R2D,   &m.S2A,   &m.S2D,
-                                     &m.TA, &m.STA, &m.ST60A, &m.ST80A, &m.sumQRS};
+        LeadBeatTable* aCounted[] = {&m.PA, &m.PD,  &m.QA,    &m.QD,    &m.RA,     &m.RD,
+                                     &m.SA, &m.SD,  &m.R2A,   &m.R2D,   &m.S2A,    &m.S2D,
+                                     &m.TA, &m.STA, &m.ST60A, &m.ST80A, &m.sumQRS, &m.QRSD};
         for (auto* pTable : aCounted)
             (*pTable)[l][0] = C;
         for (int j = 0; j < C; ++j) {
@@ -146,6 +146,7 @@ int AssembleMeasurements(CEngineData& d) {
             m.S2D[l][j + 1] = (w[WaveS2].nOff - w[WaveS2].nOn) * 2;
 
             m.sumQRS[l][j + 1] = q.QrsPeakToPeak[l][j];
+            m.QRSD[l][j + 1] = (q.LeadBeatList.offset[l][j] - q.LeadBeatList.onset[l][j]) * 2;
             m.TA[l][j + 1] = t.TA[l][j];
             m.STA[l][j + 1] = q.JPointAmplitude[l][j][0];
             m.ST60A[l][j + 1] = q.JPointAmplitude[l][j][1];

@@ -90,6 +90,7 @@ public:
         if (Room() < 1)
             return;
         CopyCut(m_d.WaveformStatementSlots[++m_nCount], pszText);
+        m_d.WaveformStatementLevels[m_nCount] = nClass;
         Raise(nClass);
     }
     void Raise(int nClass) { m_d.Finish.EcgSeverity = std::max(m_d.Finish.EcgSeverity, nClass); }

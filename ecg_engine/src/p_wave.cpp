@@ -789,6 +789,10 @@ int LeadWithMostPWaves(const CEngineData& d, int j) {
     return nBest;
 }
 
+// Height (sample units of the sum of the eight independent leads, about 100 uV) by which the
+// atrial sum must rise or fall between two turns.
+constexpr std::int32_t kAtrialTurn = 41;
+
 void CountAtrialActivity(CEngineData& d) {
     auto& p = d.PWave;
     auto& sum = p.SumRow;
@@ -821,15 +825,22 @@ void CountAtrialActivity(CEngineData& d) {
         bool bUp = false;
         int nStart = nFrom;
         int nCount = 0;
+        // A turn counts only when the sum has moved a wave's height since the last one: the
+        // ripples of noise on a flat stretch are no atrial waves.
+        std::int32_t nPeak = sum[nFrom], nTrough = sum[nFrom];
         for (int k = nFrom; k < nTo; ++k) {
+            nPeak = std::max(nPeak, sum[k]);
+            nTrough = std::min(nTrough, sum[k]);
             const bool bMax = sum[k] >= sum[k - 5] && sum[k] >= sum[k + 5] &&
                               sum[k] > sum[k - 10] && sum[k] > sum[k + 10];
             const bool bMin = sum[k] <= sum[k - 5] && sum[k] <= sum[k + 5] &&
                               sum[k] < sum[k - 10] && sum[k] < sum[k + 10];
-            if (bMax && !bUp) {
+            if (bMax && !bUp && sum[k] - nTrough >= kAtrialTurn) {
                 bUp = true;
-            } else if (bMin && bUp) {
+                nPeak = sum[k];
+            } else if (bMin && bUp && nPeak - sum[k] >= kAtrialTurn) {
                 bUp = false;
+                nTrough = sum[k];
                 if (k - nStart < 25) {
                     nStart = k + 5;
                 } else {

@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kSlopeFirst = 1500;  // middle 3000 samples of the record
 constexpr int kSlopeEnd = 4500;
-constexpr int kMergeGap = 40;  // 80 ms
+constexpr int kMergeGap = 40;   // 80 ms
+constexpr int kEdgeReach = 25;  // how far a whole QRS's window may reach past the record
 constexpr int kMaxWindows = kMaxBeats;
 
 // Squares and sums of full-scale samples do not fit 32 bits: work in 64 and keep the
@@ -744,6 +745,25 @@ int GroupBeats(CEngineData& d) {
     return 0;
 }
 
+namespace {
+
+// A beat's window is wider than its QRS: a QRS that lies whole in the first or last samples
+// of the record may have a window that reaches a little past the record's edge, and the
+// later stages keep only beats inside it. Such a window is cut at the edge.
+void ClampEdgeBeats(CEngineData& d) {
+    auto& q = d.Detection.IOQm;
+    const int nFirst = kLeadIn, nLast = kLeadIn + kRecordSamples - 1;
+    if (q.qrs_num >= 1 && q.qrs_onset[0] < nFirst && q.qrs_onset[0] >= nFirst - kEdgeReach &&
+        q.qrs_offset[0] > nFirst + kEdgeReach)
+        q.qrs_onset[0] = nFirst;
+    const int n = q.qrs_num - 1;
+    if (n >= 0 && q.qrs_offset[n] > nLast && q.qrs_offset[n] <= nLast + kEdgeReach &&
+        q.qrs_onset[n] < nLast - kEdgeReach)
+        q.qrs_offset[n] = nLast;
+}
+
+}  // namespace
+
 int CleanBeatList(CEngineData& d) {
     auto& q = d.Detection.IOQm;
     for (int i = 1; i < q.qrs_num; ++i) {
@@ -780,6 +800,7 @@ int CleanBeatList(CEngineData& d) {
             (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1,
                                    n - 1, n);
     }
+    ClampEdgeBeats(d);
     return 0;
 }
 

@@ -26,6 +26,37 @@ int RhythmBeats(const CEngineData& d) {
     return std::clamp(d.BeatCount, 0, kRhythmBeats);
 }
 
+namespace {
+
+// Sinus beats that single ventricular beats keep apart, as in bigeminy and trigeminy: the
+// sinus rhythm goes on beneath them. A stretch of at least three sinus beats in which every
+// other beat is one ventricular beat between two sinus beats fills BeatRun.
+bool FindSinusRunAcrossSingleVentricularBeats(CEngineData& d) {
+    auto& r = d.Rhythm;
+    const auto& sinus = r.BeatTypeLists[1];
+    const auto& ventricular = r.BeatTypeLists[TypeListVentricular];
+    const int N = RhythmBeats(d);
+    int nFirst = 0, nSinus = 0;
+    for (int i = 1; i <= N + 1; ++i) {
+        const bool bSinus = i <= N && sinus[i] == 1;
+        const bool bBridged =
+            i < N && ventricular[i] == 1 && nSinus > 0 && sinus[i - 1] == 1 && sinus[i + 1] == 1;
+        if (bSinus) {
+            nFirst = nSinus == 0 ? i : nFirst;
+            ++nSinus;
+        } else if (!bBridged) {
+            if (nSinus >= 3) {
+                r.BeatRun = {nFirst, i - 1, i - nFirst};
+                return true;
+            }
+            nSinus = 0;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int RunRhythmAnalysis(CEngineData& d) {
     auto& r = d.Rhythm;
     d.Finish.RhythmStatementCount = 0;
@@ -43,6 +74,8 @@ int RunRhythmAnalysis(CEngineData& d) {
     if (FindBeatRun(d, lists[1], 3)) {
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
         DetectSinusPause(d, r.BeatRun.nFirst, r.BeatRun.nLast);
+    } else if (FindSinusRunAcrossSingleVentricularBeats(d)) {
+        ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
     }
     if (FindBeatRun(d, lists[3], 3))
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
@@ -111,6 +144,38 @@ void MarkSinusPAxis(CEngineData& d) {
     }
 }
 
+// P waves on a timeline of their own: the ventricles beat steadily (every interval within
+// 0.8..1.2 of the median), P waves keep no steady distance to the QRS (at least two PRs
+// outside 0.8..1.2 of the median PR, one of them longer than any PR that conducts), and more
+// than 0.4 of the beats have such a PR or no P wave before them at all (the P lies in the QRS
+// or the T). Conducted P waves keep their PR, within the uncertainty of a P onset; a block
+// that drops beats breaks the steady intervals.
+bool rhythm::PWavesDissociated(CEngineData& d) {
+    const int N = RhythmBeats(d);
+    BeatList prs{};
+    int nWithP = 0;
+    for (int i = 1; i <= N; ++i) {
+        if (PR(d, i) >= 1)
+            prs[++nWithP] = PR(d, i);
+    }
+    if (nWithP < 3 || N < 4)
+        return false;
+    prs[0] = nWithP;
+    const double mPR = MedianOf(d, prs, nWithP);
+    const double mRR = MedianOf(d, d.Measurements.RRint, N);
+    for (int i = 2; i <= N; ++i) {
+        if (RR(d, i) < 0.8 * mRR || RR(d, i) > 1.2 * mRR)
+            return false;
+    }
+    int nOffPr = 0, nLongest = 0;
+    for (int k = 1; k <= nWithP; ++k) {
+        nOffPr += prs[k] < 0.8 * mPR || prs[k] > 1.2 * mPR;
+        nLongest = std::max(nLongest, prs[k]);
+    }
+    return nOffPr >= 2 && nOffPr + (N - nWithP) > 0.4 * N &&
+           nLongest > RhythmThresholds(d).nNoPrLimit;
+}
+
 void TypeBeats(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& t = RhythmThresholds(d);
@@ -126,8 +191,11 @@ void TypeBeats(CEngineData& d) {
     };
 
     const int N = RhythmBeats(d);
+    const bool bDissociated = PWavesDissociated(d);
+    // A P wave that keeps no steady distance to its QRS did not conduct it.
+    auto ConductedPr = [&](int i) { return bDissociated ? 0 : PR(d, i); };
     for (int i = 1; i <= N; ++i) {
-        const int nPr = PR(d, i);
+        const int nPr = ConductedPr(i);
         int nType, nLabel;
         if (r.QrsClass[i] == QrsNarrow || r.QrsClass[i] == QrsWideSupraventricular) {
             Mark(TypeListSupraventricular, i);
@@ -173,7 +241,7 @@ void TypeBeats(CEngineData& d) {
     }
 
     for (int i = 1; i <= N; ++i) {
-        const int nPr = PR(d, i);
+        const int nPr = ConductedPr(i);
         if (r.BeatLabel[i] == 3 && (nPr <= 0 || nPr > t.nNoPrLimit))
             r.BeatLabel[i] = 4;
     }

@@ -59,12 +59,17 @@ void ClassifySinusRate(CEngineData& d, int S, int E) {
 
     // Sinus arrhythmia: a wide spread of the intervals between beats with a P wave, most of
     // them more than 10 % off the one before. Beats without a P wave (premature beats taken
-    // into the run by the majority) do not count.
+    // into the run by the majority) do not count, nor do the interval of a premature beat
+    // and the compensatory one after it: they are the premature beat's, not the sinus node's.
     if (!Has(d, 111) || S < 1 || E <= S)
         return;
+    const double dPremature = t.dPrematureRatio * MedianRR(d);
+    auto Premature = [&](int i) { return i >= 2 && RR(d, i) < dPremature; };
     int nMax = 0, nMin = 0, nChanges = 0, nIntervals = 0;
     for (int i = S + 1; i <= E; ++i) {
         if (PR(d, i) < 1 || PR(d, i - 1) < 1)
+            continue;
+        if (Premature(i) || Premature(i - 1) || Premature(i - 2))
             continue;
         const int nRR = RR(d, i), nPrev = RR(d, i - 1);
         nMax = nIntervals ? std::max(nMax, nRR) : nRR;
@@ -234,6 +239,7 @@ void DetectAtrialFlutter(CEngineData& d) {
     // conduction (a ventricular rate of 126 to 170) every other flutter wave lies in the QRS
     // or the T, out of the count: there the axes alone tell.
     const bool bFastAtria = n > 1 && T / (n - 1) > 2;
+
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
@@ -257,13 +263,25 @@ void DetectAtrialFibrillation(CEngineData& d) {
         if (bPremature || bSingleWide)
             aIrregular[j] = aIrregular[j + 1] = false;
     }
+    // Wide beats among narrow ones are ventricular: they have no P wave of their own and
+    // their intervals, coupling and compensatory, are theirs, also in couplets. Only the
+    // narrow beats tell whether the atria fibrillate, when there are enough of them.
+    int nNarrow = 0;
+    for (int j = 1; j <= n; ++j)
+        nNarrow += QRS(d, j) <= 120;
+    const bool bNarrowOnly = nNarrow >= 3;
     bool bAny = false;
-    int nSmallP = 0;
+    int nSmallP = 0, nJudged = 0;
     for (int j = 1; j <= n; ++j) {
+        if (bNarrowOnly && (QRS(d, j) > 120 || (j > 1 && QRS(d, j - 1) > 120)))
+            aIrregular[j] = false;
         bAny = bAny || aIrregular[j];
+        if (bNarrowOnly && QRS(d, j) > 120)
+            continue;
+        ++nJudged;
         nSmallP += FirstLeadIIPAmplitude(d, j) < 50;
     }
-    if (bAny && nSmallP > 0.5 * n)
+    if (bAny && nSmallP > 0.5 * nJudged)
         Set(d, 125);
 }
 
@@ -402,20 +420,32 @@ void DetectCompleteBlock(CEngineData& d) {
     const bool bExcluded = d.Variant == EEngineVariant::Zorvik31 && bSinusBradycardiaOnly;
     if (bExcluded || c1 <= dShare * N)
         return;
-    if (c2 == 0 && mRR > 1200)
+    // Steady ventricles below 50 per minute, or below 60 beneath P waves on a timeline of
+    // their own: an escape rhythm under a complete block (escapes beat at 35 to 55 per
+    // minute).
+    const bool bDissociated = PWavesDissociated(d);
+    if (c2 == 0 && (mRR > 1200 || (mRR > 1000 && bDissociated)))
         Set(d, 155);
     if (Has(d, 141))
         Set(d, 155);
-    // The escape rhythm's width is read from the middle beat.
+    // The escape rhythm is wide when most of its beats are: a P wave that falls into a QRS
+    // widens that one beat, so the middle beat alone may mislead.
     if (N < 2)
         return;
-    const int q = QRS(d, N / 2);
-    if (q >= 120 && d.HeartRate < 40) {
+    int nWide = 0;
+    for (int i = 1; i <= N; ++i)
+        nWide += QRS(d, i) >= 120;
+    const bool bWide = 2 * nWide > N;
+    if (bWide && d.HeartRate < 40) {
         Set(d, 186);
         return;
     }
-    if (q < 120 && d.HeartRate < 50)
+    if (!bWide && d.HeartRate < 50)
         Set(d, 185);
+    // A wide escape of 40 per minute or more beneath a complete block is a ventricular
+    // rhythm; a narrow one of 50 or more the junctional rhythm its run already found.
+    if (Has(d, 155) && bDissociated && bWide && d.HeartRate >= 40)
+        Set(d, 141);
 }
 
 }  // namespace ecg_engine

@@ -54,6 +54,9 @@ inline int BaseInterval(const CEngineData& d) {
     return d.HeartRate > 0 ? 60000 / d.HeartRate : 0;
 }
 
+// Whether the P waves keep no steady PR above steadily beating ventricles (rhythm_classify).
+bool PWavesDissociated(CEngineData& d);
+
 // Median RR over all beats (0 without beats).
 inline int MedianRR(CEngineData& d) {
     return MedianOf(d, d.Measurements.RRint, RhythmBeats(d));

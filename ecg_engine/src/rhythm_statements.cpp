@@ -134,6 +134,7 @@ private:
             n += nChar;
         }
         std::memcpy(slot.data(), strText.data(), static_cast<std::size_t>(n));
+        m_d.RhythmStatementLevels[m_nCount] = nLevel;
         m_d.Finish.EcgSeverity = std::max(m_d.Finish.EcgSeverity, nLevel);
     }
     void EmitText(const char* psz, int nLevel) { EmitText(std::string(psz), nLevel); }
@@ -287,7 +288,8 @@ int SelectRhythmStatements(CEngineData& d) {
     }
 
     // Conduction.
-    if ((bEscape || bVentricular) && F(155)) {
+    // A complete block is stated beside the rhythm that escapes it.
+    if ((bEscape || bVentricular || bJunctional) && F(155)) {
         out.Emit(RowCompleteBlock, 4);
         nBlockLevel = 3;
         bEscapeBeatsAllowed = true;

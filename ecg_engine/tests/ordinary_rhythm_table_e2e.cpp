@@ -5,6 +5,7 @@
 // recordings and clear P waves that follow the T wave closely; flutter reads as flutter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -158,4 +159,98 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
                     << c.name << ", " << kRuns[r].name << ": " << statements[k];
         }
     }
+}
+
+namespace {
+
+// Every run of a record: the first statement, statements it must also hold, and texts no
+// statement may hold.
+void ExpectFirstAndNone(const std::vector<Texts>& runs, const std::string& strName,
+                        const std::vector<std::string>& expected,
+                        const std::vector<std::string>& forbidden) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Texts& statements = runs[r];
+        ASSERT_FALSE(statements.empty()) << strName << ", " << kRuns[r].name;
+        EXPECT_EQ(statements[0], expected[0]) << strName << ", " << kRuns[r].name;
+        for (const auto& strAlso : expected)
+            EXPECT_NE(std::find(statements.begin(), statements.end(), strAlso), statements.end())
+                << strName << ", " << kRuns[r].name << ": " << strAlso;
+        for (const auto& s : statements) {
+            for (const auto& strWrong : forbidden)
+                EXPECT_EQ(s.find(strWrong), std::string::npos)
+                    << strName << ", " << kRuns[r].name << ": " << s;
+        }
+    }
+}
+
+std::string EscapeScript(const char* pszKind, int nRate) {
+    const int nRR = 60000 / nRate;
+    return "--script " + std::string(pszKind) +
+           Repeat("," + std::string(pszKind) + ":" + std::to_string(nRR), 10000 / nRR);
+}
+
+}  // namespace
+
+// P waves on their own timeline above narrow and wide escapes of 35 to 55 per minute: a
+// complete block beside the rhythm that escapes it, no sinus rhythm. The atrial rates keep
+// clear of simple ratios to the escape rate, which a 10 s record cannot tell from conduction.
+TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
+    const struct {
+        int nEscape, nAtria;
+    } rates[] = {{35, 60}, {40, 66}, {45, 80}, {45, 63}, {50, 88}, {50, 70}, {55, 97}, {55, 77}};
+    for (const auto& c : rates) {
+        for (const char* pszKind : {"E", "EV"}) {
+            const bool bWide = std::string(pszKind) == "EV";
+            const char* pszEscape =
+                bWide ? (c.nEscape < 40 ? "Escape Ventricular Rhythm" : "Ventricular Rhythm")
+                      : (c.nEscape < 50 ? "Escape Junctional Rhythm" : "Junctional Rhythm");
+            const std::string strOptions = "--ptimeline " + std::to_string(c.nAtria) + " " +
+                                           EscapeScript(pszKind, c.nEscape) + kResting;
+            ExpectFirstAndNone(StatementsOfEveryRun(strOptions), strOptions,
+                               {pszEscape, "Complete AV Block"},
+                               {"Sinus", "lutter", "Fibrillation", "AV Block I"});
+        }
+    }
+}
+
+// Fibrillation reads as fibrillation with and without PVCs; a sinus rhythm with frequent
+// PVCs, couplets or runs reads as sinus rhythm with its PVC statement.
+TEST(OrdinaryEctopy, FibrillationAndSinusRhythmWithPvcs) {
+    const struct {
+        const char* name;
+        std::string options;
+        std::vector<std::string> expected;
+        std::vector<std::string> forbidden;
+    } cases[] = {
+        {"AF", "--rate 90 --irregular 30 --p 0 --fib 40", {"Atrial Fibrillation"}, {"Sinus"}},
+        {"AF with PVCs",
+         "--p 0 --fib 40 --vaxis -120 --script "
+         "J,J:700,J:900,V:450,J:950,J:650,J:820,V:500,J:1000,J:600,J:760,J:880",
+         {"Atrial Fibrillation", "PVC(Premature Ventricular Contraction)"},
+         {"Sinus"}},
+        {"PVCs",
+         "--script S,S:800,V:560,S:1040,S:800,V:560,S:1040,S:800,S:800,V:560,S:1040,S:800",
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
+         {"Fibrillation", "lutter"}},
+        {"couplets",
+         "--script S,S:800,S:800,V:500,V:480,S:1100,S:800,S:800,V:500,V:480,S:1100,S:800",
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
+         {"Fibrillation", "lutter"}},
+        {"bigeminy",
+         "--script S" + Repeat(",V:600,S:1000", 6),
+         {"Normal Sinus Rhythm", "PVC Bigeminy"},
+         {"Fibrillation", "lutter"}},
+        {"trigeminy",
+         "--script S,S:900" + Repeat(",V:540,S:1260,S:900", 4),
+         {"Normal Sinus Rhythm", "PVC Trigeminy"},
+         {"Fibrillation", "lutter"}},
+        {"PVCs near half the beats, in couplets and runs",
+         "--vamp 0.7 --first 60 --script "
+         "S,S:800,S:800,V:500,V:480,V:460,S:1100,S:800,S:800,V:500,V:480,S:1100,V:500,V:480",
+         {"Normal Sinus Rhythm", "short run of PVC"},
+         {"Fibrillation", "lutter"}},
+    };
+    for (const auto& c : cases)
+        ExpectFirstAndNone(StatementsOfEveryRun(c.options + kResting), c.name, c.expected,
+                           c.forbidden);
 }

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "ecg_engine/debug_output.h"
 #include "ecg_engine/qrs_stages.h"
@@ -69,6 +71,47 @@ INSTANTIATE_TEST_SUITE_P(Rates, QrsRateTest,
                                            SRateCase{"120", "2"}, SRateCase{"180", "2"},
                                            SRateCase{"40", "1"}, SRateCase{"60", "1"},
                                            SRateCase{"120", "1"}, SRateCase{"180", "1"}));
+
+// Wide ventricular couplets and triplets among sinus beats, also in the first and last
+// 200 ms of the record, on an ordinary resting ECG: every beat whose QRS lies in the record
+// is found (within 60 ms of its onset) and no other.
+TEST(QrsSynthetic, WideCoupletsAndTripletsUpToTheRecordsEdges) {
+    const char* const aScripts[] = {
+        "--first 20 --vamp 1.0 --script V,V:460,V:460,S:1100,S:800,S:800,V:500,V:480,S:1100,"
+        "S:800,S:800,S:800,V:500,V:480,S:1100",
+        "--first 60 --vamp 0.7 --script S,S:800,S:800,V:500,V:480,V:460,S:1100,S:800,S:800,"
+        "V:500,V:480,S:1100,V:500,V:480,V:460,V:460",
+        "--first 100 --vamp 0.6 --vlimb R:1000:34,S:-800:46 --vchest R:1000:34,S:-800:46 "
+        "--script S,V:500,V:480,S:1100,S:800,V:500,V:480,S:1100,S:800,V:500,V:480,V:460,"
+        "S:1000,V:480,V:460,V:460",
+        "--first 30 --vamp 0.6 --script V,V:480,S:1100,S:800,S:800,V:500,V:480,S:1100,S:800,"
+        "S:800,V:500,V:480,S:1100,V:500",
+        "--first 150 --onelead II --vamp 0.6 --script S,S:800,S:800,V:500,V:480,S:1100,S:800,"
+        "S:800,V:500,V:480,S:1100,S:800,V:500,V:480,S:1060",
+    };
+    for (const char* pszScript : aScripts) {
+        for (const char* pszMode : {"1", "2"}) {
+            SCOPED_TRACE(std::string(pszScript) + ", mode " + pszMode);
+            testsupport::CTempDir dir;
+            const std::string path = dir / "rec.raw";
+            std::vector<std::string> args = {"--noise", "10", "--drift", "150", "--seed", "3"};
+            std::istringstream in(pszScript);
+            for (std::string s; in >> s;)
+                args.push_back(s);
+            const SSynthTruth truth = MakeSynthRecord(path, args);
+            std::vector<int> aExpected;
+            for (std::size_t b = 0; b < truth.aOnset.size(); ++b) {
+                if (truth.aOffset[b] <= 4999)
+                    aExpected.push_back(truth.aOnset[b]);
+            }
+            auto d = RunQrsStagesOn(path, pszMode);
+            const auto& q = d->Qrs;
+            ASSERT_EQ(q.LeadBeatList.nCount[LeadII], static_cast<int>(aExpected.size()));
+            for (std::size_t b = 0; b < aExpected.size(); ++b)
+                EXPECT_NEAR(q.GlobalQrsOnset[b], aExpected[b], 30) << "beat " << b;
+        }
+    }
+}
 
 TEST(QrsSynthetic, AxisFollowsTheFrontalVector) {
     testsupport::CTempDir dir;

@@ -205,8 +205,8 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
         {"PVC bigeminy",
          Repeat({Sinus(1000), Pvc(600)}, 12),
          75,
-         // Sinus beats between the PVCs form no run of three: no sinus statement.
-         {"PVC Bigeminy"},
+         // The sinus rhythm goes on beneath the single PVCs between its beats.
+         {"Normal Sinus Rhythm", "PVC Bigeminy"},
          3,
          kVentricularMarkPvc},
         {"AF with PVC",
@@ -229,6 +229,55 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
          3,
          0},
         {"nothing but a regular narrow run", Repeat({Junctional(830)}, 5), 72, {}, 0, 0},
+        // Premature beats with a sinus P: their short and compensatory intervals are no
+        // sinus arrhythmia.
+        {"sinus with PACs",
+         Repeat({Sinus(800), Sinus(800), Sinus(560), Sinus(1040)}, 16),
+         75,
+         {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"},
+         2,
+         0},
+        // Frequent PVCs and couplets have no P wave and intervals of their own: the narrow
+        // beats with their P waves tell that the atria do not fibrillate.
+        {"sinus with more PVCs than sinus beats, in couplets",
+         {Sinus(800), Sinus(800), Sinus(800), Pvc(500), Pvc(480), Sinus(1100), Pvc(500), Pvc(480),
+          Sinus(1100), Pvc(500), Pvc(480), Sinus(1100), Pvc(500), Pvc(480)},
+         80,
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
+         2,
+         kVentricularMarkPvc},
+        // P waves at no steady distance to steady escape beats: a complete block, stated with
+        // the rhythm that escapes it, also at 50 to 59 per minute.
+        {"complete block, narrow escape at 45",
+         {SBeat{1333, 300}, SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 556}, SBeat{1333, 284},
+          SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 548}, SBeat{1333, 274}},
+         45,
+         {"Escape Junctional Rhythm", "Complete AV Block"},
+         4,
+         0},
+        {"complete block, narrow escape at 55",
+         {SBeat{1090, 420}, SBeat{1090, 180}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 330},
+          SBeat{1090, 90}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 240}, SBeat{1090, 470},
+          SBeat{1090, 150}},
+         55,
+         {"Junctional Rhythm", "Complete AV Block"},
+         4,
+         0},
+        {"complete block, wide escape at 45",
+         {SBeat{1333, 300, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 556, 150, -80},
+          SBeat{1333, 284, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 548, 150, -80},
+          SBeat{1333, 274, 150, -80}},
+         45,
+         {"Ventricular Rhythm", "Complete AV Block"},
+         4,
+         kVentricularMarkRhythm},
+        // Steady beats with a steady PR are conducted: no dissociation.
+        {"sinus bradycardia at 55",
+         Repeat({Sinus(1090)}, 9),
+         55,
+         {"Sinus Bradycardia(HR:50-59)"},
+         2,
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -390,7 +439,7 @@ TEST(RhythmReport, LinesAsTheReportFileHoldsThem) {
     EXPECT_EQ(testsupport::ReadFile(dir / "1"),
               "\r\n- rec01 Rhy :  Ventricular Tachycardia\r\n"
               "- rec01 Res :  markedly abnormal\r\n"
-              "\r\n- rec02 Rhy :  PVC Bigeminy\r\n"
+              "\r\n- rec02 Rhy :  Normal Sinus Rhythm, PVC Bigeminy\r\n"
               "\r\n- rec03 Rhy :  Possible Normal Sinus Rhythm\r\n");
     // A report file that cannot be opened: no line, and the caller goes on.
     EXPECT_FALSE(WriteRhythmReport(*d, "/x/rec01.EKG", "no/such/folder/1"));

@@ -143,10 +143,12 @@ const SRhythmCase kCases[] = {
      {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)", "Normal Axis", kMinimal}},
     {"Pvc", "--script S" + Repeat(",S:800", 4) + ",V:560,S:1040" + Repeat(",S:800", 4),
      {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)", "Normal Axis", kMinimal}},
-    // The sinus beats between the PVCs form no run of three: no sinus statement.
-    {"PvcBigeminy", "--script S" + Repeat(",V:600,S:1000", 6), {"PVC Bigeminy", "Normal Axis", "ICRBBB(Incomplete Right Bundle Branch Block)", kModerate}},
+    // The sinus rhythm goes on beneath the single PVCs between its beats.
+    {"PvcBigeminy", "--script S" + Repeat(",V:600,S:1000", 6),
+     {"Normal Sinus Rhythm", "PVC Bigeminy", "Normal Axis",
+      "ICRBBB(Incomplete Right Bundle Branch Block)", kModerate}},
     {"PvcTrigeminy", "--script S,S:900" + Repeat(",V:540,S:1260,S:900", 4),
-     {"PVC Trigeminy", "Normal Axis", kModerate}},
+     {"Normal Sinus Rhythm", "PVC Trigeminy", "Normal Axis", kModerate}},
     {"PvcRun", "--script S,S:900,S:900,V:450,V:450,V:450,S:1200,S:900,S:900,S:900",
      {"Normal Sinus Rhythm", "short run of PVC", "Normal Axis", kMarked}},
     {"VentricularTachycardia", "--script V" + Repeat(",V:400", 19),

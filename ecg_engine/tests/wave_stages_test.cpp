@@ -365,6 +365,32 @@ TEST(PWave, FlatRecordHasNoPWaves) {
     EXPECT_EQ(d->PWave.RecordPAxis, MissingValue);
 }
 
+// The atrial waves between two beats: turns of the smoothed sum of the eight independent
+// leads. A ripple of a few microvolts (noise on a flat stretch) is no wave; waves of an
+// atrial wave's height are, one for each fall after a rise.
+TEST(PWave, AtrialWavesNeedAWavesHeight) {
+    struct {
+        const char* name;
+        double dMicrovolts;  // per lead
+        int nExpected;
+    } cases[] = {{"ripple", 5, 0}, {"atrial waves", 100, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto d = FreshData();
+        // Beats at record positions 1000..1050 and 2000..2050; between them four waves of
+        // 200 samples (a flutter's 300 per minute).
+        SetBeats(*d, {{1500, 1550}, {2500, 2550}});
+        const double dUnits = c.dMicrovolts / 2.44140625;
+        for (int k = 0; k < 800; ++k) {
+            const auto v = static_cast<std::int32_t>(dUnits * std::sin(3.14159265 * k / 100.0));
+            for (int l : {LeadI, LeadII, LeadV1, LeadV2, LeadV3, LeadV4, LeadV5, LeadV6})
+                d->AnalysisLeads[l][1150 + k] = v;
+        }
+        CountAtrialActivity(*d);
+        EXPECT_EQ(d->PWave.AtrialCount[0], c.nExpected);
+    }
+}
+
 TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
     auto d = FreshData();
     SetBeats(*d, {{1000, 1050}, {1500, 1550}});
@@ -388,6 +414,12 @@ TEST(Measurements, AssemblyFillsCountedListsAndTheRecordValues) {
     EXPECT_EQ(m.SD[LeadV1][2], 80);
     EXPECT_EQ(m.QOnlyFlag[LeadV1][2], 1);
     EXPECT_EQ(m.ST80A[LeadV1][2], 30);
+    // Each lead's own QRS duration, which the measurement log shows per lead.
+    d->Qrs.LeadBeatList.offset[LeadV2][1] = 1063;
+    EXPECT_EQ(AssembleMeasurements(*d), 0);
+    EXPECT_EQ(m.QRSD[LeadV1][0], 2);
+    EXPECT_EQ(m.QRSD[LeadV1][2], 100);
+    EXPECT_EQ(m.QRSD[LeadV2][2], 126);
     const std::array<std::int32_t, 8> expected = {60, 150, 100, 380, 390, 40, 45, 50};
     EXPECT_EQ(m.GlobalMeasurements, expected);
 }
@@ -511,12 +543,14 @@ TEST(FinishStep, StatementOrderPoorLeadAndClassText) {
     EXPECT_EQ(d2->ResultStatements.nCount, 0);
 }
 
-TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
+TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsTheCutMarkedAndTheClassTextStays) {
     auto d = FreshData();
     d->Detection.LeadQuality12[LeadV1] = LeadNoSignal;  // the detection stopped before the fold
     for (int i = 1; i < kStatementSlots; ++i) {
         CopyText(d->RhythmStatementSlots[i], ("Rhythm " + std::to_string(i)).c_str());
         CopyText(d->WaveformStatementSlots[i], ("Waveform " + std::to_string(i)).c_str());
+        d->RhythmStatementLevels[i] = i == 1 ? 4 : 2;
+        d->WaveformStatementLevels[i] = i % 2 ? 1 : 3;  // odd ones least severe
     }
     d->Finish.RhythmStatementCount = kStatementSlots - 1;
     d->Finish.WaveformStatementCount = kStatementSlots - 1;
@@ -525,6 +559,15 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     CollectResultStatements(*d);
     const auto& rs = d->ResultStatements;
     ASSERT_EQ(rs.nCount, kRecordStatementEntries);
+    // 39 statements, 17 kept: the poor-quality text, the 9 waveform statements of severity 3
+    // and of the rhythm statements (severity 2 but the first) the first 7; the least severe
+    // and the latest of equal severity went first. The mark counts what was left out.
+    EXPECT_EQ(Text(rs.aText[0]), "*** Poor data quality, interpretation may be adversely affected");
+    for (int i = 1; i <= 7; ++i)
+        EXPECT_EQ(Text(rs.aText[i]), "Rhythm " + std::to_string(i));
+    for (int k = 0; k < 9; ++k)
+        EXPECT_EQ(Text(rs.aText[8 + k]), "Waveform " + std::to_string(2 * k + 2));
+    EXPECT_EQ(Text(rs.aText[17]), "... (+22)");
     EXPECT_EQ(Text(rs.aText[18]), "[ Markedly Abnormal ECG ]");
     // The texts end before the pacemaker list's place.
     int nBytes = 0;
@@ -532,7 +575,8 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
         nBytes += static_cast<int>(Text(rs.aText[i]).size());
     EXPECT_LE(3016 + 10 * 10 + nBytes, 4000);
 
-    // Many beats leave less room: long texts give way, the class text stays last.
+    // Many beats leave less room: long texts give way, the cut is marked and the class text
+    // stays last.
     auto d2 = FreshData();
     std::string strLong(150, 'x');
     for (int i = 1; i <= 5; ++i)
@@ -541,11 +585,24 @@ TEST(FinishStep, NoMoreStatementsThanTheRecordHoldsAndTheClassTextStays) {
     d2->Finish.EcgSeverity = 3;
     d2->BeatCount = 66;
     CollectResultStatements(*d2);
-    ASSERT_EQ(d2->ResultStatements.nCount, 2);
-    EXPECT_EQ(Text(d2->ResultStatements.aText[1]), "[ Moderately Abnormal ECG ]");
+    ASSERT_EQ(d2->ResultStatements.nCount, 3);
+    EXPECT_EQ(Text(d2->ResultStatements.aText[0]), strLong);
+    EXPECT_EQ(Text(d2->ResultStatements.aText[1]), "... (+4)");
+    EXPECT_EQ(Text(d2->ResultStatements.aText[2]), "[ Moderately Abnormal ECG ]");
     const std::string img = BuildResultFileImage(*d2);
-    EXPECT_LE(3016 + 660 + 150 + 27, 4000);
+    EXPECT_LE(3016 + 660 + 150 + 8 + 27, 4000);
     EXPECT_EQ(img[122400 + 4000], '\0');
+
+    // What fits is written whole, without a mark.
+    auto d3 = FreshData();
+    for (int i = 1; i <= 18; ++i)
+        CopyText(d3->WaveformStatementSlots[i], ("W" + std::to_string(i)).c_str());
+    d3->Finish.WaveformStatementCount = 18;
+    d3->Finish.EcgSeverity = 1;
+    d3->BeatCount = 66;
+    CollectResultStatements(*d3);
+    ASSERT_EQ(d3->ResultStatements.nCount, kRecordStatementEntries);
+    EXPECT_EQ(Text(d3->ResultStatements.aText[17]), "W18");
 }
 
 TEST(FinishStep, ResultImageOfAnEmptyRun) {

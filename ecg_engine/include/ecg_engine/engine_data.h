@@ -334,6 +334,10 @@ struct CEngineData {
     std::int32_t DetectionFlag = 0;
     std::array<StatementText, kStatementSlots> RhythmStatementSlots{};
     std::array<StatementText, kStatementSlots> WaveformStatementSlots{};
+    // The severity (0..4) each filled slot was stated with; the result file drops the least
+    // severe statements first when they do not all fit.
+    std::array<std::int32_t, kStatementSlots> RhythmStatementLevels{};
+    std::array<std::int32_t, kStatementSlots> WaveformStatementLevels{};
     SResultStatements ResultStatements;
     SInterpretationContext InterpretationContext;
     const char* const* RhythmStatementTable = nullptr;
