@@ -249,7 +249,7 @@ int OnsetBeforeRamp(const CEngineData& d, int l, int nOnset, int nFirstTurn, int
     k = nLastRise - 1;
     if (nOnset - k < kMinRamp)
         return nOnset;
-    // The start of a wide wave is a steady slope too, but the steepest of its wave.
+    // The start of a wide wave is a steady slope too, but no wave climbs faster after it.
     int nWaveRise = 0;
     for (int j = nOnset + kStep; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
         nWaveRise = std::max(nWaveRise, Rise(j));
