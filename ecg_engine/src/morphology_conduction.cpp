@@ -185,6 +185,10 @@ void FindPreexcitation(CEngineData& d) {
     const int L = nMoreII > nMoreI ? 1 : 0;
     const int nLead = aLead[L];
 
+    // Flutter or fibrillation waves are no P wave, so the PR the criterion needs is not there:
+    // a flutter wave's return running into each QRS would pass for a short PR and a slurred R.
+    if (FlutterOrFibrillation(d))
+        return;
     const int N = RhythmBeats(d);
     const int nLeadBeats = std::min(aCount[L], N);
     int nCounted = 0;

@@ -622,6 +622,19 @@ TEST(MorphologyPreexcitation, CountsSlurredBeats) {
              d.Qrs.LeadBeatList.nCount[LeadI] = d.Qrs.LeadBeatList.nCount[LeadII] = 0;
          },
          &F::Preexcitation, 0},
+        // The PR of a flutter or fibrillation wave is no PR.
+        {"atrial flutter",
+         [](CEngineData& d) {
+             PreexcitationRecord(d, 10, {2, 3, 4});
+             d.Rhythm.RhythmFindings[124] = 1;
+         },
+         &F::Preexcitation, 0},
+        {"atrial fibrillation",
+         [](CEngineData& d) {
+             PreexcitationRecord(d, 10, {2, 3, 4});
+             d.Rhythm.RhythmFindings[125] = 1;
+         },
+         &F::Preexcitation, 0},
     });
 }
 

@@ -135,7 +135,8 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
 // Flutter reads as flutter: with four waves to the interval, and at 2:1 conduction, with one
 // flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
 // ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
-// flutter: its intervals hold a T and a P only.
+// flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
+// wave: no pre-excitation.
 TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
     struct {
         const char* name;
@@ -154,9 +155,12 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
             const Texts& statements = runs[r];
             ASSERT_FALSE(statements.empty()) << c.name << ", " << kRuns[r].name;
             EXPECT_EQ(statements[0], c.expected) << c.name << ", " << kRuns[r].name;
-            for (std::size_t k = 1; k < statements.size(); ++k)
+            for (std::size_t k = 1; k < statements.size(); ++k) {
                 EXPECT_EQ(statements[k].find("lutter"), std::string::npos)
                     << c.name << ", " << kRuns[r].name << ": " << statements[k];
+                EXPECT_EQ(statements[k].find("preexcitation"), std::string::npos)
+                    << c.name << ", " << kRuns[r].name << ": " << statements[k];
+            }
         }
     }
 }
