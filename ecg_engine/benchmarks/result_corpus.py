@@ -61,6 +61,8 @@ RHYTHM = {
     "afpvc": ["--p", "0", "--fib", "40", "--vaxis", "-120", "--script",
               "J,J:700,J:900,V:450,J:950,J:650,J:820,V:500,J:1000,J:600,J:760,J:880"],
     "flutter": ["--rate", "75", "--p", "0", "--flutter", "300:150"],
+    # 2:1 flutter: one flutter wave runs into every QRS, the other lies in the QRS-T.
+    "flutter21": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "-100"],
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
