@@ -60,8 +60,12 @@ QProcessEnvironment CServer::Env() const {
     env.insert("XDG_DATA_HOME", QString::fromStdString(m_strRoot + "data"));
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_strRoot + "run"));
     env.insert("QT_QPA_PLATFORM", m_strDisplay.empty() ? "offscreen" : "xcb");
-    if (!m_strDisplay.empty())
+    if (!m_strDisplay.empty()) {
         env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
+        env.remove("WAYLAND_DISPLAY");
+        // Qt on a real X server loads desktop libraries whose own leaks are not ours.
+        env.insert("LSAN_OPTIONS", "suppressions=" LSAN_DESKTOP_SUPP);
+    }
     env.insert("RECCTL_LOG", QString::fromStdString(m_strRoot + "calls.log"));
     env.remove("CORVANE_HOME");
     return env;
@@ -101,7 +105,11 @@ int CServer::Stop(int nSignal, std::string* pStderr) {
     if (m_proc.state() == QProcess::NotRunning)
         return -1;
     ::kill(static_cast<pid_t>(m_proc.processId()), nSignal);
-    const bool bEnded = m_proc.waitForFinished(20000);
+    return WaitForEnd(20000, pStderr);
+}
+
+int CServer::WaitForEnd(int nTimeoutMs, std::string* pStderr) {
+    const bool bEnded = m_proc.waitForFinished(nTimeoutMs);
     if (pStderr)
         *pStderr = m_proc.readAllStandardError().toStdString();
     if (!bEnded)

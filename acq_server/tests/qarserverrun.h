@@ -37,6 +37,8 @@ public:
     int RunToEnd(QStringList extra, std::string& strStderr, int nPort = 0);
     // Sends the signal and waits; the exit status (-1: killed or still running).
     int Stop(int nSignal, std::string* pStderr = nullptr);
+    // Waits for an end the program comes to by itself; its exit status as Stop gives it.
+    int WaitForEnd(int nTimeoutMs, std::string* pStderr = nullptr);
     void Kill();
     bool IsRunning() { return m_proc.state() == QProcess::Running; }
     std::string Stderr() { return m_proc.readAllStandardError().toStdString(); }

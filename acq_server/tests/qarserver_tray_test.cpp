@@ -3,13 +3,13 @@
 // messages are boxes on the screen that the operator reads and answers.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 #include <filesystem>
 
+#include "qarserverrun.h"
 #include "qtenv.h"
 #include "testsupport/testsupport.h"
 #include "testsupport/xvfb.h"
@@ -19,52 +19,24 @@ namespace {
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
-class TrayXvfb : public ::testing::Test {
+class TrayXvfb : public qare2e::CServerTest {
 protected:
     void SetUp() override {
-        TestApp();
-        ::mkdir((m_dir / "run").c_str(), 0700);
-        int nStatus = -1;
+        CServerTest::SetUp();
         // A control under both identities: no "Fail to initialize" box waits on screen.
-        RunCommand("XDG_CONFIG_HOME=" + ShellQuote(m_dir / "config") + " " +
-                       ShellQuote(REGCTL_PATH) + " " + ShellQuote(RECCTL_PATH),
-                   &nStatus);
-        ASSERT_EQ(nStatus, 0);
+        Register(RECCTL_PATH);
         ASSERT_TRUE(m_xvfb.Start("1024x768x24")) << "Xvfb is needed";
         m_strDisplay = m_xvfb.Display();
+        m_pServer->SetDisplay(m_strDisplay);
     }
     void TearDown() override {
-        for (QProcess* p : {&m_server, &m_trayer}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
+        if (m_trayer.state() != QProcess::NotRunning) {
+            m_trayer.kill();
+            m_trayer.waitForFinished(5000);
         }
     }
     std::string X(const std::string& cmd) {
         return RunCommand("DISPLAY=" + m_strDisplay + " " + cmd + " 2>/dev/null");
-    }
-    bool StartServer() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_dir / "config"));
-        env.insert("XDG_DATA_HOME", QString::fromStdString(m_dir / "data"));
-        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(m_dir / "run"));
-        env.insert("DISPLAY", QString::fromStdString(m_strDisplay));
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("LSAN_OPTIONS", "suppressions=" LSAN_DESKTOP_SUPP);
-        m_server.setProcessEnvironment(env);
-        m_server.start(QARSERVER_PATH, {"--address", "127.0.0.1", "--port", "0", "--device-search",
-                                        "off", "--no-splash"});
-        if (!m_server.waitForStarted(10000))
-            return false;
-        QByteArray out;
-        while (!out.contains("listening on")) {
-            if (!m_server.waitForReadyRead(20000))
-                return false;
-            out += m_server.readAllStandardOutput();
-        }
-        return true;
     }
     // Polls until the condition holds (at most nMs).
     static bool Poll(const std::function<bool()>& fn, int nMs = 10000) {
@@ -100,9 +72,8 @@ protected:
     }
     bool FrameShown() { return !X("xdotool search --onlyvisible --name '^Qar Server$'").empty(); }
 
-    testsupport::CTempDir m_dir;
     testsupport::CXvfb m_xvfb;
-    QProcess m_trayer, m_server;
+    QProcess m_trayer;
     std::string m_strDisplay;
 };
 
@@ -117,18 +88,16 @@ TEST_F(TrayXvfb, IconIsEmbeddedInTheTrayAndNoWindowShows) {
     ASSERT_TRUE(m_trayer.waitForStarted(10000)) << "trayer is needed";
     ASSERT_TRUE(
         Poll([&] { return X("xwininfo -root -tree").find("\"panel\"") != std::string::npos; }));
-    ASSERT_TRUE(StartServer());
+    ASSERT_TRUE(m_pServer->Start());
     EXPECT_TRUE(Poll([&] { return IconEmbedded(); })) << X("xwininfo -root -tree");
     EXPECT_FALSE(FrameShown());
-    ::kill(static_cast<pid_t>(m_server.processId()), SIGTERM);
-    ASSERT_TRUE(m_server.waitForFinished(20000));
-    EXPECT_EQ(m_server.exitCode(), 0);
-    const std::string err = m_server.readAllStandardError().toStdString();
+    std::string err;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM, &err), 0);
     EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
 }
 
 TEST_F(TrayXvfb, WithoutATrayTheFrameShowsAndItsExitEndsTheProgram) {
-    ASSERT_TRUE(StartServer());
+    ASSERT_TRUE(m_pServer->Start());
     ASSERT_TRUE(Poll([&] { return FrameShown(); }));
     const std::string id = X("xdotool search --onlyvisible --name '^Qar Server$'");
     const std::string w = id.substr(0, id.find('\n'));
@@ -136,10 +105,8 @@ TEST_F(TrayXvfb, WithoutATrayTheFrameShowsAndItsExitEndsTheProgram) {
     X("xdotool windowfocus --sync " + w + " key --window " + w + " alt+a");
     QThread::msleep(500);
     X("xdotool key a");
-    ASSERT_TRUE(m_server.waitForFinished(20000));
-    EXPECT_EQ(m_server.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_server.exitCode(), 0);
-    const std::string err = m_server.readAllStandardError().toStdString();
+    std::string err;
+    EXPECT_EQ(m_pServer->WaitForEnd(20000, &err), 0);
     EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
 }
 
@@ -150,18 +117,16 @@ TEST_F(TrayXvfb, MessagesAreBoxesOnTheScreenThatTheOperatorAnswers) {
     ASSERT_TRUE(m_xvfb.StartWindowManager());
     testsupport::CScreenOperator op(m_xvfb, "^Qar Server$");
     op.Answer({"Return", "Return"});
-    ASSERT_TRUE(StartServer());
+    ASSERT_TRUE(m_pServer->Start());
     const std::vector<std::string> boxes = op.Wait();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[0].find("\nQar Server\n"), std::string::npos) << boxes[0];
     EXPECT_NE(boxes[0].find("Fail to initialize the Wavelin!!"), std::string::npos) << boxes[0];
     EXPECT_NE(boxes[1].find("Fail to initialize the Flowlin!!"), std::string::npos) << boxes[1];
     EXPECT_NE(boxes[1].find("OK"), std::string::npos) << boxes[1];
-    ::kill(static_cast<pid_t>(m_server.processId()), SIGTERM);
-    ASSERT_TRUE(m_server.waitForFinished(20000));
-    EXPECT_EQ(m_server.exitCode(), 0);
+    std::string err;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM, &err), 0);
     // On a screen nothing is said on standard error instead.
-    const std::string err = m_server.readAllStandardError().toStdString();
     EXPECT_EQ(err.find("Fail to initialize"), std::string::npos) << err;
     EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
 }
