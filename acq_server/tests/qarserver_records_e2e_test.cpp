@@ -197,7 +197,8 @@ TEST_F(QarServerRecordsE2E, ARowWithABlankInItsIDOpensAfterARestart) {
     ASSERT_TRUE(m_pServer->Start());
     EXPECT_NE(m_pServer->Device("frame-ecg --id " + ShellQuote("AB CD")).find("REPLY fc0600ef"),
               std::string::npos);
-    ASSERT_EQ(m_pServer->Stop(SIGTERM), 0);
+    std::string strFirst;
+    ASSERT_EQ(m_pServer->Stop(SIGTERM, &strFirst), 0) << strFirst;
 
     m_pServer->SetDisplay(xvfb.Display());
     ASSERT_TRUE(m_pServer->Start());
@@ -213,7 +214,8 @@ TEST_F(QarServerRecordsE2E, ARowWithABlankInItsIDOpensAfterARestart) {
         RunUntil([&] { return Exists(opened); }, 3000);
     }
     EXPECT_EQ(ReadFile(opened), m_pServer->Data() + "AB CD_20260304050607.ekg\n");
-    EXPECT_EQ(m_pServer->Stop(SIGTERM), 0);
+    std::string strLast;
+    EXPECT_EQ(m_pServer->Stop(SIGTERM, &strLast), 0) << strLast;
 }
 
 // SIGTERM while 8 carts send: the program finishes what it received. Every record that lies
