@@ -25,6 +25,14 @@ std::string RandomSuffix() {
     return out;
 }
 
+// "folder/.name.XXXXXX" beside the target.
+std::string TempName(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, start) + "." + target.substr(start, kMaxTempBase) + "." +
+           RandomSuffix();
+}
+
 // Makes the rename itself durable; the data was synced before it.
 void SyncFolder(const std::string& dir) {
     int fd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -61,7 +69,8 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 // Whether two regular files hold the same bytes.
 bool SameBytes(const std::string& a, const std::string& b) {
     struct stat sa{}, sb{};
-    if (lstat(a.c_str(), &sa) != 0 || lstat(b.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode) ||
+    // a may be a nameless file's /proc link: its file counts.
+    if (stat(a.c_str(), &sa) != 0 || lstat(b.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode) ||
         sa.st_size != sb.st_size)
         return false;
     const int fa = open(a.c_str(), O_RDONLY | O_CLOEXEC);
@@ -95,13 +104,16 @@ bool CAtomicFile::Open(const std::string& target) {
     if (target.empty() || target.back() == '/') return false;
     m_strTarget = target;
     size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string base = name.substr(0, kMaxTempBase);
+    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     // Created with 0666 so that the process's umask applies as to any new file (reading
     // the umask would mean setting it, which races with other threads' file creation).
+    // A file without a name first: its inode is made without the folder's lock, which many
+    // records written into one folder at once would queue on, and a crash leaves nothing.
+    // It is named through /proc; a file system or system without either gets a named one.
+    if (access("/proc/self/fd", X_OK) == 0)
+        m_fd = open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     for (int nTry = 0; nTry < 100 && m_fd < 0; ++nTry) {
-        m_strTemp = dir + "." + base + "." + RandomSuffix();
+        m_strTemp = TempName(target);
         m_fd = open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd < 0 && errno != EEXIST) break;
     }
@@ -132,58 +144,91 @@ bool CAtomicFile::Write(const void* data, std::size_t size) {
     return true;
 }
 
-bool CAtomicFile::Commit() {
+std::string CAtomicFile::Content() const {
+    return m_strTemp.empty() ? "/proc/self/fd/" + std::to_string(m_fd) : m_strTemp;
+}
+
+int CAtomicFile::PlaceAt(const std::string& name) {
+    if (!m_strTemp.empty()) {
+        const int nError = RenameNoReplace(m_strTemp, name);
+        if (nError == 0) m_strTemp.clear();
+        return nError;
+    }
+    // linkat never replaces either.
+    return linkat(AT_FDCWD, Content().c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
+               ? 0
+               : errno;
+}
+
+bool CAtomicFile::Synced() {
     if (m_fd < 0) return false;
-    bool ok = !m_bFailed && fsync(m_fd) == 0;
-    ok = (::close(m_fd) == 0) && ok;
-    m_fd = -1;
+    if (!m_strTemp.empty()) {
+        // A named file is closed first: its close is checked as every write was.
+        bool ok = !m_bFailed && fsync(m_fd) == 0;
+        ok = (::close(m_fd) == 0) && ok;
+        m_fd = -1;
+        return ok;
+    }
+    return !m_bFailed && fsync(m_fd) == 0;
+}
+
+bool CAtomicFile::Commit() {
+    bool ok = Synced();
+    // A file without a name gets one beside the target first, to be renamed over it.
+    for (int nTry = 0; ok && m_strTemp.empty() && nTry < 100; ++nTry) {
+        const std::string temp = TempName(m_strTarget);
+        const int nError = PlaceAt(temp);
+        if (nError == 0)
+            m_strTemp = temp;
+        else
+            ok = nError == EEXIST;
+    }
+    Close();
     if (ok && std::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {
         m_strTemp.clear();
         size_t slash = m_strTarget.rfind('/');
         SyncFolder(slash == std::string::npos ? std::string() : m_strTarget.substr(0, slash + 1));
         return true;
     }
-    unlink(m_strTemp.c_str());
-    m_strTemp.clear();
+    Discard();
     return false;
 }
 
 bool CAtomicFile::CommitFree() {
     m_bSame = false;
-    if (m_fd < 0) return false;
-    bool ok = !m_bFailed && fsync(m_fd) == 0;
-    ok = (::close(m_fd) == 0) && ok;
-    m_fd = -1;
+    bool ok = Synced();
     for (int n = 1; ok && n <= kMaxFreeNames; ++n) {
         const std::string name = n == 1 ? m_strTarget : NumberedName(m_strTarget, n);
-        const int nError = RenameNoReplace(m_strTemp, name);
+        const int nError = PlaceAt(name);
         if (nError == 0) {
-            m_strTemp.clear();
+            Close();
             m_strTarget = name;
             size_t slash = name.rfind('/');
             SyncFolder(slash == std::string::npos ? std::string() : name.substr(0, slash + 1));
             return true;
         }
         if (nError != EEXIST) break;
-        if (SameBytes(m_strTemp, name)) {
-            unlink(m_strTemp.c_str());
-            m_strTemp.clear();
+        if (SameBytes(Content(), name)) {
+            Discard();
             m_strTarget = name;
             m_bSame = true;
             return true;
         }
     }
-    unlink(m_strTemp.c_str());
-    m_strTemp.clear();
+    Discard();
     return false;
 }
 
-void CAtomicFile::Discard() {
-    m_bSame = false;
+void CAtomicFile::Close() {
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
+}
+
+void CAtomicFile::Discard() {
+    m_bSame = false;
+    Close();
     if (!m_strTemp.empty()) {
         unlink(m_strTemp.c_str());
         m_strTemp.clear();

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/atomicfile.h"
@@ -125,6 +126,23 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(ReadWholeFile(f, data));
     EXPECT_EQ(data, "old");
     EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 1").c_str()), 0);
+}
+
+// A writer killed before its commit leaves no half file and no temporary one behind.
+TEST(AtomicFile, AWriterKilledMidFileLeavesNothing) {
+    testsupport::CTempDir dir;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CAtomicFile file;
+        if (file.Open(dir / "rec.ekg") && file.Write(std::string(100000, 'x')))
+            raise(SIGKILL);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 0").c_str()), 0);
 }
 
 TEST(AtomicFile, CommitFreeNeverReplacesAndKeepsSameBytesOnce) {

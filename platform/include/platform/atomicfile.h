@@ -1,6 +1,7 @@
 #pragma once
-// Record and report files are written to a temporary file in the target's folder, every
-// write and the close checked, then renamed over the target: a reader never sees half a
+// Record and report files are written to a temporary file in the target's folder (one
+// without a name where the system allows), every write and the sync checked, then given the
+// target's name: a reader never sees half a
 // file and a failed write never destroys the old one.
 #include <cstddef>
 #include <string>
@@ -33,11 +34,19 @@ public:
     const std::string& Target() const { return m_strTarget; }
 
 private:
+    // The written bytes as a path: the temporary file, or the descriptor of a nameless one.
+    std::string Content() const;
+    // Gives the bytes the name, never over another file: 0, EEXIST when taken, else errno.
+    int PlaceAt(const std::string& name);
+    // Flushes to disk; a named temporary file is closed too.
+    bool Synced();
+    void Close();
+
     int m_fd = -1;
     bool m_bFailed = false;
     bool m_bSame = false;
     std::string m_strTarget;
-    std::string m_strTemp;
+    std::string m_strTemp;  // empty while the file has no name
 };
 
 // Whole-file helpers on the class above.
