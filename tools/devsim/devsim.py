@@ -842,7 +842,7 @@ def print_replies(data):
         i += n
 
 
-def run(args, stream):
+def run(args, stream, finishes=0):
     if args.host not in ("127.0.0.1", "localhost", "::1"):
         raise SystemExit("devsim talks to loopback only")
     sock = socket.create_connection((args.host, args.port), timeout=args.timeout)
@@ -875,6 +875,13 @@ def run(args, stream):
         # quiet time passed. A device that ended a record with 0xFC 0x05 waits for its
         # answer however long the server takes to store the record.
         awaits_answer = stream.endswith(bytes([0xFC, 0x05, 0x00, 0xEF]))
+
+        def answered():
+            if finishes:
+                return (received.count(bytes([0xFC, 0x06, 0x00, 0xEF])) +
+                        received.count(bytes([0xFC, 0x07, 0x00, 0xEF]))) >= finishes
+            return not awaits_answer or len(received) >= 4
+
         deadline = time.monotonic() + args.timeout
         sock.settimeout(0.05)
         quiet_until = time.monotonic() + args.quiet
@@ -882,8 +889,7 @@ def run(args, stream):
             try:
                 chunk = sock.recv(4096)
             except socket.timeout:
-                answered = not awaits_answer or len(received) >= 4
-                if not args.wait_close and answered and time.monotonic() > quiet_until:
+                if not args.wait_close and answered() and time.monotonic() > quiet_until:
                     break
                 continue
             except ConnectionResetError:
@@ -1123,7 +1129,10 @@ def main():
         with open(args.dump, "wb") as f:
             f.write(stream)
         return 0
-    run(args, stream)
+    # A packet device waits for the answer to each FINISH however long the server takes.
+    finishes = (sum(1 for f in expectation["files"] if f["stored"])
+                if args.script == "packet-files" else 0)
+    run(args, stream, finishes)
     return 0
 
 
