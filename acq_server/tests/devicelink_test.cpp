@@ -586,10 +586,10 @@ TEST_F(LinkFixture, TheDeviceIsAnsweredOnceTheRecordIsKept) {
     desc.nBlocks = 10;
     std::vector<std::size_t> sentWhenTaken;
     BOOL bKeep = TRUE;
-    m_context.m_onTaken = [&](const CStoredRecord& r) {
+    m_context.m_onTaken = [&](const CStoredRecord& r, std::function<void(BOOL)> done) {
         EXPECT_EQ(testsupport::ReadFile(r.m_strPath).size(), 132640u);
         sentWhenTaken.push_back(m_sent.size());
-        return bKeep;
+        done(bKeep);
     };
     ASSERT_TRUE(Play(teststream::FrameEcg(desc)));
     EXPECT_EQ(sentWhenTaken, std::vector<std::size_t>{0});
@@ -811,6 +811,58 @@ TEST_F(LinkFixture, CommitElsewhereHoldsInputAndAnswersInOrder) {
     ASSERT_TRUE(Play(bad));
     run();
     EXPECT_TRUE(bCloseAsked);
+}
+
+// A record kept later (its list entry synced with others): the device hears "taken" only
+// then, what it sent meanwhile waits, a record that could not be kept is refused, and a
+// connection that went meanwhile still has its record stored.
+TEST_F(LinkFixture, TheAnswerWaitsUntilTheRecordIsKept) {
+    std::vector<std::function<void(BOOL)>> takes;
+    m_context.m_onTaken = [&takes](const CStoredRecord&, std::function<void(BOOL)> done) {
+        takes.push_back(std::move(done));
+    };
+    m_context.m_onStored = [this](const CStoredRecord& r) { m_stored.push_back(r); };
+    EcgSpec first, second;
+    first.strID = "K1";
+    second.strID = "K2";
+    second.nSeed = 5;
+    const Bytes a = teststream::FrameEcg(first), b = teststream::FrameEcg(second);
+    Bytes both = a;
+    both.insert(both.end(), b.begin(), b.end());
+    ASSERT_TRUE(Play(both, 5000));
+    ASSERT_EQ(takes.size(), 1u);
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(m_stored.empty());
+    EXPECT_TRUE(m_pLink->IsHoldingInput());
+    takes[0](TRUE);
+    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF}));
+    ASSERT_EQ(m_stored.size(), 1u);
+    EXPECT_EQ(m_stored[0].m_strPatientID, "K1");
+    // The second record went on and waits for its own keeping.
+    ASSERT_EQ(takes.size(), 2u);
+    takes[1](FALSE);
+    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF, 0xFC, 7, 0, 0xEF}));
+    EXPECT_EQ(m_stored.size(), 1u);
+    EXPECT_FALSE(m_pLink->IsHoldingInput());
+
+    // A legacy record (no answer) is stored once kept.
+    m_sent.clear();
+    ASSERT_TRUE(Play(teststream::LegacyEcg(second)));
+    ASSERT_EQ(takes.size(), 3u);
+    EXPECT_EQ(m_stored.size(), 1u);
+    takes[2](TRUE);
+    EXPECT_EQ(m_stored.size(), 2u);
+    EXPECT_TRUE(m_sent.empty());
+
+    // The connection goes before its record is kept.
+    ASSERT_TRUE(Play(a));
+    ASSERT_EQ(takes.size(), 4u);
+    m_pLink.reset();
+    takes[3](TRUE);
+    ASSERT_EQ(m_stored.size(), 3u);
+    EXPECT_EQ(m_stored[2].m_pEkg, nullptr);
+    EXPECT_EQ(m_stored[2].m_strPatientID, "K1");
+    EXPECT_TRUE(m_sent.empty());
 }
 
 }  // namespace

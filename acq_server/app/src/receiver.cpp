@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QSemaphore>
 #include <QThread>
+#include <algorithm>
+#include <optional>
+#include <set>
 #include <thread>
 
 #include "acq_server/list/recordlistfile.h"
@@ -28,7 +31,9 @@ public:
         m_context.m_log = base.m_log;
         m_context.m_clock = base.m_clock;
         m_context.m_settings = base.m_settings;
-        m_context.m_onTaken = [this](const CStoredRecord& r) { return Take(r); };
+        m_context.m_onTaken = [this](const CStoredRecord& r, std::function<void(BOOL)> done) {
+            Take(r, std::move(done));
+        };
         // Newer devices send finished files in packets.
         InstallPacketFileHandler(m_context);
     }
@@ -93,36 +98,78 @@ private:
                          log = m_context.m_log] { acq::RemoveStaleTempFiles(strFolder, log); });
     }
 
-    // A record lies whole in its place, its device not yet answered: listed (synced) first,
-    // then handed to the user-interface thread for its conversions.
-    BOOL Take(const CStoredRecord& record) {
-        if (record.m_strPath.empty())
-            return FALSE;
+    // A record lies whole in its place, its device not yet answered: its list entry is written
+    // at once and synced together with the entries taken meanwhile (one sync on the commit
+    // threads for all of them); then the devices are answered and the records handed to the
+    // user-interface thread for their conversions, in the list's order.
+    void Take(const CStoredRecord& record, std::function<void(BOOL)> done) {
+        if (record.m_strPath.empty()) {
+            done(FALSE);
+            return;
+        }
         CRecordListFile& list = ListFile();
+        CPending pending;
+        pending.m_strList = list.Path();
+        pending.m_done = std::move(done);
         // A device that sent its record again after a lost answer: one file, one row.
-        if (record.m_bSame && list.Lists(record.m_strPath))
-            return TRUE;
-        CTakenRecord taken;
-        taken.m_nKind = record.m_nKind;
-        // Emergency records of unknown patients have no ID: listed under their file's title.
-        taken.m_strPatientID = record.m_strPatientID.empty() ? acq::FileTitle(record.m_strPath)
-                                                             : record.m_strPatientID;
-        taken.m_strPath = record.m_strPath;
-        taken.m_tArrival = m_context.Now();
-        taken.m_strWorkingFolder = list.WorkingFolder();
-        if (!UpdateDataList(list, taken))
-            return FALSE;
-        QMetaObject::invokeMethod(
-            m_pTarget, [onTaken = m_onTaken, taken] { onTaken(taken); }, Qt::QueuedConnection);
-        return TRUE;
+        if (!(record.m_bSame && list.Lists(record.m_strPath))) {
+            CTakenRecord& taken = pending.m_taken.emplace();
+            taken.m_nKind = record.m_nKind;
+            // Emergency records of unknown patients have no ID: listed under their file's title.
+            taken.m_strPatientID = record.m_strPatientID.empty()
+                                       ? acq::FileTitle(record.m_strPath)
+                                       : record.m_strPatientID;
+            taken.m_strPath = record.m_strPath;
+            taken.m_tArrival = m_context.Now();
+            taken.m_strWorkingFolder = list.WorkingFolder();
+            if (!list.Enter(taken.m_strPatientID, CRecordList::KeyTime(taken.m_tArrival),
+                            taken.m_strPath, &taken.m_strKey)) {
+                LogListFailure(list.Path());
+                pending.m_done(FALSE);
+                return;
+            }
+        }
+        m_pending.push_back(std::move(pending));
+        SyncList();
     }
 
-    bool UpdateDataList(CRecordListFile& list, CTakenRecord& taken) {
-        if (list.Add(taken.m_strPatientID, CRecordList::KeyTime(taken.m_tArrival), taken.m_strPath,
-                     &taken.m_strKey))
-            return true;
-        m_context.Log(acq::Format("\nUpdateDataList FAIL (%s)\n", list.Path().c_str()));
-        return false;
+    // One sync at a time; what is taken while it runs waits for the next.
+    void SyncList() {
+        if (m_bSyncing || m_pending.empty())
+            return;
+        m_bSyncing = true;
+        auto pBatch = std::make_shared<std::vector<CPending>>();
+        pBatch->swap(m_pending);
+        std::set<std::string> lists;
+        for (const CPending& pending : *pBatch)
+            lists.insert(pending.m_strList);
+        auto sync = [lists] {
+            return std::all_of(lists.begin(), lists.end(), &CRecordListFile::Sync);
+        };
+        auto finish = [this, pBatch](bool bOk) {
+            m_bSyncing = false;
+            if (!bOk)
+                LogListFailure(pBatch->front().m_strList);
+            for (CPending& pending : *pBatch) {
+                // Written to the list, so converted even when its device hears "refused"
+                // (it sends the record again, which is then one file and one row).
+                if (pending.m_taken)
+                    QMetaObject::invokeMethod(
+                        m_pTarget,
+                        [onTaken = m_onTaken, taken = *pending.m_taken] { onTaken(taken); },
+                        Qt::QueuedConnection);
+                pending.m_done(bOk ? TRUE : FALSE);
+            }
+            SyncList();
+        };
+        if (m_context.m_commit)
+            m_context.m_commit(std::move(sync), std::move(finish));
+        else
+            finish(sync());
+    }
+
+    void LogListFailure(const std::string& strList) {
+        m_context.Log(acq::Format("\nUpdateDataList FAIL (%s)\n", strList.c_str()));
     }
 
     CRecordListFile& ListFile() {
@@ -132,10 +179,19 @@ private:
         return *m_pList;
     }
 
+    // A taken record waiting for the sync of its list entry.
+    struct CPending {
+        std::string m_strList;
+        std::optional<CTakenRecord> m_taken;  // none: already listed (a record sent again)
+        std::function<void(BOOL)> m_done;
+    };
+
     CReceiver& m_owner;
     QObject* m_pTarget;
     TakenFn m_onTaken;
     CAcqContext m_context;
+    std::vector<CPending> m_pending;
+    bool m_bSyncing = false;
     std::unique_ptr<CListenSocket> m_pListen;
     std::unique_ptr<CRecordListFile> m_pList;
     std::thread m_sweep;

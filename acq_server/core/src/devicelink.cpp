@@ -174,6 +174,28 @@ void CDeviceLink::HoldInput(BOOL bHold) {
         m_closeRequest();
 }
 
+void CDeviceLink::TakeRecord(const CStoredRecord& record, std::function<void(BOOL)> then) {
+    // What the device sends next waits for this record's answer.
+    HoldInput(TRUE);
+    std::weak_ptr<int> alive = m_pAlive;
+    const CAcqContext* pContext = &m_context;
+    m_context.Take(record, [this, alive, pContext, record, then = std::move(then)](BOOL bTaken) {
+        if (alive.expired()) {
+            // The connection went meanwhile: the record is kept all the same, without what
+            // belonged to the connection.
+            if (bTaken) {
+                CStoredRecord kept = record;
+                kept.m_pEkg = nullptr;
+                kept.m_pSpiro = nullptr;
+                pContext->Stored(kept);
+            }
+            return;
+        }
+        then(bTaken);
+        HoldInput(FALSE);
+    });
+}
+
 BOOL CDeviceLink::RefuseFrame() {
     m_assembler.Set6000(FALSE);
     m_bFrameMode = FALSE;

@@ -176,14 +176,20 @@ void CPacketFileHandler::OnFinish(CDeviceLink& link) {
     record.m_strPath = bPlaced ? CString(m_file.Target()) : m_target.m_strPath;
     record.m_bSame = m_file.IsSame();
     m_target = acq::CPacketTarget();
-    if (!bPlaced || !m_context.Take(record)) {
-        link.SendReply(acq::kReplyRefused, 0);
-        Log(Format("SendControlInfo2 TzFileError: %s", record.m_strPath.c_str()));
-        return;
-    }
-    link.SendReply(acq::kReplyTaken, 0);
-    m_context.Stored(record);
-    Log("\r\nFinish=============================");
+    auto answer = [this, &link, record](BOOL bTaken) {
+        if (!bTaken) {
+            link.SendReply(acq::kReplyRefused, 0);
+            Log(Format("SendControlInfo2 TzFileError: %s", record.m_strPath.c_str()));
+            return;
+        }
+        link.SendReply(acq::kReplyTaken, 0);
+        m_context.Stored(record);
+        Log("\r\nFinish=============================");
+    };
+    if (bPlaced)
+        link.TakeRecord(record, answer);  // the link owns this handler: both live on or go
+    else
+        answer(FALSE);
 }
 
 void CPacketFileHandler::Acknowledge(const TzPacket& packet, CDeviceLink& link) {

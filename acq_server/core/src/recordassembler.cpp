@@ -330,11 +330,22 @@ void CRecordAssembler::EndLegacyEkg() {
     AppendStatements();
     PadDirectory();
     StoreEkg([this](BOOL bSaved) {
+        auto end = [this] {
+            ClearRecord();
+            m_builder.Reset();
+        };
+        if (!bSaved) {
+            end();
+            m_link.HoldInput(FALSE);
+            return;
+        }
         // A legacy cart waits for no answer.
-        if (bSaved)
-            m_context.HandOn(EkgRecord());
-        ClearRecord();
-        m_builder.Reset();
+        const CStoredRecord record = EkgRecord();
+        m_link.TakeRecord(record, [this, record, end](BOOL bTaken) {
+            if (bTaken)
+                m_context.Stored(record);
+            end();
+        });
     });
 }
 
@@ -380,7 +391,6 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
             }
             m_builder.TakeBack(*pJob);
             then(bOk);
-            m_link.HoldInput(FALSE);
         });
 }
 
@@ -428,7 +438,13 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
             m_context.Log("Spirometry test file not saved");
         } else {
             m_strPatientID = strID;
-            m_context.HandOn(SpiroRecord(strID, strPath, bSame));
+            const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
+            m_link.TakeRecord(record, [this, record](BOOL bTaken) {
+                if (bTaken)
+                    m_context.Stored(record);
+                ClearRecord();
+            });
+            return;
         }
     }
     ClearRecord();
@@ -614,18 +630,25 @@ void CRecordAssembler::EndFrameRecord() {
         m_link.EndFrameMode();
         StoreEkg([this](BOOL bSaved) {
             // Answered "taken" only once the record is kept.
+            auto answer = [this](const CStoredRecord& record, BOOL bTaken) {
+                if (!bTaken)
+                    m_link.SendReply(acq::kReplyRefused, 0);
+                else if (m_bLongReply)
+                    m_link.SendLongReply(1, record.m_strPatientID, record.m_strPath);
+                else
+                    m_link.SendReply(acq::kReplyTaken, 0);
+                if (bTaken)
+                    m_context.Stored(record);
+                ClearRecord();
+                m_builder.Reset();
+            };
             const CStoredRecord record = EkgRecord();
-            const BOOL bTaken = bSaved && m_context.Take(record);
-            if (!bTaken)
-                m_link.SendReply(acq::kReplyRefused, 0);
-            else if (m_bLongReply)
-                m_link.SendLongReply(1, record.m_strPatientID, record.m_strPath);
-            else
-                m_link.SendReply(acq::kReplyTaken, 0);
-            if (bTaken)
-                m_context.Stored(record);
-            ClearRecord();
-            m_builder.Reset();
+            if (!bSaved) {
+                answer(record, FALSE);
+                m_link.HoldInput(FALSE);
+                return;
+            }
+            m_link.TakeRecord(record, [record, answer](BOOL bTaken) { answer(record, bTaken); });
         });
         return;
     }
@@ -634,20 +657,27 @@ void CRecordAssembler::EndFrameRecord() {
         BOOL bSame = FALSE;
         const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_context, strPath, strID, bSame);
         const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
-        if (!bSaved || !m_context.Take(record)) {
+        if (!bSaved) {
             m_link.SendReply(acq::kReplyRefused, 0);
-        } else {
-            if (m_bLongReply) {
-                const int nType = m_pSpiro->GetTestType();
-                const BYTE nKind = nType == 2 ? 4 : nType == 3 ? 8 : 2;
-                m_link.SendLongReply(nKind, strID, strPath);
-            } else {
-                m_link.SendReply(acq::kReplyTaken, 0);
-            }
-            m_strPatientID = strID;
-            m_context.Stored(record);
+            ClearRecord();
+            return;
         }
-        ClearRecord();
+        m_link.TakeRecord(record, [this, record](BOOL bTaken) {
+            if (!bTaken) {
+                m_link.SendReply(acq::kReplyRefused, 0);
+            } else {
+                if (m_bLongReply) {
+                    const int nType = m_pSpiro->GetTestType();
+                    const BYTE nKind = nType == 2 ? 4 : nType == 3 ? 8 : 2;
+                    m_link.SendLongReply(nKind, record.m_strPatientID, record.m_strPath);
+                } else {
+                    m_link.SendReply(acq::kReplyTaken, 0);
+                }
+                m_strPatientID = record.m_strPatientID;
+                m_context.Stored(record);
+            }
+            ClearRecord();
+        });
         return;
     }
     // An end without a record: nothing was stored.

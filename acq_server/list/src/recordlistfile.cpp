@@ -119,14 +119,14 @@ void CRecordListFile::Index(const std::string& strText) {
                     !strText.empty() && strText.back() == '\n';
 }
 
-bool CRecordListFile::Append(const std::string& strLine) {
+bool CRecordListFile::Append(const std::string& strLine, bool bSync) {
     const int fd = ::open(m_strPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
     // One write: a reader sees the line whole or not at all.
     bool bOk =
         ::write(fd, strLine.data(), strLine.size()) == static_cast<ssize_t>(strLine.size()) &&
-        ::fdatasync(fd) == 0;
+        (!bSync || ::fdatasync(fd) == 0);
     struct stat st {};
     if (!bOk) {
         // Never leave half a line behind.
@@ -159,6 +159,19 @@ bool CRecordListFile::WriteWhole(const std::string& strKey, const std::string& s
 
 bool CRecordListFile::Add(const std::string& strID, const std::string& strKeyTime,
                           const std::string& strPath, std::string* pKey) {
+    return Enter(strID, strKeyTime, strPath, pKey, true);
+}
+
+bool CRecordListFile::Sync(const std::string& strPath) {
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool bOk = ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && bOk;
+}
+
+bool CRecordListFile::Enter(const std::string& strID, const std::string& strKeyTime,
+                            const std::string& strPath, std::string* pKey, bool bSync) {
     Refresh();
     // A "=" in the ID would end the key early and the entry would be read as another one.
     std::string strKeyID = strID;
@@ -176,7 +189,7 @@ bool CRecordListFile::Add(const std::string& strID, const std::string& strKeyTim
         bPrune = m_keys.count(Lower(strMark)) != 0;
     bool bOk = false;
     if (m_bExists && m_bAppendable && !bPrune) {
-        bOk = Append(OneLine(strKey + "=" + strValue) + "\r\n");
+        bOk = Append(OneLine(strKey + "=" + strValue) + "\r\n", bSync);
         if (bOk) {
             m_keys.insert(Lower(strKey));
             m_paths.insert(strPath);

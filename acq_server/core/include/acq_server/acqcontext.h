@@ -73,12 +73,12 @@ struct CAcqContext {
     CAcqSettings m_settings;
     // The main frame's device option field (set by 0x24 messages and 0xFA frames).
     BYTE m_nDeviceOption = 0;
-    // A record lies whole in its place: m_onTaken runs before its device is answered, so
-    // that what it keeps (the owed work) is on disk before the reply; FALSE when it could not
-    // be kept, and then a device that waits for an answer is refused (7). m_onStored runs
-    // once the device was answered. Both run for records that get no answer too (legacy
-    // carts and spirometers, a connection that went while its record was put in place).
-    std::function<BOOL(const CStoredRecord&)> m_onTaken;
+    // A record lies whole in its place: m_onTaken keeps it (the owed work on disk) and then
+    // calls done(kept), at once or later on the connections' thread; its device is answered
+    // only then, and refused (7) when it was not kept. m_onStored runs once the device was
+    // answered. Both run for records that get no answer too (legacy carts and spirometers, a
+    // connection that went while its record was put in place).
+    std::function<void(const CStoredRecord&, std::function<void(BOOL)> done)> m_onTaken;
     std::function<void(const CStoredRecord&)> m_onStored;
     // Empty: spirometry records are refused (frame mode) or dropped (legacy).
     std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory = &MakeSpiroRecord;
@@ -91,15 +91,23 @@ struct CAcqContext {
     std::function<std::time_t()> m_clock;
     LogSink m_log;
 
-    BOOL Take(const CStoredRecord& record) const { return m_onTaken ? m_onTaken(record) : TRUE; }
+    void Take(const CStoredRecord& record, std::function<void(BOOL)> done) const {
+        if (m_onTaken)
+            m_onTaken(record, std::move(done));
+        else
+            done(TRUE);
+    }
     void Stored(const CStoredRecord& record) const {
         if (m_onStored)
             m_onStored(record);
     }
-    // A record whose device waits for no answer: taken, then stored.
+    // A record whose device waits for no answer and whose connection is gone: taken, then
+    // stored.
     void HandOn(const CStoredRecord& record) const {
-        if (Take(record))
-            Stored(record);
+        Take(record, [this, record](BOOL bTaken) {
+            if (bTaken)
+                Stored(record);
+        });
     }
     void Log(const CString& str) const {
         if (m_log)

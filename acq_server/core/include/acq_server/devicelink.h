@@ -46,6 +46,7 @@ public:
     void EndFrameMode() override;
     void HoldInput(BOOL bHold) override;
     BOOL IsHoldingInput() const { return m_bHold; }
+    void TakeRecord(const CStoredRecord& record, std::function<void(BOOL)> then) override;
     // Called when bytes handed on after a hold refuse the connection (no receive call is
     // there to return FALSE to).
     void SetCloseRequest(std::function<void()> fn) { m_closeRequest = std::move(fn); }
@@ -81,4 +82,6 @@ private:
     std::function<void()> m_closeRequest;
     std::array<BYTE, acq::kLongReply> m_abyLongReply{};
     CRecordAssembler m_assembler;
+    // Expires with the link: a record kept later knows its connection is gone.
+    std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };

@@ -50,6 +50,10 @@ public:
     // While a record's file is being put in place elsewhere, the connection keeps what
     // the device sends next and hands it on once the hold ends.
     virtual void HoldInput(BOOL bHold) = 0;
+    // Hands a record lying whole in its place to the context and, once it is kept (or not),
+    // calls then(bTaken) and hands on what the device sent meanwhile. When the connection went
+    // first, then is not called; the record is stored all the same.
+    virtual void TakeRecord(const CStoredRecord& record, std::function<void(BOOL)> then) = 0;
 };
 
 // Record assembly of one connection: legacy messages and frames into stored records.
@@ -98,7 +102,8 @@ private:
     void SetPatientItem(const BYTE* p56);
     void SetPace(const BYTE* p, int nCount);
     // Stores the ECG record and then calls then(bSaved): at once, or, when the context
-    // commits files elsewhere, once the file is in place (input held meanwhile).
+    // commits files elsewhere, once the file is in place (input held meanwhile: then ends
+    // the hold, itself or through TakeRecord).
     void StoreEkg(std::function<void(BOOL)> then);
     // The stored record as the context takes it.
     CStoredRecord EkgRecord() const;

@@ -1,7 +1,8 @@
 #pragma once
 // The day's list file "FQarServer.ini" as the receiving path writes it, one record at a
 // time at a cost that does not grow with the day: the keys and paths in the file are kept
-// in memory, and a new entry is appended in one write and synced before the call returns.
+// in memory, and a new entry is appended in one write and synced before the call returns
+// (or, for many entries at once, synced by one later call).
 // The file is written whole (a temporary file renamed over it, as the profile engine does)
 // only when entries go (the first record of a new day) or when an append would not keep
 // its shape (the list section not the file's last, no final line break). A reader of the
@@ -34,6 +35,11 @@ public:
     // not be written.
     bool Add(const std::string& strID, const std::string& strKeyTime, const std::string& strPath,
              std::string* pKey = nullptr);
+    // Add without the sync of an appended entry: it is on disk once Sync of the file's path
+    // returned TRUE after it (that path may be synced on any thread).
+    bool Enter(const std::string& strID, const std::string& strKeyTime,
+               const std::string& strPath, std::string* pKey, bool bSync = false);
+    static bool Sync(const std::string& strPath);
     // Whether an entry of the file names the path.
     bool Lists(const std::string& strPath);
     // Reads the file again when it is not as this object last left it (every call above does
@@ -48,7 +54,7 @@ public:
 
 private:
     void Index(const std::string& strText);
-    bool Append(const std::string& strLine);
+    bool Append(const std::string& strLine, bool bSync);
     bool WriteWhole(const std::string& strKey, const std::string& strValue,
                     const std::string& strToday);
 
