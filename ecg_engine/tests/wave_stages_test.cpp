@@ -98,6 +98,25 @@ TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
     }
 }
 
+namespace {
+
+// The T-end scan's window 1000..1300 of the first of two beats in every lead, threshold 100,
+// the envelope flat at nEnvelope; the second beat starts right after the window or later.
+std::unique_ptr<CEngineData> OneTWindow(bool bNextQrs, int nEnvelope) {
+    auto d = FreshData();
+    SetBeats(*d, {{900, 1000}, {bNextQrs ? 1301 : 1400, 1450}});
+    auto& t = d->TWave;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        t.WindowStart[r][0] = 1000;
+        t.WindowEnd[r][0] = 1300;
+        t.TEndThreshold[r][0] = 100;
+        t.TEnvelope[r].fill(nEnvelope);
+    }
+    return d;
+}
+
+}  // namespace
+
 TEST(TWaveEnd, ThresholdScanCases) {
     // Envelope rows set by hand: window 1000..1300, threshold 100. The smoothed signal is 80
     // over the first hump and 0 from 1201 on, the level before the next QRS.
@@ -141,14 +160,9 @@ TEST(TWaveEnd, ThresholdScanCases) {
         {"dip off the level: inside the T", {{1000, 1200}}, 60, 40, 1120, true, 1206},
     };
     for (const auto& c : cases) {
-        auto d = FreshData();
-        SetBeats(*d, {{900, 1000}, {c.bNextQrs ? 1301 : 1400, 1450}});
+        auto d = OneTWindow(c.bNextQrs, 10);
         auto& t = d->TWave;
         for (int r = 0; r < kIndependentLeads; ++r) {
-            t.WindowStart[r][0] = 1000;
-            t.WindowEnd[r][0] = 1300;
-            t.TEndThreshold[r][0] = 100;
-            t.TEnvelope[r].fill(10);
             t.MeanRow[r].fill(0);
             for (auto [from, to] : c.humps) {
                 for (int j = from; j <= to; ++j)
@@ -181,14 +195,9 @@ TEST(TWaveEnd, ANextPWaveRightAfterTheTEndsItWhereTheSignalTurns) {
         {"a negative T's trough, the signal back up to the end", 0, 1150, 60, 1, 1305},
     };
     for (const auto& c : cases) {
-        auto d = FreshData();
-        SetBeats(*d, {{900, 1000}, {1301, 1450}});
+        auto d = OneTWindow(true, 500);
         auto& t = d->TWave;
         for (int r = 0; r < kIndependentLeads; ++r) {
-            t.WindowStart[r][0] = 1000;
-            t.WindowEnd[r][0] = 1300;
-            t.TEndThreshold[r][0] = 100;
-            t.TEnvelope[r].fill(500);
             auto& a = t.MeanRow[r];
             for (int j = 1000; j <= 1300; ++j) {
                 const int k = std::min(j, 1289);
