@@ -63,6 +63,13 @@ RHYTHM = {
     "flutter": ["--rate", "75", "--p", "0", "--flutter", "300:150"],
     # 2:1 flutter: one flutter wave runs into every QRS, the other lies in the QRS-T.
     "flutter21": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "-100"],
+    # The same along the default flutter axis: the wave before each QRS looks like a sinus P
+    # wave and the other one is lost in the QRS-T (still read as sinus tachycardia).
+    "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
+    # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
+    "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
+    "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
+                 "--seed", "3"],
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],

@@ -77,6 +77,44 @@ bool LeavesLevel(const std::int32_t* a, int s, int e, std::int32_t nLevel) {
     return false;
 }
 
+// How far the smoothed signal must already have moved into the next wave: about 10 uV, well
+// above what the noise of a resting ECG leaves in the 23-sample mean.
+constexpr std::int32_t kNextWaveRise = 4;
+
+// The next P wave may start so soon after the T that their envelope never falls and the scan
+// finds no end. The T then ends where the smoothed signal, come back from the T's peak by a
+// wave's height, turns into the next wave before the window ends. The smoothed signal is held
+// flat over the window's last 11 samples, so the search stops before them. The end found so
+// far when there is no such turn (a T that runs into the next QRS, a negative T's trough).
+int TurnIntoNextWave(const std::int32_t* a, int s, int e, int nEnd) {
+    const int nFirst = s + 11, nLast = e - 11;
+    if (nLast - nFirst < 20)
+        return nEnd;
+    int nTurn = nEnd;
+    std::int32_t nBestRise = 0;
+    for (const int nSign : {1, -1}) {
+        // The T's peak, then the farthest point back from it: the turn.
+        int p = nFirst;
+        for (int k = nFirst; k <= nLast; ++k) {
+            if (nSign * (a[k] - a[p]) > 0)
+                p = k;
+        }
+        int m = p;
+        for (int k = p; k <= nLast; ++k) {
+            if (nSign * (a[k] - a[m]) < 0)
+                m = k;
+        }
+        const std::int32_t nRise = nSign * (a[nLast] - a[m]);
+        // A peak at the window's start is the ST segment, not a T wave.
+        if (p > nFirst + 5 && m > p && m < nLast && nSign * (a[p] - a[m]) >= 20.48 &&
+            nRise >= kNextWaveRise && nRise > nBestRise) {
+            nTurn = m;
+            nBestRise = nRise;
+        }
+    }
+    return nTurn;
+}
+
 }  // namespace
 
 void PrepareTOffsetSearch(CEngineData& d) {
@@ -253,6 +291,9 @@ void FindTOffsets(CEngineData& d) {
             }
             if (R == 0)
                 R = e;
+            // An end in the window's held last samples is no end the scan could see.
+            if (bNextP && R > e - 11)
+                R = TurnIntoNextWave(a, s, e, R);
             t.LeadEnd[r][i] = R + 5;
         }
     }

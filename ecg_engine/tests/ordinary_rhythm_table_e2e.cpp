@@ -2,7 +2,8 @@
 // ordinary resting ECG: PR and ST segments of ordinary length, noise and baseline wander.
 // Sinus rhythm at every rate from 50 to 150 per minute reads as sinus rhythm of its rate
 // class, with no flutter, fibrillation or supraventricular tachycardia; so do single-lead
-// recordings and clear P waves that follow the T wave closely; flutter reads as flutter.
+// recordings, clear P waves that follow the T wave closely and, at 160 and 170 per minute, P
+// waves that start right at the T's end; flutter reads as flutter.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,6 +91,9 @@ std::vector<SSinusCase> SinusCases() {
     // A tall P wave, and a low T wave, close to each other.
     cases.push_back({120, 30, 30, 200});
     cases.push_back({120, 30, 30, 100, 150});
+    // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
+    cases.push_back({160, 10, 10, 100});
+    cases.push_back({170, 10, 10, 100});
     return cases;
 }
 

@@ -98,6 +98,25 @@ TEST(TWaveEnd, SearchWindowLengthFollowsTheRate) {
     }
 }
 
+namespace {
+
+// The T-end scan's window 1000..1300 of the first of two beats in every lead, threshold 100,
+// the envelope flat at nEnvelope; the second beat starts right after the window or later.
+std::unique_ptr<CEngineData> OneTWindow(bool bNextQrs, int nEnvelope) {
+    auto d = FreshData();
+    SetBeats(*d, {{900, 1000}, {bNextQrs ? 1301 : 1400, 1450}});
+    auto& t = d->TWave;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        t.WindowStart[r][0] = 1000;
+        t.WindowEnd[r][0] = 1300;
+        t.TEndThreshold[r][0] = 100;
+        t.TEnvelope[r].fill(nEnvelope);
+    }
+    return d;
+}
+
+}  // namespace
+
 TEST(TWaveEnd, ThresholdScanCases) {
     // Envelope rows set by hand: window 1000..1300, threshold 100. The smoothed signal is 80
     // over the first hump and 0 from 1201 on, the level before the next QRS.
@@ -141,14 +160,9 @@ TEST(TWaveEnd, ThresholdScanCases) {
         {"dip off the level: inside the T", {{1000, 1200}}, 60, 40, 1120, true, 1206},
     };
     for (const auto& c : cases) {
-        auto d = FreshData();
-        SetBeats(*d, {{900, 1000}, {c.bNextQrs ? 1301 : 1400, 1450}});
+        auto d = OneTWindow(c.bNextQrs, 10);
         auto& t = d->TWave;
         for (int r = 0; r < kIndependentLeads; ++r) {
-            t.WindowStart[r][0] = 1000;
-            t.WindowEnd[r][0] = 1300;
-            t.TEndThreshold[r][0] = 100;
-            t.TEnvelope[r].fill(10);
             t.MeanRow[r].fill(0);
             for (auto [from, to] : c.humps) {
                 for (int j = from; j <= to; ++j)
@@ -157,6 +171,48 @@ TEST(TWaveEnd, ThresholdScanCases) {
             }
             for (int j = 1000; j <= 1200; ++j)
                 t.MeanRow[r][j] = j <= 1100 ? 80 : (j < 1140 ? c.nGapLevel : c.nLaterWave);
+        }
+        FindTOffsets(*d);
+        EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
+    }
+}
+
+// The envelope stays above the threshold to the window's end (1000..1300, the next QRS at
+// 1301): the next P wave follows the T at once. The smoothed signal, shaped by hand, tells
+// where the T ended.
+TEST(TWaveEnd, ANextPWaveRightAfterTheTEndsItWhereTheSignalTurns) {
+    struct {
+        const char* name;
+        int nPeak;         // the T's peak (0: the signal falls from the window's start)
+        int nTurn, nRise;  // where the signal turns and how far it then moves by 1289
+        int nSign;         // the T's direction
+        int expected;
+    } cases[] = {
+        {"positive T, then a positive P", 1100, 1250, 20, 1, 1255},
+        {"negative T, then a negative P", 1100, 1250, 20, -1, 1255},
+        {"a T that runs into the next QRS", 1100, 1289, 0, 1, 1305},
+        {"a rise of noise after the T", 1100, 1250, 2, 1, 1305},
+        {"a negative T's trough, the signal back up to the end", 0, 1150, 60, 1, 1305},
+    };
+    for (const auto& c : cases) {
+        auto d = OneTWindow(true, 500);
+        auto& t = d->TWave;
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            auto& a = t.MeanRow[r];
+            for (int j = 1000; j <= 1300; ++j) {
+                const int k = std::min(j, 1289);
+                int v;
+                if (c.nPeak == 0)  // from the ST level at 0 down to the trough at -80
+                    v = k <= c.nTurn ? -80 * (k - 1000) / (c.nTurn - 1000)
+                                     : -80 + c.nRise * (k - c.nTurn) / (1289 - c.nTurn);
+                else if (k <= c.nPeak)
+                    v = 80 * (k - 1000) / (c.nPeak - 1000);
+                else if (k <= c.nTurn)
+                    v = 80 - 80 * (k - c.nPeak) / (c.nTurn - c.nPeak);
+                else
+                    v = c.nRise * (k - c.nTurn) / (1289 - c.nTurn);
+                a[j] = c.nSign * v;
+            }
         }
         FindTOffsets(*d);
         EXPECT_EQ(t.TOffset[0], c.expected) << c.name;
