@@ -63,6 +63,10 @@ RHYTHM = {
     "flutter": ["--rate", "75", "--p", "0", "--flutter", "300:150"],
     # 2:1 flutter: one flutter wave runs into every QRS, the other lies in the QRS-T.
     "flutter21": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "-100"],
+    # The same at 145 with resting noise, where the flutter is not recognised: the wave that
+    # slopes into every QRS is no delta wave.
+    "flutter21n": ["--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis", "-100",
+                   "--noise", "10", "--drift", "150", "--seed", "3"],
     # The same along the default flutter axis: the wave before each QRS looks like a sinus P
     # wave and the other one is lost in the QRS-T (still read as sinus tachycardia).
     "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
@@ -94,6 +98,9 @@ RHYTHM = {
               "--drift", "150", "--seed", "3"],
     "wpw90": ["--rate", "90", "--delta", "30", "--pdur", "40", "--pr", "50", "--noise", "10",
               "--drift", "150", "--seed", "3"],
+    # A delta wave of 40 ms straight after the P wave, with no PR segment between.
+    "wpw50np": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
+                "--drift", "150", "--seed", "3"],
 }
 
 # Frequent wide ventricular beats of 120-160 ms and 0.6-1.5 mV.

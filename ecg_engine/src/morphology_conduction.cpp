@@ -196,8 +196,11 @@ void FindPreexcitation(CEngineData& d) {
         const int RD = m.RD[nLead][k];
         const SSkewBand band = SkewBand(RD);
         const int PR = m.PRint[k];
-        const bool bCount = Abs(m3[L][k - 1]) > band.nLimit && PR > t.nPrFrom && PR < t.nPrTo &&
-                            m.QA[nLead][k] == 0 && RD > band.nMinimum && m.QRSdur[k] > t.nMinQrs &&
+        // A slurred R counts only after a delta wave: a flutter wave that runs into the QRS
+        // slurs the R as well.
+        const bool bCount = q.DeltaWave[k - 1] != 0 && Abs(m3[L][k - 1]) > band.nLimit &&
+                            PR > t.nPrFrom && PR < t.nPrTo && m.QA[nLead][k] == 0 &&
+                            RD > band.nMinimum && m.QRSdur[k] > t.nMinQrs &&
                             2 * static_cast<std::int64_t>(m.SD[nLead][k]) < RD &&
                             8 * static_cast<std::int64_t>(m.RRint[k - 1]) <
                                 10 * static_cast<std::int64_t>(m.RRint[k]);

@@ -224,36 +224,89 @@ bool IsAreaPeak(const CEngineData& d, int k, int nMax) {
 }
 
 // A delta wave rises slowly and steadily towards the first wave for tens of ms before the
-// steep part, and the onset found on the steep part lies on that slope. Follows a long steady
-// slope in the first wave's direction back to where it leaves its level; an onset with no
-// such slope before it stays where it is.
-int OnsetBeforeRamp(const CEngineData& d, int l, int nOnset, int nFirstTurn, int nDirection) {
-    constexpr int kStep = 4;      // samples over which the slope is taken
-    constexpr int kRise = 4;      // least rise over kStep samples, units
-    constexpr int kGap = 4;       // samples of noise the slope may pause for
-    constexpr int kMinRamp = 6;   // shorter slopes are the QRS's own start
-    constexpr int kMaxRamp = 50;  // from an onset found on the slope back to its start
-    constexpr int kSteeper = 3;   // the first wave climbs this many times faster
+// steep part, from the baseline: the level of the PR segment, or of the stretch before a P
+// wave that it follows at once.
+constexpr int kDeltaStep = 4;      // samples over which the slope is taken
+constexpr int kDeltaRise = 4;      // least rise over kDeltaStep samples, units
+constexpr int kDeltaGap = 4;       // samples of noise the slope may pause for
+constexpr int kDeltaMinRamp = 6;   // shorter slopes are the QRS's own start
+constexpr int kDeltaMaxRamp = 50;  // from an onset found on the slope back to its start
+constexpr int kDeltaSteeper = 3;   // the first wave climbs this many times faster
+constexpr int kLevelHeight = 30;   // a level lies this close to the slope's start, units
+
+// A level before a slope's start: a stretch of nRun samples within nSpread units (noise and
+// wander) somewhere in the nLook samples before it.
+struct SLevel {
+    int nLook, nRun, nSpread;
+};
+// A PR segment, or the stretch before a P wave and its PR segment.
+constexpr SLevel kPrLevel = {75, 15, 8};
+// A level as long as a flutter wave's rounded trough never is: the slope of a 2:1 flutter
+// wave runs into every QRS from such a trough.
+constexpr SLevel kLongLevel = {100, 25, 10};
+
+int DeltaRise(const CEngineData& d, int l, int k, int nDirection) {
     const auto& s = d.Qrs.SmoothedLeads[l];
-    const auto Rise = [&](int k) { return nDirection * (s[k] - s[k - kStep]); };
-    const int nLimit = std::max(nOnset - kMaxRamp, kStep);
-    int k = std::min(nOnset, kRecordSamples - 1);
+    return nDirection * (s[k] - s[k - kDeltaStep]);
+}
+
+// Whether a level at about the height of sample k lies shortly before it.
+bool LevelBefore(const CEngineData& d, int l, int k, const SLevel& level) {
+    const auto& s = d.Qrs.SmoothedLeads[l];
+    for (int j = k; j >= std::max(k - level.nLook, 0) + level.nRun - 1; --j) {
+        if (std::abs(s[j] - s[k]) > kLevelHeight)
+            continue;
+        const auto [pLow, pHigh] = std::minmax_element(&s[j - level.nRun + 1], &s[j] + 1);
+        if (*pHigh - *pLow <= level.nSpread)
+            return true;
+    }
+    return false;
+}
+
+// Start of the delta wave whose slope runs up to nEnd, an onset found on the steep part or
+// the foot of the steep part: a long steady slope in the first wave's direction, leaving a
+// level, after which the wave climbs much faster. -1 when there is none.
+int DeltaWaveStart(const CEngineData& d, int l, int nEnd, int nFirstTurn, int nDirection,
+                   const SLevel& level) {
+    const int nLimit = std::max(nEnd - kDeltaMaxRamp, kDeltaStep);
+    int k = std::min(nEnd, kRecordSamples - 1);
     int nRampRise = 0;
     int nLastRise = k + 1;  // the earliest sample whose rise still belongs to the slope
-    for (; k - 1 >= nLimit && k >= nLastRise - 1 - kGap; --k) {
-        if (Rise(k) >= kRise) {
+    for (; k - 1 >= nLimit && k >= nLastRise - 1 - kDeltaGap; --k) {
+        const int nRise = DeltaRise(d, l, k, nDirection);
+        if (nRise >= kDeltaRise) {
             nLastRise = k;
-            nRampRise = std::max(nRampRise, Rise(k));
+            nRampRise = std::max(nRampRise, nRise);
         }
     }
     k = nLastRise - 1;
-    if (nOnset - k < kMinRamp)
-        return nOnset;
+    if (nEnd - k < kDeltaMinRamp)
+        return -1;
     // The start of a wide wave is a steady slope too, but no wave climbs faster after it.
     int nWaveRise = 0;
-    for (int j = nOnset + kStep; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
-        nWaveRise = std::max(nWaveRise, Rise(j));
-    return nWaveRise >= kSteeper * nRampRise ? k - kStep / 2 : nOnset;
+    for (int j = nEnd + kDeltaStep; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
+        nWaveRise = std::max(nWaveRise, DeltaRise(d, l, j, nDirection));
+    if (nWaveRise < kDeltaSteeper * nRampRise || !LevelBefore(d, l, k, level))
+        return -1;
+    return k - kDeltaStep / 2;
+}
+
+// Whether the onset already lies where a delta wave starts: the steep part begins only a
+// while after it.
+bool DeltaWaveAfterOnset(const CEngineData& d, int l, int nOnset, int nFirstTurn, int nDirection,
+                         const SLevel& level) {
+    const int nLast = std::min(nFirstTurn, kRecordSamples - 1);
+    int nWaveRise = 0;
+    for (int j = nOnset + kDeltaStep; j <= nLast; ++j)
+        nWaveRise = std::max(nWaveRise, DeltaRise(d, l, j, nDirection));
+    for (int j = nOnset + kDeltaStep; j <= nLast; ++j) {
+        if (kDeltaSteeper * DeltaRise(d, l, j, nDirection) > nWaveRise) {
+            const int nFoot = j - kDeltaStep;
+            return nFoot > nOnset &&
+                   DeltaWaveStart(d, l, nFoot, nFirstTurn, nDirection, level) >= 0;
+        }
+    }
+    return false;
 }
 
 void RefineOnset(CEngineData& d, int l, int b) {
@@ -453,9 +506,11 @@ void DropBeat(CEngineData& d, int b) {
     for (int k = b; k + 1 < kMaxBeats; ++k) {
         t.GlobalQrsOnset[k] = t.GlobalQrsOnset[k + 1];
         t.GlobalQrsOffset[k] = t.GlobalQrsOffset[k + 1];
+        t.DeltaWave[k] = t.DeltaWave[k + 1];
     }
     t.GlobalQrsOnset[kMaxBeats - 1] = 0;
     t.GlobalQrsOffset[kMaxBeats - 1] = 0;
+    t.DeltaWave[kMaxBeats - 1] = 0;
 }
 
 std::int64_t AmplitudeSum(const CEngineData& d, int l, int b) {
@@ -673,33 +728,41 @@ int ClassifyComplexShape(CEngineData& d) {
     return 0;
 }
 
-// Onsets of beat b moved back along a delta wave in aOnset; the count of leads with one.
-int DeltaWaveOnsets(const CEngineData& d, int b, std::array<std::int32_t, kLeads>& aOnset) {
+// Onsets of beat b moved back along a delta wave in aOnset; the count of leads whose onset
+// lies at the start of one, moved there or found there already. An onset with no such slope
+// before it stays where it is.
+int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
+                    std::array<std::int32_t, kLeads>& aOnset) {
     const auto& t = d.Qrs;
-    int nMoved = 0;
+    int nWithDelta = 0;
     for (int l = 0; l < kLeads; ++l) {
-        aOnset[l] = t.LeadBeatList.onset[l][b];
+        const std::int32_t nOnset = t.LeadBeatList.onset[l][b];
+        aOnset[l] = nOnset;
         const auto& list = t.ExtremumList[l][b];
         if (b >= t.LeadBeatList.nCount[l] || list.nCount < 2)
             continue;
         const int nDirection = list.aEntry[1].nValue > list.aEntry[0].nValue ? 1 : -1;
-        aOnset[l] = OnsetBeforeRamp(d, l, aOnset[l], list.aEntry[1].nPos, nDirection);
-        if (aOnset[l] != t.LeadBeatList.onset[l][b])
-            ++nMoved;
+        const int nFirstTurn = list.aEntry[1].nPos;
+        const int nStart = DeltaWaveStart(d, l, nOnset, nFirstTurn, nDirection, level);
+        if (nStart >= 0)
+            aOnset[l] = nStart;
+        if (nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection, level))
+            ++nWithDelta;
     }
-    return nMoved;
+    return nWithDelta;
 }
 
 // Pre-excitation shows in several leads at once and in most beats; a slope before the onset
 // in a few leads, or before a few beats, is a P wave, a fibrillation or flutter wave or noise,
-// and those onsets stay.
+// and those onsets stay. Whether the record is pre-excited is judged from delta waves that
+// leave a long level; then each beat's onsets follow a delta wave from a PR segment's level.
 void FollowDeltaWaves(CEngineData& d) {
     constexpr int kGate = kLeads / 3;
     const int nBeats = BeatCountOfLeads(d);
     std::array<std::int32_t, kLeads> aOnset{};
     int nBeatsWithDelta = 0;
     for (int b = 0; b < nBeats; ++b) {
-        if (DeltaWaveOnsets(d, b, aOnset) >= kGate)
+        if (DeltaWaveOnsets(d, b, kLongLevel, aOnset) >= kGate)
             ++nBeatsWithDelta;
     }
     if (2 * nBeatsWithDelta <= nBeats)
@@ -707,8 +770,9 @@ void FollowDeltaWaves(CEngineData& d) {
     auto& t = d.Qrs;
     auto& q = d.Detection.IOQm;
     for (int b = 0; b < nBeats; ++b) {
-        if (DeltaWaveOnsets(d, b, aOnset) < kGate)
+        if (DeltaWaveOnsets(d, b, kPrLevel, aOnset) < kGate)
             continue;
+        t.DeltaWave[b] = 1;
         t.OnsetWorkList.nCount = 0;
         for (int l = 0; l < kLeads; ++l) {
             if (b < t.LeadBeatList.nCount[l])

@@ -520,8 +520,8 @@ TEST(MorphologyConduction, BoundaryPairs) {
 
 namespace {
 
-// Ten beats with a slurred (ramp) R wave of 60 samples in leads I and II; the beats listed in
-// pCounted meet every interval test, the others have a Q wave.
+// Ten beats with a slurred (ramp) R wave of 60 samples in leads I and II after a delta wave;
+// the beats listed in pCounted meet every interval test, the others have a Q wave.
 void PreexcitationRecord(CEngineData& d, int nBeats, const std::vector<int>& counted,
                          int nRd = 120) {
     d.BeatCount = nBeats;
@@ -545,6 +545,7 @@ void PreexcitationRecord(CEngineData& d, int nBeats, const std::vector<int>& cou
         m.PRint[k] = 100;
         m.QRSdur[k] = 140;
         m.RRint[k] = 900;
+        d.Qrs.DeltaWave[k - 1] = 1;
     }
     for (int k : counted)
         m.QA[LeadI][k] = m.QA[LeadII][k] = 0;
@@ -620,6 +621,14 @@ TEST(MorphologyPreexcitation, CountsSlurredBeats) {
          [](CEngineData& d) {
              PreexcitationRecord(d, 10, {2, 3, 4});
              d.Qrs.LeadBeatList.nCount[LeadI] = d.Qrs.LeadBeatList.nCount[LeadII] = 0;
+         },
+         &F::Preexcitation, 0},
+        // A slurred R with no delta wave before it, as a flutter wave running into the QRS
+        // makes: beat 4 (index 3) does not count.
+        {"no delta wave",
+         [](CEngineData& d) {
+             PreexcitationRecord(d, 10, {2, 3, 4});
+             d.Qrs.DeltaWave[3] = 0;
          },
          &F::Preexcitation, 0},
         // The PR of a flutter or fibrillation wave is no PR.

@@ -223,14 +223,13 @@ TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
 
 // Pre-excitation: a delta wave of 40 to 80 ms after a PR of 80 to 120 ms (P onset to delta
 // onset) reads as sinus rhythm of its rate with the pre-excitation statement; the delta wave
-// is no part of the P wave, so no flutter, no ectopic atrial rhythm and no block. A delta wave
-// of 40 ms that follows the P wave without any PR segment is still missed in some runs, so
-// the shortest delta is taken with a PR of 100 ms.
+// is no part of the P wave, so no flutter, no ectopic atrial rhythm and no block. At a PR of
+// 80 ms the shortest delta follows the P wave without any PR segment.
 TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
     const struct {
         int nDelta;            // samples of 2 ms
         std::vector<int> aPr;  // ms
-    } cases[] = {{20, {100, 120}}, {30, {80, 120}}, {40, {80, 120}}};
+    } cases[] = {{20, {80, 100, 120}}, {30, {80, 120}}, {40, {80, 120}}};
     for (int nRate : {50, 75}) {
         for (const auto& c : cases) {
             for (int nPr : c.aPr) {  // with a P wave of 80 ms
@@ -242,6 +241,24 @@ TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
                                    {"lutter", "Fibrillation", "AV Block", "Junctional",
                                     "Atrial Rhythm", "(possible)"});
             }
+        }
+    }
+}
+
+// No pre-excitation without a delta wave: 2:1 flutter whose wave slopes into every QRS, also
+// where the flutter itself is not recognised.
+TEST(OrdinaryPreexcitation, NoStatementWithoutADeltaWave) {
+    for (const std::string& strOptions : std::vector<std::string>{
+             "--rate 145 --p 0 --flutter 290:145 --flutteraxis -100" + kResting,
+             "--rate 150 --p 0 --flutter 300:145 --flutteraxis -100" + kResting,
+             "--rate 150 --p 0 --flutter 300:145 --flutteraxis -120",
+             "--rate 145 --p 0 --flutter 290:145 --flutteraxis -90",
+             "--rate 110 --p 0 --flutter 220:120" + kResting}) {
+        const auto runs = StatementsOfEveryRun(strOptions);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            for (const auto& s : runs[r])
+                EXPECT_EQ(s.find("preexcitation"), std::string::npos)
+                    << strOptions << ", " << kRuns[r].name << ": " << s;
         }
     }
 }

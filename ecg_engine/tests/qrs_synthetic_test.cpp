@@ -159,22 +159,50 @@ TEST(QrsSynthetic, DisturbedRecordsKeepBeatsBoundariesAndAxis) {
 }
 
 // A delta wave's slow upstroke belongs to the QRS: the onset lies where it starts, not on
-// the steep part after it, so that the P wave ends before it and the R wave holds its slur.
+// the steep part after it, so that the P wave ends before it and the R wave holds its slur,
+// and the beat is marked as starting with a delta wave, also where the onset lies at the
+// delta's start already (a delta straight after the P wave). A 2:1 flutter wave's slope into
+// every QRS starts at no level: no delta wave, and the onsets stay at the QRS.
 TEST(QrsSynthetic, QrsOnsetLiesAtTheStartOfADeltaWave) {
-    testsupport::CTempDir dir;
+    struct SCase {
+        std::string name;
+        std::vector<std::string> options;
+        const char* pszMode;
+        bool bDelta;
+    };
+    std::vector<SCase> cases;
     for (const char* pszRate : {"50", "75"}) {
         for (int nDelta : {20, 30, 40}) {
-            const std::string path =
-                dir / ("delta" + std::string(pszRate) + "_" + std::to_string(nDelta) + ".ekg");
-            const SSynthTruth truth =
-                MakeSynthRecord(path, {"--rate", pszRate, "--delta", std::to_string(nDelta), "--pr",
-                                       std::to_string(nDelta + 10), "--noise", "10", "--drift",
-                                       "150", "--seed", std::to_string(nDelta)});
-            auto d = RunQrsStagesOn(path, "1");
-            ASSERT_EQ(d->Detection.IOQm.qrs_num, static_cast<int>(truth.aOnset.size()));
-            for (int b = 0; b < d->Detection.IOQm.qrs_num; ++b)
-                EXPECT_NEAR(d->Qrs.GlobalQrsOnset[b], truth.aOnset[b], kToleranceSamples)
-                    << "rate " << pszRate << " delta " << nDelta << " beat " << b;
+            cases.push_back({"rate " + std::string(pszRate) + " delta " + std::to_string(nDelta),
+                             {"--rate", pszRate, "--delta", std::to_string(nDelta), "--pr",
+                              std::to_string(nDelta + 10), "--noise", "10", "--drift", "150",
+                              "--seed", std::to_string(nDelta)},
+                             "1",
+                             true});
+        }
+    }
+    cases.push_back({"delta straight after the P wave",
+                     {"--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise",
+                      "10", "--drift", "150", "--seed", "3"},
+                     "0",
+                     true});
+    cases.push_back({"2:1 flutter",
+                     {"--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis", "-100",
+                      "--noise", "10", "--drift", "150", "--seed", "3"},
+                     "1",
+                     false});
+    testsupport::CTempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir / "rec.ekg";
+        const SSynthTruth truth = MakeSynthRecord(path, c.options);
+        auto d = RunQrsStagesOn(path, c.pszMode);
+        const int nBeats = d->Detection.IOQm.qrs_num;
+        ASSERT_EQ(nBeats, static_cast<int>(truth.aOnset.size()));
+        for (int b = 0; b < nBeats; ++b) {
+            EXPECT_NEAR(d->Qrs.GlobalQrsOnset[b], truth.aOnset[b], kToleranceSamples)
+                << "beat " << b;
+            EXPECT_EQ(d->Qrs.DeltaWave[b], c.bDelta ? 1 : 0) << "beat " << b;
         }
     }
 }

@@ -189,6 +189,7 @@ struct SQrsTables {
     std::array<std::array<std::array<SQrsWave, kQrsWaves>, kMaxBeats>, kLeads> QrsWaveTable{};
     BeatTable GlobalQrsOnset{};
     BeatTable GlobalQrsOffset{};
+    BeatTable DeltaWave{};  // 1 where the QRS starts with a delta wave
     std::array<float, kRecordSamples> AreaWork{};
     SWorkList OnsetWorkList, OffsetWorkList;
 
