@@ -67,7 +67,7 @@ RHYTHM = {
     # slopes into every QRS is no delta wave.
     "flutter21n": ["--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis", "-100",
                    "--noise", "10", "--drift", "150", "--seed", "3"],
-    # The same along the default flutter axis: the wave before each QRS looks like a sinus P
+    # 2:1 flutter along the default flutter axis: the wave before each QRS looks like a sinus P
     # wave and the other one is lost in the QRS-T (still read as sinus tachycardia).
     "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
