@@ -70,6 +70,16 @@ RHYTHM = {
     # 2:1 flutter along the default flutter axis: the wave before each QRS looks like a sinus P
     # wave and the other one is lost in the QRS-T (still read as sinus tachycardia).
     "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
+    # The same with resting noise, and with the flutter waves along 0 degrees (still read as
+    # sinus tachycardia).
+    "flutter21axis70n": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--noise", "10",
+                         "--drift", "150", "--seed", "3"],
+    "flutter21axis0": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "0"],
+    # 4:1 flutter pointing away from the inferior leads: the wave before each QRS is taken for
+    # a sinus P wave (still read as normal sinus rhythm, in three of the four runs with AV
+    # block I).
+    "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
+                          "-100"],
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
