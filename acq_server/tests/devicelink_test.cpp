@@ -834,14 +834,19 @@ TEST_F(LinkFixture, TheAnswerWaitsUntilTheRecordIsKept) {
     EXPECT_TRUE(m_sent.empty());
     EXPECT_TRUE(m_stored.empty());
     EXPECT_TRUE(m_pLink->IsHoldingInput());
+    // What this side sends meanwhile (a packet device's acknowledgement) follows the answer.
+    const BYTE ack[3] = {0xF1, 0xFF, 0x04};
+    EXPECT_TRUE(m_pLink->Send(ack, sizeof ack));
+    EXPECT_TRUE(m_sent.empty());
     takes[0](TRUE);
-    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF}));
+    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF, 0xF1, 0xFF, 0x04}));
+    m_sent.clear();
     ASSERT_EQ(m_stored.size(), 1u);
     EXPECT_EQ(m_stored[0].m_strPatientID, "K1");
     // The second record went on and waits for its own keeping.
     ASSERT_EQ(takes.size(), 2u);
     takes[1](FALSE);
-    EXPECT_EQ(m_sent, Bytes({0xFC, 6, 0, 0xEF, 0xFC, 7, 0, 0xEF}));
+    EXPECT_EQ(m_sent, Bytes({0xFC, 7, 0, 0xEF}));
     EXPECT_EQ(m_stored.size(), 1u);
     EXPECT_FALSE(m_pLink->IsHoldingInput());
 

@@ -174,12 +174,31 @@ void CDeviceLink::HoldInput(BOOL bHold) {
         m_closeRequest();
 }
 
+BOOL CDeviceLink::Send(const BYTE* p, std::size_t n) {
+    // A record's answer goes at once when nothing before it waits (it is on the wire before
+    // the record is handed on), else into its place.
+    if (m_pAnswer && m_pAnswer != &m_output.front()) {
+        m_pAnswer->m_aby.insert(m_pAnswer->m_aby.end(), p, p + n);
+        return TRUE;
+    }
+    if (m_pAnswer)
+        return m_send ? m_send(p, n) : FALSE;
+    if (!m_output.empty()) {
+        m_output.push_back({std::vector<BYTE>(p, p + n), true});
+        return TRUE;
+    }
+    return m_send ? m_send(p, n) : FALSE;
+}
+
 void CDeviceLink::TakeRecord(const CStoredRecord& record, std::function<void(BOOL)> then) {
-    // What the device sends next waits for this record's answer.
+    // What the device sends next waits for this record's answer, and so does what this side
+    // sends meanwhile (a packet device's acknowledgements).
     HoldInput(TRUE);
+    COutput* pAnswer = &m_output.emplace_back(COutput{{}, false});
     std::weak_ptr<int> alive = m_pAlive;
     const CAcqContext* pContext = &m_context;
-    m_context.Take(record, [this, alive, pContext, record, then = std::move(then)](BOOL bTaken) {
+    m_context.Take(record, [this, alive, pContext, record, pAnswer,
+                            then = std::move(then)](BOOL bTaken) {
         if (alive.expired()) {
             // The connection went meanwhile: the record is kept all the same, without what
             // belonged to the connection.
@@ -191,7 +210,16 @@ void CDeviceLink::TakeRecord(const CStoredRecord& record, std::function<void(BOO
             }
             return;
         }
+        m_pAnswer = pAnswer;
         then(bTaken);
+        m_pAnswer = nullptr;
+        pAnswer->m_bReady = true;
+        while (!m_output.empty() && m_output.front().m_bReady) {
+            const std::vector<BYTE> aby = std::move(m_output.front().m_aby);
+            m_output.pop_front();
+            if (!aby.empty() && m_send)
+                m_send(aby.data(), aby.size());
+        }
         HoldInput(FALSE);
     });
 }

@@ -7,6 +7,7 @@
 // connection.
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,7 +41,9 @@ public:
     // frame); its replies have been sent by then.
     BOOL OnReceive(const BYTE* p, std::size_t n);
 
-    BOOL Send(const BYTE* p, std::size_t n) { return m_send ? m_send(p, n) : FALSE; }
+    // Sends bytes to the device in the order of what they answer: behind a record still being
+    // kept, they wait for its answer.
+    BOOL Send(const BYTE* p, std::size_t n);
     BOOL SendReply(BYTE nCode, BYTE nValue) override;
     BOOL SendLongReply(BYTE nKind, const CString& strPatientID, const CString& strPath) override;
     void EndFrameMode() override;
@@ -82,6 +85,13 @@ private:
     std::function<void()> m_closeRequest;
     std::array<BYTE, acq::kLongReply> m_abyLongReply{};
     CRecordAssembler m_assembler;
+    // Bytes behind a record still being kept, in order; a record's own answer fills its place.
+    struct COutput {
+        std::vector<BYTE> m_aby;
+        bool m_bReady = true;
+    };
+    std::deque<COutput> m_output;
+    COutput* m_pAnswer = nullptr;  // the place of the record being answered
     // Expires with the link: a record kept later knows its connection is gone.
     std::shared_ptr<int> m_pAlive = std::make_shared<int>(0);
 };
