@@ -80,6 +80,8 @@ bool LeavesLevel(const std::int32_t* a, int s, int e, std::int32_t nLevel) {
 // How far the smoothed signal must already have moved into the next wave: about 10 uV, well
 // above what the noise of a resting ECG leaves in the 23-sample mean.
 constexpr std::int32_t kNextWaveRise = 4;
+// How far the signal must have come back from the T's peak: 50 uV, a wave's height.
+constexpr double kTWaveReturn = 20.48;
 
 // The next P wave may start so soon after the T that their envelope never falls and the scan
 // finds no end. The T then ends where the smoothed signal, come back from the T's peak by a
@@ -106,7 +108,7 @@ int TurnIntoNextWave(const std::int32_t* a, int s, int e, int nEnd) {
         }
         const std::int32_t nRise = nSign * (a[nLast] - a[m]);
         // A peak at the window's start is the ST segment, not a T wave.
-        if (p > nFirst + 5 && m > p && m < nLast && nSign * (a[p] - a[m]) >= 20.48 &&
+        if (p > nFirst + 5 && m > p && m < nLast && nSign * (a[p] - a[m]) >= kTWaveReturn &&
             nRise >= kNextWaveRise && nRise > nBestRise) {
             nTurn = m;
             nBestRise = nRise;
