@@ -80,6 +80,15 @@ RHYTHM = {
     # block I).
     "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
                           "-100"],
+    # The same at 3:1 (still read as normal sinus rhythm): the waves in lead II rise slowly and
+    # fall fast, so their lead-II amplitude is positive and their axis about 80 degrees.
+    "flutter31axis-100": ["--rate", "93", "--p", "0", "--flutter", "279:150", "--flutteraxis",
+                          "-100"],
+    # 4:1 flutter along 0 degrees with resting noise: their axes lie about 180 degrees, on either
+    # side of it from beat to beat (read as flutter in mode 0 only, else atrial rhythm with AV
+    # block I).
+    "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis", "0",
+                        "--noise", "10", "--drift", "150", "--seed", "3"],
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
