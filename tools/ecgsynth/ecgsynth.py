@@ -52,6 +52,8 @@ so per-lead values of limb leads are given for I and II only):
   --pnotch            notched P waves (two humps)
   --delta N[:F]       delta wave: the QRS starts N samples early with a slow rise to F
                       (default 0.25) times the first lobe, fading out over that lobe
+  --u UV              U wave of UV along the T vector, from 10 samples after the T offset,
+                      60 samples long (shorter when the next P follows closely)
   --qt MS             QT length (QRS onset to T offset) in ms, instead of the T that fills
                       the interval
   --scale F[:G]       QRS size factor of the limb leads (F) and the chest leads (G, default F)
@@ -366,6 +368,9 @@ def main(argv):
             beat["p_onset"], beat["p_offset"] = on - p_gap - p_len, on - p_gap
         if t_amp and has_qrs:
             beat["t_onset"], beat["t_offset"] = off + t_gap, off + t_gap + t_len
+        u_len = 0
+        if "u" in args and t_amp and has_qrs:
+            u_len = int(min(60, rr_s - qrs_len - t_gap - t_len - 10 - p_gap - p_len))
         if has_qrs:
             beats.append(beat)
         else:
@@ -411,6 +416,11 @@ def main(argv):
                 for k in range(wave_len):
                     if 0 <= start + k < N:
                         uv[li][start + k] += value * shape(wave_len, k)
+                if key == "t" and u_len > 0:
+                    u_value = value * float(args["u"]) / t_beat_amp
+                    for k in range(u_len):
+                        if 0 <= beat["t_offset"] + 10 + k < N:
+                            uv[li][beat["t_offset"] + 10 + k] += u_value * bump(u_len, k)
     for b in range(len(beats)):
         if b + 1 < len(beats):
             beats[b]["rr_ms"] = (beats[b + 1]["qrs_onset"] - beats[b]["qrs_onset"]) * 2
