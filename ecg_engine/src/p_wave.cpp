@@ -789,13 +789,68 @@ int LeadWithMostPWaves(const CEngineData& d, int j) {
     return nBest;
 }
 
-// Height (sample units of the sum of the eight independent leads, about 100 uV) by which the
-// atrial sum must rise or fall between two turns.
+// Height (sample units, about 100 uV) by which the atrial sum of the eight independent leads,
+// or lead II, must rise or fall between two turns.
 constexpr std::int32_t kAtrialTurn = 41;
+
+namespace {
+
+// Rows smoothed by a 21-sample mean (computed from the unsmoothed values).
+void SmoothAtrialRow(const std::int32_t* raw, std::int32_t* row) {
+    for (int k = 0; k < kRecordSamples; ++k)
+        row[k] = raw[k];
+    for (int k = 10; k <= 4989; ++k) {
+        long long nSum = 0;
+        for (int m = k - 10; m <= k + 10; ++m)
+            nSum += raw[m];
+        row[k] = static_cast<std::int32_t>(nSum / 21);
+    }
+}
+
+// Counts the waves of a smoothed row from nFrom to nTo; the first kMaxPWavesPerBeat get their
+// start, end and the fall from their peak to the turn that ends them.
+int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* pOn,
+                     std::int32_t* pOff, std::int32_t* pFall) {
+    bool bUp = false;
+    int nStart = nFrom;
+    int nCount = 0;
+    // A turn counts only when the row has moved a wave's height since the last one: the
+    // ripples of noise on a flat stretch are no atrial waves.
+    std::int32_t nPeak = row[nFrom], nTrough = row[nFrom];
+    for (int k = nFrom; k < nTo; ++k) {
+        nPeak = std::max(nPeak, row[k]);
+        nTrough = std::min(nTrough, row[k]);
+        const bool bMax = row[k] >= row[k - 5] && row[k] >= row[k + 5] && row[k] > row[k - 10] &&
+                          row[k] > row[k + 10];
+        const bool bMin = row[k] <= row[k - 5] && row[k] <= row[k + 5] && row[k] < row[k - 10] &&
+                          row[k] < row[k + 10];
+        if (bMax && !bUp && row[k] - nTrough >= kAtrialTurn) {
+            bUp = true;
+            nPeak = row[k];
+        } else if (bMin && bUp && nPeak - row[k] >= kAtrialTurn) {
+            bUp = false;
+            nTrough = row[k];
+            if (k - nStart < 25) {
+                nStart = k + 5;
+            } else {
+                if (nCount < kMaxPWavesPerBeat) {
+                    pOn[nCount] = nStart;
+                    pOff[nCount] = k - 5;
+                    if (pFall)
+                        pFall[nCount] = nPeak - row[k];
+                }
+                ++nCount;
+                nStart = k + 5;
+            }
+        }
+    }
+    return nCount;
+}
+
+}  // namespace
 
 void CountAtrialActivity(CEngineData& d) {
     auto& p = d.PWave;
-    auto& sum = p.SumRow;
     std::int32_t* raw = p.WorkRow.data();
     static const int s_aIndependent[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
                                                           LeadV3, LeadV4, LeadV5, LeadV6};
@@ -805,14 +860,9 @@ void CountAtrialActivity(CEngineData& d) {
             nSum += d.AnalysisLeads[l][k];
         raw[k] = Saturate(nSum);
     }
-    for (int k = 0; k < kRecordSamples; ++k)
-        sum[k] = raw[k];
-    for (int k = 10; k <= 4989; ++k) {
-        long long nSum = 0;
-        for (int m = k - 10; m <= k + 10; ++m)
-            nSum += raw[m];
-        sum[k] = static_cast<std::int32_t>(nSum / 21);
-    }
+    SmoothAtrialRow(raw, p.SumRow.data());
+    // The eight leads' sum can cancel flutter waves of some directions that lead II shows.
+    SmoothAtrialRow(d.AnalysisLeads[LeadII].data(), p.LeadIIRow.data());
 
     int N = 0;
     for (int l = 0; l < kLeads; ++l)
@@ -822,37 +872,11 @@ void CountAtrialActivity(CEngineData& d) {
     for (int b = 0; b + 1 < N; ++b) {
         const int nFrom = std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
         const int nTo = std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
-        bool bUp = false;
-        int nStart = nFrom;
-        int nCount = 0;
-        // A turn counts only when the sum has moved a wave's height since the last one: the
-        // ripples of noise on a flat stretch are no atrial waves.
-        std::int32_t nPeak = sum[nFrom], nTrough = sum[nFrom];
-        for (int k = nFrom; k < nTo; ++k) {
-            nPeak = std::max(nPeak, sum[k]);
-            nTrough = std::min(nTrough, sum[k]);
-            const bool bMax = sum[k] >= sum[k - 5] && sum[k] >= sum[k + 5] &&
-                              sum[k] > sum[k - 10] && sum[k] > sum[k + 10];
-            const bool bMin = sum[k] <= sum[k - 5] && sum[k] <= sum[k + 5] &&
-                              sum[k] < sum[k - 10] && sum[k] < sum[k + 10];
-            if (bMax && !bUp && sum[k] - nTrough >= kAtrialTurn) {
-                bUp = true;
-                nPeak = sum[k];
-            } else if (bMin && bUp && nPeak - sum[k] >= kAtrialTurn) {
-                bUp = false;
-                nTrough = sum[k];
-                if (k - nStart < 25) {
-                    nStart = k + 5;
-                } else {
-                    if (nCount < kMaxPWavesPerBeat) {
-                        p.AtrialOn[b * kMaxPWavesPerBeat + nCount] = nStart;
-                        p.AtrialOff[b * kMaxPWavesPerBeat + nCount] = k - 5;
-                    }
-                    ++nCount;
-                    nStart = k + 5;
-                }
-            }
-        }
+        const int w0 = b * kMaxPWavesPerBeat;
+        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, &p.AtrialOn[w0],
+                                            &p.AtrialOff[w0], nullptr);
+        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, &p.AtrialOnII[w0],
+                                              &p.AtrialOffII[w0], &p.AtrialFallII[w0]);
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {
             const int i = b * kMaxPWavesPerBeat + w;

@@ -2,6 +2,7 @@
 // fibrillation and the AV blocks. Each sets findings; the order of the calls is the
 // driver's.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "ecg_engine/rhythm_stage.h"
@@ -199,6 +200,51 @@ void ClassifyVentricularRun(CEngineData& d, int, int E) {
     }
 }
 
+namespace {
+
+// Flutter waves of 4:1 or slower conduction in lead II: in every interval at least three waves
+// at one steady cycle of 240 to 350 a minute, those after the first (which holds the T) alike,
+// the interval a whole number of cycles. A sinus beat's T, U and P differ in height or do not
+// fall at one cycle that divides the interval.
+bool SteadyFlutterWaves(const CEngineData& d, int nIntervals) {
+    const auto& p = d.PWave;
+    double fFirstCycle = 0;
+    for (int b = 0; b < nIntervals; ++b) {
+        const int nCount = p.AtrialCountII[b];
+        if (nCount < 3 || nCount > kMaxPWavesPerBeat)
+            return false;
+        const int w0 = b * kMaxPWavesPerBeat;
+        // Each wave ends at the turn before the next rise, where the first one's T has gone.
+        auto end = [&](int w) { return static_cast<double>(p.AtrialOffII[w0 + w]); };
+        const double fSpacing = (end(nCount - 1) - end(0)) / (nCount - 1);
+        // The first wave holds the T as well.
+        double fFall = 0;
+        for (int w = 1; w < nCount; ++w)
+            fFall += p.AtrialFallII[w0 + w];
+        fFall /= nCount - 1;
+        // The interval holds a whole number of cycles: the cycle from it is the finer one.
+        const double fRR = d.Qrs.GlobalQrsOnset[b + 1] - d.Qrs.GlobalQrsOnset[b];
+        const double fCycles = std::round(fRR / fSpacing);
+        const double fCycle = fCycles > 0 ? fRR / fCycles : 0;
+        // 86 to 125 samples of 2 ms: 240 to 350 a minute.
+        if (fCycles < 3 || fCycle < 86 || fCycle > 125 || std::abs(fRR / fSpacing - fCycles) > 0.25)
+            return false;
+        for (int w = 1; w < nCount; ++w) {
+            if (std::abs(end(w) - end(w - 1) - fCycle) > 0.12 * fCycle ||
+                std::abs(p.AtrialFallII[w0 + w] - fFall) > 0.3 * fFall)
+                return false;
+        }
+        // The same cycle all through the record.
+        if (b == 0)
+            fFirstCycle = fCycle;
+        else if (std::abs(fCycle - fFirstCycle) > 0.08 * fFirstCycle)
+            return false;
+    }
+    return nIntervals > 0;
+}
+
+}  // namespace
+
 void DetectAtrialFlutter(CEngineData& d) {
     const int n = LeadIIBeats(d);
     const double t = Tolerance(n);
@@ -243,7 +289,8 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
-        (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0))
+        (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
+        SteadyFlutterWaves(d, n - 1))
         Set(d, 124);
 }
 

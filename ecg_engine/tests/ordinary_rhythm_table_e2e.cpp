@@ -65,10 +65,11 @@ std::string SinusStatement(int nRate) {
 struct SSinusCase {
     int nRate, nPr, nSt;  // ecgsynth PR and ST segments, samples of 2 ms
     int nP, nT = 300;     // P and T amplitudes (uV)
+    int nU = 0;           // U wave amplitude (uV), none when 0
     std::string Options() const {
         return "--rate " + std::to_string(nRate) + " --pr " + std::to_string(nPr) + " --st " +
                std::to_string(nSt) + " --p " + std::to_string(nP) + " --t " + std::to_string(nT) +
-               kResting;
+               (nU ? " --u " + std::to_string(nU) : "") + kResting;
     }
     friend void PrintTo(const SSinusCase& c, std::ostream* os) { *os << c.Options(); }
 };
@@ -91,6 +92,10 @@ std::vector<SSinusCase> SinusCases() {
     // A tall P wave, and a low T wave, close to each other.
     cases.push_back({120, 30, 30, 200});
     cases.push_back({120, 30, 30, 100, 150});
+    // A U wave after the T: T, U and P make three waves to the interval, but no flutter.
+    for (int nRate : {50, 60, 75, 85, 120, 140})
+        cases.push_back({nRate, 20, 30, 100, 300, 100});
+    cases.push_back({70, 55, 60, 100, 300, 75});
     // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
     cases.push_back({160, 10, 10, 100});
     cases.push_back({170, 10, 10, 100});
@@ -122,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases())
                              const auto& c = info.param;
                              return "Sinus" + std::to_string(c.nRate) + "Pr" +
                                     std::to_string(c.nPr) + "St" + std::to_string(c.nSt) + "P" +
-                                    std::to_string(c.nP) + "T" + std::to_string(c.nT);
+                                    std::to_string(c.nP) + "T" + std::to_string(c.nT) +
+                                    (c.nU ? "U" + std::to_string(c.nU) : std::string());
                          });
 
 // Carts that record one lead write it into every channel: clear P waves near 110 per minute
@@ -136,7 +142,8 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
     }
 }
 
-// Flutter reads as flutter: with four waves to the interval, and at 2:1 conduction, with one
+// Flutter reads as flutter: with four waves to the interval (also where lead II shows them
+// rising slowly and falling fast, like P waves), and at 2:1 conduction, with one
 // flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
 // ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
 // flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
@@ -151,6 +158,11 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
         {"4:1 flutter of a resting ECG", "--rate 60 --p 0 --flutter 300:120" + kResting,
          "Atrial Flutter"},
         {"2:1 flutter", "--rate 140 --p 0 --flutter 280:150 --flutteraxis -100", "Atrial Flutter"},
+        // Rising slowly and falling fast in lead II, it looks like a sinus P wave there.
+        {"4:1 flutter pointing away from the inferior leads",
+         "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100", "Atrial Flutter"},
+        {"the same in a resting ECG",
+         "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
     };
     for (const auto& c : cases) {
