@@ -75,9 +75,8 @@ RHYTHM = {
     "flutter21axis70n": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--noise", "10",
                          "--drift", "150", "--seed", "3"],
     "flutter21axis0": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "0"],
-    # 4:1 flutter pointing away from the inferior leads: the wave before each QRS is taken for
-    # a sinus P wave (still read as normal sinus rhythm, in three of the four runs with AV
-    # block I).
+    # 4:1 flutter pointing away from the inferior leads: the wave before each QRS looks like a
+    # sinus P wave and the eight leads' sum cancels the waves; lead II's steady waves tell.
     "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
                           "-100"],
     # The same at 3:1 (still read as normal sinus rhythm): the waves in lead II rise slowly and
@@ -90,6 +89,12 @@ RHYTHM = {
     "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis", "0",
                         "--noise", "10", "--drift", "150", "--seed", "3"],
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
+    # Sinus rhythm with a U wave: T, U and P make three waves to the interval in lead II.
+    "sinus75u": ["--rate", "75", "--u", "100"],
+    "sinus120u": ["--rate", "120", "--u", "75", "--noise", "10", "--drift", "150", "--seed", "3"],
+    # At 92 its P waves are taken to point below -90 degrees and the record reads "Atrial
+    # Flutter" by the P-axis rule (still wrong).
+    "sinus92u": ["--rate", "92", "--u", "100"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
                  "--seed", "3"],
