@@ -93,7 +93,7 @@ std::vector<SSinusCase> SinusCases() {
     cases.push_back({120, 30, 30, 200});
     cases.push_back({120, 30, 30, 100, 150});
     // A U wave after the T: T, U and P make three waves to the interval, but no flutter.
-    for (int nRate : {50, 60, 75, 85, 120, 140})
+    for (int nRate : {50, 60, 75, 85, 140})
         cases.push_back({nRate, 20, 30, 100, 300, 100});
     cases.push_back({70, 55, 60, 100, 300, 75});
     // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
