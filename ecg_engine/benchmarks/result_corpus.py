@@ -95,6 +95,9 @@ RHYTHM = {
     # At 92 its P waves are taken to point below -90 degrees and the record reads "Atrial
     # Flutter" by the P-axis rule (still wrong).
     "sinus92u": ["--rate", "92", "--u", "100"],
+    # An ectopic atrial rhythm with a U wave reads "Atrial Flutter" (still wrong): the U
+    # counts as a third atrial wave to the interval, and the P axis lies below -90 degrees.
+    "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
                  "--seed", "3"],
@@ -102,6 +105,9 @@ RHYTHM = {
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
     "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
+    # With a U wave the same record loses "2:1 AV Block" (still wrong).
+    "twotooneu": ["--st", "10", "--u", "75", "--script",
+                  "S::120" + rep(",B:500:120,S:500:120", 10)],
     "chbj": ["--ptimeline", "70", "--script", "E" + rep(",E:1300", 7)],
     "chbv": ["--ptimeline", "70", "--script", "EV" + rep(",EV:1600", 6)],
     "atrial": ["--rate", "75", "--paxis", "-70"],
