@@ -110,7 +110,8 @@ bool CAtomicFile::Open(const std::string& target) {
     // A file without a name first: its inode is made without the folder's lock, which many
     // records written into one folder at once would queue on, and a crash leaves nothing.
     // It is named through /proc; a file system or system without either gets a named one.
-    if (access("/proc/self/fd", X_OK) == 0)
+    static const bool s_bProc = access("/proc/self/fd", X_OK) == 0;
+    if (s_bProc)
         m_fd = open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     for (int nTry = 0; nTry < 100 && m_fd < 0; ++nTry) {
         m_strTemp = TempName(target);

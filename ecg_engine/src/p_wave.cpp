@@ -808,7 +808,7 @@ void SmoothAtrialRow(const std::int32_t* raw, std::int32_t* row) {
 }
 
 // Counts the waves of a smoothed row from nFrom to nTo; the first kMaxPWavesPerBeat get their
-// start, end and the fall from their peak to the turn that ends them.
+// start, end and the fall from their peak to the turn that ends them (each where asked for).
 int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* pOn,
                      std::int32_t* pOff, std::int32_t* pFall) {
     bool bUp = false;
@@ -834,7 +834,8 @@ int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* 
                 nStart = k + 5;
             } else {
                 if (nCount < kMaxPWavesPerBeat) {
-                    pOn[nCount] = nStart;
+                    if (pOn)
+                        pOn[nCount] = nStart;
                     pOff[nCount] = k - 5;
                     if (pFall)
                         pFall[nCount] = nPeak - row[k];
@@ -875,7 +876,7 @@ void CountAtrialActivity(CEngineData& d) {
         const int w0 = b * kMaxPWavesPerBeat;
         const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, &p.AtrialOn[w0],
                                             &p.AtrialOff[w0], nullptr);
-        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, &p.AtrialOnII[w0],
+        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nullptr,
                                               &p.AtrialOffII[w0], &p.AtrialFallII[w0]);
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {

@@ -271,10 +271,10 @@ struct SPWaveTables {
     std::array<std::int32_t, kRecordSamples> SumRow{};
     BeatTable AtrialCount{};
     BeatPTable AtrialOn{}, AtrialOff{}, AtrialPeak{}, AtrialAmp{}, AtrialAxis{}, AtrialInterval{};
-    // The same count on lead II alone (smoothed alike), with each wave's fall from its peak.
+    // The same count on lead II alone (smoothed alike): each wave's end and fall from its peak.
     std::array<std::int32_t, kRecordSamples> LeadIIRow{};
     BeatTable AtrialCountII{};
-    BeatPTable AtrialOnII{}, AtrialOffII{}, AtrialFallII{};
+    BeatPTable AtrialOffII{}, AtrialFallII{};
     SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
