@@ -77,6 +77,12 @@ bool LeavesLevel(const std::int32_t* a, int s, int e, std::int32_t nLevel) {
     return false;
 }
 
+// Whether the smoothed signal at j moves away from the level.
+bool MovesAway(const std::int32_t* a, int j, std::int32_t nLevel) {
+    const std::int32_t nOff = a[j] - nLevel, nStep = a[j] - a[j - 1];
+    return (nOff > 0 && nStep > 0) || (nOff < 0 && nStep < 0);
+}
+
 // How far the smoothed signal must already have moved into the next wave: about 10 uV, well
 // above what the noise of a resting ECG leaves in the 23-sample mean.
 constexpr std::int32_t kNextWaveRise = 4;
@@ -264,10 +270,12 @@ void FindTOffsets(CEngineData& d) {
                     nWave = std::max(nWave, std::abs(a[j] - a[e]));
                 // The next P wave may follow so closely that the envelope never falls below
                 // the threshold: where it dips with the signal back at its level after the T,
-                // and a wave follows, the T has ended.
+                // and a wave follows, the T has ended. A signal that moves away from the level
+                // there only passes it on its way into the T (the level is read just before
+                // the next QRS, and a tall P wave can still stand there).
                 if (bNextP && bAbove && j > s && j < e && env[j] < env[j - 1] &&
                     env[j] <= env[j + 1] && nWave >= 20.48 && std::abs(a[j] - a[e]) < 20.48 &&
-                    LeavesLevel(a, j + 1, e, a[e])) {
+                    !MovesAway(a, j, a[e]) && LeavesLevel(a, j + 1, e, a[e])) {
                     R = j;
                     break;
                 }

@@ -219,6 +219,29 @@ TEST(TWaveEnd, ANextPWaveRightAfterTheTEndsItWhereTheSignalTurns) {
     }
 }
 
+// The level is read just before the next QRS, where a tall P wave can still stand: the signal
+// that passes it on its way up into the T, where the envelope dips, has not come back to it.
+// The T then ends where the signal turns into that P wave.
+TEST(TWaveEnd, ADipWhileTheSignalRisesIntoTheTIsNoEnd) {
+    auto d = OneTWindow(true, 500);
+    auto& t = d->TWave;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        auto& a = t.MeanRow[r];
+        for (int j = 1000; j <= 1300; ++j) {
+            t.TEnvelope[r][j] = 500 - std::max(0, 200 - 10 * std::abs(j - 1060));
+            const int k = std::min(j, 1289);
+            if (k <= 1100)  // from the ST segment through the level to the T's peak
+                a[j] = -40 + 160 * (k - 1000) / 100;
+            else if (k <= 1200)
+                a[j] = 120 - 120 * (k - 1100) / 100;
+            else  // the P wave, up to the end of the window
+                a[j] = 40 * (k - 1200) / 89;
+        }
+    }
+    FindTOffsets(*d);
+    EXPECT_EQ(t.TOffset[0], 1205);
+}
+
 TEST(TWaveEnd, TwoUsableLeadsTakeTheFirstLeadsEnd) {
     auto d = FreshData();
     SetBeats(*d, {{900, 1000}});
