@@ -142,16 +142,31 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
     }
     std::int64_t thr = d.Detection.DetectionThreshold[r];
     const int nLow = std::max(lb, 1);  // f[k - 1] is read
+    const bool bLongFeature = d.DetectionFlag == 0;
     for (int nPass = 0; nPass < 6; ++nPass) {
         if (s < lb) {
             thr /= 2;
             continue;
         }
         int nFound = -1;
-        for (int k = std::min(s, kInputSamples - 1); k >= nLow; --k) {
+        int nLowest = std::min(s, kInputSamples - 1);
+        for (int k = nLowest; k >= nLow; --k) {
             if (f[k] > thr && f[k - 1] <= thr) {
                 nFound = k;
                 break;
+            }
+            // Under a halved threshold the long feature can rise again before it falls: into
+            // a wave of its own that runs up to the QRS (a tall P wave at a fast rate). The
+            // QRS starts at the trough between them. A rise counts when it is clear of the
+            // feature's ripple: a quarter of the threshold, an eighth of the trough.
+            if (bLongFeature && nPass > 0) {
+                if (f[k] < f[nLowest]) {
+                    nLowest = k;
+                } else if (f[k] - f[nLowest] >=
+                           std::max<std::int64_t>({thr / 4, f[nLowest] / 8, 2})) {
+                    w.start[r][n] = nLowest;
+                    return;
+                }
             }
         }
         if (nFound >= 0) {

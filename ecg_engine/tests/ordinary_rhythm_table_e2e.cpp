@@ -99,6 +99,8 @@ std::vector<SSinusCase> SinusCases() {
     // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
     cases.push_back({160, 10, 10, 100});
     cases.push_back({170, 10, 10, 100});
+    // A tall P wave that runs up to the QRS: its energy joins the QRS's in detection.
+    cases.push_back({160, 20, 30, 250});
     return cases;
 }
 

@@ -209,6 +209,31 @@ TEST_F(QrsStepTest, RefinementFollowsHalvedThresholds) {
     }
 }
 
+// Under a halved threshold the long feature may rise again before it falls, into a wave of its
+// own before the QRS (a tall P wave at a fast rate): the start stays at the trough between
+// them. A flat foot, or the short feature, still takes the halved crossings.
+TEST_F(QrsStepTest, RefinementStopsAtTheTroughBeforeAWaveOfItsOwn) {
+    struct {
+        int nFlag, nBump, nStart;
+    } const cases[] = {{0, 48, 999}, {0, 40, 975}, {1, 48, 975}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+        D().DetectionFlag = c.nFlag;
+        auto& f = D().Detection.QrsFeature[0];
+        for (int i = 975; i < 990; ++i)
+            f[i] = c.nBump;  // under half the threshold, above a quarter
+        for (int i = 990; i < 1000; ++i)
+            f[i] = 40;
+        for (int i = 1000; i < 1050; ++i)
+            f[i] = 200;
+        D().Detection.DetectionThreshold[0] = 100;
+        SetWindows(0, {{1000, 1050}});
+        EXPECT_EQ(RefineQrsWindows(D()), 0);
+        EXPECT_EQ(D().Detection.QrsWindowList.start[0][0], c.nStart) << c.nFlag << " " << c.nBump;
+    }
+}
+
 // --- Beat list -------------------------------------------------------------------------------
 
 TEST_F(QrsStepTest, WorkListPicks) {
