@@ -73,6 +73,77 @@ int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
     return nBest;
 }
 
+// A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
+// end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
+// as one inverted wave. Against the baseline from the point to the PR segment: when a wave
+// leaves it right at the point, is back on it with room for a P wave before the QRS, and
+// another wave follows before the QRS, the first one is the U and the point moves to the
+// quietest spot on the baseline after it. A wave at the point that is the P itself is back on
+// the baseline only in the PR segment, where no wave follows.
+int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int nOnset,
+                    long long nLevel) {
+    constexpr int kUWithin = 30;     // samples: the U is 50 uV high within 60 ms of the T end
+    constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms
+    constexpr int kTBody = 80;       // the T's body lies within 160 ms before its end
+    constexpr int kPRoom = 40;       // the shortest P wave the detection keeps
+    constexpr int kQrsMargin = 20;
+    if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
+        return k0;
+    const double fStart = Sum5(x, k0) / 5.0;
+    const double fSlope = (static_cast<double>(nLevel) - fStart) / (nIsoBeforeQrs - k0);
+    auto off = [&](int k) {
+        return std::fabs(Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0))) >= 20.48;
+    };
+    // A wave: at least kWaveLength samples off the baseline from k; returns its end (back on).
+    auto waveEnd = [&](int k, int nLimit) {
+        const int nFrom = k;
+        while (k < nLimit && off(k))
+            ++k;
+        return k - nFrom >= kWaveLength ? k : -1;
+    };
+    int k = k0;
+    while (k <= a + kUWithin && !off(k))
+        ++k;
+    if (k > a + kUWithin)
+        return k0;
+    // The U points as the T does: the T's farthest sample from the point's level before its end.
+    double fTDev = 0;
+    for (int m = std::max(a - kTBody, 2); m < a; ++m) {
+        const double fDev = Sum5(x, m) / 5.0 - fStart;
+        if (std::fabs(fDev) > std::fabs(fTDev))
+            fTDev = fDev;
+    }
+    if ((Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0)) > 0) != (fTDev > 0))
+        return k0;
+    const int nBack = waveEnd(k, nOnset);
+    if (nBack < 0 || nBack > nOnset - kPRoom)
+        return k0;
+    k = nBack;
+    while (k < nOnset - kQrsMargin && !off(k))
+        ++k;
+    const int nNext = k;
+    if (nNext >= nOnset - kQrsMargin)
+        return k0;
+    // That wave is the last before the QRS: after it the PR segment, no further wave.
+    k = waveEnd(nNext, nOnset);
+    if (k < 0)
+        return k0;
+    while (k < nOnset && !off(k))
+        ++k;
+    if (k < nOnset && waveEnd(k, nOnset) >= 0)
+        return k0;
+    int nBest = nBack;
+    long long nBestActivity = Activity(x, nBack);
+    for (int m = nBack + 1; m < nNext; ++m) {
+        const long long nActivity = Activity(x, m);
+        if (nActivity < nBestActivity) {
+            nBestActivity = nActivity;
+            nBest = m;
+        }
+    }
+    return nBest;
+}
+
 // The straight line between the row's values at s and e replaces s .. e.
 void Bridge(const std::int32_t* x, std::int32_t* y, int s, int e) {
     if (e <= s)
@@ -279,13 +350,17 @@ void FindIsoelectricPoints(CEngineData& d) {
             }
             p.IsoBeforeQrs[l][i] = nBest;
 
+            long long nLevel = 0;
+            for (int m = nBest; m <= nBest + 9; ++m)
+                nLevel += x[m];
+            nLevel /= 10;
+            p.IsoAfterT[l][i] =
+                PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+
             // No room after the T end, and the signal still moves there: the end lies late.
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
-                long long nLevel = 0;
-                for (int m = nBest; m <= nBest + 9; ++m)
-                    nLevel += x[m];
-                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel / 10);
+                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
             }
         }
     }
