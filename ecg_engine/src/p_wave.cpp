@@ -308,6 +308,9 @@ void FindIsoelectricPoints(CEngineData& d) {
         if (!UsableLead(d, l))
             continue;
         const std::int32_t* x = p.TwelveLeads[l].data();
+        std::array<int, kMaxBeats> aAfterU;
+        aAfterU.fill(-1);
+        int nWithU = 0;
         for (int i = 0; i < nBeats; ++i) {
             int a;
             if (i > 0)
@@ -354,13 +357,23 @@ void FindIsoelectricPoints(CEngineData& d) {
             for (int m = nBest; m <= nBest + 9; ++m)
                 nLevel += x[m];
             nLevel /= 10;
-            p.IsoAfterT[l][i] =
-                PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
 
             // No room after the T end, and the signal still moves there: the end lies late.
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
                 p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
+            } else {
+                aAfterU[i] =
+                    PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+                nWithU += aAfterU[i] != p.IsoAfterT[l][i];
+            }
+        }
+        // A U wave follows every T: a lead shows it in most beats, where fibrillation or
+        // flutter waves that happen to look alike come and go.
+        if (2 * nWithU >= nBeats) {
+            for (int i = 0; i < nBeats; ++i) {
+                if (aAfterU[i] >= 0)
+                    p.IsoAfterT[l][i] = aAfterU[i];
             }
         }
     }
