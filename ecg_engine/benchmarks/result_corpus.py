@@ -101,8 +101,8 @@ RHYTHM = {
     # as "Atrial Flutter" in some runs: the U is not told from the P in most beats.
     "sinus95un": ["--rate", "95", "--u", "100", "--noise", "10", "--drift", "150", "--seed", "3"],
     "sinus110u": ["--rate", "110", "--u", "100"],
-    # An ectopic atrial rhythm with a U wave reads "Atrial Flutter" (still wrong): the U
-    # counts as a third atrial wave to the interval, and the P axis lies below -90 degrees.
+    # An ectopic atrial rhythm with a U wave, its P axis below -90 degrees: the T and its U are
+    # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",

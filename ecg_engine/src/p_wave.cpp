@@ -372,8 +372,10 @@ void FindIsoelectricPoints(CEngineData& d) {
         // flutter waves that happen to look alike come and go.
         if (2 * nWithU >= nBeats) {
             for (int i = 0; i < nBeats; ++i) {
-                if (aAfterU[i] >= 0)
-                    p.IsoAfterT[l][i] = aAfterU[i];
+                if (aAfterU[i] < 0 || aAfterU[i] == p.IsoAfterT[l][i])
+                    continue;
+                p.IsoAfterT[l][i] = aAfterU[i];
+                p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
             }
         }
     }
@@ -897,8 +899,8 @@ void SmoothAtrialRow(const std::int32_t* raw, std::int32_t* row) {
 
 // Counts the waves of a smoothed row from nFrom to nTo; the first kMaxPWavesPerBeat get their
 // start, end and the fall from their peak to the turn that ends them (each where asked for).
-int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* pOn,
-                     std::int32_t* pOff, std::int32_t* pFall) {
+int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, int nRepolarised,
+                     std::int32_t* pOn, std::int32_t* pOff, std::int32_t* pFall) {
     bool bUp = false;
     int nStart = nFrom;
     int nCount = 0;
@@ -918,6 +920,9 @@ int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* 
         } else if (bMin && bUp && nPeak - row[k] >= kAtrialTurn) {
             bUp = false;
             nTrough = row[k];
+            // The T and its U are one wave.
+            if (k < nRepolarised)
+                continue;
             if (k - nStart < 25) {
                 nStart = k + 5;
             } else {
@@ -961,10 +966,18 @@ void CountAtrialActivity(CEngineData& d) {
     for (int b = 0; b + 1 < N; ++b) {
         const int nFrom = std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
         const int nTo = std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
+        // A U wave seen after the T of this interval: turns before the point after it end no
+        // wave (the smoothing moves the turn between U and P up to its half width earlier).
+        int nRepolarised = nFrom;
+        for (int i = 0; i < BeatsInList(d); ++i) {
+            const int nAfterU = p.AfterUWave[i] - kLeadIn - 10;
+            if (p.AfterUWave[i] > 0 && nFrom < nAfterU && nAfterU < nTo)
+                nRepolarised = nAfterU;
+        }
         const int w0 = b * kMaxPWavesPerBeat;
-        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, &p.AtrialOn[w0],
-                                            &p.AtrialOff[w0], nullptr);
-        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nullptr,
+        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, nRepolarised,
+                                            &p.AtrialOn[w0], &p.AtrialOff[w0], nullptr);
+        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nRepolarised, nullptr,
                                               &p.AtrialOffII[w0], &p.AtrialFallII[w0]);
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {

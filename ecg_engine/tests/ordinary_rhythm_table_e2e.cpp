@@ -173,6 +173,8 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
         {"the same in a resting ECG",
          "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
+        // A U wave adds no atrial wave to the interval.
+        {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},
     };
     for (const auto& c : cases) {
         const auto runs = StatementsOfEveryRun(c.options);
