@@ -86,7 +86,7 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms
     constexpr int kTBody = 80;       // the T's body lies within 160 ms before its end
     constexpr int kPRoom = 40;       // the shortest P wave the detection keeps
-    constexpr int kQrsMargin = 20;
+    constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
     if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
         return k0;
     const double fStart = Sum5(x, k0) / 5.0;
