@@ -92,11 +92,17 @@ RHYTHM = {
     # Sinus rhythm with a U wave: T, U and P make three waves to the interval in lead II.
     "sinus75u": ["--rate", "75", "--u", "100"],
     "sinus120u": ["--rate", "120", "--u", "75", "--noise", "10", "--drift", "150", "--seed", "3"],
-    # At 92 its P waves are taken to point below -90 degrees and the record reads "Atrial
-    # Flutter" by the P-axis rule (still wrong).
+    # From about 90 per minute the U ends close before the P wave: the P search passes over it.
     "sinus92u": ["--rate", "92", "--u", "100"],
-    # An ectopic atrial rhythm with a U wave reads "Atrial Flutter" (still wrong): the U
-    # counts as a third atrial wave to the interval, and the P axis lies below -90 degrees.
+    "sinus95u": ["--rate", "95", "--u", "100"],
+    "sinus100u": ["--rate", "100", "--u", "75"],
+    "sinus92un": ["--rate", "92", "--u", "75", "--noise", "10", "--drift", "150", "--seed", "3"],
+    # The same with resting noise at 95, and at 110 where the U runs into the P wave, still read
+    # as "Atrial Flutter" in some runs: the U is not told from the P in most beats.
+    "sinus95un": ["--rate", "95", "--u", "100", "--noise", "10", "--drift", "150", "--seed", "3"],
+    "sinus110u": ["--rate", "110", "--u", "100"],
+    # An ectopic atrial rhythm with a U wave, its P axis below -90 degrees: the T and its U are
+    # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",

@@ -73,6 +73,77 @@ int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
     return nBest;
 }
 
+// A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
+// end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
+// as one inverted wave. Against the baseline from the point to the PR segment: when a wave
+// leaves it right at the point, is back on it with room for a P wave before the QRS, and
+// another wave follows before the QRS, the first one is the U and the point moves to the
+// quietest spot on the baseline after it. A wave at the point that is the P itself is back on
+// the baseline only in the PR segment, where no wave follows.
+int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int nOnset,
+                    long long nLevel) {
+    constexpr int kUWithin = 30;     // samples: the U is 50 uV high within 60 ms of the T end
+    constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms
+    constexpr int kTBody = 80;       // the T's body lies within 160 ms before its end
+    constexpr int kPRoom = 40;       // the shortest P wave the detection keeps
+    constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
+    if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
+        return k0;
+    const double fStart = Sum5(x, k0) / 5.0;
+    const double fSlope = (static_cast<double>(nLevel) - fStart) / (nIsoBeforeQrs - k0);
+    auto off = [&](int k) {
+        return std::fabs(Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0))) >= 20.48;
+    };
+    // A wave: at least kWaveLength samples off the baseline from k; returns its end (back on).
+    auto waveEnd = [&](int k, int nLimit) {
+        const int nFrom = k;
+        while (k < nLimit && off(k))
+            ++k;
+        return k - nFrom >= kWaveLength ? k : -1;
+    };
+    int k = k0;
+    while (k <= a + kUWithin && !off(k))
+        ++k;
+    if (k > a + kUWithin)
+        return k0;
+    // The U points as the T does: the T's farthest sample from the point's level before its end.
+    double fTDev = 0;
+    for (int m = std::max(a - kTBody, 2); m < a; ++m) {
+        const double fDev = Sum5(x, m) / 5.0 - fStart;
+        if (std::fabs(fDev) > std::fabs(fTDev))
+            fTDev = fDev;
+    }
+    if ((Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0)) > 0) != (fTDev > 0))
+        return k0;
+    const int nBack = waveEnd(k, nOnset);
+    if (nBack < 0 || nBack > nOnset - kPRoom)
+        return k0;
+    k = nBack;
+    while (k < nOnset - kQrsMargin && !off(k))
+        ++k;
+    const int nNext = k;
+    if (nNext >= nOnset - kQrsMargin)
+        return k0;
+    // That wave is the last before the QRS: after it the PR segment, no further wave.
+    k = waveEnd(nNext, nOnset);
+    if (k < 0)
+        return k0;
+    while (k < nOnset && !off(k))
+        ++k;
+    if (k < nOnset && waveEnd(k, nOnset) >= 0)
+        return k0;
+    int nBest = nBack;
+    long long nBestActivity = Activity(x, nBack);
+    for (int m = nBack + 1; m < nNext; ++m) {
+        const long long nActivity = Activity(x, m);
+        if (nActivity < nBestActivity) {
+            nBestActivity = nActivity;
+            nBest = m;
+        }
+    }
+    return nBest;
+}
+
 // The straight line between the row's values at s and e replaces s .. e.
 void Bridge(const std::int32_t* x, std::int32_t* y, int s, int e) {
     if (e <= s)
@@ -237,6 +308,9 @@ void FindIsoelectricPoints(CEngineData& d) {
         if (!UsableLead(d, l))
             continue;
         const std::int32_t* x = p.TwelveLeads[l].data();
+        std::array<int, kMaxBeats> aAfterU;
+        aAfterU.fill(-1);
+        int nWithU = 0;
         for (int i = 0; i < nBeats; ++i) {
             int a;
             if (i > 0)
@@ -279,13 +353,29 @@ void FindIsoelectricPoints(CEngineData& d) {
             }
             p.IsoBeforeQrs[l][i] = nBest;
 
+            long long nLevel = 0;
+            for (int m = nBest; m <= nBest + 9; ++m)
+                nLevel += x[m];
+            nLevel /= 10;
+
             // No room after the T end, and the signal still moves there: the end lies late.
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
-                long long nLevel = 0;
-                for (int m = nBest; m <= nBest + 9; ++m)
-                    nLevel += x[m];
-                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel / 10);
+                p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
+            } else {
+                aAfterU[i] =
+                    PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+                nWithU += aAfterU[i] != p.IsoAfterT[l][i];
+            }
+        }
+        // A U wave follows every T: a lead shows it in most beats, where fibrillation or
+        // flutter waves that happen to look alike come and go.
+        if (2 * nWithU >= nBeats) {
+            for (int i = 0; i < nBeats; ++i) {
+                if (aAfterU[i] < 0 || aAfterU[i] == p.IsoAfterT[l][i])
+                    continue;
+                p.IsoAfterT[l][i] = aAfterU[i];
+                p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
             }
         }
     }
@@ -809,8 +899,8 @@ void SmoothAtrialRow(const std::int32_t* raw, std::int32_t* row) {
 
 // Counts the waves of a smoothed row from nFrom to nTo; the first kMaxPWavesPerBeat get their
 // start, end and the fall from their peak to the turn that ends them (each where asked for).
-int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* pOn,
-                     std::int32_t* pOff, std::int32_t* pFall) {
+int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, int nRepolarised,
+                     std::int32_t* pOn, std::int32_t* pOff, std::int32_t* pFall) {
     bool bUp = false;
     int nStart = nFrom;
     int nCount = 0;
@@ -830,6 +920,9 @@ int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, std::int32_t* 
         } else if (bMin && bUp && nPeak - row[k] >= kAtrialTurn) {
             bUp = false;
             nTrough = row[k];
+            // The T and its U are one wave.
+            if (k < nRepolarised)
+                continue;
             if (k - nStart < 25) {
                 nStart = k + 5;
             } else {
@@ -873,10 +966,18 @@ void CountAtrialActivity(CEngineData& d) {
     for (int b = 0; b + 1 < N; ++b) {
         const int nFrom = std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
         const int nTo = std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
+        // A U wave seen after the T of this interval: turns before the point after it end no
+        // wave (the smoothing moves the turn between U and P up to its half width earlier).
+        int nRepolarised = nFrom;
+        for (int i = 0; i < BeatsInList(d); ++i) {
+            const int nAfterU = p.AfterUWave[i] - kLeadIn - 10;
+            if (p.AfterUWave[i] > 0 && nFrom < nAfterU && nAfterU < nTo)
+                nRepolarised = nAfterU;
+        }
         const int w0 = b * kMaxPWavesPerBeat;
-        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, &p.AtrialOn[w0],
-                                            &p.AtrialOff[w0], nullptr);
-        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nullptr,
+        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, nRepolarised,
+                                            &p.AtrialOn[w0], &p.AtrialOff[w0], nullptr);
+        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nRepolarised, nullptr,
                                               &p.AtrialOffII[w0], &p.AtrialFallII[w0]);
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {

@@ -248,6 +248,8 @@ struct SPWaveTables {
     InputRow32 CombinedThresholdRow{};
     InputRow32 SlopeRow{};
     LeadBeatTable IsoAfterT{}, IsoBeforeQrs{};
+    // Per beat the latest point after a U wave of the previous T (frame), 0 when none was seen.
+    BeatTable AfterUWave{};
     LeadBeatTable WindowStart{}, WindowEnd{};
     LeadBeatTable WindowMax{};
     LeadBeatTable PStatus{};
