@@ -143,8 +143,8 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
 }
 
 // Flutter reads as flutter: with four waves to the interval (also where lead II shows them
-// rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 conduction, with one
-// flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
+// rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 conduction, with
+// one flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
 // ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
 // flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
 // wave: no pre-excitation.
