@@ -88,6 +88,12 @@ RHYTHM = {
     # block I).
     "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis", "0",
                         "--noise", "10", "--drift", "150", "--seed", "3"],
+    # 4:1 flutter at 240 a minute, and at 260 along 0 degrees with resting noise: lead II's
+    # waves are off their cycle or flat, III, aVF, I or V1 show them steady.
+    "flutter41at240": ["--rate", "60", "--p", "0", "--flutter", "240:150", "--flutteraxis",
+                       "-100"],
+    "flutter41at260axis0n": ["--rate", "65", "--p", "0", "--flutter", "260:150", "--flutteraxis",
+                             "0", "--noise", "10", "--drift", "150", "--seed", "3"],
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
     # Sinus rhythm with a U wave: T, U and P make three waves to the interval in lead II.
     "sinus75u": ["--rate", "75", "--u", "100"],

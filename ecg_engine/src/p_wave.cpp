@@ -955,30 +955,34 @@ void CountAtrialActivity(CEngineData& d) {
         raw[k] = Saturate(nSum);
     }
     SmoothAtrialRow(raw, p.SumRow.data());
-    // The eight leads' sum can cancel flutter waves of some directions that lead II shows.
-    SmoothAtrialRow(d.AnalysisLeads[LeadII].data(), p.LeadIIRow.data());
 
     int N = 0;
     for (int l = 0; l < kLeads; ++l)
         N = std::max(N, std::clamp(d.Qrs.LeadBeatList.nCount[l], 0, kMaxBeats));
+    // The waves of each interval lie between one beat's QRS end and the next one's onset.
+    auto from = [&](int b) {
+        return std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
+    };
+    auto to = [&](int b) {
+        return std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
+    };
+    // A U wave seen after the T of the interval: turns before the point after it end no wave
+    // (the smoothing moves the turn between U and P up to its half width earlier).
+    std::array<int, kMaxBeats> aRepolarised{};
+    for (int b = 0; b + 1 < N; ++b) {
+        aRepolarised[b] = from(b);
+        for (int i = 0; i < BeatsInList(d); ++i) {
+            const int nAfterU = p.AfterUWave[i] - kLeadIn - 10;
+            if (p.AfterUWave[i] > 0 && from(b) < nAfterU && nAfterU < to(b))
+                aRepolarised[b] = nAfterU;
+        }
+    }
     bool bFirst = true;
     int nPrevMid = 0;
     for (int b = 0; b + 1 < N; ++b) {
-        const int nFrom = std::clamp(d.Qrs.GlobalQrsOffset[b], 10, kRecordSamples - 11);
-        const int nTo = std::clamp(d.Qrs.GlobalQrsOnset[b + 1], 10, kRecordSamples - 10);
-        // A U wave seen after the T of this interval: turns before the point after it end no
-        // wave (the smoothing moves the turn between U and P up to its half width earlier).
-        int nRepolarised = nFrom;
-        for (int i = 0; i < BeatsInList(d); ++i) {
-            const int nAfterU = p.AfterUWave[i] - kLeadIn - 10;
-            if (p.AfterUWave[i] > 0 && nFrom < nAfterU && nAfterU < nTo)
-                nRepolarised = nAfterU;
-        }
         const int w0 = b * kMaxPWavesPerBeat;
-        const int nCount = CountAtrialTurns(p.SumRow.data(), nFrom, nTo, nRepolarised,
+        const int nCount = CountAtrialTurns(p.SumRow.data(), from(b), to(b), aRepolarised[b],
                                             &p.AtrialOn[w0], &p.AtrialOff[w0], nullptr);
-        p.AtrialCountII[b] = CountAtrialTurns(p.LeadIIRow.data(), nFrom, nTo, nRepolarised, nullptr,
-                                              &p.AtrialOffII[w0], &p.AtrialFallII[w0]);
         p.AtrialCount[b] = nCount;
         for (int w = 0; w < std::min(nCount, kMaxPWavesPerBeat); ++w) {
             const int i = b * kMaxPWavesPerBeat + w;
@@ -990,6 +994,15 @@ void CountAtrialActivity(CEngineData& d) {
             p.AtrialInterval[i] = bFirst ? 0 : (nMid - nPrevMid) * 2;
             bFirst = false;
             nPrevMid = nMid;
+        }
+    }
+    for (int f = 0; f < kFlutterLeads; ++f) {
+        SmoothAtrialRow(d.AnalysisLeads[kFlutterLeadList[f]].data(), p.LeadRow.data());
+        for (int b = 0; b + 1 < N; ++b) {
+            const int w0 = b * kMaxPWavesPerBeat;
+            p.AtrialCountLead[f][b] =
+                CountAtrialTurns(p.LeadRow.data(), from(b), to(b), aRepolarised[b], nullptr,
+                                 &p.AtrialOffLead[f][w0], &p.AtrialFallLead[f][w0]);
         }
     }
 }

@@ -202,36 +202,41 @@ void ClassifyVentricularRun(CEngineData& d, int, int E) {
 
 namespace {
 
-// Flutter waves of 4:1 or slower conduction in lead II: in every interval at least three waves
-// at one steady cycle of 240 to 350 a minute, those after the first (which holds the T) alike,
-// the interval a whole number of cycles. A sinus beat's T, U and P differ in height or do not
-// fall at one cycle that divides the interval.
-bool SteadyFlutterWaves(const CEngineData& d, int nIntervals) {
-    const auto& p = d.PWave;
+// Flutter waves of 4:1 or slower conduction in one of the single leads counted (kFlutterLeadList
+// index f): in every interval at least three waves at one steady cycle of 240 to 350 a minute,
+// those after the first (which holds the T) alike, the interval a whole number of cycles. A
+// sinus beat's T, U and P differ in height or do not fall at one cycle that divides the interval.
+bool SteadyFlutterWaves(const CEngineData& d, int f, int nIntervals) {
+    const auto& nCounts = d.PWave.AtrialCountLead[f];
+    const auto& nOffs = d.PWave.AtrialOffLead[f];
+    const auto& nFalls = d.PWave.AtrialFallLead[f];
     double fFirstCycle = 0;
     for (int b = 0; b < nIntervals; ++b) {
-        const int nCount = p.AtrialCountII[b];
+        const int nCount = nCounts[b];
         if (nCount < 3 || nCount > kMaxPWavesPerBeat)
             return false;
         const int w0 = b * kMaxPWavesPerBeat;
         // Each wave ends at the turn before the next rise, where the first one's T has gone.
-        auto end = [&](int w) { return static_cast<double>(p.AtrialOffII[w0 + w]); };
+        auto end = [&](int w) { return static_cast<double>(nOffs[w0 + w]); };
         const double fSpacing = (end(nCount - 1) - end(0)) / (nCount - 1);
         // The first wave holds the T as well.
         double fFall = 0;
         for (int w = 1; w < nCount; ++w)
-            fFall += p.AtrialFallII[w0 + w];
+            fFall += nFalls[w0 + w];
         fFall /= nCount - 1;
         // The interval holds a whole number of cycles: the cycle from it is the finer one.
         const double fRR = d.Qrs.GlobalQrsOnset[b + 1] - d.Qrs.GlobalQrsOnset[b];
         const double fCycles = std::round(fRR / fSpacing);
         const double fCycle = fCycles > 0 ? fRR / fCycles : 0;
-        // 86 to 125 samples of 2 ms: 240 to 350 a minute.
-        if (fCycles < 3 || fCycle < 86 || fCycle > 125 || std::abs(fRR / fSpacing - fCycles) > 0.25)
+        // 86 to 125 samples of 2 ms: 240 to 350 a minute. The QRS onsets that bound the
+        // interval move by a sample from beat to beat: the cycle is rounded to whole samples.
+        const double fWholeCycle = std::round(fCycle);
+        if (fCycles < 3 || fWholeCycle < 86 || fWholeCycle > 125 ||
+            std::abs(fRR / fSpacing - fCycles) > 0.25)
             return false;
         for (int w = 1; w < nCount; ++w) {
             if (std::abs(end(w) - end(w - 1) - fCycle) > 0.12 * fCycle ||
-                std::abs(p.AtrialFallII[w0 + w] - fFall) > 0.3 * fFall)
+                std::abs(nFalls[w0 + w] - fFall) > 0.3 * fFall)
                 return false;
         }
         // The same cycle all through the record.
@@ -287,10 +292,13 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bFastAtria = n > 1 && T / (n - 1) > 2;
 
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
+    bool bSteadyWaves = false;
+    for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
+        bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
         (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
-        SteadyFlutterWaves(d, n - 1))
+        bSteadyWaves)
         Set(d, 124);
 }
 

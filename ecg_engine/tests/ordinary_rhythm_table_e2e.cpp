@@ -154,8 +154,8 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
 }
 
 // Flutter reads as flutter: with four waves to the interval (also where lead II shows them
-// rising slowly and falling fast, like P waves), and at 2:1 conduction, with one
-// flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
+// rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 conduction, with
+// one flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
 // ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
 // flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
 // wave: no pre-excitation.
@@ -174,6 +174,13 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
          "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100", "Atrial Flutter"},
         {"the same in a resting ECG",
          "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
+        // Lead II's waves are flat or off their cycle; III, aVF, I or V1 show them steady.
+        {"4:1 flutter at 240 a minute, pointing away from the inferior leads",
+         "--rate 60 --p 0 --flutter 240:150 --flutteraxis -100", "Atrial Flutter"},
+        {"4:1 flutter at 260 a minute in a resting ECG, pointing away from the inferior leads",
+         "--rate 65 --p 0 --flutter 260:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
+        {"4:1 flutter at 260 a minute in a resting ECG, along 0 degrees",
+         "--rate 65 --p 0 --flutter 260:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
         // A U wave adds no atrial wave to the interval.
         {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},

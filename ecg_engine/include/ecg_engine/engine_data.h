@@ -46,6 +46,13 @@ enum EngineLead {
     LeadV6
 };
 
+// Leads whose atrial waves are counted one by one beside the eight leads' sum, which cancels
+// flutter waves of some directions: II first, the other inferior leads, I, and V1 (where the
+// chest leads show flutter waves best).
+constexpr int kFlutterLeads = 5;
+inline constexpr EngineLead kFlutterLeadList[kFlutterLeads] = {LeadII, LeadIII, LeadAVF, LeadI,
+                                                               LeadV1};
+
 // Lead names as debug row and file names use them, in EngineLeadOrder.
 extern const char* const kLeadNames[kLeads];
 // Three-character right-aligned labels of the logs, in EngineLeadOrder.
@@ -273,10 +280,11 @@ struct SPWaveTables {
     std::array<std::int32_t, kRecordSamples> SumRow{};
     BeatTable AtrialCount{};
     BeatPTable AtrialOn{}, AtrialOff{}, AtrialPeak{}, AtrialAmp{}, AtrialAxis{}, AtrialInterval{};
-    // The same count on lead II alone (smoothed alike): each wave's end and fall from its peak.
-    std::array<std::int32_t, kRecordSamples> LeadIIRow{};
-    BeatTable AtrialCountII{};
-    BeatPTable AtrialOffII{}, AtrialFallII{};
+    // The same count on single leads (smoothed alike), which show flutter waves of directions
+    // that the sum cancels: each wave's end and fall from its peak.
+    std::array<std::int32_t, kRecordSamples> LeadRow{};
+    std::array<BeatTable, kFlutterLeads> AtrialCountLead{};
+    std::array<BeatPTable, kFlutterLeads> AtrialOffLead{}, AtrialFallLead{};
     SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
