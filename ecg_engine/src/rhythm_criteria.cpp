@@ -287,10 +287,16 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bFastAtria = n > 1 && T / (n - 1) > 2;
 
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
+    // Where the wave before each QRS looks like a sinus P wave, only its return half an
+    // interval earlier tells: a clear wave, in a direction apart from the T wave's, that
+    // recurs there at a third of its size or more (a sinus T leaves a sixth at most).
+    const auto& p = d.PWave;
+    const bool bHalfIntervalWave =
+        p.HalfIntervalApart >= 30 && p.HalfIntervalWaveSize >= 50 && p.HalfIntervalEcho >= 35;
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
         (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
-        SteadyFlutterWaves(d, n - 1))
+        SteadyFlutterWaves(d, n - 1) || (bTwoToOne && bHalfIntervalWave))
         Set(d, 124);
 }
 

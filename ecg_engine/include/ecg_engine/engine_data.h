@@ -275,6 +275,11 @@ struct SPWaveTables {
     std::array<std::int32_t, kRecordSamples> LeadIIRow{};
     BeatTable AtrialCountII{};
     BeatPTable AtrialOffII{}, AtrialFallII{};
+    // The wave before the QRS looked for again half an interval earlier, in the averaged beat
+    // along the wave's own direction freed of the T wave's: the wave's size there (uV), what
+    // half an interval earlier holds (percent of it) and how far the two directions lie apart
+    // (percent, 0 when alike); all 0 when not measured.
+    std::int32_t HalfIntervalWaveSize = 0, HalfIntervalEcho = 0, HalfIntervalApart = 0;
     SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
