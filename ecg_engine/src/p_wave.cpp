@@ -988,8 +988,8 @@ void MeasureHalfIntervalWave(CEngineData& d) {
 
     // The wave 40 ms either side of its peak; the T between the QRS and the wave.
     const int a = std::max(kPeak - 20, 0), b = std::min(kPeak + 20, R - 1);
-    const int nTFrom = nQrs + 5, nTTo = a - 1;
-    const int nEchoFrom = std::max(a - H, nQrs + 2), nEchoTo = b - H;
+    const int nTFrom = std::max(nQrs + 5, 0), nTTo = a - 1;
+    const int nEchoFrom = std::max({a - H, nQrs + 2, 0}), nEchoTo = b - H;
     if (nTTo - nTFrom < 20 || nEchoTo - nEchoFrom < 10 || b <= a)
         return;
     auto u = MainDirection(avg, a, b);

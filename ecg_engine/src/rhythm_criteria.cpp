@@ -289,7 +289,7 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
     // Where the wave before each QRS looks like a sinus P wave, only its return half an
     // interval earlier tells: a clear wave, in a direction apart from the T wave's, that
-    // recurs there at a third of its size or more (a sinus T leaves a sixth at most).
+    // recurs there at more than a third of its size (a sinus T leaves a sixth at most).
     const auto& p = d.PWave;
     const bool bHalfIntervalWave =
         p.HalfIntervalApart >= 30 && p.HalfIntervalWaveSize >= 50 && p.HalfIntervalEcho >= 35;
