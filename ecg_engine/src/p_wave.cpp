@@ -945,6 +945,7 @@ std::array<double, kIndependentLeads> MainDirection(const AveragedBeat& avg, int
 void MeasureHalfIntervalWave(CEngineData& d) {
     auto& p = d.PWave;
     p.HalfIntervalWaveSize = p.HalfIntervalEcho = p.HalfIntervalApart = 0;
+    p.HalfIntervalAlike = p.HalfIntervalCourse = p.HalfIntervalRest = 0;
     const auto& q = d.Qrs;
     const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
     int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
@@ -1005,23 +1006,60 @@ void MeasureHalfIntervalWave(CEngineData& d) {
     fApart = std::sqrt(fApart);
     if (fApart < 1e-6)
         return;
+    // A wave that recurs keeps its direction; the rest of an ST-T that the T's direction
+    // leaves (an ST shift) points elsewhere.
+    AveragedBeat free{};
+    for (int k = 0; k <= R; ++k) {
+        double fT = 0;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            fT += t[l] * avg[l][k];
+        for (int l = 0; l < kIndependentLeads; ++l)
+            free[l][k] = avg[l][k] - fT * t[l];
+    }
+    const auto waveDirection = MainDirection(free, a, b);
+    const auto echoDirection = MainDirection(free, nEchoFrom, nEchoTo);
+    double fAlike = 0;
+    for (int l = 0; l < kIndependentLeads; ++l)
+        fAlike += waveDirection[l] * echoDirection[l];
+    auto along = [&](int k) {
+        double v = 0;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            v += u[l] / fApart * avg[l][k];
+        return v;
+    };
     auto range = [&](int from, int to) {
         double fMax = -1e300, fMin = 1e300;
         for (int k = from; k <= to; ++k) {
-            double v = 0;
-            for (int l = 0; l < kIndependentLeads; ++l)
-                v += u[l] / fApart * avg[l][k];
-            fMax = std::max(fMax, v);
-            fMin = std::min(fMin, v);
+            fMax = std::max(fMax, along(k));
+            fMin = std::min(fMin, along(k));
         }
         return fMax - fMin;
     };
     const double fWave = range(a, b);
-    if (fWave <= 0)
+    if (fWave <= 0 || a - H < 0)
         return;
+    // The same wave runs the same way half an interval earlier: their correlation.
+    double fMeanWave = 0, fMeanEcho = 0;
+    for (int k = a; k <= b; ++k) {
+        fMeanWave += along(k);
+        fMeanEcho += along(k - H);
+    }
+    fMeanWave /= b - a + 1;
+    fMeanEcho /= b - a + 1;
+    double fCross = 0, fWaveSquares = 0, fEchoSquares = 0;
+    for (int k = a; k <= b; ++k) {
+        const double x = along(k) - fMeanWave, y = along(k - H) - fMeanEcho;
+        fCross += x * y;
+        fWaveSquares += x * x;
+        fEchoSquares += y * y;
+    }
     p.HalfIntervalWaveSize = static_cast<std::int32_t>(fWave * 2.44140625);
     p.HalfIntervalEcho = static_cast<std::int32_t>(100 * range(nEchoFrom, nEchoTo) / fWave);
     p.HalfIntervalApart = static_cast<std::int32_t>(100 * fApart);
+    p.HalfIntervalAlike = static_cast<std::int32_t>(100 * std::abs(fAlike));
+    p.HalfIntervalCourse =
+        static_cast<std::int32_t>(100 * fCross / std::sqrt(fWaveSquares * fEchoSquares + 1e-12));
+    p.HalfIntervalRest = static_cast<std::int32_t>(100 * range(nTFrom, nTTo) / fWave);
 }
 
 // Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,
