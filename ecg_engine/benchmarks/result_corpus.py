@@ -63,18 +63,26 @@ RHYTHM = {
     "flutter": ["--rate", "75", "--p", "0", "--flutter", "300:150"],
     # 2:1 flutter: one flutter wave runs into every QRS, the other lies in the QRS-T.
     "flutter21": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "-100"],
-    # The same at 145 with resting noise, where the flutter is not recognised: the wave that
-    # slopes into every QRS is no delta wave.
+    # The same at 145 with resting noise: the wave that slopes into every QRS is no delta wave.
     "flutter21n": ["--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis", "-100",
                    "--noise", "10", "--drift", "150", "--seed", "3"],
     # 2:1 flutter along the default flutter axis: the wave before each QRS looks like a sinus P
-    # wave and the other one is lost in the QRS-T (still read as sinus tachycardia).
+    # wave and the other one is lost in the QRS-T; it recurs half an interval earlier where the
+    # T wave is left out.
     "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
-    # The same with resting noise, and with the flutter waves along 0 degrees (still read as
-    # sinus tachycardia).
+    # The same with resting noise, at 130 with resting noise, and with the flutter waves along
+    # 0 degrees.
     "flutter21axis70n": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--noise", "10",
                          "--drift", "150", "--seed", "3"],
+    "flutter21r130n": ["--rate", "130", "--p", "0", "--flutter", "260:150", "--noise", "10",
+                       "--drift", "150", "--seed", "3"],
     "flutter21axis0": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "0"],
+    # Sinus tachycardia whose P wave points apart from its T wave, which has nothing like the P
+    # half an interval before it: no flutter.
+    "sinus140tapart": ["--rate", "140", "--taxis", "-120", "--pr", "20", "--st", "20", "--noise",
+                       "10", "--drift", "150", "--seed", "3"],
+    "sinus145tapart": ["--rate", "145", "--taxis", "150", "--pr", "30", "--st", "30", "--noise",
+                       "10", "--drift", "150", "--seed", "3"],
     # 4:1 flutter pointing away from the inferior leads: the wave before each QRS looks like a
     # sinus P wave and the eight leads' sum cancels the waves; lead II's steady waves tell.
     "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",

@@ -1007,6 +1007,175 @@ void CountAtrialActivity(CEngineData& d) {
     }
 }
 
+namespace {
+
+// Longest interval (samples) of the averaged beat: 2:1 conduction of atria at 240 a minute.
+constexpr int kHalfIntervalMaxRR = 250;
+using AveragedBeat = std::array<std::array<double, kHalfIntervalMaxRR + 1>, kIndependentLeads>;
+
+// Median of a few values (the upper one of an even count).
+int UpperMedian(int* pValues, int n) {
+    std::sort(pValues, pValues + n);
+    return pValues[n / 2];
+}
+
+// Unit direction over the eight leads along which positions a..b of the averaged beat vary
+// most (their principal direction).
+std::array<double, kIndependentLeads> MainDirection(const AveragedBeat& avg, int a, int b) {
+    std::array<double, kIndependentLeads> mean{}, v{};
+    for (int l = 0; l < kIndependentLeads; ++l) {
+        for (int k = a; k <= b; ++k)
+            mean[l] += avg[l][k];
+        mean[l] /= b - a + 1;
+    }
+    double c[kIndependentLeads][kIndependentLeads] = {};
+    for (int k = a; k <= b; ++k)
+        for (int i = 0; i < kIndependentLeads; ++i)
+            for (int j = 0; j < kIndependentLeads; ++j)
+                c[i][j] += (avg[i][k] - mean[i]) * (avg[j][k] - mean[j]);
+    v.fill(1.0);
+    for (int nStep = 0; nStep < 100; ++nStep) {
+        std::array<double, kIndependentLeads> w{};
+        double fNorm = 0;
+        for (int i = 0; i < kIndependentLeads; ++i) {
+            for (int j = 0; j < kIndependentLeads; ++j)
+                w[i] += c[i][j] * v[j];
+            fNorm += w[i] * w[i];
+        }
+        fNorm = std::sqrt(fNorm) + 1e-12;
+        for (int i = 0; i < kIndependentLeads; ++i)
+            v[i] = w[i] / fNorm;
+    }
+    return v;
+}
+
+}  // namespace
+
+// At 2:1 conduction every other flutter wave lies in the QRS-T and the one before the QRS
+// passes for a sinus P wave. A sinus rhythm has only the T wave half an interval before its P;
+// flutter has the same wave again. In the beat averaged over the steady intervals, the wave's
+// direction freed of the T wave's shows the T no more: there the size half an interval before
+// the wave, against the wave's own, tells the two apart.
+void MeasureHalfIntervalWave(CEngineData& d) {
+    auto& p = d.PWave;
+    p.HalfIntervalWaveSize = p.HalfIntervalEcho = p.HalfIntervalApart = 0;
+    p.HalfIntervalAlike = p.HalfIntervalCourse = p.HalfIntervalRest = 0;
+    const auto& q = d.Qrs;
+    const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
+    int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
+    int nRR = 0, nPeaks = 0;
+    for (int j = 0; j + 1 < N; ++j) {
+        aRR[nRR] = q.GlobalQrsOnset[j + 1] - q.GlobalQrsOnset[j];
+        aQrs[nRR++] = q.GlobalQrsOffset[j] - q.GlobalQrsOnset[j];
+    }
+    for (int j = 1; j < N; ++j) {
+        const int c = p.PCount[LeadII][j];
+        if (c > 0)
+            aPeak[nPeaks++] = p.PPeak[LeadII][j][c - 1] - q.GlobalQrsOnset[j];
+    }
+    if (nRR < 4 || nPeaks < 4)
+        return;
+    const int R = UpperMedian(aRR, nRR);
+    if (R < 1 || R > kHalfIntervalMaxRR || aRR[0] < 0.9 * R || aRR[nRR - 1] > 1.1 * R)
+        return;  // only a steady rhythm averages into one beat
+    const int nQrs = UpperMedian(aQrs, nRR);
+    const int kPeak = R + UpperMedian(aPeak, nPeaks);
+    const int H = (R + 1) / 2;
+
+    static const int s_aLeads[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
+                                                    LeadV3, LeadV4, LeadV5, LeadV6};
+    AveragedBeat avg{};
+    int nBeats = 0;
+    for (int j = 1; j < N; ++j) {
+        const int nStart = q.GlobalQrsOnset[j] - R;
+        if (nStart < 0 || q.GlobalQrsOnset[j] >= kRecordSamples)
+            continue;
+        ++nBeats;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            for (int k = 0; k <= R; ++k)
+                avg[l][k] += d.AnalysisLeads[s_aLeads[l]][nStart + k];
+    }
+    if (nBeats < 4)
+        return;
+    for (auto& row : avg)
+        for (int k = 0; k <= R; ++k)
+            row[k] /= nBeats;
+
+    // The wave 40 ms either side of its peak; the T between the QRS and the wave.
+    const int a = std::max(kPeak - 20, 0), b = std::min(kPeak + 20, R - 1);
+    const int nTFrom = std::max(nQrs + 5, 0), nTTo = a - 1;
+    const int nEchoFrom = std::max({a - H, nQrs + 2, 0}), nEchoTo = b - H;
+    if (nTTo - nTFrom < 20 || nEchoTo - nEchoFrom < 10 || b <= a)
+        return;
+    auto u = MainDirection(avg, a, b);
+    const auto t = MainDirection(avg, nTFrom, nTTo);
+    double fAlong = 0;
+    for (int l = 0; l < kIndependentLeads; ++l)
+        fAlong += u[l] * t[l];
+    double fApart = 0;
+    for (int l = 0; l < kIndependentLeads; ++l) {
+        u[l] -= fAlong * t[l];
+        fApart += u[l] * u[l];
+    }
+    fApart = std::sqrt(fApart);
+    if (fApart < 1e-6)
+        return;
+    // A wave that recurs keeps its direction; the rest of an ST-T that the T's direction
+    // leaves (an ST shift) points elsewhere.
+    AveragedBeat free{};
+    for (int k = 0; k <= R; ++k) {
+        double fT = 0;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            fT += t[l] * avg[l][k];
+        for (int l = 0; l < kIndependentLeads; ++l)
+            free[l][k] = avg[l][k] - fT * t[l];
+    }
+    const auto waveDirection = MainDirection(free, a, b);
+    const auto echoDirection = MainDirection(free, nEchoFrom, nEchoTo);
+    double fAlike = 0;
+    for (int l = 0; l < kIndependentLeads; ++l)
+        fAlike += waveDirection[l] * echoDirection[l];
+    auto along = [&](int k) {
+        double v = 0;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            v += u[l] / fApart * avg[l][k];
+        return v;
+    };
+    auto range = [&](int from, int to) {
+        double fMax = -1e300, fMin = 1e300;
+        for (int k = from; k <= to; ++k) {
+            fMax = std::max(fMax, along(k));
+            fMin = std::min(fMin, along(k));
+        }
+        return fMax - fMin;
+    };
+    const double fWave = range(a, b);
+    if (fWave <= 0 || a - H < 0)
+        return;
+    // The same wave runs the same way half an interval earlier: their correlation.
+    double fMeanWave = 0, fMeanEcho = 0;
+    for (int k = a; k <= b; ++k) {
+        fMeanWave += along(k);
+        fMeanEcho += along(k - H);
+    }
+    fMeanWave /= b - a + 1;
+    fMeanEcho /= b - a + 1;
+    double fCross = 0, fWaveSquares = 0, fEchoSquares = 0;
+    for (int k = a; k <= b; ++k) {
+        const double x = along(k) - fMeanWave, y = along(k - H) - fMeanEcho;
+        fCross += x * y;
+        fWaveSquares += x * x;
+        fEchoSquares += y * y;
+    }
+    p.HalfIntervalWaveSize = static_cast<std::int32_t>(fWave * 2.44140625);
+    p.HalfIntervalEcho = static_cast<std::int32_t>(100 * range(nEchoFrom, nEchoTo) / fWave);
+    p.HalfIntervalApart = static_cast<std::int32_t>(100 * fApart);
+    p.HalfIntervalAlike = static_cast<std::int32_t>(100 * std::abs(fAlike));
+    p.HalfIntervalCourse =
+        static_cast<std::int32_t>(100 * fCross / std::sqrt(fWaveSquares * fEchoSquares + 1e-12));
+    p.HalfIntervalRest = static_cast<std::int32_t>(100 * range(nTFrom, nTTo) / fWave);
+}
+
 // Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,
 // the energy, each lead marked at its P candidates, the combined row and its threshold, and
 // each analysis lead marked at its final P waves.
@@ -1070,6 +1239,7 @@ int RunPWaveStage(CEngineData& d) {
     DetectPWaves(d);
     MeasurePWaves(d);
     CountAtrialActivity(d);
+    MeasureHalfIntervalWave(d);
     AppendPWaveDebugRows(d);
     (void)RunStep(d, 7);
     return 0;

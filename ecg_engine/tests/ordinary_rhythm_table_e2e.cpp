@@ -155,9 +155,9 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
 
 // Flutter reads as flutter: with four waves to the interval (also where lead II shows them
 // rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 conduction, with
-// one flutter wave hidden in every QRS-T, when the waves point away from the inferior leads. An
-// ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is no
-// flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
+// one flutter wave hidden in every QRS-T, also where the wave before each QRS looks like a sinus
+// P wave. An ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is
+// no flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
 // wave: no pre-excitation.
 TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
     struct {
@@ -169,6 +169,17 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
         {"4:1 flutter of a resting ECG", "--rate 60 --p 0 --flutter 300:120" + kResting,
          "Atrial Flutter"},
         {"2:1 flutter", "--rate 140 --p 0 --flutter 280:150 --flutteraxis -100", "Atrial Flutter"},
+        // Along the inferior leads the wave before each QRS looks like a sinus P wave.
+        {"2:1 flutter along the inferior leads", "--rate 140 --p 0 --flutter 280:150",
+         "Atrial Flutter"},
+        {"the same in a resting ECG", "--rate 140 --p 0 --flutter 280:150" + kResting,
+         "Atrial Flutter"},
+        {"2:1 flutter at 130 in a resting ECG", "--rate 130 --p 0 --flutter 260:150" + kResting,
+         "Atrial Flutter"},
+        {"2:1 flutter along 0 degrees at 135 in a resting ECG",
+         "--rate 135 --p 0 --flutter 270:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
+        {"2:1 flutter at 145 in a resting ECG",
+         "--rate 145 --p 0 --flutter 290:145 --flutteraxis -100" + kResting, "Atrial Flutter"},
         // Rising slowly and falling fast in lead II, it looks like a sinus P wave there.
         {"4:1 flutter pointing away from the inferior leads",
          "--rate 75 --p 0 --flutter 300:150 --flutteraxis -100", "Atrial Flutter"},
