@@ -157,6 +157,22 @@ RHYTHM = {
     # A delta wave of 40 ms straight after the P wave, with no PR segment between.
     "wpw50np": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
                 "--drift", "150", "--seed", "3"],
+    # The same at 45 and 60 per minute: mode 0 reads a nonspecific conduction delay without
+    # pre-excitation (still wrong). Lead I, which the criterion takes, measures the S wave 8 to
+    # 10 ms long (the QRS offset lies 3 to 5 samples late without filters), and the R wave's
+    # third moment stays under its limit in several beats.
+    "wpw45np": ["--rate", "45", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
+                "--drift", "150", "--seed", "3"],
+    "wpw60np": ["--rate", "60", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
+                "--drift", "150", "--seed", "3"],
+    # A delta wave of 80 ms after a PR of 90 ms: mode 2 reads "Escape Atrial Rhythm" (still
+    # wrong). Noise breaks the slow slope in most leads, so in half the beats the middle lead's
+    # onset lies on the delta and the P wave is measured over it.
+    "wpw50long": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "45", "--noise", "10",
+                  "--drift", "150", "--seed", "3"],
+    # 2:1 flutter of a slow, low wave, read as atrial tachycardia and in mode 0 as pre-excited
+    # (still wrong): the rounded trough of the wave passes for the level a delta wave leaves.
+    "flutter21slow": ["--rate", "120", "--p", "0", "--flutter", "240:80", "--flutteraxis", "70"],
 }
 
 # Frequent wide ventricular beats of 120-160 ms and 0.6-1.5 mV.
