@@ -87,10 +87,18 @@ RHYTHM = {
     # sinus P wave and the eight leads' sum cancels the waves; lead II's steady waves tell.
     "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
                           "-100"],
-    # The same at 3:1 (still read as normal sinus rhythm): the waves in lead II rise slowly and
-    # fall fast, so their lead-II amplitude is positive and their axis about 80 degrees.
+    # The same at 3:1: the waves in lead II rise slowly and fall fast, so their lead-II
+    # amplitude is positive and their axis about 80 degrees; the wave seen again a third of the
+    # interval before the one before each QRS tells flutter.
     "flutter31axis-100": ["--rate", "93", "--p", "0", "--flutter", "279:150", "--flutteraxis",
                           "-100"],
+    # 3:1 flutter at 300 a minute along the inferior leads with resting noise (once read as
+    # atrial rhythm or sinus tachycardia with AV block I), and 4:1 at 340 a minute pointing
+    # away from them (once atrial rhythm).
+    "flutter31r100n": ["--rate", "100", "--p", "0", "--flutter", "300:150", "--noise", "10",
+                       "--drift", "150", "--seed", "3"],
+    "flutter41at340axis-100": ["--rate", "85", "--p", "0", "--flutter", "340:150",
+                               "--flutteraxis", "-100"],
     # 4:1 flutter along 0 degrees with resting noise: their axes lie about 180 degrees, on either
     # side of it from beat to beat (read as flutter in mode 0 only, else atrial rhythm with AV
     # block I).

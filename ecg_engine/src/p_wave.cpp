@@ -1009,9 +1009,13 @@ void CountAtrialActivity(CEngineData& d) {
 
 namespace {
 
-// Longest interval (samples) of the averaged beat: 2:1 conduction of atria at 240 a minute.
+// Atrial cycles of 240 to 350 a minute (samples), and the longest intervals of the averaged
+// beat: 2:1 conduction of atria at 240 a minute, and the longest whose quarter rounds to a
+// cycle at 240 (4:1 conduction).
+constexpr int kShortestAtrialCycle = 86, kLongestAtrialCycle = 125;
 constexpr int kHalfIntervalMaxRR = 250;
-using AveragedBeat = std::array<std::array<double, kHalfIntervalMaxRR + 1>, kIndependentLeads>;
+constexpr int kWaveEchoMaxRR = 4 * kLongestAtrialCycle + 1;
+using AveragedBeat = std::array<std::array<double, kWaveEchoMaxRR + 1>, kIndependentLeads>;
 
 // Median of a few values (the upper one of an even count).
 int UpperMedian(int* pValues, int n) {
@@ -1049,64 +1053,20 @@ std::array<double, kIndependentLeads> MainDirection(const AveragedBeat& avg, int
     return v;
 }
 
-}  // namespace
+// Measures of the wave before the QRS and of what one atrial cycle (H samples) earlier holds.
+struct SWaveEcho {
+    std::int32_t nWaveSize = 0, nEcho = 0, nApart = 0, nAlike = 0, nCourse = 0, nRest = 0;
+};
 
-// At 2:1 conduction every other flutter wave lies in the QRS-T and the one before the QRS
-// passes for a sinus P wave. A sinus rhythm has only the T wave half an interval before its P;
-// flutter has the same wave again. In the beat averaged over the steady intervals, the wave's
-// direction freed of the T wave's shows the T no more: there the size half an interval before
-// the wave, against the wave's own, tells the two apart.
-void MeasureHalfIntervalWave(CEngineData& d) {
-    auto& p = d.PWave;
-    p.HalfIntervalWaveSize = p.HalfIntervalEcho = p.HalfIntervalApart = 0;
-    p.HalfIntervalAlike = p.HalfIntervalCourse = p.HalfIntervalRest = 0;
-    const auto& q = d.Qrs;
-    const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
-    int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
-    int nRR = 0, nPeaks = 0;
-    for (int j = 0; j + 1 < N; ++j) {
-        aRR[nRR] = q.GlobalQrsOnset[j + 1] - q.GlobalQrsOnset[j];
-        aQrs[nRR++] = q.GlobalQrsOffset[j] - q.GlobalQrsOnset[j];
-    }
-    for (int j = 1; j < N; ++j) {
-        const int c = p.PCount[LeadII][j];
-        if (c > 0)
-            aPeak[nPeaks++] = p.PPeak[LeadII][j][c - 1] - q.GlobalQrsOnset[j];
-    }
-    if (nRR < 4 || nPeaks < 4)
-        return;
-    const int R = UpperMedian(aRR, nRR);
-    if (R < 1 || R > kHalfIntervalMaxRR || aRR[0] < 0.9 * R || aRR[nRR - 1] > 1.1 * R)
-        return;  // only a steady rhythm averages into one beat
-    const int nQrs = UpperMedian(aQrs, nRR);
-    const int kPeak = R + UpperMedian(aPeak, nPeaks);
-    const int H = (R + 1) / 2;
-
-    static const int s_aLeads[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
-                                                    LeadV3, LeadV4, LeadV5, LeadV6};
-    AveragedBeat avg{};
-    int nBeats = 0;
-    for (int j = 1; j < N; ++j) {
-        const int nStart = q.GlobalQrsOnset[j] - R;
-        if (nStart < 0 || q.GlobalQrsOnset[j] >= kRecordSamples)
-            continue;
-        ++nBeats;
-        for (int l = 0; l < kIndependentLeads; ++l)
-            for (int k = 0; k <= R; ++k)
-                avg[l][k] += d.AnalysisLeads[s_aLeads[l]][nStart + k];
-    }
-    if (nBeats < 4)
-        return;
-    for (auto& row : avg)
-        for (int k = 0; k <= R; ++k)
-            row[k] /= nBeats;
-
+// The averaged beat runs from one QRS onset (0) to the next (R); the wave peaks at kPeak.
+SWaveEcho MeasureWaveEcho(const AveragedBeat& avg, int R, int nQrs, int kPeak, int H) {
+    SWaveEcho e;
     // The wave 40 ms either side of its peak; the T between the QRS and the wave.
     const int a = std::max(kPeak - 20, 0), b = std::min(kPeak + 20, R - 1);
     const int nTFrom = std::max(nQrs + 5, 0), nTTo = a - 1;
     const int nEchoFrom = std::max({a - H, nQrs + 2, 0}), nEchoTo = b - H;
     if (nTTo - nTFrom < 20 || nEchoTo - nEchoFrom < 10 || b <= a)
-        return;
+        return e;
     auto u = MainDirection(avg, a, b);
     const auto t = MainDirection(avg, nTFrom, nTTo);
     double fAlong = 0;
@@ -1119,7 +1079,7 @@ void MeasureHalfIntervalWave(CEngineData& d) {
     }
     fApart = std::sqrt(fApart);
     if (fApart < 1e-6)
-        return;
+        return e;
     // A wave that recurs keeps its direction; the rest of an ST-T that the T's direction
     // leaves (an ST shift) points elsewhere.
     AveragedBeat free{};
@@ -1151,8 +1111,8 @@ void MeasureHalfIntervalWave(CEngineData& d) {
     };
     const double fWave = range(a, b);
     if (fWave <= 0 || a - H < 0)
-        return;
-    // The same wave runs the same way half an interval earlier: their correlation.
+        return e;
+    // The same wave runs the same way a cycle earlier: their correlation.
     double fMeanWave = 0, fMeanEcho = 0;
     for (int k = a; k <= b; ++k) {
         fMeanWave += along(k);
@@ -1167,13 +1127,94 @@ void MeasureHalfIntervalWave(CEngineData& d) {
         fWaveSquares += x * x;
         fEchoSquares += y * y;
     }
-    p.HalfIntervalWaveSize = static_cast<std::int32_t>(fWave * 2.44140625);
-    p.HalfIntervalEcho = static_cast<std::int32_t>(100 * range(nEchoFrom, nEchoTo) / fWave);
-    p.HalfIntervalApart = static_cast<std::int32_t>(100 * fApart);
-    p.HalfIntervalAlike = static_cast<std::int32_t>(100 * std::abs(fAlike));
-    p.HalfIntervalCourse =
+    e.nWaveSize = static_cast<std::int32_t>(fWave * 2.44140625);
+    e.nEcho = static_cast<std::int32_t>(100 * range(nEchoFrom, nEchoTo) / fWave);
+    e.nApart = static_cast<std::int32_t>(100 * fApart);
+    e.nAlike = static_cast<std::int32_t>(100 * std::abs(fAlike));
+    e.nCourse =
         static_cast<std::int32_t>(100 * fCross / std::sqrt(fWaveSquares * fEchoSquares + 1e-12));
-    p.HalfIntervalRest = static_cast<std::int32_t>(100 * range(nTFrom, nTTo) / fWave);
+    e.nRest = static_cast<std::int32_t>(100 * range(nTFrom, nTTo) / fWave);
+    return e;
+}
+
+}  // namespace
+
+// At 2:1 conduction every other flutter wave lies in the QRS-T and the one before the QRS
+// passes for a sinus P wave; at 3:1 and 4:1 the others lie in the QRS, the T and the
+// stretch after it. A sinus rhythm has only the T wave there; flutter has the same wave
+// again one atrial cycle (half, a third or a quarter of the interval) earlier. In the beat
+// averaged over the steady intervals, the wave's direction freed of the T wave's shows the
+// T no more: there the size one cycle before the wave, against the wave's own, tells the
+// two apart.
+void MeasureHalfIntervalWave(CEngineData& d) {
+    auto& p = d.PWave;
+    p.HalfIntervalWaveSize = p.HalfIntervalEcho = p.HalfIntervalApart = 0;
+    p.HalfIntervalAlike = p.HalfIntervalCourse = p.HalfIntervalRest = 0;
+    p.HalfIntervalDivisor = 0;
+    const auto& q = d.Qrs;
+    const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
+    int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
+    int nRR = 0, nPeaks = 0;
+    for (int j = 0; j + 1 < N; ++j) {
+        aRR[nRR] = q.GlobalQrsOnset[j + 1] - q.GlobalQrsOnset[j];
+        aQrs[nRR++] = q.GlobalQrsOffset[j] - q.GlobalQrsOnset[j];
+    }
+    for (int j = 1; j < N; ++j) {
+        const int c = p.PCount[LeadII][j];
+        if (c > 0)
+            aPeak[nPeaks++] = p.PPeak[LeadII][j][c - 1] - q.GlobalQrsOnset[j];
+    }
+    if (nRR < 4 || nPeaks < 4)
+        return;
+    const int R = UpperMedian(aRR, nRR);
+    if (R < 1 || R > kWaveEchoMaxRR || aRR[0] < 0.9 * R || aRR[nRR - 1] > 1.1 * R)
+        return;  // only a steady rhythm averages into one beat
+    const int nQrs = UpperMedian(aQrs, nRR);
+    const int kPeak = R + UpperMedian(aPeak, nPeaks);
+
+    static const int s_aLeads[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
+                                                    LeadV3, LeadV4, LeadV5, LeadV6};
+    AveragedBeat avg{};
+    int nBeats = 0;
+    for (int j = 1; j < N; ++j) {
+        const int nStart = q.GlobalQrsOnset[j] - R;
+        if (nStart < 0 || q.GlobalQrsOnset[j] >= kRecordSamples)
+            continue;
+        ++nBeats;
+        for (int l = 0; l < kIndependentLeads; ++l)
+            for (int k = 0; k <= R; ++k)
+                avg[l][k] += d.AnalysisLeads[s_aLeads[l]][nStart + k];
+    }
+    if (nBeats < 4)
+        return;
+    for (auto& row : avg)
+        for (int k = 0; k <= R; ++k)
+            row[k] /= nBeats;
+
+    SWaveEcho best;
+    if (R <= kHalfIntervalMaxRR) {
+        best = MeasureWaveEcho(avg, R, nQrs, kPeak, (R + 1) / 2);
+        p.HalfIntervalDivisor = 2;
+    } else {
+        // 3:1 or 4:1: the divisor that puts the atrial cycle at 240 to 350 a minute (86 to
+        // 125 samples); where both do, the one whose echo runs closer to the wave.
+        for (int nDivisor = 3; nDivisor <= 4; ++nDivisor) {
+            const int H = (R + nDivisor / 2) / nDivisor;
+            if (H < kShortestAtrialCycle || H > kLongestAtrialCycle)
+                continue;
+            const SWaveEcho e = MeasureWaveEcho(avg, R, nQrs, kPeak, H);
+            if (p.HalfIntervalDivisor == 0 || e.nCourse > best.nCourse) {
+                best = e;
+                p.HalfIntervalDivisor = nDivisor;
+            }
+        }
+    }
+    p.HalfIntervalWaveSize = best.nWaveSize;
+    p.HalfIntervalEcho = best.nEcho;
+    p.HalfIntervalApart = best.nApart;
+    p.HalfIntervalAlike = best.nAlike;
+    p.HalfIntervalCourse = best.nCourse;
+    p.HalfIntervalRest = best.nRest;
 }
 
 // Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,

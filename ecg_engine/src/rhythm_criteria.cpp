@@ -292,12 +292,13 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bFastAtria = n > 1 && T / (n - 1) > 2;
 
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
-    // Where the wave before each QRS looks like a sinus P wave, only its return half an
-    // interval earlier tells: a clear wave, in a direction apart from the T wave's, that
-    // recurs there at more than a third of its size (a sinus T leaves a sixth at most), in
-    // its own direction and running the same way (an ST shift points elsewhere, or the
-    // filters turn it into a wave that runs the other way), with nothing between the QRS and
-    // the wave far larger than flutter waves (where the T's direction was not found).
+    // Where the wave before each QRS looks like a sinus P wave, only its return one atrial
+    // cycle earlier (half the interval at 2:1 conduction, a third or a quarter at 3:1 and
+    // 4:1) tells: a clear wave, in a direction apart from the T wave's, that recurs there at
+    // more than a third of its size (a sinus T leaves a sixth at most), in its own direction
+    // and running the same way (an ST shift points elsewhere, or the filters turn it into a
+    // wave that runs the other way), with nothing between the QRS and the wave far larger
+    // than flutter waves (where the T's direction was not found).
     const auto& p = d.PWave;
     const bool bHalfIntervalWave = p.HalfIntervalApart >= 30 && p.HalfIntervalWaveSize >= 50 &&
                                    p.HalfIntervalEcho >= 35 && p.HalfIntervalAlike >= 90 &&
@@ -308,7 +309,7 @@ void DetectAtrialFlutter(CEngineData& d) {
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
         (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
-        bSteadyWaves || (bTwoToOne && bHalfIntervalWave))
+        bSteadyWaves || ((bTwoToOne || p.HalfIntervalDivisor > 2) && bHalfIntervalWave))
         Set(d, 124);
 }
 

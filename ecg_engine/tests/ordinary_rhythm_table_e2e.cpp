@@ -154,11 +154,11 @@ TEST(OrdinarySinusOneLead, EveryChannelTheSameLeadReadsSinus) {
 }
 
 // Flutter reads as flutter: with four waves to the interval (also where lead II shows them
-// rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 conduction, with
-// one flutter wave hidden in every QRS-T, also where the wave before each QRS looks like a sinus
-// P wave. An ectopic atrial rhythm whose P waves point below -90 degrees at an ordinary rate is
-// no flutter: its intervals hold a T and a P only. The flutter wave before each QRS is no delta
-// wave: no pre-excitation.
+// rising slowly and falling fast, like P waves, or hardly at all), and at 2:1 and 3:1
+// conduction, with flutter waves hidden in every QRS-T, also where the wave before each QRS
+// looks like a sinus P wave. An ectopic atrial rhythm whose P waves point below -90 degrees at an
+// ordinary rate is no flutter: its intervals hold a T and a P only. The flutter wave before each
+// QRS is no delta wave: no pre-excitation.
 TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
     struct {
         const char* name;
@@ -192,6 +192,25 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
          "--rate 65 --p 0 --flutter 260:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
         {"4:1 flutter at 260 a minute in a resting ECG, along 0 degrees",
          "--rate 65 --p 0 --flutter 260:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
+        // At 3:1 the wave before each QRS looks like a sinus or ectopic P wave; the others
+        // lie in the QRS and the T.
+        {"3:1 flutter at 279 a minute, pointing away from the inferior leads",
+         "--rate 93 --p 0 --flutter 279:150 --flutteraxis -100", "Atrial Flutter"},
+        {"3:1 flutter at 300 a minute", "--rate 100 --p 0 --flutter 300:150", "Atrial Flutter"},
+        {"the same in a resting ECG", "--rate 100 --p 0 --flutter 300:150" + kResting,
+         "Atrial Flutter"},
+        {"3:1 flutter at 300 a minute, pointing away from the inferior leads",
+         "--rate 100 --p 0 --flutter 300:150 --flutteraxis -100", "Atrial Flutter"},
+        {"the same in a resting ECG",
+         "--rate 100 --p 0 --flutter 300:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
+        {"3:1 flutter at 300 a minute along 0 degrees",
+         "--rate 100 --p 0 --flutter 300:150 --flutteraxis 0", "Atrial Flutter"},
+        {"the same in a resting ECG",
+         "--rate 100 --p 0 --flutter 300:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
+        {"4:1 flutter at 340 a minute, pointing away from the inferior leads",
+         "--rate 85 --p 0 --flutter 340:150 --flutteraxis -100", "Atrial Flutter"},
+        {"4:1 flutter at 240 a minute in a resting ECG, pointing away from the inferior leads",
+         "--rate 60 --p 0 --flutter 240:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
         // A U wave adds no atrial wave to the interval.
         {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},

@@ -295,6 +295,9 @@ struct SPWaveTables {
     // wave); all 0 when not measured.
     std::int32_t HalfIntervalWaveSize = 0, HalfIntervalEcho = 0, HalfIntervalApart = 0;
     std::int32_t HalfIntervalAlike = 0, HalfIntervalCourse = 0, HalfIntervalRest = 0;
+    // The interval's part that was taken for the atrial cycle: 2 (half), 3 or 4; 0 when
+    // not measured.
+    std::int32_t HalfIntervalDivisor = 0;
     SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
