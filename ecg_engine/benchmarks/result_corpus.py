@@ -100,8 +100,8 @@ RHYTHM = {
     "flutter41at340axis-100": ["--rate", "85", "--p", "0", "--flutter", "340:150",
                                "--flutteraxis", "-100"],
     # 4:1 flutter along 0 degrees with resting noise: their axes lie about 180 degrees, on either
-    # side of it from beat to beat (read as flutter in mode 0 only, else atrial rhythm with AV
-    # block I).
+    # side of it from beat to beat (once read as flutter in mode 0 only, else atrial rhythm with
+    # AV block I; the wave seen again a quarter of the interval earlier tells).
     "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis", "0",
                         "--noise", "10", "--drift", "150", "--seed", "3"],
     # 4:1 flutter at 240 a minute, and at 260 along 0 degrees with resting noise: lead II's

@@ -207,6 +207,8 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
          "--rate 100 --p 0 --flutter 300:150 --flutteraxis 0", "Atrial Flutter"},
         {"the same in a resting ECG",
          "--rate 100 --p 0 --flutter 300:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
+        {"4:1 flutter along 0 degrees in a resting ECG",
+         "--rate 75 --p 0 --flutter 300:150 --flutteraxis 0" + kResting, "Atrial Flutter"},
         {"4:1 flutter at 340 a minute, pointing away from the inferior leads",
          "--rate 85 --p 0 --flutter 340:150 --flutteraxis -100", "Atrial Flutter"},
         {"4:1 flutter at 240 a minute in a resting ECG, pointing away from the inferior leads",
