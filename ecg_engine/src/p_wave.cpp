@@ -1013,7 +1013,7 @@ namespace {
 // beat: 2:1 conduction of atria at 240 a minute, and the longest whose quarter rounds to a
 // cycle at 240 (4:1 conduction).
 constexpr int kShortestAtrialCycle = 86, kLongestAtrialCycle = 125;
-constexpr int kHalfIntervalMaxRR = 250;
+constexpr int kTwoToOneMaxRR = 250;
 constexpr int kWaveEchoMaxRR = 4 * kLongestAtrialCycle + 1;
 using AveragedBeat = std::array<std::array<double, kWaveEchoMaxRR + 1>, kIndependentLeads>;
 
@@ -1146,11 +1146,11 @@ SWaveEcho MeasureWaveEcho(const AveragedBeat& avg, int R, int nQrs, int kPeak, i
 // averaged over the steady intervals, the wave's direction freed of the T wave's shows the
 // T no more: there the size one cycle before the wave, against the wave's own, tells the
 // two apart.
-void MeasureHalfIntervalWave(CEngineData& d) {
+void MeasureAtrialWaveEcho(CEngineData& d) {
     auto& p = d.PWave;
-    p.HalfIntervalWaveSize = p.HalfIntervalEcho = p.HalfIntervalApart = 0;
-    p.HalfIntervalAlike = p.HalfIntervalCourse = p.HalfIntervalRest = 0;
-    p.HalfIntervalDivisor = 0;
+    p.EchoedWaveSize = p.EchoSize = p.EchoApart = 0;
+    p.EchoAlike = p.EchoCourse = p.EchoRest = 0;
+    p.EchoDivisor = 0;
     const auto& q = d.Qrs;
     const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
     int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
@@ -1192,9 +1192,9 @@ void MeasureHalfIntervalWave(CEngineData& d) {
             row[k] /= nBeats;
 
     SWaveEcho best;
-    if (R <= kHalfIntervalMaxRR) {
+    if (R <= kTwoToOneMaxRR) {
         best = MeasureWaveEcho(avg, R, nQrs, kPeak, (R + 1) / 2);
-        p.HalfIntervalDivisor = 2;
+        p.EchoDivisor = 2;
     } else {
         // 3:1 or 4:1: the divisor that puts the atrial cycle at 240 to 350 a minute (86 to
         // 125 samples); where both do, the one whose echo runs closer to the wave.
@@ -1203,18 +1203,18 @@ void MeasureHalfIntervalWave(CEngineData& d) {
             if (H < kShortestAtrialCycle || H > kLongestAtrialCycle)
                 continue;
             const SWaveEcho e = MeasureWaveEcho(avg, R, nQrs, kPeak, H);
-            if (p.HalfIntervalDivisor == 0 || e.nCourse > best.nCourse) {
+            if (p.EchoDivisor == 0 || e.nCourse > best.nCourse) {
                 best = e;
-                p.HalfIntervalDivisor = nDivisor;
+                p.EchoDivisor = nDivisor;
             }
         }
     }
-    p.HalfIntervalWaveSize = best.nWaveSize;
-    p.HalfIntervalEcho = best.nEcho;
-    p.HalfIntervalApart = best.nApart;
-    p.HalfIntervalAlike = best.nAlike;
-    p.HalfIntervalCourse = best.nCourse;
-    p.HalfIntervalRest = best.nRest;
+    p.EchoedWaveSize = best.nWaveSize;
+    p.EchoSize = best.nEcho;
+    p.EchoApart = best.nApart;
+    p.EchoAlike = best.nAlike;
+    p.EchoCourse = best.nCourse;
+    p.EchoRest = best.nRest;
 }
 
 // Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,
@@ -1280,7 +1280,7 @@ int RunPWaveStage(CEngineData& d) {
     DetectPWaves(d);
     MeasurePWaves(d);
     CountAtrialActivity(d);
-    MeasureHalfIntervalWave(d);
+    MeasureAtrialWaveEcho(d);
     AppendPWaveDebugRows(d);
     (void)RunStep(d, 7);
     return 0;

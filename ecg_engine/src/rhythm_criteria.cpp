@@ -300,16 +300,15 @@ void DetectAtrialFlutter(CEngineData& d) {
     // wave that runs the other way), with nothing between the QRS and the wave far larger
     // than flutter waves (where the T's direction was not found).
     const auto& p = d.PWave;
-    const bool bHalfIntervalWave = p.HalfIntervalApart >= 30 && p.HalfIntervalWaveSize >= 50 &&
-                                   p.HalfIntervalEcho >= 35 && p.HalfIntervalAlike >= 90 &&
-                                   p.HalfIntervalCourse >= 20 && p.HalfIntervalRest <= 400;
+    const bool bEchoedWave = p.EchoApart >= 30 && p.EchoedWaveSize >= 50 && p.EchoSize >= 35 &&
+                             p.EchoAlike >= 90 && p.EchoCourse >= 20 && p.EchoRest <= 400;
     bool bSteadyWaves = false;
     for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
         bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
         (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
-        bSteadyWaves || ((bTwoToOne || p.HalfIntervalDivisor > 2) && bHalfIntervalWave))
+        bSteadyWaves || ((bTwoToOne || p.EchoDivisor > 2) && bEchoedWave))
         Set(d, 124);
 }
 

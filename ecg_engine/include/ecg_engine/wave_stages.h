@@ -32,7 +32,7 @@ void FilterPWaveSignal(CEngineData& d);
 void DetectPWaves(CEngineData& d);
 void MeasurePWaves(CEngineData& d);
 void CountAtrialActivity(CEngineData& d);
-void MeasureHalfIntervalWave(CEngineData& d);
+void MeasureAtrialWaveEcho(CEngineData& d);
 // The lead with the most P waves in kept beat j (first in lead order on ties); -1 when none.
 int LeadWithMostPWaves(const CEngineData& d, int j);
 
