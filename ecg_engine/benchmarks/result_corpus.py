@@ -130,11 +130,15 @@ RHYTHM = {
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
                  "--seed", "3"],
     # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130
-    # mode 1 still reads "(HR>130)" and mode 2 a QRS widened by the P (NIVCD, anteroseptal MI);
-    # a notched P at 150 still reads "Atrial Flutter" in mode 0.
+    # mode 1 still reads "(HR>130)" and mode 2 a QRS widened by the P (NIVCD, anteroseptal MI).
+    # A notched or tall P that starts right at the T's end at 150 and 160: sinus rhythm, no T
+    # wave inversion.
     "sinus160tall": ["--rate", "160", "--p", "250"],
     "sinus130tall": ["--rate", "130", "--p", "250"],
     "sinus150notch": ["--rate", "150", "--pnotch"],
+    "sinus160notchn": ["--rate", "160", "--pnotch", "--noise", "10", "--drift", "150", "--seed",
+                       "3"],
+    "sinus150tall": ["--rate", "150", "--p", "250"],
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],

@@ -304,6 +304,13 @@ void FindTOffsets(CEngineData& d) {
             // An end in the window's held last samples is no end the scan could see.
             if (bNextP && R > e - 11)
                 R = TurnIntoNextWave(a, s, e, R);
+            // A next P wave that starts right after the T keeps the envelope up a few samples
+            // past the T's end, and the end given (five samples on) then lies inside that P,
+            // where the P search would start. When the smoothed signal has turned into the next
+            // wave by that end, the T ends at the turn (the turn's search stops 11 samples
+            // before the window end it is given).
+            else if (bNextP && R + 5 + 11 <= e)
+                R = std::min(R, TurnIntoNextWave(a, s, R + 5 + 11, R));
             t.LeadEnd[r][i] = R + 5;
         }
     }

@@ -67,10 +67,12 @@ struct SSinusCase {
     int nP, nT = 300;     // P and T amplitudes (uV)
     int nU = 0;           // U wave amplitude (uV), none when 0
     bool bQuiet = false;  // without the resting ECG's noise and wander
+    bool bNotch = false;  // notched P waves
     std::string Options() const {
         return "--rate " + std::to_string(nRate) + " --pr " + std::to_string(nPr) + " --st " +
                std::to_string(nSt) + " --p " + std::to_string(nP) + " --t " + std::to_string(nT) +
-               (nU ? " --u " + std::to_string(nU) : "") + (bQuiet ? "" : kResting);
+               (nU ? " --u " + std::to_string(nU) : "") + (bNotch ? " --pnotch" : "") +
+               (bQuiet ? "" : kResting);
     }
     friend void PrintTo(const SSinusCase& c, std::ostream* os) { *os << c.Options(); }
 };
@@ -109,6 +111,12 @@ std::vector<SSinusCase> SinusCases() {
     cases.push_back({170, 10, 10, 100});
     // A tall P wave that runs up to the QRS: its energy joins the QRS's in detection.
     cases.push_back({160, 20, 30, 250});
+    // A notched or tall P wave that starts right at the T's end at 150 and 160 per minute.
+    cases.push_back({150, 20, 30, 100, 300, 0, true, true});
+    cases.push_back({150, 20, 30, 100, 300, 0, false, true});
+    cases.push_back({160, 20, 30, 100, 300, 0, true, true});
+    cases.push_back({160, 20, 30, 100, 300, 0, false, true});
+    cases.push_back({150, 20, 30, 250, 300, 0, true});
     return cases;
 }
 
@@ -129,7 +137,13 @@ void ExpectSinus(const std::vector<Texts>& runs, const std::string& strSinus) {
 }  // namespace
 
 TEST_P(OrdinarySinus, ReadsSinusRhythmOfItsRateInEveryRun) {
-    ExpectSinus(StatementsOfEveryRun(GetParam().Options()), SinusStatement(GetParam().nRate));
+    const auto runs = StatementsOfEveryRun(GetParam().Options());
+    ExpectSinus(runs, SinusStatement(GetParam().nRate));
+    // Its T waves stand upright: a P wave taken into the T shows no inverted T.
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        for (const auto& s : runs[r])
+            EXPECT_EQ(s.find("T wave inversion"), std::string::npos) << kRuns[r].name << ": " << s;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases()),
@@ -139,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, OrdinarySinus, ::testing::ValuesIn(SinusCases())
                                     std::to_string(c.nPr) + "St" + std::to_string(c.nSt) + "P" +
                                     std::to_string(c.nP) + "T" + std::to_string(c.nT) +
                                     (c.nU ? "U" + std::to_string(c.nU) : std::string()) +
-                                    (c.bQuiet ? "Quiet" : "");
+                                    (c.bNotch ? "Notch" : "") + (c.bQuiet ? "Quiet" : "");
                          });
 
 // Carts that record one lead write it into every channel: clear P waves near 110 per minute
