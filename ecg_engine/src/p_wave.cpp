@@ -73,6 +73,20 @@ int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
     return nBest;
 }
 
+// The baseline of a lead from the point after the T wave to the PR segment (its level at the
+// point before the QRS), on the signal smoothed over five samples.
+struct SBaseline {
+    const std::int32_t* pRow;
+    int nPoint;
+    double fStart, fSlope;
+    SBaseline(const std::int32_t* x, int k0, int nIsoBeforeQrs, long long nLevel)
+        : pRow(x),
+          nPoint(k0),
+          fStart(Sum5(x, k0) / 5.0),
+          fSlope((static_cast<double>(nLevel) - fStart) / std::max(nIsoBeforeQrs - k0, 1)) {}
+    double Dev(int k) const { return Sum5(pRow, k) / 5.0 - (fStart + fSlope * (k - nPoint)); }
+};
+
 // A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
 // end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
 // as one inverted wave. Against the baseline from the point to the PR segment: when a wave
@@ -89,11 +103,8 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
     if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
         return k0;
-    const double fStart = Sum5(x, k0) / 5.0;
-    const double fSlope = (static_cast<double>(nLevel) - fStart) / (nIsoBeforeQrs - k0);
-    auto off = [&](int k) {
-        return std::fabs(Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0))) >= 20.48;
-    };
+    const SBaseline base(x, k0, nIsoBeforeQrs, nLevel);
+    auto off = [&](int k) { return std::fabs(base.Dev(k)) >= 20.48; };
     // A wave: at least kWaveLength samples off the baseline from k; returns its end (back on).
     auto waveEnd = [&](int k, int nLimit) {
         const int nFrom = k;
@@ -109,11 +120,11 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     // The U points as the T does: the T's farthest sample from the point's level before its end.
     double fTDev = 0;
     for (int m = std::max(a - kTBody, 2); m < a; ++m) {
-        const double fDev = Sum5(x, m) / 5.0 - fStart;
+        const double fDev = Sum5(x, m) / 5.0 - base.fStart;
         if (std::fabs(fDev) > std::fabs(fTDev))
             fTDev = fDev;
     }
-    if ((Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0)) > 0) != (fTDev > 0))
+    if ((base.Dev(k) > 0) != (fTDev > 0))
         return k0;
     const int nBack = waveEnd(k, nOnset);
     if (nBack < 0 || nBack > nOnset - kPRoom)
@@ -300,20 +311,6 @@ void BuildTwelveLeadBuffer(CEngineData& d) {
     }
 }
 
-// The baseline of a lead between the point after the T wave (k0) and the PR segment (its
-// level at the point before the QRS), on the signal smoothed over five samples.
-struct SBaseline {
-    const std::int32_t* x;
-    int k0;
-    double fStart, fSlope;
-    SBaseline(const std::int32_t* xRow, int k, int nIsoBeforeQrs, long long nLevel)
-        : x(xRow),
-          k0(k),
-          fStart(Sum5(xRow, k) / 5.0),
-          fSlope((static_cast<double>(nLevel) - fStart) / std::max(nIsoBeforeQrs - k, 1)) {}
-    double Dev(int k) const { return Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0)); }
-};
-
 // Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
 constexpr int kPFoot = 6;
 constexpr int kQuietRoom = 12;
@@ -329,7 +326,7 @@ int BlockedPWaveStart(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnse
     constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
     constexpr int kHalfWidth = 10;   // a P wave lasts 20 ms above half its height at least
     constexpr double kAlike = 1.25;  // height and width within a quarter of each other
-    const int k0 = base.k0;
+    const int k0 = base.nPoint;
     const int nFrom = a + 5;
     if (nFrom < 2 || k0 < nFrom || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12 ||
         nRR <= 0)
@@ -369,6 +366,7 @@ int BlockedPWaveStart(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnse
     const int s1 = k + 1;
     if (s1 - kPFoot - kQuietRoom < nFrom || e1 >= k0 || e1 - s1 < kHalfWidth)
         return -1;
+    // Nothing but baseline between the two.
     for (int m = k0; m < s2; ++m) {
         if (off(m, fHalf))
             return -1;
