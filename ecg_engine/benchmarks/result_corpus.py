@@ -143,6 +143,12 @@ RHYTHM = {
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
     "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
+    # The same with the P not conducted close after the T's end, also in a resting ECG; at
+    # atria of 140 (that P on the T's tail) every run still misses the block.
+    "twotooneclose": ["--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "twotoonenoise": ["--noise", "10", "--drift", "150", "--seed", "3", "--script",
+                      "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "twotoone140": ["--script", "S::120" + rep(",B:429:120,S:429:120", 10)],
     # With a U wave the same record loses "2:1 AV Block" (still wrong).
     "twotooneu": ["--st", "10", "--u", "75", "--script",
                   "S::120" + rep(",B:500:120,S:500:120", 10)],

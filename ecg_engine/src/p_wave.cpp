@@ -73,6 +73,20 @@ int PointBeforeLateTEnd(const std::int32_t* x, int a, long long nLevel) {
     return nBest;
 }
 
+// The baseline of a lead from the point after the T wave to the PR segment (its level at the
+// point before the QRS), on the signal smoothed over five samples.
+struct SBaseline {
+    const std::int32_t* pRow;
+    int nPoint;
+    double fStart, fSlope;
+    SBaseline(const std::int32_t* x, int k0, int nIsoBeforeQrs, long long nLevel)
+        : pRow(x),
+          nPoint(k0),
+          fStart(Sum5(x, k0) / 5.0),
+          fSlope((static_cast<double>(nLevel) - fStart) / std::max(nIsoBeforeQrs - k0, 1)) {}
+    double Dev(int k) const { return Sum5(pRow, k) / 5.0 - (fStart + fSlope * (k - nPoint)); }
+};
+
 // A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
 // end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
 // as one inverted wave. Against the baseline from the point to the PR segment: when a wave
@@ -89,11 +103,8 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
     if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
         return k0;
-    const double fStart = Sum5(x, k0) / 5.0;
-    const double fSlope = (static_cast<double>(nLevel) - fStart) / (nIsoBeforeQrs - k0);
-    auto off = [&](int k) {
-        return std::fabs(Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0))) >= 20.48;
-    };
+    const SBaseline base(x, k0, nIsoBeforeQrs, nLevel);
+    auto off = [&](int k) { return std::fabs(base.Dev(k)) >= 20.48; };
     // A wave: at least kWaveLength samples off the baseline from k; returns its end (back on).
     auto waveEnd = [&](int k, int nLimit) {
         const int nFrom = k;
@@ -109,11 +120,11 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     // The U points as the T does: the T's farthest sample from the point's level before its end.
     double fTDev = 0;
     for (int m = std::max(a - kTBody, 2); m < a; ++m) {
-        const double fDev = Sum5(x, m) / 5.0 - fStart;
+        const double fDev = Sum5(x, m) / 5.0 - base.fStart;
         if (std::fabs(fDev) > std::fabs(fTDev))
             fTDev = fDev;
     }
-    if ((Sum5(x, k) / 5.0 - (fStart + fSlope * (k - k0)) > 0) != (fTDev > 0))
+    if ((base.Dev(k) > 0) != (fTDev > 0))
         return k0;
     const int nBack = waveEnd(k, nOnset);
     if (nBack < 0 || nBack > nOnset - kPRoom)
@@ -300,10 +311,94 @@ void BuildTwelveLeadBuffer(CEngineData& d) {
     }
 }
 
+// Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
+constexpr int kPFoot = 6;
+constexpr int kQuietRoom = 12;
+
+// The quietest point after the T wave may lie beyond a P wave that follows the T closely: at
+// 2:1 block the P that is not conducted, which the P search then never sees. A wave between
+// the T end and the point, with room for a quiet point before it, that matches the P wave
+// before the QRS in direction, height and width at half its height, one atrial interval (half
+// the beat interval) before it and with nothing but baseline between the two, is that P wave
+// (a U wave is lower and wider than the P; flutter waves follow each other closely). Returns
+// where it reaches half its height, -1 when there is none.
+int BlockedPWaveStart(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnset, int nRR) {
+    constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
+    constexpr int kHalfWidth = 10;   // a P wave lasts 20 ms above half its height at least
+    constexpr double kAlike = 1.25;  // height and width within a quarter of each other
+    const int k0 = base.nPoint;
+    const int nFrom = a + 5;
+    if (nFrom < 2 || k0 < nFrom || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12 ||
+        nRR <= 0)
+        return -1;
+    auto off = [&](int k, double fLevel) { return std::fabs(base.Dev(k)) >= fLevel; };
+    // The P wave before the QRS: 50 uV off the baseline, then measured at half its height.
+    int k = k0;
+    while (k < nOnset - kQrsMargin && !off(k, 20.48))
+        ++k;
+    if (k >= nOnset - kQrsMargin)
+        return -1;
+    double f2 = 0;
+    for (int m = k; m < nOnset && off(m, 20.48); ++m) {
+        if (std::fabs(base.Dev(m)) > std::fabs(f2))
+            f2 = base.Dev(m);
+    }
+    const double fHalf = std::fabs(f2) / 2;
+    int s2 = k;
+    while (s2 > k0 && off(s2 - 1, fHalf))
+        --s2;
+    int e2 = k;
+    while (e2 < nOnset && off(e2, fHalf))
+        ++e2;
+    if (e2 >= nOnset || e2 - s2 < kHalfWidth)
+        return -1;
+    // Going back from the point: the wave before it, with room before it.
+    k = k0 - 1;
+    while (k > nFrom && !off(k, fHalf))
+        --k;
+    const int e1 = k + 1;
+    double f1 = 0;
+    while (k > nFrom && off(k, fHalf)) {
+        if (std::fabs(base.Dev(k)) > std::fabs(f1))
+            f1 = base.Dev(k);
+        --k;
+    }
+    const int s1 = k + 1;
+    if (s1 - kPFoot - kQuietRoom < nFrom || e1 >= k0 || e1 - s1 < kHalfWidth)
+        return -1;
+    // Nothing but baseline between the two.
+    for (int m = k0; m < s2; ++m) {
+        if (off(m, fHalf))
+            return -1;
+    }
+    auto alike = [&](double f, double g) { return f <= kAlike * g && g <= kAlike * f; };
+    if ((f1 > 0) != (f2 > 0) || !alike(std::fabs(f1), std::fabs(f2)) || !alike(e1 - s1, e2 - s2) ||
+        std::abs(2 * (s2 - s1) - nRR) * 5 > nRR)
+        return -1;
+    return s1;
+}
+
+// The quietest ten samples from nFrom that end before the P wave's foot.
+int QuietPointBeforePWave(const std::int32_t* x, int nFrom, int nHalfHeight) {
+    const int nLast = nHalfHeight - kPFoot - kQuietRoom;
+    int nBest = nFrom;
+    long long nBestActivity = Activity(x, nFrom);
+    for (int k = nFrom + 1; k <= nLast; ++k) {
+        const long long nActivity = Activity(x, k);
+        if (nActivity < nBestActivity) {
+            nBestActivity = nActivity;
+            nBest = k;
+        }
+    }
+    return nBest;
+}
+
 void FindIsoelectricPoints(CEngineData& d) {
     auto& p = d.PWave;
     const auto& q = d.Detection.IOQm;
     const int nBeats = BeatsInList(d);
+    std::array<int, kMaxBeats> aBlockedP;
+    aBlockedP.fill(-1);
     for (int l = 0; l < kLeads; ++l) {
         if (!UsableLead(d, l))
             continue;
@@ -363,9 +458,18 @@ void FindIsoelectricPoints(CEngineData& d) {
                 Activity(x, a) >= 20.48) {
                 p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
             } else {
-                aAfterU[i] =
-                    PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
-                nWithU += aAfterU[i] != p.IsoAfterT[l][i];
+                const SBaseline base(x, p.IsoAfterT[l][i], nBest, nLevel);
+                const int nBlockedP = i == 0
+                                          ? -1
+                                          : BlockedPWaveStart(base, a, nBest, q.qrs_onset[i],
+                                                              q.qrs_onset[i] - q.qrs_onset[i - 1]);
+                if (nBlockedP >= 0) {
+                    aBlockedP[i] = aBlockedP[i] < 0 ? nBlockedP : std::min(aBlockedP[i], nBlockedP);
+                } else {
+                    aAfterU[i] =
+                        PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+                    nWithU += aAfterU[i] != p.IsoAfterT[l][i];
+                }
             }
         }
         // A U wave follows every T: a lead shows it in most beats, where fibrillation or
@@ -377,6 +481,19 @@ void FindIsoelectricPoints(CEngineData& d) {
                 p.IsoAfterT[l][i] = aAfterU[i];
                 p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
             }
+        }
+    }
+    // A P wave not conducted is the atria's in every lead, also where it is too low to be
+    // told apart: every lead's P search opens before it, and it is no U wave.
+    for (int i = 1; i < nBeats; ++i) {
+        if (aBlockedP[i] < 0)
+            continue;
+        p.AfterUWave[i] = 0;
+        const int a = std::clamp(d.TWave.TOffset[i - 1], 0, kInputSamples - 12);
+        for (int l = 0; l < kLeads; ++l) {
+            if (!UsableLead(d, l) || p.IsoAfterT[l][i] < aBlockedP[i])
+                continue;
+            p.IsoAfterT[l][i] = QuietPointBeforePWave(p.TwelveLeads[l].data(), a + 5, aBlockedP[i]);
         }
     }
 }

@@ -299,6 +299,19 @@ TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
     }
 }
 
+// Atria at 120 a minute, every other P wave not conducted: 2:1 block beside the sinus rhythm,
+// also with the P that is not conducted close after the T's end and in a resting ECG.
+TEST(OrdinaryBlock, TwoToOneBlockReadsBesideSinusRhythm) {
+    const std::string strScript = " --script S::120" + Repeat(",B:500:120,S:500:120", 10);
+    const std::string aDisturbances[] = {" --st 10", "", kResting};
+    for (const auto& strDisturbance : aDisturbances) {
+        const std::string strOptions = strDisturbance + strScript;
+        ExpectFirstAndNone(StatementsOfEveryRun(strOptions), strOptions,
+                           {"Normal Sinus Rhythm", "2:1 AV Block"},
+                           {"lutter", "Fibrillation", "Junctional"});
+    }
+}
+
 // Pre-excitation: a delta wave of 40 to 80 ms after a PR of 80 to 120 ms (P onset to delta
 // onset) reads as sinus rhythm of its rate with the pre-excitation statement; the delta wave
 // is no part of the P wave, so no flutter, no ectopic atrial rhythm and no block. At a PR of
