@@ -1171,10 +1171,6 @@ std::array<double, kIndependentLeads> MainDirection(const AveragedBeat& avg, int
 }
 
 // Measures of the wave before the QRS and of what one atrial cycle (H samples) earlier holds.
-struct SWaveEcho {
-    std::int32_t nWaveSize = 0, nEcho = 0, nApart = 0, nAlike = 0, nCourse = 0, nRest = 0;
-};
-
 // The averaged beat runs from one QRS onset (0) to the next (R); the wave peaks at kPeak.
 SWaveEcho MeasureWaveEcho(const AveragedBeat& avg, int R, int nQrs, int kPeak, int H) {
     SWaveEcho e;
@@ -1265,9 +1261,7 @@ SWaveEcho MeasureWaveEcho(const AveragedBeat& avg, int R, int nQrs, int kPeak, i
 // two apart.
 void MeasureAtrialWaveEcho(CEngineData& d) {
     auto& p = d.PWave;
-    p.EchoedWaveSize = p.EchoSize = p.EchoApart = 0;
-    p.EchoAlike = p.EchoCourse = p.EchoRest = 0;
-    p.EchoDivisor = 0;
+    p.Echo = {};
     const auto& q = d.Qrs;
     const int N = std::clamp(q.LeadBeatList.nCount[LeadII], 0, kMaxBeats);
     int aRR[kMaxBeats], aQrs[kMaxBeats], aPeak[kMaxBeats];
@@ -1308,10 +1302,9 @@ void MeasureAtrialWaveEcho(CEngineData& d) {
         for (int k = 0; k <= R; ++k)
             row[k] /= nBeats;
 
-    SWaveEcho best;
     if (R <= kTwoToOneMaxRR) {
-        best = MeasureWaveEcho(avg, R, nQrs, kPeak, (R + 1) / 2);
-        p.EchoDivisor = 2;
+        p.Echo = MeasureWaveEcho(avg, R, nQrs, kPeak, (R + 1) / 2);
+        p.Echo.nDivisor = 2;
     } else {
         // 3:1 or 4:1: the divisor that puts the atrial cycle at 240 to 350 a minute (86 to
         // 125 samples); where both do, the one whose echo runs closer to the wave.
@@ -1320,18 +1313,12 @@ void MeasureAtrialWaveEcho(CEngineData& d) {
             if (H < kShortestAtrialCycle || H > kLongestAtrialCycle)
                 continue;
             const SWaveEcho e = MeasureWaveEcho(avg, R, nQrs, kPeak, H);
-            if (p.EchoDivisor == 0 || e.nCourse > best.nCourse) {
-                best = e;
-                p.EchoDivisor = nDivisor;
+            if (p.Echo.nDivisor == 0 || e.nCourse > p.Echo.nCourse) {
+                p.Echo = e;
+                p.Echo.nDivisor = nDivisor;
             }
         }
     }
-    p.EchoedWaveSize = best.nWaveSize;
-    p.EchoSize = best.nEcho;
-    p.EchoApart = best.nApart;
-    p.EchoAlike = best.nAlike;
-    p.EchoCourse = best.nCourse;
-    p.EchoRest = best.nRest;
 }
 
 // Debug rows of the stage: the atrial sum row marked at the counted waves, the bridged copy,

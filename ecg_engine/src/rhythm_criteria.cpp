@@ -299,16 +299,16 @@ void DetectAtrialFlutter(CEngineData& d) {
     // and running the same way (an ST shift points elsewhere, or the filters turn it into a
     // wave that runs the other way), with nothing between the QRS and the wave far larger
     // than flutter waves (where the T's direction was not found).
-    const auto& p = d.PWave;
-    const bool bEchoedWave = p.EchoApart >= 30 && p.EchoedWaveSize >= 50 && p.EchoSize >= 35 &&
-                             p.EchoAlike >= 90 && p.EchoCourse >= 20 && p.EchoRest <= 400;
+    const auto& e = d.PWave.Echo;
+    const bool bEchoedWave = e.nApart >= 30 && e.nWaveSize >= 50 && e.nEcho >= 35 &&
+                             e.nAlike >= 90 && e.nCourse >= 20 && e.nRest <= 400;
     bool bSteadyWaves = false;
     for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
         bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
         (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
-        bSteadyWaves || ((bTwoToOne || p.EchoDivisor > 2) && bEchoedWave))
+        bSteadyWaves || ((bTwoToOne || e.nDivisor > 2) && bEchoedWave))
         Set(d, 124);
 }
 

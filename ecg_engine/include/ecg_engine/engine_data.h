@@ -246,6 +246,19 @@ using FrameRows32 = std::array<InputRow32, kLeads>;
 using LeadBeatPTable =
     std::array<std::array<std::array<std::int32_t, kMaxPWavesPerBeat>, kMaxBeats>, kLeads>;
 using BeatPTable = std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat>;
+// The wave before the QRS looked for again one atrial cycle (half, a third or a quarter of
+// the interval) earlier, in the averaged beat along the wave's own direction freed of the T
+// wave's: the wave's size there (uV), what one cycle earlier holds (percent of it), how far the
+// wave's and the T's directions lie apart (percent, 0 when alike), how alike the directions of
+// the wave and of what one cycle earlier holds are, the T's left out (percent, 100 when the
+// same), how alike their courses run (correlation in percent), what the whole stretch between
+// the QRS and the wave holds along the wave's direction (percent of the wave) and the part of
+// the interval taken for the cycle (2, 3 or 4); all 0 when not measured.
+struct SWaveEcho {
+    std::int32_t nWaveSize = 0, nEcho = 0, nApart = 0, nAlike = 0, nCourse = 0, nRest = 0;
+    std::int32_t nDivisor = 0;
+};
+
 struct SPWaveTables {
     FrameRows32 TwelveLeads{};   // the twelve leads in the frame
     FrameRows32 LinearRow{};     // QRS-T removed copy
@@ -285,19 +298,8 @@ struct SPWaveTables {
     std::array<std::int32_t, kRecordSamples> LeadRow{};
     std::array<BeatTable, kFlutterLeads> AtrialCountLead{};
     std::array<BeatPTable, kFlutterLeads> AtrialOffLead{}, AtrialFallLead{};
-    // The wave before the QRS looked for again one atrial cycle (half, a third or a quarter of
-    // the interval) earlier, in the averaged beat along the wave's own direction freed of the
-    // T wave's: the wave's size there (uV), what one cycle earlier holds (percent of it), how
-    // far the wave's and the T's directions lie apart (percent, 0 when alike), how alike the
-    // directions of the wave and of what one cycle earlier holds are, the T's left out
-    // (percent, 100 when the same), how alike their courses run (correlation in percent) and
-    // what the whole stretch between the QRS and the wave holds along the wave's direction
-    // (percent of the wave); all 0 when not measured.
-    std::int32_t EchoedWaveSize = 0, EchoSize = 0, EchoApart = 0;
-    std::int32_t EchoAlike = 0, EchoCourse = 0, EchoRest = 0;
-    // The interval's part that was taken for the atrial cycle: 2 (half), 3 or 4; 0 when
-    // not measured.
-    std::int32_t EchoDivisor = 0;
+    // The wave before the QRS looked for again one atrial cycle earlier (see SWaveEcho).
+    SWaveEcho Echo{};
     SWorkList MiddleWorkList;
     std::int32_t nCounter = 0;
 };
