@@ -25,17 +25,28 @@ std::string RandomSuffix() {
     return out;
 }
 
+// Where the file's name starts in a path: after its folder's last '/'.
+size_t NameStart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// The folder of a path as open() takes it.
+std::string FolderOf(const std::string& path) {
+    const size_t start = NameStart(path);
+    return start == 0 ? std::string(".") : path.substr(0, start);
+}
+
 // "folder/.name.XXXXXX" beside the target.
 std::string TempName(const std::string& target) {
-    const size_t slash = target.rfind('/');
-    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const size_t start = NameStart(target);
     return target.substr(0, start) + "." + target.substr(start, kMaxTempBase) + "." +
            RandomSuffix();
 }
 
-// Makes the rename itself durable; the data was synced before it.
-void SyncFolder(const std::string& dir) {
-    int fd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Makes the naming of the file at path durable; the data was synced before it.
+void SyncFolderOf(const std::string& path) {
+    int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
@@ -44,8 +55,7 @@ void SyncFolder(const std::string& dir) {
 
 // "folder/title_n.ext" of "folder/title.ext".
 std::string NumberedName(const std::string& path, int n) {
-    const size_t slash = path.rfind('/');
-    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const size_t start = NameStart(path);
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot <= start) dot = path.size();
     return path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
@@ -103,8 +113,6 @@ bool CAtomicFile::Open(const std::string& target) {
     Discard();
     if (target.empty() || target.back() == '/') return false;
     m_strTarget = target;
-    size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     // Created with 0666 so that the process's umask applies as to any new file (reading
     // the umask would mean setting it, which races with other threads' file creation).
     // A file without a name first: its inode is made without the folder's lock, which many
@@ -112,7 +120,7 @@ bool CAtomicFile::Open(const std::string& target) {
     // It is named through /proc; a file system or system without either gets a named one.
     static const bool s_bProc = access("/proc/self/fd", X_OK) == 0;
     if (s_bProc)
-        m_fd = open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        m_fd = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     for (int nTry = 0; nTry < 100 && m_fd < 0; ++nTry) {
         m_strTemp = TempName(target);
         m_fd = open(m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -187,8 +195,7 @@ bool CAtomicFile::Commit() {
     Close();
     if (ok && std::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {
         m_strTemp.clear();
-        size_t slash = m_strTarget.rfind('/');
-        SyncFolder(slash == std::string::npos ? std::string() : m_strTarget.substr(0, slash + 1));
+        SyncFolderOf(m_strTarget);
         return true;
     }
     Discard();
@@ -204,8 +211,7 @@ bool CAtomicFile::CommitFree() {
         if (nError == 0) {
             Close();
             m_strTarget = name;
-            size_t slash = name.rfind('/');
-            SyncFolder(slash == std::string::npos ? std::string() : name.substr(0, slash + 1));
+            SyncFolderOf(name);
             return true;
         }
         if (nError != EEXIST) break;

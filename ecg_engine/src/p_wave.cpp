@@ -1002,15 +1002,18 @@ constexpr std::int32_t kAtrialTurn = 41;
 
 namespace {
 
-// Rows smoothed by a 21-sample mean (computed from the unsmoothed values).
+// Rows smoothed by a 21-sample mean (computed from the unsmoothed values, as a running sum:
+// six rows are smoothed in every run).
 void SmoothAtrialRow(const std::int32_t* raw, std::int32_t* row) {
     for (int k = 0; k < kRecordSamples; ++k)
         row[k] = raw[k];
-    for (int k = 10; k <= 4989; ++k) {
-        long long nSum = 0;
-        for (int m = k - 10; m <= k + 10; ++m)
-            nSum += raw[m];
+    long long nSum = 0;
+    for (int m = 0; m < 21; ++m)
+        nSum += raw[m];
+    for (int k = 10; k <= kRecordSamples - 11; ++k) {
         row[k] = static_cast<std::int32_t>(nSum / 21);
+        if (k + 11 < kRecordSamples)
+            nSum += raw[k + 11] - raw[k - 10];
     }
 }
 
@@ -1063,11 +1066,9 @@ int CountAtrialTurns(const std::int32_t* row, int nFrom, int nTo, int nRepolaris
 void CountAtrialActivity(CEngineData& d) {
     auto& p = d.PWave;
     std::int32_t* raw = p.WorkRow.data();
-    static const int s_aIndependent[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
-                                                          LeadV3, LeadV4, LeadV5, LeadV6};
     for (int k = 0; k < kRecordSamples; ++k) {
         long long nSum = 0;
-        for (int l : s_aIndependent)
+        for (int l : kInputRowLead)
             nSum += d.AnalysisLeads[l][k];
         raw[k] = Saturate(nSum);
     }
@@ -1126,10 +1127,8 @@ void CountAtrialActivity(CEngineData& d) {
 
 namespace {
 
-// Atrial cycles of 240 to 350 a minute (samples), and the longest intervals of the averaged
-// beat: 2:1 conduction of atria at 240 a minute, and the longest whose quarter rounds to a
-// cycle at 240 (4:1 conduction).
-constexpr int kShortestAtrialCycle = 86, kLongestAtrialCycle = 125;
+// The longest intervals of the averaged beat: 2:1 conduction of atria at 240 a minute, and
+// the longest whose quarter rounds to a cycle at 240 (4:1 conduction).
 constexpr int kTwoToOneMaxRR = 250;
 constexpr int kWaveEchoMaxRR = 4 * kLongestAtrialCycle + 1;
 using AveragedBeat = std::array<std::array<double, kWaveEchoMaxRR + 1>, kIndependentLeads>;
@@ -1283,8 +1282,6 @@ void MeasureAtrialWaveEcho(CEngineData& d) {
     const int nQrs = UpperMedian(aQrs, nRR);
     const int kPeak = R + UpperMedian(aPeak, nPeaks);
 
-    static const int s_aLeads[kIndependentLeads] = {LeadI,  LeadII, LeadV1, LeadV2,
-                                                    LeadV3, LeadV4, LeadV5, LeadV6};
     AveragedBeat avg{};
     int nBeats = 0;
     for (int j = 1; j < N; ++j) {
@@ -1294,7 +1291,7 @@ void MeasureAtrialWaveEcho(CEngineData& d) {
         ++nBeats;
         for (int l = 0; l < kIndependentLeads; ++l)
             for (int k = 0; k <= R; ++k)
-                avg[l][k] += d.AnalysisLeads[s_aLeads[l]][nStart + k];
+                avg[l][k] += d.AnalysisLeads[kInputRowLead[l]][nStart + k];
     }
     if (nBeats < 4)
         return;

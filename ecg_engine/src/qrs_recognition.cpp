@@ -250,6 +250,14 @@ int DeltaRise(const CEngineData& d, int l, int k, int nDirection) {
     return nDirection * (s[k] - s[k - kDeltaStep]);
 }
 
+// The steepest rise from nFrom up to the first wave's turn.
+int SteepestRise(const CEngineData& d, int l, int nFrom, int nFirstTurn, int nDirection) {
+    int nRise = 0;
+    for (int j = nFrom; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
+        nRise = std::max(nRise, DeltaRise(d, l, j, nDirection));
+    return nRise;
+}
+
 // Whether a level at about the height of sample k lies shortly before it.
 bool LevelBefore(const CEngineData& d, int l, int k, const SLevel& level) {
     const auto& s = d.Qrs.SmoothedLeads[l];
@@ -283,9 +291,7 @@ int DeltaWaveStart(const CEngineData& d, int l, int nEnd, int nFirstTurn, int nD
     if (nEnd - k < kDeltaMinRamp)
         return -1;
     // The start of a wide wave is a steady slope too, but no wave climbs faster after it.
-    int nWaveRise = 0;
-    for (int j = nEnd + kDeltaStep; j <= std::min(nFirstTurn, kRecordSamples - 1); ++j)
-        nWaveRise = std::max(nWaveRise, DeltaRise(d, l, j, nDirection));
+    const int nWaveRise = SteepestRise(d, l, nEnd + kDeltaStep, nFirstTurn, nDirection);
     if (nWaveRise < kDeltaSteeper * nRampRise || !LevelBefore(d, l, k, level))
         return -1;
     return k - kDeltaStep / 2;
@@ -296,9 +302,7 @@ int DeltaWaveStart(const CEngineData& d, int l, int nEnd, int nFirstTurn, int nD
 bool DeltaWaveAfterOnset(const CEngineData& d, int l, int nOnset, int nFirstTurn, int nDirection,
                          const SLevel& level) {
     const int nLast = std::min(nFirstTurn, kRecordSamples - 1);
-    int nWaveRise = 0;
-    for (int j = nOnset + kDeltaStep; j <= nLast; ++j)
-        nWaveRise = std::max(nWaveRise, DeltaRise(d, l, j, nDirection));
+    const int nWaveRise = SteepestRise(d, l, nOnset + kDeltaStep, nFirstTurn, nDirection);
     for (int j = nOnset + kDeltaStep; j <= nLast; ++j) {
         if (kDeltaSteeper * DeltaRise(d, l, j, nDirection) > nWaveRise) {
             const int nFoot = j - kDeltaStep;

@@ -228,11 +228,11 @@ bool SteadyFlutterWaves(const CEngineData& d, int f, int nIntervals) {
         const double fRR = d.Qrs.GlobalQrsOnset[b + 1] - d.Qrs.GlobalQrsOnset[b];
         const double fCycles = std::round(fRR / fSpacing);
         const double fCycle = fCycles > 0 ? fRR / fCycles : 0;
-        // 86 to 125 samples of 2 ms: 240 to 350 a minute. The QRS onsets that bound the
-        // interval move by a sample from beat to beat: the cycle is rounded to whole samples.
+        // The QRS onsets that bound the interval move by a sample from beat to beat: the
+        // cycle is rounded to whole samples.
         const double fWholeCycle = std::round(fCycle);
-        if (fCycles < 3 || fWholeCycle < 86 || fWholeCycle > 125 ||
-            std::abs(fRR / fSpacing - fCycles) > 0.25)
+        if (fCycles < 3 || fWholeCycle < kShortestAtrialCycle ||
+            fWholeCycle > kLongestAtrialCycle || std::abs(fRR / fSpacing - fCycles) > 0.25)
             return false;
         for (int w = 1; w < nCount; ++w) {
             if (std::abs(end(w) - end(w - 1) - fCycle) > 0.12 * fCycle ||

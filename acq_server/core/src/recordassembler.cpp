@@ -630,7 +630,8 @@ void CRecordAssembler::EndFrameRecord() {
         m_link.EndFrameMode();
         StoreEkg([this](BOOL bSaved) {
             // Answered "taken" only once the record is kept.
-            auto answer = [this](const CStoredRecord& record, BOOL bTaken) {
+            const CStoredRecord record = EkgRecord();
+            auto answer = [this, record](BOOL bTaken) {
                 if (!bTaken)
                     m_link.SendReply(acq::kReplyRefused, 0);
                 else if (m_bLongReply)
@@ -642,13 +643,12 @@ void CRecordAssembler::EndFrameRecord() {
                 ClearRecord();
                 m_builder.Reset();
             };
-            const CStoredRecord record = EkgRecord();
             if (!bSaved) {
-                answer(record, FALSE);
+                answer(FALSE);
                 m_link.HoldInput(FALSE);
                 return;
             }
-            m_link.TakeRecord(record, [record, answer](BOOL bTaken) { answer(record, bTaken); });
+            m_link.TakeRecord(record, answer);
         });
         return;
     }

@@ -52,6 +52,8 @@ enum EngineLead {
 constexpr int kFlutterLeads = 5;
 inline constexpr EngineLead kFlutterLeadList[kFlutterLeads] = {LeadII, LeadIII, LeadAVF, LeadI,
                                                                LeadV1};
+// Atrial cycles of flutter, 240 to 350 a minute, in samples of 2 ms.
+constexpr int kShortestAtrialCycle = 86, kLongestAtrialCycle = 125;
 
 // Lead names as debug row and file names use them, in EngineLeadOrder.
 extern const char* const kLeadNames[kLeads];

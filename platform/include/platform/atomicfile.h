@@ -1,8 +1,7 @@
 #pragma once
 // Record and report files are written to a temporary file in the target's folder (one
 // without a name where the system allows), every write and the sync checked, then given the
-// target's name: a reader never sees half a
-// file and a failed write never destroys the old one.
+// target's name: a reader never sees half a file and a failed write never destroys the old one.
 #include <cstddef>
 #include <string>
 #include <string_view>
