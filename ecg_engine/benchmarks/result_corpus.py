@@ -23,6 +23,9 @@ NARROW = ["--p", "0", "--t", "0", "--limb", "R:1000:14,S:-250:10", "--V1", "R:20
           "--V2", "R:500:10,S:-1400:14", "--V3", "R:900:12,S:-900:12", "--V4",
           "R:1500:14,S:-500:10", "--V5", "R:1600:14,S:-300:10", "--V6", "R:1200:24"]
 
+# The noise and baseline wander of an ordinary resting ECG.
+RESTING = ["--noise", "10", "--drift", "150", "--seed", "3"]
+
 # The records of the detection and wave stages' tests: ordinary records.
 ORDINARY = {
     "r40": ["--rate", "40"], "r45": ["--rate", "45"], "r60": ["--rate", "60"],
@@ -64,25 +67,21 @@ RHYTHM = {
     # 2:1 flutter: one flutter wave runs into every QRS, the other lies in the QRS-T.
     "flutter21": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "-100"],
     # The same at 145 with resting noise: the wave that slopes into every QRS is no delta wave.
-    "flutter21n": ["--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis", "-100",
-                   "--noise", "10", "--drift", "150", "--seed", "3"],
+    "flutter21n": ["--rate", "145", "--p", "0", "--flutter", "290:145", "--flutteraxis",
+                   "-100"] + RESTING,
     # 2:1 flutter along the default flutter axis: the wave before each QRS looks like a sinus P
     # wave and the other one is lost in the QRS-T; it recurs half an interval earlier where the
     # T wave is left out.
     "flutter21axis70": ["--rate", "140", "--p", "0", "--flutter", "280:150"],
     # The same with resting noise, at 130 with resting noise, and with the flutter waves along
     # 0 degrees.
-    "flutter21axis70n": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--noise", "10",
-                         "--drift", "150", "--seed", "3"],
-    "flutter21r130n": ["--rate", "130", "--p", "0", "--flutter", "260:150", "--noise", "10",
-                       "--drift", "150", "--seed", "3"],
+    "flutter21axis70n": ["--rate", "140", "--p", "0", "--flutter", "280:150"] + RESTING,
+    "flutter21r130n": ["--rate", "130", "--p", "0", "--flutter", "260:150"] + RESTING,
     "flutter21axis0": ["--rate", "140", "--p", "0", "--flutter", "280:150", "--flutteraxis", "0"],
     # Sinus tachycardia whose P wave points apart from its T wave, which has nothing like the P
     # half an interval before it: no flutter.
-    "sinus140tapart": ["--rate", "140", "--taxis", "-120", "--pr", "20", "--st", "20", "--noise",
-                       "10", "--drift", "150", "--seed", "3"],
-    "sinus145tapart": ["--rate", "145", "--taxis", "150", "--pr", "30", "--st", "30", "--noise",
-                       "10", "--drift", "150", "--seed", "3"],
+    "sinus140tapart": ["--rate", "140", "--taxis", "-120", "--pr", "20", "--st", "20"] + RESTING,
+    "sinus145tapart": ["--rate", "145", "--taxis", "150", "--pr", "30", "--st", "30"] + RESTING,
     # 4:1 flutter pointing away from the inferior leads: the wave before each QRS looks like a
     # sinus P wave and the eight leads' sum cancels the waves; lead II's steady waves tell.
     "flutter41axis-100": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
@@ -95,40 +94,38 @@ RHYTHM = {
     # 3:1 flutter at 300 a minute along the inferior leads with resting noise (once read as
     # atrial rhythm or sinus tachycardia with AV block I), and 4:1 at 340 a minute pointing
     # away from them (once atrial rhythm).
-    "flutter31r100n": ["--rate", "100", "--p", "0", "--flutter", "300:150", "--noise", "10",
-                       "--drift", "150", "--seed", "3"],
+    "flutter31r100n": ["--rate", "100", "--p", "0", "--flutter", "300:150"] + RESTING,
     "flutter41at340axis-100": ["--rate", "85", "--p", "0", "--flutter", "340:150",
                                "--flutteraxis", "-100"],
     # 4:1 flutter along 0 degrees with resting noise: their axes lie about 180 degrees, on either
     # side of it from beat to beat (once read as flutter in mode 0 only, else atrial rhythm with
     # AV block I; the wave seen again a quarter of the interval earlier tells).
-    "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis", "0",
-                        "--noise", "10", "--drift", "150", "--seed", "3"],
+    "flutter41axis0n": ["--rate", "75", "--p", "0", "--flutter", "300:150", "--flutteraxis",
+                        "0"] + RESTING,
     # 4:1 flutter at 240 a minute, and at 260 along 0 degrees with resting noise: lead II's
     # waves are off their cycle or flat, III, aVF, I or V1 show them steady.
     "flutter41at240": ["--rate", "60", "--p", "0", "--flutter", "240:150", "--flutteraxis",
                        "-100"],
     "flutter41at260axis0n": ["--rate", "65", "--p", "0", "--flutter", "260:150", "--flutteraxis",
-                             "0", "--noise", "10", "--drift", "150", "--seed", "3"],
+                             "0"] + RESTING,
     # Sinus rhythm whose P wave starts right at the T's end (PR and ST segments of 20 ms).
     # Sinus rhythm with a U wave: T, U and P make three waves to the interval in lead II.
     "sinus75u": ["--rate", "75", "--u", "100"],
-    "sinus120u": ["--rate", "120", "--u", "75", "--noise", "10", "--drift", "150", "--seed", "3"],
+    "sinus120u": ["--rate", "120", "--u", "75"] + RESTING,
     # From about 90 per minute the U ends close before the P wave: the P search passes over it.
     "sinus92u": ["--rate", "92", "--u", "100"],
     "sinus95u": ["--rate", "95", "--u", "100"],
     "sinus100u": ["--rate", "100", "--u", "75"],
-    "sinus92un": ["--rate", "92", "--u", "75", "--noise", "10", "--drift", "150", "--seed", "3"],
+    "sinus92un": ["--rate", "92", "--u", "75"] + RESTING,
     # The same with resting noise at 95, and at 110 where the U runs into the P wave, still read
     # as "Atrial Flutter" in some runs: the U is not told from the P in most beats.
-    "sinus95un": ["--rate", "95", "--u", "100", "--noise", "10", "--drift", "150", "--seed", "3"],
+    "sinus95un": ["--rate", "95", "--u", "100"] + RESTING,
     "sinus110u": ["--rate", "110", "--u", "100"],
     # An ectopic atrial rhythm with a U wave, its P axis below -90 degrees: the T and its U are
     # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
-    "sinus170": ["--rate", "170", "--pr", "10", "--st", "10", "--noise", "10", "--drift", "150",
-                 "--seed", "3"],
+    "sinus170": ["--rate", "170", "--pr", "10", "--st", "10"] + RESTING,
     # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130
     # mode 1 still reads "(HR>130)" and mode 2 a QRS widened by the P (NIVCD, anteroseptal MI).
     # A notched or tall P that starts right at the T's end at 150 and 160: sinus rhythm, no T
@@ -136,8 +133,7 @@ RHYTHM = {
     "sinus160tall": ["--rate", "160", "--p", "250"],
     "sinus130tall": ["--rate", "130", "--p", "250"],
     "sinus150notch": ["--rate", "150", "--pnotch"],
-    "sinus160notchn": ["--rate", "160", "--pnotch", "--noise", "10", "--drift", "150", "--seed",
-                       "3"],
+    "sinus160notchn": ["--rate", "160", "--pnotch"] + RESTING,
     "sinus150tall": ["--rate", "150", "--p", "250"],
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
@@ -166,28 +162,21 @@ RHYTHM = {
     "escape": ["--script", "S" + rep(",S:1100", 3) + ",E:1700" + rep(",S:1100", 3)],
     "possible": ["--script", "S" + rep(",A:830,S:830", 6)],
     # Delta waves of 40 and 80 ms after a PR of 80 and 120 ms, on an ordinary resting ECG.
-    "wpw50": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "40", "--noise", "10",
-              "--drift", "150", "--seed", "3"],
-    "wpw75": ["--rate", "75", "--delta", "40", "--pdur", "40", "--pr", "40", "--noise", "10",
-              "--drift", "150", "--seed", "3"],
-    "wpw90": ["--rate", "90", "--delta", "30", "--pdur", "40", "--pr", "50", "--noise", "10",
-              "--drift", "150", "--seed", "3"],
+    "wpw50": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "40"] + RESTING,
+    "wpw75": ["--rate", "75", "--delta", "40", "--pdur", "40", "--pr", "40"] + RESTING,
+    "wpw90": ["--rate", "90", "--delta", "30", "--pdur", "40", "--pr", "50"] + RESTING,
     # A delta wave of 40 ms straight after the P wave, with no PR segment between.
-    "wpw50np": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
-                "--drift", "150", "--seed", "3"],
+    "wpw50np": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
     # The same at 45 and 60 per minute: mode 0 reads a nonspecific conduction delay without
     # pre-excitation (still wrong). Lead I, which the criterion takes, measures the S wave 8 to
     # 10 ms long (the QRS offset lies 3 to 5 samples late without filters), and the R wave's
     # third moment stays under its limit in several beats.
-    "wpw45np": ["--rate", "45", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
-                "--drift", "150", "--seed", "3"],
-    "wpw60np": ["--rate", "60", "--delta", "20", "--pdur", "40", "--pr", "20", "--noise", "10",
-                "--drift", "150", "--seed", "3"],
+    "wpw45np": ["--rate", "45", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
+    "wpw60np": ["--rate", "60", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
     # A delta wave of 80 ms after a PR of 90 ms: mode 2 reads "Escape Atrial Rhythm" (still
     # wrong). Noise breaks the slow slope in most leads, so in half the beats the middle lead's
     # onset lies on the delta and the P wave is measured over it.
-    "wpw50long": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "45", "--noise", "10",
-                  "--drift", "150", "--seed", "3"],
+    "wpw50long": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "45"] + RESTING,
     # 2:1 flutter of a slow, low wave, read as atrial tachycardia and in mode 0 as pre-excited
     # (still wrong): the rounded trough of the wave passes for the level a delta wave leaves.
     "flutter21slow": ["--rate", "120", "--p", "0", "--flutter", "240:80", "--flutteraxis", "70"],
