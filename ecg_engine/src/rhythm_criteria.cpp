@@ -288,7 +288,7 @@ void DetectAtrialFlutter(CEngineData& d) {
     // ectopic atrial rhythm can point below -90 degrees: a steady count and such axes speak
     // for flutter only when the atria beat faster, with more waves to the interval. With 2:1
     // conduction (a ventricular rate of 126 to 170) every other flutter wave lies in the QRS
-    // or the T, out of the count: there the axes alone tell.
+    // or the T, out of the count: there the axes tell, unless the wave is a lone one (below).
     const bool bFastAtria = n > 1 && T / (n - 1) > 2;
 
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
@@ -300,14 +300,19 @@ void DetectAtrialFlutter(CEngineData& d) {
     // wave that runs the other way), with nothing between the QRS and the wave far larger
     // than flutter waves (where the T's direction was not found).
     const auto& e = d.PWave.Echo;
-    const bool bEchoedWave = e.nApart >= 30 && e.nWaveSize >= 50 && e.nEcho >= 35 &&
-                             e.nAlike >= 90 && e.nCourse >= 20 && e.nRest <= 400;
+    const bool bClearWave = e.nApart >= 30 && e.nWaveSize >= 50;
+    const bool bEchoedWave = bClearWave && e.nEcho >= 35 && e.nAlike >= 90 && e.nCourse >= 20 &&
+                             e.nRest <= 400;
+    // A clear wave that does not come back one atrial cycle earlier is an ectopic atrial
+    // rhythm's P wave, whatever its axis and however many waves (a T, a U) the interval holds.
+    const bool bLoneWave = bClearWave && e.nEcho < 35;
     bool bSteadyWaves = false;
     for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
         bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
-        ((bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
-        (bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 && b90 > 0) ||
+        (!bLoneWave && (bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
+        (!bLoneWave && bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 &&
+         b90 > 0) ||
         bSteadyWaves || ((bTwoToOne || e.nDivisor > 2) && bEchoedWave))
         Set(d, 124);
 }
