@@ -117,13 +117,21 @@ RHYTHM = {
     "sinus95u": ["--rate", "95", "--u", "100"],
     "sinus100u": ["--rate", "100", "--u", "75"],
     "sinus92un": ["--rate", "92", "--u", "75"] + RESTING,
-    # The same with resting noise at 95, and at 110 where the U runs into the P wave, still read
-    # as "Atrial Flutter" in some runs: the U is not told from the P in most beats.
+    # The same with resting noise at 95, where the T's end lies close before the next QRS and
+    # the U starts right at it, and at 105 where the U runs into the P wave: the U seen in some
+    # leads opens every lead's P search after it. At 110 the U is too short to be told apart,
+    # still read as "Atrial Flutter" by Zorvik21.
     "sinus95un": ["--rate", "95", "--u", "100"] + RESTING,
+    "sinus105u": ["--rate", "105", "--u", "100"],
     "sinus110u": ["--rate", "110", "--u", "100"],
     # An ectopic atrial rhythm with a U wave, its P axis below -90 degrees: the T and its U are
     # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
+    # The same at 60, and ectopic atrial tachycardias at 2:1 flutter's rates: no wave recurs
+    # an atrial cycle before the P, so no flutter.
+    "atrial60u": ["--rate", "60", "--paxis", "-110", "--u", "75"],
+    "atrial130": ["--rate", "130", "--paxis", "-110"],
+    "atrial140u": ["--rate", "140", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10"] + RESTING,
     # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130

@@ -397,8 +397,9 @@ void FindIsoelectricPoints(CEngineData& d) {
     auto& p = d.PWave;
     const auto& q = d.Detection.IOQm;
     const int nBeats = BeatsInList(d);
-    std::array<int, kMaxBeats> aBlockedP;
+    std::array<int, kMaxBeats> aBlockedP, aUEnd;
     aBlockedP.fill(-1);
+    aUEnd.fill(-1);
     for (int l = 0; l < kLeads; ++l) {
         if (!UsableLead(d, l))
             continue;
@@ -454,22 +455,23 @@ void FindIsoelectricPoints(CEngineData& d) {
             nLevel /= 10;
 
             // No room after the T end, and the signal still moves there: the end lies late.
+            // A U wave may start right there (the T ends less than 260 ms before the next QRS
+            // from about 95 a minute on): the point before the late end is then the U's foot.
+            int nBlockedP = -1;
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
                 p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
-            } else {
+            } else if (i > 0) {
                 const SBaseline base(x, p.IsoAfterT[l][i], nBest, nLevel);
-                const int nBlockedP = i == 0
-                                          ? -1
-                                          : BlockedPWaveStart(base, a, nBest, q.qrs_onset[i],
-                                                              q.qrs_onset[i] - q.qrs_onset[i - 1]);
-                if (nBlockedP >= 0) {
-                    aBlockedP[i] = aBlockedP[i] < 0 ? nBlockedP : std::min(aBlockedP[i], nBlockedP);
-                } else {
-                    aAfterU[i] =
-                        PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
-                    nWithU += aAfterU[i] != p.IsoAfterT[l][i];
-                }
+                nBlockedP = BlockedPWaveStart(base, a, nBest, q.qrs_onset[i],
+                                              q.qrs_onset[i] - q.qrs_onset[i - 1]);
+            }
+            if (nBlockedP >= 0) {
+                aBlockedP[i] = aBlockedP[i] < 0 ? nBlockedP : std::min(aBlockedP[i], nBlockedP);
+            } else {
+                aAfterU[i] =
+                    PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+                nWithU += aAfterU[i] != p.IsoAfterT[l][i];
             }
         }
         // A U wave follows every T: a lead shows it in most beats, where fibrillation or
@@ -480,7 +482,19 @@ void FindIsoelectricPoints(CEngineData& d) {
                     continue;
                 p.IsoAfterT[l][i] = aAfterU[i];
                 p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
+                aUEnd[i] = aUEnd[i] < 0 ? aAfterU[i] : std::min(aUEnd[i], aAfterU[i]);
             }
+        }
+    }
+    // The U wave is the ventricles' in every lead, also where it is too low to be told apart
+    // (its fall would join the P wave there, and the P is found in the limb leads combined):
+    // every lead's P search opens after it, at the earliest point the leads that show it give.
+    for (int i = 0; i < nBeats; ++i) {
+        if (aUEnd[i] < 0 || aBlockedP[i] >= 0)
+            continue;
+        for (int l = 0; l < kLeads; ++l) {
+            if (UsableLead(d, l))
+                p.IsoAfterT[l][i] = std::max(p.IsoAfterT[l][i], aUEnd[i]);
         }
     }
     // A P wave not conducted is the atria's in every lead, also where it is too low to be

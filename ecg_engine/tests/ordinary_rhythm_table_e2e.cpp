@@ -106,6 +106,11 @@ std::vector<SSinusCase> SinusCases() {
     cases.push_back({92, 20, 30, 100, 300, 100, true});
     cases.push_back({95, 20, 30, 100, 300, 100, true});
     cases.push_back({100, 20, 30, 100, 300, 75, true});
+    // Where the T ends close before the next QRS, the U starts right at the end found for it;
+    // at 105 per minute the U runs into the P wave with no baseline between them.
+    cases.push_back({95, 20, 30, 100, 300, 100});
+    cases.push_back({100, 20, 30, 100, 300, 75});
+    cases.push_back({105, 20, 30, 100, 300, 100, true});
     // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
     cases.push_back({160, 10, 10, 100});
     cases.push_back({170, 10, 10, 100});
@@ -230,6 +235,8 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
         // A U wave adds no atrial wave to the interval.
         {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},
+        {"the same at 60", "--rate 60 --paxis -110 --u 75", "Atrial Rhythm"},
+        {"the same at 80", "--rate 80 --paxis -110 --u 75", "Atrial Rhythm"},
     };
     for (const auto& c : cases) {
         const auto runs = StatementsOfEveryRun(c.options);
@@ -310,6 +317,25 @@ TEST(OrdinaryBlock, TwoToOneBlockReadsBesideSinusRhythm) {
                            {"Normal Sinus Rhythm", "2:1 AV Block"},
                            {"lutter", "Fibrillation", "Junctional"});
     }
+}
+
+// An ectopic atrial tachycardia whose P waves point below -90 degrees, at rates where 2:1
+// flutter could hide every other wave in the QRS-T, also with a U wave: no wave recurs half an
+// interval before the P, so no flutter; at 126 to 170 a minute the tachycardia still names 2:1
+// flutter as possible.
+TEST(OrdinaryAtria, EctopicAtrialTachycardiaIsNoFlutter) {
+    const struct {
+        std::string options;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"--rate 130 --paxis -110", {"Atrial Tachycardia(HR:100-130)"}},
+        {"--rate 130 --paxis -110 --u 75", {"Atrial Tachycardia(HR:100-130)"}},
+        {"--rate 140 --paxis -110" + kResting, {"Atrial Tachycardia(HR>130)"}},
+        {"--rate 140 --paxis -110 --u 75", {"Atrial Tachycardia(HR>130)"}},
+    };
+    for (const auto& c : cases)
+        ExpectFirstAndNone(StatementsOfEveryRun(c.options), c.options, c.expected,
+                           {"Atrial Flutter", "Sinus", "Fibrillation"});
 }
 
 // Pre-excitation: a delta wave of 40 to 80 ms after a PR of 80 to 120 ms (P onset to delta
