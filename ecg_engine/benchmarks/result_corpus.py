@@ -128,8 +128,10 @@ RHYTHM = {
     # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     # The same at 60, and ectopic atrial tachycardias at 2:1 flutter's rates: no wave recurs
-    # an atrial cycle before the P, so no flutter.
+    # an atrial cycle before the P, so no flutter. At 50 the T, U and P are three waves of
+    # the interval, at 150 a minute, too slow for flutter.
     "atrial60u": ["--rate", "60", "--paxis", "-110", "--u", "75"],
+    "atrial50u": ["--rate", "50", "--paxis", "-110", "--u", "75"],
     "atrial130": ["--rate", "130", "--paxis", "-110"],
     "atrial140u": ["--rate", "140", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],

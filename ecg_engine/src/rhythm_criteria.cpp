@@ -286,10 +286,14 @@ void DetectAtrialFlutter(CEngineData& d) {
     }
     // Every interval of a regular rhythm holds two waves, its T and its P, and P waves of an
     // ectopic atrial rhythm can point below -90 degrees: a steady count and such axes speak
-    // for flutter only when the atria beat faster, with more waves to the interval. With 2:1
-    // conduction (a ventricular rate of 126 to 170) every other flutter wave lies in the QRS
-    // or the T, out of the count: there the axes tell, unless the wave is a lone one (below).
-    const bool bFastAtria = n > 1 && T / (n - 1) > 2;
+    // for flutter only when the atria beat faster, with more waves to the interval, and at a
+    // flutter's rate (240 a minute or more, one wave taken as hidden in the QRS): a slow
+    // rhythm's T, U and P are three waves too. With 2:1 conduction (a ventricular rate of
+    // 126 to 170) every other flutter wave lies in the QRS or the T, out of the count: there
+    // the axes tell, unless the wave is a lone one (below).
+    constexpr int kSlowestFlutter = 30000 / kLongestAtrialCycle;  // per minute
+    const int nWaves = n > 1 ? T / (n - 1) : 0;
+    const bool bFastAtria = nWaves > 2 && (nWaves + 1) * d.HeartRate >= kSlowestFlutter;
 
     const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
     // Where the wave before each QRS looks like a sinus P wave, only its return one atrial
@@ -301,8 +305,8 @@ void DetectAtrialFlutter(CEngineData& d) {
     // than flutter waves (where the T's direction was not found).
     const auto& e = d.PWave.Echo;
     const bool bClearWave = e.nApart >= 30 && e.nWaveSize >= 50;
-    const bool bEchoedWave = bClearWave && e.nEcho >= 35 && e.nAlike >= 90 && e.nCourse >= 20 &&
-                             e.nRest <= 400;
+    const bool bEchoedWave =
+        bClearWave && e.nEcho >= 35 && e.nAlike >= 90 && e.nCourse >= 20 && e.nRest <= 400;
     // A clear wave that does not come back one atrial cycle earlier is an ectopic atrial
     // rhythm's P wave, whatever its axis and however many waves (a T, a U) the interval holds.
     const bool bLoneWave = bClearWave && e.nEcho < 35;
@@ -311,8 +315,7 @@ void DetectAtrialFlutter(CEngineData& d) {
         bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
     if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
         (!bLoneWave && (bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
-        (!bLoneWave && bFastAtria && a > 0.5 * n && T / (n - 1) == H && B == 1 && b50 > 0 &&
-         b90 > 0) ||
+        (!bLoneWave && bFastAtria && a > 0.5 * n && nWaves == H && B == 1 && b50 > 0 && b90 > 0) ||
         bSteadyWaves || ((bTwoToOne || e.nDivisor > 2) && bEchoedWave))
         Set(d, 124);
 }
