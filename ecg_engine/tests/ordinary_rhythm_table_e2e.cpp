@@ -237,7 +237,7 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
         {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},
         {"the same at 60", "--rate 60 --paxis -110 --u 75", "Atrial Rhythm"},
         {"the same at 80", "--rate 80 --paxis -110 --u 75", "Atrial Rhythm"},
-        // Slower, T, U and P are three waves to the interval, but at 150 to 165 a minute.
+        // Slower, T, U and P are three waves to the interval, but only 135 to 165 a minute.
         {"the same at 45", "--rate 45 --paxis -110 --u 75", "Escape Atrial Rhythm(HR<50)"},
         {"the same at 55", "--rate 55 --paxis -110 --u 75", "Atrial Rhythm"},
     };
