@@ -482,13 +482,16 @@ void FindIsoelectricPoints(CEngineData& d) {
                     continue;
                 p.IsoAfterT[l][i] = aAfterU[i];
                 p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
-                aUEnd[i] = aUEnd[i] < 0 ? aAfterU[i] : std::min(aUEnd[i], aAfterU[i]);
+                if (l >= LeadV1)
+                    aUEnd[i] = aUEnd[i] < 0 ? aAfterU[i] : std::min(aUEnd[i], aAfterU[i]);
             }
         }
     }
     // The U wave is the ventricles' in every lead, also where it is too low to be told apart
     // (its fall would join the P wave there, and the P is found in the limb leads combined):
-    // every lead's P search opens after it, at the earliest point the leads that show it give.
+    // where the chest leads show it, as a U shows best, every lead's P search opens after it,
+    // at the earliest point they give. A flutter wave after the T that passes for a U in the
+    // inferior leads, where flutter shows best, stays theirs.
     for (int i = 0; i < nBeats; ++i) {
         if (aUEnd[i] < 0 || aBlockedP[i] >= 0)
             continue;

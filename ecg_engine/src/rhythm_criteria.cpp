@@ -307,9 +307,10 @@ void DetectAtrialFlutter(CEngineData& d) {
     const bool bClearWave = e.nApart >= 30 && e.nWaveSize >= 50;
     const bool bEchoedWave =
         bClearWave && e.nEcho >= 35 && e.nAlike >= 90 && e.nCourse >= 20 && e.nRest <= 400;
-    // A clear wave that does not come back one atrial cycle earlier is an ectopic atrial
-    // rhythm's P wave, whatever its axis and however many waves (a T, a U) the interval holds.
-    const bool bLoneWave = bClearWave && e.nEcho < 35;
+    // A clear wave that does not come back one atrial cycle earlier (where no more is left than
+    // a sinus T leaves there) is an ectopic atrial rhythm's P wave, whatever its axis and
+    // however many waves (a T, a U) the interval holds.
+    const bool bLoneWave = bClearWave && e.nEcho <= 17;
     bool bSteadyWaves = false;
     for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
         bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
