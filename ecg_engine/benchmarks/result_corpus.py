@@ -134,6 +134,10 @@ RHYTHM = {
     "atrial50u": ["--rate", "50", "--paxis", "-110", "--u", "75"],
     "atrial130": ["--rate", "130", "--paxis", "-110"],
     "atrial140u": ["--rate", "140", "--paxis", "-110", "--u", "75"],
+    # 3:1 flutter with a U wave: the flutter wave after the T passes for a U in the inferior
+    # leads only.
+    "flutter31u": ["--rate", "106", "--p", "0", "--flutter", "318:200", "--flutteraxis", "-60",
+                   "--u", "30"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10"] + RESTING,
     # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130

@@ -232,6 +232,12 @@ TEST(OrdinaryAtria, FlutterReadsAsFlutterAndAnInvertedPWaveDoesNot) {
          "--rate 85 --p 0 --flutter 340:150 --flutteraxis -100", "Atrial Flutter"},
         {"4:1 flutter at 240 a minute in a resting ECG, pointing away from the inferior leads",
          "--rate 60 --p 0 --flutter 240:150 --flutteraxis -100" + kResting, "Atrial Flutter"},
+        // With a U wave: the flutter wave after the T that passes for a U in the inferior
+        // leads is no U of every lead.
+        {"3:1 flutter with a U wave", "--rate 106 --p 0 --flutter 318:200 --flutteraxis -60 --u 30",
+         "Atrial Flutter"},
+        {"3:1 flutter with a tall U wave",
+         "--rate 98 --p 0 --flutter 295:150 --flutteraxis -60 --u 150", "Atrial Flutter"},
         {"ectopic atrial rhythm", "--rate 75 --paxis -110" + kResting, "Atrial Rhythm"},
         // A U wave adds no atrial wave to the interval.
         {"ectopic atrial rhythm with a U wave", "--rate 100 --paxis -110 --u 75", "Atrial Rhythm"},
