@@ -126,12 +126,14 @@ RHYTHM = {
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10"] + RESTING,
-    # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130
-    # mode 1 still reads "(HR>130)" and mode 2 a QRS widened by the P (NIVCD, anteroseptal MI).
+    # Sinus rhythm with a tall P wave that runs up to the QRS: its energy is no part of the
+    # QRS (no wide or ventricular beats, no conduction delay or infarct).
     # A notched or tall P that starts right at the T's end at 150 and 160: sinus rhythm, no T
     # wave inversion.
     "sinus160tall": ["--rate", "160", "--p", "250"],
     "sinus130tall": ["--rate", "130", "--p", "250"],
+    "sinus140tall": ["--rate", "140", "--p", "250"],
+    "sinus150talln": ["--rate", "150", "--p", "250"] + RESTING,
     "sinus150notch": ["--rate", "150", "--pnotch"],
     "sinus160notchn": ["--rate", "160", "--pnotch"] + RESTING,
     "sinus150tall": ["--rate", "150", "--p", "250"],
