@@ -17,8 +17,8 @@ constexpr int kSlopeEnd = 4500;
 constexpr int kMergeGap = 40;   // 80 ms
 constexpr int kEdgeReach = 25;  // how far a whole QRS's window may reach past the record
 constexpr int kMaxWindows = kMaxBeats;
-constexpr int kLongHalf = 22;  // half the long integration window
-constexpr int kQuietRun = 8;   // 16 ms: longer than the still peak of a P wave
+constexpr int kLongHalf = 22;     // half the long integration window
+constexpr int kStillStretch = 8;  // 16 ms: longer than the still peak of a P wave
 
 // Squares and sums of full-scale samples do not fit 32 bits: work in 64 and keep the
 // largest 32-bit value where a table has no more room.
@@ -130,12 +130,12 @@ void ScanQrsWindows(CEngineData& d) {
 
 // A still stretch of the squared slope (at most thr), scanning down from nFrom to above
 // nAbove: the first sample after it, where the energy above it begins; -1 when there is none.
-int EndOfQuietRun(const InputRow32& sq, int nFrom, int nAbove, std::int64_t thr) {
+int EndOfStillStretch(const InputRow32& sq, int nFrom, int nAbove, std::int64_t thr) {
     int nRun = 0;
-    for (int j = std::min(nFrom, kInputSamples - 1); j > nAbove; --j) {
+    for (int j = nFrom; j > nAbove; --j) {
         nRun = sq[j] <= thr ? nRun + 1 : 0;
-        if (nRun == kQuietRun)
-            return j + kQuietRun;
+        if (nRun == kStillStretch)
+            return j + kStillStretch;
     }
     return -1;
 }
@@ -153,7 +153,7 @@ bool IsSmallWave(const InputRow32& f, int nFrom, int nTo, std::int64_t thr) {
 
 // The start of a QRS whose own energy begins at nFrom, with the wave before it left out: the
 // lowest crossing of the last pass's threshold, walking down from nFirst, by the long feature
-// of the squared slope from nFrom on. That feature is still while its window lies before
+// of the squared slope from nFrom on. That feature is 0 while its window lies before
 // nFrom, so nothing rises before the crossing and every pass would halve.
 int StartOfOwnEnergy(const InputRow32& sq, int nFrom, int nFirst, int lb, std::int64_t thrLast) {
     constexpr int kWidth = 2 * kLongHalf + 1;
@@ -227,8 +227,9 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         // on with the QRS's own energy, the slope after the stretch.
         if (nFound >= 0 && bLongFeature && nPass > 0 && nFirst + kLongHalf < kInputSamples) {
             const auto& sq = d.Detection.SquaredRow[r];
-            const int nAfter = EndOfQuietRun(sq, nFirst + kLongHalf, nFound + kLongHalf, thrLast);
-            if (nAfter >= 0 && IsSmallWave(f, nFound, nAfter - kQuietRun - kLongHalf - 1,
+            const int nAfter =
+                EndOfStillStretch(sq, nFirst + kLongHalf, nFound + kLongHalf, thrLast);
+            if (nAfter >= 0 && IsSmallWave(f, nFound, nAfter - kStillStretch - kLongHalf - 1,
                                            d.Detection.DetectionThreshold[r])) {
                 w.start[r][n] = StartOfOwnEnergy(sq, nAfter, nFirst, lb, thrLast);
                 return;
