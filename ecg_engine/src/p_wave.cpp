@@ -318,9 +318,10 @@ constexpr int kLongestWindow = 400;
 constexpr int kPFoot = 6;
 constexpr int kQuietRoom = 12;
 
-// The quietest point after the T wave may lie beyond a P wave that follows the T closely: at
-// 2:1 block the P that is not conducted, which the P search then never sees. A wave between
-// the T end and the point that matches the P wave before the QRS in direction, height and
+// The quietest point after the T wave may lie beyond a P wave that follows the T closely, and
+// a search window cut to 400 samples may start after one long before the QRS: at 2:1 block the
+// P that is not conducted, which the P search then never sees. A wave after the T end, before
+// the point or that start, that matches the P wave before the QRS in direction, height and
 // width at half its height, one atrial interval (half the beat interval) before it and with
 // nothing but baseline between the two, is that P wave (a U wave is lower and wider than the
 // P; flutter waves follow each other closely). A T end found on the rise of a P that follows
@@ -376,8 +377,7 @@ SBlockedPWave FindBlockedPWave(const SBaseline& base, int a, int nIsoBeforeQrs, 
     if (e2 >= nOnset || e2 - s2 < kHalfWidth)
         return {};
     // Going back from it over the baseline: the wave before it, which ends after the T end
-    // and starts after a trough that is not the T's own tail. It lies before the point, or
-    // before the start of a window cut to 400 samples, which would lose it.
+    // and starts after a trough that is not the T's own tail.
     k = s2 - 1;
     while (k > a && !off(k, fHalf))
         --k;
