@@ -302,15 +302,19 @@ TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
 // Every other P wave not conducted: 2:1 block beside the sinus rhythm of the ventricles' rate.
 // At atria of 120 with a PR of 120 ms the P that is not conducted follows the T's end closely
 // (also in a resting ECG); at 140 to 160, or at 120 and 150 with a PR of 160 ms, it starts on
-// the T's tail; under a U wave; at 100 it lies more than 800 ms before the next QRS's end.
+// the T's tail; under a U wave; at 100 it lies more than 800 ms before the next QRS's end
+// (once read as flutter in a resting ECG).
 TEST(OrdinaryBlock, TwoToOneBlockReadsBesideSinusRhythm) {
     const struct {
         int nAtria, nPr;  // per minute, ms
         std::string strDisturbance;
-    } cases[] = {{120, 120, " --st 10"}, {120, 120, ""},         {120, 120, kResting},
-                 {140, 120, ""},         {150, 120, ""},         {160, 120, ""},
-                 {120, 160, ""},         {150, 160, ""},         {100, 120, ""},
-                 {120, 120, " --u 75"},  {120, 120, " --u 150"}, {120, 120, " --st 10 --u 75"}};
+    } cases[] = {{120, 120, " --st 10"}, {120, 120, ""},
+                 {120, 120, kResting},   {140, 120, ""},
+                 {140, 120, kResting},   {150, 120, ""},
+                 {160, 120, ""},         {120, 160, ""},
+                 {150, 160, ""},         {100, 120, ""},
+                 {100, 120, kResting},   {120, 120, " --u 75"},
+                 {120, 120, " --u 150"}, {120, 120, " --st 10 --u 75"}};
     for (const auto& c : cases) {
         const int nInterval = 60000 / c.nAtria;
         const std::string strBeat = ":" + std::to_string(nInterval) + ":" + std::to_string(c.nPr);
