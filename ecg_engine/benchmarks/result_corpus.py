@@ -142,14 +142,19 @@ RHYTHM = {
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
     "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     # The same with the P not conducted close after the T's end, also in a resting ECG; at
-    # atria of 140 (that P on the T's tail) every run still misses the block.
+    # atria of 140 to 160, or at 120 with a PR of 160 ms, that P starts on the T's tail.
     "twotooneclose": ["--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     "twotoonenoise": ["--noise", "10", "--drift", "150", "--seed", "3", "--script",
                       "S::120" + rep(",B:500:120,S:500:120", 10)],
     "twotoone140": ["--script", "S::120" + rep(",B:429:120,S:429:120", 10)],
-    # With a U wave the same record loses "2:1 AV Block" (still wrong).
+    "twotoone160": ["--script", "S::120" + rep(",B:375:120,S:375:120", 10)],
+    "twotoone120pr160": ["--script", "S::160" + rep(",B:500:160,S:500:160", 10)],
+    # Under a U wave that runs into it, and at atria of 100, more than 800 ms before the end
+    # of the next QRS.
     "twotooneu": ["--st", "10", "--u", "75", "--script",
                   "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "twotooneu150": ["--u", "150", "--script", "S::120" + rep(",B:500:120,S:500:120", 9)],
+    "twotoone100": ["--script", "S::120" + rep(",B:600:120,S:600:120", 7)],
     "chbj": ["--ptimeline", "70", "--script", "E" + rep(",E:1300", 7)],
     "chbv": ["--ptimeline", "70", "--script", "EV" + rep(",EV:1600", 6)],
     "atrial": ["--rate", "75", "--paxis", "-70"],

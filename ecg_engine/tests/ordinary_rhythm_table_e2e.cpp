@@ -314,15 +314,30 @@ TEST(OrdinaryBlock, CompleteBlockReadsWithItsEscapeRhythm) {
     }
 }
 
-// Atria at 120 a minute, every other P wave not conducted: 2:1 block beside the sinus rhythm,
-// also with the P that is not conducted close after the T's end and in a resting ECG.
+// Every other P wave not conducted: 2:1 block beside the sinus rhythm of the ventricles' rate.
+// At atria of 120 with a PR of 120 ms the P that is not conducted follows the T's end closely
+// (also in a resting ECG); at 140 to 160, or at 120 and 150 with a PR of 160 ms, it starts on
+// the T's tail; under a U wave; at 100 it lies more than 800 ms before the next QRS's end
+// (once read as flutter in a resting ECG).
 TEST(OrdinaryBlock, TwoToOneBlockReadsBesideSinusRhythm) {
-    const std::string strScript = " --script S::120" + Repeat(",B:500:120,S:500:120", 10);
-    const std::string aDisturbances[] = {" --st 10", "", kResting};
-    for (const auto& strDisturbance : aDisturbances) {
-        const std::string strOptions = strDisturbance + strScript;
+    const struct {
+        int nAtria, nPr;  // per minute, ms
+        std::string strDisturbance;
+    } cases[] = {{120, 120, " --st 10"}, {120, 120, ""},
+                 {120, 120, kResting},   {140, 120, ""},
+                 {140, 120, kResting},   {150, 120, ""},
+                 {160, 120, ""},         {120, 160, ""},
+                 {150, 160, ""},         {100, 120, ""},
+                 {100, 120, kResting},   {120, 120, " --u 75"},
+                 {120, 120, " --u 150"}, {120, 120, " --st 10 --u 75"}};
+    for (const auto& c : cases) {
+        const int nInterval = 60000 / c.nAtria;
+        const std::string strBeat = ":" + std::to_string(nInterval) + ":" + std::to_string(c.nPr);
+        const std::string strOptions =
+            c.strDisturbance + " --script S::" + std::to_string(c.nPr) +
+            Repeat(",B" + strBeat + ",S" + strBeat, std::min(10, 10000 / (2 * nInterval)));
         ExpectFirstAndNone(StatementsOfEveryRun(strOptions), strOptions,
-                           {"Normal Sinus Rhythm", "2:1 AV Block"},
+                           {SinusStatement(c.nAtria / 2), "2:1 AV Block"},
                            {"lutter", "Fibrillation", "Junctional"});
     }
 }
