@@ -140,12 +140,14 @@ RHYTHM = {
                    "--u", "30"],
     "sinus160": ["--rate", "160", "--pr", "10", "--st", "10"],
     "sinus170": ["--rate", "170", "--pr", "10", "--st", "10"] + RESTING,
-    # Sinus rhythm with a tall P wave that runs up to the QRS. At 160 it reads right; at 130
-    # mode 1 still reads "(HR>130)" and mode 2 a QRS widened by the P (NIVCD, anteroseptal MI).
+    # Sinus rhythm with a tall P wave that runs up to the QRS: its energy is no part of the
+    # QRS (no wide or ventricular beats, no conduction delay or infarct).
     # A notched or tall P that starts right at the T's end at 150 and 160: sinus rhythm, no T
     # wave inversion.
     "sinus160tall": ["--rate", "160", "--p", "250"],
     "sinus130tall": ["--rate", "130", "--p", "250"],
+    "sinus140tall": ["--rate", "140", "--p", "250"],
+    "sinus150talln": ["--rate", "150", "--p", "250"] + RESTING,
     "sinus150notch": ["--rate", "150", "--pnotch"],
     "sinus160notchn": ["--rate", "160", "--pnotch"] + RESTING,
     "sinus150tall": ["--rate", "150", "--p", "250"],
@@ -154,14 +156,19 @@ RHYTHM = {
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],
     "twotoone": ["--st", "10", "--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     # The same with the P not conducted close after the T's end, also in a resting ECG; at
-    # atria of 140 (that P on the T's tail) every run still misses the block.
+    # atria of 140 to 160, or at 120 with a PR of 160 ms, that P starts on the T's tail.
     "twotooneclose": ["--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     "twotoonenoise": ["--noise", "10", "--drift", "150", "--seed", "3", "--script",
                       "S::120" + rep(",B:500:120,S:500:120", 10)],
     "twotoone140": ["--script", "S::120" + rep(",B:429:120,S:429:120", 10)],
-    # With a U wave the same record loses "2:1 AV Block" (still wrong).
+    "twotoone160": ["--script", "S::120" + rep(",B:375:120,S:375:120", 10)],
+    "twotoone120pr160": ["--script", "S::160" + rep(",B:500:160,S:500:160", 10)],
+    # Under a U wave that runs into it, and at atria of 100, more than 800 ms before the end
+    # of the next QRS.
     "twotooneu": ["--st", "10", "--u", "75", "--script",
                   "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "twotooneu150": ["--u", "150", "--script", "S::120" + rep(",B:500:120,S:500:120", 9)],
+    "twotoone100": ["--script", "S::120" + rep(",B:600:120,S:600:120", 7)],
     "chbj": ["--ptimeline", "70", "--script", "E" + rep(",E:1300", 7)],
     "chbv": ["--ptimeline", "70", "--script", "EV" + rep(",EV:1600", 6)],
     "atrial": ["--rate", "75", "--paxis", "-70"],

@@ -311,35 +311,59 @@ void BuildTwelveLeadBuffer(CEngineData& d) {
     }
 }
 
+// The P search window's longest stretch before the QRS offset.
+constexpr int kLongestWindow = 400;
+
 // Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
 constexpr int kPFoot = 6;
 constexpr int kQuietRoom = 12;
 
-// The quietest point after the T wave may lie beyond a P wave that follows the T closely: at
-// 2:1 block the P that is not conducted, which the P search then never sees. A wave between
-// the T end and the point, with room for a quiet point before it, that matches the P wave
-// before the QRS in direction, height and width at half its height, one atrial interval (half
-// the beat interval) before it and with nothing but baseline between the two, is that P wave
-// (a U wave is lower and wider than the P; flutter waves follow each other closely). Returns
-// where it reaches half its height, -1 when there is none.
-int BlockedPWaveStart(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnset, int nRR) {
-    constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
-    constexpr int kHalfWidth = 10;   // a P wave lasts 20 ms above half its height at least
-    constexpr double kAlike = 1.25;  // height and width within a quarter of each other
+// The quietest point after the T wave may lie beyond a P wave that follows the T closely, and
+// a search window cut to 400 samples may start after one long before the QRS: at 2:1 block the
+// P that is not conducted, which the P search then never sees. A wave after the T end, before
+// the point or that start, that matches the P wave before the QRS in direction, height and
+// width at half its height, one atrial interval (half the beat interval) before it and with
+// nothing but baseline between the two, is that P wave (a U wave is lower and wider than the
+// P; flutter waves follow each other closely). A T end found on the rise of a P that follows
+// the T's tail closely lies late, so the wave may begin up to kLateTEnd samples before it,
+// after a trough between the two. Where the T's tail or a U wave runs into the P, no quiet
+// baseline lies before it, and the quietest point would leave their fall beside the P's rise
+// (their slopes cancel in the detection signal): the P search then opens at the trough.
+struct SBlockedPWave {
+    int nHalfHeight = -1;  // where it reaches half its height; -1: no P wave not conducted
+    int nFoot = -1;        // where the P search opens; -1: at the quietest point before it
+};
+
+SBlockedPWave FindBlockedPWave(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnset, int nRR,
+                               int nCutStart) {
+    constexpr int kQrsMargin = 20;        // the P wave rises 40 ms before the QRS at the latest
+    constexpr int kHalfWidth = 10;        // a P wave lasts 20 ms above half its height at least
+    constexpr double kAlike = 1.25;       // height and width within a quarter of each other
+    constexpr int kLateTEnd = 25;         // how far inside the next P wave a T end may lie
+    constexpr double kWaveLevel = 20.48;  // 50 uV: a wave, not the baseline
     const int k0 = base.nPoint;
     const int nFrom = a + 5;
+    const int nLow = std::max(a - kLateTEnd, 2);
     if (nFrom < 2 || k0 < nFrom || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12 ||
         nRR <= 0)
-        return -1;
+        return {};
     auto off = [&](int k, double fLevel) { return std::fabs(base.Dev(k)) >= fLevel; };
-    // The P wave before the QRS: 50 uV off the baseline, then measured at half its height.
-    int k = k0;
-    while (k < nOnset - kQrsMargin && !off(k, 20.48))
-        ++k;
-    if (k >= nOnset - kQrsMargin)
-        return -1;
+    // The P wave before the QRS: the last wave 50 uV off the baseline that starts before it,
+    // then measured at half its height.
+    int k = -1;
+    for (int m = k0; m < nOnset - kQrsMargin;) {
+        if (!off(m, kWaveLevel)) {
+            ++m;
+            continue;
+        }
+        k = m;
+        while (m < nOnset && off(m, kWaveLevel))
+            ++m;
+    }
+    if (k < 0)
+        return {};
     double f2 = 0;
-    for (int m = k; m < nOnset && off(m, 20.48); ++m) {
+    for (int m = k; m < nOnset && off(m, kWaveLevel); ++m) {
         if (std::fabs(base.Dev(m)) > std::fabs(f2))
             f2 = base.Dev(m);
     }
@@ -351,31 +375,50 @@ int BlockedPWaveStart(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnse
     while (e2 < nOnset && off(e2, fHalf))
         ++e2;
     if (e2 >= nOnset || e2 - s2 < kHalfWidth)
-        return -1;
-    // Going back from the point: the wave before it, with room before it.
-    k = k0 - 1;
-    while (k > nFrom && !off(k, fHalf))
+        return {};
+    // Going back from it over the baseline: the wave before it, which ends after the T end
+    // and starts after a trough that is not the T's own tail.
+    k = s2 - 1;
+    while (k > a && !off(k, fHalf))
         --k;
+    if (k <= a)
+        return {};
     const int e1 = k + 1;
     double f1 = 0;
-    while (k > nFrom && off(k, fHalf)) {
+    while (k > nLow && off(k, fHalf)) {
         if (std::fabs(base.Dev(k)) > std::fabs(f1))
             f1 = base.Dev(k);
         --k;
     }
     const int s1 = k + 1;
-    if (s1 - kPFoot - kQuietRoom < nFrom || e1 >= k0 || e1 - s1 < kHalfWidth)
-        return -1;
-    // Nothing but baseline between the two.
-    for (int m = k0; m < s2; ++m) {
-        if (off(m, fHalf))
-            return -1;
-    }
+    if (k <= nLow || e1 - s1 < kHalfWidth || (e1 >= k0 && s1 - kPFoot - kQuietRoom >= nCutStart))
+        return {};
     auto alike = [&](double f, double g) { return f <= kAlike * g && g <= kAlike * f; };
     if ((f1 > 0) != (f2 > 0) || !alike(std::fabs(f1), std::fabs(f2)) || !alike(e1 - s1, e2 - s2) ||
         std::abs(2 * (s2 - s1) - nRR) * 5 > nRR)
-        return -1;
-    return s1;
+        return {};
+    // Room for a quiet point between the T end and its foot, or else a wave that reaches half
+    // its height within the quiet room after the T end found, which so lies on its rise: a U
+    // wave rises from the baseline after the T end and takes longer.
+    const int nQuietEnd = s1 - kPFoot - kQuietRoom;
+    if (nQuietEnd < nFrom && s1 - a >= kQuietRoom)
+        return {};
+    // The trough before it: nearest the baseline within the quiet room before its foot.
+    int nTrough = s1 - 1;
+    for (int m = s1 - 2; m >= std::max(nQuietEnd, nLow + 1); --m) {
+        if (std::fabs(base.Dev(m)) < std::fabs(base.Dev(nTrough)))
+            nTrough = m;
+    }
+    // Nothing of half the P's height from the T end to the trough: the quietest point there
+    // serves; else (the T's tail or a U wave) the P search opens at the trough.
+    SBlockedPWave w;
+    w.nHalfHeight = s1;
+    bool bQuiet = nQuietEnd >= nFrom;
+    for (int m = nFrom; bQuiet && m <= nTrough; ++m)
+        bQuiet = !off(m, fHalf);
+    if (!bQuiet)
+        w.nFoot = nTrough;
+    return w;
 }
 
 // The quietest ten samples from nFrom that end before the P wave's foot.
@@ -397,8 +440,9 @@ void FindIsoelectricPoints(CEngineData& d) {
     auto& p = d.PWave;
     const auto& q = d.Detection.IOQm;
     const int nBeats = BeatsInList(d);
-    std::array<int, kMaxBeats> aBlockedP, aUEnd;
+    std::array<int, kMaxBeats> aBlockedP, aPFoot, aUEnd;
     aBlockedP.fill(-1);
+    aPFoot.fill(-1);
     aUEnd.fill(-1);
     for (int l = 0; l < kLeads; ++l) {
         if (!UsableLead(d, l))
@@ -457,17 +501,21 @@ void FindIsoelectricPoints(CEngineData& d) {
             // No room after the T end, and the signal still moves there: the end lies late.
             // A U wave may start right there (the T ends less than 260 ms before the next QRS
             // from about 95 a minute on): the point before the late end is then the U's foot.
-            int nBlockedP = -1;
+            SBlockedPWave w;
             if (u < a + 5 && a < q.qrs_onset[i] && a < kInputSamples - 14 &&
                 Activity(x, a) >= 20.48) {
                 p.IsoAfterT[l][i] = PointBeforeLateTEnd(x, a, nLevel);
             } else if (i > 0) {
                 const SBaseline base(x, p.IsoAfterT[l][i], nBest, nLevel);
-                nBlockedP = BlockedPWaveStart(base, a, nBest, q.qrs_onset[i],
-                                              q.qrs_onset[i] - q.qrs_onset[i - 1]);
+                w = FindBlockedPWave(base, a, nBest, q.qrs_onset[i],
+                                     q.qrs_onset[i] - q.qrs_onset[i - 1],
+                                     q.qrs_offset[i] - kLongestWindow);
             }
-            if (nBlockedP >= 0) {
-                aBlockedP[i] = aBlockedP[i] < 0 ? nBlockedP : std::min(aBlockedP[i], nBlockedP);
+            if (w.nHalfHeight >= 0) {
+                aBlockedP[i] =
+                    aBlockedP[i] < 0 ? w.nHalfHeight : std::min(aBlockedP[i], w.nHalfHeight);
+                if (w.nFoot >= 0)
+                    aPFoot[i] = aPFoot[i] < 0 ? w.nFoot : std::min(aPFoot[i], w.nFoot);
             } else {
                 aAfterU[i] =
                     PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
@@ -501,16 +549,23 @@ void FindIsoelectricPoints(CEngineData& d) {
         }
     }
     // A P wave not conducted is the atria's in every lead, also where it is too low to be
-    // told apart: every lead's P search opens before it, and it is no U wave.
+    // told apart: every lead's P search opens before it, and it is no U wave. Where the T's
+    // tail or a U wave runs into it in some lead, the search opens at the trough between them,
+    // which ends the T and the U for the atrial-wave count too.
     for (int i = 1; i < nBeats; ++i) {
         if (aBlockedP[i] < 0)
             continue;
-        p.AfterUWave[i] = 0;
+        p.AfterUWave[i] = std::max(aPFoot[i], 0);
+        p.BlockedPWave[i] = aBlockedP[i];
         const int a = std::clamp(d.TWave.TOffset[i - 1], 0, kInputSamples - 12);
         for (int l = 0; l < kLeads; ++l) {
-            if (!UsableLead(d, l) || p.IsoAfterT[l][i] < aBlockedP[i])
+            if (!UsableLead(d, l))
                 continue;
-            p.IsoAfterT[l][i] = QuietPointBeforePWave(p.TwelveLeads[l].data(), a + 5, aBlockedP[i]);
+            if (aPFoot[i] >= 0)
+                p.IsoAfterT[l][i] = aPFoot[i];
+            else if (p.IsoAfterT[l][i] >= aBlockedP[i])
+                p.IsoAfterT[l][i] =
+                    QuietPointBeforePWave(p.TwelveLeads[l].data(), a + 5, aBlockedP[i]);
         }
     }
 }
@@ -625,6 +680,10 @@ void FilterPWaveSignal(CEngineData& d) {
     }
 }
 
+// How far the detection signal reaches before a wave: the mean of 23, the difference over 36
+// and the energy of 23 samples.
+constexpr int kEnergyReach = 11 + 18 + 11;
+
 void DetectPWaves(CEngineData& d) {
     auto& p = d.PWave;
     const auto& q = d.Detection.IOQm;
@@ -634,8 +693,12 @@ void DetectPWaves(CEngineData& d) {
         for (int i = 0; i < nBeats; ++i) {
             int s = p.IsoAfterT[l][i];
             const int e = std::clamp(q.qrs_offset[i], 0, kLastFrame);
-            if (e - s > 399)
-                s = e - 400;
+            // A P wave not conducted lies whole in the window, however long: where a wave
+            // runs into it, with the reach of the detection signal before the trough.
+            if (p.BlockedPWave[i] > 0 && p.AfterUWave[i] > 0)
+                s = std::min(s, p.AfterUWave[i] - kEnergyReach);
+            else if (e - s > kLongestWindow - 1 && p.BlockedPWave[i] == 0)
+                s = e - kLongestWindow;
             p.WindowStart[l][i] = std::clamp(s, 0, e);
             p.WindowEnd[l][i] = e;
         }

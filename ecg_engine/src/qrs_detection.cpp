@@ -17,6 +17,8 @@ constexpr int kSlopeEnd = 4500;
 constexpr int kMergeGap = 40;   // 80 ms
 constexpr int kEdgeReach = 25;  // how far a whole QRS's window may reach past the record
 constexpr int kMaxWindows = kMaxBeats;
+constexpr int kLongHalf = 22;     // half the long integration window
+constexpr int kStillStretch = 8;  // 16 ms: longer than the still peak of a P wave
 
 // Squares and sums of full-scale samples do not fit 32 bits: work in 64 and keep the
 // largest 32-bit value where a table has no more room.
@@ -126,6 +128,50 @@ void ScanQrsWindows(CEngineData& d) {
     }
 }
 
+// A still stretch of the squared slope (at most thr), scanning down from nFrom to above
+// nAbove: the first sample after it, where the energy above it begins; -1 when there is none.
+int EndOfStillStretch(const InputRow32& sq, int nFrom, int nAbove, std::int64_t thr) {
+    int nRun = 0;
+    for (int j = nFrom; j > nAbove; --j) {
+        nRun = sq[j] <= thr ? nRun + 1 : 0;
+        if (nRun == kStillStretch)
+            return j + kStillStretch;
+    }
+    return -1;
+}
+
+// A wave beside the QRS is small: its feature over [nFrom, nTo] stays below a quarter of the
+// detection threshold, the threshold of the third pass. A first part of the QRS before a still
+// stretch inside it is not.
+bool IsSmallWave(const InputRow32& f, int nFrom, int nTo, std::int64_t thr) {
+    for (int k = nFrom; k <= nTo; ++k) {
+        if (f[k] >= thr / 4)
+            return false;
+    }
+    return true;
+}
+
+// The start of a QRS whose own energy begins at nFrom, with the wave before it left out: the
+// lowest crossing of the last pass's threshold, walking down from nFirst, by the long feature
+// of the squared slope from nFrom on. That feature is 0 while its window lies before
+// nFrom, so nothing rises before the crossing and every pass would halve.
+int StartOfOwnEnergy(const InputRow32& sq, int nFrom, int nFirst, int lb, std::int64_t thrLast) {
+    constexpr int kWidth = 2 * kLongHalf + 1;
+    std::int64_t nSum = 0;  // over [max(nFrom, k - kLongHalf), k + kLongHalf]
+    for (int j = std::max(nFrom, nFirst - kLongHalf); j <= nFirst + kLongHalf; ++j)
+        nSum += sq[j];
+    int k = nFirst;
+    for (; k - 1 >= lb; --k) {
+        std::int64_t nNext = nSum - sq[k + kLongHalf];
+        if (k - 1 - kLongHalf >= nFrom)
+            nNext += sq[k - 1 - kLongHalf];
+        if (nNext / kWidth <= thrLast)
+            break;
+        nSum = nNext;
+    }
+    return k;
+}
+
 void RefineWindowStart(CEngineData& d, int r, int n) {
     auto& w = d.Detection.QrsWindowList;
     const auto& f = d.Detection.QrsFeature[r];
@@ -143,6 +189,10 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
     std::int64_t thr = d.Detection.DetectionThreshold[r];
     const int nLow = std::max(lb, 1);  // f[k - 1] is read
     const bool bLongFeature = d.DetectionFlag == 0;
+    int nFirst = s;              // the crossing of the full threshold: the QRS's own energy
+    std::int64_t thrLast = thr;  // the threshold of the last pass
+    for (int i = 1; i < 6; ++i)
+        thrLast /= 2;
     for (int nPass = 0; nPass < 6; ++nPass) {
         if (s < lb) {
             thr /= 2;
@@ -167,6 +217,22 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
                     w.start[r][n] = nLowest;
                     return;
                 }
+            }
+        }
+        if (nFound >= 0 && nPass == 0)
+            nFirst = nFound;
+        // Under a halved threshold the long feature also holds a small wave of its own that
+        // ends before the QRS (a tall P wave at a fast rate): a crossing whose whole window lies
+        // before a still stretch of the squared slope is that wave's. The refinement then goes
+        // on with the QRS's own energy, the slope after the stretch.
+        if (nFound >= 0 && bLongFeature && nPass > 0 && nFirst + kLongHalf < kInputSamples) {
+            const auto& sq = d.Detection.SquaredRow[r];
+            const int nAfter =
+                EndOfStillStretch(sq, nFirst + kLongHalf, nFound + kLongHalf, thrLast);
+            if (nAfter >= 0 && IsSmallWave(f, nFound, nAfter - kStillStretch - kLongHalf - 1,
+                                           d.Detection.DetectionThreshold[r])) {
+                w.start[r][n] = StartOfOwnEnergy(sq, nAfter, nFirst, lb, thrLast);
+                return;
             }
         }
         if (nFound >= 0) {

@@ -234,6 +234,48 @@ TEST_F(QrsStepTest, RefinementStopsAtTheTroughBeforeAWaveOfItsOwn) {
     }
 }
 
+// Under a halved threshold the long feature also holds a small wave that ends before the QRS:
+// a tall P wave, its slope still for the PR segment, its feature a flat step with no trough
+// before the QRS. The start leaves it out and lies where the QRS's own energy crosses the last
+// threshold. A wave a quarter of the threshold or more (a first part of the QRS), a still
+// stretch too short for a PR segment, or the short feature keep the halved crossings, which
+// run into the wave.
+TEST_F(QrsStepTest, RefinementLeavesOutASmallWaveBeforeAStillStretch) {
+    struct {
+        int nFlag, nWave, nFrom, nTo;  // squared slope of the wave over [nFrom, nTo)
+        bool bLeftOut;
+    } const cases[] = {{0, 150, 915, 948, true},
+                       {0, 400, 915, 948, false},
+                       {0, 150, 922, 955, false},
+                       {1, 150, 915, 948, false}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+        D().DetectionFlag = c.nFlag;
+        auto& sq = D().Detection.SquaredRow[0];
+        sq.fill(0);
+        for (int i = c.nFrom; i < c.nTo; ++i)
+            sq[i] = c.nWave;
+        for (int i = 960; i < 1010; ++i)
+            sq[i] = 2000;  // the QRS
+        auto& f = D().Detection.QrsFeature[0];
+        for (int k = 22; k < 6000 - 22; ++k) {
+            std::int64_t nSum = 0;
+            for (int j = k - 22; j <= k + 22; ++j)
+                nSum += sq[j];
+            f[k] = static_cast<std::int32_t>(nSum / 45);
+        }
+        D().Detection.DetectionThreshold[0] = 810;  // the last pass's threshold is 25
+        SetWindows(0, {{956, 1020}});
+        EXPECT_EQ(RefineQrsWindows(D()), 0);
+        const int nStart = D().Detection.QrsWindowList.start[0][0];
+        if (c.bLeftOut)
+            EXPECT_EQ(nStart, 938) << c.nFlag << " " << c.nWave << " " << c.nTo;
+        else  // the start's window ends in the wave
+            EXPECT_LT(nStart + 22, c.nTo) << c.nFlag << " " << c.nWave << " " << c.nTo;
+    }
+}
+
 // --- Beat list -------------------------------------------------------------------------------
 
 TEST_F(QrsStepTest, WorkListPicks) {

@@ -270,8 +270,12 @@ struct SPWaveTables {
     InputRow32 CombinedThresholdRow{};
     InputRow32 SlopeRow{};
     LeadBeatTable IsoAfterT{}, IsoBeforeQrs{};
-    // Per beat the latest point after a U wave of the previous T (frame), 0 when none was seen.
+    // Per beat the latest point after a U wave of the previous T, or the trough where the T's
+    // tail or a U wave runs into a P wave not conducted (frame), 0 when none was seen.
     BeatTable AfterUWave{};
+    // Per beat where a P wave not conducted before the P wave of the QRS reaches half its
+    // height (frame), 0 when none was found.
+    BeatTable BlockedPWave{};
     LeadBeatTable WindowStart{}, WindowEnd{};
     LeadBeatTable WindowMax{};
     LeadBeatTable PStatus{};
