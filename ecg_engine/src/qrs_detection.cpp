@@ -151,6 +151,15 @@ bool IsSmallWave(const InputRow32& f, int nFrom, int nTo, std::int64_t thr) {
     return true;
 }
 
+// The first sample of the still stretch that ends where the energy begins again at nAfter,
+// scanning down to nLow at most: where the wave before it has died away.
+int StartOfStillStretch(const InputRow32& sq, int nAfter, int nLow, std::int64_t thr) {
+    int j = nAfter - 1;
+    while (j > nLow && sq[j - 1] <= thr)
+        --j;
+    return j;
+}
+
 // The start of a QRS whose own energy begins at nFrom, with the wave before it left out: the
 // lowest crossing of the last pass's threshold, walking down from nFirst, by the long feature
 // of the squared slope from nFrom on. That feature is 0 while its window lies before
@@ -224,14 +233,18 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         // Under a halved threshold the long feature also holds a small wave of its own that
         // ends before the QRS (a tall P wave at a fast rate): a crossing whose whole window lies
         // before a still stretch of the squared slope is that wave's. The refinement then goes
-        // on with the QRS's own energy, the slope after the stretch.
+        // on with the QRS's own energy, the slope after the stretch. Where the stretch is short
+        // (a PR segment of 40 ms or less) that energy's long feature still reaches back into the
+        // wave, so the start goes no earlier than the stretch: a QRS onset searched from inside
+        // the wave would take the wave's tail for the QRS's start.
         if (nFound >= 0 && bLongFeature && nPass > 0 && nFirst + kLongHalf < kInputSamples) {
             const auto& sq = d.Detection.SquaredRow[r];
             const int nAfter =
                 EndOfStillStretch(sq, nFirst + kLongHalf, nFound + kLongHalf, thrLast);
             if (nAfter >= 0 && IsSmallWave(f, nFound, nAfter - kStillStretch - kLongHalf - 1,
                                            d.Detection.DetectionThreshold[r])) {
-                w.start[r][n] = StartOfOwnEnergy(sq, nAfter, nFirst, lb, thrLast);
+                w.start[r][n] = std::max(StartOfOwnEnergy(sq, nAfter, nFirst, lb, thrLast),
+                                         StartOfStillStretch(sq, nAfter, nFound, thrLast));
                 return;
             }
         }
@@ -878,8 +891,8 @@ int CleanBeatList(CEngineData& d) {
         const int n = q.qrs_num;
         const int nLastGap = kLeadIn + kRecordSamples - q.qrs_offset[n - 1];
         if (2 * nLastGap > q.qrs_onset[n - 1] - q.qrs_onset[n - 2])
-            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1,
-                                   n - 1, n);
+            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1, n - 1,
+                                   n);
     }
     ClampEdgeBeats(d);
     return 0;

@@ -236,18 +236,19 @@ TEST_F(QrsStepTest, RefinementStopsAtTheTroughBeforeAWaveOfItsOwn) {
 
 // Under a halved threshold the long feature also holds a small wave that ends before the QRS:
 // a tall P wave, its slope still for the PR segment, its feature a flat step with no trough
-// before the QRS. The start leaves it out and lies where the QRS's own energy crosses the last
-// threshold. A wave a quarter of the threshold or more (a first part of the QRS), a still
-// stretch too short for a PR segment, or the short feature keep the halved crossings, which
-// run into the wave.
+// before the QRS. The start leaves it out: it lies where the QRS's own energy crosses the last
+// threshold, but no earlier than the still stretch, as here, where that crossing (938) lies in
+// the wave after a stretch as short as a PR segment of 24 ms. A wave a quarter of the threshold or
+// more (a first part of the QRS), a still stretch too short for a PR segment, or the short feature
+// keep the halved crossings, which run into the wave.
 TEST_F(QrsStepTest, RefinementLeavesOutASmallWaveBeforeAStillStretch) {
     struct {
         int nFlag, nWave, nFrom, nTo;  // squared slope of the wave over [nFrom, nTo)
-        bool bLeftOut;
-    } const cases[] = {{0, 150, 915, 948, true},
-                       {0, 400, 915, 948, false},
-                       {0, 150, 922, 955, false},
-                       {1, 150, 915, 948, false}};
+        int nStart;                    // 0: the start's window ends in the wave
+    } const cases[] = {{0, 150, 915, 948, 948},
+                       {0, 400, 915, 948, 0},
+                       {0, 150, 922, 955, 0},
+                       {1, 150, 915, 948, 0}};
     for (const auto& c : cases) {
         InitAnalysis(D());
         SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
@@ -269,8 +270,8 @@ TEST_F(QrsStepTest, RefinementLeavesOutASmallWaveBeforeAStillStretch) {
         SetWindows(0, {{956, 1020}});
         EXPECT_EQ(RefineQrsWindows(D()), 0);
         const int nStart = D().Detection.QrsWindowList.start[0][0];
-        if (c.bLeftOut)
-            EXPECT_EQ(nStart, 938) << c.nFlag << " " << c.nWave << " " << c.nTo;
+        if (c.nStart)
+            EXPECT_EQ(nStart, c.nStart) << c.nFlag << " " << c.nWave << " " << c.nTo;
         else  // the start's window ends in the wave
             EXPECT_LT(nStart + 22, c.nTo) << c.nFlag << " " << c.nWave << " " << c.nTo;
     }
