@@ -151,6 +151,12 @@ RHYTHM = {
     "sinus150notch": ["--rate", "150", "--pnotch"],
     "sinus160notchn": ["--rate", "160", "--pnotch"] + RESTING,
     "sinus150tall": ["--rate", "150", "--p", "250"],
+    # A tall P wave close before the QRS at 100-120: the QRS starts after the P's tail (no
+    # conduction delay, infarct or ventricular tachycardia; after a PR segment of 20 ms mode 0
+    # still reads a conduction delay).
+    "sinus120tall": ["--rate", "120", "--p", "250"],
+    "sinus100tallpr20": ["--rate", "100", "--p", "300", "--pr", "10"],
+    "sinus120tallpr20": ["--rate", "120", "--p", "300", "--pr", "10"],
     "avb1": ["--rate", "70", "--pr", "75"],
     "wenckebach": ["--script", "S::160" + rep(",S:880:240,S:880:320,B:640:160,S:800:160", 3)],
     "mobitz": ["--script", "W::160" + rep(",W:800:160,W:800:160,B:800:160,W:780:160", 3)],

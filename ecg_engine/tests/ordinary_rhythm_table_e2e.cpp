@@ -130,6 +130,9 @@ std::vector<SSinusCase> SinusCases() {
     cases.push_back({130, 20, 30, 250, 300, 0, true});
     cases.push_back({140, 20, 30, 250, 300, 0, true});
     cases.push_back({150, 20, 30, 250});
+    // At 120 per minute the QRS's own energy reaches back over the 40 ms PR segment into the
+    // tall P's tail: the QRS must still start after the P.
+    cases.push_back({120, 20, 30, 250, 300, 0, true});
     return cases;
 }
 
