@@ -234,9 +234,9 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         // ends before the QRS (a tall P wave at a fast rate): a crossing whose whole window lies
         // before a still stretch of the squared slope is that wave's. The refinement then goes
         // on with the QRS's own energy, the slope after the stretch. Where the stretch is short
-        // (a PR segment of 40 ms or less) that energy's long feature still reaches back into the
-        // wave, so the start goes no earlier than the stretch: a QRS onset searched from inside
-        // the wave would take the wave's tail for the QRS's start.
+        // (after a PR segment of about 40 ms or less) that energy's long feature still reaches
+        // back into the wave, so the start goes no earlier than the stretch: a QRS onset
+        // searched from inside the wave would take the wave's tail for the QRS's start.
         if (nFound >= 0 && bLongFeature && nPass > 0 && nFirst + kLongHalf < kInputSamples) {
             const auto& sq = d.Detection.SquaredRow[r];
             const int nAfter =
@@ -891,8 +891,8 @@ int CleanBeatList(CEngineData& d) {
         const int n = q.qrs_num;
         const int nLastGap = kLeadIn + kRecordSamples - q.qrs_offset[n - 1];
         if (2 * nLastGap > q.qrs_onset[n - 1] - q.qrs_onset[n - 2])
-            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1, n - 1,
-                                   n);
+            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1,
+                                   n - 1, n);
     }
     ClampEdgeBeats(d);
     return 0;
