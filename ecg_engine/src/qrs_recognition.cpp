@@ -736,12 +736,16 @@ int ClassifyComplexShape(CEngineData& d) {
 
 // Onsets of beat b moved back along a delta wave in aOnset; the count of leads whose onset
 // lies at the start of one, moved there or found there already, and those leads' onsets in
-// starts. An onset with no such slope before it stays where it is.
+// starts, and whether a chest lead beyond V1 is among them. An onset with no such slope before
+// it stays where it is.
 int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
-                    std::array<std::int32_t, kLeads>& aOnset, SWorkList& starts) {
+                    std::array<std::int32_t, kLeads>& aOnset, SWorkList& starts,
+                    bool* pInChestLeads = nullptr) {
     const auto& t = d.Qrs;
     int nWithDelta = 0;
     starts.nCount = 0;
+    if (pInChestLeads)
+        *pInChestLeads = false;
     for (int l = 0; l < kLeads; ++l) {
         const std::int32_t nOnset = t.LeadBeatList.onset[l][b];
         aOnset[l] = nOnset;
@@ -756,6 +760,8 @@ int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
         if (nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection, level)) {
             ++nWithDelta;
             AddToWorkList(starts, aOnset[l]);
+            if (pInChestLeads && l >= LeadV2)
+                *pInChestLeads = true;
         }
     }
     return nWithDelta;
@@ -764,7 +770,9 @@ int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
 // Pre-excitation shows in several leads at once and in most beats; a slope before the onset
 // in a few leads, or before a few beats, is a P wave, a fibrillation or flutter wave or noise,
 // and those onsets stay. Whether the record is pre-excited is judged from delta waves that
-// leave a long level; then each beat's onsets follow a delta wave from a PR segment's level.
+// leave a long level, the chest leads beyond V1 among them: the trough of a slow, low flutter
+// wave is as flat as such a level, but the wave is large only in the limb leads and V1. Then
+// each beat's onsets follow a delta wave from a PR segment's level.
 void FollowDeltaWaves(CEngineData& d) {
     constexpr int kGate = kLeads / 3;
     // Lead onsets at one QRS start lie this close together (samples); a pick further after
@@ -775,7 +783,9 @@ void FollowDeltaWaves(CEngineData& d) {
     SWorkList starts;
     int nBeatsWithDelta = 0;
     for (int b = 0; b < nBeats; ++b) {
-        if (DeltaWaveOnsets(d, b, kLongLevel, aOnset, starts) >= kGate)
+        bool bInChestLeads = false;
+        if (DeltaWaveOnsets(d, b, kLongLevel, aOnset, starts, &bInChestLeads) >= kGate &&
+            bInChestLeads)
             ++nBeatsWithDelta;
     }
     if (2 * nBeatsWithDelta <= nBeats)

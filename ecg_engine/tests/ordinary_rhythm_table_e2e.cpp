@@ -346,14 +346,16 @@ TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
 }
 
 // No pre-excitation without a delta wave: 2:1 flutter whose wave slopes into every QRS, also
-// where the flutter itself is not recognised.
+// where the flutter itself is not recognised, and slow, low 2:1 and 3:1 flutter.
 TEST(OrdinaryPreexcitation, NoStatementWithoutADeltaWave) {
     for (const std::string& strOptions : std::vector<std::string>{
              "--rate 145 --p 0 --flutter 290:145 --flutteraxis -100" + kResting,
              "--rate 150 --p 0 --flutter 300:145 --flutteraxis -100" + kResting,
              "--rate 150 --p 0 --flutter 300:145 --flutteraxis -120",
              "--rate 145 --p 0 --flutter 290:145 --flutteraxis -90",
-             "--rate 110 --p 0 --flutter 220:120" + kResting}) {
+             "--rate 110 --p 0 --flutter 220:120" + kResting,
+             "--rate 120 --p 0 --flutter 240:80 --flutteraxis 70",
+             "--rate 80 --p 0 --flutter 240:80 --flutteraxis 70" + kResting}) {
         const auto runs = StatementsOfEveryRun(strOptions);
         for (std::size_t r = 0; r < runs.size(); ++r) {
             for (const auto& s : runs[r])
