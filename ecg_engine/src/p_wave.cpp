@@ -22,7 +22,7 @@ namespace {
 // The QRS start the PR interval ends at: where noise hid a delta wave's start in most leads,
 // the start the leads that show it give.
 std::int32_t QrsStartOf(const CEngineData& d, int j) {
-    const std::int32_t nDeltaStart = d.Qrs.DeltaWaveStart[j];
+    const std::int32_t nDeltaStart = d.Qrs.DeltaQrsStart[j];
     return nDeltaStart > 0 ? std::min(d.Qrs.GlobalQrsOnset[j], nDeltaStart)
                            : d.Qrs.GlobalQrsOnset[j];
 }

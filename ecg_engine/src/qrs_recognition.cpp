@@ -511,12 +511,12 @@ void DropBeat(CEngineData& d, int b) {
         t.GlobalQrsOnset[k] = t.GlobalQrsOnset[k + 1];
         t.GlobalQrsOffset[k] = t.GlobalQrsOffset[k + 1];
         t.DeltaWave[k] = t.DeltaWave[k + 1];
-        t.DeltaWaveStart[k] = t.DeltaWaveStart[k + 1];
+        t.DeltaQrsStart[k] = t.DeltaQrsStart[k + 1];
     }
     t.GlobalQrsOnset[kMaxBeats - 1] = 0;
     t.GlobalQrsOffset[kMaxBeats - 1] = 0;
     t.DeltaWave[kMaxBeats - 1] = 0;
-    t.DeltaWaveStart[kMaxBeats - 1] = 0;
+    t.DeltaQrsStart[kMaxBeats - 1] = 0;
 }
 
 std::int64_t AmplitudeSum(const CEngineData& d, int l, int b) {
@@ -808,7 +808,7 @@ void FollowDeltaWaves(CEngineData& d) {
         const std::int32_t nDeltaStart = PickFromWorkList(starts, +1);
         if (nStart - nDeltaStart > kOnsetSpread) {
             nStart = nDeltaStart;
-            t.DeltaWaveStart[b] = nDeltaStart;
+            t.DeltaQrsStart[b] = nDeltaStart;
         }
         // The P and T stages take the QRS start from the detection list: there it starts with
         // the delta wave too, so that the delta is no part of the P wave before it.
