@@ -200,12 +200,17 @@ RHYTHM = {
     # third moment stays under its limit in several beats.
     "wpw45np": ["--rate", "45", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
     "wpw60np": ["--rate", "60", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
-    # A delta wave of 80 ms after a PR of 90 ms: mode 2 reads "Escape Atrial Rhythm" (still
-    # wrong). Noise breaks the slow slope in most leads, so in half the beats the middle lead's
-    # onset lies on the delta and the P wave is measured over it.
+    # Delta waves of 80 ms after a PR of 90 and 100 ms, and the latter with twice the noise and
+    # wander. Noise breaks the slow slope in most leads, so in half the beats the middle lead's
+    # onset lies on the delta; the QRS start the P wave and the PR interval end at is where the
+    # leads that show the delta start it.
     "wpw50long": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "45"] + RESTING,
-    # 2:1 flutter of a slow, low wave, read as atrial tachycardia and in mode 0 as pre-excited
-    # (still wrong): the rounded trough of the wave passes for the level a delta wave leaves.
+    "wpw50long100": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "50"] + RESTING,
+    "wpw50harsh": ["--rate", "50", "--delta", "40", "--pdur", "40", "--pr", "50", "--noise", "20",
+                   "--drift", "300", "--seed", "5"],
+    # 2:1 flutter of a slow, low wave, read as atrial tachycardia (still wrong: 120 a minute lies
+    # below the flutter test's 2:1 range). Its rounded trough is as flat as the level a delta
+    # wave leaves, in the limb leads and V1 only, so it is no delta wave.
     "flutter21slow": ["--rate", "120", "--p", "0", "--flutter", "240:80", "--flutteraxis", "70"],
 }
 

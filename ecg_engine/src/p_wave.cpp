@@ -19,6 +19,14 @@ namespace ecg_engine {
 
 namespace {
 
+// The QRS start the PR interval ends at: where noise hid a delta wave's start in most leads,
+// the start the leads that show it give.
+std::int32_t QrsStartOf(const CEngineData& d, int j) {
+    const std::int32_t nDeltaStart = d.Qrs.DeltaQrsStart[j];
+    return nDeltaStart > 0 ? std::min(d.Qrs.GlobalQrsOnset[j], nDeltaStart)
+                           : d.Qrs.GlobalQrsOnset[j];
+}
+
 constexpr int kNoPWave = 4;
 constexpr int kLastFrame = kInputSamples - 1;
 
@@ -1013,7 +1021,7 @@ void MeasurePWaves(CEngineData& d) {
                 nPrevMid = nMid;
             }
             if (n > 0)
-                p.PR[l][j] = (d.Qrs.GlobalQrsOnset[j] - p.POn[l][j][n - 1]) * 2;
+                p.PR[l][j] = (QrsStartOf(d, j) - p.POn[l][j][n - 1]) * 2;
         }
     }
 

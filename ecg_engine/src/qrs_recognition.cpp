@@ -511,10 +511,12 @@ void DropBeat(CEngineData& d, int b) {
         t.GlobalQrsOnset[k] = t.GlobalQrsOnset[k + 1];
         t.GlobalQrsOffset[k] = t.GlobalQrsOffset[k + 1];
         t.DeltaWave[k] = t.DeltaWave[k + 1];
+        t.DeltaQrsStart[k] = t.DeltaQrsStart[k + 1];
     }
     t.GlobalQrsOnset[kMaxBeats - 1] = 0;
     t.GlobalQrsOffset[kMaxBeats - 1] = 0;
     t.DeltaWave[kMaxBeats - 1] = 0;
+    t.DeltaQrsStart[kMaxBeats - 1] = 0;
 }
 
 std::int64_t AmplitudeSum(const CEngineData& d, int l, int b) {
@@ -733,12 +735,17 @@ int ClassifyComplexShape(CEngineData& d) {
 }
 
 // Onsets of beat b moved back along a delta wave in aOnset; the count of leads whose onset
-// lies at the start of one, moved there or found there already. An onset with no such slope
-// before it stays where it is.
+// lies at the start of one, moved there or found there already, and those leads' onsets in
+// starts, and whether a chest lead beyond V1 is among them. An onset with no such slope before
+// it stays where it is.
 int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
-                    std::array<std::int32_t, kLeads>& aOnset) {
+                    std::array<std::int32_t, kLeads>& aOnset, SWorkList& starts,
+                    bool* pInChestLeads = nullptr) {
     const auto& t = d.Qrs;
     int nWithDelta = 0;
+    starts.nCount = 0;
+    if (pInChestLeads)
+        *pInChestLeads = false;
     for (int l = 0; l < kLeads; ++l) {
         const std::int32_t nOnset = t.LeadBeatList.onset[l][b];
         aOnset[l] = nOnset;
@@ -750,8 +757,12 @@ int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
         const int nStart = DeltaWaveStart(d, l, nOnset, nFirstTurn, nDirection, level);
         if (nStart >= 0)
             aOnset[l] = nStart;
-        if (nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection, level))
+        if (nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection, level)) {
             ++nWithDelta;
+            AddToWorkList(starts, aOnset[l]);
+            if (pInChestLeads && l >= LeadV2)
+                *pInChestLeads = true;
+        }
     }
     return nWithDelta;
 }
@@ -759,14 +770,22 @@ int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
 // Pre-excitation shows in several leads at once and in most beats; a slope before the onset
 // in a few leads, or before a few beats, is a P wave, a fibrillation or flutter wave or noise,
 // and those onsets stay. Whether the record is pre-excited is judged from delta waves that
-// leave a long level; then each beat's onsets follow a delta wave from a PR segment's level.
+// leave a long level, the chest leads beyond V1 among them: the trough of a slow, low flutter
+// wave is as flat as such a level, but the wave is large only in the limb leads and V1. Then
+// each beat's onsets follow a delta wave from a PR segment's level.
 void FollowDeltaWaves(CEngineData& d) {
     constexpr int kGate = kLeads / 3;
+    // Lead onsets at one QRS start lie this close together (samples); a pick further after
+    // the delta's start lies on the delta.
+    constexpr int kOnsetSpread = 8;
     const int nBeats = BeatCountOfLeads(d);
     std::array<std::int32_t, kLeads> aOnset{};
+    SWorkList starts;
     int nBeatsWithDelta = 0;
     for (int b = 0; b < nBeats; ++b) {
-        if (DeltaWaveOnsets(d, b, kLongLevel, aOnset) >= kGate)
+        bool bInChestLeads = false;
+        if (DeltaWaveOnsets(d, b, kLongLevel, aOnset, starts, &bInChestLeads) >= kGate &&
+            bInChestLeads)
             ++nBeatsWithDelta;
     }
     if (2 * nBeatsWithDelta <= nBeats)
@@ -774,7 +793,7 @@ void FollowDeltaWaves(CEngineData& d) {
     auto& t = d.Qrs;
     auto& q = d.Detection.IOQm;
     for (int b = 0; b < nBeats; ++b) {
-        if (DeltaWaveOnsets(d, b, kPrLevel, aOnset) < kGate)
+        if (DeltaWaveOnsets(d, b, kPrLevel, aOnset, starts) < kGate)
             continue;
         t.DeltaWave[b] = 1;
         t.OnsetWorkList.nCount = 0;
@@ -783,13 +802,19 @@ void FollowDeltaWaves(CEngineData& d) {
                 t.LeadBeatList.onset[l][b] = aOnset[l];
             AddToWorkList(t.OnsetWorkList, t.LeadBeatList.onset[l][b]);
         }
+        // Noise breaks a slow delta wave's slope in many leads; where the pick over all leads
+        // lies on the delta, the leads that show its start give the QRS start.
+        std::int32_t nStart = PickFromWorkList(t.OnsetWorkList, +1);
+        const std::int32_t nDeltaStart = PickFromWorkList(starts, +1);
+        if (nStart - nDeltaStart > kOnsetSpread) {
+            nStart = nDeltaStart;
+            t.DeltaQrsStart[b] = nDeltaStart;
+        }
         // The P and T stages take the QRS start from the detection list: there it starts with
         // the delta wave too, so that the delta is no part of the P wave before it.
         const int i = DetectionBeatOf(d, b);
-        if (i >= 0) {
-            const std::int32_t nStart = PickFromWorkList(t.OnsetWorkList, +1) + kLeadIn;
-            q.qrs_onset[i] = std::clamp(nStart, kLeadIn, q.qrs_onset[i]);
-        }
+        if (i >= 0)
+            q.qrs_onset[i] = std::clamp(nStart + kLeadIn, kLeadIn, q.qrs_onset[i]);
     }
 }
 

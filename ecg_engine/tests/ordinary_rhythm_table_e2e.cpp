@@ -383,18 +383,27 @@ TEST(OrdinaryAtria, EctopicAtrialTachycardiaIsNoFlutter) {
 // Pre-excitation: a delta wave of 40 to 80 ms after a PR of 80 to 120 ms (P onset to delta
 // onset) reads as sinus rhythm of its rate with the pre-excitation statement; the delta wave
 // is no part of the P wave, so no flutter, no ectopic atrial rhythm and no block. At a PR of
-// 80 ms the shortest delta follows the P wave without any PR segment.
+// 80 ms the shortest delta follows the P wave without any PR segment. A long delta wave whose
+// slow slope noise breaks in most leads (with resting noise, and with twice that noise and
+// wander) still ends the P wave and starts the PR interval where it starts.
 TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
+    const std::string kHarsh = " --noise 20 --drift 300 --seed 5";
     const struct {
+        std::vector<int> aRate;
         int nDelta;            // samples of 2 ms
         std::vector<int> aPr;  // ms
-    } cases[] = {{20, {80, 100, 120}}, {30, {80, 120}}, {40, {80, 120}}};
-    for (int nRate : {50, 75}) {
-        for (const auto& c : cases) {
+        std::string strNoise;
+    } cases[] = {{{50, 75}, 20, {80, 100, 120}, kResting},
+                 {{50, 75}, 30, {80, 120}, kResting},
+                 {{50, 75}, 40, {80, 120}, kResting},
+                 {{50}, 40, {90, 100}, kResting},
+                 {{50}, 40, {100, 120}, kHarsh}};
+    for (const auto& c : cases) {
+        for (int nRate : c.aRate) {
             for (int nPr : c.aPr) {  // with a P wave of 80 ms
                 const std::string strOptions = "--rate " + std::to_string(nRate) + " --delta " +
                                                std::to_string(c.nDelta) + " --pdur 40 --pr " +
-                                               std::to_string(c.nDelta + nPr / 2 - 40) + kResting;
+                                               std::to_string(c.nDelta + nPr / 2 - 40) + c.strNoise;
                 ExpectFirstAndNone(StatementsOfEveryRun(strOptions), strOptions,
                                    {SinusStatement(nRate), "Ventricular preexcitation(WPW)"},
                                    {"lutter", "Fibrillation", "AV Block", "Junctional",
@@ -405,14 +414,16 @@ TEST(OrdinaryPreexcitation, DeltaWaveReadsPreexcitationBesideSinusRhythm) {
 }
 
 // No pre-excitation without a delta wave: 2:1 flutter whose wave slopes into every QRS, also
-// where the flutter itself is not recognised.
+// where the flutter itself is not recognised, and slow, low 2:1 and 3:1 flutter.
 TEST(OrdinaryPreexcitation, NoStatementWithoutADeltaWave) {
     for (const std::string& strOptions : std::vector<std::string>{
              "--rate 145 --p 0 --flutter 290:145 --flutteraxis -100" + kResting,
              "--rate 150 --p 0 --flutter 300:145 --flutteraxis -100" + kResting,
              "--rate 150 --p 0 --flutter 300:145 --flutteraxis -120",
              "--rate 145 --p 0 --flutter 290:145 --flutteraxis -90",
-             "--rate 110 --p 0 --flutter 220:120" + kResting}) {
+             "--rate 110 --p 0 --flutter 220:120" + kResting,
+             "--rate 120 --p 0 --flutter 240:80 --flutteraxis 70",
+             "--rate 80 --p 0 --flutter 240:80 --flutteraxis 70" + kResting}) {
         const auto runs = StatementsOfEveryRun(strOptions);
         for (std::size_t r = 0; r < runs.size(); ++r) {
             for (const auto& s : runs[r])

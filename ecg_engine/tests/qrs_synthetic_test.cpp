@@ -207,6 +207,19 @@ TEST(QrsSynthetic, QrsOnsetLiesAtTheStartOfADeltaWave) {
     }
 }
 
+// A slow, low 2:1 flutter wave's rounded trough is as flat as the level a delta wave leaves,
+// and its return slopes into every QRS, but only in the limb leads and V1: no delta wave.
+TEST(QrsSynthetic, SlowFlutterWaveIsNoDeltaWave) {
+    testsupport::CTempDir dir;
+    const std::string path = dir / "rec.ekg";
+    MakeSynthRecord(path,
+                    {"--rate", "120", "--p", "0", "--flutter", "240:80", "--flutteraxis", "70"});
+    auto d = RunQrsStagesOn(path, "0");
+    ASSERT_GT(d->Detection.IOQm.qrs_num, 15);
+    for (int b = 0; b < d->Detection.IOQm.qrs_num; ++b)
+        EXPECT_EQ(d->Qrs.DeltaWave[b], 0) << "beat " << b;
+}
+
 TEST(QrsSynthetic, FlatRecordFailsTheStageAndTheRunStillEndsWell) {
     testsupport::CTempDir dir;
     const std::string path = dir / "flat.raw";

@@ -199,6 +199,9 @@ struct SQrsTables {
     BeatTable GlobalQrsOnset{};
     BeatTable GlobalQrsOffset{};
     BeatTable DeltaWave{};  // 1 where the QRS starts with a delta wave
+    // Where the pick over all leads lies on the delta wave: its start in the leads that show
+    // it (0 elsewhere); the PR interval ends there.
+    BeatTable DeltaQrsStart{};
     std::array<float, kRecordSamples> AreaWork{};
     SWorkList OnsetWorkList, OffsetWorkList;
 
