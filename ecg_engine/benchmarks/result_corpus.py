@@ -119,14 +119,18 @@ RHYTHM = {
     "sinus92un": ["--rate", "92", "--u", "75"] + RESTING,
     # The same with resting noise at 95, where the T's end lies close before the next QRS and
     # the U starts right at it, and at 105 where the U runs into the P wave: the U seen in some
-    # leads opens every lead's P search after it. At 110 the U is too short to be told apart,
-    # still read as "Atrial Flutter" by Zorvik21.
+    # leads opens every lead's P search after it. At 110-115 the U lasts only 50-70 ms and is
+    # told by its width at half its height.
     "sinus95un": ["--rate", "95", "--u", "100"] + RESTING,
     "sinus105u": ["--rate", "105", "--u", "100"],
     "sinus110u": ["--rate", "110", "--u", "100"],
+    "sinus110un": ["--rate", "110", "--u", "100"] + RESTING,
+    "sinus115u": ["--rate", "115", "--u", "100"],
+    "sinus115un": ["--rate", "115", "--u", "125"] + RESTING,
     # An ectopic atrial rhythm with a U wave, its P axis below -90 degrees: the T and its U are
     # one wave of the interval, not two atrial waves beside the P.
     "atrial110u": ["--rate", "100", "--paxis", "-110", "--u", "75"],
+    "atrialtachy110u": ["--rate", "110", "--paxis", "-70", "--u", "100"],
     # The same at 60, and ectopic atrial tachycardias at 2:1 flutter's rates: no wave recurs
     # an atrial cycle before the P, so no flutter. At 50 the T, U and P are three waves of
     # the interval, at 150 a minute, too slow for flutter.

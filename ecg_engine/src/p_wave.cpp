@@ -95,17 +95,25 @@ struct SBaseline {
     double Dev(int k) const { return Sum5(pRow, k) / 5.0 - (fStart + fSlope * (k - nPoint)); }
 };
 
+// Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
+constexpr int kPFoot = 6;
+constexpr int kQuietRoom = 12;
+
 // A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
 // end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
 // as one inverted wave. Against the baseline from the point to the PR segment: when a wave
 // leaves it right at the point, is back on it with room for a P wave before the QRS, and
 // another wave follows before the QRS, the first one is the U and the point moves to the
 // quietest spot on the baseline after it. A wave at the point that is the P itself is back on
-// the baseline only in the PR segment, where no wave follows.
+// the baseline only in the PR segment, where no wave follows. From about 110 a minute on the
+// U is short, cut off by the next P, and a wave is also told by its width at half its height;
+// then a quiet spot must lie before the P's foot, else the U runs into the P.
 int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int nOnset,
-                    long long nLevel) {
+                    int nMeanRR, long long nLevel) {
     constexpr int kUWithin = 30;     // samples: the U is 50 uV high within 60 ms of the T end
-    constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms
+    constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms,
+    constexpr int kHalfWidth = 10;   // or last 20 ms above half their height where the mean
+    constexpr int kShortRR = 280;    // beat interval is shorter than 560 ms
     constexpr int kTBody = 80;       // the T's body lies within 160 ms before its end
     constexpr int kPRoom = 40;       // the shortest P wave the detection keeps
     constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
@@ -113,12 +121,33 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
         return k0;
     const SBaseline base(x, k0, nIsoBeforeQrs, nLevel);
     auto off = [&](int k) { return std::fabs(base.Dev(k)) >= 20.48; };
-    // A wave: at least kWaveLength samples off the baseline from k; returns its end (back on).
-    auto waveEnd = [&](int k, int nLimit) {
-        const int nFrom = k;
-        while (k < nLimit && off(k))
-            ++k;
-        return k - nFrom >= kWaveLength ? k : -1;
+    const bool bShort = nMeanRR > 0 && nMeanRR < kShortRR;
+    // Off the baseline from k: its end (back on), its peak and its width at half its height
+    // after nLow.
+    struct SWave {
+        int nStart, nEnd, nPeak, nWidth;
+        double fHeight;
+        bool IsWave(bool bShort) const {
+            return nEnd - nStart >= kWaveLength || (bShort && nWidth >= kHalfWidth);
+        }
+    };
+    auto wave = [&](int nLow, int k, int nLimit) {
+        SWave w{k, k, k, 0, base.Dev(k)};
+        for (; w.nEnd < nLimit && off(w.nEnd); ++w.nEnd) {
+            if (std::fabs(base.Dev(w.nEnd)) > std::fabs(w.fHeight)) {
+                w.fHeight = base.Dev(w.nEnd);
+                w.nPeak = w.nEnd;
+            }
+        }
+        auto above = [&](int m) { return base.Dev(m) * w.fHeight >= w.fHeight * w.fHeight / 2; };
+        int s = w.nPeak;
+        while (s > nLow && above(s - 1))
+            --s;
+        int e = w.nPeak;
+        while (e < nLimit && above(e))
+            ++e;
+        w.nWidth = e - s;
+        return w;
     };
     int k = k0;
     while (k <= a + kUWithin && !off(k))
@@ -134,8 +163,9 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     }
     if ((base.Dev(k) > 0) != (fTDev > 0))
         return k0;
-    const int nBack = waveEnd(k, nOnset);
-    if (nBack < 0 || nBack > nOnset - kPRoom)
+    const SWave u = wave(k0, k, nOnset);
+    const int nBack = u.nEnd;
+    if (!u.IsWave(bShort) || nBack > nOnset - kPRoom)
         return k0;
     k = nBack;
     while (k < nOnset - kQrsMargin && !off(k))
@@ -143,13 +173,14 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
     const int nNext = k;
     if (nNext >= nOnset - kQrsMargin)
         return k0;
-    // That wave is the last before the QRS: after it the PR segment, no further wave.
-    k = waveEnd(nNext, nOnset);
-    if (k < 0)
+    const SWave pw = wave(nBack, nNext, nOnset);
+    if (!pw.IsWave(bShort))
         return k0;
+    // That wave is the last before the QRS: after it the PR segment, no further wave.
+    k = pw.nEnd;
     while (k < nOnset && !off(k))
         ++k;
-    if (k < nOnset && waveEnd(k, nOnset) >= 0)
+    if (k < nOnset && wave(pw.nEnd, k, nOnset).IsWave(bShort))
         return k0;
     int nBest = nBack;
     long long nBestActivity = Activity(x, nBack);
@@ -160,7 +191,8 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
             nBest = m;
         }
     }
-    return nBest;
+    const bool bLong = nBack - u.nStart >= kWaveLength && pw.nEnd - pw.nStart >= kWaveLength;
+    return bLong || nNext - nBest >= kPFoot ? nBest : k0;
 }
 
 // The straight line between the row's values at s and e replaces s .. e.
@@ -322,10 +354,6 @@ void BuildTwelveLeadBuffer(CEngineData& d) {
 // The P search window's longest stretch before the QRS offset.
 constexpr int kLongestWindow = 400;
 
-// Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
-constexpr int kPFoot = 6;
-constexpr int kQuietRoom = 12;
-
 // The quietest point after the T wave may lie beyond a P wave that follows the T closely, and
 // a search window cut to 400 samples may start after one long before the QRS: at 2:1 block the
 // P that is not conducted, which the P search then never sees. A wave after the T end, before
@@ -449,6 +477,8 @@ void FindIsoelectricPoints(CEngineData& d) {
     const auto& q = d.Detection.IOQm;
     const int nBeats = BeatsInList(d);
     std::array<int, kMaxBeats> aBlockedP, aPFoot, aUEnd;
+    // The mean beat interval: the U check tells short U waves at fast rates, alike in every beat.
+    const int nMeanRR = nBeats > 1 ? (q.qrs_onset[nBeats - 1] - q.qrs_onset[0]) / (nBeats - 1) : 0;
     aBlockedP.fill(-1);
     aPFoot.fill(-1);
     aUEnd.fill(-1);
@@ -525,8 +555,8 @@ void FindIsoelectricPoints(CEngineData& d) {
                 if (w.nFoot >= 0)
                     aPFoot[i] = aPFoot[i] < 0 ? w.nFoot : std::min(aPFoot[i], w.nFoot);
             } else {
-                aAfterU[i] =
-                    PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i], nLevel);
+                aAfterU[i] = PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i],
+                                             nMeanRR, nLevel);
                 nWithU += aAfterU[i] != p.IsoAfterT[l][i];
             }
         }

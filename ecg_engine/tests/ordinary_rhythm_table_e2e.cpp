@@ -114,6 +114,13 @@ std::vector<SSinusCase> SinusCases() {
     cases.push_back({95, 20, 30, 100, 300, 100});
     cases.push_back({100, 20, 30, 100, 300, 75});
     cases.push_back({105, 20, 30, 100, 300, 100, true});
+    // At 110-115 per minute the U lasts 50-70 ms, off the baseline by 50 uV for less than
+    // 40 ms.
+    cases.push_back({110, 20, 30, 100, 300, 100, true});
+    cases.push_back({110, 20, 30, 100, 300, 100});
+    cases.push_back({110, 20, 30, 100, 300, 100, true, true});
+    cases.push_back({115, 20, 30, 100, 300, 100, true});
+    cases.push_back({115, 20, 30, 100, 300, 125});
     // Faster, with PR and ST segments of 20 ms: the P wave starts right at the T's end.
     cases.push_back({160, 10, 10, 100, 300, 0, false, false, true});
     cases.push_back({170, 10, 10, 100, 300, 0, false, false, true});
@@ -364,12 +371,14 @@ TEST(OrdinaryBlock, TwoToOneBlockReadsBesideSinusRhythm) {
 // An ectopic atrial tachycardia whose P waves point below -90 degrees, at rates where 2:1
 // flutter could hide every other wave in the QRS-T, also with a U wave: no wave recurs half an
 // interval before the P, so no flutter; at 126 to 170 a minute the tachycardia still names 2:1
-// flutter as possible.
+// flutter as possible. At 110 a minute a short U wave lies right before the P.
 TEST(OrdinaryAtria, EctopicAtrialTachycardiaIsNoFlutter) {
     const struct {
         std::string options;
         std::vector<std::string> expected;
     } cases[] = {
+        {"--rate 110 --paxis -110 --u 75", {"Atrial Tachycardia(HR:100-130)"}},
+        {"--rate 110 --paxis -70 --u 100", {"Atrial Tachycardia(HR:100-130)"}},
         {"--rate 130 --paxis -110", {"Atrial Tachycardia(HR:100-130)"}},
         {"--rate 130 --paxis -110 --u 75", {"Atrial Tachycardia(HR:100-130)"}},
         {"--rate 140 --paxis -110" + kResting, {"Atrial Tachycardia(HR>130)"}},
