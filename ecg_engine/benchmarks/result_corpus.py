@@ -198,10 +198,9 @@ RHYTHM = {
     "wpw90": ["--rate", "90", "--delta", "30", "--pdur", "40", "--pr", "50"] + RESTING,
     # A delta wave of 40 ms straight after the P wave, with no PR segment between.
     "wpw50np": ["--rate", "50", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
-    # The same at 45 and 60 per minute: mode 0 reads a nonspecific conduction delay without
-    # pre-excitation (still wrong). Lead I, which the criterion takes, measures the S wave 8 to
-    # 10 ms long (the QRS offset lies 3 to 5 samples late without filters), and the R wave's
-    # third moment stays under its limit in several beats.
+    # The same at 45 and 60 per minute. Lead I's small R wave rides on the wander, which once
+    # outweighed lead II's skew in the R wave's third moment; and in most of lead II's beats
+    # the onset lay a few samples up the delta, so the R wave and its skew read short.
     "wpw45np": ["--rate", "45", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
     "wpw60np": ["--rate", "60", "--delta", "20", "--pdur", "40", "--pr", "20"] + RESTING,
     # Delta waves of 80 ms after a PR of 90 and 100 ms, and the latter with twice the noise and

@@ -103,15 +103,15 @@ void FindConductionBlocks(CEngineData& d) {
     }
 }
 
-std::int32_t RThirdMoment(const std::int32_t* pRow, int nOn, int nOff, std::int64_t nCentroid,
-                          std::int64_t nDivisor) {
+std::int32_t RThirdMoment(const std::int32_t* pRow, int nOn, int nOff, std::int32_t nLevel,
+                          double dCentroid, std::int64_t nDivisor) {
     if (nOn > nOff || !pRow)
         return 0;
     // x (i - c)^3 over a wide R wave passes 64 bits when the centroid lies far outside it.
     double dSum = 0.0;
     for (int i = nOn; i <= nOff; ++i) {
-        const double dx = static_cast<double>(i - nCentroid);
-        dSum += static_cast<double>(pRow[i]) * dx * dx * dx;
+        const double dx = static_cast<double>(i) - dCentroid;
+        dSum += (static_cast<double>(pRow[i]) - nLevel) * dx * dx * dx;
     }
     return Saturate(std::trunc(dSum / static_cast<double>(nDivisor == 0 ? 1 : nDivisor)));
 }
@@ -139,27 +139,35 @@ void FindPreexcitation(CEngineData& d) {
             nOn = nOff + 1;  // marks "no wave"
     };
 
-    // Weight sum and centroid of each beat's R wave.
-    std::int64_t aCentroid[2][kMaxBeats] = {}, aWeight[2][kMaxBeats] = {};
+    // Weight sum and centroid of each beat's R wave, taken above the level the wave starts
+    // from on the smoothed row its bounds were found on. Taken above zero, the baseline wander
+    // under the wave, weighted by the cube of the distance from the centre, outweighs the
+    // wave's own skew and flips its sign from beat to beat. The centre is not rounded to a
+    // sample: one sample off moves the moment by three times the wave's variance, more than
+    // its limits.
+    double aCentroid[2][kMaxBeats] = {};
+    std::int64_t aWeight[2][kMaxBeats] = {};
+    std::int32_t aLevel[2][kMaxBeats] = {};
     for (int k = 0; k < 2; ++k) {
         const auto& x = d.AnalysisLeads[aLead[k]];
         for (int b = 0; b < aCount[k]; ++b) {
             int nOn, nOff;
             Bounds(aLead[k], b, nOn, nOff);
-            std::int64_t W = 0, S = 0;
-            for (int i = nOn; i <= nOff; ++i) {
-                W += x[i];
-                S += static_cast<std::int64_t>(x[i]) * i;
-            }
             if (nOn > nOff) {
-                aCentroid[k][b] = 0;
                 aWeight[k][b] = 1;
                 continue;
             }
+            const std::int32_t nLevel = q.SmoothedLeads[aLead[k]][nOn];
+            std::int64_t W = 0, S = 0;
+            for (int i = nOn; i <= nOff; ++i) {
+                W += x[i] - nLevel;
+                S += static_cast<std::int64_t>(x[i] - nLevel) * i;
+            }
             if (W == 0)
                 W = 1;
+            aLevel[k][b] = nLevel;
             aWeight[k][b] = W;
-            aCentroid[k][b] = S / W;
+            aCentroid[k][b] = static_cast<double>(S) / static_cast<double>(W);
         }
     }
     // One common divisor for every beat of both leads: the weight sum of lead II's last
@@ -172,7 +180,7 @@ void FindPreexcitation(CEngineData& d) {
         for (int b = 0; b < aCount[0] && b < aCount[k]; ++b) {
             int nOn, nOff;
             Bounds(aLead[k], b, nOn, nOff);
-            m3[k][b] = RThirdMoment(x.data(), nOn, nOff, aCentroid[k][b], D);
+            m3[k][b] = RThirdMoment(x.data(), nOn, nOff, aLevel[k][b], aCentroid[k][b], D);
         }
     }
 

@@ -298,16 +298,18 @@ int DeltaWaveStart(const CEngineData& d, int l, int nEnd, int nFirstTurn, int nD
 }
 
 // Whether the onset already lies where a delta wave starts: the steep part begins only a
-// while after it.
+// while after it. nFootStart gets the start of the slope found from the steep part's foot.
 bool DeltaWaveAfterOnset(const CEngineData& d, int l, int nOnset, int nFirstTurn, int nDirection,
-                         const SLevel& level) {
+                         const SLevel& level, int& nFootStart) {
     const int nLast = std::min(nFirstTurn, kRecordSamples - 1);
     const int nWaveRise = SteepestRise(d, l, nOnset + kDeltaStep, nFirstTurn, nDirection);
     for (int j = nOnset + kDeltaStep; j <= nLast; ++j) {
         if (kDeltaSteeper * DeltaRise(d, l, j, nDirection) > nWaveRise) {
             const int nFoot = j - kDeltaStep;
-            return nFoot > nOnset &&
-                   DeltaWaveStart(d, l, nFoot, nFirstTurn, nDirection, level) >= 0;
+            if (nFoot <= nOnset)
+                return false;
+            nFootStart = DeltaWaveStart(d, l, nFoot, nFirstTurn, nDirection, level);
+            return nFootStart >= 0;
         }
     }
     return false;
@@ -755,9 +757,16 @@ int DeltaWaveOnsets(const CEngineData& d, int b, const SLevel& level,
         const int nDirection = list.aEntry[1].nValue > list.aEntry[0].nValue ? 1 : -1;
         const int nFirstTurn = list.aEntry[1].nPos;
         const int nStart = DeltaWaveStart(d, l, nOnset, nFirstTurn, nDirection, level);
+        int nFootStart = -1;
+        const bool bDelta = nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection,
+                                                               level, nFootStart);
+        // An onset a few samples up the slope leaves too short a slope before it to count as
+        // a delta wave, but the slope found from the steep part's foot starts before it.
         if (nStart >= 0)
             aOnset[l] = nStart;
-        if (nStart >= 0 || DeltaWaveAfterOnset(d, l, nOnset, nFirstTurn, nDirection, level)) {
+        else if (nFootStart >= 0 && nFootStart < nOnset)
+            aOnset[l] = nFootStart;
+        if (bDelta) {
             ++nWithDelta;
             AddToWorkList(starts, aOnset[l]);
             if (pInChestLeads && l >= LeadV2)

@@ -551,6 +551,21 @@ void PreexcitationRecord(CEngineData& d, int nBeats, const std::vector<int>& cou
         m.QA[LeadI][k] = m.QA[LeadII][k] = 0;
 }
 
+// Lead I's R wave is small and rides on the record's wander, lead II's is clean and twice as
+// large; only lead II's S wave is short enough.
+void WanderingLeadIRecord(CEngineData& d) {
+    PreexcitationRecord(d, 10, {2, 3, 4});
+    for (int b = 0; b < 10; ++b) {
+        const int nOn = 200 + 450 * b;
+        const int nOffset = (b % 2) ? 300 : -300;
+        d.Qrs.SmoothedLeads[LeadI][nOn] = nOffset;
+        for (int i = 0; i < 60; ++i)
+            d.AnalysisLeads[LeadI][nOn + i] = nOffset + 500 * i / 59;
+    }
+    for (int k = 1; k <= 10; ++k)
+        d.Measurements.SD[LeadI][k] = 60;
+}
+
 }  // namespace
 
 TEST(MorphologyPreexcitation, CountsSlurredBeats) {
@@ -617,6 +632,9 @@ TEST(MorphologyPreexcitation, CountsSlurredBeats) {
              PreexcitationRecord(d, 10, {2, 3, 4}, 80);
          },
          &F::Preexcitation, 0},
+        // The wander under lead I's wave must not outweigh lead II's larger skew.
+        {"lead I's small R on wander, lead II's larger one clean", WanderingLeadIRecord,
+         &F::Preexcitation, 1},
         {"no beats in leads I and II",
          [](CEngineData& d) {
              PreexcitationRecord(d, 10, {2, 3, 4});
@@ -647,21 +665,30 @@ TEST(MorphologyPreexcitation, CountsSlurredBeats) {
     });
 }
 
+TEST(MorphologyPreexcitation, ThirdMomentIsTakenAboveTheWavesLevelAboutItsTrueCentre) {
+    // The same wave on an offset, taken above it: the same moment.
+    std::vector<std::int32_t> ramp = {0, 1, 2, 3}, raised = {-50, -49, -48, -47};
+    EXPECT_EQ(RThirdMoment(raised.data(), 0, 3, -50, 2, 0), 2);
+    // Around its true centre 14/6 the rising ramp leans back (-1.56); around the centre
+    // rounded down to 2 it seemed to lean forward (2).
+    EXPECT_EQ(RThirdMoment(ramp.data(), 0, 3, 0, 14.0 / 6.0, 0), -1);
+}
+
 TEST(MorphologyPreexcitation, ThirdMomentSaturatesInsteadOfOverflowing) {
     // A centroid far outside a wide wave: (i - c)^3 alone passes 64 bits.
     std::vector<std::int32_t> row(5000, 30000);
-    EXPECT_EQ(RThirdMoment(row.data(), 0, 4999, -3'000'000'000LL, 1),
+    EXPECT_EQ(RThirdMoment(row.data(), 0, 4999, 0, -3e9, 1),
               std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(RThirdMoment(row.data(), 0, 4999, 3'000'000'000LL, 1),
+    EXPECT_EQ(RThirdMoment(row.data(), 0, 4999, 0, 3e9, 1),
               std::numeric_limits<std::int32_t>::min());
     // Symmetric wave: no skew; an empty wave: 0; a zero divisor is taken as 1.
     std::vector<std::int32_t> tri = {0, 1, 2, 3, 2, 1, 0};
-    EXPECT_EQ(RThirdMoment(tri.data(), 0, 6, 3, 9), 0);
-    EXPECT_EQ(RThirdMoment(tri.data(), 4, 3, 0, 1), 0);
+    EXPECT_EQ(RThirdMoment(tri.data(), 0, 6, 0, 3, 9), 0);
+    EXPECT_EQ(RThirdMoment(tri.data(), 4, 3, 0, 0, 1), 0);
     std::vector<std::int32_t> ramp = {0, 1, 2, 3};
     // 1*(-1)^3 + 2*0 + 3*1 = 2 around centroid 2.
-    EXPECT_EQ(RThirdMoment(ramp.data(), 0, 3, 2, 0), 2);
-    EXPECT_EQ(RThirdMoment(ramp.data(), 0, 3, 2, 3), 0);  // 2 / 3 toward zero
+    EXPECT_EQ(RThirdMoment(ramp.data(), 0, 3, 0, 2, 0), 2);
+    EXPECT_EQ(RThirdMoment(ramp.data(), 0, 3, 0, 2, 3), 0);  // 2 / 3 toward zero
 
     // A weight sum near 0 throws the centroid far away: the stage runs clean.
     auto d = NormalRecord();

@@ -100,11 +100,11 @@ void FindStElevation(CEngineData& d);
 void FindTInversion(CEngineData& d);
 void FindProlongedQt(CEngineData& d);
 
-// Third moment of the R wave over samples nOn..nOff of a row around the centroid nCentroid,
-// divided by nDivisor (integer quotient toward zero), computed in double precision and
-// saturated to the 32-bit range.
-std::int32_t RThirdMoment(const std::int32_t* pRow, int nOn, int nOff, std::int64_t nCentroid,
-                          std::int64_t nDivisor);
+// Third moment of the R wave over samples nOn..nOff of a row, taken above the level nLevel,
+// around the centroid dCentroid, divided by nDivisor (integer quotient toward zero), computed
+// in double precision and saturated to the 32-bit range.
+std::int32_t RThirdMoment(const std::int32_t* pRow, int nOn, int nOff, std::int32_t nLevel,
+                          double dCentroid, std::int64_t nDivisor);
 
 // Fills WaveformStatementSlots 1.., raises EcgSeverity; returns the number of the last slot.
 int SelectWaveformStatements(CEngineData& d);
