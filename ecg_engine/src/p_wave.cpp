@@ -99,6 +99,21 @@ struct SBaseline {
 constexpr int kPFoot = 6;
 constexpr int kQuietRoom = 12;
 
+// The quietest ten samples starting at nFrom .. nLast (the first of equals; nFrom when the
+// range is empty).
+int QuietestPoint(const std::int32_t* x, int nFrom, int nLast) {
+    int nBest = nFrom;
+    long long nBestActivity = Activity(x, nFrom);
+    for (int k = nFrom + 1; k <= nLast; ++k) {
+        const long long nActivity = Activity(x, k);
+        if (nActivity < nBestActivity) {
+            nBestActivity = nActivity;
+            nBest = k;
+        }
+    }
+    return nBest;
+}
+
 // A U wave follows the T; the T's envelope passes it over, so the quiet point after the T
 // end lies at its foot and the P search would hold it, the U's fall and the P's rise reading
 // as one inverted wave. Against the baseline from the point to the PR segment: when a wave
@@ -182,15 +197,7 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
         ++k;
     if (k < nOnset && wave(pw.nEnd, k, nOnset).IsWave(bShort))
         return k0;
-    int nBest = nBack;
-    long long nBestActivity = Activity(x, nBack);
-    for (int m = nBack + 1; m < nNext; ++m) {
-        const long long nActivity = Activity(x, m);
-        if (nActivity < nBestActivity) {
-            nBestActivity = nActivity;
-            nBest = m;
-        }
-    }
+    const int nBest = QuietestPoint(x, nBack, nNext - 1);
     const bool bLong = nBack - u.nStart >= kWaveLength && pw.nEnd - pw.nStart >= kWaveLength;
     return bLong || nNext - nBest >= kPFoot ? nBest : k0;
 }
@@ -457,26 +464,15 @@ SBlockedPWave FindBlockedPWave(const SBaseline& base, int a, int nIsoBeforeQrs, 
     return w;
 }
 
-// The quietest ten samples from nFrom that end before the P wave's foot.
-int QuietPointBeforePWave(const std::int32_t* x, int nFrom, int nHalfHeight) {
-    const int nLast = nHalfHeight - kPFoot - kQuietRoom;
-    int nBest = nFrom;
-    long long nBestActivity = Activity(x, nFrom);
-    for (int k = nFrom + 1; k <= nLast; ++k) {
-        const long long nActivity = Activity(x, k);
-        if (nActivity < nBestActivity) {
-            nBestActivity = nActivity;
-            nBest = k;
-        }
-    }
-    return nBest;
-}
-
 void FindIsoelectricPoints(CEngineData& d) {
     auto& p = d.PWave;
     const auto& q = d.Detection.IOQm;
     const int nBeats = BeatsInList(d);
+    // Per beat the earliest position the leads give (-1: none yet).
     std::array<int, kMaxBeats> aBlockedP, aPFoot, aUEnd;
+    auto keepEarliest = [](int& nEarliest, int n) {
+        nEarliest = nEarliest < 0 ? n : std::min(nEarliest, n);
+    };
     // The mean beat interval: the U check tells short U waves at fast rates, alike in every beat.
     const int nMeanRR = nBeats > 1 ? (q.qrs_onset[nBeats - 1] - q.qrs_onset[0]) / (nBeats - 1) : 0;
     aBlockedP.fill(-1);
@@ -550,10 +546,9 @@ void FindIsoelectricPoints(CEngineData& d) {
                                      q.qrs_offset[i] - kLongestWindow);
             }
             if (w.nHalfHeight >= 0) {
-                aBlockedP[i] =
-                    aBlockedP[i] < 0 ? w.nHalfHeight : std::min(aBlockedP[i], w.nHalfHeight);
+                keepEarliest(aBlockedP[i], w.nHalfHeight);
                 if (w.nFoot >= 0)
-                    aPFoot[i] = aPFoot[i] < 0 ? w.nFoot : std::min(aPFoot[i], w.nFoot);
+                    keepEarliest(aPFoot[i], w.nFoot);
             } else {
                 aAfterU[i] = PointAfterUWave(x, p.IsoAfterT[l][i], a, nBest, q.qrs_onset[i],
                                              nMeanRR, nLevel);
@@ -569,7 +564,7 @@ void FindIsoelectricPoints(CEngineData& d) {
                 p.IsoAfterT[l][i] = aAfterU[i];
                 p.AfterUWave[i] = std::max(p.AfterUWave[i], aAfterU[i]);
                 if (l >= LeadV1)
-                    aUEnd[i] = aUEnd[i] < 0 ? aAfterU[i] : std::min(aUEnd[i], aAfterU[i]);
+                    keepEarliest(aUEnd[i], aAfterU[i]);
             }
         }
     }
@@ -602,8 +597,8 @@ void FindIsoelectricPoints(CEngineData& d) {
             if (aPFoot[i] >= 0)
                 p.IsoAfterT[l][i] = aPFoot[i];
             else if (p.IsoAfterT[l][i] >= aBlockedP[i])
-                p.IsoAfterT[l][i] =
-                    QuietPointBeforePWave(p.TwelveLeads[l].data(), a + 5, aBlockedP[i]);
+                p.IsoAfterT[l][i] = QuietestPoint(p.TwelveLeads[l].data(), a + 5,
+                                                  aBlockedP[i] - kPFoot - kQuietRoom);
         }
     }
 }
