@@ -1,6 +1,8 @@
 // The received-data list file and rows, and the private INI file class.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -292,8 +294,14 @@ TEST(RecordListFile, ABusyDayIsAppendedToAndAFileChangedElsewhereIsReadAgain) {
     EXPECT_EQ(key, "PATP7_202603040506_6");
     EXPECT_TRUE(list.Lists("/o"));
     // The first record of the next day writes the file whole, without the earlier entries.
+    // The old file is held open so its inode cannot be handed to the new one.
+    const int fdOld = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fdOld, 0);
+    struct stat stOld {};
+    ASSERT_EQ(::fstat(fdOld, &stOld), 0);
     ASSERT_TRUE(list.Add("N", "202603050001", "/d/n.ekg", &key));
-    EXPECT_NE(Inode(file), nBefore);
+    EXPECT_NE(Inode(file), stOld.st_ino);
+    ::close(fdOld);
     EXPECT_EQ(platform::GetProfileKeyNames(file, "DATA_LIST"),
               std::vector<std::string>{"PATN_202603050001"});
     EXPECT_FALSE(list.Lists("/d/P1.ekg"));
