@@ -168,8 +168,7 @@ RHYTHM = {
     # The same with the P not conducted close after the T's end, also in a resting ECG; at
     # atria of 140 to 160, or at 120 with a PR of 160 ms, that P starts on the T's tail.
     "twotooneclose": ["--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
-    "twotoonenoise": ["--noise", "10", "--drift", "150", "--seed", "3", "--script",
-                      "S::120" + rep(",B:500:120,S:500:120", 10)],
+    "twotoonenoise": RESTING + ["--script", "S::120" + rep(",B:500:120,S:500:120", 10)],
     "twotoone140": ["--script", "S::120" + rep(",B:429:120,S:429:120", 10)],
     "twotoone160": ["--script", "S::120" + rep(",B:375:120,S:375:120", 10)],
     "twotoone120pr160": ["--script", "S::160" + rep(",B:500:160,S:500:160", 10)],

@@ -93,11 +93,16 @@ struct SBaseline {
           fStart(Sum5(x, k0) / 5.0),
           fSlope((static_cast<double>(nLevel) - fStart) / std::max(nIsoBeforeQrs - k0, 1)) {}
     double Dev(int k) const { return Sum5(pRow, k) / 5.0 - (fStart + fSlope * (k - nPoint)); }
+    // Whether the signal at k lies at least fLevel off the baseline.
+    bool Off(int k, double fLevel) const { return std::fabs(Dev(k)) >= fLevel; }
 };
 
 // Where a P wave's foot lies before its half height (samples), with ten quiet samples' room.
 constexpr int kPFoot = 6;
 constexpr int kQuietRoom = 12;
+constexpr double kWaveLevel = 20.48;  // 50 uV: a wave, not the baseline
+constexpr int kQrsMargin = 20;        // the P wave rises 40 ms before the QRS at the latest
+constexpr int kHalfWidth = 10;        // a P wave lasts 20 ms above half its height at least
 
 // The quietest ten samples starting at nFrom .. nLast (the first of equals; nFrom when the
 // range is empty).
@@ -127,15 +132,14 @@ int PointAfterUWave(const std::int32_t* x, int k0, int a, int nIsoBeforeQrs, int
                     int nMeanRR, long long nLevel) {
     constexpr int kUWithin = 30;     // samples: the U is 50 uV high within 60 ms of the T end
     constexpr int kWaveLength = 20;  // U and P waves stay 50 uV off the baseline for 40 ms,
-    constexpr int kHalfWidth = 10;   // or last 20 ms above half their height where the mean
-    constexpr int kShortRR = 280;    // beat interval is shorter than 560 ms
+    constexpr int kShortRR = 280;    // or kHalfWidth above half their height where the mean
+                                     // beat interval is shorter than 560 ms
     constexpr int kTBody = 80;       // the T's body lies within 160 ms before its end
     constexpr int kPRoom = 40;       // the shortest P wave the detection keeps
-    constexpr int kQrsMargin = 20;   // the P wave rises 40 ms before the QRS at the latest
     if (k0 < 2 || k0 > a + kUWithin || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12)
         return k0;
     const SBaseline base(x, k0, nIsoBeforeQrs, nLevel);
-    auto off = [&](int k) { return std::fabs(base.Dev(k)) >= 20.48; };
+    auto off = [&](int k) { return base.Off(k, kWaveLevel); };
     const bool bShort = nMeanRR > 0 && nMeanRR < kShortRR;
     // Off the baseline from k: its end (back on), its peak and its width at half its height
     // after nLow.
@@ -379,56 +383,52 @@ struct SBlockedPWave {
 
 SBlockedPWave FindBlockedPWave(const SBaseline& base, int a, int nIsoBeforeQrs, int nOnset, int nRR,
                                int nCutStart) {
-    constexpr int kQrsMargin = 20;        // the P wave rises 40 ms before the QRS at the latest
-    constexpr int kHalfWidth = 10;        // a P wave lasts 20 ms above half its height at least
-    constexpr double kAlike = 1.25;       // height and width within a quarter of each other
-    constexpr int kLateTEnd = 25;         // how far inside the next P wave a T end may lie
-    constexpr double kWaveLevel = 20.48;  // 50 uV: a wave, not the baseline
+    constexpr double kAlike = 1.25;  // height and width within a quarter of each other
+    constexpr int kLateTEnd = 25;    // how far inside the next P wave a T end may lie
     const int k0 = base.nPoint;
     const int nFrom = a + 5;
     const int nLow = std::max(a - kLateTEnd, 2);
     if (nFrom < 2 || k0 < nFrom || nIsoBeforeQrs <= k0 + 2 || nOnset > kInputSamples - 12 ||
         nRR <= 0)
         return {};
-    auto off = [&](int k, double fLevel) { return std::fabs(base.Dev(k)) >= fLevel; };
     // The P wave before the QRS: the last wave 50 uV off the baseline that starts before it,
     // then measured at half its height.
     int k = -1;
     for (int m = k0; m < nOnset - kQrsMargin;) {
-        if (!off(m, kWaveLevel)) {
+        if (!base.Off(m, kWaveLevel)) {
             ++m;
             continue;
         }
         k = m;
-        while (m < nOnset && off(m, kWaveLevel))
+        while (m < nOnset && base.Off(m, kWaveLevel))
             ++m;
     }
     if (k < 0)
         return {};
     double f2 = 0;
-    for (int m = k; m < nOnset && off(m, kWaveLevel); ++m) {
+    for (int m = k; m < nOnset && base.Off(m, kWaveLevel); ++m) {
         if (std::fabs(base.Dev(m)) > std::fabs(f2))
             f2 = base.Dev(m);
     }
     const double fHalf = std::fabs(f2) / 2;
     int s2 = k;
-    while (s2 > k0 && off(s2 - 1, fHalf))
+    while (s2 > k0 && base.Off(s2 - 1, fHalf))
         --s2;
     int e2 = k;
-    while (e2 < nOnset && off(e2, fHalf))
+    while (e2 < nOnset && base.Off(e2, fHalf))
         ++e2;
     if (e2 >= nOnset || e2 - s2 < kHalfWidth)
         return {};
     // Going back from it over the baseline: the wave before it, which ends after the T end
     // and starts after a trough that is not the T's own tail.
     k = s2 - 1;
-    while (k > a && !off(k, fHalf))
+    while (k > a && !base.Off(k, fHalf))
         --k;
     if (k <= a)
         return {};
     const int e1 = k + 1;
     double f1 = 0;
-    while (k > nLow && off(k, fHalf)) {
+    while (k > nLow && base.Off(k, fHalf)) {
         if (std::fabs(base.Dev(k)) > std::fabs(f1))
             f1 = base.Dev(k);
         --k;
@@ -458,7 +458,7 @@ SBlockedPWave FindBlockedPWave(const SBaseline& base, int a, int nIsoBeforeQrs, 
     w.nHalfHeight = s1;
     bool bQuiet = nQuietEnd >= nFrom;
     for (int m = nFrom; bQuiet && m <= nTrough; ++m)
-        bQuiet = !off(m, fHalf);
+        bQuiet = !base.Off(m, fHalf);
     if (!bQuiet)
         w.nFoot = nTrough;
     return w;

@@ -198,10 +198,9 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
     std::int64_t thr = d.Detection.DetectionThreshold[r];
     const int nLow = std::max(lb, 1);  // f[k - 1] is read
     const bool bLongFeature = d.DetectionFlag == 0;
-    int nFirst = s;              // the crossing of the full threshold: the QRS's own energy
-    std::int64_t thrLast = thr;  // the threshold of the last pass
-    for (int i = 1; i < 6; ++i)
-        thrLast /= 2;
+    int nFirst = s;  // the crossing of the full threshold: the QRS's own energy
+    // The threshold of the last pass: halved in each of the five after the first.
+    const std::int64_t thrLast = thr / 32;
     for (int nPass = 0; nPass < 6; ++nPass) {
         if (s < lb) {
             thr /= 2;
