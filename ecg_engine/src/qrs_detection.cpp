@@ -19,6 +19,7 @@ constexpr int kEdgeReach = 25;  // how far a whole QRS's window may reach past t
 constexpr int kMaxWindows = kMaxBeats;
 constexpr int kLongHalf = 22;     // half the long integration window
 constexpr int kStillStretch = 8;  // 16 ms: longer than the still peak of a P wave
+constexpr int kTWaveReach = 180;  // 360 ms after a QRS a wave may still be its T wave
 
 // Squares and sums of full-scale samples do not fit 32 bits: work in 64 and keep the
 // largest 32-bit value where a table has no more room.
@@ -181,6 +182,29 @@ int StartOfOwnEnergy(const InputRow32& sq, int nFrom, int nFirst, int lb, std::i
     return k;
 }
 
+// Whether the wave whose feature rises again below the trough at nTrough (scanning down from
+// nRise to nLow) is a wave of its own before the complex that ends at nEnd: at the trough the
+// signal lies nearer the level it started from, at the feature's foot below the wave, than the
+// complex's extreme. After a P or flutter wave the signal there lies where the QRS sets off;
+// at the trough inside a wide QRS it lies at the peak where the slow first limb turns, the
+// complex's farthest point from that level or near it.
+bool IsWaveOfItsOwn(const CEngineData& d, int r, int nTrough, int nRise, int nLow, int nEnd) {
+    const auto& f = d.Detection.QrsFeature[r];
+    const auto& y = d.Detection.SmoothedRow[r];
+    int nFoot = nRise;
+    for (int k = nRise; k >= std::max(nLow, 0); --k) {
+        if (f[k] < f[nFoot])
+            nFoot = k;
+    }
+    const std::int64_t nLevel = y[nFoot];
+    std::int64_t nExtreme = nLevel;
+    for (int k = nFoot; k <= std::min(nEnd, kInputSamples - 1); ++k) {
+        if (std::abs(y[k] - nLevel) > std::abs(nExtreme - nLevel))
+            nExtreme = y[k];
+    }
+    return std::abs(y[nTrough] - nExtreme) >= std::abs(y[nTrough] - nLevel);
+}
+
 void RefineWindowStart(CEngineData& d, int r, int n) {
     auto& w = d.Detection.QrsWindowList;
     const auto& f = d.Detection.QrsFeature[r];
@@ -208,6 +232,7 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         }
         int nFound = -1;
         int nLowest = std::min(s, kInputSamples - 1);
+        bool bOwnRise = false;
         for (int k = nLowest; k >= nLow; --k) {
             if (f[k] > thr && f[k - 1] <= thr) {
                 nFound = k;
@@ -216,14 +241,19 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
             // Under a halved threshold the long feature can rise again before it falls: into
             // a wave of its own that runs up to the QRS (a tall P wave at a fast rate). The
             // QRS starts at the trough between them. A rise counts when it is clear of the
-            // feature's ripple: a quarter of the threshold, an eighth of the trough.
-            if (bLongFeature && nPass > 0) {
+            // feature's ripple: a quarter of the threshold, an eighth of the trough. A wide
+            // complex's slow first limb makes such a trough too, at the peak where it turns:
+            // that rise is the QRS's own.
+            if (bLongFeature && nPass > 0 && !bOwnRise) {
                 if (f[k] < f[nLowest]) {
                     nLowest = k;
                 } else if (f[k] - f[nLowest] >=
                            std::max<std::int64_t>({thr / 4, f[nLowest] / 8, 2})) {
-                    w.start[r][n] = nLowest;
-                    return;
+                    if (IsWaveOfItsOwn(d, r, nLowest, k, lb, w.end[r][n])) {
+                        w.start[r][n] = nLowest;
+                        return;
+                    }
+                    bOwnRise = true;
                 }
             }
         }
@@ -250,15 +280,22 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         if (nFound >= 0) {
             w.start[r][n] = nFound;
             s = nFound;
-            bool bRisesBefore = false;
-            for (int k = std::max(lb, 0); k < s; ++k) {
-                if (f[k] >= thr) {
-                    bRisesBefore = true;
-                    break;
-                }
+            // Energy above the threshold before the crossing is the wave before the QRS,
+            // and the start is final, unless it is the QRS's own first limb.
+            int nRise = -1;
+            for (int k = s - 1; k >= std::max(lb, 0) && nRise < 0; --k) {
+                if (f[k] >= thr)
+                    nRise = k;
             }
-            if (bRisesBefore)
-                return;
+            if (nRise >= 0) {
+                int nTrough = s;
+                for (int k = nRise; k < s; ++k) {
+                    if (f[k] < f[nTrough])
+                        nTrough = k;
+                }
+                if (IsWaveOfItsOwn(d, r, nTrough, nRise, lb, w.end[r][n]))
+                    return;
+            }
             thr /= 2;
             continue;
         }
@@ -387,30 +424,58 @@ int CandidateOffset(const InputRow32& f, int hi, int p, std::int64_t t) {
     return nOffset;
 }
 
-std::int64_t FeatureSum(const InputRow32& f, int nFrom, int nTo) {
-    std::int64_t nSum = 0;
-    for (int k = std::max(nFrom, 0); k <= std::min(nTo, kInputSamples - 1); ++k)
-        nSum += f[k];
-    return nSum;
+// Position of the largest value of f over [nFrom, nTo], the first on ties.
+int PeakOf(const InputRow32& f, int nFrom, int nTo) {
+    int p = nFrom;
+    for (int k = nFrom; k <= nTo; ++k) {
+        if (f[k] > f[p])
+            p = k;
+    }
+    return p;
 }
 
+std::int64_t SteepestSlope(const InputRow32& dv, int nFrom, int nTo) {
+    std::int64_t n = 0;
+    for (int k = std::max(nFrom, 0); k <= std::min(nTo, kInputSamples - 1); ++k)
+        n = std::max<std::int64_t>(n, std::abs(static_cast<std::int64_t>(dv[k])));
+    return n;
+}
+
+}  // namespace
+
+bool IsLowThresholdBeat(const CEngineData& d, int r, int nFrom, int nTo, int nPrevFrom,
+                        int nPrevTo) {
+    const auto& t = d.Detection;
+    const auto& f = t.QrsFeature[r];
+    const int p = PeakOf(f, nFrom, nTo);
+    if (2 * static_cast<std::int64_t>(f[p]) < t.DetectionThreshold[r])
+        return false;
+    if (nPrevFrom < 0)
+        return true;
+    // The T wave: within its reach of the QRS before, and not half as steep.
+    const int pPrev = PeakOf(f, nPrevFrom, nPrevTo);
+    const auto& dv = t.DerivativeRow[r];
+    return p - pPrev > kTWaveReach ||
+           2 * SteepestSlope(dv, nFrom, nTo) >= SteepestSlope(dv, nPrevFrom, nPrevTo);
+}
+
+namespace {
+
 // Looks for a beat missed between lo and hi (detection frame) and inserts it as beat
-// nInsertAt when at least half of the usable leads find its energy at least a tenth of beat
-// nRef's; true when one was inserted.
-bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nRef, int nInsertAt) {
+// nInsertAt when at least half of the usable leads hold a beat there under the lowered
+// threshold, not the T wave of beat nPrev (-1: none before); true when one was inserted.
+bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nPrev, int nInsertAt) {
     auto& t = d.Detection;
     auto& q = t.IOQm;
+    if (lo > hi || lo < 0 || hi >= kInputSamples)
+        return false;
     t.OnsetWorkList.nCount = 0;
     t.OffsetWorkList.nCount = 0;
     for (int r = 0; r < kIndependentLeads; ++r) {
-        if (!IsUsable(d, r) || lo > hi || lo < 0 || hi >= kInputSamples)
+        if (!IsUsable(d, r))
             continue;
         const auto& f = t.QrsFeature[r];
-        int p = lo;
-        for (int k = lo; k <= hi; ++k) {
-            if (f[k] > f[p])
-                p = k;
-        }
+        const int p = PeakOf(f, lo, hi);
         const std::int64_t t90 = static_cast<std::int64_t>(f[p]) * 90 / 100;
         const int nOn = CandidateOnset(f, lo, p, t90);
         const int nOff = CandidateOffset(f, hi, p, t90);
@@ -429,11 +494,9 @@ bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nRef, int nInsertAt) {
         if (!IsUsable(d, r))
             continue;
         ++nUsable;
-        const auto& f = t.QrsFeature[r];
-        const std::int64_t a = FeatureSum(f, q.qrs_onset[nRef], q.qrs_offset[nRef]);
-        const std::int64_t b = FeatureSum(f, con, coff);
-        if (a <= 10 * b)
-            ++nAgree;
+        nAgree += IsLowThresholdBeat(d, r, std::max(con, lo), std::min(coff, hi),
+                                     nPrev < 0 ? -1 : q.qrs_onset[nPrev],
+                                     nPrev < 0 ? -1 : q.qrs_offset[nPrev]);
     }
     if (2 * nAgree < nUsable || q.qrs_num >= kMaxBeats)
         return false;
@@ -445,6 +508,18 @@ bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nRef, int nInsertAt) {
     q.qrs_offset[nInsertAt] = coff;
     ++q.qrs_num;
     return true;
+}
+
+// The record's typical beat interval: the median of its intervals (the shorter middle one of
+// an even count), which neither the pauses nor the premature beats the search is for move.
+std::int64_t TypicalInterval(const CEngineData& d) {
+    const auto& q = d.Detection.IOQm;
+    std::array<std::int32_t, kMaxBeats> a{};
+    int n = 0;
+    for (int i = 1; i < q.qrs_num; ++i)
+        a[n++] = q.qrs_onset[i] - q.qrs_onset[i - 1];
+    std::sort(a.begin(), a.begin() + n);
+    return n > 0 ? a[(n - 1) / 2] : 0;
 }
 
 }  // namespace
@@ -592,12 +667,14 @@ int AddLowThresholdWindows(CEngineData& d) {
             RefineWindowEnd(d, r, n);
         }
         t.DetectionThreshold[r] = nThreshold;
-        // Only windows where the lead had none are new.
+        // Only windows where the lead had none are new, and not the T wave of the QRS before.
         for (int n = 0; n < w.nCount[r]; ++n) {
             bool bOverlaps = false;
             for (int k = 0; k < aOwn[r].nCount && !bOverlaps; ++k)
                 bOverlaps = w.start[r][n] <= aOwn[r].aEnd[k] && aOwn[r].aStart[k] <= w.end[r][n];
-            if (!bOverlaps) {
+            if (!bOverlaps &&
+                IsLowThresholdBeat(d, r, w.start[r][n], w.end[r][n], n > 0 ? w.start[r][n - 1] : -1,
+                                   n > 0 ? w.end[r][n - 1] : -1)) {
                 auto& low = aLow[r];
                 low.aStart[low.nCount] = w.start[r][n];
                 low.aEnd[low.nCount] = w.end[r][n];
@@ -842,7 +919,9 @@ namespace {
 
 // A beat's window is wider than its QRS: a QRS that lies whole in the first or last samples
 // of the record may have a window that reaches a little past the record's edge, and the
-// later stages keep only beats inside it. Such a window is cut at the edge.
+// later stages keep only beats inside it. Such a window is cut at the edge. At the end, a
+// complex within the T-wave reach of the QRS before, whose own ST segment and T wave the
+// record does not hold, cannot be told from that T wave or from noise on it: it stays out.
 void ClampEdgeBeats(CEngineData& d) {
     auto& q = d.Detection.IOQm;
     const int nFirst = kLeadIn, nLast = kLeadIn + kRecordSamples - 1;
@@ -851,7 +930,8 @@ void ClampEdgeBeats(CEngineData& d) {
         q.qrs_onset[0] = nFirst;
     const int n = q.qrs_num - 1;
     if (n >= 0 && q.qrs_offset[n] > nLast && q.qrs_offset[n] <= nLast + kEdgeReach &&
-        q.qrs_onset[n] < nLast - kEdgeReach)
+        q.qrs_onset[n] < nLast - kEdgeReach &&
+        (n == 0 || q.qrs_onset[n] - q.qrs_onset[n - 1] > kTWaveReach))
         q.qrs_offset[n] = nLast;
 }
 
@@ -871,12 +951,12 @@ int CleanBeatList(CEngineData& d) {
         if (nGap > 0 && nGap < kMergeGap)
             RemoveBeat(d, i);
     }
-    // A missed beat leaves an interval of about two: more than 1.8 times the one before
-    // (a premature beat lost with its full compensatory pause leaves exactly two).
-    for (int i = 1; i < q.qrs_num - 1;) {
-        const std::int64_t nBefore = q.qrs_onset[i] - q.qrs_onset[i - 1];
+    // Search back where an interval passes 166 % of the typical one: a missed beat leaves
+    // about two (a premature beat lost with its full compensatory pause exactly two).
+    const std::int64_t nTypical = TypicalInterval(d);
+    for (int i = 0; i < q.qrs_num - 1;) {
         const std::int64_t nAfter = q.qrs_onset[i + 1] - q.qrs_onset[i];
-        if (5 * nAfter > 9 * nBefore &&
+        if (100 * nAfter > 166 * nTypical &&
             InsertMissedBeat(d, q.qrs_offset[i] + 25, q.qrs_onset[i + 1] - 25, i, i + 1))
             continue;
         ++i;
@@ -886,7 +966,7 @@ int CleanBeatList(CEngineData& d) {
     if (q.qrs_num >= 2) {
         const int nFirstGap = q.qrs_onset[0] - kLeadIn;
         if (2 * nFirstGap > q.qrs_onset[1] - q.qrs_onset[0])
-            (void)InsertMissedBeat(d, kLeadIn, q.qrs_onset[0] - 25, 0, 0);
+            (void)InsertMissedBeat(d, kLeadIn, q.qrs_onset[0] - 25, -1, 0);
         const int n = q.qrs_num;
         const int nLastGap = kLeadIn + kRecordSamples - q.qrs_offset[n - 1];
         if (2 * nLastGap > q.qrs_onset[n - 1] - q.qrs_onset[n - 2])

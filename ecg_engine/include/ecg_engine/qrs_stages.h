@@ -17,6 +17,12 @@ int DetectAndRefineQrsWindows(CEngineData& d);
 // threshold; windows that overlap none of the lead's own are added (wide beats whose
 // feature peak stays below the full threshold).
 int AddLowThresholdWindows(CEngineData& d);
+// Whether lead r holds a beat over [nFrom, nTo] (detection frame) under the lowered threshold:
+// its feature reaches half the lead's detection threshold, and it is not the T wave of the QRS
+// over [nPrevFrom, nPrevTo] (-1: none before): within 360 ms of that QRS's energy, a wave
+// less than half as steep.
+bool IsLowThresholdBeat(const CEngineData& d, int r, int nFrom, int nTo, int nPrevFrom,
+                        int nPrevTo);
 int RefineQrsWindows(CEngineData& d);
 int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good quality
 
