@@ -29,6 +29,8 @@ int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good qual
 // Beat list.
 int GroupBeats(CEngineData& d);  // -1 when the beats do not fit the beat list
 int CleanBeatList(CEngineData& d);
+// Removes beat i of the detection list; the later beats move down one place.
+void RemoveDetectionBeat(CEngineData& d, int i);
 int DeriveOutputLeads(CEngineData& d);
 // The ratings of the eight recorded leads spread over the twelve output leads.
 void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
