@@ -326,8 +326,15 @@ int CGDTManager::UpdateResultFiles() {
             CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]", r.c_str());
             continue;
         }
-        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strSharePath, n));
-        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
+        // An order left in the share keeps its copy here, so it stays taken: offered again, it
+        // would be answered twice.
+        const CString shareOrder = CGDTUtils::MakePath(config.m_strSharePath, n);
+        if (!CGDTUtils::DeleteFileA(shareOrder) && CGDTUtils::IsFile(shareOrder)) {
+            CGDTUtils::AddLog(
+                "Failed to remove the answered order file from the shared folder.[%s]", n.c_str());
+        } else {
+            CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
+        }
         CGDTUtils::DeleteFileA(tempResult);
         for (const CString& a : attachments) CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, a));
         CGDTUtils::AddLog("Copy the result file to a shared folder.[%s]", r.c_str());
