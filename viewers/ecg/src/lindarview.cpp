@@ -14,6 +14,7 @@
 #include "acq_server/dicom/ekgdicomexport.h"
 #include "ecg_control/wavelin_dispids.h"
 #include "viewers/common/examlist.h"
+#include "lindar/lindardialogs.h"
 #include "lindar/lindardoc.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
@@ -459,16 +460,25 @@ void COxuLindarView::OnFilePrint() {
     m_print = s;
     ApplyFlags(*pCur, m_print.flags);
     // The print pens take style, then width, as every pen of the control does.
-    pCur->EKGSetPrintGraphPen(short(s.trace.nStyle), short(s.trace.nWidth), long(s.trace.crColour));
-    pCur->EKGSetPrintGridPen(short(s.grid.nStyle), short(s.grid.nWidth), long(s.grid.crColour));
-    pCur->EKGSetPrintGridInnerPen(short(s.inner.nStyle), short(s.inner.nWidth),
-                                  long(s.inner.crColour));
+    const auto [grid, inner, trace] = lindar::PrintPens(s);
+    pCur->EKGSetPrintGraphPen(short(trace.nStyle), short(trace.nWidth), long(trace.crColour));
+    pCur->EKGSetPrintGridPen(short(grid.nStyle), short(grid.nWidth), long(grid.crColour));
+    pCur->EKGSetPrintGridInnerPen(short(inner.nStyle), short(inner.nWidth), long(inner.crColour));
     SetMiscTexts(*pCur, true);
     for (int i = 0; i < std::max(1, s.nCopies); ++i) {
         const short r = pCur->EKGPrint(s.strPrinter.c_str(), short(pCur->m_nGain),
                                        short(pCur->m_nChType), short(pCur->m_nRhyCh));
-        if (r != 0)
+        if (r != 0) {
+            // What failed stops the copies and is told: the queue and the print system's reason.
+            CString strText = LoadStr(IDS_PRINT_FAILED);
+            if (!s.strPrinter.empty())
+                strText += ": " + s.strPrinter;
+            const CString strWhy = pCur->EKGGetPrintError();
+            if (!strWhy.empty())
+                strText += "\r\n" + strWhy;
+            platform::ShowMessage(strText, platform::MB_ICONERROR);
             break;
+        }
     }
 }
 

@@ -20,6 +20,10 @@
 #include "platform/settings.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "lindar/lindardialogs.h"
+#include "printanswer.h"
+#include <QCheckBox>
+#include <QPushButton>
 #include "oxuctrl/oxuctrl.h"
 #include "viewers/common/readoutdialog.h"
 #include <QMenuBar>
@@ -295,6 +299,24 @@ TEST_F(LindarTest, OrderNeedsAValidAddress) {
     EXPECT_EQ(prompts.orderPort, 2000);
 }
 
+// A monochrome answer prints grey and black but leaves the pens the user chose, which the
+// next print dialog shows again.
+TEST(LindarPrintDialog, AMonochromeAnswerKeepsTheChosenPens) {
+    CPrintSettings s;
+    s.grid = {2, 3, 0x00FF00};
+    s.trace = {0, 1, 0xFF0000};
+    OnPrintDialog([](CEkgPrintDialog* pDlg) {
+        pDlg->findChild<QCheckBox*>("4087")->click();
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    ASSERT_TRUE(lindar::RunPrintDialog(nullptr, s));
+    EXPECT_EQ(s.grid.nStyle, 2);
+    EXPECT_EQ(s.grid.nWidth, 3);
+    EXPECT_EQ(s.grid.crColour, 0x00FF00u);
+    EXPECT_EQ(s.trace.nWidth, 1);
+    EXPECT_EQ(s.trace.crColour, 0xFF0000u);
+}
+
 TEST_F(LindarTest, PrintRunsEachCopyUntilAFailure) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
@@ -303,6 +325,9 @@ TEST_F(LindarTest, PrintRunsEachCopyUntilAFailure) {
     prompts.printer = "";  // no printer: the control answers 1 on the first call
     View().OnFilePrint();
     EXPECT_EQ(prompts.nPrintAsked, 1);
+    // Told once, with the control's reason.
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_PRINT_FAILED) +
+                                                   "\r\nNo printer was named."});
     prompts.acceptPrint = false;
     View().OnFilePrint();
     EXPECT_EQ(prompts.nPrintAsked, 2);
