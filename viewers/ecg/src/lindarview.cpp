@@ -114,9 +114,8 @@ bool COxuLindarView::Create(std::string* pError) {
             [this](UINT id, platform::DISPID ev, const std::vector<Variant>& a) {
                 OnControlEvent(static_cast<int>(id), ev, a);
             });
-        m_panes[i]->installEventFilter(this);
-        if (QWidget* w = m_panes[i]->Widget())
-            w->installEventFilter(this);
+        if (i < 2)
+            WatchPane(*m_panes[i]);
         CLindarGraphWnd& p = *m_panes[i];
         p.EKGSetBackColor(0xffffff);
         if (i < 2) {
@@ -787,17 +786,35 @@ void COxuLindarView::paintEvent(QPaintEvent*) {
     }
 }
 
+// The control's own windows inside a pane take its presses; the pane would never see them.
+// So the view watches the pane and every window in it, also those made later.
+void COxuLindarView::WatchPane(QObject& o) {
+    if (!o.isWidgetType())
+        return;
+    o.installEventFilter(this);
+    for (QWidget* pChild : o.findChildren<QWidget*>())
+        pChild->installEventFilter(this);
+}
+
 bool COxuLindarView::eventFilter(QObject* o, QEvent* e) {
-    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
-        for (int i = 0; i < 2; ++i) {
-            auto* w = qobject_cast<QWidget*>(o);
-            if (m_panes[i] && w && (w == m_panes[i] || m_panes[i]->isAncestorOf(w))) {
-                if (e->type() == QEvent::MouseButtonPress && !IsFullScreen() &&
-                    static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && i != m_nCurPane)
-                    SetCurrentPane(i);
-                if (e->type() == QEvent::MouseButtonDblClick && !m_panes[i]->m_bMonitoring)
-                    m_host.PostCommand(ID_FULL_SCREEN);
-            }
+    if (e->type() == QEvent::ChildAdded) {
+        WatchPane(*static_cast<QChildEvent*>(e)->child());
+        return QWidget::eventFilter(o, e);
+    }
+    if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick)
+        return QWidget::eventFilter(o, e);
+    auto* w = qobject_cast<QWidget*>(o);
+    for (int i = 0; i < 2 && w; ++i) {
+        // Windows of their own (the control's dialogs) are not the pane.
+        if (!m_panes[i] || (w != m_panes[i] && !m_panes[i]->isAncestorOf(w)))
+            continue;
+        if (e->type() == QEvent::MouseButtonPress && !IsFullScreen() &&
+            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && i != m_nCurPane)
+            SetCurrentPane(i);
+        if (e->type() == QEvent::MouseButtonDblClick && !m_panes[i]->m_bMonitoring) {
+            m_host.PostCommand(ID_FULL_SCREEN);
+            // Taken here: passed on, the windows round it would post it once more.
+            return true;
         }
     }
     return QWidget::eventFilter(o, e);

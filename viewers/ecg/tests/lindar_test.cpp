@@ -93,6 +93,24 @@ TEST(LindarView, AddressesAndSizes) {
     EXPECT_EQ(CLindarGraphWnd::CellSizeOf("640 x 480"), 2);
 }
 
+TEST(LindarFrame, TheStartPlaceIsCutToTheScreensAvailableArea) {
+    struct Case {
+        QRect rcScreen, rcAvailable, rcFrame;
+    };
+    const Case cases[] = {
+        // The screen's width and its height plus 20, cut at the screen's edge.
+        {{0, 0, 1600, 1000}, {0, 0, 1600, 1000}, {0, 0, 1600, 1000}},
+        // A panel along the top or the bottom keeps its strip.
+        {{0, 0, 1280, 1024}, {0, 30, 1280, 994}, {0, 30, 1280, 994}},
+        {{0, 0, 1280, 1024}, {0, 0, 1280, 990}, {0, 0, 1280, 990}},
+        // A second screen to the right: its own top left corner.
+        {{1600, 0, 1024, 768}, {1600, 0, 1024, 768}, {1600, 0, 1024, 768}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CMainFrame::StartFrameRect(c.rcScreen, c.rcAvailable), c.rcFrame)
+            << c.rcAvailable.y() << " " << c.rcAvailable.height();
+}
+
 // ---- the program over the real control ----
 
 class LindarTest : public CLindarFrameTest {

@@ -155,6 +155,7 @@ protected:
 
 private:
     void Reposition();
+    void WatchPane(QObject& o);
     void ShowExamTab(CExamItem* pItem);
     void OnTabSelected(int nIndex);
     void OnControlEvent(int nCtrlID, int nEvent, const std::vector<platform::Variant>& args);
