@@ -46,7 +46,8 @@ void CHandOverUser::Run() {
     m_seen.bDialog = true;
     if (s.bDialogIsBox)
         m_seen.strDialogText = m_x.CopyText(strId);
-    RunCommand(s.strSecondStart + " >/dev/null 2>&1", &m_seen.nSecondStatus);
+    if (!s.strSecondStart.empty())
+        RunCommand(s.strSecondStart + " >/dev/null 2>&1", &m_seen.nSecondStatus);
     // The second start has written its record to the channel and ended; the running
     // program reads it at once. Opened under the dialog, it would be in the title by now.
     m_seen.bSwitchedUnder = m_x.WaitForWindow(s.strSwitchedTitle, 2000);

@@ -17,7 +17,7 @@ public:
     struct CScript {
         std::string strDialog;         // regular expression of the dialog's window name
         bool bDialogIsBox = false;     // a message box: its text is read (Ctrl+C) first
-        std::string strSecondStart;    // shell command line of the second start
+        std::string strSecondStart;    // shell command line of the second start ("" = none)
         std::string strSwitchedTitle;  // window name that shows the handed-over record
         std::string strTyped;          // typed over the dialog's text field ("" = nothing)
         std::string strKey = "Return"; // then pressed
