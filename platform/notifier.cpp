@@ -22,6 +22,7 @@ public:
 
 CStderrNotifier g_stderrNotifier;
 std::atomic<INotifier*> g_pNotifier{nullptr};
+std::atomic<int> g_nOpenQuestions{0};
 
 }  // namespace
 
@@ -36,6 +37,18 @@ INotifier& Notifier() {
 }
 
 INotifier* SetNotifier(INotifier* pNotifier) { return g_pNotifier.exchange(pNotifier); }
+
+int OpenQuestions() {
+    return g_nOpenQuestions.load();
+}
+
+CQuestionScope::CQuestionScope() {
+    ++g_nOpenQuestions;
+}
+
+CQuestionScope::~CQuestionScope() {
+    --g_nOpenQuestions;
+}
 
 int DefaultAnswer(unsigned type) {
     switch (type & MB_TYPEMASK) {

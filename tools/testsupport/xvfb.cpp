@@ -141,6 +141,11 @@ void CXvfb::Key(const std::string& strId, const std::string& strKeys) const {
       strKeys);
 }
 
+void CXvfb::Type(const std::string& strId, const std::string& strText) const {
+    X("xdotool windowactivate --sync " + strId + " 2>/dev/null; xdotool type --clearmodifiers " +
+      ShellQuote(strText));
+}
+
 std::string CXvfb::CopyText(const std::string& strId) const {
     for (int t = 0; t < 20; ++t) {
         Key(strId, "ctrl+c");

@@ -38,13 +38,29 @@ INotifier& Notifier();
 // Sets the notifier (nullptr restores the default); returns the previous one.
 INotifier* SetNotifier(INotifier* pNotifier);
 
+// How many boxes asked through ShowMessage wait for their answer now (a box's own event
+// loop may run meanwhile). What must not slip in under a question, such as another exam
+// handed over by a second start, waits until none is open.
+int OpenQuestions();
+
+// One open question for the scope's life.
+class CQuestionScope {
+public:
+    CQuestionScope();
+    ~CQuestionScope();
+    CQuestionScope(const CQuestionScope&) = delete;
+    CQuestionScope& operator=(const CQuestionScope&) = delete;
+};
+
 inline int ShowMessage(const std::string& text, unsigned type = MB_OK,
                        const std::string& caption = {}) {
+    CQuestionScope open;
     return Notifier().Ask(text, caption, type);
 }
 
 inline int ShowMessageInCodePage(const std::string& text, const std::string& codePage,
                                  unsigned type = MB_OK, const std::string& caption = {}) {
+    CQuestionScope open;
     return Notifier().AskInCodePage(text, codePage, caption, type);
 }
 

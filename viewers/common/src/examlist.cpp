@@ -46,6 +46,11 @@ BOOL CExamList::Remove(CExamItem* pItem) {
     return TRUE;
 }
 
+bool CExamList::Holds(const CExamItem* pItem) const {
+    return pItem && std::find(m_slots.begin(), m_slots.begin() + m_nSize, pItem) !=
+                        m_slots.begin() + m_nSize;
+}
+
 namespace {
 CString SameFileKey(const CString& strPath) {
     std::error_code ec;

@@ -7,6 +7,7 @@
 
 #include "lindar/lindarstrings.h"
 #include "lindar/mainframe.h"
+#include "handover.h"
 #include "oxuutil/singleinstanceserver.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
@@ -21,6 +22,7 @@ CLindarApp::CLindarApp() {
 
 CLindarApp::~CLindarApp() {
     m_pServer.reset();
+    m_pHandOver.reset();
     m_pFrame.reset();
 }
 
@@ -83,11 +85,11 @@ BOOL CLindarApp::InitInstance(const std::vector<CString>& args) {
         m_pFrame.reset();
         return FALSE;
     }
-    m_pServer = std::make_unique<CSingleInstanceServer>();
     CMainFrame* pFrame = m_pFrame.get();
-    m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
-        pFrame->OnCopyData(dwCode, strText);
-    });
+    m_pHandOver = std::make_unique<viewerapp::CHandOverQueue>(
+        [pFrame](DWORD dwCode, const CString& strText) { pFrame->OnCopyData(dwCode, strText); });
+    m_pServer = std::make_unique<CSingleInstanceServer>();
+    m_pServer->Listen(kLockName, m_pHandOver->Receiver());
     m_pFrame->PlaceAtStart();
     m_pFrame->show();
 
@@ -117,6 +119,7 @@ int CLindarApp::ExitInstance() {
     if (m_pFrame)
         m_pFrame->Recent().WriteList();
     m_pServer.reset();
+    m_pHandOver.reset();
     m_lock.Unlock();
     return 0;
 }

@@ -389,10 +389,22 @@ void COxuLindarView::OnFileOpen() {
     m_doc.UpdateTitle();
 }
 
+CLindarGraphWnd* COxuLindarView::PaneShowing(CExamItem* pItem, int nPane) {
+    if (nPane < 0 || nPane > 1 || !m_panes[nPane] || !m_doc.List().Holds(pItem))
+        return nullptr;
+    if (m_panes[nPane]->m_pExam != pItem) {
+        if (!LoadExam(pItem, nPane))
+            return nullptr;
+        m_doc.UpdateTitle();
+    }
+    return m_panes[nPane];
+}
+
 void COxuLindarView::OnFileSaveAs() {
     CExamItem* pItem = GetCurrentExam();
     if (!pItem || !m_pPrompts)
         return;
+    const int nPane = m_nCurPane;
     CString strProposed = pItem->GetPath();
     const auto nDot = strProposed.find_last_of('.');
     strProposed = nDot == CString::npos ? CString() : strProposed.substr(0, nDot);
@@ -401,13 +413,24 @@ void COxuLindarView::OnFileSaveAs() {
     if (strPath.empty())
         return;
     m_exportFlags = flags;
-    SaveAsPath(strPath);
+    // The file is made of the exam the dialog was opened for.
+    CLindarGraphWnd* pPane = PaneShowing(pItem, nPane);
+    if (!pPane) {
+        platform::ShowMessage(LoadStr(IDS_SAVE_FAILED), platform::MB_ICONERROR);
+        return;
+    }
+    SaveAs(*pPane, strPath);
 }
 
 int COxuLindarView::SaveAsPath(const CString& strPath) {
     CLindarGraphWnd* pCur = GetCurrentGraph();
     if (!pCur || !pCur->m_pExam)
         return 0;
+    return SaveAs(*pCur, strPath);
+}
+
+int COxuLindarView::SaveAs(CLindarGraphWnd& pane, const CString& strPath) {
+    CLindarGraphWnd* pCur = &pane;
     const CString strExt = UpperExt(strPath);
     if (strExt != "EKG" && strExt != "PDF" && strExt != "JPG" && strExt != "DCM" &&
         strExt != "XML") {
@@ -453,10 +476,16 @@ void COxuLindarView::OnFilePrint() {
     CLindarGraphWnd* pCur = GetCurrentGraph();
     if (!pCur || !pCur->m_pExam || !m_pPrompts)
         return;
+    CExamItem* pItem = pCur->m_pExam;
+    const int nPane = m_nCurPane;
     CPrintSettings s = m_print;
     if (!m_pPrompts->AskPrint(s))
         return;
     m_print = s;
+    // The page is the exam the dialog was opened for.
+    pCur = PaneShowing(pItem, nPane);
+    if (!pCur)
+        return;
     ApplyFlags(*pCur, m_print.flags);
     // The print pens take style, then width, as every pen of the control does.
     const auto [grid, inner, trace] = lindar::PrintPens(s);

@@ -160,9 +160,17 @@ void CPatientBar::OnSave() {
         platform::ShowMessage(Text("Dados do exame Qar inválidos !!!"), platform::MB_ICONERROR);
         return;
     }
+    CLindarGraphWnd* pGraph = m_pGraph;
+    const CExamItem* pExam = pGraph->m_pExam;
     if (platform::ShowMessage(Text("Tem certeza que deseja salvar as alterações?"),
                               platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return;
+    // The answer is for the exam the fields were edited on. Another one shown meanwhile has
+    // put its own data in the fields: nothing is written to either.
+    if (m_pGraph != pGraph || pGraph->m_pExam != pExam) {
+        platform::ShowMessage(Text("Falha ao gravar o arquivo (*.ekg)."), platform::MB_ICONERROR);
+        return;
+    }
     auto field = [&](Field f) { return Bytes(m_fields[f]->text()); };
     CString strSex = field(SEX);
     if (strSex == "Masculino")

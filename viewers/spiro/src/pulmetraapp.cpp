@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "handover.h"
 #include "oxuutil/singleinstanceserver.h"
 #include "platform/folders.h"
 #include "platform/notifier.h"
@@ -39,6 +40,7 @@ CPulmetraApp::CPulmetraApp() {
 
 CPulmetraApp::~CPulmetraApp() {
     m_pServer.reset();
+    m_pHandOver.reset();
     m_pFrame.reset();
 }
 
@@ -142,11 +144,11 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
         return FALSE;
     }
     m_pFrame->SetLoginHandler([this] { Login({}, {}); });
-    m_pServer = std::make_unique<CSingleInstanceServer>();
     CMainFrame* pFrame = m_pFrame.get();
-    m_pServer->Listen(kLockName, [pFrame](DWORD dwCode, const CString& strText) {
-        pFrame->OnCopyData(dwCode, strText);
-    });
+    m_pHandOver = std::make_unique<viewerapp::CHandOverQueue>(
+        [pFrame](DWORD dwCode, const CString& strText) { pFrame->OnCopyData(dwCode, strText); });
+    m_pServer = std::make_unique<CSingleInstanceServer>();
+    m_pServer->Listen(kLockName, m_pHandOver->Receiver());
     m_pFrame->showMaximized();
     m_pFrame->setAcceptDrops(true);
 
@@ -172,6 +174,7 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
 
 int CPulmetraApp::ExitInstance() {
     m_pServer.reset();
+    m_pHandOver.reset();
     m_lock.Unlock();
     return 0;
 }

@@ -538,12 +538,25 @@ void COxuPulmetraView::OnFilePrintPreview() {
         OnFilePrint();
 }
 
+CPulmetraGraphWnd* COxuPulmetraView::WndShowing(CExamItem* pItem, int nWnd) {
+    if (nWnd < 0 || nWnd > 1 || !m_wnd[nWnd] || !m_doc.List().Holds(pItem))
+        return nullptr;
+    if (m_wnd[nWnd]->GetExam() != pItem) {
+        if (!ShowExam(pItem, nWnd))
+            return nullptr;
+        m_doc.UpdateTitle();
+    }
+    return m_wnd[nWnd];
+}
+
 void COxuPulmetraView::OnFilePrint() {
     CPulmetraGraphWnd* w = GetActiveWnd();
     if (!w) {
         platform::ShowMessage(AppString(IDS_UNEXPECTED), platform::MB_ICONERROR);
         return;
     }
+    CExamItem* pItem = w->GetExam();
+    const int nWnd = m_nActive;
     CSpiroPrintDialog dlg(this);
     dlg.m_strPrinter = QString::fromLocal8Bit(m_strPrinter);
     dlg.m_bPrintInterpretation = m_bPrintDiagnosis;
@@ -554,6 +567,9 @@ void COxuPulmetraView::OnFilePrint() {
     m_strPrinter = dlg.m_strPrinter.toLocal8Bit().toStdString();
     m_bPrintDiagnosis = dlg.m_bPrintInterpretation;
     m_bPrintComment = dlg.m_bPrintComments;
+    // The page is the test the dialog was opened for (an empty window prints as it did).
+    if (pItem && !(w = WndShowing(pItem, nWnd)))
+        return;
     w->SetPrintDiagnosis(m_bPrintDiagnosis);
     w->SetPrintComment(m_bPrintComment);
     if (w->PrintEx(m_strPrinter.c_str(), static_cast<short>(std::clamp(dlg.m_nCopies, 0, 32767))) <
@@ -616,6 +632,8 @@ void COxuPulmetraView::OnFileSaveAs() {
     }
     if (!m_pPrompts)
         return;
+    CExamItem* pItem = w->GetExam();
+    const int nWnd = m_nActive;
     const CString strRecord = w->GetRecordPath();
     const CString strFilter = SaveFilter(strRecord);
     CString strProposed = DefaultSaveName(strRecord, w->CFlowlin::GetTestType());
@@ -647,7 +665,13 @@ void COxuPulmetraView::OnFileSaveAs() {
             break;
         strProposed = strPath;  // back to the dialog
     }
-    SaveToPath(strPath);
+    // The file is made of the test the dialog was opened for.
+    w = WndShowing(pItem, nWnd);
+    if (!w) {
+        platform::ShowMessage(AppString(IDS_SAVE_FAILED), platform::MB_ICONERROR);
+        return;
+    }
+    SaveTo(*w, strPath);
 }
 
 BOOL COxuPulmetraView::SaveToPath(const CString& strPath) {
@@ -656,6 +680,11 @@ BOOL COxuPulmetraView::SaveToPath(const CString& strPath) {
         platform::ShowMessage(AppString(IDS_UNEXPECTED), platform::MB_ICONERROR);
         return FALSE;
     }
+    return SaveTo(*w, strPath);
+}
+
+BOOL COxuPulmetraView::SaveTo(CPulmetraGraphWnd& wnd, const CString& strPath) {
+    CPulmetraGraphWnd* w = &wnd;
     const CString strKind = LastThree(strPath);
     bool bOk = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -674,7 +703,8 @@ BOOL COxuPulmetraView::SaveToPath(const CString& strPath) {
         bOk = w->Save(strPath.c_str()) >= 0;
     }
     if (bOk && m_bSaveText && (strKind == "JPG" || strKind == "PDF" || strKind == "DCM"))
-        bOk = WriteResultText(ReplaceExtension(strPath, ".txt")) != FALSE;
+        bOk = pulmetra::WriteResultText(static_cast<CFlowlin&>(*w),
+                                        ReplaceExtension(strPath, ".txt"));
     QApplication::restoreOverrideCursor();
     platform::ShowMessage(AppString(bOk ? IDS_EXAM_SAVED : IDS_SAVE_FAILED),
                           bOk ? platform::MB_ICONINFORMATION : platform::MB_ICONERROR);

@@ -39,6 +39,8 @@ public:
     bool IsViewable(const std::string& strId) const;
     // Activates the window and types the keys (xdotool key names: "Return", "ctrl+c").
     void Key(const std::string& strId, const std::string& strKeys) const;
+    // Activates the window and types the text as keystrokes (xdotool type).
+    void Type(const std::string& strId, const std::string& strText) const;
     // The text a window put on the clipboard when it was given Ctrl+C (a message box copies
     // its caption, text and buttons), read with xclip; "" when nothing came.
     std::string CopyText(const std::string& strId) const;

@@ -10,6 +10,9 @@
 
 class CMainFrame;
 class CSingleInstanceServer;
+namespace viewerapp {
+class CHandOverQueue;
+}
 
 class CLindarApp {
 public:
@@ -39,5 +42,7 @@ private:
     CSingleInstanceLock m_lock;
     std::unique_ptr<CMainFrame> m_pFrame;
     std::unique_ptr<CSingleInstanceServer> m_pServer;
+    // What the server receives reaches the frame through this queue.
+    std::unique_ptr<viewerapp::CHandOverQueue> m_pHandOver;
     bool m_bSecond = false;
 };

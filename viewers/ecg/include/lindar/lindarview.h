@@ -114,7 +114,7 @@ public:
     // Commands by number.
     void OnFileOpen();
     void OnFileSaveAs();
-    // Save As to a chosen path (the dialog's result).
+    // Save As of the current pane's exam to a chosen path (the dialog's result).
     int SaveAsPath(const CString& strPath);
     void OnFilePrint();
     void OnFilePrintPreview();
@@ -164,6 +164,11 @@ private:
     void ApplyInnerPen(CLindarGraphWnd& w);
     void ApplyTracePen(CLindarGraphWnd& w);
     void ApplyBackground(CLindarGraphWnd& w);
+    // Pane nPane showing the exam a command was started for, once its dialog is answered:
+    // given that exam back when another one came into the pane meanwhile; null when the
+    // exam was closed.
+    CLindarGraphWnd* PaneShowing(CExamItem* pItem, int nPane);
+    int SaveAs(CLindarGraphWnd& pane, const CString& strPath);
     void SetMiscTexts(CLindarGraphWnd& w, bool bVersion);
     void ApplyFlags(CLindarGraphWnd& w, const std::array<int, 4>& flags);
     CString ResolveAddress(bool bMayAsk, int* pType, bool* pHaveRegistered);

@@ -11,6 +11,9 @@
 
 class CMainFrame;
 class CSingleInstanceServer;
+namespace viewerapp {
+class CHandOverQueue;
+}
 
 class CPulmetraApp {
 public:
@@ -44,5 +47,7 @@ private:
     CSingleInstanceLock m_lock;
     std::unique_ptr<CMainFrame> m_pFrame;
     std::unique_ptr<CSingleInstanceServer> m_pServer;
+    // What the server receives reaches the frame through this queue.
+    std::unique_ptr<viewerapp::CHandOverQueue> m_pHandOver;
     bool m_bSecond = false;
 };

@@ -119,8 +119,9 @@ public:
     void OnFileSaveAs();
     void SetFullScreen(bool bOn);
 
-    // Save As, its pieces: the filter and default name by the record, and the save to a
-    // chosen path (TRUE when every file was written; the message is shown).
+    // Save As, its pieces: the filter and default name by the record, and the save of the
+    // active window's test to a chosen path (TRUE when every file was written; the message
+    // is shown).
     static CString SaveFilter(const CString& strRecordPath);
     static CString DefaultSaveName(const CString& strRecordPath, int nTestType);
     BOOL SaveToPath(const CString& strPath);
@@ -144,6 +145,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // Window nWnd showing the test a command was started for, once its dialog is answered:
+    // given that test back when another one came into the window meanwhile; null when the
+    // test was closed.
+    CPulmetraGraphWnd* WndShowing(CExamItem* pItem, int nWnd);
+    BOOL SaveTo(CPulmetraGraphWnd& wnd, const CString& strPath);
     void Reposition();
     void SelectTab(CExamItem* pItem);
     void OnTabSelected(int nIndex);

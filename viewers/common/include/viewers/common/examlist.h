@@ -41,6 +41,8 @@ public:
     void RemoveAll();
     // Deletes the item held in the list and closes the gap; TRUE in every case.
     BOOL Remove(CExamItem* pItem);
+    // TRUE while the item is one of the list's (not removed and deleted since).
+    bool Holds(const CExamItem* pItem) const;
     // The first valid item whose path names the same file. Files, not letter case: on
     // Linux "A.fvc" and "a.fvc" are two records; "./a.ekg" and a link to it are one.
     CExamItem* FindByPath(const CString& strPath) const;
