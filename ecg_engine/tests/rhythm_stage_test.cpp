@@ -20,13 +20,14 @@ struct SBeat {
     int rr = 800, pr = 160, qrs = 90, axis = 60;
     std::vector<int> pAxes = {60};  // P waves of the beat; the last is its own
     int pAmpII = 100;               // first P wave in lead II
+    int like = 100;                 // QrsLikeness: how like the dominant beat's its QRS is
 };
 
 SBeat Sinus(int rr = 800) {
     return SBeat{rr};
 }
 SBeat Pvc(int rr) {
-    return SBeat{rr, 0, 140, -70, {}, 0};
+    return SBeat{rr, 0, 140, -70, {}, 0, 20};
 }
 SBeat Junctional(int rr) {
     return SBeat{rr, 0, 90, 60, {}, 0};
@@ -48,6 +49,7 @@ std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int nRate =
         m.QRSdur[i] = b.qrs;
         m.Raxis[i] = b.axis;
         m.Raxis60[i] = b.axis;
+        m.QrsLikeness[i] = b.like;
         m.PaxisCount[i - 1] = static_cast<int>(b.pAxes.size());
         for (std::size_t k = 0; k < b.pAxes.size(); ++k)
             m.Paxis[(i - 1) * kMaxPWavesPerBeat + k] = b.pAxes[k];
@@ -66,7 +68,7 @@ std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int nRate =
     }
     for (int l = 0; l < kLeads; ++l)
         d->Qrs.LeadBeatList.nCount[l] = N;
-    m.RRint[0] = m.PRint[0] = m.QRSdur[0] = m.Raxis[0] = N;
+    m.RRint[0] = m.PRint[0] = m.QRSdur[0] = m.Raxis[0] = m.QrsLikeness[0] = N;
     d->HeartRate = nRate ? nRate : (N ? static_cast<int>(60000 / (nSum / N)) : 0);
     d->InterpretationContext.CriteriaSet = 2;
     d->pszSecondArgument = "1";
@@ -211,7 +213,7 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
          kVentricularMarkPvc},
         {"AF with PVC",
          {SBeat{600, 0, 90, 60, {}, 0}, SBeat{900, 0, 90, 60, {}, 0}, SBeat{500, 0, 90, 60, {}, 0},
-          SBeat{700, 0, 90, 60, {}, 0}, SBeat{450, 0, 150, -80, {}, 0},
+          SBeat{700, 0, 90, 60, {}, 0}, SBeat{450, 0, 150, -80, {}, 0, 20},
           SBeat{800, 0, 90, 60, {}, 0}, SBeat{550, 0, 90, 60, {}, 0},
           SBeat{650, 0, 90, 60, {}, 0}, SBeat{980, 0, 90, 60, {}, 0},
           SBeat{520, 0, 90, 60, {}, 0}},
