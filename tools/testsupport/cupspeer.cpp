@@ -290,6 +290,17 @@ std::string CCupsPeer::Log() const {
     return m_strDir.empty() ? std::string() : ReadFile(m_strDir + "/log/error_log");
 }
 
+int CCupsPeer::JobRequests() const {
+    const std::string log =
+        m_strDir.empty() ? std::string() : ReadFile(m_strDir + "/log/access_log");
+    int n = 0;
+    for (const char* op : {" Print-Job ", " Create-Job "}) {
+        for (auto p = log.find(op); p != std::string::npos; p = log.find(op, p + 1))
+            ++n;
+    }
+    return n;
+}
+
 int CCupsPeer::LastJobId() const {
     if (m_pid <= 0)
         return 0;

@@ -21,6 +21,7 @@
 #include "ecg_control/link/linksettings.h"
 #include "ecg_control/link/recordcompletion.h"
 #include "ecg_control/wavelin_dispids.h"
+#include "platform/codepage.h"
 #include "platform/sockerr.h"
 #include "platform/folders.h"
 #include "urlfetch.h"
@@ -553,27 +554,38 @@ void CEkgGraphWnd::EKGSetSpeed(short n) {
 
 // The paper report on a CUPS queue: 1 no printer name, 2 no record, 3 no such queue, 4 the
 // document could not be made or the queue did not take it; 0 when the queue took the job.
+// Every answer but 0 leaves its reason (the print system's, where it gave one) for
+// EKGGetPrintError.
 short CEkgGraphWnd::EKGPrint(const CString& strPrinter, short nGain, short nChType, short nRhyCh) {
+    m_strPrintError.clear();
+    auto fail = [this](short nResult, const QString& strWhy) {
+        m_strPrintError = platform::FromUtf8(strWhy.toStdString());
+        return nResult;
+    };
     if (strPrinter.empty()) {
-        return 1;
+        return fail(1, QStringLiteral("No printer was named."));
     }
     if (!m_wave.HasBlock() || m_wave.GetSamplesPerChannel() == 0 ||
         !m_printPage.Prepare(nChType, nGain, nRhyCh)) {
-        return 2;
+        return fail(2, QStringLiteral("There is no record to print."));
     }
     const QString strQueue = ToQString(strPrinter);
     if (QPrinterInfo::printerInfo(strQueue).isNull()) {
-        return 3;
+        return fail(3, QStringLiteral("The print system has no printer \"%1\".").arg(strQueue));
     }
     CPrintJob job;
     const QString strTitle = QGuiApplication::applicationDisplayName();
     if (!job.Begin(strQueue, strTitle, QPageLayout::Landscape, QPageSize(QPageSize::A4))) {
-        return 4;
+        return fail(4, job.LastError());
     }
     // The page is placed in the printable area, whose corner is the painter's origin.
     const double dPxPerMm = job.Printer().resolution() / 25.4;
     m_printPage.Draw(job.Painter(), dPxPerMm, dPxPerMm, job.PrintableRect().width());
-    return job.End() > 0 ? 0 : 4;
+    return job.End() > 0 ? 0 : fail(4, job.LastError());
+}
+
+CString CEkgGraphWnd::EKGGetPrintError() const {
+    return m_strPrintError;
 }
 
 short CEkgGraphWnd::EKGPrintPreview(short, short, short) {

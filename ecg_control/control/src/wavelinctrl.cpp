@@ -273,6 +273,7 @@ const CWavelinDispEntry kDispatchMap[] = {
     {69, "SetGrid_Inner",
      [](C c, A a) { return Bool(c.View().SetGrid_Inner(S(a, 0), S(a, 1), L(a, 2))); }},
     {70, "SetGraph", [](C c, A a) { return Bool(c.View().SetGraph(S(a, 0), S(a, 1), L(a, 2))); }},
+    {71, "EKGGetPrintError", [](C c, A) { return Text(c.View().EKGGetPrintError()); }},
     {-552, "AboutBox",
      [](C c, A) {
          c.AboutBox();

@@ -56,6 +56,7 @@ TEST(WavelinDispIds, HostContractSpotChecks) {
         {54, "EKGMakePDF", VT_BOOL, 5},        {55, "EKGMakeImageBMP", VT_BOOL, 6},
         {62, "EKGConnectedSearch", VT_I2, 1},  {65, "EKGMakeXML", VT_BOOL, 1},
         {68, "SetGrid", VT_BOOL, 3},           {70, "SetGraph", VT_BOOL, 3},
+        {71, "EKGGetPrintError", VT_BSTR, 0},
     };
     for (const Case& c : cases) {
         const DispMember* m = wavelin::MethodInterface().Find(c.id);

@@ -81,6 +81,24 @@ TEST_F(PrintPeerTest, FailureAnswers) {
     EXPECT_TRUE(m_cups.WaitForOutput(1000).empty());
 }
 
+// Each failure leaves its reason for the host; the refusal in the print system's own words.
+// A print the queue takes clears it.
+TEST_F(PrintPeerTest, EachFailureLeavesItsReason) {
+    EXPECT_EQ(m_view.EKGPrint("Refuser", 3, 1, 1), 4);
+    const std::string strRefused = m_view.EKGGetPrintError();
+    EXPECT_NE(strRefused.find("\"Refuser\""), std::string::npos) << strRefused;
+    EXPECT_NE(strRefused.find("not accepting jobs"), std::string::npos) << strRefused;
+    EXPECT_EQ(m_view.EKGPrint("NoSuchQueue", 3, 1, 1), 3);
+    EXPECT_NE(m_view.EKGGetPrintError().find("\"NoSuchQueue\""), std::string::npos);
+    EXPECT_EQ(m_view.EKGPrint("", 3, 1, 1), 1);
+    EXPECT_FALSE(m_view.EKGGetPrintError().empty());
+    ASSERT_EQ(m_view.EKGPrint("PdfOut", 3, 1, 1), 0);
+    EXPECT_EQ(m_view.EKGGetPrintError(), "");
+    m_view.EKGClearGraph();
+    EXPECT_EQ(m_view.EKGPrint("PdfOut", 3, 1, 1), 2);
+    EXPECT_FALSE(m_view.EKGGetPrintError().empty());
+}
+
 // The paper report of a ruler record (a 1 mV spike every second) on a queue whose printer
 // cannot print near the paper's edges, read at 300 dpi: grid, pulse and seconds at true scale,
 // placed in the printable area, nothing in the margins, every trace ending at the grid's end;

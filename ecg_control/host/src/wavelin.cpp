@@ -77,6 +77,9 @@ BOOL CWavelin::EKGSetGraphPen(short s, short w, long c) {
 short CWavelin::EKGPrint(const char* p, short g, short c, short r) {
     return Call(DISPID_EKGPrint, {T(p), S(g), S(c), S(r)}).AsShort();
 }
+CString CWavelin::EKGGetPrintError() {
+    return Call(DISPID_EKGGetPrintError).AsText();
+}
 BOOL CWavelin::EKGSetPrintGraphPen(short s, short w, long c) {
     return B(Call(DISPID_EKGSetPrintGraphPen, {S(s), S(w), L(c)}));
 }

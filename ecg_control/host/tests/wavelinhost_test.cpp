@@ -124,6 +124,7 @@ const std::vector<MemberCase>& Cases() {
         {68, [](CWavelin& w) { w.SetGrid(0, 1, 0); }},
         {69, [](CWavelin& w) { w.SetGrid_Inner(0, 1, 0); }},
         {70, [](CWavelin& w) { w.SetGraph(0, 1, 0); }},
+        {71, [](CWavelin& w) { w.EKGGetPrintError(); }},
     };
     return cases;
 }

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "gdtfs.h"
 #include "gdthome.h"
@@ -43,14 +42,12 @@ bool StatesItsSize(const std::string& data) {
     return false;
 }
 
-// The pause between two looks at an order being written; the caller's events keep running.
-constexpr int kSettleMs = 300;
-
-void Settle() {
-    Threaded("Settle", [] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
-        return 0;
-    });
+// How long an order short of whole keeps its size before it is taken as it is (and found
+// broken): practice software may pause for seconds between two writes of one order.
+std::chrono::milliseconds SettleTime() {
+    const char* env = std::getenv("CORVANE_GDT_ORDER_SETTLE_MS");
+    const int ms = env ? std::atoi(env) : 0;
+    return std::chrono::milliseconds(ms > 0 ? ms : 10000);
 }
 
 // A copy into the share: whole or nothing under its final name; a file already there with
@@ -101,15 +98,26 @@ CString CGDTManager::FindNewOrder() {
     return {};
 }
 
-BOOL CGDTManager::IsOrderWhole(const CString& strPath) {
+BOOL CGDTManager::IsOrderWhole(const CString& strName, const CString& strPath) {
     // The practice software may still be writing it: a copy taken now would be cut short.
     std::string data;
-    if (!Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); }))
-        return FALSE;
-    if (StatesItsSize(data))
+    const bool bRead = Threaded("ReadWhole", [&] { return gdtfs::ReadAll(strPath, data); });
+    if (bRead && StatesItsSize(data)) {
+        m_settling = {};
         return TRUE;
-    Settle();
-    return FileSize(strPath) == static_cast<std::int64_t>(data.size()) ? TRUE : FALSE;
+    }
+    // Short of whole, or not to be read yet (its writer may hold it): growing, until its size
+    // has held still across this manager's looks for the settle time.
+    const std::int64_t nSize = bRead ? static_cast<std::int64_t>(data.size()) : FileSize(strPath);
+    const auto now = std::chrono::steady_clock::now();
+    if (m_settling.strName != strName || m_settling.nSize != nSize) {
+        m_settling = {strName, nSize, now};
+        return FALSE;
+    }
+    if (now - m_settling.since < SettleTime())
+        return FALSE;
+    m_settling = {};
+    return TRUE;
 }
 
 void CGDTManager::RetryStuckOrders() {
@@ -141,10 +149,8 @@ int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& st
         CGDTUtils::AddLog("The order file does not exist.[%s]", n.c_str());
         return FALSE;
     }
-    if (!IsOrderWhole(share)) {
-        CGDTUtils::AddLog("The order file is still being written.[%s]", n.c_str());
-        return FALSE;
-    }
+    if (!IsOrderWhole(n, share))
+        return FALSE;  // still growing: no failure, nothing to log
     const std::int64_t nSize = FileSize(share);
     const CString wait = CGDTUtils::MakePath(config.m_strTempPath, kWait + n);
     if (!CGDTUtils::CopyFileA(share, wait)) {
@@ -326,8 +332,15 @@ int CGDTManager::UpdateResultFiles() {
             CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]", r.c_str());
             continue;
         }
-        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strSharePath, n));
-        CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
+        // An order left in the share keeps its copy here, so it stays taken: offered again, it
+        // would be answered twice.
+        const CString shareOrder = CGDTUtils::MakePath(config.m_strSharePath, n);
+        if (!CGDTUtils::DeleteFileA(shareOrder) && CGDTUtils::IsFile(shareOrder)) {
+            CGDTUtils::AddLog(
+                "Failed to remove the answered order file from the shared folder.[%s]", n.c_str());
+        } else {
+            CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
+        }
         CGDTUtils::DeleteFileA(tempResult);
         for (const CString& a : attachments) CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, a));
         CGDTUtils::AddLog("Copy the result file to a shared folder.[%s]", r.c_str());

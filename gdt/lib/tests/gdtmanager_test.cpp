@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -45,11 +46,18 @@ protected:
     // The exchange's home, which the bridge prepares and the measuring program reads.
     std::string Home() const { return m_root / "home/ZeqGDT/"; }
     std::string Temp() const { return Home() + "GDTTmp/"; }
-    // Runs the calls (one a line, arguments separated by tabs) and gives the printed lines.
+    // Runs the calls (one a line, arguments separated by tabs) and gives the printed lines;
+    // with a pinned order, in the measuring program's own mount namespace.
     std::vector<std::string> Run(const std::string& script) {
         WriteFile(m_root / "home/Mostrel/Mostrel.script", script);
         int status = -1;
-        const std::string out = RunCommand(ShellQuote(MOSTREL_PATH), &status);
+        std::string command = ShellQuote(MOSTREL_PATH);
+        if (!m_pinned.empty()) {
+            const std::string pinned = ShellQuote(m_share + m_pinned);
+            command = "unshare -m sh -c " +
+                      ShellQuote("mount --bind " + pinned + " " + pinned + " && exec " + command);
+        }
+        const std::string out = RunCommand(command, &status);
         EXPECT_EQ(status, 0) << out;
         std::vector<std::string> lines;
         std::size_t at = 0;
@@ -77,11 +85,27 @@ protected:
         return json;
     }
     std::string Log() { return TodaysLog(Home()); }
+    // The order can no longer be removed from the exchange folder. A share refuses to delete
+    // a file marked read-only; a local folder keeps a file that is a mount point, so the
+    // measuring program runs with the order bound over itself (gone when it ends).
+    void Pin(const std::string& name) {
+        if (GetParam()) {
+            int status = -1;
+            const std::string out = RunCommand("smbclient -p " + std::to_string(m_peer->Port()) +
+                                                   " //127.0.0.1/gdt -U nobody%s3cret -c " +
+                                                   ShellQuote("setmode " + name + " +r") + " 2>&1",
+                                               &status);
+            ASSERT_EQ(status, 0) << out;
+        } else {
+            m_pinned = name;
+        }
+    }
 
     testsupport::CTempDir m_root;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", (m_root / "home").c_str()};
     std::string m_share;
     std::unique_ptr<CSmbPeer> m_peer;
+    std::string m_pinned;  // the local order a run keeps in place
 };
 
 const char kAccept[] = "SetOrderSendResult\t.001\t1\n";
@@ -169,6 +193,37 @@ TEST_P(GdtExchange, ShareDownKeepsTheResult) {
     EXPECT_EQ(out[0], "UpdateResultFiles\t1");
     Check(m_share + "HISCVN.001");
     EXPECT_FALSE(Exists(Temp() + "HISCVN.001"));
+    const std::string log = Log();
+    const std::string moved = "Copy the result file to a shared folder.[HISCVN.001]";
+    EXPECT_EQ(log.find(moved), log.rfind(moved));
+}
+
+// The answered order stays in the exchange folder: its result is there once, the failure is
+// logged, and the order is neither offered again nor answered a second time, even after the
+// practice software took the first result away.
+TEST_P(GdtExchange, OrderThatCannotBeRemovedIsAnsweredOnce) {
+    Order("CVNHIS.001", "P1");
+    Pin("CVNHIS.001");
+    auto out = Run(std::string("GetNewOrder\n") + kAccept +
+                   "MakeResultData\t.001\nUpdateResultFiles\nGetNewOrder\n");
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(out[0].substr(0, 19), "GetNewOrder\t1\t.001\t");
+    EXPECT_EQ(out[3], "UpdateResultFiles\t1");
+    EXPECT_EQ(out[4], "GetNewOrder\t0\t\t\t\t\t\t0\t0\t0\t0\t0\t0\t");
+    Check(m_share + "HISCVN.001");
+    EXPECT_TRUE(Exists(m_share + "CVNHIS.001"));
+    EXPECT_TRUE(Exists(Temp() + "CVNHIS.001"));
+    EXPECT_FALSE(Exists(Temp() + "HISCVN.001"));
+    EXPECT_NE(
+        Log().find("Failed to remove the answered order file from the shared folder.[CVNHIS.001]"),
+        std::string::npos)
+        << Log();
+    // The practice software reads the result and removes it; a later run answers nothing.
+    ASSERT_EQ(::unlink((m_share + "HISCVN.001").c_str()), 0);
+    out = Run("GetNewOrder\nUpdateResultFiles\n");
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].substr(0, 14), "GetNewOrder\t0\t");
+    EXPECT_FALSE(Exists(m_share + "HISCVN.001"));
     const std::string log = Log();
     const std::string moved = "Copy the result file to a shared folder.[HISCVN.001]";
     EXPECT_EQ(log.find(moved), log.rfind(moved));

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "gdtlog.h"
 #include "platform/folders.h"
@@ -68,36 +69,55 @@ protected:
 
 }  // namespace
 
+// The practice software writes the order in pieces: the measuring program, looking now and
+// then, takes it once and only whole, and an order still growing is no failure in the log.
 TEST_F(GdtOrders, OrderBeingWrittenIsTakenOnlyWhenWhole) {
     const std::string order = Order("P1");
-    // The practice software writes the order a few bytes at a time.
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        const int fd = ::open((m_share + "CVNHIS.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        for (std::size_t at = 0; at < order.size(); at += 4) {
-            if (at)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            ASSERT_GT(::write(fd, order.data() + at, std::min<std::size_t>(4, order.size() - at)), 0);
+    struct Case {
+        const char* what;
+        std::size_t nPiece;  // bytes a write (0: half the order)
+        int nPauseMs;        // between two writes
+    } cases[] = {
+        {"a few bytes at a time", 4, 20},
+        {"two halves two seconds apart", 0, 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::RunCommand("rm -rf '" + m_share + "CVNHIS.001' '" + Temp() + "' '" + Home() +
+                                "LOG'");
+        const std::size_t nPiece = c.nPiece ? c.nPiece : (order.size() + 1) / 2;
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            const int fd =
+                ::open((m_share + "CVNHIS.001").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            for (std::size_t at = 0; at < order.size(); at += nPiece) {
+                if (at)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(c.nPauseMs));
+                ASSERT_GT(::write(fd, order.data() + at, std::min(nPiece, order.size() - at)), 0);
+            }
+            ::close(fd);
+            done = true;
+        });
+        CGDTManager manager;
+        std::vector<std::pair<int, std::string>> taken;
+        // Looks until one look after the writer ended.
+        for (bool bLast = false; !bLast;) {
+            bLast = done;
+            const auto look = Take(manager);
+            if (look.first)
+                taken.push_back(look);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        ::close(fd);
-        done = true;
-    });
-    CGDTManager manager;
-    std::pair<int, std::string> taken{FALSE, ""};
-    int nLooks = 0;
-    while (!done && !taken.first) {
-        taken = Take(manager);
-        ++nLooks;
+        writer.join();
+        ASSERT_EQ(taken.size(), 1u);
+        EXPECT_EQ(taken[0], std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
+        EXPECT_EQ(ReadFile(Temp() + "[WAIT].CVNHIS.001"), order);
+        // One line for it: the order taken.
+        const std::string log = Log();
+        EXPECT_NE(log.find("Copy the order file in the temporary folder.[CVNHIS.001]"),
+                  std::string::npos);
+        EXPECT_EQ(log.find("CVNHIS.001]"), log.rfind("CVNHIS.001]")) << log;
     }
-    writer.join();
-    // Whatever was taken is the whole order; what was cut short was not taken (a writer
-    // that stalls longer than the look leaves a copy that would not load, tried again now).
-    if (!taken.first)
-        taken = Take(manager);
-    EXPECT_EQ(taken, std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
-    EXPECT_EQ(ReadFile(Temp() + "[WAIT].CVNHIS.001"), order);
-    EXPECT_GE(nLooks, 1);
-    EXPECT_NE(Log().find("The order file is still being written.[CVNHIS.001]"), std::string::npos);
 }
 
 TEST_F(GdtOrders, OrderThatWouldNotLoadIsTriedAgainOnceRewritten) {
@@ -106,9 +126,18 @@ TEST_F(GdtOrders, OrderThatWouldNotLoadIsTriedAgainOnceRewritten) {
     WriteFile(m_share + "CVNHIS.001", order.substr(0, order.size() / 2));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     WriteFile(m_share + "CVNHIS.002", Order("P2"));
+    // It is taken as it is once it has held still a while (shortened here), not before.
+    testsupport::CEnvScope settle("CORVANE_GDT_ORDER_SETTLE_MS", "300");
     CGDTManager manager;
     EXPECT_EQ(Take(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
-    EXPECT_NE(Log().find("Failed to open the order file.[CVNHIS.001]"), std::string::npos);
+    EXPECT_EQ(Log().find("CVNHIS.001]"), std::string::npos);
+    const std::string failed = "Failed to open the order file.[CVNHIS.001]";
+    for (int i = 0; i < 100 && Log().find(failed) == std::string::npos; ++i) {
+        EXPECT_EQ(Take(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(Log().find(failed), Log().rfind(failed));
+    ASSERT_NE(Log().find(failed), std::string::npos);
     // Newer orders are not held up by it, and it is not offered again unchanged.
     EXPECT_EQ(Take(manager), std::make_pair(TRUE, std::string("CVNHIS.002:P2")));
     EXPECT_EQ(Take(manager).first, FALSE);

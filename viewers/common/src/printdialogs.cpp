@@ -160,9 +160,10 @@ void CEkgPrintDialog::Load() {
         m_styles[g]->Initialize(1, 0);
         for (int s = 0; s < 5; ++s)
             m_styles[g]->AddLine(s, 0);
+        // A width's sample is a solid line of that width, as in the colour bars' lists.
         m_widths[g]->Initialize(0, 0);
         for (int w = 0; w < 7; ++w)
-            m_widths[g]->AddLine(1, w);
+            m_widths[g]->AddLine(0, w);
         m_styles[g]->setCurrentIndex(m_pens[g].nStyle);
         m_widths[g]->setCurrentIndex(m_pens[g].nWidth);
         m_pickers[g]->SetColour(m_pens[g].crColour);

@@ -2,7 +2,9 @@
 // print system.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QPainter>
 #include <QTest>
 
 #include "oxuctrl/oxuctrl.h"
@@ -53,6 +55,68 @@ TEST(PrintDialog, TheStyleListSetsTheStyleAndTheWidthListTheWidth) {
     EXPECT_EQ(dlg.m_pens[0], (CPrintPen{1, 3, 0x0000FF}));
     EXPECT_EQ(dlg.m_pens[1], (CPrintPen{0, 1, 0x123456}));
     EXPECT_EQ(dlg.m_pens[2], (CPrintPen{2, 2, 0xFF0000}));
+}
+
+// An entry of a line list as its drop-down draws it.
+QImage DrawnEntry(CComboBoxLine& list, int nIndex) {
+    QStyleOptionViewItem option;
+    option.rect = QRect(0, 0, 120, 20);
+    option.state = QStyle::State_Enabled;
+    option.decorationSize = list.iconSize();
+    option.font = list.font();
+    option.palette = list.palette();
+    option.widget = list.view();
+    QImage img(option.rect.size(), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    list.view()->itemDelegate()->paint(&painter, option, list.model()->index(nIndex, 0));
+    return img;
+}
+
+// The dark pixels of the image's darkest row: from its first to its last, how many are not
+// dark, and how long the line is.
+struct CDrawnLine {
+    int nLength = 0, nGaps = 0;
+};
+CDrawnLine DarkestRow(const QImage& img) {
+    auto dark = [&](int x, int y) { return qGray(img.pixel(x, y)) < 100; };
+    CDrawnLine best;
+    int nMost = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        int nFirst = -1, nLast = -1, nDark = 0;
+        for (int x = 0; x < img.width(); ++x) {
+            if (dark(x, y)) {
+                nFirst = nFirst < 0 ? x : nFirst;
+                nLast = x;
+                ++nDark;
+            }
+        }
+        if (nDark > nMost) {
+            nMost = nDark;
+            best.nLength = nFirst < 0 ? 0 : nLast - nFirst + 1;
+            best.nGaps = best.nLength - nDark;
+        }
+    }
+    return best;
+}
+
+// A width list shows each width with a solid line: a sample is a width, not a dash.
+TEST(PrintDialog, TheWidthListsDrawSolidSamples) {
+    CEkgPrintDialog dlg;
+    dlg.Load();
+    for (int nId : {4069, 4072, 4075}) {
+        auto* list = Child<CComboBoxLine>(dlg, nId);
+        ASSERT_EQ(list->count(), 7);
+        for (int i = 0; i < list->count(); ++i) {
+            const CDrawnLine line = DarkestRow(DrawnEntry(*list, i));
+            EXPECT_GE(line.nLength, 40) << nId << " entry " << i;
+            EXPECT_EQ(line.nGaps, 0) << nId << " entry " << i;
+        }
+    }
+    // The style lists still show their dashes.
+    const CDrawnLine dashed = DarkestRow(DrawnEntry(*Child<CComboBoxLine>(dlg, 4070), 1));
+    EXPECT_GE(dashed.nLength, 40);
+    EXPECT_GT(dashed.nGaps, 0);
 }
 
 TEST(PrintDialog, MonochromeGivesSolidGreyGridsAndABlackTraceWhateverThePensShow) {

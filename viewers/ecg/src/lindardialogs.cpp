@@ -1,5 +1,8 @@
 #include "lindar/lindardialogs.h"
 
+#include <QDialogButtonBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 #include "lindar/lindargraphwnd.h"
@@ -35,9 +38,37 @@ bool RunPrintDialog(QWidget* pParent, CPrintSettings& s) {
     s.nCopies = dlg.m_nCopies;
     s.flags = {int(dlg.m_bPrintInterpretation), int(dlg.m_bPrintParameters), int(dlg.m_bPrintComments),
                int(dlg.m_bPrintPacemaker)};
-    s.grid = FromDialog(dlg.m_pens[0]);
-    s.inner = FromDialog(dlg.m_pens[1]);
-    s.trace = FromDialog(dlg.m_pens[2]);
+    s.bMonochrome = dlg.m_bMonochrome != 0;
+    // A monochrome print ignores the pens shown; the user's own stay for the next print.
+    if (!s.bMonochrome) {
+        s.grid = FromDialog(dlg.m_pens[0]);
+        s.inner = FromDialog(dlg.m_pens[1]);
+        s.trace = FromDialog(dlg.m_pens[2]);
+    }
+    return true;
+}
+
+std::array<CPen, 3> PrintPens(const CPrintSettings& s) {
+    if (!s.bMonochrome)
+        return {s.grid, s.inner, s.trace};
+    const auto& mono = CEkgPrintDialog::kMonochromePens;
+    return {FromDialog(mono[0]), FromDialog(mono[1]), FromDialog(mono[2])};
+}
+
+bool RunPrintSetupDialog(QWidget* pParent, CString& strPrinter) {
+    QPrinter printer;
+    if (!strPrinter.empty())
+        printer.setPrinterName(QString::fromLocal8Bit(strPrinter));
+    QPrintDialog dlg(&printer, pParent);
+    dlg.setWindowTitle("Print Setup");
+    // The set-up only chooses the printer: its button says so, as the print dialog's does.
+    if (auto* pButtons = dlg.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* pOk = pButtons->button(QDialogButtonBox::Ok))
+            pOk->setText("OK");
+    }
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    strPrinter = printer.printerName().toLocal8Bit().toStdString();
     return true;
 }
 

@@ -15,6 +15,8 @@ const char* Utf8(unsigned nID) {
     case IDS_NO_IP: return "Sem \"Endereço IP\". Por favor confirme no menu de configurações.";
     case IDS_CONNECT_FAILED: return "Falha ao \"conectar o Terminal\" !!!";
     case IDS_BAD_FORMAT: return "Formato de arquivo inválido !!!, por favor selecione (*.jpg) ou (*.ekg)";
+    // Not in the original table; Pulmetra's text for a failed print.
+    case IDS_PRINT_FAILED: return "Erro de Impressão";
     case IDS_FULLSCREEN_NEEDS_EXAM:
         return "Se desejar visualizar [Modo Tela Cheia],\r\n\ndeverá primeiro [Abrir] ou [Gravar].";
     case IDS_OPEN_FAILED: return "Falha ao abrir o arquivo (*.ekg) !!!";

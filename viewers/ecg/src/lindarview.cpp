@@ -14,6 +14,7 @@
 #include "acq_server/dicom/ekgdicomexport.h"
 #include "ecg_control/wavelin_dispids.h"
 #include "viewers/common/examlist.h"
+#include "lindar/lindardialogs.h"
 #include "lindar/lindardoc.h"
 #include "lindar/lindargraphwnd.h"
 #include "lindar/lindarstrings.h"
@@ -113,9 +114,8 @@ bool COxuLindarView::Create(std::string* pError) {
             [this](UINT id, platform::DISPID ev, const std::vector<Variant>& a) {
                 OnControlEvent(static_cast<int>(id), ev, a);
             });
-        m_panes[i]->installEventFilter(this);
-        if (QWidget* w = m_panes[i]->Widget())
-            w->installEventFilter(this);
+        if (i < 2)
+            WatchPane(*m_panes[i]);
         CLindarGraphWnd& p = *m_panes[i];
         p.EKGSetBackColor(0xffffff);
         if (i < 2) {
@@ -459,16 +459,25 @@ void COxuLindarView::OnFilePrint() {
     m_print = s;
     ApplyFlags(*pCur, m_print.flags);
     // The print pens take style, then width, as every pen of the control does.
-    pCur->EKGSetPrintGraphPen(short(s.trace.nStyle), short(s.trace.nWidth), long(s.trace.crColour));
-    pCur->EKGSetPrintGridPen(short(s.grid.nStyle), short(s.grid.nWidth), long(s.grid.crColour));
-    pCur->EKGSetPrintGridInnerPen(short(s.inner.nStyle), short(s.inner.nWidth),
-                                  long(s.inner.crColour));
+    const auto [grid, inner, trace] = lindar::PrintPens(s);
+    pCur->EKGSetPrintGraphPen(short(trace.nStyle), short(trace.nWidth), long(trace.crColour));
+    pCur->EKGSetPrintGridPen(short(grid.nStyle), short(grid.nWidth), long(grid.crColour));
+    pCur->EKGSetPrintGridInnerPen(short(inner.nStyle), short(inner.nWidth), long(inner.crColour));
     SetMiscTexts(*pCur, true);
     for (int i = 0; i < std::max(1, s.nCopies); ++i) {
         const short r = pCur->EKGPrint(s.strPrinter.c_str(), short(pCur->m_nGain),
                                        short(pCur->m_nChType), short(pCur->m_nRhyCh));
-        if (r != 0)
+        if (r != 0) {
+            // What failed stops the copies and is told: the queue and the print system's reason.
+            CString strText = LoadStr(IDS_PRINT_FAILED);
+            if (!s.strPrinter.empty())
+                strText += ": " + s.strPrinter;
+            const CString strWhy = pCur->EKGGetPrintError();
+            if (!strWhy.empty())
+                strText += "\r\n" + strWhy;
+            platform::ShowMessage(strText, platform::MB_ICONERROR);
             break;
+        }
     }
 }
 
@@ -777,17 +786,35 @@ void COxuLindarView::paintEvent(QPaintEvent*) {
     }
 }
 
+// The control's own windows inside a pane take its presses; the pane would never see them.
+// So the view watches the pane and every window in it, also those made later.
+void COxuLindarView::WatchPane(QObject& o) {
+    if (!o.isWidgetType())
+        return;
+    o.installEventFilter(this);
+    for (QWidget* pChild : o.findChildren<QWidget*>())
+        pChild->installEventFilter(this);
+}
+
 bool COxuLindarView::eventFilter(QObject* o, QEvent* e) {
-    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
-        for (int i = 0; i < 2; ++i) {
-            auto* w = qobject_cast<QWidget*>(o);
-            if (m_panes[i] && w && (w == m_panes[i] || m_panes[i]->isAncestorOf(w))) {
-                if (e->type() == QEvent::MouseButtonPress && !IsFullScreen() &&
-                    static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && i != m_nCurPane)
-                    SetCurrentPane(i);
-                if (e->type() == QEvent::MouseButtonDblClick && !m_panes[i]->m_bMonitoring)
-                    m_host.PostCommand(ID_FULL_SCREEN);
-            }
+    if (e->type() == QEvent::ChildAdded) {
+        WatchPane(*static_cast<QChildEvent*>(e)->child());
+        return QWidget::eventFilter(o, e);
+    }
+    if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick)
+        return QWidget::eventFilter(o, e);
+    auto* w = qobject_cast<QWidget*>(o);
+    for (int i = 0; i < 2 && w; ++i) {
+        // Windows of their own (the control's dialogs) are not the pane.
+        if (!m_panes[i] || (w != m_panes[i] && !m_panes[i]->isAncestorOf(w)))
+            continue;
+        if (e->type() == QEvent::MouseButtonPress && !IsFullScreen() &&
+            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && i != m_nCurPane)
+            SetCurrentPane(i);
+        if (e->type() == QEvent::MouseButtonDblClick && !m_panes[i]->m_bMonitoring) {
+            m_host.PostCommand(ID_FULL_SCREEN);
+            // Taken here: passed on, the windows round it would post it once more.
+            return true;
         }
     }
     return QWidget::eventFilter(o, e);

@@ -5,8 +5,6 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QShortcut>
 #include <QTimer>
 
@@ -49,15 +47,7 @@ public:
         return lindar::RunDeviceSelection(m_pParent, pane);
     }
     bool AskPrintSetup(CString& strPrinter) override {
-        QPrinter printer;
-        if (!strPrinter.empty())
-            printer.setPrinterName(QString::fromLocal8Bit(strPrinter));
-        QPrintDialog dlg(&printer, m_pParent);
-        dlg.setWindowTitle("Print Setup");
-        if (dlg.exec() != QDialog::Accepted)
-            return false;
-        strPrinter = printer.printerName().toLocal8Bit().toStdString();
-        return true;
+        return lindar::RunPrintSetupDialog(m_pParent, strPrinter);
     }
 
 private:

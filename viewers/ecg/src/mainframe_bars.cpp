@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QWindow>
 
 #include <cstdlib>
 #include <memory>
@@ -163,9 +164,44 @@ void CMainFrame::OnEditComments(bool bNormal) {
     m_pAnalysis->SetComments(m_comments);
 }
 
-void CMainFrame::PlaceAtStart() {
+QRect CMainFrame::StartFrameRect(const QRect& rcScreen, const QRect& rcAvailable) {
+    // Taller than the screen, the status bar, the parameter list's button and the bottom of
+    // the left pane would lie below its edge, out of the user's reach.
+    const QRect rc(rcScreen.topLeft(), QSize(rcScreen.width(), rcScreen.height() + 20));
+    const QRect rcFit = rc.intersected(rcAvailable);
+    return rcFit.isEmpty() ? rcAvailable : rcFit;
+}
+
+void CMainFrame::FitToScreen() {
     const QScreen* pScreen = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QSize size = pScreen ? pScreen->geometry().size() : QSize(1024, 768);
-    move(0, 0);
-    resize(size.width(), size.height() + 20);
+    if (!pScreen) {
+        move(0, 0);
+        resize(1024, 768 + 20);
+        return;
+    }
+    const QRect rcFrame = StartFrameRect(pScreen->geometry(), pScreen->availableGeometry());
+    // Nothing known of the frame before the window manager has put one round the window.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    // The position of a window is its frame's.
+    move(rcFrame.topLeft());
+    resize(rcFrame.marginsRemoved(frame).size());
+}
+
+void CMainFrame::PlaceAtStart() {
+    FitToScreen();
+    winId();  // the window handle whose first expose tells the frame
+    if (QWindow* pWindow = windowHandle()) {
+        m_bPlacing = true;
+        pWindow->installEventFilter(this);
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* o, QEvent* e) {
+    if (m_bPlacing && o == windowHandle() && e->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        m_bPlacing = false;
+        windowHandle()->removeEventFilter(this);
+        FitToScreen();
+    }
+    return QMainWindow::eventFilter(o, e);
 }

@@ -237,6 +237,34 @@ TEST_F(LindarDeviceE2E, MonitoringLocksTheBarsUntilItStops) {
     EXPECT_TRUE(CartSaid("CMD 0 1\n")) << cart.Output();  // stop
 }
 
+TEST_F(LindarDeviceE2E, ADoubleClickOnAMonitoringPaneDoesNotAskForFullScreen) {
+    Settings("1", "127.0.0.1");
+    StartCart({"--datagrams", "3000", "--rate", "100"});
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    CLindarGraphWnd* pPane = View().Pane(0);
+    ASSERT_TRUE(pPane->m_bMonitoring);
+    EXPECT_TRUE(CartSaid("CMD 0 0\n")) << cart.Output();
+    // On the control's own window inside the pane, where the user's double click lands.
+    const QPoint pt = pPane->rect().center();
+    QWidget* pUnder = pPane->childAt(pt);
+    ASSERT_NE(pUnder, nullptr);
+    auto doubleClick = [&] {
+        QTest::mouseDClick(pUnder, Qt::LeftButton, {}, pUnder->mapFrom(pPane, pt));
+        QApplication::processEvents();  // what the view posted
+        QApplication::processEvents();
+    };
+    doubleClick();
+    EXPECT_FALSE(frame->IsFullScreen());
+    EXPECT_TRUE(Messages().empty()) << Messages().front();
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_MONITORING));
+    ASSERT_FALSE(pPane->m_bMonitoring);
+    // Idle, the same double click asks for full screen, which wants an exam first.
+    doubleClick();
+    EXPECT_FALSE(frame->IsFullScreen());
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{lindar::LoadStr(lindar::IDS_FULLSCREEN_NEEDS_EXAM)});
+}
+
 TEST_F(LindarDeviceE2E, ARecordingThatCannotConnectOpensNothing) {
     Settings("1", "127.0.0.1");  // nobody listens on the device port
     EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_RECORDING));

@@ -208,7 +208,7 @@ TEST_F(LindarE2E, TheStatusBarShowsTheCapsLockLight) {
     const std::string strId =
         RunCommand("xdotool search --name '^Lindar - ' 2>/dev/null | head -1 | tr -d '\\n'");
     ASSERT_FALSE(strId.empty());
-    // The window starts 20 pixels taller than the screen: bring its status bar into view.
+    // A window of a known size, whose status bar the shots below crop.
     RunCommand("xdotool windowsize " + strId + " 1100 800");
     Settle();
     // The right end of the status bar, where the lock indicators are.

@@ -2,11 +2,15 @@
 // queue of a private CUPS server: the printed files are judged by pdfinfo and pdftotext.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 
@@ -16,6 +20,7 @@
 #include "lindar/mainframe.h"
 #include "oxuctrl/oxuctrl.h"
 #include "platform/dispatch.h"
+#include "printanswer.h"
 #include "synthrecord.h"
 #include "testsupport/cupspeer.h"
 #include "testsupport/ecgpaper.h"
@@ -33,22 +38,6 @@ struct CSeen {
     QString printer;
     std::vector<bool> flags;
 };
-
-// Queued before the command that opens it: once the next print dialog shows, the action
-// answers it.
-void OnPrintDialog(std::function<void(CEkgPrintDialog*)> act) {
-    auto* pTimer = new QTimer;
-    pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, [pTimer, act = std::move(act)] {
-        auto* pDlg = qobject_cast<CEkgPrintDialog*>(QApplication::activeModalWidget());
-        if (!pDlg || !pDlg->isVisible())
-            return;
-        pTimer->stop();
-        pTimer->deleteLater();
-        act(pDlg);
-    });
-    pTimer->start();
-}
 
 // Answers the next print dialog: the copies typed in, then OK (or Cancel).
 void AnswerPrintDialog(CSeen& seen, const QString& copies, bool bOk) {
@@ -86,6 +75,24 @@ protected:
     void OpenNamed() {
         ASSERT_TRUE(frame->Doc().OpenExam(dir / "synth.ekg", 0));
         frame->View()->Pane(0)->EKGSetPatientInfo(1, "Maria Oliveira");
+    }
+    // Writes and opens the ruler record (a 1 mV spike every second).
+    void OpenRuler() {
+        CSynthRecord rec;
+        MakeRulerRecord(rec);
+        ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
+        ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    }
+    // Print, answered with the monochrome box checked; whether the dialog showed.
+    bool PrintMonochrome() {
+        bool bShown = false;
+        OnPrintDialog([&bShown](CEkgPrintDialog* pDlg) {
+            bShown = true;
+            pDlg->findChild<QCheckBox*>("4087")->click();
+            pDlg->findChild<QPushButton*>("1")->click();
+        });
+        EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+        return bShown;
     }
     static std::string Text(const std::string& pdf) {
         return RunCommand("pdftotext " + ShellQuote(pdf) + " -");
@@ -298,19 +305,9 @@ namespace {
 // Monochrome prints grey grids and a solid black trace: between the spikes of the ruler
 // record (the ink near black alone, without the grids) no row of the page has a gap.
 TEST_F(LindarPrintPeer, MonochromePrintsSolidTraces) {
-    CSynthRecord rec;
-    MakeRulerRecord(rec);
-    ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
-    ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    OpenRuler();
     ASSERT_EQ(frame->View()->Pane(0)->m_nChType, 1);
-    bool bShown = false;
-    OnPrintDialog([&bShown](CEkgPrintDialog* pDlg) {
-        bShown = true;
-        pDlg->findChild<QCheckBox*>("4087")->click();
-        pDlg->findChild<QPushButton*>("1")->click();
-    });
-    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
-    ASSERT_TRUE(bShown);
+    ASSERT_TRUE(PrintMonochrome());
     EXPECT_EQ(frame->View()->m_print.trace.nStyle, 0);
     const std::string pdf = cups.WaitForOutput(60000);
     ASSERT_FALSE(pdf.empty()) << cups.Log();
@@ -338,10 +335,7 @@ TEST_F(LindarPrintPeer, MonochromePrintsSolidTraces) {
 // The trace pen picked in the print dialog is the one printed: its style list makes the
 // trace dashed, its width list 0.4 mm wide.
 TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
-    CSynthRecord rec;
-    MakeRulerRecord(rec);
-    ASSERT_TRUE(WriteEkgFile(dir / "ruler.ekg", &rec.wave, &rec.info, &rec.morph));
-    ASSERT_TRUE(frame->Doc().OpenExam(dir / "ruler.ekg", 0));
+    OpenRuler();
     bool bShown = false;
     OnPrintDialog([&bShown](CEkgPrintDialog* pDlg) {
         bShown = true;
@@ -369,6 +363,95 @@ TEST_F(LindarPrintPeer, TheDialogsTracePenIsPrinted) {
             dThickest = std::max(dThickest, run.dWidth);
     }
     EXPECT_NEAR(dThickest, 0.4, 0.1);
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of a printed page by their ink: blue (the trace picked below), red-pink (the colour
+// grids), grey (neither: monochrome grids).
+struct CInk {
+    int nBlue = 0, nPink = 0;
+};
+
+CInk InkOf(const std::string& pdf) {
+    testsupport::CPageRaster page;
+    EXPECT_TRUE(page.LoadPdf(pdf, 100)) << page.Error();
+    const QImage img = page.Image().convertToFormat(QImage::Format_RGB32);
+    CInk ink;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
+            ink.nBlue += b - std::max(r, g) > 80 ? 1 : 0;
+            ink.nPink += r - std::max(g, b) > 40 ? 1 : 0;
+        }
+    }
+    return ink;
+}
+
+// A monochrome print leaves the pens the user chose: the next print, with the box clear,
+// has them again in the dialog and on paper (a blue trace one unit wide, the red grids).
+TEST_F(LindarPrintPeer, AColourPrintAfterAMonochromeOneUsesTheColourPens) {
+    OpenRuler();
+    // What an earlier colour print left: a blue trace (blue in the high byte).
+    frame->View()->m_print.trace = {0, 1, 0xFF0000};
+    ASSERT_TRUE(PrintMonochrome());
+    const std::string mono = cups.WaitForOutput(60000);
+    ASSERT_FALSE(mono.empty()) << cups.Log();
+    const CInk monoInk = InkOf(mono);
+    EXPECT_EQ(monoInk.nBlue, 0);
+    EXPECT_EQ(monoInk.nPink, 0);
+
+    bool bMonochrome = true;
+    COLORREF crTrace = 0;
+    int nTraceWidth = -1;
+    OnPrintDialog([&](CEkgPrintDialog* pDlg) {
+        bMonochrome = pDlg->findChild<QCheckBox*>("4087")->isChecked();
+        crTrace = pDlg->findChild<CColourPicker*>("4074")->GetColour();
+        nTraceWidth = pDlg->findChild<CComboBoxLine*>("4075")->currentIndex();
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    EXPECT_TRUE(frame->Commands().OnCommand(COxuLindarView::ID_FILE_PRINT));
+    EXPECT_FALSE(bMonochrome);
+    EXPECT_EQ(crTrace, 0xFF0000u);
+    EXPECT_EQ(nTraceWidth, 1);
+    const std::string colour = cups.WaitForOutput(60000, 2);
+    ASSERT_FALSE(colour.empty()) << cups.Log();
+    ASSERT_NE(colour, mono);
+    const CInk colourInk = InkOf(colour);
+    EXPECT_GT(colourInk.nBlue, 1000);
+    EXPECT_GT(colourInk.nPink, 10000);
+}
+
+// Print Setup chooses the printer: its confirm button says so ("OK", as the print dialog's),
+// and the queue chosen is the one the print dialog opens with.
+TEST_F(LindarPrintPeer, PrintSetupConfirmsWithOkAndChoosesTheQueue) {
+    ASSERT_TRUE(cups.AddPdfQueue("Other")) << cups.Error();
+    QString strConfirm;
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, &strConfirm] {
+        auto* pDlg = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!pDlg || !pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        auto* pBox = pDlg->findChild<QDialogButtonBox*>();
+        ASSERT_NE(pBox, nullptr);
+        QPushButton* pOk = pBox->button(QDialogButtonBox::Ok);
+        ASSERT_NE(pOk, nullptr);
+        strConfirm = pOk->text().remove('&');
+        auto* pPrinters = pDlg->findChild<QComboBox*>("printers");
+        ASSERT_NE(pPrinters, nullptr);
+        pPrinters->setCurrentIndex(pPrinters->findText("Other"));
+        pOk->click();
+    });
+    pTimer->start();
+    EXPECT_TRUE(frame->Commands().OnCommand(CMainFrame::ID_FILE_PRINT_SETUP));
+    EXPECT_EQ(strConfirm.toStdString(), "OK");
+    EXPECT_EQ(frame->View()->m_print.strPrinter, "Other");
 }
 
 }  // namespace

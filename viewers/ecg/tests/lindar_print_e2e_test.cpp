@@ -1,6 +1,7 @@
 // "Lindar -p <record>" under a real X server: the record opens with the print dialog, Enter
 // (xdotool) accepts it and the page comes out of the default PDF queue of a private CUPS
-// server (pdftotext); with "-u" the same parameter is a password and nothing is printed.
+// server (pdftotext), or the program's box tells why a refusing queue printed nothing; with
+// "-u" the same parameter is a password and nothing is printed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -92,6 +93,31 @@ TEST_F(LindarPrintE2E, PrintPathOpensTheRecordAndEnterPrintsIt) {
     const std::string strLog = testsupport::ReadFile(dir / "lindar.log");
     EXPECT_EQ(strLog.find("Sanitizer"), std::string::npos) << strLog;
     EXPECT_EQ(strLog.find("runtime error:"), std::string::npos) << strLog;
+}
+
+// The default queue refuses jobs: after Enter in the print dialog the program's own box says
+// so on the screen, naming the queue and the print system's reason; one job was asked for.
+TEST_F(LindarPrintE2E, ARefusedPrintIsToldOnTheScreen) {
+    ASSERT_TRUE(cups.AddRejectingQueue("Refuser")) << cups.Error();
+    ASSERT_TRUE(cups.SetDefault("Refuser")) << cups.Error();
+    ASSERT_TRUE(xvfb.StartWindowManager());
+    auto lindar = Start({"-p", record}, "lindar.log");
+    ASSERT_TRUE(WaitWindow("Imprimir")) << testsupport::ReadFile(dir / "lindar.log");
+    const std::string strId = xvfb.WaitForWindowId("^Imprimir$");
+    ASSERT_FALSE(strId.empty()) << Tree();
+    testsupport::CScreenOperator op(xvfb, "^Lindar$");
+    op.Answer({"Return"}, 60000);
+    xvfb.Key(strId, "Return");
+    const std::vector<std::string> boxes = op.Wait();
+    ASSERT_EQ(boxes.size(), 1u) << Tree() << testsupport::ReadFile(dir / "lindar.log");
+    EXPECT_NE(boxes[0].find("Erro de Impressão: Refuser"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("not accepting jobs"), std::string::npos) << boxes[0];
+    EXPECT_EQ(cups.JobRequests(), 1);
+    EXPECT_TRUE(cups.OutputFiles().empty());
+    lindar->Signal(SIGTERM);
+    EXPECT_EQ(lindar->Wait(45000), 0);
+    const std::string strLog = testsupport::ReadFile(dir / "lindar.log");
+    EXPECT_EQ(strLog.find("Sanitizer"), std::string::npos) << strLog;
 }
 
 TEST_F(LindarPrintE2E, WithAUserThePrintParameterIsAPasswordAndNothingPrints) {

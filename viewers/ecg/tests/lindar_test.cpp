@@ -20,6 +20,10 @@
 #include "platform/settings.h"
 #include "testsupport/testsupport.h"
 #include "lindarframe.h"
+#include "lindar/lindardialogs.h"
+#include "printanswer.h"
+#include <QCheckBox>
+#include <QPushButton>
 #include "oxuctrl/oxuctrl.h"
 #include "viewers/common/readoutdialog.h"
 #include <QMenuBar>
@@ -87,6 +91,24 @@ TEST(LindarView, AddressesAndSizes) {
     EXPECT_EQ(CLindarGraphWnd::CellSizeOf("800 x 600"), 3);
     EXPECT_EQ(CLindarGraphWnd::CellSizeOf("1600 x 1200"), 6);
     EXPECT_EQ(CLindarGraphWnd::CellSizeOf("640 x 480"), 2);
+}
+
+TEST(LindarFrame, TheStartPlaceIsCutToTheScreensAvailableArea) {
+    struct Case {
+        QRect rcScreen, rcAvailable, rcFrame;
+    };
+    const Case cases[] = {
+        // The screen's width and its height plus 20, cut at the screen's edge.
+        {{0, 0, 1600, 1000}, {0, 0, 1600, 1000}, {0, 0, 1600, 1000}},
+        // A panel along the top or the bottom keeps its strip.
+        {{0, 0, 1280, 1024}, {0, 30, 1280, 994}, {0, 30, 1280, 994}},
+        {{0, 0, 1280, 1024}, {0, 0, 1280, 990}, {0, 0, 1280, 990}},
+        // A second screen to the right: its own top left corner.
+        {{1600, 0, 1024, 768}, {1600, 0, 1024, 768}, {1600, 0, 1024, 768}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CMainFrame::StartFrameRect(c.rcScreen, c.rcAvailable), c.rcFrame)
+            << c.rcAvailable.y() << " " << c.rcAvailable.height();
 }
 
 // ---- the program over the real control ----
@@ -295,6 +317,24 @@ TEST_F(LindarTest, OrderNeedsAValidAddress) {
     EXPECT_EQ(prompts.orderPort, 2000);
 }
 
+// A monochrome answer prints grey and black but leaves the pens the user chose, which the
+// next print dialog shows again.
+TEST(LindarPrintDialog, AMonochromeAnswerKeepsTheChosenPens) {
+    CPrintSettings s;
+    s.grid = {2, 3, 0x00FF00};
+    s.trace = {0, 1, 0xFF0000};
+    OnPrintDialog([](CEkgPrintDialog* pDlg) {
+        pDlg->findChild<QCheckBox*>("4087")->click();
+        pDlg->findChild<QPushButton*>("1")->click();
+    });
+    ASSERT_TRUE(lindar::RunPrintDialog(nullptr, s));
+    EXPECT_EQ(s.grid.nStyle, 2);
+    EXPECT_EQ(s.grid.nWidth, 3);
+    EXPECT_EQ(s.grid.crColour, 0x00FF00u);
+    EXPECT_EQ(s.trace.nWidth, 1);
+    EXPECT_EQ(s.trace.crColour, 0xFF0000u);
+}
+
 TEST_F(LindarTest, PrintRunsEachCopyUntilAFailure) {
     MakeFrame();
     ASSERT_TRUE(Doc().OpenExam(Fx("server.ekg"), 0));
@@ -303,6 +343,9 @@ TEST_F(LindarTest, PrintRunsEachCopyUntilAFailure) {
     prompts.printer = "";  // no printer: the control answers 1 on the first call
     View().OnFilePrint();
     EXPECT_EQ(prompts.nPrintAsked, 1);
+    // Told once, with the control's reason.
+    EXPECT_EQ(Messages(), std::vector<std::string>{lindar::LoadStr(lindar::IDS_PRINT_FAILED) +
+                                                   "\r\nNo printer was named."});
     prompts.acceptPrint = false;
     View().OnFilePrint();
     EXPECT_EQ(prompts.nPrintAsked, 2);

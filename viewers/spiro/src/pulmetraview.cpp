@@ -265,8 +265,15 @@ QRect COxuPulmetraView::SeparatorRect() const {
 }
 
 void COxuPulmetraView::Reposition() {
-    if (!m_pTabs || m_bFullScreen)
+    if (!m_pTabs)
         return;
+    if (m_bFullScreen) {
+        // The active window covers the whole view, also when the window grows only after
+        // full screen was entered (the window manager takes its time).
+        if (CPulmetraGraphWnd* pActive = GetActiveWnd())
+            pActive->setGeometry(rect());
+        return;
+    }
     const int w = width(), h = std::max(0, height() - kTabHeight);
     m_pTabs->setGeometry(0, h, w, kTabHeight);
     const bool bTwo = m_nLayout == 1 || m_nLayout == 2;
@@ -349,13 +356,10 @@ void COxuPulmetraView::SetFullScreen(bool bOn) {
         for (CPulmetraGraphWnd* w : m_wnd)
             if (w != pActive)
                 w->hide();
-        if (pActive) {
-            pActive->setGeometry(rect());
+        if (pActive)
             pActive->show();
-        }
-    } else {
-        Reposition();
     }
+    Reposition();
 }
 
 // ---- styles and zoom ----

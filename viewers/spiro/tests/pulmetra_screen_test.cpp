@@ -1,5 +1,6 @@
-// Pulmetra's boxes on a real X screen with a window manager, through the program's own screen
-// notifier: the Korean overwrite question as it is drawn, and "Salvar Info" saved and said.
+// Pulmetra on a real X screen with a window manager: its boxes through the program's own
+// screen notifier (the Korean overwrite question as it is drawn, and "Salvar Info" saved and
+// said), and full screen as the screen shows it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -29,7 +31,7 @@ using testsupport::ShellQuote;
 namespace {
 
 ::testing::Environment* const kScreen =
-    ::testing::AddGlobalTestEnvironment(new testsupport::CXScreenEnvironment);
+    ::testing::AddGlobalTestEnvironment(new testsupport::CXScreenEnvironment("1600x1000x24"));
 
 class PulmetraScreen : public ::testing::Test {
 protected:
@@ -170,6 +172,40 @@ TEST_F(PulmetraScreen, SaveInfoIsSaidOnTheScreenAndTheFileReadsBack) {
     CSpiroTestFile test;
     ASSERT_GE(test.Open(strExam, 0), 0);
     EXPECT_EQ(test.GetInformation(1), "Ana Souza");
+}
+
+TEST_F(PulmetraScreen, FullScreenShowsTheGraphOverTheWholeScreen) {
+    const std::string strExam = Copy("spiro_t1_f2.fvc", "exam.fvc");
+    ASSERT_TRUE(frame->Doc().OpenExam(strExam, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    COxuPulmetraView& view = *frame->View();
+    CPulmetraGraphWnd* pGraph = view.GetActiveWnd();
+    ASSERT_NE(pGraph, nullptr);
+    const QRect rcScreen = frame->screen()->geometry();
+    frame->Commands().OnCommand(COxuPulmetraView::ID_FULL_SCREEN);
+    ASSERT_TRUE(frame->IsFullScreen());
+    // The window manager grows the window when it gets to it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QRect(view.mapToGlobal(QPoint(0, 0)), view.size()) == rcScreen; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QRect(pGraph->mapToGlobal(QPoint(0, 0)), pGraph->size()) == rcScreen; },
+        10000))
+        << pGraph->width() << " x " << pGraph->height();
+    // What the screen shows at its far corner is the graph window's own corner.
+    testsupport::ProcessFor(300);
+    const QImage screen =
+        frame->screen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage graph = pGraph->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(screen.size(), rcScreen.size());
+    ASSERT_EQ(graph.size(), rcScreen.size());
+    const QPoint corner(rcScreen.width() - 1, rcScreen.height() - 1);
+    EXPECT_EQ(QColor(screen.pixel(corner)), QColor(graph.pixel(corner)));
+    const QPoint inside(rcScreen.width() - 40, rcScreen.height() - 40);
+    EXPECT_EQ(QColor(screen.pixel(inside)), QColor(graph.pixel(inside)));
+    // Escape brings the bars and the window back.
+    frame->Commands().OnCommand(COxuPulmetraView::ID_FULL_SCREEN);
+    EXPECT_FALSE(frame->IsFullScreen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !frame->isFullScreen(); }, 10000));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// The dispatch contract of the ECG control: identities, the 70 methods plus AboutBox and
+// The dispatch contract of the ECG control: identities, the 71 methods plus AboutBox and
 // the 15 events of _DWavelin / _DWavelinEvents. A DISPID is the member's 1-based position
 // in the dispatch map. The control and every host wrapper include this one table.
 #include "platform/dispatch.h"
@@ -98,6 +98,9 @@ enum WavelinDispId : platform::DISPID {
     DISPID_SetGrid = 68,
     DISPID_SetGrid_Inner = 69,
     DISPID_SetGraph = 70,
+    // Why the last EKGPrint printed nothing (the print system's reason where it gave one);
+    // empty after a print the queue took. The hosts' one way to say why a print failed.
+    DISPID_EKGGetPrintError = 71,
     DISPID_AboutBox = -552,
 };
 
@@ -206,6 +209,7 @@ inline constexpr DispMember kMethods[] = {
     {DISPID_SetGrid, "SetGrid", VT_BOOL, {VT_I2, VT_I2, VT_I4}},
     {DISPID_SetGrid_Inner, "SetGrid_Inner", VT_BOOL, {VT_I2, VT_I2, VT_I4}},
     {DISPID_SetGraph, "SetGraph", VT_BOOL, {VT_I2, VT_I2, VT_I4}},
+    {DISPID_EKGGetPrintError, "EKGGetPrintError", VT_BSTR, {}},
     {DISPID_AboutBox, "AboutBox", VT_EMPTY, {}},
 };
 
@@ -227,7 +231,7 @@ inline constexpr DispMember kEvents[] = {
     {EVENTID_EKGTriggerProgress, "EKGTriggerProgress", VT_EMPTY, {VT_I2}},
 };
 
-inline constexpr int kMethodCount = 70;  // AboutBox comes on top
+inline constexpr int kMethodCount = 71;  // AboutBox comes on top
 inline constexpr int kEventCount = 15;
 
 inline const platform::DispInterface& MethodInterface() {

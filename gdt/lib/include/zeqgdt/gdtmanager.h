@@ -1,6 +1,7 @@
 #pragma once
 // The GDT exchange: orders the practice software leaves in the exchange folder are taken
 // one at a time into the temp folder, and results with their attachments go back.
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -74,8 +75,8 @@ private:
     CString FindNewOrder();
     void RemoveAllWaitOrderLists();
     // TRUE when the share's order file is whole: its record length is its size, or its size
-    // held still between two looks.
-    static BOOL IsOrderWhole(const CString& strPath);
+    // held still across looks for a while.
+    BOOL IsOrderWhole(const CString& strName, const CString& strPath);
     // An order that would not load is offered again once its file in the share changed.
     void RetryStuckOrders();
     static CString GetAttachClassfyName(int nIndex);
@@ -90,4 +91,10 @@ private:
     CNetDriveList m_netDrives;
     // Orders whose wait copy would not load, with the size their share file had then.
     std::map<CString, std::int64_t> m_stuck;
+    // The order found short of whole at the last look: its size, and since when it has it.
+    struct Settling {
+        CString strName;
+        std::int64_t nSize = -1;
+        std::chrono::steady_clock::time_point since;
+    } m_settling;
 };

@@ -73,6 +73,9 @@ public:
     std::string JobAttribute(int nJob, const std::string& name) const;
     // The id of the newest job, 0 when none.
     int LastJobId() const;
+    // How many jobs programs asked the server to take, refused ones too (its access log's
+    // Print-Job and Create-Job requests).
+    int JobRequests() const;
 
     const std::string& Folder() const { return m_strDir; }
     const std::string& OutDir() const { return m_strOut; }

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "testsupport/xvfb.h"
 
@@ -14,12 +16,15 @@ namespace testsupport {
 
 class CXScreenEnvironment : public ::testing::Environment {
 public:
+    // The screen as Xvfb's -screen option takes it ("WIDTHxHEIGHTxDEPTH").
+    explicit CXScreenEnvironment(std::string strScreen = "1280x1024x24")
+        : m_strScreen(std::move(strScreen)) {}
     static CXvfb& Screen() {
         static CXvfb s_x;
         return s_x;
     }
     void SetUp() override {
-        ASSERT_TRUE(Screen().Start()) << "Xvfb did not start";
+        ASSERT_TRUE(Screen().Start(m_strScreen)) << "Xvfb did not start";
         ASSERT_TRUE(Screen().StartWindowManager()) << "no window manager";
         setenv("DISPLAY", Screen().Display().c_str(), 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -35,6 +40,7 @@ public:
     }
 
 private:
+    std::string m_strScreen;
     QApplication* m_pApp = nullptr;
 };
 

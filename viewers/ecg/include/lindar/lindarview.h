@@ -35,8 +35,11 @@ struct CPen {
 struct CPrintSettings {
     CString strPrinter;
     std::array<int, 4> flags{1, 1, 1, 1};  // interpretation, measurements, comment, pacemaker
+    // The pens the user chose, as the print dialog opens with them.
     CPen grid{0, 1, 0x8080ff}, inner{0, 1, 0xbfbfff}, trace{0, 1, 0x000000};
     int nCopies = 1;
+    // The last print was monochrome: it used the dialog's grey and black pens, not these.
+    bool bMonochrome = false;
 };
 
 // The dialogs the view runs; the program's own answer with Qt dialogs, tests with their
@@ -152,6 +155,7 @@ protected:
 
 private:
     void Reposition();
+    void WatchPane(QObject& o);
     void ShowExamTab(CExamItem* pItem);
     void OnTabSelected(int nIndex);
     void OnControlEvent(int nCtrlID, int nEvent, const std::vector<platform::Variant>& args);

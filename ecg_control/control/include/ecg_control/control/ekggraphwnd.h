@@ -114,6 +114,8 @@ public:
     void EKGSetGain(short n);
     void EKGSetSpeed(short n);
     short EKGPrint(const CString& strPrinter, short nGain, short nChType, short nRhyCh);
+    // Why the last EKGPrint printed nothing; empty after one the queue took.
+    CString EKGGetPrintError() const;
     BOOL EKGSetPrintGraphPen(short nStyle, short nWidth, long cr);
     BOOL EKGSetPrintGridPen(short nStyle, short nWidth, long cr);
     BOOL EKGSetPrintGridInnerPen(short nStyle, short nWidth, long cr);
@@ -273,6 +275,7 @@ private:
     CEkgStatusLabel* m_pStatusLabel = nullptr;
     CString m_strEngineDir;
     CString m_strBanner;
+    CString m_strPrintError;
     QTimer m_statusTimer;
     CEkgDeviceLink m_link{*this, m_wave, m_info};
 };

@@ -34,6 +34,7 @@ public:
     void EKGSetSpeed(short n);
     BOOL EKGSetGraphPen(short nStyle, short nWidth, long crColor);
     short EKGPrint(const char* pszPrinter, short nGain, short nChType, short nRhyCh);
+    CString EKGGetPrintError();
     BOOL EKGSetPrintGraphPen(short nStyle, short nWidth, long crColor);
     BOOL EKGSetPrintGridPen(short nStyle, short nWidth, long crColor);
     BOOL EKGSetPrintGridInnerPen(short nStyle, short nWidth, long crColor);
