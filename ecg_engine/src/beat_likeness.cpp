@@ -46,33 +46,44 @@ void CutWindow(const CEngineData& d, int nCentre, Window& w) {
     }
 }
 
-// The window at a shift, each lead's mean taken away: sum of squares, and products with a
-// reference window taken the same way at shift 0.
-struct SMatch {
-    double fEnergy = 0, fProduct = 0;
-};
-SMatch MatchAt(const Window& a, const Window& ref, int nShift) {
-    SMatch m;
+// What is left of window a at a shift once the reference window (none: nothing) is taken away,
+// summed over the leads, each lead's offset and slope taken away first: a baseline that wanders
+// is no part of a QRS's shape.
+double LeftOver(const Window& a, const Window* pRef, int nShift) {
+    constexpr double fMid = (kLength - 1) / 2.0;
+    constexpr double fSlopeNorm = kLength * (kLength * kLength - 1.0) / 12.0;  // sum of (s - mid)^2
+    double fTotal = 0;
     for (int k = 0; k < kIndependentLeads; ++k) {
         const float* x = a[k].data() + kShift + nShift;
-        const float* r = ref[k].data() + kShift;
-        double sx = 0, sr = 0;
+        const float* r = pRef ? (*pRef)[k].data() + kShift : nullptr;
+        double fSum = 0, fSquares = 0, fSlope = 0;
         for (int s = 0; s < kLength; ++s) {
-            sx += x[s];
-            sr += r[s];
+            const double v = x[s] - (r ? r[s] : 0.0f);
+            fSum += v;
+            fSquares += v * v;
+            fSlope += (s - fMid) * v;
         }
-        const double mx = sx / kLength, mr = sr / kLength;
-        for (int s = 0; s < kLength; ++s) {
-            const double vx = x[s] - mx, vr = r[s] - mr;
-            m.fEnergy += vx * vx;
-            m.fProduct += vx * vr;
-        }
+        fTotal += fSquares - fSum * fSum / kLength - fSlope * fSlope / fSlopeNorm;
     }
-    return m;
+    return std::max(fTotal, 0.0);
 }
 
 double Energy(const Window& w) {
-    return MatchAt(w, w, 0).fEnergy;
+    return LeftOver(w, nullptr, 0);
+}
+
+// The shift at which the least of window a is left over against the reference.
+int BestShift(const Window& a, const Window& ref, double& fLeft) {
+    int nBest = 0;
+    fLeft = 1e300;
+    for (int s = -kShift; s <= kShift; ++s) {
+        const double f = LeftOver(a, &ref, s);
+        if (f < fLeft) {
+            fLeft = f;
+            nBest = s;
+        }
+    }
+    return nBest;
 }
 
 // What is left of the beat after the reference is taken away, at the best shift, as a share
@@ -80,12 +91,9 @@ double Energy(const Window& w) {
 double Residual(const Window& a, const Window& ref, double fRefEnergy) {
     if (fRefEnergy <= 0)
         return 0;
-    double fBest = 1e300;
-    for (int s = -kShift; s <= kShift; ++s) {
-        const SMatch m = MatchAt(a, ref, s);
-        fBest = std::min(fBest, m.fEnergy - 2 * m.fProduct + fRefEnergy);
-    }
-    return fBest / fRefEnergy;
+    double fLeft = 0;
+    (void)BestShift(a, ref, fLeft);
+    return fLeft / fRefEnergy;
 }
 
 }  // namespace
@@ -156,15 +164,8 @@ void MeasureQrsLikeness(CEngineData& d) {
     for (int i = 0; i < N; ++i) {
         if (aGroup[i] != nDominant)
             continue;
-        int nBest = 0;
-        double fBest = -1e300;
-        for (int s = -kShift; s <= kShift; ++s) {
-            const double f = MatchAt(s_aWindow[i], lead, s).fProduct;
-            if (f > fBest) {
-                fBest = f;
-                nBest = s;
-            }
-        }
+        double fLeft = 0;
+        const int nBest = BestShift(s_aWindow[i], lead, fLeft);
         for (int k = 0; k < kIndependentLeads; ++k) {
             for (int s = 0; s < kSpan; ++s) {
                 const int src = std::clamp(s + nBest, 0, kSpan - 1);

@@ -13,7 +13,7 @@ namespace {
 
 // Patient groups 1..12 are never selected; only group 0 is built.
 constexpr SRhythmThresholds kRhythmThresholds[] = {
-    {120, 110, 210, 270, 350, 60, 100, 0.83, 1.6, 75, 40, 40},
+    {120, 110, 210, 270, 350, 60, 100, 0.83, 1.6, 80, 40, 40},
 };
 
 }  // namespace
