@@ -103,7 +103,10 @@ void MeasureQrsLikeness(CEngineData& d) {
     const auto& q = d.Qrs;
     const int N = std::clamp(d.BeatCount, 0, kMaxBeats - 1);
     m.QrsLikeness.fill(0);
-    m.QrsLikeness[0] = N;
+    m.QrsCentre.fill(0);
+    m.QrsLikeness[0] = m.QrsCentre[0] = N;
+    for (int i = 0; i < N; ++i)
+        m.QrsCentre[i + 1] = SlopeCentre(d, q.GlobalQrsOnset[i], q.GlobalQrsOffset[i]);
     if (N < 3) {
         for (int i = 1; i <= N; ++i)
             m.QrsLikeness[i] = 100;
@@ -111,7 +114,7 @@ void MeasureQrsLikeness(CEngineData& d) {
     }
     static thread_local std::array<Window, kMaxBeats> s_aWindow;
     for (int i = 0; i < N; ++i)
-        CutWindow(d, SlopeCentre(d, q.GlobalQrsOnset[i], q.GlobalQrsOffset[i]), s_aWindow[i]);
+        CutWindow(d, m.QrsCentre[i + 1], s_aWindow[i]);
 
     // Groups by their first beat; beats like none of the first groups stay out.
     std::array<int, kMaxBeats> aGroup{};

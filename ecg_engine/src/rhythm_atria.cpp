@@ -33,6 +33,13 @@ bool Conducted(const CEngineData& d, int i) {
     return i >= 2 && d.Rhythm.VentricularQrs[i] != 1 && d.Rhythm.VentricularQrs[i - 1] != 1;
 }
 
+// The interval before beat i (ms) between the centres of the two QRS complexes, which noise
+// moves less than their onsets; RR where no centre was measured.
+int CentreInterval(const CEngineData& d, int i) {
+    const int a = At(d.Measurements.QrsCentre, i - 1), b = At(d.Measurements.QrsCentre, i);
+    return a > 0 && b > a ? (b - a) * 1000 / kSampleRate : RR(d, i);
+}
+
 // Successive-difference irregularity of the conducted intervals: the median change from one
 // interval to the next, as a share of the median interval (a root mean square would let one
 // premature beat and its pause decide). Sinus rhythm changes by a few percent, fibrillation by
@@ -43,9 +50,9 @@ double IntervalIrregularity(CEngineData& d, int& nChanges) {
     for (int i = 2; i <= N; ++i) {
         if (!Conducted(d, i))
             continue;
-        rrs[++rrs[0]] = RR(d, i);
+        rrs[++rrs[0]] = CentreInterval(d, i);
         if (Conducted(d, i - 1))
-            changes[++changes[0]] = std::abs(RR(d, i) - RR(d, i - 1));
+            changes[++changes[0]] = std::abs(CentreInterval(d, i) - CentreInterval(d, i - 1));
     }
     nChanges = changes[0];
     if (nChanges == 0)
@@ -70,8 +77,9 @@ bool ConductedAtAtrialCycle(CEngineData& d) {
         for (int i = 2; i <= N && bFits; ++i) {
             if (!Conducted(d, i))
                 continue;
-            const int k = static_cast<int>(std::lround(static_cast<double>(RR(d, i)) / nCycle));
-            bFits = k >= 2 && std::abs(RR(d, i) - k * nCycle) <= 0.08 * nCycle;
+            const int nRR = CentreInterval(d, i);
+            const int k = static_cast<int>(std::lround(static_cast<double>(nRR) / nCycle));
+            bFits = k >= 2 && std::abs(nRR - k * nCycle) <= 0.08 * nCycle;
         }
         if (bFits)
             return true;

@@ -325,6 +325,9 @@ struct SMeasurementTables {
     // left after the dominant beat's average is taken away lowers it, below 0 when more is
     // left than the average holds).
     BeatTable QrsLikeness{};
+    // Counted list: where each QRS's slope energy has its centre (record position); noise moves
+    // it less than it moves an onset.
+    BeatTable QrsCentre{};
     // Per lead: durations (ms) and amplitudes (uV).
     LeadBeatTable PD{}, QD{}, RD{}, SD{}, R2D{}, S2D{}, QLRD{}, QRSD{};
     LeadBeatTable PA{}, QA{}, RA{}, SA{}, R2A{}, S2A{}, ampQRS{}, sumQRS{}, TA{}, STA{};
