@@ -1,12 +1,10 @@
-// Lead quality check, QRS detection and the beat list.
+// Lead quality check and QRS detection; the stage driver.
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 
 #include "ecg_engine/engine.h"
 #include "ecg_engine/qrs_stages.h"
 #include "ecg_engine/stages.h"
-#include "ecg_engine/wave_stages.h"
 
 namespace ecg_engine {
 
@@ -14,8 +12,6 @@ namespace {
 
 constexpr int kSlopeFirst = 1500;  // middle 3000 samples of the record
 constexpr int kSlopeEnd = 4500;
-constexpr int kMergeGap = 40;   // 80 ms
-constexpr int kEdgeReach = 25;  // how far a whole QRS's window may reach past the record
 constexpr int kMaxWindows = kMaxBeats;
 constexpr int kLongHalf = 22;     // half the long integration window
 constexpr int kStillStretch = 8;  // 16 ms: longer than the still peak of a P wave
@@ -28,11 +24,6 @@ std::int32_t Saturate(std::int64_t v) {
 
 bool IsNoSignal(const CEngineData& d, int r) {
     return d.Detection.LeadQuality[r] == LeadNoSignal;
-}
-
-bool IsUsable(const CEngineData& d, int r) {
-    const int q = d.Detection.LeadQuality[r];
-    return q == LeadGoodQuality || q == LeadPoorQuality;
 }
 
 // Bin of value v for bin width w: the first k in 0..100 whose upper edge w*(k+1) reaches v,
@@ -53,17 +44,6 @@ int PercentileBin(const std::array<std::int32_t, kHistogramBins>& hist, int nMar
             return k;
     }
     return -1;
-}
-
-void RemoveBeat(CEngineData& d, int i) {
-    auto& q = d.Detection.IOQm;
-    for (int k = i; k + 1 < q.qrs_num; ++k) {
-        q.qrs_onset[k] = q.qrs_onset[k + 1];
-        q.qrs_offset[k] = q.qrs_offset[k + 1];
-    }
-    --q.qrs_num;
-    q.qrs_onset[q.qrs_num] = 0;
-    q.qrs_offset[q.qrs_num] = 0;
 }
 
 // The crossing scan of one lead over its feature signal.
@@ -181,6 +161,29 @@ int StartOfOwnEnergy(const InputRow32& sq, int nFrom, int nFirst, int lb, std::i
     return k;
 }
 
+// Whether the wave whose feature rises again below the trough at nTrough (scanning down from
+// nRise to nLow) is a wave of its own before the complex that ends at nEnd: at the trough the
+// signal lies nearer the level it started from, at the feature's foot below the wave, than the
+// complex's extreme. After a P or flutter wave the signal there lies where the QRS sets off;
+// at the trough inside a wide QRS it lies at the peak where the slow first limb turns, the
+// complex's farthest point from that level or near it.
+bool IsWaveOfItsOwn(const CEngineData& d, int r, int nTrough, int nRise, int nLow, int nEnd) {
+    const auto& f = d.Detection.QrsFeature[r];
+    const auto& y = d.Detection.SmoothedRow[r];
+    int nFoot = nRise;
+    for (int k = nRise; k >= std::max(nLow, 0); --k) {
+        if (f[k] < f[nFoot])
+            nFoot = k;
+    }
+    const std::int64_t nLevel = y[nFoot];
+    std::int64_t nExtreme = nLevel;
+    for (int k = nFoot; k <= std::min(nEnd, kInputSamples - 1); ++k) {
+        if (std::abs(y[k] - nLevel) > std::abs(nExtreme - nLevel))
+            nExtreme = y[k];
+    }
+    return std::abs(y[nTrough] - nExtreme) >= std::abs(y[nTrough] - nLevel);
+}
+
 void RefineWindowStart(CEngineData& d, int r, int n) {
     auto& w = d.Detection.QrsWindowList;
     const auto& f = d.Detection.QrsFeature[r];
@@ -208,6 +211,7 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         }
         int nFound = -1;
         int nLowest = std::min(s, kInputSamples - 1);
+        bool bOwnRise = false;
         for (int k = nLowest; k >= nLow; --k) {
             if (f[k] > thr && f[k - 1] <= thr) {
                 nFound = k;
@@ -216,14 +220,19 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
             // Under a halved threshold the long feature can rise again before it falls: into
             // a wave of its own that runs up to the QRS (a tall P wave at a fast rate). The
             // QRS starts at the trough between them. A rise counts when it is clear of the
-            // feature's ripple: a quarter of the threshold, an eighth of the trough.
-            if (bLongFeature && nPass > 0) {
+            // feature's ripple: a quarter of the threshold, an eighth of the trough. A wide
+            // complex's slow first limb makes such a trough too, at the peak where it turns:
+            // that rise is the QRS's own.
+            if (bLongFeature && nPass > 0 && !bOwnRise) {
                 if (f[k] < f[nLowest]) {
                     nLowest = k;
                 } else if (f[k] - f[nLowest] >=
                            std::max<std::int64_t>({thr / 4, f[nLowest] / 8, 2})) {
-                    w.start[r][n] = nLowest;
-                    return;
+                    if (IsWaveOfItsOwn(d, r, nLowest, k, lb, w.end[r][n])) {
+                        w.start[r][n] = nLowest;
+                        return;
+                    }
+                    bOwnRise = true;
                 }
             }
         }
@@ -250,15 +259,22 @@ void RefineWindowStart(CEngineData& d, int r, int n) {
         if (nFound >= 0) {
             w.start[r][n] = nFound;
             s = nFound;
-            bool bRisesBefore = false;
-            for (int k = std::max(lb, 0); k < s; ++k) {
-                if (f[k] >= thr) {
-                    bRisesBefore = true;
-                    break;
-                }
+            // Energy above the threshold before the crossing is the wave before the QRS,
+            // and the start is final, unless it is the QRS's own first limb.
+            int nRise = -1;
+            for (int k = s - 1; k >= std::max(lb, 0) && nRise < 0; --k) {
+                if (f[k] >= thr)
+                    nRise = k;
             }
-            if (bRisesBefore)
-                return;
+            if (nRise >= 0) {
+                int nTrough = s;
+                for (int k = nRise; k < s; ++k) {
+                    if (f[k] < f[nTrough])
+                        nTrough = k;
+                }
+                if (IsWaveOfItsOwn(d, r, nTrough, nRise, lb, w.end[r][n]))
+                    return;
+            }
             thr /= 2;
             continue;
         }
@@ -325,126 +341,6 @@ void RefineWindowEnd(CEngineData& d, int r, int n) {
         w.end[r][n] = nEnd;
         return;
     }
-}
-
-// Candidate onset of the missed-beat search in one lead's feature row, or 0.
-int CandidateOnset(const InputRow32& f, int lo, int p, std::int64_t t) {
-    int nOnset = 0;
-    int nFrom = p - 1;
-    for (int nPass = 0; nPass < 5; ++nPass) {
-        int nFound = -1;
-        for (int k = std::min(nFrom, kInputSamples - 2); k >= std::max(lo, 0); --k) {
-            if (f[k] < t && t <= f[k + 1]) {
-                nFound = k;
-                break;
-            }
-        }
-        if (nFound < 0) {
-            for (int k = std::min(nFrom, kInputSamples - 2); k >= std::max(lo, 1); --k) {
-                if (f[k] < f[k + 1] && f[k] <= f[k - 1]) {
-                    return k;
-                }
-            }
-            return nOnset == 0 ? p - 25 : nOnset;
-        }
-        nOnset = nFound;
-        for (int k = lo; k <= nFound; ++k) {
-            if (f[k] >= t)
-                return nOnset;
-        }
-        t /= 2;
-        nFrom = nFound;
-    }
-    return nOnset;
-}
-
-int CandidateOffset(const InputRow32& f, int hi, int p, std::int64_t t) {
-    int nOffset = 0;
-    int nFrom = p + 1;
-    for (int nPass = 0; nPass < 5; ++nPass) {
-        int nFound = -1;
-        for (int k = std::max(nFrom, 1); k <= std::min(hi, kInputSamples - 1); ++k) {
-            if (f[k - 1] >= t && t > f[k]) {
-                nFound = k;
-                break;
-            }
-        }
-        if (nFound < 0) {
-            for (int k = std::max(nFrom, 1); k <= std::min(hi, kInputSamples - 2); ++k) {
-                if (f[k] <= f[k + 1] && f[k] < f[k - 1])
-                    return k;
-            }
-            return nOffset == 0 ? p + 25 : nOffset;
-        }
-        nOffset = nFound;
-        for (int k = nFound; k <= hi; ++k) {
-            if (f[k] >= t)
-                return nOffset;
-        }
-        t /= 2;
-        nFrom = nFound;
-    }
-    return nOffset;
-}
-
-std::int64_t FeatureSum(const InputRow32& f, int nFrom, int nTo) {
-    std::int64_t nSum = 0;
-    for (int k = std::max(nFrom, 0); k <= std::min(nTo, kInputSamples - 1); ++k)
-        nSum += f[k];
-    return nSum;
-}
-
-// Looks for a beat missed between lo and hi (detection frame) and inserts it as beat
-// nInsertAt when at least half of the usable leads find its energy at least a tenth of beat
-// nRef's; true when one was inserted.
-bool InsertMissedBeat(CEngineData& d, int lo, int hi, int nRef, int nInsertAt) {
-    auto& t = d.Detection;
-    auto& q = t.IOQm;
-    t.OnsetWorkList.nCount = 0;
-    t.OffsetWorkList.nCount = 0;
-    for (int r = 0; r < kIndependentLeads; ++r) {
-        if (!IsUsable(d, r) || lo > hi || lo < 0 || hi >= kInputSamples)
-            continue;
-        const auto& f = t.QrsFeature[r];
-        int p = lo;
-        for (int k = lo; k <= hi; ++k) {
-            if (f[k] > f[p])
-                p = k;
-        }
-        const std::int64_t t90 = static_cast<std::int64_t>(f[p]) * 90 / 100;
-        const int nOn = CandidateOnset(f, lo, p, t90);
-        const int nOff = CandidateOffset(f, hi, p, t90);
-        if (nOn != 0)
-            AddToWorkList(t.OnsetWorkList, nOn);
-        if (nOff != 0)
-            AddToWorkList(t.OffsetWorkList, nOff);
-    }
-    const std::int32_t con = MedianOfWorkLists(t.OnsetWorkList);
-    const std::int32_t coff = MedianOfWorkLists(t.OffsetWorkList);
-    // Only a real candidate inside the searched stretch may be inserted.
-    if (con <= lo - 25 || coff <= con || coff >= hi + 25)
-        return false;
-    int nUsable = 0, nAgree = 0;
-    for (int r = 0; r < kIndependentLeads; ++r) {
-        if (!IsUsable(d, r))
-            continue;
-        ++nUsable;
-        const auto& f = t.QrsFeature[r];
-        const std::int64_t a = FeatureSum(f, q.qrs_onset[nRef], q.qrs_offset[nRef]);
-        const std::int64_t b = FeatureSum(f, con, coff);
-        if (a <= 10 * b)
-            ++nAgree;
-    }
-    if (2 * nAgree < nUsable || q.qrs_num >= kMaxBeats)
-        return false;
-    for (int k = q.qrs_num; k > nInsertAt; --k) {
-        q.qrs_onset[k] = q.qrs_onset[k - 1];
-        q.qrs_offset[k] = q.qrs_offset[k - 1];
-    }
-    q.qrs_onset[nInsertAt] = con;
-    q.qrs_offset[nInsertAt] = coff;
-    ++q.qrs_num;
-    return true;
 }
 
 }  // namespace
@@ -592,12 +488,14 @@ int AddLowThresholdWindows(CEngineData& d) {
             RefineWindowEnd(d, r, n);
         }
         t.DetectionThreshold[r] = nThreshold;
-        // Only windows where the lead had none are new.
+        // Only windows where the lead had none are new, and not the T wave of the QRS before.
         for (int n = 0; n < w.nCount[r]; ++n) {
             bool bOverlaps = false;
             for (int k = 0; k < aOwn[r].nCount && !bOverlaps; ++k)
                 bOverlaps = w.start[r][n] <= aOwn[r].aEnd[k] && aOwn[r].aStart[k] <= w.end[r][n];
-            if (!bOverlaps) {
+            if (!bOverlaps &&
+                IsLowThresholdBeat(d, r, w.start[r][n], w.end[r][n], n > 0 ? w.start[r][n - 1] : -1,
+                                   n > 0 ? w.end[r][n - 1] : -1)) {
                 auto& low = aLow[r];
                 low.aStart[low.nCount] = w.start[r][n];
                 low.aEnd[low.nCount] = w.end[r][n];
@@ -727,212 +625,6 @@ int CheckLeadAgreement(CEngineData& d) {
             return 0;
     }
     return -1;
-}
-
-std::int32_t PickFromValues(std::int32_t* pValue, int nCount, int nShift) {
-    const int n = std::max(nCount, 0);
-    if (n == 0)
-        return 0;
-    if (n < 3)
-        return pValue[0];
-    // Exchange sort in descending order that swaps only on strictly greater.
-    for (int i = 0; i < n; ++i) {
-        for (int j = i + 1; j < n; ++j) {
-            if (pValue[j] > pValue[i])
-                std::swap(pValue[i], pValue[j]);
-        }
-    }
-    const int nPos = ((n % 2 == 0) ? n / 2 : (n + 1) / 2) + nShift;
-    return pValue[std::clamp(nPos, 1, n) - 1];
-}
-
-std::int32_t PickFromWorkList(SWorkList& list, int nShift) {
-    const int n = std::clamp(list.nCount, 0, static_cast<int>(list.aValue.size()));
-    return PickFromValues(list.aValue.data(), n, nShift);
-}
-
-std::int32_t MedianOfWorkLists(SWorkList& list) {
-    return PickFromWorkList(list, 0);
-}
-
-int GroupBeats(CEngineData& d) {
-    auto& t = d.Detection;
-    auto& g = t.Grouping;
-    const auto& w = t.QrsWindowList;
-    auto& q = t.IOQm;
-    g.nCursor.fill(0);
-    for (auto& row : g.start)
-        row.fill(0);
-    for (auto& row : g.end)
-        row.fill(0);
-    auto WindowsLeft = [&] {
-        for (int r = 0; r < kIndependentLeads; ++r) {
-            if (IsUsable(d, r) && g.nCursor[r] < w.nCount[r])
-                return true;
-        }
-        return false;
-    };
-    if (WindowsLeft()) {
-        for (;;) {
-            int nRef = -1;
-            for (int r = 0; r < kIndependentLeads; ++r) {
-                if (!IsUsable(d, r) || g.nCursor[r] >= w.nCount[r])
-                    continue;
-                const int e = w.end[r][g.nCursor[r]];
-                if (e == 0)
-                    continue;
-                if (nRef < 0 || e < w.end[nRef][g.nCursor[nRef]])
-                    nRef = r;
-            }
-            if (nRef < 0)
-                break;
-            const int rs = w.start[nRef][g.nCursor[nRef]];
-            const int re = w.end[nRef][g.nCursor[nRef]];
-            const int b = q.qrs_num;
-            for (int r = 0; r < kIndependentLeads; ++r) {
-                if (!IsUsable(d, r))
-                    continue;
-                int nLast = -1;
-                for (int j = g.nCursor[r]; j < w.nCount[r]; ++j) {
-                    if (w.start[r][j] < re && w.end[r][j] > rs) {
-                        if (nLast < 0) {
-                            g.start[r][b] = w.start[r][j];
-                            g.end[r][b] = w.end[r][j];
-                        } else {
-                            g.start[r][b] = std::min(g.start[r][b], w.start[r][j]);
-                            g.end[r][b] = std::max(g.end[r][b], w.end[r][j]);
-                        }
-                        nLast = j;
-                    }
-                }
-                if (nLast >= 0)
-                    g.nCursor[r] = nLast + 1;
-            }
-            ++q.qrs_num;
-            if (!WindowsLeft())
-                break;
-            // The beat list holds 66 beats: a 67th fails the stage, as 100 beats would, instead
-            // of overrunning the list.
-            if (q.qrs_num >= kMaxBeats) {
-                std::printf("QM_M_1  IOQm.qrs_num = %d\n", q.qrs_num + 1);
-                return -1;
-            }
-            // A reference window that joins nothing would never move a cursor.
-            if (g.nCursor[nRef] < w.nCount[nRef] && w.start[nRef][g.nCursor[nRef]] == rs &&
-                w.end[nRef][g.nCursor[nRef]] == re)
-                ++g.nCursor[nRef];
-        }
-    }
-    for (int b = 0; b < q.qrs_num; ++b) {
-        t.OnsetWorkList.nCount = 0;
-        t.OffsetWorkList.nCount = 0;
-        for (int r = 0; r < kIndependentLeads; ++r) {
-            if (!IsUsable(d, r) || (g.start[r][b] == 0 && g.end[r][b] == 0))
-                continue;
-            AddToWorkList(t.OnsetWorkList, g.start[r][b]);
-            AddToWorkList(t.OffsetWorkList, g.end[r][b]);
-        }
-        q.qrs_onset[b] = MedianOfWorkLists(t.OnsetWorkList);
-        q.qrs_offset[b] = MedianOfWorkLists(t.OffsetWorkList);
-    }
-    return 0;
-}
-
-namespace {
-
-// A beat's window is wider than its QRS: a QRS that lies whole in the first or last samples
-// of the record may have a window that reaches a little past the record's edge, and the
-// later stages keep only beats inside it. Such a window is cut at the edge.
-void ClampEdgeBeats(CEngineData& d) {
-    auto& q = d.Detection.IOQm;
-    const int nFirst = kLeadIn, nLast = kLeadIn + kRecordSamples - 1;
-    if (q.qrs_num >= 1 && q.qrs_onset[0] < nFirst && q.qrs_onset[0] >= nFirst - kEdgeReach &&
-        q.qrs_offset[0] > nFirst + kEdgeReach)
-        q.qrs_onset[0] = nFirst;
-    const int n = q.qrs_num - 1;
-    if (n >= 0 && q.qrs_offset[n] > nLast && q.qrs_offset[n] <= nLast + kEdgeReach &&
-        q.qrs_onset[n] < nLast - kEdgeReach)
-        q.qrs_offset[n] = nLast;
-}
-
-}  // namespace
-
-int CleanBeatList(CEngineData& d) {
-    auto& q = d.Detection.IOQm;
-    for (int i = 1; i < q.qrs_num; ++i) {
-        if (q.qrs_onset[i] < q.qrs_offset[i - 1]) {
-            q.qrs_onset[i - 1] = std::min(q.qrs_onset[i - 1], q.qrs_onset[i]);
-            q.qrs_offset[i - 1] = std::max(q.qrs_offset[i - 1], q.qrs_offset[i]);
-            RemoveBeat(d, i);
-        }
-    }
-    for (int i = 1; i < q.qrs_num; ++i) {
-        const int nGap = q.qrs_onset[i] - q.qrs_offset[i - 1];
-        if (nGap > 0 && nGap < kMergeGap)
-            RemoveBeat(d, i);
-    }
-    // A missed beat leaves an interval of about two: more than 1.8 times the one before
-    // (a premature beat lost with its full compensatory pause leaves exactly two).
-    for (int i = 1; i < q.qrs_num - 1;) {
-        const std::int64_t nBefore = q.qrs_onset[i] - q.qrs_onset[i - 1];
-        const std::int64_t nAfter = q.qrs_onset[i + 1] - q.qrs_onset[i];
-        if (5 * nAfter > 9 * nBefore &&
-            InsertMissedBeat(d, q.qrs_offset[i] + 25, q.qrs_onset[i + 1] - 25, i, i + 1))
-            continue;
-        ++i;
-    }
-    // Before the first and after the last beat, where a stretch longer than half the
-    // neighbouring interval could hold one.
-    if (q.qrs_num >= 2) {
-        const int nFirstGap = q.qrs_onset[0] - kLeadIn;
-        if (2 * nFirstGap > q.qrs_onset[1] - q.qrs_onset[0])
-            (void)InsertMissedBeat(d, kLeadIn, q.qrs_onset[0] - 25, 0, 0);
-        const int n = q.qrs_num;
-        const int nLastGap = kLeadIn + kRecordSamples - q.qrs_offset[n - 1];
-        if (2 * nLastGap > q.qrs_onset[n - 1] - q.qrs_onset[n - 2])
-            (void)InsertMissedBeat(d, q.qrs_offset[n - 1] + 25, kLeadIn + kRecordSamples - 1,
-                                   n - 1, n);
-    }
-    ClampEdgeBeats(d);
-    return 0;
-}
-
-int DeriveOutputLeads(CEngineData& d) {
-    static const int s_aChestRow[6] = {2, 3, 4, 5, 6, 7};
-    for (int n = 0; n < kRecordSamples; ++n) {
-        const int s = n + kLeadIn;
-        const std::int32_t i = d.InputLeads[0][s];
-        const std::int32_t ii = d.InputLeads[1][s];
-        const std::int32_t iii = ii - i;
-        d.AnalysisLeads[LeadI][n] = i;
-        d.AnalysisLeads[LeadII][n] = ii;
-        d.AnalysisLeads[LeadIII][n] = iii;
-        d.AnalysisLeads[LeadAVR][n] = -((i + ii) / 2);
-        d.AnalysisLeads[LeadAVL][n] = (i - iii) / 2;
-        d.AnalysisLeads[LeadAVF][n] = (ii + iii) / 2;
-        for (int c = 0; c < 6; ++c)
-            d.AnalysisLeads[LeadV1 + c][n] = d.InputLeads[s_aChestRow[c]][s];
-    }
-    auto& t = d.Detection;
-    // The poor-lead statement reads the ratings as rated, before they are folded.
-    MapRatingsToLeads(t.LeadQuality, d.Finish.LeadRatingBeforeFold);
-    for (auto& q : t.LeadQuality) {
-        if (q > LeadPoorQuality)
-            q = LeadPoorQuality;
-    }
-    MapRatingsToLeads(t.LeadQuality, t.LeadQuality12);
-    return 0;
-}
-
-void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
-                       std::array<std::int32_t, kLeads>& aLead) {
-    for (int r = 0; r < kIndependentLeads; ++r)
-        aLead[kInputRowLead[r]] = aRating[r];
-    // The derived limb leads take the worse rating of I and II.
-    const std::int32_t qI = aRating[0], qII = aRating[1];
-    const std::int32_t nDerived = (qI == 0 && qII == 0) ? 0 : std::max(qI, qII);
-    for (int l : {LeadIII, LeadAVR, LeadAVL, LeadAVF})
-        aLead[l] = nDerived;
 }
 
 int RunQrsDetectionStage(CEngineData& d) {

@@ -480,17 +480,9 @@ int DetectionBeatOf(const CEngineData& d, int b) {
 void DropBeat(CEngineData& d, int b) {
     auto& t = d.Qrs;
     // The detection list entry goes first, while the lead lists still tell which one it is.
-    auto& q = d.Detection.IOQm;
     const int nSource = DetectionBeatOf(d, b);
-    if (nSource >= 0) {
-        for (int k = nSource; k + 1 < q.qrs_num; ++k) {
-            q.qrs_onset[k] = q.qrs_onset[k + 1];
-            q.qrs_offset[k] = q.qrs_offset[k + 1];
-        }
-        --q.qrs_num;
-        q.qrs_onset[q.qrs_num] = 0;
-        q.qrs_offset[q.qrs_num] = 0;
-    }
+    if (nSource >= 0)
+        RemoveDetectionBeat(d, nSource);
     for (int l = 0; l < kLeads; ++l) {
         for (int k = b; k + 1 < kMaxBeats; ++k) {
             t.LeadBeatList.onset[l][k] = t.LeadBeatList.onset[l][k + 1];

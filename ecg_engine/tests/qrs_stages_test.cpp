@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -221,8 +222,11 @@ TEST_F(QrsStepTest, RefinementStopsAtTheTroughBeforeAWaveOfItsOwn) {
         SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
         D().DetectionFlag = c.nFlag;
         auto& f = D().Detection.QrsFeature[0];
-        for (int i = 975; i < 990; ++i)
-            f[i] = c.nBump;  // under half the threshold, above a quarter
+        auto& y = D().Detection.SmoothedRow[0];
+        for (int i = 975; i < 990; ++i) {
+            f[i] = c.nBump;                     // under half the threshold, above a quarter
+            y[i] = 60 - 8 * std::abs(i - 982);  // the P wave, back at the baseline by 990
+        }
         for (int i = 990; i < 1000; ++i)
             f[i] = 40;
         for (int i = 1000; i < 1050; ++i)
@@ -231,6 +235,42 @@ TEST_F(QrsStepTest, RefinementStopsAtTheTroughBeforeAWaveOfItsOwn) {
         SetWindows(0, {{1000, 1050}});
         EXPECT_EQ(RefineQrsWindows(D()), 0);
         EXPECT_EQ(D().Detection.QrsWindowList.start[0][0], c.nStart) << c.nFlag << " " << c.nBump;
+    }
+}
+
+// A wide ventricular beat's slow first limb makes the long feature dip where the limb turns at
+// its peak, before the steep second limb: the dip is no gap before the QRS, and the start takes
+// the limb in, whether the limb's energy stays under the halved threshold (a trough) or rises
+// above it. Where the signal has come back to its level at the dip, the wave is a P wave and
+// the start stays after it.
+TEST_F(QrsStepTest, RefinementTakesTheSlowFirstLimbOfAWideComplex) {
+    struct {
+        int nLimb;   // the first limb's feature
+        bool bWide;  // the signal turns at the dip (else it is back at the baseline there)
+        int nStart;
+    } const cases[] = {{48, true, 960}, {48, false, 999}, {60, true, 960}, {60, false, 1000}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+        D().DetectionFlag = 0;
+        auto& f = D().Detection.QrsFeature[0];
+        auto& y = D().Detection.SmoothedRow[0];
+        for (int i = 960; i < 990; ++i)
+            f[i] = c.nLimb;
+        for (int i = 990; i < 1000; ++i)
+            f[i] = 40;
+        for (int i = 1000; i < 1050; ++i)
+            f[i] = 200;
+        for (int i = 960; i < 1050; ++i) {
+            if (c.bWide)  // up to 400 at 995, then steeply down
+                y[i] = i <= 995 ? 400 * (i - 960) / 35 : 400 - 12 * (i - 995);
+            else  // a P wave over 960..990, then the QRS
+                y[i] = i < 990 ? 100 - 6 * std::abs(i - 975) : (i < 1000 ? 0 : -12 * (i - 1000));
+        }
+        D().Detection.DetectionThreshold[0] = 100;
+        SetWindows(0, {{1000, 1050}});
+        EXPECT_EQ(RefineQrsWindows(D()), 0);
+        EXPECT_EQ(D().Detection.QrsWindowList.start[0][0], c.nStart) << c.nLimb << " " << c.bWide;
     }
 }
 
@@ -392,6 +432,58 @@ TEST_F(QrsStepTest, MissedBeatSearchInsertsNothingOutsideThePause) {
     ASSERT_EQ(q.qrs_num, 3);
     for (int b = 1; b < q.qrs_num; ++b)
         EXPECT_GT(q.qrs_onset[b], q.qrs_offset[b - 1]);
+}
+
+// After a premature beat the compensatory pause passes 166 % of the typical interval and is
+// searched: what the search finds there is a beat only where it reaches half the detection
+// threshold and, within 360 ms of the QRS before, is at least half as steep as that QRS; the
+// premature beat's T wave is neither.
+TEST_F(QrsStepTest, MissedBeatSearchTellsABeatFromTheTWave) {
+    struct {
+        int nHeight, nSlope;  // the candidate's feature peak and steepest slope
+        int nAt;              // its feature's start
+        bool bInserted;
+    } const cases[] = {{400, 30, 1400, false},
+                       {400, 60, 1400, true},
+                       {200, 60, 1400, false},
+                       {400, 30, 1540, true}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            auto& f = D().Detection.QrsFeature[r];
+            auto& dv = D().Detection.DerivativeRow[r];
+            for (int on : {1000, 1300, 1900, 2200, 2500}) {
+                Triangle(f, on - 5, on + 45, 1000);
+                dv[on + 10] = 100;
+            }
+            Triangle(f, c.nAt, c.nAt + 100, c.nHeight);
+            dv[c.nAt + 50] = c.nSlope;
+            D().Detection.DetectionThreshold[r] = 500;
+        }
+        for (int on : {1000, 1300, 1900, 2200, 2500})
+            AddBeat(on, on + 40);
+        EXPECT_EQ(CleanBeatList(D()), 0);
+        const auto& q = D().Detection.IOQm;
+        ASSERT_EQ(q.qrs_num, c.bInserted ? 6 : 5) << c.nHeight << " " << c.nSlope << " " << c.nAt;
+        if (c.bInserted) {
+            EXPECT_NEAR(q.qrs_onset[2], c.nAt, 15);
+        }
+    }
+}
+
+// A window that reaches a little past the record's end is cut at the end and the beat kept;
+// not so a complex within 360 ms of the QRS before, whose own ST-T the record does not hold
+// (the previous beat's T wave, or noise on it): the later stages leave it out.
+TEST_F(QrsStepTest, ABeatAtTheRecordsEndIsKeptOutsideTheTWaveBefore) {
+    const int nEnd = kLeadIn + kRecordSamples - 1;
+    for (int nBefore : {5000, 5300}) {
+        InitAnalysis(D());
+        D().Detection.DetectionThreshold.fill(320);
+        AddBeat(nBefore, nBefore + 40);
+        AddBeat(5450, 5510);
+        EXPECT_EQ(CleanBeatList(D()), 0);
+        EXPECT_EQ(D().Detection.IOQm.qrs_offset[1], nBefore == 5000 ? nEnd : 5510) << nBefore;
+    }
 }
 
 TEST_F(QrsStepTest, OutputLeadsAndFinalQuality) {

@@ -17,12 +17,20 @@ int DetectAndRefineQrsWindows(CEngineData& d);
 // threshold; windows that overlap none of the lead's own are added (wide beats whose
 // feature peak stays below the full threshold).
 int AddLowThresholdWindows(CEngineData& d);
+// Whether lead r holds a beat over [nFrom, nTo] (detection frame) under the lowered threshold:
+// its feature reaches half the lead's detection threshold, and it is not the T wave of the QRS
+// over [nPrevFrom, nPrevTo] (-1: none before): within 360 ms of that QRS's energy, a wave
+// less than half as steep.
+bool IsLowThresholdBeat(const CEngineData& d, int r, int nFrom, int nTo, int nPrevFrom,
+                        int nPrevTo);
 int RefineQrsWindows(CEngineData& d);
 int CheckLeadAgreement(CEngineData& d);  // -1 when no lead is left of good quality
 
 // Beat list.
 int GroupBeats(CEngineData& d);  // -1 when the beats do not fit the beat list
 int CleanBeatList(CEngineData& d);
+// Removes beat i of the detection list; the later beats move down one place.
+void RemoveDetectionBeat(CEngineData& d, int i);
 int DeriveOutputLeads(CEngineData& d);
 // The ratings of the eight recorded leads spread over the twelve output leads.
 void MapRatingsToLeads(const std::array<std::int32_t, kIndependentLeads>& aRating,
