@@ -1,8 +1,8 @@
 // Ventricular beats told by their QRS against the dominant beat's, fibrillation by the conducted
-// intervals and the P waves, flutter only where the intervals follow an atrial cycle, and
-// bigeminy and trigeminy as unbroken patterns: on the measurements the engine takes from real
-// ten-second windows (PhysioNet/CinC Challenge 2017 records A00013, A00087, A00090 and MIT-BIH
-// Arrhythmia Database record 105, Open Data Commons Attribution License 1.0), filled by hand.
+// intervals and the P waves, and flutter only where the intervals follow an atrial cycle: on the
+// measurements the engine takes from real ten-second windows (PhysioNet/CinC Challenge 2017
+// records A00013, A00087, A00090 and MIT-BIH Arrhythmia Database record 105, Open Data Commons
+// Attribution License 1.0), filled by hand.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,23 +18,23 @@ namespace {
 // Per beat: RR, PR, QRS, QRS axis, P axis, lead-II P amplitude, QrsLikeness.
 // Atrial fibrillation, fairly regular at 104 a minute; P-like waves at any PR, either way up.
 const std::vector<SBeat> kA00087 = {
-    {600, 182, 86, -137, {-133}, -34, 92}, {600, 148, 74, -137, {45}, 50, 99},
-    {520, 0, 98, -135, {}, 0, 98},         {602, 128, 186, -134, {44}, 85, 98},
-    {524, 186, 136, -131, {43}, 75, 98},   {646, 134, 106, -137, {46}, 56, 98},
-    {546, 0, 102, -136, {}, 0, 92},        {614, 166, 100, -135, {45}, 82, 97},
-    {546, 162, 72, -137, {-138}, -98, 99}, {590, 122, 132, -136, {42}, 92, 98},
-    {556, 0, 116, -135, {}, 0, 99},        {606, 148, 100, -138, {44}, 55, 98},
+    {600, 182, 86, -137, {-133}, -34, 92},  {600, 148, 74, -137, {45}, 50, 99},
+    {520, 0, 98, -135, {}, 0, 98},          {602, 128, 186, -134, {44}, 85, 98},
+    {524, 186, 136, -131, {43}, 75, 98},    {646, 134, 106, -137, {46}, 56, 98},
+    {546, 0, 102, -136, {}, 0, 92},         {614, 166, 100, -135, {45}, 82, 97},
+    {546, 162, 72, -137, {-138}, -98, 99},  {590, 122, 132, -136, {42}, 92, 98},
+    {556, 0, 116, -135, {}, 0, 99},         {606, 148, 100, -138, {44}, 55, 98},
     {560, 158, 108, -138, {-134}, -49, 97}, {628, 88, 84, -137, {-153}, -74, 99},
-    {518, 0, 114, -135, {}, 0, 98},        {644, 168, 80, -137, {44}, 105, 98},
+    {518, 0, 114, -135, {}, 0, 98},         {644, 168, 80, -137, {44}, 105, 98},
     {512, 0, 120, -135, {}, 0, 98}};
 // Atrial fibrillation at 80 a minute (read as flutter once).
 const std::vector<SBeat> kA00090 = {
-    {658, 172, 150, 42, {43}, 88, 98},   {658, 96, 102, 43, {22}, 62, 97},
-    {540, 92, 66, 43, {-138}, -18, 98},  {880, 190, 136, 44, {-134}, -62, 99},
-    {888, 124, 88, 44, {45}, 27, 98},    {868, 236, 148, 45, {44}, 69, 97},
-    {650, 180, 96, 43, {43}, 56, 98},    {650, 114, 100, 43, {42}, 77, 98},
+    {658, 172, 150, 42, {43}, 88, 98},    {658, 96, 102, 43, {22}, 62, 97},
+    {540, 92, 66, 43, {-138}, -18, 98},   {880, 190, 136, 44, {-134}, -62, 99},
+    {888, 124, 88, 44, {45}, 27, 98},     {868, 236, 148, 45, {44}, 69, 97},
+    {650, 180, 96, 43, {43}, 56, 98},     {650, 114, 100, 43, {42}, 77, 98},
     {764, 206, 142, 43, {-134}, -72, 98}, {788, 78, 92, 43, {45}, 37, 96},
-    {910, 174, 92, 43, {45}, 89, 94},    {852, 292, 110, 46, {45}, 99, 99},
+    {910, 174, 92, 43, {45}, 89, 94},     {852, 292, 110, 46, {45}, 99, 99},
     {550, 128, 122, 45, {-132}, -32, 95}};
 // Not fibrillation ("other rhythm"): inverted P waves at a steady PR, one premature beat.
 const std::vector<SBeat> kA00013 = {
@@ -49,13 +49,13 @@ const std::vector<SBeat> kA00013 = {
 // Sinus rhythm with one ventricular beat (beat 4) as narrow as the sinus beats, taller and of
 // another shape, after the T wave that passed for its P wave (read as a PAC once).
 const std::vector<SBeat> kMitdb105 = {
-    {748, 176, 88, 43, {44}, 253, 100},  {748, 178, 122, 42, {44}, 255, 100},
-    {760, 176, 88, 43, {43}, 253, 100},  {448, 98, 92, 43, {-136}, -34, 56},
+    {748, 176, 88, 43, {44}, 253, 100},   {748, 178, 122, 42, {44}, 255, 100},
+    {760, 176, 88, 43, {43}, 253, 100},   {448, 98, 92, 43, {-136}, -34, 56},
     {1030, 168, 106, 42, {43}, 238, 100}, {710, 168, 112, 42, {44}, 257, 99},
-    {696, 172, 90, 43, {43}, 258, 100},  {726, 176, 90, 43, {43}, 270, 100},
-    {736, 180, 120, 42, {43}, 245, 100}, {736, 170, 116, 42, {44}, 250, 100},
-    {746, 174, 120, 42, {43}, 233, 100}, {758, 174, 86, 43, {44}, 245, 100},
-    {728, 174, 86, 43, {43}, 235, 100},  {724, 176, 86, 44, {44}, 251, 100}};
+    {696, 172, 90, 43, {43}, 258, 100},   {726, 176, 90, 43, {43}, 270, 100},
+    {736, 180, 120, 42, {43}, 245, 100},  {736, 170, 116, 42, {44}, 250, 100},
+    {746, 174, 120, 42, {43}, 233, 100},  {758, 174, 86, 43, {44}, 245, 100},
+    {728, 174, 86, 43, {43}, 235, 100},   {724, 176, 86, 44, {44}, 251, 100}};
 
 }  // namespace
 
@@ -65,12 +65,21 @@ TEST(RhythmEctopy, VentricularBeatsByTheirQrsAgainstTheDominantBeat) {
         int pr, qrs, pAxis;  // of beat 4
         Texts expected;
     } cases[] = {
-        {"unlike, after no P wave of its own", 98, 92, -136,
+        {"unlike, after no P wave of its own",
+         98,
+         92,
+         -136,
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
         // Conducted by a sinus P wave at the dominant PR: another shape, but the atria's beat.
-        {"unlike, conducted by its P wave", 170, 92, 44,
+        {"unlike, conducted by its P wave",
+         170,
+         92,
+         44,
          {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"}},
-        {"unlike and far wider, after a P wave", 170, 150, 44,
+        {"unlike and far wider, after a P wave",
+         170,
+         150,
+         44,
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
     };
     for (const auto& c : cases) {
@@ -114,9 +123,11 @@ TEST(RhythmEctopy, FlutterOnlyWhereTheIntervalsFollowAnAtrialCycle) {
     } cases[] = {
         {"fixed ratio", {800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800}, 1},
         {"3:1 and 4:1 of a 200 ms cycle",
-         {600, 600, 800, 600, 800, 800, 600, 600, 800, 600, 800, 600}, 1},
+         {600, 600, 800, 600, 800, 800, 600, 600, 800, 600, 800, 600},
+         1},
         {"fibrillation's intervals (A00090)",
-         {658, 658, 540, 880, 888, 868, 650, 650, 764, 788, 910, 852}, 0},
+         {658, 658, 540, 880, 888, 868, 650, 650, 764, 788, 910, 852},
+         0},
     };
     for (const auto& c : cases) {
         std::vector<SBeat> beats;
@@ -127,28 +138,5 @@ TEST(RhythmEctopy, FlutterOnlyWhereTheIntervalsFollowAnAtrialCycle) {
             d->PWave.AtrialCount[i] = 3;
         DetectAtrialFlutter(*d);
         EXPECT_EQ(d->Rhythm.RhythmFindings[124], c.expected) << c.name;
-    }
-}
-
-// Couplets and single ventricular beats scattered among sinus beats (MIT-BIH record 208) make
-// the pattern of trigeminy here and there, not beat after beat.
-TEST(RhythmEctopy, BigeminyAndTrigeminyRunUnbroken) {
-    auto d = Record(Repeat({Sinus()}, 15));
-    const struct {
-        std::vector<int> marked;
-        int nBigeminy, nTrigeminy;
-    } cases[] = {
-        {{1, 2, 4, 7, 8, 10, 13, 14}, 0, 0},
-        {{1, 4, 7, 10, 13}, 0, 1},
-        {{3, 5, 7, 11, 12}, 1, 0},
-        {{1, 3, 9, 11}, 0, 0},
-    };
-    for (const auto& c : cases) {
-        BeatList m{};
-        for (int i : c.marked)
-            m[i] = 1;
-        m[0] = static_cast<int>(c.marked.size());
-        EXPECT_EQ(HasBigeminy(*d, c.marked[0], m), c.nBigeminy) << c.marked[0];
-        EXPECT_EQ(HasTrigeminy(*d, c.marked[0], m), c.nTrigeminy) << c.marked[0];
     }
 }
