@@ -158,6 +158,7 @@ int AssembleMeasurements(CEngineData& d) {
     for (int i = 0; i < N; ++i)
         aDuration[i] = (q.GlobalQrsOffset[i] - q.GlobalQrsOnset[i]) * 2;
     PutCounted(m.QRSdur, nValues, aDuration);
+    MeasureQrsLikeness(d);
 
     d.HeartRate = q.QrsRate;
     m.GlobalMeasurements = {d.HeartRate, p.RecordPR,    q.MedianQrsDuration, t.RecordQT,

@@ -12,6 +12,9 @@ using namespace rhythm;
 
 namespace {
 
+// An escape beat comes later than this times the median interval.
+constexpr double kEscapeRatio = 1.2;
+
 // Longest run of consecutive qualifying beats, the number of them, and their marks.
 struct SRunCounter {
     int nRun = 0, nLongest = 0, nCount = 0, nFirst = 0;
@@ -74,7 +77,7 @@ void DetectEscape(CEngineData& d, const SEscapeCriterion& e) {
         const bool bPrevious =
             i < 2 || std::find(std::begin(e.aPrevious), std::end(e.aPrevious), L[i - 1]) !=
                          std::end(e.aPrevious);
-        const bool bLate = nRR > 1.2 * mRR && nRR > 0 && 60000 / nRR < e.nRateLimit;
+        const bool bLate = nRR > kEscapeRatio * mRR && nRR > 0 && 60000 / nRR < e.nRateLimit;
         if (L[i] == e.nLabel && bPrevious && bLate) {
             r.EctopicKind[i] = e.nKind;
             c.Qualify(i);
@@ -96,48 +99,30 @@ void DetectEscape(CEngineData& d, const SEscapeCriterion& e) {
 
 }  // namespace
 
+// A ventricular beat (by its QRS against the dominant beat's, not by its timing) is premature
+// unless it comes as late as an escape beat. Beneath an atrial rhythm, an early beat whose next
+// interval completes one ordinary interval falls between two conducted beats.
 void DetectPvc(CEngineData& d) {
     auto& r = d.Rhythm;
     r.PvcList.fill(0);
     const int N = RhythmBeats(d);
     const double mRR = MedianRR(d);
     const double dPremature = RhythmThresholds(d).dPrematureRatio * mRR;
-    const int nPvcQrs = RhythmThresholds(d).nPvcQrs;
-    // Beat 1 is compared with beat 2.
-    auto Pair = [](int i) { return i == 1 ? std::pair{2, 1} : std::pair{i, i - 1}; };
+    const bool bAtrialRhythm = !Has(d, 124) && !Has(d, 125);
     SRunCounter c;
     for (int i = 1; i <= N; ++i) {
-        const auto [a, b] = Pair(i);
-        if (Has(d, 125)) {
-            // Under fibrillation the intervals say nothing: QRS width, axis and size.
-            if (N >= 2 && std::abs(QRS(d, a) - QRS(d, b)) > 30 &&
-                std::abs(AX(d, a) - AX(d, b)) > 100 &&
-                std::abs(At(d.Measurements.sumQRS[LeadII], a) -
-                         At(d.Measurements.sumQRS[LeadII], b)) > 150) {
-                r.EctopicKind[i] = EctopicPvc;
-                c.Qualify(i);
-            } else {
-                c.Break();
-            }
-        } else if (Has(d, 124)) {
-            if (N >= 2 && std::abs(QRS(d, a) - QRS(d, b)) > 30 && RR(d, i) < dPremature) {
-                r.EctopicKind[i] = EctopicPvc;
-                c.Qualify(i);
-            } else {
-                c.Break();
-            }
-        } else if (QRS(d, i) >= nPvcQrs && RR(d, i) < dPremature) {
-            const double dSum = RR(d, i) + (i < N ? RR(d, i + 1) : 0);
-            if (i < N && dSum >= 0.85 * mRR && dSum <= 1.15 * mRR) {
-                // An early beat whose next interval completes one ordinary interval.
-                c.Qualify(i, 2);
-                ++i;
-            } else {
-                r.EctopicKind[i] = EctopicPvc;
-                c.Qualify(i);
-            }
-        } else {
+        if (r.VentricularQrs[i] != 1 || RR(d, i) > kEscapeRatio * mRR) {
             c.Break();
+            continue;
+        }
+        const double dSum = RR(d, i) + (i < N ? RR(d, i + 1) : 0);
+        if (bAtrialRhythm && i < N && RR(d, i) < dPremature && dSum >= 0.85 * mRR &&
+            dSum <= 1.15 * mRR) {
+            c.Qualify(i, 2);
+            ++i;
+        } else {
+            r.EctopicKind[i] = EctopicPvc;
+            c.Qualify(i);
         }
     }
     r.PvcList = c.marks;

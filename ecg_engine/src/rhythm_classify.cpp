@@ -1,5 +1,6 @@
 // Rhythm stage driver, beat classification and the helpers the criteria share.
 #include <algorithm>
+#include <cstdlib>
 
 #include "ecg_engine/rhythm_stage.h"
 #include "rhythm_internal.h"
@@ -12,7 +13,7 @@ namespace {
 
 // Patient groups 1..12 are never selected; only group 0 is built.
 constexpr SRhythmThresholds kRhythmThresholds[] = {
-    {120, 110, 210, 270, 350, 60, 100, 126, 0.83, 1.6},
+    {120, 110, 210, 270, 350, 60, 100, 0.83, 1.6, 80, 40, 40},
 };
 
 }  // namespace
@@ -28,25 +29,23 @@ int RhythmBeats(const CEngineData& d) {
 
 namespace {
 
-// Sinus beats that single ventricular beats keep apart, as in bigeminy and trigeminy: the
-// sinus rhythm goes on beneath them. A stretch of at least three sinus beats in which every
-// other beat is one ventricular beat between two sinus beats fills BeatRun.
-bool FindSinusRunAcrossSingleVentricularBeats(CEngineData& d) {
+// Sinus beats that ventricular beats keep apart, as in bigeminy, trigeminy and couplets: the
+// sinus rhythm goes on beneath them. A stretch of at least three sinus beats with nothing but
+// ventricular beats between them fills BeatRun.
+bool FindSinusRunBeneathVentricularBeats(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& sinus = r.BeatTypeLists[1];
     const auto& ventricular = r.BeatTypeLists[TypeListVentricular];
     const int N = RhythmBeats(d);
-    int nFirst = 0, nSinus = 0;
+    int nFirst = 0, nLast = 0, nSinus = 0;
     for (int i = 1; i <= N + 1; ++i) {
-        const bool bSinus = i <= N && sinus[i] == 1;
-        const bool bBridged =
-            i < N && ventricular[i] == 1 && nSinus > 0 && sinus[i - 1] == 1 && sinus[i + 1] == 1;
-        if (bSinus) {
+        if (i <= N && sinus[i] == 1) {
             nFirst = nSinus == 0 ? i : nFirst;
+            nLast = i;
             ++nSinus;
-        } else if (!bBridged) {
+        } else if (i > N || ventricular[i] != 1) {
             if (nSinus >= 3) {
-                r.BeatRun = {nFirst, i - 1, i - nFirst};
+                r.BeatRun = {nFirst, nLast, nLast - nFirst + 1};
                 return true;
             }
             nSinus = 0;
@@ -66,6 +65,7 @@ int RunRhythmAnalysis(CEngineData& d) {
     d.Morphology.MorphologyFindings = SMorphologyFindings{};
     r.EctopicKind.fill(0);
 
+    MarkVentricularBeats(d);
     ClassifyBeatQrs(d);
     MarkSinusPAxis(d);
     TypeBeats(d);
@@ -74,7 +74,7 @@ int RunRhythmAnalysis(CEngineData& d) {
     if (FindBeatRun(d, lists[1], 3)) {
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
         DetectSinusPause(d, r.BeatRun.nFirst, r.BeatRun.nLast);
-    } else if (FindSinusRunAcrossSingleVentricularBeats(d)) {
+    } else if (FindSinusRunBeneathVentricularBeats(d)) {
         ClassifySinusRate(d, r.BeatRun.nFirst, r.BeatRun.nLast);
     }
     if (FindBeatRun(d, lists[3], 3))
@@ -112,6 +112,37 @@ int RunRhythmAnalysis(CEngineData& d) {
     return 0;
 }
 
+// The dominant beat is the one the atria conduct; a beat unlike it came from the ventricles
+// when it is clearly wider, or when no P wave at the dominant beats' PR came before it (a
+// beat that the atria conduct with a QRS of another shape has its P wave).
+void MarkVentricularBeats(CEngineData& d) {
+    auto& r = d.Rhythm;
+    const auto& t = RhythmThresholds(d);
+    r.VentricularQrs.fill(0);
+    const int N = RhythmBeats(d);
+    auto Like = [&](int i) { return At(d.Measurements.QrsLikeness, i) >= t.nLikeDominant; };
+    BeatList widths{}, prs{};
+    for (int i = 1; i <= N; ++i) {
+        if (!Like(i))
+            continue;
+        widths[++widths[0]] = QRS(d, i);
+        if (PR(d, i) >= 1)
+            prs[++prs[0]] = PR(d, i);
+    }
+    if (widths[0] == 0)
+        return;
+    const int nDominantQrs = MedianOf(d, widths, widths[0]);
+    const int nDominantPr = MedianOf(d, prs, prs[0]);
+    for (int i = 1; i <= N; ++i) {
+        const bool bConducted = nDominantPr > 0 && PR(d, i) >= 1 &&
+                                std::abs(PR(d, i) - nDominantPr) <= t.nConductedPrSpread;
+        if (!Like(i) && (QRS(d, i) >= nDominantQrs + t.nWiderThanDominant || !bConducted)) {
+            r.VentricularQrs[i] = 1;
+            ++r.VentricularQrs[0];
+        }
+    }
+}
+
 void ClassifyBeatQrs(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& t = RhythmThresholds(d);
@@ -119,7 +150,9 @@ void ClassifyBeatQrs(CEngineData& d) {
     const int N = RhythmBeats(d);
     for (int i = 1; i <= N; ++i) {
         const int nAxis = AX(d, i);
-        if (QRS(d, i) < t.nNarrowQrs)
+        if (r.VentricularQrs[i] == 1)
+            r.QrsClass[i] = QrsWideVentricular;
+        else if (QRS(d, i) < t.nNarrowQrs)
             r.QrsClass[i] = QrsNarrow;
         else if (At(d.Measurements.ampQRS[LeadV1], i) < 1)
             r.QrsClass[i] = (-60 < nAxis && nAxis < 120) ? QrsWideSupraventricular
@@ -292,26 +325,40 @@ int MedianOf(CEngineData& d, const BeatList& list, int n) {
     return (n % 2) ? w[(n + 1) / 2 + 1] : w[n / 2 + 2];
 }
 
-int HasBigeminy(const CEngineData& d, int nFirst, const BeatList& marks) {
+namespace {
+
+// The longest chain of consecutive cycles of nCycle beats, from any marked beat, that each
+// begin with a marked beat followed by nCycle - 1 unmarked ones and a marked one: the pattern
+// goes on beat after beat (matches scattered among couplets are no bigeminy or trigeminy).
+int LongestPatternChain(const CEngineData& d, int nFirst, const BeatList& marks, int nCycle) {
     const int N = RhythmBeats(d);
-    int nCount = 0;
-    for (int k = std::max(nFirst, 1); k <= N - 1; k += 2) {
-        // Beats past the last one read as unmarked.
-        if (At(marks, k) == 1 && At(marks, k + 1) == 0 && k + 2 <= N && At(marks, k + 2) == 1)
-            ++nCount;
+    auto Cycle = [&](int k) {
+        if (k + nCycle > N || At(marks, k) != 1 || At(marks, k + nCycle) != 1)
+            return false;
+        for (int j = 1; j < nCycle; ++j) {
+            if (At(marks, k + j) != 0)
+                return false;
+        }
+        return true;
+    };
+    int nLongest = 0;
+    for (int k = std::max(nFirst, 1); k <= N; ++k) {
+        int nChain = 0;
+        while (Cycle(k + nChain * nCycle))
+            ++nChain;
+        nLongest = std::max(nLongest, nChain);
     }
-    return nCount >= 2 ? 1 : 0;
+    return nLongest;
+}
+
+}  // namespace
+
+int HasBigeminy(const CEngineData& d, int nFirst, const BeatList& marks) {
+    return LongestPatternChain(d, nFirst, marks, 2) >= 2 ? 1 : 0;
 }
 
 int HasTrigeminy(const CEngineData& d, int nFirst, const BeatList& marks) {
-    const int N = RhythmBeats(d);
-    int nCount = 0;
-    for (int k = std::max(nFirst, 1); k <= N - 2; k += 3) {
-        if (At(marks, k) == 1 && At(marks, k + 1) == 0 && At(marks, k + 2) == 0 &&
-            k + 3 <= N && At(marks, k + 3) == 1)
-            ++nCount;
-    }
-    return nCount >= 2 ? 1 : 0;
+    return LongestPatternChain(d, nFirst, marks, 3) >= 2 ? 1 : 0;
 }
 
 }  // namespace ecg_engine

@@ -1,8 +1,7 @@
-// Rhythm criteria: sinus rate and pause, atrial, junctional and ventricular runs, flutter,
-// fibrillation and the AV blocks. Each sets findings; the order of the calls is the
-// driver's.
+// Rhythm criteria: sinus rate and pause, atrial, junctional and ventricular runs and the AV
+// blocks (flutter and fibrillation: rhythm_atria.cpp). Each sets findings; the order of the
+// calls is the driver's.
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 
 #include "ecg_engine/rhythm_stage.h"
@@ -13,34 +12,6 @@ namespace ecg_engine {
 using namespace rhythm;
 
 namespace {
-
-// Beats the flutter and fibrillation tests look at: lead II's beats.
-int LeadIIBeats(const CEngineData& d) {
-    return std::clamp(d.Qrs.LeadBeatList.nCount[LeadII], 0, RhythmBeats(d));
-}
-
-// Amplitude (uV) of the first P wave of beat i in lead II; 0 without one.
-int FirstLeadIIPAmplitude(const CEngineData& d, int i) {
-    if (i < 1 || i > kMaxBeats)
-        return 0;
-    return d.PWave.PCount[LeadII][i - 1] > 0 ? d.PWave.PAmp[LeadII][i - 1][0] : 0;
-}
-
-double Tolerance(int n) {
-    return n < 11 ? 0.15 : 0.1;
-}
-
-// Beats k in 1..n with RR[k](1 - t) < RR[j] < RR[k](1 + t), beat j included.
-int SimilarIntervals(const CEngineData& d, int j, int n, double t) {
-    int nCount = 0;
-    const double dRR = RR(d, j);
-    for (int k = 1; k <= n; ++k) {
-        const double dK = RR(d, k);
-        if (dK * (1 - t) < dRR && dRR < dK * (1 + t))
-            ++nCount;
-    }
-    return nCount;
-}
 
 bool Outside(double v, double dMedian, double lo, double hi) {
     return v < lo * dMedian || v > hi * dMedian;
@@ -198,165 +169,6 @@ void ClassifyVentricularRun(CEngineData& d, int, int E) {
             Clear(d, 146);
         }
     }
-}
-
-namespace {
-
-// Flutter waves of 4:1 or slower conduction in one of the single leads counted (kFlutterLeadList
-// index f): in every interval at least three waves at one steady cycle of 240 to 350 a minute,
-// those after the first (which holds the T) alike, the interval a whole number of cycles. A
-// sinus beat's T, U and P differ in height or do not fall at one cycle that divides the interval.
-bool SteadyFlutterWaves(const CEngineData& d, int f, int nIntervals) {
-    const auto& nCounts = d.PWave.AtrialCountLead[f];
-    const auto& nOffs = d.PWave.AtrialOffLead[f];
-    const auto& nFalls = d.PWave.AtrialFallLead[f];
-    double fFirstCycle = 0;
-    for (int b = 0; b < nIntervals; ++b) {
-        const int nCount = nCounts[b];
-        if (nCount < 3 || nCount > kMaxPWavesPerBeat)
-            return false;
-        const int w0 = b * kMaxPWavesPerBeat;
-        // Each wave ends at the turn before the next rise, where the first one's T has gone.
-        auto end = [&](int w) { return static_cast<double>(nOffs[w0 + w]); };
-        const double fSpacing = (end(nCount - 1) - end(0)) / (nCount - 1);
-        // The first wave holds the T as well.
-        double fFall = 0;
-        for (int w = 1; w < nCount; ++w)
-            fFall += nFalls[w0 + w];
-        fFall /= nCount - 1;
-        // The interval holds a whole number of cycles: the cycle from it is the finer one.
-        const double fRR = d.Qrs.GlobalQrsOnset[b + 1] - d.Qrs.GlobalQrsOnset[b];
-        const double fCycles = std::round(fRR / fSpacing);
-        const double fCycle = fCycles > 0 ? fRR / fCycles : 0;
-        // The QRS onsets that bound the interval move by a sample from beat to beat: the
-        // cycle is rounded to whole samples.
-        const double fWholeCycle = std::round(fCycle);
-        if (fCycles < 3 || fWholeCycle < kShortestAtrialCycle ||
-            fWholeCycle > kLongestAtrialCycle || std::abs(fRR / fSpacing - fCycles) > 0.25)
-            return false;
-        for (int w = 1; w < nCount; ++w) {
-            if (std::abs(end(w) - end(w - 1) - fCycle) > 0.12 * fCycle ||
-                std::abs(nFalls[w0 + w] - fFall) > 0.3 * fFall)
-                return false;
-        }
-        // The same cycle all through the record.
-        if (b == 0)
-            fFirstCycle = fCycle;
-        else if (std::abs(fCycle - fFirstCycle) > 0.08 * fFirstCycle)
-            return false;
-    }
-    return nIntervals > 0;
-}
-
-}  // namespace
-
-void DetectAtrialFlutter(CEngineData& d) {
-    const int n = LeadIIBeats(d);
-    const double t = Tolerance(n);
-    bool bRegular = false;
-    for (int j = 1; j <= n && !bRegular; ++j)
-        bRegular = SimilarIntervals(d, j, n, t) >= 4;
-    if (!bRegular)
-        return;
-
-    int a = 0, b50 = 0, b90 = 0;
-    for (int i = 1; i <= n; ++i) {
-        if (FirstLeadIIPAmplitude(d, i) < 80)
-            ++a;
-        for (int k = 1; k <= PAxisCount(d, i); ++k) {
-            b50 += PAxis(d, i, k) < -50;
-            b90 += PAxis(d, i, k) < -90;
-        }
-    }
-    int aBins[30] = {};
-    int T = 0;
-    for (int i = 1; i <= n - 1; ++i) {
-        const int nWaves = d.PWave.AtrialCount[i - 1];
-        if (nWaves >= 0 && nWaves < 30) {
-            ++aBins[nWaves];
-            T += nWaves;
-        }
-    }
-    int B = 0, H = 0;
-    for (int k = 0; k < 30; ++k) {
-        if (aBins[k]) {
-            ++B;
-            H = k;
-        }
-    }
-    // Every interval of a regular rhythm holds two waves, its T and its P, and P waves of an
-    // ectopic atrial rhythm can point below -90 degrees: a steady count and such axes speak
-    // for flutter only when the atria beat faster, with more waves to the interval, and at a
-    // flutter's rate (240 a minute or more, one wave taken as hidden in the QRS): a slow
-    // rhythm's T, U and P are three waves too. With 2:1 conduction (a ventricular rate of
-    // 126 to 170) every other flutter wave lies in the QRS or the T, out of the count: there
-    // the axes tell, unless the wave is a lone one (below).
-    constexpr int kSlowestFlutter = 30000 / kLongestAtrialCycle;  // per minute
-    const int nWaves = n > 1 ? T / (n - 1) : 0;
-    const bool bFastAtria = nWaves > 2 && (nWaves + 1) * d.HeartRate >= kSlowestFlutter;
-
-    const bool bTwoToOne = 125 < d.HeartRate && d.HeartRate < 171;
-    // Where the wave before each QRS looks like a sinus P wave, only its return one atrial
-    // cycle earlier (half the interval at 2:1 conduction, a third or a quarter at 3:1 and
-    // 4:1) tells: a clear wave, in a direction apart from the T wave's, that recurs there at
-    // more than a third of its size (a sinus T leaves a sixth at most), in its own direction
-    // and running the same way (an ST shift points elsewhere, or the filters turn it into a
-    // wave that runs the other way), with nothing between the QRS and the wave far larger
-    // than flutter waves (where the T's direction was not found).
-    const auto& e = d.PWave.Echo;
-    const bool bClearWave = e.nApart >= 30 && e.nWaveSize >= 50;
-    const bool bEchoedWave =
-        bClearWave && e.nEcho >= 35 && e.nAlike >= 90 && e.nCourse >= 20 && e.nRest <= 400;
-    // A clear wave that does not come back one atrial cycle earlier (where no more is left than
-    // a sinus T leaves there) is an ectopic atrial rhythm's P wave, whatever its axis and
-    // however many waves (a T, a U) the interval holds.
-    const bool bLoneWave = bClearWave && e.nEcho <= 17;
-    bool bSteadyWaves = false;
-    for (int f = 0; f < kFlutterLeads && !bSteadyWaves; ++f)
-        bSteadyWaves = SteadyFlutterWaves(d, f, n - 1);
-    if ((a > 0.5 * n && B > 3 && b50 > 0.2 * n) ||
-        (!bLoneWave && (bFastAtria || bTwoToOne) && a > 0.4 * n && b90 > 0.8 * n) ||
-        (!bLoneWave && bFastAtria && a > 0.5 * n && nWaves == H && B == 1 && b50 > 0 && b90 > 0) ||
-        bSteadyWaves || ((bTwoToOne || e.nDivisor > 2) && bEchoedWave))
-        Set(d, 124);
-}
-
-void DetectAtrialFibrillation(CEngineData& d) {
-    const int n = LeadIIBeats(d);
-    const double t = Tolerance(n);
-    bool aIrregular[kBeatListSlots + 1] = {};
-    for (int j = 1; j <= n; ++j)
-        aIrregular[j] = SimilarIntervals(d, j, n, t) < 4;
-    // A premature beat with a longer interval after it, or a single wide beat, is no sign
-    // of fibrillation.
-    for (int j = 2; j <= n - 1; ++j) {
-        if (!aIrregular[j])
-            continue;
-        const bool bPremature = RR(d, j) < 0.8 * RR(d, j - 1) && RR(d, j + 1) > RR(d, j - 1);
-        const bool bSingleWide = QRS(d, j - 1) < 120 && QRS(d, j) > 120 && QRS(d, j + 1) < 120;
-        if (bPremature || bSingleWide)
-            aIrregular[j] = aIrregular[j + 1] = false;
-    }
-    // Wide beats among narrow ones are ventricular: they have no P wave of their own and
-    // their intervals, coupling and compensatory, are theirs, also in couplets. Only the
-    // narrow beats tell whether the atria fibrillate, when there are enough of them.
-    int nNarrow = 0;
-    for (int j = 1; j <= n; ++j)
-        nNarrow += QRS(d, j) <= 120;
-    const bool bNarrowOnly = nNarrow >= 3;
-    bool bAny = false;
-    int nSmallP = 0, nJudged = 0;
-    for (int j = 1; j <= n; ++j) {
-        if (bNarrowOnly && (QRS(d, j) > 120 || (j > 1 && QRS(d, j - 1) > 120)))
-            aIrregular[j] = false;
-        bAny = bAny || aIrregular[j];
-        if (bNarrowOnly && QRS(d, j) > 120)
-            continue;
-        ++nJudged;
-        nSmallP += FirstLeadIIPAmplitude(d, j) < 50;
-    }
-    if (bAny && nSmallP > 0.5 * nJudged)
-        Set(d, 125);
 }
 
 void DetectFirstDegreeBlock(CEngineData& d) {

@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,54 @@ inline std::string Repeat(const std::string& s, int n) {
     for (int i = 0; i < n; ++i)
         out += s;
     return out;
+}
+
+// The runs a record gets: Zorvik31 in mode 1 (filters as the control passes them), mode 0 and
+// mode 2 (no filtering), and Zorvik21.
+struct SRun {
+    const char* name;
+    std::vector<std::string> numbers;
+    bool bZorvik21;
+};
+inline const SRun kRuns[] = {
+    {"mode 1", {"1", "1", "1", "0", "1", "0"}, false},
+    {"mode 0", {"1", "1", "1", "0", "0", "0"}, false},
+    {"mode 2", {"2", "3", "1", "1", "2", "0"}, false},
+    {"Zorvik21", {"1", "1", "1", "0"}, true},
+};
+
+inline std::vector<Texts> StatementsOfEveryRun(const std::string& strOptions) {
+    testsupport::CTempDir dir;
+    MakeRecord(dir / "rec.raw", strOptions);
+    std::vector<Texts> all;
+    for (const auto& run : kRuns) {
+        std::vector<std::string> args = {run.bZorvik21 ? ZORVIK21_PATH : ZORVIK31_PATH,
+                                         dir / "rec.raw"};
+        args.insert(args.end(), run.numbers.begin(), run.numbers.end());
+        EXPECT_EQ(RunIn(dir.Path(), args), 0) << run.name;
+        all.push_back(StatementsOf(dir / "rec.ksi"));
+    }
+    return all;
+}
+
+// Every run of a record: the first statement, statements it must also hold, and texts no
+// statement may hold.
+inline void ExpectFirstAndNone(const std::vector<Texts>& runs, const std::string& strName,
+                               const std::vector<std::string>& expected,
+                               const std::vector<std::string>& forbidden) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Texts& statements = runs[r];
+        ASSERT_FALSE(statements.empty()) << strName << ", " << kRuns[r].name;
+        EXPECT_EQ(statements[0], expected[0]) << strName << ", " << kRuns[r].name;
+        for (const auto& strAlso : expected)
+            EXPECT_NE(std::find(statements.begin(), statements.end(), strAlso), statements.end())
+                << strName << ", " << kRuns[r].name << ": " << strAlso;
+        for (const auto& s : statements) {
+            for (const auto& strWrong : forbidden)
+                EXPECT_EQ(s.find(strWrong), std::string::npos)
+                    << strName << ", " << kRuns[r].name << ": " << s;
+        }
+    }
 }
 
 }  // namespace ecg_engine_test

@@ -321,6 +321,13 @@ struct SMeasurementTables {
     BeatTable PaxisCount{};  // per beat (0-based): the P axes of the beat
     std::array<std::int32_t, kMaxBeats * kMaxPWavesPerBeat> PPint{};  // 10 per beat
     BeatTable PPintCount{};
+    // Counted list: how like the dominant beat's each QRS is, in percent (100 alike; what is
+    // left after the dominant beat's average is taken away lowers it, below 0 when more is
+    // left than the average holds).
+    BeatTable QrsLikeness{};
+    // Counted list: where each QRS's slope energy has its centre (record position); noise moves
+    // it less than it moves an onset.
+    BeatTable QrsCentre{};
     // Per lead: durations (ms) and amplitudes (uV).
     LeadBeatTable PD{}, QD{}, RD{}, SD{}, R2D{}, S2D{}, QLRD{}, QRSD{};
     LeadBeatTable PA{}, QA{}, RA{}, SA{}, R2A{}, S2A{}, ampQRS{}, sumQRS{}, TA{}, STA{};

@@ -16,9 +16,14 @@ struct SRhythmThresholds {
     int nNoPrLimit;         // ms: label 3 with a PR above it (or none) becomes label 4
     int nBradycardia;       // per minute
     int nTachycardia;
-    int nPvcQrs;             // ms
     double dPrematureRatio;  // RR below this times the median RR is premature
     double dPauseRatio;      // times the base interval
+    // A QRS less like the dominant beat's than this (percent, QrsLikeness) is not the
+    // dominant beat's; it is ventricular when it is this much wider (ms) or no P wave at the
+    // dominant beats' PR, within this spread (ms), conducted it.
+    int nLikeDominant;
+    int nWiderThanDominant;
+    int nConductedPrSpread;
 };
 const SRhythmThresholds& RhythmThresholds(const CEngineData& d);
 
@@ -35,6 +40,7 @@ int RunMorphologyAnalysis(CEngineData& d);
 int RunRhythmAnalysis(CEngineData& d);
 
 // Beat classification.
+void MarkVentricularBeats(CEngineData& d);
 void ClassifyBeatQrs(CEngineData& d);
 void MarkSinusPAxis(CEngineData& d);
 void TypeBeats(CEngineData& d);

@@ -36,6 +36,9 @@ void MeasureAtrialWaveEcho(CEngineData& d);
 // The lead with the most P waves in kept beat j (first in lead order on ties); -1 when none.
 int LeadWithMostPWaves(const CEngineData& d, int j);
 
+// Measurements: each beat's QRS matched against the dominant beat's (QrsLikeness).
+void MeasureQrsLikeness(CEngineData& d);
+
 // Finish step pieces: the statements and the lead result table.
 void CollectResultStatements(CEngineData& d);
 void BuildLeadResultTable(CEngineData& d);

@@ -1,0 +1,142 @@
+// Ventricular beats told by their QRS against the dominant beat's, fibrillation by the conducted
+// intervals and the P waves, and flutter only where the intervals follow an atrial cycle: on the
+// measurements the engine takes from real ten-second windows (PhysioNet/CinC Challenge 2017
+// records A00013, A00087, A00090 and MIT-BIH Arrhythmia Database record 105, Open Data Commons
+// Attribution License 1.0), filled by hand.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rhythm_fixture.h"
+
+using namespace ecg_engine;
+using namespace ecg_engine_test;
+
+namespace {
+
+// Per beat: RR, PR, QRS, QRS axis, P axis, lead-II P amplitude, QrsLikeness.
+// Atrial fibrillation, fairly regular at 104 a minute; P-like waves at any PR, either way up.
+const std::vector<SBeat> kA00087 = {
+    {600, 182, 86, -137, {-133}, -34, 92},  {600, 148, 74, -137, {45}, 50, 99},
+    {520, 0, 98, -135, {}, 0, 98},          {602, 128, 186, -134, {44}, 85, 98},
+    {524, 186, 136, -131, {43}, 75, 98},    {646, 134, 106, -137, {46}, 56, 98},
+    {546, 0, 102, -136, {}, 0, 92},         {614, 166, 100, -135, {45}, 82, 97},
+    {546, 162, 72, -137, {-138}, -98, 99},  {590, 122, 132, -136, {42}, 92, 98},
+    {556, 0, 116, -135, {}, 0, 99},         {606, 148, 100, -138, {44}, 55, 98},
+    {560, 158, 108, -138, {-134}, -49, 97}, {628, 88, 84, -137, {-153}, -74, 99},
+    {518, 0, 114, -135, {}, 0, 98},         {644, 168, 80, -137, {44}, 105, 98},
+    {512, 0, 120, -135, {}, 0, 98}};
+// Atrial fibrillation at 80 a minute (read as flutter once).
+const std::vector<SBeat> kA00090 = {
+    {658, 172, 150, 42, {43}, 88, 98},    {658, 96, 102, 43, {22}, 62, 97},
+    {540, 92, 66, 43, {-138}, -18, 98},   {880, 190, 136, 44, {-134}, -62, 99},
+    {888, 124, 88, 44, {45}, 27, 98},     {868, 236, 148, 45, {44}, 69, 97},
+    {650, 180, 96, 43, {43}, 56, 98},     {650, 114, 100, 43, {42}, 77, 98},
+    {764, 206, 142, 43, {-134}, -72, 98}, {788, 78, 92, 43, {45}, 37, 96},
+    {910, 174, 92, 43, {45}, 89, 94},     {852, 292, 110, 46, {45}, 99, 99},
+    {550, 128, 122, 45, {-132}, -32, 95}};
+// Not fibrillation ("other rhythm"): inverted P waves at a steady PR, one premature beat.
+const std::vector<SBeat> kA00013 = {
+    {644, 116, 84, -135, {-137}, -53, 100}, {644, 112, 88, -136, {-136}, -54, 100},
+    {642, 106, 82, -136, {-135}, -53, 99},  {632, 106, 82, -136, {-136}, -55, 99},
+    {636, 112, 76, -136, {-135}, -62, 100}, {636, 118, 82, -136, {-136}, -58, 100},
+    {648, 114, 84, -136, {-133}, -57, 100}, {660, 110, 88, -136, {-134}, -51, 99},
+    {664, 108, 88, -136, {-137}, -51, 100}, {556, 0, 86, -136, {}, 0, 100},
+    {838, 108, 90, -136, {-137}, -59, 100}, {650, 106, 80, -136, {-133}, -60, 99},
+    {626, 112, 78, -136, {-134}, -61, 99},  {622, 116, 78, -136, {-137}, -61, 100},
+    {624, 114, 82, -136, {-137}, -58, 100}};
+// Sinus rhythm with one ventricular beat (beat 4) as narrow as the sinus beats, taller and of
+// another shape, after the T wave that passed for its P wave (read as a PAC once).
+const std::vector<SBeat> kMitdb105 = {
+    {748, 176, 88, 43, {44}, 253, 100},   {748, 178, 122, 42, {44}, 255, 100},
+    {760, 176, 88, 43, {43}, 253, 100},   {448, 98, 92, 43, {-136}, -34, 56},
+    {1030, 168, 106, 42, {43}, 238, 100}, {710, 168, 112, 42, {44}, 257, 99},
+    {696, 172, 90, 43, {43}, 258, 100},   {726, 176, 90, 43, {43}, 270, 100},
+    {736, 180, 120, 42, {43}, 245, 100},  {736, 170, 116, 42, {44}, 250, 100},
+    {746, 174, 120, 42, {43}, 233, 100},  {758, 174, 86, 43, {44}, 245, 100},
+    {728, 174, 86, 43, {43}, 235, 100},   {724, 176, 86, 44, {44}, 251, 100}};
+
+}  // namespace
+
+TEST(RhythmEctopy, VentricularBeatsByTheirQrsAgainstTheDominantBeat) {
+    const struct {
+        const char* name;
+        int pr, qrs, pAxis;  // of beat 4
+        Texts expected;
+    } cases[] = {
+        {"unlike, after no P wave of its own",
+         98,
+         92,
+         -136,
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
+        // Conducted by a sinus P wave at the dominant PR: another shape, but the atria's beat.
+        {"unlike, conducted by its P wave",
+         170,
+         92,
+         44,
+         {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"}},
+        {"unlike and far wider, after a P wave",
+         170,
+         150,
+         44,
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<SBeat> beats = kMitdb105;
+        beats[3].pr = c.pr;
+        beats[3].qrs = c.qrs;
+        beats[3].pAxes = {c.pAxis};
+        auto d = Record(beats);
+        EXPECT_EQ(Analyse(*d), c.expected) << c.name;
+    }
+}
+
+TEST(RhythmEctopy, FibrillationFromTheConductedIntervalsWithoutARepeatingPWave) {
+    const struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        const char* first;
+    } cases[] = {
+        {"A00087, fairly regular", kA00087, "Atrial Fibrillation"},
+        {"A00090", kA00090, "Atrial Fibrillation"},
+        {"A00013, a P wave at a steady PR", kA00013, "Atrial Rhythm"},
+        {"sinus rhythm with a PVC", kMitdb105, "Normal Sinus Rhythm"},
+    };
+    for (const auto& c : cases) {
+        auto d = Record(c.beats);
+        const Texts a = Analyse(*d);
+        ASSERT_FALSE(a.empty()) << c.name;
+        EXPECT_EQ(a[0], c.first) << c.name;
+        EXPECT_EQ(d->Rhythm.RhythmFindings[124], 0) << c.name;
+    }
+}
+
+// Waves that the flutter rule takes for flutter waves (small, pointing below -90 degrees,
+// three to the interval) count only where the ventricles follow one atrial cycle: at a fixed
+// ratio, or at varying whole numbers of a cycle of 240 to 350 a minute.
+TEST(RhythmEctopy, FlutterOnlyWhereTheIntervalsFollowAnAtrialCycle) {
+    const struct {
+        const char* name;
+        std::vector<int> rr;
+        int expected;
+    } cases[] = {
+        {"fixed ratio", {800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800, 800}, 1},
+        {"3:1 and 4:1 of a 200 ms cycle",
+         {600, 600, 800, 600, 800, 800, 600, 600, 800, 600, 800, 600},
+         1},
+        {"fibrillation's intervals (A00090)",
+         {658, 658, 540, 880, 888, 868, 650, 650, 764, 788, 910, 852},
+         0},
+    };
+    for (const auto& c : cases) {
+        std::vector<SBeat> beats;
+        for (int rr : c.rr)
+            beats.push_back(SBeat{rr, 160, 90, 60, {-110}, -50});
+        auto d = Record(beats);
+        for (int i = 0; i + 1 < static_cast<int>(beats.size()); ++i)
+            d->PWave.AtrialCount[i] = 3;
+        DetectAtrialFlutter(*d);
+        EXPECT_EQ(d->Rhythm.RhythmFindings[124], c.expected) << c.name;
+    }
+}
