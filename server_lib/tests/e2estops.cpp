@@ -33,9 +33,30 @@ std::set<std::string> RecordFiles(const std::string& folder) {
     return names;
 }
 
-// Every record file in the storage folder has one instance row and one waveform row, its
-// DICOM file and its gateway picture; every instance row has its file. Empty when so.
-std::string CheckEveryFile(CRun& run) {
+// The gateway step of each record, kept light for a burst: a program that marks the record
+// it was started for (the real gateway and the DICOM step are judged on few records).
+class CMarkingGateway {
+public:
+    CMarkingGateway() {
+        testsupport::WriteFile(m_dir / "MarkGW", "#!/bin/sh\n: > \"$1.step\"\n");
+        ::chmod((m_dir / "MarkGW").c_str(), 0755);
+    }
+    std::function<void(CIniFile&)> Settings() const {
+        return [folder = m_dir.Path()](CIniFile& ini) {
+            ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
+            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", folder.c_str());
+            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "MarkGW");
+        };
+    }
+
+private:
+    testsupport::CTempDir m_dir;
+};
+
+// Every record file in the storage folder has one instance row and one waveform row and
+// its files of the follow-up steps (suffixes); every instance row has its file. Empty when
+// so.
+std::string CheckEveryFile(CRun& run, const std::vector<std::string>& astrSteps) {
     const std::string folder = run.Home() + "DataDB";
     const std::set<std::string> files = RecordFiles(folder);
     std::map<std::string, std::string> rows;  // file name: "instances|waveforms"
@@ -48,26 +69,33 @@ std::string CheckEveryFile(CRun& run) {
         rows[line.substr(0, nBar)] = line.substr(nBar + 1);
     }
     std::string errors;
-    // The gateway runs detached: its pictures get one wait for all of them.
+    // Programs run detached: their files get one wait for all of them.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    auto picture = [&](const std::string& path) {
+    auto exists = [&](const std::string& path) {
         while (!testsupport::Exists(path) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         return testsupport::Exists(path);
     };
     for (const auto& name : files) {
         const auto it = rows.find(name);
         if (it == rows.end() || it->second != "1|1")
             errors += name + ": rows " + (it == rows.end() ? "none" : it->second) + "\n";
-        if (!testsupport::Exists(folder + "/" + name + ".dcm"))
-            errors += name + ": no DICOM file\n";
-        if (!picture(folder + "/" + name + ".jpg"))
-            errors += name + ": no picture\n";
+        for (const auto& step : astrSteps)
+            if (!exists(folder + "/" + name + step))
+                errors += name + ": no " + step + "\n";
     }
     for (const auto& [name, count] : rows)
         if (!files.count(name))
             errors += name + ": rows without a file\n";
     return errors;
+}
+
+// Waits until no record is owed (its rows and its follow-up steps ran); whether so.
+bool WaitUntilNothingOwed(const std::string& storage) {
+    const std::string owed = "ls -A " + ShellQuote(storage + "/.owed") + " 2>/dev/null";
+    for (int i = 0; i < 600 && !RunCommand(owed).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return RunCommand(owed).empty();
 }
 
 // 80 legacy carts at once (they get no answer, so they never send again); the host is
@@ -76,7 +104,8 @@ void EndMidBurstAndRestart(const CE2eBackend& backend, bool bKill) {
     constexpr int kCarts = 80;
     for (int nRun = 0; nRun < 3; ++nRun) {
         SCOPED_TRACE("run " + std::to_string(nRun + 1));
-        CRun run(backend, {}, FollowUps);
+        const CMarkingGateway gateway;
+        CRun run(backend, {}, gateway.Settings());
         const std::string folder = run.Home() + "DataDB";
         std::string out;
         std::thread carts([&] {
@@ -98,10 +127,12 @@ void EndMidBurstAndRestart(const CE2eBackend& backend, bool bKill) {
         const std::string want = std::to_string(nFiles);
         EXPECT_EQ(run.WaitForSql("SELECT COUNT(*) FROM instance", want, 60000), want)
             << run.Log();
-        const std::string errors = CheckEveryFile(run);
+        // The markers go once the follow-up steps ran too.
+        EXPECT_TRUE(WaitUntilNothingOwed(folder));
+        const std::string errors = CheckEveryFile(run, {".step"});
         EXPECT_EQ(errors, "") << run.Log();
         run.Host().Terminate();
-        EXPECT_EQ(CheckEveryFile(run), errors);  // nothing more came
+        EXPECT_EQ(CheckEveryFile(run, {".step"}), errors);  // nothing more came
         EXPECT_EQ(RunCommand("ls -A " + ShellQuote(folder + "/.owed")), "");
     }
 }
@@ -166,6 +197,7 @@ TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
     ASSERT_NE(run.Devsim(args + "1 --expect " + ShellQuote(expects[0])).find("REPLY fc0600ef"),
               std::string::npos);
     ASSERT_EQ(run.WaitForSql("SELECT COUNT(*) FROM instance", "1", 30000), "1") << run.Log();
+    ASSERT_TRUE(WaitUntilNothingOwed(folder));
     ASSERT_TRUE(WaitForFile(folder + name + ".jpg", 30000));
     const std::string archive = run.Dir("archive/");
     platform::MakeDirs(archive);
@@ -178,6 +210,7 @@ TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
         ASSERT_NE(run.Devsim(args + "2 --expect " + ShellQuote(expects[1])).find("REPLY fc0600ef"),
                   std::string::npos);
     EXPECT_EQ(run.WaitForSql("SELECT COUNT(*) FROM instance", "2", 30000), "2") << run.Log();
+    EXPECT_TRUE(WaitUntilNothingOwed(folder));
     EXPECT_TRUE(WaitForFile(folder + name + ".jpg", 30000));
     run.Host().Terminate();
     EXPECT_EQ(RecordFiles(folder), std::set<std::string>{name});

@@ -994,13 +994,20 @@ def carts_run(args):
     base = time.mktime(time.strptime("20260304050607", "%Y%m%d%H%M%S"))
     entries, lock = [], threading.Lock()
     barrier = threading.Barrier(args.carts + 1)
+    # Legacy carts share one stream (a burst of them starts at once); each of them still
+    # sends its own patient ID and time.
+    shared = None
+    if args.legacy:
+        a = argparse.Namespace(**vars(args))
+        a.date = "20260304050607"
+        shared = legacy_ecg(EcgRecord(a))
 
     def cart(i):
         # One stream per cart (its own samples); each record gets its ID and time.
         a = argparse.Namespace(**vars(args))
-        a.seed = 1 + i
+        a.seed = args.seed if args.legacy else 1 + i
         a.date = "20260304050607"
-        template = (legacy_ecg if args.legacy else frame_ecg)(EcgRecord(a))
+        template = shared if args.legacy else frame_ecg(EcgRecord(a))
         barrier.wait()
         for j in range(args.records):
             a.id = "%s%03d%04d" % (args.id[:6], i, j)
