@@ -1,6 +1,7 @@
 #include "server_lib/oxudbdatamanager.h"
 
 #include <dlfcn.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "oxudb/oxudbconnect.h"
 #include "oxudb/oxudbuidgen.h"
 #include "oxudb/sqlquery.h"
+#include "platform/atomicfile.h"
 #include "platform/format.h"
 #include "platform/process.h"
 #include "server_lib/oxuserversetting.h"
@@ -44,6 +46,20 @@ bool IsFile(const CString& strPath) {
 }
 
 }  // namespace
+
+CString OxuFileDigest(const CString& strPath) {
+    std::string strBytes;
+    unsigned char abyDigest[EVP_MAX_MD_SIZE];
+    unsigned int nDigest = 0;
+    if (!platform::ReadWholeFile(strPath, strBytes))
+        return CString();
+    if (!EVP_Digest(strBytes.data(), strBytes.size(), abyDigest, &nDigest, EVP_sha256(), nullptr))
+        return CString();
+    CString strHex;
+    for (unsigned int i = 0; i < nDigest; ++i)
+        strHex += Format("%02x", abyDigest[i]);
+    return strHex;
+}
 
 std::vector<BYTE> OxuWaveformBytes(const COxuEkgFile& file) {
     std::vector<BYTE> aby(static_cast<std::size_t>(COxuEkgFile::kLeads) * kWaveSamples * 2);
@@ -93,11 +109,15 @@ void COxuDbDataManager::Log(const CString& str) {
 // One record of a batch: its file, its rows and where it stands.
 struct COxuDbDataManager::CItem {
     CItem(COxuBaseFile* p, COxuDbConnect* pConnect)
-        : pFile(p), bEkg(p->GetFileType() == "EKG"), rows(pConnect) {}
+        : pFile(p),
+          bEkg(p->GetFileType() == "EKG"),
+          strDigest(OxuFileDigest(p->GetFilePath())),
+          rows(pConnect) {}
     COxuBaseFile* pFile;
     bool bEkg;
+    CString strDigest;  // of the file's bytes; empty when it cannot be read
     CRows rows;
-    bool bExisting = false;  // the file had its rows already (a retry or a resend)
+    bool bExisting = false;  // the record had its rows already (a retry or a resend)
     CKeys keys;
     CString strPatientID;  // of the rows found
     bool bStored = false;
@@ -144,6 +164,7 @@ void COxuDbDataManager::FillCommonRows(CRows& r, const CKeys& keys, const CStrin
     r.instance.m_strTime = strTime;
     r.instance.m_strFolder = file.GetFolder();
     r.instance.m_strFileName = file.GetFileName();
+    r.digest.m_nInstanceKey = r.instance.m_nInstanceKey;
 }
 
 void COxuDbDataManager::FillEkgRows(CRows& rows, COxuEkgFile& f, const CKeys& keys,
@@ -201,6 +222,7 @@ void COxuDbDataManager::FillRows(CItem& item, const CKeys& keys, const CString& 
         FillEkgRows(item.rows, *static_cast<COxuEkgFile*>(item.pFile), keys, strPatientID);
     else
         FillSpiroRows(item.rows, *static_cast<COxuSpiroFile*>(item.pFile), keys, strPatientID);
+    item.rows.digest.m_strDigest = item.strDigest;
 }
 
 int COxuDbDataManager::Save(COxuEkgFile* pFile) {
@@ -255,34 +277,44 @@ void COxuDbDataManager::SaveAll(const std::vector<COxuBaseFile*>& apFiles,
     }
 }
 
-// The rows the records' files have already, all in one query (a retry or a resend).
+// The rows the records have already, all in one query (a retry or a resend): rows of the
+// file's name and folder whose digest is the file's. Rows without a digest (an older
+// version's) and a file that cannot be read are told by name and folder alone.
 BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
     CString strSql =
         "SELECT i.file_name, i.file_folder, i.study_key, i.series_key, i.instance_key, "
-        "s.patient_id FROM instance i JOIN study s ON s.study_key = i.study_key "
-        "WHERE i.file_name IN (";
+        "s.patient_id, f.file_digest FROM instance i JOIN study s ON s.study_key = i.study_key "
+        "LEFT JOIN instance_digest f ON f.instance_key = i.instance_key WHERE i.file_name IN (";
     CStringArray astrNames;
     for (CItem* pItem : apItems) {
         strSql += (astrNames.empty() ? "$" : ", $") + std::to_string(astrNames.size() + 1);
         astrNames.push_back(pItem->pFile->GetFileName());
         pItem->bExisting = false;
     }
-    strSql += ") ORDER BY i.instance_key DESC";  // the first rows of a file are the ones kept
+    strSql += ") ORDER BY i.instance_key";  // the first rows of a record are the ones kept
     CSQLQuery query(m_pConnect);
     if (!query.Open(strSql.c_str(), astrNames)) {
         Log("Fail to look up the records' rows (" + query.GetLastError() + ")");
         return FALSE;
     }
+    std::vector<bool> abByDigest(apItems.size(), false);
     for (query.MoveFirst(); !query.IsEOF(); query.MoveNext())
-        for (CItem* pItem : apItems)
-            if (pItem->pFile->GetFileName() == query.GetValue(0) &&
-                pItem->pFile->GetFolder() == query.GetValue(1)) {
-                pItem->bExisting = true;
-                pItem->keys.nStudy = std::atoll(query.GetValue(2).c_str());
-                pItem->keys.nSeries = std::atoll(query.GetValue(3).c_str());
-                pItem->keys.nInstance = std::atoll(query.GetValue(4).c_str());
-                pItem->strPatientID = query.GetValue(5);
-            }
+        for (std::size_t n = 0; n < apItems.size(); ++n) {
+            CItem& item = *apItems[n];
+            const CString strDigest = query.GetValue(6);
+            const bool bSameBytes = !strDigest.empty() && strDigest == item.strDigest;
+            const bool bByName = strDigest.empty() || item.strDigest.empty();
+            if (item.pFile->GetFileName() != query.GetValue(0) ||
+                item.pFile->GetFolder() != query.GetValue(1) || abByDigest[n] ||
+                !(bSameBytes || (bByName && !item.bExisting)))
+                continue;
+            abByDigest[n] = bSameBytes;
+            item.bExisting = true;
+            item.keys.nStudy = std::atoll(query.GetValue(2).c_str());
+            item.keys.nSeries = std::atoll(query.GetValue(3).c_str());
+            item.keys.nInstance = std::atoll(query.GetValue(4).c_str());
+            item.strPatientID = query.GetValue(5);
+        }
     return TRUE;
 }
 
@@ -380,8 +412,11 @@ BOOL COxuDbDataManager::SaveDbData(CRows& rows) {
                  {&rows.study, "Fail to save Study data"},
                  {&rows.series, "Fail to save Series data"},
                  {&rows.instance, "Fail to save Instance data"},
+                 {&rows.digest, "Fail to save Instance data"},
                  {&rows.waveform, "Fail to save Waveform data"}};
     for (const auto& step : steps) {
+        if (step.pRow == &rows.digest && rows.digest.m_strDigest.empty())
+            continue;  // the file could not be read: it is told by its name
         if (step.pRow == &rows.waveform && rows.waveform.m_nInstanceKey <= 0)
             break;
         BOOL bSaved = FALSE;
@@ -477,9 +512,14 @@ BOOL COxuDbDataManager::ExecuteExternal(const char* pszSwitch, const char* pszSe
         strFolder.pop_back();
     const CString strProgram = strFolder + "/" + strFile;
     // Started detached, the path its one argument; only whether it could start is known.
-    if (::access(strProgram.c_str(), X_OK) != 0 ||
-        !platform::StartDetached({strProgram, strPath}, strFolder)) {
-        Log(CString(std::strerror(errno ? errno : ENOENT)) + " : Running the External Program");
+    // The start gives its own error number (errno is not set by it).
+    int nError = 0;
+    if (::access(strProgram.c_str(), X_OK) != 0)
+        nError = errno ? errno : ENOENT;
+    else if (!platform::StartDetached({strProgram, strPath}, strFolder, &nError) && !nError)
+        nError = ENOENT;
+    if (nError) {
+        Log(CString(std::strerror(nError)) + " : Running the External Program");
         return FALSE;
     }
     return TRUE;
