@@ -61,7 +61,8 @@ std::string NumberedName(const std::string& path, int n) {
     return path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
 }
 
-// Moves from onto to unless to exists: 0, EEXIST when to is taken, else the error.
+}  // namespace
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
@@ -75,6 +76,8 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     if (lstat(to.c_str(), &st) == 0) return EEXIST;
     return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
+
+namespace {
 
 // Whether two regular files hold the same bytes.
 bool SameBytes(const std::string& a, const std::string& b) {
@@ -202,12 +205,22 @@ bool CAtomicFile::Commit() {
     return false;
 }
 
-bool CAtomicFile::CommitFree() {
+bool CAtomicFile::CommitFree(IPlacePromise* pPromise) {
     m_bSame = false;
     bool ok = Synced();
     for (int n = 1; ok && n <= kMaxFreeNames; ++n) {
         const std::string name = n == 1 ? m_strTarget : NumberedName(m_strTarget, n);
-        const int nError = PlaceAt(name);
+        int nError = 0;
+        if (pPromise) {
+            struct stat st{};
+            nError = lstat(name.c_str(), &st) == 0 ? EEXIST
+                     : errno != ENOENT              ? errno
+                                                    : pPromise->Keep(name);
+        }
+        if (nError == 0) {
+            nError = PlaceAt(name);
+            if (nError != 0 && pPromise) pPromise->Withdraw(name);
+        }
         if (nError == 0) {
             Close();
             m_strTarget = name;

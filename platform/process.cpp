@@ -20,9 +20,11 @@ namespace platform {
 namespace {
 
 // Spawns argv in a process group of its own with standard input from /dev/null.
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& workDir, std::string& error) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& workDir, std::string& error,
+            int* pnError = nullptr) {
     if (argv.empty() || argv[0].empty()) {
         error = "no program given";
+        if (pnError) *pnError = ENOENT;
         return -1;
     }
     std::vector<char*> args;
@@ -54,6 +56,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& workDir, st
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         error = std::string("cannot start ") + argv[0] + ": " + std::strerror(rc);
+        if (pnError) *pnError = rc;
         return -1;
     }
     return pid;
@@ -132,9 +135,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, int nTimeoutMs,
     return r;
 }
 
-bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir) {
+bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir,
+                   int* pnError) {
     std::string error;
-    pid_t pid = Spawn(argv, workDir, error);
+    pid_t pid = Spawn(argv, workDir, error, pnError);
     if (pid < 0) return false;
     // A waiter reaps the child whenever it ends, so no zombie is left.
     std::thread([pid] {

@@ -8,6 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <vector>
+
 #include "platform/atomicfile.h"
 #include "testsupport/testsupport.h"
 
@@ -175,4 +178,62 @@ TEST(AtomicFile, CommitFreeNeverReplacesAndKeepsSameBytesOnce) {
     EXPECT_EQ(commit(dir / "d.x/n", "z", bSame), dir / "d.x/n_2");
     EXPECT_EQ(commit(dir / "d.x/n", "y", bSame), dir / "d.x/n_3");
     EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 4").c_str()), 0);
+}
+
+// A promise keeps each free name before the file takes it: the file never lies under a
+// name its promise did not keep, a name spoken for is passed over, and a refused promise
+// leaves no file.
+TEST(AtomicFile, CommitFreeKeepsItsPromiseBeforeTheFileTakesTheName) {
+    struct CPromise : IPlacePromise {
+        int Keep(const std::string& name) override {
+            seen.push_back("keep " + name.substr(name.rfind('/') + 1) +
+                           (testsupport::Exists(name) ? " (there)" : ""));
+            if (nAnswers.empty())
+                return 0;
+            const int n = nAnswers.front();
+            nAnswers.erase(nAnswers.begin());
+            return n;
+        }
+        void Withdraw(const std::string& name) override {
+            seen.push_back("withdraw " + name.substr(name.rfind('/') + 1));
+        }
+        std::vector<std::string> seen;
+        std::vector<int> nAnswers;
+    };
+    testsupport::CTempDir dir;
+    const std::string f = dir / "P1.ekg";
+    auto commit = [](const std::string& path, const std::string& data, CPromise& promise) {
+        CAtomicFile file;
+        EXPECT_TRUE(file.Open(path));
+        EXPECT_TRUE(file.Write(data));
+        return file.CommitFree(&promise) ? file.Target() : std::string();
+    };
+    CPromise a;
+    EXPECT_EQ(commit(f, "first", a), f);
+    EXPECT_EQ(a.seen, std::vector<std::string>({"keep P1.ekg"}));
+    // Taken by other bytes, then spoken for by another promise: the third name.
+    CPromise b;
+    b.nAnswers = {EEXIST};
+    EXPECT_EQ(commit(f, "second", b), dir / "P1_3.ekg");
+    EXPECT_EQ(b.seen, std::vector<std::string>({"keep P1_2.ekg", "keep P1_3.ekg"}));
+    // The same bytes lie there already: nothing to keep.
+    CPromise c;
+    EXPECT_EQ(commit(f, "first", c), f);
+    EXPECT_TRUE(c.seen.empty());
+    // A promise that cannot be kept: the file is not placed.
+    CPromise d;
+    d.nAnswers = {EIO};
+    EXPECT_EQ(commit(f, "fourth", d), "");
+    EXPECT_EQ(std::system(("test $(ls -A " + dir.Path() + " | wc -l) -eq 2").c_str()), 0);
+    // A name taken between the promise and the placing: withdrawn, the next one kept.
+    struct CRacer : CPromise {
+        int Keep(const std::string& name) override {
+            if (seen.empty())
+                testsupport::WriteFile(name, "a writer of its own");
+            return CPromise::Keep(name);
+        }
+    } racer;
+    EXPECT_EQ(commit(f, "fifth", racer), dir / "P1_4.ekg");
+    EXPECT_EQ(racer.seen, std::vector<std::string>({"keep P1_2.ekg (there)", "withdraw P1_2.ekg",
+                                                    "keep P1_4.ekg"}));
 }

@@ -1,13 +1,9 @@
 #include "server_lib/oxudbdatamanager.h"
 
-#include <dlfcn.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <mutex>
 
 #include "acq_server/ftp/ftpinfofile.h"
 #include "acq_server/ftp/ftpqueue.h"
@@ -15,8 +11,8 @@
 #include "oxudb/oxudbconnect.h"
 #include "oxudb/oxudbuidgen.h"
 #include "oxudb/sqlquery.h"
+#include "platform/atomicfile.h"
 #include "platform/format.h"
-#include "platform/process.h"
 #include "server_lib/oxuserversetting.h"
 
 using platform::Format;
@@ -25,25 +21,26 @@ namespace {
 
 constexpr int kWaveSamples = 5000;
 
-// The picture converter: loaded once, kept loaded; null when it is missing.
-using Ekg2JpegFn = int (*)(const char*, const char*);
-Ekg2JpegFn LoadEkg2Jpeg() {
-    static std::once_flag once;
-    static Ekg2JpegFn pfn = nullptr;
-    std::call_once(once, [] {
-        const CString strLib = COxuServerSetting::LibraryFolder() + "libOxuEkg2Jpeg.so";
-        if (void* h = ::dlopen(strLib.c_str(), RTLD_NOW | RTLD_LOCAL))
-            pfn = reinterpret_cast<Ekg2JpegFn>(::dlsym(h, "Ekg2Jpeg"));
-    });
-    return pfn;
-}
-
 bool IsFile(const CString& strPath) {
     struct stat st {};
     return ::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
+
+CString OxuFileDigest(const CString& strPath) {
+    std::string strBytes;
+    unsigned char abyDigest[EVP_MAX_MD_SIZE];
+    unsigned int nDigest = 0;
+    if (!platform::ReadWholeFile(strPath, strBytes))
+        return CString();
+    if (!EVP_Digest(strBytes.data(), strBytes.size(), abyDigest, &nDigest, EVP_sha256(), nullptr))
+        return CString();
+    CString strHex;
+    for (unsigned int i = 0; i < nDigest; ++i)
+        strHex += Format("%02x", abyDigest[i]);
+    return strHex;
+}
 
 std::vector<BYTE> OxuWaveformBytes(const COxuEkgFile& file) {
     std::vector<BYTE> aby(static_cast<std::size_t>(COxuEkgFile::kLeads) * kWaveSamples * 2);
@@ -93,11 +90,15 @@ void COxuDbDataManager::Log(const CString& str) {
 // One record of a batch: its file, its rows and where it stands.
 struct COxuDbDataManager::CItem {
     CItem(COxuBaseFile* p, COxuDbConnect* pConnect)
-        : pFile(p), bEkg(p->GetFileType() == "EKG"), rows(pConnect) {}
+        : pFile(p),
+          bEkg(p->GetFileType() == "EKG"),
+          strDigest(OxuFileDigest(p->GetFilePath())),
+          rows(pConnect) {}
     COxuBaseFile* pFile;
     bool bEkg;
+    CString strDigest;  // of the file's bytes; empty when it cannot be read
     CRows rows;
-    bool bExisting = false;  // the file had its rows already (a retry or a resend)
+    bool bExisting = false;  // the record had its rows already (a retry or a resend)
     CKeys keys;
     CString strPatientID;  // of the rows found
     bool bStored = false;
@@ -144,6 +145,7 @@ void COxuDbDataManager::FillCommonRows(CRows& r, const CKeys& keys, const CStrin
     r.instance.m_strTime = strTime;
     r.instance.m_strFolder = file.GetFolder();
     r.instance.m_strFileName = file.GetFileName();
+    r.digest.m_nInstanceKey = r.instance.m_nInstanceKey;
 }
 
 void COxuDbDataManager::FillEkgRows(CRows& rows, COxuEkgFile& f, const CKeys& keys,
@@ -201,6 +203,7 @@ void COxuDbDataManager::FillRows(CItem& item, const CKeys& keys, const CString& 
         FillEkgRows(item.rows, *static_cast<COxuEkgFile*>(item.pFile), keys, strPatientID);
     else
         FillSpiroRows(item.rows, *static_cast<COxuSpiroFile*>(item.pFile), keys, strPatientID);
+    item.rows.digest.m_strDigest = item.strDigest;
 }
 
 int COxuDbDataManager::Save(COxuEkgFile* pFile) {
@@ -255,34 +258,44 @@ void COxuDbDataManager::SaveAll(const std::vector<COxuBaseFile*>& apFiles,
     }
 }
 
-// The rows the records' files have already, all in one query (a retry or a resend).
+// The rows the records have already, all in one query (a retry or a resend): rows of the
+// file's name and folder whose digest is the file's. Rows without a digest (an older
+// version's) and a file that cannot be read are told by name and folder alone.
 BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
     CString strSql =
         "SELECT i.file_name, i.file_folder, i.study_key, i.series_key, i.instance_key, "
-        "s.patient_id FROM instance i JOIN study s ON s.study_key = i.study_key "
-        "WHERE i.file_name IN (";
+        "s.patient_id, f.file_digest FROM instance i JOIN study s ON s.study_key = i.study_key "
+        "LEFT JOIN instance_digest f ON f.instance_key = i.instance_key WHERE i.file_name IN (";
     CStringArray astrNames;
     for (CItem* pItem : apItems) {
         strSql += (astrNames.empty() ? "$" : ", $") + std::to_string(astrNames.size() + 1);
         astrNames.push_back(pItem->pFile->GetFileName());
         pItem->bExisting = false;
     }
-    strSql += ") ORDER BY i.instance_key DESC";  // the first rows of a file are the ones kept
+    strSql += ") ORDER BY i.instance_key";  // the first rows of a record are the ones kept
     CSQLQuery query(m_pConnect);
     if (!query.Open(strSql.c_str(), astrNames)) {
         Log("Fail to look up the records' rows (" + query.GetLastError() + ")");
         return FALSE;
     }
+    std::vector<bool> abByDigest(apItems.size(), false);
     for (query.MoveFirst(); !query.IsEOF(); query.MoveNext())
-        for (CItem* pItem : apItems)
-            if (pItem->pFile->GetFileName() == query.GetValue(0) &&
-                pItem->pFile->GetFolder() == query.GetValue(1)) {
-                pItem->bExisting = true;
-                pItem->keys.nStudy = std::atoll(query.GetValue(2).c_str());
-                pItem->keys.nSeries = std::atoll(query.GetValue(3).c_str());
-                pItem->keys.nInstance = std::atoll(query.GetValue(4).c_str());
-                pItem->strPatientID = query.GetValue(5);
-            }
+        for (std::size_t n = 0; n < apItems.size(); ++n) {
+            CItem& item = *apItems[n];
+            const CString strDigest = query.GetValue(6);
+            const bool bSameBytes = !strDigest.empty() && strDigest == item.strDigest;
+            const bool bByName = strDigest.empty() || item.strDigest.empty();
+            if (item.pFile->GetFileName() != query.GetValue(0) ||
+                item.pFile->GetFolder() != query.GetValue(1) || abByDigest[n] ||
+                !(bSameBytes || (bByName && !item.bExisting)))
+                continue;
+            abByDigest[n] = bSameBytes;
+            item.bExisting = true;
+            item.keys.nStudy = std::atoll(query.GetValue(2).c_str());
+            item.keys.nSeries = std::atoll(query.GetValue(3).c_str());
+            item.keys.nInstance = std::atoll(query.GetValue(4).c_str());
+            item.strPatientID = query.GetValue(5);
+        }
     return TRUE;
 }
 
@@ -380,8 +393,11 @@ BOOL COxuDbDataManager::SaveDbData(CRows& rows) {
                  {&rows.study, "Fail to save Study data"},
                  {&rows.series, "Fail to save Series data"},
                  {&rows.instance, "Fail to save Instance data"},
+                 {&rows.digest, "Fail to save Instance data"},
                  {&rows.waveform, "Fail to save Waveform data"}};
     for (const auto& step : steps) {
+        if (step.pRow == &rows.digest && rows.digest.m_strDigest.empty())
+            continue;  // the file could not be read: it is told by its name
         if (step.pRow == &rows.waveform && rows.waveform.m_nInstanceKey <= 0)
             break;
         BOOL bSaved = FALSE;
@@ -418,69 +434,8 @@ void COxuDbDataManager::FollowUp(CItem& item) {
     }
 }
 
-int COxuDbDataManager::SaveToDicom(const CRows& rows, const COxuEkgFile& file,
-                                   CString& strDicomPath) {
-    strDicomPath.clear();
-    if (COxuServerSetting().GetDicomConv() == 0)
-        return 1;
-    const CString strPath = file.GetFilePath() + ".dcm";
-    const CString strJpeg = strPath + ".jpg";
-    BOOL bJpeg = FALSE;
-    if (Ekg2JpegFn pfn = LoadEkg2Jpeg())
-        bJpeg = pfn(file.GetFilePath().c_str(), strJpeg.c_str()) == 1;
-    CString strError;
-    const BOOL bOk = OxuWriteDicom(rows, strPath, strJpeg, bJpeg, strError);
-    if (bOk) {
-        Log(Format("Successfully saved [%s] DICOM File.", strPath.c_str()));
-        strDicomPath = strPath;
-        return 1;
-    }
-    Log(Format("Fail to save [%s] DICOM File!!!", strPath.c_str()) +
-        (strError.empty() ? CString() : " (" + strError + ")"));
-    return 0;
-}
-
 void COxuDbDataManager::SendEkgToCorvane(const CString& strPath) {
     if (!IsFile(strPath))
         return;
     m_pFtp->thread.StartFtpUpload(strPath.c_str());
-}
-
-BOOL COxuDbDataManager::ExecuteExternalJpegGwProgram(const CString& strPath) {
-    return ExecuteExternal("JPEG_CONV_SEND", "OXU_SERVER_JPEG_GW",
-                           "External JPEG G/W Program Path is empty",
-                           "External JPEG G/W Program File is empty", strPath);
-}
-
-BOOL COxuDbDataManager::ExecuteExternalDicomScuProgram(const CString& strPath) {
-    return ExecuteExternal("DICOM_SEND", "OXU_SERVER_DICOM_SCU", "External Program Path is empty",
-                           "External Program File is empty", strPath);
-}
-
-BOOL COxuDbDataManager::ExecuteExternal(const char* pszSwitch, const char* pszSection,
-                                        const char* pszPathEmpty, const char* pszFileEmpty,
-                                        const CString& strPath) {
-    COxuServerSetting setting;
-    if (setting.GetInt("OXU_SERVER", pszSwitch, 0) == 0)
-        return TRUE;
-    CString strFolder = setting.GetString(pszSection, "PROGRAM_PATH");
-    if (strFolder.empty()) {
-        Log(pszPathEmpty);
-        return FALSE;
-    }
-    const CString strFile = setting.GetString(pszSection, "PROGRAM_FILE");
-    if (strFile.empty()) {
-        Log(pszFileEmpty);
-        return FALSE;
-    }
-    if (strFolder.back() == '/' || strFolder.back() == '\\')
-        strFolder.pop_back();
-    const CString strProgram = strFolder + "/" + strFile;
-    // Started detached, the path its one argument; only whether it could start is known.
-    if (::access(strProgram.c_str(), X_OK) != 0 ||
-        !platform::StartDetached({strProgram, strPath}, strFolder)) {
-        Log(CString(std::strerror(errno ? errno : ENOENT)) + " : Running the External Program");
-        return FALSE;
-    }
-    return TRUE;
 }

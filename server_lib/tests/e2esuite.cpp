@@ -17,98 +17,6 @@ namespace {
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
-class CRun {
-public:
-    explicit CRun(const CE2eBackend& backend, const std::vector<std::string>& args = {},
-                  const std::function<void(CIniFile&)>& more = {}, bool bReset = true)
-        : m_backend(backend), m_env("CORVANE_HOME", m_dir.Path().c_str()), m_args(args) {
-        if (bReset)
-            backend.reset();
-        platform::MakeDirs(Home());
-        CIniFile ini((Home() + "Oxu.ini").c_str());  // the host's file, where it looks
-        ini.WriteString("OXU_SERVER", "BIND_ADDRESS", "127.0.0.1");
-        ini.WriteInt("OXU_SERVER", "ECG_PORT", 0);
-        ini.WriteInt("OXU_SERVER", "FILE_PORT", 0);
-        backend.configure(ini);
-        if (more)
-            more(ini);
-        Restart();
-    }
-    // Starts the host (again) on the same home folder and database.
-    void Restart() {
-        m_pHost = std::make_unique<CHostProcess>();
-        EXPECT_TRUE(m_pHost->Start(OXUHOST_PATH, m_args, m_dir.Path()));
-        const std::string ready = m_pHost->WaitFor("READY", 60000);
-        EXPECT_FALSE(ready.empty()) << m_pHost->Text();
-        if (ready.find("ecg=") != std::string::npos)
-            m_nPort = std::atoi(ready.substr(ready.find("ecg=") + 4).c_str());
-    }
-    std::string Home() const { return m_dir.Path() + "oxuhost/"; }
-    std::string Devsim(const std::string& args) {
-        return RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " +
-                          std::to_string(m_nPort) + " --timeout 60 " + args + " 2>&1");
-    }
-    std::string Sql(const std::string& sql) {
-        std::string out = m_backend.query(Home(), sql);
-        while (!out.empty() && out.back() == '\n')
-            out.pop_back();
-        return out;
-    }
-    // Asks until the statement gives the text or the time is up; its last output.
-    std::string WaitForSql(const std::string& sql, const std::string& want, int nTimeoutMs) {
-        std::string out;
-        for (int t = 0; t <= nTimeoutMs; t += 200) {
-            out = Sql(sql);
-            if (out == want)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        }
-        return out;
-    }
-    // Every log of the host (the daily files).
-    std::string Log() const {
-        return RunCommand("cat " + ShellQuote(Home()) + "Log/* 2>/dev/null");
-    }
-    std::string Dir(const std::string& name) const { return m_dir / name; }
-    CHostProcess& Host() { return *m_pHost; }
-    // Holds the database's write lock until the object goes.
-    std::unique_ptr<testsupport::CChildProcess> Lock() {
-        auto p = m_backend.lock(Home(), m_dir.Path());
-        EXPECT_TRUE(p->WaitForText("LOCKED", 30000)) << p->Output();
-        return p;
-    }
-
-private:
-    const CE2eBackend& m_backend;
-    testsupport::CTempDir m_dir;
-    testsupport::CEnvScope m_env;
-    std::vector<std::string> m_args;
-    std::unique_ptr<CHostProcess> m_pHost;
-    int m_nPort = 0;
-};
-
-std::vector<std::vector<int>> Channels(const std::string& expect) {
-    std::istringstream in(
-        RunCommand("python3 -c 'import json,sys; [print(*c) for c in "
-                   "json.load(open(sys.argv[1]))[\"channels\"]]' " +
-                   ShellQuote(expect)));
-    std::vector<std::vector<int>> channels;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream values(line);
-        channels.emplace_back();
-        for (int v; values >> v;)
-            channels.back().push_back(v);
-    }
-    return channels;
-}
-
-short SampleAt(const std::string& hex, int k, int j) {
-    const std::size_t at = 4 * static_cast<std::size_t>(12 * k + j);
-    const int lo = std::stoi(hex.substr(at, 2), nullptr, 16);
-    const int hi = std::stoi(hex.substr(at + 2, 2), nullptr, 16);
-    return static_cast<short>(lo | hi << 8);
-}
-
 TEST_P(OxuE2e, AnEcgRecordOverTcpBecomesFiveRows) {
     CRun run(GetParam());
     const std::string expect = run.Dir("e.json");
@@ -241,16 +149,6 @@ TEST_P(OxuE2e, ADatabaseAwayMidRunLosesNoRowsLater) {
 namespace oxutest {
 namespace {
 
-// The follow-up steps switched on: the DICOM file and the gateway's picture.
-void FollowUps(CIniFile& ini) {
-    ini.WriteInt("OXU_SERVER", "DICOM_CONV", 1);
-    ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
-    const std::string bin =
-        std::string(OXUHOST_PATH).substr(0, std::string(OXUHOST_PATH).rfind('/'));
-    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", bin.c_str());
-    ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "OxuEkgJpegGW");
-}
-
 // The follow-up steps: the DICOM file (judged by pydicom and dciodvfy) and the gateway's
 // JPEG (judged by identify).
 TEST_P(OxuE2e, DicomFileAndGatewayPictureOfAnEcgRecord) {
@@ -349,13 +247,6 @@ TEST_P(OxuE2e, TwoHostsOnOneDatabaseShareNoKeyOrUid) {
 
 namespace oxutest {
 namespace {
-
-// Waits until the file exists (the gateway runs detached).
-bool WaitForFile(const std::string& path, int nTimeoutMs) {
-    for (int t = 0; t < nTimeoutMs && !testsupport::Exists(path); t += 100)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return testsupport::Exists(path);
-}
 
 // Answered while the database was locked, then killed: a restart stores every record
 // once, with its follow-up outputs.

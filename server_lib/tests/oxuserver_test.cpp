@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <chrono>
 #include <thread>
@@ -312,6 +317,26 @@ TEST_F(DataManager, EachRecordFileGetsItsRowsOnce) {
     EXPECT_EQ(One("SELECT int_value FROM oxu_info WHERE name = 'study_key'"), "1");
 }
 
+// A name freed by archiving takes a new record: the file holds other bytes, so it is
+// another record and gets rows of its own; the same bytes again are that record.
+TEST_F(DataManager, AFileOfTheSameNameWithOtherBytesIsAnotherRecord) {
+    COxuEkgFile f = Ekg();
+    ASSERT_TRUE(m_manager.Save(&f));
+    testsupport::WriteFile(f.GetFilePath(), "another record");
+    COxuEkgFile g = Ekg();
+    testsupport::WriteFile(g.GetFilePath(), "another record");
+    ASSERT_TRUE(m_manager.Save(&g));
+    EXPECT_TRUE(m_manager.Save(&g));
+    EXPECT_EQ(Row("SELECT COUNT(*), COUNT(DISTINCT file_name) FROM instance"), "2|1");
+    EXPECT_EQ(One("SELECT COUNT(*) FROM waveform"), "2");
+    EXPECT_EQ(One("SELECT COUNT(DISTINCT file_digest) FROM instance_digest"), "2");
+    // Rows an older version wrote have no digest: their file is told by its name.
+    ASSERT_TRUE(m_db.GetDb()->ExecuteScript("DELETE FROM instance_digest"));
+    testsupport::WriteFile(g.GetFilePath(), "a third");
+    EXPECT_TRUE(m_manager.Save(&g));
+    EXPECT_EQ(One("SELECT COUNT(*) FROM instance"), "2");
+}
+
 TEST_F(DataManager, RecordsWithoutPatientIdGetAPatientOfTheirOwn) {
     ASSERT_TRUE(m_db.GetDb()->ExecuteScript(
         "INSERT INTO patient (patient_id) VALUES ('_20260304050609')"));  // a real patient's ID
@@ -410,6 +435,27 @@ TEST_F(DataManager, AProgramThatCannotStartIsLogged) {
     COxuEkgFile f = Ekg();
     EXPECT_TRUE(m_manager.Save(&f));
     EXPECT_NE(OxuLog().find(" : Running the External Program"), std::string::npos);
+}
+
+// The start's own error is logged: a program still open for writing cannot be run.
+TEST_F(DataManager, AProgramThatCannotStartIsLoggedWithTheReasonOfTheStart) {
+    const std::string program = m_dir / "Busy";
+    testsupport::WriteFile(program, "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
+    const int fd = ::open(program.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    COxuServerSetting s;
+    s.SetJpegConvSend(1);
+    s.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", m_dir.Path().c_str());
+    s.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "Busy");
+    COxuEkgFile f = Ekg();
+    errno = 0;
+    EXPECT_TRUE(m_manager.Save(&f));
+    ::close(fd);
+    EXPECT_NE(
+        OxuLog().find(std::string(std::strerror(ETXTBSY)) + " : Running the External Program"),
+        std::string::npos)
+        << OxuLog();
 }
 
 // ---------------------------------------------------------------------------------------

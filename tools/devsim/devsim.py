@@ -980,32 +980,45 @@ def load_run(args):
 
 # ----------------------------------------------------------------------------------------
 # Carts mode: K frame-mode carts at once, each sending N records one after another (one
-# connection per record), each record with its own patient ID, time and samples.
+# connection per record), each record with its own patient ID, time and samples. With
+# --legacy they are legacy carts: each sends its tagged record and closes, waiting for no
+# answer ("answered" then says the whole record went out).
 
 
 def carts_run(args):
-    """--carts K --records N: prints one JSON line of totals; --expect gets one entry per
-    record (patient ID, seed, date, whether it was answered 6, reply time in ms)."""
+    """--carts K --records N [--legacy]: prints one JSON line of totals; --expect gets one
+    entry per record (patient ID, seed, date, whether it was answered 6, reply time in ms)."""
     import threading
     if args.host not in ("127.0.0.1", "localhost", "::1"):
         raise SystemExit("devsim talks to loopback only")
     base = time.mktime(time.strptime("20260304050607", "%Y%m%d%H%M%S"))
     entries, lock = [], threading.Lock()
     barrier = threading.Barrier(args.carts + 1)
+    # Legacy carts share one stream (a burst of them starts at once); each of them still
+    # sends its own patient ID and time.
+    shared = None
+    if args.legacy:
+        a = argparse.Namespace(**vars(args))
+        a.date = "20260304050607"
+        shared = legacy_ecg(EcgRecord(a))
 
     def cart(i):
         # One stream per cart (its own samples); each record gets its ID and time.
         a = argparse.Namespace(**vars(args))
-        a.seed = 1 + i
+        a.seed = args.seed if args.legacy else 1 + i
         a.date = "20260304050607"
-        template = frame_ecg(EcgRecord(a))
+        template = shared if args.legacy else frame_ecg(EcgRecord(a))
         barrier.wait()
         for j in range(args.records):
             a.id = "%s%03d%04d" % (args.id[:6], i, j)
             a.date = time.strftime("%Y%m%d%H%M%S", time.localtime(base + i * args.records + j))
             stream = bytearray(template)
-            stream[8:24] = fixed(a.id, 16)  # header frame bytes 4-19
-            stream[100:114] = a.date.encode()  # header frame bytes 96-109
+            if args.legacy:
+                stream[3:19] = fixed(a.id, 16)  # patient item, after its length byte
+                stream[60:72] = a.date[:12].encode()  # date item 0x21 (to the minute)
+            else:
+                stream[8:24] = fixed(a.id, 16)  # header frame bytes 4-19
+                stream[100:114] = a.date.encode()  # header frame bytes 96-109
             entry = {"patient_id": a.id, "seed": a.seed, "date": a.date, "answered": False,
                      "reply_ms": None}
             try:
@@ -1013,7 +1026,8 @@ def carts_run(args):
                     sock.sendall(stream)
                     sent = time.perf_counter()
                     reply = b""
-                    while len(reply) < 4:
+                    entry["answered"] = args.legacy  # a legacy cart waits for no answer
+                    while len(reply) < 4 and not args.legacy:
                         chunk = sock.recv(64)
                         if not chunk:
                             break
@@ -1109,6 +1123,8 @@ def main():
     p.add_argument("--carts", type=int, default=0,
                    help="carts mode: this many frame-mode carts at once")
     p.add_argument("--records", type=int, default=1, help="carts mode: records per cart")
+    p.add_argument("--legacy", action="store_true",
+                   help="carts mode: legacy carts (tagged records, no answer awaited)")
     args = p.parse_args()
     if args.list:
         print("\n".join(SCRIPTS))

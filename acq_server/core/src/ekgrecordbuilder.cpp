@@ -86,7 +86,7 @@ BOOL CEkgFileJob::Write() {
     if (pLeads)
         m_leads.Unlock();
     if (!bWritten || !out.Write(m_abyInfo.data(), kInfoSize) ||
-        !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree())
+        !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree(m_pPromise.get()))
         return FALSE;
     m_strPath = out.Target();
     m_bSame = out.IsSame();
@@ -237,6 +237,7 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
     pJob->m_abyInfo = std::move(info);
     pJob->m_abyMeasure = m_abyMeasure;
     pJob->m_nLeadBytes = nLeadBytes;
+    pJob->m_pPromise = context.Promise(1, m_strPatientID);
     m_pJob = std::move(pJob);
     return TRUE;
 }

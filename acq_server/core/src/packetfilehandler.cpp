@@ -169,7 +169,8 @@ void CPacketFileHandler::OnFinish(CDeviceLink& link) {
         return;
     }
     // Reply 6 means the file lies whole in its place (never over another file) and is kept.
-    const BOOL bPlaced = m_file.CommitFree();
+    const BOOL bPlaced =
+        m_file.CommitFree(m_context.Promise(m_target.m_nKind, m_target.m_strPatientID).get());
     CStoredRecord record;
     record.m_nKind = m_target.m_nKind;
     record.m_strPatientID = m_target.m_strPatientID;

@@ -93,7 +93,8 @@ BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString
     }
     // Two tests of one patient and second keep a file each.
     platform::CAtomicFile file;
-    if (!file.Open(strPath) || !file.Write(abImage.data(), abImage.size()) || !file.CommitFree()) {
+    if (!file.Open(strPath) || !file.Write(abImage.data(), abImage.size()) ||
+        !file.CommitFree(context.Promise(2, strPatientID).get())) {
         context.Log(Format("Spirometry test file not written: %s", strPath.c_str()));
         return FALSE;
     }

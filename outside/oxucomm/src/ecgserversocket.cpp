@@ -1,19 +1,55 @@
 // The ECG server: each connection runs the acquisition server's device link on the
-// storage folder. A record it stored becomes owed (its marker synced) before the device
-// reads its answer: the link's replies are held while it works and while the markers of
-// its records are written, and a reply whose record could not be made owed becomes a
-// refusal. Record files and markers are synced on a few threads of their own, so that the
-// connections' syncs overlap. The work thread then hands the owed records to the work
-// callback.
+// storage folder. A record file becomes owed (its marker synced) before it takes its name
+// in the storage folder, so before its device is answered, whatever moment the process
+// ends; a file that could not be made owed is not kept, and its device hears a refusal.
+// A record whose same bytes already lay there (sent again) gets its marker written
+// afterwards, its answer held until then. Record files and markers are synced on a few
+// threads of their own, so that the connections' syncs overlap. The work thread then hands
+// the owed records to the work callback.
 #include <algorithm>
+#include <cerrno>
 
 #include "acq_server/devicelink.h"
 #include "oxucomm/oxufiles.h"
 #include "oxucomm/oxuowed.h"
 #include "oxucomm/oxusockets.h"
+#include "platform/atomicfile.h"
 #include "platform/format.h"
 #include "servercore.h"
 #include "workqueue.h"
+
+// Keeps a record file's marker for each name its file is about to take.
+class COxuEcgServerSocket::CPromise : public platform::IPlacePromise {
+public:
+    CPromise(COxuEcgServerSocket& server, const COxuOwed& owed) : m_server(server), m_owed(owed) {}
+
+    int Keep(const std::string& name) override {
+        m_owed.m_strPath = name;
+        CString strError;
+        const int nError = m_server.m_pOwed->Keep(m_owed, strError);
+        if (nError == 0) {
+            std::lock_guard<std::mutex> lock(m_server.m_promisedMutex);
+            m_server.m_promised[name] = m_owed;
+        } else if (nError != EEXIST) {
+            m_server.Log("The record cannot be kept owed on disk, it is not kept: " + name + " (" +
+                         strError + ")");
+        }
+        return nError;
+    }
+
+    void Withdraw(const std::string& name) override {
+        {
+            std::lock_guard<std::mutex> lock(m_server.m_promisedMutex);
+            m_server.m_promised.erase(name);
+        }
+        m_server.m_pOwed->Remove(m_owed);
+        m_owed.m_strMarker.clear();
+    }
+
+private:
+    COxuEcgServerSocket& m_server;
+    COxuOwed m_owed;
+};
 
 namespace {
 
@@ -29,17 +65,26 @@ public:
         m_context.m_settings.m_strWorkingFolder = server.GetStoragePath();
         m_context.m_settings.m_nFolderType = 0;
         m_context.m_onStored = [this](const CStoredRecord& record) { OnStored(record); };
+        m_context.m_promise = [this](int nKind, const CString& strID) {
+            std::shared_ptr<platform::IPlacePromise> pPromise;
+            if (nKind == 1 || nKind == 2) {
+                COxuOwed owed;
+                owed.m_strKind = nKind == 1 ? "EKG" : "SPIRO";
+                owed.m_strID = strID;
+                owed.m_strPeer = GetConnectPeerName();
+                pPromise = m_server.PromiseOwed(owed);
+            }
+            return pPromise;
+        };
         // The record file's sync runs on the server's sync threads, so that the syncs of
         // several connections overlap; its answer comes back here.
         m_context.m_commit = [this](std::function<bool()> work, std::function<void(bool)> done) {
             auto self = shared_from_this();
-            m_server.RunSync(
-                [this, self, work = std::move(work), done = std::move(done)]() mutable {
-                    const bool bOk = work();
-                    asio::post(m_core.Io(), [this, self, bOk, done = std::move(done)] {
-                        Dispatch([&] { return (done(bOk), true); });
-                    });
-                });
+            auto pOk = std::make_shared<bool>(false);
+            m_server.RunSync([work = std::move(work), pOk] { *pOk = work(); },
+                             [this, self, pOk, done = std::move(done)] {
+                                 Dispatch([&] { return (done(*pOk), true); });
+                             });
         };
         m_pLink = std::make_unique<CDeviceLink>(
             m_context, [this](const BYTE* p, std::size_t n) { return Reply(p, n); });
@@ -85,11 +130,23 @@ private:
     }
 
     void OnStored(const CStoredRecord& record) {
-        if (record.m_nKind == 1 || record.m_nKind == 2)
+        if (record.m_nKind != 1 && record.m_nKind != 2)
+            return;
+        COxuOwed owed;
+        if (m_server.TakePromised(record.m_strPath, owed))
+            Owed(owed);  // its marker stood before its file took its name
+        else
             Owe(record.m_nKind == 1 ? "EKG" : "SPIRO", record.m_strPath, record.m_strPatientID);
     }
 
-    // The marker is written on a sync thread; the answers wait for it.
+    void Owed(const COxuOwed& owed) {
+        if (COxuSocketCallback* p = m_server.GetCallback())
+            p->OnReceive(owed.m_strPeer.c_str(), owed.m_strKind.c_str(), owed.m_strPath.c_str());
+        m_server.QueueOwed(owed);
+    }
+
+    // A file that lay there already: its marker is written on a sync thread; the answers
+    // wait for it.
     void Owe(const char* pszKind, const CString& strPath, const CString& strID) {
         COxuOwed owed;
         owed.m_strKind = pszKind;
@@ -101,22 +158,25 @@ private:
         const std::size_t nAnswer = m_aHeld.size() - 1;
         ++m_nOwing;
         auto self = shared_from_this();
-        m_server.RunSync([this, self, owed, bAnswered, nAnswer]() mutable {
+        struct CWrite {
+            COxuOwed owed;
+            BOOL bOwed = FALSE;
             CString strError;
-            const BOOL bOwed = m_server.WriteOwed(owed, strError);
-            asio::post(m_core.Io(), [this, self, owed, bOwed, strError, bAnswered, nAnswer] {
+        };
+        auto pWrite = std::make_shared<CWrite>();
+        pWrite->owed = owed;
+        m_server.RunSync(
+            [this, pWrite] { pWrite->bOwed = m_server.WriteOwed(pWrite->owed, pWrite->strError); },
+            [this, self, pWrite, bAnswered, nAnswer] {
                 --m_nOwing;
-                if (bOwed) {
-                    if (COxuSocketCallback* p = m_server.GetCallback())
-                        p->OnReceive(owed.m_strPeer.c_str(), owed.m_strKind.c_str(),
-                                     owed.m_strPath.c_str());
-                    m_server.QueueOwed(owed);
+                if (pWrite->bOwed) {
+                    Owed(pWrite->owed);
                 } else {
                     if (COxuSocketLogger* p = m_server.GetLogger())
                         p->Log(
                             "The record cannot be kept owed on disk, the device is refused: %s "
                             "(%s)",
-                            owed.m_strPath.c_str(), strError.c_str());
+                            pWrite->owed.m_strPath.c_str(), pWrite->strError.c_str());
                     // The device is told to send it again.
                     const BYTE abyRefused[4] = {0xFC, 7, 0, 0xEF};
                     if (bAnswered && nAnswer < m_aHeld.size())
@@ -124,7 +184,6 @@ private:
                 }
                 Flush();
             });
-        });
     }
 
     COxuEcgServerSocket& m_server;
@@ -173,10 +232,15 @@ int COxuEcgServerSocket::Listen(int nPort) {
 }
 
 void COxuEcgServerSocket::Stop() {
-    // No record arrives after this; the syncs under way end (their records are owed on
-    // disk when their markers were written, and answered at the next try of the device).
-    if (m_pCore)
+    // No record arrives after this; what was received is finished while the connections
+    // are still open: the syncs under way and what their ends start in turn (a connection
+    // may hold the start of its next record meanwhile). Each file that took its name was
+    // owed before, whatever happens to this stop.
+    if (m_pCore && m_pCore->IsRunning()) {
+        m_pCore->Drain();
+        WaitForSyncs();
         m_pCore->Stop();
+    }
     if (m_pSync)
         m_pSync->join();
     COxuServerSocket::Stop();
@@ -199,12 +263,49 @@ void COxuEcgServerSocket::WakeWork() {
         m_pQueue->Wake();
 }
 
-void COxuEcgServerSocket::RunSync(std::function<void()> fn) {
-    asio::post(*m_pSync, std::move(fn));
+void COxuEcgServerSocket::RunSync(std::function<void()> fnWork, std::function<void()> fnDone) {
+    {
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        ++m_nSyncs;
+    }
+    // The network thread waits for the end even when nothing else is left for it to do (a
+    // stop has closed the acceptor and the reads).
+    auto guard = asio::make_work_guard(m_pCore->Io());
+    asio::post(*m_pSync,
+               [this, guard, fnWork = std::move(fnWork), fnDone = std::move(fnDone)]() mutable {
+                   fnWork();
+                   asio::post(m_pCore->Io(), [this, fnDone = std::move(fnDone)] {
+                       fnDone();
+                       {
+                           std::lock_guard<std::mutex> lock(m_syncMutex);
+                           --m_nSyncs;
+                       }
+                       m_syncCv.notify_all();
+                   });
+               });
+}
+
+void COxuEcgServerSocket::WaitForSyncs() {
+    std::unique_lock<std::mutex> lock(m_syncMutex);
+    m_syncCv.wait(lock, [this] { return m_nSyncs == 0; });
 }
 
 BOOL COxuEcgServerSocket::WriteOwed(COxuOwed& owed, CString& strError) const {
     return m_pOwed->Add(owed, strError);
+}
+
+std::shared_ptr<platform::IPlacePromise> COxuEcgServerSocket::PromiseOwed(const COxuOwed& owed) {
+    return std::make_shared<CPromise>(*this, owed);
+}
+
+BOOL COxuEcgServerSocket::TakePromised(const CString& strPath, COxuOwed& owed) {
+    std::lock_guard<std::mutex> lock(m_promisedMutex);
+    const auto it = m_promised.find(strPath);
+    if (it == m_promised.end())
+        return FALSE;
+    owed = std::move(it->second);
+    m_promised.erase(it);
+    return TRUE;
 }
 
 void COxuEcgServerSocket::QueueOwed(const COxuOwed& owed) {

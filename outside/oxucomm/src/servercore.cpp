@@ -1,5 +1,7 @@
 #include "servercore.h"
 
+#include <future>
+
 #include "platform/format.h"
 
 namespace oxucomm {
@@ -29,6 +31,9 @@ void CSession::Read() {
                                      Finish();
                                      return;
                                  }
+                                 // Draining: what arrives now is not taken.
+                                 if (m_core.IsDraining())
+                                     return;
                                  if (!m_bClosing && !OnData(m_abyBuffer.data(), n))
                                      CloseAfterWrites();
                                  if (!m_bFinished && !m_bClosing)
@@ -88,7 +93,8 @@ void CSession::Close() {
 // ---------------------------------------------------------------------------------------
 // Server
 
-CServerCore::CServerCore(COxuServerSocket& owner) : m_owner(owner), m_acceptor(m_io) {}
+CServerCore::CServerCore(COxuServerSocket& owner)
+    : m_owner(owner), m_acceptor(m_io), m_linger(m_io) {}
 
 CServerCore::~CServerCore() {
     Stop();
@@ -136,18 +142,46 @@ void CServerCore::Accept() {
 
 void CServerCore::Forget(const std::shared_ptr<CSession>& pSession) {
     m_sessions.erase(pSession);
+    if (m_bStopping && m_sessions.empty())
+        m_linger.cancel();
+}
+
+void CServerCore::Drain() {
+    if (!m_thread.joinable())
+        return;
+    std::promise<void> drained;
+    asio::post(m_io, [this, &drained] {
+        asio::error_code ec;
+        m_acceptor.close(ec);
+        m_bDraining = true;
+        drained.set_value();
+    });
+    drained.get_future().wait();
 }
 
 void CServerCore::Stop() {
     if (!m_thread.joinable())
         return;
     asio::post(m_io, [this] {
+        m_bStopping = true;
         asio::error_code ec;
         m_acceptor.close(ec);
+        // The replies already given go out first (the device reads them before the close),
+        // for a moment at most.
         auto sessions = m_sessions;
         for (const auto& p : sessions)
-            p->Close();
-        m_sessions.clear();
+            p->CloseAfterWrites();
+        if (m_sessions.empty())
+            return;
+        m_linger.expires_after(std::chrono::milliseconds(kLingerMs));
+        m_linger.async_wait([this](const asio::error_code& error) {
+            if (error)
+                return;
+            auto rest = m_sessions;
+            for (const auto& p : rest)
+                p->Close();
+            m_sessions.clear();
+        });
     });
     m_thread.join();
 }

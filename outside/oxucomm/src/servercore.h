@@ -29,12 +29,13 @@ public:
     virtual void Start();
     // Closes at once (server stopping).
     void Close();
+    // Closes once the queued replies went out.
+    void CloseAfterWrites();
 
 protected:
     // FALSE: close once the queued replies went out.
     virtual bool OnData(const BYTE* p, std::size_t n) = 0;
     bool Send(const BYTE* p, std::size_t n);
-    void CloseAfterWrites();
     CServerCore& m_core;
 
 private:
@@ -56,9 +57,16 @@ public:
 
     // Opens the acceptor and starts the network thread; FALSE with the reason.
     bool Listen(const std::string& strAddress, int nPort, int& nBoundPort, std::string& strError);
-    // Closes acceptor and connections and joins the network thread.
+    // From the host: closes the acceptor, and the connections read nothing more (what
+    // they hold is still worked); returns once that holds.
+    void Drain();
+    // Closes acceptor and connections (each once its replies went out, kLingerMs at most)
+    // and joins the network thread.
     void Stop();
     bool IsRunning() const { return m_thread.joinable(); }
+    // Network thread: whether Drain was called.
+    bool IsDraining() const { return m_bDraining; }
+    static constexpr int kLingerMs = 1000;
 
     asio::io_context& Io() { return m_io; }
     COxuServerSocket& Owner() { return m_owner; }
@@ -70,7 +78,10 @@ private:
     COxuServerSocket& m_owner;
     asio::io_context m_io;
     asio::ip::tcp::acceptor m_acceptor;
+    asio::steady_timer m_linger;
     std::set<std::shared_ptr<CSession>> m_sessions;
+    bool m_bDraining = false;
+    bool m_bStopping = false;
     std::thread m_thread;
 };
 

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -268,8 +270,11 @@ TEST_F(OxuComm, AnUnfinishedRecordIsTriedAgainAfterAPause) {
 TEST_F(OxuComm, ARecordThatCannotBeMadeOwedIsRefused) {
     testsupport::WriteFile(m_dir / ".owed", "a file where the folder should be");
     EXPECT_NE(Devsim("frame-ecg --id R1").find("REPLY fc0700ef"), std::string::npos);
+    Devsim("--quiet 1 legacy-ecg --id R2");
     m_server.Stop();
     EXPECT_TRUE(m_rec.ekg.empty());
+    // Neither file took its name: a record file in the folder always has its marker.
+    EXPECT_EQ(RunCommand("ls " + ShellQuote(m_dir.Path())), "");
 }
 
 TEST(OxuOwed, AMarkerKeepsEveryByteOfItsValues) {
@@ -307,6 +312,51 @@ TEST(OxuOwed, AScanFindsTheMarkersOldestFirstAndDropsATornWrite) {
     EXPECT_FALSE(testsupport::Exists(dir / ".owed/.c.ekg.AbC123"));
     owed.Remove(found[0]);
     EXPECT_EQ(owed.Scan().size(), 1u);
+}
+
+// Markers named after records whose names start with "." are markers like any other; a
+// killed writer's temporary files go, and an older version's whole one becomes the marker
+// it was being written as.
+TEST(OxuOwed, TemporaryFilesAreToldByTheirNamesAlone) {
+    testsupport::CTempDir dir;
+    COxuOwedRecords owed(dir.Path());
+    COxuOwed dot;
+    dot.m_strKind = "EKG";
+    dot.m_strPath = dir / ".AB_20260304050607.ekg";
+    CString strError;
+    ASSERT_TRUE(owed.Add(dot, strError)) << strError;
+    testsupport::WriteFile(dir / ".owed/:P1_x.ekg.Ab12Cd", "KIND=EKG\nPATH=/x/P1_x.ekg\n");
+    testsupport::WriteFile(dir / ".owed/.P2_x.ekg.Qw34Er",
+                           "KIND=SPIRO\nPATH=" + dir / "P2_x.fvc" + "\nID=P2\nPEER=1.2.3.4\n");
+    testsupport::WriteFile(dir / ".owed/.P3_x.ekg.Zx56Cv", "KIND=EK");  // torn
+    const auto found = owed.Scan();
+    ASSERT_EQ(found.size(), 2u);
+    std::set<std::string> paths;
+    for (const auto& o : found)
+        paths.insert(o.m_strPath);
+    EXPECT_EQ(paths, (std::set<std::string>{dir / ".AB_20260304050607.ekg", dir / "P2_x.fvc"}));
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(dir / ".owed")),
+              ".AB_20260304050607.ekg\nP2_x.fvc\n");
+    EXPECT_EQ(testsupport::ReadFile(dir / ".owed/P2_x.fvc"),
+              "KIND=SPIRO\nPATH=" + dir / "P2_x.fvc" + "\nID=P2\nPEER=1.2.3.4\n");
+}
+
+// A marker kept for a file about to take its name never replaces another marker.
+TEST(OxuOwed, KeepNeverReplacesAMarker) {
+    testsupport::CTempDir dir;
+    COxuOwedRecords owed(dir.Path());
+    COxuOwed first, second;
+    first.m_strKind = second.m_strKind = "EKG";
+    first.m_strPath = second.m_strPath = dir / "K1_20260304050607.ekg";
+    first.m_strID = "FIRST";
+    second.m_strID = "SECOND";
+    CString strError;
+    ASSERT_EQ(owed.Keep(first, strError), 0) << strError;
+    EXPECT_EQ(owed.Keep(second, strError), EEXIST);
+    const auto found = owed.Scan();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].m_strID, "FIRST");
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(dir / ".owed")), "K1_20260304050607.ekg\n");
 }
 
 TEST_F(OxuComm, SecondListenAndBusyPortFail) {

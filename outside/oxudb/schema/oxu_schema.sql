@@ -84,8 +84,16 @@ CREATE TABLE IF NOT EXISTS waveform (
     wave_data       {BLOB}
 );
 
+-- What each record file held when its rows were written (SHA-256 of its bytes, as hex): a
+-- file of the same name that holds other bytes is another record. Rows of an older version
+-- have none.
+CREATE TABLE IF NOT EXISTS instance_digest (
+    instance_key    BIGINT PRIMARY KEY REFERENCES instance (instance_key),
+    file_digest     VARCHAR(64) NOT NULL
+);
+
 CREATE INDEX IF NOT EXISTS study_patient ON study (patient_id);
 CREATE INDEX IF NOT EXISTS series_study ON series (study_key);
 CREATE INDEX IF NOT EXISTS instance_series ON instance (series_key);
--- A record's rows are found by its file: they are written once per file.
+-- A record's rows are found by its file and its bytes: they are written once per record.
 CREATE INDEX IF NOT EXISTS instance_file ON instance (file_name);

@@ -147,6 +147,18 @@ int COxuDbInstance::Save() {
                   Text(m_strTime), Text(m_strFolder), Text(m_strFileName)});
 }
 
+COxuDbInstanceDigest::COxuDbInstanceDigest(COxuDbConnect* pConnect)
+    : COxuDbObject(pConnect, "instance_digest") {}
+
+int COxuDbInstanceDigest::Save() {
+    if (m_nInstanceKey <= 0 || m_strDigest.empty()) {
+        m_strLastError = "Instance key or file digest is missing";
+        return 0;
+    }
+    return Write({"instance_key", "file_digest"},
+                 {CDbParam::Int(m_nInstanceKey), Text(m_strDigest)});
+}
+
 COxuDbWaveform::COxuDbWaveform(COxuDbConnect* pConnect) : COxuDbObject(pConnect, "waveform") {}
 
 int COxuDbWaveform::Save() {

@@ -8,6 +8,17 @@
 
 namespace platform {
 
+// What must be durable before a file takes a name (write-ahead): CommitFree asks Keep for
+// each free name it is about to give the file, and Withdraw when that name then went to
+// another file or the file could not take it. Keep gives 0 when kept, EEXIST when the
+// name is spoken for (the next one is tried), else the error (the file is not placed).
+class IPlacePromise {
+public:
+    virtual ~IPlacePromise() = default;
+    virtual int Keep(const std::string& name) = 0;
+    virtual void Withdraw(const std::string& name) = 0;
+};
+
 class CAtomicFile {
 public:
     CAtomicFile() = default;
@@ -24,8 +35,10 @@ public:
     // Commit that never replaces: the file goes under the target's name while that is free,
     // else under the first free one of its title + "_2", "_3", ... (before the extension);
     // a name that already holds exactly these bytes is taken as this file (written once,
-    // IsSame() then TRUE). Target() gives the name used; FALSE as Commit.
-    bool CommitFree();
+    // IsSame() then TRUE). Target() gives the name used; FALSE as Commit. With a promise,
+    // the name is kept by it before the file takes it (a name that holds these bytes
+    // already needs none).
+    bool CommitFree(IPlacePromise* pPromise = nullptr);
     bool IsSame() const { return m_bSame; }
     void Discard();
 
@@ -47,6 +60,9 @@ private:
     std::string m_strTarget;
     std::string m_strTemp;  // empty while the file has no name
 };
+
+// Moves from onto to unless to exists: 0, EEXIST when to is taken, else the error.
+int RenameNoReplace(const std::string& from, const std::string& to);
 
 // Whole-file helpers on the class above.
 bool WriteFileAtomically(const std::string& path, std::string_view data);

@@ -21,7 +21,9 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, int nTimeoutMs,
                          const std::string& workDir = {});
 
-// Starts a program that outlives the call; no waiting and no zombie left behind.
-bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir = {});
+// Starts a program that outlives the call; no waiting and no zombie left behind. When it
+// cannot start, *pnError (when given) is the error number the start gave (errno is not set).
+bool StartDetached(const std::vector<std::string>& argv, const std::string& workDir = {},
+                   int* pnError = nullptr);
 
 }  // namespace platform

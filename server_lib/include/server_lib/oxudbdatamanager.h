@@ -3,8 +3,10 @@
 // steps "Oxu.ini" switches on: the JPEG gateway program, the upload to the maker's FTP
 // server, the DICOM file and the DICOM store program. The records that wait are stored in
 // one transaction (a record whose own rows fail is stored alone, so that it holds back no
-// other); each record file gets its rows once, whatever retries or resends bring; a
-// record without patient ID gets a patient row of its own. The follow-up steps of a
+// other); each record gets its rows once, whatever retries or resends bring (a record is
+// its file's name and folder with the bytes the file held, so that a new record under a
+// name freed by archiving gets rows of its own); a record without patient ID gets a
+// patient row of its own. The follow-up steps of a
 // record run once its rows are in (they carry its UIDs). Used by the work thread; only
 // Interrupt comes from another thread. Not copyable: it owns the FTP sender and its queue.
 #include <atomic>
@@ -48,11 +50,12 @@ public:
     // Rows of one record; the waveform only for ECG.
     struct CRows {
         explicit CRows(COxuDbConnect* p)
-            : patient(p), study(p), series(p), instance(p), waveform(p) {}
+            : patient(p), study(p), series(p), instance(p), digest(p), waveform(p) {}
         COxuDbPatient patient;
         COxuDbStudy study;
         COxuDbSeries series;
         COxuDbInstance instance;
+        COxuDbInstanceDigest digest;  // written when the file's digest is known
         COxuDbWaveform waveform;
     };
 
@@ -100,6 +103,9 @@ private:
     struct CFtpParts;
     std::unique_ptr<CFtpParts> m_pFtp;
 };
+
+// SHA-256 of the file's bytes as lower-case hex; empty when the file cannot be read.
+CString OxuFileDigest(const CString& strPath);
 
 // Waveform bytes of an ECG record: the first 5000 samples of the 12 leads, interleaved by
 // sample, 16-bit signed little-endian (sample k of lead j at byte 2 x (12k + j)).

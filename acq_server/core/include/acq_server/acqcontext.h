@@ -12,6 +12,10 @@
 #include "acq_server/acqlog.h"
 #include "platform/wintypes.h"
 
+namespace platform {
+class IPlacePromise;
+}
+
 class CEkgRecordBuilder;
 class CDeviceLink;
 class CSpiroTestFile;
@@ -87,6 +91,12 @@ struct CAcqContext {
     // thread, so that the syncs of several records overlap, and calls done(result) back on
     // the connections' thread. Empty: the step runs in place.
     std::function<void(std::function<bool()> work, std::function<void(bool)> done)> m_commit;
+    // Write-ahead of a record file (kind 1 ECG, 2 spirometry, with the patient ID worked
+    // out): what the promise keeps for a name is durable before the file takes that name,
+    // so that no moment of a stop, kill or power cut leaves a file in its place without
+    // its owed work. Empty, or a null promise: the file is placed as it is.
+    std::function<std::shared_ptr<platform::IPlacePromise>(int nKind, const CString& strID)>
+        m_promise;
     // Local time of "now"; std::time by default, fixed by tests.
     std::function<std::time_t()> m_clock;
     LogSink m_log;
@@ -108,6 +118,9 @@ struct CAcqContext {
             if (bTaken)
                 Stored(record);
         });
+    }
+    std::shared_ptr<platform::IPlacePromise> Promise(int nKind, const CString& strID) const {
+        return m_promise ? m_promise(nKind, strID) : nullptr;
     }
     void Log(const CString& str) const {
         if (m_log)

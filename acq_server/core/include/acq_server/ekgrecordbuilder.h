@@ -40,6 +40,7 @@ struct CEkgFileJob {
     std::vector<BYTE> m_abyInfo;  // with the pacemaker list over offset 4000
     std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
     std::size_t m_nLeadBytes = 0;
+    std::shared_ptr<platform::IPlacePromise> m_pPromise;  // kept before the file is named
     BOOL Write();
 };
 

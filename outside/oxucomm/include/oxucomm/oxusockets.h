@@ -5,13 +5,16 @@
 // all that wait at once. Host calls (Listen, Stop, setters) are made from one host
 // thread; the callbacks come on the library's threads (oxucallbacks.h).
 #include <atomic>
+#include <condition_variable>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "oxucomm/oxucallbacks.h"
+#include "oxucomm/oxuowed.h"
 #include "oxuutil/oxuexport.h"
 #include "platform/wintypes.h"
 
@@ -113,12 +116,13 @@ class thread_pool;
 namespace oxucomm {
 class CWorkQueue;
 }
-class COxuOwedRecords;
-struct COxuOwed;
-
+namespace platform {
+class IPlacePromise;
+}
 // Receives records from devices: the device link of the acquisition server per
-// connection, records stored in the storage folder, owed on disk (oxuowed.h) before the
-// device is answered, and handed to the work callback by the work thread.
+// connection, records stored in the storage folder, owed on disk (oxuowed.h) before their
+// files take their names and so before the device is answered, and handed to the work
+// callback by the work thread.
 class OXU_EXPORT COxuEcgServerSocket : public COxuServerSocket {
 public:
     COxuEcgServerSocket();
@@ -126,6 +130,8 @@ public:
     // Also starts the work thread, which first takes up what an earlier run left owed in
     // the storage folder.
     int Listen(int nPort) override;
+    // Nothing more is read or accepted; what was received is finished first (its records
+    // put in place, answered and handed to the work thread) before the connections close.
     // Returns within a few seconds whatever the database does: the records received are
     // worked for at most kStopGraceMs, the rest stays owed for the next start.
     void Stop() override;
@@ -136,10 +142,15 @@ public:
     // The database is back (connected): every owed record is tried at once.
     void WakeWork();
 
-    // Inside, for the connections: runs a sync (record file, marker) on a sync thread;
-    // writes a record's marker; hands an owed record to the work thread.
-    void RunSync(std::function<void()> fn);
+    // Inside, for the connections: runs a sync (record file, marker) on a sync thread and
+    // then its end on the network thread (a stop waits for both); writes a record's
+    // marker; the promise that keeps a record file's marker before the file takes its
+    // name, and that marker by the file's path once (FALSE: none was kept); hands an owed
+    // record to the work thread.
+    void RunSync(std::function<void()> fnWork, std::function<void()> fnDone);
     BOOL WriteOwed(COxuOwed& owed, CString& strError) const;
+    std::shared_ptr<platform::IPlacePromise> PromiseOwed(const COxuOwed& owed);
+    BOOL TakePromised(const CString& strPath, COxuOwed& owed);
     void QueueOwed(const COxuOwed& owed);
 
     static constexpr int kStopGraceMs = 2000;
@@ -151,10 +162,20 @@ protected:
     std::shared_ptr<oxucomm::CSession> NewSession(oxucomm::CServerCore& core) override;
 
 private:
+    class CPromise;
+    void WaitForSyncs();
+
     std::atomic<COxuSocketWorkCallback*> m_pWork{nullptr};
     std::unique_ptr<COxuOwedRecords> m_pOwed;
     std::unique_ptr<oxucomm::CWorkQueue> m_pQueue;
     std::unique_ptr<asio::thread_pool> m_pSync;
+    // Syncs under way, until their ends ran.
+    std::mutex m_syncMutex;
+    std::condition_variable m_syncCv;
+    int m_nSyncs = 0;
+    // Markers kept for files that took their names, by path, until their records are owed.
+    std::mutex m_promisedMutex;
+    std::map<CString, COxuOwed> m_promised;
 };
 
 // The file server: it has no protocol of its own; each connection is logged and closed.

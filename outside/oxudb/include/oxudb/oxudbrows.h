@@ -94,6 +94,15 @@ public:
     CString m_strInstanceUID, m_strDateTime, m_strDate, m_strTime, m_strFolder, m_strFileName;
 };
 
+// The digest of the bytes the instance's record file held when its rows were written.
+class OXU_EXPORT COxuDbInstanceDigest : public COxuDbObject {
+public:
+    explicit COxuDbInstanceDigest(COxuDbConnect* pConnect = nullptr);
+    int Save() override;
+    std::int64_t m_nInstanceKey = 0;
+    CString m_strDigest;
+};
+
 class OXU_EXPORT COxuDbWaveform : public COxuDbObject {
 public:
     explicit COxuDbWaveform(COxuDbConnect* pConnect = nullptr);
