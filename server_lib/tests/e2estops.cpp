@@ -169,7 +169,7 @@ TEST_P(OxuE2e, ARecordOfAPatientWithALeadingDotGetsItsRowsAfterAKill) {
 std::vector<int> WaveformSeeds(CRun& run, const std::vector<std::string>& expects) {
     std::vector<std::vector<int>> leads;
     for (const auto& e : expects)
-        leads.push_back(Channels(e).at(0));
+        leads.push_back(testsupport::ExpectedChannels(e).at(0));
     std::vector<int> seeds;
     std::istringstream in(
         run.Sql("SELECT " + std::string(run.HexFn()) + " FROM waveform ORDER BY instance_key"));

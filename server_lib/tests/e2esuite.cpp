@@ -42,7 +42,7 @@ TEST_P(OxuE2e, AnEcgRecordOverTcpBecomesFiveRows) {
               "12|5000|500|16|SS|0");
     const std::string hex = run.Sql("SELECT " + GetParam().strHexFn + " FROM waveform");
     ASSERT_EQ(hex.size(), 240000u);
-    const auto channels = Channels(expect);
+    const auto channels = testsupport::ExpectedChannels(expect);
     ASSERT_EQ(channels.size(), 8u);
     const int aLead[8] = {0, 1, 6, 7, 8, 9, 10, 11};  // I, II, V1..V6
     for (int k = 0; k < 5000; ++k) {

@@ -123,21 +123,6 @@ private:
     int m_nPort = 0;
 };
 
-inline std::vector<std::vector<int>> Channels(const std::string& expect) {
-    std::istringstream in(
-        testsupport::RunCommand("python3 -c 'import json,sys; [print(*c) for c in "
-                   "json.load(open(sys.argv[1]))[\"channels\"]]' " +
-                   testsupport::ShellQuote(expect)));
-    std::vector<std::vector<int>> channels;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream values(line);
-        channels.emplace_back();
-        for (int v; values >> v;)
-            channels.back().push_back(v);
-    }
-    return channels;
-}
-
 inline short SampleAt(const std::string& hex, int k, int j) {
     const std::size_t at = 4 * static_cast<std::size_t>(12 * k + j);
     const int lo = std::stoi(hex.substr(at, 2), nullptr, 16);

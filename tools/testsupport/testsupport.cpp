@@ -81,6 +81,20 @@ std::string ShellQuote(const std::string& text) {
     return q + "'";
 }
 
+std::vector<std::vector<int>> ExpectedChannels(const std::string& expectFile) {
+    std::istringstream in(RunCommand("python3 -c 'import json,sys; [print(*c) for c in "
+                                     "json.load(open(sys.argv[1]))[\"channels\"]]' " +
+                                     ShellQuote(expectFile)));
+    std::vector<std::vector<int>> channels;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream values(line);
+        channels.emplace_back();
+        for (int v; values >> v;)
+            channels.back().push_back(v);
+    }
+    return channels;
+}
+
 CScriptedNotifier::CScriptedNotifier() : m_pPrevious(platform::SetNotifier(this)) {}
 
 CScriptedNotifier::~CScriptedNotifier() { platform::SetNotifier(m_pPrevious); }

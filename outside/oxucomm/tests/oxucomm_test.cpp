@@ -70,20 +70,6 @@ protected:
         return RunCommand("python3 " + ShellQuote(DEVSIM_PY) + " --port " +
                           std::to_string(m_server.m_nPort) + " --quiet 0.3 " + args + " 2>&1");
     }
-    // The cart's 8 channels as the simulator wrote them to its expectation file.
-    std::vector<std::vector<int>> Channels(const std::string& expect) {
-        std::istringstream in(RunCommand(
-            "python3 -c 'import json,sys; [print(*c) for c in "
-            "json.load(open(sys.argv[1]))[\"channels\"]]' " + ShellQuote(expect)));
-        std::vector<std::vector<int>> channels;
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream values(line);
-            channels.emplace_back();
-            for (int v; values >> v;)
-                channels.back().push_back(v);
-        }
-        return channels;
-    }
     testsupport::CTempDir m_dir;
     CRecorder m_rec;
     COxuEcgServerSocket m_server;
@@ -108,7 +94,7 @@ TEST_F(OxuComm, AnEcgRecordReachesTheWorkThreadWithItsTextsAndLeads) {
     EXPECT_TRUE(testsupport::Exists(f.GetFilePath())) << f.GetFilePath();
     // Leads I, II and V1..V6 are the cart's channels; III = II - I.
     const int aLead[8] = {0, 1, 6, 7, 8, 9, 10, 11};
-    const auto channels = Channels(m_dir / "e.json");
+    const auto channels = testsupport::ExpectedChannels(m_dir / "e.json");
     ASSERT_EQ(channels.size(), 8u);
     for (int c = 0; c < 8; ++c) {
         ASSERT_EQ(channels[c].size(), 5000u);

@@ -36,6 +36,10 @@ std::string RunCommand(const std::string& commandLine, int* pStatus = nullptr);
 // A text quoted for a shell command line.
 std::string ShellQuote(const std::string& text);
 
+// The channels of a simulated cart's record, as the device simulator wrote them to its
+// expectation file (JSON, key "channels"): one list of samples a channel.
+std::vector<std::vector<int>> ExpectedChannels(const std::string& expectFile);
+
 // Stands in for the operator: records every message box and gives the queued answers
 // in order (then the absent operator's answers). Installed for its lifetime.
 class CScriptedNotifier : public platform::INotifier {
