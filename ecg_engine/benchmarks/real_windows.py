@@ -8,8 +8,10 @@ CORPUS is a folder with `windows/*.ekg` and `references.json` (default: the deve
 beside the project, ../shared/ecg-corpus). Each window is copied into a work folder and the
 program run on it there; the ".ksi" gives each detected QRS (onset, offset) and the
 statements. A reference R peak is found when a detected QRS, widened by 75 ms on each side,
-holds it, each QRS used once; a QRS left over is an extra beat. Prints one line a window and
-the totals per source. Standard library only.
+holds it, each QRS used once; a QRS left over is an extra beat. Prints one line a window, the
+totals per source, and the rhythm statements that matter: per CinC label (N, O, A) the windows
+stating "Atrial Fibrillation"; per expert-annotated source the windows stating fibrillation,
+flutter, SVT or SA Block, and those with a V beat that state no PVC. Standard library only.
 """
 
 import json
@@ -72,6 +74,35 @@ def score(r_peaks, beats):
     return missed, extra
 
 
+def forbidden(texts):
+    """The statements no sinus window of an expert-annotated source may carry."""
+    return [t for t in texts if t == "Atrial Fibrillation" or "lutter" in t
+            or t.startswith("Supraventricular Tachycardia") or t == "SA Block"]
+
+
+def statement_table(refs, out):
+    """Lines of the rhythm-statement table: (source or CinC label, windows, counts)."""
+    rows = {}
+    for w, rec in zip(refs["windows"], out):
+        texts = rec["statements"]
+        key = w.get("source") or w["file"].split("_")[0]
+        if key == "cinc2017":
+            r = rows.setdefault("cinc2017 " + w["rhythm"], {"windows": 0, "AF": [], "not AF": []})
+            r["windows"] += 1
+            r["AF" if "Atrial Fibrillation" in texts else "not AF"].append(w["file"])
+        else:
+            r = rows.setdefault(key, {"windows": 0, "forbidden": [], "V windows": 0,
+                                      "V without PVC": []})
+            r["windows"] += 1
+            if forbidden(texts):
+                r["forbidden"].append(w["file"])
+            if "V" in w.get("beat_types", []):
+                r["V windows"] += 1
+                if not any("PVC" in t for t in texts):
+                    r["V without PVC"].append(w["file"])
+    return rows
+
+
 def main(argv):
     if len(argv) < 2:
         print(__doc__, file=sys.stderr)
@@ -129,13 +160,26 @@ def main(argv):
                 print("%24s missed at %s" % ("", missed))
             if extra:
                 print("%24s extra QRS %s" % ("", extra))
+    table = statement_table(refs, out)
     if as_json:
-        json.dump({"windows": out, "totals": totals}, sys.stdout, indent=1)
+        json.dump({"windows": out, "totals": totals, "statements": table}, sys.stdout, indent=1)
         print()
     else:
         print()
         for key, (n, found, missed, extra) in sorted(totals.items()):
             print("%-12s beats %3d found %3d missed %2d extra %2d" % (key, n, found, missed, extra))
+        print()
+        for key, r in sorted(table.items()):
+            if "AF" in r:
+                # the AF windows list the false ones, the other list the missed ones
+                which = "not AF" if key.endswith(" A") else "AF"
+                print("%-12s windows %3d AF %3d | %s: %s" % (key, r["windows"], len(r["AF"]), which,
+                                                            " ".join(r[which])))
+            else:
+                print("%-12s windows %3d AF/flutter/SVT/SA Block %2d %s; V windows %2d without PVC"
+                      " %2d %s" % (key, r["windows"], len(r["forbidden"]), " ".join(r["forbidden"]),
+                                   r["V windows"], len(r["V without PVC"]),
+                                   " ".join(r["V without PVC"])))
     return 0
 
 
