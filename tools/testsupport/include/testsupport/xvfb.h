@@ -41,6 +41,9 @@ public:
     void Key(const std::string& strId, const std::string& strKeys) const;
     // Activates the window and types the text as keystrokes (xdotool type).
     void Type(const std::string& strId, const std::string& strText) const;
+    // The pointer moved to the screen point and its first button pressed and released, as a
+    // user's hand does: the press goes to whatever window lies there.
+    void Click(int nX, int nY) const;
     // The text a window put on the clipboard when it was given Ctrl+C (a message box copies
     // its caption, text and buttons), read with xclip; "" when nothing came.
     std::string CopyText(const std::string& strId) const;
