@@ -1,7 +1,7 @@
 // "2 x 1" on a real X screen: Lindar's application in this process, the panes pressed with the
-// X server's own pointer, a real second start handing a record over, Close on its keys. After
-// each of them the selected tab, the window's name and the patient bar name one record, and
-// Save As, answered on the screen, writes that record byte for byte (cmp).
+// X server's own pointer, a real second start handing a record over, the layouts and Close on
+// their keys. After each of them the selected tab, the window's name and the patient bar name
+// one record, and Save As, answered on the screen, writes that record byte for byte (cmp).
 #include <QLineEdit>
 #include <QTabBar>
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ namespace {
 ::testing::Environment* const kScreen =
     ::testing::AddGlobalTestEnvironment(new testsupport::CXScreenEnvironment);
 
-enum class EAction { PressUpper, PressLower, SecondStart, Close };
+enum class EAction { PressUpper, PressLower, SecondStart, OnePane, TwoPanes, Close };
 
 struct CStep {
     const char* pszWhat;
@@ -39,6 +39,10 @@ const CStep kSteps[] = {
     // Into the upper pane, as every hand-over; what was handed over is what the user acts on.
     {"a second start with b", EAction::SecondStart, 'b'},
     {"a press on the lower pane after it", EAction::PressLower, 'c'},
+    // One pane shows the upper pane, which becomes current.
+    {"1 x 1 with the lower pane current", EAction::OnePane, 'b'},
+    {"2 x 1 again", EAction::TwoPanes, 'b'},
+    {"a press on the lower pane in 2 x 1 again", EAction::PressLower, 'c'},
     // The last exam of the list comes into the upper pane.
     {"Close of the lower pane's record", EAction::Close, 'b'},
     {"Close of the upper pane's record", EAction::Close, 'a'},
@@ -83,6 +87,12 @@ protected:
         const QPoint pt = pane.mapToGlobal(pane.rect().center());
         AtTheScreen([&] { X().Click(pt.x(), pt.y()); });
     }
+    // The menu's keys, typed into the program's window.
+    void Keys(const char* pszKeys) {
+        const std::string strId = X().WaitForWindowId("^Lindar - ", 10000);
+        ASSERT_FALSE(strId.empty()) << X().Tree();
+        AtTheScreen([&] { X().Key(strId, pszKeys); });
+    }
     void Act(EAction e) {
         switch (e) {
             case EAction::PressUpper:
@@ -105,11 +115,17 @@ protected:
                     10000));
                 break;
             }
+            case EAction::OnePane:
+                ASSERT_NO_FATAL_FAILURE(Keys("ctrl+1"));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return !View().Pane(1)->isVisible(); }, 10000));
+                break;
+            case EAction::TwoPanes:
+                ASSERT_NO_FATAL_FAILURE(Keys("ctrl+2"));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return View().Pane(1)->isVisible(); }, 10000));
+                break;
             case EAction::Close: {
                 const int nBefore = Frame().Doc().List().GetSize();
-                const std::string strId = X().WaitForWindowId("^Lindar - ", 10000);
-                ASSERT_FALSE(strId.empty()) << X().Tree();
-                AtTheScreen([&] { X().Key(strId, "ctrl+F4"); });
+                ASSERT_NO_FATAL_FAILURE(Keys("ctrl+F4"));
                 ASSERT_TRUE(QTest::qWaitFor(
                     [&] { return Frame().Doc().List().GetSize() == nBefore - 1; }, 10000));
                 break;
