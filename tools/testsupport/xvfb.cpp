@@ -25,7 +25,14 @@ bool CXvfb::Start(const std::string& strScreen) {
     // On a machine shared by several test runs each may be given a display number of its
     // own (":71"); else the server takes the first free one.
     const char* pszDisplay = std::getenv("CORVANE_XVFB_DISPLAY");
-    const std::string strFixed = pszDisplay ? pszDisplay : "";
+    // Made before the fork: the child only execs.
+    std::vector<const char*> argv = {"Xvfb"};
+    if (pszDisplay && *pszDisplay)
+        argv.push_back(pszDisplay);
+    for (const char* psz : {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0"})
+        argv.push_back(psz);
+    argv.push_back(strScreen.c_str());
+    argv.push_back(nullptr);
     int fds[2];
     if (::pipe(fds) != 0)
         return false;
@@ -44,13 +51,6 @@ bool CXvfb::Start(const std::string& strScreen) {
             ::dup2(nul, STDIN_FILENO);
             ::dup2(nul, STDERR_FILENO);
         }
-        std::vector<const char*> argv = {"Xvfb"};
-        if (!strFixed.empty())
-            argv.push_back(strFixed.c_str());
-        for (const char* psz : {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0"})
-            argv.push_back(psz);
-        argv.push_back(strScreen.c_str());
-        argv.push_back(nullptr);
         ::execvp("Xvfb", const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }

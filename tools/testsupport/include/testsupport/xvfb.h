@@ -1,8 +1,8 @@
 #pragma once
 // A private X server for tests that need a real one: Xvfb on a display number it picks
-// itself, not reset when its last client leaves (a test that kills a program and starts the
-// next would otherwise meet a server in the middle of its reset), stopped with its process
-// group when the object goes.
+// itself (or the one CORVANE_XVFB_DISPLAY names, ":71"), not reset when its last client
+// leaves (a test that kills a program and starts the next would otherwise meet a server in
+// the middle of its reset), stopped with its process group when the object goes.
 #include <memory>
 #include <string>
 #include <thread>
