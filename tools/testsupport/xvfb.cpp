@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "testsupport/childprocess.h"
@@ -21,6 +22,17 @@ CXvfb::~CXvfb() {
 
 bool CXvfb::Start(const std::string& strScreen) {
     Stop();
+    // On a machine shared by several test runs each may be given a display number of its
+    // own (":71"); else the server takes the first free one.
+    const char* pszDisplay = std::getenv("CORVANE_XVFB_DISPLAY");
+    // Made before the fork: the child only execs.
+    std::vector<const char*> argv = {"Xvfb"};
+    if (pszDisplay && *pszDisplay)
+        argv.push_back(pszDisplay);
+    for (const char* psz : {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0"})
+        argv.push_back(psz);
+    argv.push_back(strScreen.c_str());
+    argv.push_back(nullptr);
     int fds[2];
     if (::pipe(fds) != 0)
         return false;
@@ -39,8 +51,7 @@ bool CXvfb::Start(const std::string& strScreen) {
             ::dup2(nul, STDIN_FILENO);
             ::dup2(nul, STDERR_FILENO);
         }
-        ::execlp("Xvfb", "Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                 strScreen.c_str(), static_cast<char*>(nullptr));
+        ::execvp("Xvfb", const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
     ::close(fds[1]);
@@ -144,6 +155,10 @@ void CXvfb::Key(const std::string& strId, const std::string& strKeys) const {
 void CXvfb::Type(const std::string& strId, const std::string& strText) const {
     X("xdotool windowactivate --sync " + strId + " 2>/dev/null; xdotool type --clearmodifiers " +
       ShellQuote(strText));
+}
+
+void CXvfb::Click(int nX, int nY) const {
+    X("xdotool mousemove " + std::to_string(nX) + " " + std::to_string(nY) + " click 1");
 }
 
 std::string CXvfb::CopyText(const std::string& strId) const {

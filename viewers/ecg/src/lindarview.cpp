@@ -178,6 +178,7 @@ void COxuLindarView::SetCurrentPane(int n) {
     update();
     if (CExamItem* p = GetCurrentExam())
         ShowExamTab(p);
+    m_doc.UpdateTitle();
     m_host.PostCommand(ID_REFRESH);
 }
 
@@ -209,6 +210,13 @@ BOOL COxuLindarView::LoadExam(CExamItem* pItem, int nPane) {
         if (pBefore && pBefore != pItem)
             m_panes[0]->OpenExam(pBefore);
         return FALSE;
+    }
+    // The exam just shown is the one whose tab is selected, so its pane is the one that
+    // Save As, Print, the bars and the title act on (a hand-over comes into pane 0 while
+    // pane 1 may be current).
+    if (nPane != m_nCurPane && (nPane == 0 || m_nLayout != 0)) {
+        m_nCurPane = nPane;
+        update();
     }
     ShowExamTab(pItem);
     m_host.SendCommand(ID_REFRESH);
@@ -528,13 +536,8 @@ void COxuLindarView::OnLayout(int nLayout) {
             return;
         m_nLayout = 0;
         Reposition();
-        if (m_nCurPane == 1) {
-            m_nCurPane = 0;
-            update();
-            if (CExamItem* p = GetCurrentExam())
-                ShowExamTab(p);
-            m_host.PostCommand(ID_REFRESH);
-        }
+        if (m_nCurPane == 1)
+            SetCurrentPane(0);
     } else if (nLayout == 2) {
         m_nLayout = 2;
         Reposition();

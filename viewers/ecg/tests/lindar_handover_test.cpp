@@ -16,13 +16,10 @@
 #include "ecg_control/ekgrecord.h"
 #include "ecg_control/globalbuffer.h"
 #include "ecg_control/wavelin_dispids.h"
-#include "lindar/lindarapp.h"
-#include "lindar/mainframe.h"
 #include "lindar/patientbar.h"
+#include "lindarappscene.h"
 #include "platform/dispatch.h"
 #include "testsupport/cupspeer.h"
-#include "testsupport/handoverscene.h"
-#include "testsupport/testsupport.h"
 #include "testsupport/xscreenenv.h"
 
 using testsupport::RunCommand;
@@ -68,10 +65,8 @@ const CCase kCases[] = {
     {"SaveInfoWithBShown", ECommand::SaveInfo, nullptr, true, "Falha ao gravar o arquivo (*.ekg)."},
 };
 
-class LindarHandOver : public ::testing::TestWithParam<CCase>,
-                       protected testsupport::CHandOverScene {
+class LindarHandOver : public ::testing::TestWithParam<CCase>, protected CLindarAppScene {
 protected:
-    LindarHandOver() : CHandOverScene("Lindar") {}
     void SetUp() override {
         ASSERT_TRUE(MakeFolders());
         ASSERT_TRUE(platform::RegisterControl({wavelin::kProgId, wavelin::kClsid, WAVELIN_PATH}));
@@ -81,35 +76,9 @@ protected:
         ASSERT_EQ(RunCommand("cp " + ShellQuote(a) + " " + ShellQuote(dir / "a0.ekg") + " && cp " +
                              ShellQuote(b) + " " + ShellQuote(dir / "b0.ekg") + "; echo $?"),
                   "0\n");
-        app = std::make_unique<CLindarApp>();
-        ASSERT_TRUE(app->InitInstance({a}));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == "Lindar - " + a; }, 10000)) << Title();
+        ASSERT_NO_FATAL_FAILURE(StartWith(a));
     }
-    void TearDown() override {
-        if (app)
-            app->ExitInstance();
-        app.reset();
-    }
-    // A record of clean beats with the patient's name, written by the control itself.
-    void MakeRecord(const std::string& strPath, const char* pszName, int nRate) {
-        int nStatus = -1;
-        std::string out =
-            RunCommand(std::string(PYTHON_EXE " " ECGSYNTH_SCRIPT " ") + ShellQuote(strPath) +
-                           " --rate " + std::to_string(nRate) + " 2>&1",
-                       &nStatus);
-        ASSERT_EQ(nStatus, 0) << out;
-        out = RunCommand("QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 " DISPCALL_PATH
-                         " WAVELIN2.WavelinCtrl.1 'EKGOpenFile(\"" +
-                             strPath + "\")' 'EKGSetPatientInfo(1,\"" + pszName +
-                             "\")' 'EKGSaveFile(\"" + strPath + "\")' 2>&1",
-                         &nStatus);
-        ASSERT_EQ(nStatus, 0) << out;
-        ASSERT_NE(out.find("EKGSaveFile = TRUE"), std::string::npos) << out;
-    }
-    std::string Title() const {
-        return app && app->Frame() ? app->Frame()->windowTitle().toStdString() : std::string();
-    }
-    CMainFrame& Frame() { return *app->Frame(); }
+    void TearDown() override { Stop(); }
     // Save As of the current exam straight to a path, its box answered by a stand-in: the
     // picture a record gives when nothing is handed over meanwhile.
     std::string Reference(const std::string& strRecord, const std::string& strName) {
@@ -147,16 +116,13 @@ protected:
     }
 
     const std::string a = dir / "a.ekg", b = dir / "b.ekg";
-    std::unique_ptr<CLindarApp> app;
 };
 
 TEST_P(LindarHandOver, TheCommandActsOnItsOwnRecordAndTheHandedOverOneOpensAfter) {
     const CCase& c = GetParam();
     const testsupport::CXvfb& x = testsupport::CXScreenEnvironment::Screen();
     testsupport::CCupsPeer cups;
-    testsupport::CHandOverUser::CScript script = Script(
-        c.bShownUnder, "LSAN_OPTIONS=suppressions=" LSAN_SUPP " " LINDAR_PATH " " + ShellQuote(b),
-        "Lindar - " + b);
+    testsupport::CHandOverUser::CScript script = Script(c.bShownUnder, SecondStart(b), "Lindar - " + b);
     script.nBoxes = c.pszSaid ? 1 : 0;
     const std::string strOut = c.pszOutput ? dir / ("out/" + std::string(c.pszOutput)) : "";
     unsigned nCommand = 0;

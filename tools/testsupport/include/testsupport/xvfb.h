@@ -1,8 +1,8 @@
 #pragma once
 // A private X server for tests that need a real one: Xvfb on a display number it picks
-// itself, not reset when its last client leaves (a test that kills a program and starts the
-// next would otherwise meet a server in the middle of its reset), stopped with its process
-// group when the object goes.
+// itself (or the one CORVANE_XVFB_DISPLAY names, ":71"), not reset when its last client
+// leaves (a test that kills a program and starts the next would otherwise meet a server in
+// the middle of its reset), stopped with its process group when the object goes.
 #include <memory>
 #include <string>
 #include <thread>
@@ -41,6 +41,9 @@ public:
     void Key(const std::string& strId, const std::string& strKeys) const;
     // Activates the window and types the text as keystrokes (xdotool type).
     void Type(const std::string& strId, const std::string& strText) const;
+    // The pointer moved to the screen point and its first button pressed and released, as a
+    // user's hand does: the press goes to whatever window lies there.
+    void Click(int nX, int nY) const;
     // The text a window put on the clipboard when it was given Ctrl+C (a message box copies
     // its caption, text and buttons), read with xclip; "" when nothing came.
     std::string CopyText(const std::string& strId) const;
