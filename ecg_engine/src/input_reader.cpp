@@ -29,8 +29,8 @@ constexpr long kWhole60HzFile = 24 * kSamplesPerLead60Hz + 12900;
 // 5000-sample ones (a short file then reads -1 where its samples are missing).
 long LeadBlockStrideOf(std::FILE* pFile) {
     struct stat st {};
-    const bool bSixtyHz = ::fstat(::fileno(pFile), &st) == 0 &&
-                          st.st_size >= kSmallest60HzFile && st.st_size <= kWhole60HzFile;
+    const bool bSixtyHz = ::fstat(::fileno(pFile), &st) == 0 && st.st_size >= kSmallest60HzFile &&
+                          st.st_size <= kWhole60HzFile;
     return LeadBlockStride(bSixtyHz ? kSamplesPerLead60Hz : kRecordSamples);
 }
 

@@ -68,8 +68,8 @@ TEST_P(RealWindows, BeatsAndRhythmStatementsAsTheReference) {
     }
 
     const std::string strFaults = Joined(aFaults);
-    const std::string strShown = "\n  statements: " + Joined(reading.aStatements) +
-                                 "\n  extra QRS at:" + beats.strExtra;
+    const std::string strShown =
+        "\n  statements: " + Joined(reading.aStatements) + "\n  extra QRS at:" + beats.strExtra;
     if (!w.szKnownFaults)
         EXPECT_EQ(strFaults, "") << w.szFile << strShown;
     else
@@ -117,7 +117,6 @@ INSTANTIATE_TEST_SUITE_P(Development, RealWindows, ::testing::ValuesIn(kWindows)
                              return s;
                          });
 
-
 // A record taken in 60 Hz mode holds 12 s, 6000 samples a lead; the engine analyses its first
 // 10 s. A real window, continued by its own first two seconds and written by the control's
 // record writers in 60 Hz mode (the whole record file, and the engine input file that holds
@@ -164,8 +163,7 @@ TEST_P(SixtyHzRecords, ReadAsTheirFirstTenSeconds) {
     for (const auto& p : programs) {
         const std::string aRecords[] = {dir / "rec50.ekg", dir / "rec60.raw", strInput};
         for (const auto& strRecord : aRecords)
-            ASSERT_EQ(RunOnEach(p.pszProgram, FolderOf(strRecord), {strRecord}, p.numbers, 1)[0],
-                      0)
+            ASSERT_EQ(RunOnEach(p.pszProgram, FolderOf(strRecord), {strRecord}, p.numbers, 1)[0], 0)
                 << strRecord;
         const std::string strKsi50 = dir / "rec50.ksi";
         const SReading r50 = ReadResult(strKsi50);
@@ -177,9 +175,9 @@ TEST_P(SixtyHzRecords, ReadAsTheirFirstTenSeconds) {
             EXPECT_EQ(r60.aStatements, r50.aStatements) << strKsi << ", " << p.pszProgram;
             EXPECT_EQ(r60.nHeartRate, r50.nHeartRate) << strKsi << ", " << p.pszProgram;
             int nStatus = -1;
-            testsupport::RunCommand("cmp " + testsupport::ShellQuote(strKsi50) + " " +
-                                        testsupport::ShellQuote(strKsi),
-                                    &nStatus);
+            testsupport::RunCommand(
+                "cmp " + testsupport::ShellQuote(strKsi50) + " " + testsupport::ShellQuote(strKsi),
+                &nStatus);
             EXPECT_EQ(nStatus, 0) << strKsi << ", " << p.pszProgram;
         }
     }

@@ -61,8 +61,7 @@ inline std::int16_t EcgLikeSample(int l, int s) {
 
 // 12 lead blocks (nSamples little-endian samples and 200 zero bytes each), nTotal bytes in
 // all (0: the whole control-written size, 132900 for 5000 samples a lead, 156900 for 6000).
-inline std::string MakeEkgRecord(const SampleFn& fn, std::size_t nTotal = 0,
-                                 int nSamples = 5000) {
+inline std::string MakeEkgRecord(const SampleFn& fn, std::size_t nTotal = 0, int nSamples = 5000) {
     std::string data;
     for (int l = 0; l < 12; ++l) {
         for (int s = 0; s < nSamples; ++s) {
