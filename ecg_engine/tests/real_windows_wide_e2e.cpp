@@ -33,11 +33,14 @@ struct SKnownFaults {
     const char* szWhy;
 };
 
-// The windows read wrong today, by group; every other window must read without fault.
+// The windows read wrong today, by group; every other window must read without fault. The aim
+// on the CinC windows: at most one N and one O window stating fibrillation, and at least 22 of
+// the 24 A windows.
 const SKnownFaults kKnownFaults[] = {
     // mitdb105, mitdb208, svdb800
-    {"mitdb105_1280.ekg", "1 extra QRS", "a QRS found in the noise after the PVC"},
-    {"mitdb208_0200.ekg", "missed 4523; missed 4797", "the last two beats are missed"},
+    {"mitdb105_1280.ekg", "1 extra QRS", "a QRS found in the noise between two sinus beats"},
+    {"mitdb208_0200.ekg", "missed 4523; missed 4797",
+     "the last two sinus beats, after a PVC, are missed"},
     {"svdb800_0920.ekg", "states Atrial Fibrillation",
      "sinus rhythm with one supraventricular premature beat read as fibrillation"},
     {"svdb800_1280.ekg", "states Atrial Fibrillation",
@@ -151,9 +154,10 @@ TEST_P(WideWindows, ReadAsListed) {
         if (strFaults.empty())
             continue;
         ++nFaulty;
-        const std::string strWhy = pKnown          ? pKnown->szWhy
-                                   : aSeen.empty() ? "reads no rhythm statement"
-                                                   : "reads " + Joined(aSeen, ", ");
+        // A row that still holds keeps its reason; a new one says what the window reads.
+        const std::string strWhy = pKnown && strFaults == strKnown ? pKnown->szWhy
+                                   : aSeen.empty()                 ? "reads no rhythm statement"
+                                                                   : "reads " + Joined(aSeen, ", ");
         strRows += "    {\"" + f + "\", \"" + strFaults + "\", \"" + strWhy + "\"},\n";
     }
     const std::vector<std::string> aAll = WindowFiles(strJson);
