@@ -12,8 +12,27 @@ namespace ecg_engine {
 namespace {
 
 constexpr long kDcdHeader = 3000;
-constexpr long kLeadBlockStride = 10200;  // 5000 samples and 200 bytes behind them
 constexpr int kDcdGroups = 4;
+
+// A lead block holds its samples and 200 bytes behind them.
+constexpr long LeadBlockStride(long nSamplesPerLead) {
+    return 2 * nSamplesPerLead + 200;
+}
+// A record taken in 60 Hz mode holds 6000 samples (12 s) a lead. Such a file is known by its
+// size: from its twelve lead blocks alone up to the whole record file with its information
+// and lead measurement blocks. No file of 5000 samples a lead comes near that size.
+constexpr long kSamplesPerLead60Hz = 6000;
+constexpr long kSmallest60HzFile = kLeads * LeadBlockStride(kSamplesPerLead60Hz);
+constexpr long kWhole60HzFile = 24 * kSamplesPerLead60Hz + 12900;
+
+// The lead block stride of the file: 6000-sample records by their size, all others as
+// 5000-sample ones (a short file then reads -1 where its samples are missing).
+long LeadBlockStrideOf(std::FILE* pFile) {
+    struct stat st {};
+    const bool bSixtyHz = ::fstat(::fileno(pFile), &st) == 0 && st.st_size >= kSmallest60HzFile &&
+                          st.st_size <= kWhole60HzFile;
+    return LeadBlockStride(bSixtyHz ? kSamplesPerLead60Hz : kRecordSamples);
+}
 
 // Reads nBytes at nOffset; bytes beyond the end of the file read as 0xFF.
 void ReadBytesAt(std::FILE* pFile, long nOffset, unsigned char* pBuf, std::size_t nBytes) {
@@ -52,12 +71,14 @@ void ReadDcd(CEngineData& d, std::FILE* pFile) {
     }
 }
 
+// The first 5000 samples (10 s) of each lead; the engine analyses no more.
 void ReadLeadBlocks(CEngineData& d, std::FILE* pFile) {
     static unsigned char s_aBytes[kRecordSamples * 2];
+    const long nStride = LeadBlockStrideOf(pFile);
     for (int l = 0; l < kLeads; ++l) {
         if (InputRowOfLead(l) < 0)
             continue;
-        ReadBytesAt(pFile, kLeadBlockStride * l, s_aBytes, sizeof(s_aBytes));
+        ReadBytesAt(pFile, nStride * l, s_aBytes, sizeof(s_aBytes));
         for (int s = 0; s < kRecordSamples; ++s) {
             const auto nValue =
                 static_cast<std::int16_t>(s_aBytes[2 * s] | (s_aBytes[2 * s + 1] << 8));

@@ -108,6 +108,43 @@ TEST(InputReader, ShortFileReadsMissingSamplesAsMinusOne) {
     }
 }
 
+// A record of 6000 samples a lead (60 Hz mode) is known by its file size, and its first 5000
+// samples a lead are read; every other size is read as a 5000-sample record.
+TEST(InputReader, SixtyHzRecordIsReadAtItsOwnLeadStride) {
+    const struct {
+        const char* pszWhat;
+        int nSamplesInFile;
+        std::size_t nTotal;
+    } cases[] = {
+        {"whole 60 Hz record file", 6000, 156900},
+        {"60 Hz record with a 240-byte lead measurement block", 6000, 156640},
+        {"60 Hz engine input file without pacemaker marks", 6000, 150402},
+        {"60 Hz lead blocks alone", 6000, 146400},
+        {"whole 50 Hz record file", 5000, 132900},
+        {"50 Hz engine input file", 5000, 126402},
+        {"50 Hz record with bytes behind its layout", 5000, 146399},
+    };
+    for (const auto& c : cases) {
+        for (EEngineVariant v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
+            CTempDir dir;
+            const std::string path = dir / "rec.raw";
+            ASSERT_TRUE(testsupport::WriteFile(
+                path, MakeEkgRecord(MarkerSample, c.nTotal, c.nSamplesInFile)));
+            int nResult = -9;
+            auto d = ReadWith(path, v, &nResult);
+            ASSERT_EQ(nResult, 0) << c.pszWhat;
+            const int aLeadOfRow[8] = {0, 1, 6, 7, 8, 9, 10, 11};
+            for (int r = 0; r < 8; ++r) {
+                const int l = aLeadOfRow[r];
+                for (int s : {0, 1845, 4999})
+                    EXPECT_EQ(d->InputLeads[r][500 + s], MarkerSample(l, s))
+                        << c.pszWhat << ", row " << r << ", sample " << s;
+                EXPECT_EQ(d->InputLeads[r][5999], MarkerSample(l, 4999)) << c.pszWhat;
+            }
+        }
+    }
+}
+
 TEST(InputReader, DcdGroupsHoldThreeLeadsBigEndian) {
     CTempDir dir;
     const std::string path = dir / "M01.DCD";

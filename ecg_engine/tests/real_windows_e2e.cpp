@@ -9,18 +9,17 @@
 
 #include <algorithm>
 #include <ostream>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "engine_runs.h"
+#include "real_windows.h"
+#include "record_fixture.h"
 
 using namespace ecg_engine_test;
 
 namespace {
 
 const std::string kData = REAL_WINDOWS_DIR;
-constexpr int kWiden = 75 * 500 / 1000;  // 75 ms at 500 samples/s
 constexpr const char* kAnySinus = "any sinus";
 
 struct SRealWindow {
@@ -30,56 +29,6 @@ struct SRealWindow {
     const char* szKnownFaults;  // nullptr, or the faults the engine still shows here
     const char* szWhy;
 };
-
-// A rhythm statement as the table names it; nothing for a statement not watched. A PVC
-// bigeminy, trigeminy or short run states PVCs as well.
-std::vector<std::string> Watched(const std::string& s) {
-    auto starts = [&](const char* p) { return s.rfind(p, 0) == 0; };
-    if (starts("Normal Sinus Rhythm"))
-        return {"Normal Sinus Rhythm"};
-    if (s == "PVC Trigeminy" || s == "PVC Bigeminy" || s == "short run of PVC")
-        return {"PVC", s};
-    if (starts("Sinus ") || s == "Atrial Fibrillation" || s == "PAC Bigeminy" || s == "SA Block")
-        return {s};
-    if (s.find("lutter") != std::string::npos)
-        return {"flutter"};
-    if (starts("Supraventricular Tachycardia"))
-        return {"SVT"};
-    for (const char* p : {"PVC", "PAC", "PJC"})
-        if (starts((std::string(p) + "(").c_str()))
-            return {p};
-    return {};
-}
-
-std::vector<std::string> Split(const char* sz) {
-    std::vector<std::string> a;
-    std::string s = sz ? sz : "";
-    for (std::size_t b = 0; !s.empty();) {
-        const std::size_t e = s.find('|', b);
-        a.push_back(s.substr(b, e - b));
-        if (e == std::string::npos)
-            break;
-        b = e + 1;
-    }
-    return a;
-}
-
-// The reference R peaks of one window from references.json.
-std::vector<int> ReferencePeaks(const std::string& strJson, const std::string& strFile) {
-    const std::size_t at = strJson.find("\"file\": \"" + strFile + "\"");
-    EXPECT_NE(at, std::string::npos) << strFile;
-    std::smatch m;
-    const std::string rest = strJson.substr(at == std::string::npos ? 0 : at);
-    std::vector<int> a;
-    if (std::regex_search(rest, m, std::regex("\"r_peaks\": \\[([^\\]]*)\\]"))) {
-        const std::string list = m[1];
-        const std::regex num("[0-9]+");
-        for (auto it = std::sregex_iterator(list.begin(), list.end(), num);
-             it != std::sregex_iterator(); ++it)
-            a.push_back(std::stoi(it->str()));
-    }
-    return a;
-}
 
 void PrintTo(const SRealWindow& w, std::ostream* os) {
     *os << w.szFile;
@@ -97,47 +46,18 @@ TEST_P(RealWindows, BeatsAndRhythmStatementsAsTheReference) {
     const std::string strRecord = dir / w.szFile;
     ASSERT_TRUE(
         testsupport::WriteFile(strRecord, testsupport::ReadFile(kData + "/windows/" + w.szFile)));
-    ASSERT_EQ(RunIn(dir.Path(), {ZORVIK31_PATH, strRecord, "0", "0", "1", "0", "1", "0"}), 0);
+    ASSERT_EQ(RunOnEach(ZORVIK31_PATH, dir.Path(), {w.szFile}, kWindowRunNumbers, 1)[0], 0);
     const std::string strKsi = strRecord.substr(0, strRecord.size() - 4) + ".ksi";
-    CWaveBuffer wave;
-    CEkgRecordInfo info;
-    CMorphologyTable morph;
-    ASSERT_TRUE(ReadEkgFile(strKsi, &wave, &info, &morph, 0)) << strKsi;
+    const SReading reading = ReadResult(strKsi);
+    ASSERT_TRUE(reading.bRead) << strKsi;
 
-    std::vector<std::string> aFaults;
-    const int nQrs = info.m_arrays.Count(2);
-    std::vector<bool> abUsed(nQrs, false);
-    for (int r : aPeaks) {
-        int nHit = -1;
-        for (int b = 0; b < nQrs && nHit < 0; ++b)
-            if (!abUsed[b] && info.m_arrays.Value(2, b + 1) - kWiden <= r &&
-                r <= info.m_arrays.Value(3, b + 1) + kWiden)
-                nHit = b;
-        if (nHit < 0)
-            aFaults.push_back("missed " + std::to_string(r));
-        else
-            abUsed[nHit] = true;
-    }
-    std::string strExtra;
-    const int nExtra = static_cast<int>(std::count(abUsed.begin(), abUsed.end(), false));
-    for (int b = 0; b < nQrs; ++b)
-        if (!abUsed[b])
-            strExtra += " " + std::to_string(info.m_arrays.Value(2, b + 1)) + "-" +
-                        std::to_string(info.m_arrays.Value(3, b + 1));
-    if (nExtra > 0)
-        aFaults.push_back(std::to_string(nExtra) + " extra QRS");
-
+    const SBeatFaults beats = JudgeBeats(aPeaks, reading);
+    std::vector<std::string> aFaults = beats.aFaults;
     const std::vector<std::string> aStated = Split(w.szStated), aFree = Split(w.szFree);
     auto has = [](const std::vector<std::string>& a, const std::string& s) {
         return std::find(a.begin(), a.end(), s) != a.end();
     };
-    std::vector<std::string> aSeen, aAll;
-    for (const auto& s : info.GetStatements()) {
-        aAll.push_back(s);
-        for (const std::string& t : Watched(s))
-            if (!has(aSeen, t))
-                aSeen.push_back(t);
-    }
+    const std::vector<std::string> aSeen = WatchedStatements(reading);
     for (const auto& s : aStated)
         if (!has(aSeen, s))
             aFaults.push_back("lacks " + s);
@@ -147,13 +67,9 @@ TEST_P(RealWindows, BeatsAndRhythmStatementsAsTheReference) {
             aFaults.push_back("states " + s);
     }
 
-    std::string strFaults, strStatements;
-    for (const auto& f : aFaults)
-        strFaults += (strFaults.empty() ? "" : "; ") + f;
-    for (const auto& s : aAll)
-        strStatements += (strStatements.empty() ? "" : "; ") + s;
+    const std::string strFaults = Joined(aFaults);
     const std::string strShown =
-        "\n  statements: " + strStatements + "\n  extra QRS at:" + strExtra;
+        "\n  statements: " + Joined(reading.aStatements) + "\n  extra QRS at:" + beats.strExtra;
     if (!w.szKnownFaults)
         EXPECT_EQ(strFaults, "") << w.szFile << strShown;
     else
@@ -199,6 +115,83 @@ INSTANTIATE_TEST_SUITE_P(Development, RealWindows, ::testing::ValuesIn(kWindows)
                              std::string s = info.param.szFile;
                              s = s.substr(0, s.find('.'));
                              return s;
+                         });
+
+// A record taken in 60 Hz mode holds 12 s, 6000 samples a lead; the engine analyses its first
+// 10 s. A real window, continued by its own first two seconds and written by the control's
+// record writers in 60 Hz mode (the whole record file, and the engine input file that holds
+// only the lead blocks and the pacemaker list), reads as the window itself: the same sinus
+// rhythm at the same rate, and a result file equal byte for byte, in both engine programs.
+struct SSixtyHzWindow {
+    const char* szFile;
+    const char* szRhythm;
+    int nRate;
+};
+
+void PrintTo(const SSixtyHzWindow& w, std::ostream* os) {
+    *os << w.szFile;
+}
+
+class SixtyHzRecords : public ::testing::TestWithParam<SSixtyHzWindow> {};
+
+TEST_P(SixtyHzRecords, ReadAsTheirFirstTenSeconds) {
+    const SSixtyHzWindow& w = GetParam();
+    testsupport::CTempDir dir;
+    const std::string strWindow = kData + "/windows/" + w.szFile;
+    CWaveBuffer wave;
+    CEkgRecordInfo info;
+    CMorphologyTable morph;
+    ASSERT_TRUE(ReadEkgFile(strWindow, &wave, &info, &morph, 0));
+    CWaveBuffer wave60;
+    ASSERT_TRUE(wave60.CreateLeads(ekgfile::SamplesForMode(1), 2));
+    wave60.SetUserValue(1);
+    for (int l = 0; l < ekgfile::kLeads; ++l)
+        for (UINT s = 0; s < wave60.GetSamplesPerChannel(); ++s)
+            wave60.SetSample(l, s, wave.GetSample(l, s % wave.GetSamplesPerChannel()));
+
+    ASSERT_TRUE(testsupport::WriteFile(dir / "rec50.ekg", testsupport::ReadFile(strWindow)));
+    ASSERT_TRUE(WriteEkgFile(dir / "rec60.raw", &wave60, &info, &morph));
+    const std::string strInput = WriteEngineInputTo(&wave60, dir / "input");
+    ASSERT_EQ(strInput, dir / "input/__temp.raw");
+    ASSERT_EQ(testsupport::ReadFile(dir / "rec60.raw").size(), 156900u);
+    ASSERT_EQ(testsupport::ReadFile(strInput).size(), 150402u);
+
+    const struct {
+        const char* pszProgram;
+        std::vector<std::string> numbers;
+    } programs[] = {{ZORVIK31_PATH, kWindowRunNumbers}, {ZORVIK21_PATH, {"1", "1", "1", "0"}}};
+    for (const auto& p : programs) {
+        const std::string aRecords[] = {dir / "rec50.ekg", dir / "rec60.raw", strInput};
+        for (const auto& strRecord : aRecords)
+            ASSERT_EQ(RunOnEach(p.pszProgram, FolderOf(strRecord), {strRecord}, p.numbers, 1)[0], 0)
+                << strRecord;
+        const std::string strKsi50 = dir / "rec50.ksi";
+        const SReading r50 = ReadResult(strKsi50);
+        ASSERT_FALSE(r50.aStatements.empty()) << p.pszProgram;
+        EXPECT_EQ(r50.aStatements[0], w.szRhythm) << p.pszProgram;
+        EXPECT_EQ(r50.nHeartRate, w.nRate) << p.pszProgram;
+        for (const std::string& strKsi : {dir / "rec60.ksi", dir / "input/__temp.ksi"}) {
+            const SReading r60 = ReadResult(strKsi);
+            EXPECT_EQ(r60.aStatements, r50.aStatements) << strKsi << ", " << p.pszProgram;
+            EXPECT_EQ(r60.nHeartRate, r50.nHeartRate) << strKsi << ", " << p.pszProgram;
+            int nStatus = -1;
+            testsupport::RunCommand(
+                "cmp " + testsupport::ShellQuote(strKsi50) + " " + testsupport::ShellQuote(strKsi),
+                &nStatus);
+            EXPECT_EQ(nStatus, 0) << strKsi << ", " << p.pszProgram;
+        }
+    }
+}
+
+const SSixtyHzWindow kSixtyHzWindows[] = {
+    {"mitdb100_0300.ekg", "Normal Sinus Rhythm", 74},
+    {"svdb800_0050.ekg", "Normal Sinus Rhythm", 62},
+};
+
+INSTANTIATE_TEST_SUITE_P(Development, SixtyHzRecords, ::testing::ValuesIn(kSixtyHzWindows),
+                         [](const ::testing::TestParamInfo<SSixtyHzWindow>& info) {
+                             std::string s = info.param.szFile;
+                             return s.substr(0, s.find('.'));
                          });
 
 }  // namespace

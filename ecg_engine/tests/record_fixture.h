@@ -59,19 +59,19 @@ inline std::int16_t EcgLikeSample(int l, int s) {
     return static_cast<std::int16_t>((0.5 + 0.1 * l) * (dQrs + dT) + dDrift + dHum);
 }
 
-// 12 lead blocks (5000 little-endian samples and 200 zero bytes each), nTotal bytes in all
-// (0: the whole control-written size of 132900).
-inline std::string MakeEkgRecord(const SampleFn& fn, std::size_t nTotal = 0) {
+// 12 lead blocks (nSamples little-endian samples and 200 zero bytes each), nTotal bytes in
+// all (0: the whole control-written size, 132900 for 5000 samples a lead, 156900 for 6000).
+inline std::string MakeEkgRecord(const SampleFn& fn, std::size_t nTotal = 0, int nSamples = 5000) {
     std::string data;
     for (int l = 0; l < 12; ++l) {
-        for (int s = 0; s < 5000; ++s) {
+        for (int s = 0; s < nSamples; ++s) {
             const auto v = static_cast<std::uint16_t>(fn(l, s));
             data.push_back(static_cast<char>(v & 0xFF));
             data.push_back(static_cast<char>(v >> 8));
         }
         data.append(200, '\0');
     }
-    data.resize(nTotal ? nTotal : 132900, '\0');
+    data.resize(nTotal ? nTotal : 24 * static_cast<std::size_t>(nSamples) + 12900, '\0');
     return data;
 }
 

@@ -12,7 +12,8 @@ enum class EInputKind { None = 0, Dcd = 1, Rec = 2, Ekg = 3, Raw = 4 };
 EInputKind InputKindOf(const char* pszPath, int& nDotPos);
 
 // Reads the record named by the first argument; 0, or -1 after a fatal input error (reported
-// on standard output).
+// on standard output). Of a 6000-sample record (60 Hz mode, known by its file size) the first
+// 5000 samples a lead are read.
 int ReadInputRecord(CEngineData& d);
 
 }  // namespace ecg_engine
