@@ -26,11 +26,12 @@ struct SOriginCase {
 };
 
 const SOriginCase kCases[] = {
-    // Seven of them at the sinus rate between sinus beats: a junctional rhythm, no
-    // ventricular rhythm and no block (the P waves stop; none is left unconducted).
+    // Seven of them at the sinus rate between sinus beats: no ventricular rhythm and no block
+    // (the P waves stop; none is left unconducted). The sinus rhythm is named, not the
+    // junctional run beside it.
     {"NarrowRunAtTheSinusRate",
      kNarrowOwnShape + "S,S:800,S:800" + Repeat(",V:800", 7) + ",S:800,S:800",
-     {"Normal Sinus Rhythm", "Junctional Rhythm"},
+     {"Normal Sinus Rhythm"},
      {"Ventricular", "AV Block", "PVC"}},
     // Eight at 150 per minute: a junctional tachycardia that ends, no ventricular tachycardia.
     {"NarrowRunAt150",
@@ -42,6 +43,13 @@ const SOriginCase kCases[] = {
      kNarrowOwnShape + "S" + Repeat(",S:800", 4) + ",V:560,S:1040" + Repeat(",S:800", 4),
      {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)"},
      {"Ventricular", "PVC"}},
+    // Measured narrow (114 ms), but rising over 58 ms as a beat that spreads through the
+    // ventricles' muscle does: a PVC.
+    {"SlowRisePremature",
+     "--vlimb R:1500:58 --vchest R:1500:58 --vaxis 60 --script S" + Repeat(",S:800", 4) +
+         ",V:560,S:1040" + Repeat(",S:800", 4),
+     {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
+     {"Ventricular Rhythm", "Junctional", "PJC"}},
     // A wide beat of its own shape 1.1 and 1.125 times the sinus interval after the beat before
     // it: not premature, so no PVC.
     {"WideLate880", "--script S" + Repeat(",S:800", 4) + ",V:880,S:720" + Repeat(",S:800", 4),
