@@ -33,7 +33,8 @@ const SOriginCase kCases[] = {
      kNarrowOwnShape + "S,S:800,S:800" + Repeat(",V:800", 7) + ",S:800,S:800",
      {"Normal Sinus Rhythm"},
      {"Ventricular", "AV Block", "PVC"}},
-    // Eight at 150 per minute: a junctional tachycardia that ends, no ventricular tachycardia.
+    // Eight at 150 per minute: junctional beats beside the sinus rhythm, no ventricular
+    // tachycardia.
     {"NarrowRunAt150",
      kNarrowOwnShape + "S,S:800,S:800" + Repeat(",V:400", 8) + ",S:800,S:800,S:800",
      {"Sinus Tachycardia(HR:100-130)"},
