@@ -127,8 +127,7 @@ void DetectPvc(CEngineData& d) {
     const bool bAtrialRhythm = !Has(d, 124) && !Has(d, 125);
     SRunCounter c;
     for (int i = 1; i <= N; ++i) {
-        const bool bEarly =
-            bAtrialRhythm ? RR(d, i) < dPremature : RR(d, i) <= kEscapeRatio * mRR;
+        const bool bEarly = bAtrialRhythm ? RR(d, i) < dPremature : RR(d, i) <= kEscapeRatio * mRR;
         if (r.VentricularQrs[i] != 1 || !bEarly) {
             c.Break();
             continue;

@@ -53,14 +53,17 @@ const SOriginCase kCases[] = {
      {"Ventricular Rhythm", "Junctional", "PJC"}},
     // A wide beat of its own shape 1.1 and 1.125 times the sinus interval after the beat before
     // it: not premature, so no PVC.
-    {"WideLate880", "--script S" + Repeat(",S:800", 4) + ",V:880,S:720" + Repeat(",S:800", 4),
+    {"WideLate880",
+     "--script S" + Repeat(",S:800", 4) + ",V:880,S:720" + Repeat(",S:800", 4),
      {"Normal Sinus Rhythm"},
      {"PVC", "Ventricular"}},
-    {"WideLate900", "--script S" + Repeat(",S:800", 4) + ",V:900,S:800" + Repeat(",S:800", 3),
+    {"WideLate900",
+     "--script S" + Repeat(",S:800", 4) + ",V:900,S:800" + Repeat(",S:800", 3),
      {"Normal Sinus Rhythm"},
      {"PVC", "Ventricular"}},
     // Early by a tenth of the sinus interval and more: a PVC.
-    {"WideEarly680", "--script S" + Repeat(",S:800", 4) + ",V:680,S:920" + Repeat(",S:800", 4),
+    {"WideEarly680",
+     "--script S" + Repeat(",S:800", 4) + ",V:680,S:920" + Repeat(",S:800", 4),
      {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
      {"Ventricular Rhythm", "Junctional", "PJC"}},
 };
