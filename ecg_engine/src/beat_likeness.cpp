@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 
 #include "ecg_engine/wave_stages.h"
 
@@ -96,6 +97,30 @@ double Residual(const Window& a, const Window& ref, double fRefEnergy) {
     return fLeft / fRefEnergy;
 }
 
+// Ms from the QRS onset to the first peak or trough of lead II (the highest or lowest of the
+// samples 4 ms either side, inside the QRS) that lies at least 0.3 of the complex's largest
+// deflection from the onset's level: the conduction system reaches the whole of the ventricles
+// within a few tens of ms, a beat that spreads from muscle cell to cell rises slowly.
+int ActivationTime(const CEngineData& d, int nOn, int nOff) {
+    const auto& x = d.AnalysisLeads[LeadII];
+    nOn = std::clamp(nOn, 0, kRecordSamples - 1);
+    nOff = std::clamp(nOff, nOn, kRecordSamples - 1);
+    std::int32_t nLargest = 0;
+    for (int t = nOn; t <= nOff; ++t)
+        nLargest = std::max(nLargest, std::abs(x[t] - x[nOn]));
+    for (int t = nOn + 1; t <= nOff && nLargest > 0; ++t) {
+        const std::int32_t v = x[t] - x[nOn];
+        if (10 * std::abs(v) < 3 * nLargest)
+            continue;
+        bool bTurn = true;
+        for (int k = std::max(t - 2, nOn); k <= std::min(t + 2, nOff) && bTurn; ++k)
+            bTurn = v > 0 ? x[k] - x[nOn] <= v : x[k] - x[nOn] >= v;
+        if (bTurn)
+            return 2 * (t - nOn);
+    }
+    return 2 * (nOff - nOn);
+}
+
 }  // namespace
 
 void MeasureQrsLikeness(CEngineData& d) {
@@ -104,9 +129,12 @@ void MeasureQrsLikeness(CEngineData& d) {
     const int N = std::clamp(d.BeatCount, 0, kMaxBeats - 1);
     m.QrsLikeness.fill(0);
     m.QrsCentre.fill(0);
-    m.QrsLikeness[0] = m.QrsCentre[0] = N;
-    for (int i = 0; i < N; ++i)
+    m.QrsActivationTime.fill(0);
+    m.QrsLikeness[0] = m.QrsCentre[0] = m.QrsActivationTime[0] = N;
+    for (int i = 0; i < N; ++i) {
         m.QrsCentre[i + 1] = SlopeCentre(d, q.GlobalQrsOnset[i], q.GlobalQrsOffset[i]);
+        m.QrsActivationTime[i + 1] = ActivationTime(d, q.GlobalQrsOnset[i], q.GlobalQrsOffset[i]);
+    }
     if (N < 3) {
         for (int i = 1; i <= N; ++i)
             m.QrsLikeness[i] = 100;

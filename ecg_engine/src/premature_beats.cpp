@@ -97,27 +97,45 @@ void DetectEscape(CEngineData& d, const SEscapeCriterion& e) {
         Set(d, e.nRhythmFinding);
 }
 
+// The sinus cycle: the median of the intervals that end in a beat the atria conducted, which
+// the ventricular beats' own short coupling intervals would shorten; of all intervals when
+// every beat is ventricular.
+int MedianAtrialRR(CEngineData& d) {
+    const int N = RhythmBeats(d);
+    BeatList rr{};
+    for (int i = 1; i <= N; ++i) {
+        if (d.Rhythm.VentricularQrs[i] != 1)
+            rr[++rr[0]] = RR(d, i);
+    }
+    return rr[0] > 0 ? MedianOf(d, rr, rr[0]) : MedianRR(d);
+}
+
 }  // namespace
 
-// A ventricular beat (by its QRS against the dominant beat's, not by its timing) is premature
-// unless it comes as late as an escape beat. Beneath an atrial rhythm, an early beat whose next
-// interval completes one ordinary interval falls between two conducted beats.
+// A ventricular beat (told by its QRS against the dominant beat's) is a PVC when it comes
+// early against the sinus cycle; beneath fibrillation or flutter, whose intervals say nothing
+// of it, when it does not come as late as an escape beat. Beneath an atrial rhythm, an early
+// beat between two conducted beats whose next interval completes one sinus cycle is
+// interpolated: the sinus beat after it keeps its time.
 void DetectPvc(CEngineData& d) {
     auto& r = d.Rhythm;
     r.PvcList.fill(0);
     const int N = RhythmBeats(d);
     const double mRR = MedianRR(d);
-    const double dPremature = RhythmThresholds(d).dPrematureRatio * mRR;
+    const double mSinus = MedianAtrialRR(d);
+    const double dPremature = RhythmThresholds(d).dPvcPrematureRatio * mSinus;
     const bool bAtrialRhythm = !Has(d, 124) && !Has(d, 125);
     SRunCounter c;
     for (int i = 1; i <= N; ++i) {
-        if (r.VentricularQrs[i] != 1 || RR(d, i) > kEscapeRatio * mRR) {
+        const bool bEarly = bAtrialRhythm ? RR(d, i) < dPremature : RR(d, i) <= kEscapeRatio * mRR;
+        if (r.VentricularQrs[i] != 1 || !bEarly) {
             c.Break();
             continue;
         }
         const double dSum = RR(d, i) + (i < N ? RR(d, i + 1) : 0);
-        if (bAtrialRhythm && i < N && RR(d, i) < dPremature && dSum >= 0.85 * mRR &&
-            dSum <= 1.15 * mRR) {
+        const bool bBetweenConducted =
+            i >= 2 && i < N && r.VentricularQrs[i - 1] != 1 && r.VentricularQrs[i + 1] != 1;
+        if (bAtrialRhythm && bBetweenConducted && dSum >= 0.85 * mSinus && dSum <= 1.15 * mSinus) {
             c.Qualify(i, 2);
             ++i;
         } else {

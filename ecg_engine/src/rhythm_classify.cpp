@@ -13,7 +13,7 @@ namespace {
 
 // Patient groups 1..12 are never selected; only group 0 is built.
 constexpr SRhythmThresholds kRhythmThresholds[] = {
-    {120, 110, 210, 270, 350, 60, 100, 0.83, 1.6, 80, 40, 40},
+    {120, 110, 210, 270, 350, 60, 100, 0.83, 1.6, 80, 40, 40, 50, 0.9},
 };
 
 }  // namespace
@@ -113,8 +113,11 @@ int RunRhythmAnalysis(CEngineData& d) {
 }
 
 // The dominant beat is the one the atria conduct; a beat unlike it came from the ventricles
-// when it is clearly wider, or when no P wave at the dominant beats' PR came before it (a
-// beat that the atria conduct with a QRS of another shape has its P wave).
+// when it is clearly wider, or when it is wide and no P wave at the dominant beats' PR came
+// before it (a beat that the atria conduct with a QRS of another shape has its P wave). A
+// narrow beat went down the conduction system whatever its shape: without a P wave it is
+// junctional. A QRS measured narrow whose activation is slow is wide in truth: the ventricles'
+// muscle spread it.
 void MarkVentricularBeats(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& t = RhythmThresholds(d);
@@ -136,7 +139,10 @@ void MarkVentricularBeats(CEngineData& d) {
     for (int i = 1; i <= N; ++i) {
         const bool bConducted = nDominantPr > 0 && PR(d, i) >= 1 &&
                                 std::abs(PR(d, i) - nDominantPr) <= t.nConductedPrSpread;
-        if (!Like(i) && (QRS(d, i) >= nDominantQrs + t.nWiderThanDominant || !bConducted)) {
+        const bool bWide = QRS(d, i) >= t.nNarrowQrs ||
+                           At(d.Measurements.QrsActivationTime, i) >= t.nSlowActivation;
+        if (!Like(i) &&
+            (QRS(d, i) >= nDominantQrs + t.nWiderThanDominant || (bWide && !bConducted))) {
             r.VentricularQrs[i] = 1;
             ++r.VentricularQrs[0];
         }

@@ -52,3 +52,35 @@ TEST(QrsLikeness, VentricularBeatsStandApartFromTheDominantBeat) {
         }
     }
 }
+
+// The activation time (QRS onset to the first peak or trough of lead II) of sinus beats and of
+// beats of their own shape, narrow and quick, or measured narrow yet rising slowly.
+TEST(QrsActivationTime, SlowOnlyWhereTheQrsRisesSlowly) {
+    const std::string script = "S,S:800,S:800,S:800,V:560,S:1040,S:800,S:800,S:800,S:800";
+    const struct {
+        const char* name;
+        std::string lobes;
+        int nVentricularMin, nVentricularMax;
+    } cases[] = {
+        {"quick, 96 ms", "R:1000:20,S:-800:28", 0, 40},
+        {"slow, 116 ms", "R:1500:58", 50, 70},
+    };
+    for (const auto& c : cases) {
+        testsupport::CTempDir dir;
+        const std::string path = dir / "rec.raw";
+        MakeSynthRecord(path, {"--script", script, "--vlimb", c.lobes, "--vchest", c.lobes,
+                               "--vaxis", "60", "--noise", "10", "--drift", "150", "--seed", "3"});
+        auto d = RunEngineOn(path, "1");
+        ASSERT_EQ(d->BeatCount, 10) << c.name;
+        EXPECT_EQ(d->Measurements.QrsActivationTime[0], d->BeatCount) << c.name;
+        for (int i = 1; i <= d->BeatCount; ++i) {
+            const int nTime = d->Measurements.QrsActivationTime[i];
+            if (i == 5) {
+                EXPECT_GE(nTime, c.nVentricularMin) << c.name;
+                EXPECT_LE(nTime, c.nVentricularMax) << c.name;
+            } else {
+                EXPECT_LT(nTime, 40) << c.name << ", beat " << i;
+            }
+        }
+    }
+}

@@ -406,9 +406,10 @@ const std::string kRbbb =
 // Fibrillation reads as fibrillation with and without PVCs, also as real recordings show it:
 // with a bundle branch block, fairly regular with alternating intervals, slow with small waves;
 // an ectopic atrial rhythm with a premature beat is no fibrillation. A sinus rhythm with
-// frequent PVCs, couplets or runs reads as sinus rhythm with its PVC statement; a ventricular
-// beat as narrow as the sinus beats is a PVC by its QRS, and couplets scattered among the
-// sinus beats make no trigeminy.
+// frequent PVCs, couplets or runs reads as sinus rhythm with its PVC statement; an early beat
+// of another shape as narrow and as quick to rise as the sinus beats, without a P wave, came
+// down the conduction system (a PJC), and couplets scattered among the sinus beats make no
+// trigeminy.
 TEST(OrdinaryEctopy, FibrillationAndSinusRhythmWithPvcs) {
     const struct {
         const char* name;
@@ -461,11 +462,11 @@ TEST(OrdinaryEctopy, FibrillationAndSinusRhythmWithPvcs) {
          "A:630,A:620,A:625",
          {"Atrial Rhythm"},
          {"Fibrillation", "lutter"}},
-        {"a ventricular beat as narrow as the sinus beats",
+        {"a beat of its own shape as narrow as the sinus beats",
          "--vlimb R:1800:20,S:-300:16 --vchest R:1800:20,S:-300:16 --vaxis 60 --script S,S:800,"
          "S:800,S:800,V:480,S:1120,S:800,S:800,S:800,S:800,S:800",
-         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
-         {"PJC", "PAC"}},
+         {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)"},
+         {"PVC", "PAC"}},
         {"ventricular couplets between sinus beats",
          "--script S" + Repeat(",V:500,V:480,S:1100", 4),
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},

@@ -47,7 +47,8 @@ const std::vector<SBeat> kA00013 = {
     {626, 112, 78, -136, {-134}, -61, 99},  {622, 116, 78, -136, {-137}, -61, 100},
     {624, 114, 82, -136, {-137}, -58, 100}};
 // Sinus rhythm with one ventricular beat (beat 4) as narrow as the sinus beats, taller and of
-// another shape, after the T wave that passed for its P wave (read as a PAC once).
+// another shape, after the T wave that passed for its P wave (read as a PAC once); it reaches
+// its peak 58 ms after its onset, the sinus beats within 30 ms.
 const std::vector<SBeat> kMitdb105 = {
     {748, 176, 88, 43, {44}, 253, 100},   {748, 178, 122, 42, {44}, 255, 100},
     {760, 176, 88, 43, {43}, 253, 100},   {448, 98, 92, 43, {-136}, -34, 56},
@@ -62,33 +63,86 @@ const std::vector<SBeat> kMitdb105 = {
 TEST(RhythmEctopy, VentricularBeatsByTheirQrsAgainstTheDominantBeat) {
     const struct {
         const char* name;
-        int pr, qrs, pAxis;  // of beat 4
+        int pr, qrs, pAxis, activation;  // of beat 4
         Texts expected;
     } cases[] = {
-        {"unlike, after no P wave of its own",
+        {"unlike, after no P wave of its own, slow to rise",
          98,
          92,
          -136,
+         58,
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
+        // Narrow and quick: down the conduction system, after the P wave of another axis.
+        {"unlike, after a P wave of its own, quick to rise",
+         98,
+         92,
+         -136,
+         30,
+         {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"}},
+        {"unlike, after no P wave, quick to rise",
+         0,
+         92,
+         -136,
+         30,
+         {"Normal Sinus Rhythm", "PJC(Premature Junctional Contraction)"}},
+        {"unlike, after no P wave of its own, wide",
+         98,
+         126,
+         -136,
+         30,
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
         // Conducted by a sinus P wave at the dominant PR: another shape, but the atria's beat.
         {"unlike, conducted by its P wave",
          170,
          92,
          44,
+         58,
          {"Normal Sinus Rhythm", "PAC(Premature Atrial Contraction)"}},
         {"unlike and far wider, after a P wave",
          170,
          150,
          44,
+         30,
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
     };
     for (const auto& c : cases) {
         std::vector<SBeat> beats = kMitdb105;
         beats[3].pr = c.pr;
         beats[3].qrs = c.qrs;
-        beats[3].pAxes = {c.pAxis};
+        beats[3].pAxes = c.pr > 0 ? std::vector<int>{c.pAxis} : std::vector<int>{};
+        beats[3].activation = c.activation;
         auto d = Record(beats);
         EXPECT_EQ(Analyse(*d), c.expected) << c.name;
+    }
+}
+
+// A wide beat of its own shape is premature against the sinus cycle, the median of the
+// intervals that end in a conducted beat: frequent ventricular beats shorten the median of all.
+TEST(RhythmEctopy, PvcsComeEarlyAgainstTheSinusCycle) {
+    const struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        Texts expected;
+    } cases[] = {
+        {"a tenth early and more",
+         {Sinus(), Sinus(), Sinus(), Sinus(), Pvc(700), Sinus(900), Sinus(), Sinus(), Sinus()},
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
+        {"less than a tenth early",
+         {Sinus(), Sinus(), Sinus(), Sinus(), Pvc(740), Sinus(860), Sinus(), Sinus(), Sinus()},
+         {"Normal Sinus Rhythm"}},
+        {"later than the sinus interval",
+         {Sinus(), Sinus(), Sinus(), Sinus(), Pvc(880), Sinus(720), Sinus(), Sinus(), Sinus()},
+         {"Normal Sinus Rhythm"}},
+        // Couplets between sinus beats: most intervals are the ventricular beats' own.
+        {"couplets, each after a sinus beat",
+         {Sinus(900), Pvc(480), Pvc(480), Sinus(900), Pvc(480), Pvc(480), Sinus(900), Pvc(480),
+          Pvc(480), Sinus(900), Pvc(480), Pvc(480), Sinus(900)},
+         {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"}},
+    };
+    for (const auto& c : cases) {
+        auto d = Record(c.beats);
+        const Texts statements = Analyse(*d);
+        EXPECT_EQ(statements, c.expected) << c.name;
     }
 }
 

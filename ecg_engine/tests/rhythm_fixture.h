@@ -20,6 +20,7 @@ struct SBeat {
     std::vector<int> pAxes = {60};  // P waves of the beat; the last is its own
     int pAmpII = 100;               // first P wave in lead II
     int like = 100;                 // QrsLikeness: how like the dominant beat's its QRS is
+    int activation = 30;            // QrsActivationTime (ms)
 };
 
 inline SBeat Sinus(int rr = 800) {
@@ -49,6 +50,7 @@ inline std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int 
         m.Raxis[i] = b.axis;
         m.Raxis60[i] = b.axis;
         m.QrsLikeness[i] = b.like;
+        m.QrsActivationTime[i] = b.activation;
         m.PaxisCount[i - 1] = static_cast<int>(b.pAxes.size());
         for (std::size_t k = 0; k < b.pAxes.size(); ++k)
             m.Paxis[(i - 1) * kMaxPWavesPerBeat + k] = b.pAxes[k];
@@ -67,7 +69,8 @@ inline std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int 
     }
     for (int l = 0; l < kLeads; ++l)
         d->Qrs.LeadBeatList.nCount[l] = N;
-    m.RRint[0] = m.PRint[0] = m.QRSdur[0] = m.Raxis[0] = m.QrsLikeness[0] = N;
+    m.RRint[0] = m.PRint[0] = m.QRSdur[0] = m.Raxis[0] = m.QrsLikeness[0] =
+        m.QrsActivationTime[0] = N;
     d->HeartRate = nRate ? nRate : (N ? static_cast<int>(60000 / (nSum / N)) : 0);
     d->InterpretationContext.CriteriaSet = 2;
     d->pszSecondArgument = "1";

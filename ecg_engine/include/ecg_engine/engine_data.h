@@ -328,6 +328,9 @@ struct SMeasurementTables {
     // Counted list: where each QRS's slope energy has its centre (record position); noise moves
     // it less than it moves an onset.
     BeatTable QrsCentre{};
+    // Counted list: ms from each QRS's onset to the first peak or trough of lead II that
+    // reaches 0.3 of the complex's largest deflection (its activation time).
+    BeatTable QrsActivationTime{};
     // Per lead: durations (ms) and amplitudes (uV).
     LeadBeatTable PD{}, QD{}, RD{}, SD{}, R2D{}, S2D{}, QLRD{}, QRSD{};
     LeadBeatTable PA{}, QA{}, RA{}, SA{}, R2A{}, S2A{}, ampQRS{}, sumQRS{}, TA{}, STA{};

@@ -94,7 +94,8 @@ struct SRhythmTables {
     std::array<std::int32_t, kRhythmFindings> RhythmFindings{};
     BeatList QrsClass{};
     // 1 for a beat whose QRS the ventricles made themselves: unlike the dominant beat's and
-    // wider than it or not conducted by a P wave (MarkVentricularBeats); slot 0 the count.
+    // wider than it, or wide and not conducted by a P wave (MarkVentricularBeats); slot 0 the
+    // count.
     BeatList VentricularQrs{};
     std::array<std::array<std::int32_t, kPAxisSlots>, kBeatListSlots> PAxisOk{};
     BeatList BeatType{};

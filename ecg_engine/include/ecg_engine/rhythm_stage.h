@@ -24,6 +24,12 @@ struct SRhythmThresholds {
     int nLikeDominant;
     int nWiderThanDominant;
     int nConductedPrSpread;
+    // ms: a narrow QRS whose activation time reaches this spread through the ventricles' muscle
+    // from a focus of their own; a faster one came down the conduction system.
+    int nSlowActivation;
+    // A ventricular beat is premature when its RR is below this times the median of the
+    // intervals that end in a beat of the atria.
+    double dPvcPrematureRatio;
 };
 const SRhythmThresholds& RhythmThresholds(const CEngineData& d);
 
