@@ -1,7 +1,8 @@
 // Flutter and fibrillation: the atria's own activity against the ventricles' intervals.
 // Fibrillation shows in intervals that differ irregularly from one to the next, over the
-// beats that the atria conduct, with no P wave that repeats; flutter in atrial waves at a
-// steady cycle of 240 to 350 a minute that the ventricles follow at a fixed or varying ratio.
+// beats that the atria conduct and apart from premature beats, with no clear P wave that
+// repeats; flutter in atrial waves at a steady cycle of 240 to 350 a minute that the
+// ventricles follow at a fixed or varying ratio.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -63,6 +64,84 @@ double IntervalIrregularity(CEngineData& d, int& nChanges) {
 
 constexpr double kIrregular = 0.07;
 constexpr int kChangesToJudge = 4;
+
+// Conducted intervals that belong to a premature beat (1 per interval, by beat): one shorter
+// than the premature-beat limit, after one that is not, followed by one longer than the
+// median, the pause. A premature beat, atrial or ventricular, interrupts the rhythm; its two
+// intervals do not tell how the rhythm beneath it runs. Fibrillation's short intervals come
+// after and before intervals of any length, and its other intervals stay irregular.
+BeatList PrematureIntervals(CEngineData& d) {
+    const int N = RhythmBeats(d);
+    const double fMedian = MedianRR(d);
+    const double fPremature = RhythmThresholds(d).dPrematureRatio * fMedian;
+    BeatList marks{};
+    for (int i = 3; i < N; ++i) {
+        if (Conducted(d, i - 1) && Conducted(d, i) && Conducted(d, i + 1) &&
+            CentreInterval(d, i - 1) >= fPremature && CentreInterval(d, i) < fPremature &&
+            CentreInterval(d, i + 1) > fMedian)
+            marks[i] = marks[i + 1] = 1;
+    }
+    return marks;
+}
+
+// How irregularly the conducted intervals run, premature beats set aside: the median change
+// from one interval to the next, and the median distance of an interval from the mean of its
+// two neighbours (twice it, in whole ms), each as a share of the median interval. Breathing
+// lengthens and shortens the sinus intervals gradually, each near the mean of its
+// neighbours; fibrillation's intervals do not follow one another.
+struct SIrregularity {
+    double fChange = 0, fTrendFree = 0;
+    int nChanges = 0, nDistances = 0;
+};
+
+SIrregularity FibrillationIrregularity(CEngineData& d) {
+    const int N = RhythmBeats(d);
+    const BeatList premature = PrematureIntervals(d);
+    auto Usable = [&](int i) { return i >= 2 && i <= N && Conducted(d, i) && !premature[i]; };
+    BeatList rrs{}, changes{}, distances{};
+    for (int i = 2; i <= N; ++i) {
+        if (Conducted(d, i))
+            rrs[++rrs[0]] = CentreInterval(d, i);
+        if (!Usable(i) || !Usable(i - 1))
+            continue;
+        changes[++changes[0]] = std::abs(CentreInterval(d, i) - CentreInterval(d, i - 1));
+        if (Usable(i + 1))
+            distances[++distances[0]] = std::abs(2 * CentreInterval(d, i) -
+                                                 CentreInterval(d, i - 1) -
+                                                 CentreInterval(d, i + 1));
+    }
+    SIrregularity r;
+    r.nChanges = changes[0];
+    r.nDistances = distances[0];
+    const double fInterval = rrs[0] > 0 ? MedianOf(d, rrs, rrs[0]) : 0;
+    if (r.nChanges == 0 || fInterval <= 0)
+        return r;
+    r.fChange = MedianOf(d, changes, changes[0]) / fInterval;
+    if (distances[0] > 0)
+        r.fTrendFree = MedianOf(d, distances, distances[0]) / 2.0 / fInterval;
+    return r;
+}
+
+// A clear P wave of one direction before three in five of the conducted beats: the atria beat
+// in order, even where the P wave's distance to the QRS or its axis wanders (a wandering or
+// multifocal atrial pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II, the same
+// way up as most others. Fibrillation leaves no P wave, or waves that the P-wave step takes for
+// one, small and either way up.
+bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
+    constexpr int kClearP = 50;  // uV
+    const int N = RhythmBeats(d);
+    int nBeats = 0, nUp = 0, nDown = 0;
+    for (int i = 1; i <= N; ++i) {
+        if (d.Rhythm.VentricularQrs[i] == 1)
+            continue;
+        ++nBeats;
+        const int n = std::clamp(d.PWave.PCount[LeadII][i - 1], 0, kMaxPWavesPerBeat);
+        const int nAmp = n > 0 ? d.PWave.PAmp[LeadII][i - 1][n - 1] : 0;
+        nUp += nAmp >= kClearP;
+        nDown += nAmp <= -kClearP;
+    }
+    return nBeats > 0 && 5 * std::max(nUp, nDown) >= 3 * nBeats;
+}
 
 // Conducted intervals that a flutter's atrial cycle explains: all alike (a fixed ratio), or
 // each within 8 % of a cycle of a whole number (two or more) of one cycle of 240 to 350 a
@@ -259,9 +338,14 @@ void DetectAtrialFibrillation(CEngineData& d) {
     // Atrial waves at a steady cycle are no fibrillation.
     if (Has(d, 124))
         return;
-    int nChanges = 0;
-    const double fIrregularity = IntervalIrregularity(d, nChanges);
-    if (nChanges < kChangesToJudge || fIrregularity < kIrregular || RepeatingPWave(d))
+    const SIrregularity r = FibrillationIrregularity(d);
+    if (r.nChanges < kChangesToJudge || r.fChange < kIrregular)
+        return;
+    // Changes that follow a trend (judged where there are enough of them).
+    if (r.nDistances >= kChangesToJudge && r.fTrendFree < kIrregular / 2)
+        return;
+    // The atria beat in order: no fibrillation however irregular the ventricles.
+    if (RepeatingPWave(d) || ClearPWaveBeforeMostBeats(d))
         return;
     Set(d, 125);
 }

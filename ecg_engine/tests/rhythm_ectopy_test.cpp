@@ -166,6 +166,47 @@ TEST(RhythmEctopy, FibrillationFromTheConductedIntervalsWithoutARepeatingPWave) 
     }
 }
 
+// Fibrillation needs intervals that stay irregular apart from premature beats and that do not
+// lengthen and shorten gradually, under atria without a clear P wave of one direction before
+// most beats; on fibrillation's intervals (A00090) and on rhythms with an atrial rhythm of
+// their own.
+TEST(RhythmEctopy, FibrillationOnlyWithoutOrderedAtriaAndApartFromPrematureBeats) {
+    const std::vector<int> kIrregular = {658, 658, 540, 880, 888, 868, 650,
+                                         650, 764, 788, 910, 852, 550};
+    const std::vector<int> kWanderingPr = {100, 240, 130, 290, 170, 210, 120,
+                                           260, 150, 280, 110, 230, 190};
+    // Three premature beats, each followed by its pause, in a steady rhythm.
+    const std::vector<int> kPrematureBeats = {800, 800, 560,  1040, 800, 560,
+                                              1040, 800, 560, 1040, 800, 800};
+    // Intervals that lengthen and shorten gradually by 7 to 9 % a beat.
+    const std::vector<int> kGradual = {700, 760, 830, 900, 960, 1000, 960,
+                                       900, 830, 760, 700, 760, 830};
+    const struct {
+        const char* name;
+        const std::vector<int>& rr;
+        int pAmpII;  // uV; no P wave at all when 0
+        int expected;
+    } cases[] = {
+        {"irregular, small P-like waves at any PR", kIrregular, 20, 1},
+        {"irregular, clear P waves at a wandering PR", kIrregular, 100, 0},
+        {"irregular, clear inverted P waves", kIrregular, -100, 0},
+        {"irregular, no P wave", kIrregular, 0, 1},
+        {"premature beats with their pauses, no P wave", kPrematureBeats, 0, 0},
+        {"gradual changes, no P wave", kGradual, 0, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<SBeat> beats;
+        for (std::size_t k = 0; k < c.rr.size(); ++k) {
+            const bool bP = c.pAmpII != 0;
+            beats.push_back(SBeat{c.rr[k], bP ? kWanderingPr[k % kWanderingPr.size()] : 0, 90, 60,
+                                  bP ? std::vector<int>{60} : std::vector<int>{}, c.pAmpII});
+        }
+        auto d = Record(beats);
+        Analyse(*d);
+        EXPECT_EQ(d->Rhythm.RhythmFindings[125], c.expected) << c.name;
+    }
+}
+
 // Waves that the flutter rule takes for flutter waves (small, pointing below -90 degrees,
 // three to the interval) count only where the ventricles follow one atrial cycle: at a fixed
 // ratio, or at varying whole numbers of a cycle of 240 to 350 a minute.
