@@ -134,6 +134,33 @@ bool CRootPicture::Shows(QWidget* w, std::string* pWhy) const {
     return true;
 }
 
+std::string Unreachable(const std::vector<std::pair<std::string, QWidget*>>& bars,
+                        const QRect& rcScreen, CRootPicture& picture) {
+    std::string s;
+    if (!picture.Take())
+        return "no picture of the screen";
+    for (const auto& [strBar, pBar] : bars) {
+        std::vector<QWidget*> controls = VisibleControls(pBar);
+        if (controls.empty())
+            controls = {pBar};
+        for (QWidget* w : controls) {
+            const std::string strName = strBar + " " + w->metaObject()->className() + " \"" +
+                                        w->objectName().toStdString() + "\" " +
+                                        w->property("text").toString().toStdString();
+            bool bScrolled = false;
+            const bool bReached = Reachable(w, rcScreen, &bScrolled);
+            if (bScrolled && !picture.Take())
+                return "no picture of the screen";
+            std::string strWhy;
+            if (!bReached)
+                s += strName + " out of reach; ";
+            else if (!picture.Shows(w, &strWhy))
+                s += strName + " not shown (" + strWhy + "); ";
+        }
+    }
+    return s;
+}
+
 QSize HintedMinimumSize(const std::string& strDisplay, unsigned long nWindowId) {
     const std::string strHints = RunCommand("xprop -display " + ShellQuote(strDisplay) + " -id " +
                                             std::to_string(nWindowId) + " WM_NORMAL_HINTS");

@@ -40,41 +40,16 @@ protected:
         // The window manager's frame and the fit after it.
         testsupport::ProcessFor(500);
     }
-    // The bars' controls a user cannot reach, with the reason; the X server's picture is
-    // taken again after each scroll.
+    // The bars' controls a user cannot reach, with the reason.
     std::string Unreachable(testsupport::CRootPicture& picture) {
-        std::string s;
-        EXPECT_TRUE(picture.Take());
-        const std::pair<const char*, QWidget*> bars[] = {
-            {"menu bar", frame->menuBar()},      {"tool bar", frame->ToolBand()},
-            {"colour bar", frame->ColourBand()}, {"ECG tool bar", frame->ToolbarDock()},
-            {"left pane", frame->LeftDock()},    {"parameter list", frame->ParamsDock()},
-            {"status bar", frame->statusBar()},
-        };
-        for (const auto& [pszBar, pBar] : bars) {
-            // A bar of no controls of its own (menus, indicators) is reached as a whole.
-            std::vector<QWidget*> controls = testsupport::VisibleControls(pBar);
-            if (controls.empty())
-                controls = {pBar};
-            for (QWidget* w : controls) {
-                const std::string strName = std::string(pszBar) + " " +
-                                            w->metaObject()->className() + " \"" +
-                                            w->objectName().toStdString() + "\"";
-                bool bScrolled = false;
-                const bool bReached = testsupport::Reachable(w, rcScreen, &bScrolled);
-                if (bScrolled) {
-                    EXPECT_TRUE(picture.Take());
-                }
-                if (!bReached) {
-                    s += strName + " out of reach; ";
-                    continue;
-                }
-                std::string strWhy;
-                if (!picture.Shows(w, &strWhy))
-                    s += strName + " not shown (" + strWhy + "); ";
-            }
-        }
-        return s;
+        return testsupport::Unreachable({{"menu bar", frame->menuBar()},
+                                         {"tool bar", frame->ToolBand()},
+                                         {"colour bar", frame->ColourBand()},
+                                         {"ECG tool bar", frame->ToolbarDock()},
+                                         {"left pane", frame->LeftDock()},
+                                         {"parameter list", frame->ParamsDock()},
+                                         {"status bar", frame->statusBar()}},
+                                        rcScreen, picture);
     }
     void ExpectWindowWithinScreen() {
         EXPECT_TRUE(rcScreen.contains(frame->frameGeometry()))

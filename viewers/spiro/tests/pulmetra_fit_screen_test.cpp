@@ -53,41 +53,15 @@ protected:
     }
     void TearDown() override { frame.reset(); }
 
-    // The bars' controls a user cannot reach, with the reason; the X server's picture is
-    // taken again after each scroll.
+    // The bars' controls a user cannot reach, with the reason.
     std::string Unreachable(testsupport::CRootPicture& picture) {
-        std::string s;
-        EXPECT_TRUE(picture.Take());
         std::vector<std::pair<std::string, QWidget*>> bars = {{"menu bar", frame->menuBar()},
                                                               {"status bar", frame->statusBar()}};
         for (QToolBar* p : frame->findChildren<QToolBar*>())
             bars.emplace_back(p->objectName().toStdString(), p);
         for (QDockWidget* p : frame->findChildren<QDockWidget*>())
             bars.emplace_back(p->objectName().toStdString(), p);
-        for (const auto& [strBar, pBar] : bars) {
-            // A bar of no controls of its own (menus, indicators) is reached as a whole.
-            std::vector<QWidget*> controls = testsupport::VisibleControls(pBar);
-            if (controls.empty())
-                controls = {pBar};
-            for (QWidget* w : controls) {
-                const std::string strName = strBar + " " + w->metaObject()->className() + " \"" +
-                                            w->objectName().toStdString() + "\" " +
-                                            w->property("text").toString().toStdString();
-                bool bScrolled = false;
-                const bool bReached = testsupport::Reachable(w, rcScreen, &bScrolled);
-                if (bScrolled) {
-                    EXPECT_TRUE(picture.Take());
-                }
-                if (!bReached) {
-                    s += strName + " out of reach; ";
-                    continue;
-                }
-                std::string strWhy;
-                if (!picture.Shows(w, &strWhy))
-                    s += strName + " not shown (" + strWhy + "); ";
-            }
-        }
-        return s;
+        return testsupport::Unreachable(bars, rcScreen, picture);
     }
 
     testsupport::CTempDir dir;

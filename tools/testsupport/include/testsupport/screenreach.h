@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSize>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -34,6 +35,12 @@ public:
 private:
     std::string m_strDisplay, m_strDir;
 };
+
+// The controls of the named bars a user cannot reach (VisibleControls, or a bar of no
+// controls of its own, such as a menu bar, as a whole), each with the reason: out of reach,
+// or not shown by the X server's picture, taken again after each scroll. Empty when all can.
+std::string Unreachable(const std::vector<std::pair<std::string, QWidget*>>& bars,
+                        const QRect& rcScreen, CRootPicture& picture);
 
 // The window's least size as the window manager is told it (xprop WM_NORMAL_HINTS);
 // an empty size when it tells none.
