@@ -22,6 +22,7 @@
 #include "lindar/mainframe.h"
 #include "lindar/patientbar.h"
 #include "platform/notifier.h"
+#include "screenfit.h"
 #include "viewers/common/devicedialogs.h"
 #include "viewers/common/smallwindows.h"
 #include "viewers/common/viewerini.h"
@@ -33,19 +34,6 @@
 using namespace lindar;
 
 namespace {
-QDockWidget* MakeDock(QMainWindow* pFrame, QWidget* pBar, const char* pszName,
-                      const QString& strTitle) {
-    auto* pDock = new QDockWidget(strTitle, pFrame);
-    pDock->setObjectName(pszName);
-    pDock->setWidget(pBar);
-    pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    // A bar, not a captioned window: an empty title.
-    auto* pTitle = new QWidget(pDock);
-    pTitle->setFixedSize(0, 0);
-    pDock->setTitleBarWidget(pTitle);
-    return pDock;
-}
-
 // The keyboard's lock lights (bit 0 caps, 1 num, 2 scroll), where the window system tells.
 unsigned LockLights() {
 #if defined(LINDAR_WITH_XCB)
@@ -78,7 +66,8 @@ void CMainFrame::BuildBars() {
     m_pColour = new CColourBar(send, command);
     m_pColourBand = new QToolBar("Color Tool Bar", this);
     m_pColourBand->setObjectName("colourBand");
-    m_pColourBand->addWidget(m_pColour);
+    // On a narrow screen the colour bar scrolls inside its band.
+    m_pColourBand->addWidget(new viewerframe::CBarScroller(m_pColour));
     addToolBar(Qt::TopToolBarArea, m_pColourBand);
 
     // The status bar: the message pane and the caps, num and scroll lock indicators.
@@ -95,7 +84,7 @@ void CMainFrame::BuildBars() {
 
     // The tool bar bar at the top, dockable top and bottom.
     m_pToolbar = new CToolbarBar(send, command);
-    m_pToolbarDock = MakeDock(this, m_pToolbar, "ecgToolBarDock", "ECG Tool Bar");
+    m_pToolbarDock = viewerframe::MakeBarDock(*this, m_pToolbar, "ecgToolBarDock", "ECG Tool Bar");
     m_pToolbarDock->setFeatures(QDockWidget::DockWidgetMovable);
     m_pToolbarDock->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
     addDockWidget(Qt::TopDockWidgetArea, m_pToolbarDock);
@@ -104,12 +93,12 @@ void CMainFrame::BuildBars() {
     m_pPatient = new CPatientBar;
     m_pAnalysis = new CAnalysisBar;
     m_pLeftPane = new CLeftPane(m_pPatient, m_pAnalysis);
-    m_pLeftDock = MakeDock(this, m_pLeftPane, "leftPaneDock", "");
+    m_pLeftDock = viewerframe::MakeBarDock(*this, m_pLeftPane, "leftPaneDock", "");
     addDockWidget(Qt::LeftDockWidgetArea, m_pLeftDock);
 
     // The parameter list at the bottom.
     m_pParams = new CParamListBar;
-    m_pParamsDock = MakeDock(this, m_pParams, "paramListDock", "");
+    m_pParamsDock = viewerframe::MakeBarDock(*this, m_pParams, "paramListDock", "");
     addDockWidget(Qt::BottomDockWidgetArea, m_pParamsDock);
 
     // The comment lists of the analysis bar, and its two editing commands.
@@ -188,20 +177,6 @@ void CMainFrame::FitToScreen() {
 }
 
 void CMainFrame::PlaceAtStart() {
-    FitToScreen();
-    winId();  // the window handle whose first expose tells the frame
-    if (QWindow* pWindow = windowHandle()) {
-        m_bPlacing = true;
-        pWindow->installEventFilter(this);
-    }
-}
-
-bool CMainFrame::eventFilter(QObject* o, QEvent* e) {
-    if (m_bPlacing && o == windowHandle() && e->type() == QEvent::Expose &&
-        windowHandle()->isExposed()) {
-        m_bPlacing = false;
-        windowHandle()->removeEventFilter(this);
-        FitToScreen();
-    }
-    return QMainWindow::eventFilter(o, e);
+    // Bars wider or taller than the screen's room scroll, so that the window fits.
+    viewerframe::PlaceOnScreen(*this, [this] { FitToScreen(); });
 }

@@ -20,6 +20,7 @@
 #include "viewers/common/viewerini.h"
 #include "pulmetra/framebars.h"
 #include "pulmetra/pulmetragraphwnd.h"
+#include "screenfit.h"
 
 using namespace pulmetra;
 
@@ -34,11 +35,7 @@ CMainFrame::~CMainFrame() {
 }
 
 QDockWidget* CMainFrame::Dock(QWidget* pBar, Qt::DockWidgetArea area, const char* pszName) {
-    auto* pDock = new QDockWidget(this);
-    pDock->setObjectName(pszName);
-    pDock->setWidget(pBar);
-    pDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    pDock->setTitleBarWidget(new QWidget(pDock));
+    QDockWidget* pDock = viewerframe::MakeBarDock(*this, pBar, pszName);
     addDockWidget(area, pDock);
     return pDock;
 }
@@ -87,7 +84,8 @@ void CMainFrame::CreateBars() {
         auto* pBand = addToolBar("GraphStyle");
         pBand->setObjectName("graphStyleBand");
         pBand->setMovable(false);
-        pBand->addWidget(m_pBars->pStyleBar);
+        // On a narrow screen the graph-style bar scrolls inside its band.
+        pBand->addWidget(new viewerframe::CBarScroller(m_pBars->pStyleBar));
     }
     if (m_pBars->pPatientBar)
         Dock(m_pBars->pPatientBar, Qt::LeftDockWidgetArea, "patientBarDock");
@@ -187,6 +185,11 @@ void CMainFrame::BuildCommands() {
         m_pToolBar->addAction(c.Action(id));
     addToolBarBreak();
     c.UpdateAll();
+}
+
+void CMainFrame::ShowAtStart() {
+    // Bars wider or taller than the screen's room scroll, so that the window fits.
+    viewerframe::PlaceOnScreen(*this, [this] { showMaximized(); });
 }
 
 void CMainFrame::OnSettings() {

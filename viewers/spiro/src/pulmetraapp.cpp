@@ -149,7 +149,7 @@ BOOL CPulmetraApp::InitInstance(const std::vector<CString>& args, bool bSplash) 
         [pFrame](DWORD dwCode, const CString& strText) { pFrame->OnCopyData(dwCode, strText); });
     m_pServer = std::make_unique<CSingleInstanceServer>();
     m_pServer->Listen(kLockName, m_pHandOver->Receiver());
-    m_pFrame->showMaximized();
+    m_pFrame->ShowAtStart();
     m_pFrame->setAcceptDrops(true);
 
     if (bSplash && !QuitRequested()) {

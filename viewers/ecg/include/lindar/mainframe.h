@@ -100,7 +100,8 @@ public:
     CCommentStore& Comments() { return m_comments; }
     // At (0, 0), the screen's width and its height plus 20 pixels, as far as the screen's
     // available area takes the window with its frame; once the window manager has framed the
-    // window (its first expose) it is fitted again with the frame it got.
+    // window (its first expose) it is fitted again with the frame it got. Bars the room cannot
+    // take scroll (screenfit.h).
     void PlaceAtStart();
     // The window's rectangle with its frame: the placement above cut to the available area.
     static QRect StartFrameRect(const QRect& rcScreen, const QRect& rcAvailable);
@@ -108,7 +109,6 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     // Menus, tool bar, keys and fly-by tips from the command table (commands.h).
@@ -125,7 +125,6 @@ private:
     std::unique_ptr<IViewPrompts> m_pPrompts;
     bool m_bFullScreen = false;
     QByteArray m_savedGeometry;
-    bool m_bPlacing = false;
     bool m_bMonitoring = false;
     CAnalysisBar* m_pAnalysis = nullptr;
     CParamListBar* m_pParams = nullptr;

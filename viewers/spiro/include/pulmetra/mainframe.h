@@ -42,6 +42,8 @@ public:
     static constexpr std::size_t kMaxCopyData = 1023;
     void OnFullScreen();
     bool IsFullScreen() const { return m_bFullScreen; }
+    // Maximised as the program starts, never larger than its screen.
+    void ShowAtStart();
     // Command 32772: the patient and result bars follow the active graph window.
     void OnRefreshBars();
     void ShowAllBars(bool bShow);
