@@ -211,8 +211,9 @@ TEST(QrsSynthetic, QrsOnsetLiesAtTheStartOfADeltaWave) {
             EXPECT_EQ(d->Qrs.DeltaWave[b], c.bDelta ? 1 : 0) << "beat " << b;
             // Lead II's onset, whose R wave the pre-excitation criterion may measure, lies
             // no later than the delta's start, not a few samples up its slope.
-            if (c.bDelta)
+            if (c.bDelta) {
                 EXPECT_LE(d->Qrs.LeadBeatList.onset[LeadII][b], truth.aOnset[b]) << "beat " << b;
+            }
         }
     }
 }

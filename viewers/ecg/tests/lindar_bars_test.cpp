@@ -229,8 +229,9 @@ TEST(CommentStore, EscapesAndKeepsEveryRow) {
         {"a\r\nb", "a\\nb"}, {"a\nb", "a\\nb"}, {"c:\\x", "c:\\\\x"}, {"plain", "plain"}, {"", ""}};
     for (auto [in, out] : texts) {
         EXPECT_EQ(CCommentStore::Escape(in), out) << in;
-        if (std::string(in).find('\n') == std::string::npos || std::string(in).find('\r') != std::string::npos)
+        if (std::string(in).find('\n') == std::string::npos || std::string(in).find('\r') != std::string::npos) {
             EXPECT_EQ(CCommentStore::Unescape(out), in) << in;
+        }
     }
     CTempDir dir;
     CCommentStore store(dir / "sub/Comments.ini");

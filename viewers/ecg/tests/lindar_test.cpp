@@ -311,8 +311,9 @@ TEST_F(LindarTest, OrderNeedsAValidAddress) {
         View().OnOrder();
         EXPECT_EQ(prompts.orderAddress, ok ? addr : "") << addr;
         EXPECT_EQ(Messages().empty(), ok) << addr;
-        if (!ok)
+        if (!ok) {
             EXPECT_EQ(Messages().front(), lindar::LoadStr(lindar::IDS_BAD_IP));
+        }
     }
     EXPECT_EQ(prompts.orderPort, 2000);
 }
@@ -421,8 +422,9 @@ TEST_F(LindarTest, PrintPathOnlyWithoutAUser) {
             Pump(100);
             EXPECT_EQ(app.Frame()->Doc().List().GetSize(), c.nExams);
             EXPECT_EQ(fake.nPrintAsked, c.nPrints);
-            if (!c.nExams)
+            if (!c.nExams) {
                 EXPECT_EQ(app.Frame()->windowTitle().toStdString(), "Lindar - Vazio");
+            }
             app.ExitInstance();
         }
     }
