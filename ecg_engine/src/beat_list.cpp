@@ -319,6 +319,18 @@ void ClampEdgeBeats(CEngineData& d) {
         q.qrs_offset[n] = nLast;
 }
 
+// The steepest slope of beat i over the usable leads.
+std::int64_t BeatSlope(const CEngineData& d, int i) {
+    const auto& q = d.Detection.IOQm;
+    std::int64_t n = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (IsUsable(d, r))
+            n = std::max(n, SteepestSlope(d.Detection.DerivativeRow[r], q.qrs_onset[i],
+                                          q.qrs_offset[i]));
+    }
+    return n;
+}
+
 }  // namespace
 
 int CleanBeatList(CEngineData& d) {
@@ -330,10 +342,12 @@ int CleanBeatList(CEngineData& d) {
             RemoveDetectionBeat(d, i);
         }
     }
+    // Of two complexes closer than a QRS can follow another, the QRS is the steeper: the
+    // other is a slower wave beside it.
     for (int i = 1; i < q.qrs_num; ++i) {
         const int nGap = q.qrs_onset[i] - q.qrs_offset[i - 1];
         if (nGap > 0 && nGap < kMergeGap)
-            RemoveDetectionBeat(d, i);
+            RemoveDetectionBeat(d, BeatSlope(d, i) > BeatSlope(d, i - 1) ? i - 1 : i);
     }
     // Search back where an interval passes 166 % of the typical one: a missed beat leaves
     // about two (a premature beat lost with its full compensatory pause exactly two).

@@ -438,9 +438,24 @@ int BuildQrsFeatureSignal(CEngineData& d) {
         const std::int64_t w = nMax >= 100 ? nMax / 100 : 1;
         for (std::int32_t v : f)
             ++t.FeatureHistogram[r][HistogramBin(v, w)];
-        const int k = PercentileBin(t.FeatureHistogram[r], bShort ? 5760 : 5700);
+        const int nMark = bShort ? 5760 : 5700;
+        int k = PercentileBin(t.FeatureHistogram[r], nMark);
+        std::int64_t nWidth = w;
+        // A single artefact far larger than the QRS complexes makes the bins so wide that the
+        // mark falls in the first one and the threshold would be 0: no QRS could be told from
+        // the baseline. The values of that bin are binned again, finer, until it resolves.
+        while (k == 0 && nWidth > 1) {
+            const std::int64_t nFine = std::max<std::int64_t>(nWidth / 100, 1);
+            std::array<std::int32_t, kHistogramBins> aFine{};
+            for (std::int32_t v : f) {
+                if (v <= nWidth)
+                    ++aFine[HistogramBin(v, nFine)];
+            }
+            k = PercentileBin(aFine, nMark);
+            nWidth = nFine;
+        }
         if (k >= 0)
-            t.DetectionThreshold[r] = Saturate((w * k) / 2);
+            t.DetectionThreshold[r] = Saturate((nWidth * k) / 2);
     }
     return 0;
 }

@@ -169,6 +169,21 @@ TEST_F(QrsStepTest, FlatFeatureGivesNoThresholdAndNoWindow) {
     EXPECT_EQ(D().DetectionFlag, 0);  // too few windows in lead II: the long window ran
 }
 
+// One artefact far larger than the QRS complexes must not take the threshold to 0.
+TEST_F(QrsStepTest, ALargeArtefactLeavesTheThresholdAboveTheBaseline) {
+    SetQuality({0, 4, 4, 4, 4, 4, 4, 4});
+    auto& x = D().InputLeads[0];
+    for (int on = 600; on < 5400; on += 400) {
+        for (int k = 0; k <= 20; ++k)
+            x[on + k] = 200 - 20 * std::abs(k - 10);  // 40 ms rise and fall, 0.5 mV
+    }
+    x[3100] = 20000;  // a spike beside the sixth beat, a hundred times as steep
+    EXPECT_EQ(BuildQrsFeatureSignal(D()), 0);
+    EXPECT_GT(D().Detection.DetectionThreshold[0], 0);
+    EXPECT_EQ(DetectQrsWindows(D()), 0);
+    EXPECT_EQ(D().Detection.QrsWindowList.nCount[0], 12);
+}
+
 TEST_F(QrsStepTest, AFullWindowListStopsTheScan) {
     auto& f = D().Detection.QrsFeature[0];
     for (int i = 0; i < kInputSamples; ++i)
@@ -389,6 +404,26 @@ TEST_F(QrsStepTest, CleaningMergesOverlapsAndDropsCloseBeats) {
     EXPECT_EQ(q.qrs_onset[1], 1600);
     EXPECT_EQ(q.qrs_onset[2], 1680);
     EXPECT_EQ(q.qrs_onset[3], 0);
+}
+
+// Of a slow wave and a QRS closer than 80 ms, the QRS stays, whichever comes first.
+TEST_F(QrsStepTest, OfTwoCloseBeatsTheSteeperStays) {
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        auto& dv = D().Detection.DerivativeRow[r];
+        std::fill(dv.begin() + 1000, dv.begin() + 1100, -50);  // a broad dip
+        std::fill(dv.begin() + 1135, dv.begin() + 1150, 400);   // the QRS 30 after it
+        std::fill(dv.begin() + 2135, dv.begin() + 2150, 400);   // a QRS
+        std::fill(dv.begin() + 2180, dv.begin() + 2280, 50);    // a broad wave 30 after it
+    }
+    AddBeat(1000, 1100);
+    AddBeat(1130, 1160);
+    AddBeat(2130, 2160);
+    AddBeat(2190, 2290);
+    EXPECT_EQ(CleanBeatList(D()), 0);
+    const auto& q = D().Detection.IOQm;
+    ASSERT_EQ(q.qrs_num, 2);
+    EXPECT_EQ(q.qrs_onset[0], 1130);
+    EXPECT_EQ(q.qrs_onset[1], 2130);
 }
 
 void Triangle(InputRow32& f, int nFrom, int nTo, int nHeight) {
