@@ -128,14 +128,14 @@ SIrregularity FibrillationIrregularity(CEngineData& d) {
 // wave, or waves that the P-wave step takes for one: they fall at random phase, so either way
 // up and anywhere in the diastole, and on a resting record's noise they may reach 50 uV.
 // Ordered: such waves the same way up before four in five beats, which waves of random phase
-// hardly reach; or before three in five at a PR within a band (a wandering pacemaker's PR
-// wanders by some tens of ms, a fibrillation wave's spreads over hundreds).
-bool ClearPWaveBeforeMostBeats(CEngineData& d) {
+// hardly reach; or before three in five at PRs within one band (a wandering pacemaker's PR
+// wanders by some tens of ms, a fibrillation wave's spreads over the diastole).
+bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
     constexpr int kClearP = 50;   // uV
-    constexpr int kPrBand = 60;   // ms either side of the median PR
+    constexpr int kPrBand = 120;  // ms
     const int N = RhythmBeats(d);
     int nBeats = 0;
-    BeatList up{}, down{};  // the PR of each clear P wave, by its direction
+    BeatList up{}, down{};  // the PR of each clear P wave by its direction, from element 1
     for (int i = 1; i <= N; ++i) {
         if (d.Rhythm.VentricularQrs[i] == 1)
             continue;
@@ -147,16 +147,20 @@ bool ClearPWaveBeforeMostBeats(CEngineData& d) {
         else if (nAmp <= -kClearP)
             down[++down[0]] = PR(d, i);
     }
-    const BeatList& prs = up[0] >= down[0] ? up : down;
+    BeatList prs = up[0] >= down[0] ? up : down;
     const int nClear = prs[0];
     if (nBeats == 0 || 5 * nClear < 3 * nBeats)
         return false;
     if (5 * nClear >= 4 * nBeats)
         return true;
-    const int nMedian = MedianOf(d, prs, nClear);
+    // The most PRs that one band holds.
+    std::sort(prs.begin() + 1, prs.begin() + nClear + 1);
     int nInBand = 0;
-    for (int k = 1; k <= nClear; ++k)
-        nInBand += std::abs(prs[k] - nMedian) <= kPrBand;
+    for (int lo = 1, hi = 1; hi <= nClear; ++hi) {
+        while (prs[hi] - prs[lo] > kPrBand)
+            ++lo;
+        nInBand = std::max(nInBand, hi - lo + 1);
+    }
     return 5 * nInBand >= 3 * nBeats;
 }
 
