@@ -127,7 +127,7 @@ SIrregularity FibrillationIrregularity(CEngineData& d) {
 // pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II. Fibrillation leaves no P
 // wave, or waves that the P-wave step takes for one: they fall at random phase, so either way
 // up and anywhere in the diastole, and on a resting record's noise they may reach 50 uV.
-// Ordered: such waves the same way up before four in five beats, which waves of random phase
+// Ordered: such waves the same way up before three in four beats, which waves of random phase
 // hardly reach; or before three in five at PRs within one band (a wandering pacemaker's PR
 // wanders by some tens of ms, a fibrillation wave's spreads over the diastole).
 bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
@@ -151,7 +151,7 @@ bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
     const int nClear = prs[0];
     if (nBeats == 0 || 5 * nClear < 3 * nBeats)
         return false;
-    if (5 * nClear >= 4 * nBeats)
+    if (4 * nClear >= 3 * nBeats)
         return true;
     // The most PRs that one band holds.
     std::sort(prs.begin() + 1, prs.begin() + nClear + 1);
