@@ -185,13 +185,13 @@ TEST(RhythmEctopy, FibrillationOnlyWithoutOrderedAtriaAndApartFromPrematureBeats
     // eight in thirteen inverted, their PR anywhere from 108 to 368 ms.
     const std::vector<int> kFibrillationPr = {166, 306, 128, 204, 270, 108, 312,
                                               180, 368, 176, 232, 142, 290};
-    const std::vector<int> kFibrillationP = {-57, -84, -72, 66, 51, -55, 40,
+    const std::vector<int> kFibrillationP = {-57, -84, -72, 66, 51,  -55, 40,
                                              -64, -76, -61, 58, -68, -45};
     // Clear P waves before most beats, some inverted, at a PR that wanders within a band.
     const std::vector<int> kBandPr = {108, 180, 176, 114, 188, 214, 140,
                                       228, 298, 270, 176, 214, 154};
-    const std::vector<int> kMostlyUpP = {-112, 140, 162, -71, 204, 78, 181, -123, -75, -133, 125,
-                                         122, 149};
+    const std::vector<int> kMostlyUpP = {-112, 140, 162,  -71, 204, 78, 181,
+                                         -123, -75, -133, 125, 122, 149};
     const std::vector<int> kNone = {0};
     const struct {
         const char* name;
