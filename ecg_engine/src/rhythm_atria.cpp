@@ -122,25 +122,46 @@ SIrregularity FibrillationIrregularity(CEngineData& d) {
     return r;
 }
 
-// A clear P wave of one direction before three in five of the conducted beats: the atria beat
-// in order, even where the P wave's distance to the QRS or its axis wanders (a wandering or
-// multifocal atrial pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II, the same
-// way up as most others. Fibrillation leaves no P wave, or waves that the P-wave step takes for
-// one, small and either way up.
+// Clear P waves of one direction before most conducted beats: the atria beat in order, even
+// where the P wave's axis or its distance to the QRS wanders (a wandering or multifocal atrial
+// pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II. Fibrillation leaves no P
+// wave, or waves that the P-wave step takes for one: they fall at random phase, so either way
+// up and anywhere in the diastole, and on a resting record's noise they may reach 50 uV.
+// Ordered: such waves the same way up before three in four beats, which waves of random phase
+// hardly reach; or before three in five at PRs within one band (a wandering pacemaker's PR
+// wanders by some tens of ms, a fibrillation wave's spreads over the diastole).
 bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
-    constexpr int kClearP = 50;  // uV
+    constexpr int kClearP = 50;   // uV
+    constexpr int kPrBand = 120;  // ms
     const int N = RhythmBeats(d);
-    int nBeats = 0, nUp = 0, nDown = 0;
+    int nBeats = 0;
+    BeatList up{}, down{};  // the PR of each clear P wave by its direction, from element 1
     for (int i = 1; i <= N; ++i) {
         if (d.Rhythm.VentricularQrs[i] == 1)
             continue;
         ++nBeats;
         const int n = std::clamp(d.PWave.PCount[LeadII][i - 1], 0, kMaxPWavesPerBeat);
         const int nAmp = n > 0 ? d.PWave.PAmp[LeadII][i - 1][n - 1] : 0;
-        nUp += nAmp >= kClearP;
-        nDown += nAmp <= -kClearP;
+        if (nAmp >= kClearP)
+            up[++up[0]] = PR(d, i);
+        else if (nAmp <= -kClearP)
+            down[++down[0]] = PR(d, i);
     }
-    return nBeats > 0 && 5 * std::max(nUp, nDown) >= 3 * nBeats;
+    BeatList prs = up[0] >= down[0] ? up : down;
+    const int nClear = prs[0];
+    if (nBeats == 0 || 5 * nClear < 3 * nBeats)
+        return false;
+    if (4 * nClear >= 3 * nBeats)
+        return true;
+    // The most PRs that one band holds.
+    std::sort(prs.begin() + 1, prs.begin() + nClear + 1);
+    int nInBand = 0;
+    for (int lo = 1, hi = 1; hi <= nClear; ++hi) {
+        while (prs[hi] - prs[lo] > kPrBand)
+            ++lo;
+        nInBand = std::max(nInBand, hi - lo + 1);
+    }
+    return 5 * nInBand >= 3 * nBeats;
 }
 
 // Conducted intervals that a flutter's atrial cycle explains: all alike (a fixed ratio), or

@@ -1,6 +1,7 @@
 // Both engine programs, in every analysis mode, on records whose intervals are irregular while
 // the atria beat in order: clear P waves before every beat whose PR and axis wander (a
-// wandering or multifocal atrial pacemaker), and premature atrial beats in a sinus rhythm.
+// wandering or multifocal atrial pacemaker, some of its P waves inverted), and premature atrial
+// beats in a sinus rhythm.
 // None of them is atrial fibrillation; each reads as its beat types give it: P waves of sinus
 // axes make a sinus rhythm, those of ectopic axes an atrial rhythm, above 100 a minute a
 // multifocal atrial tachycardia (the one reading of these of the highest severity).
@@ -46,6 +47,8 @@ TEST(AtrialActivity, OrderedAtriaAboveIrregularIntervalsAreNoFibrillation) {
         {"P axes wandering among sinus directions",
          Script("S", rr, kWanderingPr, {20, 90, 0, 110, 40, 80, 10, 100, 30, 70, 0, 90}),
          "Normal Sinus Rhythm"},
+        {"P waves upright but for one in three, inverted, at a wandering PR",
+         Script("S", rr, kWanderingPr, {60, 60, -120}), nullptr},
         {"P axes of ectopic foci, 75 a minute",
          Script("A", rr, kWanderingPr, {-90, -150, -100, -160, -80, -130, -95, -170, -110, -140}),
          "Atrial Rhythm"},

@@ -181,25 +181,43 @@ TEST(RhythmEctopy, FibrillationOnlyWithoutOrderedAtriaAndApartFromPrematureBeats
     // Intervals that lengthen and shorten gradually by 7 to 9 % a beat.
     const std::vector<int> kGradual = {700, 760, 830, 900, 960, 1000, 960,
                                        900, 830, 760, 700, 760, 830};
+    // Fibrillation waves of 40 uV on a resting record's noise, taken for P waves: 50 to 85 uV,
+    // eight in thirteen inverted, their PR anywhere from 108 to 368 ms.
+    const std::vector<int> kFibrillationPr = {166, 306, 128, 204, 270, 108, 312,
+                                              180, 368, 176, 232, 142, 290};
+    const std::vector<int> kFibrillationP = {-57, -84, -72, 66, 51,  -55, 40,
+                                             -64, -76, -61, 58, -68, -45};
+    // Clear P waves before most beats, some inverted, at a PR that wanders within a band.
+    const std::vector<int> kBandPr = {108, 180, 176, 114, 188, 214, 140,
+                                      228, 298, 270, 176, 214, 154};
+    const std::vector<int> kMostlyUpP = {-112, 140, 162,  -71, 204, 78, 181,
+                                         -123, -75, -133, 125, 122, 149};
+    const std::vector<int> kNone = {0};
     const struct {
         const char* name;
         const std::vector<int>& rr;
-        int pAmpII;  // uV; no P wave at all when 0
+        const std::vector<int>& pr;
+        const std::vector<int>& pAmpII;  // uV; no P wave at all when 0
         int expected;
     } cases[] = {
-        {"irregular, small P-like waves at any PR", kIrregular, 20, 1},
-        {"irregular, clear P waves at a wandering PR", kIrregular, 100, 0},
-        {"irregular, clear inverted P waves", kIrregular, -100, 0},
-        {"irregular, no P wave", kIrregular, 0, 1},
-        {"premature beats with their pauses, no P wave", kPrematureBeats, 0, 0},
-        {"gradual changes, no P wave", kGradual, 0, 0},
+        {"irregular, small P-like waves at any PR", kIrregular, kWanderingPr, {20}, 1},
+        {"irregular, clear P waves at a wandering PR", kIrregular, kWanderingPr, {100}, 0},
+        {"irregular, clear inverted P waves", kIrregular, kWanderingPr, {-100}, 0},
+        {"irregular, no P wave", kIrregular, kWanderingPr, kNone, 1},
+        {"irregular, P-like waves of fibrillation above noise, most inverted, at any PR",
+         kIrregular, kFibrillationPr, kFibrillationP, 1},
+        {"irregular, clear P waves before most beats at a PR within a band", kIrregular, kBandPr,
+         kMostlyUpP, 0},
+        {"premature beats with their pauses, no P wave", kPrematureBeats, kWanderingPr, kNone, 0},
+        {"gradual changes, no P wave", kGradual, kWanderingPr, kNone, 0},
     };
     for (const auto& c : cases) {
         std::vector<SBeat> beats;
         for (std::size_t k = 0; k < c.rr.size(); ++k) {
-            const bool bP = c.pAmpII != 0;
-            beats.push_back(SBeat{c.rr[k], bP ? kWanderingPr[k % kWanderingPr.size()] : 0, 90, 60,
-                                  bP ? std::vector<int>{60} : std::vector<int>{}, c.pAmpII});
+            const int nAmp = c.pAmpII[k % c.pAmpII.size()];
+            const bool bP = nAmp != 0;
+            beats.push_back(SBeat{c.rr[k], bP ? c.pr[k % c.pr.size()] : 0, 90, 60,
+                                  bP ? std::vector<int>{60} : std::vector<int>{}, nAmp});
         }
         auto d = Record(beats);
         Analyse(*d);
