@@ -141,6 +141,8 @@ def main(argv):
         subprocess.run([program, name] + args.split(), cwd=work, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         beats, texts = read_result(os.path.splitext(dst)[0] + ".ksi")
+        # the run's debug folder (some 13 MB) is not read here
+        shutil.rmtree(os.path.splitext(dst)[0], ignore_errors=True)
         missed, extra = score(w["r_peaks"], beats)
         key = w.get("source") or name.split("_")[0]
         t = totals.setdefault(key, [0, 0, 0, 0])

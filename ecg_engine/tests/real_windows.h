@@ -6,6 +6,7 @@
 // over is an extra one.
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +67,9 @@ inline std::vector<int> ReferencePeaks(const std::string& strJson, const std::st
 inline const std::vector<std::string> kWindowRunNumbers = {"0", "0", "1", "0", "1", "0"};
 
 // Runs the program on each named record of the folder, in the folder, nThreads at a time;
-// the exit codes in the order of the names.
+// the exit codes in the order of the names. The debug folder each run writes beside its record
+// (some 13 MB) is removed at once: nothing here reads it, and a set of windows would fill a
+// small disk.
 inline std::vector<int> RunOnEach(const std::string& strProgram, const std::string& strFolder,
                                   const std::vector<std::string>& aNames,
                                   const std::vector<std::string>& aNumbers, unsigned nThreads) {
@@ -77,6 +80,9 @@ inline std::vector<int> RunOnEach(const std::string& strProgram, const std::stri
             std::vector<std::string> args = {strProgram, aNames[i]};
             args.insert(args.end(), aNumbers.begin(), aNumbers.end());
             aExit[i] = RunIn(strFolder, args);
+            std::error_code ec;
+            std::filesystem::remove_all(
+                std::filesystem::path(strFolder) / std::filesystem::path(aNames[i]).stem(), ec);
         }
     };
     std::vector<std::thread> aWorkers;
