@@ -331,6 +331,41 @@ std::int64_t BeatSlope(const CEngineData& d, int i) {
     return n;
 }
 
+// The full swing of row x over [nFrom, nTo].
+std::int64_t Swing(const InputRow32& x, int nFrom, int nTo) {
+    const int a = std::max(nFrom, 0), b = std::min(nTo, kInputSamples - 1);
+    if (a > b)
+        return 0;
+    const auto [lo, hi] = std::minmax_element(x.begin() + a, x.begin() + b + 1);
+    return static_cast<std::int64_t>(*hi) - *lo;
+}
+
+// Beat i as the T wave of beat i - 1: within the T wave's reach of that QRS, less steep and
+// at least twice as slow to swing through its amplitude, in at least half of the usable
+// leads. The ventricles cannot depolarise again so soon except as a premature ventricular
+// complex, and that swings as fast as the QRS or faster: only repolarisation is this slow.
+bool IsTWaveOfBeatBefore(const CEngineData& d, int i) {
+    const auto& t = d.Detection;
+    const auto& q = t.IOQm;
+    if (q.qrs_onset[i] - q.qrs_onset[i - 1] > kTWaveReach)
+        return false;
+    int nUsable = 0, nSlow = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsUsable(d, r))
+            continue;
+        ++nUsable;
+        const auto& dv = t.DerivativeRow[r];
+        const auto& x = t.SmoothedRow[r];
+        const std::int64_t sp = SteepestSlope(dv, q.qrs_onset[i - 1], q.qrs_offset[i - 1]);
+        const std::int64_t sc = SteepestSlope(dv, q.qrs_onset[i], q.qrs_offset[i]);
+        const std::int64_t ap = Swing(x, q.qrs_onset[i - 1], q.qrs_offset[i - 1]);
+        const std::int64_t ac = Swing(x, q.qrs_onset[i], q.qrs_offset[i]);
+        if (ap > 0 && 5 * sc < 4 * sp && ac * sp >= 2 * ap * sc)
+            ++nSlow;
+    }
+    return nUsable > 0 && 2 * nSlow >= nUsable;
+}
+
 }  // namespace
 
 int CleanBeatList(CEngineData& d) {
@@ -348,6 +383,12 @@ int CleanBeatList(CEngineData& d) {
         const int nGap = q.qrs_onset[i] - q.qrs_offset[i - 1];
         if (nGap > 0 && nGap < kMergeGap)
             RemoveDetectionBeat(d, BeatSlope(d, i) > BeatSlope(d, i - 1) ? i - 1 : i);
+    }
+    for (int i = 1; i < q.qrs_num;) {
+        if (IsTWaveOfBeatBefore(d, i))
+            RemoveDetectionBeat(d, i);
+        else
+            ++i;
     }
     // Search back where an interval passes 166 % of the typical one: a missed beat leaves
     // about two (a premature beat lost with its full compensatory pause exactly two).
