@@ -538,6 +538,39 @@ TEST_F(QrsStepTest, MissedBeatSearchTellsABeatFromTheTWave) {
     }
 }
 
+// The search after the last beat tells the slow T wave of that QRS from a premature
+// ventricular complex on it, though both are steeper than half the QRS.
+TEST_F(QrsStepTest, TheSearchAfterTheLastBeatLeavesItsSlowTWaveOut) {
+    struct {
+        int nWidth, nHeight;  // the wave after the last QRS, starting 100 ms after its onset
+        bool bInserted;
+    } const cases[] = {{100, -1200, false}, {40, 800, true}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            auto& f = D().Detection.QrsFeature[r];
+            auto& x = D().Detection.SmoothedRow[r];
+            auto& dv = D().Detection.DerivativeRow[r];
+            for (int on : {4000, 4440}) {
+                Triangle(f, on - 5, on + 45, 1000);
+                for (int k = 0; k <= 20; ++k)
+                    x[on + k] = 400 - 40 * std::abs(k - 10);
+            }
+            Triangle(f, 4530, 4630, 400);
+            const int h = c.nWidth / 2;
+            for (int k = 0; k <= c.nWidth; ++k)
+                x[4540 + k] = c.nHeight - c.nHeight * std::abs(k - h) / h;
+            for (int k = 1; k + 1 < kInputSamples; ++k)
+                dv[k] = (x[k + 1] - x[k - 1]) / 2;
+            D().Detection.DetectionThreshold[r] = 500;
+        }
+        AddBeat(4000, 4035);
+        AddBeat(4440, 4475);
+        EXPECT_EQ(CleanBeatList(D()), 0);
+        EXPECT_EQ(D().Detection.IOQm.qrs_num, c.bInserted ? 3 : 2) << c.nWidth;
+    }
+}
+
 // A window that reaches a little past the record's end is cut at the end and the beat kept;
 // not so a complex within 360 ms of the QRS before, whose own ST-T the record does not hold
 // (the previous beat's T wave, or noise on it): the later stages leave it out.
