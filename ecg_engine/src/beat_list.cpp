@@ -96,6 +96,32 @@ std::int64_t SteepestSlope(const InputRow32& dv, int nFrom, int nTo) {
     return n;
 }
 
+// The full swing of row x over [nFrom, nTo].
+std::int64_t Swing(const InputRow32& x, int nFrom, int nTo) {
+    const int a = std::max(nFrom, 0), b = std::min(nTo, kInputSamples - 1);
+    if (a > b)
+        return 0;
+    const auto [lo, hi] = std::minmax_element(x.begin() + a, x.begin() + b + 1);
+    return static_cast<std::int64_t>(*hi) - *lo;
+}
+
+// Whether the wave over [nFrom, nTo] of lead r is slow beside the QRS over [nPrevFrom,
+// nPrevTo]: less steep and at least twice as slow to swing through its amplitude (swing over
+// steepest slope). The ventricles cannot depolarise again soon after a QRS except as a
+// premature ventricular complex, which swings as fast as the QRS or faster: a wave this slow
+// is that QRS's repolarisation.
+bool IsRepolarisationAfter(const CEngineData& d, int r, int nFrom, int nTo, int nPrevFrom,
+                           int nPrevTo) {
+    const auto& t = d.Detection;
+    const auto& dv = t.DerivativeRow[r];
+    const auto& x = t.SmoothedRow[r];
+    const std::int64_t sp = SteepestSlope(dv, nPrevFrom, nPrevTo);
+    const std::int64_t sc = SteepestSlope(dv, nFrom, nTo);
+    const std::int64_t ap = Swing(x, nPrevFrom, nPrevTo);
+    const std::int64_t ac = Swing(x, nFrom, nTo);
+    return ap > 0 && 5 * sc < 4 * sp && ac * sp >= 2 * ap * sc;
+}
+
 }  // namespace
 
 void RemoveDetectionBeat(CEngineData& d, int i) {
@@ -118,11 +144,12 @@ bool IsLowThresholdBeat(const CEngineData& d, int r, int nFrom, int nTo, int nPr
         return false;
     if (nPrevFrom < 0)
         return true;
-    // The T wave: within its reach of the QRS before, and not half as steep.
+    // The T wave: within its reach of the QRS before, and not half as steep or slow beside it.
     const int pPrev = PeakOf(f, nPrevFrom, nPrevTo);
     const auto& dv = t.DerivativeRow[r];
     return p - pPrev > kTWaveReach ||
-           2 * SteepestSlope(dv, nFrom, nTo) >= SteepestSlope(dv, nPrevFrom, nPrevTo);
+           (2 * SteepestSlope(dv, nFrom, nTo) >= SteepestSlope(dv, nPrevFrom, nPrevTo) &&
+            !IsRepolarisationAfter(d, r, nFrom, nTo, nPrevFrom, nPrevTo));
 }
 
 namespace {
@@ -331,6 +358,24 @@ std::int64_t BeatSlope(const CEngineData& d, int i) {
     return n;
 }
 
+// Beat i as the T wave of beat i - 1: within the T wave's reach of that QRS and, in at least
+// half of the usable leads, the slow wave of its repolarisation.
+bool IsTWaveOfBeatBefore(const CEngineData& d, int i) {
+    const auto& t = d.Detection;
+    const auto& q = t.IOQm;
+    if (q.qrs_onset[i] - q.qrs_onset[i - 1] > kTWaveReach)
+        return false;
+    int nUsable = 0, nSlow = 0;
+    for (int r = 0; r < kIndependentLeads; ++r) {
+        if (!IsUsable(d, r))
+            continue;
+        ++nUsable;
+        nSlow += IsRepolarisationAfter(d, r, q.qrs_onset[i], q.qrs_offset[i], q.qrs_onset[i - 1],
+                                       q.qrs_offset[i - 1]);
+    }
+    return nUsable > 0 && 2 * nSlow >= nUsable;
+}
+
 }  // namespace
 
 int CleanBeatList(CEngineData& d) {
@@ -348,6 +393,12 @@ int CleanBeatList(CEngineData& d) {
         const int nGap = q.qrs_onset[i] - q.qrs_offset[i - 1];
         if (nGap > 0 && nGap < kMergeGap)
             RemoveDetectionBeat(d, BeatSlope(d, i) > BeatSlope(d, i - 1) ? i - 1 : i);
+    }
+    for (int i = 1; i < q.qrs_num;) {
+        if (IsTWaveOfBeatBefore(d, i))
+            RemoveDetectionBeat(d, i);
+        else
+            ++i;
     }
     // Search back where an interval passes 166 % of the typical one: a missed beat leaves
     // about two (a premature beat lost with its full compensatory pause exactly two).

@@ -426,6 +426,38 @@ TEST_F(QrsStepTest, OfTwoCloseBeatsTheSteeperStays) {
     EXPECT_EQ(q.qrs_onset[1], 2130);
 }
 
+// A slow wave soon after a QRS is that QRS's T wave, not a beat; a premature ventricular
+// complex as soon after it swings as fast, and a slow wave past the T wave's reach stays.
+TEST_F(QrsStepTest, ASlowWaveSoonAfterAQrsIsItsTWave) {
+    struct {
+        int nAt, nWidth, nHeight;  // the second wave: onset, duration and height
+        bool bKept;
+    } const cases[] = {{1130, 100, -400, false},  // 260 ms after the QRS, five times as slow
+                       {1130, 40, 800, true},     // a premature ventricular complex on the T wave
+                       {1200, 100, -400, true},   // 400 ms after the QRS
+                       {1130, 32, 400, true}};    // slower, yet not twice as slow
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            auto& x = D().Detection.SmoothedRow[r];
+            auto& dv = D().Detection.DerivativeRow[r];
+            for (int k = 0; k <= 20; ++k)
+                x[1000 + k] = 400 - 40 * std::abs(k - 10);  // the QRS: 0.4 mV swung in 20 ms
+            const int h = c.nWidth / 2;
+            for (int k = 0; k <= c.nWidth; ++k)
+                x[c.nAt + k] = c.nHeight - c.nHeight * std::abs(k - h) / h;
+            for (int k = 1; k + 1 < kInputSamples; ++k)
+                dv[k] = (x[k + 1] - x[k - 1]) / 2;
+        }
+        AddBeat(995, 1025);
+        AddBeat(c.nAt - 5, c.nAt + c.nWidth + 5);
+        EXPECT_EQ(CleanBeatList(D()), 0);
+        const auto& q = D().Detection.IOQm;
+        ASSERT_EQ(q.qrs_num, c.bKept ? 2 : 1) << c.nAt << " " << c.nWidth << " " << c.nHeight;
+        EXPECT_EQ(q.qrs_onset[0], 995);
+    }
+}
+
 void Triangle(InputRow32& f, int nFrom, int nTo, int nHeight) {
     const int nMid = (nFrom + nTo) / 2;
     for (int i = nFrom; i <= nTo; ++i)
@@ -503,6 +535,39 @@ TEST_F(QrsStepTest, MissedBeatSearchTellsABeatFromTheTWave) {
         if (c.bInserted) {
             EXPECT_NEAR(q.qrs_onset[2], c.nAt, 15);
         }
+    }
+}
+
+// The search after the last beat tells the slow T wave of that QRS from a premature
+// ventricular complex on it, though both are steeper than half the QRS.
+TEST_F(QrsStepTest, TheSearchAfterTheLastBeatLeavesItsSlowTWaveOut) {
+    struct {
+        int nWidth, nHeight;  // the wave after the last QRS, starting 100 ms after its onset
+        bool bInserted;
+    } const cases[] = {{100, -1200, false}, {40, 800, true}};
+    for (const auto& c : cases) {
+        InitAnalysis(D());
+        for (int r = 0; r < kIndependentLeads; ++r) {
+            auto& f = D().Detection.QrsFeature[r];
+            auto& x = D().Detection.SmoothedRow[r];
+            auto& dv = D().Detection.DerivativeRow[r];
+            for (int on : {4000, 4440}) {
+                Triangle(f, on - 5, on + 45, 1000);
+                for (int k = 0; k <= 20; ++k)
+                    x[on + k] = 400 - 40 * std::abs(k - 10);
+            }
+            Triangle(f, 4530, 4630, 400);
+            const int h = c.nWidth / 2;
+            for (int k = 0; k <= c.nWidth; ++k)
+                x[4540 + k] = c.nHeight - c.nHeight * std::abs(k - h) / h;
+            for (int k = 1; k + 1 < kInputSamples; ++k)
+                dv[k] = (x[k + 1] - x[k - 1]) / 2;
+            D().Detection.DetectionThreshold[r] = 500;
+        }
+        AddBeat(4000, 4035);
+        AddBeat(4440, 4475);
+        EXPECT_EQ(CleanBeatList(D()), 0);
+        EXPECT_EQ(D().Detection.IOQm.qrs_num, c.bInserted ? 3 : 2) << c.nWidth;
     }
 }
 

@@ -20,7 +20,7 @@ int AddLowThresholdWindows(CEngineData& d);
 // Whether lead r holds a beat over [nFrom, nTo] (detection frame) under the lowered threshold:
 // its feature reaches half the lead's detection threshold, and it is not the T wave of the QRS
 // over [nPrevFrom, nPrevTo] (-1: none before): within 360 ms of that QRS's energy, a wave
-// less than half as steep.
+// less than half as steep, or less steep and twice as slow to swing through its amplitude.
 bool IsLowThresholdBeat(const CEngineData& d, int r, int nFrom, int nTo, int nPrevFrom,
                         int nPrevTo);
 int RefineQrsWindows(CEngineData& d);
