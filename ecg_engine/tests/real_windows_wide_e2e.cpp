@@ -33,41 +33,26 @@ struct SKnownFaults {
     const char* szWhy;
 };
 
-// The windows read wrong today, by group; every other window must read without fault. The aim
-// on the CinC windows: at most one N and one O window stating fibrillation, and at least 22 of
-// the 24 A windows.
+// The windows read wrong today, by group; every other window must read without fault. Besides,
+// each group's count of windows stating fibrillation stays within its group's bounds below.
 const SKnownFaults kKnownFaults[] = {
-    // mitdb105, mitdb208, svdb800
-    {"mitdb105_1280.ekg", "1 extra QRS", "a QRS found in the noise between two sinus beats"},
+    // mitdb105, mitdb208
+    {"mitdb105_1280.ekg", "1 extra QRS", "a baseline step in a noisy stretch found as a QRS"},
     {"mitdb208_0200.ekg", "missed 4523; missed 4797",
-     "the last two sinus beats, after a PVC, are missed"},
-    {"svdb800_0920.ekg", "states Atrial Fibrillation",
-     "sinus rhythm with one supraventricular premature beat read as fibrillation"},
-    {"svdb800_1280.ekg", "states Atrial Fibrillation",
-     "sinus rhythm with one supraventricular premature beat read as fibrillation"},
+     "the last two sinus beats, after a PVC, are too small beside the threshold it left"},
     // cinc2017_N
     {"cinc17_A00053.ekg", "states Atrial Fibrillation",
-     "three beats missed at the start leave gaps read as irregular rhythm"},
-    {"cinc17_A00165.ekg", "states Atrial Fibrillation", "sinus rhythm read as fibrillation"},
-    {"cinc17_A00227.ekg", "states Atrial Fibrillation",
-     "sinus rhythm with a premature beat read as fibrillation"},
+     "all ten beats found (the reference's three more at the start are noise), but the rate "
+     "changes by 10-15 % from beat to beat and the P waves are barely above the noise"},
+    {"cinc17_A00191.ekg", "states Atrial Fibrillation",
+     "sinus arrhythmia of breathing (800-966 ms) with P waves found before only half the beats"},
     // cinc2017_O
     {"cinc17_A00023.ekg", "states Atrial Fibrillation",
-     "an irregular rhythm with premature beats read as fibrillation"},
-    {"cinc17_A00041.ekg", "states Atrial Fibrillation",
-     "an irregular rhythm with premature beats read as fibrillation"},
-    {"cinc17_A00043.ekg", "states Atrial Fibrillation",
-     "a slow irregular rhythm read as fibrillation"},
-    {"cinc17_A00145.ekg", "states Atrial Fibrillation",
-     "an irregular rhythm with premature beats read as fibrillation"},
-    {"cinc17_A00159.ekg", "states Atrial Fibrillation",
-     "a slow irregular rhythm read as fibrillation"},
+     "a change of rate and a premature beat, with P waves too small to find"},
     // cinc2017_A
-    {"cinc17_A00015.ekg", "lacks Atrial Fibrillation", "read as sinus rhythm with PAC and PVC"},
-    {"cinc17_A00141.ekg", "lacks Atrial Fibrillation", "read as sinus rhythm with a PAC"},
-    {"cinc17_A00395.ekg", "lacks Atrial Fibrillation",
-     "read as sinus tachycardia with a short run of PVC"},
-    {"cinc17_A00397.ekg", "lacks Atrial Fibrillation", "poor data quality: no beat is found"},
+    {"cinc17_A00141.ekg", "lacks Atrial Fibrillation",
+     "the ventricles beat regularly (seven intervals within 840 +- 8 ms) beneath small "
+     "irregular atrial waves: no interval rule can tell it"},
 };
 
 struct SWideGroup {
@@ -75,6 +60,7 @@ struct SWideGroup {
     const char* szPrefix;  // of the window files
     const char* szLabel;   // CinC experts' label, nullptr for expert-annotated beats
     int nWindows;
+    int nAfAtLeast, nAfAtMost;  // windows stating "Atrial Fibrillation"
 };
 
 void PrintTo(const SWideGroup& g, std::ostream* os) {
@@ -169,17 +155,21 @@ TEST_P(WideWindows, ReadAsListed) {
     }
     std::cout << g.szName << ": " << aFiles.size() << " windows, " << nFaulty << " read wrong, "
               << nAf << " state Atrial Fibrillation\n";
+    EXPECT_GE(nAf, g.nAfAtLeast) << g.szName;
+    EXPECT_LE(nAf, g.nAfAtMost) << g.szName;
     if (nChanged > 0)
         ADD_FAILURE() << nChanged << " windows of " << g.szName
                       << " read otherwise than listed; the group's rows as it reads now:\n"
                       << strRows;
 }
 
+// Of the CinC windows at most one normal and one other rhythm may state fibrillation, and at
+// least 22 of the 24 fibrillation windows must.
 const SWideGroup kGroups[] = {
-    {"mitdb100", "mitdb100_", nullptr, 19}, {"mitdb105", "mitdb105_", nullptr, 18},
-    {"mitdb208", "mitdb208_", nullptr, 16}, {"svdb800", "svdb800_", nullptr, 19},
-    {"cinc2017_N", "cinc17_", "N", 65},     {"cinc2017_O", "cinc17_", "O", 31},
-    {"cinc2017_A", "cinc17_", "A", 24},
+    {"mitdb100", "mitdb100_", nullptr, 19, 0, 0}, {"mitdb105", "mitdb105_", nullptr, 18, 0, 0},
+    {"mitdb208", "mitdb208_", nullptr, 16, 0, 0}, {"svdb800", "svdb800_", nullptr, 19, 0, 0},
+    {"cinc2017_N", "cinc17_", "N", 65, 0, 1},     {"cinc2017_O", "cinc17_", "O", 31, 0, 1},
+    {"cinc2017_A", "cinc17_", "A", 24, 22, 24},
 };
 
 INSTANTIATE_TEST_SUITE_P(Wide, WideWindows, ::testing::ValuesIn(kGroups),
