@@ -26,15 +26,9 @@ namespace {
 
 class LindarFitScreen : public CLindarFrameTest {
 protected:
-    // As the program starts it.
+    // As the program starts it, on the screen size of this test program.
     void MakePlacedFrame() {
-        frame = std::make_unique<CMainFrame>();
-        std::string strError;
-        ASSERT_TRUE(frame->Create(&strError)) << strError;
-        frame->View()->SetPrompts(&prompts);
-        frame->PlaceAtStart();
-        frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        ASSERT_NO_FATAL_FAILURE(MakeStartedFrame());
         rcScreen = frame->screen()->geometry();
         ASSERT_EQ(rcScreen.size(), QSize(FIT_SCREEN_WIDTH, FIT_SCREEN_HEIGHT));
         // The window manager's frame and the fit after it.

@@ -163,14 +163,7 @@ TEST_F(LindarScreen, InTwoPanesAPressOnTheLowerPaneMakesItCurrentAndOpenGoesTher
 }
 
 TEST_F(LindarScreen, OnALowScreenEveryBarAndButtonLiesOnTheScreen) {
-    frame = std::make_unique<CMainFrame>();
-    std::string strError;
-    ASSERT_TRUE(frame->Create(&strError)) << strError;
-    frame->View()->SetPrompts(&prompts);
-    // As the program starts it.
-    frame->PlaceAtStart();
-    frame->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    ASSERT_NO_FATAL_FAILURE(MakeStartedFrame());
     const QRect rcScreen = frame->screen()->geometry();
     ASSERT_EQ(rcScreen.size(), QSize(1600, 1000));
     CParamListBar* pParams = frame->ParamListBar();

@@ -62,6 +62,16 @@ protected:
         frame->show();
         QApplication::processEvents();
     }
+    // As the program starts it: placed on its screen, shown and exposed.
+    void MakeStartedFrame() {
+        frame = std::make_unique<CMainFrame>();
+        std::string strError;
+        ASSERT_TRUE(frame->Create(&strError)) << strError;
+        frame->View()->SetPrompts(&prompts);
+        frame->PlaceAtStart();
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    }
     std::string Fx(const char* name) { return dir / ("fx/" + std::string(name)); }
     COxuLindarView& View() { return *frame->View(); }
     COxuLindarDoc& Doc() { return frame->Doc(); }
