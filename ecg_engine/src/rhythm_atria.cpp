@@ -122,6 +122,19 @@ SIrregularity FibrillationIrregularity(CEngineData& d) {
     return r;
 }
 
+// The most of the values list[1..list[0]] that one band of nBand holds.
+int MostInOneBand(BeatList list, int nBand) {
+    const int n = list[0];
+    std::sort(list.begin() + 1, list.begin() + n + 1);
+    int nMost = 0;
+    for (int lo = 1, hi = 1; hi <= n; ++hi) {
+        while (list[hi] - list[lo] > nBand)
+            ++lo;
+        nMost = std::max(nMost, hi - lo + 1);
+    }
+    return nMost;
+}
+
 // Clear P waves of one direction before most conducted beats: the atria beat in order, even
 // where the P wave's axis or its distance to the QRS wanders (a wandering or multifocal atrial
 // pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II. Fibrillation leaves no P
@@ -153,15 +166,7 @@ bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
         return false;
     if (4 * nClear >= 3 * nBeats)
         return true;
-    // The most PRs that one band holds.
-    std::sort(prs.begin() + 1, prs.begin() + nClear + 1);
-    int nInBand = 0;
-    for (int lo = 1, hi = 1; hi <= nClear; ++hi) {
-        while (prs[hi] - prs[lo] > kPrBand)
-            ++lo;
-        nInBand = std::max(nInBand, hi - lo + 1);
-    }
-    return 5 * nInBand >= 3 * nBeats;
+    return 5 * MostInOneBand(prs, kPrBand) >= 3 * nBeats;
 }
 
 // Conducted intervals that a flutter's atrial cycle explains: all alike (a fixed ratio), or
@@ -229,12 +234,13 @@ bool RepeatingPWave(CEngineData& d) {
         if (nPp > 0 && d.Measurements.PPint[(i - 1) * kMaxPWavesPerBeat + nPp - 1] > 0)
             pps[++pps[0]] = d.Measurements.PPint[(i - 1) * kMaxPWavesPerBeat + nPp - 1];
     }
-    const int nPrs = prs[0], nPps = pps[0];
-    const int mPR = MedianOf(d, prs, nPrs);
+    // A steady PR: the most PRs that one band of 60 ms holds, wherever it lies. A wave of
+    // another kind taken for the P before some beats (a T, a fibrillation wave) would move a
+    // median of the PRs off the steady ones.
+    const int nSteadyPr = MostInOneBand(prs, 60);
+    const int nPps = pps[0];
     const int mPP = MedianOf(d, pps, nPps);
-    int nSteadyPr = 0, nSteadyPp = 0;
-    for (int k = 1; k <= nPrs; ++k)
-        nSteadyPr += std::abs(prs[k] - mPR) <= 30;
+    int nSteadyPp = 0;
     for (int k = 1; k <= nPps; ++k)
         nSteadyPp += std::abs(pps[k] - mPP) <= 0.15 * mPP;
     return nSteadyPr >= 0.5 * nBeats || nSteadyPp >= 0.7 * nBeats;

@@ -192,6 +192,12 @@ TEST(RhythmEctopy, FibrillationOnlyWithoutOrderedAtriaAndApartFromPrematureBeats
                                       228, 298, 270, 176, 214, 154};
     const std::vector<int> kMostlyUpP = {-112, 140, 162,  -71, 204, 78, 181,
                                          -123, -75, -133, 125, 122, 149};
+    // Sinus arrhythmia: intervals that breathing lengthens and shortens over four to five beats,
+    // inverted P waves at a PR steady within 50 ms before six in eleven beats (and a wave in the
+    // diastole taken for the P before one more, which moves their median).
+    const std::vector<int> kBreathing = {892, 892, 844, 802, 916, 930, 896, 828, 892, 966, 864};
+    const std::vector<int> kSteadyPr = {0, 152, 152, 166, 0, 0, 116, 0, 136, 462, 164};
+    const std::vector<int> kHalfInvertedP = {0, -65, -75, -69, 0, 0, -87, 0, -71, -71, -71};
     const std::vector<int> kNone = {0};
     const struct {
         const char* name;
@@ -208,6 +214,8 @@ TEST(RhythmEctopy, FibrillationOnlyWithoutOrderedAtriaAndApartFromPrematureBeats
          kIrregular, kFibrillationPr, kFibrillationP, 1},
         {"irregular, clear P waves before most beats at a PR within a band", kIrregular, kBandPr,
          kMostlyUpP, 0},
+        {"breathing-paced intervals, inverted P waves at a steady PR before half the beats",
+         kBreathing, kSteadyPr, kHalfInvertedP, 0},
         {"premature beats with their pauses, no P wave", kPrematureBeats, kWanderingPr, kNone, 0},
         {"gradual changes, no P wave", kGradual, kWanderingPr, kNone, 0},
     };
