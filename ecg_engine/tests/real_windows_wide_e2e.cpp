@@ -44,8 +44,6 @@ const SKnownFaults kKnownFaults[] = {
     {"cinc17_A00053.ekg", "states Atrial Fibrillation",
      "all ten beats found (the reference's three more at the start are noise), but the rate "
      "changes by 10-15 % from beat to beat and the P waves are barely above the noise"},
-    {"cinc17_A00191.ekg", "states Atrial Fibrillation",
-     "sinus arrhythmia of breathing (800-966 ms) with P waves found before only half the beats"},
     // cinc2017_O
     {"cinc17_A00023.ekg", "states Atrial Fibrillation",
      "a change of rate and a premature beat, with P waves too small to find"},
