@@ -41,27 +41,6 @@ int CentreInterval(const CEngineData& d, int i) {
     return a > 0 && b > a ? (b - a) * 1000 / kSampleRate : RR(d, i);
 }
 
-// Successive-difference irregularity of the conducted intervals: the median change from one
-// interval to the next, as a share of the median interval (a root mean square would let one
-// premature beat and its pause decide). Sinus rhythm changes by a few percent, fibrillation by
-// a tenth and more. nChanges: how many changes were measured.
-double IntervalIrregularity(CEngineData& d, int& nChanges) {
-    const int N = RhythmBeats(d);
-    BeatList rrs{}, changes{};
-    for (int i = 2; i <= N; ++i) {
-        if (!Conducted(d, i))
-            continue;
-        rrs[++rrs[0]] = CentreInterval(d, i);
-        if (Conducted(d, i - 1))
-            changes[++changes[0]] = std::abs(CentreInterval(d, i) - CentreInterval(d, i - 1));
-    }
-    nChanges = changes[0];
-    if (nChanges == 0)
-        return 0;
-    const double fInterval = MedianOf(d, rrs, rrs[0]);
-    return fInterval > 0 ? MedianOf(d, changes, nChanges) / fInterval : 0;
-}
-
 constexpr double kIrregular = 0.07;
 constexpr int kChangesToJudge = 4;
 
@@ -84,20 +63,21 @@ BeatList PrematureIntervals(CEngineData& d) {
     return marks;
 }
 
-// How irregularly the conducted intervals run, premature beats set aside: the median change
-// from one interval to the next, and the median distance of an interval from the mean of its
-// two neighbours (twice it, in whole ms), each as a share of the median interval. Breathing
-// lengthens and shortens the sinus intervals gradually, each near the mean of its
-// neighbours; fibrillation's intervals do not follow one another.
+// How irregularly the conducted intervals run, those marked in setAside left out: the median
+// change from one interval to the next (a root mean square would let one premature beat and
+// its pause decide; sinus rhythm changes by a few percent, fibrillation by a tenth and more),
+// and the median distance of an interval from the mean of its two neighbours (twice it, in
+// whole ms), each as a share of the median interval. Breathing lengthens and shortens the
+// sinus intervals gradually, each near the mean of its neighbours; fibrillation's intervals do
+// not follow one another.
 struct SIrregularity {
     double fChange = 0, fTrendFree = 0;
     int nChanges = 0, nDistances = 0;
 };
 
-SIrregularity FibrillationIrregularity(CEngineData& d) {
+SIrregularity Irregularity(CEngineData& d, const BeatList& setAside) {
     const int N = RhythmBeats(d);
-    const BeatList premature = PrematureIntervals(d);
-    auto Usable = [&](int i) { return i >= 2 && i <= N && Conducted(d, i) && !premature[i]; };
+    auto Usable = [&](int i) { return i >= 2 && i <= N && Conducted(d, i) && !setAside[i]; };
     BeatList rrs{}, changes{}, distances{};
     for (int i = 2; i <= N; ++i) {
         if (Conducted(d, i))
@@ -173,8 +153,7 @@ bool ClearPWaveBeforeMostBeats(const CEngineData& d) {
 // each within 8 % of a cycle of a whole number (two or more) of one cycle of 240 to 350 a
 // minute (a varying ratio). A fibrillation's intervals fit no one cycle.
 bool ConductedAtAtrialCycle(CEngineData& d) {
-    int nChanges = 0;
-    if (IntervalIrregularity(d, nChanges) < kIrregular)
+    if (Irregularity(d, BeatList{}).fChange < kIrregular)
         return true;
     const int N = RhythmBeats(d);
     for (int nCycle = 2 * kShortestAtrialCycle; nCycle <= 2 * kLongestAtrialCycle; nCycle += 2) {
@@ -365,7 +344,8 @@ void DetectAtrialFibrillation(CEngineData& d) {
     // Atrial waves at a steady cycle are no fibrillation.
     if (Has(d, 124))
         return;
-    const SIrregularity r = FibrillationIrregularity(d);
+    // A premature beat interrupts the rhythm; its intervals do not tell how the rhythm runs.
+    const SIrregularity r = Irregularity(d, PrematureIntervals(d));
     if (r.nChanges < kChangesToJudge || r.fChange < kIrregular)
         return;
     // Changes that follow a trend (judged where there are enough of them).

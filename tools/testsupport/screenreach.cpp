@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSize>
 #include <QTextEdit>
 
 #include "testsupport/testsupport.h"
@@ -161,6 +162,8 @@ std::string Unreachable(const std::vector<std::pair<std::string, QWidget*>>& bar
     return s;
 }
 
+namespace {
+// The window's least size as the window manager is told it; an empty size when it tells none.
 QSize HintedMinimumSize(const std::string& strDisplay, unsigned long nWindowId) {
     const std::string strHints = RunCommand("xprop -display " + ShellQuote(strDisplay) + " -id " +
                                             std::to_string(nWindowId) + " WM_NORMAL_HINTS");
@@ -169,6 +172,23 @@ QSize HintedMinimumSize(const std::string& strDisplay, unsigned long nWindowId) 
     if (!m.hasMatch())
         return {};
     return {m.captured(1).toInt(), m.captured(2).toInt()};
+}
+}  // namespace
+
+std::string OutsideScreen(QWidget& window, const QRect& rcScreen, const std::string& strDisplay) {
+    std::string s;
+    const QRect rc = window.frameGeometry();
+    if (!rcScreen.contains(rc))
+        s += "frame at " + std::to_string(rc.x()) + "," + std::to_string(rc.y()) + " " +
+             std::to_string(rc.width()) + " x " + std::to_string(rc.height()) +
+             " outside the screen; ";
+    const QSize sizeMin = HintedMinimumSize(strDisplay, window.winId());
+    if (!sizeMin.isValid())
+        s += "no least size told; ";
+    else if (sizeMin.width() > rcScreen.width() || sizeMin.height() > rcScreen.height())
+        s += "least size " + std::to_string(sizeMin.width()) + " x " +
+             std::to_string(sizeMin.height()) + " larger than the screen; ";
+    return s;
 }
 
 }  // namespace testsupport

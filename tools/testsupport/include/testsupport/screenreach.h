@@ -4,7 +4,6 @@
 // cut by any window round it, and the X server's own picture (ImageMagick import of the
 // root window) showing at its place what the control draws.
 #include <QRect>
-#include <QSize>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,8 +41,9 @@ private:
 std::string Unreachable(const std::vector<std::pair<std::string, QWidget*>>& bars,
                         const QRect& rcScreen, CRootPicture& picture);
 
-// The window's least size as the window manager is told it (xprop WM_NORMAL_HINTS);
-// an empty size when it tells none.
-QSize HintedMinimumSize(const std::string& strDisplay, unsigned long nWindowId);
+// How a top-level window fails to fit rcScreen: its frame outside the screen, or the least
+// size it tells the window manager (xprop WM_NORMAL_HINTS) missing or larger than the
+// screen. Empty when it fits.
+std::string OutsideScreen(QWidget& window, const QRect& rcScreen, const std::string& strDisplay);
 
 }  // namespace testsupport
