@@ -259,8 +259,10 @@ void COxuDbDataManager::SaveAll(const std::vector<COxuBaseFile*>& apFiles,
 }
 
 // The rows the records have already, all in one query (a retry or a resend): rows of the
-// file's name and folder whose digest is the file's. Rows without a digest (an older
-// version's) and a file that cannot be read are told by name and folder alone.
+// file's name and folder whose digest is the file's. Where the digest cannot tell (rows an
+// older version wrote have none, a file may not be readable), an ECG record is the one
+// whose samples the waveform row holds, and a spirometry test, with nothing more to tell
+// it by, the one of its name and folder.
 BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
     CString strSql =
         "SELECT i.file_name, i.file_folder, i.study_key, i.series_key, i.instance_key, "
@@ -282,18 +284,33 @@ BOOL COxuDbDataManager::FindRows(std::vector<CItem*>& apItems) {
     for (query.MoveFirst(); !query.IsEOF(); query.MoveNext())
         for (std::size_t n = 0; n < apItems.size(); ++n) {
             CItem& item = *apItems[n];
-            const CString strDigest = query.GetValue(6);
-            const bool bSameBytes = !strDigest.empty() && strDigest == item.strDigest;
-            const bool bByName = strDigest.empty() || item.strDigest.empty();
             if (item.pFile->GetFileName() != query.GetValue(0) ||
-                item.pFile->GetFolder() != query.GetValue(1) || abByDigest[n] ||
-                !(bSameBytes || (bByName && !item.bExisting)))
+                item.pFile->GetFolder() != query.GetValue(1) || abByDigest[n])
                 continue;
+            const CString strDigest = query.GetValue(6);
+            const std::int64_t nInstance = std::atoll(query.GetValue(4).c_str());
+            const bool bSameBytes = !strDigest.empty() && strDigest == item.strDigest;
+            if (!bSameBytes) {
+                if (item.bExisting || (!strDigest.empty() && !item.strDigest.empty()))
+                    continue;
+                if (item.bEkg) {
+                    COxuDbWaveform wave(m_pConnect);
+                    wave.m_nInstanceKey = nInstance;
+                    wave.m_abyData = OxuWaveformBytes(*static_cast<COxuEkgFile*>(item.pFile));
+                    const int nSame = wave.CompareStored();
+                    if (nSame < 0) {
+                        Log("Fail to look up the records' rows (" + wave.GetLastError() + ")");
+                        return FALSE;
+                    }
+                    if (nSame == 0)
+                        continue;  // another record that had this name
+                }
+            }
             abByDigest[n] = bSameBytes;
             item.bExisting = true;
             item.keys.nStudy = std::atoll(query.GetValue(2).c_str());
             item.keys.nSeries = std::atoll(query.GetValue(3).c_str());
-            item.keys.nInstance = std::atoll(query.GetValue(4).c_str());
+            item.keys.nInstance = nInstance;
             item.strPatientID = query.GetValue(5);
         }
     return TRUE;

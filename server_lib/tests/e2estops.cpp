@@ -187,9 +187,12 @@ std::vector<int> WaveformSeeds(CRun& run, const std::vector<std::string>& expect
 }
 
 // Archiving moves stored files out of the storage folder; a cart whose clock is unset then
-// sends the same ID and time again, under the name that is free again.
-TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
-    CRun run(GetParam(), {}, FollowUps);
+// sends the same ID and time again, under the name that is free again. With bOlderRows the
+// first record's rows are as the version before the file digests left them: the host is
+// stopped, the digest table dropped and the host started again (which makes the table
+// afresh, empty), and the first record is sent again before it is archived.
+void NewRecordUnderAFreedName(const CE2eBackend& backend, bool bOlderRows) {
+    CRun run(backend, {}, FollowUps);
     const std::string folder = run.Home() + "DataDB/";
     const std::string name = "F1_20260304050607.ekg";
     const std::string args = "frame-ecg --id F1 --date 20260304050607 --seed ";
@@ -199,6 +202,16 @@ TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
     ASSERT_EQ(run.WaitForSql("SELECT COUNT(*) FROM instance", "1", 30000), "1") << run.Log();
     ASSERT_TRUE(WaitUntilNothingOwed(folder));
     ASSERT_TRUE(WaitForFile(folder + name + ".jpg", 30000));
+    if (bOlderRows) {
+        EXPECT_EQ(WEXITSTATUS(run.Host().Terminate()), 0);
+        ASSERT_EQ(run.Sql("DROP TABLE instance_digest"), "");
+        run.Restart();
+        ASSERT_EQ(run.Sql("SELECT COUNT(*) FROM instance_digest"), "0");
+        // Sent again (its answer lost): the same samples, so the same record.
+        ASSERT_NE(run.Devsim(args + "1").find("REPLY fc0600ef"), std::string::npos);
+        ASSERT_TRUE(WaitUntilNothingOwed(folder));
+        ASSERT_EQ(run.Sql("SELECT COUNT(*) FROM instance"), "1") << run.Log();
+    }
     const std::string archive = run.Dir("archive/");
     platform::MakeDirs(archive);
     for (const char* pszExt : {"", ".dcm", ".dcm.jpg", ".jpg"})
@@ -215,6 +228,9 @@ TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
     run.Host().Terminate();
     EXPECT_EQ(RecordFiles(folder), std::set<std::string>{name});
     EXPECT_EQ(run.Sql("SELECT COUNT(*) FROM instance WHERE file_name = '" + name + "'"), "2");
+    EXPECT_EQ(run.Sql("SELECT (SELECT COUNT(*) FROM patient), (SELECT COUNT(*) FROM study), "
+                      "(SELECT COUNT(*) FROM series)"),
+              "1|2|2");  // one patient, two records
     EXPECT_EQ(WaveformSeeds(run, expects), std::vector<int>({1, 2}));
     // The new DICOM file carries the new record's rows.
     const std::string uid = run.Sql("SELECT instance_uid FROM instance ORDER BY instance_key "
@@ -225,6 +241,14 @@ TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
                        ShellQuote(folder + name + ".dcm") + " SOPInstanceUID=" + uid + " 2>&1",
                    &nStatus);
     EXPECT_EQ(nStatus, 0) << judged;
+}
+
+TEST_P(OxuE2e, ARecordUnderAFreedNameGetsRowsOfItsOwn) {
+    NewRecordUnderAFreedName(GetParam(), false);
+}
+
+TEST_P(OxuE2e, ARecordUnderANameFreedFromRowsWithoutDigestGetsRowsOfItsOwn) {
+    NewRecordUnderAFreedName(GetParam(), true);
 }
 
 }  // namespace

@@ -330,7 +330,7 @@ TEST_F(DataManager, AFileOfTheSameNameWithOtherBytesIsAnotherRecord) {
     EXPECT_EQ(Row("SELECT COUNT(*), COUNT(DISTINCT file_name) FROM instance"), "2|1");
     EXPECT_EQ(One("SELECT COUNT(*) FROM waveform"), "2");
     EXPECT_EQ(One("SELECT COUNT(DISTINCT file_digest) FROM instance_digest"), "2");
-    // Rows an older version wrote have no digest: their file is told by its name.
+    // Rows an older version wrote have no digest: the samples tell that these are the same.
     ASSERT_TRUE(m_db.GetDb()->ExecuteScript("DELETE FROM instance_digest"));
     testsupport::WriteFile(g.GetFilePath(), "a third");
     EXPECT_TRUE(m_manager.Save(&g));
@@ -456,6 +456,32 @@ TEST_F(DataManager, AProgramThatCannotStartIsLoggedWithTheReasonOfTheStart) {
         OxuLog().find(std::string(std::strerror(ETXTBSY)) + " : Running the External Program"),
         std::string::npos)
         << OxuLog();
+}
+
+// ---------------------------------------------------------------------------------------
+// Data manager on rows an older version wrote (no digest of their file)
+
+// The version before the file digests left rows without one: a record is then the one whose
+// samples the waveform row holds, whatever else its file's bytes say.
+TEST_F(DataManager, RowsWithoutADigestAreTheRecordWhoseSamplesTheyHold) {
+    COxuEkgFile f = Ekg();
+    ASSERT_TRUE(m_manager.Save(&f));
+    ASSERT_TRUE(m_db.GetDb()->ExecuteScript("DELETE FROM instance_digest"));
+    // The same record again (a retry after a kill, or sent again), its file rewritten.
+    COxuEkgFile again = Ekg();
+    testsupport::WriteFile(again.GetFilePath(), "the same samples");
+    EXPECT_TRUE(m_manager.Save(&again));
+    EXPECT_EQ(One("SELECT COUNT(*) FROM instance"), "1");
+    // Archived, then a new record under the freed name with the same time.
+    COxuEkgFile g = Ekg();
+    g.GetLead(3)[4999] += 1;  // one sample differs, within the 5000 a waveform holds
+    testsupport::WriteFile(g.GetFilePath(), "another record");
+    ASSERT_TRUE(m_manager.Save(&g)) << OxuLog();
+    EXPECT_TRUE(m_manager.Save(&g));
+    for (const char* table : {"study", "series", "instance", "waveform"})
+        EXPECT_EQ(One((std::string("SELECT COUNT(*) FROM ") + table).c_str()), "2") << table;
+    EXPECT_EQ(Row("SELECT COUNT(DISTINCT file_name), MAX(instance_key) FROM instance"), "1|2");
+    EXPECT_EQ(One("SELECT instance_key FROM instance_digest"), "2");
 }
 
 // ---------------------------------------------------------------------------------------

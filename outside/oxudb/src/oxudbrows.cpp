@@ -176,3 +176,21 @@ int COxuDbWaveform::Save() {
                   Text(m_strInterpretation), CDbParam::Int(m_nPadding),
                   CDbParam::Blob(std::string(m_abyData.begin(), m_abyData.end()))});
 }
+
+int COxuDbWaveform::CompareStored() {
+    oxudb::IServerDb* pDb = m_pConnect ? m_pConnect->GetDb() : nullptr;
+    if (!pDb) {
+        m_strLastError = "No database connection";
+        return -1;
+    }
+    // Compared by the database, so that the stored bytes need not come back.
+    oxudb::CDbResult result;
+    if (!pDb->Execute("SELECT COUNT(*) FROM waveform WHERE instance_key = $1 AND wave_data = $2",
+                      {CDbParam::Int(m_nInstanceKey),
+                       CDbParam::Blob(std::string(m_abyData.begin(), m_abyData.end()))},
+                      &result)) {
+        m_strLastError = pDb->LastError();
+        return -1;
+    }
+    return !result.rows.empty() && !result.rows[0].empty() && result.rows[0][0] != "0" ? 1 : 0;
+}

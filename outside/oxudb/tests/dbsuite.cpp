@@ -237,6 +237,25 @@ TEST_P(DbSuite, QueryTransactionCalls) {
     EXPECT_EQ(none.Abort(), 1);
 }
 
+// The stored samples are compared where they lie, byte for byte.
+TEST_P(DbSuite, AWaveformRowIsComparedWithTheBytesStored) {
+    CRecordRows rows(m_db);
+    ASSERT_TRUE(rows.Save()) << rows.wave.GetLastError();
+    COxuDbWaveform probe(&m_db);
+    probe.m_nInstanceKey = rows.wave.m_nInstanceKey;
+    probe.m_abyData = rows.wave.m_abyData;
+    EXPECT_EQ(probe.CompareStored(), 1);
+    probe.m_abyData.back() ^= 0x80;
+    EXPECT_EQ(probe.CompareStored(), 0);
+    probe.m_abyData = rows.wave.m_abyData;
+    probe.m_abyData.pop_back();
+    EXPECT_EQ(probe.CompareStored(), 0);
+    probe.m_abyData = rows.wave.m_abyData;
+    probe.m_nInstanceKey += 1;  // no such row
+    EXPECT_EQ(probe.CompareStored(), 0);
+    EXPECT_EQ(COxuDbWaveform().CompareStored(), -1);
+}
+
 TEST_P(DbWriters, KeysOfConcurrentWritersNeverCollide) {
     constexpr int kWriters = 4, kRecords = 25;
     std::vector<std::unique_ptr<COxuDbConnect>> connections;

@@ -5,10 +5,11 @@
 // one transaction (a record whose own rows fail is stored alone, so that it holds back no
 // other); each record gets its rows once, whatever retries or resends bring (a record is
 // its file's name and folder with the bytes the file held, so that a new record under a
-// name freed by archiving gets rows of its own); a record without patient ID gets a
-// patient row of its own. The follow-up steps of a
-// record run once its rows are in (they carry its UIDs). Used by the work thread; only
-// Interrupt comes from another thread. Not copyable: it owns the FTP sender and its queue.
+// name freed by archiving gets rows of its own; rows an older version wrote without the
+// file's digest are the ECG record whose samples their waveform holds); a record without
+// patient ID gets a patient row of its own. The follow-up steps of a record run once its
+// rows are in (they carry its UIDs). Used by the work thread; only Interrupt comes from
+// another thread. Not copyable: it owns the FTP sender and its queue.
 #include <atomic>
 #include <cstdint>
 #include <memory>

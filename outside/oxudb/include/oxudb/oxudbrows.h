@@ -107,6 +107,9 @@ class OXU_EXPORT COxuDbWaveform : public COxuDbObject {
 public:
     explicit COxuDbWaveform(COxuDbConnect* pConnect = nullptr);
     int Save() override;
+    // Whether the stored waveform row of m_nInstanceKey holds m_abyData: 1 when it does, 0
+    // when it holds other bytes or there is no such row, -1 on failure (the last error).
+    int CompareStored();
     std::int64_t m_nInstanceKey = 0, m_nSeriesKey = 0, m_nStudyKey = 0;
     CString m_strInstanceUID, m_strOriginality, m_strInterpretation;
     int m_nChannels = 0, m_nSamples = 0, m_nFrequency = 0, m_nBitsAllocated = 0, m_nPadding = 0;
