@@ -12,9 +12,6 @@ using namespace rhythm;
 
 namespace {
 
-// An escape beat comes later than this times the median interval.
-constexpr double kEscapeRatio = 1.2;
-
 // Longest run of consecutive qualifying beats, the number of them, and their marks.
 struct SRunCounter {
     int nRun = 0, nLongest = 0, nCount = 0, nFirst = 0;

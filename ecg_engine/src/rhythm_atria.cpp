@@ -102,19 +102,6 @@ SIrregularity Irregularity(CEngineData& d, const BeatList& setAside) {
     return r;
 }
 
-// The most of the values list[1..list[0]] that one band of nBand holds.
-int MostInOneBand(BeatList list, int nBand) {
-    const int n = list[0];
-    std::sort(list.begin() + 1, list.begin() + n + 1);
-    int nMost = 0;
-    for (int lo = 1, hi = 1; hi <= n; ++hi) {
-        while (list[hi] - list[lo] > nBand)
-            ++lo;
-        nMost = std::max(nMost, hi - lo + 1);
-    }
-    return nMost;
-}
-
 // Clear P waves of one direction before most conducted beats: the atria beat in order, even
 // where the P wave's axis or its distance to the QRS wanders (a wandering or multifocal atrial
 // pacemaker). Clear: the beat's own P wave reaches 50 uV in lead II. Fibrillation leaves no P

@@ -29,6 +29,16 @@ int RhythmBeats(const CEngineData& d) {
 
 namespace {
 
+// A beat of the dominant beat's shape: its QRS matches the dominant beats' average.
+bool LikeDominant(const CEngineData& d, int i) {
+    return At(d.Measurements.QrsLikeness, i) >= RhythmThresholds(d).nLikeDominant;
+}
+
+// Beats that differ from the dominant beats' average by less than a quarter of its energy
+// would join their group (as MeasureQrsLikeness groups beats): noise changes a beat that much.
+// Below it a beat is clearly unlike the dominant one.
+constexpr int kClearlyUnlike = 75;
+
 // Sinus beats that ventricular beats keep apart, as in bigeminy, trigeminy and couplets: the
 // sinus rhythm goes on beneath them. A stretch of at least three sinus beats with nothing but
 // ventricular beats between them fills BeatRun.
@@ -113,22 +123,27 @@ int RunRhythmAnalysis(CEngineData& d) {
 }
 
 // The dominant beat is the one the atria conduct; a beat unlike it came from the ventricles
-// when it is clearly wider, or when it is wide and no P wave at the dominant beats' PR came
-// before it (a beat that the atria conduct with a QRS of another shape has its P wave). A
-// narrow beat went down the conduction system whatever its shape: without a P wave it is
-// junctional. A QRS measured narrow whose activation is slow is wide in truth: the ventricles'
-// muscle spread it.
+// when it is clearly wider, or when it is clearly unlike it, wide and no P wave at the dominant
+// beats' PR came before it (a beat that the atria conduct with a QRS of another shape has its
+// P wave). A narrow beat went down the conduction system whatever its shape: without a P wave
+// it is junctional. A QRS measured narrow whose activation is slow is wide in truth: the
+// ventricles' muscle spread it. A width or an activation time tells a beat apart only where
+// most dominant beats measure below its limit: where they measure as wide themselves (a low
+// sampling rate, a bundle branch block), a beat of their width is theirs. A beat that noise
+// changed a little stays the dominant beat's unless it is clearly wider.
 void MarkVentricularBeats(CEngineData& d) {
     auto& r = d.Rhythm;
     const auto& t = RhythmThresholds(d);
     r.VentricularQrs.fill(0);
     const int N = RhythmBeats(d);
-    auto Like = [&](int i) { return At(d.Measurements.QrsLikeness, i) >= t.nLikeDominant; };
     BeatList widths{}, prs{};
+    int nNarrow = 0, nQuick = 0;
     for (int i = 1; i <= N; ++i) {
-        if (!Like(i))
+        if (!LikeDominant(d, i))
             continue;
         widths[++widths[0]] = QRS(d, i);
+        nNarrow += QRS(d, i) < t.nNarrowQrs;
+        nQuick += At(d.Measurements.QrsActivationTime, i) < t.nSlowActivation;
         if (PR(d, i) >= 1)
             prs[++prs[0]] = PR(d, i);
     }
@@ -136,13 +151,19 @@ void MarkVentricularBeats(CEngineData& d) {
         return;
     const int nDominantQrs = MedianOf(d, widths, widths[0]);
     const int nDominantPr = MedianOf(d, prs, prs[0]);
+    const bool bWidthTells = 2 * nNarrow > widths[0];
+    const bool bActivationTells = 2 * nQuick > widths[0];
     for (int i = 1; i <= N; ++i) {
+        if (LikeDominant(d, i))
+            continue;
         const bool bConducted = nDominantPr > 0 && PR(d, i) >= 1 &&
                                 std::abs(PR(d, i) - nDominantPr) <= t.nConductedPrSpread;
-        const bool bWide = QRS(d, i) >= t.nNarrowQrs ||
-                           At(d.Measurements.QrsActivationTime, i) >= t.nSlowActivation;
-        if (!Like(i) &&
-            (QRS(d, i) >= nDominantQrs + t.nWiderThanDominant || (bWide && !bConducted))) {
+        const bool bWide =
+            (bWidthTells && QRS(d, i) >= t.nNarrowQrs) ||
+            (bActivationTells && At(d.Measurements.QrsActivationTime, i) >= t.nSlowActivation);
+        const bool bClearlyUnlike = At(d.Measurements.QrsLikeness, i) < kClearlyUnlike;
+        if (QRS(d, i) >= nDominantQrs + t.nWiderThanDominant ||
+            (bClearlyUnlike && bWide && !bConducted)) {
             r.VentricularQrs[i] = 1;
             ++r.VentricularQrs[0];
         }
@@ -206,13 +227,23 @@ bool rhythm::PWavesDissociated(CEngineData& d) {
         if (RR(d, i) < 0.8 * mRR || RR(d, i) > 1.2 * mRR)
             return false;
     }
+    const auto& t = RhythmThresholds(d);
     int nOffPr = 0, nLongest = 0;
+    BeatList conducting{};
     for (int k = 1; k <= nWithP; ++k) {
         nOffPr += prs[k] < 0.8 * mPR || prs[k] > 1.2 * mPR;
         nLongest = std::max(nLongest, prs[k]);
+        if (prs[k] <= t.nVentricularPrMax)
+            conducting[++conducting[0]] = prs[k];
     }
-    return nOffPr >= 2 && nOffPr + (N - nWithP) > 0.4 * N &&
-           nLongest > RhythmThresholds(d).nNoPrLimit;
+    // At least half of the P waves found, three or more, at one PR at which the atria conduct
+    // (one band of 60 ms, the uncertainty of a P onset): they conducted, and the others were
+    // waves elsewhere taken for P waves (on a T wave, in noise). P waves on a timeline of
+    // their own fall at any PR.
+    const int nSteady = MostInOneBand(conducting, 60);
+    if (nSteady >= 3 && 2 * nSteady >= nWithP)
+        return false;
+    return nOffPr >= 2 && nOffPr + (N - nWithP) > 0.4 * N && nLongest > t.nNoPrLimit;
 }
 
 void TypeBeats(CEngineData& d) {
@@ -233,14 +264,35 @@ void TypeBeats(CEngineData& d) {
     const bool bDissociated = PWavesDissociated(d);
     // A P wave that keeps no steady distance to its QRS did not conduct it.
     auto ConductedPr = [&](int i) { return bDissociated ? 0 : PR(d, i); };
+    auto Supraventricular = [&](int i) {
+        return r.QrsClass[i] == QrsNarrow || r.QrsClass[i] == QrsWideSupraventricular;
+    };
+    // The sinus cycle: the median interval of the dominant beats that a sinus P wave conducted
+    // (at a PR at which the atria conduct), when there are three of them at least. A dominant
+    // beat without a found P wave that keeps it (neither premature nor as late as an escape
+    // beat) is the sinus rhythm's beat whose P wave was not found (small, in noise): a P wave
+    // not found is no evidence of an ectopic beat.
+    BeatList sinusRR{};
+    for (int i = 1; i <= N; ++i) {
+        const int nPr = ConductedPr(i);
+        if (Supraventricular(i) && nPr >= 1 && nPr <= t.nVentricularPrMax && LastPIsSinus(d, i) &&
+            LikeDominant(d, i))
+            sinusRR[++sinusRR[0]] = RR(d, i);
+    }
+    const double dSinusCycle = sinusRR[0] >= 3 ? MedianOf(d, sinusRR, sinusRR[0]) : 0;
+    auto SinusBeatWithoutFoundP = [&](int i) {
+        return dSinusCycle > 0 && LikeDominant(d, i) &&
+               RR(d, i) >= t.dPrematureRatio * dSinusCycle &&
+               RR(d, i) <= kEscapeRatio * dSinusCycle;
+    };
     for (int i = 1; i <= N; ++i) {
         const int nPr = ConductedPr(i);
         int nType, nLabel;
-        if (r.QrsClass[i] == QrsNarrow || r.QrsClass[i] == QrsWideSupraventricular) {
+        if (Supraventricular(i)) {
             Mark(TypeListSupraventricular, i);
             const bool bSinus = LastPIsSinus(d, i);
             if (nPr < 1)
-                nType = 4;
+                nType = SinusBeatWithoutFoundP(i) ? 1 : 4;
             else
                 nType = bSinus ? 1 : 2;
             if (nPr < t.nSinusPrMin || nPr > t.nSinusPrMax)

@@ -57,6 +57,22 @@ inline int BaseInterval(const CEngineData& d) {
 // Whether the P waves keep no steady PR above steadily beating ventricles (rhythm_classify).
 bool PWavesDissociated(CEngineData& d);
 
+// The most of the values list[1..list[0]] that one band of nBand holds.
+inline int MostInOneBand(BeatList list, int nBand) {
+    const int n = std::clamp(list[0], 0, kRhythmBeats);
+    std::sort(list.begin() + 1, list.begin() + n + 1);
+    int nMost = 0;
+    for (int lo = 1, hi = 1; hi <= n; ++hi) {
+        while (list[hi] - list[lo] > nBand)
+            ++lo;
+        nMost = std::max(nMost, hi - lo + 1);
+    }
+    return nMost;
+}
+
+// An escape beat comes later than this times the median interval.
+constexpr double kEscapeRatio = 1.2;
+
 // Median RR over all beats (0 without beats).
 inline int MedianRR(CEngineData& d) {
     return MedianOf(d, d.Measurements.RRint, RhythmBeats(d));

@@ -5,6 +5,7 @@
 // Attribution License 1.0), filled by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,25 @@ const std::vector<SBeat> kMitdb105 = {
     {736, 180, 120, 42, {43}, 245, 100},  {736, 170, 116, 42, {44}, 250, 100},
     {746, 174, 120, 42, {43}, 233, 100},  {758, 174, 86, 43, {44}, 245, 100},
     {728, 174, 86, 43, {43}, 235, 100},   {724, 176, 86, 44, {44}, 251, 100}};
+// Sinus rhythm at 52 a minute, every beat alike (MIT-BIH Supraventricular Arrhythmia Database
+// record 800, sampled at 128 a second, Open Data Commons Attribution License 1.0): no P wave
+// found before beat 1, waves on the T wave taken for the P before beats 2 and 3 (PR 452,
+// 456 ms), true P waves at 136 to 168 ms before the others (and one at 262). The QRS measures
+// 110 to 188 ms, and reaches its first peak 28 to 64 ms after its onset.
+const std::vector<SBeat> kSvdb800 = {
+    {1204, 0, 158, 43, {}, 0, 99, 28},       {1204, 452, 146, 44, {43}, 71, 100, 62},
+    {1252, 456, 110, 44, {43}, 127, 99, 34}, {1170, 164, 116, 44, {43}, 150, 99, 30},
+    {1200, 146, 118, 43, {43}, 236, 99, 34}, {1096, 140, 188, 44, {43}, 65, 99, 64},
+    {1120, 262, 128, 43, {43}, 99, 99, 28},  {1058, 168, 140, 43, {43}, 145, 97, 38},
+    {1000, 136, 146, 42, {43}, 120, 99, 62}};
+// Sinus rhythm at 52 a minute, every beat alike (CinC Challenge 2017 record A00143, normal):
+// no P wave found before three beats, a wave 706 ms before the last.
+const std::vector<SBeat> kA00143 = {
+    {1060, 0, 54, 43, {}, 0, 84, 22},      {1060, 166, 44, 43, {43}, 80, 99, 22},
+    {1116, 0, 54, 43, {}, 0, 100, 20},     {1140, 162, 68, 44, {43}, 80, 99, 24},
+    {1148, 136, 44, 43, {43}, 80, 98, 18}, {1120, 148, 90, 43, {43}, 80, 97, 24},
+    {1134, 112, 86, 42, {43}, 80, 98, 48}, {1264, 0, 112, 41, {}, 0, 98, 24},
+    {1274, 706, 54, 43, {43}, 80, 99, 24}};
 
 }  // namespace
 
@@ -259,5 +279,84 @@ TEST(RhythmEctopy, FlutterOnlyWhereTheIntervalsFollowAnAtrialCycle) {
             d->PWave.AtrialCount[i] = 3;
         DetectAtrialFlutter(*d);
         EXPECT_EQ(d->Rhythm.RhythmFindings[124], c.expected) << c.name;
+    }
+}
+
+// P waves the engine did not find, or waves elsewhere taken for them, are missing evidence: the
+// beats of the dominant QRS that keep the sinus cycle are the sinus rhythm's, not a junctional
+// rhythm, and P waves at one PR before most beats conduct, so no dissociation, complete block
+// or escape rhythm follows. Junctional beats that keep a cycle of their own stay junctional.
+TEST(RhythmEctopy, BeatsWithoutAFoundPWaveAmongSinusBeatsStaySinus) {
+    // Sinus beats at 46 a minute, then six without a P wave at the same cycle, or at a slower
+    // cycle of their own (an escape rhythm).
+    auto Run = [](int nRunRR) {
+        std::vector<SBeat> beats = {Sinus(1300), Sinus(1300), Sinus(1300), Sinus(1300)};
+        for (int k = 0; k < 6; ++k)
+            beats.push_back(Junctional(nRunRR));
+        return beats;
+    };
+    const struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        Texts expected;
+    } cases[] = {
+        {"svdb800, waves on the T taken for P waves", kSvdb800, {"Sinus Bradycardia(HR:50-59)"}},
+        {"A00143, three beats without a P wave", kA00143, {"Sinus Bradycardia(HR:50-59)"}},
+        {"six beats in a row without a P wave at the sinus cycle",
+         Run(1300),
+         {"Sinus Bradycardia(HR<50)"}},
+        {"six beats without a P wave at a slower cycle of their own",
+         Run(1800),
+         {"Escape Junctional Rhythm"}},
+    };
+    for (const auto& c : cases) {
+        auto d = Record(c.beats);
+        const Texts a = Analyse(*d);
+        EXPECT_EQ(a, c.expected) << c.name;
+    }
+}
+
+// A beat of the dominant shape that noise changes a little (QrsLikeness 75 to 79, beats of one
+// group) is no ventricular beat because its measure reaches 120 ms where the dominant beats'
+// measures do too: wide records at a low sampling rate and bundle branch blocks measure so. It
+// is ventricular when clearly wider than the dominant beat, or clearly unlike it (below 75) and
+// wide by a measure that tells it apart from the dominant beats.
+TEST(RhythmEctopy, ADominantBeatThatNoiseChangesStaysInItsClass) {
+    // The last six beats of kSvdb800's width in noise: a little unlike, no P wave found.
+    auto NoisyTail = [](int nLike, int nQrs) {
+        std::vector<SBeat> beats;
+        const int aQrs[] = {116, 124, 128, 118, 122, 126, 124, 128, 120, 124, 126, 122};
+        const int aAct[] = {30, 62, 34, 28, 64, 32, 30, 60, 28, 62, 34, 30};
+        for (int k = 0; k < 12; ++k) {
+            SBeat b{1150, 150, aQrs[k], 43, {43}, 100, 99, aAct[k]};
+            if (k >= 6) {
+                b.pr = 0;
+                b.pAxes = {};
+                b.pAmpII = 0;
+                b.like = nLike;
+                b.activation = 30;
+                b.qrs = nQrs ? nQrs : b.qrs;
+            }
+            beats.push_back(b);
+        }
+        return beats;
+    };
+    const struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        bool bVentricular;
+    } cases[] = {
+        {"a little unlike, as wide as the dominant beats", NoisyTail(77, 0), false},
+        {"clearly unlike, as wide as the dominant beats", NoisyTail(60, 0), false},
+        {"a little unlike, clearly wider", NoisyTail(77, 170), true},
+        {"clearly unlike, clearly wider", NoisyTail(40, 180), true},
+    };
+    for (const auto& c : cases) {
+        auto d = Record(c.beats);
+        const Texts a = Analyse(*d);
+        const bool bVentricular =
+            std::find(a.begin(), a.end(), std::string("Ventricular Rhythm")) != a.end();
+        EXPECT_EQ(bVentricular, c.bVentricular) << c.name;
+        EXPECT_EQ(d->Rhythm.VentricularQrs[0], c.bVentricular ? 6 : 0) << c.name;
     }
 }

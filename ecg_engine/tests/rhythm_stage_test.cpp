@@ -89,19 +89,24 @@ TEST(RhythmClassification, ClassesTypesAndLabels) {
     EXPECT_EQ(d2->Rhythm.BeatLabel[2], 4);
     EXPECT_EQ(d2->Rhythm.BeatLabel[3], 1);
 
-    // 5 beats without P, 3 sinus, 3 ectopic atrial: the 5 become type 1.
-    std::vector<SBeat> beats = Repeat({Junctional(800)}, 5);
-    for (int i = 0; i < 3; ++i)
-        beats.push_back(Sinus());
-    for (int i = 0; i < 3; ++i)
-        beats.push_back(SBeat{800, 160, 90, 60, {-80}});
-    auto d3 = Record(beats);
-    ClassifyBeatQrs(*d3);
-    MarkSinusPAxis(*d3);
-    TypeBeats(*d3);
-    for (int i = 1; i <= 5; ++i)
-        EXPECT_EQ(d3->Rhythm.BeatType[i], 1) << i;
-    EXPECT_EQ(d3->Rhythm.BeatTypeLists[4][0], 5);
+    // 5 beats without P, 3 sinus, 3 ectopic atrial: the 5 become type 1. Beats of the sinus
+    // beats' QRS at the sinus cycle are the sinus rhythm's own whose P wave was not found:
+    // type 1 at once, with no type-4 mark; later ones (1000 ms after 800) are re-typed by
+    // the majority and keep their type-4 marks.
+    for (int nRR : {1000, 800}) {
+        std::vector<SBeat> beats = Repeat({Junctional(nRR)}, 5);
+        for (int i = 0; i < 3; ++i)
+            beats.push_back(Sinus());
+        for (int i = 0; i < 3; ++i)
+            beats.push_back(SBeat{800, 160, 90, 60, {-80}});
+        auto d3 = Record(beats);
+        ClassifyBeatQrs(*d3);
+        MarkSinusPAxis(*d3);
+        TypeBeats(*d3);
+        for (int i = 1; i <= 5; ++i)
+            EXPECT_EQ(d3->Rhythm.BeatType[i], 1) << nRR << ", beat " << i;
+        EXPECT_EQ(d3->Rhythm.BeatTypeLists[4][0], nRR == 800 ? 0 : 5) << nRR;
+    }
 }
 
 TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
