@@ -401,10 +401,16 @@ int CGDTManager::UpdateResultFiles() {
         const CString n = remote + CGDTUtils::GetFileExt(r);
         const CString shareResult = CGDTUtils::MakePath(config.m_strSharePath, r);
         const CString tempResult = CGDTUtils::MakePath(config.m_strTempPath, r);
+        // A copy reported failed may have got there whole (its reply lost): the same bytes
+        // count as copied, and its attachments went before it.
+        bool bThere = false;
         if (CGDTUtils::IsFile(shareResult)) {
-            CGDTUtils::AddLog("The result file already exists in the shared folder.[%s]",
-                              shareResult.c_str());
-            continue;
+            if (!SameBytes(tempResult, shareResult)) {
+                CGDTUtils::AddLog("The result file already exists in the shared folder.[%s]",
+                                  shareResult.c_str());
+                continue;
+            }
+            bThere = true;
         }
         // The order as the share holds it before its result goes: once the result is there,
         // this file is the one to remove, and another under the name is a new order.
@@ -421,24 +427,26 @@ int CGDTManager::UpdateResultFiles() {
         result.Load(tempResult);
         CStringArray attachments;
         result.GetFieldValues(FIELD_ARCHIVE_PATH, attachments);
-        bool bCopied = true;
-        for (const CString& a : attachments) {
-            const CString tempA = CGDTUtils::MakePath(config.m_strTempPath, a);
-            if (!CGDTUtils::IsFile(tempA))
-                continue;
-            if (!CopyToShare(tempA, CGDTUtils::MakePath(config.m_strSharePath, a))) {
-                CGDTUtils::AddLog("Failed to copy the image files in a shared folder.");
-                bCopied = false;
-                break;
+        if (!bThere) {
+            bool bCopied = true;
+            for (const CString& a : attachments) {
+                const CString tempA = CGDTUtils::MakePath(config.m_strTempPath, a);
+                if (!CGDTUtils::IsFile(tempA))
+                    continue;
+                if (!CopyToShare(tempA, CGDTUtils::MakePath(config.m_strSharePath, a))) {
+                    CGDTUtils::AddLog("Failed to copy the image files in a shared folder.");
+                    bCopied = false;
+                    break;
+                }
+                CGDTUtils::AddLog("Copy the image file to a shared folder.[%s]", a.c_str());
             }
-            CGDTUtils::AddLog("Copy the image file to a shared folder.[%s]", a.c_str());
-        }
-        if (!bCopied)
-            continue;
-        if (!CGDTUtils::CopyFileA(tempResult, shareResult)) {
-            CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]",
-                              r.c_str());
-            continue;
+            if (!bCopied)
+                continue;
+            if (!CGDTUtils::CopyFileA(tempResult, shareResult)) {
+                CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]",
+                                  r.c_str());
+                continue;
+            }
         }
         // Noted before the result leaves the temp folder: from then on only the note tells
         // the answered order from a new one under its name.

@@ -351,6 +351,34 @@ TEST_P(GdtExchange, NewOrderUnderAnAnsweredNameIsTaken) {
     EXPECT_EQ(Logged(kMoved), 3) << Log();
 }
 
+// A copy of the result reported failed although the whole result got into the share (its
+// reply was lost): the next move finds the same bytes there, counts the result as copied and
+// finishes the order as after a copy that worked.
+TEST_P(GdtExchange, ResultAlreadyWholeInTheShareCountsAsCopied) {
+    Order("CVNHIS.001", "P1");
+    WriteFile(m_root / "report.pdf", "%PDF-1.4 report");
+    Run(std::string("GetNewOrder\n") + kAccept + "AddFiles\tPDF\tReport\t" +
+        (m_root / "report.pdf") + "\nMakeResultData\t.001\n");
+    // What such a copy leaves: the attachment and the result whole in the share.
+    for (const char* name : {"HISCVN.001.000.pdf", "HISCVN.001"}) {
+        ASSERT_TRUE(Exists(Temp() + name)) << name;
+        WriteFile(m_share + name, ReadFile(Temp() + name));
+    }
+    auto out = Run("UpdateResultFiles\nGetNewOrder\nUpdateResultFiles\n");
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[1]), "");
+    EXPECT_EQ(out[2], "UpdateResultFiles\t1");
+    Check(m_share + "HISCVN.001");
+    EXPECT_EQ(ReadFile(m_share + "HISCVN.001.000.pdf"), "%PDF-1.4 report");
+    EXPECT_FALSE(Exists(m_share + "CVNHIS.001"));
+    int status = -1;
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(m_share) + " | wc -l", &status), "2\n");
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(Temp()), &status), "");
+    EXPECT_EQ(Logged("The result file already exists in the shared folder."), 0) << Log();
+    EXPECT_EQ(Logged(kMoved), 1) << Log();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, GdtExchange, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "SmbShare" : "LocalFolder"; });
 
