@@ -351,6 +351,23 @@ TEST_P(GdtExchange, NewOrderUnderAnAnsweredNameIsTaken) {
     EXPECT_EQ(Logged(kMoved), 3) << Log();
 }
 
+// The practice software writes a new order under the name while the old one is being
+// measured: the old one's result goes, and the new order stays in the share for its turn.
+TEST_P(GdtExchange, OrderRewrittenWhileTakenStaysForItsTurn) {
+    Order("CVNHIS.001", "P1");
+    auto out = Run(std::string("GetNewOrder\n") + kAccept + "MakeResultData\t.001\n");
+    EXPECT_EQ(TakenPatient(out[0]), "P1");
+    ASSERT_EQ(::unlink((m_share + "CVNHIS.001").c_str()), 0);
+    Order("CVNHIS.001", "P2");
+    out = Run("UpdateResultFiles\nGetNewOrder\n");
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[1]), "P2");
+    EXPECT_NE(Check(m_share + "HISCVN.001").find("[3000, \"P1\"]"), std::string::npos);
+    EXPECT_EQ(ReadFile(Temp() + "[WAIT].CVNHIS.001"), ReadFile(m_share + "CVNHIS.001"));
+    EXPECT_EQ(Logged(kMoved), 1) << Log();
+}
+
 // A copy of the result reported failed although the whole result got into the share (its
 // reply was lost): the next move finds the same bytes there, counts the result as copied and
 // finishes the order as after a copy that worked.
