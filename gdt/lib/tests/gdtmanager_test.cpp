@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -453,76 +456,100 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
 
 namespace {
 
-// The share's server, stopped by the file layer's hook the moment the result is whole in
-// the share, before the library hears back of its copy.
-CSmbPeer* g_pStopWhenWhole = nullptr;
-void StopWhenTheResultIsWhole(const char* pszPath) {
+// What the test does the moment the result is whole in the share: the file layer's hook,
+// called before the library hears back of its copy.
+std::function<void()> g_whenWhole;
+void WhenTheResultIsWhole(const char* pszPath) {
     const std::string path = pszPath;
     const std::string result = "/HISCVN.001";
-    if (g_pStopWhenWhole && path.rfind("//", 0) == 0 && path.size() > result.size() &&
+    if (g_whenWhole && path.size() > result.size() &&
         path.compare(path.size() - result.size(), result.size(), result) == 0) {
-        g_pStopWhenWhole->Stop();
-        g_pStopWhenWhole = nullptr;
+        const std::function<void()> fn = std::move(g_whenWhole);
+        g_whenWhole = nullptr;
+        fn();
     }
 }
 
 }  // namespace
 
-// The share's server stops once the result is whole in it, before the answered order is
-// removed: the order's copy stays in the temp folder, the log says why, and when the share
-// is back the order is removed and not offered again.
-TEST(GdtExchangeSmb, ServerStoppedOnceTheResultIsWholeAnswersOnce) {
-    testsupport::CTempDir root;
-    testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
-    testsupport::CEnvScope timeout("CORVANE_GDT_SMB_TIMEOUT_MS", "2000");
-    const std::string share = root / "share/";
-    const std::string home = root / "home/ZeqGDT/";
-    ::mkdir(share.c_str(), 0777);
-    platform::MakeDirs(home);
-    auto configure = [&](const CSmbPeer& peer) {
-        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "SHARE PATH",
-                                     peer.Share().c_str());
-        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "NETWORK USER", "nobody");
-        platform::WriteProfileString(home + "ZeqGDT.ini", "SECTION GDT", "NETWORK PASSWORD", "pw");
-    };
-    int status = -1;
-    RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " + ShellQuote(share + "CVNHIS.001") +
-                   " --field 3000=P1",
-               &status);
-    ASSERT_EQ(status, 0);
-    auto peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
-    ASSERT_TRUE(peer->Ready());
-    configure(*peer);
+// The share goes away once the result is whole in it, before the answered order is
+// removed: the SMB server stops, or the local exchange folder is unplugged. The order's copy
+// stays in the temp folder, the log says why, and when the share is back the order is
+// removed and not offered again.
+TEST(GdtShareGone, OnceTheResultIsWholeTheOrderIsAnsweredOnce) {
+    for (const bool bSmb : {true, false}) {
+        SCOPED_TRACE(bSmb ? "SMB server stopped" : "local folder unplugged");
+        testsupport::CTempDir root;
+        testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
+        testsupport::CEnvScope timeout("CORVANE_GDT_SMB_TIMEOUT_MS", "2000");
+        const std::string share = root / "share/";
+        const std::string home = root / "home/ZeqGDT/";
+        ::mkdir(share.c_str(), 0777);
+        platform::MakeDirs(home);
+        std::unique_ptr<CSmbPeer> peer;
+        // The share is there (again).
+        auto plugIn = [&] {
+            const std::string ini = home + "ZeqGDT.ini";
+            if (!bSmb) {
+                platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", share.c_str());
+                return;
+            }
+            peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
+            ASSERT_TRUE(peer->Ready());
+            platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", peer->Share().c_str());
+            platform::WriteProfileString(ini, "SECTION GDT", "NETWORK USER", "nobody");
+            platform::WriteProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", "pw");
+        };
+        int status = -1;
+        RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " +
+                       ShellQuote(share + "CVNHIS.001") + " --field 3000=P1",
+                   &status);
+        ASSERT_EQ(status, 0);
+        plugIn();
 
-    CGDTManager manager;
-    ASSERT_EQ(TakeOrder(manager), std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
-    manager.SetOrderSendResult(".001", TRUE);
-    ASSERT_TRUE(manager.MakeResultData(".001"));
-    g_pStopWhenWhole = peer.get();
-    ZeqGDTSetWrittenHook(&StopWhenTheResultIsWhole);
-    EXPECT_TRUE(manager.UpdateResultFiles());
-    ZeqGDTSetWrittenHook(nullptr);
-    ASSERT_EQ(g_pStopWhenWhole, nullptr) << "the server was not stopped";
-    EXPECT_TRUE(Exists(share + "HISCVN.001"));
-    EXPECT_TRUE(Exists(share + "CVNHIS.001"));
-    EXPECT_TRUE(Exists(home + "GDTTmp/CVNHIS.001"));
-    const std::string unreachable =
-        "Can't access to shared folder to remove the answered order file.[CVNHIS.001]";
-    EXPECT_NE(TodaysLog(home).find(unreachable), std::string::npos) << TodaysLog(home);
+        CGDTManager manager;
+        ASSERT_EQ(TakeOrder(manager), std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
+        manager.SetOrderSendResult(".001", TRUE);
+        ASSERT_TRUE(manager.MakeResultData(".001"));
+        const std::string away = root / "unplugged";
+        bool bGone = false;
+        g_whenWhole = [&] {
+            if (bSmb) {
+                peer->Stop();
+            } else {
+                ASSERT_EQ(std::rename(share.c_str(), away.c_str()), 0);
+            }
+            bGone = true;
+        };
+        ZeqGDTSetWrittenHook(&WhenTheResultIsWhole);
+        EXPECT_TRUE(manager.UpdateResultFiles());
+        ZeqGDTSetWrittenHook(nullptr);
+        g_whenWhole = nullptr;
+        ASSERT_TRUE(bGone) << "the share did not go";
+        const std::string there = bSmb ? share : away + "/";
+        EXPECT_TRUE(Exists(there + "HISCVN.001"));
+        EXPECT_TRUE(Exists(there + "CVNHIS.001"));
+        EXPECT_TRUE(Exists(home + "GDTTmp/CVNHIS.001"));
+        const std::string unreachable =
+            "Can't access to shared folder to remove the answered order file.[CVNHIS.001]";
+        EXPECT_NE(TodaysLog(home).find(unreachable), std::string::npos) << TodaysLog(home);
 
-    // Back: the order goes from the share, and no manager offers it again.
-    peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
-    ASSERT_TRUE(peer->Ready());
-    configure(*peer);
-    EXPECT_EQ(TakeOrder(manager).first, FALSE);
-    EXPECT_FALSE(Exists(share + "CVNHIS.001"));
-    EXPECT_FALSE(Exists(home + "GDTTmp/CVNHIS.001"));
-    CGDTManager later;
-    EXPECT_EQ(TakeOrder(later).first, FALSE);
-    EXPECT_TRUE(later.UpdateResultFiles());
-    const std::string log = TodaysLog(home);
-    EXPECT_EQ(log.find(kMoved), log.rfind(kMoved));
-    EXPECT_EQ(log.find(unreachable), log.rfind(unreachable));
+        // Back: the order goes from the share, and no manager offers it again.
+        if (!bSmb) {
+            ASSERT_EQ(std::rename(away.c_str(), share.c_str()), 0);
+        }
+        plugIn();
+        EXPECT_EQ(TakeOrder(manager).first, FALSE);
+        EXPECT_FALSE(Exists(share + "CVNHIS.001"));
+        EXPECT_FALSE(Exists(home + "GDTTmp/CVNHIS.001"));
+        CGDTManager later;
+        EXPECT_EQ(TakeOrder(later).first, FALSE);
+        EXPECT_TRUE(later.UpdateResultFiles());
+        EXPECT_TRUE(Exists(share + "HISCVN.001"));
+        const std::string log = TodaysLog(home);
+        EXPECT_EQ(log.find(kMoved), log.rfind(kMoved));
+        EXPECT_EQ(log.find(unreachable), log.rfind(unreachable));
+    }
 }
 
 namespace {
