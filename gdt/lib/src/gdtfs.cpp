@@ -16,6 +16,7 @@
 
 #include "gdthome.h"
 #include "platform/profile.h"
+#include "zeqgdt/gdttesthook.h"
 
 namespace gdtfs {
 
@@ -156,6 +157,8 @@ bool SmbStat(SMBCCTX* ctx, const std::string& url, struct stat& st) {
     return smbc_getFunctionStat(ctx)(ctx, url.c_str(), &st) == 0;
 }
 
+std::atomic<WrittenHook> g_written{nullptr};
+
 }  // namespace
 
 bool IsNetworkPath(const std::string& path) {
@@ -168,17 +171,63 @@ Credentials ConfiguredCredentials() {
             platform::GetProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", "")};
 }
 
-bool Stat(const std::string& path, bool& bDir, std::int64_t& nSize) {
-    struct stat st{};
+namespace {
+
+// The status of a path; on failure nError is the system's reason, taken before a failed
+// share context is freed (which may change errno).
+bool StatOf(const std::string& path, struct stat& st, int& nError) {
+    nError = 0;
     if (IsNetworkPath(path)) {
         CPooledContext ctx(ConfiguredCredentials());
-        if (!ctx || !ctx.Keep(SmbStat(ctx.Get(), SmbUrl(path), st))) return false;
-    } else if (stat(path.c_str(), &st) != 0) {
+        if (!ctx) {
+            nError = ENOMEM;
+            return false;
+        }
+        if (ctx.Keep(SmbStat(ctx.Get(), SmbUrl(path), st)))
+            return true;
+        nError = errno;
         return false;
     }
+    if (stat(path.c_str(), &st) == 0)
+        return true;
+    nError = errno;
+    return false;
+}
+
+}  // namespace
+
+bool Stat(const std::string& path, bool& bDir, std::int64_t& nSize) {
+    struct stat st {};
+    int nError = 0;
+    if (!StatOf(path, st, nError))
+        return false;
     bDir = S_ISDIR(st.st_mode);
     nSize = st.st_size;
     return true;
+}
+
+Presence Probe(const std::string& path, Status& status) {
+    struct stat st {};
+    int nError = 0;
+    if (StatOf(path, st, nError)) {
+        if (S_ISDIR(st.st_mode))
+            return Presence::kNone;
+        status.nSize = st.st_size;
+        status.nWriteNs =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return Presence::kFile;
+    }
+    if (nError != ENOENT && nError != ENOTDIR)
+        return Presence::kUnknown;
+    // "Not found" counts only from a folder that is there: a share whose folder is missing
+    // (unplugged, not mounted) says nothing of its files.
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos || slash == 0)
+        return Presence::kUnknown;
+    struct stat folder {};
+    return StatOf(path.substr(0, slash), folder, nError) && S_ISDIR(folder.st_mode)
+               ? Presence::kNone
+               : Presence::kUnknown;
 }
 
 bool ListDir(const std::string& path, std::vector<Entry>& entries) {
@@ -287,6 +336,8 @@ bool WriteNew(const std::string& path, const std::string& data) {
         Unlink(temp);
         return false;
     }
+    if (const WrittenHook pfn = g_written.load())
+        pfn(path.c_str());
     return true;
 }
 
@@ -408,3 +459,7 @@ bool CFileHandle::Close() {
 }
 
 }  // namespace gdtfs
+
+extern "C" ZEQGDT_API void ZeqGDTSetWrittenHook(void (*pfnWritten)(const char* pszPath)) {
+    gdtfs::g_written = pfnWritten;
+}

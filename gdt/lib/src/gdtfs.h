@@ -24,6 +24,16 @@ struct Entry {
 };
 
 bool Stat(const std::string& path, bool& bDir, std::int64_t& nSize);
+
+// What a folder says of one of its names: a file there, no file (the folder answers and
+// holds none of that name), or no answer to be had (the share cannot be reached).
+enum class Presence { kFile, kNone, kUnknown };
+struct Status {
+    std::int64_t nSize = -1;
+    std::int64_t nWriteNs = 0;  // last-write time
+};
+Presence Probe(const std::string& path, Status& status);
+
 bool ListDir(const std::string& path, std::vector<Entry>& entries);
 bool MakeDir(const std::string& path);
 bool Unlink(const std::string& path);
@@ -33,6 +43,9 @@ bool ReadAll(const std::string& path, std::string& data);
 // Writes a temporary file beside the target and renames it there without replacing: the
 // target appears whole or not at all, and an existing one is never touched.
 bool WriteNew(const std::string& path, const std::string& data);
+// Called on the worker right after WriteNew made a file whole under its name (set by tests
+// through ZeqGDTSetWrittenHook; none in a product).
+using WrittenHook = void (*)(const char* pszPath);
 // Writes a temporary file beside the target and renames it over the target: the target is
 // replaced whole or left as it was.
 bool WriteReplace(const std::string& path, const std::string& data);

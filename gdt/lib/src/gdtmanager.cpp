@@ -14,6 +14,9 @@
 namespace {
 
 const char kWait[] = "[WAIT].";
+// Beside the kept copy of an answered order that is still in the share: the size and
+// last-write time the share's file had when its result went.
+const char kDone[] = "[DONE].";
 
 using gdtthreaded::FileSize;
 using gdtthreaded::Threaded;
@@ -57,6 +60,94 @@ bool CopyToShare(const CString& source, const CString& target) {
     return CGDTUtils::IsFile(target) && SameBytes(source, target);
 }
 
+// What the share says of an order's name: a file (its size and time), none, or no answer.
+struct ShareOrder {
+    gdtfs::Presence ePresence = gdtfs::Presence::kUnknown;
+    gdtfs::Status status;
+};
+
+ShareOrder LookAtOrder(const CString& strPath) {
+    return Threaded("LookAtOrder", [&] {
+        ShareOrder order;
+        order.ePresence = gdtfs::Probe(strPath, order.status);
+        return order;
+    });
+}
+
+bool WriteNote(const CString& strPath, const gdtfs::Status& status) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld %lld\r\n", static_cast<long long>(status.nSize),
+                  static_cast<long long>(status.nWriteNs));
+    return Threaded("WriteNote", [&] { return gdtfs::WriteReplace(strPath, text); });
+}
+
+bool ReadNote(const CString& strPath, gdtfs::Status& status) {
+    std::string text;
+    if (!Threaded("ReadNote", [&] { return gdtfs::ReadAll(strPath, text); }))
+        return false;
+    long long nSize = 0, nWriteNs = 0;
+    if (std::sscanf(text.c_str(), "%lld %lld", &nSize, &nWriteNs) != 2)
+        return false;
+    status.nSize = nSize;
+    status.nWriteNs = nWriteNs;
+    return true;
+}
+
+// The share's file is still the answered order: the noted size and time, and the bytes of
+// the copy kept of it (when there is one).
+bool IsAnsweredOrder(const ShareOrder& now, const gdtfs::Status& answered, const CString& strShare,
+                     const CString& strKept) {
+    return now.ePresence == gdtfs::Presence::kFile && now.status.nSize == answered.nSize &&
+           now.status.nWriteNs == answered.nWriteNs &&
+           (!CGDTUtils::IsFile(strKept) || SameBytes(strKept, strShare));
+}
+
+// An answered order leaves the share, then its kept copy and note go. Its copy is kept while
+// the share has not said that the file is gone: while it refuses the removal, or cannot be
+// asked. Another file under the name is a new order: only the old one's copy goes.
+void RemoveAnsweredOrder(const CGDTConfig& config, const CString& n, const gdtfs::Status& answered,
+                         bool bLog) {
+    const CString share = CGDTUtils::MakePath(config.m_strSharePath, n);
+    const CString kept = CGDTUtils::MakePath(config.m_strTempPath, n);
+    ShareOrder now = LookAtOrder(share);
+    if (IsAnsweredOrder(now, answered, share, kept)) {
+        CGDTUtils::DeleteFileA(share);
+        now = LookAtOrder(share);
+        if (now.ePresence == gdtfs::Presence::kFile) {
+            if (bLog) {
+                CGDTUtils::AddLog(
+                    "Failed to remove the answered order file from the shared folder.[%s]",
+                    n.c_str());
+            }
+            return;
+        }
+    }
+    if (now.ePresence == gdtfs::Presence::kUnknown) {
+        if (bLog) {
+            CGDTUtils::AddLog(
+                "Can't access to shared folder to remove the answered order file.[%s]", n.c_str());
+        }
+        return;
+    }
+    CGDTUtils::DeleteFileA(kept);
+    CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, kDone + n));
+}
+
+// Answered orders still in the share are tried again, quietly: each look would log the same.
+void RetryAnsweredOrders() {
+    CGDTConfig config;
+    const CString prefix = kDone;
+    CStringArray notes;
+    CGDTUtils::GetFilesAsFileName(
+        config.m_strTempPath, prefix + config.m_strSenderShortName + config.m_strReceiverShortName,
+        notes);
+    for (const CString& note : notes) {
+        gdtfs::Status answered;
+        if (ReadNote(CGDTUtils::MakePath(config.m_strTempPath, note), answered))
+            RemoveAnsweredOrder(config, note.substr(prefix.size()), answered, false);
+    }
+}
+
 }  // namespace
 
 CGDTManager::CGDTManager() {
@@ -91,7 +182,8 @@ CString CGDTManager::FindNewOrder() {
     for (const CString& n : orders) {
         bool bTaken = false;
         for (const CString& t : taken) {
-            if (t == n || t == kWait + n) bTaken = true;
+            if (t == n || t == kWait + n || t == kDone + n)
+                bTaken = true;
         }
         if (!bTaken) return n;
     }
@@ -140,6 +232,7 @@ int CGDTManager::GetNewOrder(CString& strExt, CString& strOrderName, CString& st
                              int& nBirthMonth, int& nBirthDay, eGENDER& eGender, double& dHeight,
                              double& dWeight, CString& strDeviceCode, int /*nReserved*/) {
     RetryStuckOrders();
+    RetryAnsweredOrders();
     const CString n = FindNewOrder();
     strOrderName = n;
     if (n.empty()) return FALSE;
@@ -308,41 +401,64 @@ int CGDTManager::UpdateResultFiles() {
         const CString n = remote + CGDTUtils::GetFileExt(r);
         const CString shareResult = CGDTUtils::MakePath(config.m_strSharePath, r);
         const CString tempResult = CGDTUtils::MakePath(config.m_strTempPath, r);
+        // A copy reported failed may have got there whole (its reply lost): the same bytes
+        // count as copied, and its attachments went before it.
+        bool bThere = false;
         if (CGDTUtils::IsFile(shareResult)) {
-            CGDTUtils::AddLog("The result file already exists in the shared folder.[%s]", shareResult.c_str());
+            if (!SameBytes(tempResult, shareResult)) {
+                CGDTUtils::AddLog("The result file already exists in the shared folder.[%s]",
+                                  shareResult.c_str());
+                continue;
+            }
+            bThere = true;
+        }
+        // The order as the share holds it before its result goes: once the result is there,
+        // this file is the one to remove, and another under the name is a new order.
+        const CString shareOrder = CGDTUtils::MakePath(config.m_strSharePath, n);
+        const CString keptOrder = CGDTUtils::MakePath(config.m_strTempPath, n);
+        const ShareOrder order = LookAtOrder(shareOrder);
+        if (order.ePresence == gdtfs::Presence::kUnknown) {
+            CGDTUtils::AddLog("Can't access to shared folder.[%s]", config.m_strSharePath.c_str());
             continue;
         }
+        const bool bAnswering = order.ePresence == gdtfs::Presence::kFile &&
+                                (!CGDTUtils::IsFile(keptOrder) || SameBytes(keptOrder, shareOrder));
         CGDTSentence result;
         result.Load(tempResult);
         CStringArray attachments;
         result.GetFieldValues(FIELD_ARCHIVE_PATH, attachments);
-        bool bCopied = true;
-        for (const CString& a : attachments) {
-            const CString tempA = CGDTUtils::MakePath(config.m_strTempPath, a);
-            if (!CGDTUtils::IsFile(tempA)) continue;
-            if (!CopyToShare(tempA, CGDTUtils::MakePath(config.m_strSharePath, a))) {
-                CGDTUtils::AddLog("Failed to copy the image files in a shared folder.");
-                bCopied = false;
-                break;
+        if (!bThere) {
+            bool bCopied = true;
+            for (const CString& a : attachments) {
+                const CString tempA = CGDTUtils::MakePath(config.m_strTempPath, a);
+                if (!CGDTUtils::IsFile(tempA))
+                    continue;
+                if (!CopyToShare(tempA, CGDTUtils::MakePath(config.m_strSharePath, a))) {
+                    CGDTUtils::AddLog("Failed to copy the image files in a shared folder.");
+                    bCopied = false;
+                    break;
+                }
+                CGDTUtils::AddLog("Copy the image file to a shared folder.[%s]", a.c_str());
             }
-            CGDTUtils::AddLog("Copy the image file to a shared folder.[%s]", a.c_str());
+            if (!bCopied)
+                continue;
+            if (!CGDTUtils::CopyFileA(tempResult, shareResult)) {
+                CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]",
+                                  r.c_str());
+                continue;
+            }
         }
-        if (!bCopied) continue;
-        if (!CGDTUtils::CopyFileA(tempResult, shareResult)) {
-            CGDTUtils::AddLog("Failed to copy the result files in a shared folder.[%s]", r.c_str());
-            continue;
-        }
-        // An order left in the share keeps its copy here, so it stays taken: offered again, it
-        // would be answered twice.
-        const CString shareOrder = CGDTUtils::MakePath(config.m_strSharePath, n);
-        if (!CGDTUtils::DeleteFileA(shareOrder) && CGDTUtils::IsFile(shareOrder)) {
-            CGDTUtils::AddLog(
-                "Failed to remove the answered order file from the shared folder.[%s]", n.c_str());
-        } else {
-            CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, n));
-        }
+        // Noted before the result leaves the temp folder: from then on only the note tells
+        // the answered order from a new one under its name.
+        if (bAnswering)
+            WriteNote(CGDTUtils::MakePath(config.m_strTempPath, kDone + n), order.status);
         CGDTUtils::DeleteFileA(tempResult);
         for (const CString& a : attachments) CGDTUtils::DeleteFileA(CGDTUtils::MakePath(config.m_strTempPath, a));
+        if (bAnswering) {
+            RemoveAnsweredOrder(config, n, order.status, true);
+        } else {
+            CGDTUtils::DeleteFileA(keptOrder);  // gone from the share, or replaced by a new order
+        }
         CGDTUtils::AddLog("Copy the result file to a shared folder.[%s]", r.c_str());
     }
     return TRUE;

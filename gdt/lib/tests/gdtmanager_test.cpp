@@ -6,14 +6,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "gdtlog.h"
 #include "gdtpeer.h"
+#include "gdttake.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "testsupport/testsupport.h"
+#include "zeqgdt/gdttesthook.h"
 
 namespace {
 
@@ -52,6 +59,8 @@ protected:
         WriteFile(m_root / "home/Mostrel/Mostrel.script", script);
         int status = -1;
         std::string command = ShellQuote(MOSTREL_PATH);
+        if (m_bStickyRules)
+            command = "setpriv --inh-caps=-fowner --bounding-set=-fowner -- " + command;
         if (!m_pinned.empty()) {
             const std::string pinned = ShellQuote(m_share + m_pinned);
             command = "unshare -m sh -c " +
@@ -101,12 +110,70 @@ protected:
         }
     }
 
+    // The practice software's order can no longer be removed by the measuring program, as it
+    // happens to one: a sticky folder of the practice software's user holds it as that
+    // user's file (the measuring program runs without the power to remove other users'
+    // files), or the file behind the share is made immutable.
+    void Refuse(const std::string& name) {
+        if (GetParam()) {
+            Shell("chattr +i " + ShellQuote(m_share + name));
+        } else {
+            Shell("chown 4242:4242 " + ShellQuote(m_share) + " " + ShellQuote(m_share + name) +
+                  " && chmod 1777 " + ShellQuote(m_share));
+            m_bStickyRules = true;
+        }
+    }
+    // The same order may be removed again.
+    void Allow(const std::string& name) {
+        Shell(GetParam() ? "chattr -i " + ShellQuote(m_share + name)
+                         : "chmod 0777 " + ShellQuote(m_share));
+    }
+    // The practice software replaces its order under the same name, as its own user.
+    void Rewrite(const std::string& name, const std::string& id) {
+        Allow(name);
+        ASSERT_EQ(::unlink((m_share + name).c_str()), 0);
+        Order(name, id);
+        Refuse(name);
+    }
+    void Shell(const std::string& command) {
+        int status = -1;
+        const std::string out = RunCommand(command + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << command << ": " << out;
+    }
+    void TearDown() override {
+        // An immutable file would outlast the test's folder.
+        if (GetParam())
+            RunCommand("find " + ShellQuote(m_share) + " -type f -exec chattr -i {} + 2>/dev/null");
+    }
+    // How many lines of the log hold the text.
+    int Logged(const std::string& text) {
+        const std::string log = Log();
+        int n = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
     testsupport::CTempDir m_root;
     testsupport::CEnvScope m_scope{"CORVANE_HOME", (m_root / "home").c_str()};
     std::string m_share;
     std::unique_ptr<CSmbPeer> m_peer;
-    std::string m_pinned;  // the local order a run keeps in place
+    std::string m_pinned;         // the local order a run keeps in place
+    bool m_bStickyRules = false;  // runs may not remove other users' files from a sticky folder
 };
+
+// The patient ID of the order a printed GetNewOrder line took; empty when it took none.
+std::string TakenPatient(const std::string& line) {
+    std::vector<std::string> f;
+    for (std::size_t at = 0; at <= line.size();) {
+        const std::size_t end = std::min(line.find('\t', at), line.size());
+        f.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return f.size() > 4 && f[0] == "GetNewOrder" && f[1] == "1" ? f[4] : std::string();
+}
+
+const char kMoved[] = "Copy the result file to a shared folder.[HISCVN.001]";
 
 const char kAccept[] = "SetOrderSendResult\t.001\t1\n";
 
@@ -229,6 +296,109 @@ TEST_P(GdtExchange, OrderThatCannotBeRemovedIsAnsweredOnce) {
     EXPECT_EQ(log.find(moved), log.rfind(moved));
 }
 
+// The answered order cannot be removed; the practice software takes the result and writes a
+// new order under the same name. That is a new order: taken, and answered once. The kept
+// copy of the old one goes once the share's file has changed, or is gone, and its removal
+// is tried again while it is the same file.
+TEST_P(GdtExchange, NewOrderUnderAnAnsweredNameIsTaken) {
+    const std::string cycle = std::string("GetNewOrder\n") + kAccept +
+                              "MakeResultData\t.001\nUpdateResultFiles\nGetNewOrder\n";
+    Order("CVNHIS.001", "P1");
+    Refuse("CVNHIS.001");
+    auto out = Run(cycle);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(TakenPatient(out[0]), "P1");
+    EXPECT_EQ(out[3], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[4]), "");
+    EXPECT_NE(Check(m_share + "HISCVN.001").find("[3000, \"P1\"]"), std::string::npos);
+    EXPECT_EQ(
+        Logged("Failed to remove the answered order file from the shared folder.[CVNHIS.001]"), 1)
+        << Log();
+    EXPECT_TRUE(Exists(Temp() + "CVNHIS.001"));
+
+    // A new order under the name, for another patient.
+    ASSERT_EQ(::unlink((m_share + "HISCVN.001").c_str()), 0);
+    Rewrite("CVNHIS.001", "P2");
+    out = Run(cycle);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(TakenPatient(out[0]), "P2");
+    EXPECT_EQ(out[3], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[4]), "");
+    EXPECT_NE(Check(m_share + "HISCVN.001").find("[3000, \"P2\"]"), std::string::npos);
+
+    // The share lets it go again: the next look removes it, and its kept copy goes.
+    ASSERT_EQ(::unlink((m_share + "HISCVN.001").c_str()), 0);
+    Allow("CVNHIS.001");
+    out = Run("GetNewOrder\nUpdateResultFiles\n");
+    EXPECT_EQ(TakenPatient(out[0]), "");
+    EXPECT_FALSE(Exists(m_share + "CVNHIS.001"));
+    int status = -1;
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(Temp()), &status), "");
+
+    // One more that stays, and that the practice software then removes itself: its kept copy
+    // goes, nothing is offered.
+    Order("CVNHIS.001", "P3");
+    Refuse("CVNHIS.001");
+    out = Run(cycle);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(TakenPatient(out[0]), "P3");
+    EXPECT_TRUE(Exists(Temp() + "CVNHIS.001"));
+    Allow("CVNHIS.001");
+    ASSERT_EQ(::unlink((m_share + "CVNHIS.001").c_str()), 0);
+    out = Run("GetNewOrder\n");
+    EXPECT_EQ(TakenPatient(out[0]), "");
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(Temp()), &status), "");
+
+    // Each order taken once and answered once.
+    EXPECT_EQ(Logged("Copy the order file in the temporary folder.[CVNHIS.001]"), 3) << Log();
+    EXPECT_EQ(Logged(kMoved), 3) << Log();
+}
+
+// The practice software writes a new order under the name while the old one is being
+// measured: the old one's result goes, and the new order stays in the share for its turn.
+TEST_P(GdtExchange, OrderRewrittenWhileTakenStaysForItsTurn) {
+    Order("CVNHIS.001", "P1");
+    auto out = Run(std::string("GetNewOrder\n") + kAccept + "MakeResultData\t.001\n");
+    EXPECT_EQ(TakenPatient(out[0]), "P1");
+    ASSERT_EQ(::unlink((m_share + "CVNHIS.001").c_str()), 0);
+    Order("CVNHIS.001", "P2");
+    out = Run("UpdateResultFiles\nGetNewOrder\n");
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[1]), "P2");
+    EXPECT_NE(Check(m_share + "HISCVN.001").find("[3000, \"P1\"]"), std::string::npos);
+    EXPECT_EQ(ReadFile(Temp() + "[WAIT].CVNHIS.001"), ReadFile(m_share + "CVNHIS.001"));
+    EXPECT_EQ(Logged(kMoved), 1) << Log();
+}
+
+// A copy of the result reported failed although the whole result got into the share (its
+// reply was lost): the next move finds the same bytes there, counts the result as copied and
+// finishes the order as after a copy that worked.
+TEST_P(GdtExchange, ResultAlreadyWholeInTheShareCountsAsCopied) {
+    Order("CVNHIS.001", "P1");
+    WriteFile(m_root / "report.pdf", "%PDF-1.4 report");
+    Run(std::string("GetNewOrder\n") + kAccept + "AddFiles\tPDF\tReport\t" +
+        (m_root / "report.pdf") + "\nMakeResultData\t.001\n");
+    // What such a copy leaves: the attachment and the result whole in the share.
+    for (const char* name : {"HISCVN.001.000.pdf", "HISCVN.001"}) {
+        ASSERT_TRUE(Exists(Temp() + name)) << name;
+        WriteFile(m_share + name, ReadFile(Temp() + name));
+    }
+    auto out = Run("UpdateResultFiles\nGetNewOrder\nUpdateResultFiles\n");
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0], "UpdateResultFiles\t1");
+    EXPECT_EQ(TakenPatient(out[1]), "");
+    EXPECT_EQ(out[2], "UpdateResultFiles\t1");
+    Check(m_share + "HISCVN.001");
+    EXPECT_EQ(ReadFile(m_share + "HISCVN.001.000.pdf"), "%PDF-1.4 report");
+    EXPECT_FALSE(Exists(m_share + "CVNHIS.001"));
+    int status = -1;
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(m_share) + " | wc -l", &status), "2\n");
+    EXPECT_EQ(RunCommand("ls -A " + ShellQuote(Temp()), &status), "");
+    EXPECT_EQ(Logged("The result file already exists in the shared folder."), 0) << Log();
+    EXPECT_EQ(Logged(kMoved), 1) << Log();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, GdtExchange, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "SmbShare" : "LocalFolder"; });
 
@@ -282,6 +452,104 @@ TEST(GdtExchangeSmb, ServerKilledMidCopy) {
     EXPECT_EQ(RunCommand(ShellQuote(MOSTREL_PATH), &status), "UpdateResultFiles\t1\n");
     EXPECT_EQ(testsupport::ReadFile(share + "HISCVN.001.000.bin").size(), 20u << 20);
     EXPECT_TRUE(Exists(share + "HISCVN.001"));
+}
+
+namespace {
+
+// What the test does the moment the result is whole in the share: the file layer's hook,
+// called before the library hears back of its copy.
+std::function<void()> g_whenWhole;
+void WhenTheResultIsWhole(const char* pszPath) {
+    const std::string path = pszPath;
+    const std::string result = "/HISCVN.001";
+    if (g_whenWhole && path.size() > result.size() &&
+        path.compare(path.size() - result.size(), result.size(), result) == 0) {
+        const std::function<void()> fn = std::move(g_whenWhole);
+        g_whenWhole = nullptr;
+        fn();
+    }
+}
+
+}  // namespace
+
+// The share goes away once the result is whole in it, before the answered order is
+// removed: the SMB server stops, or the local exchange folder is unplugged. The order's copy
+// stays in the temp folder, the log says why, and when the share is back the order is
+// removed and not offered again.
+TEST(GdtShareGone, OnceTheResultIsWholeTheOrderIsAnsweredOnce) {
+    for (const bool bSmb : {true, false}) {
+        SCOPED_TRACE(bSmb ? "SMB server stopped" : "local folder unplugged");
+        testsupport::CTempDir root;
+        testsupport::CEnvScope scope("CORVANE_HOME", (root / "home").c_str());
+        testsupport::CEnvScope timeout("CORVANE_GDT_SMB_TIMEOUT_MS", "2000");
+        const std::string share = root / "share/";
+        const std::string home = root / "home/ZeqGDT/";
+        ::mkdir(share.c_str(), 0777);
+        platform::MakeDirs(home);
+        std::unique_ptr<CSmbPeer> peer;
+        // The share is there (again).
+        auto plugIn = [&] {
+            const std::string ini = home + "ZeqGDT.ini";
+            if (!bSmb) {
+                platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", share.c_str());
+                return;
+            }
+            peer = std::make_unique<CSmbPeer>("serve", share, "nobody", "pw");
+            ASSERT_TRUE(peer->Ready());
+            platform::WriteProfileString(ini, "SECTION GDT", "SHARE PATH", peer->Share().c_str());
+            platform::WriteProfileString(ini, "SECTION GDT", "NETWORK USER", "nobody");
+            platform::WriteProfileString(ini, "SECTION GDT", "NETWORK PASSWORD", "pw");
+        };
+        int status = -1;
+        RunCommand("python3 " + ShellQuote(GDTFILE_PY) + " order " +
+                       ShellQuote(share + "CVNHIS.001") + " --field 3000=P1",
+                   &status);
+        ASSERT_EQ(status, 0);
+        plugIn();
+
+        CGDTManager manager;
+        ASSERT_EQ(TakeOrder(manager), std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
+        manager.SetOrderSendResult(".001", TRUE);
+        ASSERT_TRUE(manager.MakeResultData(".001"));
+        const std::string away = root / "unplugged";
+        bool bGone = false;
+        g_whenWhole = [&] {
+            if (bSmb) {
+                peer->Stop();
+            } else {
+                ASSERT_EQ(std::rename(share.c_str(), away.c_str()), 0);
+            }
+            bGone = true;
+        };
+        ZeqGDTSetWrittenHook(&WhenTheResultIsWhole);
+        EXPECT_TRUE(manager.UpdateResultFiles());
+        ZeqGDTSetWrittenHook(nullptr);
+        g_whenWhole = nullptr;
+        ASSERT_TRUE(bGone) << "the share did not go";
+        const std::string there = bSmb ? share : away + "/";
+        EXPECT_TRUE(Exists(there + "HISCVN.001"));
+        EXPECT_TRUE(Exists(there + "CVNHIS.001"));
+        EXPECT_TRUE(Exists(home + "GDTTmp/CVNHIS.001"));
+        const std::string unreachable =
+            "Can't access to shared folder to remove the answered order file.[CVNHIS.001]";
+        EXPECT_NE(TodaysLog(home).find(unreachable), std::string::npos) << TodaysLog(home);
+
+        // Back: the order goes from the share, and no manager offers it again.
+        if (!bSmb) {
+            ASSERT_EQ(std::rename(away.c_str(), share.c_str()), 0);
+        }
+        plugIn();
+        EXPECT_EQ(TakeOrder(manager).first, FALSE);
+        EXPECT_FALSE(Exists(share + "CVNHIS.001"));
+        EXPECT_FALSE(Exists(home + "GDTTmp/CVNHIS.001"));
+        CGDTManager later;
+        EXPECT_EQ(TakeOrder(later).first, FALSE);
+        EXPECT_TRUE(later.UpdateResultFiles());
+        EXPECT_TRUE(Exists(share + "HISCVN.001"));
+        const std::string log = TodaysLog(home);
+        EXPECT_EQ(log.find(kMoved), log.rfind(kMoved));
+        EXPECT_EQ(log.find(unreachable), log.rfind(unreachable));
+    }
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gdtlog.h"
+#include "gdttake.h"
 #include "platform/folders.h"
 #include "platform/profile.h"
 #include "platform/singleinstance.h"
@@ -50,15 +51,6 @@ protected:
         std::string data = ReadFile(path);
         ::unlink(path.c_str());
         return data;
-    }
-    // GetNewOrder's result and the patient ID it gave.
-    std::pair<int, std::string> Take(CGDTManager& manager) {
-        CString ext, name, id, last, first, device;
-        int y = 0, m = 0, d = 0;
-        eGENDER g = GENDER_NONE;
-        double h = 0, w = 0;
-        const int r = manager.GetNewOrder(ext, name, id, last, first, y, m, d, g, h, w, device, 0);
-        return {r, r ? name + ":" + id : name};
     }
     std::string Log() { return TodaysLog(Home()); }
 
@@ -103,7 +95,7 @@ TEST_F(GdtOrders, OrderBeingWrittenIsTakenOnlyWhenWhole) {
         // Looks until one look after the writer ended.
         for (bool bLast = false; !bLast;) {
             bLast = done;
-            const auto look = Take(manager);
+            const auto look = TakeOrder(manager);
             if (look.first)
                 taken.push_back(look);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -129,21 +121,21 @@ TEST_F(GdtOrders, OrderThatWouldNotLoadIsTriedAgainOnceRewritten) {
     // It is taken as it is once it has held still a while (shortened here), not before.
     testsupport::CEnvScope settle("CORVANE_GDT_ORDER_SETTLE_MS", "300");
     CGDTManager manager;
-    EXPECT_EQ(Take(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
+    EXPECT_EQ(TakeOrder(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
     EXPECT_EQ(Log().find("CVNHIS.001]"), std::string::npos);
     const std::string failed = "Failed to open the order file.[CVNHIS.001]";
     for (int i = 0; i < 100 && Log().find(failed) == std::string::npos; ++i) {
-        EXPECT_EQ(Take(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
+        EXPECT_EQ(TakeOrder(manager), std::make_pair(FALSE, std::string("CVNHIS.001")));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(Log().find(failed), Log().rfind(failed));
     ASSERT_NE(Log().find(failed), std::string::npos);
     // Newer orders are not held up by it, and it is not offered again unchanged.
-    EXPECT_EQ(Take(manager), std::make_pair(TRUE, std::string("CVNHIS.002:P2")));
-    EXPECT_EQ(Take(manager).first, FALSE);
+    EXPECT_EQ(TakeOrder(manager), std::make_pair(TRUE, std::string("CVNHIS.002:P2")));
+    EXPECT_EQ(TakeOrder(manager).first, FALSE);
     // The practice software writes it again, whole: the same manager takes it.
     WriteFile(m_share + "CVNHIS.001", order);
-    EXPECT_EQ(Take(manager), std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
+    EXPECT_EQ(TakeOrder(manager), std::make_pair(TRUE, std::string("CVNHIS.001:P1")));
     manager.SetOrderSendResult(".001", TRUE);
     EXPECT_EQ(ReadFile(Temp() + "CVNHIS.001"), order);
 }
