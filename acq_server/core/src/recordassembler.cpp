@@ -376,25 +376,26 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
     std::weak_ptr<int> alive = m_pAlive;
     CAcqContext* pContext = &m_context;
     const CString strID = m_builder.GetPatientID();
-    m_context.m_commit([pJob] { return pJob->Write() != FALSE; },
-                       [this, alive, pContext, strID, then, pJob](bool bOk) {
-                           if (!bOk)
-                               pContext->Failed({pJob->m_strPath, pJob->m_strError});
-                           if (alive.expired()) {
-                               // The connection went meanwhile: the record is still kept.
-                               if (bOk) {
-                                   CStoredRecord record;
-                                   record.m_nKind = 1;
-                                   record.m_strPatientID = strID;
-                                   record.m_strPath = pJob->m_strPath;
-                                   record.m_bSame = pJob->m_bSame;
-                                   pContext->HandOn(record);
-                               }
-                               return;
-                           }
-                           m_builder.TakeBack(*pJob);
-                           then(bOk);
-                       });
+    m_context.m_commit(
+        [pJob] { return pJob->Write() != FALSE; },
+        [this, alive, pContext, strID, then, pJob](bool bOk) {
+            if (!bOk)
+                pContext->Failed({pJob->m_strPath, pJob->m_strError});
+            if (alive.expired()) {
+                // The connection went meanwhile: the record is still kept.
+                if (bOk) {
+                    CStoredRecord record;
+                    record.m_nKind = 1;
+                    record.m_strPatientID = strID;
+                    record.m_strPath = pJob->m_strPath;
+                    record.m_bSame = pJob->m_bSame;
+                    pContext->HandOn(record);
+                }
+                return;
+            }
+            m_builder.TakeBack(*pJob);
+            then(bOk);
+        });
 }
 
 BOOL CRecordAssembler::SaveSpiro(CString& strPath, CString& strID, BOOL& bSame) {
