@@ -114,7 +114,8 @@ CAtomicFile::~CAtomicFile() { Discard(); }
 
 bool CAtomicFile::Open(const std::string& target) {
     Discard();
-    if (target.empty() || target.back() == '/') return false;
+    m_nError = 0;
+    if (target.empty() || target.back() == '/') return Failed(EINVAL);
     m_strTarget = target;
     // Created with 0666 so that the process's umask applies as to any new file (reading
     // the umask would mean setting it, which races with other threads' file creation).
@@ -130,6 +131,7 @@ bool CAtomicFile::Open(const std::string& target) {
         if (m_fd < 0 && errno != EEXIST) break;
     }
     if (m_fd < 0) {
+        Failed(errno);
         m_strTemp.clear();
         return false;
     }
@@ -148,7 +150,7 @@ bool CAtomicFile::Write(const void* data, std::size_t size) {
         if (n < 0) {
             if (errno == EINTR) continue;
             m_bFailed = true;
-            return false;
+            return Failed(errno);
         }
         p += n;
         size -= static_cast<std::size_t>(n);
@@ -172,16 +174,21 @@ int CAtomicFile::PlaceAt(const std::string& name) {
                : errno;
 }
 
+bool CAtomicFile::Failed(int nError) {
+    if (m_nError == 0) m_nError = nError ? nError : EIO;
+    return false;
+}
+
 bool CAtomicFile::Synced() {
     if (m_fd < 0) return false;
+    // A full disk may show only here (the space is taken at writeback).
+    bool ok = !m_bFailed && (fsync(m_fd) == 0 || Failed(errno));
     if (!m_strTemp.empty()) {
         // A named file is closed first: its close is checked as every write was.
-        bool ok = !m_bFailed && fsync(m_fd) == 0;
-        ok = (::close(m_fd) == 0) && ok;
+        ok = (::close(m_fd) == 0 || Failed(errno)) && ok;
         m_fd = -1;
-        return ok;
     }
-    return !m_bFailed && fsync(m_fd) == 0;
+    return ok;
 }
 
 bool CAtomicFile::Commit() {
@@ -193,7 +200,7 @@ bool CAtomicFile::Commit() {
         if (nError == 0)
             m_strTemp = temp;
         else
-            ok = nError == EEXIST;
+            ok = nError == EEXIST || Failed(nError);
     }
     Close();
     if (ok && std::rename(m_strTemp.c_str(), m_strTarget.c_str()) == 0) {
@@ -201,6 +208,7 @@ bool CAtomicFile::Commit() {
         SyncFolderOf(m_strTarget);
         return true;
     }
+    if (ok) Failed(errno);
     Discard();
     return false;
 }
@@ -227,7 +235,10 @@ bool CAtomicFile::CommitFree(IPlacePromise* pPromise) {
             SyncFolderOf(name);
             return true;
         }
-        if (nError != EEXIST) break;
+        if (nError != EEXIST) {
+            Failed(nError);
+            break;
+        }
         if (SameBytes(Content(), name)) {
             Discard();
             m_strTarget = name;
@@ -235,6 +246,7 @@ bool CAtomicFile::CommitFree(IPlacePromise* pPromise) {
             return true;
         }
     }
+    Failed(EEXIST);  // no free name left (a failure before has its own number)
     Discard();
     return false;
 }

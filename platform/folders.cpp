@@ -77,7 +77,10 @@ bool MakeDirs(const std::string& path) {
         pos = slash + 1;
     }
     struct stat st{};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat(path.c_str(), &st) != 0) return false;
+    // A file in the way: its mkdir said EEXIST, which would tell nothing.
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
 }
 
 std::string ConfigDir() {

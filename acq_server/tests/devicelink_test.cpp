@@ -550,6 +550,44 @@ TEST_F(LinkFixture, UnwritableFolderAnswersRefused) {
     EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF}));
 }
 
+// A record that cannot be stored is told with the file it was to be and the system's
+// reason, in the debug log and to the context; only the frame-mode cart hears a refusal.
+TEST_F(LinkFixture, ARecordNotStoredIsToldWithItsReason) {
+    testsupport::WriteFile(m_dir / "blocker", "x");
+    m_context.m_settings.m_strWorkingFolder = m_dir / "blocker/sub";
+    std::string strLog;
+    m_context.m_log = [&strLog](const CString& str) { strLog += str + "\n"; };
+    std::vector<CFailedRecord> failed;
+    m_context.m_onFailed = [&failed](const CFailedRecord& r) { failed.push_back(r); };
+    EcgSpec desc;
+    desc.nBlocks = 10;
+    const struct {
+        bool bFrame;
+        const char* pszName;
+        Bytes reply;
+    } cases[] = {
+        {false, "PAT0042_202603040506.ekg", {}},
+        {true, "PAT0042_20260304050607.ekg", {0xFC, 0x07, 0x00, 0xEF}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        failed.clear();
+        strLog.clear();
+        m_sent.clear();
+        MakeLink();
+        ASSERT_TRUE(Play(c.bFrame ? teststream::FrameEcg(desc) : teststream::LegacyEcg(desc)));
+        EXPECT_TRUE(m_stored.empty());
+        EXPECT_EQ(m_sent, c.reply);
+        ASSERT_EQ(failed.size(), 1u);
+        EXPECT_EQ(failed[0].m_strPath, m_dir / "blocker/sub/" + c.pszName);
+        EXPECT_EQ(failed[0].m_strReason, "its folder cannot be created: Not a directory");
+        EXPECT_NE(strLog.find("Record file cannot be written: " + failed[0].m_strPath +
+                              " (its folder cannot be created: Not a directory)\n"),
+                  std::string::npos)
+            << strLog;
+    }
+}
+
 // A legacy cart's names stop at the minute: another record of that name gets a free one,
 // the same record sent again is that one file.
 TEST_F(LinkFixture, ATakenNameGetsAFreeOneAndTheSameRecordStaysOne) {

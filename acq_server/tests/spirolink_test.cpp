@@ -229,12 +229,15 @@ TEST_F(SpiroLink, LongReplyCutsWhatDoesNotFit) {
     EXPECT_FLOAT_EQ(f.m_Param.m_afSvc[0][0], 4.5f);
 }
 
+// Each test that was sent and not stored is told with its reason; a server without
+// spirometry takes none and tells nothing.
 TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
     struct Case {
         const char* pszWhat;
         Bytes stream;
         bool bFactory;
         bool bFolderIsFile;
+        const char* pszTold;  // the reason told; null: nothing
     } cases[] = {
         // A header and no test: no test type, no file.
         {"no test",
@@ -244,7 +247,7 @@ TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
              Append(s, kEnd);
              return s;
          }(),
-         true, false},
+         true, false, "a spirometry test of type 0 has no file"},
         // Without the option frame the test's frames have no layout and are left alone.
         {"no option",
          [] {
@@ -253,7 +256,7 @@ TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
              Append(s, kEnd);
              return s;
          }(),
-         true, false},
+         true, false, "a spirometry test of type 0 has no file"},
         {"no container",
          [] {
              Bytes s = Option(1);
@@ -262,7 +265,7 @@ TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
              Append(s, kEnd);
              return s;
          }(),
-         false, false},
+         false, false, nullptr},
         {"file not written",
          [] {
              Bytes s = Option(1);
@@ -271,10 +274,13 @@ TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
              Append(s, kEnd);
              return s;
          }(),
-         true, true},
+         true, true, "its folder cannot be created: Not a directory"},
     };
     const auto factory = m_context.m_spiroFactory;
+    std::vector<CFailedRecord> failed;
+    m_context.m_onFailed = [&failed](const CFailedRecord& r) { failed.push_back(r); };
     for (const auto& c : cases) {
+        failed.clear();
         m_context.m_spiroFactory = c.bFactory ? factory : nullptr;
         const std::string strFile = m_dir / "plain-file";
         if (c.bFolderIsFile) {
@@ -288,6 +294,10 @@ TEST_F(SpiroLink, RefusedWhenNothingWasStored) {
         EXPECT_EQ(m_sent, (Bytes{0xFC, 0x07, 0x00, 0xEF})) << c.pszWhat;
         EXPECT_TRUE(m_stored.empty()) << c.pszWhat;
         EXPECT_EQ(FileCount(), c.bFolderIsFile ? 1u : 0u) << c.pszWhat;
+        ASSERT_EQ(failed.size(), c.pszTold ? 1u : 0u) << c.pszWhat;
+        if (c.pszTold) {
+            EXPECT_EQ(failed[0].m_strReason, c.pszTold) << c.pszWhat;
+        }
         m_context.m_settings.m_strWorkingFolder = m_dir.Path();
         std::filesystem::remove(strFile);
     }

@@ -121,10 +121,13 @@ TEST(AtomicFile, AFailedWriteKeepsTheOldFile) {
     lim = saved;
     lim.rlim_cur = 16;
     setrlimit(RLIMIT_FSIZE, &lim);
-    bool ok = WriteFileAtomically(f, std::string(100, 'x'));
+    CAtomicFile file;
+    bool ok = file.Open(f) && file.Write(std::string(100, 'x')) && file.Commit();
     setrlimit(RLIMIT_FSIZE, &saved);
     sigaction(SIGXFSZ, &old, nullptr);
     EXPECT_FALSE(ok);
+    // The write's own reason is kept (a full disk's is ENOSPC).
+    EXPECT_EQ(file.Error(), EFBIG);
     std::string data;
     ASSERT_TRUE(ReadWholeFile(f, data));
     EXPECT_EQ(data, "old");

@@ -10,18 +10,18 @@
 #include "e2esuite.h"
 
 namespace oxutest {
-namespace {
 
 using testsupport::RunCommand;
 using testsupport::ShellQuote;
 
+namespace {
 bool IsRecordName(const std::string& name) {
     static const std::set<std::string> kExtensions = {".ekg", ".raw", ".fvc", ".svc", ".mvv"};
     const std::size_t nDot = name.rfind('.');
     return nDot != std::string::npos && kExtensions.count(name.substr(nDot)) > 0;
 }
+}  // namespace
 
-// The record files that lie in the storage folder.
 std::set<std::string> RecordFiles(const std::string& folder) {
     std::set<std::string> names;
     if (DIR* pDir = ::opendir(folder.c_str())) {
@@ -33,31 +33,9 @@ std::set<std::string> RecordFiles(const std::string& folder) {
     return names;
 }
 
-// The gateway step of each record, kept light for a burst: a program that marks the record
-// it was started for (the real gateway and the DICOM step are judged on few records).
-class CMarkingGateway {
-public:
-    CMarkingGateway() {
-        testsupport::WriteFile(m_dir / "MarkGW", "#!/bin/sh\n: > \"$1.step\"\n");
-        ::chmod((m_dir / "MarkGW").c_str(), 0755);
-    }
-    std::function<void(CIniFile&)> Settings() const {
-        return [folder = m_dir.Path()](CIniFile& ini) {
-            ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
-            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", folder.c_str());
-            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "MarkGW");
-        };
-    }
-
-private:
-    testsupport::CTempDir m_dir;
-};
-
-// Every record file in the storage folder has one instance row and one waveform row and
-// its files of the follow-up steps (suffixes); every instance row has its file. Empty when
-// so.
-std::string CheckEveryFile(CRun& run, const std::vector<std::string>& astrSteps) {
-    const std::string folder = run.Home() + "DataDB";
+std::string CheckEveryFile(CRun& run, const std::vector<std::string>& astrSteps,
+                           const std::string& storage) {
+    const std::string folder = storage.empty() ? run.Home() + "DataDB" : storage;
     const std::set<std::string> files = RecordFiles(folder);
     std::map<std::string, std::string> rows;  // file name: "instances|waveforms"
     std::istringstream in(run.Sql(
@@ -90,13 +68,14 @@ std::string CheckEveryFile(CRun& run, const std::vector<std::string>& astrSteps)
     return errors;
 }
 
-// Waits until no record is owed (its rows and its follow-up steps ran); whether so.
 bool WaitUntilNothingOwed(const std::string& storage) {
     const std::string owed = "ls -A " + ShellQuote(storage + "/.owed") + " 2>/dev/null";
     for (int i = 0; i < 600 && !RunCommand(owed).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return RunCommand(owed).empty();
 }
+
+namespace {
 
 // 80 legacy carts at once (they get no answer, so they never send again); the host is
 // ended when about half their records lie in the storage folder, then started again.

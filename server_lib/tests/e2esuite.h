@@ -3,10 +3,12 @@
 // the rows read back by the database's own client (sqlite3, psql). One suite, compiled
 // for SQLite (label e2e) and for the test's own PostgreSQL (label peer).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -146,6 +148,36 @@ inline bool WaitForFile(const std::string& path, int nTimeoutMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return testsupport::Exists(path);
 }
+
+// The gateway step of each record, kept light for a burst: a program that marks the record
+// it was started for (the real gateway and the DICOM step are judged on few records).
+class CMarkingGateway {
+public:
+    CMarkingGateway() {
+        testsupport::WriteFile(m_dir / "MarkGW", "#!/bin/sh\n: > \"$1.step\"\n");
+        ::chmod((m_dir / "MarkGW").c_str(), 0755);
+    }
+    std::function<void(CIniFile&)> Settings() const {
+        return [folder = m_dir.Path()](CIniFile& ini) {
+            ini.WriteInt("OXU_SERVER", "JPEG_CONV_SEND", 1);
+            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_PATH", folder.c_str());
+            ini.WriteString("OXU_SERVER_JPEG_GW", "PROGRAM_FILE", "MarkGW");
+        };
+    }
+
+private:
+    testsupport::CTempDir m_dir;
+};
+
+// The record files that lie in the folder.
+std::set<std::string> RecordFiles(const std::string& folder);
+// Every record file in the storage folder (the host's DataDB unless given) has one instance
+// row and one waveform row and its files of the follow-up steps (suffixes); every instance
+// row has its file. Empty when so.
+std::string CheckEveryFile(CRun& run, const std::vector<std::string>& astrSteps,
+                           const std::string& storage = "");
+// Waits until no record is owed (its rows and its follow-up steps ran); whether so.
+bool WaitUntilNothingOwed(const std::string& storage);
 
 
 }  // namespace oxutest

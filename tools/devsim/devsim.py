@@ -987,7 +987,8 @@ def load_run(args):
 
 def carts_run(args):
     """--carts K --records N [--legacy]: prints one JSON line of totals; --expect gets one
-    entry per record (patient ID, seed, date, whether it was answered 6, reply time in ms)."""
+    entry per record (patient ID, seed, date, whether it was answered 6, the reply's first
+    four bytes as hex, reply time in ms)."""
     import threading
     if args.host not in ("127.0.0.1", "localhost", "::1"):
         raise SystemExit("devsim talks to loopback only")
@@ -1020,7 +1021,7 @@ def carts_run(args):
                 stream[8:24] = fixed(a.id, 16)  # header frame bytes 4-19
                 stream[100:114] = a.date.encode()  # header frame bytes 96-109
             entry = {"patient_id": a.id, "seed": a.seed, "date": a.date, "answered": False,
-                     "reply_ms": None}
+                     "reply": "", "reply_ms": None}
             try:
                 with socket.create_connection((args.host, args.port), timeout=args.timeout) as sock:
                     sock.sendall(stream)
@@ -1032,6 +1033,7 @@ def carts_run(args):
                         if not chunk:
                             break
                         reply += chunk
+                    entry["reply"] = reply[:4].hex()
                     if reply[:4] == bytes([0xFC, 0x06, 0x00, 0xEF]):
                         entry["answered"] = True
                         entry["reply_ms"] = round(1000 * (time.perf_counter() - sent), 2)

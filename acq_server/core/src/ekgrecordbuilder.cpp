@@ -1,6 +1,7 @@
 #include "acq_server/ekgrecordbuilder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -52,8 +53,6 @@ BOOL CEkgRecordBuilder::SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE*
     const std::unique_ptr<CEkgFileJob> pJob = TakeJob();
     const BOOL bWritten = pJob->Write();
     TakeBack(*pJob);
-    if (!bWritten)
-        context.Log(Format("Record file cannot be written: %s", m_strFilePath.c_str()));
     return bWritten;
 }
 
@@ -65,6 +64,7 @@ void CEkgRecordBuilder::TakeBack(CEkgFileJob& job) {
     if (job.m_leads.HasBlock())
         m_leads.MoveFrom(job.m_leads);
     m_strFilePath = job.m_strPath;
+    m_strError = job.m_strError;
     m_bSame = job.m_bSame;
 }
 
@@ -86,8 +86,10 @@ BOOL CEkgFileJob::Write() {
     if (pLeads)
         m_leads.Unlock();
     if (!bWritten || !out.Write(m_abyInfo.data(), kInfoSize) ||
-        !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree(m_pPromise.get()))
+        !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree(m_pPromise.get())) {
+        m_strError = std::strerror(out.Error() ? out.Error() : EIO);
         return FALSE;
+    }
     m_strPath = out.Target();
     m_bSame = out.IsSame();
     return TRUE;
@@ -96,6 +98,7 @@ BOOL CEkgFileJob::Write() {
 BOOL CEkgRecordBuilder::PrepareRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo,
                                       BOOL b6000, const CAcqContext& context) {
     m_pJob.reset();
+    m_strError.clear();
     m_pBlocks = pBlocks;
     m_nBlocks = pBlocks ? std::clamp(nBlocks, 0, kMaxBlocks) : 0;
     m_abyInfo.assign(pInfo, pInfo + kInfoSize);
@@ -175,6 +178,10 @@ void CEkgRecordBuilder::MakeMeasureBlock() {
     }
 }
 
+CString CEkgRecordBuilder::FolderError(int nError) {
+    return CString("its folder cannot be created: ") + std::strerror(nError ? nError : EIO);
+}
+
 CString CEkgRecordBuilder::RecordBase(const CAcqSettings& settings, const CString& strPatientID,
                                       const char* pszKindFolder, BOOL& bFolderOk) {
     bFolderOk = TRUE;
@@ -197,6 +204,7 @@ CString CEkgRecordBuilder::RecordBase(const CAcqSettings& settings, const CStrin
 BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) {
     BOOL bFolderOk = TRUE;
     const CString strBase = RecordBase(context.m_settings, m_strPatientID, "EKG", bFolderOk);
+    const int nFolderError = bFolderOk ? 0 : errno;
     CString strTime = m_strRecordTime;
     if (strTime.empty()) {
         const std::time_t t = context.Now();
@@ -227,7 +235,7 @@ BOOL CEkgRecordBuilder::WriteRecordFile(BOOL b6000, const CAcqContext& context) 
     m_anPace.clear();
 
     if (!bFolderOk) {
-        context.Log(Format("Record folder cannot be created: %s", m_strFilePath.c_str()));
+        m_strError = FolderError(nFolderError);
         return FALSE;
     }
     // Everything the file holds goes with the job; the leads come back with TakeBack.

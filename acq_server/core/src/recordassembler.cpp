@@ -357,12 +357,16 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
     if (m_nPace > 0)
         m_builder.SetPaceList(m_anPace.data(), m_nPace);
     if (!m_context.m_commit) {
-        then(m_builder.SaveRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
-                                  m_context));
+        const BOOL bSaved =
+            m_builder.SaveRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000, m_context);
+        if (!bSaved)
+            m_context.Failed({m_builder.GetFilePath(), m_builder.GetError()});
+        then(bSaved);
         return;
     }
     if (!m_builder.PrepareRecord(m_abyBlocks.data(), nBlocks, m_abyInfo.data(), m_b6000,
                                  m_context)) {
+        m_context.Failed({m_builder.GetFilePath(), m_builder.GetError()});
         then(FALSE);
         return;
     }
@@ -376,7 +380,7 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
         [pJob] { return pJob->Write() != FALSE; },
         [this, alive, pContext, strID, then, pJob](bool bOk) {
             if (!bOk)
-                pContext->Log(Format("Record file cannot be written: %s", pJob->m_strPath.c_str()));
+                pContext->Failed({pJob->m_strPath, pJob->m_strError});
             if (alive.expired()) {
                 // The connection went meanwhile: the record is still kept.
                 if (bOk) {
@@ -392,6 +396,16 @@ void CRecordAssembler::StoreEkg(std::function<void(BOOL)> then) {
             m_builder.TakeBack(*pJob);
             then(bOk);
         });
+}
+
+BOOL CRecordAssembler::SaveSpiro(CString& strPath, CString& strID, BOOL& bSame) {
+    if (!m_pSpiro)
+        return FALSE;  // this server takes no spirometry records
+    CString strReason;
+    if (m_pSpiro->Save(m_context, strPath, strID, bSame, strReason))
+        return TRUE;
+    m_context.Failed({strPath, strReason});
+    return FALSE;
 }
 
 CStoredRecord CRecordAssembler::EkgRecord() const {
@@ -431,21 +445,17 @@ void CRecordAssembler::SpiroMessage(const BYTE* p, std::size_t n) {
     }
     // The legacy spirometry path stores the test and answers nothing; the test is handed on
     // as a frame-mode one is.
-    if (m_pSpiro) {
-        CString strPath, strID;
-        BOOL bSame = FALSE;
-        if (!m_pSpiro->Save(m_context, strPath, strID, bSame)) {
-            m_context.Log("Spirometry test file not saved");
-        } else {
-            m_strPatientID = strID;
-            const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
-            m_link.TakeRecord(record, [this, record](BOOL bTaken) {
-                if (bTaken)
-                    m_context.Stored(record);
-                ClearRecord();
-            });
-            return;
-        }
+    CString strPath, strID;
+    BOOL bSame = FALSE;
+    if (SaveSpiro(strPath, strID, bSame)) {
+        m_strPatientID = strID;
+        const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
+        m_link.TakeRecord(record, [this, record](BOOL bTaken) {
+            if (bTaken)
+                m_context.Stored(record);
+            ClearRecord();
+        });
+        return;
     }
     ClearRecord();
 }
@@ -655,7 +665,7 @@ void CRecordAssembler::EndFrameRecord() {
     if (m_eKind == ERecordKind::Spiro) {
         CString strPath, strID;
         BOOL bSame = FALSE;
-        const BOOL bSaved = m_pSpiro && m_pSpiro->Save(m_context, strPath, strID, bSame);
+        const BOOL bSaved = SaveSpiro(strPath, strID, bSame);
         const CStoredRecord record = SpiroRecord(strID, strPath, bSame);
         if (!bSaved) {
             m_link.SendReply(acq::kReplyRefused, 0);

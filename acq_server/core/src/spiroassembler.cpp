@@ -1,7 +1,9 @@
 #include "acq_server/spiroassembler.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "acq_server/devicelink.h"
 #include "acq_server/ekgrecordbuilder.h"
@@ -66,36 +68,40 @@ CString CSpiroAssembler::RecordTime(std::time_t tNow) const {
 }
 
 BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString& strPatientID,
-                           BOOL& bSame) {
+                           BOOL& bSame, CString& strReason) {
     strPath.clear();
+    strReason.clear();
     bSame = FALSE;
     strPatientID = FilePatientID();
     const int nType = m_file.GetTestType();
     const CString strExt = spirofile::FileExtension(nType);
     if (strExt.empty()) {
-        context.Log(Format("Spirometry test of type %d: no file", nType));
+        // Named as the test would be, without a folder or an extension.
+        strPath = strPatientID + "_" + RecordTime(context.Now());
+        strReason = Format("a spirometry test of type %d has no file", nType);
         return FALSE;
     }
     BOOL bFolderOk = TRUE;
     const CString strBase =
         CEkgRecordBuilder::RecordBase(context.m_settings, strPatientID, "SPIRO", bFolderOk);
+    const int nFolderError = bFolderOk ? 0 : errno;
     strPath = strBase + "_" + RecordTime(context.Now()) + strExt;
     context.Log(strPath);
     if (!bFolderOk) {
-        context.Log("Spirometry folder not created");
+        strReason = CEkgRecordBuilder::FolderError(nFolderError);
         return FALSE;
     }
     std::vector<BYTE> abImage;
     const short nResult = m_file.MakeImage(abImage);
     if (nResult != spirofile::kOk) {
-        context.Log(Format("Spirometry test file not written: %d", nResult));
+        strReason = Format("the test cannot be laid out as a file (%d)", nResult);
         return FALSE;
     }
     // Two tests of one patient and second keep a file each.
     platform::CAtomicFile file;
     if (!file.Open(strPath) || !file.Write(abImage.data(), abImage.size()) ||
         !file.CommitFree(context.Promise(2, strPatientID).get())) {
-        context.Log(Format("Spirometry test file not written: %s", strPath.c_str()));
+        strReason = std::strerror(file.Error() ? file.Error() : EIO);
         return FALSE;
     }
     strPath = file.Target();

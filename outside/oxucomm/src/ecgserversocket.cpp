@@ -65,6 +65,11 @@ public:
         m_context.m_settings.m_strWorkingFolder = server.GetStoragePath();
         m_context.m_settings.m_nFolderType = 0;
         m_context.m_onStored = [this](const CStoredRecord& record) { OnStored(record); };
+        // A legacy cart hears nothing of a record that could not be stored: the log and the
+        // host are all that can tell of it.
+        m_context.m_onFailed = [this](const CFailedRecord& record) {
+            m_server.TellNotKept(record.Text());
+        };
         m_context.m_promise = [this](int nKind, const CString& strID) {
             std::shared_ptr<platform::IPlacePromise> pPromise;
             if (nKind == 1 || nKind == 2) {
@@ -172,11 +177,9 @@ private:
                 if (pWrite->bOwed) {
                     Owed(pWrite->owed);
                 } else {
-                    if (COxuSocketLogger* p = m_server.GetLogger())
-                        p->Log(
-                            "The record cannot be kept owed on disk, the device is refused: %s "
-                            "(%s)",
-                            pWrite->owed.m_strPath.c_str(), pWrite->strError.c_str());
+                    m_server.TellNotKept(
+                        "The record cannot be kept owed on disk, the device is refused: " +
+                        pWrite->owed.m_strPath + " (" + pWrite->strError + ")");
                     // The device is told to send it again.
                     const BYTE abyRefused[4] = {0xFC, 7, 0, 0xEF};
                     if (bAnswered && nAnswer < m_aHeld.size())
@@ -311,6 +314,12 @@ BOOL COxuEcgServerSocket::TakePromised(const CString& strPath, COxuOwed& owed) {
 void COxuEcgServerSocket::QueueOwed(const COxuOwed& owed) {
     if (m_pQueue)
         m_pQueue->Push(owed);
+}
+
+void COxuEcgServerSocket::TellNotKept(const CString& str) {
+    Log(str);
+    if (COxuSocketCallback* p = GetCallback())
+        p->MessageOut(str.c_str());
 }
 
 std::shared_ptr<oxucomm::CSession> COxuEcgServerSocket::NewSession(oxucomm::CServerCore& core) {

@@ -40,6 +40,9 @@ public:
     // already needs none).
     bool CommitFree(IPlacePromise* pPromise = nullptr);
     bool IsSame() const { return m_bSame; }
+    // The system's error number of the step that failed (ENOSPC on a full disk); 0 while
+    // none did. Kept until the next Open.
+    int Error() const { return m_nError; }
     void Discard();
 
     bool IsOpen() const { return m_fd >= 0; }
@@ -52,10 +55,13 @@ private:
     int PlaceAt(const std::string& name);
     // Flushes to disk; a named temporary file is closed too.
     bool Synced();
+    // Keeps the first failure's error number (EIO when there is none); FALSE.
+    bool Failed(int nError);
     void Close();
 
     int m_fd = -1;
     bool m_bFailed = false;
+    int m_nError = 0;
     bool m_bSame = false;
     std::string m_strTarget;
     std::string m_strTemp;  // empty while the file has no name

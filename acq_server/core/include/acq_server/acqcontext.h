@@ -45,9 +45,10 @@ public:
     virtual int GetTestType() const = 0;
     // Writes the test file by the folder settings, never over another file (a name taken
     // by other bytes gets a free one); TRUE with its path and the patient ID only when the
-    // whole file was written. bSame: the same bytes already lay there (a test sent again).
+    // whole file was written, else FALSE with the path it was to take and the reason.
+    // bSame: the same bytes already lay there (a test sent again).
     virtual BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID,
-                      BOOL& bSame) = 0;
+                      BOOL& bSame, CString& strReason) = 0;
     // The record as the spirometry conversion reads it; null when there is none.
     virtual const CSpiroTestFile* GetTestFile() const = 0;
 };
@@ -73,6 +74,17 @@ struct CStoredRecord {
     ISpiroRecord* m_pSpiro = nullptr;           // spirometry: the record's container
 };
 
+// A record received whole that could not be stored: the file it was to be and the system's
+// reason ("No space left on device"). A device that waits for an answer is refused it; a
+// legacy device hears nothing, so this is all that tells of that record.
+struct CFailedRecord {
+    CString m_strPath;
+    CString m_strReason;
+    CString Text() const {
+        return "Record file cannot be written: " + m_strPath + " (" + m_strReason + ")";
+    }
+};
+
 struct CAcqContext {
     CAcqSettings m_settings;
     // The main frame's device option field (set by 0x24 messages and 0xFA frames).
@@ -84,6 +96,8 @@ struct CAcqContext {
     // connection that went while its record was put in place).
     std::function<void(const CStoredRecord&, std::function<void(BOOL)> done)> m_onTaken;
     std::function<void(const CStoredRecord&)> m_onStored;
+    // A record that could not be stored, told after its line in the debug log.
+    std::function<void(const CFailedRecord&)> m_onFailed;
     // Empty: spirometry records are refused (frame mode) or dropped (legacy).
     std::function<std::unique_ptr<ISpiroRecord>()> m_spiroFactory = &MakeSpiroRecord;
     std::function<std::unique_ptr<IPacketHandler>()> m_packetFactory;
@@ -118,6 +132,11 @@ struct CAcqContext {
             if (bTaken)
                 Stored(record);
         });
+    }
+    void Failed(const CFailedRecord& record) const {
+        Log(record.Text());
+        if (m_onFailed)
+            m_onFailed(record);
     }
     std::shared_ptr<platform::IPlacePromise> Promise(int nKind, const CString& strID) const {
         return m_promise ? m_promise(nKind, strID) : nullptr;

@@ -36,6 +36,7 @@ constexpr std::size_t FileSize(BOOL b6000) {
 struct CEkgFileJob {
     CString m_strPath;
     BOOL m_bSame = FALSE;  // the same bytes already lay there
+    CString m_strError;    // why Write failed (the system's text)
     CWaveBuffer m_leads;
     std::vector<BYTE> m_abyInfo;  // with the pacemaker list over offset 4000
     std::array<BYTE, ekgsrv::kMeasureSize> m_abyMeasure{};
@@ -54,7 +55,7 @@ public:
     // Copies the nBlocks stored blocks and the information block, derives the leads and
     // the measurement block and writes the record file; a name already taken by other
     // bytes gets a free one (title + "_2", "_3", ...). TRUE only when the whole file was
-    // written.
+    // written; else GetFilePath names the file it was to be and GetError says why.
     BOOL SaveRecord(const BYTE* pBlocks, int nBlocks, const BYTE* pInfo, BOOL b6000,
                     const CAcqContext& context);
     // SaveRecord up to the file itself: the leads, the blocks of the file and its name are
@@ -72,6 +73,7 @@ public:
     const CString& GetPatientID() const { return m_strPatientID; }
     const CString& GetRecordTime() const { return m_strRecordTime; }
     const CString& GetFilePath() const { return m_strFilePath; }
+    const CString& GetError() const { return m_strError; }
     // The same bytes already lay under the file's name (the record was sent again).
     BOOL IsSame() const { return m_bSame; }
 
@@ -87,6 +89,9 @@ public:
     // created when the setting asks for one; and the file base (folder + ID).
     static CString RecordBase(const CAcqSettings& settings, const CString& strPatientID,
                               const char* pszKindFolder, BOOL& bFolderOk);
+    // The reason of a record whose folder could not be made (the error number of the
+    // attempt).
+    static CString FolderError(int nError);
 
 private:
     void MakeLeads(BOOL b6000);
@@ -102,6 +107,7 @@ private:
     CString m_strPatientID;
     CString m_strRecordTime;
     CString m_strFilePath;
+    CString m_strError;
     BOOL m_bSame = FALSE;
     std::unique_ptr<CEkgFileJob> m_pJob;
 };

@@ -105,6 +105,8 @@ private:
     // commits files elsewhere, once the file is in place (input held meanwhile: then ends
     // the hold, itself or through TakeRecord).
     void StoreEkg(std::function<void(BOOL)> then);
+    // Writes the spirometry test; a test that cannot be stored is told to the context.
+    BOOL SaveSpiro(CString& strPath, CString& strID, BOOL& bSame);
     // The stored record as the context takes it.
     CStoredRecord EkgRecord() const;
     CStoredRecord SpiroRecord(const CString& strID, const CString& strPath, BOOL bSame) const;

@@ -23,8 +23,8 @@ public:
     int GetTestType() const override { return m_file.GetTestType(); }
     // Name: patient ID, "_", record time, extension of the test type; folder by the folder
     // setting ("SPIRO" when the server keeps one folder per kind).
-    BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID,
-              BOOL& bSame) override;
+    BOOL Save(const CAcqContext& context, CString& strPath, CString& strPatientID, BOOL& bSame,
+              CString& strReason) override;
     const CSpiroTestFile* GetTestFile() const override { return &m_file; }
 
     // Patient ID as it names the file: the test's 16-byte ID made safe for a file name.

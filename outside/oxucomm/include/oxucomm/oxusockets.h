@@ -146,12 +146,14 @@ public:
     // then its end on the network thread (a stop waits for both); writes a record's
     // marker; the promise that keeps a record file's marker before the file takes its
     // name, and that marker by the file's path once (FALSE: none was kept); hands an owed
-    // record to the work thread.
+    // record to the work thread; tells of a record that was not kept, in the log and to the
+    // host (MessageOut).
     void RunSync(std::function<void()> fnWork, std::function<void()> fnDone);
     BOOL WriteOwed(COxuOwed& owed, CString& strError) const;
     std::shared_ptr<platform::IPlacePromise> PromiseOwed(const COxuOwed& owed);
     BOOL TakePromised(const CString& strPath, COxuOwed& owed);
     void QueueOwed(const COxuOwed& owed);
+    void TellNotKept(const CString& str);
 
     static constexpr int kStopGraceMs = 2000;
     // Enough to overlap the two syncs of each record (file, marker) across connections;
