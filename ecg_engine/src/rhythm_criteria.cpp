@@ -28,10 +28,11 @@ int MiddleOf(BeatList values, int n) {
 }
 
 // What the P waves of the record look like, in the lead that shows them in most beats (lead
-// II when others show them no more often): their middle size and length. The AV criteria
-// judge a beat's P wave by these: a wave of half or twice the size, or a third longer or
-// shorter, is the T's tail, a U wave or noise that the P search took, not the P wave of the
-// other beats. The sign is not judged: a P wave on the slope of a U wave measures inverted.
+// II when others show them no more often): their middle size and the length most of them
+// share. The AV criteria judge a beat's P wave by these: a wave of half or twice the size, or
+// a third longer or shorter, is the T's tail, a U wave or noise that the P search took, not
+// the P wave of the other beats. The sign is not judged: a P wave on the slope of a U wave
+// measures inverted.
 struct SPWaveShape {
     int nLead = LeadII;
     int nAmplitude = 0;  // uV, 0 when the record shows no P wave
@@ -41,14 +42,17 @@ struct SPWaveShape {
 SPWaveShape PWaveShapeOf(const CEngineData& d) {
     const auto& m = d.Measurements;
     const int N = RhythmBeats(d);
-    SPWaveShape s;
-    int nMost = 0;
-    for (int l : {static_cast<int>(LeadII), 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) {
+    auto BeatsShowingP = [&](int l) {
         int nBeats = 0;
         for (int i = 1; i <= N; ++i)
             nBeats += PR(d, i) >= 1 && At(m.PD[l], i) > 0;
-        if (nBeats > nMost) {
-            nMost = nBeats;
+        return nBeats;
+    };
+    SPWaveShape s;
+    int nMost = BeatsShowingP(LeadII);
+    for (int l = 0; l < kLeads; ++l) {
+        if (BeatsShowingP(l) > nMost) {
+            nMost = BeatsShowingP(l);
             s.nLead = l;
         }
     }
@@ -64,7 +68,22 @@ SPWaveShape PWaveShapeOf(const CEngineData& d) {
         lengths[n] = At(m.PD[s.nLead], i);
     }
     s.nAmplitude = MiddleOf(sizes, n);
-    s.nDuration = MiddleOf(lengths, n);
+    // The length most P waves share: P waves cut short by a QRS or a T that they run into
+    // must not set it. Of the lengths that most others lie within 0.7..1.3 of, the middle one.
+    BeatList shared{};
+    int nMostAlike = 0;
+    for (int k = 1; k <= n; ++k) {
+        int nAlike = 0;
+        for (int j = 1; j <= n; ++j)
+            nAlike += 10 * lengths[j] >= 7 * lengths[k] && 10 * lengths[j] <= 13 * lengths[k];
+        if (nAlike > nMostAlike) {
+            nMostAlike = nAlike;
+            shared[0] = 0;
+        }
+        if (nAlike == nMostAlike)
+            shared[++shared[0]] = lengths[k];
+    }
+    s.nDuration = MiddleOf(shared, shared[0]);
     return s;
 }
 
@@ -125,49 +144,62 @@ bool PrsMarch(const CEngineData& d, const SPWaveShape& s) {
     return nSteps >= 3 && std::abs(nPrevious - nFirst) >= 60;
 }
 
-// Whether the atria keep a timeline of their own: the P-P intervals of the P waves found are
-// whole multiples of one atrial cycle (within a tenth of it; P waves that fall into a QRS or a
-// T are not found), they span at least half the window, and the atria beat faster than the
-// ventricles (more P waves than QRS complexes) or their PRs march through the cycle. The
-// cycle is the shortest interval or its half or third, the longest that fits, and no shorter
-// than 400 ms: faster atrial waves are flutter's.
+// Whether the atria keep a timeline of their own. Its P waves are those like the record's
+// other P waves: each beat's own one where it shows it (placed by its PR before the QRS) and
+// the earlier ones of its interval (placed back by their P-P intervals). Their distances must
+// be whole multiples of one atrial cycle (within a tenth of it: P waves that fall into a QRS or
+// a T are not found), they must span at least half the window, and the atria must beat faster
+// than the ventricles (more P waves than QRS complexes) or their PRs march through the cycle.
+// The cycle is the longest that fits, a distance or its half, third or quarter, and no
+// shorter than 400 ms: faster atrial waves are flutter's.
 bool AtriaKeepTimelineOfTheirOwn(CEngineData& d, const SPWaveShape& s) {
-    const auto& m = d.Measurements;
+    const auto& p = d.PWave;
     const int N = RhythmBeats(d);
-    BeatList pps{};
-    int nShortest = 0;
-    long nSpan = 0, nWindow = 0;
+    BeatList at{};  // ms from the first QRS, in order
+    long nQrsAt = 0;
     for (int i = 1; i <= N; ++i) {
         if (i >= 2)
-            nWindow += RR(d, i);
-        const int nCount = std::clamp(m.PPintCount[i - 1], 0, kMaxPWavesPerBeat);
-        for (int k = 0; k < nCount && pps[0] < kRhythmBeats; ++k) {
-            const int nPp = m.PPint[(i - 1) * kMaxPWavesPerBeat + k];
-            if (nPp <= 0)
-                continue;
-            pps[++pps[0]] = nPp;
-            nShortest = pps[0] == 1 ? nPp : std::min(nShortest, nPp);
-            nSpan += nPp;
+            nQrsAt += RR(d, i);
+        if (!ShowsItsPWave(d, s, i))
+            continue;
+        const int nCount = std::clamp(p.PCount[s.nLead][i - 1], 0, kMaxPWavesPerBeat);
+        int aOwn[kMaxPWavesPerBeat] = {};
+        int nOwn = 0;
+        long nP = nQrsAt - PR(d, i);
+        aOwn[nOwn++] = static_cast<int>(nP);
+        for (int k = nCount - 2; k >= 0; --k) {
+            nP -= p.PPint[s.nLead][i - 1][k + 1];
+            if (LikeTheRecordsPWaves(s, p.PAmp[s.nLead][i - 1][k], p.PDur[s.nLead][i - 1][k]))
+                aOwn[nOwn++] = static_cast<int>(nP);
+        }
+        for (int k = nOwn - 1; k >= 0 && at[0] < kRhythmBeats; --k) {
+            if (at[0] == 0 || aOwn[k] > at[at[0]])
+                at[++at[0]] = aOwn[k];
         }
     }
-    if (pps[0] < 2 || 2 * nSpan < nWindow)
+    const int n = at[0];
+    if (n < 3 || 2L * (at[n] - at[1]) < nQrsAt)
         return false;
-    int nCycle = 0;
-    for (int nParts = 1; nParts <= 3 && nCycle == 0; ++nParts) {
-        const double dCycle = static_cast<double>(nShortest) / nParts;
-        if (dCycle < 400)
-            break;
-        bool bFits = true;
-        for (int k = 1; k <= pps[0] && bFits; ++k) {
-            const double dMultiple = std::max(1.0, std::round(pps[k] / dCycle));
-            bFits = std::abs(pps[k] - dMultiple * dCycle) <= 0.1 * dCycle;
+    auto Fits = [&](double dCycle) {
+        for (int k = 2; k <= n; ++k) {
+            const double dGap = at[k] - at[k - 1];
+            const double dMultiple = std::max(1.0, std::round(dGap / dCycle));
+            if (std::abs(dGap - dMultiple * dCycle) > 0.1 * dCycle)
+                return false;
         }
-        if (bFits)
-            nCycle = static_cast<int>(dCycle);
+        return true;
+    };
+    double dCycle = 0;
+    for (int k = 2; k <= n; ++k) {
+        for (int nParts = 1; nParts <= 4; ++nParts) {
+            const double dTry = static_cast<double>(at[k] - at[k - 1]) / nParts;
+            if (dTry >= 400 && dTry > dCycle && Fits(dTry))
+                dCycle = dTry;
+        }
     }
-    if (nCycle == 0)
+    if (dCycle == 0)
         return false;
-    return nCycle <= 0.9 * MedianRR(d) || PrsMarch(d, s);
+    return dCycle <= 0.9 * MedianRR(d) || PrsMarch(d, s);
 }
 
 }  // namespace
@@ -406,8 +438,8 @@ void DetectMobitzII(CEngineData& d) {
         c2 += Outside(prs[k], mPR, 0.8, 1.2);
     bool bDropped = false;
     for (int i = 1; i <= N; ++i) {
-        bDropped = bDropped || (cls[i] != QrsNarrow && RR(d, i) > 1.5 * mRR &&
-                                HoldsBlockedPWave(d, shape, i));
+        bDropped = bDropped ||
+                   (cls[i] != QrsNarrow && RR(d, i) > 1.5 * mRR && HoldsBlockedPWave(d, shape, i));
     }
     if (bDropped && c2 == 0 && !Has(d, 158))
         Set(d, 153);

@@ -61,8 +61,9 @@ inline std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int 
         const int nP = static_cast<int>(b.pAxes.size());
         m.PPintCount[i - 1] = nP;
         for (int k = 0; k < nP; ++k) {
-            m.PPint[(i - 1) * kMaxPWavesPerBeat + k] =
-                k < static_cast<int>(b.pp.size()) ? b.pp[k] : b.rr / nP;
+            const int nPp = k < static_cast<int>(b.pp.size()) ? b.pp[k] : b.rr / nP;
+            m.PPint[(i - 1) * kMaxPWavesPerBeat + k] = nPp;
+            d->PWave.PPint[LeadII][i - 1][k] = nPp;
         }
         d->PWave.PCount[LeadII][i - 1] = nP;
         d->PWave.PAmp[LeadII][i - 1][0] = b.pAmpII;

@@ -347,9 +347,8 @@ TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
         return a;
     };
     // A steady 59 per minute; two P waves on the T's tail are 40 % longer than the others.
-    std::vector<SBeat> onTheT =
-        Beats({1034, 1034, 1016, 1002, 1014, 1004, 1010, 996, 992, 988},
-              {222, 128, 452, 514, 0, 0, 162, 176, 392, 176}, {});
+    std::vector<SBeat> onTheT = Beats({1034, 1034, 1016, 1002, 1014, 1004, 1010, 996, 992, 988},
+                                      {222, 128, 452, 514, 0, 0, 162, 176, 392, 176}, {});
     for (int i : {2, 3, 8})
         onTheT[i].pDur = 130;
     // The sinus cycle slows from 954 to 1378 ms; most QRS measure 120 ms or more.
@@ -363,8 +362,7 @@ TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
     // A Wenckebach cycle whose long intervals hold no P wave but the beat's own.
     std::vector<SBeat> noBlockedP;
     for (int k = 0; k < 3; ++k) {
-        for (const SBeat& b : {SBeat{880, 240}, SBeat{880, 320}, SBeat{1440, 160},
-                               SBeat{800, 160}})
+        for (const SBeat& b : {SBeat{880, 240}, SBeat{880, 320}, SBeat{1440, 160}, SBeat{800, 160}})
             noBlockedP.push_back(b);
     }
     std::vector<SBeat> wenckebach = noBlockedP;
@@ -395,7 +393,8 @@ TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
             const Texts a = Analyse(*d);
             for (int f = 152; f <= 155; ++f)
                 EXPECT_EQ(d->Rhythm.RhythmFindings[f], f == c.nFinding ? 1 : 0) << f;
-            EXPECT_EQ(States(a, "Complete AV Block"), c.nFinding == 155) << testing::PrintToString(a);
+            EXPECT_EQ(States(a, "Complete AV Block"), c.nFinding == 155)
+                << testing::PrintToString(a);
         }
     }
 }
@@ -486,11 +485,10 @@ TEST(StatementLanguage, EveryIndexGivesATableAndOthersEnglish) {
 }
 
 TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclusion) {
-    // Regular slow beats beneath P waves at twice their rate, PR scattered in a third of them,
-    // sinus bradycardia found.
-    std::vector<SBeat> beats = Repeat({SBeat{1300, 160, 90, 60, {60, 60}}}, 9);
-    for (int i : {1, 4, 7})
-        beats[i].pr = 300;
+    // Regular slow beats beneath P waves at a rate of their own, whose PR walks from 610 to
+    // 710 ms and then lies at 90 to 130 ms in three of nine beats; sinus bradycardia found.
+    const std::vector<SBeat> beats = Dissociated(1300, 640, 9, 90, 60, 50);
+    ASSERT_EQ(beats[6].pr, 90);
     for (auto v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
         auto d = Record(beats, 46, v);
         d->Rhythm.RhythmFindings[112] = 1;
