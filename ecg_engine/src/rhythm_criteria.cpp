@@ -150,18 +150,24 @@ bool PrsMarch(const CEngineData& d, const SPWaveShape& s) {
 // be whole multiples of one atrial cycle (within a tenth of it: P waves that fall into a QRS or
 // a T are not found), they must span at least half the window, and the atria must beat faster
 // than the ventricles (more P waves than QRS complexes) or their PRs march through the cycle.
+// Their PRs must spread wider than one conduction keeps them (twice the spread of a conducted
+// PR): P waves at a steady distance before their QRS conducted it, whatever their rate.
 // The cycle is the longest that fits, a distance or its half, third or quarter, and no
 // shorter than 400 ms: faster atrial waves are flutter's.
 bool AtriaKeepTimelineOfTheirOwn(CEngineData& d, const SPWaveShape& s) {
+    constexpr int kNoPr = 1 << 30;
     const auto& p = d.PWave;
     const int N = RhythmBeats(d);
     BeatList at{};  // ms from the first QRS, in order
     long nQrsAt = 0;
+    int nShortestPr = kNoPr, nLongestPr = 0;
     for (int i = 1; i <= N; ++i) {
         if (i >= 2)
             nQrsAt += RR(d, i);
         if (!ShowsItsPWave(d, s, i))
             continue;
+        nShortestPr = std::min(nShortestPr, PR(d, i));
+        nLongestPr = std::max(nLongestPr, PR(d, i));
         const int nCount = std::clamp(p.PCount[s.nLead][i - 1], 0, kMaxPWavesPerBeat);
         int aOwn[kMaxPWavesPerBeat] = {};
         int nOwn = 0;
@@ -178,7 +184,8 @@ bool AtriaKeepTimelineOfTheirOwn(CEngineData& d, const SPWaveShape& s) {
         }
     }
     const int n = at[0];
-    if (n < 3 || 2L * (at[n] - at[1]) < nQrsAt)
+    if (n < 3 || 2L * (at[n] - at[1]) < nQrsAt ||
+        nLongestPr - nShortestPr <= 2 * RhythmThresholds(d).nConductedPrSpread)
         return false;
     auto Fits = [&](double dCycle) {
         for (int k = 2; k <= n; ++k) {

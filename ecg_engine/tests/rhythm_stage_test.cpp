@@ -371,6 +371,13 @@ TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
     // Slow steady beats with P waves missed in half of them and at the ventricles' rate in
     // the others: no atrial timeline of their own.
     std::vector<SBeat> missed = Repeat({SBeat{1300, 160}, SBeat{1300, 0, 90, 60, {}, 0}}, 8);
+    // Every other P wave conducted at a steady PR, both found in half the beats: a timeline
+    // faster than the ventricles, but conduction, no complete block (nor a 2:1 block told
+    // from half the intervals).
+    SBeat twoP{1300, 160, 90, 60, {60, 60}};
+    twoP.pp = {1950, 650};
+    std::vector<SBeat> halfShown = Repeat({twoP, SBeat{1300, 0, 90, 60, {}, 0}}, 8);
+    halfShown[0].pp = {0, 650};
 
     struct {
         const char* name;
@@ -384,6 +391,7 @@ TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
         {"long intervals without a P wave", noBlockedP, 62, 0},
         {"Wenckebach", wenckebach, 62, 152},
         {"P waves missed at a steady slow rate", missed, 46, 0},
+        {"2:1 conduction, P waves found in half the beats", halfShown, 46, 0},
         {"P waves at a rate of their own", Dissociated(1300, 860, 8), 46, 155},
     };
     for (const auto& c : cases) {
