@@ -11,7 +11,12 @@ statements. A reference R peak is found when a detected QRS, widened by 75 ms on
 holds it, each QRS used once; a QRS left over is an extra beat. Prints one line a window, the
 totals per source, and the rhythm statements that matter: per CinC label (N, O, A) the windows
 stating "Atrial Fibrillation"; per expert-annotated source the windows stating fibrillation,
-flutter, SVT or SA Block, and those with a V beat that state no PVC. Standard library only.
+flutter, SVT or SA Block, and those with a V beat that state no PVC. Last, the severe rhythm
+statements (fibrillation, flutter, SVT, ventricular rhythm or tachycardia, AV block II or III,
+2:1 block, SA block, sinus pause, escape ventricular rhythm): per source and label the windows
+that state one, against what the sinus windows (MIT/SVDB rhythm N, CinC normal) and the CinC
+other-rhythm windows may state, then every severe statement of every window. Standard library
+only.
 """
 
 import json
@@ -78,6 +83,32 @@ def forbidden(texts):
     """The statements no sinus window of an expert-annotated source may carry."""
     return [t for t in texts if t == "Atrial Fibrillation" or "lutter" in t
             or t.startswith("Supraventricular Tachycardia") or t == "SA Block"]
+
+
+def severe(texts):
+    """The statements no sinus window may carry: fibrillation, flutter, SVT, a ventricular
+    rhythm or tachycardia, AV block II or III, 2:1 block, SA block, a sinus pause or an escape
+    ventricular rhythm."""
+    ventricular = ("Ventricular Rhythm", "Ventricular Tachycardia", "Slow Ventricular Tachycardia",
+                   "Nonsustained Ventricular Tachycardia", "Escape Ventricular Rhythm")
+    return [t for t in texts if forbidden([t]) or t in ventricular or t.startswith("AV Block II")
+            or t in ("Complete AV Block", "2:1 AV Block") or t.startswith("Sinus Pause")]
+
+
+def severe_table(refs, out):
+    """Per source (CinC: per label) the windows and those stating a severe statement; the
+    sinus windows and the CinC other-rhythm windows are the ones judged."""
+    rows = {}
+    for w, rec in zip(refs["windows"], out):
+        key = w.get("source") or w["file"].split("_")[0]
+        if key == "cinc2017":
+            key += " " + w["rhythm"]
+        r = rows.setdefault(key, {"windows": 0, "sinus": 0, "severe": []})
+        r["windows"] += 1
+        r["sinus"] += w["rhythm"] in ("(N", "N")
+        if severe(rec["statements"]):
+            r["severe"].append(w["file"])
+    return rows
 
 
 def statement_table(refs, out):
@@ -163,8 +194,10 @@ def main(argv):
             if extra:
                 print("%24s extra QRS %s" % ("", extra))
     table = statement_table(refs, out)
+    worst = severe_table(refs, out)
     if as_json:
-        json.dump({"windows": out, "totals": totals, "statements": table}, sys.stdout, indent=1)
+        json.dump({"windows": out, "totals": totals, "statements": table, "severe": worst},
+                  sys.stdout, indent=1)
         print()
     else:
         print()
@@ -182,6 +215,19 @@ def main(argv):
                       " %2d %s" % (key, r["windows"], len(r["forbidden"]), " ".join(r["forbidden"]),
                                    r["V windows"], len(r["V without PVC"]),
                                    " ".join(r["V without PVC"])))
+        print()
+        print("severe statements: AF, flutter, SVT, ventricular rhythm or tachycardia, AV block II"
+              " or III, 2:1 block, SA block, sinus pause, escape ventricular rhythm")
+        for key, r in sorted(worst.items()):
+            # sinus windows may state none (CinC normal: fibrillation counted above), CinC
+            # other-rhythm windows at most one among them
+            bound = ("at most 1" if key == "cinc2017 O" else
+                     "none on %d sinus" % r["sinus"] if r["sinus"] else "not judged")
+            print("%-12s windows %3d severe %2d (%s) %s" % (key, r["windows"], len(r["severe"]),
+                                                           bound, " ".join(r["severe"])))
+        for w, rec in zip(refs["windows"], out):
+            if severe(rec["statements"]):
+                print("%-20s %-3s %s" % (w["file"], w["rhythm"], "; ".join(severe(rec["statements"]))))
     return 0
 
 

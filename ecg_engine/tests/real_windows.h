@@ -148,14 +148,35 @@ inline SBeatFaults JudgeBeats(const std::vector<int>& aPeaks, const SReading& r)
     return f;
 }
 
+// The rhythm statements no sinus window may carry, as Watched names them.
+inline const std::vector<std::string> kSevereStatements = {"Atrial Fibrillation",
+                                                           "flutter",
+                                                           "SVT",
+                                                           "Ventricular Rhythm",
+                                                           "Ventricular Tachycardia",
+                                                           "Slow Ventricular Tachycardia",
+                                                           "Nonsustained Ventricular Tachycardia",
+                                                           "AV Block II - type I",
+                                                           "AV Block II - type II",
+                                                           "Complete AV Block",
+                                                           "2:1 AV Block",
+                                                           "SA Block",
+                                                           "Sinus Pause",
+                                                           "Escape Ventricular Rhythm"};
+
 // A rhythm statement as the tables name it; nothing for a statement not watched. A PVC
-// bigeminy, trigeminy or short run states PVCs as well.
+// bigeminy, trigeminy or short run states PVCs as well; a sinus pause is watched without its
+// length.
 inline std::vector<std::string> Watched(const std::string& s) {
     auto starts = [&](const char* p) { return s.rfind(p, 0) == 0; };
     if (starts("Normal Sinus Rhythm"))
         return {"Normal Sinus Rhythm"};
     if (s == "PVC Trigeminy" || s == "PVC Bigeminy" || s == "short run of PVC")
         return {"PVC", s};
+    if (starts("Sinus Pause"))
+        return {"Sinus Pause"};
+    if (std::find(kSevereStatements.begin(), kSevereStatements.end(), s) != kSevereStatements.end())
+        return {s};
     if (starts("Sinus ") || s == "Atrial Fibrillation" || s == "PAC Bigeminy" || s == "SA Block")
         return {s};
     if (s.find("lutter") != std::string::npos)

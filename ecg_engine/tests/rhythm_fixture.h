@@ -21,6 +21,10 @@ struct SBeat {
     int pAmpII = 100;               // first P wave in lead II
     int like = 100;                 // QrsLikeness: how like the dominant beat's its QRS is
     int activation = 30;            // QrsActivationTime (ms)
+    // P-P interval (ms) of each P wave, 0 for the record's first; empty: the RR shared out
+    // among the beat's P waves.
+    std::vector<int> pp = {};
+    int pDur = 90;  // ms, every P wave in every lead
 };
 
 inline SBeat Sinus(int rr = 800) {
@@ -54,16 +58,25 @@ inline std::unique_ptr<CEngineData> Record(const std::vector<SBeat>& beats, int 
         m.PaxisCount[i - 1] = static_cast<int>(b.pAxes.size());
         for (std::size_t k = 0; k < b.pAxes.size(); ++k)
             m.Paxis[(i - 1) * kMaxPWavesPerBeat + k] = b.pAxes[k];
-        m.PPintCount[i - 1] = static_cast<int>(b.pAxes.size());
-        for (std::size_t k = 0; k < b.pAxes.size(); ++k)
-            m.PPint[(i - 1) * kMaxPWavesPerBeat + k] = b.rr / static_cast<int>(b.pAxes.size());
-        d->PWave.PCount[LeadII][i - 1] = b.pAxes.empty() ? 0 : 1;
+        const int nP = static_cast<int>(b.pAxes.size());
+        m.PPintCount[i - 1] = nP;
+        for (int k = 0; k < nP; ++k) {
+            const int nPp = k < static_cast<int>(b.pp.size()) ? b.pp[k] : b.rr / nP;
+            m.PPint[(i - 1) * kMaxPWavesPerBeat + k] = nPp;
+            d->PWave.PPint[LeadII][i - 1][k] = nPp;
+        }
+        d->PWave.PCount[LeadII][i - 1] = nP;
         d->PWave.PAmp[LeadII][i - 1][0] = b.pAmpII;
+        for (int k = 0; k < nP; ++k) {
+            d->PWave.PAmp[LeadII][i - 1][k] = b.pAmpII;
+            d->PWave.PDur[LeadII][i - 1][k] = b.pDur;
+        }
         for (int l = 0; l < kLeads; ++l) {
             m.ampQRS[l][i] = 800;
             m.sumQRS[l][i] = b.qrs > 120 ? 2000 : 1200;
             m.QrsType[l][i] = 0x0C;
-            m.PD[l][i] = b.pAxes.empty() ? 0 : 90;
+            m.PD[l][i] = nP > 0 ? b.pDur : 0;
+            m.PA[l][i] = nP > 0 ? b.pAmpII : 0;
         }
         nSum += b.rr;
     }

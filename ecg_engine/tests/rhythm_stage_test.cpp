@@ -2,6 +2,7 @@
 // statement selection, representative beats and the report line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,40 @@
 
 using namespace ecg_engine;
 using namespace ecg_engine_test;
+
+namespace {
+
+// Beats beneath atria on a timeline of their own: the ventricles every nRR ms, P waves every
+// nPP ms from nFirstP on. A beat lists the P waves from the end of the previous beat's T wave
+// (400 ms after its QRS) to 80 ms before its own QRS, at most 800 ms back, each with its
+// interval to the P wave found before it; the others fall into a QRS or a T and are not found.
+std::vector<SBeat> Dissociated(int nRR, int nPP, int nBeats, int nQrs = 90, int nAxis = 60,
+                               int nFirstP = 100) {
+    std::vector<SBeat> beats;
+    int nLastP = -1;
+    for (int i = 0; i < nBeats; ++i) {
+        const int nQrsAt = (i + 1) * nRR;
+        const int nFrom = std::max(nQrsAt - 800, i == 0 ? 0 : nQrsAt - nRR + 400);
+        SBeat b{nRR, 0, nQrs, nAxis, {}};
+        for (int nP = nFirstP; nP <= nQrsAt - 80; nP += nPP) {
+            if (nP < nFrom)
+                continue;
+            b.pAxes.push_back(60);
+            b.pp.push_back(nLastP < 0 ? 0 : nP - nLastP);
+            b.pr = nQrsAt - nP;
+            nLastP = nP;
+        }
+        b.pAmpII = b.pAxes.empty() ? 0 : 100;
+        beats.push_back(b);
+    }
+    return beats;
+}
+
+bool States(const Texts& a, const char* psz) {
+    return std::find(a.begin(), a.end(), psz) != a.end();
+}
+
+}  // namespace
 
 TEST(RhythmHelpers, MedianOfPicksAsTheStageReadsIt) {
     auto d = Record({});
@@ -173,27 +208,22 @@ TEST(RhythmStatements, FindingsBecomeStatementsInOrder) {
          {"Normal Sinus Rhythm", "PVC(Premature Ventricular Contraction)"},
          2,
          kVentricularMarkPvc},
-        // P waves at no steady distance to steady escape beats: a complete block, stated with
-        // the rhythm that escapes it, also at 50 to 59 per minute.
+        // P waves at their own rate beneath steady escape beats: a complete block, stated
+        // with the rhythm that escapes it, also at 50 to 59 per minute.
         {"complete block, narrow escape at 45",
-         {SBeat{1333, 300}, SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 556}, SBeat{1333, 284},
-          SBeat{1333, 0, 90, 60, {}}, SBeat{1333, 548}, SBeat{1333, 274}},
+         Dissociated(1333, 860, 7),
          45,
          {"Escape Junctional Rhythm", "Complete AV Block"},
          4,
          0},
         {"complete block, narrow escape at 55",
-         {SBeat{1090, 420}, SBeat{1090, 180}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 330},
-          SBeat{1090, 90}, SBeat{1090, 0, 90, 60, {}}, SBeat{1090, 240}, SBeat{1090, 470},
-          SBeat{1090, 150}},
+         Dissociated(1090, 860, 9),
          55,
          {"Junctional Rhythm", "Complete AV Block"},
          4,
          0},
         {"complete block, wide escape at 45",
-         {SBeat{1333, 300, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 556, 150, -80},
-          SBeat{1333, 284, 150, -80}, SBeat{1333, 0, 150, -80, {}}, SBeat{1333, 548, 150, -80},
-          SBeat{1333, 274, 150, -80}},
+         Dissociated(1333, 860, 7, 150, -80),
          45,
          {"Ventricular Rhythm", "Complete AV Block"},
          4,
@@ -303,6 +333,85 @@ TEST(RhythmStatements, CompleteBlockNeedsTwoBeatsForItsEscapeRhythm) {
     EXPECT_EQ(d->Rhythm.RhythmFindings[186], 0);
 }
 
+// Beats as slow sinus windows of real records give them: beats whose P wave was not found
+// (PR 0) and "P waves" on the previous T or in noise, longer than the others, with PRs of
+// 450 ms and more beside the real ones of 130-180 ms; a sinus cycle that slows with no P wave
+// left without a QRS. None is an AV block. The same beats with what a block shows, a P wave
+// that no QRS followed or P waves at a rate of their own, are.
+TEST(RhythmCriteria, AvConductionOnlyFromPWavesTheRecordShows) {
+    auto Beats = [](std::vector<int> rrs, std::vector<int> prs, std::vector<int> qrss) {
+        std::vector<SBeat> a;
+        for (std::size_t i = 0; i < rrs.size(); ++i) {
+            SBeat b{rrs[i], prs[i], qrss.empty() ? 90 : qrss[i]};
+            if (prs[i] == 0) {
+                b.pAxes = {};
+                b.pAmpII = 0;
+            }
+            a.push_back(b);
+        }
+        return a;
+    };
+    // A steady 59 per minute; two P waves on the T's tail are 40 % longer than the others.
+    std::vector<SBeat> onTheT = Beats({1034, 1034, 1016, 1002, 1014, 1004, 1010, 996, 992, 988},
+                                      {222, 128, 452, 514, 0, 0, 162, 176, 392, 176}, {});
+    for (int i : {2, 3, 8})
+        onTheT[i].pDur = 130;
+    // The sinus cycle slows from 954 to 1378 ms; most QRS measure 120 ms or more.
+    const std::vector<int> slowing = {806, 806, 874, 902, 854, 882, 954, 1378, 1242, 1238};
+    const std::vector<int> slowingQrs = {112, 138, 160, 124, 122, 116, 112, 120, 112, 110};
+    std::vector<SBeat> slowed =
+        Beats(slowing, {182, 152, 146, 174, 180, 168, 172, 0, 158, 0}, slowingQrs);
+    std::vector<SBeat> dropped =
+        Beats(slowing, {182, 152, 146, 174, 180, 168, 172, 172, 158, 160}, slowingQrs);
+    dropped[7].pAxes = {60, 60};  // the long interval holds a P wave that was not conducted
+    // A Wenckebach cycle whose long intervals hold no P wave but the beat's own.
+    std::vector<SBeat> noBlockedP;
+    for (int k = 0; k < 3; ++k) {
+        for (const SBeat& b : {SBeat{880, 240}, SBeat{880, 320}, SBeat{1440, 160}, SBeat{800, 160}})
+            noBlockedP.push_back(b);
+    }
+    std::vector<SBeat> wenckebach = noBlockedP;
+    for (int i : {2, 6, 10})
+        wenckebach[i].pAxes = {60, 60};
+    // Slow steady beats with P waves missed in half of them and at the ventricles' rate in
+    // the others: no atrial timeline of their own.
+    std::vector<SBeat> missed = Repeat({SBeat{1300, 160}, SBeat{1300, 0, 90, 60, {}, 0}}, 8);
+    // Every other P wave conducted at a steady PR, both found in half the beats: a timeline
+    // faster than the ventricles, but conduction, no complete block (nor a 2:1 block told
+    // from half the intervals).
+    SBeat twoP{1300, 160, 90, 60, {60, 60}};
+    twoP.pp = {1950, 650};
+    std::vector<SBeat> halfShown = Repeat({twoP, SBeat{1300, 0, 90, 60, {}, 0}}, 8);
+    halfShown[0].pp = {0, 650};
+
+    struct {
+        const char* name;
+        std::vector<SBeat> beats;
+        int nRate;
+        int nFinding;  // of 152..155, 0 for none
+    } cases[] = {
+        {"P waves missed and taken from the T", onTheT, 59, 0},
+        {"sinus slowing", slowed, 60, 0},
+        {"a P wave that no QRS followed", dropped, 60, 153},
+        {"long intervals without a P wave", noBlockedP, 62, 0},
+        {"Wenckebach", wenckebach, 62, 152},
+        {"P waves missed at a steady slow rate", missed, 46, 0},
+        {"2:1 conduction, P waves found in half the beats", halfShown, 46, 0},
+        {"P waves at a rate of their own", Dissociated(1300, 860, 8), 46, 155},
+    };
+    for (const auto& c : cases) {
+        for (auto v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
+            SCOPED_TRACE(std::string(c.name) + (v == EEngineVariant::Zorvik21 ? " (21)" : ""));
+            auto d = Record(c.beats, c.nRate, v);
+            const Texts a = Analyse(*d);
+            for (int f = 152; f <= 155; ++f)
+                EXPECT_EQ(d->Rhythm.RhythmFindings[f], f == c.nFinding ? 1 : 0) << f;
+            EXPECT_EQ(States(a, "Complete AV Block"), c.nFinding == 155)
+                << testing::PrintToString(a);
+        }
+    }
+}
+
 TEST(RepresentativeBeats, DominantLabelAndMedianBeats) {
     // Labels 1,1,2,2,2: label 1 is dominant.
     auto d = Record(Repeat({Sinus()}, 5));
@@ -389,10 +498,10 @@ TEST(StatementLanguage, EveryIndexGivesATableAndOthersEnglish) {
 }
 
 TEST(RhythmCriteria, OlderBuildsCompleteBlockTestsMoreBeatsAndNoBradycardiaExclusion) {
-    // Regular slow beats, PR scattered in a third of them, sinus bradycardia found.
-    std::vector<SBeat> beats = Repeat({SBeat{1300, 160}}, 9);
-    for (int i : {1, 4, 7})
-        beats[i].pr = 300;
+    // Regular slow beats beneath P waves at a rate of their own, whose PR walks from 610 to
+    // 710 ms and then lies at 90 to 130 ms in three of nine beats; sinus bradycardia found.
+    const std::vector<SBeat> beats = Dissociated(1300, 640, 9, 90, 60, 50);
+    ASSERT_EQ(beats[6].pr, 90);
     for (auto v : {EEngineVariant::Zorvik31, EEngineVariant::Zorvik21}) {
         auto d = Record(beats, 46, v);
         d->Rhythm.RhythmFindings[112] = 1;
