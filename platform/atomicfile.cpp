@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace platform {
@@ -173,6 +174,8 @@ int CAtomicFile::PlaceAt(const std::string& name) {
                ? 0
                : errno;
 }
+
+std::string CAtomicFile::ErrorText() const { return std::strerror(m_nError ? m_nError : EIO); }
 
 bool CAtomicFile::Failed(int nError) {
     if (m_nError == 0) m_nError = nError ? nError : EIO;

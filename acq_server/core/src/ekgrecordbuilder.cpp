@@ -87,7 +87,7 @@ BOOL CEkgFileJob::Write() {
         m_leads.Unlock();
     if (!bWritten || !out.Write(m_abyInfo.data(), kInfoSize) ||
         !out.Write(m_abyMeasure.data(), kMeasureSize) || !out.CommitFree(m_pPromise.get())) {
-        m_strError = std::strerror(out.Error() ? out.Error() : EIO);
+        m_strError = out.ErrorText();
         return FALSE;
     }
     m_strPath = out.Target();

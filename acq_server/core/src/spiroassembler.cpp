@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 
 #include "acq_server/devicelink.h"
 #include "acq_server/ekgrecordbuilder.h"
@@ -101,7 +100,7 @@ BOOL CSpiroAssembler::Save(const CAcqContext& context, CString& strPath, CString
     platform::CAtomicFile file;
     if (!file.Open(strPath) || !file.Write(abImage.data(), abImage.size()) ||
         !file.CommitFree(context.Promise(2, strPatientID).get())) {
-        strReason = std::strerror(file.Error() ? file.Error() : EIO);
+        strReason = file.ErrorText();
         return FALSE;
     }
     strPath = file.Target();

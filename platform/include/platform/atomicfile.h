@@ -43,6 +43,8 @@ public:
     // The system's error number of the step that failed (ENOSPC on a full disk); 0 while
     // none did. Kept until the next Open.
     int Error() const { return m_nError; }
+    // The system's text of that failure, as a report names it.
+    std::string ErrorText() const;
     void Discard();
 
     bool IsOpen() const { return m_fd >= 0; }
